@@ -1,0 +1,16 @@
+// The kovtool sub-commands. Each takes the arguments after its own name and returns the exit code.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace kov::cli {
+
+using Arguments = std::vector<std::string>;
+
+int runInfo(const Arguments& args);
+int runElev(const Arguments& args);
+int runGeo(const Arguments& args);
+int runSample(const Arguments& args);
+
+}  // namespace kov::cli

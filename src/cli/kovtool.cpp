@@ -1,0 +1,49 @@
+// kovtool: the command-line companion of Kov View5.
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "cli/Commands.h"
+
+namespace {
+
+struct Command {
+    const char* name;
+    int (*run)(const kov::cli::Arguments&);
+    const char* usage;
+};
+
+const Command kCommands[] = {
+    {"info", kov::cli::runInfo, "info [--json] PATH...          describe tiles and their collection"},
+    {"elev", kov::cli::runElev,
+     "elev PATH... [--at E,N]...     elevation at points (stdin pairs without --at)"},
+    {"geo", kov::cli::runGeo,
+     "geo --zone Z [--dms] [E N]     plane coordinates to latitude and longitude (GRS-80)"},
+    {"sample", kov::cli::runSample,
+     "sample OUTDIR [--block N]      write the sample data set (N x N tiles, default 3)"},
+};
+
+void printUsage(FILE* out) {
+    std::fprintf(out, "usage: kovtool COMMAND [ARGS]\n\ncommands:\n");
+    for (const Command& c : kCommands) std::fprintf(out, "  %s\n", c.usage);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        printUsage(stderr);
+        return 2;
+    }
+    const std::string name = argv[1];
+    if (name == "-h" || name == "--help" || name == "help") {
+        printUsage(stdout);
+        return 0;
+    }
+    for (const Command& c : kCommands) {
+        if (name == c.name) return c.run(kov::cli::Arguments(argv + 2, argv + argc));
+    }
+    std::fprintf(stderr, "kovtool: unknown command '%s'\n", name.c_str());
+    printUsage(stderr);
+    return 2;
+}
