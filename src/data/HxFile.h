@@ -1,0 +1,43 @@
+// The file service: opens a path for reading and hands out its whole contents.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kov {
+
+// A file opened for reading, held whole in memory.
+class HxFile {
+public:
+    HxFile(std::string fullPath, std::vector<char> contents)
+        : fullPath_(std::move(fullPath)), contents_(std::move(contents)) {}
+
+    // The file's own full path (absolute for local files).
+    const std::string& FullPath() const { return fullPath_; }
+    std::string_view Contents() const { return {contents_.data(), contents_.size()}; }
+
+private:
+    std::string fullPath_;
+    std::vector<char> contents_;
+};
+
+// Opens a local file; null when it cannot be opened or is not a regular file.
+std::unique_ptr<HxFile> OpenFile(const std::string& path);
+
+// The path itself when it exists; otherwise the existing path whose components match the given
+// ones without regard to ASCII case (a Windows data set copied to Linux may differ in case),
+// or an empty string.
+std::string FindPathIgnoringCase(const std::string& path);
+
+// Splits at the last '/' or '\\': the folder including its separator, and the file name.
+std::pair<std::string, std::string> SplitFolder(const std::string& path);
+// The file name without its last extension.
+std::string BaseName(const std::string& path);
+// The last extension including the dot, or an empty string.
+std::string Extension(const std::string& path);
+// ASCII case-insensitive comparison, for file extensions and names.
+bool EqualsIgnoringCase(std::string_view a, std::string_view b);
+
+}  // namespace kov
