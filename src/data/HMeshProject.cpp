@@ -1,0 +1,264 @@
+#include "data/HMeshProject.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#if __has_include("app/SettingsStore.h")  // TEMPORARY until the settings store lands
+#include "app/SettingsStore.h"
+#else
+namespace kov::settings {
+inline double readReal(const char*, const char*, double d) { return d; }
+inline int readInt(const char*, const char*, int d) { return d; }
+inline unsigned readColor(const char*, const char*, unsigned d) { return d; }
+}  // namespace kov::settings
+#endif
+#include "data/ShpImport.h"
+#include "data/ZarHImage.h"
+#include "display/ZarHColorMap.h"
+
+namespace kov {
+namespace {
+
+constexpr double kEdgeTolerance = 1e-10;
+
+bool sameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+bool nearlyEqual(double a, double b) { return std::fabs(a - b) < kEdgeTolerance; }
+
+template <typename T>
+T* elementAt(const std::vector<std::unique_ptr<T>>& list, int index) {
+    if (index < 0 || index >= static_cast<int>(list.size())) return nullptr;
+    return list[static_cast<size_t>(index)].get();
+}
+
+template <typename T>
+int removeAt(std::vector<std::unique_ptr<T>>& list, int index, std::unique_ptr<T>* takeOver) {
+    if (index < 0 || index >= static_cast<int>(list.size())) return 0;
+    std::unique_ptr<T> removed = std::move(list[static_cast<size_t>(index)]);
+    list.erase(list.begin() + index);
+    if (takeOver) *takeOver = std::move(removed);
+    return 1;
+}
+
+}  // namespace
+
+HMeshProject::HMeshProject()
+    : shapePenWidth(settings::readReal("Shape", "PenWidth", 0.75)),
+      shapePenColor(settings::readColor("Shape", "PenColor", 0)),
+      shapeFillAlpha(settings::readInt("Shape", "FillAlpha", 128)),
+      shapeFillColor(settings::readColor("Shape", "FillColor", 0xFFFF80)) {
+    colorMaps_[0] = std::make_unique<ZarHColorMap>();
+}
+
+HMeshProject::~HMeshProject() = default;
+
+int HMeshProject::AddMesh(std::unique_ptr<ZarHMesh>& mesh) {
+    if (!mesh) return 0;
+    for (const auto& m : meshes_) {
+        if (m->cellSize == mesh->cellSize && sameBits(m->xmin, mesh->xmin) &&
+            sameBits(m->ymin, mesh->ymin) && sameBits(m->xmax, mesh->xmax) &&
+            sameBits(m->ymax, mesh->ymax)) {
+            return 0;
+        }
+    }
+    mesh->owner = this;
+    meshes_.push_back(std::move(mesh));
+    return 1;
+}
+
+int HMeshProject::AddImage(std::unique_ptr<ZarHImage>& image, bool allowDuplicate) {
+    if (!image) return 0;
+    if (!allowDuplicate) {
+        for (const auto& i : images_) {
+            if (sameBits(i->xmin, image->xmin) && sameBits(i->ymin, image->ymin) &&
+                sameBits(i->xmax, image->xmax) && sameBits(i->ymax, image->ymax)) {
+                return 0;
+            }
+        }
+    }
+    image->owner = this;
+    images_.push_back(std::move(image));
+    return 1;
+}
+
+int HMeshProject::AddShape(std::unique_ptr<ShpImport>& shape) {
+    if (!shape) return 0;
+    shapes_.push_back(std::move(shape));
+    return 1;
+}
+
+ZarHMesh* HMeshProject::GetMesh(int index) const { return elementAt(meshes_, index); }
+ZarHImage* HMeshProject::GetImage(int index) const { return elementAt(images_, index); }
+ShpImport* HMeshProject::GetShape(int index) const { return elementAt(shapes_, index); }
+
+int HMeshProject::RemoveMesh(int index, std::unique_ptr<ZarHMesh>* takeOver) {
+    return removeAt(meshes_, index, takeOver);
+}
+int HMeshProject::RemoveImage(int index, std::unique_ptr<ZarHImage>* takeOver) {
+    return removeAt(images_, index, takeOver);
+}
+int HMeshProject::RemoveShape(int index, std::unique_ptr<ShpImport>* takeOver) {
+    return removeAt(shapes_, index, takeOver);
+}
+
+void HMeshProject::UpdateExtent() {
+    if (meshes_.empty()) return;
+    MapRect united{meshes_[0]->xmin, meshes_[0]->ymin, meshes_[0]->xmax, meshes_[0]->ymax};
+    for (const auto& m : meshes_) {
+        m->UpdateMinMax();
+        united.xmin = std::min(united.xmin, m->xmin);
+        united.ymin = std::min(united.ymin, m->ymin);
+        united.xmax = std::max(united.xmax, m->xmax);
+        united.ymax = std::max(united.ymax, m->ymax);
+    }
+    extent = united;
+    planeZone = meshes_[0]->zone;
+    scaleX = scaleY = 1.0;
+    offsetX = offsetY = offsetZ = 0.0;
+    transformValid = 1;
+}
+
+int HMeshProject::GetExtent(MapRect& out) const {
+    if (meshes_.empty()) return 0;
+    out = extent;
+    return 1;
+}
+
+double HMeshProject::GetMinElevation() const {
+    if (meshes_.empty()) return 0.0;
+    double lowest = meshes_[0]->minRaw * meshes_[0]->scale;
+    for (const auto& m : meshes_) lowest = std::min(lowest, m->minRaw * m->scale);
+    return lowest;
+}
+
+double HMeshProject::GetMaxElevation() const {
+    if (meshes_.empty()) return 0.0;
+    double highest = meshes_[0]->maxRaw * meshes_[0]->scale;
+    for (const auto& m : meshes_) highest = std::max(highest, m->maxRaw * m->scale);
+    return highest;
+}
+
+double HMeshProject::GetMaxCellSize() const {
+    double largest = 0.0;
+    for (const auto& m : meshes_) largest = std::max(largest, m->cellSize);
+    return largest;
+}
+
+void HMeshProject::TransformPoint(const FPoint& in, FPoint& out) const {
+    out = {scaleX * in.x + offsetX, scaleY * in.y + offsetY, in.z};
+}
+
+void HMeshProject::TransformRect(const MapRect& in, MapRect& out) const {
+    FPoint low;
+    FPoint high;
+    TransformPoint({in.xmin, in.ymin, 0.0}, low);
+    TransformPoint({in.xmax, in.ymax, 0.0}, high);
+    out = {low.x, low.y, high.x, high.y};
+}
+
+const ZarHMesh* HMeshProject::FindElevation(double x, double y, double& z) const {
+    for (auto it = meshes_.rbegin(); it != meshes_.rend(); ++it) {
+        if ((*it)->GetElevation(x, y, z)) return it->get();
+    }
+    return nullptr;
+}
+
+int HMeshProject::SortMeshes() {
+    if (meshes_.empty()) return 0;
+    std::stable_sort(meshes_.begin(), meshes_.end(),
+                     [](const auto& a, const auto& b) { return a->cellSize > b->cellSize; });
+    return 1;
+}
+
+void HMeshProject::FindNeighbours(const ZarHMesh& mesh, MeshNeighbours& neighbours) const {
+    using Slot = MeshNeighbours::Slot;
+    neighbours = MeshNeighbours{};
+    neighbours.mesh[Slot::Centre] = &mesh;
+    const double x0 = mesh.xmin, y0 = mesh.ymin, x1 = mesh.xmax, y1 = mesh.ymax;
+    for (const auto& other : meshes_) {
+        const ZarHMesh& n = *other;
+        if (&n == &mesh || n.cellSize != mesh.cellSize) continue;
+        const double a0 = n.xmin, b0 = n.ymin, a1 = n.xmax, b1 = n.ymax;
+        auto eq = nearlyEqual;
+        int slot = -1;
+        if (eq(a1, x0) && eq(b1, y0)) {
+            slot = Slot::SouthWest;
+        } else if (eq(a0, x0) && eq(a1, x1) && eq(b1, y0)) {
+            slot = Slot::South;
+        } else if (eq(a0, x1) && eq(b1, y0)) {
+            slot = Slot::SouthEast;
+        } else if (eq(a1, x0) && eq(b0, y0) && eq(b1, y1)) {
+            slot = Slot::West;
+        } else if (eq(a0, x1) && eq(b0, y0) && eq(b1, y1)) {
+            slot = Slot::East;
+        } else if (eq(a1, x0) && eq(b0, y1)) {
+            slot = Slot::NorthWest;
+        } else if (eq(a0, x0) && eq(a1, x1) && eq(b0, y1)) {
+            slot = Slot::North;
+        } else if (eq(a0, x1) && eq(b0, y1)) {
+            slot = Slot::NorthEast;
+        }
+        if (slot >= 0) neighbours.mesh[slot] = &n;
+    }
+}
+
+int HMeshProject::SampleProfile(const std::vector<FPoint>& polyline, double& spacing, int maxCount,
+                                std::vector<FPoint>& samples) const {
+    const size_t n = polyline.size();
+    if (n < 2) return 0;
+    std::vector<double> distance(n, 0.0);
+    for (size_t i = 1; i < n; ++i) {
+        distance[i] = distance[i - 1] + std::hypot(polyline[i].x - polyline[i - 1].x,
+                                                   polyline[i].y - polyline[i - 1].y);
+    }
+    const double length = distance[n - 1];
+
+    double count = std::floor(length / spacing) + 2.0;
+    if (!(count >= 3.0)) {  // also a NaN count from a zero or invalid spacing
+        count = 3.0;
+        spacing = length / 2.0;
+    } else if (count > maxCount) {
+        count = maxCount;
+        spacing = length / (maxCount - 1);
+    }
+    const int total = static_cast<int>(count);
+
+    double previousZ = 0.0;  // z of the previous intermediate sample
+    size_t segment = 1;
+    for (int k = 0; k < total; ++k) {
+        const double d = k * spacing;
+        FPoint sample;
+        bool endpoint = false;
+        if (d > length) {
+            sample = polyline[n - 1];
+            endpoint = true;
+        } else if (k == 0) {
+            sample = polyline[0];
+            endpoint = true;
+        } else {
+            // The distances only grow with k, so the segment search continues where it stopped.
+            while (segment < n - 1 && d > distance[segment]) ++segment;
+            const double span = distance[segment] - distance[segment - 1];
+            const double t = span > 0.0 ? (d - distance[segment - 1]) / span : 0.0;
+            sample.x = (1.0 - t) * polyline[segment - 1].x + t * polyline[segment].x;
+            sample.y = (1.0 - t) * polyline[segment - 1].y + t * polyline[segment].y;
+            endpoint = k == total - 1 && segment == n - 1 && t == 1.0;
+        }
+        double z = 0.0;
+        if (FindElevation(sample.x, sample.y, z)) {
+            if (!endpoint) previousZ = z;
+        } else {
+            z = endpoint ? 0.0 : previousZ;
+        }
+        samples.push_back({sample.x, sample.y, z});
+        if (d > length) break;
+    }
+    return 1;
+}
+
+ZarHColorMap* HMeshProject::ColorMapSlot(int slot) const {
+    if (slot < 0 || slot >= kColorMapSlots) slot = 0;
+    return colorMaps_[static_cast<size_t>(slot)].get();
+}
+
+}  // namespace kov

@@ -1,0 +1,53 @@
+// Helpers shared by the tests: temporary folders, files and small tiles.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace kov::test {
+
+// A fresh folder under the system's temporary folder, removed with everything in it.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::string& path() const { return path_; }
+    // path() + "/" + relative
+    std::string file(const std::string& relative) const;
+
+private:
+    std::string path_;
+};
+
+// Writes bytes to a file, creating its folders.
+void writeFile(const std::string& path, const std::string& contents);
+std::string readFile(const std::string& path);
+
+// Description of a synthetic 5 m style tile; codes are given north row first, as the data file
+// lists them (codes[0] is record row 1).
+struct TileSpec {
+    int cols = 4;
+    int rows = 3;
+    std::string cellSize = "5.0";
+    std::string cellSize2 = "5.0";  // header value 6
+    int zone = 9;
+    double xmin = 0.0;
+    double ymin = 0.0;
+    std::string name = "tile";  // header value 15, bytes as written
+    std::vector<std::vector<int>> codes;  // rows x cols; empty: all zero
+    std::string lineEnd = "\n";
+};
+
+std::string headerText(const TileSpec& tile);
+std::string dataText(const TileSpec& tile);
+// Writes dataPath and its header beside it (or to headerPath when given).
+void writeTile(const TileSpec& tile, const std::string& dataPath,
+               const std::string& headerPath = std::string());
+
+// Runs a shell command and returns its standard output; exitCode receives the exit status.
+std::string runCommand(const std::string& command, int* exitCode = nullptr);
+
+}  // namespace kov::test
