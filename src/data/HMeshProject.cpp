@@ -4,15 +4,7 @@
 #include <cmath>
 #include <cstring>
 
-#if __has_include("app/SettingsStore.h")  // TEMPORARY until the settings store lands
 #include "app/SettingsStore.h"
-#else
-namespace kov::settings {
-inline double readReal(const char*, const char*, double d) { return d; }
-inline int readInt(const char*, const char*, int d) { return d; }
-inline unsigned readColor(const char*, const char*, unsigned d) { return d; }
-}  // namespace kov::settings
-#endif
 #include "data/ShpImport.h"
 #include "data/ZarHImage.h"
 #include "display/ZarHColorMap.h"

@@ -65,6 +65,12 @@ int ZarHMesh::GetCellValue(int col, int row, double& z) const {
     return 1;
 }
 
+bool ZarHMesh::Contains(double x, double y) const {
+    const double u = (x - xmin) / (xmax - xmin);
+    const double v = (y - ymin) / (ymax - ymin);
+    return u >= 0.0 && u < 1.0 && v >= 0.0 && v < 1.0;
+}
+
 int ZarHMesh::GetElevation(double x, double y, double& z) const {
     const double u = (x - xmin) / (xmax - xmin);
     const double v = (y - ymin) / (ymax - ymin);

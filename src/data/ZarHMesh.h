@@ -64,6 +64,8 @@ public:
 
     // Elevation of a cell in metres; 0 for cells outside the grid or holding a special code.
     int GetCellValue(int col, int row, double& z) const;
+    // Whether a map point lies in the mesh (west and south edges inside, east and north outside).
+    bool Contains(double x, double y) const;
     // Nearest-cell elevation at a map point; the west and south edges belong to the mesh,
     // the east and north edges do not. z is untouched on failure.
     int GetElevation(double x, double y, double& z) const;
