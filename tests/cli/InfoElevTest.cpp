@@ -1,0 +1,139 @@
+// kovtool info and elev, run as a user runs them.
+#include <gtest/gtest.h>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include "support/TestSupport.h"
+
+namespace kov {
+namespace {
+
+using test::runCommand;
+using test::TempDir;
+using test::TileSpec;
+
+class KovtoolDataTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        // Two 5 m tiles side by side in Data/ + Header/, and a finer 2.5 m tile over the west one.
+        TileSpec west;
+        west.xmin = 100.0;
+        west.ymin = 200.0;
+        west.name = "\x90\xbc";  // Shift_JIS "西"
+        west.codes = {{10, 20, 30, 40}, {-9999, -1111, 50, 60}, {70, 80, 90, 100}};
+        test::writeTile(west, dir.file("set/Data/W.kov"), dir.file("set/Header/W.csv"));
+        TileSpec east = west;
+        east.xmin = 120.0;
+        east.name = "east";
+        east.codes = {{1, 2, 3, 4}, {5, 6, 7, 8}, {9, 10, 11, 12}};
+        test::writeTile(east, dir.file("set/Data/E.kov"), dir.file("set/Header/E.csv"));
+        TileSpec fine;
+        fine.cols = 2;
+        fine.rows = 2;
+        fine.cellSize = fine.cellSize2 = "2.5";
+        fine.xmin = 100.0;
+        fine.ymin = 210.0;
+        fine.codes = {{555, -1111}, {-9999, 444}};
+        test::writeTile(fine, dir.file("fine/F.kov"));
+    }
+    std::string kovtool(const std::string& args, int* exitCode) {
+        return runCommand(std::string(KOVTOOL_PATH) + " " + args + " 2>" + dir.file("stderr"),
+                          exitCode);
+    }
+    std::string lastError() { return test::readFile(dir.file("stderr")); }
+    TempDir dir;
+};
+
+TEST_F(KovtoolDataTest, InfoJsonDescribesEveryMeshAndTheCollection) {
+    int code = -1;
+    const std::string out = kovtool("info --json " + dir.file("set") + " " + dir.file("fine/F.kov"), &code);
+    ASSERT_EQ(code, 0) << lastError();
+    QJsonParseError error;
+    const QJsonObject root = QJsonDocument::fromJson(QByteArray::fromStdString(out), &error).object();
+    ASSERT_EQ(error.error, QJsonParseError::NoError) << out;
+    EXPECT_EQ(root["zone"].toInt(), 9);
+    const QJsonArray extent = root["extent"].toArray();
+    ASSERT_EQ(extent.size(), 4);
+    EXPECT_EQ(extent[0].toDouble(), 100.0);
+    EXPECT_EQ(extent[1].toDouble(), 200.0);
+    EXPECT_EQ(extent[2].toDouble(), 140.0);
+    EXPECT_EQ(extent[3].toDouble(), 215.0);
+    const QJsonArray meshes = root["meshes"].toArray();
+    ASSERT_EQ(meshes.size(), 3);
+    // Sorted coarsest first: the two 5 m tiles in name order, then the 2.5 m tile.
+    const QJsonObject e = meshes[0].toObject();
+    EXPECT_EQ(e["kind"].toString(), "mesh5");
+    EXPECT_EQ(e["name"].toString(), "east");
+    EXPECT_TRUE(e["path"].toString().endsWith("set/Data/E.kov"));
+    EXPECT_EQ(e["cols"].toInt(), 4);
+    EXPECT_EQ(e["rows"].toInt(), 3);
+    EXPECT_EQ(e["cellSize"].toDouble(), 5.0);
+    EXPECT_EQ(e["xmin"].toDouble(), 120.0);
+    EXPECT_EQ(e["ymax"].toDouble(), 215.0);
+    EXPECT_DOUBLE_EQ(e["minElevation"].toDouble(), 0.1);
+    EXPECT_DOUBLE_EQ(e["maxElevation"].toDouble(), 1.2);
+    EXPECT_EQ(meshes[1].toObject()["name"].toString(), QString::fromUtf8("西"));
+    EXPECT_DOUBLE_EQ(meshes[1].toObject()["minElevation"].toDouble(), 1.0);
+    EXPECT_EQ(meshes[2].toObject()["cellSize"].toDouble(), 2.5);
+
+    const std::string text = kovtool("info " + dir.file("set"), &code);
+    EXPECT_EQ(code, 0);
+    EXPECT_NE(text.find("collection: 2 meshes, zone 9"), std::string::npos) << text;
+}
+
+TEST_F(KovtoolDataTest, InfoFailsLoudlyOnBadPaths) {
+    int code = 0;
+    kovtool("info " + dir.file("set/Data/missing.kov"), &code);
+    EXPECT_NE(code, 0);
+    EXPECT_NE(lastError().find("missing.kov"), std::string::npos);
+
+    test::writeFile(dir.file("lonely/X.kov"), "no header anywhere\n");
+    kovtool("info " + dir.file("lonely/X.kov"), &code);
+    EXPECT_NE(code, 0);
+    EXPECT_NE(lastError().find("not a readable"), std::string::npos);
+
+    kovtool("info", &code);
+    EXPECT_NE(code, 0);
+}
+
+TEST_F(KovtoolDataTest, ElevAnswersElevationWaterNoDataAndNone) {
+    int code = -1;
+    const std::string out = kovtool(
+        "elev " + dir.file("set") + " " + dir.file("fine/F.kov") +
+            " --at 102,213 --at 102,211 --at 101,207 --at 106,207 --at 121.5,201 --at 99,201"
+            " --at=101,214",
+        &code);
+    ASSERT_EQ(code, 0) << lastError();
+    EXPECT_EQ(out,
+              "102 213 55.50\n"   // the fine tile wins where it has data
+              "102 211 1.00\n"    // water in the fine tile falls through to the coarse one
+              "101 207 water\n"   // water cell of the coarse tile
+              "106 207 nodata\n"  // no-data cell of the coarse tile
+              "121.5 201 0.90\n"
+              "99 201 none\n"
+              "101 214 55.50\n");
+}
+
+TEST_F(KovtoolDataTest, ElevStreamsPointsFromStdinAndReportsBadLines) {
+    std::string input;
+    for (int i = 0; i < 5000; ++i) input += "121 201\n";
+    input += "  130.5,\t214.9\r\n";
+    test::writeFile(dir.file("points.txt"), input);
+    int code = -1;
+    const std::string out = kovtool("elev " + dir.file("set") + " < " + dir.file("points.txt"), &code);
+    ASSERT_EQ(code, 0) << lastError();
+    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 5001);
+    EXPECT_EQ(out.substr(0, 12), "121 201 0.90");
+    EXPECT_NE(out.find("130.5 214.9 0.30\n"), std::string::npos);
+
+    test::writeFile(dir.file("bad.txt"), "121 201\n\n121 x\n");
+    const std::string partial = kovtool("elev " + dir.file("set") + " < " + dir.file("bad.txt"), &code);
+    EXPECT_EQ(code, 1);
+    EXPECT_EQ(partial, "121 201 0.90\n");
+    EXPECT_NE(lastError().find("line 3"), std::string::npos) << lastError();
+}
+
+}  // namespace
+}  // namespace kov
