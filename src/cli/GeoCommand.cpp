@@ -1,0 +1,271 @@
+// kovtool geo: plane rectangular coordinates (easting, northing in metres) of one zone to latitude
+// and longitude on GRS-80. Streams "E N" pairs from stdin when no point is given.
+#include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "cli/Commands.h"
+#include "cli/FixedFormat.h"
+#include "display/NumberFormat.h"
+#include "display/PlaneConverter.h"
+
+namespace kov::cli {
+
+namespace {
+
+constexpr std::size_t kBlock = 1 << 20;
+
+const char kUsage[] =
+    "usage: kovtool geo --zone Z [--dms] [E N]\n"
+    "  Converts plane rectangular coordinates of zone Z (1 to 19; E = easting, N = northing in\n"
+    "  metres) to \"LATITUDE LONGITUDE\" in degrees on GRS-80, or d:mm:ss.s with --dms.\n"
+    "  Without E N, reads one \"E N\" pair per line from stdin (blank lines are skipped).\n";
+
+bool isSpace(char ch) {
+    return ch == ' ' || ch == '\t' || ch == '\r' || ch == '\f' || ch == '\v';
+}
+
+// One number from [p, end): an optional "+" is accepted besides what from_chars takes.
+const char* parseNumber(const char* p, const char* end, double& value) {
+    if (p < end && *p == '+') ++p;
+    const auto [next, ec] = std::from_chars(p, end, value);
+    if (ec != std::errc() || next == p) return nullptr;
+    return next;
+}
+
+// "E N" separated by blanks or a comma, surrounded by optional blanks.
+bool parsePair(const char* p, const char* end, double& east, double& north) {
+    while (p < end && isSpace(*p))
+        ++p;
+    p = parseNumber(p, end, east);
+    if (!p || p == end || !(isSpace(*p) || *p == ',')) return false;
+    while (p < end && isSpace(*p))
+        ++p;
+    if (p < end && *p == ',') ++p;
+    while (p < end && isSpace(*p))
+        ++p;
+    p = parseNumber(p, end, north);
+    if (!p) return false;
+    while (p < end && isSpace(*p))
+        ++p;
+    return p == end;
+}
+
+std::optional<double> parseWholeNumber(const std::string& text) {
+    double value;
+    const char* end = text.data() + text.size();
+    const char* next = parseNumber(text.data(), end, value);
+    if (!next || next != end) return std::nullopt;
+    return value;
+}
+
+bool looksNumeric(const std::string& arg) {
+    return arg.size() >= 2 && arg[0] == '-' && ((arg[1] >= '0' && arg[1] <= '9') || arg[1] == '.');
+}
+
+// Output collected in big blocks and written with write(2).
+class Output {
+public:
+    Output() { buffer_.resize(kBlock + 2048); }
+    ~Output() { flush(); }
+    // Room for at least 1 KiB of text.
+    char* reserve() {
+        if (used_ > kBlock) flush();
+        return buffer_.data() + used_;
+    }
+    void commit(char* end) { used_ = static_cast<std::size_t>(end - buffer_.data()); }
+    void append(std::string_view text) {
+        if (used_ + text.size() > buffer_.size()) {
+            flush();
+            if (text.size() > buffer_.size()) buffer_.resize(text.size());
+        }
+        std::memcpy(buffer_.data() + used_, text.data(), text.size());
+        used_ += text.size();
+    }
+    bool flush() {
+        std::size_t done = 0;
+        while (done < used_) {
+            const ssize_t n = ::write(STDOUT_FILENO, buffer_.data() + done, used_ - done);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) {
+                failed_ = true;
+                break;
+            }
+            done += static_cast<std::size_t>(n);
+        }
+        used_ = 0;
+        return !failed_;
+    }
+    bool failed() const { return failed_; }
+
+private:
+    std::vector<char> buffer_;
+    std::size_t used_ = 0;
+    bool failed_ = false;
+};
+
+class Converter {
+public:
+    Converter(int zone, bool dms) : dms_(dms) { converter_.setup(zone, kEllipsoidGrs80); }
+
+    void convert(double east, double north, Output& out) const {
+        const double in[3] = {east, north, 0.0};
+        double geo[3];
+        converter_.planeToGeodetic(in, geo);
+        if (dms_) {
+            std::string line = formatDms(geo[1], 1);
+            line += ' ';
+            line += formatDms(geo[0], 1);
+            line += '\n';
+            out.append(line);
+            return;
+        }
+        char* p = out.reserve();
+        p = formatFixed10(p, geo[1]);
+        *p++ = ' ';
+        p = formatFixed10(p, geo[0]);
+        *p++ = '\n';
+        out.commit(p);
+    }
+
+private:
+    PlaneConverter converter_;
+    bool dms_;
+};
+
+// Converts every "E N" line of stdin. Returns the exit code.
+int streamStdin(const Converter& converter, Output& out) {
+    std::vector<char> buffer(kBlock);
+    std::size_t filled = 0;
+    long long lineNumber = 0;
+    bool eof = false;
+    while (!eof) {
+        if (filled == buffer.size()) buffer.resize(buffer.size() * 2);  // a very long line
+        const ssize_t n = ::read(STDIN_FILENO, buffer.data() + filled, buffer.size() - filled);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            out.flush();
+            std::fprintf(stderr, "kovtool geo: cannot read stdin: %s\n", std::strerror(errno));
+            return 1;
+        }
+        if (n == 0) eof = true;
+        filled += static_cast<std::size_t>(n);
+
+        const char* p = buffer.data();
+        const char* end = p + filled;
+        while (p < end) {
+            const char* nl = static_cast<const char*>(std::memchr(p, '\n', end - p));
+            if (!nl) {
+                if (!eof) break;  // incomplete line: wait for more input
+                nl = end;
+            }
+            ++lineNumber;
+            const char* q = p;
+            while (q < nl && isSpace(*q))
+                ++q;
+            if (q < nl) {
+                double east, north;
+                if (!parsePair(q, nl, east, north)) {
+                    out.flush();
+                    std::string text(p, nl);
+                    while (!text.empty() && text.back() == '\r')
+                        text.pop_back();
+                    if (text.size() > 80) text = text.substr(0, 77) + "...";
+                    std::fprintf(stderr, "kovtool geo: line %lld: expected \"E N\", got '%s'\n",
+                                 lineNumber, text.c_str());
+                    return 1;
+                }
+                converter.convert(east, north, out);
+            }
+            p = nl < end ? nl + 1 : end;
+        }
+        filled = static_cast<std::size_t>(end - p);
+        std::memmove(buffer.data(), p, filled);
+        if (out.failed()) break;
+    }
+    if (!out.flush()) {
+        std::fprintf(stderr, "kovtool geo: cannot write the output\n");
+        return 1;
+    }
+    return 0;
+}
+
+}  // namespace
+
+int runGeo(const Arguments& args) {
+    std::optional<int> zone;
+    bool dms = false;
+    std::vector<double> point;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "-h" || arg == "--help") {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+        if (arg == "--dms") {
+            dms = true;
+            continue;
+        }
+        if (arg == "--zone" || arg.rfind("--zone=", 0) == 0) {
+            std::string text;
+            if (arg == "--zone") {
+                if (i + 1 >= args.size()) {
+                    std::fprintf(stderr, "kovtool geo: --zone needs a zone number (1 to 19)\n");
+                    return 2;
+                }
+                text = args[++i];
+            } else {
+                text = arg.substr(7);
+            }
+            int value = 0;
+            const auto [next, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+            if (ec != std::errc() || next != text.data() + text.size() || value < 1 ||
+                value > kZoneCount) {
+                std::fprintf(stderr, "kovtool geo: invalid zone '%s' (must be 1 to 19)\n",
+                             text.c_str());
+                return 2;
+            }
+            zone = value;
+            continue;
+        }
+        if (arg.rfind("-", 0) == 0 && !looksNumeric(arg)) {
+            std::fprintf(stderr, "kovtool geo: unknown option '%s'\n%s", arg.c_str(), kUsage);
+            return 2;
+        }
+        const std::optional<double> value = parseWholeNumber(arg);
+        if (!value) {
+            std::fprintf(stderr, "kovtool geo: '%s' is not a number\n", arg.c_str());
+            return 2;
+        }
+        point.push_back(*value);
+    }
+    if (!zone) {
+        std::fprintf(stderr, "kovtool geo: --zone is required\n%s", kUsage);
+        return 2;
+    }
+    if (!point.empty() && point.size() != 2) {
+        std::fprintf(stderr, "kovtool geo: give a point as two numbers, E N\n%s", kUsage);
+        return 2;
+    }
+
+    const Converter converter(*zone, dms);
+    Output out;
+    if (point.size() == 2) {
+        converter.convert(point[0], point[1], out);
+        if (!out.flush()) {
+            std::fprintf(stderr, "kovtool geo: cannot write the output\n");
+            return 1;
+        }
+        return 0;
+    }
+    return streamStdin(converter, out);
+}
+
+}  // namespace kov::cli
