@@ -4,8 +4,10 @@
 
 #include <cmath>
 
+#include "app/SettingsStore.h"
 #include "data/MeshFixtures.h"
 #include "data/ZarHImage.h"
+#include "support/TestSupport.h"
 
 namespace kov {
 namespace {
@@ -225,6 +227,39 @@ TEST_F(SampleProfileTest, MissingElevationsRepeatThePreviousIntermediateSample) 
     EXPECT_DOUBLE_EQ(out[14].z, 9.5) << "past the mesh the last known value repeats";
     EXPECT_DOUBLE_EQ(out.back().x, 120.0);
     EXPECT_DOUBLE_EQ(out.back().z, 0.0) << "the end vertex without elevation is 0";
+}
+
+}  // namespace
+}  // namespace kov
+
+namespace kov {
+namespace {
+
+TEST(HMeshProjectSettings, ShapeDefaultsComeFromTheSettingsStore) {
+    test::TempDir dir;
+    settings::setLocation(dir.file("kov.ini"));
+    {
+        HMeshProject fresh;
+        EXPECT_DOUBLE_EQ(fresh.shapePenWidth, 0.75);
+        EXPECT_EQ(fresh.shapePenColor, 0u);
+        EXPECT_EQ(fresh.shapeFillAlpha, 128);
+        EXPECT_EQ(fresh.shapeFillColor, 0xFFFF80u);
+        EXPECT_EQ(fresh.projectTitle, "標高メッシュプロジェクト");
+        EXPECT_EQ(fresh.showSheetInfo, 1);
+        EXPECT_DOUBLE_EQ(fresh.stepHeight, 5.0);
+        EXPECT_EQ(fresh.imageTransparency, 50);
+        EXPECT_NE(fresh.ColorMapSlot(0), nullptr);
+        EXPECT_EQ(fresh.ColorMapSlot(1), nullptr);
+        EXPECT_EQ(fresh.ColorMapSlot(999), fresh.ColorMapSlot(0));
+    }
+    test::writeFile(dir.file("kov.ini"),
+                    "[Shape]\nPenWidth=1.25\nPenColor=RGB(1,2,3)\nFillAlpha=64\nFillColor=#0000FF\n");
+    HMeshProject configured;
+    EXPECT_DOUBLE_EQ(configured.shapePenWidth, 1.25);
+    EXPECT_EQ(configured.shapePenColor, 0x030201u);
+    EXPECT_EQ(configured.shapeFillAlpha, 64);
+    EXPECT_EQ(configured.shapeFillColor, 0xFFu);
+    settings::setLocation(dir.file("absent.ini"));
 }
 
 }  // namespace
