@@ -47,8 +47,7 @@ bool ZarHMesh::AllocateCells(int64_t newCols, int64_t newRows) {
         return false;
     }
     try {
-        std::vector<int32_t> fresh(static_cast<size_t>(newCols * newRows), MESH_NODATA);
-        cells.swap(fresh);
+        cells.assign(static_cast<size_t>(newCols * newRows), MESH_NODATA);
     } catch (const std::bad_alloc&) {
         return false;
     }
