@@ -8,10 +8,9 @@ namespace kov::cli {
 
 using Arguments = std::vector<std::string>;
 
-// TEMPORARY while the commands are written in parallel: weak until all four exist.
-__attribute__((weak)) int runInfo(const Arguments& args);
-__attribute__((weak)) int runElev(const Arguments& args);
-__attribute__((weak)) int runGeo(const Arguments& args);
-__attribute__((weak)) int runSample(const Arguments& args);
+int runInfo(const Arguments& args);
+int runElev(const Arguments& args);
+int runGeo(const Arguments& args);
+int runSample(const Arguments& args);
 
 }  // namespace kov::cli

@@ -41,10 +41,6 @@ int main(int argc, char** argv) {
         return 0;
     }
     for (const Command& c : kCommands) {
-        if (name == c.name && !c.run) {  // TEMPORARY (see Commands.h)
-            std::fprintf(stderr, "kovtool: '%s' is not built yet\n", c.name);
-            return 2;
-        }
         if (name == c.name) return c.run(kov::cli::Arguments(argv + 2, argv + argc));
     }
     std::fprintf(stderr, "kovtool: unknown command '%s'\n", name.c_str());

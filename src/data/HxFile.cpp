@@ -55,21 +55,21 @@ std::string findEntryIgnoringCase(const std::string& folder, const std::string& 
 
 }  // namespace
 
-std::unique_ptr<HxFile> OpenFile(const std::string& path) {
+std::unique_ptr<HxFile> OpenFile(const std::string& path, std::vector<char> buffer) {
     if (path.empty()) return nullptr;
     FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (fd.get() < 0) return nullptr;
     struct stat st;
     if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return nullptr;
 
-    std::vector<char> contents;
     try {
-        contents.resize(static_cast<size_t>(st.st_size));
+        // One byte more than the file's size, so that reaching the end needs no growth unless
+        // the file grew while it was read.
+        buffer.resize(static_cast<size_t>(st.st_size) + 1);
         size_t filled = 0;
-        // The file may grow or shrink while it is read: read until end of file.
         for (;;) {
-            if (filled == contents.size()) contents.resize(contents.size() + 65536);
-            const ssize_t n = ::read(fd.get(), contents.data() + filled, contents.size() - filled);
+            if (filled == buffer.size()) buffer.resize(buffer.size() * 2);
+            const ssize_t n = ::read(fd.get(), buffer.data() + filled, buffer.size() - filled);
             if (n < 0) {
                 if (errno == EINTR) continue;
                 return nullptr;
@@ -77,11 +77,11 @@ std::unique_ptr<HxFile> OpenFile(const std::string& path) {
             if (n == 0) break;
             filled += static_cast<size_t>(n);
         }
-        contents.resize(filled);
+        buffer.resize(filled);
     } catch (const std::bad_alloc&) {
         return nullptr;
     }
-    return std::make_unique<HxFile>(absolutePath(path), std::move(contents));
+    return std::make_unique<HxFile>(absolutePath(path), std::move(buffer));
 }
 
 std::string FindPathIgnoringCase(const std::string& path) {

@@ -17,14 +17,17 @@ public:
     // The file's own full path (absolute for local files).
     const std::string& FullPath() const { return fullPath_; }
     std::string_view Contents() const { return {contents_.data(), contents_.size()}; }
+    // Hands the buffer back, so that the next OpenFile can reuse its memory.
+    std::vector<char> TakeContents() { return std::move(contents_); }
 
 private:
     std::string fullPath_;
     std::vector<char> contents_;
 };
 
-// Opens a local file; null when it cannot be opened or is not a regular file.
-std::unique_ptr<HxFile> OpenFile(const std::string& path);
+// Opens a local file; null when it cannot be opened or is not a regular file. A buffer from an
+// earlier file may be passed in to be reused: readers of many files avoid fresh memory per file.
+std::unique_ptr<HxFile> OpenFile(const std::string& path, std::vector<char> buffer = {});
 
 // The path itself when it exists; otherwise the existing path whose components match the given
 // ones without regard to ASCII case (a Windows data set copied to Linux may differ in case),

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "data/LargeBlockAllocator.h"
+
 namespace kov {
 
 class HMeshProject;
@@ -95,7 +97,7 @@ public:
     int32_t maxRaw = 0;
     double cellSize = 1.0;
     double scale = 1.0;  // metres per unit of cell code
-    std::vector<int32_t> cells;
+    std::vector<int32_t, LargeBlockAllocator<int32_t>> cells;
     int32_t flagA = 1;
     int32_t flagB = 1;
     double xmin = 0.0;

@@ -95,9 +95,12 @@ ZarVeyMesh5::ZarVeyMesh5() {
 }
 
 int ZarVeyMesh5::Load(const std::string& filePath) {
-    const std::unique_ptr<HxFile> file = OpenFile(filePath);
+    // Projects load hundreds of tiles of the same size: keep one read buffer per thread.
+    thread_local std::vector<char> spare;
+    const std::unique_ptr<HxFile> file = OpenFile(filePath, std::move(spare));
     if (!file) return 0;
     const int result = ReadTile(*file);
+    spare = file->TakeContents();
     path = filePath;
     return result;
 }

@@ -203,3 +203,24 @@ TEST_F(ResampleWithBorderTest, NeighboursOfAnotherGridSizeAreSkipped) {
 
 }  // namespace
 }  // namespace kov
+
+namespace kov {
+namespace {
+
+TEST(ZarHMeshGrid, LargeGridsReuseFreedMemoryAndStartAsNoData) {
+    std::vector<std::unique_ptr<ZarHMesh>> meshes;
+    for (int round = 0; round < 3; ++round) {
+        for (int i = 0; i < 4; ++i) {
+            auto mesh = std::make_unique<ZarHMesh>();
+            ASSERT_TRUE(mesh->AllocateCells(400 + i, 300));
+            for (int32_t code : mesh->cells) ASSERT_EQ(code, MESH_NODATA);
+            std::fill(mesh->cells.begin(), mesh->cells.end(), round * 10 + i);
+            meshes.push_back(std::move(mesh));
+        }
+        for (int i = 0; i < 4; ++i) EXPECT_EQ(meshes[i]->Cell(399, 299), round * 10 + i);
+        meshes.clear();
+    }
+}
+
+}  // namespace
+}  // namespace kov
