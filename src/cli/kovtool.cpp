@@ -20,7 +20,9 @@ const Command kCommands[] = {
     {"geo", kov::cli::runGeo,
      "geo --zone Z [--dms] [E N]     plane coordinates to latitude and longitude (GRS-80)"},
     {"sample", kov::cli::runSample,
-     "sample OUTDIR [--block N]      write the sample data set (N x N tiles, default 3)"},
+     "sample OUTDIR [--block N] [--asc]\n"
+     "                               write the sample data set (N x N tiles, default 3;\n"
+     "                               --asc adds ESRI ASCII grids of the tiles)"},
 };
 
 void printUsage(FILE* out) {
