@@ -11,12 +11,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     const std::string_view input(reinterpret_cast<const char*>(bytes), size);
     const size_t split = input.find('\0');
     const std::string_view header = input.substr(0, split);
-    const std::string_view data = split == std::string_view::npos ? std::string_view() : input.substr(split + 1);
+    const std::string_view data =
+        split == std::string_view::npos ? std::string_view() : input.substr(split + 1);
 
     // Grids beyond 200 000 cells only slow the fuzzer down; their allocation limit has a test.
     const auto values = kov::ZarVeyMesh5::ReadHeaderValues(header);
     if (values.size() > 4 &&
-        static_cast<int64_t>(kov::ParseLeadingInt(values[3])) * kov::ParseLeadingInt(values[4]) > 200000)
+        static_cast<int64_t>(kov::ParseLeadingInt(values[3])) * kov::ParseLeadingInt(values[4]) >
+            200000)
         return 0;
 
     kov::ZarVeyMesh5 mesh;

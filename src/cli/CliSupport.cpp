@@ -18,9 +18,11 @@ bool loadDataPaths(const std::vector<std::string>& paths, HMeshProject& project)
     LoadReport report;
     LoadLayerPaths(paths, project, report);
     for (const auto& p : report.unsupported)
-        std::fprintf(stderr, "kovtool: %s: no such file or not a layer file kovtool reads\n", p.c_str());
+        std::fprintf(stderr, "kovtool: %s: no such file or not a layer file kovtool reads\n",
+                     p.c_str());
     for (const auto& p : report.unreadable)
-        std::fprintf(stderr, "kovtool: %s: not a readable 5 m mesh tile (data file or header)\n", p.c_str());
+        std::fprintf(stderr, "kovtool: %s: not a readable 5 m mesh tile (data file or header)\n",
+                     p.c_str());
     for (const auto& p : report.duplicates)
         std::fprintf(stderr, "kovtool: %s: skipped, the same mesh is already loaded\n", p.c_str());
     if (!report.ok()) return false;
@@ -44,11 +46,21 @@ std::string jsonString(std::string_view text) {
     for (const char ch : utf8) {
         const auto c = static_cast<unsigned char>(ch);
         switch (c) {
-            case '"': out += "\\\""; break;
-            case '\\': out += "\\\\"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            case '\t': out += "\\t"; break;
+            case '"':
+                out += "\\\"";
+                break;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
             default:
                 if (c < 0x20) {
                     char escape[8];
@@ -64,7 +76,8 @@ std::string jsonString(std::string_view text) {
 
 bool parsePair(std::string_view text, double& first, double& second) {
     auto skipBlanks = [&](size_t i) {
-        while (i < text.size() && (text[i] == ' ' || text[i] == '\t' || text[i] == '\r')) ++i;
+        while (i < text.size() && (text[i] == ' ' || text[i] == '\t' || text[i] == '\r'))
+            ++i;
         return i;
     };
     auto number = [&](size_t& i, double& out) {
@@ -78,8 +91,10 @@ bool parsePair(std::string_view text, double& first, double& second) {
     if (!number(i, first)) return false;
     const size_t afterFirst = i;
     i = skipBlanks(i);
-    if (i < text.size() && text[i] == ',') i = skipBlanks(i + 1);
-    else if (i == afterFirst) return false;  // the numbers need a separator
+    if (i < text.size() && text[i] == ',')
+        i = skipBlanks(i + 1);
+    else if (i == afterFirst)
+        return false;  // the numbers need a separator
     if (!number(i, second)) return false;
     return skipBlanks(i) == text.size();
 }

@@ -83,7 +83,8 @@ int runElev(const Arguments& args) {
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (arg == "--at" || arg.rfind("--at=", 0) == 0) {
-            std::string value = arg == "--at" ? (i + 1 < args.size() ? args[++i] : "") : arg.substr(5);
+            std::string value =
+                arg == "--at" ? (i + 1 < args.size() ? args[++i] : "") : arg.substr(5);
             double x = 0.0, y = 0.0;
             if (!parsePair(value, x, y)) {
                 std::fprintf(stderr, "kovtool elev: --at needs E,N (got \"%s\")\n", value.c_str());
@@ -101,7 +102,8 @@ int runElev(const Arguments& args) {
     if (!loadDataPaths(paths, project)) return 1;
     if (points.empty()) return answerStdin(project);
     std::string out;
-    for (const auto& [x, y] : points) appendAnswer(project, x, y, out);
+    for (const auto& [x, y] : points)
+        appendAnswer(project, x, y, out);
     std::fwrite(out.data(), 1, out.size(), stdout);
     return 0;
 }

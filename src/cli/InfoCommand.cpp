@@ -43,18 +43,20 @@ void printText(const HMeshProject& project) {
         const ZarHMesh& m = *project.GetMesh(i);
         std::printf("%-5s %s\n", kindOf(m), m.path.c_str());
         std::printf("      name       %s\n", LegacyTextToUtf8(m.name).c_str());
-        std::printf("      grid       %d x %d cells of %g m, zone %d\n", m.cols, m.rows,
-                    m.cellSize, m.zone);
+        std::printf("      grid       %d x %d cells of %g m, zone %d\n", m.cols, m.rows, m.cellSize,
+                    m.zone);
         std::printf("      extent     x %.2f .. %.2f, y %.2f .. %.2f\n", m.xmin, m.xmax, m.ymin,
                     m.ymax);
         std::printf("      elevation  %.1f .. %.1f m\n", m.minRaw * m.scale, m.maxRaw * m.scale);
     }
     MapRect extent;
     project.GetExtent(extent);
-    std::printf("collection: %d mesh%s, zone %d, x %.2f .. %.2f, y %.2f .. %.2f, elevation %.1f .. %.1f m\n",
-                project.MeshCount(), project.MeshCount() == 1 ? "" : "es", project.planeZone,
-                extent.xmin, extent.xmax, extent.ymin, extent.ymax, project.GetMinElevation(),
-                project.GetMaxElevation());
+    std::printf(
+        "collection: %d mesh%s, zone %d, x %.2f .. %.2f, y %.2f .. %.2f, elevation %.1f .. %.1f "
+        "m\n",
+        project.MeshCount(), project.MeshCount() == 1 ? "" : "es", project.planeZone, extent.xmin,
+        extent.xmax, extent.ymin, extent.ymax, project.GetMinElevation(),
+        project.GetMaxElevation());
 }
 
 }  // namespace

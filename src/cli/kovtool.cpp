@@ -14,7 +14,8 @@ struct Command {
 };
 
 const Command kCommands[] = {
-    {"info", kov::cli::runInfo, "info [--json] PATH...          describe tiles and their collection"},
+    {"info", kov::cli::runInfo,
+     "info [--json] PATH...          describe tiles and their collection"},
     {"elev", kov::cli::runElev,
      "elev PATH... [--at E,N]...     elevation at points (stdin pairs without --at)"},
     {"geo", kov::cli::runGeo,
@@ -27,7 +28,8 @@ const Command kCommands[] = {
 
 void printUsage(FILE* out) {
     std::fprintf(out, "usage: kovtool COMMAND [ARGS]\n\ncommands:\n");
-    for (const Command& c : kCommands) std::fprintf(out, "  %s\n", c.usage);
+    for (const Command& c : kCommands)
+        std::fprintf(out, "  %s\n", c.usage);
 }
 
 }  // namespace

@@ -14,8 +14,12 @@ namespace {
 
 constexpr double kEdgeTolerance = 1e-10;
 
-bool sameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
-bool nearlyEqual(double a, double b) { return std::fabs(a - b) < kEdgeTolerance; }
+bool sameBits(double a, double b) {
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
+bool nearlyEqual(double a, double b) {
+    return std::fabs(a - b) < kEdgeTolerance;
+}
 
 template <typename T>
 T* elementAt(const std::vector<std::unique_ptr<T>>& list, int index) {
@@ -79,9 +83,15 @@ int HMeshProject::AddShape(std::unique_ptr<ShpImport>& shape) {
     return 1;
 }
 
-ZarHMesh* HMeshProject::GetMesh(int index) const { return elementAt(meshes_, index); }
-ZarHImage* HMeshProject::GetImage(int index) const { return elementAt(images_, index); }
-ShpImport* HMeshProject::GetShape(int index) const { return elementAt(shapes_, index); }
+ZarHMesh* HMeshProject::GetMesh(int index) const {
+    return elementAt(meshes_, index);
+}
+ZarHImage* HMeshProject::GetImage(int index) const {
+    return elementAt(images_, index);
+}
+ShpImport* HMeshProject::GetShape(int index) const {
+    return elementAt(shapes_, index);
+}
 
 int HMeshProject::RemoveMesh(int index, std::unique_ptr<ZarHMesh>* takeOver) {
     return removeAt(meshes_, index, takeOver);
@@ -119,20 +129,23 @@ int HMeshProject::GetExtent(MapRect& out) const {
 double HMeshProject::GetMinElevation() const {
     if (meshes_.empty()) return 0.0;
     double lowest = meshes_[0]->minRaw * meshes_[0]->scale;
-    for (const auto& m : meshes_) lowest = std::min(lowest, m->minRaw * m->scale);
+    for (const auto& m : meshes_)
+        lowest = std::min(lowest, m->minRaw * m->scale);
     return lowest;
 }
 
 double HMeshProject::GetMaxElevation() const {
     if (meshes_.empty()) return 0.0;
     double highest = meshes_[0]->maxRaw * meshes_[0]->scale;
-    for (const auto& m : meshes_) highest = std::max(highest, m->maxRaw * m->scale);
+    for (const auto& m : meshes_)
+        highest = std::max(highest, m->maxRaw * m->scale);
     return highest;
 }
 
 double HMeshProject::GetMaxCellSize() const {
     double largest = 0.0;
-    for (const auto& m : meshes_) largest = std::max(largest, m->cellSize);
+    for (const auto& m : meshes_)
+        largest = std::max(largest, m->cellSize);
     return largest;
 }
 
@@ -229,7 +242,8 @@ int HMeshProject::SampleProfile(const std::vector<FPoint>& polyline, double& spa
             endpoint = true;
         } else {
             // The distances only grow with k, so the segment search continues where it stopped.
-            while (segment < n - 1 && d > distance[segment]) ++segment;
+            while (segment < n - 1 && d > distance[segment])
+                ++segment;
             const double span = distance[segment] - distance[segment - 1];
             const double t = span > 0.0 ? (d - distance[segment - 1]) / span : 0.0;
             sample.x = (1.0 - t) * polyline[segment - 1].x + t * polyline[segment].x;

@@ -1,21 +1,26 @@
 #include "data/TextScan.h"
 
 #include <charconv>
-#include <cmath>
 #include <climits>
+#include <cmath>
 #include <string>
 
 namespace kov {
 namespace {
 
-bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+}
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 }  // namespace
 
 int ParseLeadingInt(std::string_view text) {
     size_t i = 0;
-    while (i < text.size() && isBlank(text[i])) ++i;
+    while (i < text.size() && isBlank(text[i]))
+        ++i;
     bool negative = false;
     if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
     long long value = 0;
@@ -31,15 +36,18 @@ int ParseLeadingInt(std::string_view text) {
 
 double ParseLeadingDouble(std::string_view text) {
     size_t i = 0;
-    while (i < text.size() && isBlank(text[i])) ++i;
+    while (i < text.size() && isBlank(text[i]))
+        ++i;
     const size_t start = i;
     if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
     const size_t digitsStart = i;
     size_t digits = 0;
-    for (; i < text.size() && isDigit(text[i]); ++i) ++digits;
+    for (; i < text.size() && isDigit(text[i]); ++i)
+        ++digits;
     if (i < text.size() && text[i] == '.') {
         ++i;
-        for (; i < text.size() && isDigit(text[i]); ++i) ++digits;
+        for (; i < text.size() && isDigit(text[i]); ++i)
+            ++digits;
     }
     if (digits == 0) return 0.0;
     // An exponent counts only when digits follow it.
@@ -47,7 +55,8 @@ double ParseLeadingDouble(std::string_view text) {
         size_t j = i + 1;
         if (j < text.size() && (text[j] == '+' || text[j] == '-')) ++j;
         if (j < text.size() && isDigit(text[j])) {
-            while (j < text.size() && isDigit(text[j])) ++j;
+            while (j < text.size() && isDigit(text[j]))
+                ++j;
             i = j;
         }
     }

@@ -8,7 +8,9 @@ namespace kov {
 namespace {
 
 // Rounds half away from zero, then truncates toward zero.
-int roundHalfAway(double v) { return static_cast<int>(v >= 0.0 ? v + 0.5 : v - 0.5); }
+int roundHalfAway(double v) {
+    return static_cast<int>(v >= 0.0 ? v + 0.5 : v - 0.5);
+}
 
 // Where one output column (or row) of Resample reads: the nearest cell and the two cells and
 // fraction of the bilinear interpolation.
@@ -29,8 +31,7 @@ void computeTaps(int first, int last, int n, int limit, std::vector<Tap>& taps) 
         const double exact = std::min(first + i * step, static_cast<double>(last));
         const double lo = std::floor(exact);
         taps[static_cast<size_t>(i)] = {clampIndex(nearest), clampIndex(static_cast<int>(lo)),
-                                        clampIndex(static_cast<int>(std::ceil(exact))),
-                                        exact - lo};
+                                        clampIndex(static_cast<int>(std::ceil(exact))), exact - lo};
     }
 }
 
@@ -39,7 +40,9 @@ void computeTaps(int first, int last, int n, int limit, std::vector<Tap>& taps) 
 ZarHMesh::ZarHMesh() = default;
 ZarHMesh::~ZarHMesh() = default;
 
-int ZarHMesh::Load(const std::string&) { return 0; }
+int ZarHMesh::Load(const std::string&) {
+    return 0;
+}
 
 bool ZarHMesh::AllocateCells(int64_t newCols, int64_t newRows) {
     if (newCols <= 0 || newRows <= 0 || newCols > kMaxCells || newRows > kMaxCells ||

@@ -16,7 +16,9 @@ class ZarHMesh;
 inline constexpr int32_t MESH_NODATA = static_cast<int32_t>(0xF0000001u);  // "無効領域"
 inline constexpr int32_t MESH_WATER = static_cast<int32_t>(0xF0000002u);   // "水域"
 
-inline bool isSpecialCode(int32_t code) { return code == MESH_NODATA || code == MESH_WATER; }
+inline bool isSpecialCode(int32_t code) {
+    return code == MESH_NODATA || code == MESH_WATER;
+}
 
 // Flag bytes written by the resampling operations.
 enum SampleFlag : uint8_t { kSampleNoData = 0, kSampleValid = 1, kSampleWater = 2 };

@@ -46,13 +46,14 @@ inline int parseFixed(const char* p, size_t n) {
 std::string secondField(std::string_view line) {
     const bool sjis = !IsValidUtf8(line);
     auto characterLength = [&](size_t pos) -> size_t {
-        const bool pair = sjis && pos + 1 < line.size() &&
-                          IsSjisLeadByte(static_cast<unsigned char>(line[pos]));
+        const bool pair =
+            sjis && pos + 1 < line.size() && IsSjisLeadByte(static_cast<unsigned char>(line[pos]));
         return pair ? 2 : 1;
     };
     size_t pos = 0;
     for (int field = 0; field < 2; ++field) {
-        while (pos < line.size() && (line[pos] == ' ' || line[pos] == '\t')) ++pos;
+        while (pos < line.size() && (line[pos] == ' ' || line[pos] == '\t'))
+            ++pos;
         std::string value;
         if (pos < line.size() && line[pos] == '"') {
             ++pos;
@@ -71,9 +72,11 @@ std::string secondField(std::string_view line) {
                 pos += length;
             }
             // Text between the closing quote and the next comma is not part of the field.
-            while (pos < line.size() && line[pos] != ',') pos += characterLength(pos);
+            while (pos < line.size() && line[pos] != ',')
+                pos += characterLength(pos);
         } else {
-            while (pos < line.size() && line[pos] != ',' && line[pos] != '\r' && line[pos] != '\n') {
+            while (pos < line.size() && line[pos] != ',' && line[pos] != '\r' &&
+                   line[pos] != '\n') {
                 const size_t length = characterLength(pos);
                 value.append(line.substr(pos, length));
                 pos += length;
@@ -148,12 +151,14 @@ int ZarVeyMesh5::ReadTileFiles(std::string_view header, std::string_view data) {
     int32_t highest = INT32_MIN;
     ForEachLine(data, kRecordLineLimit, [&](std::string_view record) {
         if (record.size() <= static_cast<size_t>(kRowNumberOffset)) return;
-        const int row = parseFixed(record.data() + kRowNumberOffset,
-                                   std::min<size_t>(kRowNumberWidth, record.size() - kRowNumberOffset));
+        const int row =
+            parseFixed(record.data() + kRowNumberOffset,
+                       std::min<size_t>(kRowNumberWidth, record.size() - kRowNumberOffset));
         if (row < 1 || row > rows) return;
         int32_t* out = &cells[static_cast<size_t>(rows - row) * cols];
-        const size_t available =
-            record.size() > static_cast<size_t>(kFirstFieldOffset) ? record.size() - kFirstFieldOffset : 0;
+        const size_t available = record.size() > static_cast<size_t>(kFirstFieldOffset)
+                                     ? record.size() - kFirstFieldOffset
+                                     : 0;
         const char* field = record.data() + kFirstFieldOffset;
         // Fields past the end of a short record read as no data; a cut field reads what is left.
         const int whole = static_cast<int>(std::min<size_t>(cols, available / kFieldWidth));
@@ -168,13 +173,15 @@ int ZarVeyMesh5::ReadTileFiles(std::string_view header, std::string_view data) {
                 highest = std::max(highest, code);
             }
         };
-        for (int c = 0; c < whole; ++c) store(c, parseFixed(field + c * kFieldWidth, kFieldWidth));
+        for (int c = 0; c < whole; ++c)
+            store(c, parseFixed(field + c * kFieldWidth, kFieldWidth));
         int present = whole;
         if (present < cols && available % kFieldWidth != 0) {
             store(present, parseFixed(field + present * kFieldWidth, available % kFieldWidth));
             ++present;
         }
-        for (int c = present; c < cols; ++c) out[c] = MESH_NODATA;
+        for (int c = present; c < cols; ++c)
+            out[c] = MESH_NODATA;
     });
     if (lowest <= highest) {
         minRaw = lowest;

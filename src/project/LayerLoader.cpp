@@ -55,7 +55,8 @@ int LoadLayerPaths(const std::vector<std::string>& paths, HMeshProject& project,
     for (const std::string& path : paths) {
         std::error_code error;
         if (std::filesystem::is_directory(path, error)) {
-            for (const std::string& tile : TilesOfFolder(path)) loadFile(tile);
+            for (const std::string& tile : TilesOfFolder(path))
+                loadFile(tile);
         } else if (std::filesystem::exists(path, error)) {
             loadFile(path);
         } else {

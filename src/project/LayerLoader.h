@@ -23,6 +23,7 @@ std::vector<std::string> TilesOfFolder(const std::string& folder);
 
 // Loads files and folders (a folder contributes TilesOfFolder) in the given order, then sorts
 // the meshes and updates the extent. Returns the number of layers added.
-int LoadLayerPaths(const std::vector<std::string>& paths, HMeshProject& project, LoadReport& report);
+int LoadLayerPaths(const std::vector<std::string>& paths, HMeshProject& project,
+                   LoadReport& report);
 
 }  // namespace kov

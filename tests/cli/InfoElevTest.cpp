@@ -48,10 +48,12 @@ protected:
 
 TEST_F(KovtoolDataTest, InfoJsonDescribesEveryMeshAndTheCollection) {
     int code = -1;
-    const std::string out = kovtool("info --json " + dir.file("set") + " " + dir.file("fine/F.kov"), &code);
+    const std::string out =
+        kovtool("info --json " + dir.file("set") + " " + dir.file("fine/F.kov"), &code);
     ASSERT_EQ(code, 0) << lastError();
     QJsonParseError error;
-    const QJsonObject root = QJsonDocument::fromJson(QByteArray::fromStdString(out), &error).object();
+    const QJsonObject root =
+        QJsonDocument::fromJson(QByteArray::fromStdString(out), &error).object();
     ASSERT_EQ(error.error, QJsonParseError::NoError) << out;
     EXPECT_EQ(root["zone"].toInt(), 9);
     const QJsonArray extent = root["extent"].toArray();
@@ -118,18 +120,21 @@ TEST_F(KovtoolDataTest, ElevAnswersElevationWaterNoDataAndNone) {
 
 TEST_F(KovtoolDataTest, ElevStreamsPointsFromStdinAndReportsBadLines) {
     std::string input;
-    for (int i = 0; i < 5000; ++i) input += "121 201\n";
+    for (int i = 0; i < 5000; ++i)
+        input += "121 201\n";
     input += "  130.5,\t214.9\r\n";
     test::writeFile(dir.file("points.txt"), input);
     int code = -1;
-    const std::string out = kovtool("elev " + dir.file("set") + " < " + dir.file("points.txt"), &code);
+    const std::string out =
+        kovtool("elev " + dir.file("set") + " < " + dir.file("points.txt"), &code);
     ASSERT_EQ(code, 0) << lastError();
     EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 5001);
     EXPECT_EQ(out.substr(0, 12), "121 201 0.90");
     EXPECT_NE(out.find("130.5 214.9 0.30\n"), std::string::npos);
 
     test::writeFile(dir.file("bad.txt"), "121 201\n\n121 x\n");
-    const std::string partial = kovtool("elev " + dir.file("set") + " < " + dir.file("bad.txt"), &code);
+    const std::string partial =
+        kovtool("elev " + dir.file("set") + " < " + dir.file("bad.txt"), &code);
     EXPECT_EQ(code, 1);
     EXPECT_EQ(partial, "121 201 0.90\n");
     EXPECT_NE(lastError().find("line 3"), std::string::npos) << lastError();

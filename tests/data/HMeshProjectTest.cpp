@@ -67,7 +67,8 @@ TEST(HMeshProjectExtent, UnionZoneAndStatistics) {
     HMeshProject project;
     auto a = makeFlatMesh(4, 3, 5.0, 100, 200, 10);
     a->zone = 9;
-    auto b = test::makeMesh(2, 2, 2.0, 90, 195, [](int c, int r) { return c + r == 2 ? MESH_WATER : -50; });
+    auto b = test::makeMesh(2, 2, 2.0, 90, 195,
+                            [](int c, int r) { return c + r == 2 ? MESH_WATER : -50; });
     b->zone = 6;
     project.AddMesh(a);
     project.AddMesh(b);
@@ -167,7 +168,8 @@ class SampleProfileTest : public ::testing::Test {
 protected:
     void SetUp() override {
         // Elevation 0.1 m per metre of easting between x = 0 and 100, water strip at 40..50 m.
-        auto m = test::makeMesh(100, 10, 1.0, 0, 0, [](int c, int) { return c >= 40 && c < 50 ? MESH_WATER : c; });
+        auto m = test::makeMesh(100, 10, 1.0, 0, 0,
+                                [](int c, int) { return c >= 40 && c < 50 ? MESH_WATER : c; });
         project.AddMesh(m);
     }
     HMeshProject project;
@@ -252,8 +254,9 @@ TEST(HMeshProjectSettings, ShapeDefaultsComeFromTheSettingsStore) {
         EXPECT_EQ(fresh.ColorMapSlot(1), nullptr);
         EXPECT_EQ(fresh.ColorMapSlot(999), fresh.ColorMapSlot(0));
     }
-    test::writeFile(dir.file("kov.ini"),
-                    "[Shape]\nPenWidth=1.25\nPenColor=RGB(1,2,3)\nFillAlpha=64\nFillColor=#0000FF\n");
+    test::writeFile(
+        dir.file("kov.ini"),
+        "[Shape]\nPenWidth=1.25\nPenColor=RGB(1,2,3)\nFillAlpha=64\nFillColor=#0000FF\n");
     HMeshProject configured;
     EXPECT_DOUBLE_EQ(configured.shapePenWidth, 1.25);
     EXPECT_EQ(configured.shapePenColor, 0x030201u);

@@ -22,7 +22,8 @@ inline std::unique_ptr<ZarHMesh> makeMesh(int cols, int rows, double cell, doubl
     mesh->xmax = x0 + cols * cell;
     mesh->ymax = y0 + rows * cell;
     for (int r = 0; r < rows; ++r)
-        for (int c = 0; c < cols; ++c) mesh->Cell(c, r) = code(c, r);
+        for (int c = 0; c < cols; ++c)
+            mesh->Cell(c, r) = code(c, r);
     return mesh;
 }
 

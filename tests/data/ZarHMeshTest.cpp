@@ -55,7 +55,8 @@ TEST(ZarHMeshLookup, SpecialCodesFailLookupsAndShowInRawValues) {
 }
 
 TEST(ZarHMeshGrid, MinMaxIgnoresSpecialCodesAndKeepsOldValuesWithoutValidCells) {
-    auto mesh = makeMesh(3, 1, 1.0, 0, 0, [](int c, int) { return c == 1 ? MESH_WATER : c * 7 - 3; });
+    auto mesh =
+        makeMesh(3, 1, 1.0, 0, 0, [](int c, int) { return c == 1 ? MESH_WATER : c * 7 - 3; });
     mesh->UpdateMinMax();
     EXPECT_EQ(mesh->minRaw, -3);
     EXPECT_EQ(mesh->maxRaw, 11);
@@ -162,13 +163,18 @@ TEST_F(ResampleWithBorderTest, BordersComeFromNeighboursAtTheMeshEdges) {
     auto at = [&](int i, int j) { return out.values[static_cast<size_t>(j) * 6 + i]; };
     auto flag = [&](int i, int j) { return out.flags[static_cast<size_t>(j) * 6 + i]; };
     for (int j = 0; j < 3; ++j)
-        for (int i = 0; i < 4; ++i) EXPECT_DOUBLE_EQ(at(i + 1, j + 1), (1000 + 10 * j + i) * 0.1);
+        for (int i = 0; i < 4; ++i)
+            EXPECT_DOUBLE_EQ(at(i + 1, j + 1), (1000 + 10 * j + i) * 0.1);
     // No west or south neighbour at the grid's edge: that border stays no data.
-    for (int j = 0; j < 5; ++j) EXPECT_EQ(flag(0, j), kSampleNoData);
-    for (int i = 0; i < 6; ++i) EXPECT_EQ(flag(i, 0), kSampleNoData);
+    for (int j = 0; j < 5; ++j)
+        EXPECT_EQ(flag(0, j), kSampleNoData);
+    for (int i = 0; i < 6; ++i)
+        EXPECT_EQ(flag(i, 0), kSampleNoData);
     // East border: the east neighbour's column 0; north border: the north neighbour's row 0.
-    for (int j = 0; j < 3; ++j) EXPECT_DOUBLE_EQ(at(5, j + 1), (2000 + 10 * j) * 0.1);
-    for (int i = 0; i < 4; ++i) EXPECT_DOUBLE_EQ(at(i + 1, 4), (3000 + i) * 0.1);
+    for (int j = 0; j < 3; ++j)
+        EXPECT_DOUBLE_EQ(at(5, j + 1), (2000 + 10 * j) * 0.1);
+    for (int i = 0; i < 4; ++i)
+        EXPECT_DOUBLE_EQ(at(i + 1, 4), (3000 + i) * 0.1);
     EXPECT_DOUBLE_EQ(at(5, 4), 4000 * 0.1) << "north-east corner cell";
 }
 
@@ -198,7 +204,8 @@ TEST_F(ResampleWithBorderTest, NeighboursOfAnotherGridSizeAreSkipped) {
     nb.mesh[MeshNeighbours::East] = odd.get();
     ResampledRaster out;
     mesh(0).ResampleWithBorder(6, 5, nb, {0, 0, 3, 2}, out, 0.0, 0.0, 1.0, 1.0);
-    for (int j = 1; j < 4; ++j) EXPECT_EQ(out.flags[static_cast<size_t>(j) * 6 + 5], kSampleNoData);
+    for (int j = 1; j < 4; ++j)
+        EXPECT_EQ(out.flags[static_cast<size_t>(j) * 6 + 5], kSampleNoData);
 }
 
 }  // namespace
@@ -213,11 +220,13 @@ TEST(ZarHMeshGrid, LargeGridsReuseFreedMemoryAndStartAsNoData) {
         for (int i = 0; i < 4; ++i) {
             auto mesh = std::make_unique<ZarHMesh>();
             ASSERT_TRUE(mesh->AllocateCells(400 + i, 300));
-            for (int32_t code : mesh->cells) ASSERT_EQ(code, MESH_NODATA);
+            for (int32_t code : mesh->cells)
+                ASSERT_EQ(code, MESH_NODATA);
             std::fill(mesh->cells.begin(), mesh->cells.end(), round * 10 + i);
             meshes.push_back(std::move(mesh));
         }
-        for (int i = 0; i < 4; ++i) EXPECT_EQ(meshes[i]->Cell(399, 299), round * 10 + i);
+        for (int i = 0; i < 4; ++i)
+            EXPECT_EQ(meshes[i]->Cell(399, 299), round * 10 + i);
         meshes.clear();
     }
 }

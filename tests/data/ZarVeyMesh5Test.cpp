@@ -99,14 +99,18 @@ TEST(ZarVeyMesh5Read, HeaderRejections) {
     const std::vector<Case> cases = {
         {"20 lines", [](std::string& h) { h.resize(h.rfind("item21")); }},
         {"unequal cell sizes", [&](std::string& h) { replaceValue(h, 6, "5.01"); }},
-        {"zero cell size", [&](std::string& h) { replaceValue(h, 5, "0"), replaceValue(h, 6, "0"); }},
+        {"zero cell size",
+         [&](std::string& h) { replaceValue(h, 5, "0"), replaceValue(h, 6, "0"); }},
         {"cell size over 1000",
          [&](std::string& h) { replaceValue(h, 5, "1000.5"), replaceValue(h, 6, "1000.5"); }},
         {"no columns", [&](std::string& h) { replaceValue(h, 3, "0"); }},
         {"negative rows", [&](std::string& h) { replaceValue(h, 4, "-3"); }},
         {"unallocatable grid",
-         [&](std::string& h) { replaceValue(h, 3, "2000000000"), replaceValue(h, 4, "2000000000"); }},
-        {"not a number", [&](std::string& h) { replaceValue(h, 5, "nan"), replaceValue(h, 6, "nan"); }},
+         [&](std::string& h) {
+             replaceValue(h, 3, "2000000000"), replaceValue(h, 4, "2000000000");
+         }},
+        {"not a number",
+         [&](std::string& h) { replaceValue(h, 5, "nan"), replaceValue(h, 6, "nan"); }},
     };
     const std::string data = test::dataText(smallTile());
     for (const Case& c : cases) {
@@ -143,14 +147,16 @@ TEST(ZarVeyMesh5Read, RecordRules) {
     EXPECT_EQ(mesh.Cell(3, 1), 3) << "a field cut by the line end reads what is there";
     EXPECT_EQ(mesh.Cell(0, 2), 42);
     EXPECT_EQ(mesh.Cell(1, 2), MESH_NODATA) << "fields past a short record are no data";
-    for (int c = 0; c < 4; ++c) EXPECT_EQ(mesh.Cell(c, 0), MESH_NODATA) << "unmentioned row";
+    for (int c = 0; c < 4; ++c)
+        EXPECT_EQ(mesh.Cell(c, 0), MESH_NODATA) << "unmentioned row";
     EXPECT_EQ(mesh.minRaw, -22);
     EXPECT_EQ(mesh.maxRaw, 400) << "an overwritten record still counted when it was read";
 }
 
 TEST(ZarVeyMesh5Read, WaterOnlyTileKeepsZeroMinMax) {
     TileSpec t = smallTile();
-    for (auto& row : t.codes) row.assign(4, -9999);
+    for (auto& row : t.codes)
+        row.assign(4, -9999);
     t.codes[1][2] = -1111;
     ZarVeyMesh5 mesh;
     ASSERT_EQ(mesh.ReadTileFiles(test::headerText(t), test::dataText(t)), 1);
@@ -188,7 +194,7 @@ TEST(ZarVeyMesh5Fields, FixedWidthIntegerRule) {
 TEST(ZarVeyMesh5Header, CsvValuesAndDisplayName) {
     const std::string header =
         "a,1\n"
-        "\n"                                   // a blank line still counts
+        "\n"                                  // a blank line still counts
         "  b ,\t \"q,\"\"x\"\" y\" tail,z\n"  // quoted with comma and doubled quote
         "only-a-label\n"
         "\x96\xbc,\x83\x54\x83\x93\x83\x76\x83\x8b\r\n";  // Shift_JIS "サンプル"

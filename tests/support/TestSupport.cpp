@@ -1,11 +1,11 @@
 #include "support/TestSupport.h"
 
+#include <sys/wait.h>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <sys/wait.h>
 
 namespace kov::test {
 
@@ -20,7 +20,9 @@ TempDir::~TempDir() {
     std::filesystem::remove_all(path_, ignored);
 }
 
-std::string TempDir::file(const std::string& relative) const { return path_ + "/" + relative; }
+std::string TempDir::file(const std::string& relative) const {
+    return path_ + "/" + relative;
+}
 
 void writeFile(const std::string& path, const std::string& contents) {
     std::filesystem::create_directories(std::filesystem::path(path).parent_path());
@@ -44,17 +46,43 @@ std::string headerText(const TileSpec& t) {
     for (int n = 1; n <= 21; ++n) {
         std::string value;
         switch (n) {
-            case 3: value = std::to_string(t.cols); break;
-            case 4: value = std::to_string(t.rows); break;
-            case 5: value = t.cellSize; break;
-            case 6: value = t.cellSize2; break;
-            case 15: value = t.name; break;
-            case 17: value = std::to_string(t.zone); break;
-            case 18: std::snprintf(line, sizeof line, "%.0f", t.ymin * 100); value = line; break;
-            case 19: std::snprintf(line, sizeof line, "%.0f", t.xmin * 100); value = line; break;
-            case 20: std::snprintf(line, sizeof line, "%.0f", ymax * 100); value = line; break;
-            case 21: std::snprintf(line, sizeof line, "%.0f", xmax * 100); value = line; break;
-            default: value = "x" + std::to_string(n); break;
+            case 3:
+                value = std::to_string(t.cols);
+                break;
+            case 4:
+                value = std::to_string(t.rows);
+                break;
+            case 5:
+                value = t.cellSize;
+                break;
+            case 6:
+                value = t.cellSize2;
+                break;
+            case 15:
+                value = t.name;
+                break;
+            case 17:
+                value = std::to_string(t.zone);
+                break;
+            case 18:
+                std::snprintf(line, sizeof line, "%.0f", t.ymin * 100);
+                value = line;
+                break;
+            case 19:
+                std::snprintf(line, sizeof line, "%.0f", t.xmin * 100);
+                value = line;
+                break;
+            case 20:
+                std::snprintf(line, sizeof line, "%.0f", ymax * 100);
+                value = line;
+                break;
+            case 21:
+                std::snprintf(line, sizeof line, "%.0f", xmax * 100);
+                value = line;
+                break;
+            default:
+                value = "x" + std::to_string(n);
+                break;
         }
         text += "item" + std::to_string(n) + "," + value + t.lineEnd;
     }
@@ -93,7 +121,8 @@ std::string runCommand(const std::string& command, int* exitCode) {
     }
     char buffer[65536];
     size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, n);
+    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
+        output.append(buffer, n);
     const int status = pclose(pipe);
     if (exitCode) *exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return output;

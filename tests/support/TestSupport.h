@@ -36,7 +36,7 @@ struct TileSpec {
     int zone = 9;
     double xmin = 0.0;
     double ymin = 0.0;
-    std::string name = "tile";  // header value 15, bytes as written
+    std::string name = "tile";            // header value 15, bytes as written
     std::vector<std::vector<int>> codes;  // rows x cols; empty: all zero
     std::string lineEnd = "\n";
 };
