@@ -1,6 +1,7 @@
 #include "app/SettingsStore.h"
 
 #include "app/IniFile.h"
+#include "data/TextScan.h"
 #include "display/NumberFormat.h"
 
 #include <algorithm>
@@ -54,49 +55,6 @@ std::string parentFolder(const std::string& path) {
 
 bool isSpace(char c) {
     return c == ' ' || (c >= '\t' && c <= '\r');
-}
-
-// The leading decimal integer as the C library's atoi reads it, clamped to the int range.
-int leadingInt(std::string_view text) {
-    size_t i = 0;
-    while (i < text.size() && isSpace(text[i]))
-        ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-    long long value = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-        value = value * 10 + (text[i] - '0');
-        if (value > static_cast<long long>(INT_MAX) + 1)
-            value = static_cast<long long>(INT_MAX) + 1;
-    }
-    if (negative) value = -value;
-    return static_cast<int>(std::clamp<long long>(value, INT_MIN, INT_MAX));
-}
-
-// The leading real number as the C library's atof reads it (without the locale); 0 when none.
-double leadingReal(std::string_view text) {
-    size_t i = 0;
-    while (i < text.size() && isSpace(text[i]))
-        ++i;
-    if (i < text.size() && text[i] == '+') {
-        ++i;
-        if (i < text.size() && text[i] == '-') return 0.0;
-    }
-    const char* first = text.data() + i;
-    const char* last = text.data() + text.size();
-    double value = 0.0;
-    auto [ptr, ec] = std::from_chars(first, last, value);
-    if (ec == std::errc::result_out_of_range) {
-        // Too large or too small for a double: infinity or zero, with the sign of the text.
-        const bool negative = *first == '-';
-        const std::string_view number(first, static_cast<size_t>(ptr - first));
-        const size_t exponent = number.find_first_of("eE");
-        const bool tiny = exponent != std::string_view::npos && exponent + 1 < number.size() &&
-                          number[exponent + 1] == '-';
-        value = tiny ? 0.0 : HUGE_VAL;
-        return negative ? -value : value;
-    }
-    return ec == std::errc() ? value : 0.0;
 }
 
 std::string decimalText(long long value) {
@@ -452,7 +410,7 @@ double decodeReal(std::string_view text, double def) {
             return std::bit_cast<double>(bits);
         }
     }
-    return leadingReal(text.substr(0, open));
+    return ParseLeadingDouble(text.substr(0, open));
 }
 
 std::string encodeColor(uint32_t color) {
@@ -476,7 +434,7 @@ uint32_t decodeColor(std::string_view text, uint32_t def) {
     const auto fromCmyk = [&](bool withBlack) {
         // Percent values rounded half up, then as fractions.
         const auto fraction = [&](size_t i) {
-            return std::floor(leadingReal(token(i)) + 0.5) / 100;
+            return std::floor(ParseLeadingDouble(token(i)) + 0.5) / 100;
         };
         const double k = withBlack ? fraction(3) : 0.0;
         uint32_t color = 0;
@@ -487,7 +445,7 @@ uint32_t decodeColor(std::string_view text, uint32_t def) {
         return color;
     };
     const auto byteAt = [&](size_t i) {
-        return static_cast<uint32_t>(leadingInt(token(i))) & 0xFF;
+        return static_cast<uint32_t>(ParseLeadingInt(token(i))) & 0xFF;
     };
 
     if (text.find("CMYK") != std::string_view::npos) return fromCmyk(true);
@@ -498,7 +456,7 @@ uint32_t decodeColor(std::string_view text, uint32_t def) {
 }
 
 int decodeInt(std::string_view text, int def) {
-    return text.empty() ? def : leadingInt(text);
+    return text.empty() ? def : ParseLeadingInt(text);
 }
 
 size_t decodeBinary(std::string_view text, void* buffer, size_t size) {
