@@ -9,6 +9,8 @@
 #include <climits>
 #include <cstdlib>
 
+#include "data/InternetFetch.h"
+
 namespace kov {
 namespace {
 
@@ -57,6 +59,11 @@ std::string findEntryIgnoringCase(const std::string& folder, const std::string& 
 
 std::unique_ptr<HxFile> OpenFile(const std::string& path, std::vector<char> buffer) {
     if (path.empty()) return nullptr;
+    if (IsInternetPath(path)) {
+        std::optional<std::vector<char>> fetched = FetchWhole(path);
+        if (!fetched) return nullptr;
+        return std::make_unique<HxFile>(path, std::move(*fetched));
+    }
     FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (fd.get() < 0) return nullptr;
     struct stat st;
@@ -86,7 +93,7 @@ std::unique_ptr<HxFile> OpenFile(const std::string& path, std::vector<char> buff
 
 std::string FindPathIgnoringCase(const std::string& path) {
     if (path.empty()) return {};
-    if (exists(path)) return path;
+    if (exists(path) || IsInternetPath(path)) return path;
     // Walk the components, replacing each that does not exist by a case-insensitive match.
     std::string resolved = path[0] == '/' ? "/" : "";
     size_t pos = path[0] == '/' ? 1 : 0;

@@ -25,13 +25,14 @@ private:
     std::vector<char> contents_;
 };
 
-// Opens a local file; null when it cannot be opened or is not a regular file. A buffer from an
+// Opens a file; null when it cannot be opened or is not a regular file. Internet paths
+// ("http:", "https:", "ftp:") are fetched whole; their full path is the address. A buffer from an
 // earlier file may be passed in to be reused: readers of many files avoid fresh memory per file.
 std::unique_ptr<HxFile> OpenFile(const std::string& path, std::vector<char> buffer = {});
 
 // The path itself when it exists; otherwise the existing path whose components match the given
 // ones without regard to ASCII case (a Windows data set copied to Linux may differ in case),
-// or an empty string.
+// or an empty string. Internet paths are answered unchanged.
 std::string FindPathIgnoringCase(const std::string& path);
 
 // Splits at the last '/' or '\\': the folder including its separator, and the file name.

@@ -1,0 +1,29 @@
+// Fetching "http:" and "ftp:" paths whole into memory for the file service.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kov {
+
+// Whether the file service fetches this path from the internet: at least five characters,
+// beginning with "http:", "https:" or "ftp:" in any letter case.
+bool IsInternetPath(std::string_view path);
+
+// The whole resource, or nothing when the fetch failed (no connection, an error status, a
+// time-out, or more than maxBytes).
+std::optional<std::vector<char>> FetchWhole(const std::string& url);
+
+// Limits of a fetch: the connection must be made within connectSeconds and data must keep
+// flowing (at least one byte per second, judged over stallSeconds).
+struct FetchLimits {
+    long connectSeconds = 15;
+    long stallSeconds = 30;
+    long long maxBytes = 2LL << 30;
+};
+void SetFetchLimits(const FetchLimits& limits);
+FetchLimits GetFetchLimits();
+
+}  // namespace kov

@@ -1,0 +1,41 @@
+// A minimal HTTP/1.0 server on 127.0.0.1 for tests of internet paths.
+#pragma once
+
+#include <atomic>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+
+namespace kov::test {
+
+// Serves the files given with Put; other paths answer 404. A path registered with Stall sends
+// its headers and a few bytes, then nothing until the server stops.
+class LocalHttpServer {
+public:
+    LocalHttpServer();  // listens on an ephemeral port
+    ~LocalHttpServer();
+    LocalHttpServer(const LocalHttpServer&) = delete;
+    LocalHttpServer& operator=(const LocalHttpServer&) = delete;
+
+    void Put(const std::string& path, const std::string& body);
+    void Stall(const std::string& path);
+    // "http://127.0.0.1:PORT" + path
+    std::string Url(const std::string& path) const;
+    int RequestCount() const { return requests_; }
+
+private:
+    void Serve();
+    void Answer(int client);
+
+    int listener_ = -1;
+    int port_ = 0;
+    std::atomic<bool> stopping_{false};
+    std::atomic<int> requests_{0};
+    std::mutex mutex_;
+    std::map<std::string, std::string> files_;
+    std::map<std::string, bool> stalls_;
+    std::thread thread_;
+};
+
+}  // namespace kov::test
