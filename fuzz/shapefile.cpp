@@ -1,0 +1,60 @@
+// Fuzzes the shapefile reader. Input: one flag byte (bit 0 strict, bit 1 ignore the index,
+// bit 2 a progress object that cancels at its third report), the index length as two bytes
+// little-endian, the index, then the main file.
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+#include "app/HxProgress.h"
+#include "data/ShpImport.h"
+
+namespace {
+
+void check(bool condition) {
+    if (!condition) std::abort();
+}
+
+class CancellingProgress : public kov::HxProgress {
+public:
+    int SetPos(long long current, long long total) override {
+        check(current >= 100 && current < total);
+        return ++calls >= 3;
+    }
+    void SetText(const std::string& text) override { check(text.size() >= 2); }
+    int calls = 0;
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
+    if (size < 3) return 0;
+    const std::string_view input(reinterpret_cast<const char*>(bytes), size);
+    const unsigned flags = bytes[0];
+    const size_t indexLength = std::min<size_t>(bytes[1] | bytes[2] << 8, size - 3);
+    const std::string_view shx = input.substr(3, indexLength);
+    const std::string_view shp = input.substr(3 + indexLength);
+
+    kov::ShpImport layer;
+    layer.strict = flags & 1;
+    layer.useIndex = !(flags & 2);
+    CancellingProgress progress;
+    const int ok = layer.LoadFromMemory(shp, shx, flags & 4 ? &progress : nullptr);
+    if (!ok) {
+        check(layer.PointCount() == 0 && layer.PolylineCount() == 0);
+        return 0;
+    }
+    for (int i = 0; i < layer.PointCount(); ++i)
+        check(layer.GetPoint(i)->id >= 1 && layer.GetPoint(i)->id <= layer.recordCounter);
+    for (int i = 0; i < layer.PolylineCount(); ++i) {
+        const kov::SHP_POLYLINE* line = layer.GetPolyline(i);
+        check(line->id >= 1 && line->id <= layer.recordCounter);
+        check(!line->points.empty());
+        for (const auto& part : line->parts)
+            check(!part.empty());
+    }
+    check(!layer.GetPoint(layer.PointCount()) && !layer.GetPolyline(-1));
+    return 0;
+}
