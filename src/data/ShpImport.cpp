@@ -262,8 +262,10 @@ int ShpImport::LoadFromMemory(std::string_view shp, std::string_view shx, HxProg
     }
     if (fileCode != kFileCode) return 0;
 
-    hasZ = box[4] > -1e-38 && box[5] > -1e-38;
-    hasM = box[6] > -1e-38 && box[7] > -1e-38;
+    // A range is absent when its bounds hold the "no value" numbers (at or below -1e38); a
+    // range that merely reaches below zero, as land below sea level does, is present.
+    hasZ = box[4] > -1e38 && box[5] > -1e38;
+    hasM = box[6] > -1e38 && box[7] > -1e38;
 
     // An index without even its header cannot give positions: the records are then read in
     // sequence, as without one.

@@ -80,7 +80,7 @@ public:
     int32_t hasPolygons = 0;
     int32_t hasLines = 0;
     int32_t hasPoints = 0;
-    int32_t hasM = 0;  // the header's M range is present (both bounds above -1e-38)
+    int32_t hasM = 0;  // the header's M range is present (both bounds above -1e38)
     int32_t hasZ = 0;  // the same for the Z range
     std::vector<SHP_POINT> points;
     std::vector<SHP_POLYLINE> polylines;
