@@ -71,4 +71,59 @@ std::string sheetCodeOfPoint(int zone, long long x, long long y, bool* valid) {
     return code;
 }
 
+std::optional<SheetRect> sheetRectOfCode(std::string_view code) {
+    constexpr long long kRowHeight = 30000;
+    constexpr long long kColumnWidth = 40000;
+    auto digit = [&code](size_t i) { return i < code.size() && code[i] >= '0' && code[i] <= '9'; };
+    auto at = [&code](size_t i) { return i < code.size() ? code[i] : '\0'; };
+
+    if (!digit(0) || !digit(1)) return std::nullopt;
+    SheetRect rect;
+    rect.zone = (code[0] - '0') * 10 + (code[1] - '0');
+    if (rect.zone > 19) return std::nullopt;
+
+    size_t pos = 2;
+    long long north = 0;
+    const char row = at(pos);
+    const char second = at(pos + 1);
+    if (row == 'A' && second >= 'X' && second <= 'Z') {
+        north = 300000 + ('Z' - second + 1) * kRowHeight;
+        pos += 2;
+    } else if (row == 'Z' && second >= 'A' && second <= 'E' && at(pos + 2) >= 'A' &&
+               at(pos + 2) <= 'Z') {
+        north = -480000 - (second - 'A') * kRowHeight;
+        pos += 2;
+    } else if (row >= 'A' && row <= 'Z') {
+        north = ('K' - row) * kRowHeight;
+        pos += 1;
+    } else {
+        return std::nullopt;
+    }
+
+    const char column = at(pos);
+    if (column < 'A' || column > 'H') return std::nullopt;
+    long long west = (column - 'E') * kColumnWidth;
+    if (!digit(pos + 1) || !digit(pos + 2)) return std::nullopt;
+    north -= (code[pos + 1] - '0') * 3000;
+    west += (code[pos + 2] - '0') * 4000;
+    pos += 3;
+
+    // Scale 1:5000 is 4000 m x 3000 m; a quarter (1:2500) is half of that each way.
+    long long width = 4000;
+    long long height = 3000;
+    if (pos < code.size()) {
+        const char quarter = code[pos];
+        if (quarter < '1' || quarter > '4' || pos + 1 != code.size()) return std::nullopt;
+        width = 2000;
+        height = 1500;
+        if (quarter == '2' || quarter == '4') west += width;
+        if (quarter == '3' || quarter == '4') north -= height;
+    }
+    rect.xmin = west;
+    rect.ymin = north - height;
+    rect.xmax = west + width;
+    rect.ymax = north;
+    return rect;
+}
+
 }  // namespace kov
