@@ -1,6 +1,7 @@
 #include "support/TestSupport.h"
 
 #include <sys/wait.h>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -39,53 +40,23 @@ std::string readFile(const std::string& path) {
 
 std::string headerText(const TileSpec& t) {
     const double cell = std::strtod(t.cellSize.c_str(), nullptr);
-    const double xmax = t.xmin + t.cols * cell;
-    const double ymax = t.ymin + t.rows * cell;
-    char line[128];
+    auto cm = [](double metres) { return std::to_string(std::llround(metres * 100)); };
+    std::string values[22];  // values 1..21; those the reader does not use are placeholders
+    for (int n = 1; n <= 21; ++n)
+        values[n] = "x" + std::to_string(n);
+    values[3] = std::to_string(t.cols);
+    values[4] = std::to_string(t.rows);
+    values[5] = t.cellSize;
+    values[6] = t.cellSize2;
+    values[15] = t.name;
+    values[17] = std::to_string(t.zone);
+    values[18] = cm(t.ymin);
+    values[19] = cm(t.xmin);
+    values[20] = cm(t.ymin + t.rows * cell);
+    values[21] = cm(t.xmin + t.cols * cell);
     std::string text;
-    for (int n = 1; n <= 21; ++n) {
-        std::string value;
-        switch (n) {
-            case 3:
-                value = std::to_string(t.cols);
-                break;
-            case 4:
-                value = std::to_string(t.rows);
-                break;
-            case 5:
-                value = t.cellSize;
-                break;
-            case 6:
-                value = t.cellSize2;
-                break;
-            case 15:
-                value = t.name;
-                break;
-            case 17:
-                value = std::to_string(t.zone);
-                break;
-            case 18:
-                std::snprintf(line, sizeof line, "%.0f", t.ymin * 100);
-                value = line;
-                break;
-            case 19:
-                std::snprintf(line, sizeof line, "%.0f", t.xmin * 100);
-                value = line;
-                break;
-            case 20:
-                std::snprintf(line, sizeof line, "%.0f", ymax * 100);
-                value = line;
-                break;
-            case 21:
-                std::snprintf(line, sizeof line, "%.0f", xmax * 100);
-                value = line;
-                break;
-            default:
-                value = "x" + std::to_string(n);
-                break;
-        }
-        text += "item" + std::to_string(n) + "," + value + t.lineEnd;
-    }
+    for (int n = 1; n <= 21; ++n)
+        text += "item" + std::to_string(n) + "," + values[n] + t.lineEnd;
     return text;
 }
 
