@@ -57,12 +57,12 @@ std::string findEntryIgnoringCase(const std::string& folder, const std::string& 
 
 }  // namespace
 
-std::unique_ptr<HxFile> OpenFile(const std::string& path, std::vector<char> buffer) {
+std::unique_ptr<HxFile> OpenFile(const std::string& path, FileBuffer buffer) {
     if (path.empty()) return nullptr;
     if (IsInternetPath(path)) {
         std::optional<std::vector<char>> fetched = FetchWhole(path);
         if (!fetched) return nullptr;
-        return std::make_unique<HxFile>(path, std::move(*fetched));
+        return std::make_unique<HxFile>(path, std::string_view(fetched->data(), fetched->size()));
     }
     FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (fd.get() < 0) return nullptr;

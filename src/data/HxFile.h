@@ -6,29 +6,36 @@
 #include <string_view>
 #include <vector>
 
+#include "data/LargeBlockAllocator.h"
+
 namespace kov {
+
+// File contents; big files get their memory populated in one call.
+using FileBuffer = std::vector<char, LargeBlockAllocator<char>>;
 
 // A file opened for reading, held whole in memory.
 class HxFile {
 public:
-    HxFile(std::string fullPath, std::vector<char> contents)
+    HxFile(std::string fullPath, FileBuffer contents)
         : fullPath_(std::move(fullPath)), contents_(std::move(contents)) {}
+    HxFile(std::string fullPath, std::string_view contents)
+        : HxFile(std::move(fullPath), FileBuffer(contents.begin(), contents.end())) {}
 
     // The file's own full path (absolute for local files).
     const std::string& FullPath() const { return fullPath_; }
     std::string_view Contents() const { return {contents_.data(), contents_.size()}; }
     // Hands the buffer back, so that the next OpenFile can reuse its memory.
-    std::vector<char> TakeContents() { return std::move(contents_); }
+    FileBuffer TakeContents() { return std::move(contents_); }
 
 private:
     std::string fullPath_;
-    std::vector<char> contents_;
+    FileBuffer contents_;
 };
 
 // Opens a file; null when it cannot be opened or is not a regular file. Internet paths
 // ("http:", "https:", "ftp:") are fetched whole; their full path is the address. A buffer from an
 // earlier file may be passed in to be reused: readers of many files avoid fresh memory per file.
-std::unique_ptr<HxFile> OpenFile(const std::string& path, std::vector<char> buffer = {});
+std::unique_ptr<HxFile> OpenFile(const std::string& path, FileBuffer buffer = {});
 
 // The path itself when it exists; otherwise the existing path whose components match the given
 // ones without regard to ASCII case (a Windows data set copied to Linux may differ in case),

@@ -99,7 +99,7 @@ ZarVeyMesh5::ZarVeyMesh5() {
 
 int ZarVeyMesh5::Load(const std::string& filePath) {
     // Projects load hundreds of tiles of the same size: keep one read buffer per thread.
-    thread_local std::vector<char> spare;
+    thread_local FileBuffer spare;
     const std::unique_ptr<HxFile> file = OpenFile(filePath, std::move(spare));
     if (!file) return 0;
     const int result = ReadTile(*file);

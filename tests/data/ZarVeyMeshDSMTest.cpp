@@ -22,7 +22,7 @@ namespace kov {
 namespace {
 
 HxFile fileOf(const std::string& name, const std::string& text) {
-    return HxFile("/dsm/" + name, std::vector<char>(text.begin(), text.end()));
+    return HxFile("/dsm/" + name, std::string_view(text));
 }
 
 // One line "n,x,y,z" with CR LF.
