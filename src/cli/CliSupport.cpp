@@ -5,31 +5,70 @@
 #include <cstdio>
 
 #include "data/HMeshProject.h"
+#include "data/HxFile.h"
 #include "data/TextCodec.h"
 #include "project/LayerLoader.h"
 
 namespace kov::cli {
+namespace {
 
-bool loadDataPaths(const std::vector<std::string>& paths, HMeshProject& project) {
+const char* layerKind(const std::string& path) {
+    const std::string extension = Extension(path);
+    if (EqualsIgnoringCase(extension, ".kov")) return "5 m mesh tile (data file or header)";
+    if (EqualsIgnoringCase(extension, ".txt")) return "DSM point file";
+    if (EqualsIgnoringCase(extension, ".shp")) return "shapefile";
+    return "georeferenced image";
+}
+
+}  // namespace
+
+bool loadDataPaths(const std::vector<std::string>& paths, HMeshProject& project,
+                   double dsmCellSize) {
     if (paths.empty()) {
         std::fprintf(stderr, "kovtool: no data path given\n");
         return false;
     }
     LoadReport report;
-    LoadLayerPaths(paths, project, report);
-    for (const auto& p : report.unsupported)
-        std::fprintf(stderr, "kovtool: %s: no such file or not a layer file kovtool reads\n",
-                     p.c_str());
+    LoadOptions options;
+    options.dsmCellSize = dsmCellSize;
+    const int added = LoadLayerPaths(paths, project, report, options);
+    for (const auto& p : report.missing)
+        std::fprintf(stderr, "kovtool: %s: no such file or folder\n", p.c_str());
     for (const auto& p : report.unreadable)
-        std::fprintf(stderr, "kovtool: %s: not a readable 5 m mesh tile (data file or header)\n",
-                     p.c_str());
+        std::fprintf(stderr, "kovtool: %s: cannot be read as a %s\n", p.c_str(), layerKind(p));
     for (const auto& p : report.duplicates)
-        std::fprintf(stderr, "kovtool: %s: skipped, the same mesh is already loaded\n", p.c_str());
+        std::fprintf(stderr, "kovtool: %s: skipped, the same layer is already loaded\n", p.c_str());
     if (!report.ok()) return false;
-    if (project.MeshCount() == 0) {
-        std::fprintf(stderr, "kovtool: no mesh found in the given paths\n");
+    if (added == 0) {
+        std::fprintf(stderr, "kovtool: no layer found in the given paths\n");
         return false;
     }
+    return true;
+}
+
+bool takeDsmCellOption(const std::vector<std::string>& args, size_t& i, double& cellSize,
+                       std::string& error) {
+    const std::string& arg = args[i];
+    std::string value;
+    if (arg == "--dsm-cell") {
+        if (i + 1 >= args.size()) {
+            error = "--dsm-cell needs a cell size in metres";
+            return true;
+        }
+        value = args[++i];
+    } else if (arg.rfind("--dsm-cell=", 0) == 0) {
+        value = arg.substr(11);
+    } else {
+        return false;
+    }
+    double parsed = 0.0;
+    const auto result = std::from_chars(value.data(), value.data() + value.size(), parsed);
+    if (result.ec != std::errc() || result.ptr != value.data() + value.size() ||
+        !(parsed >= 0.1 && parsed <= 1000.0)) {
+        error = "--dsm-cell needs a cell size from 0.1 to 1000 m (got \"" + value + "\")";
+        return true;
+    }
+    cellSize = parsed;
     return true;
 }
 

@@ -11,9 +11,16 @@ class HMeshProject;
 
 namespace kov::cli {
 
-// Loads the data paths into the collection as a new project is composed; reports problems on
-// stderr and answers false when any path could not be used or no mesh was loaded.
-bool loadDataPaths(const std::vector<std::string>& paths, HMeshProject& project);
+// Loads the data paths into the collection as a new project is composed (DSM point files at
+// the given cell size); reports problems on stderr and answers false when any path could not
+// be used or nothing was loaded.
+bool loadDataPaths(const std::vector<std::string>& paths, HMeshProject& project,
+                   double dsmCellSize);
+
+// Takes "--dsm-cell M" or "--dsm-cell=M" at args[i] (advancing i past its value); answers
+// false when args[i] is not that option, and sets error for a missing or bad value.
+bool takeDsmCellOption(const std::vector<std::string>& args, size_t& i, double& cellSize,
+                       std::string& error);
 
 // Shortest decimal text that reads back as the same double (JSON numbers).
 std::string jsonNumber(double value);

@@ -80,8 +80,15 @@ int answerStdin(const HMeshProject& project) {
 int runElev(const Arguments& args) {
     std::vector<std::string> paths;
     std::vector<std::pair<double, double>> points;
+    double dsmCell = 5.0;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
+        std::string error;
+        if (takeDsmCellOption(args, i, dsmCell, error)) {
+            if (error.empty()) continue;
+            std::fprintf(stderr, "kovtool elev: %s\n", error.c_str());
+            return 2;
+        }
         if (arg == "--at" || arg.rfind("--at=", 0) == 0) {
             std::string value =
                 arg == "--at" ? (i + 1 < args.size() ? args[++i] : "") : arg.substr(5);
@@ -99,7 +106,11 @@ int runElev(const Arguments& args) {
         }
     }
     HMeshProject project;
-    if (!loadDataPaths(paths, project)) return 1;
+    if (!loadDataPaths(paths, project, dsmCell)) return 1;
+    if (project.MeshCount() == 0) {
+        std::fprintf(stderr, "kovtool elev: the given paths hold no elevation mesh\n");
+        return 1;
+    }
     if (points.empty()) return answerStdin(project);
     std::string out;
     for (const auto& [x, y] : points)

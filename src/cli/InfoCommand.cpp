@@ -5,7 +5,9 @@
 #include "cli/CliSupport.h"
 #include "cli/Commands.h"
 #include "data/HMeshProject.h"
+#include "data/ShpImport.h"
 #include "data/TextCodec.h"
+#include "data/ZarHImage.h"
 
 namespace kov::cli {
 namespace {
@@ -14,6 +16,14 @@ const char* kindOf(const ZarHMesh& mesh) {
     if (std::strcmp(mesh.ClassName(), "ZarVeyMesh5") == 0) return "mesh5";
     if (std::strcmp(mesh.ClassName(), "ZarVeyMeshDSM") == 0) return "dsm";
     return "mesh";
+}
+
+// Parts of all polylines of a layer, the first part of each included.
+long long partCount(const ShpImport& shape) {
+    long long parts = 0;
+    for (const SHP_POLYLINE& line : shape.polylines)
+        parts += 1 + static_cast<long long>(line.parts.size());
+    return parts;
 }
 
 void printJson(const HMeshProject& project) {
@@ -34,6 +44,32 @@ void printJson(const HMeshProject& project) {
                ",\"minElevation\":" + jsonNumber(m.minRaw * m.scale) +
                ",\"maxElevation\":" + jsonNumber(m.maxRaw * m.scale) + "}";
     }
+    out += "],\"shapes\":[";
+    for (int i = 0; i < project.ShapeCount(); ++i) {
+        const ShpImport& shape = *project.GetShape(i);
+        if (i > 0) out += ",";
+        out += "{\"path\":" + jsonString(shape.path) +
+               ",\"points\":" + std::to_string(shape.PointCount()) +
+               ",\"polylines\":" + std::to_string(shape.PolylineCount()) +
+               ",\"parts\":" + std::to_string(partCount(shape)) +
+               ",\"hasZ\":" + (shape.hasZ ? "true" : "false") +
+               ",\"hasM\":" + (shape.hasM ? "true" : "false") + ",\"bounds\":[" +
+               jsonNumber(shape.bounds.xmin) + "," + jsonNumber(shape.bounds.ymin) + "," +
+               jsonNumber(shape.bounds.xmax) + "," + jsonNumber(shape.bounds.ymax) + "]}";
+    }
+    out += "],\"images\":[";
+    for (int i = 0; i < project.ImageCount(); ++i) {
+        const ZarHImage& image = *project.GetImage(i);
+        if (i > 0) out += ",";
+        out += "{\"path\":" + jsonString(image.path) + ",\"name\":" + jsonString(image.name) +
+               ",\"width\":" + std::to_string(image.bitmap.width()) +
+               ",\"height\":" + std::to_string(image.bitmap.height()) +
+               ",\"xmin\":" + jsonNumber(image.xmin) + ",\"ymin\":" + jsonNumber(image.ymin) +
+               ",\"xmax\":" + jsonNumber(image.xmax) + ",\"ymax\":" + jsonNumber(image.ymax) +
+               ",\"zone\":" + std::to_string(image.zone) +
+               ",\"utmZone\":" + std::to_string(image.utmZone) +
+               ",\"datum\":" + std::to_string(image.datumFlag) + "}";
+    }
     out += "]}\n";
     std::fputs(out.c_str(), stdout);
 }
@@ -49,6 +85,29 @@ void printText(const HMeshProject& project) {
                     m.ymax);
         std::printf("      elevation  %.1f .. %.1f m\n", m.minRaw * m.scale, m.maxRaw * m.scale);
     }
+    for (int i = 0; i < project.ShapeCount(); ++i) {
+        const ShpImport& shape = *project.GetShape(i);
+        std::printf("shape %s\n", shape.path.c_str());
+        std::printf("      records    %d points, %d polylines/polygons (%lld parts)\n",
+                    shape.PointCount(), shape.PolylineCount(), partCount(shape));
+        std::printf("      bounds     x %.2f .. %.2f, y %.2f .. %.2f\n", shape.bounds.xmin,
+                    shape.bounds.xmax, shape.bounds.ymin, shape.bounds.ymax);
+    }
+    for (int i = 0; i < project.ImageCount(); ++i) {
+        const ZarHImage& image = *project.GetImage(i);
+        std::printf("image %s\n", image.path.c_str());
+        std::printf("      picture    %d x %d pixels\n", image.bitmap.width(),
+                    image.bitmap.height());
+        std::printf("      extent     x %.2f .. %.2f, y %.2f .. %.2f\n", image.xmin, image.xmax,
+                    image.ymin, image.ymax);
+        const char* datum = image.datumFlag ? "GRS 1980 datum" : "Tokyo datum";
+        if (image.utmZone > 0) {
+            std::printf("      system     UTM zone %d, %s\n", image.utmZone, datum);
+        } else {
+            std::printf("      system     zone %d, %s\n", image.zone, datum);
+        }
+    }
+    if (project.MeshCount() == 0) return;
     MapRect extent;
     project.GetExtent(extent);
     std::printf(
@@ -63,8 +122,16 @@ void printText(const HMeshProject& project) {
 
 int runInfo(const Arguments& args) {
     bool json = false;
+    double dsmCell = 5.0;
     std::vector<std::string> paths;
-    for (const std::string& arg : args) {
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        std::string error;
+        if (takeDsmCellOption(args, i, dsmCell, error)) {
+            if (error.empty()) continue;
+            std::fprintf(stderr, "kovtool info: %s\n", error.c_str());
+            return 2;
+        }
         if (arg == "--json") {
             json = true;
         } else if (arg.size() > 1 && arg[0] == '-') {
@@ -75,7 +142,7 @@ int runInfo(const Arguments& args) {
         }
     }
     HMeshProject project;
-    if (!loadDataPaths(paths, project)) return 1;
+    if (!loadDataPaths(paths, project, dsmCell)) return 1;
     if (json) {
         printJson(project);
     } else {

@@ -15,9 +15,11 @@ struct Command {
 
 const Command kCommands[] = {
     {"info", kov::cli::runInfo,
-     "info [--json] PATH...          describe tiles and their collection"},
+     "info [--json] [--dsm-cell M] PATH...\n"
+     "                               describe the layers (tiles, DSM, shapefiles, images)"},
     {"elev", kov::cli::runElev,
-     "elev PATH... [--at E,N]...     elevation at points (stdin pairs without --at)"},
+     "elev PATH... [--dsm-cell M] [--at E,N]...\n"
+     "                               elevation at points (stdin pairs without --at)"},
     {"geo", kov::cli::runGeo,
      "geo --zone Z [--dms] [E N]     plane coordinates to latitude and longitude (GRS-80)"},
     {"sample", kov::cli::runSample,

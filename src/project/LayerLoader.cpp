@@ -6,7 +6,11 @@
 
 #include "data/HMeshProject.h"
 #include "data/HxFile.h"
+#include "data/InternetFetch.h"
+#include "data/ShpImport.h"
+#include "data/ZarHImage.h"
 #include "data/ZarVeyMesh5.h"
+#include "data/ZarVeyMeshDSM.h"
 
 namespace kov {
 namespace {
@@ -35,36 +39,57 @@ std::vector<std::string> TilesOfFolder(const std::string& folder) {
     return tiles;
 }
 
-int LoadLayerPaths(const std::vector<std::string>& paths, HMeshProject& project,
-                   LoadReport& report) {
+int LoadLayerPaths(const std::vector<std::string>& paths, HMeshProject& project, LoadReport& report,
+                   const LoadOptions& options) {
     int added = 0;
-    auto loadFile = [&](const std::string& path) {
-        if (!EqualsIgnoringCase(Extension(path), ".kov")) {
-            report.unsupported.push_back(path);
-            return;
-        }
-        std::unique_ptr<ZarHMesh> mesh = std::make_unique<ZarVeyMesh5>();
-        if (!mesh->Load(path)) {
+    // Adds a loaded layer; a layer that failed to load or that the project refused is dropped.
+    auto take = [&](const std::string& path, int loaded, auto& layer, auto add) {
+        if (!loaded) {
             report.unreadable.push_back(path);
-        } else if (!project.AddMesh(mesh)) {
+        } else if (!add(layer)) {
             report.duplicates.push_back(path);
         } else {
             ++added;
         }
     };
+    auto loadFile = [&](const std::string& path) {
+        const std::string extension = Extension(path);
+        if (EqualsIgnoringCase(extension, ".kov")) {
+            std::unique_ptr<ZarHMesh> mesh = std::make_unique<ZarVeyMesh5>();
+            const int loaded = mesh->Load(path);
+            take(path, loaded, mesh, [&](auto& m) { return project.AddMesh(m); });
+        } else if (EqualsIgnoringCase(extension, ".txt")) {
+            auto dsm = std::make_unique<ZarVeyMeshDSM>(options.dsmCellSize);
+            const int loaded = dsm->LoadWithProgress(path, options.progress);
+            std::unique_ptr<ZarHMesh> mesh = std::move(dsm);
+            take(path, loaded, mesh, [&](auto& m) { return project.AddMesh(m); });
+        } else if (EqualsIgnoringCase(extension, ".shp")) {
+            auto shape = std::make_unique<ShpImport>();
+            const int loaded = shape->Load(path, options.progress);
+            take(path, loaded, shape, [&](auto& s) { return project.AddShape(s); });
+        } else {
+            auto image = std::make_unique<ZarHImage>();
+            const int loaded = image->Load(path);
+            take(path, loaded, image, [&](auto& i) { return project.AddImage(i, false); });
+        }
+    };
     for (const std::string& path : paths) {
         std::error_code error;
-        if (std::filesystem::is_directory(path, error)) {
+        if (IsInternetPath(path)) {
+            loadFile(path);
+        } else if (std::filesystem::is_directory(path, error)) {
             for (const std::string& tile : TilesOfFolder(path))
                 loadFile(tile);
         } else if (std::filesystem::exists(path, error)) {
             loadFile(path);
         } else {
-            report.unsupported.push_back(path);
+            report.missing.push_back(path);
         }
     }
-    project.SortMeshes();
-    project.UpdateExtent();
+    if (added > 0) {
+        project.SortMeshes();
+        project.UpdateExtent();
+    }
     return added;
 }
 

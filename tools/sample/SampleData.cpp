@@ -1,5 +1,9 @@
 #include "sample/SampleData.h"
 
+#include "sample/SampleDsm.h"
+#include "sample/SampleImage.h"
+#include "sample/SampleShapes.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -498,7 +502,11 @@ bool writeSampleDataSet(const std::string& outDir, const SampleOptions& options,
         if (error) *error = "cannot create folder " + outDir;
         return false;
     }
-    return writeTiles(root, options, sampleTiles(options), error);
+    if (!writeTiles(root, options, sampleTiles(options), error)) return false;
+    // The overlay layers lie over the default block; the larger blocks are for benchmarks.
+    if (options.block > 3) return true;
+    return writeSampleDsm(outDir, error) && writeSampleShapefile(outDir, error) &&
+           writeSampleImage(outDir, error);
 }
 
 }  // namespace kov::sample
