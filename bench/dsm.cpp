@@ -82,16 +82,13 @@ std::string pointsText() {
     return text;
 }
 
-const std::vector<char>& pointsBytes() {
-    static const std::vector<char> bytes = [] {
-        const std::string text = pointsText();
-        return std::vector<char>(text.begin(), text.end());
-    }();
+const std::string& pointsBytes() {
+    static const std::string bytes = pointsText();
     return bytes;
 }
 
 void convert(benchmark::State& state, const char* name) {
-    const kov::HxFile file(std::string("/bench/") + name, pointsBytes());
+    const kov::HxFile file(std::string("/bench/") + name, std::string_view(pointsBytes()));
     for (auto _ : state) {
         kov::ZarVeyMeshDSM mesh(kCellSize);
         if (!mesh.ReadDsm(file, nullptr)) state.SkipWithError("conversion failed");
@@ -129,7 +126,7 @@ bool writePoints(const std::string& folder) {
     const std::string path = folder + "/" + kSheetName;
     std::FILE* f = std::fopen(path.c_str(), "wb");
     if (!f) return false;
-    const std::vector<char>& bytes = pointsBytes();
+    const std::string& bytes = pointsBytes();
     const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
     return std::fclose(f) == 0 && written;
 }

@@ -87,8 +87,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
                                          "/fuzz/09AZE90.TXT"};
     static const double kCellSizes[] = {50.0, 20.0, 10.0, 5.0, 8.0, 25.0, 100.0, 0.0};
     kov::HxFile file(kNames[choice & 3],
-                     std::vector<char>(reinterpret_cast<const char*>(bytes) + 1,
-                                       reinterpret_cast<const char*>(bytes) + size));
+                     std::string_view(reinterpret_cast<const char*>(bytes) + 1, size - 1));
     kov::ZarVeyMeshDSM mesh(kCellSizes[(choice >> 2) & 7]);
     // Grids of more than 65536 cells only slow the fuzzer down; the limit itself has a test.
     mesh.SetCellLimit(int64_t{1} << 16);

@@ -118,7 +118,9 @@ bool IniFile::setValue(std::string_view section, std::string_view key, std::stri
     const size_t header = findSection(section);
     if (header == lines_.size()) {
         if (!lines_.empty() && !lines_.back().text.empty()) lines_.push_back(classify({}));
-        lines_.push_back(classify("[" + std::string(section) + "]"));
+        std::string sectionLine = "[";  // built piecewise: GCC 12 warns falsely on "[" + string
+        sectionLine.append(section).append("]");
+        lines_.push_back(classify(sectionLine));
         lines_.push_back(classify(std::move(entry)));
         return true;
     }
