@@ -21,8 +21,9 @@ struct SHP_POINT {
     double z = 0.0;
 };
 
-// A polyline or polygon record. Part 0 is in points, every further part in parts. z is the
-// stored Z for the Z types, the stored M for the M types when the file has an M range, else 0.
+// A polyline or polygon record. The first part is in points, every further part in parts.
+// z is the stored Z for the Z types, the stored M for the M types when the file has an M range,
+// else 0.
 struct SHP_POLYLINE {
     static constexpr int32_t kLine = 0;
     static constexpr int32_t kPolygon = 1;
