@@ -300,29 +300,6 @@ std::string esriAsciiText(const SampleTile& tile, const std::vector<int32_t>& co
     return text;
 }
 
-bool writeWholeFile(const std::filesystem::path& path, const std::string& bytes,
-                    std::string* error) {
-    std::error_code ec;
-    std::filesystem::create_directories(path.parent_path(), ec);
-    if (ec) {
-        if (error)
-            *error = "cannot create folder " + path.parent_path().string() + ": " + ec.message();
-        return false;
-    }
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) {
-        if (error) *error = "cannot create " + path.string();
-        return false;
-    }
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    const bool closed = std::fclose(f) == 0;
-    if (!written || !closed) {
-        if (error) *error = "cannot write " + path.string();
-        return false;
-    }
-    return true;
-}
-
 // Writes the tiles (and their ESRI ASCII copies when asked). Later parts of the set (other
 // layers, a project file) are written by functions of their own after this one.
 bool writeTiles(const std::filesystem::path& root, const SampleOptions& options,
@@ -350,6 +327,29 @@ bool writeTiles(const std::filesystem::path& root, const SampleOptions& options,
 }
 
 }  // namespace
+
+bool writeWholeFile(const std::filesystem::path& path, const std::string& bytes,
+                    std::string* error) {
+    std::error_code ec;
+    std::filesystem::create_directories(path.parent_path(), ec);
+    if (ec) {
+        if (error)
+            *error = "cannot create folder " + path.parent_path().string() + ": " + ec.message();
+        return false;
+    }
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) {
+        if (error) *error = "cannot create " + path.string();
+        return false;
+    }
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    const bool closed = std::fclose(f) == 0;
+    if (!written || !closed) {
+        if (error) *error = "cannot write " + path.string();
+        return false;
+    }
+    return true;
+}
 
 // ---------------------------------------------------------------------------------------------
 

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -62,6 +63,10 @@ std::vector<SampleTile> sampleTiles(const SampleOptions& options);
 bool validateOptions(const SampleOptions& options, std::string* error);
 
 // Writes the data set into outDir (created when missing; existing files are overwritten).
+// Writes bytes to a file, creating its folders; on failure a message goes to error.
+bool writeWholeFile(const std::filesystem::path& path, const std::string& bytes,
+                    std::string* error);
+
 bool writeSampleDataSet(const std::string& outDir, const SampleOptions& options,
                         std::string* error);
 

@@ -106,25 +106,7 @@ bool writeSampleDsm(const std::string& outDir, std::string* error) {
         if (error) *error = "no output folder given";
         return false;
     }
-    const std::filesystem::path file = std::filesystem::path(outDir) / kSampleDsmPath;
-    std::error_code ec;
-    std::filesystem::create_directories(file.parent_path(), ec);
-    if (ec) {
-        if (error) *error = "cannot create folder " + file.parent_path().string();
-        return false;
-    }
-    const std::string text = sampleDsmText();
-    std::FILE* f = std::fopen(file.c_str(), "wb");
-    if (!f) {
-        if (error) *error = "cannot create " + file.string();
-        return false;
-    }
-    const bool written = std::fwrite(text.data(), 1, text.size(), f) == text.size();
-    if (std::fclose(f) != 0 || !written) {
-        if (error) *error = "cannot write " + file.string();
-        return false;
-    }
-    return true;
+    return writeWholeFile(std::filesystem::path(outDir) / kSampleDsmPath, sampleDsmText(), error);
 }
 
 }  // namespace kov::sample

@@ -1,5 +1,7 @@
 #include "sample/SampleShapes.h"
 
+#include "sample/SampleData.h"
+
 #include <algorithm>
 #include <bit>
 #include <cstdint>
@@ -229,20 +231,6 @@ std::string dbfTable(const std::vector<Feature>& features) {
     return out;
 }
 
-bool writeBytes(const std::filesystem::path& path, const std::string& bytes, std::string* error) {
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) {
-        if (error) *error = "cannot create " + path.string();
-        return false;
-    }
-    const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    if (std::fclose(f) != 0 || !ok) {
-        if (error) *error = "cannot write " + path.string();
-        return false;
-    }
-    return true;
-}
-
 }  // namespace
 
 std::vector<std::string> sampleShapeNames() {
@@ -258,12 +246,6 @@ bool writeSampleShapefile(const std::string& outDir, std::string* error) {
         return false;
     }
     const std::filesystem::path folder = std::filesystem::path(outDir) / "shape";
-    std::error_code ec;
-    std::filesystem::create_directories(folder, ec);
-    if (ec || !std::filesystem::is_directory(folder)) {
-        if (error) *error = "cannot create folder " + folder.string();
-        return false;
-    }
     for (const Layer& layer : sampleLayers()) {
         Box box;
         std::string records, index;
@@ -281,11 +263,12 @@ bool writeSampleShapefile(const std::string& outDir, std::string* error) {
             offset += 8 + content.size();
         }
         const std::string base = (folder / layer.name).string();
-        if (!writeBytes(base + ".shp",
-                        fileHeader(layer.shapeType, 100 + records.size(), box) + records, error) ||
-            !writeBytes(base + ".shx", fileHeader(layer.shapeType, 100 + index.size(), box) + index,
-                        error) ||
-            !writeBytes(base + ".dbf", dbfTable(layer.features), error))
+        if (!writeWholeFile(base + ".shp",
+                            fileHeader(layer.shapeType, 100 + records.size(), box) + records,
+                            error) ||
+            !writeWholeFile(base + ".shx",
+                            fileHeader(layer.shapeType, 100 + index.size(), box) + index, error) ||
+            !writeWholeFile(base + ".dbf", dbfTable(layer.features), error))
             return false;
     }
     return true;
