@@ -46,29 +46,40 @@ bool loadDataPaths(const std::vector<std::string>& paths, HMeshProject& project,
     return true;
 }
 
-bool takeDsmCellOption(const std::vector<std::string>& args, size_t& i, double& cellSize,
-                       std::string& error) {
-    const std::string& arg = args[i];
-    std::string value;
-    if (arg == "--dsm-cell") {
-        if (i + 1 >= args.size()) {
-            error = "--dsm-cell needs a cell size in metres";
-            return true;
+bool parseDataArguments(
+    const char* command, const std::vector<std::string>& args, DataArguments& out,
+    const std::function<OptionResult(const std::vector<std::string>&, size_t&)>& ownOption) {
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "--dsm-cell" || arg.rfind("--dsm-cell=", 0) == 0) {
+            const std::string value =
+                arg == "--dsm-cell" ? (i + 1 < args.size() ? args[++i] : "") : arg.substr(11);
+            const auto result =
+                std::from_chars(value.data(), value.data() + value.size(), out.dsmCellSize);
+            if (result.ec != std::errc() || result.ptr != value.data() + value.size() ||
+                !(out.dsmCellSize >= 0.1 && out.dsmCellSize <= 1000.0)) {
+                std::fprintf(stderr,
+                             "kovtool %s: --dsm-cell needs a cell size from 0.1 to 1000 m "
+                             "(got \"%s\")\n",
+                             command, value.c_str());
+                return false;
+            }
+            continue;
         }
-        value = args[++i];
-    } else if (arg.rfind("--dsm-cell=", 0) == 0) {
-        value = arg.substr(11);
-    } else {
-        return false;
+        if (arg.size() < 2 || arg[0] != '-') {
+            out.paths.push_back(arg);
+            continue;
+        }
+        switch (ownOption(args, i)) {
+            case OptionResult::Taken:
+                break;
+            case OptionResult::Bad:
+                return false;
+            case OptionResult::NotMine:
+                std::fprintf(stderr, "kovtool %s: unknown option '%s'\n", command, arg.c_str());
+                return false;
+        }
     }
-    double parsed = 0.0;
-    const auto result = std::from_chars(value.data(), value.data() + value.size(), parsed);
-    if (result.ec != std::errc() || result.ptr != value.data() + value.size() ||
-        !(parsed >= 0.1 && parsed <= 1000.0)) {
-        error = "--dsm-cell needs a cell size from 0.1 to 1000 m (got \"" + value + "\")";
-        return true;
-    }
-    cellSize = parsed;
     return true;
 }
 

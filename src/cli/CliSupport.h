@@ -1,6 +1,7 @@
 // Helpers shared by the kovtool commands.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,10 +18,17 @@ namespace kov::cli {
 bool loadDataPaths(const std::vector<std::string>& paths, HMeshProject& project,
                    double dsmCellSize);
 
-// Takes "--dsm-cell M" or "--dsm-cell=M" at args[i] (advancing i past its value); answers
-// false when args[i] is not that option, and sets error for a missing or bad value.
-bool takeDsmCellOption(const std::vector<std::string>& args, size_t& i, double& cellSize,
-                       std::string& error);
+// The arguments of a command that reads data paths: the paths, "--dsm-cell M" and the
+// command's own options. ownOption looks at args[i] (and may advance i past a value); it
+// answers Taken, NotMine (then args[i] is an unknown option) or Bad after printing why.
+enum class OptionResult { Taken, NotMine, Bad };
+struct DataArguments {
+    std::vector<std::string> paths;
+    double dsmCellSize = 5.0;
+};
+bool parseDataArguments(
+    const char* command, const std::vector<std::string>& args, DataArguments& out,
+    const std::function<OptionResult(const std::vector<std::string>&, size_t&)>& ownOption);
 
 // Shortest decimal text that reads back as the same double (JSON numbers).
 std::string jsonNumber(double value);

@@ -78,35 +78,23 @@ int answerStdin(const HMeshProject& project) {
 }  // namespace
 
 int runElev(const Arguments& args) {
-    std::vector<std::string> paths;
     std::vector<std::pair<double, double>> points;
-    double dsmCell = 5.0;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        std::string error;
-        if (takeDsmCellOption(args, i, dsmCell, error)) {
-            if (error.empty()) continue;
-            std::fprintf(stderr, "kovtool elev: %s\n", error.c_str());
-            return 2;
+    DataArguments data;
+    const bool parsed = parseDataArguments("elev", args, data, [&](const Arguments& a, size_t& i) {
+        if (a[i] != "--at" && a[i].rfind("--at=", 0) != 0) return OptionResult::NotMine;
+        const std::string value =
+            a[i] == "--at" ? (i + 1 < a.size() ? a[++i] : "") : a[i].substr(5);
+        double x = 0.0, y = 0.0;
+        if (!parsePair(value, x, y)) {
+            std::fprintf(stderr, "kovtool elev: --at needs E,N (got \"%s\")\n", value.c_str());
+            return OptionResult::Bad;
         }
-        if (arg == "--at" || arg.rfind("--at=", 0) == 0) {
-            std::string value =
-                arg == "--at" ? (i + 1 < args.size() ? args[++i] : "") : arg.substr(5);
-            double x = 0.0, y = 0.0;
-            if (!parsePair(value, x, y)) {
-                std::fprintf(stderr, "kovtool elev: --at needs E,N (got \"%s\")\n", value.c_str());
-                return 2;
-            }
-            points.emplace_back(x, y);
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            std::fprintf(stderr, "kovtool elev: unknown option '%s'\n", arg.c_str());
-            return 2;
-        } else {
-            paths.push_back(arg);
-        }
-    }
+        points.emplace_back(x, y);
+        return OptionResult::Taken;
+    });
+    if (!parsed) return 2;
     HMeshProject project;
-    if (!loadDataPaths(paths, project, dsmCell)) return 1;
+    if (!loadDataPaths(data.paths, project, data.dsmCellSize)) return 1;
     if (project.MeshCount() == 0) {
         std::fprintf(stderr, "kovtool elev: the given paths hold no elevation mesh\n");
         return 1;

@@ -122,27 +122,15 @@ void printText(const HMeshProject& project) {
 
 int runInfo(const Arguments& args) {
     bool json = false;
-    double dsmCell = 5.0;
-    std::vector<std::string> paths;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        std::string error;
-        if (takeDsmCellOption(args, i, dsmCell, error)) {
-            if (error.empty()) continue;
-            std::fprintf(stderr, "kovtool info: %s\n", error.c_str());
-            return 2;
-        }
-        if (arg == "--json") {
-            json = true;
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            std::fprintf(stderr, "kovtool info: unknown option '%s'\n", arg.c_str());
-            return 2;
-        } else {
-            paths.push_back(arg);
-        }
-    }
+    DataArguments data;
+    const bool parsed = parseDataArguments("info", args, data, [&](const Arguments& a, size_t& i) {
+        if (a[i] != "--json") return OptionResult::NotMine;
+        json = true;
+        return OptionResult::Taken;
+    });
+    if (!parsed) return 2;
     HMeshProject project;
-    if (!loadDataPaths(paths, project, dsmCell)) return 1;
+    if (!loadDataPaths(data.paths, project, data.dsmCellSize)) return 1;
     if (json) {
         printJson(project);
     } else {
