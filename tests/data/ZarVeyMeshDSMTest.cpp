@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <iterator>
 #include <optional>
 #include <string>
 #include <vector>
@@ -38,7 +37,7 @@ std::string cellPoint(int c, int r, double cell, const std::string& z) {
     return point((c + 0.5) * cell, (r + 0.5) * cell, z);
 }
 
-// Points that fix the extent of an unnamed file to 0..2000 x 0..1500.
+// No-data points that fix the extent of an unnamed file to 0..2000 x 0..1500.
 const std::string kCorners = point(0, 0, "-1111") + point(1999, 1499, "-1111");
 
 std::string extentText(int zone, double xmin, double ymin, double xmax, double ymax) {
@@ -50,12 +49,9 @@ std::string extentText(int zone, double xmin, double ymin, double xmax, double y
 TEST(SheetRectOfCode, RowsColumnsDigitsAndQuarters) {
     const std::pair<const char*, const char*> cases[] = {
         {"09LD12", "9: -32000 -36000 -28000 -33000"},
-        {"09LD123", "9: -32000 -36000 -30000 -34500"},
         {"09LD184", "9: -6000 -36000 -4000 -34500"},
-        {"00KE001", "0: 0 -1500 2000 0"},
         {"19AXH99", "19: 156000 360000 160000 363000"},
         {"09AZE903", "9: 0 300000 2000 301500"},
-        {"09ZEA00", "9: -160000 -603000 -156000 -600000"},
         {"09ZAB12", "9: -112000 -486000 -108000 -483000"},  // row ZA, column B
         {"09ZA123", "9: -152000 -456000 -150000 -454500"},  // row Z, column A
     };
@@ -64,41 +60,15 @@ TEST(SheetRectOfCode, RowsColumnsDigitsAndQuarters) {
         ASSERT_TRUE(r) << code;
         EXPECT_EQ(extentText(r->zone, r->xmin, r->ymin, r->xmax, r->ymax), expected);
     }
-    for (const char* bad : {"", "09LD1", "20LD12", "0XLD12", "09LI12", "09[D12", "09LDA2",
-                            "09LD125", "09LD120", "09LD1234", "09ld12", "09AWE90", "09ZFA00"}) {
+    for (const char* bad : {"", "09LD1", "20LD12", "0XLD12", "09LI12", "09LDA2", "09LD125",
+                            "09LD120", "09LD1234", "09ld12", "09AWE90", "09ZFA00"})
         EXPECT_FALSE(sheetRectOfCode(bad)) << bad;
-    }
 }
 
-TEST(SheetRectOfCode, ContainsThePointItsCodeCameFrom) {
-    unsigned long long state = 12345;
-    auto next = [&state](long long range) {
-        state = state * 6364136223846793005ULL + 1442695040888963407ULL;
-        return static_cast<long long>((state >> 20) % static_cast<unsigned long long>(range));
-    };
-    for (int i = 0; i < 5000; ++i) {
-        // Columns A..H and rows A..Z, whose codes are one letter each.
-        const long long x = i == 0 ? -160000 : i == 1 ? 159999 : -160000 + next(320000);
-        const long long y = i == 0 ? -480000 : i == 1 ? 299999 : -480000 + next(780000);
-        const int zone = static_cast<int>(next(20));
-        const std::string code = sheetCodeOfPoint(zone, x, y);
-        const std::optional<SheetRect> rect = sheetRectOfCode(code);
-        ASSERT_TRUE(rect) << code;
-        EXPECT_EQ(rect->zone, zone);
-        EXPECT_TRUE(x >= rect->xmin && x < rect->xmax && y >= rect->ymin && y < rect->ymax)
-            << code << " " << x << " " << y;
-        EXPECT_EQ(rect->xmax - rect->xmin, 2000);
-        EXPECT_EQ(rect->ymax - rect->ymin, 1500);
-    }
-}
-
-TEST(ZarVeyMeshDSM, ConstructionAndFillRadius) {
-    EXPECT_EQ(ZarVeyMeshDSM(0.0).cellSize, 2.0);
+TEST(ZarVeyMeshDSM, FillRadiusIsAboutTwoMetres) {
     EXPECT_EQ(ZarVeyMeshDSM(-1.0).cellSize, 2.0);
-    EXPECT_EQ(ZarVeyMeshDSM(0.5).cellSize, 0.5);
-    EXPECT_EQ(ZarVeyMeshDSM(0.5).scale, 0.01);
-    const std::pair<double, int> radii[] = {{1.0, 2}, {2.0, 1},  {5.0, 1}, {50.0, 1},
-                                            {0.5, 4}, {0.1, 20}, {0.8, 3}, {4.0 / 3.0, 2}};
+    const std::pair<double, int> radii[] = {{1.0, 2}, {2.0, 1}, {50.0, 1},
+                                            {0.5, 4}, {0.8, 3}, {4.0 / 3.0, 2}};
     for (const auto& [cell, radius] : radii)
         EXPECT_EQ(ZarVeyMeshDSM::FillRadius(cell), radius) << cell;
 }
@@ -110,7 +80,6 @@ TEST(ZarVeyMeshDSM, ExtentFromTheNameOrFromThePoints) {
         {"13LD123extra.txt", "13: -32000 -36000 -30000 -34500"},  // first seven characters
         {"aze90.txt", "9: 0 300000 4000 303000"},
         {"09LD12x.txt", "9: 0 -1500 4000 3000"},  // no sheet: whole sheets around the points
-        {"20LD12.txt", "9: 0 -1500 4000 3000"},
         {"points.txt", "9: 0 -1500 4000 3000"},
     };
     const std::string text = point(1234.5, -10, "1") + point(3100, 1600, "2");
@@ -120,21 +89,17 @@ TEST(ZarVeyMeshDSM, ExtentFromTheNameOrFromThePoints) {
         EXPECT_EQ(extentText(m.zone, m.xmin, m.ymin, m.xmax, m.ymax), expected);
         EXPECT_EQ(m.cols * 50, m.xmax - m.xmin);
         EXPECT_EQ(m.rows * 50, m.ymax - m.ymin);
-        EXPECT_EQ(m.scale, 0.001);
     }
     // Points outside a named sheet are dropped; the north-west cell takes its point.
     ZarVeyMeshDSM mesh(50.0);
-    ASSERT_EQ(
-        mesh.ReadDsm(fileOf("09LD12.txt", point(-31990, -33010, "5") + point(0, 0, "9")), nullptr),
-        1);
+    const std::string inAndOut = point(-31990, -33010, "5") + point(0, 0, "9");
+    ASSERT_EQ(mesh.ReadDsm(fileOf("09LD12.txt", inAndOut), nullptr), 1);
     EXPECT_EQ(mesh.Cell(0, 59), 5000);
-    EXPECT_EQ(mesh.minRaw, 5000);
     EXPECT_EQ(mesh.maxRaw, 5000);
 }
 
 TEST(ZarVeyMeshDSM, LastValidPointWinsAndMarksBecomeSpecialCodes) {
-    const std::string text = kCorners +                                               //
-                             cellPoint(5, 5, 50, "10") + cellPoint(5, 5, 50, "20") +  //
+    const std::string text = kCorners + cellPoint(5, 5, 50, "10") + cellPoint(5, 5, 50, "20") +
                              cellPoint(10, 10, 50, "-9999") + cellPoint(10, 10, 50, "7") +
                              cellPoint(15, 15, 50, "-9999") + cellPoint(15, 15, 50, "-1111") +
                              cellPoint(20, 20, 50, "-1111.000") + cellPoint(25, 25, 50, "3") +
@@ -150,63 +115,48 @@ TEST(ZarVeyMeshDSM, LastValidPointWinsAndMarksBecomeSpecialCodes) {
     EXPECT_EQ(mesh.Cell(16, 15), MESH_NODATA);
     EXPECT_EQ(mesh.Cell(21, 21), MESH_NODATA);
     EXPECT_EQ(mesh.Cell(11, 11), 7000);
-    EXPECT_EQ(mesh.Cell(0, 0), MESH_NODATA);  // the corner points are no-data marks
     EXPECT_EQ(mesh.minRaw, 3000);
     EXPECT_EQ(mesh.maxRaw, 20000);
 }
 
-TEST(ZarVeyMeshDSM, ElevationFieldsToMillimetreCodes) {
-    // clang-format off
+TEST(ZarVeyMeshDSM, NumbersRoundClampAndFollowTheSharedDecimalRule) {
     const std::pair<const char*, int> cases[] = {
-        {"12.3456", 12345}, {"-0.0019", -1}, {"+2.5", 2500}, {" 3", 3000}, {".25", 250},
-        {"1e1", 10000}, {"abc", 0}, {"1e99", INT32_MAX}, {"-1e99", INT32_MIN},
-        {"123456789012345678", INT32_MAX}, {"0.1250000000000000001", 125}};
-    // clang-format on
+        {"12.3456", 12345},  {"-0.0019", -1},      {"+2.5", 2500}, {".25", 250},
+        {"1e99", INT32_MAX}, {"-1e99", INT32_MIN}, {"abc", 0},     {"0.1250000000000000001", 125}};
     std::string text = kCorners;
-    for (int i = 0; i < static_cast<int>(std::size(cases)); ++i)
-        text += cellPoint(i, 1, 50, cases[i].first);
+    for (size_t i = 0; i < std::size(cases); ++i)
+        text += cellPoint(static_cast<int>(i), 1, 50, cases[i].first);
     ZarVeyMeshDSM mesh(50.0);
     ASSERT_EQ(mesh.ReadDsm(fileOf("p.txt", text), nullptr), 1);
-    for (int i = 0; i < static_cast<int>(std::size(cases)); ++i)
-        EXPECT_EQ(mesh.Cell(i, 1), cases[i].second) << cases[i].first;
-}
-
-TEST(ZarVeyMeshDSM, NumbersConvertAsTheSharedDecimalRule) {
+    for (size_t i = 0; i < std::size(cases); ++i)
+        EXPECT_EQ(mesh.Cell(static_cast<int>(i), 1), cases[i].second) << cases[i].first;
     unsigned long long state = 99;
-    for (int i = 0; i < 20000; ++i) {
+    for (int i = 0; i < 2000; ++i) {
         state = state * 6364136223846793005ULL + 1442695040888963407ULL;
-        char text[64];
-        const long long whole = static_cast<long long>(state >> 34) - (1LL << 29);
-        std::snprintf(text, sizeof text, "%lld.%0*llu", whole, static_cast<int>(state % 9) + 1,
-                      (state >> 8) % 1000000000ULL);
-        const std::string field = text;
+        char field[64];
+        std::snprintf(field, sizeof field, "%lld.%0*llu",
+                      static_cast<long long>(state >> 34) - (1LL << 29),
+                      static_cast<int>(state % 9) + 1, (state >> 8) % 1000000000ULL);
         EXPECT_EQ(ZarVeyMeshDSM::ParseNumber(field), ParseLeadingDouble(field)) << field;
-        EXPECT_EQ(ZarVeyMeshDSM::ParseNumber(field.substr(0, 1 + i % 12)),
-                  ParseLeadingDouble(field.substr(0, 1 + i % 12)));
     }
 }
 
 TEST(ZarVeyMeshDSM, EmptyCellsTakeTheMeanOfTheNearestRing) {
     // Cell size 1 m: radius 2. Sources 1 m (column 100) and 5 m (column 104) on row 100.
     const std::string text = kCorners + cellPoint(100, 100, 1, "1") + cellPoint(104, 100, 1, "5") +
-                             cellPoint(300, 300, 1, "0.125") + cellPoint(301, 300, 1, "0.25") +
-                             cellPoint(300, 400, 1, "-0.125") + cellPoint(301, 400, 1, "-0.25");
+                             cellPoint(300, 300, 1, "0.125") + cellPoint(301, 300, 1, "0.25");
     ZarVeyMeshDSM fine(1.0);
     ASSERT_EQ(fine.ReadDsm(fileOf("p.txt", text), nullptr), 1);
-    EXPECT_EQ(fine.Cell(101, 100), 1000);  // the 5 m point two cells away does not count
-    EXPECT_EQ(fine.Cell(103, 101), 5000);
-    EXPECT_EQ(fine.Cell(102, 100), 3000);  // nothing at radius 1, both at radius 2
-    EXPECT_EQ(fine.Cell(102, 102), 3000);
+    EXPECT_EQ(fine.Cell(101, 100), 1000);         // the 5 m point two cells away does not count
+    EXPECT_EQ(fine.Cell(102, 100), 3000);         // nothing at radius 1, both at radius 2
     EXPECT_EQ(fine.Cell(102, 103), MESH_NODATA);  // only filled cells around it
     EXPECT_EQ(fine.Cell(98, 98), 1000);
     EXPECT_EQ(fine.Cell(97, 100), MESH_NODATA);
     EXPECT_EQ(fine.Cell(300, 301), 188);  // 187.5 rounded away from zero
-    EXPECT_EQ(fine.Cell(300, 401), -188);
 
     ZarVeyMeshDSM coarse(2.0);  // radius 1 on 2 m cells: column 100 m is cell 50
     ASSERT_EQ(coarse.ReadDsm(fileOf("p.txt", text), nullptr), 1);
     EXPECT_EQ(coarse.Cell(51, 50), 3000);  // both points at radius 1
-    EXPECT_EQ(coarse.Cell(49, 50), 1000);
     EXPECT_EQ(coarse.Cell(48, 50), MESH_NODATA);
 }
 
@@ -216,8 +166,8 @@ TEST(ZarVeyMeshDSM, GapFillingAgreesWithASearchCellByCell) {
         state = state * 6364136223846793005ULL + 1442695040888963407ULL;
         return static_cast<int>((state >> 33) % static_cast<unsigned>(range));
     };
-    for (int round = 0; round < 300; ++round) {
-        const int cols = 1 + next(30), rows = 1 + next(30), radius = 1 + next(5);
+    for (int round = 0; round < 100; ++round) {
+        const int cols = 1 + next(25), rows = 1 + next(25), radius = 1 + next(4);
         const int density = 1 + next(40);  // percent of cells with points
         std::vector<int32_t> codes(static_cast<size_t>(cols) * rows);
         std::vector<uint8_t> hit(codes.size());
@@ -227,23 +177,17 @@ TEST(ZarVeyMeshDSM, GapFillingAgreesWithASearchCellByCell) {
             codes[i] = kind == 0 ? MESH_WATER : kind == 1 ? MESH_NODATA : next(2000001) - 1000000;
         }
         std::vector<int32_t> expected = codes;
-        for (int y = 0; y < rows; ++y) {
-            for (int x = 0; x < cols; ++x) {
-                if (hit[y * cols + x]) continue;
-                for (int r = 1; r <= radius; ++r) {
-                    long long sum = 0, count = 0;
-                    for (int v = std::max(y - r, 0); v <= std::min(y + r, rows - 1); ++v) {
-                        for (int u = std::max(x - r, 0); u <= std::min(x + r, cols - 1); ++u) {
-                            if (hit[v * cols + u] && !isSpecialCode(codes[v * cols + u])) {
-                                sum += codes[v * cols + u];
-                                ++count;
-                            }
-                        }
-                    }
-                    if (count == 0) continue;
-                    expected[y * cols + x] = static_cast<int32_t>(std::lround(double(sum) / count));
-                    break;
+        for (int i = 0; i < cols * rows; ++i) {
+            const int x = i % cols, y = i / cols;
+            for (int r = 1; r <= radius && !hit[i]; ++r) {
+                long long sum = 0, count = 0;
+                for (int j = 0; j < cols * rows; ++j) {
+                    const bool near = std::abs(j % cols - x) <= r && std::abs(j / cols - y) <= r;
+                    if (near && hit[j] && !isSpecialCode(codes[j])) sum += codes[j], ++count;
                 }
+                if (count == 0) continue;
+                expected[i] = static_cast<int32_t>(std::lround(double(sum) / count));
+                break;
             }
         }
         ZarVeyMeshDSM::FillGaps(codes.data(), hit.data(), cols, rows, radius);
@@ -255,9 +199,7 @@ TEST(ZarVeyMeshDSM, RejectsGridsBeyondTheLimitAndEmptyFiles) {
     ZarVeyMeshDSM huge(0.5);
     EXPECT_EQ(huge.ReadDsm(fileOf("p.txt", point(0, 0, "1") + point(1e9, 1e3, "1")), nullptr), 0);
     EXPECT_EQ(huge.ReadDsm(fileOf("p.txt", point(0, 0, "1") + point(1e99, 1e3, "1")), nullptr), 0);
-    EXPECT_EQ(huge.cols, 0);
     EXPECT_TRUE(huge.cells.empty());
-    EXPECT_EQ(huge.scale, 0.01);
 
     ZarVeyMeshDSM limited(50.0);  // a 40 x 30 grid
     limited.SetCellLimit(1199);
@@ -279,8 +221,7 @@ public:
         totals.push_back(total);
         return static_cast<int>(positions.size()) == cancelAt;
     }
-    std::vector<long long> positions;
-    std::vector<long long> totals;
+    std::vector<long long> positions, totals;
     int cancelAt = 0;
 };
 
@@ -292,34 +233,28 @@ TEST(ZarVeyMeshDSM, ReportsProgressEvery4096LinesAndStopsOnCancel) {
         lineEnds.push_back(static_cast<long long>(text.size()));
     }
     const long long length = static_cast<long long>(text.size());
-    const std::vector<long long> firstPass = {lineEnds[0], lineEnds[4096], lineEnds[8192]};
-
-    for (const char* name : {"09LD12.txt", "points.txt"}) {
-        RecordingProgress progress;
-        ZarVeyMeshDSM mesh(10.0);
-        ASSERT_EQ(mesh.ReadDsm(fileOf(name, text), &progress), 1);
-        std::vector<long long> expected = firstPass;
-        const bool twoPasses = name[0] == 'p';
-        if (twoPasses) {
-            for (long long p : firstPass)
-                expected.push_back(p + length);
-        }
-        EXPECT_EQ(progress.positions, expected) << name;
-        EXPECT_EQ(progress.totals,
-                  std::vector<long long>(expected.size(), twoPasses ? 2 * length : length));
-    }
-    for (int cancelAt : {1, 2, 5}) {
+    const std::vector<long long> pass = {lineEnds[0], lineEnds[4096], lineEnds[8192]};
+    RecordingProgress named, unnamed;  // a file without a sheet name is read twice
+    ZarVeyMeshDSM mesh(10.0);
+    ASSERT_EQ(mesh.ReadDsm(fileOf("09LD12.txt", text), &named), 1);
+    EXPECT_EQ(named.positions, pass);
+    EXPECT_EQ(named.totals, std::vector<long long>(3, length));
+    ASSERT_EQ(mesh.ReadDsm(fileOf("points.txt", text), &unnamed), 1);
+    EXPECT_EQ(unnamed.positions,
+              (std::vector<long long>{pass[0], pass[1], pass[2], pass[0] + length, pass[1] + length,
+                                      pass[2] + length}));
+    EXPECT_EQ(unnamed.totals, std::vector<long long>(6, 2 * length));
+    for (int cancelAt : {1, 5}) {
         RecordingProgress progress;
         progress.cancelAt = cancelAt;
-        ZarVeyMeshDSM mesh(10.0);
-        EXPECT_EQ(mesh.ReadDsm(fileOf("points.txt", text), &progress), 0);
+        ZarVeyMeshDSM cancelled(10.0);
+        EXPECT_EQ(cancelled.ReadDsm(fileOf("points.txt", text), &progress), 0);
         EXPECT_EQ(static_cast<int>(progress.positions.size()), cancelAt);
-        EXPECT_TRUE(mesh.cells.empty());
+        EXPECT_TRUE(cancelled.cells.empty());
     }
     RecordingProgress flagged;
     flagged.SetCancelled(1);
-    ZarVeyMeshDSM mesh(10.0);
-    EXPECT_EQ(mesh.ReadDsm(fileOf("09LD12.txt", text), &flagged), 0);
+    EXPECT_EQ(ZarVeyMeshDSM(10.0).ReadDsm(fileOf("09LD12.txt", text), &flagged), 0);
 }
 
 TEST(ZarVeyMeshDSM, LineEndsFieldsAndEndOfFileMark) {
@@ -342,60 +277,35 @@ TEST(ZarVeyMeshDSM, LineEndsFieldsAndEndOfFileMark) {
 
 TEST(ZarVeyMeshDSM, LoadKeepsPathAndNameUnlessTheFileIsMissing) {
     test::TempDir dir;
-    const std::string good = dir.file("09LD12.txt");
-    const std::string bad = dir.file("nothing.txt");
-    test::writeFile(good, point(-30000, -34000, "12.5") + "\x1A");
-    test::writeFile(bad, "no points\n");
-
+    test::writeFile(dir.file("09LD12.txt"), point(-30000, -34000, "12.5") + "\x1A");
+    test::writeFile(dir.file("nothing.txt"), "no points\n");
     ZarVeyMeshDSM mesh(5.0);
     EXPECT_EQ(mesh.Load(dir.file("missing.txt")), 0);
     EXPECT_EQ(mesh.path, "");
-    ASSERT_EQ(mesh.Load(good), 1);
-    EXPECT_EQ(mesh.path, good);
+    ASSERT_EQ(mesh.Load(dir.file("09LD12.txt")), 1);
     EXPECT_EQ(mesh.name, "09LD12");
     double z = 0;
     EXPECT_EQ(mesh.GetElevation(-30000, -34000, z), 1);
     EXPECT_DOUBLE_EQ(z, 12.5);
-
     ZarVeyMeshDSM failed(5.0);
-    EXPECT_EQ(failed.LoadWithProgress(bad, nullptr), 0);
-    EXPECT_EQ(failed.path, bad);
-    EXPECT_EQ(failed.name, "nothing");
+    EXPECT_EQ(failed.LoadWithProgress(dir.file("nothing.txt"), nullptr), 0);
+    EXPECT_EQ(failed.path, dir.file("nothing.txt"));
 }
 
 TEST(SampleDsm, CoastalSheetWithBuildingsOverTheSampleTerrain) {
     test::TempDir dir;
     std::string error;
     ASSERT_TRUE(sample::writeSampleDsm(dir.path(), &error)) << error;
-    const std::string text = test::readFile(dir.file(sample::kSampleDsmPath));
-    EXPECT_EQ(text, sample::sampleDsmText());
-    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'),
-              std::count(text.begin(), text.end(), '\r'));
-
     ZarVeyMeshDSM mesh(2.0);
     ASSERT_EQ(mesh.Load(dir.file(sample::kSampleDsmPath)), 1);
     EXPECT_EQ(extentText(mesh.zone, mesh.xmin, mesh.ymin, mesh.xmax, mesh.ymax),
               "9: -8000 -37500 -6000 -36000");
-    // The surface is the tiles' ground plus the roofs; water stays water; the big gap is empty.
-    int water = 0, ground = 0;
-    for (long long y = sample::kSampleDsmSouth + 1; y < sample::kSampleDsmSouth + 480; y += 4) {
-        for (long long x = sample::kSampleDsmWest + 1; x < sample::kSampleDsmWest + 640; x += 4) {
-            const int code = sample::terrainCodeAt(x, y);
-            double z = 0;
-            if (code == sample::kWaterCode) water += mesh.GetRawValue(x, y) == MESH_WATER;
-            if (code < 0 || !mesh.GetElevation(x, y, z)) continue;
-            if (std::none_of(std::begin(sample::kSampleBuildings),
-                             std::end(sample::kSampleBuildings), [&](const auto& b) {
-                                 return x > b.west - 2 && x < b.west + b.width + 2 &&
-                                        y > b.south - 2 && y < b.south + b.height + 2;
-                             })) {
-                EXPECT_NEAR(z, code / 10.0, 1.0) << x << " " << y;
-                ++ground;
-            }
-        }
-    }
-    EXPECT_GT(water, 1000);
-    EXPECT_GT(ground, 10000);
+    int water = 0;  // the sea stays water (in the mended part of the coast)
+    for (long long y = sample::kSampleDsmSouth + 1; y < sample::kSampleDsmSouth + 480; y += 8)
+        for (long long x = sample::kSampleDsmWest + 1; x < sample::kSampleDsmWest + 640; x += 8)
+            if (sample::terrainCodeAt(x, y) == sample::kWaterCode)
+                water += mesh.GetRawValue(x, y) == MESH_WATER;
+    EXPECT_GT(water, 200);
     for (const sample::SampleBuilding& b : sample::kSampleBuildings) {
         const double x = b.west + b.width / 2.0, y = b.south + b.height / 2.0;
         double z = 0;
