@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 #include "data/HMeshProject.h"
 #include "data/HxFile.h"
@@ -124,9 +125,22 @@ std::string jsonString(std::string_view text) {
     return out + "\"";
 }
 
+void reportBadPairLine(const char* command, long long lineNumber, std::string_view line) {
+    std::string text(line);
+    while (!text.empty() && text.back() == '\r')
+        text.pop_back();
+    if (text.size() > 80) text = text.substr(0, 77) + "...";
+    std::fprintf(stderr, "kovtool %s: line %lld: expected \"E N\", got '%s'\n", command, lineNumber,
+                 text.c_str());
+}
+
+void reportUnreadableStdin(const char* command) {
+    std::fprintf(stderr, "kovtool %s: cannot read stdin: %s\n", command, std::strerror(errno));
+}
+
 bool parsePair(std::string_view text, double& first, double& second) {
     auto skipBlanks = [&](size_t i) {
-        while (i < text.size() && (text[i] == ' ' || text[i] == '\t' || text[i] == '\r'))
+        while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r')))
             ++i;
         return i;
     };

@@ -1,6 +1,10 @@
 // Helpers shared by the kovtool commands.
 #pragma once
 
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -37,5 +41,54 @@ std::string jsonString(std::string_view text);
 
 // Parses two numbers separated by blanks, tabs or one comma ("E N", "E,N"); false otherwise.
 bool parsePair(std::string_view text, double& first, double& second);
+
+// Reports on stderr a line of stdin that is not an "E N" pair.
+void reportBadPairLine(const char* command, long long lineNumber, std::string_view line);
+// Reports on stderr that stdin cannot be read.
+void reportUnreadableStdin(const char* command);
+
+// Reads stdin in big blocks and calls onPair(east, north) for every "E N" line, so that
+// millions of points can be streamed; blank lines are skipped. onPair answers false to stop.
+// A line that is not a pair is reported and stops the reading. Answers true when all of stdin
+// was read.
+template <typename OnPair>
+bool forEachStdinPair(const char* command, OnPair&& onPair) {
+    std::vector<char> buffer(size_t{1} << 20);
+    size_t filled = 0;
+    long long lineNumber = 0;
+    for (bool eof = false; !eof;) {
+        if (filled == buffer.size()) buffer.resize(buffer.size() * 2);  // a very long line
+        const ssize_t n = ::read(STDIN_FILENO, buffer.data() + filled, buffer.size() - filled);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            reportUnreadableStdin(command);
+            return false;
+        }
+        eof = n == 0;
+        filled += static_cast<size_t>(n);
+        const char* p = buffer.data();
+        const char* const end = p + filled;
+        while (p < end) {
+            const char* nl = static_cast<const char*>(std::memchr(p, '\n', end - p));
+            if (!nl) {
+                if (!eof) break;  // an incomplete line waits for more input
+                nl = end;
+            }
+            ++lineNumber;
+            const std::string_view line(p, static_cast<size_t>(nl - p));
+            p = nl < end ? nl + 1 : end;
+            if (line.find_first_not_of(" \t\r\f\v") == std::string_view::npos) continue;
+            double east = 0.0, north = 0.0;
+            if (!parsePair(line, east, north)) {
+                reportBadPairLine(command, lineNumber, line);
+                return false;
+            }
+            if (!onPair(east, north)) return false;
+        }
+        filled = static_cast<size_t>(end - p);
+        std::memmove(buffer.data(), p, filled);
+    }
+    return true;
+}
 
 }  // namespace kov::cli

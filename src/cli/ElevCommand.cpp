@@ -35,44 +35,19 @@ void appendAnswer(const HMeshProject& project, double x, double y, std::string& 
     out += covered ? "nodata\n" : "none\n";
 }
 
-// Streams "E N" lines from stdin; answers 0, or 1 after reporting the first bad line.
+// Answers every "E N" line of stdin; 0, or 1 after a bad line.
 int answerStdin(const HMeshProject& project) {
-    std::string pending;
     std::string out;
-    char buffer[1 << 16];
-    long long lineNumber = 0;
-    auto handleLine = [&](std::string_view line) {
-        ++lineNumber;
-        if (line.find_first_not_of(" \t\r") == std::string_view::npos) return true;
-        double x = 0.0, y = 0.0;
-        if (!parsePair(line, x, y)) {
-            std::fprintf(stderr, "kovtool elev: line %lld: expected \"E N\", got \"%.*s\"\n",
-                         lineNumber, static_cast<int>(std::min<size_t>(line.size(), 80)),
-                         line.data());
-            return false;
-        }
+    const bool complete = forEachStdinPair("elev", [&](double x, double y) {
         appendAnswer(project, x, y, out);
-        return true;
-    };
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, stdin)) > 0) {
-        pending.append(buffer, n);
-        size_t start = 0;
-        for (size_t nl; (nl = pending.find('\n', start)) != std::string::npos; start = nl + 1) {
-            if (!handleLine(std::string_view(pending).substr(start, nl - start))) {
-                std::fwrite(out.data(), 1, out.size(), stdout);
-                return 1;
-            }
-        }
-        pending.erase(0, start);
         if (out.size() > (1 << 16)) {
             std::fwrite(out.data(), 1, out.size(), stdout);
             out.clear();
         }
-    }
-    const bool ok = pending.empty() || handleLine(pending);
+        return true;
+    });
     std::fwrite(out.data(), 1, out.size(), stdout);
-    return ok ? 0 : 1;
+    return complete ? 0 : 1;
 }
 
 }  // namespace

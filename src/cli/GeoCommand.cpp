@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "cli/CliSupport.h"
 #include "cli/Commands.h"
 #include "cli/FixedFormat.h"
 #include "display/NumberFormat.h"
@@ -28,34 +29,12 @@ const char kUsage[] =
     "  metres) to \"LATITUDE LONGITUDE\" in degrees on GRS-80, or d:mm:ss.s with --dms.\n"
     "  Without E N, reads one \"E N\" pair per line from stdin (blank lines are skipped).\n";
 
-bool isSpace(char ch) {
-    return ch == ' ' || ch == '\t' || ch == '\r' || ch == '\f' || ch == '\v';
-}
-
 // One number from [p, end): an optional "+" is accepted besides what from_chars takes.
 const char* parseNumber(const char* p, const char* end, double& value) {
     if (p < end && *p == '+') ++p;
     const auto [next, ec] = std::from_chars(p, end, value);
     if (ec != std::errc() || next == p) return nullptr;
     return next;
-}
-
-// "E N" separated by blanks or a comma, surrounded by optional blanks.
-bool parsePair(const char* p, const char* end, double& east, double& north) {
-    while (p < end && isSpace(*p))
-        ++p;
-    p = parseNumber(p, end, east);
-    if (!p || p == end || !(isSpace(*p) || *p == ',')) return false;
-    while (p < end && isSpace(*p))
-        ++p;
-    if (p < end && *p == ',') ++p;
-    while (p < end && isSpace(*p))
-        ++p;
-    p = parseNumber(p, end, north);
-    if (!p) return false;
-    while (p < end && isSpace(*p))
-        ++p;
-    return p == end;
 }
 
 std::optional<double> parseWholeNumber(const std::string& text) {
@@ -142,59 +121,15 @@ private:
 
 // Converts every "E N" line of stdin. Returns the exit code.
 int streamStdin(const Converter& converter, Output& out) {
-    std::vector<char> buffer(kBlock);
-    std::size_t filled = 0;
-    long long lineNumber = 0;
-    bool eof = false;
-    while (!eof) {
-        if (filled == buffer.size()) buffer.resize(buffer.size() * 2);  // a very long line
-        const ssize_t n = ::read(STDIN_FILENO, buffer.data() + filled, buffer.size() - filled);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            out.flush();
-            std::fprintf(stderr, "kovtool geo: cannot read stdin: %s\n", std::strerror(errno));
-            return 1;
-        }
-        if (n == 0) eof = true;
-        filled += static_cast<std::size_t>(n);
-
-        const char* p = buffer.data();
-        const char* end = p + filled;
-        while (p < end) {
-            const char* nl = static_cast<const char*>(std::memchr(p, '\n', end - p));
-            if (!nl) {
-                if (!eof) break;  // incomplete line: wait for more input
-                nl = end;
-            }
-            ++lineNumber;
-            const char* q = p;
-            while (q < nl && isSpace(*q))
-                ++q;
-            if (q < nl) {
-                double east, north;
-                if (!parsePair(q, nl, east, north)) {
-                    out.flush();
-                    std::string text(p, nl);
-                    while (!text.empty() && text.back() == '\r')
-                        text.pop_back();
-                    if (text.size() > 80) text = text.substr(0, 77) + "...";
-                    std::fprintf(stderr, "kovtool geo: line %lld: expected \"E N\", got '%s'\n",
-                                 lineNumber, text.c_str());
-                    return 1;
-                }
-                converter.convert(east, north, out);
-            }
-            p = nl < end ? nl + 1 : end;
-        }
-        filled = static_cast<std::size_t>(end - p);
-        std::memmove(buffer.data(), p, filled);
-        if (out.failed()) break;
-    }
+    const bool complete = forEachStdinPair("geo", [&](double east, double north) {
+        converter.convert(east, north, out);
+        return !out.failed();
+    });
     if (!out.flush()) {
         std::fprintf(stderr, "kovtool geo: cannot write the output\n");
         return 1;
     }
-    return 0;
+    return complete ? 0 : 1;
 }
 
 }  // namespace
