@@ -46,19 +46,26 @@ void* Allocate(size_t bytes) {
 
 void Release(void* block, size_t bytes) noexcept {
     if (!block) return;
-    {
-        BlockCache& c = cache();
-        std::lock_guard lock(c.mutex);
-        if (c.total + bytes <= kCacheLimit) {
-            try {
-                c.blocks.emplace_back(block, bytes);
-                c.total += bytes;
-                return;
-            } catch (...) {
-            }
-        }
+    if (bytes > kCacheLimit) {
+        ::munmap(block, bytes);
+        return;
     }
-    ::munmap(block, bytes);
+    BlockCache& c = cache();
+    std::lock_guard lock(c.mutex);
+    try {
+        c.blocks.emplace_back(block, bytes);
+    } catch (...) {
+        ::munmap(block, bytes);
+        return;
+    }
+    c.total += bytes;
+    // The oldest blocks make room: the recent ones are those the next load asks for again.
+    size_t oldest = 0;
+    for (; c.total > kCacheLimit; ++oldest) {
+        ::munmap(c.blocks[oldest].first, c.blocks[oldest].second);
+        c.total -= c.blocks[oldest].second;
+    }
+    c.blocks.erase(c.blocks.begin(), c.blocks.begin() + static_cast<std::ptrdiff_t>(oldest));
 }
 
 }  // namespace kov::largeblock

@@ -18,7 +18,7 @@ inline constexpr size_t kThreshold = size_t{256} << 10;
 // Maps a block with its pages populated in one system call (touching fresh pages one by one
 // costs about twice as much), or reuses a block of the same size freed earlier.
 void* Allocate(size_t bytes);
-// Keeps the block for reuse while the cache holds less than its limit, else unmaps it.
+// Keeps the block for reuse; the oldest kept blocks beyond the cache's limit are unmapped.
 void Release(void* block, size_t bytes) noexcept;
 }  // namespace largeblock
 
