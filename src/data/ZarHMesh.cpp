@@ -67,16 +67,20 @@ int ZarHMesh::GetCellValue(int col, int row, double& z) const {
     return 1;
 }
 
-bool ZarHMesh::Contains(double x, double y) const {
-    const double u = (x - xmin) / (xmax - xmin);
-    const double v = (y - ymin) / (ymax - ymin);
+bool ZarHMesh::Locate(double x, double y, double& u, double& v) const {
+    u = (x - xmin) / (xmax - xmin);
+    v = (y - ymin) / (ymax - ymin);
     return u >= 0.0 && u < 1.0 && v >= 0.0 && v < 1.0;
 }
 
+bool ZarHMesh::Contains(double x, double y) const {
+    double u, v;
+    return Locate(x, y, u, v);
+}
+
 int ZarHMesh::GetElevation(double x, double y, double& z) const {
-    const double u = (x - xmin) / (xmax - xmin);
-    const double v = (y - ymin) / (ymax - ymin);
-    if (!(u >= 0.0 && u < 1.0 && v >= 0.0 && v < 1.0)) return 0;
+    double u, v;
+    if (!Locate(x, y, u, v)) return 0;
     int col = static_cast<int>(u * cols);
     const int row = static_cast<int>(v * rows);
     if (col < -1 || col > cols || row < 0 || row >= rows) return 0;
@@ -85,9 +89,8 @@ int ZarHMesh::GetElevation(double x, double y, double& z) const {
 }
 
 double ZarHMesh::GetRawValue(double x, double y) const {
-    const double u = (x - xmin) / (xmax - xmin);
-    const double v = (y - ymin) / (ymax - ymin);
-    if (!(u >= 0.0 && u < 1.0 && v >= 0.0 && v < 1.0) || cells.empty()) return 0.0;
+    double u, v;
+    if (!Locate(x, y, u, v) || cells.empty()) return 0.0;
     // The products may round up to cols or rows just inside the east and north edges.
     const int col = std::min(static_cast<int>(u * cols), cols - 1);
     const int row = std::min(static_cast<int>(v * rows), rows - 1);
@@ -109,10 +112,6 @@ void ZarHMesh::UpdateMinMax() {
             maxRaw = code;
         }
     }
-}
-
-int32_t ZarHMesh::ClampedCode(int col, int row) const {
-    return Cell(std::clamp(col, 0, cols - 1), std::clamp(row, 0, rows - 1));
 }
 
 int ZarHMesh::Resample(const CellWindow& window, int nx, int ny, double* values, uint8_t* flags,

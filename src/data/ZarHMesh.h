@@ -115,7 +115,8 @@ public:
     static constexpr int64_t kMaxCells = int64_t{1} << 28;
 
 private:
-    int32_t ClampedCode(int col, int row) const;
+    // The point as fractions of the extent (u east, v north); true when it lies in the mesh.
+    bool Locate(double x, double y, double& u, double& v) const;
 };
 
 }  // namespace kov
