@@ -262,9 +262,45 @@ int HMeshProject::SampleProfile(const std::vector<FPoint>& polyline, double& spa
     return 1;
 }
 
-ZarHColorMap* HMeshProject::ColorMapSlot(int slot) const {
+const ZarHColorMap* HMeshProject::ColorMapSlot(int slot) const {
     if (slot < 0 || slot >= kColorMapSlots) slot = 0;
     return colorMaps_[static_cast<size_t>(slot)].get();
+}
+
+namespace {
+
+// Slot 3: a two-stop ramp from green at 0 m to red at 45 m.
+void SetPresetRamp3(ZarHColorMap& map) {
+    const ColorStop stops[] = {{0x00FF00, 0, 0.0}, {0x0000FF, 0, 45.0}};
+    map.setStops(stops, 2);
+}
+
+// Slot 4: the eleven-entry ramp, whose last five entries are white at 0 m.
+void SetPresetRamp4(ZarHColorMap& map) {
+    ColorStop stops[11] = {{0x80FF80, 0, 3.0},  {0x80FFFF, 0, 8.0},  {0x8080FF, 0, 15.0},
+                           {0x4080FF, 0, 20.0}, {0xFF80FF, 0, 30.0}, {0x0000FF, 0, 40.0}};
+    for (int i = 6; i < 11; ++i)
+        stops[i] = ColorStop{0xFFFFFF, 0, 0.0};
+    map.setStops(stops, 11);
+}
+
+}  // namespace
+
+ZarHColorMap* HMeshProject::GetColorMap(int slot) {
+    if (slot < 0 || slot >= kColorMapSlots) slot = 0;
+    std::unique_ptr<ZarHColorMap>& entry = colorMaps_[static_cast<size_t>(slot)];
+    if (!entry) {
+        if (!colorMaps_[0]) colorMaps_[0] = std::make_unique<ZarHColorMap>();
+        entry = colorMaps_[0]->clone();
+        if (slot == 3) SetPresetRamp3(*entry);
+    }
+    if (slot == 4 && entry->stopCount() < 11) SetPresetRamp4(*entry);
+    return entry.get();
+}
+
+void HMeshProject::SetColorMap(int slot, std::unique_ptr<ZarHColorMap> map) {
+    if (slot < 0 || slot >= kColorMapSlots) slot = 0;
+    colorMaps_[static_cast<size_t>(slot)] = std::move(map);
 }
 
 }  // namespace kov

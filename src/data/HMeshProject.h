@@ -14,6 +14,7 @@ namespace kov {
 class ZarHImage;
 class ShpImport;
 class ZarHColorMap;
+class HxProgress;
 
 // A point of a polyline or profile: plane metres and an elevation (or 0).
 // (Named FPoint: identifiers that begin with an underscore and a capital are reserved in C++.)
@@ -80,7 +81,19 @@ public:
     int SampleProfile(const std::vector<FPoint>& polyline, double& spacing, int maxCount,
                       std::vector<FPoint>& samples) const;
 
-    ZarHColorMap* ColorMapSlot(int slot) const;
+    // The colour map of a slot (outside 0..255 means 0). An empty slot is filled with a copy of
+    // slot 0 on first request; slots 3 and 4 carry preset ramps.
+    ZarHColorMap* GetColorMap(int slot);
+    // Slot 0 (or another filled slot) without filling anything; null for an empty slot.
+    const ZarHColorMap* ColorMapSlot(int slot) const;
+    // Replaces the slot's colour map (the previous one is deleted).
+    void SetColorMap(int slot, std::unique_ptr<ZarHColorMap> map);
+
+    // The project file: LoadProject expects a freshly made data set and succeeds when at least
+    // one mesh was added; projectPath is set either way. SaveProject replaces the file
+    // atomically and sets projectPath on success.
+    bool LoadProject(const std::string& path, HxProgress* progress = nullptr);
+    bool SaveProject(const std::string& path);
 
     // Display settings carried with the data set.
     int32_t showSheetInfo = 1;
