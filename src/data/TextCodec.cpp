@@ -104,6 +104,28 @@ bool Utf8ToCp932(std::string_view text, std::string& out) {
     return converter.convert(text, out, [](std::string_view, std::string&) { return size_t{0}; });
 }
 
+bool EucJpToUtf8(std::string_view text, std::string& out) {
+    // How many bytes the sequence at the start of rest spans: 0x8E and a kana byte, 0x8F and two
+    // bytes, or two bytes of 0xA1..0xFE; anything broken is skipped one byte at a time.
+    const auto skip = [](std::string_view rest, std::string& result) {
+        result += "\xEF\xBF\xBD";  // U+FFFD
+        const auto byte = [&](size_t i) { return static_cast<unsigned char>(rest[i]); };
+        const auto high = [&](size_t i) {
+            return i < rest.size() && byte(i) >= 0xA1 && byte(i) <= 0xFE;
+        };
+        const unsigned char c = byte(0);
+        if (c == 0x8E && rest.size() >= 2 && byte(1) >= 0xA1 && byte(1) <= 0xDF) return size_t{2};
+        if (c == 0x8F && high(1) && high(2)) return size_t{3};
+        if (c >= 0xA1 && c <= 0xFE && high(1)) return size_t{2};
+        return size_t{1};
+    };
+    for (const char* name : {"EUC-JP-MS", "EUC-JP"}) {
+        Converter converter("UTF-8", name);
+        if (converter.valid()) return converter.convert(text, out, skip);
+    }
+    return false;
+}
+
 std::string LegacyTextToUtf8(std::string_view text) {
     if (IsValidUtf8(text)) return std::string(text);
     std::string converted;

@@ -14,6 +14,9 @@ std::string LegacyTextToUtf8(std::string_view text);
 bool Cp932ToUtf8(std::string_view text, std::string& out);
 // UTF-8 to CP932; false when some character has no CP932 form.
 bool Utf8ToCp932(std::string_view text, std::string& out);
+// EUC-JP (with the Windows extensions) to UTF-8. Invalid or unconvertible sequences become
+// U+FFFD; false only when the system has no EUC-JP converter.
+bool EucJpToUtf8(std::string_view text, std::string& out);
 
 // True for a Shift_JIS lead byte: the byte and the next one form one character.
 inline bool IsSjisLeadByte(unsigned char c) {

@@ -105,15 +105,26 @@ protected:
     // Called at the top level after each processing instruction; answering false stops the
     // parse (used to restart it once the declared encoding is known).
     virtual bool OnTopLevelInstruction(const std::string& text);
-    // Strict end-tag checking: a mismatched end tag fails the parse.
+    // Strict end-tag checking: a mismatched end tag fails the parse; without it the open element
+    // is closed anyway and parsing goes on.
     bool strictEndTags_ = true;
+
+    struct ParseOptions {
+        // Take a Shift_JIS lead byte and the byte after it as one character (text that is not
+        // UTF-8 yet); otherwise every byte from 0x80 up is simply a name or text byte.
+        bool pairShiftJisBytes = false;
+        // Pass errors to OnError (they are kept in Errors() either way).
+        bool reportErrors = true;
+    };
+    bool ParseWith(std::string_view text, const ParseOptions& options);
+    // An empty "[Root]" and no errors.
+    void ResetTree();
 
 private:
     class Impl;
     std::unique_ptr<COXParserElement> root_;
     std::vector<Error> errors_;
     std::unordered_map<std::string, std::string> entities_;
-    friend class Impl;
 };
 
 class KovXmlParser : public COXParser {
@@ -139,6 +150,7 @@ protected:
 private:
     std::FILE* log_ = nullptr;
     EncodingState encoding_ = NotSeen;
+    bool detecting_ = false;  // the first pass, which only looks for the declared encoding
 };
 
 }  // namespace kov
