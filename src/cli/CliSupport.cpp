@@ -9,6 +9,7 @@
 #include "data/HxFile.h"
 #include "data/TextCodec.h"
 #include "project/LayerLoader.h"
+#include "project/ProjectFile.h"
 
 namespace kov::cli {
 namespace {
@@ -23,12 +24,40 @@ const char* layerKind(const std::string& path) {
 
 }  // namespace
 
-bool loadDataPaths(const std::vector<std::string>& paths, HMeshProject& project,
-                   double dsmCellSize) {
+bool isProjectArgument(const std::vector<std::string>& paths) {
+    return paths.size() == 1 && IsProjectFilePath(paths[0]);
+}
+
+namespace {
+
+bool loadProjectPath(const std::string& path, HMeshProject& project,
+                     std::vector<std::string>* missing) {
+    std::vector<std::string> notFound;
+    if (!LoadProjectFile(project, path, nullptr, &notFound)) {
+        std::fprintf(stderr, "kovtool: %s は標高メッシュプロジェクトファイルと識別できません\n",
+                     path.c_str());
+        return false;
+    }
+    for (const auto& p : notFound)
+        std::fprintf(stderr, "kovtool: %s: layer of the project not found\n", p.c_str());
+    if (missing) *missing = std::move(notFound);
+    return true;
+}
+
+}  // namespace
+
+bool loadDataPaths(const std::vector<std::string>& paths, HMeshProject& project, double dsmCellSize,
+                   std::vector<std::string>* missing) {
     if (paths.empty()) {
         std::fprintf(stderr, "kovtool: no data path given\n");
         return false;
     }
+    if (isProjectArgument(paths)) return loadProjectPath(paths[0], project, missing);
+    for (const auto& p : paths)
+        if (IsProjectFilePath(p)) {
+            std::fprintf(stderr, "kovtool: %s: a project file must be the only path\n", p.c_str());
+            return false;
+        }
     LoadReport report;
     LoadOptions options;
     options.dsmCellSize = dsmCellSize;

@@ -19,8 +19,12 @@ namespace kov::cli {
 // Loads the data paths into the collection as a new project is composed (DSM point files at
 // the given cell size); reports problems on stderr and answers false when any path could not
 // be used or nothing was loaded.
-bool loadDataPaths(const std::vector<std::string>& paths, HMeshProject& project,
-                   double dsmCellSize);
+// A single project file (".kovv5", ".kovv") is opened as a project instead; its stored layer
+// paths that were not found are listed in *missing (when given) and reported on stderr.
+bool loadDataPaths(const std::vector<std::string>& paths, HMeshProject& project, double dsmCellSize,
+                   std::vector<std::string>* missing = nullptr);
+// True when paths name exactly one project file.
+bool isProjectArgument(const std::vector<std::string>& paths);
 
 // The arguments of a command that reads data paths: the paths, "--dsm-cell M" and the
 // command's own options. ownOption looks at args[i] (and may advance i past a value); it

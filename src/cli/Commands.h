@@ -12,5 +12,6 @@ int runInfo(const Arguments& args);
 int runElev(const Arguments& args);
 int runGeo(const Arguments& args);
 int runSample(const Arguments& args);
+int runCompose(const Arguments& args);
 
 }  // namespace kov::cli

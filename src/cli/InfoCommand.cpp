@@ -8,6 +8,7 @@
 #include "data/ShpImport.h"
 #include "data/TextCodec.h"
 #include "data/ZarHImage.h"
+#include "display/ZarHColorMap.h"
 
 namespace kov::cli {
 namespace {
@@ -26,7 +27,40 @@ long long partCount(const ShpImport& shape) {
     return parts;
 }
 
-void printJson(const HMeshProject& project) {
+std::string jsonColor(uint32_t color) {
+    return "[" + std::to_string(color & 0xFF) + "," + std::to_string((color >> 8) & 0xFF) + "," +
+           std::to_string((color >> 16) & 0xFF) + "]";
+}
+
+// The settings a project file carries, and the stored layer paths that were not found.
+std::string projectJson(const HMeshProject& project, const std::vector<std::string>& missing) {
+    std::string out = ",\"title\":" + jsonString(project.projectTitle) +
+                      ",\"showSheetInfo\":" + std::to_string(project.showSheetInfo) +
+                      ",\"stepMode\":" + std::to_string(project.stepMode) +
+                      ",\"stepHeight\":" + jsonNumber(project.stepHeight) +
+                      ",\"imageVisible\":" + std::to_string(project.imageVisible) +
+                      ",\"imageTransparency\":" + std::to_string(project.imageTransparency) +
+                      ",\"shapePenWidth\":" + jsonNumber(project.shapePenWidth) +
+                      ",\"shapePenColor\":" + jsonColor(project.shapePenColor) +
+                      ",\"shapeFillAlpha\":" + std::to_string(project.shapeFillAlpha) +
+                      ",\"shapeFillColor\":" + jsonColor(project.shapeFillColor) +
+                      ",\"colorMap\":{\"stops\":[";
+    if (const ZarHColorMap* map = project.ColorMapSlot(0)) {
+        for (int i = 0; i < map->stopCount(); ++i) {
+            const ColorStop& stop = *map->stop(i);
+            if (i > 0) out += ",";
+            out += "{\"height\":" + jsonNumber(stop.height) +
+                   ",\"color\":" + jsonColor(stop.color) +
+                   ",\"reverse\":" + std::to_string(stop.reverse) + "}";
+        }
+    }
+    out += "]},\"missing\":[";
+    for (size_t i = 0; i < missing.size(); ++i)
+        out += (i > 0 ? "," : "") + jsonString(missing[i]);
+    return out + "]";
+}
+
+void printJson(const HMeshProject& project, const std::string& projectFields) {
     MapRect extent;
     project.GetExtent(extent);
     std::string out = "{\"zone\":" + std::to_string(project.planeZone) + ",\"extent\":[" +
@@ -70,7 +104,7 @@ void printJson(const HMeshProject& project) {
                ",\"utmZone\":" + std::to_string(image.utmZone) +
                ",\"datum\":" + std::to_string(image.datumFlag) + "}";
     }
-    out += "]}\n";
+    out += "]" + projectFields + "}\n";
     std::fputs(out.c_str(), stdout);
 }
 
@@ -130,10 +164,14 @@ int runInfo(const Arguments& args) {
     });
     if (!parsed) return 2;
     HMeshProject project;
-    if (!loadDataPaths(data.paths, project, data.dsmCellSize)) return 1;
+    std::vector<std::string> missing;
+    if (!loadDataPaths(data.paths, project, data.dsmCellSize, &missing)) return 1;
     if (json) {
-        printJson(project);
+        printJson(project, isProjectArgument(data.paths) ? projectJson(project, missing) : "");
     } else {
+        if (isProjectArgument(data.paths))
+            std::printf("project %s\n      title      %s\n", data.paths[0].c_str(),
+                        project.projectTitle.c_str());
         printText(project);
     }
     return 0;

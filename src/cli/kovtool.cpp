@@ -15,13 +15,16 @@ struct Command {
 
 const Command kCommands[] = {
     {"info", kov::cli::runInfo,
-     "info [--json] [--dsm-cell M] PATH...\n"
+     "info [--json] [--dsm-cell M] PATH... | PROJECT.kovv5\n"
      "                               describe the layers (tiles, DSM, shapefiles, images)"},
     {"elev", kov::cli::runElev,
-     "elev PATH... [--dsm-cell M] [--at E,N]...\n"
+     "elev PATH...|PROJECT.kovv5 [--dsm-cell M] [--at E,N]...\n"
      "                               elevation at points (stdin pairs without --at)"},
     {"geo", kov::cli::runGeo,
      "geo --zone Z [--dms] [E N]     plane coordinates to latitude and longitude (GRS-80)"},
+    {"compose", kov::cli::runCompose,
+     "compose -o OUT.kovv5 [--title T] [--dsm-cell M] PATH...\n"
+     "                               write a project file of the given files and folders"},
     {"sample", kov::cli::runSample,
      "sample OUTDIR [--block N] [--asc]\n"
      "                               write the sample data set (N x N tiles, default 3;\n"

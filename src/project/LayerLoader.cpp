@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "app/HxProgress.h"
 #include "data/HMeshProject.h"
 #include "data/HxFile.h"
 #include "data/InternetFetch.h"
@@ -11,6 +12,7 @@
 #include "data/ZarHImage.h"
 #include "data/ZarVeyMesh5.h"
 #include "data/ZarVeyMeshDSM.h"
+#include "display/ZarHColorMap.h"
 
 namespace kov {
 namespace {
@@ -39,8 +41,44 @@ std::vector<std::string> TilesOfFolder(const std::string& folder) {
     return tiles;
 }
 
+namespace {
+
+// Stops 0 and 1 of slot 0 take the data's lowest and highest elevation.
+void FitColourMap(HMeshProject& project) {
+    ZarHColorMap& map = *project.GetColorMap(0);
+    const ZarHColorMap defaults;
+    ColorStop stops[2] = {map.stop(0) ? *map.stop(0) : *defaults.stop(0),
+                          map.stop(1) ? *map.stop(1) : *defaults.stop(1)};
+    stops[0].height = project.GetMinElevation();
+    stops[1].height = project.GetMaxElevation();
+    map.setStops(stops, 2);
+}
+
+// Expands folders into their tiles; paths that do not exist are reported missing.
+std::vector<std::string> ExpandPaths(const std::vector<std::string>& paths, LoadReport& report) {
+    std::vector<std::string> files;
+    for (const std::string& path : paths) {
+        std::error_code error;
+        if (IsInternetPath(path)) {
+            files.push_back(path);
+        } else if (std::filesystem::is_directory(path, error)) {
+            for (std::string& tile : TilesOfFolder(path))
+                files.push_back(std::move(tile));
+        } else if (std::filesystem::exists(path, error)) {
+            files.push_back(path);
+        } else {
+            report.missing.push_back(path);
+        }
+    }
+    return files;
+}
+
+}  // namespace
+
 int LoadLayerPaths(const std::vector<std::string>& paths, HMeshProject& project, LoadReport& report,
                    const LoadOptions& options) {
+    const std::vector<std::string> files = ExpandPaths(paths, report);
+    HxProgress* progress = options.progress;
     int added = 0;
     // Adds a loaded layer; a layer that failed to load or that the project refused is dropped.
     auto take = [&](const std::string& path, int loaded, auto& layer, auto add) {
@@ -52,43 +90,62 @@ int LoadLayerPaths(const std::vector<std::string>& paths, HMeshProject& project,
             ++added;
         }
     };
-    auto loadFile = [&](const std::string& path) {
+    enum class DsmAnswer { NotAsked, Accepted, Refused } dsmAnswer = DsmAnswer::NotAsked;
+    double dsmCellSize = options.dsmCellSize;
+    auto say = [&](const char* format, const std::string& name) {
+        if (!progress) return;
+        std::string text = format;
+        text.replace(text.find("%s"), 2, name);
+        progress->SetText(text);
+    };
+
+    if (progress) progress->Begin();
+    const int count = static_cast<int>(files.size());
+    for (int i = 0; i < count; ++i) {
+        if (progress && progress->SetPos(i, count)) break;
+        const std::string& path = files[static_cast<size_t>(i)];
         const std::string extension = Extension(path);
+        const std::string name = BaseName(path);
         if (EqualsIgnoringCase(extension, ".kov")) {
+            say("ミラド（標高メッシュ）%sを読み込み中...", name);
             std::unique_ptr<ZarHMesh> mesh = std::make_unique<ZarVeyMesh5>();
             const int loaded = mesh->Load(path);
             take(path, loaded, mesh, [&](auto& m) { return project.AddMesh(m); });
         } else if (EqualsIgnoringCase(extension, ".txt")) {
-            auto dsm = std::make_unique<ZarVeyMeshDSM>(options.dsmCellSize);
-            const int loaded = dsm->LoadWithProgress(path, options.progress);
+            if (dsmAnswer == DsmAnswer::NotAsked && options.askDsmCellSize) {
+                const std::optional<double> answer = options.askDsmCellSize();
+                dsmAnswer = answer && *answer >= 0.1 ? DsmAnswer::Accepted : DsmAnswer::Refused;
+                if (dsmAnswer == DsmAnswer::Accepted) dsmCellSize = *answer;
+            }
+            if (dsmAnswer == DsmAnswer::Refused) continue;
+            say("DSM %sを読み込み中...", name);
+            auto dsm = std::make_unique<ZarVeyMeshDSM>(dsmCellSize);
+            const int loaded = dsm->LoadWithProgress(path, progress);
             std::unique_ptr<ZarHMesh> mesh = std::move(dsm);
             take(path, loaded, mesh, [&](auto& m) { return project.AddMesh(m); });
         } else if (EqualsIgnoringCase(extension, ".shp")) {
+            say("シェープファイル %sを読み込み中...", name);
             auto shape = std::make_unique<ShpImport>();
-            const int loaded = shape->Load(path, options.progress);
+            const int loaded = shape->Load(path, progress);
             take(path, loaded, shape, [&](auto& s) { return project.AddShape(s); });
         } else {
+            say("%sを読み込み中...", name);
             auto image = std::make_unique<ZarHImage>();
             const int loaded = image->Load(path);
-            take(path, loaded, image, [&](auto& i) { return project.AddImage(i, false); });
-        }
-    };
-    for (const std::string& path : paths) {
-        std::error_code error;
-        if (IsInternetPath(path)) {
-            loadFile(path);
-        } else if (std::filesystem::is_directory(path, error)) {
-            for (const std::string& tile : TilesOfFolder(path))
-                loadFile(tile);
-        } else if (std::filesystem::exists(path, error)) {
-            loadFile(path);
-        } else {
-            report.missing.push_back(path);
+            take(path, loaded, image, [&](auto& img) { return project.AddImage(img, false); });
         }
     }
+    if (progress) progress->End();
+
     if (added > 0) {
         project.SortMeshes();
         project.UpdateExtent();
+        // The range is taken after the extent update, which refreshes every mesh's minimum
+        // and maximum.
+        if (options.fitColourMap && *options.fitColourMap && project.MeshCount() > 0) {
+            FitColourMap(project);
+            *options.fitColourMap = false;
+        }
     }
     return added;
 }

@@ -3,6 +3,8 @@
 // computed.
 #pragma once
 
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,8 +21,17 @@ struct LoadReport {
 };
 
 struct LoadOptions {
-    double dsmCellSize = 5.0;        // cell size of meshes made from DSM point files
-    HxProgress* progress = nullptr;  // handed to the readers that report progress
+    double dsmCellSize = 5.0;  // cell size of meshes made from DSM point files
+    // Reports (file index, count) before each file and the "...を読み込み中..." text; a
+    // nonzero answer of SetPos (Esc) stops after the files loaded so far. Also handed to the
+    // readers that report progress.
+    HxProgress* progress = nullptr;
+    // Asked once per load, before the first DSM point file: the cell size to grid DSM files
+    // at, or nothing to skip every DSM file of this load. Without it dsmCellSize is used.
+    std::function<std::optional<double>()> askDsmCellSize;
+    // A new project's first load that adds a layer fits colour stops 0 and 1 of slot 0 to the
+    // data's elevation range and clears the flag.
+    bool* fitColourMap = nullptr;
 };
 
 // The tiles of a folder: its "*.kov" files, or, when it has none, those of its "Data"
@@ -29,7 +40,8 @@ std::vector<std::string> TilesOfFolder(const std::string& folder);
 
 // Loads files and folders (a folder contributes TilesOfFolder) in the given order: ".kov" tiles,
 // ".txt" DSM point files, ".shp" shapefiles, and any other extension as an image. When any
-// layer was added, the meshes are sorted and the extent updated. Returns the number added.
+// layer was added, the meshes are sorted, the extent updated and, when asked, the colour map
+// fitted. Returns the number added.
 int LoadLayerPaths(const std::vector<std::string>& paths, HMeshProject& project, LoadReport& report,
                    const LoadOptions& options = {});
 

@@ -2,6 +2,7 @@
 
 #include "sample/SampleDsm.h"
 #include "sample/SampleImage.h"
+#include "sample/SampleProject.h"
 #include "sample/SampleShapes.h"
 
 #include <algorithm>
@@ -506,7 +507,7 @@ bool writeSampleDataSet(const std::string& outDir, const SampleOptions& options,
     // The overlay layers lie over the default block; the larger blocks are for benchmarks.
     if (options.block > 3) return true;
     return writeSampleDsm(outDir, error) && writeSampleShapefile(outDir, error) &&
-           writeSampleImage(outDir, error);
+           writeSampleImage(outDir, error) && writeSampleProject(outDir, error);
 }
 
 }  // namespace kov::sample

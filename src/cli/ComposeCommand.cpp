@@ -1,0 +1,94 @@
+// kovtool compose: a new project file from layer files and folders.
+#include <cstdio>
+
+#include "app/HxProgress.h"
+#include "cli/CliSupport.h"
+#include "cli/Commands.h"
+#include "data/HMeshProject.h"
+#include "project/LayerLoader.h"
+#include "project/ProjectFile.h"
+
+namespace kov::cli {
+namespace {
+
+// Prints the loader's progress texts on stderr when it is a terminal.
+class TerminalProgress : public HxProgress {
+public:
+    void SetText(const std::string& text) override {
+        std::fprintf(stderr, "\r\033[K%s", text.c_str());
+        shown_ = true;
+    }
+    void End() override {
+        if (shown_) std::fputs("\r\033[K", stderr);
+    }
+
+private:
+    bool shown_ = false;
+};
+
+}  // namespace
+
+int runCompose(const Arguments& args) {
+    std::string output;
+    std::string title;
+    bool titleGiven = false;
+    DataArguments data;
+    const bool parsed =
+        parseDataArguments("compose", args, data, [&](const Arguments& a, size_t& i) {
+            std::string* target = a[i] == "-o" ? &output : a[i] == "--title" ? &title : nullptr;
+            if (!target) return OptionResult::NotMine;
+            if (i + 1 >= a.size()) {
+                std::fprintf(stderr, "kovtool compose: %s needs a value\n", a[i].c_str());
+                return OptionResult::Bad;
+            }
+            titleGiven = titleGiven || target == &title;
+            *target = a[++i];
+            return OptionResult::Taken;
+        });
+    if (!parsed) return 2;
+    if (output.empty()) {
+        std::fprintf(stderr, "kovtool compose: -o OUT.kovv5 is required\n");
+        return 2;
+    }
+    if (!IsProjectFilePath(output)) {
+        std::fprintf(stderr, "kovtool compose: %s: the project file needs the extension .kovv5\n",
+                     output.c_str());
+        return 2;
+    }
+    if (data.paths.empty()) {
+        std::fprintf(stderr, "kovtool compose: no data path given\n");
+        return 2;
+    }
+
+    HMeshProject project;
+    TerminalProgress terminal;
+    HxProgress quiet;
+    LoadReport report;
+    LoadOptions options;
+    options.dsmCellSize = data.dsmCellSize;
+    options.progress = isatty(STDERR_FILENO) ? &terminal : &quiet;
+    bool fitColourMap = true;  // a new project fits its colour map to the first data loaded
+    options.fitColourMap = &fitColourMap;
+    LoadLayerPaths(data.paths, project, report, options);
+    for (const auto& p : report.missing)
+        std::fprintf(stderr, "kovtool compose: %s: no such file or folder\n", p.c_str());
+    for (const auto& p : report.unreadable)
+        std::fprintf(stderr, "kovtool compose: %s: cannot be read\n", p.c_str());
+    for (const auto& p : report.duplicates)
+        std::fprintf(stderr, "kovtool compose: %s: skipped, already loaded\n", p.c_str());
+    if (!report.ok()) return 1;
+    if (project.MeshCount() == 0) {
+        std::fprintf(stderr, "kovtool compose: the given paths hold no elevation mesh\n");
+        return 1;
+    }
+    if (titleGiven) project.projectTitle = title;
+    if (!project.SaveProject(output)) {
+        std::fprintf(stderr, "kovtool compose: %s への保存に失敗しました\n", output.c_str());
+        return 1;
+    }
+    std::printf("%s: %d meshes, %d images, %d shapefiles\n", output.c_str(), project.MeshCount(),
+                project.ImageCount(), project.ShapeCount());
+    return 0;
+}
+
+}  // namespace kov::cli
