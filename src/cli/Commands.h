@@ -13,5 +13,6 @@ int runElev(const Arguments& args);
 int runGeo(const Arguments& args);
 int runSample(const Arguments& args);
 int runCompose(const Arguments& args);
+int runRender(const Arguments& args);
 
 }  // namespace kov::cli

@@ -25,6 +25,10 @@ const Command kCommands[] = {
     {"compose", kov::cli::runCompose,
      "compose -o OUT.kovv5 [--title T] [--dsm-cell M] PATH...\n"
      "                               write a project file of the given files and folders"},
+    {"render", kov::cli::runRender,
+     "render PATH... -o OUT.png|OUT.pdf [--size WxH] [--rect XMIN,YMIN,XMAX,YMAX]\n"
+     "               [--dpi N] [--legend] [--no-sheets] [--no-scalebar]\n"
+     "                               draw the map as the view shows it"},
     {"sample", kov::cli::runSample,
      "sample OUTDIR [--block N] [--asc]\n"
      "                               write the sample data set (N x N tiles, default 3;\n"

@@ -1,0 +1,153 @@
+// kovtool render: the map as the view or the clipboard copy shows it, written as PNG or PDF.
+#include <QFontDatabase>
+#include <QGuiApplication>
+#include <QPainter>
+#include <QPdfWriter>
+#include <charconv>
+#include <cstdio>
+#include <cstdlib>
+
+#include "cli/CliSupport.h"
+#include "cli/Commands.h"
+#include "data/HMeshProject.h"
+#include "data/HxFile.h"
+#include "display/MapViewport.h"
+#include "print/PageComposer.h"
+
+namespace kov::cli {
+namespace {
+
+struct RenderOptions {
+    std::string output;
+    int width = 1920;
+    int height = 1080;
+    bool hasRect = false;
+    MapRect rect;
+    int dpi = 96;
+    bool legend = false;
+    bool sheets = true;
+    bool scaleBar = true;
+};
+
+bool parseInt(std::string_view text, int& out) {
+    const auto r = std::from_chars(text.data(), text.data() + text.size(), out);
+    return r.ec == std::errc() && r.ptr == text.data() + text.size();
+}
+
+bool parseSize(const std::string& text, int& w, int& h) {
+    const size_t x = text.find_first_of("xX");
+    return x != std::string::npos && parseInt(std::string_view(text).substr(0, x), w) &&
+           parseInt(std::string_view(text).substr(x + 1), h) && w >= 1 && h >= 1 && w <= 20000 &&
+           h <= 20000;
+}
+
+bool parseRect(const std::string& text, MapRect& rect) {
+    double v[4];
+    std::string_view rest = text;
+    for (int i = 0; i < 4; ++i) {
+        const auto r = std::from_chars(rest.data(), rest.data() + rest.size(), v[i]);
+        if (r.ec != std::errc()) return false;
+        rest.remove_prefix(static_cast<size_t>(r.ptr - rest.data()));
+        if (i < 3) {
+            if (rest.empty() || rest[0] != ',') return false;
+            rest.remove_prefix(1);
+        }
+    }
+    rect = {v[0], v[1], v[2], v[3]};
+    return rest.empty() && rect.xmax > rect.xmin && rect.ymax > rect.ymin;
+}
+
+OptionResult renderOption(const Arguments& a, size_t& i, RenderOptions& o) {
+    const std::string& arg = a[i];
+    if (arg == "--legend") return o.legend = true, OptionResult::Taken;
+    if (arg == "--no-sheets") return o.sheets = false, OptionResult::Taken;
+    if (arg == "--no-scalebar") return o.scaleBar = false, OptionResult::Taken;
+    if (arg != "-o" && arg != "--size" && arg != "--rect" && arg != "--dpi")
+        return OptionResult::NotMine;
+    if (i + 1 >= a.size()) {
+        std::fprintf(stderr, "kovtool render: %s needs a value\n", arg.c_str());
+        return OptionResult::Bad;
+    }
+    const std::string& value = a[++i];
+    bool ok = true;
+    if (arg == "-o") {
+        o.output = value;
+    } else if (arg == "--size") {
+        ok = parseSize(value, o.width, o.height);
+    } else if (arg == "--rect") {
+        ok = o.hasRect = parseRect(value, o.rect);
+    } else {
+        ok = parseInt(value, o.dpi) && o.dpi >= 10 && o.dpi <= 2400;
+    }
+    if (!ok) {
+        std::fprintf(stderr, "kovtool render: bad value for %s: \"%s\"\n", arg.c_str(),
+                     value.c_str());
+        return OptionResult::Bad;
+    }
+    return OptionResult::Taken;
+}
+
+bool writePdf(const QImage& page, const std::string& path, int dpi) {
+    QPdfWriter writer(QString::fromStdString(path));
+    writer.setResolution(dpi);
+    writer.setPageMargins(QMarginsF(0, 0, 0, 0));
+    writer.setPageSize(QPageSize(QSizeF(page.width() * 25.4 / dpi, page.height() * 25.4 / dpi),
+                                 QPageSize::Millimeter));
+    QPainter painter;
+    if (!painter.begin(&writer)) return false;
+    painter.drawImage(0, 0, page);
+    return painter.end();
+}
+
+}  // namespace
+
+int runRender(const Arguments& args) {
+    RenderOptions o;
+    DataArguments data;
+    if (!parseDataArguments("render", args, data,
+                            [&](const Arguments& a, size_t& i) { return renderOption(a, i, o); }))
+        return 2;
+    const std::string extension = Extension(o.output);
+    const bool pdf = EqualsIgnoringCase(extension, ".pdf");
+    if (o.output.empty() || !(pdf || EqualsIgnoringCase(extension, ".png"))) {
+        std::fprintf(stderr, "kovtool render: -o OUT.png (or OUT.pdf) is required\n");
+        return 2;
+    }
+    // Drawing text needs a GUI application; without a display it draws off screen.
+    if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    int argc = 1;
+    char name[] = "kovtool";
+    char* argv[] = {name, nullptr};
+    QGuiApplication application(argc, argv);
+
+    HMeshProject project;
+    if (!loadDataPaths(data.paths, project, data.dsmCellSize)) return 1;
+    if (project.MeshCount() == 0) {
+        std::fprintf(stderr, "kovtool render: the given paths hold no elevation mesh\n");
+        return 1;
+    }
+    if (!o.sheets) project.showSheetInfo = 0;
+    MapRect request;
+    if (o.hasRect) {
+        request = o.rect;
+    } else {
+        project.GetExtent(request);
+    }
+    MapViewport view;
+    view.setView(request, o.width, o.height, project);
+
+    PageStyle style;
+    style.scaleBar = o.scaleBar;
+    style.font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    const QImage page =
+        composePage(project, view.world(), o.width, o.height, o.dpi, o.legend, style);
+    const bool written =
+        pdf ? writePdf(page, o.output, o.dpi) : page.save(QString::fromStdString(o.output), "PNG");
+    if (page.isNull() || !written) {
+        std::fprintf(stderr, "kovtool render: %s cannot be written\n", o.output.c_str());
+        return 1;
+    }
+    return 0;
+}
+
+}  // namespace kov::cli
