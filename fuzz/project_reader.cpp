@@ -1,6 +1,7 @@
 // Fuzzes the whole project file reader: the input is the project file. Its layer paths resolve
-// against a small fixed data folder made at start-up (two tiles, a shapefile, an image), so
-// that the loading of every layer kind is reached.
+// against a small fixed data folder made at start-up (two tiles), so that layer loading is
+// reached. DSM point files are left out: gridding them at the tiny cell sizes a fuzzer writes
+// is slow, not wrong, and their reader has its own fuzzer.
 #include <unistd.h>
 
 #include <cstddef>
@@ -58,7 +59,6 @@ const std::string& dataFolder() {
         std::string made = mkdtemp(pattern) ? pattern : "/tmp";
         writeTile(made, "T0", 0);
         writeTile(made, "T1", 2000);
-        writeFile(made + "/a.txt", "1,0,0,10\n2,4,0,11\n3,0,4,12\n");
         return made;
     }();
     return folder;

@@ -27,6 +27,8 @@ struct RenderOptions {
     bool legend = false;
     bool sheets = true;
     bool scaleBar = true;
+    int stepMode = -1;  // the project's own unless given
+    double step = -1.0;
 };
 
 bool parseInt(std::string_view text, int& out) {
@@ -62,7 +64,8 @@ OptionResult renderOption(const Arguments& a, size_t& i, RenderOptions& o) {
     if (arg == "--legend") return o.legend = true, OptionResult::Taken;
     if (arg == "--no-sheets") return o.sheets = false, OptionResult::Taken;
     if (arg == "--no-scalebar") return o.scaleBar = false, OptionResult::Taken;
-    if (arg != "-o" && arg != "--size" && arg != "--rect" && arg != "--dpi")
+    if (arg != "-o" && arg != "--size" && arg != "--rect" && arg != "--dpi" &&
+        arg != "--step-mode" && arg != "--step")
         return OptionResult::NotMine;
     if (i + 1 >= a.size()) {
         std::fprintf(stderr, "kovtool render: %s needs a value\n", arg.c_str());
@@ -76,6 +79,11 @@ OptionResult renderOption(const Arguments& a, size_t& i, RenderOptions& o) {
         ok = parseSize(value, o.width, o.height);
     } else if (arg == "--rect") {
         ok = o.hasRect = parseRect(value, o.rect);
+    } else if (arg == "--step-mode") {
+        ok = parseInt(value, o.stepMode) && o.stepMode >= 0 && o.stepMode <= 2;
+    } else if (arg == "--step") {
+        const auto r = std::from_chars(value.data(), value.data() + value.size(), o.step);
+        ok = r.ec == std::errc() && r.ptr == value.data() + value.size() && o.step >= 0.0;
     } else {
         ok = parseInt(value, o.dpi) && o.dpi >= 10 && o.dpi <= 2400;
     }
@@ -127,6 +135,8 @@ int runRender(const Arguments& args) {
         return 1;
     }
     if (!o.sheets) project.showSheetInfo = 0;
+    if (o.stepMode >= 0) project.stepMode = o.stepMode;
+    if (o.step >= 0.0) project.stepHeight = o.step;
     MapRect request;
     if (o.hasRect) {
         request = o.rect;

@@ -28,6 +28,7 @@ const Command kCommands[] = {
     {"render", kov::cli::runRender,
      "render PATH... -o OUT.png|OUT.pdf [--size WxH] [--rect XMIN,YMIN,XMAX,YMAX]\n"
      "               [--dpi N] [--legend] [--no-sheets] [--no-scalebar]\n"
+     "               [--step-mode 0|1|2] [--step M]\n"
      "                               draw the map as the view shows it"},
     {"sample", kov::cli::runSample,
      "sample OUTDIR [--block N] [--asc]\n"

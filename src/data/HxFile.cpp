@@ -40,22 +40,46 @@ bool exists(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0;
 }
 
-// The entry of folder whose name equals name without regard to ASCII case; empty when none.
-std::string findEntryIgnoringCase(const std::string& folder, const std::string& name) {
+// Calls onEntry with the name of every entry of folder until it answers true.
+template <typename OnEntry>
+void forEachEntry(const std::string& folder, OnEntry onEntry) {
     DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
-    if (!dir) return {};
-    std::string found;
+    if (!dir) return;
     while (dirent* entry = ::readdir(dir)) {
-        if (EqualsIgnoringCase(entry->d_name, name)) {
-            found = entry->d_name;
-            break;
-        }
+        if (onEntry(entry->d_name)) break;
     }
     ::closedir(dir);
+}
+
+// The entry of folder whose name equals name without regard to ASCII case; empty when none.
+std::string findEntryIgnoringCase(const std::string& folder, const std::string& name,
+                                  FolderListingCache* cache) {
+    if (cache) {
+        for (const std::string& entry : cache->Entries(folder))
+            if (EqualsIgnoringCase(entry, name)) return entry;
+        return {};
+    }
+    std::string found;
+    forEachEntry(folder, [&](const char* entry) {
+        if (!EqualsIgnoringCase(entry, name)) return false;
+        found = entry;
+        return true;
+    });
     return found;
 }
 
 }  // namespace
+
+const std::vector<std::string>& FolderListingCache::Entries(const std::string& folder) {
+    const auto inserted = listings_.try_emplace(folder);
+    std::vector<std::string>& entries = inserted.first->second;
+    if (inserted.second)
+        forEachEntry(folder, [&](const char* entry) {
+            entries.emplace_back(entry);
+            return false;
+        });
+    return entries;
+}
 
 std::unique_ptr<HxFile> OpenFile(const std::string& path, FileBuffer buffer) {
     if (path.empty()) return nullptr;
@@ -91,7 +115,7 @@ std::unique_ptr<HxFile> OpenFile(const std::string& path, FileBuffer buffer) {
     return std::make_unique<HxFile>(absolutePath(path), std::move(buffer));
 }
 
-std::string FindPathIgnoringCase(const std::string& path) {
+std::string FindPathIgnoringCase(const std::string& path, FolderListingCache* cache) {
     if (path.empty()) return {};
     if (exists(path) || IsInternetPath(path)) return path;
     // Walk the components, replacing each that does not exist by a case-insensitive match.
@@ -106,7 +130,7 @@ std::string FindPathIgnoringCase(const std::string& path) {
         std::string candidate = resolved + component;
         if (!exists(candidate)) {
             if (component == "." || component == "..") return {};
-            const std::string match = findEntryIgnoringCase(resolved, component);
+            const std::string match = findEntryIgnoringCase(resolved, component, cache);
             if (match.empty()) return {};
             candidate = resolved + match;
         }

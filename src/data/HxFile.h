@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "data/LargeBlockAllocator.h"
@@ -37,10 +38,21 @@ private:
 // earlier file may be passed in to be reused: readers of many files avoid fresh memory per file.
 std::unique_ptr<HxFile> OpenFile(const std::string& path, FileBuffer buffer = {});
 
+// Names of the entries of folders, read once; for searches that try many paths in the same
+// folders.
+class FolderListingCache {
+public:
+    const std::vector<std::string>& Entries(const std::string& folder);
+
+private:
+    std::unordered_map<std::string, std::vector<std::string>> listings_;
+};
+
 // The path itself when it exists; otherwise the existing path whose components match the given
 // ones without regard to ASCII case (a Windows data set copied to Linux may differ in case),
-// or an empty string. Internet paths are answered unchanged.
-std::string FindPathIgnoringCase(const std::string& path);
+// or an empty string. Internet paths are answered unchanged. Folder listings come from the
+// cache when one is given.
+std::string FindPathIgnoringCase(const std::string& path, FolderListingCache* cache = nullptr);
 
 // Splits at the last '/' or '\\': the folder including its separator, and the file name.
 std::pair<std::string, std::string> SplitFolder(const std::string& path);

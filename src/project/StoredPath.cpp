@@ -106,10 +106,11 @@ ResolvedPath ResolveStoredPath(const std::string& storedPath, const std::string&
     const std::string& name = stored.file;
 
     std::unordered_set<std::string> tried;
+    FolderListingCache listings;
     std::string found;
     auto attempt = [&](std::string candidate) {
         if (!tried.insert(candidate).second) return false;
-        found = FindPathIgnoringCase(candidate);
+        found = FindPathIgnoringCase(candidate, &listings);
         return !found.empty();
     };
 
