@@ -1,0 +1,43 @@
+// What windows ask of the main frame: status-bar texts, progress reporting and command routing.
+// The main frame provides these; without a main frame (tests of single windows, kovtool) every
+// call does nothing and answers 0.
+#pragma once
+
+#include <QString>
+#include <cstdint>
+
+namespace kov {
+
+// Enabling and check state of a command (menu entry, toolbar button).
+struct CommandState {
+    bool enabled = true;
+    bool checked = false;
+};
+
+// A window or the document in the command route: the map view first, then the document, the
+// main frame and the application.
+class CommandTarget {
+public:
+    virtual ~CommandTarget() = default;
+    // True when the target handled the command.
+    virtual bool OnCommand(int id) = 0;
+    // True when the target handles the command; state then says whether it is enabled/checked.
+    virtual bool OnUpdateCommand(int id, CommandState& state) = 0;
+};
+
+// Sets the text of status-bar pane 0..4 (characters below 0x20 become spaces); nothing when the
+// main window or its status bar is not visible.
+void SetStatusText(int pane, const QString& text);
+
+// Sends a command through the main frame's command route after the current event (as a menu
+// entry or toolbar button would).
+void PostCommand(int id);
+
+// The process-wide progress function of the main frame: codes -1 .. -10 and positions (code =
+// current count, argument = total), as the main frame documents them. 0 without a visible
+// status bar.
+int32_t ProgressReport(int code, long long argument = 0);
+// The codes that take a text (-2 begin, -9 begin persistent, -4 message).
+int32_t ProgressReport(int code, const QString& text);
+
+}  // namespace kov
