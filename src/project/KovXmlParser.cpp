@@ -643,6 +643,12 @@ bool COXParser::ParseBuffer(std::string_view text) {
 
 bool COXParser::ParseWith(std::string_view text, const ParseOptions& options) {
     ResetTree();
+    if (text.data() == nullptr) {
+        const Error error{101, 1, 1, "NULL buffer supplied."};
+        if (options.reportErrors) OnError(error);
+        errors_.push_back(error);
+        return false;
+    }
     entities_ = {{"gt", ">"}, {"lt", "<"}, {"amp", "&"}, {"apos", "'"}, {"quot", "\""}};
     // A zero byte ends the input, as the end of the buffer does.
     const size_t zero = text.find('\0');

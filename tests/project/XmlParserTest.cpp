@@ -3,6 +3,7 @@
 #include <climits>
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "data/TextCodec.h"
@@ -341,6 +342,9 @@ TEST(KovXmlParser, MalformedInputGivesItsError) {
          "Unexpected end of buffer while parsing DOCTYPE entry."},
         {"<!x", 102, "Unexpected end of buffer while parsing markup."},
     };
+    COXParser nullBuffer;
+    EXPECT_FALSE(nullBuffer.ParseBuffer(std::string_view()));
+    EXPECT_EQ(Codes(nullBuffer), std::vector<int>{101});
     for (const Case& c : cases) {
         COXParser parser;
         EXPECT_FALSE(parser.ParseBuffer(c.body)) << c.body;
