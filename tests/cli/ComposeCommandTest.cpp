@@ -6,36 +6,24 @@
 #include <QJsonObject>
 #include <filesystem>
 
-#include "sample/SampleData.h"
 #include "sample/SampleProject.h"
-#include "support/TestSupport.h"
+#include "support/SampleSuite.h"
 
 namespace kov {
 namespace {
 
-class KovtoolComposeTest : public ::testing::Test {
+class KovtoolComposeTest : public test::SampleSetSuite {
 protected:
-    static void SetUpTestSuite() {
-        dir = new test::TempDir;
-        std::string error;
-        ASSERT_TRUE(sample::writeSampleDataSet(dir->file("set"), {}, &error)) << error;
-    }
-    static void TearDownTestSuite() { delete dir; }
-    static std::string kovtool(const std::string& args, int* exitCode) {
-        return test::runCommand(
-            std::string(KOVTOOL_PATH) + " " + args + " 2>" + dir->file("stderr"), exitCode);
-    }
     static QJsonObject infoJson(const std::string& path) {
         int code = -1;
         const std::string out = kovtool("info --json '" + path + "'", &code);
-        EXPECT_EQ(code, 0) << test::readFile(dir->file("stderr"));
+        EXPECT_EQ(code, 0) << lastError();
         return QJsonDocument::fromJson(QByteArray::fromStdString(out)).object();
     }
-    static inline test::TempDir* dir = nullptr;
 };
 
 TEST_F(KovtoolComposeTest, SampleProjectDescribesItself) {
-    const QJsonObject root = infoJson(dir->file("set/") + sample::kSampleProjectName);
+    const QJsonObject root = infoJson(dir->file(sample::kSampleProjectName));
     EXPECT_EQ(root["title"].toString().toStdString(), sample::kSampleProjectTitle);
     EXPECT_EQ(root["meshes"].toArray().size(), 9);
     EXPECT_EQ(root["images"].toArray().size(), 1);
@@ -60,24 +48,28 @@ TEST_F(KovtoolComposeTest, SampleProjectDescribesItself) {
 TEST_F(KovtoolComposeTest, ComposeWritesAProjectThatInfoAndElevRead) {
     const std::string out = dir->file("composed.kovv5");
     int code = -1;
-    kovtool("compose -o " + out + " --title '河川 <調査>' " + dir->file("set") + " " +
-                dir->file("set/tiles") + " " + dir->file("set/shape/roads.shp"),
+    kovtool("compose -o " + out + " --title '河川 <調査>' " + dir->path() + " " +
+                dir->file("tiles") + " " + dir->file("shape/roads.shp"),
             &code);
-    ASSERT_EQ(code, 0) << test::readFile(dir->file("stderr"));
+    ASSERT_EQ(code, 0) << lastError();
     const QJsonObject root = infoJson(out);
     EXPECT_EQ(root["title"].toString(), QString::fromUtf8("河川 <調査>"));
     const QJsonArray meshes = root["meshes"].toArray();
-    ASSERT_EQ(meshes.size(), 9);  // "set" contributes the six tiles of its Data folder
+    ASSERT_EQ(meshes.size(), 9);  // the set's folder contributes the six tiles of its Data folder
     EXPECT_EQ(root["shapes"].toArray().size(), 1);
 
     // Moved with its data (the same layout below the project), the project still opens.
-    std::filesystem::create_directories(dir->file("moved"));
-    std::filesystem::copy(dir->file("set"), dir->file("moved/set"),
-                          std::filesystem::copy_options::recursive);
+    const char* layerFolders[] = {"Data", "Header", "tiles", "shape"};
+    for (const char* folder : layerFolders) {
+        std::filesystem::create_directories(dir->file("moved"));
+        std::filesystem::copy(dir->file(folder), dir->file(std::string("moved/") + folder),
+                              std::filesystem::copy_options::recursive);
+        std::filesystem::rename(dir->file(folder), dir->file(std::string(folder) + "-away"));
+    }
     std::filesystem::copy(out, dir->file("moved/composed.kovv5"));
-    std::filesystem::rename(dir->file("set"), dir->file("set-away"));
     const QJsonObject moved = infoJson(dir->file("moved/composed.kovv5"));
-    std::filesystem::rename(dir->file("set-away"), dir->file("set"));
+    for (const char* folder : layerFolders)
+        std::filesystem::rename(dir->file(std::string(folder) + "-away"), dir->file(folder));
     EXPECT_EQ(moved["meshes"].toArray().size(), 9);
     EXPECT_TRUE(moved["missing"].toArray().isEmpty());
 
@@ -89,25 +81,22 @@ TEST_F(KovtoolComposeTest, ComposeWritesAProjectThatInfoAndElevRead) {
 
 TEST_F(KovtoolComposeTest, ComposeRefusesWhatItCannotUse) {
     int code = -1;
-    kovtool("compose " + dir->file("set"), &code);
+    kovtool("compose " + dir->path(), &code);
     EXPECT_EQ(code, 2);  // no -o
-    kovtool("compose -o " + dir->file("x.txt") + " " + dir->file("set"), &code);
+    kovtool("compose -o " + dir->file("x.txt") + " " + dir->path(), &code);
     EXPECT_EQ(code, 2);
-    kovtool("compose -o " + dir->file("none.kovv5") + " " + dir->file("set/shape/roads.shp"),
-            &code);
+    kovtool("compose -o " + dir->file("none.kovv5") + " " + dir->file("shape/roads.shp"), &code);
     EXPECT_EQ(code, 1);
     EXPECT_FALSE(std::filesystem::exists(dir->file("none.kovv5")));
-    kovtool("compose -o " + dir->file("no/such/dir.kovv5") + " " + dir->file("set/tiles"), &code);
+    kovtool("compose -o " + dir->file("no/such/dir.kovv5") + " " + dir->file("tiles"), &code);
     EXPECT_EQ(code, 1);
-    EXPECT_NE(test::readFile(dir->file("stderr")).find("への保存に失敗しました"),
-              std::string::npos);
-    kovtool("info " + dir->file("set/shape/roads.shp"), &code);  // not a project: plain layers
+    EXPECT_NE(lastError().find("への保存に失敗しました"), std::string::npos);
+    kovtool("info " + dir->file("shape/roads.shp"), &code);  // not a project: plain layers
     EXPECT_EQ(code, 0);
     test::writeFile(dir->file("bad.kovv5"), "<?xml version='1.0'?><Other/>");
     kovtool("info " + dir->file("bad.kovv5"), &code);
     EXPECT_EQ(code, 1);
-    EXPECT_NE(test::readFile(dir->file("stderr"))
-                  .find("標高メッシュプロジェクトファイルと識別できません"),
+    EXPECT_NE(lastError().find("標高メッシュプロジェクトファイルと識別できません"),
               std::string::npos);
 }
 

@@ -5,27 +5,12 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
-#include "sample/SampleData.h"
-#include "support/TestSupport.h"
+#include "support/SampleSuite.h"
 
 namespace kov {
 namespace {
 
-class KovtoolLayersTest : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() {
-        dir = new test::TempDir;
-        std::string error;
-        ASSERT_TRUE(sample::writeSampleDataSet(dir->path(), {}, &error)) << error;
-    }
-    static void TearDownTestSuite() { delete dir; }
-    static std::string kovtool(const std::string& args, int* exitCode) {
-        return test::runCommand(
-            std::string(KOVTOOL_PATH) + " " + args + " 2>" + dir->file("stderr"), exitCode);
-    }
-    static std::string lastError() { return test::readFile(dir->file("stderr")); }
-    static inline test::TempDir* dir = nullptr;
-};
+using KovtoolLayersTest = test::SampleSetSuite;
 
 TEST_F(KovtoolLayersTest, InfoJsonDescribesDsmShapesAndImages) {
     int code = -1;

@@ -3,33 +3,22 @@
 
 #include <QImage>
 
-#include "sample/SampleData.h"
-#include "support/TestSupport.h"
+#include "support/SampleSuite.h"
 
 namespace kov {
 namespace {
 
-class KovtoolRenderTest : public ::testing::Test {
+class KovtoolRenderTest : public test::SampleSetSuite {
 protected:
-    static void SetUpTestSuite() {
-        dir = new test::TempDir;
-        std::string error;
-        ASSERT_TRUE(sample::writeSampleDataSet(dir->path(), {}, &error)) << error;
-    }
-    static void TearDownTestSuite() { delete dir; }
     static int render(const std::string& args) {
         int code = -1;
-        test::runCommand(std::string(KOVTOOL_PATH) + " render " + dir->file("sample.kovv5") + " " +
-                             args + " 2>" + dir->file("stderr"),
-                         &code);
+        kovtool("render " + dir->file("sample.kovv5") + " " + args, &code);
         return code;
     }
-    static inline test::TempDir* dir = nullptr;
 };
 
 TEST_F(KovtoolRenderTest, WritesTheRequestedPicture) {
-    ASSERT_EQ(render("-o " + dir->file("a.png") + " --size 320x200 --no-sheets"), 0)
-        << test::readFile(dir->file("stderr"));
+    ASSERT_EQ(render("-o " + dir->file("a.png") + " --size 320x200 --no-sheets"), 0) << lastError();
     const QImage plain(QString::fromStdString(dir->file("a.png")));
     EXPECT_EQ(plain.size(), QSize(320, 200));
     // The view's background gradient runs from the top colour to the bottom colour beside the

@@ -1,4 +1,5 @@
 #include "sample/SampleData.h"
+#include "sample/SampleProject.h"
 
 #include <gtest/gtest.h>
 
@@ -59,6 +60,8 @@ TEST_F(SampleDataSet, IsIdenticalWhenWrittenAgain) {
         if (!entry.is_regular_file()) continue;
         ++files;
         const std::string relative = fs::relative(entry.path(), dir_->path()).string();
+        // The project file names its layers by absolute path and carries the time of writing.
+        if (relative == sample::kSampleProjectName) continue;
         EXPECT_EQ(test::readFile(again.file(relative)), read(relative)) << relative;
     }
     EXPECT_GE(files, 18);  // 9 data files, 9 headers and anything else the set holds

@@ -1,0 +1,34 @@
+// A test suite over the default sample data set, written once into a temporary folder, with
+// kovtool runs whose standard error is kept for the failure messages.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "sample/SampleData.h"
+#include "support/TestSupport.h"
+
+namespace kov::test {
+
+class SampleSetSuite : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        dir = new TempDir;
+        std::string error;
+        ASSERT_TRUE(sample::writeSampleDataSet(dir->path(), {}, &error)) << error;
+    }
+    static void TearDownTestSuite() {
+        delete dir;
+        dir = nullptr;
+    }
+    // Runs kovtool with the arguments; answers its standard output.
+    static std::string kovtool(const std::string& args, int* exitCode) {
+        return runCommand(std::string(KOVTOOL_PATH) + " " + args + " 2>" + dir->file("stderr"),
+                          exitCode);
+    }
+    static std::string lastError() { return readFile(dir->file("stderr")); }
+    static inline TempDir* dir = nullptr;
+};
+
+}  // namespace kov::test
