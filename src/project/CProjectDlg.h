@@ -1,0 +1,108 @@
+// The project composition dialog: the title, the list of elevation meshes, images and
+// shapefile layers, the map-sheet display, the image display and the colour map of a project,
+// with a preview of the whole project. Layers are added to and removed from the collection at
+// once; OK writes the dialog's settings into it.
+#pragma once
+
+#include <QDialog>
+#include <QStringList>
+#include <string>
+#include <vector>
+
+class QCheckBox;
+class QComboBox;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+
+namespace kov {
+
+class CColorWell;
+class CHMeshPrevWnd;
+class HMeshProject;
+
+class CProjectDlg : public QDialog {
+    Q_OBJECT
+public:
+    // Control ids (object names).
+    enum Id {
+        kIdTitle = 2101,
+        kIdImageDisplay = 2201,
+        kIdPenWidth = 2202,
+        kIdAdd = 2301,
+        kIdRemove = 2302,
+        kIdRemoveAll = 2303,
+        kIdColorMap = 2304,
+        kIdAddFolder = 2305,
+        kIdFillColor = 2309,
+        kIdLayers = 2501,
+        kIdSheetInfo = 2601,
+        kIdPreview = 2751,
+        kIdImageLabel = 2752,
+        kIdPenWidthLabel = 2753,
+        kIdFillColorLabel = 2754,
+    };
+
+    explicit CProjectDlg(QWidget* parent = nullptr);
+
+    // The collection to edit (not owned); fills the controls from it.
+    void SetProject(HMeshProject* project);
+    HMeshProject* Project() const { return project_; }
+    // True for a new project: the first load that adds a layer fits colour stops 0 and 1 of
+    // slot 0 to the data's elevation range and clears the flag.
+    void SetFitColourMap(bool fit) { fitColourMap_ = fit; }
+    bool FitColourMap() const { return fitColourMap_; }
+
+    // Loads layer files (and the tiles of folders) in the given order by their extensions,
+    // with progress in the main frame; asks for the DSM cell size once. Answers the number of
+    // layers added.
+    int LoadFiles(const std::vector<std::string>& paths);
+    int LoadFiles(const QStringList& paths);
+
+    // The buttons' actions.
+    void AddFiles();
+    void AddFolder();
+    void RemoveSelected();
+    void RemoveAll();
+    void EditColorMap();
+
+    // Title, map-sheet display and image display into the collection.
+    void WriteValues();
+    // One line per mesh, image and shapefile layer; then the buttons are updated.
+    void FillList();
+
+    QListWidget* Layers() const { return layers_; }
+    CHMeshPrevWnd* Preview() const { return preview_; }
+
+    // The filter of the add-files dialog (entries separated by ";;").
+    static QString FileFilter();
+
+    // OK writes the dialog's values into the collection.
+    void done(int result) override;
+    // Takes files dropped on the layer list.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void UpdateButtons();
+    void ImageDisplayChanged();
+    void Refresh();
+
+    HMeshProject* project_ = nullptr;
+    bool fitColourMap_ = true;
+    bool loading_ = false;
+
+    QLineEdit* title_ = nullptr;
+    QListWidget* layers_ = nullptr;
+    QPushButton* remove_ = nullptr;
+    QPushButton* removeAll_ = nullptr;
+    CHMeshPrevWnd* preview_ = nullptr;
+    QCheckBox* sheetInfo_ = nullptr;
+    QComboBox* imageDisplay_ = nullptr;
+    QComboBox* penWidth_ = nullptr;
+    CColorWell* fillColor_ = nullptr;
+};
+
+// Hands the composition dialog and the colour-map dialog to the document.
+void RegisterCompositionDialogs();
+
+}  // namespace kov

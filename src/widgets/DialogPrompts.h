@@ -1,0 +1,49 @@
+// The file, folder and message prompts and the modal runs of our dialogs go through these
+// functions, so that tests (and scripted runs) can answer them in place of a user.
+#pragma once
+
+#include <QMessageBox>
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+class QDialog;
+class QWidget;
+
+namespace kov {
+
+// Stand-ins for the user's answers. An empty member means the real dialog is shown.
+struct DialogPrompts {
+    // Open-file dialog with multiple selection: the chosen paths in selection order, or none.
+    std::function<QStringList(QWidget* parent, const QString& caption, const QString& directory,
+                              const QString& filter)>
+        openFileNames;
+    // Folder dialog: the chosen folder, or an empty text for cancel.
+    std::function<QString(QWidget* parent, const QString& caption, const QString& directory)>
+        existingDirectory;
+    // Message box: the button that ends it.
+    std::function<QMessageBox::StandardButton(QWidget* parent, QMessageBox::Icon icon,
+                                              const QString& text,
+                                              QMessageBox::StandardButtons buttons)>
+        message;
+    // Modal run of one of our dialogs: may change the dialog's controls; answers the result
+    // (QDialog::Accepted or Rejected) as exec() would.
+    std::function<int(QDialog& dialog)> runModal;
+};
+
+// The installed stand-ins; tests assign them and reset them with `TestPrompts() = {}`.
+DialogPrompts& TestPrompts();
+
+// Multiple-selection open-file dialog; filters separated by ";;" as QFileDialog takes them.
+QStringList PromptOpenFileNames(QWidget* parent, const QString& caption, const QString& directory,
+                                const QString& filter);
+// Folder chooser; an empty text when cancelled.
+QString PromptExistingDirectory(QWidget* parent, const QString& caption, const QString& directory);
+// Modal message box with the program's title, the given icon and buttons.
+QMessageBox::StandardButton ShowMessage(QWidget* parent, QMessageBox::Icon icon,
+                                        const QString& text,
+                                        QMessageBox::StandardButtons buttons = QMessageBox::Ok);
+// Runs the dialog modally (exec) unless a stand-in is installed.
+int RunModal(QDialog& dialog);
+
+}  // namespace kov
