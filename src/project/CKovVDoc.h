@@ -50,7 +50,15 @@ public:
     void SetPathName(const QString& path, bool addToRecent = true);
 
     void SetImageDisplay(int visible, int transparency);
+    // After a result layer was added: turns the images on (at 20 % transparency when they were
+    // fully transparent).
+    void ShowImages();
     void RedrawAllViews();
+
+    // The image-display drop-down: entry 0 hides the images, entry i (1..10) shows them at
+    // (10 - i) x 10 % transparency.
+    static int ImageEntryFor(int visible, int transparency);
+    static void ImageSettingsFor(int entry, int32_t& visible, int32_t& transparency);
 
     // The composition dialog is supplied by the dialog module: it edits the collection in place
     // and answers true for OK. Until one is set, New and Change report that it is missing.
@@ -59,6 +67,11 @@ public:
     // Likewise the colour-map dialog (works on a copy; on OK the caller stores it).
     using ColorMapDialog = std::function<bool(HMeshProject& project)>;
     static void SetColorMapDialog(ColorMapDialog dialog);
+    // The tools of other modules (zoom and measuring tracks, measurement properties, flood
+    // estimation, printing) register the commands they carry out; until one is registered its
+    // command reports that it is not available.
+    using CommandHandler = std::function<void(CKovVDoc& document, int id)>;
+    static void SetCommandHandler(int id, CommandHandler handler);
 
     bool OnCommand(int id) override;
     bool OnUpdateCommand(int id, CommandState& state) override;
@@ -68,6 +81,16 @@ signals:
     void RecentFilesChanged();
 
 private:
+    // Makes the collection the document's project and shows its whole extent.
+    void InstallProject(std::unique_ptr<HMeshProject> project);
+    void ChangeProject();
+    void EditColorMap();
+    void SaveAs();
+    // The framework's save: to the path name, or through a save-as dialog without one.
+    bool DoFileSave();
+    void RunToolCommand(int id);
+    void SelectImageEntry();
+
     int32_t hasProject_ = 0;
     std::unique_ptr<HMeshProject> meshes_;
     std::vector<FPoint> trace_;

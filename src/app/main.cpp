@@ -1,0 +1,16 @@
+// kovview: the desktop program.
+#include <QApplication>
+#include <QElapsedTimer>
+
+#include "app/CKovVApp.h"
+
+int main(int argc, char** argv) {
+    QElapsedTimer clock;
+    clock.start();
+    QApplication application(argc, argv);
+    kov::CKovVApp app;
+    app.SetStartClock(clock);
+    if (!app.InitInstance(QApplication::arguments().mid(1)))
+        return app.ExitInstance(app.ExitCode());
+    return app.ExitInstance(QApplication::exec());
+}
