@@ -480,6 +480,8 @@ bool CProjectDlg::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void CProjectDlg::done(int result) {
+    // Loading lets events through (progress display); the dialog stays open until it ends.
+    if (loading_) return;
     if (result == QDialog::Accepted) WriteValues();
     QDialog::done(result);
 }
