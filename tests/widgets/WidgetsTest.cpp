@@ -143,31 +143,5 @@ TEST_F(WidgetsTest, ProgressWindowShowsPositionTextAndCancel) {
     window.End();
 }
 
-TEST_F(WidgetsTest, PromptsGoToTheInstalledStandIns) {
-    QString caption, directory, filter;
-    TestPrompts().openFileNames = [&](QWidget*, const QString& c, const QString& d,
-                                      const QString& f) {
-        caption = c;
-        directory = d;
-        filter = f;
-        return QStringList{QStringLiteral("/a.kov"), QStringLiteral("/b.kov")};
-    };
-    TestPrompts().existingDirectory = [](QWidget*, const QString&, const QString& d) {
-        return d + QStringLiteral("x/");
-    };
-    QMessageBox::Icon icon = QMessageBox::NoIcon;
-    TestPrompts().message = [&](QWidget*, QMessageBox::Icon i, const QString&,
-                                QMessageBox::StandardButtons) {
-        icon = i;
-        return QMessageBox::Cancel;
-    };
-    EXPECT_EQ(PromptOpenFileNames(nullptr, "c", "/d", "f (*.kov)"),
-              (QStringList{"/a.kov", "/b.kov"}));
-    EXPECT_EQ(caption + directory + filter, QStringLiteral("c/df (*.kov)"));
-    EXPECT_EQ(PromptExistingDirectory(nullptr, "t", "/start/"), QStringLiteral("/start/x/"));
-    EXPECT_EQ(ShowMessage(nullptr, QMessageBox::Warning, "text"), QMessageBox::Cancel);
-    EXPECT_EQ(icon, QMessageBox::Warning);
-}
-
 }  // namespace
 }  // namespace kov
