@@ -108,7 +108,7 @@ public:
     void OnMouse(CKovVView&, MouseEvent event, unsigned, const FPoint& point) override {
         if (event != MouseMove) calls.push_back({"mouse", event, true, point});
     }
-    void Cancel(CKovVView&) override { calls.push_back({"cancel"}); }
+    void Cancel(CKovVView&) override { calls.push_back({"cancel", 0, false, FPoint{}}); }
     bool StartZoom(CKovVView&, int mode, const FPoint* anchor) override {
         calls.push_back({"zoom", mode, anchor != nullptr, anchor ? *anchor : FPoint{}});
         return true;
