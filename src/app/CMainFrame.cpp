@@ -242,6 +242,8 @@ bool CMainFrame::Create() {
     CreateActions();
     view_ = new CKovVView(document_, this);
     setCentralWidget(view_);
+    // Keys go to the map (zoom, pan) whenever the window is active.
+    view_->setFocus();
     if (document_) document_->SetView(view_);
     CreateToolBar();
     CreateStatusBar();
@@ -362,6 +364,9 @@ void CMainFrame::CreateScrollPadBar() {
     auto* placeholder = new QWidget(scrollPadBar_);
     placeholder->setMinimumSize(91, 427);
     scrollPadBar_->setWidget(placeholder);
+    // Wide enough for its title beside the float and close buttons.
+    scrollPadBar_->setMinimumWidth(
+        QFontMetrics(scrollPadBar_->font()).horizontalAdvance(scrollPadBar_->windowTitle()) + 56);
     addDockWidget(Qt::LeftDockWidgetArea, scrollPadBar_);
     scrollPadBar_->setVisible(settings::readInt("MainFrame", "ScrollPad", 0) != 0);
 }

@@ -43,6 +43,7 @@ CAboutDlg::CAboutDlg(QWidget* parent, const QString& site)
     QPushButton* ok = buttons->button(QDialogButtonBox::Ok);
     ok->setObjectName(QStringLiteral("1"));
     ok->setText(QStringLiteral("OK"));
+    ok->setIcon(QIcon());
     ok->setDefault(true);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
 
