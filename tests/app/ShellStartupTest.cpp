@@ -1,8 +1,10 @@
 #include <QApplication>
+#include <QDropEvent>
 #include <QFile>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QPushButton>
 #include <QTextBrowser>
 
@@ -148,9 +150,18 @@ TEST_F(ShellStartupTest, StartsEmptyOrWithAProjectFromTheCommandLine) {
 }
 
 TEST_F(ShellStartupTest, CommandLineFailuresEndStartUp) {
+    // The file is opened with the main window already shown.
+    bool frameShown = false;
+    TestPrompts().message = [this, &frameShown](QWidget*, QMessageBox::Icon, const QString& text,
+                                                QMessageBox::StandardButtons) {
+        frameShown = app_->MainFrame() && app_->MainFrame()->isVisible();
+        messages_ << text;
+        return QMessageBox::Ok;
+    };
     ASSERT_FALSE(app_->InitInstance({QString::fromStdString(dir_.file("none.kovv5"))}));
     EXPECT_EQ(app_->ExitCode(), 1);
     EXPECT_EQ(messages_.size(), 1);
+    EXPECT_TRUE(frameShown);
     app_->ExitInstance(0);
 
     app_ = std::make_unique<CKovVApp>();
@@ -190,6 +201,24 @@ TEST_F(ShellStartupTest, OpenCommandTestsTheExtension) {
     QFile::remove(older);
     app_->MainFrame()->RouteCommand(kFirstRecentFileCommand);
     EXPECT_FALSE(RecentFileList().contains(older));
+}
+
+TEST_F(ShellStartupTest, DroppedFileOpensWithoutTheExtensionTest) {
+    ASSERT_TRUE(app_->InitInstance({}));
+    const QString renamed = QString::fromStdString(dir_.file("project.xml"));
+    ASSERT_TRUE(QFile::copy(SampleProject(), renamed));
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(renamed)});
+    CMainFrame* frame = app_->MainFrame();
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(frame, &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(frame, &drop);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(app_->Document()->HasProject());
+    EXPECT_EQ(app_->Document()->PathName(), renamed);
+    EXPECT_TRUE(messages_.isEmpty());
 }
 
 TEST_F(ShellStartupTest, HelpPagesAndMessages) {
