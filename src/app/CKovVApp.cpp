@@ -7,6 +7,8 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QKeyEvent>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
@@ -14,6 +16,7 @@
 #include <QPrinter>
 #include <QTimer>
 #include <QToolButton>
+#include <QTranslator>
 #include <QUrl>
 #include <cstdio>
 
@@ -21,6 +24,7 @@
 #include "app/SettingsStore.h"
 #include "display/CKovVView.h"
 #include "project/CKovVDoc.h"
+#include "project/CProjectDlg.h"
 #include "widgets/CAboutDlg.h"
 #include "widgets/CHelpWindow.h"
 #include "widgets/DialogPrompts.h"
@@ -261,6 +265,16 @@ CHelpWindow* CKovVApp::HelpWindow() const {
     return helpWindow_.data();
 }
 
+void CKovVApp::InstallTranslations() {
+    // Qt's own dialogs (colour, file) speak Japanese like the rest of the program.
+    auto* translator = new QTranslator(this);
+    if (translator->load(QLocale(QLocale::Japanese), QStringLiteral("qtbase"), QStringLiteral("_"),
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(translator);
+    else
+        delete translator;
+}
+
 bool CKovVApp::InitInstance(const QStringList& arguments) {
     startingUp_ = 1;
     QGuiApplication::setDesktopFileName(QStringLiteral("kovview"));
@@ -269,6 +283,8 @@ bool CKovVApp::InitInstance(const QStringList& arguments) {
     if (!keepSettingsLocation_)
         settings::chooseStartupLocation(QCoreApplication::applicationFilePath().toStdString());
     ReloadRecentFileList();
+    InstallTranslations();
+    RegisterCompositionDialogs();
 
     const CommandLineInfo info = ParseCommandLine(arguments);
     if (info.action == CommandLineInfo::Usage) {

@@ -116,6 +116,8 @@ public:
 
     // Start-up; false ends the program (the exit code is then ExitCode()).
     bool InitInstance(const QStringList& arguments);
+    // Qt's own Japanese texts for its standard dialogs, when installed.
+    void InstallTranslations();
     // Releases what start-up made; answers the exit code to return from main.
     int ExitInstance(int code);
     int ExitCode() const { return exitCode_; }

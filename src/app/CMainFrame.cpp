@@ -29,6 +29,7 @@
 #include "app/CKovVApp.h"
 #include "app/SettingsStore.h"
 #include "display/CKovVView.h"
+#include "display/CQuickBar.h"
 #include "project/CKovVDoc.h"
 
 // The icons and help pages built into kovui; a static library needs its resources registered.
@@ -360,10 +361,7 @@ void CMainFrame::CreateScrollPadBar() {
     scrollPadBar_ = new QDockWidget(QStringLiteral("ｽｸﾛｰﾙﾊﾟｯﾄﾞ"), this);
     scrollPadBar_->setObjectName(QStringLiteral("ScrollPad"));
     scrollPadBar_->setAllowedAreas(Qt::LeftDockWidgetArea | Qt::RightDockWidgetArea);
-    // Until the pad itself is put in, the bar holds an empty panel of the pad's size.
-    auto* placeholder = new QWidget(scrollPadBar_);
-    placeholder->setMinimumSize(91, 427);
-    scrollPadBar_->setWidget(placeholder);
+    scrollPadBar_->setWidget(new CQuickBar(document_, scrollPadBar_));
     // Wide enough for its title beside the float and close buttons.
     scrollPadBar_->setMinimumWidth(
         QFontMetrics(scrollPadBar_->font()).horizontalAdvance(scrollPadBar_->windowTitle()) + 56);
