@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "app/SettingsStore.h"
+#include "data/MeshNeighbourIndex.h"
 #include "data/ShpImport.h"
 #include "data/ZarHImage.h"
 #include "display/ZarHColorMap.h"
@@ -12,13 +13,8 @@
 namespace kov {
 namespace {
 
-constexpr double kEdgeTolerance = 1e-10;
-
 bool sameBits(double a, double b) {
     return std::memcmp(&a, &b, sizeof a) == 0;
-}
-bool nearlyEqual(double a, double b) {
-    return std::fabs(a - b) < kEdgeTolerance;
 }
 
 template <typename T>
@@ -59,6 +55,7 @@ int HMeshProject::AddMesh(std::unique_ptr<ZarHMesh>& mesh) {
     }
     mesh->owner = this;
     meshes_.push_back(std::move(mesh));
+    InvalidateNeighbourIndex();
     return 1;
 }
 
@@ -94,7 +91,9 @@ ShpImport* HMeshProject::GetShape(int index) const {
 }
 
 int HMeshProject::RemoveMesh(int index, std::unique_ptr<ZarHMesh>* takeOver) {
-    return removeAt(meshes_, index, takeOver);
+    if (!removeAt(meshes_, index, takeOver)) return 0;
+    InvalidateNeighbourIndex();
+    return 1;
 }
 int HMeshProject::RemoveImage(int index, std::unique_ptr<ZarHImage>* takeOver) {
     return removeAt(images_, index, takeOver);
@@ -170,41 +169,32 @@ const ZarHMesh* HMeshProject::FindElevation(double x, double y, double& z) const
 
 int HMeshProject::SortMeshes() {
     if (meshes_.empty()) return 0;
-    std::stable_sort(meshes_.begin(), meshes_.end(),
-                     [](const auto& a, const auto& b) { return a->cellSize > b->cellSize; });
+    const auto coarserFirst = [](const auto& a, const auto& b) {
+        return a->cellSize > b->cellSize;
+    };
+    // Every draw sorts; an unchanged order keeps the neighbour index.
+    if (!std::is_sorted(meshes_.begin(), meshes_.end(), coarserFirst)) {
+        std::stable_sort(meshes_.begin(), meshes_.end(), coarserFirst);
+        InvalidateNeighbourIndex();
+    }
     return 1;
 }
 
+void HMeshProject::InvalidateNeighbourIndex() {
+    std::lock_guard lock(neighbourIndexLock_);
+    neighbourIndex_.reset();
+}
+
 void HMeshProject::FindNeighbours(const ZarHMesh& mesh, MeshNeighbours& neighbours) const {
-    using Slot = MeshNeighbours::Slot;
-    neighbours = MeshNeighbours{};
-    neighbours.mesh[Slot::Centre] = &mesh;
-    const double x0 = mesh.xmin, y0 = mesh.ymin, x1 = mesh.xmax, y1 = mesh.ymax;
-    for (const auto& other : meshes_) {
-        const ZarHMesh& n = *other;
-        if (&n == &mesh || n.cellSize != mesh.cellSize) continue;
-        const double a0 = n.xmin, b0 = n.ymin, a1 = n.xmax, b1 = n.ymax;
-        auto eq = nearlyEqual;
-        int slot = -1;
-        if (eq(a1, x0) && eq(b1, y0)) {
-            slot = Slot::SouthWest;
-        } else if (eq(a0, x0) && eq(a1, x1) && eq(b1, y0)) {
-            slot = Slot::South;
-        } else if (eq(a0, x1) && eq(b1, y0)) {
-            slot = Slot::SouthEast;
-        } else if (eq(a1, x0) && eq(b0, y0) && eq(b1, y1)) {
-            slot = Slot::West;
-        } else if (eq(a0, x1) && eq(b0, y0) && eq(b1, y1)) {
-            slot = Slot::East;
-        } else if (eq(a1, x0) && eq(b0, y1)) {
-            slot = Slot::NorthWest;
-        } else if (eq(a0, x0) && eq(a1, x1) && eq(b0, y1)) {
-            slot = Slot::North;
-        } else if (eq(a0, x1) && eq(b0, y1)) {
-            slot = Slot::NorthEast;
-        }
-        if (slot >= 0) neighbours.mesh[slot] = &n;
+    std::lock_guard lock(neighbourIndexLock_);
+    if (!neighbourIndex_) {
+        std::vector<const ZarHMesh*> list;
+        list.reserve(meshes_.size());
+        for (const auto& m : meshes_)
+            list.push_back(m.get());
+        neighbourIndex_ = std::make_unique<MeshNeighbourIndex>(std::move(list));
     }
+    neighbourIndex_->Find(mesh, neighbours);
 }
 
 int HMeshProject::SampleProfile(const std::vector<FPoint>& polyline, double& spacing, int maxCount,

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,7 @@ class ZarHImage;
 class ShpImport;
 class ZarHColorMap;
 class HxProgress;
+class MeshNeighbourIndex;
 
 // A point of a polyline or profile: plane metres and an elevation (or 0).
 // (Named FPoint: identifiers that begin with an underscore and a capital are reserved in C++.)
@@ -75,6 +77,10 @@ public:
     const ZarHMesh* FindElevation(double x, double y, double& z) const;
     // Coarsest first, stable, so that finer meshes (asked first) win where meshes overlap.
     int SortMeshes();
+    // The 3 x 3 neighbourhood of a mesh: meshes of the same cell size whose edges meet the
+    // mesh's within 1e-10 m; a later mesh in the list wins a slot. Looked up in an index that is
+    // rebuilt after the list changed, so a call costs the same for any number of meshes. The
+    // meshes' extents and cell sizes must not change once they were added.
     void FindNeighbours(const ZarHMesh& mesh, MeshNeighbours& neighbours) const;
     // Samples elevations along a polyline at the given spacing (written back as used) and appends
     // them to samples; 0 for fewer than two vertices.
@@ -121,6 +127,11 @@ private:
     std::vector<std::unique_ptr<ZarHImage>> images_;
     std::vector<std::unique_ptr<ShpImport>> shapes_;
     std::array<std::unique_ptr<ZarHColorMap>, kColorMapSlots> colorMaps_;
+
+    // Built on first use after the mesh list changed.
+    void InvalidateNeighbourIndex();
+    mutable std::mutex neighbourIndexLock_;
+    mutable std::unique_ptr<MeshNeighbourIndex> neighbourIndex_;
 };
 
 }  // namespace kov
