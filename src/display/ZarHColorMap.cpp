@@ -149,6 +149,12 @@ const ColorStop* ZarHColorMap::stop(int index) const {
     return &stops_[static_cast<size_t>(index)];
 }
 
+std::array<ColorStop, 2> ZarHColorMap::firstTwoStops() const {
+    if (stops_.size() >= 2) return {stops_[0], stops_[1]};
+    const ZarHColorMap defaults;
+    return {stops_.empty() ? *defaults.stop(0) : stops_[0], *defaults.stop(1)};
+}
+
 void ZarHColorMap::rebuildTable() {
     if (stops_.empty()) return;
     // A stop changed in place has stale HSV; derive it again.

@@ -69,6 +69,9 @@ public:
     ColorStop* stop(int index);
     const ColorStop* stop(int index) const;
     bool ready() const { return ready_; }
+    // Stops 0 and 1, the pair the project file carries; a map with fewer stops lends the
+    // default stops.
+    std::array<ColorStop, 2> firstTwoStops() const;
     void rebuildTable();
 
     // Exact ramp colour; false (out untouched) while no stops were set.

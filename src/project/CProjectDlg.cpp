@@ -62,24 +62,6 @@ QStringList LocalFiles(const QMimeData* data) {
     return files;
 }
 
-// The files a load reads, in order: folders contribute their tiles, paths that do not exist
-// are left out (as the loader does), so that the loader's file count is known.
-std::vector<std::string> FilesToLoad(const std::vector<std::string>& paths) {
-    std::vector<std::string> files;
-    for (const std::string& path : paths) {
-        std::error_code error;
-        if (IsInternetPath(path)) {
-            files.push_back(path);
-        } else if (std::filesystem::is_directory(path, error)) {
-            for (std::string& tile : TilesOfFolder(path))
-                files.push_back(std::move(tile));
-        } else if (std::filesystem::exists(path, error)) {
-            files.push_back(path);
-        }
-    }
-    return files;
-}
-
 // Progress of one load in the main frame's status bar, in persistent mode so that one
 // indicator runs over all files. The loader reports (file index, file count) before each file
 // and then its message; positions of the readers inside a file are not shown in the status
@@ -362,7 +344,7 @@ int CProjectDlg::LoadFiles(const std::vector<std::string>& paths) {
     int added = 0;
     {
         WaitCursor wait;
-        const std::vector<std::string> files = FilesToLoad(paths);
+        const std::vector<std::string> files = ExpandLayerPaths(paths);
         CompositionProgress progress(this, files);
         LoadOptions options;
         options.dsmCellSize = 2.0;  // until the user is asked

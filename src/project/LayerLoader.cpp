@@ -1,6 +1,7 @@
 #include "project/LayerLoader.h"
 
 #include <algorithm>
+#include <array>
 #include <filesystem>
 #include <memory>
 
@@ -46,16 +47,16 @@ namespace {
 // Stops 0 and 1 of slot 0 take the data's lowest and highest elevation.
 void FitColourMap(HMeshProject& project) {
     ZarHColorMap& map = *project.GetColorMap(0);
-    const ZarHColorMap defaults;
-    ColorStop stops[2] = {map.stop(0) ? *map.stop(0) : *defaults.stop(0),
-                          map.stop(1) ? *map.stop(1) : *defaults.stop(1)};
+    std::array<ColorStop, 2> stops = map.firstTwoStops();
     stops[0].height = project.GetMinElevation();
     stops[1].height = project.GetMaxElevation();
-    map.setStops(stops, 2);
+    map.setStops(stops.data(), 2);
 }
 
-// Expands folders into their tiles; paths that do not exist are reported missing.
-std::vector<std::string> ExpandPaths(const std::vector<std::string>& paths, LoadReport& report) {
+}  // namespace
+
+std::vector<std::string> ExpandLayerPaths(const std::vector<std::string>& paths,
+                                          std::vector<std::string>* missing) {
     std::vector<std::string> files;
     for (const std::string& path : paths) {
         std::error_code error;
@@ -66,18 +67,16 @@ std::vector<std::string> ExpandPaths(const std::vector<std::string>& paths, Load
                 files.push_back(std::move(tile));
         } else if (std::filesystem::exists(path, error)) {
             files.push_back(path);
-        } else {
-            report.missing.push_back(path);
+        } else if (missing) {
+            missing->push_back(path);
         }
     }
     return files;
 }
 
-}  // namespace
-
 int LoadLayerPaths(const std::vector<std::string>& paths, HMeshProject& project, LoadReport& report,
                    const LoadOptions& options) {
-    const std::vector<std::string> files = ExpandPaths(paths, report);
+    const std::vector<std::string> files = ExpandLayerPaths(paths, &report.missing);
     HxProgress* progress = options.progress;
     int added = 0;
     // Adds a loaded layer; a layer that failed to load or that the project refused is dropped.

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <array>
 #include <charconv>
 #include <cstdio>
 #include <ctime>
@@ -185,12 +186,7 @@ private:
     // these two stops.
     void ReadColorMap(const COXParserElement& element) {
         ZarHColorMap& map = *project_.GetColorMap(0);
-        ColorStop stops[2];
-        const ZarHColorMap defaults;
-        for (int i = 0; i < 2; ++i) {
-            const ColorStop* existing = map.stop(i) ? map.stop(i) : defaults.stop(i);
-            stops[i] = *existing;
-        }
+        std::array<ColorStop, 2> stops = map.firstTwoStops();
         const char* colorKeys[2] = {"C0", "C1"};
         const char* heightKeys[2] = {"H0", "H1"};
         for (int i = 0; i < 2; ++i) {
@@ -198,7 +194,7 @@ private:
             if (auto* a = FindAttribute(element, heightKeys[i])) stops[i].height = RealOf(*a);
         }
         if (auto* a = FindAttribute(element, "Rvs")) stops[0].reverse = IntegerOf(*a);
-        map.setStops(stops, 2);
+        map.setStops(stops.data(), 2);
     }
 
     std::string Resolve(const std::string& stored) {
@@ -343,10 +339,7 @@ std::string ProjectFileText(const HMeshProject& project, const std::string& comm
     text += "\t<Zukaku>" + std::to_string(project.showSheetInfo) + "</Zukaku>" + eol;
 
     const ZarHColorMap* map = project.ColorMapSlot(0);
-    const ZarHColorMap defaults;
-    const ZarHColorMap& colors = map && map->stopCount() >= 2 ? *map : defaults;
-    const ColorStop& first = *colors.stop(0);
-    const ColorStop& second = *colors.stop(1);
+    const auto [first, second] = map ? map->firstTwoStops() : ZarHColorMap().firstTwoStops();
     text += "\t<ColorMap C0=\"" + ColorText(first.color) + "\" H0=\"" +
             formatShort(first.height, 2) + "\" C1=\"" + ColorText(second.color) + "\" H1=\"" +
             formatShort(second.height, 2) + "\" Rvs=\"" + std::to_string(first.reverse) + "\"/>" +
