@@ -12,6 +12,8 @@
 #include "project/LayerLoader.h"
 #include "sample/SampleData.h"
 #include "sample/SampleProject.h"
+#include "support/SampleSuite.h"
+#include "support/TestApplication.h"
 #include "support/TestSupport.h"
 #include "widgets/DialogPrompts.h"
 
@@ -20,30 +22,17 @@
 namespace kov {
 namespace {
 
-void EnsureApplication() {
-    static int argc = 1;
-    static char name[] = "test_app";
-    static char* argv[] = {name, nullptr};
-    if (!QCoreApplication::instance()) new QApplication(argc, argv);
-}
-
 struct Message {
     QMessageBox::Icon icon;
     QString text;
     QMessageBox::StandardButtons buttons;
 };
 
-class KovVDocTest : public ::testing::Test {
+class KovVDocTest : public test::SampleSetSuite {
 protected:
     static void SetUpTestSuite() {
-        EnsureApplication();
-        sampleDir_ = new test::TempDir;
-        std::string error;
-        ASSERT_TRUE(sample::writeSampleDataSet(sampleDir_->path(), {}, &error)) << error;
-    }
-    static void TearDownTestSuite() {
-        delete sampleDir_;
-        sampleDir_ = nullptr;
+        test::ensureApplication();
+        SampleSetSuite::SetUpTestSuite();
     }
 
     void SetUp() override {
@@ -66,24 +55,19 @@ protected:
         CKovVDoc::SetColorMapDialog({});
     }
 
-    static QString SampleProject() {
-        return QString::fromStdString(sampleDir_->file("sample.kovv5"));
-    }
+    static QString SampleProject() { return QString::fromStdString(dir->file("sample.kovv5")); }
     // A composition dialog that adds the sample's tiles.
     static bool AddSampleTiles(HMeshProject& project, bool /*newProject*/) {
         LoadReport report;
-        return LoadLayerPaths({sampleDir_->file("Data")}, project, report) > 0;
+        return LoadLayerPaths({dir->file("Data")}, project, report) > 0;
     }
 
-    static test::TempDir* sampleDir_;
     test::TempDir dir_;
     std::vector<Message> messages_;
     QMessageBox::StandardButton answer_ = QMessageBox::Ok;
     std::vector<FileDialogRequest> fileRequests_;
     std::optional<QString> chosenFile_;
 };
-
-test::TempDir* KovVDocTest::sampleDir_ = nullptr;
 
 TEST_F(KovVDocTest, OpeningInstallsTheProjectAndAFailureKeepsIt) {
     CKovVDoc doc;

@@ -19,6 +19,8 @@
 #include "display/CKovVView.h"
 #include "project/CKovVDoc.h"
 #include "sample/SampleData.h"
+#include "support/SampleSuite.h"
+#include "support/TestApplication.h"
 #include "support/TestSupport.h"
 #include "widgets/DialogPrompts.h"
 
@@ -26,13 +28,6 @@
 
 namespace kov {
 namespace {
-
-void EnsureApplication() {
-    static int argc = 1;
-    static char name[] = "test_app";
-    static char* argv[] = {name, nullptr};
-    if (!QCoreApplication::instance()) new QApplication(argc, argv);
-}
 
 std::vector<int> IdsOf(const QList<QAction*>& actions) {
     std::vector<int> ids;
@@ -61,17 +56,11 @@ protected:
     }
 };
 
-class MainFrameTest : public ::testing::Test {
+class MainFrameTest : public test::SampleSetSuite {
 protected:
     static void SetUpTestSuite() {
-        EnsureApplication();
-        sampleDir_ = new test::TempDir;
-        std::string error;
-        ASSERT_TRUE(sample::writeSampleDataSet(sampleDir_->path(), {}, &error)) << error;
-    }
-    static void TearDownTestSuite() {
-        delete sampleDir_;
-        sampleDir_ = nullptr;
+        test::ensureApplication();
+        SampleSetSuite::SetUpTestSuite();
     }
 
     void SetUp() override {
@@ -105,16 +94,13 @@ protected:
         return action && action->isEnabled();
     }
 
-    static std::string SampleProject() { return sampleDir_->file("sample.kovv5"); }
+    static std::string SampleProject() { return dir->file("sample.kovv5"); }
 
-    static test::TempDir* sampleDir_;
     test::TempDir settingsDir_;
     std::unique_ptr<CKovVDoc> document_;
     std::unique_ptr<CMainFrame> frame_;
     QStringList messages_;
 };
-
-test::TempDir* MainFrameTest::sampleDir_ = nullptr;
 
 // ---- menus and toolbar --------------------------------------------------------------------------
 

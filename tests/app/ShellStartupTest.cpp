@@ -13,6 +13,8 @@
 #include "app/SettingsStore.h"
 #include "project/CKovVDoc.h"
 #include "sample/SampleData.h"
+#include "support/SampleSuite.h"
+#include "support/TestApplication.h"
 #include "support/TestSupport.h"
 #include "widgets/CAboutDlg.h"
 #include "widgets/CHelpWindow.h"
@@ -22,13 +24,6 @@
 
 namespace kov {
 namespace {
-
-void EnsureApplication() {
-    static int argc = 1;
-    static char name[] = "test_app";
-    static char* argv[] = {name, nullptr};
-    if (!QCoreApplication::instance()) new QApplication(argc, argv);
-}
 
 // ---- command line and help topics (no windows) --------------------------------------------------
 
@@ -87,17 +82,11 @@ TEST(ShellFileDialog, WindowsFiltersBecomeQtFilters) {
 // ---- the application with its windows
 // ------------------------------------------------------------
 
-class ShellStartupTest : public ::testing::Test {
+class ShellStartupTest : public test::SampleSetSuite {
 protected:
     static void SetUpTestSuite() {
-        EnsureApplication();
-        sampleDir_ = new test::TempDir;
-        std::string error;
-        ASSERT_TRUE(sample::writeSampleDataSet(sampleDir_->path(), {}, &error)) << error;
-    }
-    static void TearDownTestSuite() {
-        delete sampleDir_;
-        sampleDir_ = nullptr;
+        test::ensureApplication();
+        SampleSetSuite::SetUpTestSuite();
     }
 
     void SetUp() override {
@@ -118,18 +107,13 @@ protected:
         SetFileDialogHook({});
     }
 
-    static QString SampleProject() {
-        return QString::fromStdString(sampleDir_->file("sample.kovv5"));
-    }
+    static QString SampleProject() { return QString::fromStdString(dir->file("sample.kovv5")); }
 
-    static test::TempDir* sampleDir_;
     test::TempDir dir_;
     std::unique_ptr<CKovVApp> app_;
     QStringList messages_;
     std::optional<QString> chosen_;
 };
-
-test::TempDir* ShellStartupTest::sampleDir_ = nullptr;
 
 TEST_F(ShellStartupTest, StartsEmptyOrWithAProjectFromTheCommandLine) {
     ASSERT_TRUE(app_->InitInstance({}));

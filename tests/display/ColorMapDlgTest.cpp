@@ -13,6 +13,7 @@
 #include "data/HMeshProject.h"
 #include "display/CColorMapDlg.h"
 #include "display/ZarHColorMap.h"
+#include "support/TestApplication.h"
 #include "support/TestSupport.h"
 #include "widgets/CColorWell.h"
 #include "widgets/CHxColorDlg.h"
@@ -21,17 +22,8 @@
 namespace kov {
 namespace {
 
-class WidgetEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override {
-        if (QCoreApplication::instance()) return;
-        static int argc = 1;
-        static char name[] = "test_display";
-        static char* argv[] = {name, nullptr};
-        new QApplication(argc, argv);
-    }
-};
-const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new WidgetEnvironment);
+const auto* const kEnvironment =
+    ::testing::AddGlobalTestEnvironment(new test::ApplicationEnvironment);
 
 class ColorMapDlgTest : public ::testing::Test {
 protected:

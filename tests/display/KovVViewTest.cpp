@@ -20,6 +20,7 @@
 #include "display/MapStatusText.h"
 #include "print/PageComposer.h"
 #include "project/CKovVDoc.h"
+#include "support/TestApplication.h"
 #include "support/TestSupport.h"
 #include "widgets/CTipWnd.h"
 #include "widgets/DialogPrompts.h"
@@ -27,17 +28,8 @@
 namespace kov {
 namespace {
 
-class ViewEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override {
-        if (QCoreApplication::instance()) return;
-        static int argc = 1;
-        static char name[] = "test_display";
-        static char* argv[] = {name, nullptr};
-        new QApplication(argc, argv);
-    }
-};
-const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new ViewEnvironment);
+const auto* const kEnvironment =
+    ::testing::AddGlobalTestEnvironment(new test::ApplicationEnvironment);
 
 // The tile of the tests: 400 x 300 cells of 5 m from the zone origin (2000 m x 1500 m); water in
 // the 20 westernmost columns, no data in the 20 x 20 cells of the south-east corner, elevation

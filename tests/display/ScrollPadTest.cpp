@@ -14,22 +14,14 @@
 #include "display/Dib24Image.h"
 #include "display/ZarHColorMap.h"
 #include "project/CKovVDoc.h"
+#include "support/TestApplication.h"
 #include "support/TestSupport.h"
 
 namespace kov {
 namespace {
 
-class PadEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override {
-        if (QCoreApplication::instance()) return;
-        static int argc = 1;
-        static char name[] = "test_display";
-        static char* argv[] = {name, nullptr};
-        new QApplication(argc, argv);
-    }
-};
-const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new PadEnvironment);
+const auto* const kEnvironment =
+    ::testing::AddGlobalTestEnvironment(new test::ApplicationEnvironment);
 
 TEST(ScrollPad, SectorsAroundTheCentre) {
     const int c = kScrollPadCentre;

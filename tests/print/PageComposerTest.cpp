@@ -2,25 +2,15 @@
 
 #include <gtest/gtest.h>
 
-#include <QGuiApplication>
-
 #include "app/SettingsStore.h"
 #include "data/HMeshProject.h"
 #include "display/ZarHColorMap.h"
 #include "project/LayerLoader.h"
+#include "support/TestApplication.h"
 #include "support/TestSupport.h"
 
 namespace kov {
 namespace {
-
-// Text drawing needs a GUI application (offscreen under the tests).
-QGuiApplication& application() {
-    static int argc = 1;
-    static char name[] = "test_print";
-    static char* argv[] = {name, nullptr};
-    static QGuiApplication app(argc, argv);
-    return app;
-}
 
 int CountColour(const QImage& image, const QRect& area, QRgb colour) {
     int count = 0;
@@ -33,7 +23,7 @@ int CountColour(const QImage& image, const QRect& area, QRgb colour) {
 class PageComposerTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        application();
+        test::ensureApplication();  // text drawing needs a GUI application
         settings::setLocation(dir_.file("absent.ini"));
         test::TileSpec tile;
         tile.cols = 40;

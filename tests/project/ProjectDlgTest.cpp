@@ -24,23 +24,15 @@
 #include "project/CHMeshPrevWnd.h"
 #include "project/CProjectDlg.h"
 #include "sample/SampleData.h"
+#include "support/TestApplication.h"
 #include "support/TestSupport.h"
 #include "widgets/DialogPrompts.h"
 
 namespace kov {
 namespace {
 
-class WidgetEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override {
-        if (QCoreApplication::instance()) return;
-        static int argc = 1;
-        static char name[] = "test_project";
-        static char* argv[] = {name, nullptr};
-        new QApplication(argc, argv);
-    }
-};
-const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new WidgetEnvironment);
+const auto* const kEnvironment =
+    ::testing::AddGlobalTestEnvironment(new test::ApplicationEnvironment);
 
 int Accept(QDialog& dialog) {
     dialog.accept();

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "app/SettingsStore.h"
+#include "support/TestApplication.h"
 #include "support/TestSupport.h"
 #include "widgets/CColorWell.h"
 #include "widgets/CHxColorDlg.h"
@@ -17,17 +18,8 @@
 namespace kov {
 namespace {
 
-class WidgetEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override {
-        if (QCoreApplication::instance()) return;
-        static int argc = 1;
-        static char name[] = "test_widgets";
-        static char* argv[] = {name, nullptr};
-        new QApplication(argc, argv);
-    }
-};
-const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new WidgetEnvironment);
+const auto* const kEnvironment =
+    ::testing::AddGlobalTestEnvironment(new test::ApplicationEnvironment);
 
 class WidgetsTest : public ::testing::Test {
 protected:
