@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "data/HxFile.h"
-#include "data/ZarVeyMeshDSM.h"
+#include "core/data/HxFile.h"
+#include "core/data/ZarVeyMeshDSM.h"
 #include "sample/SampleData.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <random>
 #include <vector>
 
-#include "display/PlaneConverter.h"
+#include "core/base/PlaneConverter.h"
 
 namespace {
 

@@ -12,10 +12,10 @@
 #include <thread>
 #include <vector>
 
-#include "data/HMeshProject.h"
-#include "data/MeshNeighbourIndex.h"
-#include "display/MeshRenderer.h"
-#include "display/ZarHColorMap.h"
+#include "core/data/HMeshProject.h"
+#include "core/data/MeshNeighbourIndex.h"
+#include "core/data/ZarHColorMap.h"
+#include "core/display/MeshRenderer.h"
 #include "sample/SampleData.h"
 
 namespace {

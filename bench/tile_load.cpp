@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "data/HxFile.h"
-#include "data/ZarVeyMesh5.h"
+#include "core/data/HxFile.h"
+#include "core/data/ZarVeyMesh5.h"
 #include "sample/SampleData.h"
 
 namespace {

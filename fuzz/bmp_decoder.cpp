@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "data/image/BmpDecoder.h"
+#include "core/data/image/BmpDecoder.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     // Large pictures only slow the fuzzer down; the size limit itself has a test.

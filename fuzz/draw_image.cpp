@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <cstring>
 
-#include "data/HMeshProject.h"
-#include "data/ZarHImage.h"
-#include "display/Dib24.h"
+#include "core/base/Dib24.h"
+#include "core/data/HMeshProject.h"
+#include "core/data/ZarHImage.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     constexpr size_t kHead = 8 * sizeof(double) + 6;

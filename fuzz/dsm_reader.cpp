@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "app/HxProgress.h"
-#include "data/HxFile.h"
-#include "data/TextScan.h"
-#include "data/ZarVeyMeshDSM.h"
+#include "core/base/HxProgress.h"
+#include "core/base/TextScan.h"
+#include "core/data/HxFile.h"
+#include "core/data/ZarVeyMeshDSM.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <cstring>
 #include <string_view>
 
-#include "data/image/GeoTiffKeys.h"
-#include "data/image/TiffDecoder.h"
+#include "core/data/image/GeoTiffKeys.h"
+#include "core/data/image/TiffDecoder.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     kov::GeoTiffTags tags;

@@ -9,8 +9,8 @@
 #include <cstdio>
 #include <string>
 
-#include "data/HMeshProject.h"
-#include "project/ProjectFile.h"
+#include "core/data/HMeshProject.h"
+#include "core/project/ProjectFile.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // Feeds arbitrary bytes to the settings file parser and the value decoders, and checks that what
 // the store writes reads back unchanged.
-#include "app/IniFile.h"
-#include "app/SettingsStore.h"
+#include "core/base/IniFile.h"
+#include "core/base/SettingsStore.h"
 
 #include <bit>
 #include <cstdint>

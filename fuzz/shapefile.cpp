@@ -8,8 +8,8 @@
 #include <string>
 #include <string_view>
 
-#include "app/HxProgress.h"
-#include "data/ShpImport.h"
+#include "core/base/HxProgress.h"
+#include "core/data/ShpImport.h"
 
 namespace {
 

@@ -3,9 +3,9 @@
 #include <cstdint>
 #include <string_view>
 
-#include "data/HMeshProject.h"
-#include "data/TextScan.h"
-#include "data/ZarVeyMesh5.h"
+#include "core/base/TextScan.h"
+#include "core/data/HMeshProject.h"
+#include "core/data/ZarVeyMesh5.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     const std::string_view input(reinterpret_cast<const char*>(bytes), size);

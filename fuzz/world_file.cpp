@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "data/image/WorldFile.h"
+#include "core/data/image/WorldFile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     if (size < 4) return 0;

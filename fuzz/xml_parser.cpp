@@ -5,8 +5,8 @@
 #include <string_view>
 #include <vector>
 
-#include "data/TextCodec.h"
-#include "project/KovXmlParser.h"
+#include "core/base/TextCodec.h"
+#include "core/project/KovXmlParser.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     kov::KovXmlParser parser;

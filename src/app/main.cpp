@@ -2,7 +2,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 
-#include "app/CKovVApp.h"
+#include "ui/app/CKovVApp.h"
 
 int main(int argc, char** argv) {
     QElapsedTimer clock;

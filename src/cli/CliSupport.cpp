@@ -5,11 +5,11 @@
 #include <cstdio>
 #include <cstring>
 
-#include "data/HMeshProject.h"
-#include "data/HxFile.h"
-#include "data/TextCodec.h"
-#include "project/LayerLoader.h"
-#include "project/ProjectFile.h"
+#include "core/base/TextCodec.h"
+#include "core/data/HMeshProject.h"
+#include "core/data/HxFile.h"
+#include "core/project/LayerLoader.h"
+#include "core/project/ProjectFile.h"
 
 namespace kov::cli {
 namespace {

@@ -1,12 +1,12 @@
 // kovtool compose: a new project file from layer files and folders.
 #include <cstdio>
 
-#include "app/HxProgress.h"
 #include "cli/CliSupport.h"
 #include "cli/Commands.h"
-#include "data/HMeshProject.h"
-#include "project/LayerLoader.h"
-#include "project/ProjectFile.h"
+#include "core/base/HxProgress.h"
+#include "core/data/HMeshProject.h"
+#include "core/project/LayerLoader.h"
+#include "core/project/ProjectFile.h"
 
 namespace kov::cli {
 namespace {

@@ -4,7 +4,7 @@
 
 #include "cli/CliSupport.h"
 #include "cli/Commands.h"
-#include "data/HMeshProject.h"
+#include "core/data/HMeshProject.h"
 
 namespace kov::cli {
 namespace {

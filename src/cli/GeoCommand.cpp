@@ -14,8 +14,8 @@
 #include "cli/CliSupport.h"
 #include "cli/Commands.h"
 #include "cli/FixedFormat.h"
-#include "display/NumberFormat.h"
-#include "display/PlaneConverter.h"
+#include "core/base/NumberFormat.h"
+#include "core/base/PlaneConverter.h"
 
 namespace kov::cli {
 

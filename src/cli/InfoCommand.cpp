@@ -4,11 +4,11 @@
 
 #include "cli/CliSupport.h"
 #include "cli/Commands.h"
-#include "data/HMeshProject.h"
-#include "data/ShpImport.h"
-#include "data/TextCodec.h"
-#include "data/ZarHImage.h"
-#include "display/ZarHColorMap.h"
+#include "core/base/TextCodec.h"
+#include "core/data/HMeshProject.h"
+#include "core/data/ShpImport.h"
+#include "core/data/ZarHColorMap.h"
+#include "core/data/ZarHImage.h"
 
 namespace kov::cli {
 namespace {

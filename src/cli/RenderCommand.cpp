@@ -9,10 +9,10 @@
 
 #include "cli/CliSupport.h"
 #include "cli/Commands.h"
-#include "data/HMeshProject.h"
-#include "data/HxFile.h"
-#include "display/MapViewport.h"
-#include "print/PageComposer.h"
+#include "core/data/HMeshProject.h"
+#include "core/data/HxFile.h"
+#include "core/display/MapViewport.h"
+#include "core/print/PageComposer.h"
 
 namespace kov::cli {
 namespace {

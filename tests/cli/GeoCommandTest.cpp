@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "cli/FixedFormat.h"
-#include "display/NumberFormat.h"
-#include "display/PlaneConverter.h"
+#include "core/base/NumberFormat.h"
+#include "core/base/PlaneConverter.h"
 #include "support/TestSupport.h"
 
 namespace kov {

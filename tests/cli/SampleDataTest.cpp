@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "data/TextCodec.h"
-#include "data/TextScan.h"
-#include "data/ZarVeyMesh5.h"
-#include "display/MapSheet.h"
+#include "core/base/MapSheet.h"
+#include "core/base/TextCodec.h"
+#include "core/base/TextScan.h"
+#include "core/data/ZarVeyMesh5.h"
 #include "support/TestSupport.h"
 
 namespace kov {

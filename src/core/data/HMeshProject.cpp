@@ -1,0 +1,296 @@
+#include "core/data/HMeshProject.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "core/base/SettingsStore.h"
+#include "core/data/MeshNeighbourIndex.h"
+#include "core/data/ShpImport.h"
+#include "core/data/ZarHColorMap.h"
+#include "core/data/ZarHImage.h"
+
+namespace kov {
+namespace {
+
+bool sameBits(double a, double b) {
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+template <typename T>
+T* elementAt(const std::vector<std::unique_ptr<T>>& list, int index) {
+    if (index < 0 || index >= static_cast<int>(list.size())) return nullptr;
+    return list[static_cast<size_t>(index)].get();
+}
+
+template <typename T>
+int removeAt(std::vector<std::unique_ptr<T>>& list, int index, std::unique_ptr<T>* takeOver) {
+    if (index < 0 || index >= static_cast<int>(list.size())) return 0;
+    std::unique_ptr<T> removed = std::move(list[static_cast<size_t>(index)]);
+    list.erase(list.begin() + index);
+    if (takeOver) *takeOver = std::move(removed);
+    return 1;
+}
+
+}  // namespace
+
+HMeshProject::HMeshProject()
+    : shapePenWidth(settings::readReal("Shape", "PenWidth", 0.75)),
+      shapePenColor(settings::readColor("Shape", "PenColor", 0)),
+      shapeFillAlpha(settings::readInt("Shape", "FillAlpha", 128)),
+      shapeFillColor(settings::readColor("Shape", "FillColor", 0xFFFF80)) {
+    colorMaps_[0] = std::make_unique<ZarHColorMap>();
+}
+
+HMeshProject::~HMeshProject() = default;
+
+int HMeshProject::AddMesh(std::unique_ptr<ZarHMesh>& mesh) {
+    if (!mesh) return 0;
+    for (const auto& m : meshes_) {
+        if (m->cellSize == mesh->cellSize && sameBits(m->xmin, mesh->xmin) &&
+            sameBits(m->ymin, mesh->ymin) && sameBits(m->xmax, mesh->xmax) &&
+            sameBits(m->ymax, mesh->ymax)) {
+            return 0;
+        }
+    }
+    mesh->owner = this;
+    meshes_.push_back(std::move(mesh));
+    InvalidateNeighbourIndex();
+    return 1;
+}
+
+int HMeshProject::AddImage(std::unique_ptr<ZarHImage>& image, bool allowDuplicate) {
+    if (!image) return 0;
+    if (!allowDuplicate) {
+        for (const auto& i : images_) {
+            if (sameBits(i->xmin, image->xmin) && sameBits(i->ymin, image->ymin) &&
+                sameBits(i->xmax, image->xmax) && sameBits(i->ymax, image->ymax)) {
+                return 0;
+            }
+        }
+    }
+    image->owner = this;
+    images_.push_back(std::move(image));
+    return 1;
+}
+
+int HMeshProject::AddShape(std::unique_ptr<ShpImport>& shape) {
+    if (!shape) return 0;
+    shapes_.push_back(std::move(shape));
+    return 1;
+}
+
+ZarHMesh* HMeshProject::GetMesh(int index) const {
+    return elementAt(meshes_, index);
+}
+ZarHImage* HMeshProject::GetImage(int index) const {
+    return elementAt(images_, index);
+}
+ShpImport* HMeshProject::GetShape(int index) const {
+    return elementAt(shapes_, index);
+}
+
+int HMeshProject::RemoveMesh(int index, std::unique_ptr<ZarHMesh>* takeOver) {
+    if (!removeAt(meshes_, index, takeOver)) return 0;
+    InvalidateNeighbourIndex();
+    return 1;
+}
+int HMeshProject::RemoveImage(int index, std::unique_ptr<ZarHImage>* takeOver) {
+    return removeAt(images_, index, takeOver);
+}
+int HMeshProject::RemoveShape(int index, std::unique_ptr<ShpImport>* takeOver) {
+    return removeAt(shapes_, index, takeOver);
+}
+
+void HMeshProject::UpdateExtent() {
+    if (meshes_.empty()) return;
+    MapRect united{meshes_[0]->xmin, meshes_[0]->ymin, meshes_[0]->xmax, meshes_[0]->ymax};
+    for (const auto& m : meshes_) {
+        m->UpdateMinMax();
+        united.xmin = std::min(united.xmin, m->xmin);
+        united.ymin = std::min(united.ymin, m->ymin);
+        united.xmax = std::max(united.xmax, m->xmax);
+        united.ymax = std::max(united.ymax, m->ymax);
+    }
+    extent = united;
+    planeZone = meshes_[0]->zone;
+    scaleX = scaleY = 1.0;
+    offsetX = offsetY = offsetZ = 0.0;
+    transformValid = 1;
+}
+
+int HMeshProject::GetExtent(MapRect& out) const {
+    if (meshes_.empty()) return 0;
+    out = extent;
+    return 1;
+}
+
+double HMeshProject::GetMinElevation() const {
+    if (meshes_.empty()) return 0.0;
+    double lowest = meshes_[0]->minRaw * meshes_[0]->scale;
+    for (const auto& m : meshes_)
+        lowest = std::min(lowest, m->minRaw * m->scale);
+    return lowest;
+}
+
+double HMeshProject::GetMaxElevation() const {
+    if (meshes_.empty()) return 0.0;
+    double highest = meshes_[0]->maxRaw * meshes_[0]->scale;
+    for (const auto& m : meshes_)
+        highest = std::max(highest, m->maxRaw * m->scale);
+    return highest;
+}
+
+double HMeshProject::GetMaxCellSize() const {
+    double largest = 0.0;
+    for (const auto& m : meshes_)
+        largest = std::max(largest, m->cellSize);
+    return largest;
+}
+
+void HMeshProject::TransformPoint(const FPoint& in, FPoint& out) const {
+    out = {scaleX * in.x + offsetX, scaleY * in.y + offsetY, in.z};
+}
+
+void HMeshProject::TransformRect(const MapRect& in, MapRect& out) const {
+    FPoint low;
+    FPoint high;
+    TransformPoint({in.xmin, in.ymin, 0.0}, low);
+    TransformPoint({in.xmax, in.ymax, 0.0}, high);
+    out = {low.x, low.y, high.x, high.y};
+}
+
+const ZarHMesh* HMeshProject::FindElevation(double x, double y, double& z) const {
+    for (auto it = meshes_.rbegin(); it != meshes_.rend(); ++it) {
+        if ((*it)->GetElevation(x, y, z)) return it->get();
+    }
+    return nullptr;
+}
+
+int HMeshProject::SortMeshes() {
+    if (meshes_.empty()) return 0;
+    const auto coarserFirst = [](const auto& a, const auto& b) {
+        return a->cellSize > b->cellSize;
+    };
+    // Every draw sorts; an unchanged order keeps the neighbour index.
+    if (!std::is_sorted(meshes_.begin(), meshes_.end(), coarserFirst)) {
+        std::stable_sort(meshes_.begin(), meshes_.end(), coarserFirst);
+        InvalidateNeighbourIndex();
+    }
+    return 1;
+}
+
+void HMeshProject::InvalidateNeighbourIndex() {
+    std::lock_guard lock(neighbourIndexLock_);
+    neighbourIndex_.reset();
+}
+
+void HMeshProject::FindNeighbours(const ZarHMesh& mesh, MeshNeighbours& neighbours) const {
+    std::lock_guard lock(neighbourIndexLock_);
+    if (!neighbourIndex_) {
+        std::vector<const ZarHMesh*> list;
+        list.reserve(meshes_.size());
+        for (const auto& m : meshes_)
+            list.push_back(m.get());
+        neighbourIndex_ = std::make_unique<MeshNeighbourIndex>(std::move(list));
+    }
+    neighbourIndex_->Find(mesh, neighbours);
+}
+
+int HMeshProject::SampleProfile(const std::vector<FPoint>& polyline, double& spacing, int maxCount,
+                                std::vector<FPoint>& samples) const {
+    const size_t n = polyline.size();
+    if (n < 2) return 0;
+    std::vector<double> distance(n, 0.0);
+    for (size_t i = 1; i < n; ++i) {
+        distance[i] = distance[i - 1] + std::hypot(polyline[i].x - polyline[i - 1].x,
+                                                   polyline[i].y - polyline[i - 1].y);
+    }
+    const double length = distance[n - 1];
+
+    double count = std::floor(length / spacing) + 2.0;
+    if (!(count >= 3.0)) {  // also a NaN count from a zero or invalid spacing
+        count = 3.0;
+        spacing = length / 2.0;
+    } else if (count > maxCount) {
+        count = maxCount;
+        spacing = length / (maxCount - 1);
+    }
+    const int total = static_cast<int>(count);
+
+    double previousZ = 0.0;  // z of the previous intermediate sample
+    size_t segment = 1;
+    for (int k = 0; k < total; ++k) {
+        const double d = k * spacing;
+        FPoint sample;
+        bool endpoint = false;
+        if (d > length) {
+            sample = polyline[n - 1];
+            endpoint = true;
+        } else if (k == 0) {
+            sample = polyline[0];
+            endpoint = true;
+        } else {
+            // The distances only grow with k, so the segment search continues where it stopped.
+            while (segment < n - 1 && d > distance[segment])
+                ++segment;
+            const double span = distance[segment] - distance[segment - 1];
+            const double t = span > 0.0 ? (d - distance[segment - 1]) / span : 0.0;
+            sample.x = (1.0 - t) * polyline[segment - 1].x + t * polyline[segment].x;
+            sample.y = (1.0 - t) * polyline[segment - 1].y + t * polyline[segment].y;
+            endpoint = k == total - 1 && segment == n - 1 && t == 1.0;
+        }
+        double z = 0.0;
+        if (FindElevation(sample.x, sample.y, z)) {
+            if (!endpoint) previousZ = z;
+        } else {
+            z = endpoint ? 0.0 : previousZ;
+        }
+        samples.push_back({sample.x, sample.y, z});
+        if (d > length) break;
+    }
+    return 1;
+}
+
+const ZarHColorMap* HMeshProject::ColorMapSlot(int slot) const {
+    if (slot < 0 || slot >= kColorMapSlots) slot = 0;
+    return colorMaps_[static_cast<size_t>(slot)].get();
+}
+
+namespace {
+
+// Slot 3: a two-stop ramp from green at 0 m to red at 45 m.
+void SetPresetRamp3(ZarHColorMap& map) {
+    const ColorStop stops[] = {{0x00FF00, 0, 0.0}, {0x0000FF, 0, 45.0}};
+    map.setStops(stops, 2);
+}
+
+// Slot 4: the eleven-entry ramp, whose last five entries are white at 0 m.
+void SetPresetRamp4(ZarHColorMap& map) {
+    ColorStop stops[11] = {{0x80FF80, 0, 3.0},  {0x80FFFF, 0, 8.0},  {0x8080FF, 0, 15.0},
+                           {0x4080FF, 0, 20.0}, {0xFF80FF, 0, 30.0}, {0x0000FF, 0, 40.0}};
+    for (int i = 6; i < 11; ++i)
+        stops[i] = ColorStop{0xFFFFFF, 0, 0.0};
+    map.setStops(stops, 11);
+}
+
+}  // namespace
+
+ZarHColorMap* HMeshProject::GetColorMap(int slot) {
+    if (slot < 0 || slot >= kColorMapSlots) slot = 0;
+    std::unique_ptr<ZarHColorMap>& entry = colorMaps_[static_cast<size_t>(slot)];
+    if (!entry) {
+        if (!colorMaps_[0]) colorMaps_[0] = std::make_unique<ZarHColorMap>();
+        entry = colorMaps_[0]->clone();
+        if (slot == 3) SetPresetRamp3(*entry);
+    }
+    if (slot == 4 && entry->stopCount() < 11) SetPresetRamp4(*entry);
+    return entry.get();
+}
+
+void HMeshProject::SetColorMap(int slot, std::unique_ptr<ZarHColorMap> map) {
+    if (slot < 0 || slot >= kColorMapSlots) slot = 0;
+    colorMaps_[static_cast<size_t>(slot)] = std::move(map);
+}
+
+}  // namespace kov

@@ -1,0 +1,137 @@
+// The data set of one project: meshes, image overlays, shapefile layers and display settings.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "core/data/ZarHMesh.h"
+
+namespace kov {
+
+class ZarHImage;
+class ShpImport;
+class ZarHColorMap;
+class HxProgress;
+class MeshNeighbourIndex;
+
+// A point of a polyline or profile: plane metres and an elevation (or 0).
+// (Named FPoint: identifiers that begin with an underscore and a capital are reserved in C++.)
+struct FPoint {
+    double x = 0.0;
+    double y = 0.0;
+    double z = 0.0;
+};
+
+struct MapRect {
+    double xmin = 0.0;
+    double ymin = 0.0;
+    double xmax = 0.0;
+    double ymax = 0.0;
+};
+
+class HMeshProject {
+public:
+    static constexpr int kColorMapSlots = 256;
+
+    // The shape display defaults come from the settings section "Shape".
+    HMeshProject();
+    ~HMeshProject();
+    HMeshProject(const HMeshProject&) = delete;
+    HMeshProject& operator=(const HMeshProject&) = delete;
+
+    // Add operations take ownership only when they answer 1; a refused element stays with the
+    // caller. A mesh is refused when null or when a mesh of numerically equal cell size and
+    // bit-for-bit equal extent is already present.
+    int AddMesh(std::unique_ptr<ZarHMesh>& mesh);
+    // Unless duplicates are allowed, an image with a bit-for-bit equal extent is refused.
+    int AddImage(std::unique_ptr<ZarHImage>& image, bool allowDuplicate);
+    int AddShape(std::unique_ptr<ShpImport>& shape);
+
+    ZarHMesh* GetMesh(int index) const;
+    ZarHImage* GetImage(int index) const;
+    ShpImport* GetShape(int index) const;
+    int MeshCount() const { return static_cast<int>(meshes_.size()); }
+    int ImageCount() const { return static_cast<int>(images_.size()); }
+    int ShapeCount() const { return static_cast<int>(shapes_.size()); }
+
+    // Removes an element; it is deleted unless the caller takes it over through takeOver.
+    int RemoveMesh(int index, std::unique_ptr<ZarHMesh>* takeOver = nullptr);
+    int RemoveImage(int index, std::unique_ptr<ZarHImage>* takeOver = nullptr);
+    int RemoveShape(int index, std::unique_ptr<ShpImport>* takeOver = nullptr);
+
+    // Union extent and project zone of the meshes; also refreshes every mesh's min and max.
+    void UpdateExtent();
+    // The extent as of the last UpdateExtent; 0 when there is no mesh.
+    int GetExtent(MapRect& extent) const;
+    double GetMinElevation() const;
+    double GetMaxElevation() const;
+    double GetMaxCellSize() const;
+    void TransformPoint(const FPoint& in, FPoint& out) const;
+    void TransformRect(const MapRect& in, MapRect& out) const;
+
+    // Asks the meshes last first; the first that knows the elevation answers. Null when none does.
+    const ZarHMesh* FindElevation(double x, double y, double& z) const;
+    // Coarsest first, stable, so that finer meshes (asked first) win where meshes overlap.
+    int SortMeshes();
+    // The 3 x 3 neighbourhood of a mesh: meshes of the same cell size whose edges meet the
+    // mesh's within 1e-10 m; a later mesh in the list wins a slot. Looked up in an index that is
+    // rebuilt after the list changed, so a call costs the same for any number of meshes. The
+    // meshes' extents and cell sizes must not change once they were added.
+    void FindNeighbours(const ZarHMesh& mesh, MeshNeighbours& neighbours) const;
+    // Samples elevations along a polyline at the given spacing (written back as used) and appends
+    // them to samples; 0 for fewer than two vertices.
+    int SampleProfile(const std::vector<FPoint>& polyline, double& spacing, int maxCount,
+                      std::vector<FPoint>& samples) const;
+
+    // The colour map of a slot (outside 0..255 means 0). An empty slot is filled with a copy of
+    // slot 0 on first request; slots 3 and 4 carry preset ramps.
+    ZarHColorMap* GetColorMap(int slot);
+    // Slot 0 (or another filled slot) without filling anything; null for an empty slot.
+    const ZarHColorMap* ColorMapSlot(int slot) const;
+    // Replaces the slot's colour map (the previous one is deleted).
+    void SetColorMap(int slot, std::unique_ptr<ZarHColorMap> map);
+
+    // The project file: LoadProject expects a freshly made data set and succeeds when at least
+    // one mesh was added; projectPath is set either way. SaveProject replaces the file
+    // atomically and sets projectPath on success.
+    bool LoadProject(const std::string& path, HxProgress* progress = nullptr);
+    bool SaveProject(const std::string& path);
+
+    // Display settings carried with the data set.
+    int32_t showSheetInfo = 1;
+    int32_t stepMode = 0;  // 0 gradient, 1 step colours, 2 step colours with band edges
+    double stepHeight = 5.0;
+    MapRect extent;
+    int32_t planeZone = 9;
+    int32_t transformValid = 1;
+    double scaleX = 1.0;
+    double scaleY = 1.0;
+    double offsetX = 0.0;
+    double offsetY = 0.0;
+    double offsetZ = 0.0;
+    std::string projectTitle = "標高メッシュプロジェクト";
+    std::string projectPath;
+    int32_t imageVisible = 1;
+    int32_t imageTransparency = 50;
+    double shapePenWidth = 0.75;
+    uint32_t shapePenColor = 0;
+    int32_t shapeFillAlpha = 128;
+    uint32_t shapeFillColor = 0xFFFF80;
+
+private:
+    std::vector<std::unique_ptr<ZarHMesh>> meshes_;
+    std::vector<std::unique_ptr<ZarHImage>> images_;
+    std::vector<std::unique_ptr<ShpImport>> shapes_;
+    std::array<std::unique_ptr<ZarHColorMap>, kColorMapSlots> colorMaps_;
+
+    // Built on first use after the mesh list changed.
+    void InvalidateNeighbourIndex();
+    mutable std::mutex neighbourIndexLock_;
+    mutable std::unique_ptr<MeshNeighbourIndex> neighbourIndex_;
+};
+
+}  // namespace kov

@@ -1,0 +1,172 @@
+#include "core/data/HxFile.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+
+#include "core/data/InternetFetch.h"
+
+namespace kov {
+namespace {
+
+// Closes a file descriptor when it goes out of scope.
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd) : fd_(fd) {}
+    ~FileDescriptor() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    int get() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+std::string absolutePath(const std::string& path) {
+    char resolved[PATH_MAX];
+    if (::realpath(path.c_str(), resolved)) return resolved;
+    return path;
+}
+
+bool exists(const std::string& path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0;
+}
+
+// Calls onEntry with the name of every entry of folder until it answers true.
+template <typename OnEntry>
+void forEachEntry(const std::string& folder, OnEntry onEntry) {
+    DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
+    if (!dir) return;
+    while (dirent* entry = ::readdir(dir)) {
+        if (onEntry(entry->d_name)) break;
+    }
+    ::closedir(dir);
+}
+
+// The entry of folder whose name equals name without regard to ASCII case; empty when none.
+std::string findEntryIgnoringCase(const std::string& folder, const std::string& name,
+                                  FolderListingCache* cache) {
+    if (cache) {
+        for (const std::string& entry : cache->Entries(folder))
+            if (EqualsIgnoringCase(entry, name)) return entry;
+        return {};
+    }
+    std::string found;
+    forEachEntry(folder, [&](const char* entry) {
+        if (!EqualsIgnoringCase(entry, name)) return false;
+        found = entry;
+        return true;
+    });
+    return found;
+}
+
+}  // namespace
+
+const std::vector<std::string>& FolderListingCache::Entries(const std::string& folder) {
+    const auto inserted = listings_.try_emplace(folder);
+    std::vector<std::string>& entries = inserted.first->second;
+    if (inserted.second)
+        forEachEntry(folder, [&](const char* entry) {
+            entries.emplace_back(entry);
+            return false;
+        });
+    return entries;
+}
+
+std::unique_ptr<HxFile> OpenFile(const std::string& path, FileBuffer buffer) {
+    if (path.empty()) return nullptr;
+    if (IsInternetPath(path)) {
+        std::optional<std::vector<char>> fetched = FetchWhole(path);
+        if (!fetched) return nullptr;
+        return std::make_unique<HxFile>(path, std::string_view(fetched->data(), fetched->size()));
+    }
+    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (fd.get() < 0) return nullptr;
+    struct stat st;
+    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return nullptr;
+
+    try {
+        // One byte more than the file's size, so that reaching the end needs no growth unless
+        // the file grew while it was read.
+        buffer.resize(static_cast<size_t>(st.st_size) + 1);
+        size_t filled = 0;
+        for (;;) {
+            if (filled == buffer.size()) buffer.resize(buffer.size() * 2);
+            const ssize_t n = ::read(fd.get(), buffer.data() + filled, buffer.size() - filled);
+            if (n < 0) {
+                if (errno == EINTR) continue;
+                return nullptr;
+            }
+            if (n == 0) break;
+            filled += static_cast<size_t>(n);
+        }
+        buffer.resize(filled);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+    return std::make_unique<HxFile>(absolutePath(path), std::move(buffer));
+}
+
+std::string FindPathIgnoringCase(const std::string& path, FolderListingCache* cache) {
+    if (path.empty()) return {};
+    if (exists(path) || IsInternetPath(path)) return path;
+    // Walk the components, replacing each that does not exist by a case-insensitive match.
+    std::string resolved = path[0] == '/' ? "/" : "";
+    size_t pos = path[0] == '/' ? 1 : 0;
+    while (pos <= path.size()) {
+        size_t end = path.find('/', pos);
+        if (end == std::string::npos) end = path.size();
+        const std::string component = path.substr(pos, end - pos);
+        pos = end + 1;
+        if (component.empty()) continue;
+        std::string candidate = resolved + component;
+        if (!exists(candidate)) {
+            if (component == "." || component == "..") return {};
+            const std::string match = findEntryIgnoringCase(resolved, component, cache);
+            if (match.empty()) return {};
+            candidate = resolved + match;
+        }
+        resolved = candidate;
+        if (end < path.size()) resolved += '/';
+    }
+    return exists(resolved) ? resolved : std::string();
+}
+
+std::pair<std::string, std::string> SplitFolder(const std::string& path) {
+    const size_t slash = path.find_last_of("/\\");
+    if (slash == std::string::npos) return {std::string(), path};
+    return {path.substr(0, slash + 1), path.substr(slash + 1)};
+}
+
+std::string BaseName(const std::string& path) {
+    std::string name = SplitFolder(path).second;
+    const size_t dot = name.rfind('.');
+    if (dot != std::string::npos) name.resize(dot);
+    return name;
+}
+
+std::string Extension(const std::string& path) {
+    const std::string name = SplitFolder(path).second;
+    const size_t dot = name.rfind('.');
+    return dot == std::string::npos ? std::string() : name.substr(dot);
+}
+
+bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        auto lower = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; };
+        if (lower(static_cast<unsigned char>(a[i])) != lower(static_cast<unsigned char>(b[i])))
+            return false;
+    }
+    return true;
+}
+
+}  // namespace kov

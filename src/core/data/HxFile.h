@@ -1,0 +1,66 @@
+// The file service: opens a path for reading and hands out its whole contents.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "core/data/LargeBlockAllocator.h"
+
+namespace kov {
+
+// File contents; big files get their memory populated in one call.
+using FileBuffer = std::vector<char, LargeBlockAllocator<char>>;
+
+// A file opened for reading, held whole in memory.
+class HxFile {
+public:
+    HxFile(std::string fullPath, FileBuffer contents)
+        : fullPath_(std::move(fullPath)), contents_(std::move(contents)) {}
+    HxFile(std::string fullPath, std::string_view contents)
+        : HxFile(std::move(fullPath), FileBuffer(contents.begin(), contents.end())) {}
+
+    // The file's own full path (absolute for local files).
+    const std::string& FullPath() const { return fullPath_; }
+    std::string_view Contents() const { return {contents_.data(), contents_.size()}; }
+    // Hands the buffer back, so that the next OpenFile can reuse its memory.
+    FileBuffer TakeContents() { return std::move(contents_); }
+
+private:
+    std::string fullPath_;
+    FileBuffer contents_;
+};
+
+// Opens a file; null when it cannot be opened or is not a regular file. Internet paths
+// ("http:", "https:", "ftp:") are fetched whole; their full path is the address. A buffer from an
+// earlier file may be passed in to be reused: readers of many files avoid fresh memory per file.
+std::unique_ptr<HxFile> OpenFile(const std::string& path, FileBuffer buffer = {});
+
+// Names of the entries of folders, read once; for searches that try many paths in the same
+// folders.
+class FolderListingCache {
+public:
+    const std::vector<std::string>& Entries(const std::string& folder);
+
+private:
+    std::unordered_map<std::string, std::vector<std::string>> listings_;
+};
+
+// The path itself when it exists; otherwise the existing path whose components match the given
+// ones without regard to ASCII case (a Windows data set copied to Linux may differ in case),
+// or an empty string. Internet paths are answered unchanged. Folder listings come from the
+// cache when one is given.
+std::string FindPathIgnoringCase(const std::string& path, FolderListingCache* cache = nullptr);
+
+// Splits at the last '/' or '\\': the folder including its separator, and the file name.
+std::pair<std::string, std::string> SplitFolder(const std::string& path);
+// The file name without its last extension.
+std::string BaseName(const std::string& path);
+// The last extension including the dot, or an empty string.
+std::string Extension(const std::string& path);
+// ASCII case-insensitive comparison, for file extensions and names.
+bool EqualsIgnoringCase(std::string_view a, std::string_view b);
+
+}  // namespace kov

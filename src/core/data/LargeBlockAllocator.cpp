@@ -1,0 +1,71 @@
+#include "core/data/LargeBlockAllocator.h"
+
+#include <sys/mman.h>
+
+#include <mutex>
+#include <utility>
+#include <vector>
+
+namespace kov::largeblock {
+namespace {
+
+constexpr size_t kCacheLimit = size_t{256} << 20;
+
+// Freed blocks kept for reuse. Reused blocks hold old contents, which is fine for arrays that
+// are filled right after allocation.
+struct BlockCache {
+    std::mutex mutex;
+    std::vector<std::pair<void*, size_t>> blocks;
+    size_t total = 0;
+};
+
+BlockCache& cache() {
+    static BlockCache* instance = new BlockCache;  // never destroyed: used until process exit
+    return *instance;
+}
+
+}  // namespace
+
+void* Allocate(size_t bytes) {
+    {
+        BlockCache& c = cache();
+        std::lock_guard lock(c.mutex);
+        for (size_t i = c.blocks.size(); i-- > 0;) {
+            if (c.blocks[i].second != bytes) continue;
+            void* block = c.blocks[i].first;
+            c.blocks.erase(c.blocks.begin() + static_cast<std::ptrdiff_t>(i));
+            c.total -= bytes;
+            return block;
+        }
+    }
+    void* p = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE,
+                     MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
+    if (p == MAP_FAILED) throw std::bad_alloc();
+    return p;
+}
+
+void Release(void* block, size_t bytes) noexcept {
+    if (!block) return;
+    if (bytes > kCacheLimit) {
+        ::munmap(block, bytes);
+        return;
+    }
+    BlockCache& c = cache();
+    std::lock_guard lock(c.mutex);
+    try {
+        c.blocks.emplace_back(block, bytes);
+    } catch (...) {
+        ::munmap(block, bytes);
+        return;
+    }
+    c.total += bytes;
+    // The oldest blocks make room: the recent ones are those the next load asks for again.
+    size_t oldest = 0;
+    for (; c.total > kCacheLimit; ++oldest) {
+        ::munmap(c.blocks[oldest].first, c.blocks[oldest].second);
+        c.total -= c.blocks[oldest].second;
+    }
+    c.blocks.erase(c.blocks.begin(), c.blocks.begin() + static_cast<std::ptrdiff_t>(oldest));
+}
+
+}  // namespace kov::largeblock

@@ -1,0 +1,188 @@
+#include "core/data/ZarHImage.h"
+
+#include <QColor>
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "core/base/Dib24.h"
+#include "core/data/HMeshProject.h"
+#include "core/data/HxFile.h"
+#include "core/data/image/GeoTiffKeys.h"
+#include "core/data/image/PictureDecoder.h"
+#include "core/data/image/WorldFile.h"
+
+namespace kov {
+namespace {
+
+constexpr QRgb kOpaqueWhite = 0xFFFFFFFFu;
+
+// For each of n target pixels, the source index at its centre: start + (i + 0.5) * scale,
+// limited to 0..limit-1.
+std::vector<int> sampleIndices(int n, double start, double scale, int limit) {
+    std::vector<int> indices(n);
+    for (int i = 0; i < n; ++i) {
+        const double s = std::floor(start + (i + 0.5) * scale);
+        indices[i] = !(s >= 0) ? 0 : s >= limit ? limit - 1 : static_cast<int>(s);
+    }
+    return indices;
+}
+
+// v limited to lo..hi (lo for NaN), as an int.
+int clampToInt(double v, int lo, int hi) {
+    return !(v >= lo) ? lo : v >= hi ? hi : static_cast<int>(v);
+}
+
+void removeOpaqueWhite(QImage& image) {
+    for (int y = 0; y < image.height(); ++y) {
+        auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x)
+            if (row[x] == kOpaqueWhite) row[x] = 0;
+    }
+}
+
+uint8_t blendChannel(uint32_t source, uint32_t alpha, uint8_t target) {
+    // Damaged premultiplied data may hold a colour above its alpha.
+    return static_cast<uint8_t>(
+        std::min<uint32_t>(255, source + (target * (255 - alpha) + 127) / 255));
+}
+
+}  // namespace
+
+int ZarHImage::Load(const std::string& imagePath) {
+    const std::string extension = Extension(imagePath);
+    // A path copied from another machine may differ from the file's name in letter case.
+    auto file = OpenFile(imagePath);
+    if (!file) {
+        const std::string found = FindPathIgnoringCase(imagePath);
+        if (!found.empty()) file = OpenFile(found);
+    }
+    if (!file) return 0;
+    GeoTiffTags tags;
+    QImage picture = DecodePicture(file->Contents(), extension, &tags);
+    if (picture.isNull()) return 0;
+
+    const bool tiff =
+        EqualsIgnoringCase(extension, ".tif") || EqualsIgnoringCase(extension, ".tiff");
+    MapRect rect;
+    int32_t newDatum = datumFlag, newZone = zone, newUtmZone = utmZone;
+    if (tiff) {
+        const GeoSystem system = InterpretGeoTiffKeys(tags);
+        const auto keyed = GeoTiffRectangle(tags, picture.width(), picture.height());
+        if (keyed && system.kind != GeoKind::Geographic) {
+            rect = *keyed;
+            newDatum = system.datum;
+            if (system.zone > 0) {
+                const bool utm = system.kind == GeoKind::Utm;
+                newUtmZone = utm ? system.zone : 0;
+                newZone = utm ? 0 : system.zone;
+            }
+        }
+    }
+    if (const auto world = ApplyWorldFiles(imagePath, picture.width(), picture.height()))
+        rect = *world;
+    else if (!tiff)
+        return 0;
+
+    xmin = rect.xmin;
+    ymin = rect.ymin;
+    xmax = rect.xmax;
+    ymax = rect.ymax;
+    datumFlag = newDatum;
+    zone = newZone;
+    utmZone = newUtmZone;
+    bitmap = std::move(picture);
+    path = imagePath;
+    name = BaseName(imagePath) + extension;
+    return 1;
+}
+
+void ZarHImage::DrawImage(Dib24& target, const MapRect& shown, int opacity) const {
+    if (bitmap.isNull() || target.IsEmpty()) return;
+    const int W = target.Width(), H = target.Height();
+    const double spanX = shown.xmax - shown.xmin, spanY = shown.ymax - shown.ymin;
+    if (!(spanX > 0.0) || !(spanY > 0.0)) return;
+
+    // The image's extent as fractions of the shown rectangle, clamped to it.
+    const double f0x = (xmin - shown.xmin) / spanX, f0y = (ymin - shown.ymin) / spanY;
+    const double f1x = (xmax - shown.xmin) / spanX, f1y = (ymax - shown.ymin) / spanY;
+    if (!std::isfinite(f0x) || !std::isfinite(f0y) || !std::isfinite(f1x) || !std::isfinite(f1y))
+        return;
+    if (!(f1x > f0x) || !(f1y > f0y)) return;
+    const double g0x = std::max(f0x, 0.0), g0y = std::max(f0y, 0.0);
+    const double g1x = std::min(f1x, 1.0), g1y = std::min(f1y, 1.0);
+    if (!(g1x > g0x) || !(g1y > g0y)) return;
+    // The visible part as fractions of the image, from its west and south edges.
+    const double u0 = (g0x - f0x) / (f1x - f0x), u1 = (g1x - f0x) / (f1x - f0x);
+    const double t0 = (g0y - f0y) / (f1y - f0y), t1 = (g1y - f0y) / (f1y - f0y);
+
+    // Target pixels, the bottom counted from the bottom row.
+    const int left = static_cast<int>(std::floor(g0x * W));
+    const int bottom = static_cast<int>(std::floor(g0y * H));
+    const double wd = std::floor((g1x - g0x) * W + 0.5), hd = std::floor((g1y - g0y) * H + 0.5);
+    if (wd < 1 || hd < 1) return;
+    const int w = std::min(static_cast<int>(wd), W - left);
+    const int h = std::min(static_cast<int>(hd), H - bottom);
+    if (w < 1 || h < 1) return;
+
+    // The source rectangle in picture pixels (the picture's row 0 is its northern edge).
+    const QImage picture = bitmap.format() == QImage::Format_ARGB32_Premultiplied
+                               ? bitmap
+                               : bitmap.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    const int pw = picture.width(), ph = picture.height();
+    const double sx = u0 * pw, sw = (u1 - u0) * pw;
+    const double sy = (1.0 - t1) * ph, sh = (t1 - t0) * ph;
+    const bool dropWhite = name.find("FloodFill") != std::string::npos;
+
+    // Resample to exactly w x h: smoothly when the picture shrinks, otherwise nearest pixel.
+    QImage source;
+    std::vector<int> columns, rows;
+    if (w < pw && h < ph) {
+        const int cx0 = clampToInt(std::floor(sx), 0, pw - 1);
+        const int cy0 = clampToInt(std::floor(sy), 0, ph - 1);
+        const int cx1 = clampToInt(std::ceil(sx + sw), cx0 + 1, pw);
+        const int cy1 = clampToInt(std::ceil(sy + sh), cy0 + 1, ph);
+        const bool whole = cx0 == 0 && cy0 == 0 && cx1 == pw && cy1 == ph;
+        QImage crop = whole && !dropWhite ? picture : picture.copy(cx0, cy0, cx1 - cx0, cy1 - cy0);
+        if (dropWhite) removeOpaqueWhite(crop);
+        const double kx = w / sw, ky = h / sh;
+        const int iw = clampToInt(std::ceil(crop.width() * kx), 1, crop.width());
+        const int ih = clampToInt(std::ceil(crop.height() * ky), 1, crop.height());
+        source = crop.scaled(iw, ih, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                     .convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        const double rx = static_cast<double>(source.width()) / crop.width();
+        const double ry = static_cast<double>(source.height()) / crop.height();
+        columns = sampleIndices(w, (sx - cx0) * rx, sw / w * rx, source.width());
+        rows = sampleIndices(h, (sy - cy0) * ry, sh / h * ry, source.height());
+    } else {
+        source = picture;
+        columns = sampleIndices(w, sx, sw / w, pw);
+        rows = sampleIndices(h, sy, sh / h, ph);
+    }
+    if (source.isNull()) return;
+
+    const uint32_t scale = opacity >= 1 && opacity <= 254 ? static_cast<uint32_t>(opacity) : 255;
+    for (int r = 0; r < h; ++r) {
+        // Row r of the resampled picture lies r rows below the top edge at H - h - bottom
+        // (counted from the top), i.e. at bitmap row bottom + h - 1 - r.
+        const auto* in = reinterpret_cast<const QRgb*>(source.constScanLine(rows[r]));
+        uint8_t* out = target.Row(bottom + h - 1 - r) + 3 * left;
+        for (int c = 0; c < w; ++c, out += 3) {
+            QRgb p = in[columns[c]];
+            if (dropWhite && p == kOpaqueWhite) continue;
+            uint32_t a = qAlpha(p), red = qRed(p), green = qGreen(p), blue = qBlue(p);
+            if (a == 0) continue;
+            if (scale != 255) {
+                a = (a * scale + 127) / 255;
+                red = (red * scale + 127) / 255;
+                green = (green * scale + 127) / 255;
+                blue = (blue * scale + 127) / 255;
+            }
+            out[0] = blendChannel(blue, a, out[0]);
+            out[1] = blendChannel(green, a, out[1]);
+            out[2] = blendChannel(red, a, out[2]);
+        }
+    }
+}
+
+}  // namespace kov

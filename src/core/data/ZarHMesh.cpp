@@ -1,0 +1,253 @@
+#include "core/data/ZarHMesh.h"
+
+#include <algorithm>
+#include <cmath>
+#include <new>
+
+namespace kov {
+namespace {
+
+// Rounds half away from zero, then truncates toward zero.
+int roundHalfAway(double v) {
+    return static_cast<int>(v >= 0.0 ? v + 0.5 : v - 0.5);
+}
+
+// Where one output column (or row) of Resample reads: the nearest cell and the two cells and
+// fraction of the bilinear interpolation.
+struct Tap {
+    int nearest;
+    int lo;
+    int hi;
+    double frac;
+};
+
+// Taps along one axis from first to last cell index over n samples, clamped to 0..limit - 1.
+void computeTaps(int first, int last, int n, int limit, std::vector<Tap>& taps) {
+    taps.resize(static_cast<size_t>(n));
+    const double step = n > 1 ? static_cast<double>(last - first) / (n - 1) : 1.0;
+    auto clampIndex = [limit](int i) { return std::clamp(i, 0, limit - 1); };
+    for (int i = 0; i < n; ++i) {
+        const int nearest = i == n - 1 ? last : first + roundHalfAway(i * step);
+        const double exact = std::min(first + i * step, static_cast<double>(last));
+        const double lo = std::floor(exact);
+        taps[static_cast<size_t>(i)] = {clampIndex(nearest), clampIndex(static_cast<int>(lo)),
+                                        clampIndex(static_cast<int>(std::ceil(exact))), exact - lo};
+    }
+}
+
+}  // namespace
+
+ZarHMesh::ZarHMesh() = default;
+ZarHMesh::~ZarHMesh() = default;
+
+int ZarHMesh::Load(const std::string&) {
+    return 0;
+}
+
+bool ZarHMesh::AllocateCells(int64_t newCols, int64_t newRows) {
+    if (newCols <= 0 || newRows <= 0 || newCols > kMaxCells || newRows > kMaxCells ||
+        newCols * newRows > kMaxCells) {
+        return false;
+    }
+    try {
+        cells.assign(static_cast<size_t>(newCols * newRows), MESH_NODATA);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    cols = static_cast<int32_t>(newCols);
+    rows = static_cast<int32_t>(newRows);
+    return true;
+}
+
+int ZarHMesh::GetCellValue(int col, int row, double& z) const {
+    if (col < 0 || col >= cols || row < 0 || row >= rows) return 0;
+    const int32_t code = Cell(col, row);
+    if (isSpecialCode(code)) return 0;
+    z = code * scale;
+    return 1;
+}
+
+bool ZarHMesh::Locate(double x, double y, double& u, double& v) const {
+    u = (x - xmin) / (xmax - xmin);
+    v = (y - ymin) / (ymax - ymin);
+    return u >= 0.0 && u < 1.0 && v >= 0.0 && v < 1.0;
+}
+
+bool ZarHMesh::Contains(double x, double y) const {
+    double u, v;
+    return Locate(x, y, u, v);
+}
+
+int ZarHMesh::GetElevation(double x, double y, double& z) const {
+    double u, v;
+    if (!Locate(x, y, u, v)) return 0;
+    int col = static_cast<int>(u * cols);
+    const int row = static_cast<int>(v * rows);
+    if (col < -1 || col > cols || row < 0 || row >= rows) return 0;
+    if (col == cols) col = cols - 1;  // u just below 1 may round up to cols
+    return GetCellValue(col, row, z);
+}
+
+double ZarHMesh::GetRawValue(double x, double y) const {
+    double u, v;
+    if (!Locate(x, y, u, v) || cells.empty()) return 0.0;
+    // The products may round up to cols or rows just inside the east and north edges.
+    const int col = std::min(static_cast<int>(u * cols), cols - 1);
+    const int row = std::min(static_cast<int>(v * rows), rows - 1);
+    const int32_t code = Cell(col, row);
+    if (isSpecialCode(code)) return static_cast<double>(code);
+    return code * scale;
+}
+
+void ZarHMesh::UpdateMinMax() {
+    bool first = true;
+    for (const int32_t code : cells) {
+        if (isSpecialCode(code)) continue;
+        if (first) {
+            minRaw = maxRaw = code;
+            first = false;
+        } else if (code < minRaw) {
+            minRaw = code;
+        } else if (code > maxRaw) {
+            maxRaw = code;
+        }
+    }
+}
+
+int ZarHMesh::Resample(const CellWindow& window, int nx, int ny, double* values, uint8_t* flags,
+                       int stride) const {
+    if (ny < 1 || nx < 1 || cells.empty()) return 1;
+    if (stride < 1) stride = nx;
+    // Indices are clamped to the grid, so a window reaching past an edge never reads outside.
+    thread_local std::vector<Tap> columnTaps;
+    thread_local std::vector<Tap> rowTaps;
+    computeTaps(window.left, window.right, nx, cols, columnTaps);
+    computeTaps(window.bottom, window.top, ny, rows, rowTaps);
+
+    for (int j = 0; j < ny; ++j) {
+        const Tap& rt = rowTaps[static_cast<size_t>(j)];
+        const int32_t* nearestRow = &cells[static_cast<size_t>(rt.nearest) * cols];
+        const int32_t* row0 = &cells[static_cast<size_t>(rt.lo) * cols];
+        const int32_t* row1 = &cells[static_cast<size_t>(rt.hi) * cols];
+        const double fy = rt.frac;
+        double* outValues = values + static_cast<size_t>(j) * stride;
+        uint8_t* outFlags = flags + static_cast<size_t>(j) * stride;
+        for (int i = 0; i < nx; ++i) {
+            const Tap& ct = columnTaps[static_cast<size_t>(i)];
+            const int32_t nearest = nearestRow[ct.nearest];
+            if (nearest == MESH_NODATA) {
+                outValues[i] = 0.0;
+                outFlags[i] = kSampleNoData;
+                continue;
+            }
+            if (nearest == MESH_WATER) {
+                outValues[i] = 0.0;
+                outFlags[i] = kSampleWater;
+                continue;
+            }
+            double value = nearest * scale;
+            if (ct.lo != ct.hi || rt.lo != rt.hi) {
+                const int32_t c00 = row0[ct.lo];
+                const int32_t c10 = row0[ct.hi];
+                const int32_t c01 = row1[ct.lo];
+                const int32_t c11 = row1[ct.hi];
+                if (!isSpecialCode(c00) && !isSpecialCode(c10) && !isSpecialCode(c01) &&
+                    !isSpecialCode(c11)) {
+                    const double fx = ct.frac;
+                    value = (fy * (fx * c11 + (1.0 - fx) * c01) +
+                             (1.0 - fy) * ((1.0 - fx) * c00 + fx * c10)) *
+                            scale;
+                }
+            }
+            outValues[i] = value;
+            outFlags[i] = value < -30000.0 ? kSampleWater : kSampleValid;
+        }
+    }
+    return 1;
+}
+
+void ZarHMesh::ResampleWithBorder(int w, int h, const MeshNeighbours& neighbours,
+                                  const CellWindow& window, ResampledRaster& out, double fl,
+                                  double fb, double fr, double ft) const {
+    using Slot = MeshNeighbours::Slot;
+    const ZarHMesh* const* nb = neighbours.mesh;
+    const bool useWest = nb[Slot::West] && std::fabs(fl) <= 0.001;
+    const bool useEast = nb[Slot::East] && std::fabs(fr - 1.0) <= 0.001;
+    const bool useSouth = nb[Slot::South] && std::fabs(fb) <= 0.001;
+    const bool useNorth = nb[Slot::North] && std::fabs(ft - 1.0) <= 0.001;
+
+    out.width = std::max(w, 0);
+    out.height = std::max(h, 0);
+    const size_t count = static_cast<size_t>(out.width) * out.height + 16;
+    out.values.assign(count, 0.0);
+    out.flags.assign(count, kSampleNoData);
+    if (w < 1 || h < 1) return;
+
+    int innerW = w;
+    int innerH = h;
+    int originCol = 0;
+    int originRow = 0;
+    CellWindow win = window;
+    if (useWest || win.left <= 0) {
+        --innerW;
+        originCol = 1;
+    } else {
+        --win.left;
+    }
+    if (useSouth || win.bottom <= 0) {
+        --innerH;
+        originRow = 1;
+    } else {
+        --win.bottom;
+    }
+    if (useEast || win.right >= cols - 1) {
+        --innerW;
+        if (!useEast) win.right = std::min(win.right, cols - 1);
+    } else {
+        ++win.right;
+    }
+    if (useNorth || win.top >= rows - 1) {
+        --innerH;
+        if (!useNorth) win.top = std::min(win.top, rows - 1);
+    } else {
+        ++win.top;
+    }
+
+    double* values = out.values.data();
+    uint8_t* flags = out.flags.data();
+    const size_t origin = static_cast<size_t>(originRow) * w + originCol;
+    Resample(win, innerW, innerH, values + origin, flags + origin, w);
+
+    // A neighbour of another grid size cannot continue this one's rows and columns.
+    auto usable = [this](const ZarHMesh* m) { return m && m->cols == cols && m->rows == rows; };
+    auto strip = [&](const ZarHMesh* m, const CellWindow& cellWin, int nx, int ny, size_t at) {
+        m->Resample(cellWin, nx, ny, values + at, flags + at, w);
+    };
+    const int topRow = rows - 1;
+    const int lastCol = cols - 1;
+    if (useSouth && usable(nb[Slot::South])) {
+        strip(nb[Slot::South], {win.left, topRow, win.right, topRow}, innerW, 1, originCol);
+    }
+    if (useWest && usable(nb[Slot::West])) {
+        strip(nb[Slot::West], {lastCol, win.bottom, lastCol, win.top}, 1, innerH,
+              static_cast<size_t>(originRow) * w);
+    }
+    if (useEast && usable(nb[Slot::East])) {
+        strip(nb[Slot::East], {0, win.bottom, 0, win.top}, 1, innerH,
+              static_cast<size_t>(originRow) * w + (w - 1));
+    }
+    if (useNorth && usable(nb[Slot::North])) {
+        strip(nb[Slot::North], {win.left, 0, win.right, 0}, innerW, 1,
+              static_cast<size_t>(h - 1) * w + originCol);
+    }
+    auto corner = [&](bool sideA, bool sideB, Slot slot, int col, int row, size_t at) {
+        if (sideA && sideB && usable(nb[slot])) strip(nb[slot], {col, row, col, row}, 1, 1, at);
+    };
+    const size_t lastRowStart = static_cast<size_t>(h - 1) * w;
+    corner(useSouth, useWest, Slot::SouthWest, lastCol, topRow, 0);
+    corner(useSouth, useEast, Slot::SouthEast, 0, topRow, static_cast<size_t>(w - 1));
+    corner(useNorth, useWest, Slot::NorthWest, lastCol, 0, lastRowStart);
+    corner(useNorth, useEast, Slot::NorthEast, 0, 0, lastRowStart + (w - 1));
+}
+
+}  // namespace kov

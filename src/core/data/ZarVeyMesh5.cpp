@@ -1,0 +1,193 @@
+#include "core/data/ZarVeyMesh5.h"
+
+#include <algorithm>
+#include <climits>
+
+#include "core/base/TextCodec.h"
+#include "core/base/TextScan.h"
+#include "core/data/HxFile.h"
+
+namespace kov {
+namespace {
+
+constexpr size_t kHeaderLineLimit = 259999;
+constexpr size_t kRecordLineLimit = 262143;
+constexpr int kRequiredHeaderValues = 21;
+constexpr int kRowNumberOffset = 6;  // characters 7 to 10
+constexpr int kRowNumberWidth = 4;
+constexpr int kFirstFieldOffset = 10;  // fields start at character 11
+constexpr int kFieldWidth = 5;
+constexpr int kWaterField = -9999;
+constexpr int kNoDataField = -1111;
+
+// The fixed-width integer rule: digits accumulate; a minus sign before any nonzero digit makes
+// the number negative and ends it otherwise; any other character ends a nonzero number and is
+// skipped before one.
+inline int parseFixed(const char* p, size_t n) {
+    int value = 0;
+    bool negative = false;
+    for (size_t i = 0; i < n; ++i) {
+        const char c = p[i];
+        const unsigned digit = static_cast<unsigned>(c - '0');
+        if (digit < 10) {
+            if (value < 100000000) value = value * 10 + static_cast<int>(digit);
+        } else if (c == '-') {
+            if (value != 0) break;
+            negative = true;
+        } else if (value > 0) {
+            break;
+        }
+    }
+    return negative ? -value : value;
+}
+
+// The second CSV field of a header line. Leading blanks and tabs are skipped; a quoted field
+// runs to the next lone quote ("" stands for one quote). A Shift_JIS character is kept whole.
+std::string secondField(std::string_view line) {
+    const bool sjis = !IsValidUtf8(line);
+    auto characterLength = [&](size_t pos) -> size_t {
+        const bool pair =
+            sjis && pos + 1 < line.size() && IsSjisLeadByte(static_cast<unsigned char>(line[pos]));
+        return pair ? 2 : 1;
+    };
+    size_t pos = 0;
+    for (int field = 0; field < 2; ++field) {
+        while (pos < line.size() && (line[pos] == ' ' || line[pos] == '\t'))
+            ++pos;
+        std::string value;
+        if (pos < line.size() && line[pos] == '"') {
+            ++pos;
+            while (pos < line.size()) {
+                if (line[pos] == '"') {
+                    if (pos + 1 < line.size() && line[pos + 1] == '"') {
+                        value += '"';
+                        pos += 2;
+                        continue;
+                    }
+                    ++pos;
+                    break;
+                }
+                const size_t length = characterLength(pos);
+                value.append(line.substr(pos, length));
+                pos += length;
+            }
+            // Text between the closing quote and the next comma is not part of the field.
+            while (pos < line.size() && line[pos] != ',')
+                pos += characterLength(pos);
+        } else {
+            while (pos < line.size() && line[pos] != ',' && line[pos] != '\r' &&
+                   line[pos] != '\n') {
+                const size_t length = characterLength(pos);
+                value.append(line.substr(pos, length));
+                pos += length;
+            }
+        }
+        if (field == 1) return value;
+        if (pos >= line.size() || line[pos] != ',') break;
+        ++pos;
+    }
+    return {};
+}
+
+}  // namespace
+
+ZarVeyMesh5::ZarVeyMesh5() {
+    AllocateCells(400, 300);
+    cellSize = 5.0;
+    scale = 0.1;
+}
+
+int ZarVeyMesh5::Load(const std::string& filePath) {
+    // Projects load hundreds of tiles of the same size: keep one read buffer per thread.
+    thread_local FileBuffer spare;
+    const std::unique_ptr<HxFile> file = OpenFile(filePath, std::move(spare));
+    if (!file) return 0;
+    const int result = ReadTile(*file);
+    spare = file->TakeContents();
+    path = filePath;
+    return result;
+}
+
+int ZarVeyMesh5::ReadTile(const HxFile& dataFile) {
+    const std::string& fullPath = dataFile.FullPath();
+    if (fullPath.empty()) return 0;
+    const std::string folder = SplitFolder(fullPath).first;
+    const std::string base = BaseName(fullPath);
+    std::unique_ptr<HxFile> header = OpenFile(FindPathIgnoringCase(folder + base + ".csv"));
+    if (!header) header = OpenFile(FindPathIgnoringCase(folder + "../Header/" + base + ".csv"));
+    if (!header) return 0;
+    return ReadTileFiles(header->Contents(), dataFile.Contents());
+}
+
+std::vector<std::string> ZarVeyMesh5::ReadHeaderValues(std::string_view header) {
+    std::vector<std::string> values(1);
+    ForEachLine(header, kHeaderLineLimit,
+                [&](std::string_view line) { values.push_back(secondField(line)); });
+    return values;
+}
+
+int ZarVeyMesh5::ParseFixedInt(std::string_view field) {
+    return parseFixed(field.data(), field.size());
+}
+
+int ZarVeyMesh5::ReadTileFiles(std::string_view header, std::string_view data) {
+    const std::vector<std::string> values = ReadHeaderValues(header);
+    if (static_cast<int>(values.size()) <= kRequiredHeaderValues) return 0;
+
+    name = LegacyTextToUtf8(values[15]);
+    const int newCols = ParseLeadingInt(values[3]);
+    const int newRows = ParseLeadingInt(values[4]);
+    cellSize = ParseLeadingDouble(values[5]);
+    if (cellSize != ParseLeadingDouble(values[6])) return 0;  // cells must be square
+    if (!(cellSize > 0.0 && cellSize <= 1000.0)) return 0;
+    if (!AllocateCells(newCols, newRows)) return 0;
+    zone = ParseLeadingInt(values[17]);
+    ymin = ParseLeadingDouble(values[18]) / 100.0;
+    xmin = ParseLeadingDouble(values[19]) / 100.0;
+    ymax = ParseLeadingDouble(values[20]) / 100.0;
+    xmax = ParseLeadingDouble(values[21]) / 100.0;
+
+    int32_t lowest = INT32_MAX;
+    int32_t highest = INT32_MIN;
+    ForEachLine(data, kRecordLineLimit, [&](std::string_view record) {
+        if (record.size() <= static_cast<size_t>(kRowNumberOffset)) return;
+        const int row =
+            parseFixed(record.data() + kRowNumberOffset,
+                       std::min<size_t>(kRowNumberWidth, record.size() - kRowNumberOffset));
+        if (row < 1 || row > rows) return;
+        int32_t* out = &cells[static_cast<size_t>(rows - row) * cols];
+        const size_t available = record.size() > static_cast<size_t>(kFirstFieldOffset)
+                                     ? record.size() - kFirstFieldOffset
+                                     : 0;
+        const char* field = record.data() + kFirstFieldOffset;
+        // Fields past the end of a short record read as no data; a cut field reads what is left.
+        const int whole = static_cast<int>(std::min<size_t>(cols, available / kFieldWidth));
+        auto store = [&](int c, int code) {
+            if (code == kWaterField) {
+                out[c] = MESH_WATER;
+            } else if (code == kNoDataField) {
+                out[c] = MESH_NODATA;
+            } else {
+                out[c] = code;
+                lowest = std::min(lowest, code);
+                highest = std::max(highest, code);
+            }
+        };
+        for (int c = 0; c < whole; ++c)
+            store(c, parseFixed(field + c * kFieldWidth, kFieldWidth));
+        int present = whole;
+        if (present < cols && available % kFieldWidth != 0) {
+            store(present, parseFixed(field + present * kFieldWidth, available % kFieldWidth));
+            ++present;
+        }
+        for (int c = present; c < cols; ++c)
+            out[c] = MESH_NODATA;
+    });
+    if (lowest <= highest) {
+        minRaw = lowest;
+        maxRaw = highest;
+    }
+    return 1;
+}
+
+}  // namespace kov

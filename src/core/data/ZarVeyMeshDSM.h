@@ -1,0 +1,55 @@
+// Reader of DSM point files: text lines "number,x,y,z" binned into a grid of square cells.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "core/data/ZarHMesh.h"
+
+namespace kov {
+
+class HxFile;
+class HxProgress;
+
+// A DSM point file converted to a mesh of a chosen cell size. The extent is the map sheet that
+// the file's base name names, or else the points' extent widened to whole 2000 m x 1500 m
+// sheets. Each cell takes the last valid point that falls into it; a cell without points takes
+// the mean of the cells with points in the smallest square around it (up to about 2 m away)
+// that holds any. z = -9999 marks water and -1111 no data.
+class ZarVeyMeshDSM : public ZarHMesh {
+public:
+    // The cell size in metres; 2.0 when not greater than 0.
+    explicit ZarVeyMeshDSM(double requestedCellSize);
+
+    const char* ClassName() const override { return "ZarVeyMeshDSM"; }
+    // LoadWithProgress without a progress object.
+    int Load(const std::string& path) override;
+    // Converts a file already opened. Reports the file position through the progress object
+    // at the first line and every kProgressStep lines, and stops with 0 when it cancels.
+    // The mesh changes only when the conversion succeeds.
+    virtual int ReadDsm(const HxFile& file, HxProgress* progress);
+    // Opens and converts the file; stores path and name unless the file cannot be opened.
+    virtual int LoadWithProgress(const std::string& path, HxProgress* progress);
+
+    // How far (in cells) an empty cell looks for points: 2 m rounded to cells, at least 1.
+    static int FillRadius(double cellSize);
+    // Gives every cell without points (hit 0) the mean, rounded half away from zero, of the
+    // cells with points and valid codes in the smallest square of radius 1..radius around it
+    // that holds any; cells with none stay as they are. Filled cells never count.
+    static void FillGaps(int32_t* codes, const uint8_t* hit, int cols, int rows, int radius);
+    // A field as the reader converts it (the decimal rule of ParseLeadingDouble).
+    static double ParseNumber(std::string_view field);
+    // Lowers the largest grid (cells) the reader builds below kMaxCells.
+    void SetCellLimit(int64_t limit) { cellLimit_ = limit < kMaxCells ? limit : kMaxCells; }
+
+    static constexpr int kProgressStep = 4096;
+    static constexpr size_t kLineLimit = 999;
+    static constexpr double kWaterMark = -9999.0;
+    static constexpr double kNoDataMark = -1111.0;
+
+private:
+    int64_t cellLimit_ = kMaxCells;
+};
+
+}  // namespace kov

@@ -1,0 +1,70 @@
+#include "core/data/image/GeoTiffKeys.h"
+
+#include <cmath>
+
+namespace kov {
+namespace {
+
+constexpr int kUserDefined = 32767;
+
+// Ellipsoids of the GRS 1980 family and other modern ones: WGS 84, GRS 1980 and alike.
+bool isModernEllipsoid(int code) {
+    switch (code) {
+        case 7019:
+        case 7025:
+        case 7030:
+        case 7031:
+        case 7032:
+        case 7033:
+        case 7041:
+        case 7043:
+        case 7049:
+            return true;
+        default:
+            return false;
+    }
+}
+
+}  // namespace
+
+GeoSystem InterpretGeoTiffKeys(const GeoTiffTags& tags) {
+    const int code = tags.projectedCode ? tags.projectedCode : tags.geographicCode;
+    const int ellipsoidDatum = isModernEllipsoid(tags.ellipsoidCode) ? 1 : 0;
+
+    if (code >= 30161 && code <= 30179)  // Tokyo / plane rectangular I..XIX
+        return {GeoKind::PlaneRectangular, code - 30160, ellipsoidDatum};
+    if (code >= 2443 && code <= 2461)  // JGD2000 / plane rectangular I..XIX
+        return {GeoKind::PlaneRectangular, code - 2442, 1};
+    if (code >= 6669 && code <= 6687)  // JGD2011 / plane rectangular I..XIX
+        return {GeoKind::PlaneRectangular, code - 6668, 1};
+    if (code >= 32601 && code <= 32660) return {GeoKind::Utm, code - 32600, 1};
+    if (code >= 32701 && code <= 32760) return {GeoKind::Utm, code - 32700, 1};
+    if (code == kUserDefined) {
+        const bool geographic = std::fabs(tags.tieX) <= 180.0 && std::fabs(tags.tieY) <= 90.0;
+        return {geographic ? GeoKind::Geographic : GeoKind::PlaneRectangular, 0,
+                tags.geographicCode == 4612 ? 1 : ellipsoidDatum};
+    }
+    if (code == 4301) return {GeoKind::Geographic, 0, ellipsoidDatum};     // Tokyo
+    if (code == 4612 || code == 6668) return {GeoKind::Geographic, 0, 1};  // JGD2000, JGD2011
+    if (code >= 20000) return {GeoKind::Utm, (code % 100) % 61, ellipsoidDatum};
+    const GeoKind kind = tags.modelType == 2   ? GeoKind::Geographic
+                         : tags.modelType == 1 ? GeoKind::Projected
+                                               : GeoKind::Other;
+    return {kind, 0, ellipsoidDatum};
+}
+
+std::optional<MapRect> GeoTiffRectangle(const GeoTiffTags& tags, int width, int height) {
+    if (!tags.hasKeys || !tags.hasPixelScale || !tags.hasTiePoint) return std::nullopt;
+    if (!(tags.scaleX > 0.0) || !(tags.scaleY > 0.0)) return std::nullopt;
+    MapRect r;
+    r.xmin = tags.tieX - tags.scaleX * tags.tieI;
+    r.ymin = tags.tieY - tags.scaleY * (height - tags.tieJ);
+    r.xmax = r.xmin + width * tags.scaleX;
+    r.ymax = r.ymin + height * tags.scaleY;
+    if (!std::isfinite(r.xmin) || !std::isfinite(r.ymin) || !std::isfinite(r.xmax) ||
+        !std::isfinite(r.ymax))
+        return std::nullopt;
+    return r;
+}
+
+}  // namespace kov

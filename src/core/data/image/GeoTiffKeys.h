@@ -1,0 +1,43 @@
+// Interpretation of the GeoTIFF keys of an image: coordinate kind, zone and datum.
+#pragma once
+
+#include <optional>
+
+#include "core/data/HMeshProject.h"
+
+namespace kov {
+
+// The GeoTIFF values an image georeference is built from; 0 stands for an absent key.
+struct GeoTiffTags {
+    bool hasKeys = false;    // the file has a GeoTIFF key directory
+    int modelType = 0;       // GTModelTypeGeoKey: 1 projected, 2 geographic, 3 geocentric
+    int projectedCode = 0;   // ProjectedCSTypeGeoKey (EPSG)
+    int geographicCode = 0;  // GeographicTypeGeoKey (EPSG)
+    int ellipsoidCode = 0;   // GeogEllipsoidGeoKey (EPSG)
+    bool hasPixelScale = false;
+    double scaleX = 0.0;
+    double scaleY = 0.0;
+    bool hasTiePoint = false;
+    double tieI = 0.0;  // raster column and row of the tie point
+    double tieJ = 0.0;
+    double tieX = 0.0;  // model coordinates of the tie point
+    double tieY = 0.0;
+};
+
+enum class GeoKind { PlaneRectangular, Utm, Geographic, Projected, Other };
+
+struct GeoSystem {
+    GeoKind kind = GeoKind::Other;
+    int zone = 0;   // plane rectangular zone or UTM zone; 0 when not known
+    int datum = 0;  // 1: GRS 1980 based datum (JGD2000, JGD2011 and alike); 0: Tokyo datum
+};
+
+// The coordinate system the keys name. The code looked at is the projected system's code, or
+// the geographic system's code when the file names no projected system.
+GeoSystem InterpretGeoTiffKeys(const GeoTiffTags& tags);
+
+// The rectangle an image of width x height pixels covers according to its pixel scale and tie
+// point; nothing when the file has no key directory, no positive pixel scale or no tie point.
+std::optional<MapRect> GeoTiffRectangle(const GeoTiffTags& tags, int width, int height);
+
+}  // namespace kov

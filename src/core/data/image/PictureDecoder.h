@@ -1,0 +1,25 @@
+// The picture decoding service: chooses a decoder by file extension.
+#pragma once
+
+#include <QImage>
+#include <string_view>
+
+#include "core/data/image/GeoTiffKeys.h"
+#include "core/data/image/PictureLimits.h"
+
+namespace kov {
+
+// Decodes through Qt's image readers from memory: the reader of formatHint (e.g. "png"), or when
+// it is null the one the contents call for. Premultiplied 32-bit picture or null.
+QImage DecodeWithQt(std::string_view bytes, const char* formatHint,
+                    const PictureLimits& limits = {});
+
+// Decodes a whole file by its extension (any letter case): ".bmp"/".dib", ".pcx" and
+// ".tif"/".tiff" by our own readers, ".gif", ".jpg"/".jpeg", ".png" and ".tga" by Qt's readers
+// of that format; other extensions, and files the chosen reader rejects, by Qt's readers with
+// the format told from the contents. For TIFF files the GeoTIFF tags are read into tags (when
+// given). Answers a premultiplied 32-bit picture or a null image.
+QImage DecodePicture(std::string_view bytes, std::string_view extension, GeoTiffTags* tags,
+                     const PictureLimits& limits = {});
+
+}  // namespace kov

@@ -1,0 +1,13 @@
+// Crossing from the renderer's bottom-up 24-bit bitmap to Qt's top-down images.
+#pragma once
+
+#include <QImage>
+
+#include "core/base/Dib24.h"
+
+namespace kov {
+
+// The bitmap as a top-down 32-bit image (one pass over the rows; the pixel bytes match).
+QImage Dib24ToImage(const Dib24& dib);
+
+}  // namespace kov

@@ -1,0 +1,29 @@
+// Composes the picture of a map page: the relief of the map rectangle with its overlays
+// (shapes, map sheets, scale bar) and, below it, the legend band. Printing, the clipboard copy
+// of the view, the print preview and `kovtool render` all use it.
+#pragma once
+
+#include <QFont>
+#include <QImage>
+
+#include "core/data/HMeshProject.h"
+
+namespace kov {
+
+struct PageStyle {
+    bool scaleBar = true;  // the view's scale bar setting
+    QFont font;            // the view's font for the scale bar and the sheet codes
+};
+
+// The legend unit (7.5 mm) and the height of the legend band (9/4 of it) in pixels at dpi.
+int legendUnit(int dpi);
+int legendBandHeight(int dpi);
+
+// A w x (h + legend band) image, white where nothing is drawn: the map rectangle drawn over the
+// top w x h pixels with the project's step mode and step, then its shapes, the map sheets when
+// the project shows them, the scale bar when the style has it; the legend band below when
+// legend is set. Null for sizes below one pixel or an empty rectangle.
+QImage composePage(HMeshProject& project, const MapRect& rect, int w, int h, int dpi, bool legend,
+                   const PageStyle& style = {});
+
+}  // namespace kov

@@ -1,0 +1,400 @@
+#include "core/project/ProjectFile.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <array>
+#include <charconv>
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
+#include <memory>
+
+#include "core/base/HxProgress.h"
+#include "core/base/NumberFormat.h"
+#include "core/base/TextCodec.h"
+#include "core/base/TextScan.h"
+#include "core/data/HMeshProject.h"
+#include "core/data/HxFile.h"
+#include "core/data/InternetFetch.h"
+#include "core/data/ShpImport.h"
+#include "core/data/ZarHColorMap.h"
+#include "core/data/ZarHImage.h"
+#include "core/data/ZarVeyMesh5.h"
+#include "core/data/ZarVeyMeshDSM.h"
+#include "core/project/KovXmlParser.h"
+#include "core/project/StoredPath.h"
+
+namespace kov {
+namespace {
+
+constexpr const char* kRootName = "MeshProject";
+
+std::string Fixed(double value, int decimals) {
+    char buffer[400];
+    const auto result =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
+    return std::string(buffer, result.ptr);
+}
+
+std::string ColorText(uint32_t color) {
+    return std::to_string(color & 0xFF) + "," + std::to_string((color >> 8) & 0xFF) + "," +
+           std::to_string((color >> 16) & 0xFF);
+}
+
+// The four parts of the program's version ("2.0.0" is 2.0.0.0).
+std::string VersionText() {
+    int parts[4] = {0, 0, 0, 0};
+    std::string_view version = KOV_VERSION;
+    for (int i = 0; i < 4 && !version.empty(); ++i) {
+        std::from_chars(version.data(), version.data() + version.size(), parts[i]);
+        const size_t dot = version.find('.');
+        version = dot == std::string_view::npos ? std::string_view() : version.substr(dot + 1);
+    }
+    char text[64];
+    std::snprintf(text, sizeof text, "Version %d.%d%d%d", parts[0], parts[1], parts[2], parts[3]);
+    return text;
+}
+
+// Absolute, as layer paths are written; internet addresses stay as they are.
+std::string StoredForm(const std::string& path) {
+    if (path.empty() || IsInternetPath(path)) return path;
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(path, error);
+    return error ? path : absolute.lexically_normal().string();
+}
+
+// --- reading ---------------------------------------------------------------------------------
+
+std::string ElementText(const COXParserElement& element) {
+    for (int i = 0; i < element.ChildCount(); ++i) {
+        const COXParserObject* child = element.Child(i);
+        if (child->Kind() == XmlNodeKind::Text || child->Kind() == XmlNodeKind::CData)
+            return child->Text();
+    }
+    return {};
+}
+
+const COXAttribute* FindAttribute(const COXParserElement& element, std::string_view name) {
+    for (int i = 0; i < element.AttributeCount(); ++i) {
+        const COXAttribute* attribute = element.Attribute(i);
+        if (EqualsIgnoringCase(attribute->name, name)) return attribute;
+    }
+    return nullptr;
+}
+
+int IntegerOf(const COXAttribute& attribute) {
+    return attribute.isInteger ? attribute.intValue : ParseLeadingInt(attribute.stringValue);
+}
+
+double RealOf(const COXAttribute& attribute) {
+    return attribute.isInteger ? attribute.intValue : ParseLeadingDouble(attribute.stringValue);
+}
+
+// "r,g,b" (separated by any of space, comma, CR, LF, TAB); missing parts are 0.
+uint32_t ColorOfText(std::string_view text) {
+    uint32_t channels[3] = {0, 0, 0};
+    int index = 0;
+    size_t pos = 0;
+    while (index < 3 && pos < text.size()) {
+        const size_t start = text.find_first_not_of(" ,\r\n\t", pos);
+        if (start == std::string_view::npos) break;
+        size_t end = text.find_first_of(" ,\r\n\t", start);
+        if (end == std::string_view::npos) end = text.size();
+        channels[index++] = static_cast<uint32_t>(ParseLeadingInt(text.substr(start, end - start)));
+        pos = end;
+    }
+    return (channels[0] & 0xFF) | ((channels[1] & 0xFF) << 8) | ((channels[2] & 0xFF) << 16);
+}
+
+uint32_t ColorOf(const COXAttribute& attribute) {
+    return attribute.isInteger ? 0 : ColorOfText(attribute.stringValue);
+}
+
+struct MeshEntry {
+    std::string path;
+    double upp = 0.0;
+};
+
+class ProjectReader {
+public:
+    ProjectReader(HMeshProject& project, const std::string& path, HxProgress* progress,
+                  std::vector<std::string>* missing)
+        : project_(project), path_(path), progress_(progress), missing_(missing) {}
+
+    // Every MeshProject element (root name compared exactly), in document order, adds its
+    // layers. The walk is iterative: the tree's depth is the file's to choose.
+    void Walk(const COXParserElement& root) {
+        std::vector<std::pair<const COXParserElement*, int>> stack{{&root, 0}};
+        while (!stack.empty()) {
+            auto& [element, next] = stack.back();
+            if (next == 0 && element->Name() == kRootName) {
+                ReadProjectElement(*element);
+                stack.pop_back();
+                continue;
+            }
+            if (next >= element->ChildCount()) {
+                stack.pop_back();
+                continue;
+            }
+            const COXParserObject* child = element->Child(next++);
+            if (child->Kind() == XmlNodeKind::Element)
+                stack.emplace_back(static_cast<const COXParserElement*>(child), 0);
+        }
+    }
+
+private:
+    void ReadProjectElement(const COXParserElement& element) {
+        std::vector<MeshEntry> meshes;
+        std::vector<std::string> images, shapes;
+        for (int i = 0; i < element.ChildCount(); ++i) {
+            const COXParserObject* node = element.Child(i);
+            if (node->Kind() != XmlNodeKind::Element) continue;
+            const auto& child = static_cast<const COXParserElement&>(*node);
+            const std::string& name = child.Name();
+            auto attribute = [&](std::string_view key) { return FindAttribute(child, key); };
+            if (EqualsIgnoringCase(name, "Title")) {
+                project_.projectTitle = ElementText(child);
+            } else if (EqualsIgnoringCase(name, "Zukaku")) {
+                project_.showSheetInfo = ParseLeadingInt(ElementText(child));
+            } else if (EqualsIgnoringCase(name, "Image")) {
+                if (auto* a = attribute("Disp")) project_.imageVisible = IntegerOf(*a);
+                if (auto* a = attribute("Alpha")) project_.imageTransparency = IntegerOf(*a);
+            } else if (EqualsIgnoringCase(name, "Mesh")) {
+                const COXAttribute* upp = attribute("UPP");
+                meshes.push_back({ElementText(child), upp ? RealOf(*upp) : 0.0});
+            } else if (EqualsIgnoringCase(name, "IMesh")) {
+                images.push_back(ElementText(child));
+            } else if (EqualsIgnoringCase(name, "Shp")) {
+                shapes.push_back(ElementText(child));
+            } else if (EqualsIgnoringCase(name, "ColorMap")) {
+                ReadColorMap(child);
+            } else if (EqualsIgnoringCase(name, "StepColor")) {
+                if (auto* a = attribute("Enable")) project_.stepMode = IntegerOf(*a);
+                if (auto* a = attribute("Step")) project_.stepHeight = RealOf(*a);
+            } else if (EqualsIgnoringCase(name, "ShapeDisp")) {
+                if (auto* a = attribute("PenWidth")) project_.shapePenWidth = RealOf(*a);
+                if (auto* a = attribute("PenColor")) project_.shapePenColor = ColorOf(*a);
+                if (auto* a = attribute("FillAlpha")) project_.shapeFillAlpha = IntegerOf(*a);
+                if (auto* a = attribute("FillColor")) project_.shapeFillColor = ColorOf(*a);
+            }
+        }
+        LoadLayers(meshes, images, shapes);
+    }
+
+    // The first two stops of slot 0 take the file's colours and heights; the map keeps exactly
+    // these two stops.
+    void ReadColorMap(const COXParserElement& element) {
+        ZarHColorMap& map = *project_.GetColorMap(0);
+        std::array<ColorStop, 2> stops = map.firstTwoStops();
+        const char* colorKeys[2] = {"C0", "C1"};
+        const char* heightKeys[2] = {"H0", "H1"};
+        for (int i = 0; i < 2; ++i) {
+            if (auto* a = FindAttribute(element, colorKeys[i])) stops[i].color = ColorOf(*a);
+            if (auto* a = FindAttribute(element, heightKeys[i])) stops[i].height = RealOf(*a);
+        }
+        if (auto* a = FindAttribute(element, "Rvs")) stops[0].reverse = IntegerOf(*a);
+        map.setStops(stops.data(), 2);
+    }
+
+    std::string Resolve(const std::string& stored) {
+        ResolvedPath resolved = ResolveStoredPath(stored, path_);
+        if (!resolved.found && missing_) missing_->push_back(stored);
+        return std::move(resolved.path);
+    }
+
+    void LoadLayers(const std::vector<MeshEntry>& meshes, const std::vector<std::string>& images,
+                    const std::vector<std::string>& shapes) {
+        const int count = static_cast<int>(meshes.size());
+        for (int i = 0; i < count; ++i) {
+            if (progress_) progress_->SetPos(i, count);
+            const std::string path = Resolve(meshes[i].path);
+            if (progress_) progress_->SetText(BaseName(path));
+            const std::string extension = Extension(path);
+            std::unique_ptr<ZarHMesh> mesh;
+            if (EqualsIgnoringCase(extension, ".kov")) {
+                mesh = std::make_unique<ZarVeyMesh5>();
+                if (!mesh->Load(path)) continue;
+            } else if (EqualsIgnoringCase(extension, ".txt")) {
+                auto dsm = std::make_unique<ZarVeyMeshDSM>(meshes[i].upp);
+                if (!dsm->LoadWithProgress(path, progress_)) continue;
+                mesh = std::move(dsm);
+            } else {
+                continue;
+            }
+            project_.AddMesh(mesh);
+        }
+        for (const std::string& stored : images) {
+            auto image = std::make_unique<ZarHImage>();
+            if (image->Load(Resolve(stored))) project_.AddImage(image, false);
+        }
+        for (const std::string& stored : shapes) {
+            auto shape = std::make_unique<ShpImport>();
+            if (shape->Load(Resolve(stored), nullptr)) project_.AddShape(shape);
+        }
+    }
+
+    HMeshProject& project_;
+    const std::string& path_;
+    HxProgress* progress_;
+    std::vector<std::string>* missing_;
+};
+
+// --- writing ---------------------------------------------------------------------------------
+
+// Writes the whole text to path and makes it durable; false (and no file left behind) when
+// the file cannot be written.
+bool WriteDurably(const std::string& path, std::string_view text) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) return false;
+    bool ok = true;
+    size_t done = 0;
+    while (ok && done < text.size()) {
+        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        ok = n > 0;
+        if (ok) done += static_cast<size_t>(n);
+    }
+    ok = ok && ::fsync(fd) == 0;
+    ok = ::close(fd) == 0 && ok;
+    if (!ok) ::unlink(path.c_str());
+    return ok;
+}
+
+void SyncFolder(const std::string& path) {
+    const std::string folder = SplitFolder(path).first;
+    const int fd =
+        ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
+}  // namespace
+
+std::string EscapeProjectText(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (const char ch : text) {
+        const auto c = static_cast<unsigned char>(ch);
+        switch (c) {
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '\'':
+                out += "&apos;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            case '&':
+                out += "&amp;";
+                break;
+            default:
+                if (c < 0x20) {
+                    char reference[8];
+                    std::snprintf(reference, sizeof reference, "&#%02d;", c);
+                    out += reference;
+                } else {
+                    out += ch;  // bytes of multi-byte characters are all above 0x7F
+                }
+        }
+    }
+    return out;
+}
+
+std::string ProjectFileComment() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char text[160];
+    std::snprintf(text, sizeof text, "<!-- Generated by KovV3 %s on %d/%02d/%04d %d:%02d -->",
+                  VersionText().c_str(), local.tm_mon + 1, local.tm_mday, local.tm_year + 1900,
+                  local.tm_hour, local.tm_min);
+    return text;
+}
+
+std::string ProjectFileText(const HMeshProject& project, const std::string& comment,
+                            const char* encoding) {
+    const std::string eol = "\r\n";
+    std::string text;
+    text += std::string("<?xml version='1.0' encoding='") + encoding + "'?>" + eol;
+    text += comment + eol + eol;
+    text += "<MeshProject>" + eol;
+    text += "\t<Title>" + EscapeProjectText(project.projectTitle) + "</Title>" + eol;
+    for (int i = 0; i < project.MeshCount(); ++i) {
+        const ZarHMesh& mesh = *project.GetMesh(i);
+        text += "\t<Mesh UPP=\"" + formatShort(mesh.cellSize, 2) + "\">" +
+                EscapeProjectText(StoredForm(mesh.path)) + "</Mesh>" + eol;
+    }
+    for (int i = 0; i < project.ImageCount(); ++i)
+        text += "\t<IMesh>" + EscapeProjectText(StoredForm(project.GetImage(i)->path)) +
+                "</IMesh>" + eol;
+    for (int i = 0; i < project.ShapeCount(); ++i)
+        text +=
+            "\t<Shp>" + EscapeProjectText(StoredForm(project.GetShape(i)->path)) + "</Shp>" + eol;
+    text += "\t<Zukaku>" + std::to_string(project.showSheetInfo) + "</Zukaku>" + eol;
+
+    const ZarHColorMap* map = project.ColorMapSlot(0);
+    const auto [first, second] = map ? map->firstTwoStops() : ZarHColorMap().firstTwoStops();
+    text += "\t<ColorMap C0=\"" + ColorText(first.color) + "\" H0=\"" +
+            formatShort(first.height, 2) + "\" C1=\"" + ColorText(second.color) + "\" H1=\"" +
+            formatShort(second.height, 2) + "\" Rvs=\"" + std::to_string(first.reverse) + "\"/>" +
+            eol;
+    text += "\t<StepColor Enable=\"" + std::to_string(project.stepMode) + "\" Step=\"" +
+            Fixed(project.stepHeight, 1) + "\" />" + eol + eol;
+    text += "\t<Image Disp=\"" + std::to_string(project.imageVisible) + "\" Alpha=\"" +
+            std::to_string(project.imageTransparency) + "\" />" + eol;
+    text += "\t<ShapeDisp PenWidth=\"" + Fixed(project.shapePenWidth, 2) + "\" PenColor=\"" +
+            ColorText(project.shapePenColor) + "\" FillAlpha=\"" +
+            std::to_string(project.shapeFillAlpha) + "\" FillColor=\"" +
+            ColorText(project.shapeFillColor) + "\" />" + eol;
+    text += "</MeshProject>" + eol + eol + eol;
+    text += comment + eol;
+    return text;
+}
+
+bool IsProjectFilePath(const std::string& path) {
+    const std::string extension = Extension(path);
+    return EqualsIgnoringCase(extension, ".kovv5") || EqualsIgnoringCase(extension, ".kovv");
+}
+
+bool LoadProjectFile(HMeshProject& project, const std::string& path, HxProgress* progress,
+                     std::vector<std::string>* missing) {
+    KovXmlParser parser;
+    parser.ParseFile(path);  // a rejected file leaves an empty or partial tree; both are walked
+    ProjectReader reader(project, path, progress, missing);
+    if (parser.Root()) reader.Walk(*parser.Root());
+    project.projectPath = path;
+    project.UpdateExtent();
+    return project.MeshCount() > 0;
+}
+
+bool HMeshProject::LoadProject(const std::string& path, HxProgress* progress) {
+    return LoadProjectFile(*this, path, progress, nullptr);
+}
+
+bool HMeshProject::SaveProject(const std::string& path) {
+    const std::string comment = ProjectFileComment();
+    std::string bytes;
+    // Shift_JIS as the Windows edition writes it; UTF-8 only when some text has no CP932 form.
+    if (!Utf8ToCp932(ProjectFileText(*this, comment, "Shift_JIS"), bytes))
+        bytes = ProjectFileText(*this, comment, "UTF-8");
+
+    // The new file is written beside the target ("area.kovv5" -> "area-.kovv5"), made durable,
+    // and then renamed over the target in one step: the previous file survives every failure.
+    const auto [folder, name] = SplitFolder(path);
+    const std::string extension = Extension(name);
+    const std::string temporary =
+        folder + name.substr(0, name.size() - extension.size()) + "-" + extension;
+    if (!WriteDurably(temporary, bytes)) return false;
+    if (std::rename(temporary.c_str(), path.c_str()) != 0) return false;
+    SyncFolder(path);
+    projectPath = path;
+    return true;
+}
+
+}  // namespace kov

@@ -1,0 +1,133 @@
+#include "core/project/StoredPath.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <unordered_set>
+#include <vector>
+
+#include "core/data/HxFile.h"
+
+namespace kov {
+namespace {
+
+bool StartsWithIgnoringCase(const std::string& text, std::string_view prefix) {
+    return text.size() >= prefix.size() &&
+           EqualsIgnoringCase(std::string_view(text).substr(0, prefix.size()), prefix);
+}
+
+// A path split the Windows way: drive, folder (with its separators), file name with extension.
+struct PathParts {
+    std::string drive;  // "C:" or "//server/share"; empty for a path of this system
+    std::string folder;
+    std::string file;
+    // Drive letters and shares of Windows paths do not exist on this system.
+    bool driveAvailable() const { return drive.empty(); }
+};
+
+PathParts Split(std::string path) {
+    std::replace(path.begin(), path.end(), '\\', '/');
+    PathParts parts;
+    size_t start = 0;
+    if (path.size() >= 2 && path[1] == ':' &&
+        ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'))) {
+        start = 2;
+    } else if (path.size() >= 2 && path[0] == '/' && path[1] == '/') {
+        // "//server/share" counts as the drive.
+        const size_t server = path.find('/', 2);
+        const size_t share = server == std::string::npos ? server : path.find('/', server + 1);
+        start = share == std::string::npos ? path.size() : share;
+    }
+    parts.drive = path.substr(0, start);
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos || slash < start) {
+        parts.file = path.substr(start);
+    } else {
+        parts.folder = path.substr(start, slash + 1 - start);
+        parts.file = path.substr(slash + 1);
+    }
+    return parts;
+}
+
+// Deeper folders keep only their last components for the run search: the candidates grow with
+// the square of both counts.
+constexpr size_t kMaxRunComponents = 10;
+
+// Folder components, each with its leading separator; the final "/" of the folder is dropped
+// (it is never part of a run).
+std::vector<std::string> Components(const std::string& folder) {
+    std::vector<std::string> components;
+    size_t pos = 0;
+    while (pos < folder.size()) {
+        size_t next = folder.find('/', pos + 1);
+        if (next == std::string::npos) next = folder.size();
+        components.push_back(folder.substr(pos, next - pos));
+        pos = next;
+    }
+    if (!components.empty() && components.back() == "/") components.pop_back();
+    if (components.size() > kMaxRunComponents)
+        components.erase(components.begin(), components.end() - kMaxRunComponents);
+    return components;
+}
+
+std::string Join(const std::vector<std::string>& components, size_t begin, size_t end) {
+    std::string run;
+    for (size_t i = begin; i < end; ++i)
+        run += components[i];
+    return run;
+}
+
+// Runs of consecutive components in order of increasing end, then increasing start.
+std::vector<std::string> Runs(const std::vector<std::string>& components) {
+    std::vector<std::string> runs;
+    for (size_t end = 0; end <= components.size(); ++end)
+        for (size_t begin = 0; begin <= end; ++begin) {
+            if (begin == end && end > 0) continue;  // the empty run is listed once
+            runs.push_back(Join(components, begin, end));
+        }
+    return runs;
+}
+
+}  // namespace
+
+ResolvedPath ResolveStoredPath(const std::string& storedPath, const std::string& projectPath) {
+    for (const char* scheme : {"http:", "https:", "ftp:", "file:"})
+        if (StartsWithIgnoringCase(storedPath, scheme)) return {storedPath, true};
+    if (storedPath.empty()) return {storedPath, false};
+    const PathParts stored = Split(storedPath);
+    if (stored.driveAvailable()) {
+        const std::string existing = FindPathIgnoringCase(stored.folder + stored.file);
+        if (!existing.empty()) return {existing, true};
+    }
+    if (projectPath.empty()) return {storedPath, false};
+
+    std::error_code error;
+    std::filesystem::path absolute = std::filesystem::absolute(projectPath, error);
+    const PathParts project = Split(error ? projectPath : absolute.string());
+    const std::string& name = stored.file;
+
+    std::unordered_set<std::string> tried;
+    FolderListingCache listings;
+    std::string found;
+    auto attempt = [&](std::string candidate) {
+        if (!tried.insert(candidate).second) return false;
+        found = FindPathIgnoringCase(candidate, &listings);
+        return !found.empty();
+    };
+
+    std::string storedFolder = stored.folder;
+    if (!storedFolder.empty() && storedFolder[0] == '/') storedFolder.erase(0, 1);
+    if (attempt(project.folder + storedFolder + name) || attempt("/" + storedFolder + name) ||
+        attempt(project.folder + name))
+        return {found, true};
+
+    const std::vector<std::string> projectRuns = Runs(Components(project.folder));
+    const std::vector<std::string> storedRuns = Runs(Components("/" + storedFolder));
+    // The project's drive is the root of this system; a drive letter or share of the stored
+    // path is never available here, so its candidates are not tried.
+    for (const std::string& p : projectRuns)
+        for (const std::string& s : storedRuns)
+            if (attempt(p + s + "/" + name) || attempt(s + p + "/" + name)) return {found, true};
+    return {storedPath, false};
+}
+
+}  // namespace kov

@@ -1,0 +1,558 @@
+#include "ui/app/CKovVApp.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QPageSetupDialog>
+#include <QPrinter>
+#include <QTimer>
+#include <QToolButton>
+#include <QTranslator>
+#include <QUrl>
+#include <cstdio>
+
+#include "core/base/SettingsStore.h"
+#include "ui/app/CKovVDoc.h"
+#include "ui/app/CMainFrame.h"
+#include "ui/dialogs/CAboutDlg.h"
+#include "ui/dialogs/CHelpWindow.h"
+#include "ui/dialogs/CProjectDlg.h"
+#include "ui/view/CKovVView.h"
+#include "ui/widgets/DialogPrompts.h"
+
+namespace kov {
+
+namespace {
+
+CKovVApp* g_app = nullptr;
+
+FileDialogHook& TheFileDialogHook() {
+    static FileDialogHook hook;
+    return hook;
+}
+
+constexpr const char* kRecentSection = "Recent File List";
+
+std::string RecentKey(int index) {
+    return "File" + std::to_string(index + 1);
+}
+
+void WriteRecentFileList(const QStringList& files) {
+    for (int i = 0; i < kRecentFileCount; ++i) {
+        const std::string wanted = files.value(i).toStdString();
+        if (settings::readString(kRecentSection, RecentKey(i), "") != wanted)
+            settings::writeString(kRecentSection, RecentKey(i), wanted);
+    }
+}
+
+QString ExecutableFolder() {
+    return QCoreApplication::applicationDirPath();
+}
+
+// The help identifier of what a click in help mode points at.
+unsigned HelpIdAt(QObject* target, const QPoint& globalPos) {
+    if (auto* menu = qobject_cast<QMenu*>(target)) {
+        if (QAction* action = menu->actionAt(menu->mapFromGlobal(globalPos))) {
+            bool ok = false;
+            const int id = action->objectName().toInt(&ok);
+            if (ok) return kHelpIdCommand + static_cast<unsigned>(id);
+        }
+    }
+    if (auto* button = qobject_cast<QToolButton*>(target)) {
+        if (QAction* action = button->defaultAction()) {
+            bool ok = false;
+            const int id = action->objectName().toInt(&ok);
+            if (ok) return kHelpIdCommand + static_cast<unsigned>(id);
+        }
+    }
+    if (auto* widget = qobject_cast<QWidget*>(target)) {
+        const QVariant helpId = widget->window()->property("helpId");
+        if (helpId.isValid()) return kHelpIdResource + helpId.toUInt();
+    }
+    return kHelpIdResource + kMainFrameResource;
+}
+
+}  // namespace
+
+// ---- command line ------------------------------------------------------------------------------
+
+CommandLineInfo ParseCommandLine(const QStringList& arguments) {
+    CommandLineInfo info;
+    auto fail = [&info](const QString& message) {
+        info.action = CommandLineInfo::Error;
+        info.error = message;
+        return info;
+    };
+    for (int i = 0; i < arguments.size(); ++i) {
+        const QString& arg = arguments[i];
+        const QString lower = arg.toLower();
+        if (arg == QLatin1String("--startup-time")) {
+            info.startupTime = true;
+        } else if (arg == QLatin1String("-h") || arg == QLatin1String("--help")) {
+            info.action = CommandLineInfo::Usage;
+            return info;
+        } else if (arg == QLatin1String("--print") || lower == QLatin1String("/p")) {
+            if (i + 1 >= arguments.size()) return fail(QStringLiteral("%1 needs a file").arg(arg));
+            if (!info.file.isEmpty()) return fail(QStringLiteral("more than one file"));
+            info.action = CommandLineInfo::FilePrint;
+            info.file = arguments[++i];
+        } else if (arg == QLatin1String("--print-to") || lower == QLatin1String("/pt")) {
+            if (i + 2 >= arguments.size())
+                return fail(QStringLiteral("%1 needs a file and a printer").arg(arg));
+            if (!info.file.isEmpty()) return fail(QStringLiteral("more than one file"));
+            info.action = CommandLineInfo::FilePrintTo;
+            info.file = arguments[++i];
+            info.printer = arguments[++i];
+        } else if (arg.startsWith(QLatin1Char('-')) && arg.size() > 1) {
+            return fail(QStringLiteral("unknown option %1").arg(arg));
+        } else {
+            if (!info.file.isEmpty()) return fail(QStringLiteral("more than one file"));
+            info.file = arg;
+            if (info.action == CommandLineInfo::FileNew) info.action = CommandLineInfo::FileOpen;
+        }
+    }
+    return info;
+}
+
+QString CommandLineUsage() {
+    return QStringLiteral(
+        "usage: kovview [FILE]\n"
+        "       kovview --print FILE              (also /p FILE)\n"
+        "       kovview --print-to FILE PRINTER   (also /pt FILE PRINTER)\n"
+        "       kovview --startup-time [FILE]     print the milliseconds to the first painted "
+        "map and quit\n");
+}
+
+// ---- help --------------------------------------------------------------------------------------
+
+HelpTopic HelpTopicFor(unsigned data, unsigned command) {
+    if (command == kHelpIndex || command == kHelpFinder) return {true, QStringLiteral("Index.htm")};
+    if (command != kHelpContext) return {true, QString()};
+    if (data < kHelpIdCommand) return {true, QString::asprintf("U%05u.htm", data)};
+    if (data < kHelpIdResource)
+        return {true, QString::asprintf("M%05u.htm", data - kHelpIdCommand)};
+    if (data < 0x30000) {
+        if (data == kHelpIdResource || data == kHelpIdResource + kMainFrameResource)
+            return {false, QString()};
+        return {true, QString::asprintf("D%05u.htm", data - kHelpIdResource)};
+    }
+    return {true, QString()};
+}
+
+QStringList HelpFolders() {
+    const QString exe = ExecutableFolder();
+    return {exe + QStringLiteral("/help"), exe + QStringLiteral("/../share/kovview/help"),
+            QStringLiteral(":/help")};
+}
+
+// ---- recent files ------------------------------------------------------------------------------
+
+namespace {
+
+std::optional<QStringList>& RecentFileCache() {
+    static std::optional<QStringList> cache;
+    return cache;
+}
+
+}  // namespace
+
+void ReloadRecentFileList() {
+    QStringList files;
+    for (int i = 0; i < kRecentFileCount; ++i) {
+        const std::string path = settings::readString(kRecentSection, RecentKey(i), "");
+        if (!path.empty()) files << QString::fromStdString(path);
+    }
+    RecentFileCache() = files;
+}
+
+QStringList RecentFileList() {
+    if (!RecentFileCache()) ReloadRecentFileList();
+    return *RecentFileCache();
+}
+
+void AddToRecentFileList(const QString& path) {
+    if (path.isEmpty()) return;
+    QStringList files = RecentFileList();
+    files.removeAll(path);
+    files.prepend(path);
+    while (files.size() > kRecentFileCount)
+        files.removeLast();
+    RecentFileCache() = files;
+    WriteRecentFileList(files);
+}
+
+void RemoveFromRecentFileList(const QString& path) {
+    QStringList files = RecentFileList();
+    if (files.removeAll(path) == 0) return;
+    RecentFileCache() = files;
+    WriteRecentFileList(files);
+}
+
+// ---- file dialogs ------------------------------------------------------------------------------
+
+void SetFileDialogHook(FileDialogHook hook) {
+    TheFileDialogHook() = std::move(hook);
+}
+
+QString QtFileFilter(const QString& windowsFilter) {
+    const QStringList parts = windowsFilter.split(QLatin1Char('|'));
+    QStringList filters;
+    for (int i = 0; i + 1 < parts.size(); i += 2) {
+        const QString name = parts[i].trimmed();
+        if (name.isEmpty()) break;
+        const QString patterns = parts[i + 1].split(QLatin1Char(';')).join(QLatin1Char(' '));
+        // QFileDialog takes the patterns from the parentheses at the end of the name.
+        if (name.endsWith(QLatin1Char(')')) && name.contains(QLatin1String("(*")))
+            filters << name;
+        else
+            filters << name + QStringLiteral(" (") + patterns + QLatin1Char(')');
+    }
+    return filters.join(QStringLiteral(";;"));
+}
+
+std::optional<QString> PromptFileName(QWidget* parent, const FileDialogRequest& request) {
+    if (TheFileDialogHook()) return TheFileDialogHook()(request);
+    QFileDialog dialog(parent, request.save ? QStringLiteral("名前を付けて保存")
+                                            : QStringLiteral("ファイルを開く"));
+    dialog.setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(request.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dialog.setNameFilters(QtFileFilter(request.filter).split(QStringLiteral(";;")));
+    dialog.setDefaultSuffix(request.defaultExtension);
+    if (!request.initialPath.isEmpty()) {
+        const QFileInfo initial(request.initialPath);
+        if (initial.isDir()) {
+            dialog.setDirectory(initial.absoluteFilePath());
+        } else {
+            if (initial.dir().exists()) dialog.setDirectory(initial.absolutePath());
+            dialog.selectFile(initial.fileName());
+        }
+    }
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    return dialog.selectedFiles().constFirst();
+}
+
+// ---- the application ---------------------------------------------------------------------------
+
+CKovVApp::CKovVApp() {
+    g_app = this;
+}
+
+CKovVApp::~CKovVApp() {
+    if (qApp) qApp->removeEventFilter(this);
+    delete frame_.data();
+    delete helpWindow_.data();
+    if (g_app == this) g_app = nullptr;
+}
+
+CKovVApp* CKovVApp::instance() {
+    return g_app;
+}
+
+CMainFrame* CKovVApp::MainFrame() const {
+    return frame_.data();
+}
+
+CHelpWindow* CKovVApp::HelpWindow() const {
+    return helpWindow_.data();
+}
+
+void CKovVApp::InstallTranslations() {
+    // Qt's own dialogs (colour, file) speak Japanese like the rest of the program.
+    auto* translator = new QTranslator(this);
+    if (translator->load(QLocale(QLocale::Japanese), QStringLiteral("qtbase"), QStringLiteral("_"),
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(translator);
+    else
+        delete translator;
+}
+
+bool CKovVApp::InitInstance(const QStringList& arguments) {
+    startingUp_ = 1;
+    QGuiApplication::setDesktopFileName(QStringLiteral("kovview"));
+
+    // Settings beside the executable when it may be written there, else the per-user file.
+    if (!keepSettingsLocation_)
+        settings::chooseStartupLocation(QCoreApplication::applicationFilePath().toStdString());
+    ReloadRecentFileList();
+    InstallTranslations();
+    RegisterCompositionDialogs();
+
+    const CommandLineInfo info = ParseCommandLine(arguments);
+    if (info.action == CommandLineInfo::Usage) {
+        std::fputs(CommandLineUsage().toUtf8().constData(), stdout);
+        exitCode_ = 0;
+        return false;
+    }
+    if (info.action == CommandLineInfo::Error) {
+        std::fprintf(stderr, "kovview: %s\n%s", info.error.toUtf8().constData(),
+                     CommandLineUsage().toUtf8().constData());
+        exitCode_ = 2;
+        return false;
+    }
+    printerName_ = info.printer;
+
+    // The document, its frame and view.
+    document_ = std::make_unique<CKovVDoc>();
+    frame_ = new CMainFrame(document_.get());
+    if (!frame_->Create()) {
+        exitCode_ = 1;
+        return false;
+    }
+    qApp->installEventFilter(this);
+    measureStartup_ = info.startupTime;
+    if (measureStartup_) WatchFirstMapPaint();
+
+    if (!ProcessCommandLine(info)) {
+        exitCode_ = 1;
+        return false;
+    }
+    if (frame_->isHidden()) frame_->ShowInitial();
+    frame_->setAcceptDrops(true);
+    startingUp_ = 0;
+    return true;
+}
+
+bool CKovVApp::ProcessCommandLine(const CommandLineInfo& info) {
+    // Always an empty document first.
+    document_->OnNewDocument();
+    if (info.action == CommandLineInfo::FileNew) return frame_ != nullptr;
+
+    if (frame_) {
+        frame_->PumpMessages();
+        frame_->ShowInitial();
+        frame_->repaint();
+        frame_->PumpMessages();
+    }
+    if (!OpenDocumentFile(info.file)) return false;
+    if (info.action == CommandLineInfo::FilePrint || info.action == CommandLineInfo::FilePrintTo)
+        frame_->RouteCommand(57608);
+    return true;
+}
+
+int CKovVApp::ExitInstance(int code) {
+    if (qApp) qApp->removeEventFilter(this);
+    CloseHelpWindow();
+    delete frame_.data();
+    document_.reset();
+    return code;
+}
+
+void CKovVApp::WatchFirstMapPaint() {
+    if (frame_ && frame_->View()) frame_->View()->installEventFilter(this);
+}
+
+bool CKovVApp::OpenDocumentFile(const QString& path) {
+    if (!document_ || !document_->SaveModified()) return false;
+    return document_->OnOpenDocument(path);
+}
+
+bool CKovVApp::FileNew() {
+    if (!document_ || !document_->SaveModified()) return false;
+    return document_->OnNewDocument();
+}
+
+void CKovVApp::FileOpen() {
+    FileDialogRequest request;
+    request.save = false;
+    request.defaultExtension = QStringLiteral("kovv5");
+    request.filter = QStringLiteral(
+        "5M標高メッシュプロジェクト(*.kovv5)|*.kovv5|標高メッシュプロジェクト(*.kovv)|*.kovv||");
+    const std::optional<QString> chosen = PromptFileName(frame_, request);
+    if (!chosen) return;
+    const QString suffix = QFileInfo(*chosen).suffix();
+    const QString extension = suffix.isEmpty() ? QString() : QLatin1Char('.') + suffix;
+    if (!extension.contains(QLatin1String("kov"), Qt::CaseInsensitive)) {
+        ShowMessage(
+            frame_, QMessageBox::NoIcon,
+            *chosen + QStringLiteral("　は標高メッシュプロジェクトファイルと識別できません"));
+        return;
+    }
+    OpenDocumentFile(*chosen);
+}
+
+// ---- help --------------------------------------------------------------------------------------
+
+void CKovVApp::WinHelp(unsigned data, unsigned command) {
+    const HelpTopic request = HelpTopicFor(data, command);
+    if (!request.show) return;
+    const QString topic = request.topic.isEmpty() ? QStringLiteral("Index.htm") : request.topic;
+
+    for (const QString& folder : HelpFolders()) {
+        const QString page = folder + QLatin1Char('/') + topic;
+        if (!QFileInfo::exists(page)) continue;
+        if (!helpWindow_) helpWindow_ = new CHelpWindow(frame_);
+        if (helpWindow_->ShowPage(page)) return;
+    }
+    // A loose page beside the program opens in the desktop's browser.
+    const QString loose = ExecutableFolder() + QStringLiteral("/Help/") + topic;
+    if (QFileInfo::exists(loose) && QDesktopServices::openUrl(QUrl::fromLocalFile(loose))) return;
+    ShowMessage(frame_, QMessageBox::Warning, QDir::toNativeSeparators(loose));
+}
+
+void CKovVApp::OnHelp() {
+    WinHelp(kHelpIdResource + kMainFrameResource, kHelpContext);
+}
+
+void CKovVApp::EnterHelpMode() {
+    if (helpMode_) return;
+    helpMode_ = true;
+    QApplication::setOverrideCursor(Qt::WhatsThisCursor);
+}
+
+void CKovVApp::LeaveHelpMode() {
+    if (!helpMode_) return;
+    helpMode_ = false;
+    QApplication::restoreOverrideCursor();
+}
+
+void CKovVApp::HelpForClick(QObject* target, const QPoint& globalPos) {
+    const unsigned id = HelpIdAt(target, globalPos);
+    LeaveHelpMode();
+    if (auto* menu = qobject_cast<QMenu*>(target)) {
+        // Close the whole chain of open menus.
+        for (QWidget* w = menu; qobject_cast<QMenu*>(w); w = w->parentWidget())
+            w->close();
+    }
+    WinHelp(id, kHelpContext);
+}
+
+void CKovVApp::CloseHelpWindow() {
+    if (helpWindow_) helpWindow_->close();
+}
+
+bool CKovVApp::eventFilter(QObject* watched, QEvent* event) {
+    const QEvent::Type type = event->type();
+
+    if (measureStartup_ && type == QEvent::Paint && frame_ && watched == frame_->View() &&
+        document_ && document_->HasProject()) {
+        // Paint first, then read the clock: the time includes rendering the map.
+        measureStartup_ = false;
+        watched->event(event);
+        std::printf("kovview: %lld ms from start to the first painted map\n",
+                    static_cast<long long>(startClock_.isValid() ? startClock_.elapsed() : -1));
+        std::fflush(stdout);
+        QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+        return true;
+    }
+
+    if (helpMode_ && watched->isWidgetType()) {
+        if (type == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+            LeaveHelpMode();
+            return true;
+        }
+        if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonRelease) {
+            // Menus still open from the menu bar; the entry clicked in them is what to explain.
+            if (qobject_cast<QMenuBar*>(watched)) return false;
+            const bool isMenu = qobject_cast<QMenu*>(watched) != nullptr;
+            if (isMenu && type == QEvent::MouseButtonPress) return true;
+            if (!isMenu && type == QEvent::MouseButtonRelease) return true;
+            HelpForClick(watched, static_cast<QMouseEvent*>(event)->globalPosition().toPoint());
+            return true;
+        }
+    }
+
+    if (type == QEvent::KeyPress && watched->isWidgetType()) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_F1 && key->modifiers() == Qt::NoModifier) {
+            // F1 over an open menu explains its highlighted entry; in a dialog, the dialog.
+            if (auto* menu = qobject_cast<QMenu*>(watched)) {
+                if (QAction* action = menu->activeAction()) {
+                    bool ok = false;
+                    const int id = action->objectName().toInt(&ok);
+                    if (ok) {
+                        WinHelp(kHelpIdCommand + static_cast<unsigned>(id), kHelpContext);
+                        return true;
+                    }
+                }
+            }
+            if (QWidget* modal = QApplication::activeModalWidget()) {
+                const QVariant helpId = modal->property("helpId");
+                if (helpId.isValid()) {
+                    WinHelp(kHelpIdResource + helpId.toUInt(), kHelpContext);
+                    return true;
+                }
+            }
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+// ---- commands ----------------------------------------------------------------------------------
+
+void CKovVApp::ShowAboutBox() {
+    CAboutDlg dialog(frame_);
+    RunModal(dialog);
+}
+
+void CKovVApp::OnPrinterSetup() {
+    if (!printer_) printer_ = std::make_unique<QPrinter>();
+    QPageSetupDialog dialog(printer_.get(), frame_);
+    RunModal(dialog);
+}
+
+bool CKovVApp::OnCommand(int id) {
+    switch (id) {
+        case 57600:
+            FileNew();
+            return true;
+        case 57601:
+            FileOpen();
+            return true;
+        case 57606:
+            OnPrinterSetup();
+            return true;
+        case 57664:
+            ShowAboutBox();
+            return true;
+        case 57665:
+            if (frame_) frame_->close();
+            return true;
+        default:
+            break;
+    }
+    if (id >= kFirstRecentFileCommand && id < kFirstRecentFileCommand + kRecentFileCount) {
+        const QStringList files = RecentFileList();
+        const int index = id - kFirstRecentFileCommand;
+        if (index < files.size()) {
+            const QString path = files[index];
+            // A file that no longer opens leaves the list (unless the user cancelled the save
+            // prompt).
+            if (document_ && document_->SaveModified() && !document_->OnOpenDocument(path)) {
+                RemoveFromRecentFileList(path);
+                if (document_) emit document_->RecentFilesChanged();
+            }
+        }
+        return true;
+    }
+    return false;
+}
+
+bool CKovVApp::OnUpdateCommand(int id, CommandState& state) {
+    switch (id) {
+        case 57600:
+        case 57601:
+        case 57606:
+        case 57664:
+        case 57665:
+            state.enabled = true;
+            return true;
+        default:
+            break;
+    }
+    if (id >= kFirstRecentFileCommand && id < kFirstRecentFileCommand + kRecentFileCount) {
+        state.enabled = id - kFirstRecentFileCommand < RecentFileList().size();
+        return true;
+    }
+    return false;
+}
+
+}  // namespace kov

@@ -1,0 +1,966 @@
+#include "ui/app/CMainFrame.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDateTime>
+#include <QDir>
+#include <QDockWidget>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QFontDatabase>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLocale>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QPainter>
+#include <QScreen>
+#include <QStatusBar>
+#include <QStatusTipEvent>
+#include <QUrl>
+#include <algorithm>
+#include <cmath>
+
+#include "core/base/SettingsStore.h"
+#include "ui/app/CKovVApp.h"
+#include "ui/app/CKovVDoc.h"
+#include "ui/view/CKovVView.h"
+#include "ui/view/CQuickBar.h"
+
+// The icons and help pages built into kovui; a static library needs its resources registered.
+static void InitShellResources() {
+    Q_INIT_RESOURCE(kovview);
+}
+
+namespace kov {
+
+namespace {
+
+CMainFrame* g_mainFrame = nullptr;
+
+CMainFrame::Clock& ProgressClock() {
+    static CMainFrame::Clock clock;
+    return clock;
+}
+
+int64_t Now() {
+    if (ProgressClock()) return ProgressClock()();
+    return QDateTime::currentMSecsSinceEpoch();
+}
+
+// Menu texts, status-bar prompts (before the line feed) and tooltips (after it) of the commands.
+struct CommandText {
+    int id;
+    const char* text;
+    const char* prompt;
+};
+
+constexpr CommandText kCommandTexts[] = {
+    {57600, "プロジェクトを新規作成(&N)", "新しいプロジェクトを作成します\nプロジェクトの新規作成"},
+    {57601, "プロジェクトを開く(&O)...",
+     "既存のプロジェクトファイルを開きます\nプロジェクトを開く"},
+    {32771, "プロジェクトの変更(&U)...", "プロジェクトの設定\nプロジェクトの設定"},
+    {57607, "印刷(&P)...", "縮尺を指定して地図を印刷します\n印刷"},
+    {32786, "表示画面をクリップボードにコピー(&C)",
+     "表示中の画面をイメージにしてクリップボードにコピーします\nクリップボードにコピー"},
+    {57603, "上書き保存(&S)", "プロジェクトを上書き保存します\n上書き保存"},
+    {57604, "名前を付けて保存(&A)...", "プロジェクトに名前を付けて保存します\n名前を付けて保存"},
+    {57665, "アプリケーションの終了(&X)", "アプリケーションを終了します\n終了"},
+    {32777, "カラーマップの設定(&C)...", "標高の色分けと段彩を設定します\nカラーマップの設定"},
+    {33033, "全領域(&A)", "プロジェクトの全領域を表示します\n全領域"},
+    {33031, "ズームイン(&Z)", "クリックした位置を拡大します\nズームイン"},
+    {33032, "ズームアウト(&O)", "クリックした位置を縮小します\nズームアウト"},
+    {33034, "移動(&P)", "ドラッグして表示位置を移動します\n移動"},
+    {33021, "再描画", "地図を描き直します\n再描画"},
+    {32776, "クイック座標表示(&Q)",
+     "カーソル位置の座標と標高をチップで表示します\nクイック座標表示"},
+    {33012, "スクロールパッド(&P)",
+     "スクロールパッドの表示/非表示を切り替えます\nスクロールパッド"},
+    {32782, "スケールバー(&M)", "スケールバーの表示/非表示を切り替えます\nスケールバー"},
+    {32795, "図郭情報の表示(&G)", "図郭の境界線と図郭番号の表示を切り替えます\n図郭情報の表示"},
+    {59392, "ツールバー(&T)", "ツールバーの表示/非表示を切り替えます\nツールバーの表示切り替え"},
+    {59393, "ステータスバー(&S)",
+     "ステータスバーの表示/非表示を切り替えます\nステータスバーの表示切り替え"},
+    {32773, "距離と面積(&A)", "クリックした線の距離と囲んだ面積を計測します\n距離と面積"},
+    {32775, "距離と勾配(&G)", "クリックした線の距離と勾配を計測します\n距離と勾配"},
+    {32788, "軌跡のクリアー(&C)", "計測した軌跡を消去します\n軌跡のクリアー"},
+    {32785, "計測のプロパティ(&P)...", "計測結果の表示方法を設定します\n計測のプロパティ"},
+    {32774, "断面図(&S)", "クリックした線に沿った断面図を表示します\n断面図"},
+    {57667, "このビューワの使い方(&H)", "ヘルプの目次を表示します\nヘルプ"},
+    {57664, "このプログラムの情報(&A)...",
+     "プログラムの情報とバージョンを表示します\nバージョン情報"},
+    {33044, "左スクロール", "左スクロール\n左スクロール"},
+    {33046, "右スクロール", "右スクロール\n右スクロール"},
+    {33042, "上スクロール", "上スクロール\n上スクロール"},
+    {33048, "下スクロール", "下スクロール\n下スクロール"},
+    {57670, "ヘルプ", "選択中の項目のヘルプを表示します\nヘルプ"},
+    {57669, "ヘルプモード", "クリックした項目のヘルプを表示します\nヘルプモード"},
+};
+
+// Commands that show a check mark.
+constexpr int kCheckCommands[] = {32776, 33012, 32782, 32795, 59392, 59393};
+
+// The toolbar in order; 0 is a separator, kImageComboId the drop-down.
+constexpr int kToolBarLayout[] = {
+    57600, 57601, 57603, 57604, 0,     57607, 32771, 32777, CMainFrame::kImageComboId,
+    0,     32795, 33033, 33031, 33032, 33034, 33021, 0,     32776,
+    33012, 32782, 59392, 59393, 0,     33044, 33046, 33042, 33048,
+    0,     32786, 0,     32773, 32775, 32774, 32788, 0,     57667};
+
+struct MenuLayout {
+    const char* title;
+    std::initializer_list<int> entries;  // 0: separator, -1: recent files
+};
+
+const MenuLayout kMenuLayout[] = {
+    {"ファイル(&F)", {57600, 57601, 0, 32771, 0, 57607, 32786, 0, 57603, 57604, 0, -1, 0, 57665}},
+    {"設定(&S)", {32777}},
+    {"表示(&V)",
+     {33033, 33031, 33032, 33034, 0, 33021, 0, 32776, 33012, 32782, 32795, 0, 59392, 59393}},
+    {"図上計測(&R)", {32773, 32775, 0, 32788, 32785, 0, 32774}},
+    {"ヘルプ(&H)", {57667, 0, 57664}},
+};
+
+int CommandIdOf(const QObject* object) {
+    bool ok = false;
+    const int id = object->objectName().toInt(&ok);
+    return ok ? id : 0;
+}
+
+QString DurationText(int64_t seconds) {
+    return QString::asprintf("%2d:%02d:%02d", static_cast<int>(seconds / 3600),
+                             static_cast<int>(seconds % 3600 / 60), static_cast<int>(seconds % 60));
+}
+
+}  // namespace
+
+// ---- status bar pane ---------------------------------------------------------------------------
+
+// A pane of the status bar: a text, or the progress indicator drawn over the pane.
+class StatusPane : public QLabel {
+public:
+    explicit StatusPane(QWidget* parent) : QLabel(parent) {}
+
+    int progress = -1;  // percent while a bounded indicator runs
+    int marquee = -1;   // position 0..99 while an endless one runs
+
+    void SetIndicator(int percent, int marqueePosition) {
+        if (percent == progress && marqueePosition == marquee) return;
+        progress = percent;
+        marquee = marqueePosition;
+        update();
+    }
+
+protected:
+    void paintEvent(QPaintEvent* event) override {
+        if (progress < 0 && marquee < 0) {
+            QLabel::paintEvent(event);
+            return;
+        }
+        QPainter painter(this);
+        drawFrame(&painter);
+        const QRect inside = contentsRect().adjusted(1, 1, -1, -1);
+        painter.fillRect(inside, palette().base());
+        const QColor bar = palette().highlight().color();
+        if (marquee >= 0) {
+            const int block = std::max(4, inside.width() / 5);
+            const int x = inside.left() + (inside.width() - block) * marquee / 99;
+            painter.fillRect(QRect(x, inside.top(), block, inside.height()), bar);
+            return;
+        }
+        QRect done = inside;
+        done.setWidth(inside.width() * progress / 100);
+        painter.fillRect(done, bar);
+        const QString label = QString::number(progress) + QLatin1Char('%');
+        painter.setPen(palette().text().color());
+        painter.drawText(inside, Qt::AlignCenter, label);
+        painter.setClipRect(done);
+        painter.setPen(palette().highlightedText().color());
+        painter.drawText(inside, Qt::AlignCenter, label);
+    }
+};
+
+// ---- toolbar
+// -------------------------------------------------------------------------------------
+
+KovToolBar::KovToolBar(QWidget* parent) : QToolBar(parent) {
+    comboFont_ = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+}
+
+// ---- placement ---------------------------------------------------------------------------------
+
+FramePlacement FramePlacement::Load() {
+    FramePlacement p;
+    p.x = settings::readInt("MainFrame", "XPos", -1);
+    p.y = settings::readInt("MainFrame", "YPos", -1);
+    p.width = settings::readInt("MainFrame", "XSize", -1);
+    p.height = settings::readInt("MainFrame", "YSize", -1);
+    p.zoom = settings::readInt("MainFrame", "Zoom", 0);
+    return p;
+}
+
+bool FramePlacement::Fits(const QSize& screen) const {
+    return x > 0 && y > 0 && width > 0 && height > 0 && x < screen.width() - 32 &&
+           y < screen.height() - 32 && width <= screen.width() && height <= screen.height();
+}
+
+// ---- the frame ---------------------------------------------------------------------------------
+
+CMainFrame::CMainFrame(CKovVDoc* document, QWidget* parent)
+    : QMainWindow(parent), document_(document) {
+    InitShellResources();
+    g_mainFrame = this;
+    // The caption is the program's own title, never the document's.
+    setWindowTitle(QStringLiteral("Kov View5"));
+    setWindowIcon(QIcon(QStringLiteral(":/icons/kovview.png")));
+    setObjectName(QString::number(kMainFrameResource));
+    stored_ = FramePlacement::Load();
+    qApp->installEventFilter(this);
+}
+
+CMainFrame::~CMainFrame() {
+    if (!placementSaved_ && everShown_) SavePlacement();
+    qApp->removeEventFilter(this);
+    EndWaitCursor();
+    if (document_ && document_->View() == view_) document_->SetView(nullptr);
+    if (g_mainFrame == this) g_mainFrame = nullptr;
+}
+
+CMainFrame* CMainFrame::instance() {
+    return g_mainFrame;
+}
+
+void CMainFrame::SetProgressClock(Clock clock) {
+    ProgressClock() = std::move(clock);
+}
+
+bool CMainFrame::Create() {
+    CreateActions();
+    view_ = new CKovVView(document_, this);
+    setCentralWidget(view_);
+    // Keys go to the map (zoom, pan) whenever the window is active.
+    view_->setFocus();
+    if (document_) document_->SetView(view_);
+    CreateToolBar();
+    CreateStatusBar();
+    CreateScrollPadBar();
+    CreateMenuBar();
+    if (!toolBar_ || !imageCombo_ || !panes_[0] || !scrollPadBar_ || !fileMenu_) return false;
+    if (document_)
+        connect(document_, &CKovVDoc::RecentFilesChanged, this, &CMainFrame::RebuildRecentFileMenu);
+    ApplyStoredPlacement();
+    // Toolbar buttons follow their commands' states while the program is idle.
+    connect(&idleTimer_, &QTimer::timeout, this, &CMainFrame::UpdateCommandStates);
+    idleTimer_.start(250);
+    UpdateCommandStates();
+    return true;
+}
+
+QAction* CMainFrame::MakeAction(int id) {
+    auto* action = new QAction(this);
+    action->setObjectName(QString::number(id));
+    for (const CommandText& t : kCommandTexts) {
+        if (t.id != id) continue;
+        action->setText(QString::fromUtf8(t.text));
+        const QStringList parts = QString::fromUtf8(t.prompt).split(QLatin1Char('\n'));
+        action->setStatusTip(parts.value(0));
+        action->setToolTip(parts.value(1, parts.value(0)));
+    }
+    const QString iconPath = QStringLiteral(":/icons/%1.png").arg(id);
+    if (QFileInfo::exists(iconPath)) action->setIcon(QIcon(iconPath));
+    action->setIconVisibleInMenu(false);
+    for (int check : kCheckCommands)
+        if (check == id) action->setCheckable(true);
+    connect(action, &QAction::triggered, this, [this, id] { RouteCommand(id); });
+    actions_[id] = action;
+    return action;
+}
+
+void CMainFrame::CreateActions() {
+    for (const CommandText& t : kCommandTexts)
+        MakeAction(t.id);
+    Action(57600)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
+    Action(57601)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    Action(57603)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    Action(33021)->setShortcut(QKeySequence(Qt::Key_F5));
+    Action(57670)->setShortcut(QKeySequence(Qt::Key_F1));
+    Action(57669)->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F1));
+    // Accelerators without a menu entry belong to the window itself.
+    addAction(Action(57670));
+    addAction(Action(57669));
+}
+
+void CMainFrame::CreateToolBar() {
+    toolBar_ = new KovToolBar(this);
+    toolBar_->setObjectName(QString::number(kMainFrameResource));
+    toolBar_->setWindowTitle(QStringLiteral("標準"));
+    toolBar_->setIconSize(QSize(16, 15));
+    toolBar_->setMovable(true);
+    for (int id : kToolBarLayout) {
+        if (id == 0) {
+            toolBar_->addSeparator();
+        } else if (id == kImageComboId) {
+            imageCombo_ = new QComboBox(toolBar_);
+            imageCombo_->setObjectName(QString::number(kImageComboId));
+            imageCombo_->setFixedWidth(kImageComboWidth);
+            imageCombo_->setFont(toolBar_->ComboFont());
+            imageCombo_->addItems(ImageEntryTexts());
+            imageCombo_->setCurrentIndex(0);
+            imageCombo_->setFocusPolicy(Qt::ClickFocus);
+            imageCombo_->setToolTip(QStringLiteral("画像の表示"));
+            connect(imageCombo_, &QComboBox::activated, this, &CMainFrame::OnImageEntryChosen);
+            toolBar_->addWidget(imageCombo_);
+        } else {
+            toolBar_->addAction(Action(id));
+        }
+    }
+    addToolBar(Qt::TopToolBarArea, toolBar_);
+}
+
+QStringList CMainFrame::ImageEntryTexts() {
+    QStringList texts{QStringLiteral("画像非表示")};
+    for (int t = 90; t >= 10; t -= 10)
+        texts << QString::asprintf("画像表示（透明 %d %%）", t);
+    texts << QStringLiteral("画像表示(不透明）");
+    return texts;
+}
+
+void CMainFrame::CreateStatusBar() {
+    QStatusBar* bar = statusBar();
+    status_ = bar;
+    bar->setObjectName(QStringLiteral("StatusBar"));
+    // The panes are measured in average character widths of the status-bar font. Fonts whose
+    // average is narrower than their digits would cut the coordinates off, so the width of a
+    // digit counts when it is larger.
+    const QFontMetrics metrics(bar->font());
+    const int charWidth = std::max(metrics.averageCharWidth(), metrics.horizontalAdvance(u'0'));
+    for (int i = 0; i < kPaneCount; ++i) {
+        auto* pane = new StatusPane(bar);
+        pane->setObjectName(QStringLiteral("pane%1").arg(i));
+        pane->setTextFormat(Qt::PlainText);
+        if (i == 0) {
+            pane->setFrameShape(QFrame::NoFrame);
+            pane->setMinimumWidth(charWidth * 10);
+            bar->addWidget(pane, 1);
+        } else {
+            pane->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+            pane->setIndent(1);
+            pane->setFixedWidth(charWidth * (i <= 2 ? 24 : 10) + 2 * pane->frameWidth() + 2);
+            bar->addWidget(pane, 0);
+        }
+        panes_[i] = pane;
+    }
+}
+
+void CMainFrame::CreateScrollPadBar() {
+    scrollPadBar_ = new QDockWidget(QStringLiteral("ｽｸﾛｰﾙﾊﾟｯﾄﾞ"), this);
+    scrollPadBar_->setObjectName(QStringLiteral("ScrollPad"));
+    scrollPadBar_->setAllowedAreas(Qt::LeftDockWidgetArea | Qt::RightDockWidgetArea);
+    scrollPadBar_->setWidget(new CQuickBar(document_, scrollPadBar_));
+    // Wide enough for its title beside the float and close buttons.
+    scrollPadBar_->setMinimumWidth(
+        QFontMetrics(scrollPadBar_->font()).horizontalAdvance(scrollPadBar_->windowTitle()) + 56);
+    addDockWidget(Qt::LeftDockWidgetArea, scrollPadBar_);
+    scrollPadBar_->setVisible(settings::readInt("MainFrame", "ScrollPad", 0) != 0);
+}
+
+void CMainFrame::SetScrollPadWidget(QWidget* widget) {
+    if (!scrollPadBar_ || !widget) return;
+    QWidget* old = scrollPadBar_->widget();
+    scrollPadBar_->setWidget(widget);
+    if (old && old != widget) old->deleteLater();
+}
+
+void CMainFrame::CreateMenuBar() {
+    QMenuBar* bar = menuBar();
+    bar->setObjectName(QStringLiteral("129"));
+    for (const MenuLayout& layout : kMenuLayout) {
+        QMenu* menu = bar->addMenu(QString::fromUtf8(layout.title));
+        for (int id : layout.entries) {
+            if (id == 0) {
+                menu->addSeparator();
+            } else if (id == -1) {
+                fileMenu_ = menu;
+                recentAnchor_ = menu->addSeparator();
+                recentAnchor_->setVisible(false);
+            } else {
+                menu->addAction(Action(id));
+            }
+        }
+        connect(menu, &QMenu::aboutToShow, this, [this, menu] { UpdateMenu(menu); });
+    }
+    RebuildRecentFileMenu();
+}
+
+void CMainFrame::RebuildRecentFileMenu() {
+    if (!fileMenu_ || !recentAnchor_) return;
+    for (QAction* action : recentActions_) {
+        fileMenu_->removeAction(action);
+        action->deleteLater();
+    }
+    recentActions_.clear();
+    const QStringList files = RecentFileList();
+    if (files.isEmpty()) {
+        auto* empty = new QAction(QStringLiteral("最近使ったファイル"), this);
+        empty->setObjectName(QString::number(kFirstRecentFileCommand));
+        empty->setEnabled(false);
+        recentActions_ << empty;
+    }
+    const QFontMetrics metrics(fileMenu_->font());
+    for (int i = 0; i < files.size(); ++i) {
+        const int id = kFirstRecentFileCommand + i;
+        const QString number = i < 9 ? QStringLiteral("&%1").arg(i + 1) : QStringLiteral("1&0");
+        QString shown = metrics.elidedText(QDir::toNativeSeparators(files[i]), Qt::ElideMiddle,
+                                           metrics.averageCharWidth() * 48);
+        shown.replace(QLatin1Char('&'), QStringLiteral("&&"));
+        auto* action = new QAction(number + QLatin1Char(' ') + shown, this);
+        action->setObjectName(QString::number(id));
+        action->setStatusTip(QStringLiteral("このプロジェクトを開きます"));
+        connect(action, &QAction::triggered, this, [this, id] { RouteCommand(id); });
+        recentActions_ << action;
+    }
+    // The entries go between the separator before them and the one after them.
+    const QList<QAction*> all = fileMenu_->actions();
+    const int anchor = all.indexOf(recentAnchor_);
+    QAction* before = anchor >= 0 && anchor + 1 < all.size() ? all[anchor + 1] : nullptr;
+    fileMenu_->insertActions(before, recentActions_);
+}
+
+QAction* CMainFrame::Action(int id) const {
+    const auto it = actions_.find(id);
+    if (it != actions_.end()) return it->second;
+    for (QAction* action : recentActions_)
+        if (CommandIdOf(action) == id) return action;
+    return nullptr;
+}
+
+// ---- command route
+// -------------------------------------------------------------------------------
+
+bool CMainFrame::RouteUpdate(int id, CommandState& state) {
+    state = CommandState{};
+    if (view_ && view_->OnUpdateCommand(id, state)) return true;
+    state = CommandState{};
+    if (document_ && document_->OnUpdateCommand(id, state)) return true;
+    state = CommandState{};
+    if (OnUpdateCommand(id, state)) return true;
+    state = CommandState{};
+    CKovVApp* app = CKovVApp::instance();
+    if (app && app->OnUpdateCommand(id, state)) return true;
+    state = CommandState{false, false};
+    return false;
+}
+
+void CMainFrame::RouteCommand(int id) {
+    CommandState state;
+    if (!RouteUpdate(id, state) || !state.enabled) {
+        UpdateCommandStates();
+        return;
+    }
+    QPointer<CMainFrame> self(this);
+    if (!(view_ && view_->OnCommand(id)) && !(document_ && document_->OnCommand(id)) &&
+        !OnCommand(id)) {
+        if (CKovVApp* app = CKovVApp::instance()) app->OnCommand(id);
+    }
+    if (self) UpdateCommandStates();
+}
+
+void CMainFrame::UpdateMenu(QMenu* menu) {
+    for (QAction* action : menu->actions()) {
+        const int id = CommandIdOf(action);
+        if (id == 0) continue;
+        CommandState state;
+        const bool handled = RouteUpdate(id, state);
+        action->setEnabled(handled && state.enabled);
+        if (action->isCheckable() || state.checked) {
+            action->setCheckable(true);
+            action->setChecked(state.checked);
+        }
+    }
+}
+
+void CMainFrame::UpdateCommandStates() {
+    for (const auto& [id, action] : actions_) {
+        CommandState state;
+        const bool handled = RouteUpdate(id, state);
+        action->setEnabled(handled && state.enabled);
+        if (action->isCheckable() || state.checked) {
+            action->setCheckable(true);
+            action->setChecked(state.checked);
+        }
+    }
+}
+
+bool CMainFrame::OnCommand(int id) {
+    CKovVApp* app = CKovVApp::instance();
+    switch (id) {
+        case 33012: {
+            const bool show = scrollPadBar_->isHidden();
+            scrollPadBar_->setVisible(show);
+            settings::writeInt("MainFrame", "ScrollPad", show ? 1 : 0);
+            return true;
+        }
+        case 59392:
+            toolBar_->setVisible(toolBar_->isHidden());
+            return true;
+        case 59393:
+            statusBar()->setVisible(statusBar()->isHidden());
+            return true;
+        case 57667:
+            if (app) app->WinHelp(0, kHelpFinder);
+            return true;
+        case 57671:
+            if (app) app->WinHelp(0, kHelpIndex);
+            return true;
+        case 57670:
+            if (app) app->OnHelp();
+            return true;
+        case 57669:
+            if (app) app->EnterHelpMode();
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool CMainFrame::OnUpdateCommand(int id, CommandState& state) {
+    switch (id) {
+        case 33012:
+            state.enabled = scrollPadBar_ != nullptr;
+            state.checked = scrollPadBar_ && !scrollPadBar_->isHidden();
+            return true;
+        case 59392:
+            state.checked = toolBar_ && !toolBar_->isHidden();
+            return true;
+        case 59393:
+            state.checked = !statusBar()->isHidden();
+            return true;
+        case 57667:
+        case 57669:
+        case 57670:
+        case 57671:
+            state.enabled = true;
+            return true;
+        default:
+            return false;
+    }
+}
+
+// ---- status bar
+// ----------------------------------------------------------------------------------
+
+void CMainFrame::SetPaneText(int pane, const QString& text) {
+    if (pane < 0 || pane >= kPaneCount || !panes_[pane]) return;
+    // Control characters would break the one-line pane.
+    QString clean = text;
+    for (QChar& c : clean)
+        if (c.unicode() < 0x20) c = QLatin1Char(' ');
+    if (pane == 0 && showingPrompt_) {
+        textUnderPrompt_ = clean;
+        return;
+    }
+    panes_[pane]->setText(clean);
+}
+
+QString CMainFrame::PaneText(int pane) const {
+    if (pane < 0 || pane >= kPaneCount || !panes_[pane]) return {};
+    if (pane == 0 && showingPrompt_) return textUnderPrompt_;
+    return panes_[pane]->text();
+}
+
+int CMainFrame::PaneWidth(int pane) const {
+    if (pane < 0 || pane >= kPaneCount || !panes_[pane]) return 0;
+    return panes_[pane]->width();
+}
+
+int CMainFrame::PaneProgress(int pane) const {
+    if (pane < 0 || pane >= kPaneCount || !panes_[pane]) return -1;
+    return panes_[pane]->progress;
+}
+
+bool CMainFrame::StatusBarShown() const {
+    return isVisible() && status_ && status_->isVisible() && panes_[0];
+}
+
+// ---- image display
+// -------------------------------------------------------------------------------
+
+void CMainFrame::SelectImageEntry(int entry) {
+    if (!imageCombo_) return;
+    imageCombo_->setCurrentIndex(std::clamp(entry, 0, kImageEntryCount - 1));
+}
+
+int CMainFrame::ImageEntry() const {
+    return imageCombo_ ? imageCombo_->currentIndex() : 0;
+}
+
+void CMainFrame::OnImageEntryChosen(int entry) {
+    if (document_) {
+        if (HMeshProject* project = document_->Meshes()) {
+            CKovVDoc::ImageSettingsFor(entry, project->imageVisible, project->imageTransparency);
+            document_->RedrawAllViews();
+        }
+    }
+    if (view_)
+        view_->setFocus();
+    else
+        setFocus();
+}
+
+// ---- placement
+// -----------------------------------------------------------------------------------
+
+void CMainFrame::ApplyStoredPlacement() {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const QSize screenSize = screen ? screen->size() : QSize(1024, 768);
+    if (stored_.Fits(screenSize)) {
+        move(stored_.x, stored_.y);
+        resize(stored_.width, stored_.height);
+        adjustFrameOnShow_ = true;
+    } else {
+        resize(std::min(1100, screenSize.width() * 9 / 10),
+               std::min(760, screenSize.height() * 9 / 10));
+    }
+}
+
+void CMainFrame::ShowInitial() {
+    if (stored_.zoom == 1)
+        showMaximized();
+    else
+        show();
+}
+
+void CMainFrame::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    everShown_ = true;
+    if (!adjustFrameOnShow_) return;
+    adjustFrameOnShow_ = false;
+    // The stored size is the outer one; once the window manager has framed the window, take the
+    // frame off again.
+    QPointer<CMainFrame> self(this);
+    QTimer::singleShot(100, this, [self] {
+        if (!self || self->isMaximized()) return;
+        const int dw = self->frameGeometry().width() - self->width();
+        const int dh = self->frameGeometry().height() - self->height();
+        if (dw <= 0 && dh <= 0) return;
+        self->resize(self->stored_.width - dw, self->stored_.height - dh);
+        self->move(self->stored_.x, self->stored_.y);
+    });
+}
+
+void CMainFrame::SavePlacement() {
+    placementSaved_ = true;
+    const bool maximized = isMaximized();
+    if (!isMinimized() && !maximized) {
+        const QRect outer = frameGeometry();
+        settings::writeInt("MainFrame", "XPos", outer.x());
+        settings::writeInt("MainFrame", "YPos", outer.y());
+        settings::writeInt("MainFrame", "XSize", outer.width());
+        settings::writeInt("MainFrame", "YSize", outer.height());
+    }
+    settings::writeInt("MainFrame", "Zoom", maximized ? 1 : 0);
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+    if (document_ && !document_->SaveModified()) {
+        event->ignore();
+        return;
+    }
+    SavePlacement();
+    if (CKovVApp* app = CKovVApp::instance()) app->CloseHelpWindow();
+    event->accept();
+}
+
+// ---- dropped files
+// -------------------------------------------------------------------------------
+
+void CMainFrame::dragEnterEvent(QDragEnterEvent* event) {
+    if (event->mimeData()->hasUrls()) {
+        for (const QUrl& url : event->mimeData()->urls()) {
+            if (url.isLocalFile()) {
+                event->acceptProposedAction();
+                return;
+            }
+        }
+    }
+    QMainWindow::dragEnterEvent(event);
+}
+
+void CMainFrame::dropEvent(QDropEvent* event) {
+    QString path;
+    for (const QUrl& url : event->mimeData()->urls()) {
+        if (url.isLocalFile()) {
+            path = url.toLocalFile();
+            break;
+        }
+    }
+    if (path.isEmpty()) return;
+    event->acceptProposedAction();
+    activateWindow();
+    // Opened after the drop has finished, so that the dragging program is not kept waiting.
+    QTimer::singleShot(0, this, [path] {
+        if (CKovVApp* app = CKovVApp::instance()) app->OpenDocumentFile(path);
+    });
+}
+
+// ---- events
+// --------------------------------------------------------------------------------------
+
+bool CMainFrame::event(QEvent* event) {
+    if (event->type() == QEvent::StatusTip && panes_[0]) {
+        // Menu and toolbar prompts show over pane 0 and give its text back when they end.
+        const QString tip = static_cast<QStatusTipEvent*>(event)->tip();
+        if (!tip.isEmpty()) {
+            if (!showingPrompt_) {
+                textUnderPrompt_ = panes_[0]->text();
+                showingPrompt_ = true;
+            }
+            panes_[0]->setText(tip);
+        } else if (showingPrompt_) {
+            showingPrompt_ = false;
+            panes_[0]->setText(textUnderPrompt_);
+        }
+        return true;
+    }
+    return QMainWindow::event(event);
+}
+
+bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
+    const QEvent::Type type = event->type();
+    if (type == QEvent::KeyPress || type == QEvent::KeyRelease) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Escape) {
+            if (type == QEvent::KeyPress) {
+                escapeDown_ = true;
+                escapePressed_ = true;
+            } else if (!key->isAutoRepeat()) {
+                escapeDown_ = false;
+            }
+        }
+    }
+    if (!pumping_) return QMainWindow::eventFilter(watched, event);
+
+    switch (type) {
+        case QEvent::ContextMenu:
+        case QEvent::NonClientAreaMouseButtonPress:
+        case QEvent::NonClientAreaMouseButtonDblClick:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::Shortcut:
+            return true;
+        case QEvent::Close:
+            // Closing a window is a system command.
+            event->ignore();
+            return true;
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::ShortcutOverride: {
+            // System keys: anything with Alt, and F10, which opens the menu.
+            const auto* key = static_cast<QKeyEvent*>(event);
+            return key->key() == Qt::Key_Alt || key->key() == Qt::Key_F10 ||
+                   (key->modifiers() & Qt::AltModifier);
+        }
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+            // Opening a menu.
+            return qobject_cast<QMenuBar*>(watched) != nullptr ||
+                   qobject_cast<QMenu*>(watched) != nullptr;
+        default:
+            return false;
+    }
+}
+
+// ---- long work
+// -----------------------------------------------------------------------------------
+
+void CMainFrame::EnableInput(bool enable) {
+    menuBar()->setEnabled(enable);
+    if (toolBar_) toolBar_->setEnabled(enable);
+    if (scrollPadBar_) scrollPadBar_->setEnabled(enable);
+    if (view_) view_->setEnabled(enable);
+}
+
+void CMainFrame::PumpMessages() {
+    const bool wasPumping = pumping_;
+    pumping_ = true;
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    pumping_ = wasPumping;
+}
+
+bool CMainFrame::TestEscape() {
+    const bool escape = escapeDown_ || escapePressed_;
+    escapePressed_ = false;
+    return escape;
+}
+
+void CMainFrame::WaitForEscapeRelease() {
+    QElapsedTimer waited;
+    waited.start();
+    // A release that never arrives (the key went up in another window) must not hang us.
+    while (escapeDown_ && waited.elapsed() < 3000) {
+        const bool wasPumping = pumping_;
+        pumping_ = true;
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 20);
+        pumping_ = wasPumping;
+    }
+    escapeDown_ = false;
+    escapePressed_ = false;
+}
+
+void CMainFrame::StartWaitCursor() {
+    if (waitCursor_) return;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    waitCursor_ = true;
+}
+
+void CMainFrame::EndWaitCursor() {
+    if (!waitCursor_) return;
+    QApplication::restoreOverrideCursor();
+    waitCursor_ = false;
+}
+
+void CMainFrame::ShowPane0(const QString& text) {
+    SetPaneText(0, text);
+}
+
+void CMainFrame::StopIndicator() {
+    for (StatusPane* pane : panes_)
+        if (pane) pane->SetIndicator(-1, -1);
+}
+
+// ---- progress
+// ------------------------------------------------------------------------------------
+
+int32_t CMainFrame::Progress(int code, long long argument, const QString* text) {
+    if (!StatusBarShown()) return 0;
+    switch (code) {
+        case -2:
+        case -9:
+            ProgressBegin(code, text);
+            return 0;
+        case -3:
+        case -10:
+            ProgressEnd(code);
+            return 0;
+        case -1: {
+            const long long quotient = argument / 63;
+            if (quotient < 15) return 15;
+            long long mask = 1;
+            while (mask < quotient)
+                mask = mask * 2 + 1;
+            return static_cast<int32_t>(std::min<long long>(mask, INT32_MAX));
+        }
+        case -4:
+            if (text) {
+                ShowPane0(*text);
+                progress_.message = *text;
+            }
+            return 0;
+        case -5: {
+            const int32_t step =
+                argument < 1 ? progress_.lastTotal : static_cast<int32_t>(argument);
+            progress_.base += step;
+            progress_.offset += step;
+            return 0;
+        }
+        case -6: {
+            const int pane = static_cast<int>(std::clamp<long long>(argument, 0, 3));
+            if (pane != progress_.indicatorPane && panes_[progress_.indicatorPane]) {
+                // A running indicator moves along.
+                StatusPane* old = panes_[progress_.indicatorPane];
+                panes_[pane]->SetIndicator(old->progress, old->marquee);
+                old->SetIndicator(-1, -1);
+            }
+            progress_.indicatorPane = pane;
+            return 0;
+        }
+        case -7:
+            progress_.flags = static_cast<int32_t>(argument);
+            return 0;
+        case -8:
+            ShowPane0(progress_.message);
+            return 0;
+        default:
+            if (code >= 0) return ProgressPosition(code, static_cast<int32_t>(argument));
+            return 0;
+    }
+}
+
+void CMainFrame::ProgressBegin(int code, const QString* text) {
+    PumpMessages();
+    WaitForEscapeRelease();
+    progress_.base = 0;
+    progress_.offset = 0;
+    progress_.flags = 0;
+    progress_.lastTotal = 0;
+    progress_.message.clear();
+    if (code == -2 || text) progress_.savedTexts << PaneText(0);
+    if (text) {
+        ShowPane0(*text);
+        progress_.message = *text;
+    }
+    if (!progress_.persistent) {
+        panes_[progress_.indicatorPane]->SetIndicator(0, -1);
+        StartWaitCursor();
+        progress_.startTime = Now();
+        if (code == -9) progress_.persistent = true;
+    }
+}
+
+void CMainFrame::ProgressEnd(int code) {
+    const QString popped =
+        progress_.savedTexts.isEmpty() ? QString() : progress_.savedTexts.takeLast();
+    if (code == -3 && progress_.persistent) {
+        ShowPane0(popped);
+        statusBar()->repaint();
+        PumpMessages();
+        return;
+    }
+    StopIndicator();
+    ShowPane0(popped);
+    statusBar()->repaint();
+    PumpMessages();
+    WaitForEscapeRelease();
+    EndWaitCursor();
+    const QStringList saved = progress_.savedTexts;
+    progress_ = ProgressState{};
+    progress_.savedTexts = saved;
+}
+
+int32_t CMainFrame::ProgressPosition(int32_t current, int32_t total) {
+    StatusPane* indicator = panes_[progress_.indicatorPane];
+    if (total == 0) {
+        progress_.offset = (progress_.offset + 1) % 100;
+        indicator->SetIndicator(-1, progress_.offset);
+        if (waitCursor_) QApplication::changeOverrideCursor(Qt::WaitCursor);
+        return 0;
+    }
+    const int64_t all = int64_t{total} + progress_.base;
+    const int64_t done = std::min<int64_t>(int64_t{current} + progress_.offset, all);
+    progress_.lastTotal = static_cast<int32_t>(all);
+    const int percent = all > 0 ? static_cast<int>(std::llround(100.0 * done / all)) : 0;
+    indicator->SetIndicator(std::clamp(percent, 0, 100), -1);
+    if (waitCursor_) QApplication::changeOverrideCursor(Qt::WaitCursor);
+
+    if ((progress_.flags & 1) && done > 0 && all > 0) {
+        const int64_t elapsed = (Now() - progress_.startTime) / 1000;
+        if (elapsed >= 1) {
+            // E x (2 - r) / r with r = done / all: runs ahead of the plain proportion while the
+            // work is young and meets it at the end.
+            const int64_t estimated = elapsed * (2 * all - done) / done;
+            const bool japanese = QLocale().language() == QLocale::Japanese;
+            const QString format = japanese ? QStringLiteral("%1  経過 %2   推定所要 %3")
+                                            : QStringLiteral("%1  Elapsed %2  Total Estimated %3");
+            ShowPane0(
+                format.arg(progress_.message, DurationText(elapsed), DurationText(estimated)));
+        }
+    }
+    PumpMessages();
+    return TestEscape() ? 1 : 0;
+}
+
+}  // namespace kov

@@ -1,0 +1,203 @@
+// The main window: menu bar, toolbar with the image-display drop-down, five-pane status bar,
+// scroll pad bar and the map view. It routes commands (view, document, frame, application),
+// remembers its placement between runs and hosts the program's progress reporting.
+#pragma once
+
+#include <QFont>
+#include <QMainWindow>
+#include <QPointer>
+#include <QSize>
+#include <QStringList>
+#include <QTimer>
+#include <QToolBar>
+#include <cstdint>
+#include <functional>
+#include <map>
+
+#include "ui/app/FrameServices.h"
+
+class QComboBox;
+class QDockWidget;
+class QLabel;
+class QMenu;
+class QStatusBar;
+
+namespace kov {
+
+class CKovVDoc;
+class CKovVView;
+class StatusPane;
+
+// The main toolbar; keeps the font of its drop-down (a copy of the default GUI font).
+class KovToolBar : public QToolBar {
+    Q_OBJECT
+public:
+    explicit KovToolBar(QWidget* parent = nullptr);
+    const QFont& ComboFont() const { return comboFont_; }
+
+private:
+    QFont comboFont_;
+};
+
+// The stored window placement of section "MainFrame".
+struct FramePlacement {
+    int x = -1;
+    int y = -1;
+    int width = -1;
+    int height = -1;
+    int zoom = 0;  // 1: maximised
+
+    static FramePlacement Load();
+    // A placement is used only when all four numbers are positive, the corner lies more than 32
+    // pixels inside the screen and the size does not exceed it.
+    bool Fits(const QSize& screen) const;
+};
+
+class CMainFrame : public QMainWindow, public CommandTarget {
+    Q_OBJECT
+public:
+    static constexpr int kPaneCount = 5;
+    static constexpr int kImageComboId = 2201;
+    static constexpr int kImageComboWidth = 150;
+    static constexpr int kImageEntryCount = 11;
+
+    explicit CMainFrame(CKovVDoc* document, QWidget* parent = nullptr);
+    ~CMainFrame() override;
+
+    // The one main window (null before it is made and after it is gone).
+    static CMainFrame* instance();
+
+    // Builds toolbar, drop-down, status bar, scroll pad bar and menu; false when a part fails.
+    bool Create();
+    // Shows the window, maximised when it was maximised at the end of the last run.
+    void ShowInitial();
+
+    CKovVDoc* Document() const { return document_; }
+    CKovVView* View() const { return view_; }
+    KovToolBar* ToolBar() const { return toolBar_; }
+    QComboBox* ImageCombo() const { return imageCombo_; }
+    QDockWidget* ScrollPadBar() const { return scrollPadBar_; }
+    // Puts the scroll pad into its bar (the bar keeps an empty placeholder until then).
+    void SetScrollPadWidget(QWidget* widget);
+    // The action of a command id (menu entry, toolbar button, accelerator); null when none.
+    QAction* Action(int id) const;
+    // The texts of the image-display drop-down, entry 0 to 10.
+    static QStringList ImageEntryTexts();
+
+    // ---- commands
+    // Sends the command to the view, the document, the frame and the application, in that order,
+    // skipping it when the first target that knows it disables it.
+    void RouteCommand(int id);
+    // Asks the same targets for the command's state; false when nobody handles it (the command is
+    // then disabled).
+    bool RouteUpdate(int id, CommandState& state);
+    // Refreshes enabling and check marks of every action.
+    void UpdateCommandStates();
+
+    bool OnCommand(int id) override;
+    bool OnUpdateCommand(int id, CommandState& state) override;
+
+    // ---- status bar
+    void SetPaneText(int pane, const QString& text);
+    QString PaneText(int pane) const;
+    int PaneWidth(int pane) const;
+    // The progress indicator of a pane: percent 0..100, or -1 when none runs.
+    int PaneProgress(int pane) const;
+    // The main window exists, is shown and has a visible status bar.
+    bool StatusBarShown() const;
+
+    // ---- image-display drop-down
+    // Selects the entry without treating it as a user's choice.
+    void SelectImageEntry(int entry);
+    int ImageEntry() const;
+    // The user chose an entry: sets the document's image display and redraws.
+    void OnImageEntryChosen(int entry);
+
+    // ---- long work
+    // Disables (or enables again) the menus, toolbar, scroll pad and view while a project loads.
+    void EnableInput(bool enable);
+    // Lets waiting events run, except the input that could start other work: context menus,
+    // clicks on window frames, system keys, menus, shortcuts, double clicks and window closing.
+    void PumpMessages();
+    // The process-wide progress function (see FrameServices.h).
+    int32_t Progress(int code, long long argument, const QString* text);
+    // The millisecond clock of the elapsed-time display (tests install their own).
+    using Clock = std::function<int64_t()>;
+    static void SetProgressClock(Clock clock);
+    // True when Esc is down or was pressed since the last test; clears the pressed mark.
+    bool TestEscape();
+
+    // Rebuilds the recent-file entries of the File menu.
+    void RebuildRecentFileMenu();
+
+protected:
+    bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    struct ProgressState {
+        QString message;
+        int32_t base = 0;
+        int32_t offset = 0;
+        int32_t lastTotal = 0;
+        int32_t flags = 0;
+        int indicatorPane = 1;
+        int64_t startTime = 0;
+        bool persistent = false;
+        QStringList savedTexts;
+    };
+
+    QAction* MakeAction(int id);
+    void CreateActions();
+    void CreateToolBar();
+    void CreateStatusBar();
+    void CreateScrollPadBar();
+    void CreateMenuBar();
+    void UpdateMenu(QMenu* menu);
+    void SavePlacement();
+    void ApplyStoredPlacement();
+
+    // Progress helpers.
+    void ProgressBegin(int code, const QString* text);
+    void ProgressEnd(int code);
+    int32_t ProgressPosition(int32_t current, int32_t total);
+    void StartWaitCursor();
+    void EndWaitCursor();
+    void WaitForEscapeRelease();
+    void ShowPane0(const QString& text);
+    void StopIndicator();
+
+    CKovVDoc* document_;
+    CKovVView* view_ = nullptr;
+    KovToolBar* toolBar_ = nullptr;
+    QComboBox* imageCombo_ = nullptr;
+    QDockWidget* scrollPadBar_ = nullptr;
+    QMenu* fileMenu_ = nullptr;
+    QAction* recentAnchor_ = nullptr;
+    QList<QAction*> recentActions_;
+    QStatusBar* status_ = nullptr;
+    StatusPane* panes_[kPaneCount] = {};
+    std::map<int, QAction*> actions_;
+    QTimer idleTimer_;
+
+    FramePlacement stored_;
+    bool placementSaved_ = false;
+    bool adjustFrameOnShow_ = false;
+    bool everShown_ = false;
+
+    // Status-bar prompts of menu entries shown over pane 0.
+    bool showingPrompt_ = false;
+    QString textUnderPrompt_;
+
+    ProgressState progress_;
+    bool waitCursor_ = false;
+    bool pumping_ = false;
+    bool escapeDown_ = false;
+    bool escapePressed_ = false;
+};
+
+}  // namespace kov

@@ -1,0 +1,41 @@
+// The frame services backed by the main window; without one every call does nothing.
+#include <QMetaObject>
+#include <QPointer>
+
+#include "ui/app/CMainFrame.h"
+#include "ui/app/FrameServices.h"
+
+namespace kov {
+
+void SetStatusText(int pane, const QString& text) {
+    CMainFrame* frame = CMainFrame::instance();
+    if (!frame || !frame->StatusBarShown()) return;
+    frame->SetPaneText(pane, text);
+}
+
+void PostCommand(int id) {
+    CMainFrame* frame = CMainFrame::instance();
+    if (!frame) return;
+    QPointer<CMainFrame> target(frame);
+    QMetaObject::invokeMethod(
+        frame,
+        [target, id] {
+            if (target) target->RouteCommand(id);
+        },
+        Qt::QueuedConnection);
+}
+
+int32_t ProgressReport(int code, long long argument) {
+    CMainFrame* frame = CMainFrame::instance();
+    if (!frame) return 0;
+    return frame->Progress(code, argument, nullptr);
+}
+
+int32_t ProgressReport(int code, const QString& text) {
+    CMainFrame* frame = CMainFrame::instance();
+    if (!frame) return 0;
+    // An empty text counts as no text: the message stays.
+    return frame->Progress(code, 0, text.isEmpty() ? nullptr : &text);
+}
+
+}  // namespace kov

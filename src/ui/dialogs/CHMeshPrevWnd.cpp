@@ -1,0 +1,81 @@
+#include "ui/dialogs/CHMeshPrevWnd.h"
+
+#include <QPainter>
+#include <QRegion>
+#include <QResizeEvent>
+
+#include "core/display/Dib24Image.h"
+#include "core/display/MeshRenderer.h"
+
+namespace kov {
+
+CHMeshPrevWnd::CHMeshPrevWnd(QWidget* parent) : QWidget(parent) {
+    setMinimumSize(160, 120);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+}
+
+void CHMeshPrevWnd::SetProject(HMeshProject* project) {
+    project_ = project;
+    Redraw();
+}
+
+void CHMeshPrevWnd::Redraw() {
+    picture_ = QImage();
+    update();
+}
+
+MapRect CHMeshPrevWnd::FitAspect(const MapRect& extent, int width, int height) {
+    MapRect rect = extent;
+    if (width <= 0 || height <= 0) return rect;
+    const double w = extent.xmax - extent.xmin;
+    const double h = extent.ymax - extent.ymin;
+    const double aspect = static_cast<double>(width) / height;
+    if (w <= 0.0 || h <= 0.0) return rect;
+    if (w / h > aspect) {
+        const double half = w / aspect / 2.0;
+        const double centre = (extent.ymin + extent.ymax) / 2.0;
+        rect.ymin = centre - half;
+        rect.ymax = centre + half;
+    } else {
+        const double half = h * aspect / 2.0;
+        const double centre = (extent.xmin + extent.xmax) / 2.0;
+        rect.xmin = centre - half;
+        rect.xmax = centre + half;
+    }
+    return rect;
+}
+
+void CHMeshPrevWnd::MakePicture() {
+    MapRect extent;
+    if (!project_ || !project_->GetExtent(extent)) return;
+    Dib24 bitmap(width(), height());
+    if (bitmap.IsEmpty()) return;
+    const MapRect shown = FitAspect(extent, width(), height());
+    renderMeshes(*project_, bitmap, &shown, nullptr, nullptr, project_->stepMode,
+                 project_->stepHeight);
+    picture_ = Dib24ToImage(bitmap);
+}
+
+void CHMeshPrevWnd::paintEvent(QPaintEvent* /*event*/) {
+    if (picture_.isNull()) MakePicture();
+    QPainter painter(this);
+    if (picture_.isNull()) {
+        painter.fillRect(rect(), palette().window());
+        return;
+    }
+    // The picture is centred; the rest of the window shows its background.
+    const QPoint offset((width() - picture_.width()) / 2, (height() - picture_.height()) / 2);
+    const QRect placed(offset, picture_.size());
+    painter.setClipRegion(QRegion(rect()).subtracted(QRegion(placed)));
+    painter.fillRect(rect(), palette().window());
+    painter.setClipping(false);
+    painter.drawImage(offset, picture_);
+}
+
+void CHMeshPrevWnd::resizeEvent(QResizeEvent* event) {
+    // A new size needs a picture of that size.
+    QWidget::resizeEvent(event);
+    if (!picture_.isNull() && picture_.size() != event->size()) Redraw();
+}
+
+}  // namespace kov

@@ -1,0 +1,73 @@
+#include "ui/dialogs/CHelpWindow.h"
+
+#include <QAction>
+#include <QFileInfo>
+#include <QTextBrowser>
+#include <QToolBar>
+#include <QUrl>
+#include <QVBoxLayout>
+
+namespace kov {
+
+namespace {
+
+QUrl PageUrl(const QString& path) {
+    if (path.startsWith(QLatin1String(":/"))) return QUrl(QStringLiteral("qrc") + path);
+    return QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath());
+}
+
+}  // namespace
+
+CHelpWindow::CHelpWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
+    setObjectName(QStringLiteral("HelpWindow"));
+    setWindowTitle(QStringLiteral("Kov View5 ヘルプ"));
+    resize(760, 600);
+
+    auto* tools = new QToolBar(this);
+    QAction* back = tools->addAction(QStringLiteral("戻る"));
+    QAction* forward = tools->addAction(QStringLiteral("進む"));
+    QAction* home = tools->addAction(QStringLiteral("目次"));
+    back->setEnabled(false);
+    forward->setEnabled(false);
+
+    browser_ = new QTextBrowser(this);
+    browser_->setOpenExternalLinks(true);
+    browser_->setOpenLinks(true);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(tools);
+    layout->addWidget(browser_);
+
+    connect(back, &QAction::triggered, browser_, &QTextBrowser::backward);
+    connect(forward, &QAction::triggered, browser_, &QTextBrowser::forward);
+    connect(browser_, &QTextBrowser::backwardAvailable, back, &QAction::setEnabled);
+    connect(browser_, &QTextBrowser::forwardAvailable, forward, &QAction::setEnabled);
+    connect(home, &QAction::triggered, this, [this] {
+        if (!homePage_.isEmpty()) browser_->setSource(QUrl(homePage_));
+    });
+    connect(browser_, &QTextBrowser::sourceChanged, this, [this](const QUrl&) {
+        const QString title = browser_->documentTitle();
+        setWindowTitle(title.isEmpty() ? QStringLiteral("Kov View5 ヘルプ")
+                                       : title + QStringLiteral(" - Kov View5 ヘルプ"));
+    });
+}
+
+bool CHelpWindow::ShowPage(const QString& path) {
+    if (!QFileInfo::exists(path)) return false;
+    const QUrl url = PageUrl(path);
+    // The contents page is the index of the folder the page came from.
+    homePage_ = url.resolved(QUrl(QStringLiteral("Index.htm"))).toString();
+    browser_->setSource(url);
+    show();
+    raise();
+    activateWindow();
+    return true;
+}
+
+QString CHelpWindow::CurrentPage() const {
+    return browser_->source().toString();
+}
+
+}  // namespace kov

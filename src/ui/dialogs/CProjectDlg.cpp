@@ -1,0 +1,482 @@
+#include "ui/dialogs/CProjectDlg.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMimeData>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QUrl>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <filesystem>
+#include <memory>
+
+#include "core/base/HxProgress.h"
+#include "core/base/SettingsStore.h"
+#include "core/data/HMeshProject.h"
+#include "core/data/HxFile.h"
+#include "core/data/InternetFetch.h"
+#include "core/data/ShpImport.h"
+#include "core/data/ZarHImage.h"
+#include "core/project/LayerLoader.h"
+#include "ui/app/CKovVDoc.h"
+#include "ui/app/FrameServices.h"
+#include "ui/dialogs/CColorMapDlg.h"
+#include "ui/dialogs/CDsmResoDlg.h"
+#include "ui/dialogs/CHMeshPrevWnd.h"
+#include "ui/widgets/CColorWell.h"
+#include "ui/widgets/CProgressWnd.h"
+#include "ui/widgets/DialogPrompts.h"
+
+namespace kov {
+namespace {
+
+constexpr char kSection[] = "ProjectDlg";
+constexpr char kLastDir[] = "LastDir";
+constexpr int kImageEntries = 11;
+
+void SetId(QWidget* widget, int id) {
+    widget->setObjectName(QString::number(id));
+}
+
+QString FromUtf8(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+// The local files of dragged data.
+QStringList LocalFiles(const QMimeData* data) {
+    QStringList files;
+    if (!data || !data->hasUrls()) return files;
+    for (const QUrl& url : data->urls())
+        if (url.isLocalFile()) files.push_back(url.toLocalFile());
+    return files;
+}
+
+// Progress of one load in the main frame's status bar, in persistent mode so that one
+// indicator runs over all files. The loader reports (file index, file count) before each file
+// and then its message; positions of the readers inside a file are not shown in the status
+// bar (nor do they take the Esc that stops the load), except that a DSM point file is read
+// under a progress window of its own.
+class CompositionProgress : public HxProgress {
+public:
+    CompositionProgress(QWidget* owner, const std::vector<std::string>& files)
+        : owner_(owner), files_(files) {}
+    ~CompositionProgress() override { CloseWindow(); }
+
+    int Begin() override {
+        ProgressReport(-9);
+        ProgressReport(-7, 1);
+        return 1;
+    }
+    void End() override {
+        CloseWindow();
+        ProgressReport(-10);
+    }
+    int SetPos(long long current, long long total) override {
+        if (total == static_cast<long long>(files_.size()) && current == next_) {
+            CloseWindow();
+            file_ = static_cast<size_t>(current);
+            ++next_;
+            expectMessage_ = true;
+            SetStatusText(2, FromUtf8(BaseName(files_[file_])));
+            return ProgressReport(static_cast<int>(current), total);
+        }
+        if (window_) return window_->SetPos(current, total);
+        return 0;
+    }
+    int IsCancelled() const override {
+        return window_ ? window_->IsCancelled() : HxProgress::IsCancelled();
+    }
+    void SetText(const std::string& text) override {
+        // Only the loader's message of each file; a reader's own texts are not shown.
+        if (!expectMessage_) return;
+        expectMessage_ = false;
+        const QString message = FromUtf8(text);
+        ProgressReport(-4, message);
+        if (EqualsIgnoringCase(Extension(files_[file_]), ".txt")) {
+            window_ =
+                std::make_unique<CProgressWnd>(owner_, FromUtf8(BaseName(files_[file_])), message);
+            window_->Begin();
+        }
+    }
+
+private:
+    void CloseWindow() {
+        if (!window_) return;
+        window_->End();
+        window_.reset();
+    }
+
+    QWidget* owner_;
+    const std::vector<std::string>& files_;
+    long long next_ = 0;
+    size_t file_ = 0;
+    bool expectMessage_ = false;
+    std::unique_ptr<CProgressWnd> window_;
+};
+
+// The wait cursor for the lifetime of the object.
+class WaitCursor {
+public:
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+}  // namespace
+
+CProjectDlg::CProjectDlg(QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("501"));
+    setWindowTitle(QStringLiteral("標高メッシュデータの構成"));
+
+    // Controls in the order of the dialog (also the tab order).
+    auto* titleLabel = new QLabel(QStringLiteral("タイトル(&T)"), this);
+    title_ = new QLineEdit(this);
+    SetId(title_, kIdTitle);
+    titleLabel->setBuddy(title_);
+
+    layers_ = new QListWidget(this);
+    SetId(layers_, kIdLayers);
+    // Files dragged from a file manager onto the list are loaded like chosen ones.
+    layers_->viewport()->setAcceptDrops(true);
+    layers_->viewport()->installEventFilter(this);
+    layers_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    layers_->setMinimumSize(300, 160);
+
+    auto* add = new QPushButton(QStringLiteral("追加(&A)..."), this);
+    SetId(add, kIdAdd);
+    auto* addFolder = new QPushButton(QStringLiteral("フォルダ指定で追加(&F)..."), this);
+    SetId(addFolder, kIdAddFolder);
+    remove_ = new QPushButton(QStringLiteral("解除(&R)"), this);
+    SetId(remove_, kIdRemove);
+    removeAll_ = new QPushButton(QStringLiteral("すべて解除"), this);
+    SetId(removeAll_, kIdRemoveAll);
+
+    auto* previewGroup = new QGroupBox(QStringLiteral("プレビュー"), this);
+    preview_ = new CHMeshPrevWnd(previewGroup);
+    SetId(preview_, kIdPreview);
+    preview_->setMinimumSize(320, 220);
+    auto* previewLayout = new QVBoxLayout(previewGroup);
+    previewLayout->addWidget(preview_);
+
+    auto* ok = new QPushButton(QStringLiteral("OK"), this);
+    ok->setObjectName(QStringLiteral("1"));
+    ok->setDefault(true);
+    auto* cancel = new QPushButton(QStringLiteral("ｷｬﾝｾﾙ"), this);
+    cancel->setObjectName(QStringLiteral("2"));
+
+    sheetInfo_ = new QCheckBox(QStringLiteral("図郭情報の表示"), this);
+    SetId(sheetInfo_, kIdSheetInfo);
+    auto* imageLabel = new QLabel(QStringLiteral("画像重ね合わせ"), this);
+    SetId(imageLabel, kIdImageLabel);
+    imageDisplay_ = new QComboBox(this);
+    SetId(imageDisplay_, kIdImageDisplay);
+
+    // The shapefile pen width and fill colour are not offered: they stay hidden and the
+    // collection's shape settings are left as they are.
+    auto* penWidthLabel = new QLabel(QStringLiteral("シェープペン幅"), this);
+    SetId(penWidthLabel, kIdPenWidthLabel);
+    penWidth_ = new QComboBox(this);
+    SetId(penWidth_, kIdPenWidth);
+    auto* fillColorLabel = new QLabel(QStringLiteral("シェープフィルカラー"), this);
+    SetId(fillColorLabel, kIdFillColorLabel);
+    fillColor_ = new CColorWell(this);
+    fillColor_->setText(QStringLiteral("C"));
+    SetId(fillColor_, kIdFillColor);
+    for (QWidget* hidden :
+         {static_cast<QWidget*>(penWidthLabel), static_cast<QWidget*>(penWidth_),
+          static_cast<QWidget*>(fillColorLabel), static_cast<QWidget*>(fillColor_)})
+        hidden->hide();
+    penWidth_->setEnabled(false);
+    fillColor_->setEnabled(false);
+
+    auto* colorMap = new QPushButton(QStringLiteral("カラーマップ >>"), this);
+    SetId(colorMap, kIdColorMap);
+
+    // Layout: title on top; the list with its buttons; the preview with OK, Cancel and the
+    // display settings beside it.
+    auto* titleRow = new QHBoxLayout;
+    titleRow->addWidget(titleLabel);
+    titleRow->addWidget(title_, 1);
+
+    auto* listButtons = new QVBoxLayout;
+    for (QPushButton* button : {add, addFolder, remove_, removeAll_})
+        listButtons->addWidget(button);
+    listButtons->addStretch();
+
+    auto* settingsColumn = new QVBoxLayout;
+    settingsColumn->addWidget(ok);
+    settingsColumn->addWidget(cancel);
+    settingsColumn->addStretch();
+    settingsColumn->addWidget(sheetInfo_);
+    settingsColumn->addWidget(imageLabel);
+    settingsColumn->addWidget(imageDisplay_);
+    settingsColumn->addWidget(penWidthLabel);
+    settingsColumn->addWidget(penWidth_);
+    settingsColumn->addWidget(fillColorLabel);
+    settingsColumn->addWidget(fillColor_);
+    settingsColumn->addSpacing(8);
+    settingsColumn->addWidget(colorMap);
+
+    auto* grid = new QGridLayout;
+    grid->addWidget(layers_, 0, 0);
+    grid->addLayout(listButtons, 0, 1);
+    grid->addWidget(previewGroup, 1, 0);
+    grid->addLayout(settingsColumn, 1, 1);
+    grid->setRowStretch(1, 1);
+    grid->setColumnStretch(0, 1);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(titleRow);
+    layout->addLayout(grid, 1);
+
+    // Image display: hidden, transparency 90 % .. 10 %, opaque.
+    imageDisplay_->addItem(QStringLiteral("非表示"));
+    for (int transparency = 90; transparency >= 10; transparency -= 10)
+        imageDisplay_->addItem(QStringLiteral("表示（透明 %1 %）").arg(transparency));
+    imageDisplay_->addItem(QStringLiteral("表示(不透明）"));
+
+    connect(add, &QPushButton::clicked, this, &CProjectDlg::AddFiles);
+    connect(addFolder, &QPushButton::clicked, this, &CProjectDlg::AddFolder);
+    connect(remove_, &QPushButton::clicked, this, &CProjectDlg::RemoveSelected);
+    connect(removeAll_, &QPushButton::clicked, this, &CProjectDlg::RemoveAll);
+    connect(colorMap, &QPushButton::clicked, this, &CProjectDlg::EditColorMap);
+    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(layers_, &QListWidget::itemSelectionChanged, this, &CProjectDlg::UpdateButtons);
+    connect(imageDisplay_, &QComboBox::activated, this, &CProjectDlg::ImageDisplayChanged);
+
+    UpdateButtons();
+}
+
+void CProjectDlg::SetProject(HMeshProject* project) {
+    project_ = project;
+    preview_->SetProject(project);
+    if (!project_) return;
+    int entry = project_->imageVisible ? 10 - project_->imageTransparency / 10 : 0;
+    imageDisplay_->setCurrentIndex(std::clamp(entry, 0, kImageEntries - 1));
+    title_->setText(FromUtf8(project_->projectTitle));
+    sheetInfo_->setChecked(project_->showSheetInfo != 0);
+    FillList();
+}
+
+void CProjectDlg::WriteValues() {
+    if (!project_) return;
+    project_->projectTitle = title_->text().toStdString();
+    project_->showSheetInfo = sheetInfo_->isChecked() ? 1 : 0;
+    const int entry = imageDisplay_->currentIndex();
+    if (entry <= 0) {
+        project_->imageVisible = 0;  // the transparency is kept for the next time
+    } else {
+        project_->imageVisible = 1;
+        project_->imageTransparency = (10 - entry) * 10;
+    }
+}
+
+void CProjectDlg::FillList() {
+    const int top = layers_->verticalScrollBar()->value();
+    layers_->clear();
+    if (project_) {
+        for (int i = 0; i < project_->MeshCount(); ++i)
+            layers_->addItem(FromUtf8(project_->GetMesh(i)->name));
+        for (int i = 0; i < project_->ImageCount(); ++i)
+            layers_->addItem(FromUtf8(project_->GetImage(i)->name));
+        for (int i = 0; i < project_->ShapeCount(); ++i)
+            layers_->addItem(FromUtf8(project_->GetShape(i)->path) + QStringLiteral("(SHP)"));
+    }
+    layers_->verticalScrollBar()->setValue(top);
+    UpdateButtons();
+}
+
+void CProjectDlg::UpdateButtons() {
+    remove_->setEnabled(!layers_->selectedItems().isEmpty());
+    removeAll_->setEnabled(project_ && project_->MeshCount() > 0);
+}
+
+void CProjectDlg::Refresh() {
+    FillList();
+    preview_->Redraw();
+}
+
+void CProjectDlg::ImageDisplayChanged() {
+    WriteValues();
+    Refresh();
+}
+
+QString CProjectDlg::FileFilter() {
+    static const char* const kFilters[] = {
+        "ミラド 5mメッシュ（標高）(*.kov)",
+        "イメージデータ(JPG) (*.jpg)",
+        "DSMデータ (*.txt)",
+        "シェープファイル (*.shp)",
+        "イメージデータ (*.png *.jpg *.jpeg *.tif *.tiff *.bmp *.gif *.pcx)",
+        "読み込めるすべてのファイル (*.kov *.txt *.shp *.png *.jpg *.jpeg *.tif *.tiff *.bmp "
+        "*.gif *.pcx)",
+        "すべてのファイル (*)",
+    };
+    QStringList filters;
+    for (const char* filter : kFilters)
+        filters.push_back(QString::fromUtf8(filter));
+    return filters.join(QStringLiteral(";;"));
+}
+
+int CProjectDlg::LoadFiles(const QStringList& paths) {
+    std::vector<std::string> list;
+    for (const QString& path : paths)
+        list.push_back(path.toStdString());
+    return LoadFiles(list);
+}
+
+int CProjectDlg::LoadFiles(const std::vector<std::string>& paths) {
+    if (!project_ || loading_) return 0;
+    loading_ = true;
+    int added = 0;
+    {
+        WaitCursor wait;
+        const std::vector<std::string> files = ExpandLayerPaths(paths);
+        CompositionProgress progress(this, files);
+        LoadOptions options;
+        options.dsmCellSize = 2.0;  // until the user is asked
+        options.progress = &progress;
+        options.fitColourMap = &fitColourMap_;
+        options.askDsmCellSize = [this]() {
+            QApplication::restoreOverrideCursor();
+            const std::optional<double> size = CDsmResoDlg::Ask(this);
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+            return size;
+        };
+        LoadReport report;  // files that fail are skipped without a message
+        added = LoadLayerPaths(files, *project_, report, options);
+        if (added > 0) Refresh();
+        for (int pane = 0; pane <= 4; ++pane)
+            SetStatusText(pane, QString());
+    }
+    loading_ = false;
+    return added;
+}
+
+void CProjectDlg::AddFiles() {
+    if (!project_ || loading_) return;
+    const QStringList files = PromptOpenFileNames(this, QString(), QString(), FileFilter());
+    if (files.isEmpty()) return;
+    LoadFiles(files);
+}
+
+void CProjectDlg::AddFolder() {
+    if (!project_ || loading_) return;
+    const QString start = FromUtf8(settings::readString(kSection, kLastDir, ""));
+    const QString folder =
+        PromptExistingDirectory(this, QStringLiteral("ミラド 標高メッシュデータ"), start);
+    if (folder.isEmpty()) return;
+    QString stored = folder;
+    if (!stored.endsWith(QLatin1Char('/'))) stored += QLatin1Char('/');
+    settings::writeString(kSection, kLastDir, stored.toStdString());
+
+    const std::vector<std::string> tiles = TilesOfFolder(folder.toStdString());
+    if (tiles.empty()) {
+        ShowMessage(this, QMessageBox::Warning,
+                    QStringLiteral("指定のフォルダには標高メッシュデータが見つかりません"));
+        return;
+    }
+    LoadFiles(tiles);
+}
+
+void CProjectDlg::RemoveSelected() {
+    if (!project_ || loading_) return;
+    std::vector<int> rows;
+    for (const QModelIndex& index : layers_->selectionModel()->selectedIndexes())
+        rows.push_back(index.row());
+    std::sort(rows.rbegin(), rows.rend());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    // From the last line to the first, so that earlier indices stay valid.
+    const int meshes = project_->MeshCount();
+    const int images = project_->ImageCount();
+    for (int row : rows) {
+        if (row < meshes) {
+            project_->RemoveMesh(row);
+        } else if (row < meshes + images) {
+            project_->RemoveImage(row - meshes);
+        } else {
+            project_->RemoveShape(row - meshes - images);
+        }
+    }
+    project_->SortMeshes();
+    project_->UpdateExtent();
+    Refresh();
+}
+
+void CProjectDlg::RemoveAll() {
+    if (!project_ || loading_) return;
+    while (project_->MeshCount() > 0)
+        project_->RemoveMesh(project_->MeshCount() - 1);
+    while (project_->ImageCount() > 0)
+        project_->RemoveImage(project_->ImageCount() - 1);
+    project_->UpdateExtent();
+    Refresh();
+}
+
+void CProjectDlg::EditColorMap() {
+    if (!project_ || loading_) return;
+    if (!kov::EditColorMap(this, *project_)) return;
+    Refresh();
+}
+
+bool CProjectDlg::eventFilter(QObject* watched, QEvent* event) {
+    if (watched != layers_->viewport()) return QDialog::eventFilter(watched, event);
+    switch (event->type()) {
+        case QEvent::DragEnter:
+        case QEvent::DragMove: {
+            auto* drag = static_cast<QDragMoveEvent*>(event);
+            if (!loading_ && !LocalFiles(drag->mimeData()).isEmpty()) {
+                drag->acceptProposedAction();
+            } else {
+                drag->ignore();
+            }
+            return true;
+        }
+        case QEvent::Drop: {
+            auto* drop = static_cast<QDropEvent*>(event);
+            const QStringList files = LocalFiles(drop->mimeData());
+            if (files.isEmpty() || loading_) {
+                drop->ignore();
+                return true;
+            }
+            drop->acceptProposedAction();
+            LoadFiles(files);
+            return true;
+        }
+        default:
+            return QDialog::eventFilter(watched, event);
+    }
+}
+
+void CProjectDlg::done(int result) {
+    // Loading lets events through (progress display); the dialog stays open until it ends.
+    if (loading_) return;
+    if (result == QDialog::Accepted) WriteValues();
+    QDialog::done(result);
+}
+
+void RegisterCompositionDialogs() {
+    CKovVDoc::SetProjectDialog([](HMeshProject& project, bool newProject) {
+        CProjectDlg dialog(QApplication::activeWindow());
+        dialog.SetFitColourMap(newProject);
+        dialog.SetProject(&project);
+        return RunModal(dialog) == QDialog::Accepted;
+    });
+    CKovVDoc::SetColorMapDialog(
+        [](HMeshProject& project) { return EditColorMap(QApplication::activeWindow(), project); });
+}
+
+}  // namespace kov

@@ -1,0 +1,172 @@
+// The map window: keeps the viewport, turns mouse and keyboard input into zooming and panning,
+// draws the relief with its overlays, shows coordinates and elevation under the cursor, and
+// copies the visible map to the clipboard. Without a project it shows the start screen.
+#pragma once
+
+#include <QCursor>
+#include <QFont>
+#include <QImage>
+#include <QTimer>
+#include <QWidget>
+#include <optional>
+
+#include "core/display/MapViewport.h"
+#include "ui/app/FrameServices.h"
+
+class QPainter;
+
+namespace kov {
+
+class CKovVDoc;
+class CKovVView;
+class CTipWnd;
+class HMeshProject;
+
+// Where the view hands its mouse and key events while an interaction track of its document runs,
+// and how it starts the zoom-and-move track. The measurement module installs one
+// (CKovVView::SetTrackRoute); without it the events stop at the view.
+class ViewTrackRoute {
+public:
+    // The mouse operations of a track.
+    enum MouseEvent {
+        MouseMove,
+        LButtonDown,
+        MButtonDown,
+        LButtonUp,
+        MButtonUp,
+        RButtonDown,
+        RButtonUp
+    };
+    // Key flags of mouse events: buttons and modifiers held.
+    static constexpr unsigned kLeftButton = 0x1;
+    static constexpr unsigned kRightButton = 0x2;
+    static constexpr unsigned kShift = 0x4;
+    static constexpr unsigned kControl = 0x8;
+    static constexpr unsigned kMiddleButton = 0x10;
+    // Zoom-track modes.
+    static constexpr int kZoomIn = 0;
+    static constexpr int kZoomOut = 1;
+    static constexpr int kZoomAndMove = 3;
+
+    virtual ~ViewTrackRoute() = default;
+    // A track of the view's document is current.
+    virtual bool IsRunning(CKovVView& view) = 0;
+    virtual void OnMouse(CKovVView& view, MouseEvent event, unsigned keyFlags,
+                         const FPoint& point) = 0;
+    // Esc: cancels the current track.
+    virtual void Cancel(CKovVView& view) = 0;
+    // Starts the zoom track in a mode, anchored at the point when one is given; false when
+    // refused.
+    virtual bool StartZoom(CKovVView& view, int mode, const FPoint* anchor) = 0;
+    // Draws the current track's feedback over the freshly painted map.
+    virtual void PaintFeedback(CKovVView& view, QPainter& painter) = 0;
+    // The cursor of the current track over the map, if it has one.
+    virtual std::optional<QCursor> Cursor(CKovVView& view) = 0;
+};
+
+class CKovVView : public QWidget, public CommandTarget {
+    Q_OBJECT
+public:
+    // How long the cursor rests before the quick coordinate tip opens, milliseconds.
+    static constexpr int kHoverDelay = 400;
+    // The period of the timer that re-arms the hover, milliseconds.
+    static constexpr int kHoverRearmPeriod = 1000;
+    // The tip's top-left corner relative to the cursor.
+    static constexpr int kTipOffsetX = 12;
+    static constexpr int kTipOffsetY = 20;
+
+    explicit CKovVView(CKovVDoc* document, QWidget* parent = nullptr);
+    ~CKovVView() override;
+
+    CKovVDoc* Document() const { return document_; }
+    // Fits the rectangle into the window and redraws.
+    void setView(const MapRect& rect);
+    // Drops the cached relief and repaints (every viewport change does this).
+    void invalidateMap();
+    const MapViewport& viewport() const { return viewport_; }
+    void setStartScreen(bool on);
+    bool startScreen() const { return startScreen_; }
+    // Renders the view with its legend and puts it on the clipboard.
+    void copyToClipboard();
+
+    bool OnCommand(int id) override;
+    bool OnUpdateCommand(int id, CommandState& state) override;
+
+    // One zoom level in (steps >= 1) or out about an anchor (ZoomMode); false beyond the limits.
+    bool zoom(int mode, int steps);
+    // Moves the view by fractions of half its size.
+    void pan(double fx, double fy);
+    bool canZoomIn() const;
+    bool canZoomOut() const;
+    // Client pixel to map point, with the elevation there as z (kElevationWater,
+    // kElevationNoData); empty without a project.
+    std::optional<FPoint> deviceToMapPoint(QPointF device) const;
+    // The map point under the cursor becomes the centre of a zoom-and-move track (the scroll
+    // pad's centre): handed to the track route; false without one or when refused.
+    bool startZoomAndMoveTrack();
+
+    // Settings of section "KovViewTip" as the view holds them; re-read by ReloadSettings.
+    bool quickTip() const { return quickTip_; }
+    bool scaleBar() const { return scaleBar_; }
+    void ReloadSettings();
+    // The cached relief, null until the next paint renders it.
+    const QImage& reliefImage() const { return relief_; }
+    CTipWnd* tipWindow() const { return tip_; }
+
+    // The start screen's version line for a version "major.minor.patch".
+    static QString VersionText(const char* version);
+
+    static void SetTrackRoute(ViewTrackRoute* route);
+    static ViewTrackRoute* TrackRoute();
+
+signals:
+    // The cached relief was dropped (the view, its colours or its data changed).
+    void mapInvalidated();
+
+protected:
+    // The frame services the view uses; tests replace them.
+    virtual void SendStatusText(int pane, const QString& text);
+    virtual void SendCommand(int id);
+
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+
+    CKovVDoc* document_;
+    MapViewport viewport_;
+    bool startScreen_ = false;
+
+private:
+    HMeshProject* Project() const;
+    bool HasProject() const;
+    void RenderRelief();
+    void PaintStartScreen(QPainter& painter);
+    void UpdateStatusPanes(QPointF device);
+    void ClearStatusPanes();
+    void OnHover();
+    void OnRearmTimer();
+    void ApplyZoom(const ZoomResult& result);
+    bool TrackRunning();
+    void UpdateTrackCursor();
+
+    QImage relief_;
+    QImage startPicture_;
+    CTipWnd* tip_ = nullptr;
+    QTimer hoverTimer_;
+    QTimer rearmTimer_;
+    bool hoverSpent_ = false;
+    QPoint lastMouse_;  // client position of the last mouse move
+    bool quickTip_ = true;
+    bool scaleBar_ = true;
+    int logPixel_ = 96;
+    int rubberWidth_ = 3;
+    QFont viewFont_;
+    QColor tipColor_;
+};
+
+}  // namespace kov

@@ -1,0 +1,183 @@
+#include "ui/view/CTipWnd.h"
+
+#include <QFontMetrics>
+#include <QGuiApplication>
+#include <QPainter>
+#include <QScreen>
+#include <QStringList>
+#include <algorithm>
+#include <string>
+
+#include "core/base/SettingsStore.h"
+#include "core/base/TextCodec.h"
+
+namespace kov {
+
+namespace {
+
+int32_t LittleEndian32(const uint8_t* p) {
+    return static_cast<int32_t>(static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
+                                (static_cast<uint32_t>(p[2]) << 16) |
+                                (static_cast<uint32_t>(p[3]) << 24));
+}
+
+// Families tried after the stored face, so that Japanese text always has glyphs.
+const QStringList& JapaneseFallbacks(bool fixedPitch) {
+    static const QStringList fixed{"Noto Sans Mono CJK JP", "Noto Sans CJK JP", "monospace"};
+    static const QStringList proportional{"Noto Sans CJK JP", "sans-serif"};
+    return fixedPitch ? fixed : proportional;
+}
+
+QStringList TextLines(const QString& text) {
+    return text.split(QStringLiteral("\r\n"));
+}
+
+// The tip's colours.
+const QColor kFill(255, 255, 192);
+const QColor kLightEdge(192, 192, 192);
+const QColor kShadow(128, 128, 128);
+
+}  // namespace
+
+QFont FontFromLogFont(const uint8_t* bytes, size_t size, const QFont& fallback) {
+    if (!bytes || size < kLogFontSize) return fallback;
+    const int32_t height = LittleEndian32(bytes);
+    const int32_t weight = LittleEndian32(bytes + 16);
+    const bool fixedPitch = (bytes[27] & 3) == 1;  // FIXED_PITCH
+
+    const char* face = reinterpret_cast<const char*>(bytes + 28);
+    const std::string faceCp932(face, std::find(face, face + 32, '\0'));
+    std::string faceUtf8;
+    if (!Cp932ToUtf8(faceCp932, faceUtf8)) faceUtf8.clear();
+
+    QFont font = fallback;
+    QStringList families;
+    if (!faceUtf8.empty()) families << QString::fromStdString(faceUtf8);
+    families << JapaneseFallbacks(fixedPitch);
+    font.setFamilies(families);
+    if (fixedPitch) font.setStyleHint(QFont::TypeWriter);
+    font.setFixedPitch(fixedPitch);
+    if (height < 0) {
+        font.setPixelSize(std::clamp(-height, 1, 500));
+    } else if (height > 0) {
+        // A cell height includes the internal leading, about a sixth of it in common fonts.
+        font.setPixelSize(std::clamp(height * 5 / 6, 1, 500));
+    }
+    if (weight > 0) font.setWeight(static_cast<QFont::Weight>(std::clamp(weight, 100, 900)));
+    font.setItalic(bytes[20] != 0);
+    font.setUnderline(bytes[21] != 0);
+    font.setStrikeOut(bytes[22] != 0);
+    return font;
+}
+
+QFont ReadSettingsFont(std::string_view section, std::string_view key, const QFont& fallback) {
+    uint8_t bytes[kLogFontSize] = {};
+    const size_t n = settings::readBinary(section, key, bytes, sizeof bytes);
+    return FontFromLogFont(bytes, n, fallback);
+}
+
+QFont DefaultTipFont() {
+    QFont font;
+    font.setFamilies(JapaneseFallbacks(true));
+    font.setStyleHint(QFont::TypeWriter);
+    font.setFixedPitch(true);
+    font.setPixelSize(14);
+    return font;
+}
+
+CTipWnd::CTipWnd(QWidget* parent)
+    : QWidget(parent, Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
+                          Qt::WindowDoesNotAcceptFocus | Qt::WindowTransparentForInput),
+      font_(DefaultTipFont()) {
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setFocusPolicy(Qt::NoFocus);
+}
+
+void CTipWnd::SetTipFont(const QFont& font) {
+    font_ = font;
+    if (isVisible()) {
+        resize(TipSize(text_, font_));
+        update();
+    }
+}
+
+void CTipWnd::SetTextColor(const QColor& color) {
+    color_ = color;
+    update();
+}
+
+QSize CTipWnd::TipSize(const QString& text, const QFont& font) {
+    const QFontMetrics metrics(font);
+    int width = 0;
+    const QStringList lines = TextLines(text);
+    for (const QString& line : lines)
+        width = std::max(width, metrics.horizontalAdvance(line));
+    const int height = static_cast<int>(lines.size()) * metrics.height();
+    return QSize(width + kMargin, height + kMargin);
+}
+
+QPoint CTipWnd::ClampToScreen(const QPoint& pos, const QSize& size, const QRect& screen) {
+    int x = std::max(pos.x(), screen.left() + 2);
+    int y = std::max(pos.y(), screen.top() + 2);
+    const int rightLimit = screen.left() + screen.width() - 4;
+    const int bottomLimit = screen.top() + screen.height() - 4;
+    if (x + size.width() > rightLimit) x = rightLimit - size.width();
+    if (y + size.height() > bottomLimit) y = bottomLimit - size.height();
+    return QPoint(x, y);
+}
+
+bool CTipWnd::ShowTip(const QString& text, const QPoint& globalPos) {
+    if (isVisible() && text == text_ && globalPos == requested_) return false;
+    text_ = text;
+    requested_ = globalPos;
+    const QSize size = TipSize(text_, font_);
+    QRect screenRect(0, 0, 1 << 20, 1 << 20);
+    QScreen* screen = QGuiApplication::screenAt(globalPos);
+    if (!screen) screen = QGuiApplication::primaryScreen();
+    if (screen) screenRect = screen->geometry();
+    // Qt paints the whole window into its backing store before the window appears, so it is
+    // never seen half-drawn.
+    setGeometry(QRect(ClampToScreen(globalPos, size, screenRect), size));
+    if (isVisible()) {
+        update();
+    } else {
+        show();
+        raise();
+    }
+    return true;
+}
+
+void CTipWnd::HideTip() {
+    if (isVisible()) hide();
+}
+
+void CTipWnd::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    const int w = width();
+    const int h = height();
+    painter.fillRect(rect(), kFill);
+    // Light edges along the left and top, a two-pixel shadow along the right and bottom.
+    painter.setPen(kLightEdge);
+    painter.drawLine(0, 0, w - 1, 0);
+    painter.drawLine(0, 0, 0, h - 1);
+    painter.setPen(kShadow);
+    painter.drawLine(w - 1, 0, w - 1, h - 1);
+    painter.drawLine(w - 2, 1, w - 2, h - 1);
+    painter.drawLine(0, h - 1, w - 1, h - 1);
+    painter.drawLine(1, h - 2, w - 1, h - 2);
+
+    painter.setFont(font_);
+    painter.setPen(color_);
+    const QFontMetrics metrics(font_);
+    const QSize extent = TipSize(text_, font_) - QSize(kMargin, kMargin);
+    const int left = (w - extent.width()) / 2;
+    int top = (h - extent.height()) / 2;
+    for (const QString& line : TextLines(text_)) {
+        painter.drawText(left, top + metrics.ascent(), line);
+        top += metrics.height();
+    }
+}
+
+}  // namespace kov

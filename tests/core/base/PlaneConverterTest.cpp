@@ -1,0 +1,126 @@
+#include "core/base/PlaneConverter.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+#include <sstream>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "support/TestSupport.h"
+
+namespace kov {
+namespace {
+
+constexpr double kDeg = std::numbers::pi / 180.0;
+
+struct Geo {
+    double lon, lat, gamma;
+};
+
+Geo convert(const PlaneConverter& pc, double east, double north) {
+    const double in[3] = {east, north, 0.0};
+    double out[3];
+    Geo g{};
+    EXPECT_EQ(pc.planeToGeodetic(in, out, &g.gamma), 1);
+    g.lon = out[0];
+    g.lat = out[1];
+    return g;
+}
+
+TEST(PlaneConverter, ConvergenceSignAndSizeAndHeightPassThrough) {
+    PlaneConverter pc;
+    pc.setup(9, kEllipsoidGrs80);
+    const double lon0 = 139.0 + 50.0 / 60.0;
+    EXPECT_EQ(convert(pc, 0.0, 100000.0).gamma, 0.0);
+    const Geo east = convert(pc, 100000.0, 0.0);
+    const Geo west = convert(pc, -100000.0, 0.0);
+    EXPECT_GT(east.gamma, 0.0);
+    EXPECT_EQ(west.gamma, -east.gamma);
+    // Convergence is about Δλ·sin φ.
+    EXPECT_NEAR(east.gamma, (east.lon - lon0) * kDeg * std::sin(east.lat * kDeg), 1e-5);
+
+    const double in[3] = {100000.0, 0.0, 12.5};
+    double out[3];
+    pc.planeToGeodetic(in, out);  // the convergence output is optional
+    EXPECT_EQ(std::tuple(out[0], out[2]), std::tuple(east.lon, 12.5));
+}
+
+TEST(PlaneConverter, InvalidZoneKeepsTheOriginAndUnknownEllipsoidIsGrs80) {
+    PlaneConverter fresh;  // never set up: origin 0, 0
+    EXPECT_EQ(convert(fresh, 0.0, 0.0).lat, 0.0);
+    EXPECT_EQ(convert(fresh, 0.0, 0.0).lon, 0.0);
+
+    PlaneConverter pc, bessel9, grs9;
+    bessel9.setup(9, kEllipsoidBessel);
+    grs9.setup(9, kEllipsoidGrs80);
+    pc.setup(9, kEllipsoidGrs80);
+    pc.setup(20, kEllipsoidGrs80);
+    EXPECT_EQ(pc.zone, 20);
+    EXPECT_EQ(convert(pc, 20000.0, 30000.0).lat, convert(grs9, 20000.0, 30000.0).lat);
+    pc.setup(0, kEllipsoidBessel);  // the constants still follow the ellipsoid
+    EXPECT_EQ(convert(pc, 20000.0, 30000.0).lat, convert(bessel9, 20000.0, 30000.0).lat);
+    pc.setup(9, 7);
+    EXPECT_EQ(convert(pc, 20000.0, 30000.0).lat, convert(grs9, 20000.0, 30000.0).lat);
+}
+
+TEST(PlaneConverter, FootpointIterationConvergesQuicklyAndStopsOnNaN) {
+    PlaneConverter pc;
+    pc.setup(11, kEllipsoidGrs80);
+    int rounds = 0;
+    // Within 1000 km of the origin's arc the fitted start leaves one or two rounds.
+    for (double u : {-700e3, 42.0, 900e3}) {
+        EXPECT_NEAR(pc.meridianArc(pc.footpointLatitude(pc.s0 + u, &rounds)), pc.s0 + u, 1e-6);
+        EXPECT_LE(rounds, 2) << u;
+    }
+    EXPECT_TRUE(std::isnan(pc.footpointLatitude(std::nan(""), &rounds)));
+    EXPECT_LE(rounds, 100);
+}
+
+// Agreement with PROJ (cs2cs) for every zone and both ellipsoids, near the origin and along
+// far-off meridian arcs. Zone n is EPSG:6668 + n on JGD2011 (GRS-80) and EPSG:30160 + n on the
+// Tokyo datum (Bessel); both take "northing easting" and answer "latitude longitude".
+TEST(PlaneConverterProj, AgreesWithCs2csInEveryZone) {
+    int status = -1;
+    ASSERT_FALSE(test::runCommand("command -v cs2cs", &status).empty())
+        << "cs2cs (Debian package proj-bin) is not installed; run scripts/setup";
+
+    test::TempDir dir;
+    const struct {
+        int ellipsoid, firstCode, geodetic;
+    } systems[] = {{kEllipsoidGrs80, 6668, 6668}, {kEllipsoidBessel, 30160, 4301}};
+    PlaneConverter pc;
+    for (const auto& sys : systems) {
+        for (int zone = 1; zone <= kZoneCount; ++zone) {
+            pc.setup(zone, sys.ellipsoid);
+            std::vector<Geo> ours;
+            std::string input;
+            for (double north : {-1.6e6, -150e3, 0.0, 99999.0, 1.2e6}) {
+                for (double east : {-250e3, -60e3, 0.0, 150e3}) {
+                    input += std::to_string(north) + " " + std::to_string(east) + "\n";
+                    ours.push_back(convert(pc, east, north));
+                }
+            }
+            const std::string file = dir.file("points.txt");
+            test::writeFile(file, input);
+            const std::string command =
+                "cs2cs -f %.12f EPSG:" + std::to_string(sys.firstCode + zone) +
+                " EPSG:" + std::to_string(sys.geodetic) + " < '" + file + "' 2>&1";
+            const std::string output = test::runCommand(command, &status);
+            ASSERT_EQ(status, 0) << command << "\n" << output;
+
+            std::istringstream answers(output);
+            for (const Geo& g : ours) {
+                double lat = 0.0, lon = 0.0, height = 0.0;
+                ASSERT_TRUE(answers >> lat >> lon >> height) << command << "\n" << output;
+                EXPECT_NEAR(g.lat, lat, 1e-9) << command << " " << g.lat;
+                EXPECT_NEAR(g.lon, lon, 1e-9) << command << " " << g.lon;
+            }
+        }
+    }
+}
+
+}  // namespace
+}  // namespace kov

@@ -1,0 +1,196 @@
+#include <gtest/gtest.h>
+
+#include <QColor>
+
+#include "core/base/SettingsStore.h"
+#include "core/data/HMeshProject.h"
+#include "core/data/ZarHColorMap.h"
+#include "support/TestSupport.h"
+
+namespace kov {
+namespace {
+
+constexpr uint32_t Rgb32(int r, int g, int b) {
+    return r | (g << 8) | (b << 16);
+}
+uint32_t Packed(const Rgb& c) {
+    return Rgb32(c.red, c.green, c.blue);
+}
+
+// A colour map with defaults taken from an empty settings file.
+class ColorMapTest : public ::testing::Test {
+protected:
+    void SetUp() override { settings::setLocation(dir_.file("absent.ini")); }
+    test::TempDir dir_;
+};
+
+TEST_F(ColorMapTest, DefaultsAndSettings) {
+    ZarHColorMap map;
+    ASSERT_EQ(map.stopCount(), 2);
+    EXPECT_EQ(map.stop(0)->color, Rgb32(230, 255, 128));
+    EXPECT_EQ(map.stop(1)->height, 200.0);
+    EXPECT_EQ(map.noDataColor, Rgb32(128, 255, 255) | kColorNotPainted);
+    EXPECT_EQ(map.seaColor, Rgb32(128, 255, 255));
+    EXPECT_EQ(map.bottomColor, Rgb32(0, 32, 128));
+    EXPECT_EQ(map.stop(2), nullptr);
+
+    test::writeFile(dir_.file("kov.ini"),
+                    "[ColorMap]\nCOLOR1=RGB(10,20,30)\nColorNone=RGB(1,2,3)\n");
+    settings::setLocation(dir_.file("kov.ini"));
+    ZarHColorMap fromSettings;
+    EXPECT_EQ(fromSettings.stop(0)->color, Rgb32(10, 20, 30));
+    // No-data is never painted on creation, whatever the settings say.
+    EXPECT_EQ(fromSettings.noDataColor, Rgb32(1, 2, 3) | kColorNotPainted);
+}
+
+TEST_F(ColorMapTest, RampEndsAndHsvMidpoint) {
+    ZarHColorMap map;
+    Rgb c;
+    ASSERT_TRUE(map.colorAt(-5.0, c));
+    EXPECT_EQ(Packed(c), Rgb32(230, 255, 128));
+    ASSERT_TRUE(map.colorAt(250.0, c));
+    EXPECT_EQ(Packed(c), Rgb32(192, 64, 32));
+
+    // Halfway, hue, saturation and value are each the mean of the ends (checked against Qt's
+    // own HSV conversion).
+    const QColor a(230, 255, 128), b(192, 64, 32);
+    const double hue = (a.hsvHueF() + b.hsvHueF()) / 2;
+    const QColor mid =
+        QColor::fromHsvF(static_cast<float>(hue), (a.hsvSaturationF() + b.hsvSaturationF()) / 2,
+                         (a.valueF() + b.valueF()) / 2);
+    ASSERT_TRUE(map.colorAt(100.0, c));
+    EXPECT_NEAR(c.red, mid.red(), 1);
+    EXPECT_NEAR(c.green, mid.green(), 1);
+    EXPECT_NEAR(c.blue, mid.blue(), 1);
+}
+
+TEST_F(ColorMapTest, ReverseSegmentsGoThroughRed) {
+    // Hues 0.1 (orange) and 0.6 (blue), full saturation and value.
+    const Rgb from = HsvToRgb(0.1, 1.0, 1.0), to = HsvToRgb(0.6, 1.0, 1.0);
+    ColorStop stops[2] = {{Packed(from), 0, 0.0}, {Packed(to), 0, 100.0}};
+    ZarHColorMap map;
+    map.setStops(stops, 2);
+    Rgb c;
+    map.colorAt(50.0, c);  // direct: hue 0.35, a green
+    EXPECT_NEAR(QColor(c.red, c.green, c.blue).hsvHueF(), 0.35, 0.01);
+
+    map.stop(0)->reverse = 1;
+    map.rebuildTable();
+    // The arc 0.1 -> 0 -> 0.6 is 0.5 long; a fifth of the way along it is hue 0 (pure red).
+    map.colorAt(20.0, c);
+    EXPECT_EQ(Packed(c), Rgb32(255, 0, 0));
+    map.colorAt(10.0, c);
+    EXPECT_NEAR(QColor(c.red, c.green, c.blue).hsvHueF(), 0.05, 0.01);
+    map.colorAt(60.0, c);  // past red, coming down from the top of the circle to 0.6
+    EXPECT_NEAR(QColor(c.red, c.green, c.blue).hsvHueF(), 0.8, 0.01);
+    // The table follows the in-place change.
+    const Rgb t = map.tableColor(20.0);
+    EXPECT_EQ(t.red, 255);
+    EXPECT_LE(t.green + t.blue, 2);
+}
+
+TEST_F(ColorMapTest, TableLookupAndDegenerateRanges) {
+    ZarHColorMap map;
+    const auto& table = map.table();
+    EXPECT_EQ(table[0].height, 0.0);
+    EXPECT_EQ(table[999].height, 200.0);
+    // No interpolation between entries: just below entry 500's height answers entry 499.
+    const double h500 = table[500].height;
+    Rgb below = map.tableColor(std::nextafter(h500, 0.0));
+    EXPECT_EQ(Packed(below), Rgb32(table[499].red, table[499].green, table[499].blue));
+    EXPECT_EQ(Packed(map.tableColor(-1e9)), Rgb32(230, 255, 128));
+    EXPECT_EQ(Packed(map.tableColor(1e9)), Rgb32(192, 64, 32));
+
+    // Equal first and last heights: every height answers the first colour.
+    ColorStop flat[2] = {{Rgb32(1, 2, 3), 0, 50.0}, {Rgb32(200, 100, 0), 0, 50.0}};
+    map.setStops(flat, 2);
+    for (double h : {-10.0, 50.0, 80.0})
+        EXPECT_EQ(Packed(map.tableColor(h)), Rgb32(1, 2, 3));
+
+    // A grey stop has hue 0, so grey to blue sweeps up from red through green.
+    ColorStop grey[2] = {{Rgb32(128, 128, 128), 0, 0.0}, {Rgb32(0, 0, 255), 0, 10.0}};
+    map.setStops(grey, 2);
+    EXPECT_EQ(map.stop(0)->hue, 0.0);
+    Rgb c;
+    map.colorAt(5.0, c);
+    EXPECT_NEAR(QColor(c.red, c.green, c.blue).hsvHueF(), 0.3333, 0.01);
+
+    std::vector<ColorStop> many(300);
+    map.setStops(many.data(), 300);
+    EXPECT_EQ(map.stopCount(), 256);
+}
+
+TEST_F(ColorMapTest, StripsShadeTowardOneSide) {
+    ZarHColorMap map;
+    map.shadowLevel = 0.5;
+    const Dib24 h = map.makeStrip(11, 3, false);
+    ASSERT_EQ(h.Width(), 11);
+    // Top row full colour, bottom row at the shadow level; heights run left to right.
+    EXPECT_EQ(h.Pixel(0, 2), Rgb32(230, 255, 128));
+    EXPECT_EQ(h.Pixel(10, 2), Rgb32(192, 64, 32));
+    EXPECT_EQ(h.Pixel(10, 0), Rgb32(96, 32, 16));
+    EXPECT_EQ(h.Pixel(0, 1), Rgb32(172, 191, 96));  // factor 0.75, truncated
+
+    const Dib24 v = map.makeStrip(3, 11, true);
+    EXPECT_EQ(v.Pixel(2, 0), Rgb32(230, 255, 128));  // lowest height at the bottom, right edge
+    EXPECT_EQ(v.Pixel(2, 10), Rgb32(192, 64, 32));
+    EXPECT_EQ(v.Pixel(0, 10), Rgb32(96, 32, 16));  // darkest at the left edge
+    EXPECT_TRUE(map.makeStrip(0, 5, false).IsEmpty());
+}
+
+TEST_F(ColorMapTest, BinaryImageRoundTripAndRefusal) {
+    ZarHColorMap map;
+    ColorStop stops[3] = {{Rgb32(9, 8, 7), 1, -3.5}, {Rgb32(1, 2, 3), 0, 4.25}, {0xFF, 0, 9.0}};
+    map.setStops(stops, 3);
+    map.seaColor = 0x80123456;
+    map.lightAzimuth = 92.0;
+    const std::vector<uint8_t> image = map.write();
+    ASSERT_EQ(image.size(), 320u + 3 * 40);
+    EXPECT_EQ(image[0] | image[1] << 8, 320);
+
+    std::unique_ptr<ZarHColorMap> copy = map.clone();
+    EXPECT_EQ(copy->write(), image);
+    EXPECT_EQ(copy->stop(0)->reverse, 1);
+    EXPECT_EQ(copy->seaColor, 0x80123456u);
+
+    ZarHColorMap other;
+    const std::vector<uint8_t> before = other.write();
+    std::vector<uint8_t> foreign = image;
+    foreign[0] ^= 1;
+    EXPECT_FALSE(other.read(foreign));
+    EXPECT_FALSE(other.read(std::span<const uint8_t>(image.data(), 319)));
+    EXPECT_EQ(other.write(), before);
+    // A record count beyond the data reads only the records that are there.
+    std::vector<uint8_t> truncated(image.begin(), image.end() - 40);
+    EXPECT_TRUE(other.read(truncated));
+    EXPECT_EQ(other.stopCount(), 2);
+}
+
+TEST_F(ColorMapTest, CollectionSlotsAndPresets) {
+    HMeshProject project;
+    ZarHColorMap* slot0 = project.GetColorMap(0);
+    slot0->seaColor = Rgb32(1, 1, 1);
+    EXPECT_EQ(project.GetColorMap(-4), slot0);
+    EXPECT_EQ(project.GetColorMap(7)->seaColor, Rgb32(1, 1, 1));  // copied from slot 0
+
+    ZarHColorMap* ramp3 = project.GetColorMap(3);
+    ASSERT_EQ(ramp3->stopCount(), 2);
+    EXPECT_EQ(ramp3->stop(1)->height, 45.0);
+    EXPECT_EQ(ramp3->stop(1)->color, 0x0000FFu);
+
+    ZarHColorMap* ramp4 = project.GetColorMap(4);
+    ASSERT_EQ(ramp4->stopCount(), 11);
+    EXPECT_EQ(ramp4->stop(5)->height, 40.0);
+    EXPECT_EQ(ramp4->stop(10)->color, 0xFFFFFFu);
+    // Slot 4 gets its ramp back whenever it has fewer than eleven entries.
+    ramp4->setStops(ramp4->stop(0), 2);
+    EXPECT_EQ(project.GetColorMap(4)->stopCount(), 11);
+
+    auto replacement = std::make_unique<ZarHColorMap>();
+    ZarHColorMap* raw = replacement.get();
+    project.SetColorMap(0, std::move(replacement));
+    EXPECT_EQ(project.GetColorMap(0), raw);
+}
+
+}  // namespace
+}  // namespace kov

@@ -1,0 +1,192 @@
+#include "core/data/HMeshProject.h"
+
+#include <gtest/gtest.h>
+
+#include <tuple>
+
+#include "core/base/SettingsStore.h"
+#include "core/data/ZarHImage.h"
+#include "support/MeshFixtures.h"
+#include "support/TestSupport.h"
+
+namespace kov {
+namespace {
+
+using test::makeFlatMesh;
+using test::makeMesh;
+
+TEST(HMeshProjectLists, DuplicatesAreRefusedAndStayWithTheCaller) {
+    HMeshProject project;
+    auto first = makeFlatMesh(4, 3, 5.0, 0, 0, 10);
+    auto same = makeFlatMesh(4, 3, 5.0, 0, 0, 20);
+    auto finer = makeFlatMesh(8, 6, 2.5, 0, 0, 30);
+    std::unique_ptr<ZarHMesh> none;
+    EXPECT_EQ(project.AddMesh(none), 0);
+    ASSERT_EQ(project.AddMesh(first), 1);
+    EXPECT_EQ(first, nullptr);
+    EXPECT_EQ(project.AddMesh(same), 0);
+    ASSERT_NE(same, nullptr) << "a refused mesh remains the caller's";
+    EXPECT_EQ(same->owner, nullptr);
+    EXPECT_EQ(project.AddMesh(finer), 1) << "same extent, other cell size";
+    EXPECT_EQ(project.GetMesh(0)->owner, &project);
+    EXPECT_EQ(project.GetMesh(2), nullptr);
+
+    ASSERT_EQ(project.RemoveMesh(0), 1);
+    EXPECT_EQ(project.GetMesh(0)->cellSize, 2.5) << "later elements move down";
+
+    // Images: refused only for a bit-equal extent, unless duplicates are allowed.
+    auto image = [](double x0) {
+        auto i = std::make_unique<ZarHImage>();
+        i->xmin = x0;
+        i->xmax = x0 + 10;
+        return i;
+    };
+    auto a = image(0), b = image(0), c = image(0), d = image(1e-12);
+    EXPECT_EQ(project.AddImage(a, false), 1);
+    EXPECT_EQ(project.AddImage(b, false), 0);
+    EXPECT_NE(b, nullptr);
+    EXPECT_EQ(project.AddImage(c, true), 1);
+    EXPECT_EQ(project.AddImage(d, false), 1);
+    EXPECT_EQ(project.ImageCount(), 3);
+}
+
+TEST(HMeshProjectExtent, UnionZoneAndStatistics) {
+    HMeshProject project;
+    MapRect extent;
+    EXPECT_EQ(project.GetExtent(extent), 0) << "no mesh, no extent";
+    auto a = makeFlatMesh(4, 3, 5.0, 100, 200, 10);  // zone 9
+    auto b =
+        makeMesh(2, 2, 2.0, 90, 195, [](int c, int r) { return c + r == 2 ? MESH_WATER : -50; });
+    b->zone = 6;
+    project.AddMesh(b);
+    project.AddMesh(a);
+    project.SortMeshes();
+    project.UpdateExtent();
+    ASSERT_EQ(project.GetExtent(extent), 1);
+    EXPECT_EQ(std::tuple(extent.xmin, extent.ymin, extent.xmax, extent.ymax),
+              std::tuple(90, 195, 120, 215));
+    EXPECT_EQ(project.planeZone, 9) << "zone of the first (after sorting: a coarsest) mesh";
+    EXPECT_EQ(
+        std::tuple(project.GetMinElevation(), project.GetMaxElevation(), project.GetMaxCellSize()),
+        std::tuple(-5.0, 1.0, 5.0));
+}
+
+TEST(HMeshProjectLookup, FinestMeshWinsAndFallsThroughSpecialCells) {
+    HMeshProject project;
+    auto fine = makeMesh(10, 10, 2.0, 0, 0, [](int c, int) {
+        return c == 0 ? MESH_WATER : (c == 1 ? MESH_NODATA : 20);
+    });
+    auto coarse = makeFlatMesh(4, 4, 5.0, 0, 0, 50);
+    auto coarse2 = makeFlatMesh(4, 4, 5.0, 0, 0.5, 70);  // same size, slightly shifted: accepted
+    project.AddMesh(fine);
+    project.AddMesh(coarse);
+    project.AddMesh(coarse2);
+    project.SortMeshes();
+    EXPECT_EQ(project.GetMesh(0)->ymin, 0.0) << "equal cell sizes keep their order";
+
+    auto zAt = [&](double x, double y) {
+        double z = 0;
+        return project.FindElevation(x, y, z) ? z : -1.0;
+    };
+    EXPECT_DOUBLE_EQ(zAt(5.0, 5.0), 2.0);
+    EXPECT_DOUBLE_EQ(zAt(1.0, 5.0), 7.0)
+        << "water in the fine mesh falls through to the last coarse";
+    EXPECT_DOUBLE_EQ(zAt(3.0, 5.0), 7.0) << "and so does no data";
+    EXPECT_DOUBLE_EQ(zAt(3.0, 0.2), 5.0)
+        << "outside the shifted mesh the first coarse mesh answers";
+    EXPECT_EQ(zAt(100.0, 5.0), -1.0) << "no mesh answers";
+}
+
+TEST(HMeshProjectNeighbours, EdgesMatchWithinToleranceAndCellSizesMustAgree) {
+    HMeshProject project;
+    // A 3 x 3 block of 20 x 15 m meshes; index = row * 3 + column, row 0 in the south.
+    for (int i = 0; i < 9; ++i) {
+        auto m = makeFlatMesh(4, 3, 5.0, i % 3 * 20.0, i / 3 * 15.0, i);
+        project.AddMesh(m);
+    }
+    MeshNeighbours nb;
+    project.FindNeighbours(*project.GetMesh(4), nb);
+    for (int slot = 0; slot < 9; ++slot) {
+        ASSERT_NE(nb.mesh[slot], nullptr) << slot;
+        EXPECT_EQ(nb.mesh[slot]->Cell(0, 0), slot) << "slot order SW, S, SE, W, C, E, NW, N, NE";
+    }
+    project.FindNeighbours(*project.GetMesh(0), nb);
+    EXPECT_EQ(nb.mesh[MeshNeighbours::West], nullptr);
+
+    // An edge off by less than 1e-10 m still counts, by more it does not; a mesh of another cell
+    // size never does.
+    HMeshProject loose;
+    auto base = makeFlatMesh(4, 3, 5.0, 0, 0, 1);
+    auto east = makeFlatMesh(4, 3, 5.0, 20.0 + 5e-11, 0, 2);
+    auto north = makeFlatMesh(4, 3, 5.0, 0, 15.0 + 1e-9, 3);
+    auto other = makeFlatMesh(8, 6, 2.5, 0, -15.0, 4);
+    const ZarHMesh* basePtr = base.get();
+    for (auto* m : {&base, &east, &north, &other})
+        loose.AddMesh(*m);
+    loose.FindNeighbours(*basePtr, nb);
+    EXPECT_NE(nb.mesh[MeshNeighbours::East], nullptr);
+    EXPECT_EQ(nb.mesh[MeshNeighbours::North], nullptr);
+    EXPECT_EQ(nb.mesh[MeshNeighbours::South], nullptr);
+}
+
+TEST(HMeshProjectProfile, CountsSpacingBendsAndMissingElevations) {
+    // Elevation 0.1 m per metre of easting between x = 0 and 100, water strip at 40..50 m.
+    HMeshProject project;
+    auto m =
+        makeMesh(100, 10, 1.0, 0, 0, [](int c, int) { return c >= 40 && c < 50 ? MESH_WATER : c; });
+    project.AddMesh(m);
+    auto profile = [&](const std::vector<FPoint>& line, double& spacing, int maxCount) {
+        std::vector<FPoint> out;
+        EXPECT_EQ(project.SampleProfile(line, spacing, maxCount, out), line.size() > 1);
+        return out;
+    };
+    double spacing = 5.0;
+    EXPECT_TRUE(profile({{0, 1, 0}}, spacing, 100).empty());
+    // Short line: 3 samples; long line: at most maxCount; normally floor(L / s) + 2 with the last
+    // one clamped to the end.
+    for (const auto& [length, given, maxCount, count, used] : {std::tuple{3.0, 5.0, 100, 3u, 1.5},
+                                                               {90.0, 1.0, 10, 10u, 10.0},
+                                                               {10.0, 4.0, 100, 4u, 4.0}}) {
+        spacing = given;
+        const auto out = profile({{10, 1, 0}, {10 + length, 1, 0}}, spacing, maxCount);
+        ASSERT_EQ(out.size(), count) << length;
+        EXPECT_DOUBLE_EQ(spacing, used);
+        EXPECT_DOUBLE_EQ(out[count - 2].x, 10 + (count - 2) * used);
+        EXPECT_DOUBLE_EQ(out.back().x, 10 + length);
+    }
+
+    spacing = 3.0;  // L = 8: samples at 0, 3, 6 and the end
+    auto out = profile({{10, 1, 0}, {14, 1, 0}, {14, 5, 0}}, spacing, 100);
+    ASSERT_EQ(out.size(), 4u);
+    EXPECT_DOUBLE_EQ(out[2].x, 14.0);
+    EXPECT_DOUBLE_EQ(out[2].y, 3.0);
+    EXPECT_DOUBLE_EQ(out[2].z, 1.4);
+
+    spacing = 5.0;  // samples at 35, 40, ..., 115, 120, 120
+    out = profile({{35, 1, 0}, {55, 1, 0}, {120, 1, 0}}, spacing, 100);
+    ASSERT_EQ(out.size(), 19u);
+    EXPECT_DOUBLE_EQ(out[0].z, 3.5);
+    EXPECT_DOUBLE_EQ(out[1].z, 0.0) << "water at 40; the start vertex is no intermediate sample";
+    EXPECT_DOUBLE_EQ(out[2].z, 0.0);
+    EXPECT_DOUBLE_EQ(out[3].z, 5.0);
+    EXPECT_DOUBLE_EQ(out[14].z, 9.5) << "past the mesh the last known value repeats";
+    EXPECT_DOUBLE_EQ(out.back().z, 0.0) << "the end vertex without elevation is 0";
+}
+
+TEST(HMeshProjectSettings, ShapeDefaultsComeFromTheSettingsStore) {
+    test::TempDir dir;
+    test::writeFile(
+        dir.file("kov.ini"),
+        "[Shape]\nPenWidth=1.25\nPenColor=RGB(1,2,3)\nFillAlpha=64\nFillColor=#0000FF\n");
+    settings::setLocation(dir.file("kov.ini"));
+    HMeshProject configured;
+    EXPECT_EQ(configured.shapePenWidth, 1.25);
+    EXPECT_EQ(configured.shapePenColor, 0x030201u);
+    EXPECT_EQ(configured.shapeFillAlpha, 64);
+    EXPECT_EQ(configured.shapeFillColor, 0xFFu);
+    settings::setLocation(dir.file("absent.ini"));
+    EXPECT_EQ(HMeshProject().shapeFillColor, 0xFFFF80u);
+}
+
+}  // namespace
+}  // namespace kov

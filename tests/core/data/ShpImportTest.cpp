@@ -1,0 +1,442 @@
+#include "core/data/ShpImport.h"
+
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <charconv>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <sstream>
+
+#include "core/base/HxProgress.h"
+#include "sample/SampleShapes.h"
+#include "support/TestSupport.h"
+
+// The cases name only the fields that matter to them; the rest keep their defaults.
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+
+namespace kov {
+namespace {
+
+using test::TempDir;
+using XY = std::pair<double, double>;
+
+// --- A small shapefile builder: records are given as their content (shape type onwards). ---
+
+template <class T>
+std::string le(T v) {  // the machines we build on are little-endian
+    std::string s(sizeof v, '\0');
+    std::memcpy(s.data(), &v, sizeof v);
+    return s;
+}
+std::string le32(int64_t v) {
+    return le(static_cast<int32_t>(v));
+}
+std::string f64(double v) {
+    return le(v);
+}
+std::string be32(uint32_t v) {
+    return le(__builtin_bswap32(v));
+}
+
+std::string point(int type, double x, double y) {
+    return le32(type) + f64(x) + f64(y);
+}
+
+std::string multiPoint(int type, const std::vector<XY>& xy, std::optional<int64_t> count = {}) {
+    std::string s = le32(type) + std::string(32, '\0') + le32(count.value_or(xy.size()));
+    for (auto [x, y] : xy)
+        s += f64(x) + f64(y);
+    return s;
+}
+
+struct Poly {
+    int type = 3;
+    std::vector<int64_t> starts{0};
+    std::vector<XY> xy;
+    std::vector<double> z, m;
+    std::vector<int> partTypes;  // multipatch only
+    std::optional<int64_t> partCount, pointCount;
+};
+
+std::string poly(const Poly& p) {
+    std::string s = le32(p.type) + std::string(32, '\0') +
+                    le32(p.partCount.value_or(p.starts.size())) +
+                    le32(p.pointCount.value_or(p.xy.size()));
+    for (int64_t start : p.starts)
+        s += le32(start);
+    for (int t : p.partTypes)
+        s += le32(t);
+    for (auto [x, y] : p.xy)
+        s += f64(x) + f64(y);
+    for (const auto* values : {&p.z, &p.m}) {
+        if (values->empty()) continue;
+        s += f64(0) + f64(0);
+        for (double v : *values)
+            s += f64(v);
+    }
+    return s;
+}
+
+struct Header {
+    uint32_t fileCode = 9994;
+    int type = 1;
+    double box[4] = {-10, -20, 30, 40};
+    double zRange[2] = {0, 0};
+    double mRange[2] = {0, 0};
+};
+
+struct Files {
+    std::string shp, shx;
+    std::vector<size_t> offsets;  // of each record in shp
+};
+
+Files build(const std::vector<std::string>& contents, const Header& h = {}) {
+    Files f;
+    for (size_t i = 0; i < contents.size(); ++i) {
+        const auto words = static_cast<uint32_t>(contents[i].size() / 2);
+        f.offsets.push_back(100 + f.shp.size());
+        f.shx += be32(static_cast<uint32_t>(f.offsets.back() / 2)) + be32(words);
+        f.shp += be32(static_cast<uint32_t>(i + 1)) + be32(words) + contents[i];
+    }
+    auto header = [&](size_t bytes) {
+        std::string s = be32(h.fileCode) + std::string(20, '\0') +
+                        be32(static_cast<uint32_t>(bytes / 2)) + le32(1000) + le32(h.type);
+        for (double v : h.box)
+            s += f64(v);
+        return s + f64(h.zRange[0]) + f64(h.zRange[1]) + f64(h.mRange[0]) + f64(h.mRange[1]);
+    };
+    f.shp = header(100 + f.shp.size()) + f.shp;
+    f.shx = header(100 + f.shx.size()) + f.shx;
+    return f;
+}
+
+// The point ids, or with lines the records as "id" + kind (. point, L line, P polygon) and the
+// groups of vertices "(x y z,...)", one group per point or part; z is 0 unless read.
+std::string describe(const ShpImport& layer, bool withLines = false) {
+    std::map<int, std::string> records;
+    auto vertex = [](double x, double y, double z) {
+        char text[96];
+        std::snprintf(text, sizeof text, "%.17g %.17g %.17g", x, y, z);
+        return std::string(text);
+    };
+    for (const SHP_POINT& p : layer.points) {
+        std::string& r = records[p.id];
+        r += (r.empty() ? "." : "") + std::string("(") + vertex(p.x, p.y, p.z) + ")";
+    }
+    for (const SHP_POLYLINE& line : layer.polylines) {
+        std::string& r = records[line.id];
+        r += line.kind == SHP_POLYLINE::kPolygon ? "P" : "L";
+        for (size_t k = 0; k <= line.parts.size(); ++k) {
+            const std::vector<FPoint>& part = k == 0 ? line.points : line.parts[k - 1];
+            for (size_t i = 0; i < part.size(); ++i)
+                r += (i ? "," : "(") + vertex(part[i].x, part[i].y, part[i].z);
+            r += ")";
+        }
+    }
+    std::string text;
+    for (const auto& [id, r] : records)
+        text += (text.empty() ? "" : " ") + std::to_string(id) + (withLines ? r : "");
+    return text;
+}
+
+class RecordingProgress : public HxProgress {
+public:
+    int SetPos(long long current, long long total) override {
+        positions.push_back({current, total});
+        return cancelAfter >= 0 && static_cast<int>(positions.size()) > cancelAfter;
+    }
+    void SetText(const std::string& t) override { text += t; }
+    std::string text;
+    std::vector<std::pair<long long, long long>> positions;
+    int cancelAfter = -1;
+};
+
+TEST(ShpImportHeader, ShortOrForeignFilesFailAndKeepNothing) {
+    const Files good = build({point(1, 1, 2)});
+    const Files badCode = build({point(1, 1, 2)}, Header{.fileCode = 9993});
+    for (const std::string& shp : {std::string(), good.shp.substr(0, 99), badCode.shp}) {
+        ShpImport layer;
+        ASSERT_EQ(layer.LoadFromMemory(good.shp, good.shx, nullptr), 1);
+        EXPECT_EQ(layer.LoadFromMemory(shp, good.shx, nullptr), 0);
+        EXPECT_EQ(layer.PointCount(), 0);
+        EXPECT_EQ(layer.recordCounter, 0);
+    }
+}
+
+TEST(ShpImportHeader, LoadFindsTheIndexBesideAndSendsTheSummary) {
+    TempDir dir;
+    Files f = build({point(1, 1, 2), point(1, 3, 4)},
+                    Header{.type = 3, .box = {-9900, -37400.5, -4100, -33100.25}});
+    // The index is garbage, so a load that used it would find no record.
+    test::writeFile(dir.file("Roads.shp"), f.shp);
+    test::writeFile(dir.file("ROADS.SHX"), f.shx.substr(0, 100) + std::string(16, '\x7F'));
+    ShpImport layer;
+    layer.scale = 2.0;
+    RecordingProgress progress;
+    ASSERT_EQ(layer.Load(dir.file("Roads.shp"), &progress), 1);
+    EXPECT_EQ(layer.PointCount(), 0);  // the index was found despite the letter case
+    EXPECT_EQ(progress.text,
+              "Roads.shp HD:9994 (    78 Length) Ver 1000   Shp:03  "
+              "bound(  -9900.00  -37400.50   -4100.00  -33100.25)\r\n");
+    EXPECT_EQ(layer.bounds.xmin, -19800.0);
+    EXPECT_EQ(layer.bounds.ymax, -66200.5);
+    std::filesystem::remove(dir.file("ROADS.SHX"));  // no index: the same records in sequence
+    ASSERT_EQ(layer.Load(dir.file("roads.shp"), nullptr), 1);
+    EXPECT_EQ(describe(layer), "1 2");
+    EXPECT_EQ(layer.Load(dir.file("missing.shp"), nullptr), 0);
+    EXPECT_EQ(layer.PointCount(), 0);
+}
+
+TEST(ShpImportRecords, EveryKindWithCountersAndPartsAlikeWithAndWithoutIndex) {
+    const std::vector<XY> hole = {{0, 0}, {0, 9}, {9, 9}, {0, 0}, {1, 1}, {2, 1}, {1, 1}};
+    const Files f = build({
+        le32(0),                                                           // id 1, null
+        point(1, 10, 20),                                                  // id 2
+        multiPoint(8, {{1, 1}, {2, 2}}),                                   // id 3 for both
+        poly({.starts = {0, 2}, .xy = {{0, 0}, {1, 1}, {2, 2}, {3, 3}}}),  // id 4
+        poly({.type = 5, .starts = {0, 4}, .xy = hole}),                   // id 5
+        le32(99) + std::string(12, 'x'),                                   // unknown, not counted
+        point(11, 7, 8) + f64(9) + f64(10),                                // id 6, z stays 0
+        multiPoint(28, {{4, 5}}) + f64(0) + f64(0) + f64(3),               // id 7
+        poly({.type = 31,
+              .starts = {0, 3},
+              .xy = {{0, 0}, {1, 0}, {1, 1}, {5, 5}, {6, 5}},
+              .z = {1, 2, 3, 4, 5},
+              .partTypes = {0, 1}}),  // id 8
+    });
+    for (const bool indexed : {true, false}) {
+        ShpImport layer;
+        ASSERT_EQ(layer.LoadFromMemory(f.shp, indexed ? f.shx : std::string(), nullptr), 1);
+        EXPECT_EQ(layer.recordCounter, 8);
+        EXPECT_EQ(describe(layer, true),
+                  "2.(10 20 0) 3.(1 1 0)(2 2 0) 4L(0 0 0,1 1 0)(2 2 0,3 3 0) "
+                  "5P(0 0 0,0 9 0,9 9 0,0 0 0)(1 1 0,2 1 0,1 1 0) 6.(7 8 0) 7.(4 5 0) "
+                  "8P(0 0 1,1 0 2,1 1 3)(5 5 4,6 5 5)")
+            << indexed;
+        EXPECT_TRUE(layer.hasPoints && layer.hasLines && layer.hasPolygons);
+    }
+}
+
+TEST(ShpImportRecords, MalformedRecordsAreSkippedOrEndTheReadWhenStrict) {
+    const std::vector<XY> square = {{0, 0}, {0, 1}, {1, 1}, {1, 0}};
+    const std::pair<const char*, std::string> cases[] = {
+        {"short point", le32(1) + f64(5)},
+        {"no multipoint", multiPoint(8, {}, 0)},
+        {"multipoint count above the limit", multiPoint(8, {}, 10000000)},
+        {"multipoint count beyond the record", multiPoint(8, {{1, 1}, {2, 2}}, 3)},
+        {"no parts", poly({.starts = {}, .xy = square})},
+        {"part count beyond the record", poly({.xy = square, .partCount = 9999999})},
+        {"point count above the limit", poly({.xy = square, .pointCount = 10000001})},
+        {"part start past the points", poly({.starts = {0, 4}, .xy = square})},
+        {"part starts not increasing", poly({.starts = {0, 2, 2}, .xy = square})},
+        {"negative part start", poly({.starts = {0, -1}, .xy = square})},
+        {"Z array missing", poly({.type = 13, .xy = square})},
+        {"multipatch part types missing", poly({.type = 31, .xy = square, .z = {1, 2, 3, 4}})},
+    };
+    for (const auto& [what, content] : cases) {
+        const Files f = build({point(1, 1, 1), content, point(1, 3, 3)});
+        for (const int mode : {0, 1, 2, 3}) {  // strict or not, indexed or not
+            ShpImport layer;
+            layer.strict = mode & 1;
+            ASSERT_EQ(layer.LoadFromMemory(f.shp, mode & 2 ? f.shx : "", nullptr), 1);
+            // A failed record does not advance the counter.
+            EXPECT_EQ(describe(layer), mode & 1 ? "1" : "1 2") << what << " " << mode;
+        }
+    }
+}
+
+TEST(ShpImportRecords, BrokenPositionsAndLengthsNeverLeaveTheFile) {
+    // The ids read with the index, with the index when strict, and in sequence.
+    const struct {
+        const char* what;
+        void (*patch)(Files&);
+        const char* expected;
+    } cases[] = {
+        {"index offset past the end", [](Files& f) { f.shx.replace(108, 4, be32(1u << 30)); },
+         "1 2|1|1 2 3"},
+        {"index offset inside the header", [](Files& f) { f.shx.replace(108, 4, be32(10)); },
+         "1 2|1|1 2 3"},
+        {"negative content length",
+         [](Files& f) { f.shp.replace(f.offsets[1] + 4, 4, be32(0xFFFFFFF0)); }, "1 2|1|1"},
+        {"content length past the end",
+         [](Files& f) { f.shp.replace(f.offsets[1] + 4, 4, be32(1u << 30)); }, "1 2|1|1"},
+        {"no room for the shape type",
+         [](Files& f) { f.shp.replace(f.offsets[1] + 4, 4, be32(1)); }, "1 2|1|1"},
+        {"last record cut short", [](Files& f) { f.shp.resize(f.shp.size() - 3); }, "1 2|1 2|1 2"},
+    };
+    for (const auto& c : cases) {
+        Files f = build({point(1, 1, 1), point(1, 2, 2), point(1, 3, 3)});
+        c.patch(f);
+        std::string ids;
+        for (const int mode : {0, 1, 2}) {
+            ShpImport layer;
+            layer.strict = mode == 1;
+            ASSERT_EQ(layer.LoadFromMemory(f.shp, mode == 2 ? "" : f.shx, nullptr), 1);
+            ids += (mode ? "|" : "") + describe(layer);
+        }
+        EXPECT_EQ(ids, c.expected) << c.what;
+    }
+}
+
+TEST(ShpImportRecords, ZAndMRules) {
+    const std::vector<XY> xy = {{0, 0}, {1, 1}};
+    const double none = -1e39;
+    const struct {
+        const char* what;
+        Header header;
+        Poly record;
+        const char* expected;  // hasZ, hasM and the record
+    } cases[] = {
+        // clang-format off
+        {"Z of a Z record", {}, {.type = 13, .xy = xy, .z = {1, 2}, .m = {5, 6}}, "111L(0 0 1,1 1 2)"},
+        {"Z record without M", {}, {.type = 15, .xy = xy, .z = {1, 2}}, "111P(0 0 1,1 1 2)"},
+        {"no-value Z", {}, {.type = 13, .xy = xy, .z = {none, 3}}, "111L(0 0 0,1 1 3)"},
+        {"Z range below zero", {.zRange = {-5, 10}}, {.type = 13, .xy = xy, .z = {-5, 2}},
+         "111L(0 0 -5,1 1 2)"},
+        {"no Z range", {.zRange = {none, none}}, {.type = 13, .xy = xy, .z = {1, 2}},
+         "011L(0 0 0,1 1 0)"},
+        {"M of an M record", {.mRange = {5, 6}}, {.type = 23, .xy = xy, .m = {5, 6}},
+         "111L(0 0 5,1 1 6)"},
+        {"no-value M", {}, {.type = 25, .xy = xy, .m = {none, 7}}, "111P(0 0 0,1 1 7)"},
+        {"M without an M range", {.mRange = {none, none}}, {.type = 23, .xy = xy, .m = {5, 6}},
+         "101L(0 0 0,1 1 0)"},
+        {"M record without M", {}, {.type = 23, .xy = xy}, "111L(0 0 0,1 1 0)"},
+        // clang-format on
+    };
+    for (const auto& c : cases) {
+        const Files f = build({poly(c.record)}, c.header);
+        ShpImport layer;
+        ASSERT_EQ(layer.LoadFromMemory(f.shp, f.shx, nullptr), 1);
+        EXPECT_EQ(std::to_string(layer.hasZ) + std::to_string(layer.hasM) + describe(layer, true),
+                  c.expected)
+            << c.what;
+    }
+}
+
+TEST(ShpImportProgress, PositionsAtTheMaskAndCancelKeepsTheRecordsRead) {
+    std::vector<std::string> records;
+    for (int i = 0; i < 200; ++i)
+        records.push_back(point(1, i, i));
+    const Files f = build(records);
+    const long long size = static_cast<long long>(f.shp.size());
+    RecordingProgress all;
+    ShpImport layer;
+    ASSERT_EQ(layer.LoadFromMemory(f.shp, f.shx, &all), 1);
+    EXPECT_EQ(layer.PointCount(), 200);
+    // The base reporter's mask for 200 records is 63.
+    EXPECT_EQ(all.positions, (std::vector<std::pair<long long, long long>>{
+                                 {100, size}, {1892, size}, {3684, size}, {5476, size}}));
+    RecordingProgress cancelling;
+    cancelling.cancelAfter = 1;
+    ASSERT_EQ(layer.LoadFromMemory(f.shp, {}, &cancelling), 1);
+    EXPECT_EQ(layer.PointCount(), 64);
+    EXPECT_EQ(layer.bounds.xmax, 30.0);
+}
+
+// --- Agreement with OGR on files that ogr2ogr writes, and on the sample layers ---
+
+// A WKT geometry in the form of describe(): the innermost groups of coordinates, the third
+// coordinate (Z, else M) or 0.
+std::string fromWkt(const std::string& wkt) {
+    std::string r = wkt.find("POLYGON") != std::string::npos ? "P"
+                    : wkt.find("POINT") != std::string::npos ? "."
+                                                             : "L";
+    for (size_t open = wkt.find('('); (open = wkt.find('(', open)) != std::string::npos;) {
+        const size_t close = wkt.find(')', open);
+        if (wkt[open + 1] == '(') {
+            ++open;
+            continue;
+        }
+        for (size_t p = open + 1, vertex = 0; p < close; ++vertex) {
+            double c[4] = {0, 0, 0, 0};
+            for (int k = 0; k < 4 && p < close && wkt[p] != ','; ++k) {
+                p = static_cast<size_t>(std::from_chars(&wkt[p], &wkt[close], c[k]).ptr - &wkt[0]);
+                p += wkt[p] == ' ';
+            }
+            char text[96];
+            std::snprintf(text, sizeof text, "%.17g %.17g %.17g", c[0], c[1], c[2]);
+            r += (vertex ? "," : "(") + std::string(text);
+            p += wkt[p] == ',';
+        }
+        r += ")";
+        open = close;
+    }
+    return r;
+}
+
+// The layer read here holds the same records, ids and coordinates as `ogrinfo` reports.
+void expectSameAsOgr(const std::string& shp, int expectedFeatures) {
+    int exitCode = -1;
+    const std::string out =
+        test::runCommand("ogrinfo -al -q -fields=NO '" + shp + "' 2>&1", &exitCode);
+    ASSERT_EQ(exitCode, 0) << out;
+    std::string expected, line;
+    int features = 0, id = 0;
+    for (std::istringstream lines(out); std::getline(lines, line);) {
+        if (line.rfind("OGRFeature(", 0) == 0) {
+            ++features;
+            id = std::stoi(line.substr(line.find("):") + 2)) + 1;
+        } else if (id > 0 && line.size() > 2 && line.rfind("  ", 0) == 0 && std::isupper(line[2]) &&
+                   line.find(" = ") == std::string::npos) {
+            expected += (expected.empty() ? "" : " ") + std::to_string(id) + fromWkt(line);
+        }
+    }
+    ASSERT_EQ(features, expectedFeatures) << out;
+    ShpImport layer;
+    ASSERT_EQ(layer.Load(shp, nullptr), 1);
+    EXPECT_EQ(layer.recordCounter, features);
+    EXPECT_EQ(describe(layer, true), expected) << shp;
+}
+
+TEST(ShpImportOgr, FilesWrittenByOgrReadTheSame) {
+    const std::vector<std::pair<const char*, std::vector<std::string>>> cases = {
+        {"POINT", {"POINT (-9000.25 -35000.5)", "", "POINT (-4100 -33100.75)"}},
+        {"MULTIPOINT", {"MULTIPOINT ((1 2),(3 4),(5 6))", "", "MULTIPOINT ((7 8))"}},
+        {"ARC",
+         {"LINESTRING (-9900 -37400,-8500 -36900.5)", "",
+          "MULTILINESTRING ((0 0,1 1,2 0),(5 5,6 6))"}},
+        {"POLYGON",
+         {"POLYGON ((0 0,0 10,10 10,10 0,0 0),(2 2,4 2,4 4,2 4,2 2))", "",
+          "MULTIPOLYGON (((20 0,30 10,30 0,20 0)),((40 0,50 10,50 0,40 0),"
+          "(42 1,48 1,48 7,42 1)))"}},
+        {"POLYGONZ", {"POLYGON Z ((0 0 1,0 10 2,10 10 3,10 0 4,0 0 1),(2 2 5,4 2 6,4 4 7,2 2 5))"}},
+        {"ARCM",
+         {"LINESTRING M (0 0 1,1 1 2,2 0 3)", "",
+          "MULTILINESTRING M ((0 0 1,1 1 2),(5 5 7,6 6 8))"}},
+        {"ARCZM", {"LINESTRING ZM (0 0 1 9,1 1 2 8)"}},
+    };
+    TempDir dir;
+    for (const auto& [shpt, wkt] : cases) {
+        std::string csv = "id,WKT\n";
+        for (size_t i = 0; i < wkt.size(); ++i)
+            csv += std::to_string(i) + ",\"" + wkt[i] + "\"\n";
+        const std::string base = dir.file(std::string("ogr_") + shpt);
+        test::writeFile(base + ".csv", csv);
+        int exitCode = -1;
+        const std::string out =
+            test::runCommand("ogr2ogr -f 'ESRI Shapefile' '" + base + ".shp' '" + base +
+                                 ".csv' -lco SHPT=" + shpt + " 2>&1",
+                             &exitCode);
+        ASSERT_EQ(exitCode, 0) << out;
+        expectSameAsOgr(base + ".shp", static_cast<int>(wkt.size()));
+    }
+}
+
+TEST(ShpImportOgr, SampleLayersReadTheSameInOgrAndHere) {
+    TempDir dir;
+    std::string error;
+    ASSERT_TRUE(sample::writeSampleShapefile(dir.path(), &error)) << error;
+    ASSERT_EQ(sample::sampleShapeNames(), (std::vector<std::string>{"areas", "roads", "points"}));
+    expectSameAsOgr(dir.file("shape/areas.shp"), 3);
+    expectSameAsOgr(dir.file("shape/roads.shp"), 3);
+    expectSameAsOgr(dir.file("shape/points.shp"), 5);
+    ShpImport areas;
+    ASSERT_EQ(areas.Load(dir.file("shape/areas.shp"), nullptr), 1);
+    EXPECT_EQ(areas.polylines[0].parts.size(), 1u);  // the park and its pond
+}
+
+}  // namespace
+}  // namespace kov

@@ -1,0 +1,332 @@
+// The image overlay: georeference from GeoTIFF keys and world files, and drawing into the
+// renderer's bitmap.
+#include "core/data/ZarHImage.h"
+
+#include <gtest/gtest.h>
+
+#include <QColor>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/base/Dib24.h"
+#include "core/data/HMeshProject.h"
+#include "core/data/image/GeoTiffKeys.h"
+#include "core/data/image/WorldFile.h"
+#include "sample/SampleData.h"
+#include "sample/SampleImage.h"
+#include "support/TestSupport.h"
+
+namespace kov {
+namespace {
+
+using test::TempDir;
+using test::writeFile;
+
+void expectRect(const MapRect& r, double xmin, double ymin, double xmax, double ymax,
+                const std::string& what) {
+    EXPECT_DOUBLE_EQ(r.xmin, xmin) << what;
+    EXPECT_DOUBLE_EQ(r.ymin, ymin) << what;
+    EXPECT_DOUBLE_EQ(r.xmax, xmax) << what;
+    EXPECT_DOUBLE_EQ(r.ymax, ymax) << what;
+}
+
+MapRect rectOf(const ZarHImage& i) {
+    return {i.xmin, i.ymin, i.xmax, i.ymax};
+}
+
+TEST(GeoTiffKeys, CodesGiveKindZoneAndDatum) {
+    using enum GeoKind;
+    const struct {
+        int projected, geographic, ellipsoid, model;
+        double tieX, tieY;
+        GeoKind kind;
+        int zone, datum;
+    } cases[] = {
+        // clang-format off
+        {30161, 0, 0, 1, 0, 0, PlaneRectangular, 1, 0},      // Tokyo datum
+        {30179, 0, 7019, 1, 0, 0, PlaneRectangular, 19, 1},  // datum from the ellipsoid
+        {2443, 0, 7004, 1, 0, 0, PlaneRectangular, 1, 1},
+        {6669, 0, 0, 1, 0, 0, PlaneRectangular, 1, 1},       // JGD2011
+        {2442, 0, 0, 1, 0, 0, Projected, 0, 0},              // next to the ranges
+        {6688, 0, 7019, 1, 0, 0, Projected, 0, 1},
+        {32754, 0, 0, 1, 0, 0, Utm, 54, 1},
+        {32661, 0, 0, 1, 0, 0, Utm, 0, 0},  // other code above 20000: (61 mod 100) mod 61
+        {25832, 0, 7019, 1, 0, 0, Utm, 32, 1},
+        {32767, 4612, 0, 1, -8000, -36000, PlaneRectangular, 0, 1},
+        {32767, 0, 7004, 1, 139.5, 35.5, Geographic, 0, 0},  // user-defined, told by the tie point
+        {0, 32767, 7019, 2, 180, -90, Geographic, 0, 1},
+        {0, 4301, 7004, 2, 0, 0, Geographic, 0, 0},
+        {3857, 0, 7030, 1, 0, 0, Projected, 0, 1},           // other code: the model type
+        {0, 0, 0, 0, 0, 0, Other, 0, 0},
+        // clang-format on
+    };
+    for (const auto& c : cases) {
+        GeoTiffTags tags;
+        tags.projectedCode = c.projected, tags.geographicCode = c.geographic;
+        tags.ellipsoidCode = c.ellipsoid, tags.modelType = c.model;
+        tags.tieX = c.tieX, tags.tieY = c.tieY;
+        const GeoSystem s = InterpretGeoTiffKeys(tags);
+        EXPECT_EQ(s.kind, c.kind) << c.projected << "/" << c.geographic;
+        EXPECT_EQ(s.zone, c.zone) << c.projected << "/" << c.geographic;
+        EXPECT_EQ(s.datum, c.datum) << c.projected << "/" << c.geographic;
+    }
+}
+
+TEST(GeoTiffKeys, RectangleNeedsKeysPositiveScaleAndTiePoint) {
+    GeoTiffTags tags;
+    tags.hasKeys = tags.hasPixelScale = tags.hasTiePoint = true;
+    tags.scaleX = 2, tags.scaleY = 0.5;
+    tags.tieI = 1, tags.tieJ = 2, tags.tieX = 100, tags.tieY = 50;
+    const auto r = GeoTiffRectangle(tags, 10, 4);
+    ASSERT_TRUE(r);
+    expectRect(*r, 98, 49, 118, 51, "tie point at pixel (1, 2)");
+    for (auto spoil :
+         {+[](GeoTiffTags& t) { t.hasKeys = false; },
+          +[](GeoTiffTags& t) { t.hasTiePoint = false; }, +[](GeoTiffTags& t) { t.scaleY = 0; }}) {
+        GeoTiffTags t = tags;
+        spoil(t);
+        EXPECT_FALSE(GeoTiffRectangle(t, 10, 4));
+    }
+}
+
+// GeoTIFFs as GDAL writes them from a 4 x 3 picture, with the given -a_srs (empty: none) and
+// corners ulx uly lrx lry; written side by side.
+std::vector<std::string> gdalTiffs(const TempDir& dir,
+                                   const std::vector<std::pair<std::string, std::string>>& srs) {
+    std::string ppm = "P6\n4 3\n255\n", script;
+    for (int i = 0; i < 12; ++i)
+        ppm += {char(20 * i), char(100), char(250 - 20 * i)};
+    writeFile(dir.file("in.ppm"), ppm);
+    std::vector<std::string> paths;
+    for (const auto& [system, corners] : srs) {
+        paths.push_back(dir.file("t" + std::to_string(paths.size()) + ".tif"));
+        script += "gdal_translate -q -of GTiff ";
+        if (!system.empty()) script += "-a_srs '" + system + "' -a_ullr " + corners + " ";
+        script += dir.file("in.ppm") + " " + paths.back() + " & ";
+    }
+    test::runCommand(script + "wait");
+    return paths;
+}
+
+TEST(GdalGeoTiff, ZonesDatumsAndRectangles) {
+    // GDAL writes x = easting, y = northing, also for the Japanese plane systems whose EPSG
+    // axis order is northing first.
+    const struct {
+        std::string srs;
+        int zone, utmZone, datum;
+        bool placed;
+    } cases[] = {
+        {"EPSG:2451", 9, 0, 1, true},  {"EPSG:30179", 19, 0, 0, true},
+        {"EPSG:6669", 1, 0, 1, true},  {"EPSG:32654", 0, 54, 1, true},
+        {"EPSG:4612", 9, 0, 7, false},  // geographic: defaults and no rectangle
+    };
+    TempDir dir;
+    std::vector<std::pair<std::string, std::string>> srs;
+    for (const auto& c : cases)
+        srs.push_back({c.srs, "-8000 -36000 -7960 -36030"});
+    const std::vector<std::string> paths = gdalTiffs(dir, srs);
+    for (size_t n = 0; n < paths.size(); ++n) {
+        const auto& c = cases[n];
+        ZarHImage image;
+        image.datumFlag = 7;  // shows whether the keys set it
+        ASSERT_EQ(image.Load(paths[n]), 1) << c.srs;
+        EXPECT_EQ(image.zone, c.zone) << c.srs;
+        EXPECT_EQ(image.utmZone, c.utmZone) << c.srs;
+        EXPECT_EQ(image.datumFlag, c.datum) << c.srs;
+        if (c.placed)
+            expectRect(rectOf(image), -8000, -36030, -7960, -36000, c.srs);
+        else
+            expectRect(rectOf(image), 0, 0, 0, 0, c.srs);
+    }
+}
+
+TEST(GdalGeoTiff, PixelsNameAndWorldFilesOverTheKeys) {
+    TempDir dir;
+    const std::vector<std::string> paths =
+        gdalTiffs(dir, {{"", ""}, {"EPSG:2446", "-8000 -36000 -7960 -36030"}});
+    ZarHImage image;
+    ASSERT_EQ(image.Load(paths[0]), 1) << "a TIFF without keys or world file still loads";
+    expectRect(rectOf(image), 0, 0, 0, 0, "no georeference");
+    EXPECT_EQ(image.name, "t0.tif");
+    ASSERT_EQ(image.bitmap.size(), QSize(4, 3));
+    EXPECT_EQ(image.bitmap.pixel(0, 0), qRgb(0, 100, 250));
+    EXPECT_EQ(image.bitmap.pixel(3, 2), qRgb(220, 100, 30));
+    // A world file wins over the keys; the keys' zone stays.
+    writeFile(dir.file("t1.TFW"), "2\n0\n0\n-2\n101\n199\n");
+    ASSERT_EQ(image.Load(paths[1]), 1);
+    expectRect(rectOf(image), 100, 194, 108, 200, "world file");
+    EXPECT_EQ(image.zone, 4);
+}
+
+TEST(WorldFile, NumbersToRectangle) {
+    const struct {
+        const char* text;
+        int width, height;
+        bool usable;
+        MapRect rect;
+    } cases[] = {
+        {"0.5\n0\n0\n-0.5\n1000.25\n2000.25\n", 100, 50, true, {1000, 1975.5, 1050, 2000.5}},
+        {"  0.5\r\n0.0\r\n\r\n0.0\r\n-0.5\r\n+1000.25\r\n2000.25\r\nextra\r\n",
+         100,
+         50,
+         true,
+         {1000, 1975.5, 1050, 2000.5}},
+        {"0.6 0.8 -0.8 0.6 10 20", 2, 3, true, {9.5, 17.5, 11.5, 20.5}},  // rotation: size 1
+        {"0\n0\n0\n-1\n10\n20\n", 1, 1, false, {}},                       // zero pixel width
+        {"1\n0\n0\n-1\n10\n", 1, 1, false, {}},                           // five numbers
+        {"1\n0\n0\n-1\n1,5\n20\n", 1, 1, false, {}},                      // not a number
+        {"1e308\n0\n0\n-1\n0\n0\n", 10, 1, false, {}},                    // no finite rectangle
+    };
+    for (const auto& c : cases) {
+        const auto r = ParseWorldFile(c.text, c.width, c.height);
+        ASSERT_EQ(r.has_value(), c.usable) << c.text;
+        if (r) expectRect(*r, c.rect.xmin, c.rect.ymin, c.rect.xmax, c.rect.ymax, c.text);
+    }
+}
+
+TEST(ImageFiles, WorldFileChoiceAndFailures) {
+    TempDir dir;
+    auto picture = [&](const std::string& name, const char* format) {
+        QImage image(100, 50, QImage::Format_RGB32);
+        image.fill(qRgb(10, 200, 30));
+        EXPECT_TRUE(image.save(QString::fromStdString(dir.file(name)), format));
+        return dir.file(name);
+    };
+    const std::string example = "0.5\n0\n0\n-0.5\n1000.25\n2000.25\n";
+    writeFile(dir.file("photo.jgw"), example);
+    ZarHImage image;
+    ASSERT_EQ(image.Load(picture("photo.JPG", "JPEG")), 1) << "the third extension of a JPEG";
+    expectRect(rectOf(image), 1000, 1975.5, 1050, 2000.5, "photo.jgw");
+    EXPECT_EQ(image.name, "photo.JPG");
+    writeFile(dir.file("PHOTO.JPW"), "1\n0\n0\n-1\n0.5\n-0.5\n");
+    ASSERT_EQ(image.Load(dir.file("Photo.jpg")), 1) << "names match without regard to case";
+    expectRect(rectOf(image), 0, -50, 100, 0, "the first extension wins, whatever its case");
+    // An unusable first file gives way to the next.
+    const std::string map = picture("map.png", "PNG");
+    writeFile(dir.file("map.pgw"), "0\n0\n0\n0\n5\n5\n");
+    writeFile(dir.file("map.pngw"), example);
+    ASSERT_EQ(image.Load(map), 1);
+    EXPECT_DOUBLE_EQ(image.xmin, 1000);
+    // Pictures other than TIFF need a usable world file; a failed load keeps nothing.
+    picture("lone.png", "PNG");
+    writeFile(dir.file("broken.png"), "not a picture");
+    writeFile(dir.file("broken.pgw"), example);
+    for (const char* name : {"lone.png", "broken.png", "missing.png"}) {
+        ZarHImage failed;
+        EXPECT_EQ(failed.Load(dir.file(name)), 0) << name;
+        EXPECT_TRUE(failed.bitmap.isNull() && failed.path.empty()) << name;
+    }
+}
+
+TEST(SampleImage, LoadsOverItsTilesAndShowsTheirWater) {
+    TempDir dir;
+    std::string error;
+    ASSERT_TRUE(sample::writeSampleImage(dir.path(), &error)) << error;
+    ZarHImage image;
+    ASSERT_EQ(image.Load(dir.file(sample::kImagePath)), 1);
+    expectRect(rectOf(image), -9000, -37500, -7000, -36000, "2 m pixels");
+    ASSERT_EQ(image.bitmap.size(), QSize(1000, 750));
+    // Water in the terrain is water in the picture, row 0 being the northern edge.
+    for (int row = 5; row < 750; row += 40)
+        for (int col = 5; col < 1000; col += 40) {
+            const QRgb c = image.bitmap.pixel(col, row);
+            EXPECT_EQ(
+                qBlue(c) > qRed(c) + 30,
+                sample::terrainCodeAt(-8999 + 2 * col, -36001 - 2 * row) == sample::kWaterCode)
+                << col << "," << row;
+        }
+}
+
+// An image with its picture given directly, placed at the rectangle.
+std::unique_ptr<ZarHImage> makeImage(const QImage& picture, MapRect r,
+                                     const std::string& name = "a.png") {
+    auto image = std::make_unique<ZarHImage>();
+    image->bitmap = picture.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    image->xmin = r.xmin, image->ymin = r.ymin, image->xmax = r.xmax, image->ymax = r.ymax;
+    image->name = name;
+    return image;
+}
+
+// A picture of w x h cells of a distinct colour each, every cell block x block pixels.
+QImage gridPicture(int w, int h, int block = 1) {
+    QImage p(w * block, h * block, QImage::Format_RGB32);
+    for (int y = 0; y < h * block; ++y)
+        for (int x = 0; x < w * block; ++x)
+            p.setPixel(x, y, qRgb(30 * (x / block) + 10, 40 * (y / block) + 20, 99));
+    return p;
+}
+
+TEST(DrawImage, PlacesTheVisiblePartBottomUp) {
+    const MapRect shown{0, 0, 80, 40};  // 8 x 4 pixels of 10 m
+    const struct {
+        const char* what;
+        MapRect rect;
+        int pw, ph;
+        int left, bottom, w, h;  // target pixels covered
+        int col0, row0;          // picture cell of the covered block's north-west corner
+        int block = 1;           // picture pixels per cell side; above 1 the picture shrinks
+    } cases[] = {
+        {"north-east, one pixel in", {50, 30, 80, 40}, 3, 1, 5, 3, 3, 1, 0, 0},
+        // 8 x 4 pixels of 10 m from x -40 and y 20: only its eastern half and southern rows show.
+        {"clipped west and north", {-40, 20, 40, 60}, 8, 4, 0, 2, 4, 2, 4, 2},
+        {"clipped east and south", {60, -10, 100, 30}, 4, 4, 6, 0, 2, 3, 0, 0},
+        {"clipped and shrunk", {-40, 20, 40, 60}, 8, 4, 0, 2, 4, 2, 4, 2, 4},
+    };
+    for (const auto& c : cases) {
+        Dib24 target(8, 4);
+        const QImage cells = gridPicture(c.pw, c.ph);
+        makeImage(gridPicture(c.pw, c.ph, c.block), c.rect)->DrawImage(target, shown, 255);
+        for (int y = 0; y < 4; ++y)
+            for (int x = 0; x < 8; ++x) {
+                const bool inside =
+                    x >= c.left && x < c.left + c.w && y >= c.bottom && y < c.bottom + c.h;
+                // Bitmap row y counts from the bottom; picture rows from the top.
+                const QRgb p =
+                    inside ? cells.pixel(c.col0 + x - c.left, c.row0 + c.bottom + c.h - 1 - y) : 0;
+                EXPECT_EQ(target.Pixel(x, y), qRed(p) | qGreen(p) << 8 | qBlue(p) << 16)
+                    << c.what << " at " << x << "," << y;
+            }
+    }
+    Dib24 target(8, 4);
+    makeImage(gridPicture(2, 2), {100, 0, 120, 10})->DrawImage(target, shown, 255);
+    makeImage(gridPicture(2, 2), {0, 0, 0.4, 0.4})->DrawImage(target, shown, 255);  // below a pixel
+    makeImage(gridPicture(2, 2), {0, 0, 10, 10})->DrawImage(target, {0, 0, 0, 40}, 255);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 8; ++x)
+            EXPECT_EQ(target.Pixel(x, y), 0u) << "nothing drawn";
+}
+
+TEST(DrawImage, OpacityAndFloodLayerWhite) {
+    // A red and a white pixel over a blue background.
+    QImage picture(2, 1, QImage::Format_RGB32);
+    picture.setPixel(0, 0, qRgb(255, 0, 0));
+    picture.setPixel(1, 0, qRgb(255, 255, 255));
+    QImage halfAlpha(1, 1, QImage::Format_ARGB32);
+    halfAlpha.setPixel(0, 0, qRgba(255, 0, 0, 128));
+    const struct {
+        const char* name;
+        const QImage* picture;
+        int opacity;
+        uint32_t first, second;
+    } cases[] = {
+        {"a.png", &picture, 0, 0x0000FF, 0xFFFFFF},  // 0 draws opaque
+        {"a.png", &picture, 128, 0x7F0080, 0xFF8080},
+        {"FloodFill_3.png", &picture, 255, 0x0000FF, 0xFF0000},
+        {"FloodFill_3.png", &picture, 51, 0xCC0033, 0xFF0000},
+        {"floodfill.png", &picture, 255, 0x0000FF, 0xFFFFFF},  // the name is case-sensitive
+        {"a.png", &halfAlpha, 128, 0xBF0040, 0xFF0000},        // and the picture's own alpha
+    };
+    for (const auto& c : cases) {
+        Dib24 target(2, 1);
+        target.SetPixel(0, 0, 0xFF0000);
+        target.SetPixel(1, 0, 0xFF0000);
+        makeImage(*c.picture, {0, 0, c.picture->width() * 10.0, 10}, c.name)
+            ->DrawImage(target, {0, 0, 20, 10}, c.opacity);
+        EXPECT_EQ(target.Pixel(0, 0), c.first) << c.name << " " << c.opacity;
+        EXPECT_EQ(target.Pixel(1, 0), c.second) << c.name << " " << c.opacity;
+    }
+}
+
+}  // namespace
+}  // namespace kov

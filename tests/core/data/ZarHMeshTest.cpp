@@ -1,0 +1,154 @@
+#include "core/data/ZarHMesh.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "core/data/HMeshProject.h"
+#include "support/MeshFixtures.h"
+
+namespace kov {
+namespace {
+
+using test::makeMesh;
+
+// 4 x 3 cells of 5 m at (x0, y0); code = 10 * column + 100 * row.
+std::unique_ptr<ZarHMesh> rampMesh(double x0 = 0.0, double y0 = 0.0) {
+    return makeMesh(4, 3, 5.0, x0, y0, [](int c, int r) { return 10 * c + 100 * r; });
+}
+
+TEST(ZarHMeshLookup, NearestCellWestAndSouthEdgesInsideSpecialCodesFail) {
+    auto mesh = rampMesh();
+    mesh->Cell(1, 0) = MESH_WATER;
+    mesh->Cell(2, 0) = MESH_NODATA;
+    // Just inside the east edge the column product may round up to cols; it must still answer.
+    const double east = std::nextafter(20.0, 0.0), north = std::nextafter(15.0, 0.0);
+    const struct {
+        double x, y;
+        int found;
+        double z;
+    } points[] = {{0.0, 7.0, 1, 10.0},  {19.999, 14.999, 1, 23.0}, {east, 2.0, 1, 3.0},
+                  {20.0, 7.0, 0, -1.0}, {7.0, 15.0, 0, -1.0},      {-0.001, 7.0, 0, -1.0},
+                  {7.5, 2.5, 0, -1.0},  {12.5, 2.5, 0, -1.0}};
+    for (const auto& p : points) {
+        double z = -1.0;  // untouched on failure
+        EXPECT_EQ(mesh->GetElevation(p.x, p.y, z), p.found) << p.x << "," << p.y;
+        EXPECT_DOUBLE_EQ(z, p.z) << p.x << "," << p.y;
+    }
+    double z = 0.0;
+    EXPECT_EQ(mesh->GetCellValue(1, 0, z), 0);
+    EXPECT_EQ(mesh->GetCellValue(4, 0, z), 0);
+    EXPECT_EQ(mesh->GetCellValue(3, 2, z), 1);
+    EXPECT_DOUBLE_EQ(z, 23.0);
+    EXPECT_EQ(mesh->GetRawValue(7.5, 2.5), -268435454.0);
+    EXPECT_EQ(mesh->GetRawValue(12.5, 2.5), -268435455.0);
+    EXPECT_EQ(mesh->GetRawValue(east, north), 23.0);
+    EXPECT_EQ(mesh->GetRawValue(25.0, 2.5), 0.0) << "outside reads as 0.0";
+}
+
+TEST(ZarHMeshGrid, LargeGridsReuseFreedMemoryAndStartAsNoData) {
+    for (int round = 0; round < 3; ++round) {
+        std::vector<std::unique_ptr<ZarHMesh>> meshes;
+        for (int i = 0; i < 4; ++i) {
+            meshes.push_back(std::make_unique<ZarHMesh>());
+            ASSERT_TRUE(meshes[i]->AllocateCells(400 + i, 300));
+            EXPECT_EQ(std::count(meshes[i]->cells.begin(), meshes[i]->cells.end(), MESH_NODATA),
+                      (400 + i) * 300);
+            std::fill(meshes[i]->cells.begin(), meshes[i]->cells.end(), round * 10 + i);
+        }
+        for (int i = 0; i < 4; ++i)
+            EXPECT_EQ(meshes[i]->Cell(399, 299), round * 10 + i);
+    }
+}
+
+TEST(ZarHMeshResample, BilinearInsideNearestAtSpecialCellsAndStride) {
+    auto mesh = rampMesh();
+    double values[5 * 7];
+    uint8_t flags[5 * 7];
+    ASSERT_EQ(mesh->Resample({0, 0, 3, 2}, 7, 5, values, flags, 0), 1);
+    for (int j = 0; j < 5; ++j)
+        for (int i = 0; i < 7; ++i) {
+            EXPECT_NEAR(values[j * 7 + i], (10 * 0.5 * i + 100 * 0.5 * j) * 0.1, 1e-9);
+            EXPECT_EQ(flags[j * 7 + i], kSampleValid);
+        }
+
+    // Samples every quarter column: a valid nearest cell blends with valid neighbours only,
+    // a special nearest cell decides the flag.
+    mesh->Cell(2, 0) = MESH_NODATA;
+    mesh->Cell(3, 0) = MESH_WATER;
+    mesh->Resample({0, 0, 3, 0}, 13, 1, values, flags, 0);
+    EXPECT_DOUBLE_EQ(values[2], 0.5);
+    EXPECT_DOUBLE_EQ(values[5], 1.0) << "1.25, next to the no-data cell: its own code";
+    EXPECT_EQ(flags[6], kSampleNoData) << "1.5 rounds to the no-data column";
+    EXPECT_EQ(flags[11], kSampleWater);
+
+    auto deep = test::makeFlatMesh(2, 2, 1.0, 0, 0, -400000);
+    deep->Resample({0, 0, 1, 1}, 1, 1, values, flags, 0);
+    EXPECT_EQ(flags[0], kSampleWater) << "valid elevations below -30000 m count as water";
+
+    double column[3 * 4] = {};
+    mesh->Resample({2, 1, 2, 2}, 1, 2, column + 1, flags, 4);
+    EXPECT_DOUBLE_EQ(column[1], 12.0);
+    EXPECT_DOUBLE_EQ(column[5], 22.0);
+    EXPECT_EQ(column[4], 0.0) << "other columns of the stride stay untouched";
+}
+
+class ResampleWithBorderTest : public ::testing::Test {
+protected:
+    // A 2 x 2 block of 4 x 3 meshes; code = 1000 * (block index + 1) + 10 * row + column.
+    void SetUp() override {
+        for (int b = 0; b < 4; ++b) {
+            auto m = makeMesh(4, 3, 5.0, b % 2 * 20.0, b / 2 * 15.0,
+                              [b](int c, int r) { return 1000 * (b + 1) + 10 * r + c; });
+            project.AddMesh(m);
+        }
+    }
+    const ZarHMesh& mesh(int index) { return *project.GetMesh(index); }
+    HMeshProject project;
+    MeshNeighbours nb;
+    ResampledRaster out;
+};
+
+TEST_F(ResampleWithBorderTest, BordersComeFromNeighboursAtTheMeshEdges) {
+    project.FindNeighbours(mesh(0), nb);
+    mesh(0).ResampleWithBorder(6, 5, nb, {0, 0, 3, 2}, out, 0.0, 0.0, 1.0, 1.0);
+    ASSERT_EQ(out.values.size(), 6u * 5 + 16);
+    auto at = [&](int i, int j) { return out.values[static_cast<size_t>(j) * 6 + i]; };
+    for (int j = 0; j < 3; ++j)
+        for (int i = 0; i < 4; ++i)
+            EXPECT_DOUBLE_EQ(at(i + 1, j + 1), (1000 + 10 * j + i) * 0.1);
+    // No west or south neighbour: that border stays no data.
+    for (int k = 0; k < 5; ++k)
+        EXPECT_EQ(out.flags[k * 6] + out.flags[k], kSampleNoData);
+    // East border: the east neighbour's column 0; north border: the north neighbour's row 0.
+    for (int j = 0; j < 3; ++j)
+        EXPECT_DOUBLE_EQ(at(5, j + 1), (2000 + 10 * j) * 0.1);
+    for (int i = 0; i < 4; ++i)
+        EXPECT_DOUBLE_EQ(at(i + 1, 4), (3000 + i) * 0.1);
+    EXPECT_DOUBLE_EQ(at(5, 4), 4000 * 0.1) << "north-east corner cell";
+
+    // A neighbour of another grid size is skipped.
+    auto odd = makeMesh(5, 3, 5.0, 20.0, 0.0, [](int, int) { return 77; });
+    nb.mesh[MeshNeighbours::East] = odd.get();
+    mesh(0).ResampleWithBorder(6, 5, nb, {0, 0, 3, 2}, out, 0.0, 0.0, 1.0, 1.0);
+    for (int j = 1; j < 4; ++j)
+        EXPECT_EQ(out.flags[static_cast<size_t>(j) * 6 + 5], kSampleNoData);
+}
+
+TEST_F(ResampleWithBorderTest, WindowsInsideTheMeshWidenInsteadOfUsingNeighbours) {
+    project.FindNeighbours(mesh(3), nb);
+    // Window columns 1..2, rows 1..1: the border comes from the mesh itself.
+    mesh(3).ResampleWithBorder(4, 3, nb, {1, 1, 2, 1}, out, 0.25, 1.0 / 3, 0.75, 2.0 / 3);
+    for (int j = 0; j < 3; ++j)
+        for (int i = 0; i < 4; ++i)
+            EXPECT_DOUBLE_EQ(out.values[static_cast<size_t>(j) * 4 + i], (4000 + 10 * j + i) * 0.1);
+
+    // At the west edge the west neighbour's last column and the south-west corner are used.
+    mesh(3).ResampleWithBorder(5, 5, nb, {0, 0, 3, 2}, out, 0.0, 0.0, 0.5, 1.0);
+    EXPECT_DOUBLE_EQ(out.values[5], (3000 + 3) * 0.1) << "west neighbour, row 0, last column";
+    EXPECT_DOUBLE_EQ(out.values[0], (1000 + 20 + 3) * 0.1) << "south-west corner";
+    EXPECT_DOUBLE_EQ(out.values[1], (2000 + 20) * 0.1) << "south neighbour's top row";
+}
+
+}  // namespace
+}  // namespace kov

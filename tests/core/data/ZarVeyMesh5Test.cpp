@@ -1,0 +1,158 @@
+#include "core/data/ZarVeyMesh5.h"
+
+#include <gtest/gtest.h>
+
+#include <tuple>
+#include <utility>
+#include <vector>
+
+#include "support/TestSupport.h"
+
+namespace kov {
+namespace {
+
+using test::TempDir;
+using test::TileSpec;
+
+TileSpec smallTile() {
+    TileSpec t;
+    t.xmin = -10000.0;
+    t.ymin = -37500.0;
+    t.codes = {{100, 200, 300, 400}, {-9999, -1111, 0, 5}, {7, 8, 9, 10}};  // north row first
+    return t;
+}
+
+// The header text with value n replaced.
+std::string headerWith(std::vector<std::pair<int, std::string>> changes) {
+    std::string header = test::headerText(smallTile());
+    for (const auto& [n, value] : changes) {
+        const std::string label = "item" + std::to_string(n) + ",";
+        const size_t at = header.find(label) + label.size();
+        header.replace(at, header.find('\n', at) - at, value);
+    }
+    return header;
+}
+
+TEST(ZarVeyMesh5Read, HeaderAndRecordsFillTheGrid) {
+    TempDir dir;
+    test::writeTile(smallTile(), dir.file("T1.kov"));
+    ZarVeyMesh5 mesh;
+    ASSERT_EQ(mesh.Load(dir.file("T1.kov")), 1);
+    EXPECT_EQ(std::tuple(mesh.cols, mesh.rows, mesh.cellSize, mesh.scale, mesh.zone, mesh.name),
+              std::tuple(4, 3, 5.0, 0.1, 9, "tile"));
+    EXPECT_EQ(std::tuple(mesh.xmin, mesh.ymin, mesh.xmax, mesh.ymax),
+              std::tuple(-10000.0, -37500.0, -9980.0, -37485.0));
+    // Record row 1 is the northern row, stored as row rows - 1.
+    EXPECT_EQ(mesh.Cell(3, 2), 400);
+    EXPECT_EQ(mesh.Cell(0, 1), MESH_WATER);
+    EXPECT_EQ(mesh.Cell(1, 1), MESH_NODATA);
+    EXPECT_EQ(mesh.Cell(0, 0), 7);
+    EXPECT_EQ(std::pair(mesh.minRaw, mesh.maxRaw), std::pair(0, 400));
+}
+
+TEST(ZarVeyMesh5Read, HeaderIsSearchedBesideThenInTheSiblingHeaderFolderIgnoringCase) {
+    TempDir dir;
+    TileSpec sibling = smallTile();
+    sibling.xmin = 5000.0;
+    test::writeTile(sibling, dir.file("DATA/t1.kov"), dir.file("HEADER/T1.CSV"));
+    ZarVeyMesh5 fromSibling;
+    ASSERT_EQ(fromSibling.Load(dir.file("DATA/t1.kov")), 1);
+    EXPECT_EQ(fromSibling.xmin, 5000.0);
+
+    test::writeFile(dir.file("DATA/T1.Csv"), test::headerText(smallTile()));
+    ZarVeyMesh5 fromBeside;
+    ASSERT_EQ(fromBeside.Load(dir.file("DATA/t1.kov")), 1);
+    EXPECT_EQ(fromBeside.xmin, -10000.0) << "the header beside the data file wins";
+
+    test::writeFile(dir.file("Lone/T2.kov"), test::dataText(smallTile()));
+    ZarVeyMesh5 headless;
+    EXPECT_EQ(headless.Load(dir.file("Lone/T2.kov")), 0);
+    EXPECT_EQ(headless.path, dir.file("Lone/T2.kov"));
+    ZarVeyMesh5 missing;
+    EXPECT_EQ(missing.Load(dir.file("Nowhere/T3.kov")), 0);
+    EXPECT_EQ(missing.path, "") << "path is kept unchanged when the data file cannot be opened";
+}
+
+TEST(ZarVeyMesh5Read, HeaderRejections) {
+    const std::string data = test::dataText(smallTile());
+    const std::vector<std::pair<int, std::string>> rejected[] = {
+        {{6, "5.01"}},  // unequal cell sizes
+        {{5, "0"}, {6, "0"}},
+        {{5, "1000.5"}, {6, "1000.5"}},
+        {{5, "nan"}, {6, "nan"}},
+        {{3, "0"}},
+        {{4, "-3"}},
+        {{3, "2000000000"}, {4, "2000000000"}},  // cannot be allocated
+    };
+    for (const auto& changes : rejected) {
+        ZarVeyMesh5 mesh;
+        EXPECT_EQ(mesh.ReadTileFiles(headerWith(changes), data), 0) << changes[0].second;
+    }
+    std::string twentyLines = test::headerText(smallTile());
+    twentyLines.resize(twentyLines.rfind("item21"));
+    ZarVeyMesh5 mesh;
+    EXPECT_EQ(mesh.ReadTileFiles(twentyLines, data), 0);
+    EXPECT_EQ(mesh.ReadTileFiles(headerWith({{6, "5.0000"}}), data), 1) << "numerically equal";
+    EXPECT_EQ(mesh.ReadTileFiles(headerWith({{5, "1000"}, {6, "1000.0"}}), data), 1);
+}
+
+TEST(ZarVeyMesh5Read, RecordRules) {
+    ZarVeyMesh5 mesh;
+    // Row 2 twice (the later wins; a blank field is code 0, a field cut by the line end reads
+    // what is there), row 0 and row 4 ignored, row 3 never mentioned (no data), a short record
+    // (no data past its end).
+    const std::string data =
+        "ABCDEF   2  100  200  300  400\n"
+        "ABCDEF   0  900  900  900  900\n"
+        "ABCDEF   4  900  900  900  900\n"
+        "ABCDEF   2   11       -22  3\r\n"
+        "ABCDEF   1   42\n";
+    ASSERT_EQ(mesh.ReadTileFiles(test::headerText(smallTile()), data), 1);
+    const int32_t N = MESH_NODATA;
+    EXPECT_EQ(std::vector<int32_t>(mesh.cells.begin(), mesh.cells.end()),
+              (std::vector<int32_t>{N, N, N, N, 11, 0, -22, 3, 42, N, N, N}));
+    // An overwritten record still counts.
+    EXPECT_EQ(std::pair(mesh.minRaw, mesh.maxRaw), std::pair(-22, 400));
+
+    TileSpec water = smallTile();
+    for (auto& row : water.codes)
+        row.assign(4, -9999);
+    ZarVeyMesh5 waterOnly;
+    ASSERT_EQ(waterOnly.ReadTileFiles(test::headerText(water), test::dataText(water)), 1);
+    EXPECT_EQ(std::pair(waterOnly.minRaw, waterOnly.maxRaw), std::pair(0, 0)) << "no valid cell";
+}
+
+TEST(ZarVeyMesh5Read, OverlongLinesContinueAsAnotherRecord) {
+    // Past 262143 characters a line is split; CR LF files are read by the sample data tests.
+    const std::string longLine = "ABCDEF   1" + std::string(262143 - 10, '1') + "ABCDEF   3  555";
+    ZarVeyMesh5 mesh;
+    ASSERT_EQ(mesh.ReadTileFiles(test::headerText(smallTile()), longLine), 1);
+    EXPECT_EQ(mesh.Cell(0, 0), 555);
+}
+
+TEST(ZarVeyMesh5Fields, FixedWidthIntegersAndCsvValues) {
+    const std::pair<const char*, int> fields[] = {
+        {"  123", 123}, {" -12", -12}, {"12 34", 12}, {"     ", 0},
+        {"1-2", 1},     {"x 7y", 7},   {"--5", -5},
+    };
+    for (const auto& [field, value] : fields)
+        EXPECT_EQ(ZarVeyMesh5::ParseFixedInt(field), value) << field;
+
+    const std::string header =
+        "a,1\n"
+        "\n"                                  // a blank line still counts
+        "  b ,\t \"q,\"\"x\"\" y\" tail,z\n"  // quoted with comma and doubled quote
+        "only-a-label\n";
+    EXPECT_EQ(ZarVeyMesh5::ReadHeaderValues(header),
+              (std::vector<std::string>{"", "1", "", "q,\"x\" y", ""}));
+
+    // A Shift_JIS display name reads as UTF-8.
+    TileSpec tile = smallTile();
+    tile.name = "\x83\x54\x83\x93\x83\x76\x83\x8b 09LD351";
+    ZarVeyMesh5 mesh;
+    ASSERT_EQ(mesh.ReadTileFiles(test::headerText(tile), test::dataText(tile)), 1);
+    EXPECT_EQ(mesh.name, "サンプル 09LD351");
+}
+
+}  // namespace
+}  // namespace kov

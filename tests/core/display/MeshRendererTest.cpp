@@ -1,0 +1,422 @@
+#include "core/display/MeshRenderer.h"
+
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <cmath>
+#include <numbers>
+#include <random>
+
+#include "core/base/SettingsStore.h"
+#include "core/data/MeshNeighbourIndex.h"
+#include "core/data/ZarHColorMap.h"
+#include "core/data/ZarHImage.h"
+#include "core/display/ZarHShade.h"
+#include "support/MeshFixtures.h"
+#include "support/TestSupport.h"
+
+namespace kov {
+namespace {
+
+using test::makeFlatMesh;
+using test::makeMesh;
+
+constexpr uint32_t Rgb32(int r, int g, int b) {
+    return r | (g << 8) | (b << 16);
+}
+uint32_t Packed(const Rgb& c) {
+    return Rgb32(c.red, c.green, c.blue);
+}
+uint32_t Shaded(const Rgb& c, int shade) {
+    return Rgb32(c.red * shade / 256, c.green * shade / 256, c.blue * shade / 256);
+}
+
+// Tests run with the colour map defaults (an empty settings file): ramp 0 m .. 200 m, light
+// from the north-east 45 degrees up, ambient 0.7, no-data not painted, water painted.
+class MeshRendererTest : public ::testing::Test {
+protected:
+    void SetUp() override { settings::setLocation(dir_.file("absent.ini")); }
+
+    static void add(HMeshProject& p, std::unique_ptr<ZarHMesh> m) { ASSERT_EQ(p.AddMesh(m), 1); }
+    static Dib24 render(HMeshProject& p, int w, int h, const MapRect& view, int mode, double step) {
+        Dib24 dib(w, h);
+        EXPECT_EQ(renderMeshes(p, dib, &view, nullptr, nullptr, mode, step), 1);
+        return dib;
+    }
+    static int differingPixels(const Dib24& a, const Dib24& b) {
+        int n = 0;
+        for (int y = 0; y < a.Height(); ++y)
+            for (int x = 0; x < a.Width(); ++x)
+                n += a.Pixel(x, y) != b.Pixel(x, y);
+        return n;
+    }
+
+    test::TempDir dir_;
+};
+
+TEST_F(MeshRendererTest, ShadeValuesOfKnownNormals) {
+    const ZarHShade light(45.0, 45.0, 0.5, 0.7);
+    // Flat ground: d = sin 45 degrees, the reflection meets the view, full brightness.
+    EXPECT_NEAR(-light.light[2], std::sqrt(0.5), 1e-12);
+    EXPECT_NEAR(light.light[0], -0.5, 1e-12) << "the light comes from the north-east";
+    EXPECT_NEAR(light.light[1], -0.5, 1e-12);
+    EXPECT_EQ(light.shadeValue(0, 0, -1), 255);
+
+    // Values worked out by hand for slopes of gradient 0.75 without ambient light.
+    const ZarHShade dark(45.0, 45.0, 0.5, 0.0);
+    EXPECT_EQ(dark.shadeValue(0.6, 0, -0.8), 97) << "facing west";
+    EXPECT_EQ(dark.shadeValue(-0.6, 0, -0.8), 255) << "facing east";
+    EXPECT_EQ(dark.shadeValue(0, -0.6, -0.8), 99) << "facing north: no highlight toward the view";
+    EXPECT_EQ(ZarHShade(45.0, 45.0, 0.5, 0.3).shadeValue(0.6, 0, -0.8), 144);
+
+    // Ambient 0.7: no normal, however steep or turned away, falls below 179 (178.5 rounded up).
+    int darkest = 255;
+    for (double az = 0; az < 360; az += 7.5) {
+        for (double tilt = 0; tilt <= 180; tilt += 7.5) {
+            const double a = az * std::numbers::pi / 180, t = tilt * std::numbers::pi / 180;
+            darkest = std::min(darkest, light.shadeValue(std::sin(t) * std::sin(a),
+                                                         std::sin(t) * std::cos(a), -std::cos(t)));
+        }
+    }
+    EXPECT_EQ(darkest, 179);
+}
+
+TEST_F(MeshRendererTest, FlatCellsTakeTableColoursAndStepThresholds) {
+    HMeshProject p;
+    add(p, makeFlatMesh(6, 4, 5.0, 0, 0, 5388));
+    p.GetMesh(0)->scale = 0.01;
+    // A grey ramp over 50..60 m, so that 53.88 m, 53.84 m and 53.8 m have different colours.
+    ZarHColorMap& map = *p.GetColorMap(0);
+    ColorStop stops[2];
+    stops[0].height = 50.0;
+    stops[1].height = 60.0;
+    stops[1].color = Rgb32(255, 255, 255);
+    map.setStops(stops, 2);
+    const Rgb exact = map.tableColor(53.88);
+    ASSERT_NE(Packed(exact), Packed(map.tableColor(53.84)));
+    ASSERT_NE(Packed(exact), Packed(map.tableColor(53.8)));
+    // Gradient (the step does not count) and steps up to 0.09 m: shaded (flat ground has shade
+    // 255), not quantised; larger steps: flat bands without shading (mode 2 with 0.5 m: no
+    // band edges either).
+    for (const auto& [mode, step, expected] : {std::tuple{0, 10.0, Shaded(exact, 255)},
+                                               {1, 0.08, Shaded(exact, 255)},
+                                               {1, 0.1, Packed(map.tableColor(53.8))},
+                                               {1, 10.0, Packed(map.tableColor(50.0))},
+                                               {2, 0.5, Packed(map.tableColor(53.5))}}) {
+        const Dib24 dib = render(p, 12, 8, {0, 0, 30, 20}, mode, step);
+        for (int y = 0; y < 8; ++y)
+            for (int x = 0; x < 12; ++x)
+                ASSERT_EQ(dib.Pixel(x, y), expected) << mode << " " << step;
+    }
+}
+
+TEST_F(MeshRendererTest, SlopesFacingAwayFromTheLightAreDarker) {
+    // Two planes of 4 x 4 cells of 10 m at the same middle height, rising 3 m per cell toward
+    // the north-east (facing south-west, away from the light) and toward the south-west.
+    HMeshProject p;
+    for (int k = 0; k < 2; ++k) {
+        const int sense = k == 0 ? 1 : -1;
+        add(p, makeMesh(4, 4, 10.0, k * 100.0, 0,
+                        [=](int c, int r) { return 1000 + 30 * sense * (c + r - 2); }));
+    }
+    const Dib24 dib = render(p, 200, 40, {0, 0, 200, 40}, 0, 0);
+    // Cell (2, 2) of each plane holds 100 m: the same table colour, shaded differently.
+    const uint32_t awayFromLight = dib.Pixel(25, 25), towardLight = dib.Pixel(125, 25);
+    EXPECT_LT(awayFromLight & 0xFF, towardLight & 0xFF);
+    EXPECT_LT((awayFromLight >> 8) & 0xFF, (towardLight >> 8) & 0xFF);
+}
+
+TEST_F(MeshRendererTest, PixelBlocksFollowTheCellsAndTheViewEdges) {
+    // Four columns of 10 m at 0, 50, 100, 150 m; view from 2 m to 42 m on 30 px: the mesh
+    // covers floor(30 x 0.95) = 28 px, 7.37 px per cell, the first cell cut at 0.2. Block
+    // edges are truncated: trunc(0.8 x 7.37) = 5, trunc(1.8 x 7.37) = 13, trunc(2.8 x 7.37) = 20.
+    HMeshProject p;
+    add(p, makeMesh(4, 2, 10.0, 0, 0, [](int c, int) { return c * 500; }));
+    const Dib24 dib = render(p, 30, 20, {2, 0, 42, 20}, 1, 10.0);
+    const ZarHColorMap& map = *p.GetColorMap(0);
+    for (int x = 0; x < 30; ++x) {
+        const int column = x < 5 ? 0 : x < 13 ? 1 : x < 20 ? 2 : x < 28 ? 3 : 4;
+        const uint32_t expected =
+            column < 4 ? Packed(map.tableColor(column * 50.0)) : dib.Pixel(29, 10);
+        EXPECT_EQ(dib.Pixel(x, 10), expected) << x;
+    }
+    EXPECT_NE(dib.Pixel(29, 10), Packed(map.tableColor(150.0)));
+
+    // More cells than pixels: one sample per pixel, the whole width still covered.
+    HMeshProject fine;
+    add(fine, makeMesh(400, 3, 1.0, 0, 0, [](int c, int) { return c < 200 ? 0 : 1000; }));
+    const Dib24 thin = render(fine, 10, 3, {0, 0, 400, 3}, 1, 10.0);
+    for (int x = 0; x < 10; ++x) {
+        EXPECT_EQ(thin.Pixel(x, 1), Packed(map.tableColor(x < 5 ? 0.0 : 100.0))) << x;
+    }
+}
+
+TEST_F(MeshRendererTest, BandEdgesAreMarkedLitOrShadedOnTheBlockSides) {
+    // Terraces 20 m high rising eastward every 2 columns and northward every 2 rows; 10 px per
+    // cell. Edge colours are set apart from everything else.
+    HMeshProject p;
+    // Cell (1, 4) holds no data: no edge is marked next to it.
+    add(p, makeMesh(6, 6, 10.0, 0, 0, [](int c, int r) {
+            return c == 1 && r == 4 ? MESH_NODATA : 200 * (c / 2) + 200 * (r / 2);
+        }));
+    ZarHColorMap& map = *p.GetColorMap(0);
+    map.edgeLightColor = Rgb32(255, 255, 255);
+    map.edgeShadowColor = Rgb32(0, 0, 0);
+    const MapRect view{0, 0, 60, 60};
+    const uint32_t lit = Rgb32(255, 255, 255), shaded = 0, ground = Packed(map.tableColor(0.0));
+    // Expected on the east column of block column 1 (between terrace columns, rising east) and
+    // on the top row of block row 1 (rising north), away from the corners.
+    for (const auto& [azimuth, vertical, horizontal] : {std::tuple{45.0, lit, shaded},
+                                                        {92.0, lit, ground},
+                                                        {0.0, ground, shaded},
+                                                        {180.0, ground, lit},
+                                                        {270.0, shaded, ground}}) {
+        map.lightAzimuth = azimuth;
+        const Dib24 dib = render(p, 60, 60, view, 2, 10.0);
+        EXPECT_EQ(dib.Pixel(19, 5), vertical) << azimuth;
+        EXPECT_EQ(dib.Pixel(5, 19), horizontal) << azimuth;
+        // Elsewhere inside the blocks there are no lines, nor beside the cell without data.
+        EXPECT_EQ(dib.Pixel(15, 5), ground) << azimuth;
+        EXPECT_EQ(dib.Pixel(5, 18), ground) << azimuth;
+        EXPECT_EQ(dib.Pixel(19, 35), Packed(map.tableColor(20.0))) << azimuth;
+    }
+
+    // Steps up to 0.9 m draw no edges.
+    map.lightAzimuth = 45;
+    const Dib24 fine = render(p, 60, 60, view, 2, 0.9);
+    EXPECT_EQ(fine.Pixel(19, 5), ground);
+
+    // Azimuths are taken round the circle; "near" an axis means within 5 degrees either side.
+    for (const auto& [azimuth, gx, gy] :
+         {std::tuple{-45.0, 1, 1}, {405.0, -1, 1}, {357.0, 0, 1}, {175.5, 0, -1}, {200.0, 1, -1}}) {
+        int senseX = 9, senseY = 9;
+        bandEdgeSenses(azimuth, senseX, senseY);
+        EXPECT_EQ(senseX, gx) << azimuth;
+        EXPECT_EQ(senseY, gy) << azimuth;
+    }
+}
+
+// A varied terrain with a no-data and a water cell, in whole-mesh cell coordinates.
+int terrain(int x, int y) {
+    if (x == 5 && y == 3) return MESH_NODATA;
+    if (x == 11 && y == 8) return MESH_WATER;
+    return 500 + 37 * ((x * 7 + y * 13) % 11) + 3 * x * x - 5 * x * y + 40 * y;
+}
+
+TEST_F(MeshRendererTest, NeighbouringTilesJoinWithoutSeams) {
+    // Four tiles of 8 x 6 cells of 4 m against one tile of 16 x 12 holding the same cells.
+    HMeshProject tiles;
+    for (int tr = 0; tr < 2; ++tr) {
+        for (int tc = 0; tc < 2; ++tc) {
+            add(tiles, makeMesh(8, 6, 4.0, 32.0 * tc, 24.0 * tr,
+                                [=](int c, int r) { return terrain(c + 8 * tc, r + 6 * tr); }));
+        }
+    }
+    HMeshProject whole;
+    add(whole, makeMesh(16, 12, 4.0, 0, 0, terrain));
+    struct View {
+        MapRect rect;
+        int w, h;
+    };
+    // The whole extent at 2 px per metre, and a view that starts half a cell inside the tiles
+    // and reaches beyond them (all tile borders on whole pixels).
+    for (const View& v : {View{{0, 0, 64, 48}, 128, 96}, View{{2, -6, 66, 58}, 128, 128}}) {
+        for (const auto& [mode, step] : {std::pair{0, 0.0}, {2, 2.0}, {1, 2.0}}) {
+            const Dib24 a = render(tiles, v.w, v.h, v.rect, mode, step);
+            const Dib24 b = render(whole, v.w, v.h, v.rect, mode, step);
+            EXPECT_EQ(differingPixels(a, b), 0) << mode << " view " << v.rect.xmin;
+        }
+    }
+}
+
+TEST_F(MeshRendererTest, TileWithoutNeighboursCopiesItsOuterShading) {
+    // 6 x 5 cells whose slope changes from cell to cell, 4 px per cell, drawn alone.
+    auto mesh =
+        makeMesh(6, 5, 5.0, 0, 0, [](int c, int r) { return c * c * 3 + r * r * 2 + c * r * 2; });
+    MeshNeighbours nb;
+    nb.mesh[MeshNeighbours::Centre] = mesh.get();
+    HMeshProject owner;  // supplies the colour map; a light from the south-east, low
+    ZarHColorMap& map = *owner.GetColorMap(0);
+    map.lightAzimuth = 120;
+    map.lightElevation = 30;
+    map.shadowLevel = 0.2;
+    Dib24 dib(24, 20);
+    std::vector<uint8_t> shade;
+    ASSERT_EQ(renderOneMesh(dib, {0, 0, 1, 1}, &shade, map, nb, 0, 0.0), 1);
+    const int nx = 8, ny = 7;
+    ASSERT_EQ(shade.size(), static_cast<size_t>(nx * ny));
+    auto s = [&](int i, int j) { return shade[static_cast<size_t>(j) * nx + i]; };
+    // The top painted row has no sample north of it: it takes the row below; the east painted
+    // column takes the column two to the west.
+    for (int i = 1; i <= nx - 3; ++i) {
+        EXPECT_EQ(s(i, ny - 2), s(i, ny - 3)) << i;
+        EXPECT_NE(s(i, ny - 2), 255) << i;
+    }
+    for (int j = 1; j <= ny - 2; ++j)
+        EXPECT_EQ(s(nx - 2, j), s(nx - 4, j)) << j;
+    EXPECT_NE(s(nx - 4, 2), s(nx - 3, 2)) << "the copied column differs from its neighbour";
+
+    // One triangle per sample: the sample, the one north of it and the one north-east of it;
+    // rows are shaded several samples at a time.
+    const ZarHShade light(map);
+    auto height = [&](int i, int j) { return mesh->Cell(i - 1, j - 1) * 0.1; };
+    for (int j = 1; j <= ny - 3; ++j) {
+        for (int i = 1; i <= nx - 3; ++i) {
+            const double x = 5 * (height(i + 1, j + 1) - height(i, j + 1));
+            const double y = (height(i, j + 1) - height(i, j)) * 5;
+            const double inv = 1.0 / std::sqrt(x * x + y * y + 625.0);
+            EXPECT_EQ(s(i, j), light.shadeValue(x * inv, y * inv, -25.0 * inv)) << i << " " << j;
+        }
+    }
+
+    // The pixels use those shades: top-right block = cell (5, 4).
+    const Rgb top = map.tableColor((5 * 5 * 3 + 4 * 4 * 2 + 5 * 4 * 2) * 0.1);
+    EXPECT_EQ(dib.Pixel(22, 18), Shaded(top, s(nx - 4, ny - 3)));
+}
+
+TEST_F(MeshRendererTest, NoDataShowsWhatLiesBelowAndWaterIsPainted) {
+    HMeshProject p;
+    // A fine mesh with holes, water cells and a cell below -30000 m over a coarse one (added
+    // last: drawing sorts the meshes coarsest first).
+    add(p, makeMesh(8, 8, 5.0, 0, 0, [](int c, int) {
+            if (c < 2) return MESH_NODATA;
+            if (c == 2) return MESH_WATER;
+            if (c == 3) return -300010;  // -30001 m
+            return 500;
+        }));
+    // A hole outside the coarse mesh shows the background gradient.
+    add(p, makeMesh(8, 8, 5.0, 40, 0, [](int c, int) { return c < 4 ? MESH_NODATA : 500; }));
+    add(p, makeFlatMesh(2, 2, 20.0, 0, 0, 1000));
+    ZarHColorMap& map = *p.GetColorMap(0);
+    map.seaColor = Rgb32(10, 20, 30);
+    map.topColor = Rgb32(201, 100, 0);
+    map.bottomColor = Rgb32(0, 100, 201);
+    const Dib24 dib = render(p, 100, 41, {0, 0, 100, 41}, 1, 10.0);
+    EXPECT_EQ(dib.Pixel(5, 20), Packed(map.tableColor(100.0))) << "the coarse mesh shows through";
+    EXPECT_EQ(dib.Pixel(12, 20), Rgb32(10, 20, 30));
+    EXPECT_EQ(dib.Pixel(17, 20), Rgb32(10, 20, 30));
+    EXPECT_EQ(dib.Pixel(30, 20), Packed(map.tableColor(50.0)));
+    // Background: bottomColor at the bottom row, topColor at the top, rounded in between.
+    EXPECT_EQ(dib.Pixel(45, 0), Rgb32(0, 100, 201));
+    EXPECT_EQ(dib.Pixel(45, 40), Rgb32(201, 100, 0));
+    EXPECT_EQ(dib.Pixel(45, 20), Rgb32(101, 100, 101));  // 100.5 rounds up
+    EXPECT_EQ(dib.Pixel(45, 1), Rgb32(5, 100, 196));
+    EXPECT_EQ(dib.Pixel(90, 20), Rgb32(101, 100, 101)) << "beyond every mesh";
+
+    // Painted no-data and unpainted water.
+    map.noDataColor = Rgb32(1, 2, 3);
+    map.seaColor |= kColorNotPainted;
+    const Dib24 swapped = render(p, 100, 41, {0, 0, 100, 41}, 1, 10.0);
+    EXPECT_EQ(swapped.Pixel(5, 20), Rgb32(1, 2, 3));
+    EXPECT_EQ(swapped.Pixel(45, 20), Rgb32(1, 2, 3));
+    EXPECT_EQ(swapped.Pixel(12, 20), Packed(map.tableColor(100.0)));
+}
+
+TEST_F(MeshRendererTest, ImagesProgressAndDrawKinds) {
+    HMeshProject p;
+    add(p, makeFlatMesh(4, 4, 10.0, 0, 0, 500));
+    add(p, makeFlatMesh(4, 4, 10.0, 1000, 0, 500));  // far outside the view
+    auto image = std::make_unique<ZarHImage>();
+    image->bitmap = QImage(4, 4, QImage::Format_ARGB32_Premultiplied);
+    image->bitmap.fill(qRgb(255, 0, 0));
+    image->xmin = image->ymin = 10;
+    image->xmax = image->ymax = 30;
+    ASSERT_EQ(p.AddImage(image, false), 1);
+    auto unready = std::make_unique<ZarHImage>();  // no picture: not drawn, not reported
+    ASSERT_EQ(p.AddImage(unready, true), 1);
+
+    const MapRect view{0, 0, 40, 40};
+    std::vector<std::pair<int, int>> calls;
+    Dib24 withImage(40, 40);
+    p.imageTransparency = 30;
+    renderMeshes(p, withImage, &view, nullptr, nullptr, 0, 0.0, 0,
+                 [&](int i, int n) { calls.emplace_back(i, n); });
+    EXPECT_EQ(calls, (std::vector<std::pair<int, int>>{{0, 2}, {1, 2}, {0, 2}}));
+
+    // The same as drawing the image over the relief with opacity (100 - 30) * 255 / 100.
+    p.imageVisible = 0;
+    Dib24 expected = render(p, 40, 40, view, 0, 0.0);
+    const Dib24 plain = expected;
+    p.GetImage(0)->DrawImage(expected, view, 178);
+    EXPECT_EQ(differingPixels(withImage, expected), 0);
+    EXPECT_GT(differingPixels(withImage, plain), 0);
+
+    // Draw kind 1 leaves the meshes out; a negative kind is kind 0.
+    Dib24 kind1(40, 40), negative(40, 40);
+    renderMeshes(p, kind1, &view, nullptr, nullptr, 0, 0.0, 1);
+    renderMeshes(p, negative, &view, nullptr, nullptr, 0, 0.0, -3);
+    EXPECT_NE(kind1.Pixel(20, 20), plain.Pixel(20, 20));
+    EXPECT_EQ(differingPixels(negative, plain), 0);
+}
+
+// The indexed neighbour lookup answers exactly as the plain scan over the list.
+TEST(MeshNeighbourIndexTest, AnswersAsThePlainScan) {
+    std::mt19937 random(20240401);
+    auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
+    HMeshProject p;
+    auto add = [&](int cols, int rows, double cell, double x0, double y0) {
+        auto m = makeFlatMesh(cols, rows, cell, x0, y0, 0);
+        p.AddMesh(m);
+    };
+    // A 7 x 6 grid of 40 m x 30 m tiles whose edges are shifted now and then by amounts under
+    // and over the tolerance, around a corner that lies on half a metre (where the index looks
+    // into two buckets).
+    const double offsets[] = {0, 0, 0, 0, 0, 4e-11, -6e-11, 3e-10, -2e-10, 1e-12};
+    for (int r = 0; r < 6; ++r) {
+        for (int c = 0; c < 7; ++c) {
+            const double x = 100.5 + 40.0 * c + offsets[pick(10)];
+            const double y = -20.5 + 30.0 * r + offsets[pick(10)];
+            add(8, 6, 5.0, x, y);
+            if (pick(4) == 0) add(16, 12, 2.5, x, y);                // same extent, finer cells
+            if (pick(5) == 0) add(8, 6, 5.0, x + 1e-12, y);          // near-duplicate
+            if (pick(6) == 0) add(8, 6, 5.0, x + 20.0, y + 15.0);    // overlapping half-way
+            if (pick(6) == 0) add(16, 6, 5.0, x, y + 30.0 + 5e-11);  // double width
+        }
+    }
+    // Far away and large coordinates, and a mesh whose extent is not finite.
+    add(8, 6, 5.0, 1e7, 1e7);
+    add(8, 6, 5.0, 1e7 + 40.0, 1e7);
+    add(8, 6, 5.0, std::nan(""), 0);
+
+    auto list = [&] {
+        std::vector<const ZarHMesh*> l;
+        for (int i = 0; i < p.MeshCount(); ++i)
+            l.push_back(p.GetMesh(i));
+        return l;
+    };
+    auto compareAll = [&](const char* when) {
+        const auto l = list();
+        int found = 0;
+        for (const ZarHMesh* m : l) {
+            MeshNeighbours scanned, indexed;
+            scanNeighbours(l, *m, scanned);
+            p.FindNeighbours(*m, indexed);
+            for (int s = 0; s < 9; ++s) {
+                EXPECT_EQ(indexed.mesh[s], scanned.mesh[s]) << when << " slot " << s;
+                found += s != MeshNeighbours::Centre && indexed.mesh[s];
+            }
+        }
+        return found;
+    };
+    EXPECT_GT(compareAll("built"), 100);
+    // A mesh outside the list is looked up by its extent.
+    auto stranger = makeFlatMesh(8, 6, 5.0, 140.5, 9.5, 0);
+    MeshNeighbours scanned, indexed;
+    scanNeighbours(list(), *stranger, scanned);
+    p.FindNeighbours(*stranger, indexed);
+    for (int s = 0; s < 9; ++s)
+        EXPECT_EQ(indexed.mesh[s], scanned.mesh[s]) << s;
+    EXPECT_NE(indexed.mesh[MeshNeighbours::East], nullptr);
+
+    // The index follows the list through sorting, removal and addition.
+    p.SortMeshes();
+    compareAll("sorted");
+    for (int k = 0; k < 10; ++k)
+        p.RemoveMesh(pick(p.MeshCount()));
+    compareAll("removed");
+    add(8, 6, 5.0, 100.5 + 40.0 * 3, -20.5 + 30.0 * 6);
+    compareAll("added");
+}
+
+}  // namespace
+}  // namespace kov

@@ -1,0 +1,35 @@
+// Small in-memory meshes for the elevation data tests.
+#pragma once
+
+#include <functional>
+#include <memory>
+
+#include "core/data/ZarHMesh.h"
+
+namespace kov::test {
+
+// A cols x rows mesh of square cells with its south-west corner at (x0, y0); code(c, r) gives
+// each cell's code (row 0 is the southernmost row).
+inline std::unique_ptr<ZarHMesh> makeMesh(int cols, int rows, double cell, double x0, double y0,
+                                          const std::function<int(int, int)>& code,
+                                          double scale = 0.1) {
+    auto mesh = std::make_unique<ZarHMesh>();
+    mesh->AllocateCells(cols, rows);
+    mesh->cellSize = cell;
+    mesh->scale = scale;
+    mesh->xmin = x0;
+    mesh->ymin = y0;
+    mesh->xmax = x0 + cols * cell;
+    mesh->ymax = y0 + rows * cell;
+    for (int r = 0; r < rows; ++r)
+        for (int c = 0; c < cols; ++c)
+            mesh->Cell(c, r) = code(c, r);
+    return mesh;
+}
+
+inline std::unique_ptr<ZarHMesh> makeFlatMesh(int cols, int rows, double cell, double x0, double y0,
+                                              int value) {
+    return makeMesh(cols, rows, cell, x0, y0, [value](int, int) { return value; });
+}
+
+}  // namespace kov::test

@@ -1,0 +1,261 @@
+#include <QApplication>
+#include <QDropEvent>
+#include <QFile>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QPushButton>
+#include <QTextBrowser>
+
+#include "core/base/SettingsStore.h"
+#include "sample/SampleData.h"
+#include "support/SampleSuite.h"
+#include "support/TestSupport.h"
+#include "support/ui/TestApplication.h"
+#include "ui/app/CKovVApp.h"
+#include "ui/app/CKovVDoc.h"
+#include "ui/app/CMainFrame.h"
+#include "ui/dialogs/CAboutDlg.h"
+#include "ui/dialogs/CHelpWindow.h"
+#include "ui/widgets/DialogPrompts.h"
+
+#include <gtest/gtest.h>
+
+namespace kov {
+namespace {
+
+// ---- command line and help topics (no windows) --------------------------------------------------
+
+TEST(ShellCommandLine, FileOpenAndPrintForms) {
+    using A = CommandLineInfo;
+    EXPECT_EQ(ParseCommandLine({}).action, A::FileNew);
+    const CommandLineInfo open = ParseCommandLine({QStringLiteral("/d/p.kovv5")});
+    EXPECT_EQ(open.action, A::FileOpen);
+    EXPECT_EQ(open.file, QStringLiteral("/d/p.kovv5")) << "a path beginning with / is a file";
+
+    for (const char* flag : {"--print", "/p", "/P"}) {
+        const CommandLineInfo print = ParseCommandLine({QString::fromLatin1(flag), "a.kovv5"});
+        EXPECT_EQ(print.action, A::FilePrint) << flag;
+        EXPECT_EQ(print.file, QStringLiteral("a.kovv5"));
+    }
+    for (const char* flag : {"--print-to", "/pt"}) {
+        const CommandLineInfo printTo =
+            ParseCommandLine({QString::fromLatin1(flag), "a.kovv5", "Office"});
+        EXPECT_EQ(printTo.action, A::FilePrintTo) << flag;
+        EXPECT_EQ(printTo.printer, QStringLiteral("Office"));
+    }
+    const CommandLineInfo timed = ParseCommandLine({"--startup-time", "a.kovv5"});
+    EXPECT_TRUE(timed.startupTime);
+    EXPECT_EQ(timed.action, A::FileOpen);
+
+    EXPECT_EQ(ParseCommandLine({"--print"}).action, A::Error);
+    EXPECT_EQ(ParseCommandLine({"/pt", "a.kovv5"}).action, A::Error);
+    EXPECT_EQ(ParseCommandLine({"a.kovv5", "b.kovv5"}).action, A::Error);
+    EXPECT_EQ(ParseCommandLine({"--frobnicate"}).action, A::Error);
+    EXPECT_EQ(ParseCommandLine({"--help"}).action, A::Usage);
+}
+
+TEST(ShellHelp, TopicNamesFromHelpIdentifiers) {
+    EXPECT_EQ(HelpTopicFor(kHelpIdResource + 581, kHelpContext).topic,
+              QStringLiteral("D00581.htm"));
+    EXPECT_EQ(HelpTopicFor(kHelpIdCommand + 32777, kHelpContext).topic,
+              QStringLiteral("M32777.htm"));
+    EXPECT_EQ(HelpTopicFor(5, kHelpContext).topic, QStringLiteral("U00005.htm"));
+    EXPECT_EQ(HelpTopicFor(0, kHelpFinder).topic, QStringLiteral("Index.htm"));
+    EXPECT_EQ(HelpTopicFor(0, kHelpIndex).topic, QStringLiteral("Index.htm"));
+    EXPECT_FALSE(HelpTopicFor(kHelpIdResource + 128, kHelpContext).show) << "the main window";
+    EXPECT_FALSE(HelpTopicFor(kHelpIdResource, kHelpContext).show);
+    EXPECT_TRUE(HelpTopicFor(kHelpIdResource + 129, kHelpContext).show);
+    EXPECT_TRUE(HelpTopicFor(0x30000, kHelpContext).topic.isEmpty());
+}
+
+TEST(ShellFileDialog, WindowsFiltersBecomeQtFilters) {
+    EXPECT_EQ(
+        QtFileFilter(QStringLiteral("5M標高メッシュプロジェクト(*.kovv5)|*.kovv5|"
+                                    "標高メッシュプロジェクト(*.kovv)|*.kovv||")),
+        QStringLiteral("5M標高メッシュプロジェクト(*.kovv5);;標高メッシュプロジェクト(*.kovv)"));
+    EXPECT_EQ(QtFileFilter(QStringLiteral("Pictures|*.jpg;*.png||")),
+              QStringLiteral("Pictures (*.jpg *.png)"));
+}
+
+// ---- the application with its windows
+// ------------------------------------------------------------
+
+class ShellStartupTest : public test::SampleSetSuite {
+protected:
+    static void SetUpTestSuite() {
+        test::ensureApplication();
+        SampleSetSuite::SetUpTestSuite();
+    }
+
+    void SetUp() override {
+        settings::setLocation(dir_.file("kov.ini"));
+        app_ = std::make_unique<CKovVApp>();
+        app_->SetKeepSettingsLocation(true);
+        TestPrompts().message = [this](QWidget*, QMessageBox::Icon, const QString& text,
+                                       QMessageBox::StandardButtons) {
+            messages_ << text;
+            return QMessageBox::Ok;
+        };
+        SetFileDialogHook([this](const FileDialogRequest&) { return chosen_; });
+    }
+    void TearDown() override {
+        app_->ExitInstance(0);
+        app_.reset();
+        TestPrompts() = {};
+        SetFileDialogHook({});
+    }
+
+    static QString SampleProject() { return QString::fromStdString(dir->file("sample.kovv5")); }
+
+    test::TempDir dir_;
+    std::unique_ptr<CKovVApp> app_;
+    QStringList messages_;
+    std::optional<QString> chosen_;
+};
+
+TEST_F(ShellStartupTest, StartsEmptyOrWithAProjectFromTheCommandLine) {
+    ASSERT_TRUE(app_->InitInstance({}));
+    EXPECT_EQ(app_->StartingUp(), 0);
+    ASSERT_NE(app_->MainFrame(), nullptr);
+    EXPECT_TRUE(app_->MainFrame()->isVisible());
+    EXPECT_FALSE(app_->Document()->HasProject());
+    EXPECT_EQ(app_->Document()->Meshes(), nullptr) << "the start-up document is empty";
+    EXPECT_TRUE(messages_.isEmpty());
+    app_->ExitInstance(0);
+
+    app_ = std::make_unique<CKovVApp>();
+    app_->SetKeepSettingsLocation(true);
+    ASSERT_TRUE(app_->InitInstance({SampleProject()}));
+    EXPECT_TRUE(app_->Document()->HasProject());
+    EXPECT_TRUE(app_->MainFrame()->isVisible());
+    EXPECT_TRUE(app_->MainFrame()->acceptDrops());
+}
+
+TEST_F(ShellStartupTest, CommandLineFailuresEndStartUp) {
+    // The file is opened with the main window already shown.
+    bool frameShown = false;
+    TestPrompts().message = [this, &frameShown](QWidget*, QMessageBox::Icon, const QString& text,
+                                                QMessageBox::StandardButtons) {
+        frameShown = app_->MainFrame() && app_->MainFrame()->isVisible();
+        messages_ << text;
+        return QMessageBox::Ok;
+    };
+    ASSERT_FALSE(app_->InitInstance({QString::fromStdString(dir_.file("none.kovv5"))}));
+    EXPECT_EQ(app_->ExitCode(), 1);
+    EXPECT_EQ(messages_.size(), 1);
+    EXPECT_TRUE(frameShown);
+    app_->ExitInstance(0);
+
+    app_ = std::make_unique<CKovVApp>();
+    app_->SetKeepSettingsLocation(true);
+    EXPECT_FALSE(app_->InitInstance({"--no-such-switch"}));
+    EXPECT_EQ(app_->ExitCode(), 2);
+}
+
+TEST_F(ShellStartupTest, PrintSwitchOpensTheFileAndSaysPrintingIsMissing) {
+    ASSERT_TRUE(app_->InitInstance({"/p", SampleProject()}));
+    EXPECT_TRUE(app_->Document()->HasProject());
+    ASSERT_EQ(messages_.size(), 1);
+    EXPECT_EQ(messages_[0], QStringLiteral("「印刷」はこのバージョンではまだ使用できません"));
+}
+
+TEST_F(ShellStartupTest, OpenCommandTestsTheExtension) {
+    ASSERT_TRUE(app_->InitInstance({}));
+    const QString text = QString::fromStdString(dir_.file("elevations.txt"));
+    test::writeFile(text.toStdString(), "1 2 3\n");
+    chosen_ = text;
+    app_->MainFrame()->RouteCommand(57601);
+    ASSERT_EQ(messages_.size(), 1);
+    EXPECT_EQ(messages_[0],
+              text + QStringLiteral("　は標高メッシュプロジェクトファイルと識別できません"));
+    EXPECT_FALSE(app_->Document()->HasProject());
+
+    // The older extension is read by the same reader.
+    const QString older = QString::fromStdString(dir_.file("older.kovv"));
+    ASSERT_TRUE(QFile::copy(SampleProject(), older));
+    chosen_ = older;
+    app_->MainFrame()->RouteCommand(57601);
+    EXPECT_EQ(messages_.size(), 1);
+    EXPECT_TRUE(app_->Document()->HasProject());
+
+    // A recent file that no longer opens leaves the list.
+    ASSERT_EQ(RecentFileList().value(0), older);
+    QFile::remove(older);
+    app_->MainFrame()->RouteCommand(kFirstRecentFileCommand);
+    EXPECT_FALSE(RecentFileList().contains(older));
+}
+
+TEST_F(ShellStartupTest, DroppedFileOpensWithoutTheExtensionTest) {
+    ASSERT_TRUE(app_->InitInstance({}));
+    const QString renamed = QString::fromStdString(dir_.file("project.xml"));
+    ASSERT_TRUE(QFile::copy(SampleProject(), renamed));
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(renamed)});
+    CMainFrame* frame = app_->MainFrame();
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(frame, &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(frame, &drop);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(app_->Document()->HasProject());
+    EXPECT_EQ(app_->Document()->PathName(), renamed);
+    EXPECT_TRUE(messages_.isEmpty());
+}
+
+TEST_F(ShellStartupTest, HelpPagesAndMessages) {
+    ASSERT_TRUE(app_->InitInstance({}));
+    // Every command of the menu bar has its page.
+    for (QAction* menu : app_->MainFrame()->menuBar()->actions()) {
+        for (QAction* entry : menu->menu()->actions()) {
+            bool ok = false;
+            const int id = entry->objectName().toInt(&ok);
+            if (!ok || id == kFirstRecentFileCommand) continue;
+            const QString topic = HelpTopicFor(kHelpIdCommand + id, kHelpContext).topic;
+            EXPECT_TRUE(QFile::exists(QStringLiteral(":/help/") + topic)) << topic.toStdString();
+        }
+    }
+
+    app_->MainFrame()->RouteCommand(57667);
+    ASSERT_NE(app_->HelpWindow(), nullptr);
+    EXPECT_TRUE(app_->HelpWindow()->CurrentPage().endsWith(QStringLiteral("/Index.htm")));
+    EXPECT_TRUE(app_->HelpWindow()->Browser()->toPlainText().contains(QStringLiteral("目次")) ||
+                app_->HelpWindow()->windowTitle().contains(QStringLiteral("目次")));
+    app_->WinHelp(kHelpIdCommand + 32777, kHelpContext);
+    EXPECT_TRUE(app_->HelpWindow()->CurrentPage().endsWith(QStringLiteral("/M32777.htm")));
+    EXPECT_TRUE(app_->HelpWindow()->Browser()->toPlainText().contains(
+        QStringLiteral("カラーマップの設定")));
+    EXPECT_TRUE(messages_.isEmpty());
+
+    // The main window's own help shows nothing; a page that does not exist is named.
+    app_->MainFrame()->RouteCommand(57670);
+    EXPECT_TRUE(messages_.isEmpty());
+    app_->WinHelp(kHelpIdResource + 581, kHelpContext);
+    ASSERT_EQ(messages_.size(), 1);
+    EXPECT_TRUE(messages_[0].endsWith(QStringLiteral("/Help/D00581.htm")))
+        << messages_[0].toStdString();
+
+    // Closing the main window closes the help window.
+    EXPECT_TRUE(app_->HelpWindow()->isVisible());
+    app_->MainFrame()->close();
+    EXPECT_FALSE(app_->HelpWindow()->isVisible());
+}
+
+TEST_F(ShellStartupTest, AboutBoxTexts) {
+    CAboutDlg about(nullptr, QStringLiteral("https://example.org/"));
+    EXPECT_EQ(about.windowTitle(), QStringLiteral("Kov View5 の情報"));
+    QStringList texts;
+    for (QLabel* label : about.findChildren<QLabel*>())
+        texts << label->text();
+    EXPECT_TRUE(texts.contains(QStringLiteral("Kov View Version 2.0")));
+    EXPECT_TRUE(texts.contains(QStringLiteral("ミラド 5mメッシュ（標高）ビューワ")));
+    EXPECT_EQ(about.LinkButton()->text(), QStringLiteral("https://example.org/"));
+    auto* ok = about.findChild<QPushButton*>(QStringLiteral("1"));
+    ASSERT_NE(ok, nullptr);
+    EXPECT_EQ(ok->text(), QStringLiteral("OK"));
+}
+
+}  // namespace
+}  // namespace kov

@@ -1,0 +1,181 @@
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include <memory>
+#include <tuple>
+
+#include <gtest/gtest.h>
+
+#include "core/base/SettingsStore.h"
+#include "core/data/HMeshProject.h"
+#include "core/data/ZarHColorMap.h"
+#include "support/TestSupport.h"
+#include "support/ui/TestApplication.h"
+#include "ui/dialogs/CColorMapDlg.h"
+#include "ui/widgets/CColorWell.h"
+#include "ui/widgets/CHxColorDlg.h"
+#include "ui/widgets/DialogPrompts.h"
+
+namespace kov {
+namespace {
+
+const auto* const kEnvironment =
+    ::testing::AddGlobalTestEnvironment(new test::ApplicationEnvironment);
+
+class ColorMapDlgTest : public ::testing::Test {
+protected:
+    void SetUp() override { settings::setLocation(dir_.file("kov.ini")); }
+    void TearDown() override {
+        TestPrompts() = {};
+        settings::setLocation("");
+    }
+    template <typename T>
+    static T* Control(QDialog& dialog, int id) {
+        T* control = dialog.findChild<T*>(QString::number(id));
+        EXPECT_NE(control, nullptr) << id;
+        return control;
+    }
+    test::TempDir dir_;
+};
+
+ZarHColorMap MapWithStops(double low, double high) {
+    ZarHColorMap map;
+    ColorStop stops[2];
+    stops[0].color = 0x0080FFE6;
+    stops[0].height = low;
+    stops[1].color = 0x002040C0;
+    stops[1].height = high;
+    map.setStops(stops, 2);
+    return map;
+}
+
+TEST(LeadingNumberTest, ReadsTheNumberAtTheStartOrZero) {
+    EXPECT_EQ(LeadingNumber("12.5m"), 12.5);
+    EXPECT_EQ(LeadingNumber("  -3"), -3.0);
+    EXPECT_EQ(LeadingNumber("+4"), 4.0);
+    EXPECT_EQ(LeadingNumber("abc"), 0.0);
+    EXPECT_EQ(LeadingNumber(""), 0.0);
+}
+
+TEST_F(ColorMapDlgTest, ShowsTheMapAndAppliesEveryChangeToTheWorkingCopy) {
+    ZarHColorMap map = MapWithStops(12.34, 200);
+    map.seaColor = 0x00FFFF80;
+    map.noDataColor = 0x80FFFF80;
+    CColorMapDlg dialog(nullptr, map, 2, 2.5, 0, 0);
+
+    QLineEdit* first = Control<QLineEdit>(dialog, CColorMapDlg::kIdFirstHeight);
+    QLineEdit* last = Control<QLineEdit>(dialog, CColorMapDlg::kIdLastHeight);
+    EXPECT_EQ(first->text(), QStringLiteral("12.3"));
+    EXPECT_EQ(last->text(), QStringLiteral("200"));
+    EXPECT_TRUE(Control<QCheckBox>(dialog, CColorMapDlg::kIdSeaCheck)->isChecked());
+    EXPECT_FALSE(Control<QCheckBox>(dialog, CColorMapDlg::kIdNoDataCheck)->isChecked());
+    EXPECT_EQ(Control<CColorWell>(dialog, CColorMapDlg::kIdNoDataColor)->Color(), 0x00FFFF80u);
+    EXPECT_EQ(dialog.StepMode(), 2);
+    EXPECT_EQ(dialog.StepHeight(), 2.5);
+    // No known range: no optimise button.
+    EXPECT_FALSE(Control<QPushButton>(dialog, CColorMapDlg::kIdOptimise)->isVisibleTo(&dialog));
+
+    // Opening changed nothing; typing does, and text that is no number reads as 0.
+    EXPECT_EQ(map.stop(0)->height, 12.34);
+    last->setText(QStringLiteral("350.5"));
+    EXPECT_EQ(map.stop(1)->height, 350.5);
+    EXPECT_EQ(map.table()[999].height, 350.5);
+    first->setText(QStringLiteral("x"));
+    EXPECT_EQ(map.stop(0)->height, 0.0);
+
+    // Water painted / not painted is bit 31; a new well colour keeps that choice.
+    Control<QCheckBox>(dialog, CColorMapDlg::kIdSeaCheck)->setChecked(false);
+    EXPECT_EQ(map.seaColor, 0x80FFFF80u);
+    Control<QCheckBox>(dialog, CColorMapDlg::kIdNoDataCheck)->setChecked(true);
+    EXPECT_EQ(map.noDataColor, 0x00FFFF80u);
+    TestPrompts().runModal = [](QDialog& colours) {
+        dynamic_cast<CHxColorDlg&>(colours).setCurrentColor(QColor(0x11, 0x22, 0x33));
+        colours.accept();
+        return static_cast<int>(QDialog::Accepted);
+    };
+    Control<CColorWell>(dialog, CColorMapDlg::kIdSeaColor)->click();
+    EXPECT_EQ(map.seaColor, 0x80332211u);
+    Control<CColorWell>(dialog, CColorMapDlg::kIdLastColor)->click();
+    EXPECT_EQ(map.stop(1)->color, 0x00332211u);
+    EXPECT_EQ(map.table()[999].red, 0x11);
+    Control<CColorWell>(dialog, CColorMapDlg::kIdTopColor)->click();
+    EXPECT_EQ(map.topColor, 0x00332211u);
+
+    // The reverse flag rebuilds the table: the mid-point colour takes the other way round.
+    const ColorTableEntry middle = map.table()[500];
+    Control<QCheckBox>(dialog, CColorMapDlg::kIdReverse)->setChecked(true);
+    EXPECT_EQ(map.stop(0)->reverse, 1);
+    const ColorTableEntry reversed = map.table()[500];
+    EXPECT_NE(std::make_tuple(middle.red, middle.green, middle.blue),
+              std::make_tuple(reversed.red, reversed.green, reversed.blue));
+}
+
+TEST_F(ColorMapDlgTest, OptimiseTakesTheWholeMetresAroundTheDataRange) {
+    ZarHColorMap map = MapWithStops(0, 200);
+    CColorMapDlg dialog(nullptr, map, 0, 5, 3.7, 152.2);
+    QPushButton* optimise = Control<QPushButton>(dialog, CColorMapDlg::kIdOptimise);
+    ASSERT_TRUE(optimise->isVisibleTo(&dialog));
+    EXPECT_EQ(optimise->text(), QStringLiteral("　データ標高値で\n最適化"));
+    optimise->click();
+    EXPECT_EQ(Control<QLineEdit>(dialog, CColorMapDlg::kIdFirstHeight)->text(), "3");
+    EXPECT_EQ(Control<QLineEdit>(dialog, CColorMapDlg::kIdLastHeight)->text(), "153");
+    EXPECT_EQ(map.stop(0)->height, 3.0);
+    EXPECT_EQ(map.stop(1)->height, 153.0);
+
+    // Negative ranges round outward as well.
+    ZarHColorMap low = MapWithStops(0, 200);
+    CColorMapDlg below(nullptr, low, 0, 5, -2.5, -0.5);
+    below.OptimiseHeights();
+    EXPECT_EQ(low.stop(0)->height, -3.0);
+    EXPECT_EQ(low.stop(1)->height, -0.0);
+}
+
+TEST_F(ColorMapDlgTest, ASingleStopMapTakesOnlyFirstStopChanges) {
+    ZarHColorMap map;
+    ColorStop stop;
+    stop.height = 10;
+    map.setStops(&stop, 1);
+    CColorMapDlg dialog(nullptr, map, 0, 5, 0, 0);
+    Control<QLineEdit>(dialog, CColorMapDlg::kIdLastHeight)->setText("99");
+    EXPECT_EQ(map.stop(0)->height, 10.0);
+    Control<QLineEdit>(dialog, CColorMapDlg::kIdFirstHeight)->setText("20");
+    EXPECT_EQ(map.stop(0)->height, 20.0);
+}
+
+TEST_F(ColorMapDlgTest, EditColorMapStoresTheCopyOnlyOnOk) {
+    HMeshProject project;
+    project.stepMode = 0;
+    project.stepHeight = 5;
+    const ZarHColorMap* original = project.GetColorMap(0);
+    const double originalTop = original->stop(1)->height;
+
+    TestPrompts().runModal = [](QDialog& dialog) {
+        Control<QLineEdit>(dialog, CColorMapDlg::kIdLastHeight)->setText("999");
+        Control<QComboBox>(dialog, CColorMapDlg::kIdStepMode)->setCurrentIndex(1);
+        Control<QLineEdit>(dialog, CColorMapDlg::kIdStepHeight)->setText("12.5");
+        dialog.reject();
+        return static_cast<int>(QDialog::Rejected);
+    };
+    EXPECT_FALSE(EditColorMap(nullptr, project));
+    EXPECT_EQ(project.GetColorMap(0), original);
+    EXPECT_EQ(project.GetColorMap(0)->stop(1)->height, originalTop);
+    EXPECT_EQ(project.stepMode, 0);
+
+    TestPrompts().runModal = [](QDialog& dialog) {
+        Control<QLineEdit>(dialog, CColorMapDlg::kIdLastHeight)->setText("999");
+        Control<QComboBox>(dialog, CColorMapDlg::kIdStepMode)->setCurrentIndex(1);
+        Control<QLineEdit>(dialog, CColorMapDlg::kIdStepHeight)->setText("12.5");
+        dialog.accept();
+        return static_cast<int>(QDialog::Accepted);
+    };
+    EXPECT_TRUE(EditColorMap(nullptr, project));
+    EXPECT_EQ(project.GetColorMap(0)->stop(1)->height, 999.0);
+    EXPECT_EQ(project.stepMode, 1);
+    EXPECT_EQ(project.stepHeight, 12.5);
+}
+
+}  // namespace
+}  // namespace kov

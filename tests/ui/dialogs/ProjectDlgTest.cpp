@@ -1,0 +1,384 @@
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDropEvent>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMimeData>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QUrl>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "core/base/SettingsStore.h"
+#include "core/data/HMeshProject.h"
+#include "core/data/ZarHColorMap.h"
+#include "core/data/ZarHImage.h"
+#include "sample/SampleData.h"
+#include "support/TestSupport.h"
+#include "support/ui/TestApplication.h"
+#include "ui/dialogs/CDsmResoDlg.h"
+#include "ui/dialogs/CHMeshPrevWnd.h"
+#include "ui/dialogs/CProjectDlg.h"
+#include "ui/widgets/DialogPrompts.h"
+
+namespace kov {
+namespace {
+
+const auto* const kEnvironment =
+    ::testing::AddGlobalTestEnvironment(new test::ApplicationEnvironment);
+
+int Accept(QDialog& dialog) {
+    dialog.accept();
+    return QDialog::Accepted;
+}
+int Reject(QDialog& dialog) {
+    dialog.reject();
+    return QDialog::Rejected;
+}
+
+class ProjectDlgTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        sample_ = new test::TempDir;
+        std::string error;
+        ASSERT_TRUE(sample::writeSampleDataSet(sample_->path(), {}, &error)) << error;
+    }
+    static void TearDownTestSuite() {
+        delete sample_;
+        sample_ = nullptr;
+    }
+    void SetUp() override {
+        settings::setLocation(dir_.file("kov.ini"));
+        dialog_.SetProject(&project_);
+    }
+    void TearDown() override {
+        TestPrompts() = {};
+        settings::setLocation("");
+    }
+
+    static std::string Sample(const std::string& relative) { return sample_->file(relative); }
+    // The three tiles of the northern row ("tiles/", headers beside them).
+    static std::vector<std::string> NorthTiles() {
+        std::vector<std::string> paths;
+        for (const sample::SampleTile& tile : sample::sampleTiles({}))
+            if (tile.dataPath.starts_with("tiles/")) paths.push_back(Sample(tile.dataPath));
+        return paths;
+    }
+
+    template <typename T>
+    T* Control(int id) {
+        T* control = dialog_.findChild<T*>(QString::number(id));
+        EXPECT_NE(control, nullptr) << id;
+        return control;
+    }
+    QStringList Lines() {
+        QStringList lines;
+        for (int i = 0; i < dialog_.Layers()->count(); ++i)
+            lines.push_back(dialog_.Layers()->item(i)->text());
+        return lines;
+    }
+    std::pair<double, double> StopHeights() {
+        const ZarHColorMap* map = project_.GetColorMap(0);
+        return {map->stop(0)->height, map->stop(1)->height};
+    }
+
+    static test::TempDir* sample_;
+    test::TempDir dir_;
+    HMeshProject project_;
+    CProjectDlg dialog_;
+};
+
+test::TempDir* ProjectDlgTest::sample_ = nullptr;
+
+TEST_F(ProjectDlgTest, ComposesAProjectFromAFolderAndFilesThroughTheButtons) {
+    QStringList starts;
+    QString chosen = QString::fromStdString(sample_->path());
+    TestPrompts().existingDirectory = [&](QWidget*, const QString& caption, const QString& start) {
+        EXPECT_EQ(caption, QStringLiteral("ミラド 標高メッシュデータ"));
+        starts.push_back(start);
+        return chosen;
+    };
+    QStringList messages;
+    TestPrompts().message = [&](QWidget*, QMessageBox::Icon icon, const QString& text,
+                                QMessageBox::StandardButtons) {
+        EXPECT_EQ(icon, QMessageBox::Warning);
+        messages.push_back(text);
+        return QMessageBox::Ok;
+    };
+
+    // The sample folder has no tiles of its own: those of its "Data" subfolder are taken.
+    Control<QPushButton>(CProjectDlg::kIdAddFolder)->click();
+    ASSERT_EQ(project_.MeshCount(), 6);
+    EXPECT_EQ(settings::readString("ProjectDlg", "LastDir", ""), sample_->path() + "/");
+    QStringList names;
+    for (const sample::SampleTile& tile : sample::sampleTiles({}))
+        if (tile.dataPath.starts_with("Data/"))
+            names.push_back(QString::fromStdString(sample::tileDisplayName(tile.code)));
+    QStringList lines = Lines();
+    std::sort(lines.begin(), lines.end());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(lines, names);
+    EXPECT_TRUE(Control<QPushButton>(CProjectDlg::kIdRemoveAll)->isEnabled());
+    EXPECT_FALSE(Control<QPushButton>(CProjectDlg::kIdRemove)->isEnabled());
+
+    // The first load of a new project fits the colour ramp to the data.
+    const auto fitted = StopHeights();
+    EXPECT_EQ(fitted.first, project_.GetMinElevation());
+    EXPECT_EQ(fitted.second, project_.GetMaxElevation());
+    EXPECT_LT(fitted.first, fitted.second);
+    EXPECT_FALSE(dialog_.FitColourMap());
+
+    // Files of every kind; a path that does not exist is skipped.
+    QStringList files;
+    for (const std::string& tile : NorthTiles())
+        files.push_back(QString::fromStdString(tile));
+    files << QString::fromStdString(Sample("image/aerial.png"))
+          << QString::fromStdString(Sample("shape/roads.shp"))
+          << QString::fromStdString(Sample("missing.kov"));
+    TestPrompts().openFileNames = [&](QWidget*, const QString&, const QString&,
+                                      const QString& filter) {
+        EXPECT_TRUE(
+            filter.startsWith(QStringLiteral("ミラド 5mメッシュ（標高）(*.kov);;"
+                                             "イメージデータ(JPG) (*.jpg)")))
+            << filter.toStdString();
+        return files;
+    };
+    Control<QPushButton>(CProjectDlg::kIdAdd)->click();
+    EXPECT_EQ(project_.MeshCount(), 9);
+    EXPECT_EQ(project_.ImageCount(), 1);
+    EXPECT_EQ(project_.ShapeCount(), 1);
+    lines = Lines();
+    ASSERT_EQ(lines.size(), 11);
+    EXPECT_EQ(lines[9], QStringLiteral("aerial.png"));
+    EXPECT_EQ(lines[10], QString::fromStdString(Sample("shape/roads.shp") + "(SHP)"));
+    // Later loads leave the ramp as it is.
+    EXPECT_EQ(StopHeights(), fitted);
+
+    // The folder dialog starts where the last one ended; a folder without tiles is reported.
+    chosen = QString::fromStdString(Sample("image"));
+    Control<QPushButton>(CProjectDlg::kIdAddFolder)->click();
+    EXPECT_EQ(starts, (QStringList{QString(), QString::fromStdString(sample_->path() + "/")}));
+    EXPECT_EQ(messages,
+              QStringList{QStringLiteral("指定のフォルダには標高メッシュデータが見つかりません")});
+    EXPECT_EQ(project_.MeshCount(), 9);
+    EXPECT_EQ(settings::readString("ProjectDlg", "LastDir", ""), Sample("image") + "/");
+}
+
+TEST_F(ProjectDlgTest, ChangingAProjectDoesNotFitTheColourRamp) {
+    dialog_.SetFitColourMap(false);
+    const auto before = StopHeights();
+    EXPECT_EQ(dialog_.LoadFiles(NorthTiles()), 3);
+    EXPECT_EQ(StopHeights(), before);
+}
+
+TEST_F(ProjectDlgTest, RemovesExactlyTheSelectedLinesAcrossKinds) {
+    std::vector<std::string> files = NorthTiles();
+    files.push_back(Sample("image/aerial.png"));
+    files.push_back(Sample("shape/areas.shp"));
+    files.push_back(Sample("shape/roads.shp"));
+    ASSERT_EQ(dialog_.LoadFiles(files), 6);
+    const QStringList before = Lines();
+    ASSERT_EQ(before.size(), 6);
+
+    QListWidget* list = dialog_.Layers();
+    for (int row : {1, 3, 4})
+        list->item(row)->setSelected(true);
+    QPushButton* remove = Control<QPushButton>(CProjectDlg::kIdRemove);
+    EXPECT_TRUE(remove->isEnabled());
+    remove->click();
+    EXPECT_EQ(Lines(), (QStringList{before[0], before[2], before[5]}));
+    EXPECT_EQ(project_.MeshCount(), 2);
+    EXPECT_EQ(project_.ImageCount(), 0);
+    EXPECT_EQ(project_.ShapeCount(), 1);
+    EXPECT_FALSE(remove->isEnabled());
+
+    // "すべて解除" removes meshes and images and keeps the shapefile layers.
+    ASSERT_EQ(dialog_.LoadFiles(std::vector<std::string>{Sample("image/aerial.png")}), 1);
+    QPushButton* removeAll = Control<QPushButton>(CProjectDlg::kIdRemoveAll);
+    removeAll->click();
+    EXPECT_EQ(Lines(), QStringList{before[5]});
+    EXPECT_EQ(project_.MeshCount() + project_.ImageCount(), 0);
+    EXPECT_FALSE(removeAll->isEnabled());
+}
+
+TEST_F(ProjectDlgTest, AsksForTheDsmCellSizeOncePerLoadAndCancelSkipsOnlyDsmFiles) {
+    // A second DSM file on the neighbouring 1:2500 sheet.
+    const std::string second = dir_.file("09LD282.txt");
+    test::writeFile(second, "1,-5000.5,-36500.5,12.5\r\n2,-4990.5,-36490.5,13.5\r\n");
+    const std::vector<std::string> files = {Sample("dsm/09LD281.txt"), NorthTiles()[0], second,
+                                            Sample("image/aerial.png")};
+    int asked = 0;
+    bool accept = false;
+    TestPrompts().runModal = [&](QDialog& dialog) {
+        EXPECT_NE(dynamic_cast<CDsmResoDlg*>(&dialog), nullptr);
+        ++asked;
+        return accept ? Accept(dialog) : Reject(dialog);
+    };
+    EXPECT_EQ(dialog_.LoadFiles(files), 2);
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(project_.MeshCount(), 1);
+    EXPECT_EQ(project_.ImageCount(), 1);
+
+    // Accepted (5 m, the default choice): both DSM files of the load, one question.
+    accept = true;
+    EXPECT_EQ(dialog_.LoadFiles(files), 2);
+    EXPECT_EQ(asked, 2);
+    ASSERT_EQ(project_.MeshCount(), 3);
+    int dsm = 0;
+    for (int i = 0; i < project_.MeshCount(); ++i)
+        if (project_.GetMesh(i)->path.ends_with(".txt")) {
+            ++dsm;
+            EXPECT_EQ(project_.GetMesh(i)->cellSize, 5.0);
+        }
+    EXPECT_EQ(dsm, 2);
+}
+
+TEST_F(ProjectDlgTest, DsmCellSizeDialogKeepsItsChoiceAndRefusesSizesBelowATenth) {
+    {
+        CDsmResoDlg dialog;
+        EXPECT_EQ(dialog.Mode(), 2);
+        EXPECT_EQ(dialog.CustomValue(), 20);
+        EXPECT_EQ(dialog.CellSize(), 5.0);
+    }
+    QString custom = QStringLiteral("3");
+    TestPrompts().runModal = [&](QDialog& dialog) {
+        dialog.findChild<QRadioButton*>(QString::number(CDsmResoDlg::kIdMode0 + 5))
+            ->setChecked(true);
+        dialog.findChild<QLineEdit*>(QString::number(CDsmResoDlg::kIdCustomValue))->setText(custom);
+        return Accept(dialog);
+    };
+    EXPECT_EQ(CDsmResoDlg::Ask(nullptr), std::optional<double>(3.0));
+    EXPECT_EQ(settings::readInt("DsmResoDlg", "Mode", -1), 5);
+    EXPECT_EQ(settings::readInt("DsmResoDlg", "szEntValue", -1), 3);
+    {
+        CDsmResoDlg dialog;
+        EXPECT_EQ(dialog.Mode(), 5);
+        EXPECT_EQ(dialog.CellSize(), 3.0);
+    }
+    custom = QStringLiteral("0");
+    EXPECT_EQ(CDsmResoDlg::Ask(nullptr), std::nullopt);
+
+    // Cancel writes nothing.
+    TestPrompts().runModal = [](QDialog& dialog) {
+        dialog.findChild<QRadioButton*>(QString::number(CDsmResoDlg::kIdMode0))->setChecked(true);
+        return Reject(dialog);
+    };
+    EXPECT_EQ(CDsmResoDlg::Ask(nullptr), std::nullopt);
+    EXPECT_EQ(settings::readInt("DsmResoDlg", "Mode", -1), 5);
+
+    // Fixed choices and a stored mode out of range.
+    EXPECT_EQ(CDsmResoDlg::CellSizeOfMode(0, 7), 1.0);
+    EXPECT_EQ(CDsmResoDlg::CellSizeOfMode(4, 7), 50.0);
+    settings::writeInt("DsmResoDlg", "Mode", 9);
+    EXPECT_EQ(CDsmResoDlg().Mode(), 2);
+}
+
+TEST_F(ProjectDlgTest, OkWritesTitleSheetAndImageDisplayButLeavesTheShapeSettings) {
+    HMeshProject project;
+    project.projectTitle = "旧タイトル";
+    project.showSheetInfo = 1;
+    project.imageVisible = 1;
+    project.imageTransparency = 30;
+    project.shapePenWidth = 1.5;
+    project.shapeFillColor = 0x123456;
+    {
+        CProjectDlg dialog;
+        dialog.SetProject(&project);
+        auto* images = dialog.findChild<QComboBox*>(QString::number(CProjectDlg::kIdImageDisplay));
+        ASSERT_EQ(images->count(), 11);
+        EXPECT_EQ(images->itemText(1), QStringLiteral("表示（透明 90 %）"));
+        EXPECT_EQ(images->itemText(10), QStringLiteral("表示(不透明）"));
+        EXPECT_EQ(images->currentIndex(), 7);
+        auto* title = dialog.findChild<QLineEdit*>(QString::number(CProjectDlg::kIdTitle));
+        EXPECT_EQ(title->text(), QStringLiteral("旧タイトル"));
+        EXPECT_FALSE(dialog.findChild<QWidget*>(QString::number(CProjectDlg::kIdFillColor))
+                         ->isVisibleTo(&dialog));
+
+        // The image display takes effect at once; "hidden" keeps the transparency.
+        images->setCurrentIndex(0);
+        emit images->activated(0);
+        EXPECT_EQ(project.imageVisible, 0);
+        EXPECT_EQ(project.imageTransparency, 30);
+
+        title->setText(QStringLiteral("新タイトル"));
+        dialog.reject();
+        EXPECT_EQ(project.projectTitle, "旧タイトル");
+
+        dialog.findChild<QCheckBox*>(QString::number(CProjectDlg::kIdSheetInfo))->setChecked(false);
+        images->setCurrentIndex(2);
+        dialog.accept();
+    }
+    EXPECT_EQ(project.projectTitle, "新タイトル");
+    EXPECT_EQ(project.showSheetInfo, 0);
+    EXPECT_EQ(project.imageVisible, 1);
+    EXPECT_EQ(project.imageTransparency, 80);
+    EXPECT_EQ(project.shapePenWidth, 1.5);
+    EXPECT_EQ(project.shapeFillColor, 0x123456u);
+}
+
+TEST_F(ProjectDlgTest, FilesDroppedOnTheListAreLoaded) {
+    QMimeData data;
+    QList<QUrl> urls;
+    for (const std::string& tile : NorthTiles())
+        urls.push_back(QUrl::fromLocalFile(QString::fromStdString(tile)));
+    data.setUrls(urls);
+    // Delivered as during a drag: the dialog filters the list's events (sendEvent does not
+    // deliver drops without a running drag).
+    QWidget* viewport = dialog_.Layers()->viewport();
+    ASSERT_TRUE(viewport->acceptDrops());
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    EXPECT_TRUE(dialog_.eventFilter(viewport, &enter));
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    EXPECT_TRUE(dialog_.eventFilter(viewport, &drop));
+    EXPECT_TRUE(drop.isAccepted());
+    EXPECT_EQ(project_.MeshCount(), 3);
+    EXPECT_EQ(Lines().size(), 3);
+
+    // Data without local files is refused.
+    QMimeData text;
+    text.setText(QStringLiteral("abc"));
+    QDragEnterEvent refused(QPoint(10, 10), Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
+    dialog_.eventFilter(viewport, &refused);
+    EXPECT_FALSE(refused.isAccepted());
+}
+
+TEST_F(ProjectDlgTest, PreviewFitsTheExtentToItsWindowAndKeepsItsPicture) {
+    const MapRect wide = CHMeshPrevWnd::FitAspect({0, 0, 100, 50}, 200, 200);
+    EXPECT_EQ(wide.xmin, 0);
+    EXPECT_EQ(wide.xmax, 100);
+    EXPECT_EQ(wide.ymin, -25);
+    EXPECT_EQ(wide.ymax, 75);
+    const MapRect tall = CHMeshPrevWnd::FitAspect({0, 0, 100, 50}, 400, 100);
+    EXPECT_EQ(tall.xmin, -50);
+    EXPECT_EQ(tall.xmax, 150);
+    EXPECT_EQ(tall.ymin, 0);
+
+    CHMeshPrevWnd* preview = dialog_.Preview();
+    preview->grab();
+    EXPECT_TRUE(preview->Picture().isNull());  // nothing to show yet
+
+    ASSERT_EQ(dialog_.LoadFiles(NorthTiles()), 3);
+    preview->grab();
+    const QImage picture = preview->Picture();
+    ASSERT_FALSE(picture.isNull());
+    ASSERT_EQ(picture.size(), preview->size());
+    // The three tiles side by side fill the width; bands above and below show the background
+    // of the colour map, the middle row shows terrain.
+    const int x = picture.width() / 2;
+    EXPECT_NE(picture.pixel(x, picture.height() / 2), picture.pixel(x, 2));
+    preview->grab();
+    EXPECT_EQ(preview->Picture().cacheKey(), picture.cacheKey());
+    preview->Redraw();
+    EXPECT_TRUE(preview->Picture().isNull());
+}
+
+}  // namespace
+}  // namespace kov

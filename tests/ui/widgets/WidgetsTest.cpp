@@ -1,0 +1,139 @@
+#include <QApplication>
+#include <QColorDialog>
+#include <QPushButton>
+
+#include <array>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "core/base/SettingsStore.h"
+#include "support/TestSupport.h"
+#include "support/ui/TestApplication.h"
+#include "ui/widgets/CColorWell.h"
+#include "ui/widgets/CHxColorDlg.h"
+#include "ui/widgets/CProgressWnd.h"
+#include "ui/widgets/DialogPrompts.h"
+
+namespace kov {
+namespace {
+
+const auto* const kEnvironment =
+    ::testing::AddGlobalTestEnvironment(new test::ApplicationEnvironment);
+
+class WidgetsTest : public ::testing::Test {
+protected:
+    void SetUp() override { settings::setLocation(dir_.file("kov.ini")); }
+    void TearDown() override {
+        TestPrompts() = {};
+        settings::setLocation("");
+    }
+    test::TempDir dir_;
+};
+
+TEST(ColorRefTest, RedIsTheLowByte) {
+    EXPECT_EQ(ColorFromRef(0x00FF8040u), QColor(0x40, 0x80, 0xFF));
+    EXPECT_EQ(ColorFromRef(0x80FF8040u), QColor(0x40, 0x80, 0xFF));
+    EXPECT_EQ(RefFromColor(QColor(1, 2, 3)), 0x00030201u);
+}
+
+TEST_F(WidgetsTest, CustomColoursRoundTripThroughTheSettings) {
+    for (int i = 0; i < 16; ++i)
+        QColorDialog::setCustomColor(i, QColor(i, 2 * i, 255 - i));
+    CHxColorDlg::SaveCustomColors();
+
+    std::array<uint8_t, 64> bytes{};
+    ASSERT_EQ(settings::readBinary("HxColorDlg", "CustumColors", bytes.data(), bytes.size()), 64u);
+    // Colour 5 as 0x00BBGGRR, little-endian.
+    EXPECT_EQ(bytes[20], 5);
+    EXPECT_EQ(bytes[21], 10);
+    EXPECT_EQ(bytes[22], 250);
+    EXPECT_EQ(bytes[23], 0);
+
+    for (int i = 0; i < 16; ++i)
+        QColorDialog::setCustomColor(i, Qt::white);
+    CHxColorDlg dialog(0x000000FFu);  // loads them
+    EXPECT_EQ(QColorDialog::customColor(15), QColor(15, 30, 240));
+    EXPECT_EQ(dialog.Color(), 0x000000FFu);
+
+    // A block of another size is not taken.
+    settings::writeBinary("HxColorDlg", "CustumColors", bytes.data(), 60);
+    QColorDialog::setCustomColor(0, Qt::black);
+    CHxColorDlg::LoadCustomColors();
+    EXPECT_EQ(QColorDialog::customColor(0), QColor(Qt::black));
+}
+
+TEST_F(WidgetsTest, ColourDialogClosingKeepsTheCustomColoursWhicheverWayItEnds) {
+    TestPrompts().runModal = [](QDialog& dialog) {
+        QColorDialog::setCustomColor(3, QColor(7, 8, 9));
+        dialog.reject();
+        return static_cast<int>(QDialog::Rejected);
+    };
+    uint32_t color = 0x01020304u;
+    EXPECT_FALSE(CHxColorDlg::GetColor(nullptr, color));
+    EXPECT_EQ(color, 0x01020304u);
+    std::array<uint8_t, 64> bytes{};
+    ASSERT_EQ(settings::readBinary("HxColorDlg", "CustumColors", bytes.data(), bytes.size()), 64u);
+    EXPECT_EQ(bytes[12], 7);
+}
+
+TEST_F(WidgetsTest, ColourWellTakesTheChosenColourAndSignalsOnlyOnOk) {
+    CColorWell well;
+    well.SetColor(0x80112233u);
+    std::vector<uint32_t> changed;
+    QObject::connect(&well, &CColorWell::colorChanged,
+                     [&](uint32_t color) { changed.push_back(color); });
+
+    bool accept = false;
+    TestPrompts().runModal = [&](QDialog& dialog) {
+        auto& colours = dynamic_cast<CHxColorDlg&>(dialog);
+        EXPECT_EQ(colours.currentColor(), QColor(0x33, 0x22, 0x11));
+        colours.setCurrentColor(QColor(10, 20, 30));
+        if (!accept) {
+            dialog.reject();
+            return static_cast<int>(QDialog::Rejected);
+        }
+        dialog.accept();
+        return static_cast<int>(QDialog::Accepted);
+    };
+    well.click();
+    EXPECT_TRUE(changed.empty());
+    EXPECT_EQ(well.Color(), 0x80112233u);
+
+    accept = true;
+    well.click();
+    ASSERT_EQ(changed.size(), 1u);
+    // The flag byte on top stays.
+    EXPECT_EQ(well.Color(), 0x801E140Au);
+    EXPECT_EQ(changed[0], 0x801E140Au);
+}
+
+TEST_F(WidgetsTest, ProgressWindowShowsPositionTextAndCancel) {
+    QWidget owner;
+    CProgressWnd window(&owner, QStringLiteral("09LD281"),
+                        QStringLiteral("DSM 09LD281を読み込み中..."));
+    EXPECT_EQ(window.Begin(), 1);
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("09LD281"));
+    EXPECT_EQ(window.SetPos(250, 1000), 0);
+    EXPECT_EQ(window.Permille(), 250);
+    EXPECT_EQ(window.SetPos(5, 0), 0);  // no range: the bar stays at the start
+    EXPECT_EQ(window.Permille(), 0);
+    window.SetText("second");
+    EXPECT_EQ(window.Message(), QStringLiteral("second"));
+
+    auto* cancel = window.findChild<QPushButton*>();
+    ASSERT_NE(cancel, nullptr);
+    cancel->click();
+    EXPECT_EQ(window.SetPos(600, 1000), 1);
+    EXPECT_EQ(window.IsCancelled(), 1);
+    window.End();
+    EXPECT_FALSE(window.isVisible());
+    // A new run starts uncancelled.
+    window.Begin();
+    EXPECT_EQ(window.SetPos(1, 2), 0);
+    window.End();
+}
+
+}  // namespace
+}  // namespace kov
