@@ -82,7 +82,7 @@ int runCompose(const Arguments& args) {
         return 1;
     }
     if (titleGiven) project.projectTitle = title;
-    if (!project.SaveProject(output)) {
+    if (!SaveProjectFile(project, output)) {
         std::fprintf(stderr, "kovtool compose: %s への保存に失敗しました\n", output.c_str());
         return 1;
     }

@@ -4,6 +4,7 @@
 
 #include "core/data/HMeshProject.h"
 #include "core/project/LayerLoader.h"
+#include "core/project/ProjectFile.h"
 #include "sample/SampleShapes.h"
 
 namespace kov::sample {
@@ -27,7 +28,7 @@ bool writeSampleProject(const std::string& outDir, std::string* error) {
     }
     project.projectTitle = kSampleProjectTitle;
     const std::string target = (root / kSampleProjectName).string();
-    if (!project.SaveProject(target)) {
+    if (!SaveProjectFile(project, target)) {
         if (error) *error = target + " への保存に失敗しました";
         return false;
     }

@@ -4,7 +4,6 @@
 #include <cmath>
 #include <cstring>
 
-#include "core/base/SettingsStore.h"
 #include "core/data/MeshNeighbourIndex.h"
 #include "core/data/ShpImport.h"
 #include "core/data/ZarHColorMap.h"
@@ -34,12 +33,13 @@ int removeAt(std::vector<std::unique_ptr<T>>& list, int index, std::unique_ptr<T
 
 }  // namespace
 
-HMeshProject::HMeshProject()
-    : shapePenWidth(settings::readReal("Shape", "PenWidth", 0.75)),
-      shapePenColor(settings::readColor("Shape", "PenColor", 0)),
-      shapeFillAlpha(settings::readInt("Shape", "FillAlpha", 128)),
-      shapeFillColor(settings::readColor("Shape", "FillColor", 0xFFFF80)) {
-    colorMaps_[0] = std::make_unique<ZarHColorMap>();
+HMeshProject::HMeshProject(const ProjectDefaults& defaults)
+    : shapePenWidth(defaults.shape.penWidth),
+      shapePenColor(defaults.shape.penColor),
+      shapeFillAlpha(defaults.shape.fillAlpha),
+      shapeFillColor(defaults.shape.fillColor),
+      colorMapDefaults_(defaults.colorMap) {
+    colorMaps_[0] = std::make_unique<ZarHColorMap>(colorMapDefaults_);
 }
 
 HMeshProject::~HMeshProject() = default;
@@ -280,7 +280,7 @@ ZarHColorMap* HMeshProject::GetColorMap(int slot) {
     if (slot < 0 || slot >= kColorMapSlots) slot = 0;
     std::unique_ptr<ZarHColorMap>& entry = colorMaps_[static_cast<size_t>(slot)];
     if (!entry) {
-        if (!colorMaps_[0]) colorMaps_[0] = std::make_unique<ZarHColorMap>();
+        if (!colorMaps_[0]) colorMaps_[0] = std::make_unique<ZarHColorMap>(colorMapDefaults_);
         entry = colorMaps_[0]->clone();
         if (slot == 3) SetPresetRamp3(*entry);
     }

@@ -8,14 +8,13 @@
 #include <string>
 #include <vector>
 
+#include "core/data/ZarHColorMap.h"
 #include "core/data/ZarHMesh.h"
 
 namespace kov {
 
 class ZarHImage;
 class ShpImport;
-class ZarHColorMap;
-class HxProgress;
 class MeshNeighbourIndex;
 
 // A point of a polyline or profile: plane metres and an elevation (or 0).
@@ -33,12 +32,25 @@ struct MapRect {
     double ymax = 0.0;
 };
 
+// The settings a new project starts from. The desktop program reads them from its settings
+// (sections "ColorMap" and "Shape"); the built-in values apply everywhere else, so that kovtool's
+// results never depend on a settings file.
+struct ShapeDisplayDefaults {
+    double penWidth = 0.75;
+    uint32_t penColor = 0;
+    int32_t fillAlpha = 128;
+    uint32_t fillColor = 0xFFFF80;
+};
+struct ProjectDefaults {
+    ColorMapDefaults colorMap;
+    ShapeDisplayDefaults shape;
+};
+
 class HMeshProject {
 public:
     static constexpr int kColorMapSlots = 256;
 
-    // The shape display defaults come from the settings section "Shape".
-    HMeshProject();
+    explicit HMeshProject(const ProjectDefaults& defaults = {});
     ~HMeshProject();
     HMeshProject(const HMeshProject&) = delete;
     HMeshProject& operator=(const HMeshProject&) = delete;
@@ -95,12 +107,6 @@ public:
     // Replaces the slot's colour map (the previous one is deleted).
     void SetColorMap(int slot, std::unique_ptr<ZarHColorMap> map);
 
-    // The project file: LoadProject expects a freshly made data set and succeeds when at least
-    // one mesh was added; projectPath is set either way. SaveProject replaces the file
-    // atomically and sets projectPath on success.
-    bool LoadProject(const std::string& path, HxProgress* progress = nullptr);
-    bool SaveProject(const std::string& path);
-
     // Display settings carried with the data set.
     int32_t showSheetInfo = 1;
     int32_t stepMode = 0;  // 0 gradient, 1 step colours, 2 step colours with band edges
@@ -127,6 +133,7 @@ private:
     std::vector<std::unique_ptr<ZarHImage>> images_;
     std::vector<std::unique_ptr<ShpImport>> shapes_;
     std::array<std::unique_ptr<ZarHColorMap>, kColorMapSlots> colorMaps_;
+    ColorMapDefaults colorMapDefaults_;  // for slot 0 when it was emptied
 
     // Built on first use after the mesh list changed.
     void InvalidateNeighbourIndex();

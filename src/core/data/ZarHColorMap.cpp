@@ -4,14 +4,9 @@
 #include <cmath>
 #include <cstring>
 
-#include "core/base/SettingsStore.h"
 
 namespace kov {
 namespace {
-
-constexpr uint32_t Rgb32(uint32_t r, uint32_t g, uint32_t b) {
-    return r | (g << 8) | (b << 16);
-}
 
 uint8_t ChannelByte(double channel) {
     return static_cast<uint8_t>(channel * 255.0 + 0.5);
@@ -111,21 +106,19 @@ Rgb HsvToRgb(double hue, double saturation, double value) {
     return Rgb{ChannelByte(r), ChannelByte(g), ChannelByte(b)};
 }
 
-ZarHColorMap::ZarHColorMap() {
-    const char* section = "ColorMap";
+ZarHColorMap::ZarHColorMap(const ColorMapDefaults& defaults) : defaults_(defaults) {
     ColorStop stops[2];
-    stops[0].color = settings::readColor(section, "COLOR1", Rgb32(230, 255, 128));
+    stops[0].color = defaults.firstStopColor;
     stops[0].height = 0.0;
-    stops[1].color = settings::readColor(section, "COLOR2", Rgb32(192, 64, 32));
+    stops[1].color = defaults.secondStopColor;
     stops[1].height = 200.0;
-    noDataColor =
-        settings::readColor(section, "ColorNone", Rgb32(128, 255, 255)) | kColorNotPainted;
-    seaColor = settings::readColor(section, "ColorSea", Rgb32(128, 255, 255));
-    topColor = settings::readColor(section, "ColorTop", Rgb32(128, 128, 255));
-    bottomColor = settings::readColor(section, "ColorBottom", Rgb32(0, 32, 128));
-    edgeLightColor = Rgb32(255, 251, 240);
-    edgeShadowColor = Rgb32(128, 128, 128);
-    shadowLevel = settings::readReal(section, "ShadowLevel", 0.7);
+    noDataColor = defaults.noDataColor | kColorNotPainted;
+    seaColor = defaults.seaColor;
+    topColor = defaults.topColor;
+    bottomColor = defaults.bottomColor;
+    edgeLightColor = rgb32(255, 251, 240);
+    edgeShadowColor = rgb32(128, 128, 128);
+    shadowLevel = defaults.shadowLevel;
     setStops(stops, 2);
 }
 
@@ -151,8 +144,8 @@ const ColorStop* ZarHColorMap::stop(int index) const {
 
 std::array<ColorStop, 2> ZarHColorMap::firstTwoStops() const {
     if (stops_.size() >= 2) return {stops_[0], stops_[1]};
-    const ZarHColorMap defaults;
-    return {stops_.empty() ? *defaults.stop(0) : stops_[0], *defaults.stop(1)};
+    const ZarHColorMap created(defaults_);
+    return {stops_.empty() ? *created.stop(0) : stops_[0], *created.stop(1)};
 }
 
 void ZarHColorMap::rebuildTable() {
@@ -294,7 +287,7 @@ bool ZarHColorMap::read(std::span<const uint8_t> image) {
 }
 
 std::unique_ptr<ZarHColorMap> ZarHColorMap::clone() const {
-    auto copy = std::make_unique<ZarHColorMap>();
+    auto copy = std::make_unique<ZarHColorMap>(defaults_);
     copy->read(write());
     return copy;
 }

@@ -17,6 +17,22 @@ namespace kov {
 // "not painted".
 inline constexpr uint32_t kColorNotPainted = 0x80000000u;
 
+constexpr uint32_t rgb32(uint32_t red, uint32_t green, uint32_t blue) {
+    return red | (green << 8) | (blue << 16);
+}
+
+// The colours and shadow level a new colour map starts from. The desktop program reads them
+// from its settings (section "ColorMap"); the built-in values apply everywhere else.
+struct ColorMapDefaults {
+    uint32_t firstStopColor = rgb32(230, 255, 128);  // at 0 m
+    uint32_t secondStopColor = rgb32(192, 64, 32);   // at 200 m
+    uint32_t noDataColor = rgb32(128, 255, 255);     // never painted on creation
+    uint32_t seaColor = rgb32(128, 255, 255);
+    uint32_t topColor = rgb32(128, 128, 255);
+    uint32_t bottomColor = rgb32(0, 32, 128);
+    double shadowLevel = 0.7;
+};
+
 struct ColorStop {
     uint32_t color = 0;
     int32_t reverse = 0;  // the segment to the next stop runs the other way round the hue circle
@@ -47,9 +63,8 @@ public:
     static constexpr uint32_t kHeaderSize = 320;
     static constexpr uint32_t kStopRecordSize = 40;
 
-    // Defaults from the settings store, section "ColorMap"; stops 0 m and 200 m are set (so the
-    // map is ready) and no-data is not painted.
-    ZarHColorMap();
+    // Stops 0 m and 200 m are set (so the map is ready) and no-data is not painted.
+    explicit ZarHColorMap(const ColorMapDefaults& defaults = {});
 
     uint32_t seaColor = 0;
     uint32_t noDataColor = 0;
@@ -70,7 +85,7 @@ public:
     const ColorStop* stop(int index) const;
     bool ready() const { return ready_; }
     // Stops 0 and 1, the pair the project file carries; a map with fewer stops lends the
-    // default stops.
+    // stops it was created with.
     std::array<ColorStop, 2> firstTwoStops() const;
     void rebuildTable();
 
@@ -108,6 +123,7 @@ private:
     std::array<ColorTableEntry, kTableSize> table_{};
     std::vector<ColorStop> stops_;
     bool ready_ = false;
+    ColorMapDefaults defaults_;
 };
 
 }  // namespace kov

@@ -373,16 +373,12 @@ bool LoadProjectFile(HMeshProject& project, const std::string& path, HxProgress*
     return project.MeshCount() > 0;
 }
 
-bool HMeshProject::LoadProject(const std::string& path, HxProgress* progress) {
-    return LoadProjectFile(*this, path, progress, nullptr);
-}
-
-bool HMeshProject::SaveProject(const std::string& path) {
+bool SaveProjectFile(HMeshProject& project, const std::string& path) {
     const std::string comment = ProjectFileComment();
     std::string bytes;
     // Shift_JIS as the Windows edition writes it; UTF-8 only when some text has no CP932 form.
-    if (!Utf8ToCp932(ProjectFileText(*this, comment, "Shift_JIS"), bytes))
-        bytes = ProjectFileText(*this, comment, "UTF-8");
+    if (!Utf8ToCp932(ProjectFileText(project, comment, "Shift_JIS"), bytes))
+        bytes = ProjectFileText(project, comment, "UTF-8");
 
     // The new file is written beside the target ("area.kovv5" -> "area-.kovv5"), made durable,
     // and then renamed over the target in one step: the previous file survives every failure.
@@ -393,7 +389,7 @@ bool HMeshProject::SaveProject(const std::string& path) {
     if (!WriteDurably(temporary, bytes)) return false;
     if (std::rename(temporary.c_str(), path.c_str()) != 0) return false;
     SyncFolder(path);
-    projectPath = path;
+    project.projectPath = path;
     return true;
 }
 

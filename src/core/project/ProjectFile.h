@@ -1,6 +1,5 @@
 // The project file (".kovv5", older ".kovv"): a small XML document listing the layer files and
-// the display settings of a project. The reader and writer are HMeshProject::LoadProject and
-// HMeshProject::SaveProject; these helpers are shared with the tests and tools.
+// the display settings of a project.
 #pragma once
 
 #include <string>
@@ -15,10 +14,14 @@ class HxProgress;
 // True for the project file extensions ".kovv5" and ".kovv" (any letter case).
 bool IsProjectFilePath(const std::string& path);
 
-// HMeshProject::LoadProject, also listing (when asked) the stored layer paths that were not
-// found.
-bool LoadProjectFile(HMeshProject& project, const std::string& path, HxProgress* progress,
-                     std::vector<std::string>* missing);
+// Reads a project file into a freshly made data set; succeeds when at least one mesh was added.
+// projectPath is set either way. The stored layer paths that were not found are listed in
+// *missing when asked.
+bool LoadProjectFile(HMeshProject& project, const std::string& path,
+                     HxProgress* progress = nullptr, std::vector<std::string>* missing = nullptr);
+
+// Writes the project file, replacing the file atomically, and sets projectPath on success.
+bool SaveProjectFile(HMeshProject& project, const std::string& path);
 
 // Escapes text for the project file: < > ' " & as entities and every byte below 0x20 as a
 // two-digit decimal character reference ("&#09;" for TAB). Multi-byte characters pass whole.

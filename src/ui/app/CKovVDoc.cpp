@@ -8,6 +8,8 @@
 #include <map>
 
 #include "core/base/TextCodec.h"
+#include "core/project/ProjectFile.h"
+#include "core/project/SettingsDefaults.h"
 #include "ui/app/CKovVApp.h"
 #include "ui/app/CMainFrame.h"
 #include "ui/app/CMainProgress.h"
@@ -187,7 +189,7 @@ bool CKovVDoc::OnNewDocument() {
     // The empty document of start-up has no collection.
     if (StartingUp()) return true;
 
-    auto project = std::make_unique<HMeshProject>();
+    auto project = std::make_unique<HMeshProject>(projectDefaultsFromSettings());
     if (CMainFrame* frame = CMainFrame::instance())
         ImageSettingsFor(frame->ImageEntry(), project->imageVisible, project->imageTransparency);
 
@@ -243,7 +245,7 @@ bool CKovVDoc::OnOpenDocument(const QString& path) {
             return false;
         }
     }
-    auto project = std::make_unique<HMeshProject>();
+    auto project = std::make_unique<HMeshProject>(projectDefaultsFromSettings());
     CMainFrame* frame = CMainFrame::instance();
     if (frame) frame->EnableInput(false);
     if (view_) view_->setEnabled(false);
@@ -253,7 +255,7 @@ bool CKovVDoc::OnOpenDocument(const QString& path) {
         CMainProgress progress;
         ProgressReport(-2, QStringLiteral("%1 を読み込み中...").arg(path));
         ProgressReport(-7, 1);
-        loaded = project->LoadProject(LocalPath(path), &progress);
+        loaded = LoadProjectFile(*project, LocalPath(path), &progress);
         ProgressReport(-3);
     }
     for (int pane = 0; pane < CMainFrame::kPaneCount; ++pane)
@@ -277,7 +279,7 @@ bool CKovVDoc::OnOpenDocument(const QString& path) {
 }
 
 bool CKovVDoc::OnSaveDocument(const QString& path) {
-    if (!meshes_ || !meshes_->SaveProject(LocalPath(path))) {
+    if (!meshes_ || !SaveProjectFile(*meshes_, LocalPath(path))) {
         ShowMessage(MessageParent(), QMessageBox::Warning,
                     QStringLiteral("%1 への保存に失敗しました").arg(path));
         return false;

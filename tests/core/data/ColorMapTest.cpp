@@ -5,6 +5,7 @@
 #include "core/base/SettingsStore.h"
 #include "core/data/HMeshProject.h"
 #include "core/data/ZarHColorMap.h"
+#include "core/project/SettingsDefaults.h"
 #include "support/TestSupport.h"
 
 namespace kov {
@@ -37,7 +38,9 @@ TEST_F(ColorMapTest, DefaultsAndSettings) {
     test::writeFile(dir_.file("kov.ini"),
                     "[ColorMap]\nCOLOR1=RGB(10,20,30)\nColorNone=RGB(1,2,3)\n");
     settings::setLocation(dir_.file("kov.ini"));
-    ZarHColorMap fromSettings;
+    EXPECT_EQ(ZarHColorMap().stop(0)->color, Rgb32(230, 255, 128))
+        << "only a caller reads settings";
+    ZarHColorMap fromSettings(projectDefaultsFromSettings().colorMap);
     EXPECT_EQ(fromSettings.stop(0)->color, Rgb32(10, 20, 30));
     // No-data is never painted on creation, whatever the settings say.
     EXPECT_EQ(fromSettings.noDataColor, Rgb32(1, 2, 3) | kColorNotPainted);

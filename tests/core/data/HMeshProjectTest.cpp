@@ -6,6 +6,7 @@
 
 #include "core/base/SettingsStore.h"
 #include "core/data/ZarHImage.h"
+#include "core/project/SettingsDefaults.h"
 #include "support/MeshFixtures.h"
 #include "support/TestSupport.h"
 
@@ -179,13 +180,14 @@ TEST(HMeshProjectSettings, ShapeDefaultsComeFromTheSettingsStore) {
         dir.file("kov.ini"),
         "[Shape]\nPenWidth=1.25\nPenColor=RGB(1,2,3)\nFillAlpha=64\nFillColor=#0000FF\n");
     settings::setLocation(dir.file("kov.ini"));
-    HMeshProject configured;
+    EXPECT_EQ(HMeshProject().shapePenWidth, 0.75) << "only a caller reads settings";
+    HMeshProject configured(projectDefaultsFromSettings());
     EXPECT_EQ(configured.shapePenWidth, 1.25);
     EXPECT_EQ(configured.shapePenColor, 0x030201u);
     EXPECT_EQ(configured.shapeFillAlpha, 64);
     EXPECT_EQ(configured.shapeFillColor, 0xFFu);
     settings::setLocation(dir.file("absent.ini"));
-    EXPECT_EQ(HMeshProject().shapeFillColor, 0xFFFF80u);
+    EXPECT_EQ(HMeshProject(projectDefaultsFromSettings()).shapeFillColor, 0xFFFF80u);
 }
 
 }  // namespace

@@ -75,7 +75,7 @@ TEST_F(ProjectFileTest, WritesTheWindowsLayoutAndReadsItBack) {
     ColorStop stops[2] = {{0x102030, 1, -12.5}, {0x405060, 0, 250.25}};
     project.GetColorMap(0)->setStops(stops, 2);
     const std::string path = dir_.file("area.kovv5");
-    ASSERT_TRUE(project.SaveProject(path));
+    ASSERT_TRUE(SaveProjectFile(project, path));
     EXPECT_EQ(project.projectPath, path);
     EXPECT_FALSE(fs::exists(dir_.file("area-.kovv5")));
 
@@ -106,7 +106,7 @@ TEST_F(ProjectFileTest, WritesTheWindowsLayoutAndReadsItBack) {
     EXPECT_EQ(status, 0) << lint;
 
     HMeshProject back;
-    ASSERT_TRUE(back.LoadProject(path));
+    ASSERT_TRUE(LoadProjectFile(back, path));
     EXPECT_EQ(back.projectTitle, project.projectTitle);
     ASSERT_EQ(back.MeshCount(), 2);
     // File order: the reader does not sort, and the zone comes from the first mesh.
@@ -135,14 +135,14 @@ TEST_F(ProjectFileTest, TextWithoutAShiftJisFormIsWrittenAsUtf8) {
     LoadLayerPaths({tile(0)}, project, report);
     project.projectTitle = "Ωmega 😀 谷";  // the emoji has no CP932 form
     const std::string path = dir_.file("utf8.kovv5");
-    ASSERT_TRUE(project.SaveProject(path));
+    ASSERT_TRUE(SaveProjectFile(project, path));
     const std::string bytes = test::readFile(path);
     EXPECT_EQ(bytes.rfind("<?xml version='1.0' encoding='UTF-8'?>\r\n", 0), 0u);
     int status = 0;
     test::runCommand("xmllint --noout '" + path + "'", &status);
     EXPECT_EQ(status, 0);
     HMeshProject back;
-    ASSERT_TRUE(back.LoadProject(path));
+    ASSERT_TRUE(LoadProjectFile(back, path));
     EXPECT_EQ(back.projectTitle, project.projectTitle);
 }
 
@@ -174,7 +174,7 @@ TEST_F(ProjectFileTest, ElementCaseNestingAndBrokenFiles) {
         const std::string path = dir_.file("case.kovv");
         test::writeFile(path, c.text);
         HMeshProject project;
-        EXPECT_EQ(project.LoadProject(path), c.loads) << c.name;
+        EXPECT_EQ(LoadProjectFile(project, path), c.loads) << c.name;
         EXPECT_EQ(project.projectPath, path) << c.name;
     }
 }
@@ -195,7 +195,7 @@ TEST_F(ProjectFileTest, DeclaredEncodingsAndValueForms) {
         const std::string path = dir_.file(name + ".kovv5");
         test::writeFile(path, text);
         HMeshProject project;
-        ASSERT_TRUE(project.LoadProject(path)) << name;
+        ASSERT_TRUE(LoadProjectFile(project, path)) << name;
         EXPECT_EQ(project.projectTitle, "標高 A") << name;
         if (name != "utf8") continue;
         EXPECT_EQ(project.imageVisible, 1);
@@ -211,7 +211,7 @@ TEST_F(ProjectFileTest, DsmEntriesByExtension) {
                     projectXml("<MeshProject><Mesh UPP=\"2\">" + dir_.file("dsm/P.TXT") +
                                "</Mesh></MeshProject>"));
     HMeshProject project;
-    ASSERT_TRUE(project.LoadProject(dir_.file("p.kovv5")));
+    ASSERT_TRUE(LoadProjectFile(project, dir_.file("p.kovv5")));
     EXPECT_EQ(project.GetMesh(0)->cellSize, 2.0);
 }
 
@@ -221,19 +221,19 @@ TEST_F(ProjectFileTest, SaveReplacesTheFileOnlyWhenEverythingWorked) {
     LoadLayerPaths({tile(0)}, project, report);
     const std::string path = dir_.file("keep.kovv5");
     test::writeFile(path, "old");
-    ASSERT_TRUE(project.SaveProject(path));
+    ASSERT_TRUE(SaveProjectFile(project, path));
     EXPECT_NE(test::readFile(path), "old");
     EXPECT_FALSE(fs::exists(dir_.file("keep-.kovv5")));
 
     // The temporary file cannot be made: nothing changes.
     project.projectPath = "before";
-    EXPECT_FALSE(project.SaveProject(dir_.file("missing/x.kovv5")));
+    EXPECT_FALSE(SaveProjectFile(project, dir_.file("missing/x.kovv5")));
     EXPECT_EQ(project.projectPath, "before");
 
     // The rename fails (the target is a folder): the target is untouched, the written
     // temporary file is kept.
     fs::create_directories(dir_.file("taken.kovv5/inner"));
-    EXPECT_FALSE(project.SaveProject(dir_.file("taken.kovv5")));
+    EXPECT_FALSE(SaveProjectFile(project, dir_.file("taken.kovv5")));
     EXPECT_TRUE(fs::is_directory(dir_.file("taken.kovv5/inner")));
     EXPECT_TRUE(fs::exists(dir_.file("taken-.kovv5")));
     EXPECT_EQ(project.projectPath, "before");

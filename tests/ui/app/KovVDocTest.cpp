@@ -8,6 +8,7 @@
 
 #include "core/base/SettingsStore.h"
 #include "core/project/LayerLoader.h"
+#include "core/project/ProjectFile.h"
 #include "sample/SampleData.h"
 #include "sample/SampleProject.h"
 #include "support/SampleSuite.h"
@@ -136,7 +137,7 @@ TEST_F(KovVDocTest, SavePromptAnswers) {
     EXPECT_EQ(messages_[1].icon, QMessageBox::Information);
     EXPECT_NE(test::readFile(copy.toStdString()), original);
     HMeshProject reread;
-    ASSERT_TRUE(reread.LoadProject(copy.toStdString()));
+    ASSERT_TRUE(LoadProjectFile(reread, copy.toStdString()));
     EXPECT_EQ(reread.stepHeight, 7.5);
     EXPECT_TRUE(fileRequests_.empty());
 }

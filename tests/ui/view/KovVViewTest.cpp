@@ -19,6 +19,7 @@
 #include "core/data/ZarVeyMesh5.h"
 #include "core/display/MapStatusText.h"
 #include "core/print/PageComposer.h"
+#include "core/project/ProjectFile.h"
 #include "support/TestSupport.h"
 #include "support/ui/TestApplication.h"
 #include "ui/app/CKovVDoc.h"
@@ -57,7 +58,7 @@ std::string WriteTestProject(const test::TempDir& dir) {
     EXPECT_EQ(project.AddMesh(mesh), 1);
     project.UpdateExtent();
     const std::string path = dir.file("test.kovv5");
-    EXPECT_TRUE(project.SaveProject(path));
+    EXPECT_TRUE(SaveProjectFile(project, path));
     return path;
 }
 

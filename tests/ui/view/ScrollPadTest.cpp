@@ -10,6 +10,7 @@
 #include "core/data/ZarHColorMap.h"
 #include "core/data/ZarVeyMesh5.h"
 #include "core/display/Dib24Image.h"
+#include "core/project/ProjectFile.h"
 #include "support/TestSupport.h"
 #include "support/ui/TestApplication.h"
 #include "ui/app/CKovVDoc.h"
@@ -102,7 +103,7 @@ protected:
         ASSERT_TRUE(mesh->Load(dir_.file("t.kov")));
         ASSERT_EQ(project.AddMesh(mesh), 1);
         project.UpdateExtent();
-        ASSERT_TRUE(project.SaveProject(dir_.file("p.kovv5")));
+        ASSERT_TRUE(SaveProjectFile(project, dir_.file("p.kovv5")));
         ASSERT_TRUE(doc_.OnOpenDocument(QString::fromStdString(dir_.file("p.kovv5"))));
     }
     void TearDown() override { settings::setLocation(""); }
