@@ -9,16 +9,23 @@
 #include "core/data/HMeshProject.h"
 #include "core/data/HxFile.h"
 #include "core/project/LayerLoader.h"
+#include "core/project/LayerRegistry.h"
 #include "core/project/ProjectFile.h"
 
 namespace kov::cli {
 namespace {
 
-const char* layerKind(const std::string& path) {
-    const std::string extension = Extension(path);
-    if (EqualsIgnoringCase(extension, ".kov")) return "5 m mesh tile (data file or header)";
-    if (EqualsIgnoringCase(extension, ".txt")) return "DSM point file";
-    if (EqualsIgnoringCase(extension, ".shp")) return "shapefile";
+const char* layerKindName(LayerKind kind) {
+    switch (kind) {
+        case LayerKind::MeshTile:
+            return "5 m mesh tile (data file or header)";
+        case LayerKind::DsmPoints:
+            return "DSM point file";
+        case LayerKind::Shapefile:
+            return "shapefile";
+        case LayerKind::Image:
+            break;
+    }
     return "georeferenced image";
 }
 
@@ -65,7 +72,8 @@ bool loadDataPaths(const std::vector<std::string>& paths, HMeshProject& project,
     for (const auto& p : report.missing)
         std::fprintf(stderr, "kovtool: %s: no such file or folder\n", p.c_str());
     for (const auto& p : report.unreadable)
-        std::fprintf(stderr, "kovtool: %s: cannot be read as a %s\n", p.c_str(), layerKind(p));
+        std::fprintf(stderr, "kovtool: %s: cannot be read as a %s\n", p.c_str(),
+                     layerKindName(layerKindOfPath(p)));
     for (const auto& p : report.duplicates)
         std::fprintf(stderr, "kovtool: %s: skipped, the same layer is already loaded\n", p.c_str());
     if (!report.ok()) return false;

@@ -22,17 +22,18 @@ void appendAnswer(const HMeshProject& project, double x, double y, std::string& 
         out += text;
         return;
     }
-    bool covered = false;
-    for (int i = 0; i < project.MeshCount(); ++i) {
-        const ZarHMesh& mesh = *project.GetMesh(i);
-        if (!mesh.Contains(x, y)) continue;
-        covered = true;
-        if (mesh.GetRawValue(x, y) == static_cast<double>(MESH_WATER)) {
+    switch (project.queryElevation(x, y, WaterCells::Answer).kind) {
+        case CellKind::Water:
             out += "water\n";
             return;
-        }
+        case CellKind::None:
+            out += "none\n";
+            return;
+        case CellKind::NoData:
+        case CellKind::Elevation:
+            break;
     }
-    out += covered ? "nodata\n" : "none\n";
+    out += "nodata\n";
 }
 
 // Answers every "E N" line of stdin; 0, or 1 after a bad line.

@@ -160,11 +160,26 @@ void HMeshProject::TransformRect(const MapRect& in, MapRect& out) const {
     out = {low.x, low.y, high.x, high.y};
 }
 
-const ZarHMesh* HMeshProject::FindElevation(double x, double y, double& z) const {
+PointElevation HMeshProject::queryElevation(double x, double y, WaterCells water) const {
+    PointElevation answer;
     for (auto it = meshes_.rbegin(); it != meshes_.rend(); ++it) {
-        if ((*it)->GetElevation(x, y, z)) return it->get();
+        const ZarHMesh& mesh = **it;
+        double z = 0.0;
+        if (mesh.GetElevation(x, y, z)) return {&mesh, CellKind::Elevation, z};
+        if (!mesh.Contains(x, y)) continue;
+        answer.kind = CellKind::NoData;
+        if (water == WaterCells::Answer &&
+            mesh.GetRawValue(x, y) == static_cast<double>(MESH_WATER))
+            return {&mesh, CellKind::Water, 0.0};
     }
-    return nullptr;
+    return answer;
+}
+
+const ZarHMesh* HMeshProject::FindElevation(double x, double y, double& z) const {
+    const PointElevation answer = queryElevation(x, y, WaterCells::LookBelow);
+    if (answer.kind != CellKind::Elevation) return nullptr;
+    z = answer.z;
+    return answer.mesh;
 }
 
 int HMeshProject::SortMeshes() {

@@ -46,6 +46,22 @@ struct ProjectDefaults {
     ShapeDisplayDefaults shape;
 };
 
+// What the meshes show at a map point.
+enum class CellKind {
+    None,       // no mesh covers the point
+    NoData,     // meshes cover it, none answered
+    Water,      // a water cell answered
+    Elevation,  // a mesh answered with an elevation
+};
+struct PointElevation {
+    const ZarHMesh* mesh = nullptr;  // the mesh that answered
+    CellKind kind = CellKind::None;
+    double z = 0.0;  // metres, for CellKind::Elevation
+};
+// Whether a water cell answers a point query (the map shows water there) or lets the meshes
+// below answer (one of them may know the ground).
+enum class WaterCells { Answer, LookBelow };
+
 class HMeshProject {
 public:
     static constexpr int kColorMapSlots = 256;
@@ -85,7 +101,11 @@ public:
     void TransformPoint(const FPoint& in, FPoint& out) const;
     void TransformRect(const MapRect& in, MapRect& out) const;
 
-    // Asks the meshes last first; the first that knows the elevation answers. Null when none does.
+    // The one point query: the meshes are asked last first (finer meshes, sorted last and drawn
+    // on top, answer first); a no-data cell lets the mesh below answer.
+    PointElevation queryElevation(double x, double y, WaterCells water) const;
+    // The first mesh, asked last first, that knows the elevation (water and no-data cells let
+    // the mesh below answer); null when none does (z untouched).
     const ZarHMesh* FindElevation(double x, double y, double& z) const;
     // Coarsest first, stable, so that finer meshes (asked first) win where meshes overlap.
     int SortMeshes();

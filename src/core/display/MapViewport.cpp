@@ -26,13 +26,15 @@ int roundPixel(double value) {
 }  // namespace
 
 double elevationAtMapPoint(const HMeshProject& project, double x, double y) {
-    for (int i = project.MeshCount() - 1; i >= 0; --i) {
-        const ZarHMesh* mesh = project.GetMesh(i);
-        if (!mesh || !mesh->Contains(x, y)) continue;
-        const double raw = mesh->GetRawValue(x, y);
-        if (raw == static_cast<double>(MESH_NODATA)) continue;
-        if (raw == static_cast<double>(MESH_WATER)) return kElevationWater;
-        return raw;
+    const PointElevation answer = project.queryElevation(x, y, WaterCells::Answer);
+    switch (answer.kind) {
+        case CellKind::Elevation:
+            return answer.z;
+        case CellKind::Water:
+            return kElevationWater;
+        case CellKind::None:
+        case CellKind::NoData:
+            break;
     }
     return kElevationNoData;
 }

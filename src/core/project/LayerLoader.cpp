@@ -9,11 +9,8 @@
 #include "core/data/HMeshProject.h"
 #include "core/data/HxFile.h"
 #include "core/data/InternetFetch.h"
-#include "core/data/ShpImport.h"
 #include "core/data/ZarHColorMap.h"
-#include "core/data/ZarHImage.h"
-#include "core/data/ZarVeyMesh5.h"
-#include "core/data/ZarVeyMeshDSM.h"
+#include "core/project/LayerRegistry.h"
 
 namespace kov {
 namespace {
@@ -79,16 +76,6 @@ int LoadLayerPaths(const std::vector<std::string>& paths, HMeshProject& project,
     const std::vector<std::string> files = ExpandLayerPaths(paths, &report.missing);
     HxProgress* progress = options.progress;
     int added = 0;
-    // Adds a loaded layer; a layer that failed to load or that the project refused is dropped.
-    auto take = [&](const std::string& path, int loaded, auto& layer, auto add) {
-        if (!loaded) {
-            report.unreadable.push_back(path);
-        } else if (!add(layer)) {
-            report.duplicates.push_back(path);
-        } else {
-            ++added;
-        }
-    };
     enum class DsmAnswer { NotAsked, Accepted, Refused } dsmAnswer = DsmAnswer::NotAsked;
     double dsmCellSize = options.dsmCellSize;
     auto say = [&](const char* format, const std::string& name) {
@@ -103,35 +90,35 @@ int LoadLayerPaths(const std::vector<std::string>& paths, HMeshProject& project,
     for (int i = 0; i < count; ++i) {
         if (progress && progress->SetPos(i, count)) break;
         const std::string& path = files[static_cast<size_t>(i)];
-        const std::string extension = Extension(path);
         const std::string name = BaseName(path);
-        if (EqualsIgnoringCase(extension, ".kov")) {
-            say("ミラド（標高メッシュ）%sを読み込み中...", name);
-            std::unique_ptr<ZarHMesh> mesh = std::make_unique<ZarVeyMesh5>();
-            const int loaded = mesh->Load(path);
-            take(path, loaded, mesh, [&](auto& m) { return project.AddMesh(m); });
-        } else if (EqualsIgnoringCase(extension, ".txt")) {
-            if (dsmAnswer == DsmAnswer::NotAsked && options.askDsmCellSize) {
-                const std::optional<double> answer = options.askDsmCellSize();
-                dsmAnswer = answer && *answer >= 0.1 ? DsmAnswer::Accepted : DsmAnswer::Refused;
-                if (dsmAnswer == DsmAnswer::Accepted) dsmCellSize = *answer;
-            }
-            if (dsmAnswer == DsmAnswer::Refused) continue;
-            say("DSM %sを読み込み中...", name);
-            auto dsm = std::make_unique<ZarVeyMeshDSM>(dsmCellSize);
-            const int loaded = dsm->LoadWithProgress(path, progress);
-            std::unique_ptr<ZarHMesh> mesh = std::move(dsm);
-            take(path, loaded, mesh, [&](auto& m) { return project.AddMesh(m); });
-        } else if (EqualsIgnoringCase(extension, ".shp")) {
-            say("シェープファイル %sを読み込み中...", name);
-            auto shape = std::make_unique<ShpImport>();
-            const int loaded = shape->Load(path, progress);
-            take(path, loaded, shape, [&](auto& s) { return project.AddShape(s); });
+        const LayerKind kind = layerKindOfPath(path);
+        switch (kind) {
+            case LayerKind::MeshTile:
+                say("ミラド（標高メッシュ）%sを読み込み中...", name);
+                break;
+            case LayerKind::DsmPoints:
+                if (dsmAnswer == DsmAnswer::NotAsked && options.askDsmCellSize) {
+                    const std::optional<double> answer = options.askDsmCellSize();
+                    dsmAnswer = answer && *answer >= 0.1 ? DsmAnswer::Accepted : DsmAnswer::Refused;
+                    if (dsmAnswer == DsmAnswer::Accepted) dsmCellSize = *answer;
+                }
+                if (dsmAnswer == DsmAnswer::Refused) continue;
+                say("DSM %sを読み込み中...", name);
+                break;
+            case LayerKind::Shapefile:
+                say("シェープファイル %sを読み込み中...", name);
+                break;
+            case LayerKind::Image:
+                say("%sを読み込み中...", name);
+                break;
+        }
+        LoadedLayer layer = loadLayer(path, kind, dsmCellSize, progress);
+        if (!layer.loaded()) {
+            report.unreadable.push_back(path);
+        } else if (!addLayer(project, layer)) {
+            report.duplicates.push_back(path);
         } else {
-            say("%sを読み込み中...", name);
-            auto image = std::make_unique<ZarHImage>();
-            const int loaded = image->Load(path);
-            take(path, loaded, image, [&](auto& img) { return project.AddImage(img, false); });
+            ++added;
         }
     }
     if (progress) progress->End();

@@ -20,9 +20,8 @@
 #include "core/data/ShpImport.h"
 #include "core/data/ZarHColorMap.h"
 #include "core/data/ZarHImage.h"
-#include "core/data/ZarVeyMesh5.h"
-#include "core/data/ZarVeyMeshDSM.h"
 #include "core/project/KovXmlParser.h"
+#include "core/project/LayerRegistry.h"
 #include "core/project/StoredPath.h"
 
 namespace kov {
@@ -210,27 +209,18 @@ private:
             if (progress_) progress_->SetPos(i, count);
             const std::string path = Resolve(meshes[i].path);
             if (progress_) progress_->SetText(BaseName(path));
-            const std::string extension = Extension(path);
-            std::unique_ptr<ZarHMesh> mesh;
-            if (EqualsIgnoringCase(extension, ".kov")) {
-                mesh = std::make_unique<ZarVeyMesh5>();
-                if (!mesh->Load(path)) continue;
-            } else if (EqualsIgnoringCase(extension, ".txt")) {
-                auto dsm = std::make_unique<ZarVeyMeshDSM>(meshes[i].upp);
-                if (!dsm->LoadWithProgress(path, progress_)) continue;
-                mesh = std::move(dsm);
-            } else {
-                continue;
-            }
-            project_.AddMesh(mesh);
+            const LayerKind kind = layerKindOfPath(path);
+            if (!isMeshKind(kind)) continue;
+            LoadedLayer mesh = loadLayer(path, kind, meshes[i].upp, progress_);
+            addLayer(project_, mesh);
         }
         for (const std::string& stored : images) {
-            auto image = std::make_unique<ZarHImage>();
-            if (image->Load(Resolve(stored))) project_.AddImage(image, false);
+            LoadedLayer image = loadLayer(Resolve(stored), LayerKind::Image, 0.0, nullptr);
+            addLayer(project_, image);
         }
         for (const std::string& stored : shapes) {
-            auto shape = std::make_unique<ShpImport>();
-            if (shape->Load(Resolve(stored), nullptr)) project_.AddShape(shape);
+            LoadedLayer shape = loadLayer(Resolve(stored), LayerKind::Shapefile, 0.0, nullptr);
+            addLayer(project_, shape);
         }
     }
 

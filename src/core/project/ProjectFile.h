@@ -17,8 +17,8 @@ bool IsProjectFilePath(const std::string& path);
 // Reads a project file into a freshly made data set; succeeds when at least one mesh was added.
 // projectPath is set either way. The stored layer paths that were not found are listed in
 // *missing when asked.
-bool LoadProjectFile(HMeshProject& project, const std::string& path,
-                     HxProgress* progress = nullptr, std::vector<std::string>* missing = nullptr);
+bool LoadProjectFile(HMeshProject& project, const std::string& path, HxProgress* progress = nullptr,
+                     std::vector<std::string>* missing = nullptr);
 
 // Writes the project file, replacing the file atomically, and sets projectPath on success.
 bool SaveProjectFile(HMeshProject& project, const std::string& path);

@@ -96,6 +96,14 @@ TEST(HMeshProjectLookup, FinestMeshWinsAndFallsThroughSpecialCells) {
     EXPECT_DOUBLE_EQ(zAt(3.0, 0.2), 5.0)
         << "outside the shifted mesh the first coarse mesh answers";
     EXPECT_EQ(zAt(100.0, 5.0), -1.0) << "no mesh answers";
+
+    // As the map shows it, water answers; no data still lets the mesh below answer.
+    const PointElevation water = project.queryElevation(1.0, 5.0, WaterCells::Answer);
+    EXPECT_EQ(water.kind, CellKind::Water);
+    EXPECT_EQ(water.mesh, project.GetMesh(2));
+    const PointElevation below = project.queryElevation(3.0, 5.0, WaterCells::Answer);
+    EXPECT_EQ(std::tuple(below.kind, below.z), std::tuple(CellKind::Elevation, 7.0));
+    EXPECT_EQ(project.queryElevation(100.0, 5.0, WaterCells::Answer).kind, CellKind::None);
 }
 
 TEST(HMeshProjectNeighbours, EdgesMatchWithinToleranceAndCellSizesMustAgree) {

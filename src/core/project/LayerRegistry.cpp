@@ -1,0 +1,59 @@
+#include "core/project/LayerRegistry.h"
+
+#include "core/data/HMeshProject.h"
+#include "core/data/HxFile.h"
+#include "core/data/ShpImport.h"
+#include "core/data/ZarHImage.h"
+#include "core/data/ZarVeyMesh5.h"
+#include "core/data/ZarVeyMeshDSM.h"
+
+namespace kov {
+
+LayerKind layerKindOfPath(std::string_view path) {
+    const std::string extension = Extension(std::string(path));
+    if (EqualsIgnoringCase(extension, ".kov")) return LayerKind::MeshTile;
+    if (EqualsIgnoringCase(extension, ".txt")) return LayerKind::DsmPoints;
+    if (EqualsIgnoringCase(extension, ".shp")) return LayerKind::Shapefile;
+    return LayerKind::Image;
+}
+
+LoadedLayer::LoadedLayer() = default;
+LoadedLayer::LoadedLayer(LoadedLayer&&) noexcept = default;
+LoadedLayer::~LoadedLayer() = default;
+
+LoadedLayer loadLayer(const std::string& path, LayerKind kind, double dsmCellSize,
+                      HxProgress* progress) {
+    LoadedLayer layer;
+    switch (kind) {
+        case LayerKind::MeshTile: {
+            auto tile = std::make_unique<ZarVeyMesh5>();
+            if (tile->Load(path)) layer.mesh = std::move(tile);
+            break;
+        }
+        case LayerKind::DsmPoints: {
+            auto dsm = std::make_unique<ZarVeyMeshDSM>(dsmCellSize);
+            if (dsm->LoadWithProgress(path, progress)) layer.mesh = std::move(dsm);
+            break;
+        }
+        case LayerKind::Shapefile: {
+            auto shape = std::make_unique<ShpImport>();
+            if (shape->Load(path, progress)) layer.shape = std::move(shape);
+            break;
+        }
+        case LayerKind::Image: {
+            auto image = std::make_unique<ZarHImage>();
+            if (image->Load(path)) layer.image = std::move(image);
+            break;
+        }
+    }
+    return layer;
+}
+
+int addLayer(HMeshProject& project, LoadedLayer& layer) {
+    if (layer.mesh) return project.AddMesh(layer.mesh);
+    if (layer.image) return project.AddImage(layer.image, false);
+    if (layer.shape) return project.AddShape(layer.shape);
+    return 0;
+}
+
+}  // namespace kov
