@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "core/base/CommandIds.h"
 #include "core/data/ZarHMesh.h"
 
 namespace kov {
@@ -55,21 +56,21 @@ int wheelZoomMode(bool shift, bool ctrl, bool cursorInside) {
 
 std::optional<QPointF> scrollCommandPan(int commandId) {
     switch (commandId) {
-        case 33041:
+        case kCmdScrollNorthWest:
             return QPointF(-0.5, 0.5);
-        case 33042:
+        case kCmdScrollNorth:
             return QPointF(0.0, 0.5);
-        case 33043:
+        case kCmdScrollNorthEast:
             return QPointF(0.5, 0.5);
-        case 33044:
+        case kCmdScrollWest:
             return QPointF(-0.5, 0.0);
-        case 33046:
+        case kCmdScrollEast:
             return QPointF(0.5, 0.0);
-        case 33047:
+        case kCmdScrollSouthWest:
             return QPointF(-0.5, -0.5);
-        case 33048:
+        case kCmdScrollSouth:
             return QPointF(0.0, -0.5);
-        case 33049:
+        case kCmdScrollSouthEast:
             return QPointF(0.5, -0.5);
         default:
             return std::nullopt;

@@ -46,8 +46,8 @@ int takeWheelSteps(int& remainder, int delta);
 // point under the cursor stays (the centre when the cursor is outside the window).
 int wheelZoomMode(bool shift, bool ctrl, bool cursorInside);
 
-// Pan fractions (of half the view) of the scroll commands 33041..33049 except the centre 33045,
-// which starts the zoom-and-move track instead; empty for any other id.
+// Pan fractions (of half the view) of the scroll pad commands except the centre, which starts
+// the zoom-and-move track instead; empty for any other id.
 std::optional<QPointF> scrollCommandPan(int commandId);
 // Pan fractions of the arrow keys (Qt::Key_Left, Key_Up, Key_Right, Key_Down); empty otherwise.
 std::optional<QPointF> arrowKeyPan(int qtKey);

@@ -20,6 +20,7 @@
 #include <QUrl>
 #include <cstdio>
 
+#include "core/base/CommandIds.h"
 #include "core/base/SettingsStore.h"
 #include "ui/app/CKovVDoc.h"
 #include "ui/app/CMainFrame.h"
@@ -334,7 +335,7 @@ bool CKovVApp::ProcessCommandLine(const CommandLineInfo& info) {
     }
     if (!OpenDocumentFile(info.file)) return false;
     if (info.action == CommandLineInfo::FilePrint || info.action == CommandLineInfo::FilePrintTo)
-        frame_->RouteCommand(57608);
+        frame_->RouteCommand(kCmdPrintWithoutDialog);
     return true;
 }
 
@@ -501,27 +502,27 @@ void CKovVApp::OnPrinterSetup() {
 
 bool CKovVApp::OnCommand(int id) {
     switch (id) {
-        case 57600:
+        case kCmdNewProject:
             FileNew();
             return true;
-        case 57601:
+        case kCmdOpenProject:
             FileOpen();
             return true;
-        case 57606:
+        case kCmdPrinterSetup:
             OnPrinterSetup();
             return true;
-        case 57664:
+        case kCmdAbout:
             ShowAboutBox();
             return true;
-        case 57665:
+        case kCmdExit:
             if (frame_) frame_->close();
             return true;
         default:
             break;
     }
-    if (id >= kFirstRecentFileCommand && id < kFirstRecentFileCommand + kRecentFileCount) {
+    if (id >= kCmdFirstRecentFile && id < kCmdFirstRecentFile + kRecentFileCount) {
         const QStringList files = RecentFileList();
-        const int index = id - kFirstRecentFileCommand;
+        const int index = id - kCmdFirstRecentFile;
         if (index < files.size()) {
             const QString path = files[index];
             // A file that no longer opens leaves the list (unless the user cancelled the save
@@ -538,18 +539,18 @@ bool CKovVApp::OnCommand(int id) {
 
 bool CKovVApp::OnUpdateCommand(int id, CommandState& state) {
     switch (id) {
-        case 57600:
-        case 57601:
-        case 57606:
-        case 57664:
-        case 57665:
+        case kCmdNewProject:
+        case kCmdOpenProject:
+        case kCmdPrinterSetup:
+        case kCmdAbout:
+        case kCmdExit:
             state.enabled = true;
             return true;
         default:
             break;
     }
-    if (id >= kFirstRecentFileCommand && id < kFirstRecentFileCommand + kRecentFileCount) {
-        state.enabled = id - kFirstRecentFileCommand < RecentFileList().size();
+    if (id >= kCmdFirstRecentFile && id < kCmdFirstRecentFile + kRecentFileCount) {
+        state.enabled = id - kCmdFirstRecentFile < RecentFileList().size();
         return true;
     }
     return false;

@@ -70,7 +70,6 @@ QStringList HelpFolders();
 // The recent-file list of 10 entries, kept in the settings store as the Windows edition keeps it
 // (section "Recent File List", keys "File1".."File10", newest first).
 inline constexpr int kRecentFileCount = 10;
-inline constexpr int kFirstRecentFileCommand = 57616;
 // The list is read once (at start-up or on first use) and written through on every change.
 QStringList RecentFileList();
 // Reads the list again from the settings store (after the settings location changed).

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <map>
 
+#include "core/base/CommandIds.h"
 #include "core/base/TextCodec.h"
 #include "core/project/ProjectFile.h"
 #include "core/project/SettingsDefaults.h"
@@ -41,18 +42,18 @@ struct ToolCommand {
     const char* name;
 };
 constexpr ToolCommand kToolCommands[] = {
-    {33031, "ズームイン"},
-    {33032, "ズームアウト"},
-    {33034, "移動"},
-    {32773, "距離と面積"},
-    {32775, "距離と勾配"},
-    {32774, "断面図"},
-    {32785, "計測のプロパティ"},
-    {32790, "簡易浸水想定(地盤高）"},
-    {32792, "簡易浸水想定（浸水高）"},
-    {32791, "簡易浸水想定結果のクリアー"},
-    {57607, "印刷"},
-    {57608, "印刷"},
+    {kCmdZoomIn, "ズームイン"},
+    {kCmdZoomOut, "ズームアウト"},
+    {kCmdPan, "移動"},
+    {kCmdMeasureDistanceArea, "距離と面積"},
+    {kCmdMeasureDistanceSlope, "距離と勾配"},
+    {kCmdCrossSection, "断面図"},
+    {kCmdMeasureProperties, "計測のプロパティ"},
+    {kCmdFloodByGroundHeight, "簡易浸水想定(地盤高）"},
+    {kCmdFloodByDepth, "簡易浸水想定（浸水高）"},
+    {kCmdClearFlood, "簡易浸水想定結果のクリアー"},
+    {kCmdPrint, "印刷"},
+    {kCmdPrintWithoutDialog, "印刷"},
 };
 
 const char* ToolName(int id) {
@@ -364,33 +365,33 @@ bool CKovVDoc::OnCommand(int id) {
     if (!OnUpdateCommand(id, state)) return false;
     if (!state.enabled) return true;
     switch (id) {
-        case 32771:
+        case kCmdChangeProject:
             ChangeProject();
             break;
-        case 33021:
+        case kCmdRedraw:
             RedrawAllViews();
             break;
-        case 33033: {
+        case kCmdShowWholeArea: {
             MapRect extent;
             if (view_ && meshes_->GetExtent(extent)) view_->setView(extent);
             RedrawAllViews();
             break;
         }
-        case 32788:
+        case kCmdClearTrace:
             std::vector<FPoint>().swap(trace_);
             if (view_) view_->update();
             break;
-        case 32777:
+        case kCmdEditColorMap:
             EditColorMap();
             break;
-        case 32795:
+        case kCmdToggleSheetInfo:
             meshes_->showSheetInfo = meshes_->showSheetInfo ? 0 : 1;
             RedrawAllViews();
             break;
-        case 57603:
+        case kCmdSaveProject:
             OnSaveDocument(QFile::decodeName(meshes_->projectPath.c_str()));
             break;
-        case 57604:
+        case kCmdSaveProjectAs:
             SaveAs();
             break;
         default:
@@ -403,39 +404,39 @@ bool CKovVDoc::OnCommand(int id) {
 bool CKovVDoc::OnUpdateCommand(int id, CommandState& state) {
     const bool has = HasProject();
     switch (id) {
-        case 32771:
-        case 33021:
-        case 33033:
-        case 33034:
-        case 32773:
-        case 32775:
-        case 32774:
-        case 32790:
-        case 32792:
-        case 32791:
-        case 32777:
-        case 57604:
-        case 57607:
-        case 57608:
+        case kCmdChangeProject:
+        case kCmdRedraw:
+        case kCmdShowWholeArea:
+        case kCmdPan:
+        case kCmdMeasureDistanceArea:
+        case kCmdMeasureDistanceSlope:
+        case kCmdCrossSection:
+        case kCmdFloodByGroundHeight:
+        case kCmdFloodByDepth:
+        case kCmdClearFlood:
+        case kCmdEditColorMap:
+        case kCmdSaveProjectAs:
+        case kCmdPrint:
+        case kCmdPrintWithoutDialog:
             state.enabled = has;
             return true;
-        case 33031:
+        case kCmdZoomIn:
             state.enabled = has && view_ && view_->viewport().canZoomIn();
             return true;
-        case 33032:
+        case kCmdZoomOut:
             state.enabled = has && view_ && view_->viewport().canZoomOut(*meshes_);
             return true;
-        case 32788:
+        case kCmdClearTrace:
             state.enabled = has && !trace_.empty();
             return true;
-        case 32785:
+        case kCmdMeasureProperties:
             state.enabled = true;
             return true;
-        case 32795:
+        case kCmdToggleSheetInfo:
             state.enabled = meshes_ != nullptr;
             state.checked = meshes_ && meshes_->showSheetInfo == 1;
             return true;
-        case 57603:
+        case kCmdSaveProject:
             state.enabled = has && !meshes_->projectPath.empty();
             return true;
         default:

@@ -26,6 +26,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "core/base/CommandIds.h"
 #include "core/base/SettingsStore.h"
 #include "ui/app/CKovVApp.h"
 #include "ui/app/CKovVDoc.h"
@@ -61,56 +62,74 @@ struct CommandText {
 };
 
 constexpr CommandText kCommandTexts[] = {
-    {57600, "プロジェクトを新規作成(&N)", "新しいプロジェクトを作成します\nプロジェクトの新規作成"},
-    {57601, "プロジェクトを開く(&O)...",
+    {kCmdNewProject, "プロジェクトを新規作成(&N)",
+     "新しいプロジェクトを作成します\nプロジェクトの新規作成"},
+    {kCmdOpenProject, "プロジェクトを開く(&O)...",
      "既存のプロジェクトファイルを開きます\nプロジェクトを開く"},
-    {32771, "プロジェクトの変更(&U)...", "プロジェクトの設定\nプロジェクトの設定"},
-    {57607, "印刷(&P)...", "縮尺を指定して地図を印刷します\n印刷"},
-    {32786, "表示画面をクリップボードにコピー(&C)",
+    {kCmdChangeProject, "プロジェクトの変更(&U)...", "プロジェクトの設定\nプロジェクトの設定"},
+    {kCmdPrint, "印刷(&P)...", "縮尺を指定して地図を印刷します\n印刷"},
+    {kCmdCopyViewToClipboard, "表示画面をクリップボードにコピー(&C)",
      "表示中の画面をイメージにしてクリップボードにコピーします\nクリップボードにコピー"},
-    {57603, "上書き保存(&S)", "プロジェクトを上書き保存します\n上書き保存"},
-    {57604, "名前を付けて保存(&A)...", "プロジェクトに名前を付けて保存します\n名前を付けて保存"},
-    {57665, "アプリケーションの終了(&X)", "アプリケーションを終了します\n終了"},
-    {32777, "カラーマップの設定(&C)...", "標高の色分けと段彩を設定します\nカラーマップの設定"},
-    {33033, "全領域(&A)", "プロジェクトの全領域を表示します\n全領域"},
-    {33031, "ズームイン(&Z)", "クリックした位置を拡大します\nズームイン"},
-    {33032, "ズームアウト(&O)", "クリックした位置を縮小します\nズームアウト"},
-    {33034, "移動(&P)", "ドラッグして表示位置を移動します\n移動"},
-    {33021, "再描画", "地図を描き直します\n再描画"},
-    {32776, "クイック座標表示(&Q)",
+    {kCmdSaveProject, "上書き保存(&S)", "プロジェクトを上書き保存します\n上書き保存"},
+    {kCmdSaveProjectAs, "名前を付けて保存(&A)...",
+     "プロジェクトに名前を付けて保存します\n名前を付けて保存"},
+    {kCmdExit, "アプリケーションの終了(&X)", "アプリケーションを終了します\n終了"},
+    {kCmdEditColorMap, "カラーマップの設定(&C)...",
+     "標高の色分けと段彩を設定します\nカラーマップの設定"},
+    {kCmdShowWholeArea, "全領域(&A)", "プロジェクトの全領域を表示します\n全領域"},
+    {kCmdZoomIn, "ズームイン(&Z)", "クリックした位置を拡大します\nズームイン"},
+    {kCmdZoomOut, "ズームアウト(&O)", "クリックした位置を縮小します\nズームアウト"},
+    {kCmdPan, "移動(&P)", "ドラッグして表示位置を移動します\n移動"},
+    {kCmdRedraw, "再描画", "地図を描き直します\n再描画"},
+    {kCmdToggleQuickCoordinates, "クイック座標表示(&Q)",
      "カーソル位置の座標と標高をチップで表示します\nクイック座標表示"},
-    {33012, "スクロールパッド(&P)",
+    {kCmdToggleScrollPad, "スクロールパッド(&P)",
      "スクロールパッドの表示/非表示を切り替えます\nスクロールパッド"},
-    {32782, "スケールバー(&M)", "スケールバーの表示/非表示を切り替えます\nスケールバー"},
-    {32795, "図郭情報の表示(&G)", "図郭の境界線と図郭番号の表示を切り替えます\n図郭情報の表示"},
-    {59392, "ツールバー(&T)", "ツールバーの表示/非表示を切り替えます\nツールバーの表示切り替え"},
-    {59393, "ステータスバー(&S)",
+    {kCmdToggleScaleBar, "スケールバー(&M)",
+     "スケールバーの表示/非表示を切り替えます\nスケールバー"},
+    {kCmdToggleSheetInfo, "図郭情報の表示(&G)",
+     "図郭の境界線と図郭番号の表示を切り替えます\n図郭情報の表示"},
+    {kCmdToggleToolBar, "ツールバー(&T)",
+     "ツールバーの表示/非表示を切り替えます\nツールバーの表示切り替え"},
+    {kCmdToggleStatusBar, "ステータスバー(&S)",
      "ステータスバーの表示/非表示を切り替えます\nステータスバーの表示切り替え"},
-    {32773, "距離と面積(&A)", "クリックした線の距離と囲んだ面積を計測します\n距離と面積"},
-    {32775, "距離と勾配(&G)", "クリックした線の距離と勾配を計測します\n距離と勾配"},
-    {32788, "軌跡のクリアー(&C)", "計測した軌跡を消去します\n軌跡のクリアー"},
-    {32785, "計測のプロパティ(&P)...", "計測結果の表示方法を設定します\n計測のプロパティ"},
-    {32774, "断面図(&S)", "クリックした線に沿った断面図を表示します\n断面図"},
-    {57667, "このビューワの使い方(&H)", "ヘルプの目次を表示します\nヘルプ"},
-    {57664, "このプログラムの情報(&A)...",
+    {kCmdMeasureDistanceArea, "距離と面積(&A)",
+     "クリックした線の距離と囲んだ面積を計測します\n距離と面積"},
+    {kCmdMeasureDistanceSlope, "距離と勾配(&G)",
+     "クリックした線の距離と勾配を計測します\n距離と勾配"},
+    {kCmdClearTrace, "軌跡のクリアー(&C)", "計測した軌跡を消去します\n軌跡のクリアー"},
+    {kCmdMeasureProperties, "計測のプロパティ(&P)...",
+     "計測結果の表示方法を設定します\n計測のプロパティ"},
+    {kCmdCrossSection, "断面図(&S)", "クリックした線に沿った断面図を表示します\n断面図"},
+    {kCmdHelpContents, "このビューワの使い方(&H)", "ヘルプの目次を表示します\nヘルプ"},
+    {kCmdAbout, "このプログラムの情報(&A)...",
      "プログラムの情報とバージョンを表示します\nバージョン情報"},
-    {33044, "左スクロール", "左スクロール\n左スクロール"},
-    {33046, "右スクロール", "右スクロール\n右スクロール"},
-    {33042, "上スクロール", "上スクロール\n上スクロール"},
-    {33048, "下スクロール", "下スクロール\n下スクロール"},
-    {57670, "ヘルプ", "選択中の項目のヘルプを表示します\nヘルプ"},
-    {57669, "ヘルプモード", "クリックした項目のヘルプを表示します\nヘルプモード"},
+    {kCmdScrollWest, "左スクロール", "左スクロール\n左スクロール"},
+    {kCmdScrollEast, "右スクロール", "右スクロール\n右スクロール"},
+    {kCmdScrollNorth, "上スクロール", "上スクロール\n上スクロール"},
+    {kCmdScrollSouth, "下スクロール", "下スクロール\n下スクロール"},
+    {kCmdHelpForCurrent, "ヘルプ", "選択中の項目のヘルプを表示します\nヘルプ"},
+    {kCmdHelpMode, "ヘルプモード", "クリックした項目のヘルプを表示します\nヘルプモード"},
 };
 
 // Commands that show a check mark.
-constexpr int kCheckCommands[] = {32776, 33012, 32782, 32795, 59392, 59393};
+constexpr int kCheckCommands[] = {kCmdToggleQuickCoordinates, kCmdToggleScrollPad,
+                                  kCmdToggleScaleBar,         kCmdToggleSheetInfo,
+                                  kCmdToggleToolBar,          kCmdToggleStatusBar};
 
 // The toolbar in order; 0 is a separator, kImageComboId the drop-down.
+// clang-format off
 constexpr int kToolBarLayout[] = {
-    57600, 57601, 57603, 57604, 0,     57607, 32771, 32777, CMainFrame::kImageComboId,
-    0,     32795, 33033, 33031, 33032, 33034, 33021, 0,     32776,
-    33012, 32782, 59392, 59393, 0,     33044, 33046, 33042, 33048,
-    0,     32786, 0,     32773, 32775, 32774, 32788, 0,     57667};
+    kCmdNewProject, kCmdOpenProject, kCmdSaveProject, kCmdSaveProjectAs, 0,
+    kCmdPrint, kCmdChangeProject, kCmdEditColorMap, CMainFrame::kImageComboId, 0,
+    kCmdToggleSheetInfo, kCmdShowWholeArea, kCmdZoomIn, kCmdZoomOut, kCmdPan, kCmdRedraw, 0,
+    kCmdToggleQuickCoordinates, kCmdToggleScrollPad, kCmdToggleScaleBar, kCmdToggleToolBar,
+    kCmdToggleStatusBar, 0,
+    kCmdScrollWest, kCmdScrollEast, kCmdScrollNorth, kCmdScrollSouth, 0,
+    kCmdCopyViewToClipboard, 0,
+    kCmdMeasureDistanceArea, kCmdMeasureDistanceSlope, kCmdCrossSection, kCmdClearTrace, 0,
+    kCmdHelpContents};
+// clang-format on
 
 struct MenuLayout {
     const char* title;
@@ -118,12 +137,18 @@ struct MenuLayout {
 };
 
 const MenuLayout kMenuLayout[] = {
-    {"ファイル(&F)", {57600, 57601, 0, 32771, 0, 57607, 32786, 0, 57603, 57604, 0, -1, 0, 57665}},
-    {"設定(&S)", {32777}},
+    {"ファイル(&F)",
+     {kCmdNewProject, kCmdOpenProject, 0, kCmdChangeProject, 0, kCmdPrint, kCmdCopyViewToClipboard,
+      0, kCmdSaveProject, kCmdSaveProjectAs, 0, -1, 0, kCmdExit}},
+    {"設定(&S)", {kCmdEditColorMap}},
     {"表示(&V)",
-     {33033, 33031, 33032, 33034, 0, 33021, 0, 32776, 33012, 32782, 32795, 0, 59392, 59393}},
-    {"図上計測(&R)", {32773, 32775, 0, 32788, 32785, 0, 32774}},
-    {"ヘルプ(&H)", {57667, 0, 57664}},
+     {kCmdShowWholeArea, kCmdZoomIn, kCmdZoomOut, kCmdPan, 0, kCmdRedraw, 0,
+      kCmdToggleQuickCoordinates, kCmdToggleScrollPad, kCmdToggleScaleBar, kCmdToggleSheetInfo, 0,
+      kCmdToggleToolBar, kCmdToggleStatusBar}},
+    {"図上計測(&R)",
+     {kCmdMeasureDistanceArea, kCmdMeasureDistanceSlope, 0, kCmdClearTrace, kCmdMeasureProperties,
+      0, kCmdCrossSection}},
+    {"ヘルプ(&H)", {kCmdHelpContents, 0, kCmdAbout}},
 };
 
 int CommandIdOf(const QObject* object) {
@@ -284,15 +309,15 @@ QAction* CMainFrame::MakeAction(int id) {
 void CMainFrame::CreateActions() {
     for (const CommandText& t : kCommandTexts)
         MakeAction(t.id);
-    Action(57600)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
-    Action(57601)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
-    Action(57603)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
-    Action(33021)->setShortcut(QKeySequence(Qt::Key_F5));
-    Action(57670)->setShortcut(QKeySequence(Qt::Key_F1));
-    Action(57669)->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F1));
+    Action(kCmdNewProject)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
+    Action(kCmdOpenProject)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    Action(kCmdSaveProject)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    Action(kCmdRedraw)->setShortcut(QKeySequence(Qt::Key_F5));
+    Action(kCmdHelpForCurrent)->setShortcut(QKeySequence(Qt::Key_F1));
+    Action(kCmdHelpMode)->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F1));
     // Accelerators without a menu entry belong to the window itself.
-    addAction(Action(57670));
-    addAction(Action(57669));
+    addAction(Action(kCmdHelpForCurrent));
+    addAction(Action(kCmdHelpMode));
 }
 
 void CMainFrame::CreateToolBar() {
@@ -407,13 +432,13 @@ void CMainFrame::RebuildRecentFileMenu() {
     const QStringList files = RecentFileList();
     if (files.isEmpty()) {
         auto* empty = new QAction(QStringLiteral("最近使ったファイル"), this);
-        empty->setObjectName(QString::number(kFirstRecentFileCommand));
+        empty->setObjectName(QString::number(kCmdFirstRecentFile));
         empty->setEnabled(false);
         recentActions_ << empty;
     }
     const QFontMetrics metrics(fileMenu_->font());
     for (int i = 0; i < files.size(); ++i) {
-        const int id = kFirstRecentFileCommand + i;
+        const int id = kCmdFirstRecentFile + i;
         const QString number = i < 9 ? QStringLiteral("&%1").arg(i + 1) : QStringLiteral("1&0");
         QString shown = metrics.elidedText(QDir::toNativeSeparators(files[i]), Qt::ElideMiddle,
                                            metrics.averageCharWidth() * 48);
@@ -499,28 +524,28 @@ void CMainFrame::UpdateCommandStates() {
 bool CMainFrame::OnCommand(int id) {
     CKovVApp* app = CKovVApp::instance();
     switch (id) {
-        case 33012: {
+        case kCmdToggleScrollPad: {
             const bool show = scrollPadBar_->isHidden();
             scrollPadBar_->setVisible(show);
             settings::writeInt("MainFrame", "ScrollPad", show ? 1 : 0);
             return true;
         }
-        case 59392:
+        case kCmdToggleToolBar:
             toolBar_->setVisible(toolBar_->isHidden());
             return true;
-        case 59393:
+        case kCmdToggleStatusBar:
             statusBar()->setVisible(statusBar()->isHidden());
             return true;
-        case 57667:
+        case kCmdHelpContents:
             if (app) app->WinHelp(0, kHelpFinder);
             return true;
-        case 57671:
+        case kCmdHelpIndex:
             if (app) app->WinHelp(0, kHelpIndex);
             return true;
-        case 57670:
+        case kCmdHelpForCurrent:
             if (app) app->OnHelp();
             return true;
-        case 57669:
+        case kCmdHelpMode:
             if (app) app->EnterHelpMode();
             return true;
         default:
@@ -530,20 +555,20 @@ bool CMainFrame::OnCommand(int id) {
 
 bool CMainFrame::OnUpdateCommand(int id, CommandState& state) {
     switch (id) {
-        case 33012:
+        case kCmdToggleScrollPad:
             state.enabled = scrollPadBar_ != nullptr;
             state.checked = scrollPadBar_ && !scrollPadBar_->isHidden();
             return true;
-        case 59392:
+        case kCmdToggleToolBar:
             state.checked = toolBar_ && !toolBar_->isHidden();
             return true;
-        case 59393:
+        case kCmdToggleStatusBar:
             state.checked = !statusBar()->isHidden();
             return true;
-        case 57667:
-        case 57669:
-        case 57670:
-        case 57671:
+        case kCmdHelpContents:
+        case kCmdHelpMode:
+        case kCmdHelpForCurrent:
+        case kCmdHelpIndex:
             state.enabled = true;
             return true;
         default:

@@ -9,6 +9,7 @@
 #include <QWheelEvent>
 #include <cstdio>
 
+#include "core/base/CommandIds.h"
 #include "core/base/SettingsStore.h"
 #include "core/display/Dib24Image.h"
 #include "core/display/MapOverlays.h"
@@ -31,19 +32,6 @@ namespace kov {
 namespace {
 
 constexpr const char* kTipSection = "KovViewTip";
-
-// Commands of the menus and the scroll pad.
-constexpr int kCmdNewProject = 57600;
-constexpr int kCmdOpenProject = 57601;
-constexpr int kCmdQuickTip = 32776;
-constexpr int kCmdScaleBar = 32782;
-constexpr int kCmdCopyToClipboard = 32786;
-constexpr int kCmdZoomIn = 33031;
-constexpr int kCmdZoomOut = 33032;
-constexpr int kCmdWholeArea = 33033;
-constexpr int kCmdScrollFirst = 33041;
-constexpr int kCmdScrollCentre = 33045;
-constexpr int kCmdScrollLast = 33049;
 
 // The resolution of the clipboard picture.
 constexpr int kClipboardDpi = 96;
@@ -452,7 +440,7 @@ void CKovVView::copyToClipboard() {
 }
 
 bool CKovVView::OnCommand(int id) {
-    if (id >= kCmdScrollFirst && id <= kCmdScrollLast) {
+    if (isScrollCommand(id)) {
         if (!HasProject()) return true;
         if (id == kCmdScrollCentre) {
             startZoomAndMoveTrack();
@@ -462,7 +450,7 @@ bool CKovVView::OnCommand(int id) {
         return true;
     }
     switch (id) {
-        case kCmdWholeArea: {
+        case kCmdShowWholeArea: {
             MapRect extent;
             if (HasProject() && Project()->GetExtent(extent)) setView(extent);
             return true;
@@ -474,17 +462,17 @@ bool CKovVView::OnCommand(int id) {
         case kCmdZoomOut:
             zoom(kZoomAtCentre, 0);
             return true;
-        case kCmdQuickTip:
+        case kCmdToggleQuickCoordinates:
             quickTip_ = !quickTip_;
             settings::writeInt(kTipSection, "QTip", quickTip_ ? 1 : 0);
             if (!quickTip_) tip_->HideTip();
             return true;
-        case kCmdScaleBar:
+        case kCmdToggleScaleBar:
             scaleBar_ = !scaleBar_;
             settings::writeInt(kTipSection, "ScaleBar", scaleBar_ ? 1 : 0);
             update();
             return true;
-        case kCmdCopyToClipboard:
+        case kCmdCopyViewToClipboard:
             copyToClipboard();
             return true;
         default:
@@ -493,13 +481,13 @@ bool CKovVView::OnCommand(int id) {
 }
 
 bool CKovVView::OnUpdateCommand(int id, CommandState& state) {
-    if (id >= kCmdScrollFirst && id <= kCmdScrollLast) {
+    if (isScrollCommand(id)) {
         state.enabled = HasProject();
         return true;
     }
     switch (id) {
-        case kCmdWholeArea:
-        case kCmdCopyToClipboard:
+        case kCmdShowWholeArea:
+        case kCmdCopyViewToClipboard:
             state.enabled = HasProject();
             return true;
         case kCmdZoomIn:
@@ -508,11 +496,11 @@ bool CKovVView::OnUpdateCommand(int id, CommandState& state) {
         case kCmdZoomOut:
             state.enabled = canZoomOut();
             return true;
-        case kCmdQuickTip:
+        case kCmdToggleQuickCoordinates:
             state.enabled = true;
             state.checked = quickTip_;
             return true;
-        case kCmdScaleBar:
+        case kCmdToggleScaleBar:
             state.enabled = true;
             state.checked = scaleBar_;
             return true;

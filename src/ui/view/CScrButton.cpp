@@ -17,25 +17,25 @@ namespace kov {
 int ScrollPadCommand(int x, int y) {
     const int dx = x - kScrollPadCentre;
     const int dy = kScrollPadCentre - y;  // upward positive
-    if (dx * dx + dy * dy < 64) return kScrollCentreCommand;
+    if (dx * dx + dy * dy < 64) return kCmdScrollCentre;
     const double a = std::atan2(static_cast<double>(dy), static_cast<double>(dx));
     constexpr double kPi = std::numbers::pi;
     // Sectors of 45 degrees bounded at odd multiples of 22.5 degrees; each bound belongs to the
     // sector below it, and the left sector takes both sides of the +-180 degree seam.
-    if (a <= -7 * kPi / 8) return 33044;
-    if (a <= -5 * kPi / 8) return 33047;
-    if (a <= -3 * kPi / 8) return 33048;
-    if (a <= -kPi / 8) return 33049;
-    if (a <= kPi / 8) return 33046;
-    if (a <= 3 * kPi / 8) return 33043;
-    if (a <= 5 * kPi / 8) return 33042;
-    if (a < 7 * kPi / 8) return 33041;
-    return 33044;
+    if (a <= -7 * kPi / 8) return kCmdScrollWest;
+    if (a <= -5 * kPi / 8) return kCmdScrollSouthWest;
+    if (a <= -3 * kPi / 8) return kCmdScrollSouth;
+    if (a <= -kPi / 8) return kCmdScrollSouthEast;
+    if (a <= kPi / 8) return kCmdScrollEast;
+    if (a <= 3 * kPi / 8) return kCmdScrollNorthEast;
+    if (a <= 5 * kPi / 8) return kCmdScrollNorth;
+    if (a < 7 * kPi / 8) return kCmdScrollNorthWest;
+    return kCmdScrollWest;
 }
 
 CScrButton::CScrButton(QWidget* parent) : QAbstractButton(parent) {
     InitViewResources();
-    setObjectName(QStringLiteral("33050"));
+    setObjectName(QString::number(kCmdScrollPad));
     face_ = QPixmap(QStringLiteral(":/view/scrollpad.png"));
     if (face_.isNull()) face_ = QPixmap(kScrollPadSize, kScrollPadSize);
     const QPixmap cursor(QStringLiteral(":/view/pan_cursor.png"));
@@ -53,7 +53,7 @@ void CScrButton::SendCommand(int command) {
 
 void CScrButton::TrackZone(const QPoint& pos) {
     command_ = ScrollPadCommand(pos.x(), pos.y());
-    if (command_ == kScrollCentreCommand) {
+    if (command_ == kCmdScrollCentre) {
         setCursor(centreCursor_);
     } else {
         unsetCursor();

@@ -6,16 +6,15 @@
 #include <QCursor>
 #include <QPixmap>
 
+#include "core/base/CommandIds.h"
+
 namespace kov {
 
 // The pad's size in pixels and its centre.
 inline constexpr int kScrollPadSize = 79;
 inline constexpr int kScrollPadCentre = 35;
-// The scroll command of the centre zone (within 8 pixels of the centre).
-inline constexpr int kScrollCentreCommand = 33045;
-
-// The command of a point of the pad (button pixels, y down): 33045 within 8 pixels of the
-// centre, otherwise the scroll command 33041..33049 of the 45-degree sector the point lies in.
+// The command of a point of the pad (button pixels, y down): the centre command within 8 pixels
+// of the centre, otherwise the scroll command of the 45-degree sector the point lies in.
 int ScrollPadCommand(int x, int y);
 
 class CScrButton : public QAbstractButton {
@@ -41,7 +40,7 @@ private:
 
     QPixmap face_;
     QCursor centreCursor_;
-    int command_ = kScrollCentreCommand;
+    int command_ = kCmdScrollCentre;
 };
 
 }  // namespace kov

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "core/base/CommandIds.h"
 #include "core/base/SettingsStore.h"
 #include "core/project/LayerLoader.h"
 #include "core/project/ProjectFile.h"
@@ -153,9 +154,9 @@ TEST_F(KovVDocTest, NewProjectWithoutAFileAsksForOneAndFailedSavesAbort) {
 
     // Never saved: Save is disabled, Save as is not.
     CommandState state;
-    ASSERT_TRUE(doc.OnUpdateCommand(57603, state));
+    ASSERT_TRUE(doc.OnUpdateCommand(kCmdSaveProject, state));
     EXPECT_FALSE(state.enabled);
-    ASSERT_TRUE(doc.OnUpdateCommand(57604, state));
+    ASSERT_TRUE(doc.OnUpdateCommand(kCmdSaveProjectAs, state));
     EXPECT_TRUE(state.enabled);
 
     answer_ = QMessageBox::Yes;
@@ -184,7 +185,7 @@ TEST_F(KovVDocTest, NewProjectWithoutAFileAsksForOneAndFailedSavesAbort) {
     EXPECT_EQ(doc.PathName(), target);
     EXPECT_TRUE(QFileInfo::exists(target));
     EXPECT_EQ(RecentFileList().value(0), target);
-    ASSERT_TRUE(doc.OnUpdateCommand(57603, state));
+    ASSERT_TRUE(doc.OnUpdateCommand(kCmdSaveProject, state));
     EXPECT_TRUE(state.enabled) << "saved once, Save works";
 
     // Without a title the question names the untitled document.
@@ -206,7 +207,7 @@ TEST_F(KovVDocTest, NewAndChangeWithoutOrCancelledDialogKeepTheProject) {
     EXPECT_EQ(messages_[0].text,
               QStringLiteral("プロジェクトの構成ダイアログはまだ利用できません"));
     EXPECT_EQ(doc.Meshes(), before);
-    EXPECT_TRUE(doc.OnCommand(32771));
+    EXPECT_TRUE(doc.OnCommand(kCmdChangeProject));
     EXPECT_EQ(messages_.size(), 2u);
 
     bool askedForNew = false;
@@ -228,7 +229,7 @@ TEST_F(KovVDocTest, NewAndChangeWithoutOrCancelledDialogKeepTheProject) {
         project.projectTitle.clear();
         return true;
     });
-    EXPECT_TRUE(doc.OnCommand(32771));
+    EXPECT_TRUE(doc.OnCommand(kCmdChangeProject));
     EXPECT_FALSE(askedForNew);
     EXPECT_EQ(doc.Meshes(), before);
     EXPECT_TRUE(doc.IsModified());
@@ -249,24 +250,25 @@ TEST_F(KovVDocTest, TitlesAreCutToTheirFirst128Bytes) {
 TEST_F(KovVDocTest, ToolCommandsRunTheirHandlerOrSayTheyAreMissing) {
     CKovVDoc doc;
     CommandState state;
-    ASSERT_TRUE(doc.OnUpdateCommand(32773, state));
+    ASSERT_TRUE(doc.OnUpdateCommand(kCmdMeasureDistanceArea, state));
     EXPECT_FALSE(state.enabled);
-    ASSERT_TRUE(doc.OnUpdateCommand(32785, state));
+    ASSERT_TRUE(doc.OnUpdateCommand(kCmdMeasureProperties, state));
     EXPECT_TRUE(state.enabled) << "measurement properties are always available";
-    EXPECT_FALSE(doc.OnUpdateCommand(57600, state)) << "new belongs to the application";
+    EXPECT_FALSE(doc.OnUpdateCommand(kCmdNewProject, state)) << "new belongs to the application";
 
     ASSERT_TRUE(doc.OnOpenDocument(SampleProject()));
-    EXPECT_TRUE(doc.OnCommand(32773));
+    EXPECT_TRUE(doc.OnCommand(kCmdMeasureDistanceArea));
     ASSERT_EQ(messages_.size(), 1u);
     EXPECT_EQ(messages_[0].text,
               QStringLiteral("「距離と面積」はこのバージョンではまだ使用できません"));
 
     int called = 0;
-    CKovVDoc::SetCommandHandler(32773, [&called](CKovVDoc&, int id) { called = id; });
-    EXPECT_TRUE(doc.OnCommand(32773));
-    EXPECT_EQ(called, 32773);
+    CKovVDoc::SetCommandHandler(kCmdMeasureDistanceArea,
+                                [&called](CKovVDoc&, int id) { called = id; });
+    EXPECT_TRUE(doc.OnCommand(kCmdMeasureDistanceArea));
+    EXPECT_EQ(called, kCmdMeasureDistanceArea);
     EXPECT_EQ(messages_.size(), 1u);
-    CKovVDoc::SetCommandHandler(32773, {});
+    CKovVDoc::SetCommandHandler(kCmdMeasureDistanceArea, {});
 
     // The colour-map dialog: OK redraws and marks the project modified.
     bool ok = false;
@@ -274,10 +276,10 @@ TEST_F(KovVDocTest, ToolCommandsRunTheirHandlerOrSayTheyAreMissing) {
         project.stepMode = 2;
         return ok;
     });
-    EXPECT_TRUE(doc.OnCommand(32777));
+    EXPECT_TRUE(doc.OnCommand(kCmdEditColorMap));
     EXPECT_FALSE(doc.IsModified());
     ok = true;
-    EXPECT_TRUE(doc.OnCommand(32777));
+    EXPECT_TRUE(doc.OnCommand(kCmdEditColorMap));
     EXPECT_TRUE(doc.IsModified());
     EXPECT_EQ(doc.Meshes()->stepMode, 2);
 }

@@ -13,6 +13,7 @@
 #include <QWidgetAction>
 #include <memory>
 
+#include "core/base/CommandIds.h"
 #include "core/base/SettingsStore.h"
 #include "sample/SampleData.h"
 #include "support/SampleSuite.h"
@@ -110,11 +111,16 @@ TEST_F(MainFrameTest, MenuBarHoldsEveryEntryInOrderWithoutFloodEstimation) {
     ASSERT_EQ(menus.size(), 5);
     const char* titles[] = {"ファイル(&F)", "設定(&S)", "表示(&V)", "図上計測(&R)", "ヘルプ(&H)"};
     const std::vector<int> entries[] = {
-        {57600, 57601, 0, 32771, 0, 57607, 32786, 0, 57603, 57604, 0, 57616, 0, 57665},
-        {32777},
-        {33033, 33031, 33032, 33034, 0, 33021, 0, 32776, 33012, 32782, 32795, 0, 59392, 59393},
-        {32773, 32775, 0, 32788, 32785, 0, 32774},
-        {57667, 0, 57664}};
+        {kCmdNewProject, kCmdOpenProject, 0, kCmdChangeProject, 0, kCmdPrint,
+         kCmdCopyViewToClipboard, 0, kCmdSaveProject, kCmdSaveProjectAs, 0, kCmdFirstRecentFile, 0,
+         kCmdExit},
+        {kCmdEditColorMap},
+        {kCmdShowWholeArea, kCmdZoomIn, kCmdZoomOut, kCmdPan, 0, kCmdRedraw, 0,
+         kCmdToggleQuickCoordinates, kCmdToggleScrollPad, kCmdToggleScaleBar, kCmdToggleSheetInfo,
+         0, kCmdToggleToolBar, kCmdToggleStatusBar},
+        {kCmdMeasureDistanceArea, kCmdMeasureDistanceSlope, 0, kCmdClearTrace,
+         kCmdMeasureProperties, 0, kCmdCrossSection},
+        {kCmdHelpContents, 0, kCmdAbout}};
     for (int i = 0; i < 5; ++i) {
         EXPECT_EQ(menus[i]->text(), QString::fromUtf8(titles[i]));
         QList<QAction*> shown;
@@ -122,15 +128,15 @@ TEST_F(MainFrameTest, MenuBarHoldsEveryEntryInOrderWithoutFloodEstimation) {
             if (a->isVisible()) shown << a;
         EXPECT_EQ(IdsOf(shown), entries[i]) << titles[i];
     }
-    EXPECT_EQ(frame.Action(57601)->text(), QStringLiteral("プロジェクトを開く(&O)..."));
-    EXPECT_EQ(frame.Action(32771)->statusTip(), QStringLiteral("プロジェクトの設定"));
-    EXPECT_EQ(frame.Action(57603)->shortcut(), QKeySequence(QStringLiteral("Ctrl+S")));
+    EXPECT_EQ(frame.Action(kCmdOpenProject)->text(), QStringLiteral("プロジェクトを開く(&O)..."));
+    EXPECT_EQ(frame.Action(kCmdChangeProject)->statusTip(), QStringLiteral("プロジェクトの設定"));
+    EXPECT_EQ(frame.Action(kCmdSaveProject)->shortcut(), QKeySequence(QStringLiteral("Ctrl+S")));
     EXPECT_EQ(frame.windowTitle(), QStringLiteral("Kov View5"));
-    for (int flood : {32790, 32792, 32791})
+    for (int flood : {kCmdFloodByGroundHeight, kCmdFloodByDepth, kCmdClearFlood})
         EXPECT_EQ(frame.Action(flood), nullptr) << flood;
 
     // The empty recent-file list is one disabled entry.
-    QAction* recent = frame.Action(57616);
+    QAction* recent = frame.Action(kCmdFirstRecentFile);
     ASSERT_NE(recent, nullptr);
     EXPECT_EQ(recent->text(), QStringLiteral("最近使ったファイル"));
     EXPECT_FALSE(recent->isEnabled());
@@ -138,10 +144,18 @@ TEST_F(MainFrameTest, MenuBarHoldsEveryEntryInOrderWithoutFloodEstimation) {
 
 TEST_F(MainFrameTest, ToolbarButtonsAndImageDropDown) {
     CMainFrame& frame = MakeFrame();
+    // clang-format off
     const std::vector<int> expected = {
-        57600, 57601, 57603, 57604, 0,     57607, 32771, 32777, 2201,  0,     32795, 33033,
-        33031, 33032, 33034, 33021, 0,     32776, 33012, 32782, 59392, 59393, 0,     33044,
-        33046, 33042, 33048, 0,     32786, 0,     32773, 32775, 32774, 32788, 0,     57667};
+        kCmdNewProject, kCmdOpenProject, kCmdSaveProject, kCmdSaveProjectAs, 0,
+        kCmdPrint, kCmdChangeProject, kCmdEditColorMap, 2201, 0,
+        kCmdToggleSheetInfo, kCmdShowWholeArea, kCmdZoomIn, kCmdZoomOut, kCmdPan, kCmdRedraw, 0,
+        kCmdToggleQuickCoordinates, kCmdToggleScrollPad, kCmdToggleScaleBar, kCmdToggleToolBar,
+        kCmdToggleStatusBar, 0,
+        kCmdScrollWest, kCmdScrollEast, kCmdScrollNorth, kCmdScrollSouth, 0,
+        kCmdCopyViewToClipboard, 0,
+        kCmdMeasureDistanceArea, kCmdMeasureDistanceSlope, kCmdCrossSection, kCmdClearTrace, 0,
+        kCmdHelpContents};
+    // clang-format on
     EXPECT_EQ(IdsOf(frame.ToolBar()->actions()), expected);
     for (int id : expected) {
         if (id == 0 || id == 2201) continue;
@@ -175,21 +189,21 @@ TEST_F(MainFrameTest, StatusBarPanesAndScrollPadBar) {
     SetStatusText(2, QStringLiteral("a\tb\r\nc"));
     EXPECT_EQ(frame.PaneText(2), QStringLiteral("a b  c"));
     // Nothing is written while the status bar is hidden.
-    frame.RouteCommand(59393);
+    frame.RouteCommand(kCmdToggleStatusBar);
     EXPECT_TRUE(frame.statusBar()->isHidden());
     SetStatusText(2, QStringLiteral("hidden"));
     EXPECT_EQ(frame.PaneText(2), QStringLiteral("a b  c"));
-    frame.RouteCommand(59393);
+    frame.RouteCommand(kCmdToggleStatusBar);
 
     // The scroll pad starts hidden and remembers its visibility.
     QDockWidget* pad = frame.ScrollPadBar();
     EXPECT_EQ(pad->windowTitle(), QStringLiteral("ｽｸﾛｰﾙﾊﾟｯﾄﾞ"));
     EXPECT_TRUE(pad->isHidden());
     frame.UpdateCommandStates();
-    EXPECT_FALSE(frame.Action(33012)->isChecked());
-    frame.RouteCommand(33012);
+    EXPECT_FALSE(frame.Action(kCmdToggleScrollPad)->isChecked());
+    frame.RouteCommand(kCmdToggleScrollPad);
     EXPECT_FALSE(pad->isHidden());
-    EXPECT_TRUE(frame.Action(33012)->isChecked());
+    EXPECT_TRUE(frame.Action(kCmdToggleScrollPad)->isChecked());
     EXPECT_EQ(settings::readInt("MainFrame", "ScrollPad", 0), 1);
     frame_.reset();
     MakeFrame();
@@ -201,39 +215,46 @@ TEST_F(MainFrameTest, StatusBarPanesAndScrollPadBar) {
 TEST_F(MainFrameTest, WithoutAProjectMostCommandsAreDisabled) {
     CKovVApp app;
     MakeFrame();
-    for (int id : {32771, 57603, 57604, 57607, 33033, 33031, 33032, 33034, 33021, 32773, 32775,
-                   32774, 32788, 32777, 32795})
+    for (int id : {kCmdChangeProject, kCmdSaveProject, kCmdSaveProjectAs, kCmdPrint,
+                   kCmdShowWholeArea, kCmdZoomIn, kCmdZoomOut, kCmdPan, kCmdRedraw,
+                   kCmdMeasureDistanceArea, kCmdMeasureDistanceSlope, kCmdCrossSection,
+                   kCmdClearTrace, kCmdEditColorMap, kCmdToggleSheetInfo})
         EXPECT_FALSE(Enabled(id)) << id;
-    for (int id : {57600, 57601, 57665, 57667, 57664, 32785, 33012, 59392, 59393})
+    for (int id :
+         {kCmdNewProject, kCmdOpenProject, kCmdExit, kCmdHelpContents, kCmdAbout,
+          kCmdMeasureProperties, kCmdToggleScrollPad, kCmdToggleToolBar, kCmdToggleStatusBar})
         EXPECT_TRUE(Enabled(id)) << id;
-    EXPECT_TRUE(frame_->Action(59392)->isChecked());
-    EXPECT_FALSE(frame_->Action(32795)->isChecked());
+    EXPECT_TRUE(frame_->Action(kCmdToggleToolBar)->isChecked());
+    EXPECT_FALSE(frame_->Action(kCmdToggleSheetInfo)->isChecked());
 }
 
 TEST_F(MainFrameTest, WithTheSampleProjectTheProjectCommandsAreEnabled) {
     MakeFrame().show();
     ASSERT_TRUE(document_->OnOpenDocument(QString::fromStdString(SampleProject())));
-    for (int id : {32771, 57603, 57604, 57607, 33033, 33031, 33032, 33034, 33021, 32773, 32775,
-                   32774, 32777, 32795})
+    for (int id :
+         {kCmdChangeProject, kCmdSaveProject, kCmdSaveProjectAs, kCmdPrint, kCmdShowWholeArea,
+          kCmdZoomIn, kCmdZoomOut, kCmdPan, kCmdRedraw, kCmdMeasureDistanceArea,
+          kCmdMeasureDistanceSlope, kCmdCrossSection, kCmdEditColorMap, kCmdToggleSheetInfo})
         EXPECT_TRUE(Enabled(id)) << id;
-    EXPECT_EQ(frame_->Action(32795)->isChecked(), document_->Meshes()->showSheetInfo == 1);
+    EXPECT_EQ(frame_->Action(kCmdToggleSheetInfo)->isChecked(),
+              document_->Meshes()->showSheetInfo == 1);
 
     // Clearing the trace needs a trace.
-    EXPECT_FALSE(Enabled(32788));
+    EXPECT_FALSE(Enabled(kCmdClearTrace));
     document_->Trace().push_back({1.0, 2.0, 3.0});
-    EXPECT_TRUE(Enabled(32788));
-    frame_->RouteCommand(32788);
+    EXPECT_TRUE(Enabled(kCmdClearTrace));
+    frame_->RouteCommand(kCmdClearTrace);
     EXPECT_TRUE(document_->Trace().empty());
-    EXPECT_FALSE(Enabled(32788));
+    EXPECT_FALSE(Enabled(kCmdClearTrace));
 
     // The sheet toggle flips the check and leaves the document unmodified.
-    const bool sheets = frame_->Action(32795)->isChecked();
-    frame_->RouteCommand(32795);
-    EXPECT_EQ(frame_->Action(32795)->isChecked(), !sheets);
+    const bool sheets = frame_->Action(kCmdToggleSheetInfo)->isChecked();
+    frame_->RouteCommand(kCmdToggleSheetInfo);
+    EXPECT_EQ(frame_->Action(kCmdToggleSheetInfo)->isChecked(), !sheets);
     EXPECT_FALSE(document_->IsModified());
 
     // The recent-file list now offers the project.
-    QAction* recent = frame_->Action(57616);
+    QAction* recent = frame_->Action(kCmdFirstRecentFile);
     ASSERT_NE(recent, nullptr);
     EXPECT_TRUE(recent->text().endsWith(QStringLiteral("sample.kovv5")))
         << recent->text().toStdString();

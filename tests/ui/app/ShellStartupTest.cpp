@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QTextBrowser>
 
+#include "core/base/CommandIds.h"
 #include "core/base/SettingsStore.h"
 #include "sample/SampleData.h"
 #include "support/SampleSuite.h"
@@ -59,7 +60,7 @@ TEST(ShellCommandLine, FileOpenAndPrintForms) {
 TEST(ShellHelp, TopicNamesFromHelpIdentifiers) {
     EXPECT_EQ(HelpTopicFor(kHelpIdResource + 581, kHelpContext).topic,
               QStringLiteral("D00581.htm"));
-    EXPECT_EQ(HelpTopicFor(kHelpIdCommand + 32777, kHelpContext).topic,
+    EXPECT_EQ(HelpTopicFor(kHelpIdCommand + kCmdEditColorMap, kHelpContext).topic,
               QStringLiteral("M32777.htm"));
     EXPECT_EQ(HelpTopicFor(5, kHelpContext).topic, QStringLiteral("U00005.htm"));
     EXPECT_EQ(HelpTopicFor(0, kHelpFinder).topic, QStringLiteral("Index.htm"));
@@ -166,7 +167,7 @@ TEST_F(ShellStartupTest, OpenCommandTestsTheExtension) {
     const QString text = QString::fromStdString(dir_.file("elevations.txt"));
     test::writeFile(text.toStdString(), "1 2 3\n");
     chosen_ = text;
-    app_->MainFrame()->RouteCommand(57601);
+    app_->MainFrame()->RouteCommand(kCmdOpenProject);
     ASSERT_EQ(messages_.size(), 1);
     EXPECT_EQ(messages_[0],
               text + QStringLiteral("　は標高メッシュプロジェクトファイルと識別できません"));
@@ -176,14 +177,14 @@ TEST_F(ShellStartupTest, OpenCommandTestsTheExtension) {
     const QString older = QString::fromStdString(dir_.file("older.kovv"));
     ASSERT_TRUE(QFile::copy(SampleProject(), older));
     chosen_ = older;
-    app_->MainFrame()->RouteCommand(57601);
+    app_->MainFrame()->RouteCommand(kCmdOpenProject);
     EXPECT_EQ(messages_.size(), 1);
     EXPECT_TRUE(app_->Document()->HasProject());
 
     // A recent file that no longer opens leaves the list.
     ASSERT_EQ(RecentFileList().value(0), older);
     QFile::remove(older);
-    app_->MainFrame()->RouteCommand(kFirstRecentFileCommand);
+    app_->MainFrame()->RouteCommand(kCmdFirstRecentFile);
     EXPECT_FALSE(RecentFileList().contains(older));
 }
 
@@ -212,25 +213,25 @@ TEST_F(ShellStartupTest, HelpPagesAndMessages) {
         for (QAction* entry : menu->menu()->actions()) {
             bool ok = false;
             const int id = entry->objectName().toInt(&ok);
-            if (!ok || id == kFirstRecentFileCommand) continue;
+            if (!ok || id == kCmdFirstRecentFile) continue;
             const QString topic = HelpTopicFor(kHelpIdCommand + id, kHelpContext).topic;
             EXPECT_TRUE(QFile::exists(QStringLiteral(":/help/") + topic)) << topic.toStdString();
         }
     }
 
-    app_->MainFrame()->RouteCommand(57667);
+    app_->MainFrame()->RouteCommand(kCmdHelpContents);
     ASSERT_NE(app_->HelpWindow(), nullptr);
     EXPECT_TRUE(app_->HelpWindow()->CurrentPage().endsWith(QStringLiteral("/Index.htm")));
     EXPECT_TRUE(app_->HelpWindow()->Browser()->toPlainText().contains(QStringLiteral("目次")) ||
                 app_->HelpWindow()->windowTitle().contains(QStringLiteral("目次")));
-    app_->WinHelp(kHelpIdCommand + 32777, kHelpContext);
+    app_->WinHelp(kHelpIdCommand + kCmdEditColorMap, kHelpContext);
     EXPECT_TRUE(app_->HelpWindow()->CurrentPage().endsWith(QStringLiteral("/M32777.htm")));
     EXPECT_TRUE(app_->HelpWindow()->Browser()->toPlainText().contains(
         QStringLiteral("カラーマップの設定")));
     EXPECT_TRUE(messages_.isEmpty());
 
     // The main window's own help shows nothing; a page that does not exist is named.
-    app_->MainFrame()->RouteCommand(57670);
+    app_->MainFrame()->RouteCommand(kCmdHelpForCurrent);
     EXPECT_TRUE(messages_.isEmpty());
     app_->WinHelp(kHelpIdResource + 581, kHelpContext);
     ASSERT_EQ(messages_.size(), 1);

@@ -14,6 +14,7 @@
 #include <memory>
 #include <vector>
 
+#include "core/base/CommandIds.h"
 #include "core/base/SettingsStore.h"
 #include "core/data/HMeshProject.h"
 #include "core/data/ZarVeyMesh5.h"
@@ -212,7 +213,7 @@ TEST_F(KovVViewTest, ZoomStopsAtTheLimits) {
     EXPECT_NEAR(800 / ViewWidth(), 5.0, 1e-3);
     EXPECT_NEAR(Centre().x(), centre.x(), 20.0);
     CommandState state;
-    ASSERT_TRUE(view_->OnUpdateCommand(33031, state));
+    ASSERT_TRUE(view_->OnUpdateCommand(kCmdZoomIn, state));
     EXPECT_FALSE(state.enabled);
     const MapRect before = view_->viewport().world();
     Key(Qt::Key_PageUp);
@@ -231,11 +232,11 @@ TEST_F(KovVViewTest, ZoomStopsAtTheLimits) {
     EXPECT_GT(far.xmax, 4000.0);
     EXPECT_LT(far.ymin, -1500.0);
     EXPECT_GT(far.ymax, 3000.0);
-    ASSERT_TRUE(view_->OnUpdateCommand(33032, state));
+    ASSERT_TRUE(view_->OnUpdateCommand(kCmdZoomOut, state));
     EXPECT_FALSE(state.enabled);
 
     // The whole area again.
-    EXPECT_TRUE(view_->OnCommand(33033));
+    EXPECT_TRUE(view_->OnCommand(kCmdShowWholeArea));
     EXPECT_NEAR(ViewWidth(), 2000.0, 1.0);
 }
 
@@ -278,10 +279,10 @@ TEST_F(KovVViewTest, ArrowKeysAndScrollCommandsPanHalfAView) {
     EXPECT_NEAR(Centre().x(), start.x(), 1e-6);
     EXPECT_NEAR(Centre().y(), start.y(), 1e-6);
 
-    EXPECT_TRUE(view_->OnCommand(33041));  // up-left
+    EXPECT_TRUE(view_->OnCommand(kCmdScrollNorthWest));
     EXPECT_NEAR(Centre().x() - start.x(), -w / 4, 1e-6);
     EXPECT_NEAR(Centre().y() - start.y(), h / 4, 1e-6);
-    EXPECT_TRUE(view_->OnCommand(33049));  // down-right
+    EXPECT_TRUE(view_->OnCommand(kCmdScrollSouthEast));
     EXPECT_NEAR(Centre().x(), start.x(), 1e-6);
     EXPECT_DOUBLE_EQ(ViewWidth(), w);
 }
@@ -293,7 +294,7 @@ TEST_F(KovVViewTest, StartScreenKeysAndClicksAskForAProject) {
     Key(Qt::Key_Shift);
     Press(QPoint(10, 10), Qt::LeftButton);
     Press(QPoint(10, 10), Qt::RightButton);
-    EXPECT_EQ(view_->commands, (std::vector<int>{57601, 57600, 57600}));
+    EXPECT_EQ(view_->commands, (std::vector<int>{kCmdOpenProject, kCmdNewProject, kCmdNewProject}));
 
     // While the start picture is up, the first key or left click only takes it away.
     view_->commands.clear();
@@ -319,7 +320,7 @@ TEST_F(KovVViewTest, CopyPutsTheViewWithItsLegendOnTheClipboard) {
         return QMessageBox::Ok;
     };
     QGuiApplication::clipboard()->clear();
-    EXPECT_TRUE(view_->OnCommand(32786));
+    EXPECT_TRUE(view_->OnCommand(kCmdCopyViewToClipboard));
     const QImage image = QGuiApplication::clipboard()->image();
     EXPECT_EQ(image.size(), QSize(800, 600 + legendBandHeight(96)));
     EXPECT_EQ(shown,
@@ -355,15 +356,15 @@ TEST_F(KovVViewTest, ReliefIsRenderedOnceAndTheTipDoesNotRedrawIt) {
     EXPECT_TRUE(view_->reliefImage().isNull());
 
     // Switched off, the tip stays closed; the choice is stored.
-    EXPECT_TRUE(view_->OnCommand(32776));
+    EXPECT_TRUE(view_->OnCommand(kCmdToggleQuickCoordinates));
     EXPECT_EQ(settings::readInt("KovViewTip", "QTip", 1), 0);
     Move(pos);
     EXPECT_FALSE(WaitFor([&] { return tip->isVisible(); }, 800));
     CommandState state;
-    ASSERT_TRUE(view_->OnUpdateCommand(32776, state));
+    ASSERT_TRUE(view_->OnUpdateCommand(kCmdToggleQuickCoordinates, state));
     EXPECT_FALSE(state.checked);
 
-    EXPECT_TRUE(view_->OnCommand(32782));
+    EXPECT_TRUE(view_->OnCommand(kCmdToggleScaleBar));
     EXPECT_EQ(settings::readInt("KovViewTip", "ScaleBar", 1), 0);
     EXPECT_FALSE(view_->scaleBar());
 }
@@ -381,7 +382,7 @@ TEST_F(KovVViewTest, MouseEventsGoToTheTrackRoute) {
     Press(pos, Qt::MiddleButton);
     Press(pos, Qt::RightButton, Qt::ControlModifier);
     Press(pos, Qt::LeftButton);  // a plain click starts nothing
-    EXPECT_TRUE(view_->OnCommand(33045));
+    EXPECT_TRUE(view_->OnCommand(kCmdScrollCentre));
     ASSERT_EQ(route.calls.size(), 5u);
     const int modes[] = {ViewTrackRoute::kZoomAndMove, ViewTrackRoute::kZoomIn,
                          ViewTrackRoute::kZoomIn, ViewTrackRoute::kZoomOut,

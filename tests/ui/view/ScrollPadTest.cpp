@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+#include "core/base/CommandIds.h"
 #include "core/base/SettingsStore.h"
 #include "core/data/HMeshProject.h"
 #include "core/data/ZarHColorMap.h"
@@ -26,29 +27,29 @@ const auto* const kEnvironment =
 
 TEST(ScrollPad, SectorsAroundTheCentre) {
     const int c = kScrollPadCentre;
-    EXPECT_EQ(ScrollPadCommand(c, c), 33045);
-    EXPECT_EQ(ScrollPadCommand(c + 7, c), 33045);
-    EXPECT_EQ(ScrollPadCommand(c + 5, c - 6), 33045);  // 61 < 64
+    EXPECT_EQ(ScrollPadCommand(c, c), kCmdScrollCentre);
+    EXPECT_EQ(ScrollPadCommand(c + 7, c), kCmdScrollCentre);
+    EXPECT_EQ(ScrollPadCommand(c + 5, c - 6), kCmdScrollCentre);  // 61 < 64
     // Exactly 8 pixels from the centre is a direction.
-    EXPECT_EQ(ScrollPadCommand(c + 8, c), 33046);
-    EXPECT_EQ(ScrollPadCommand(c, c - 8), 33042);
-    EXPECT_EQ(ScrollPadCommand(c - 8, c), 33044);
-    EXPECT_EQ(ScrollPadCommand(c, c + 8), 33048);
+    EXPECT_EQ(ScrollPadCommand(c + 8, c), kCmdScrollEast);
+    EXPECT_EQ(ScrollPadCommand(c, c - 8), kCmdScrollNorth);
+    EXPECT_EQ(ScrollPadCommand(c - 8, c), kCmdScrollWest);
+    EXPECT_EQ(ScrollPadCommand(c, c + 8), kCmdScrollSouth);
 
     // Straight up, and straight left from both sides of the +-180 degree seam.
-    EXPECT_EQ(ScrollPadCommand(c, 0), 33042);
-    EXPECT_EQ(ScrollPadCommand(0, c), 33044);
-    EXPECT_EQ(ScrollPadCommand(0, c - 1), 33044);
-    EXPECT_EQ(ScrollPadCommand(0, c + 1), 33044);
+    EXPECT_EQ(ScrollPadCommand(c, 0), kCmdScrollNorth);
+    EXPECT_EQ(ScrollPadCommand(0, c), kCmdScrollWest);
+    EXPECT_EQ(ScrollPadCommand(0, c - 1), kCmdScrollWest);
+    EXPECT_EQ(ScrollPadCommand(0, c + 1), kCmdScrollWest);
 
     // The diagonals (y grows downward on the pad).
-    EXPECT_EQ(ScrollPadCommand(c - 20, c - 20), 33041);
-    EXPECT_EQ(ScrollPadCommand(c + 20, c - 20), 33043);
-    EXPECT_EQ(ScrollPadCommand(c - 20, c + 20), 33047);
-    EXPECT_EQ(ScrollPadCommand(c + 20, c + 20), 33049);
+    EXPECT_EQ(ScrollPadCommand(c - 20, c - 20), kCmdScrollNorthWest);
+    EXPECT_EQ(ScrollPadCommand(c + 20, c - 20), kCmdScrollNorthEast);
+    EXPECT_EQ(ScrollPadCommand(c - 20, c + 20), kCmdScrollSouthWest);
+    EXPECT_EQ(ScrollPadCommand(c + 20, c + 20), kCmdScrollSouthEast);
     // Either side of the 22.5 degree bound between right and up-right (tan 22.5 = 0.414).
-    EXPECT_EQ(ScrollPadCommand(c + 30, c - 12), 33046);  // 21.8 degrees
-    EXPECT_EQ(ScrollPadCommand(c + 30, c - 13), 33043);  // 23.4 degrees
+    EXPECT_EQ(ScrollPadCommand(c + 30, c - 12), kCmdScrollEast);       // 21.8 degrees
+    EXPECT_EQ(ScrollPadCommand(c + 30, c - 13), kCmdScrollNorthEast);  // 23.4 degrees
 }
 
 class PadButton : public CScrButton {
@@ -70,24 +71,24 @@ void Click(QWidget& widget, QPoint pos) {
 
 TEST(ScrollPad, ClicksSendTheCommandOfTheirZone) {
     PadButton pad;
-    EXPECT_EQ(pad.objectName(), QStringLiteral("33050"));
+    EXPECT_EQ(pad.objectName(), QString::number(kCmdScrollPad));
     EXPECT_EQ(pad.size(), QSize(79, 79));
     pad.show();
     Click(pad, QPoint(35, 4));
     Click(pad, QPoint(35, 35));
     Click(pad, QPoint(70, 70));
-    EXPECT_EQ(pad.sent, (std::vector<int>{33042, 33045, 33049}));
+    EXPECT_EQ(pad.sent, (std::vector<int>{kCmdScrollNorth, kCmdScrollCentre, kCmdScrollSouthEast}));
 
     // Over the centre the special cursor shows.
     QMouseEvent move(QEvent::MouseMove, QPointF(36, 36), pad.mapToGlobal(QPointF(36, 36)),
                      Qt::NoButton, Qt::NoButton, Qt::NoModifier);
     QCoreApplication::sendEvent(&pad, &move);
-    EXPECT_EQ(pad.Command(), 33045);
+    EXPECT_EQ(pad.Command(), kCmdScrollCentre);
     EXPECT_EQ(pad.cursor().shape(), Qt::BitmapCursor);
     QMouseEvent away(QEvent::MouseMove, QPointF(5, 35), pad.mapToGlobal(QPointF(5, 35)),
                      Qt::NoButton, Qt::NoButton, Qt::NoModifier);
     QCoreApplication::sendEvent(&pad, &away);
-    EXPECT_EQ(pad.Command(), 33044);
+    EXPECT_EQ(pad.Command(), kCmdScrollWest);
     EXPECT_EQ(pad.cursor().shape(), Qt::ArrowCursor);
 }
 
@@ -114,7 +115,7 @@ protected:
 
 TEST_F(LegendTest, BarHoldsPadAboveLegend) {
     CQuickBar bar(&doc_);
-    CScrButton* pad = bar.findChild<CScrButton*>(QStringLiteral("33050"));
+    CScrButton* pad = bar.findChild<CScrButton*>(QString::number(kCmdScrollPad));
     CQLegend* legend = bar.findChild<CQLegend*>(QStringLiteral("9999"));
     ASSERT_NE(pad, nullptr);
     ASSERT_NE(legend, nullptr);
