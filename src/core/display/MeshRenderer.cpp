@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstring>
 
-#if defined(__x86_64__)
+#if defined(__x86_64__) || defined(__SSE2__)
 #include <immintrin.h>
 #endif
 
@@ -120,123 +120,167 @@ void fillBackground(Dib24& target, uint32_t top, uint32_t bottom) {
     }
 }
 
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
-#define KOV_SHADE_AVX 1
-// shadeRow four samples at a time on processors with AVX (the same operations lane by lane;
-// no fused multiply-add, which would round differently). Answers how many samples it shaded.
-__attribute__((target("avx"))) int shadeRowAvx(const double* h0, const double* h1, int n, double dx,
-                                               double dy, const ZarHShade& light, uint8_t* out) {
-    const double nz = -dx * dy;
-    const __m256d vdx = _mm256_set1_pd(dx), vdy = _mm256_set1_pd(dy), vnz = _mm256_set1_pd(nz);
-    const __m256d vnz2 = _mm256_set1_pd(nz * nz), zero = _mm256_setzero_pd();
-    const __m256d one = _mm256_set1_pd(1.0), two = _mm256_set1_pd(2.0);
-    const __m256d full = _mm256_set1_pd(255.0), half = _mm256_set1_pd(0.5);
-    const __m256d l0 = _mm256_set1_pd(light.light[0]), l1 = _mm256_set1_pd(light.light[1]);
-    const __m256d l2 = _mm256_set1_pd(light.light[2]), e0 = _mm256_set1_pd(light.view[0]);
-    const __m256d e1 = _mm256_set1_pd(light.view[1]), e2 = _mm256_set1_pd(light.view[2]);
-    const __m256d kd = _mm256_set1_pd(light.kd), ks = _mm256_set1_pd(light.ks);
-    const __m256d dark = _mm256_set1_pd(1.0 - light.ambient);
-    int i = 0;
-    for (; i + 3 < n; i += 4) {
-        const __m256d below = _mm256_loadu_pd(h0 + i);
-        const __m256d above = _mm256_loadu_pd(h1 + i);
-        const __m256d aboveEast = _mm256_loadu_pd(h1 + i + 1);
-        const __m256d a = _mm256_sub_pd(above, below);
-        const __m256d b = _mm256_sub_pd(aboveEast, above);
-        const __m256d x = _mm256_mul_pd(vdy, b);
-        const __m256d y = _mm256_mul_pd(a, vdx);
-        const __m256d q =
-            _mm256_add_pd(_mm256_add_pd(_mm256_mul_pd(x, x), _mm256_mul_pd(y, y)), vnz2);
-        const __m256d inv = _mm256_div_pd(one, _mm256_sqrt_pd(q));
-        const __m256d nx = _mm256_mul_pd(x, inv), ny = _mm256_mul_pd(y, inv);
-        const __m256d nzu = _mm256_mul_pd(vnz, inv);
-        const __m256d d = _mm256_add_pd(_mm256_add_pd(_mm256_mul_pd(nx, l0), _mm256_mul_pd(ny, l1)),
-                                        _mm256_mul_pd(nzu, l2));
-        const __m256d d2 = _mm256_mul_pd(two, d);
-        const __m256d rx = _mm256_sub_pd(_mm256_mul_pd(d2, nx), l0);
-        const __m256d ry = _mm256_sub_pd(_mm256_mul_pd(d2, ny), l1);
-        const __m256d rz = _mm256_sub_pd(_mm256_mul_pd(d2, nzu), l2);
-        __m256d s = _mm256_add_pd(_mm256_add_pd(_mm256_mul_pd(rx, e0), _mm256_mul_pd(ry, e1)),
-                                  _mm256_mul_pd(rz, e2));
-        s = _mm256_and_pd(
-            _mm256_and_pd(_mm256_cmp_pd(s, zero, _CMP_GE_OQ), _mm256_cmp_pd(s, one, _CMP_LE_OQ)),
-            s);
-        __m256d intensity = _mm256_add_pd(_mm256_mul_pd(kd, d), _mm256_mul_pd(ks, s));
-        intensity = _mm256_min_pd(_mm256_max_pd(intensity, zero), one);
-        __m256d shade = _mm256_mul_pd(
-            _mm256_sub_pd(one, _mm256_mul_pd(_mm256_sub_pd(one, intensity), dark)), full);
-        shade = _mm256_min_pd(_mm256_max_pd(_mm256_add_pd(shade, half), zero), full);
-        const __m128i whole = _mm256_cvttpd_epi32(shade);
-        const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(whole, whole), whole);
-        const int four = _mm_cvtsi128_si32(bytes);
-        std::memcpy(out + i, &four, 4);
-    }
-    return i;
+// The lanes of the shading (see ShadeLanes): double, Sse2Lane and AvxLane, with the loads and
+// stores of a group of samples. Plain arithmetic only, no fused multiply-add, which would round
+// differently.
+template <class Lane>
+constexpr int kLaneCount = Lane::kCount;
+template <>
+constexpr int kLaneCount<double> = 1;
+
+template <class Lane>
+[[gnu::always_inline]] inline Lane loadLanes(const double* p) {
+    return Lane::load(p);
+}
+template <>
+[[gnu::always_inline]] inline double loadLanes<double>(const double* p) {
+    return *p;
+}
+
+inline double laneSqrt(double v) {
+    return std::sqrt(v);
+}
+// Shades 0..255 (see ShadeLanes) as bytes.
+inline void storeShades(uint8_t* out, double shade) {
+    *out = static_cast<uint8_t>(static_cast<int>(shade));
+}
+
+#if defined(__SSE2__)
+// Two samples; SSE2 is part of every x86-64 processor.
+struct Sse2Lane {
+    static constexpr int kCount = 2;
+    explicit Sse2Lane(double value) : v(_mm_set1_pd(value)) {}
+    explicit Sse2Lane(__m128d value) : v(value) {}
+    static Sse2Lane load(const double* p) { return Sse2Lane(_mm_loadu_pd(p)); }
+    __m128d v;
+};
+inline Sse2Lane operator+(Sse2Lane a, Sse2Lane b) {
+    return Sse2Lane(_mm_add_pd(a.v, b.v));
+}
+inline Sse2Lane operator-(Sse2Lane a, Sse2Lane b) {
+    return Sse2Lane(_mm_sub_pd(a.v, b.v));
+}
+inline Sse2Lane operator*(Sse2Lane a, Sse2Lane b) {
+    return Sse2Lane(_mm_mul_pd(a.v, b.v));
+}
+inline Sse2Lane operator/(Sse2Lane a, Sse2Lane b) {
+    return Sse2Lane(_mm_div_pd(a.v, b.v));
+}
+inline Sse2Lane laneSqrt(Sse2Lane a) {
+    return Sse2Lane(_mm_sqrt_pd(a.v));
+}
+// min and max answer their second operand unless the first is smaller (larger), NaN included.
+inline Sse2Lane laneMin(Sse2Lane a, Sse2Lane b) {
+    return Sse2Lane(_mm_min_pd(a.v, b.v));
+}
+inline Sse2Lane laneMax(Sse2Lane a, Sse2Lane b) {
+    return Sse2Lane(_mm_max_pd(a.v, b.v));
+}
+inline Sse2Lane zeroOutside(Sse2Lane s, Sse2Lane low, Sse2Lane high) {
+    const __m128d inside = _mm_and_pd(_mm_cmpge_pd(s.v, low.v), _mm_cmple_pd(s.v, high.v));
+    return Sse2Lane(_mm_and_pd(inside, s.v));
+}
+inline void storeShades(uint8_t* out, Sse2Lane shade) {
+    const __m128i whole = _mm_cvttpd_epi32(shade.v);
+    out[0] = static_cast<uint8_t>(_mm_cvtsi128_si32(whole));
+    out[1] = static_cast<uint8_t>(_mm_cvtsi128_si32(_mm_srli_si128(whole, 4)));
 }
 #endif
 
-// Shades of samples 0..n-1 of one sample row, from the row (h0) and the row north of it (h1):
-// the normal of the triangle of the sample, the one north of it and the one north-east of it,
-// (P1 - P0) x (P2 - P1) with P1 - P0 = (0, dy, a) and P2 - P1 = (dx, 0, b). Two samples at a time
-// where the processor has SSE2, with exactly the operations of ZarHShade::shadeValue (each lane
-// rounds as the scalar code does), so both paths give the same shades.
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#define KOV_SHADE_AVX 1
+// Four samples, on processors with AVX (chosen at run time): only functions compiled for AVX
+// may hold an AvxLane, so the generic code that uses one is always inlined into them.
+#define KOV_TARGET_AVX __attribute__((target("avx")))
+struct AvxLane {
+    static constexpr int kCount = 4;
+    KOV_TARGET_AVX explicit AvxLane(double value) : v(_mm256_set1_pd(value)) {}
+    KOV_TARGET_AVX explicit AvxLane(__m256d value) : v(value) {}
+    KOV_TARGET_AVX static AvxLane load(const double* p) { return AvxLane(_mm256_loadu_pd(p)); }
+    __m256d v;
+};
+KOV_TARGET_AVX inline AvxLane operator+(AvxLane a, AvxLane b) {
+    return AvxLane(_mm256_add_pd(a.v, b.v));
+}
+KOV_TARGET_AVX inline AvxLane operator-(AvxLane a, AvxLane b) {
+    return AvxLane(_mm256_sub_pd(a.v, b.v));
+}
+KOV_TARGET_AVX inline AvxLane operator*(AvxLane a, AvxLane b) {
+    return AvxLane(_mm256_mul_pd(a.v, b.v));
+}
+KOV_TARGET_AVX inline AvxLane operator/(AvxLane a, AvxLane b) {
+    return AvxLane(_mm256_div_pd(a.v, b.v));
+}
+KOV_TARGET_AVX inline AvxLane laneSqrt(AvxLane a) {
+    return AvxLane(_mm256_sqrt_pd(a.v));
+}
+KOV_TARGET_AVX inline AvxLane laneMin(AvxLane a, AvxLane b) {
+    return AvxLane(_mm256_min_pd(a.v, b.v));
+}
+KOV_TARGET_AVX inline AvxLane laneMax(AvxLane a, AvxLane b) {
+    return AvxLane(_mm256_max_pd(a.v, b.v));
+}
+KOV_TARGET_AVX inline AvxLane zeroOutside(AvxLane s, AvxLane low, AvxLane high) {
+    const __m256d inside = _mm256_and_pd(_mm256_cmp_pd(s.v, low.v, _CMP_GE_OQ),
+                                         _mm256_cmp_pd(s.v, high.v, _CMP_LE_OQ));
+    return AvxLane(_mm256_and_pd(inside, s.v));
+}
+KOV_TARGET_AVX inline void storeShades(uint8_t* out, AvxLane shade) {
+    const __m128i whole = _mm256_cvttpd_epi32(shade.v);
+    const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(whole, whole), whole);
+    const int four = _mm_cvtsi128_si32(bytes);
+    std::memcpy(out, &four, 4);
+}
+#endif
+
+// Shades of samples first..n-1 of one sample row, from the row (h0) and the row north of it
+// (h1), kLaneCount<Lane> samples at a time as long as a whole group fits; answers the first
+// sample left over. Each shade is that of the triangle of the sample, the one north of it and the
+// one north-east of it: (P1 - P0) x (P2 - P1) with P1 - P0 = (0, dy, a) and
+// P2 - P1 = (dx, 0, b), normalised.
+template <class Lane>
+[[gnu::always_inline]] inline int shadeRowFrom(const double* h0, const double* h1, int first, int n,
+                                               double dx, double dy, const ZarHShade& light,
+                                               uint8_t* out) {
+    const ShadeLanes<Lane> shadeOf(light);
+    const double nz = -dx * dy;
+    const Lane laneDx(dx), laneDy(dy), laneNz(nz), laneNz2(nz * nz), one(1.0);
+    int i = first;
+    for (; i + kLaneCount<Lane> <= n; i += kLaneCount<Lane>) {
+        const Lane below = loadLanes<Lane>(h0 + i);
+        const Lane above = loadLanes<Lane>(h1 + i);
+        const Lane aboveEast = loadLanes<Lane>(h1 + i + 1);
+        const Lane a = above - below;
+        const Lane b = aboveEast - above;
+        const Lane x = laneDy * b;
+        const Lane y = a * laneDx;
+        const Lane inv = one / laneSqrt(x * x + y * y + laneNz2);
+        storeShades(out + i, shadeOf(x * inv, y * inv, laneNz * inv));
+    }
+    return i;
+}
+
+#if defined(KOV_SHADE_AVX)
+KOV_TARGET_AVX int shadeRowAvx(const double* h0, const double* h1, int n, double dx, double dy,
+                               const ZarHShade& light, uint8_t* out) {
+    return shadeRowFrom<AvxLane>(h0, h1, 0, n, dx, dy, light, out);
+}
+#endif
+
+// Shades of samples 0..n-1 of one sample row (see shadeRowFrom): four at a time where the
+// processor has AVX, then two at a time with SSE2, the rest one by one. All give the same shades
+// as ZarHShade::shadeValue.
 void shadeRow(const double* h0, const double* h1, int n, double dx, double dy,
               const ZarHShade& light, uint8_t* out) {
-    const double nz = -dx * dy;
-    const double nz2 = nz * nz;
     int i = 0;
 #if defined(KOV_SHADE_AVX)
     static const bool avx = __builtin_cpu_supports("avx");
     if (avx) i = shadeRowAvx(h0, h1, n, dx, dy, light, out);
 #endif
 #if defined(__SSE2__)
-    const __m128d vdx = _mm_set1_pd(dx), vdy = _mm_set1_pd(dy), vnz = _mm_set1_pd(nz);
-    const __m128d vnz2 = _mm_set1_pd(nz2), zero = _mm_setzero_pd(), one = _mm_set1_pd(1.0);
-    const __m128d two = _mm_set1_pd(2.0), full = _mm_set1_pd(255.0), half = _mm_set1_pd(0.5);
-    const __m128d l0 = _mm_set1_pd(light.light[0]), l1 = _mm_set1_pd(light.light[1]);
-    const __m128d l2 = _mm_set1_pd(light.light[2]), e0 = _mm_set1_pd(light.view[0]);
-    const __m128d e1 = _mm_set1_pd(light.view[1]), e2 = _mm_set1_pd(light.view[2]);
-    const __m128d kd = _mm_set1_pd(light.kd), ks = _mm_set1_pd(light.ks);
-    const __m128d dark = _mm_set1_pd(1.0 - light.ambient);
-    for (; i + 1 < n; i += 2) {
-        const __m128d below = _mm_loadu_pd(h0 + i);
-        const __m128d above = _mm_loadu_pd(h1 + i);
-        const __m128d aboveEast = _mm_loadu_pd(h1 + i + 1);
-        const __m128d a = _mm_sub_pd(above, below);
-        const __m128d b = _mm_sub_pd(aboveEast, above);
-        const __m128d x = _mm_mul_pd(vdy, b);
-        const __m128d y = _mm_mul_pd(a, vdx);
-        const __m128d q = _mm_add_pd(_mm_add_pd(_mm_mul_pd(x, x), _mm_mul_pd(y, y)), vnz2);
-        const __m128d inv = _mm_div_pd(one, _mm_sqrt_pd(q));
-        const __m128d nx = _mm_mul_pd(x, inv), ny = _mm_mul_pd(y, inv), nzu = _mm_mul_pd(vnz, inv);
-        const __m128d d =
-            _mm_add_pd(_mm_add_pd(_mm_mul_pd(nx, l0), _mm_mul_pd(ny, l1)), _mm_mul_pd(nzu, l2));
-        const __m128d d2 = _mm_mul_pd(two, d);
-        const __m128d rx = _mm_sub_pd(_mm_mul_pd(d2, nx), l0);
-        const __m128d ry = _mm_sub_pd(_mm_mul_pd(d2, ny), l1);
-        const __m128d rz = _mm_sub_pd(_mm_mul_pd(d2, nzu), l2);
-        __m128d s =
-            _mm_add_pd(_mm_add_pd(_mm_mul_pd(rx, e0), _mm_mul_pd(ry, e1)), _mm_mul_pd(rz, e2));
-        s = _mm_and_pd(_mm_and_pd(_mm_cmpge_pd(s, zero), _mm_cmple_pd(s, one)), s);
-        // max and min answer their second operand for a NaN, as std::max(0.0, v) does.
-        __m128d intensity = _mm_add_pd(_mm_mul_pd(kd, d), _mm_mul_pd(ks, s));
-        intensity = _mm_min_pd(_mm_max_pd(intensity, zero), one);
-        __m128d shade =
-            _mm_mul_pd(_mm_sub_pd(one, _mm_mul_pd(_mm_sub_pd(one, intensity), dark)), full);
-        shade = _mm_min_pd(_mm_max_pd(_mm_add_pd(shade, half), zero), full);
-        const __m128i whole = _mm_cvttpd_epi32(shade);
-        out[i] = static_cast<uint8_t>(_mm_cvtsi128_si32(whole));
-        out[i + 1] = static_cast<uint8_t>(_mm_cvtsi128_si32(_mm_srli_si128(whole, 4)));
-    }
+    i = shadeRowFrom<Sse2Lane>(h0, h1, i, n, dx, dy, light, out);
 #endif
-    for (; i < n; ++i) {
-        const double a = h1[i] - h0[i];
-        const double b = h1[i + 1] - h1[i];
-        const double x = dy * b;
-        const double y = a * dx;
-        const double inv = 1.0 / std::sqrt(x * x + y * y + nz2);
-        out[i] = static_cast<uint8_t>(light.shadeValue(x * inv, y * inv, nz * inv));
-    }
+    shadeRowFrom<double>(h0, h1, i, n, dx, dy, light, out);
 }
 
 // Hill shading of the sample grid, one triangle normal per sample; samples without a computed
