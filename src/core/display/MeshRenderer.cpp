@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <optional>
 
 #if defined(__x86_64__) || defined(__SSE2__)
 #include <immintrin.h>
@@ -30,15 +31,21 @@ enum EdgeMark : uint8_t {
     kShadedHorizontal = 8,
 };
 
+// The pixel span of each sample's block in the mesh's part of the target, [start, end), by
+// sample column and by sample row.
+struct BlockSpans {
+    std::vector<int> columnStart;
+    std::vector<int> columnEnd;
+    std::vector<int> rowStart;
+    std::vector<int> rowEnd;
+};
+
 // Working storage of one mesh, kept across the meshes of a render so that a view of thousands
 // of small tiles does not allocate for each.
 struct MeshScratch {
     ResampledRaster raster;
     std::vector<uint8_t> ownShading;
-    std::vector<int> columnStart;  // pixel span of each sample column, [start, end)
-    std::vector<int> columnEnd;
-    std::vector<int> rowStart;
-    std::vector<int> rowEnd;
+    BlockSpans spans;
     std::vector<uint8_t> line;  // one row of painted pixels, blue, green, red
     std::vector<int> runs;      // [start, end) pixel runs of the row that are painted
     std::vector<uint8_t> marks;
@@ -345,167 +352,260 @@ void markBandEdges(const ResampledRaster& raster, int gx, int gy, std::vector<ui
     }
 }
 
+// Where a mesh lands in the target and which of its cells show there.
+struct MeshPlacement {
+    // The mesh's pixels in the target: width x height from (left, bottom), rows counted from the
+    // bottom.
+    int left = 0;
+    int bottom = 0;
+    int width = 0;
+    int height = 0;
+    // The target's rectangle as fractions of the mesh.
+    double gx0 = 0.0;
+    double gy0 = 0.0;
+    double gx1 = 0.0;
+    double gy1 = 0.0;
+    // The visible part of the mesh in cells (fractions included), and its cells.
+    double visibleWidth = 0.0;
+    double visibleHeight = 0.0;
+    CellWindow window;
+    int visibleCols = 0;
+    int visibleRows = 0;
+    // How far (in cells) the target's west (south) edge lies inside the window's first cell.
+    double cellOffsetX = 0.0;
+    double cellOffsetY = 0.0;
+};
+
+// The placement of a mesh at fraction f of a targetWidth x targetHeight target; none for a mesh
+// without cells, a damaged fraction, or a mesh that covers no pixel or next to no cell.
+std::optional<MeshPlacement> placeMesh(const ZarHMesh& mesh, const MeshFraction& f, int targetWidth,
+                                       int targetHeight) {
+    const int cols = mesh.cols, rows = mesh.rows;
+    if (cols < 1 || rows < 1 || mesh.cells.size() < static_cast<size_t>(cols) * rows) {
+        return std::nullopt;
+    }
+    if (!std::isfinite(f.x0) || !std::isfinite(f.y0) || !std::isfinite(f.x1) ||
+        !std::isfinite(f.y1) || !(f.x1 > f.x0) || !(f.y1 > f.y0)) {
+        return std::nullopt;
+    }
+    MeshPlacement p;
+    const double fx0 = std::clamp(f.x0, 0.0, 1.0), fx1 = std::clamp(f.x1, 0.0, 1.0);
+    const double fy0 = std::clamp(f.y0, 0.0, 1.0), fy1 = std::clamp(f.y1, 0.0, 1.0);
+    p.left = static_cast<int>(std::floor(targetWidth * fx0));
+    p.bottom = static_cast<int>(std::floor(targetHeight * fy0));
+    p.width = static_cast<int>(std::floor(targetWidth * fx1)) - p.left;
+    p.height = static_cast<int>(std::floor(targetHeight * fy1)) - p.bottom;
+    if (p.width <= 0 || p.height <= 0) return std::nullopt;
+
+    p.gx0 = std::clamp(-f.x0 / (f.x1 - f.x0), 0.0, 1.0);
+    p.gx1 = std::clamp((1.0 - f.x0) / (f.x1 - f.x0), 0.0, 1.0);
+    p.gy0 = std::clamp(-f.y0 / (f.y1 - f.y0), 0.0, 1.0);
+    p.gy1 = std::clamp((1.0 - f.y0) / (f.y1 - f.y0), 0.0, 1.0);
+    p.visibleWidth = cols * (p.gx1 - p.gx0);
+    p.visibleHeight = rows * (p.gy1 - p.gy0);
+    if (p.visibleWidth < 0.001 || p.visibleHeight < 0.001) return std::nullopt;
+    CellWindow& window = p.window;
+    window.left = std::max(0, static_cast<int>(std::floor(cols * p.gx0)));
+    window.right = std::min(cols - 1, static_cast<int>(std::floor(cols * p.gx1)));
+    window.bottom = std::max(0, static_cast<int>(std::floor(rows * p.gy0)));
+    window.top = std::min(rows - 1, static_cast<int>(std::floor(rows * p.gy1)));
+    if (window.right < window.left || window.top < window.bottom) return std::nullopt;
+    p.visibleCols = window.right - window.left + 1;
+    p.visibleRows = window.top - window.bottom + 1;
+    p.cellOffsetX = cols * p.gx0 - window.left;
+    p.cellOffsetY = rows * p.gy0 - window.bottom;
+    return p;
+}
+
+// Samples of the visible cells into raster: one per cell, or one per pixel when the cells are
+// smaller than pixels; plus one beyond the window on every side, from the neighbours.
+void resampleWindow(const ZarHMesh& mesh, const MeshNeighbours& neighbours, const MeshPlacement& p,
+                    ResampledRaster& raster) {
+    const int nx = std::max(std::min(p.width, p.visibleCols), 2) + 2;
+    const int ny = std::max(std::min(p.height, p.visibleRows), 2) + 2;
+    mesh.ResampleWithBorder(nx, ny, neighbours, p.window, raster, p.gx0, p.gy0, p.gx1, p.gy1);
+}
+
+// Valid heights down to a whole number of steps.
+void quantiseHeights(ResampledRaster& raster, double step) {
+    const size_t count = static_cast<size_t>(raster.width) * raster.height;
+    double* h = raster.values.data();
+    const uint8_t* flags = raster.flags.data();
+    for (size_t k = 0; k < count; ++k) {
+        if (flags[k] == kSampleValid) h[k] = std::floor(h[k] / step) * step;
+    }
+}
+
+// Hill shading of the samples (see computeShading), their spacing taken over the window widened
+// by one cell on each side.
+void shadeWindow(const ZarHMesh& mesh, const MeshPlacement& p, const ResampledRaster& raster,
+                 const ZarHShade& light, std::vector<uint8_t>& shading) {
+    const double cellX = mesh.Width() / mesh.cols, cellY = mesh.Height() / mesh.rows;
+    const double dx = (p.visibleCols + 2) * cellX / raster.width;
+    const double dy = (p.visibleRows + 2) * cellY / raster.height;
+    computeShading(raster, dx, dy, light, shading);
+}
+
+// The pixel blocks of the samples of an nx x ny raster (see resampleWindow): where more cells
+// are visible than there are pixels the samples share the pixels evenly, otherwise each block
+// covers its cell.
+void blockSpans(const MeshPlacement& p, int nx, int ny, BlockSpans& spans) {
+    const bool thinX = p.visibleCols > p.width;
+    const bool thinY = p.visibleRows > p.height;
+    const double kx = thinX ? static_cast<double>(p.width) / (nx - 2) : p.width / p.visibleWidth;
+    const double ox = thinX ? 0.0 : p.cellOffsetX;
+    const double ky = thinY ? static_cast<double>(p.height) / (ny - 2) : p.height / p.visibleHeight;
+    const double oy = thinY ? 0.0 : p.cellOffsetY;
+    sampleSpans(nx, p.width, kx, ox, spans.columnStart, spans.columnEnd);
+    sampleSpans(ny, p.height, ky, oy, spans.rowStart, spans.rowEnd);
+}
+
+// The colours of the samples: the table colour of a valid height, and the sea and no-data
+// colours of the map.
+struct SamplePalette {
+    explicit SamplePalette(const ZarHColorMap& map)
+        : tableColor(map),
+          water(colorOfReference(map.seaColor)),
+          noData(colorOfReference(map.noDataColor)) {}
+
+    TableLookup tableColor;
+    SampleColor water;
+    SampleColor noData;
+};
+
+// The blocks of sample row j as pixels of line (blue, green, red), and the runs [start, end) of
+// line that are painted. Valid heights take their table colour darkened by the sample's shade
+// where there are shades (shade not null).
+void makeBlockRow(const ResampledRaster& raster, int j, const uint8_t* shade,
+                  const SamplePalette& palette, const BlockSpans& spans, uint8_t* line,
+                  std::vector<int>& runs) {
+    const int nx = raster.width;
+    const double* h = raster.values.data();
+    const uint8_t* flags = raster.flags.data();
+    const int* cs = spans.columnStart.data();
+    const int* ce = spans.columnEnd.data();
+    const size_t row = static_cast<size_t>(j) * nx;
+    runs.clear();
+    for (int i = 1; i <= nx - 2; ++i) {
+        const int c0 = cs[i], c1 = ce[i];
+        if (c0 >= c1) continue;
+        const size_t k = row + i;
+        SampleColor c;
+        if (flags[k] == kSampleValid) {
+            const Rgb rgb = palette.tableColor(h[k]);
+            c = {rgb.blue, rgb.green, rgb.red, true};
+            if (shade) {
+                const unsigned s = shade[k];
+                c.blue = static_cast<uint8_t>(c.blue * s / 256);
+                c.green = static_cast<uint8_t>(c.green * s / 256);
+                c.red = static_cast<uint8_t>(c.red * s / 256);
+            }
+        } else {
+            c = flags[k] == kSampleWater ? palette.water : palette.noData;
+        }
+        if (!c.painted) continue;
+        uint8_t* p = line + static_cast<size_t>(c0) * 3;
+        for (int x = c0; x < c1; ++x, p += 3) {
+            p[0] = c.blue;
+            p[1] = c.green;
+            p[2] = c.red;
+        }
+        if (!runs.empty() && runs.back() == c0) {
+            runs.back() = c1;
+        } else {
+            runs.push_back(c0);
+            runs.push_back(c1);
+        }
+    }
+}
+
+// The painted runs of line into the mesh's pixel rows r0..r1-1.
+void copyRuns(Dib24& target, const MeshPlacement& p, int r0, int r1, const uint8_t* line,
+              const std::vector<int>& runs) {
+    for (int y = r0; y < r1; ++y) {
+        uint8_t* dst = target.Row(p.bottom + y) + static_cast<size_t>(p.left) * 3;
+        for (size_t r = 0; r < runs.size(); r += 2) {
+            std::memcpy(dst + static_cast<size_t>(runs[r]) * 3,
+                        line + static_cast<size_t>(runs[r]) * 3,
+                        static_cast<size_t>(runs[r + 1] - runs[r]) * 3);
+        }
+    }
+}
+
+// The blocks of the samples inside the border; colours that are not painted leave the target
+// as it is.
+void paintBlocks(Dib24& target, const MeshPlacement& p, const ResampledRaster& raster,
+                 const uint8_t* shade, const ZarHColorMap& colorMap, MeshScratch& scratch) {
+    const SamplePalette palette(colorMap);
+    const BlockSpans& spans = scratch.spans;
+    scratch.line.resize(static_cast<size_t>(p.width) * 3);
+    for (int j = 1; j <= raster.height - 2; ++j) {
+        const int r0 = spans.rowStart[static_cast<size_t>(j)];
+        const int r1 = spans.rowEnd[static_cast<size_t>(j)];
+        if (r0 >= r1) continue;
+        makeBlockRow(raster, j, shade, palette, spans, scratch.line.data(), scratch.runs);
+        copyRuns(target, p, r0, r1, scratch.line.data(), scratch.runs);
+    }
+}
+
+// The band-edge lines of the samples inside the border (see markBandEdges), in the map's lit and
+// shaded edge colours, each on the block's side toward the next sample north (east).
+void paintBandEdges(Dib24& target, const MeshPlacement& p, const ResampledRaster& raster,
+                    const ZarHColorMap& colorMap, MeshScratch& scratch) {
+    int gx = 0, gy = 0;
+    bandEdgeSenses(colorMap.lightAzimuth, gx, gy);
+    markBandEdges(raster, gx, gy, scratch.marks);
+    const uint32_t lit = colorMap.edgeLightColor, shaded = colorMap.edgeShadowColor;
+    const int nx = raster.width, ny = raster.height;
+    const BlockSpans& spans = scratch.spans;
+    const int* cs = spans.columnStart.data();
+    const int* ce = spans.columnEnd.data();
+    for (int j = 1; j <= ny - 2; ++j) {
+        const int r0 = spans.rowStart[static_cast<size_t>(j)];
+        const int r1 = spans.rowEnd[static_cast<size_t>(j)];
+        if (r0 >= r1) continue;
+        for (int i = 1; i <= nx - 2; ++i) {
+            const uint8_t m = scratch.marks[static_cast<size_t>(j) * nx + i];
+            const int c0 = cs[i], c1 = ce[i];
+            if (m == 0 || c0 >= c1) continue;
+            if (m & (kLitHorizontal | kShadedHorizontal)) {
+                const uint32_t color = (m & kLitHorizontal) ? lit : shaded;
+                for (int x = c0; x < c1; ++x)
+                    target.SetPixel(p.left + x, p.bottom + r1 - 1, color);
+            }
+            if (m & (kLitVertical | kShadedVertical)) {
+                const uint32_t color = (m & kLitVertical) ? lit : shaded;
+                for (int y = r0; y < r1; ++y)
+                    target.SetPixel(p.left + c1 - 1, p.bottom + y, color);
+            }
+        }
+    }
+}
+
+// Draws the centre mesh of the neighbourhood: its visible cells resampled, quantised to steps,
+// hill-shaded (gradients only), painted as pixel blocks and, for step mode 2, with band edges.
 int drawMesh(Dib24& target, const MeshFraction& f, std::vector<uint8_t>* shading,
              const ZarHColorMap& colorMap, const ZarHShade& light, const MeshNeighbours& neighbours,
              int stepMode, double step, MeshScratch& scratch) {
-    const ZarHMesh* meshPtr = neighbours.mesh[MeshNeighbours::Centre];
-    if (!meshPtr || target.IsEmpty()) return 1;
-    const ZarHMesh& mesh = *meshPtr;
-    const int cols = mesh.cols, rows = mesh.rows;
-    if (cols < 1 || rows < 1 || mesh.cells.size() < static_cast<size_t>(cols) * rows) return 1;
-    if (!std::isfinite(f.x0) || !std::isfinite(f.y0) || !std::isfinite(f.x1) ||
-        !std::isfinite(f.y1) || !(f.x1 > f.x0) || !(f.y1 > f.y0)) {
-        return 1;
-    }
-    const int W = target.Width(), H = target.Height();
+    const ZarHMesh* mesh = neighbours.mesh[MeshNeighbours::Centre];
+    if (!mesh || target.IsEmpty()) return 1;
+    const std::optional<MeshPlacement> place = placeMesh(*mesh, f, target.Width(), target.Height());
+    if (!place) return 1;
     if (!std::isfinite(step)) step = 0.0;  // a damaged setting counts as no step
 
-    // The mesh's pixels in the target (rows counted from the bottom).
-    const double fx0 = std::clamp(f.x0, 0.0, 1.0), fx1 = std::clamp(f.x1, 0.0, 1.0);
-    const double fy0 = std::clamp(f.y0, 0.0, 1.0), fy1 = std::clamp(f.y1, 0.0, 1.0);
-    const int left = static_cast<int>(std::floor(W * fx0));
-    const int bottom = static_cast<int>(std::floor(H * fy0));
-    const int pw = static_cast<int>(std::floor(W * fx1)) - left;
-    const int ph = static_cast<int>(std::floor(H * fy1)) - bottom;
-    if (pw <= 0 || ph <= 0) return 1;
-
-    // The target's rectangle as fractions of the mesh, and the visible cells.
-    const double gx0 = std::clamp(-f.x0 / (f.x1 - f.x0), 0.0, 1.0);
-    const double gx1 = std::clamp((1.0 - f.x0) / (f.x1 - f.x0), 0.0, 1.0);
-    const double gy0 = std::clamp(-f.y0 / (f.y1 - f.y0), 0.0, 1.0);
-    const double gy1 = std::clamp((1.0 - f.y0) / (f.y1 - f.y0), 0.0, 1.0);
-    const double visibleWidth = cols * (gx1 - gx0);
-    const double visibleHeight = rows * (gy1 - gy0);
-    if (visibleWidth < 0.001 || visibleHeight < 0.001) return 1;
-    CellWindow window;
-    window.left = std::max(0, static_cast<int>(std::floor(cols * gx0)));
-    window.right = std::min(cols - 1, static_cast<int>(std::floor(cols * gx1)));
-    window.bottom = std::max(0, static_cast<int>(std::floor(rows * gy0)));
-    window.top = std::min(rows - 1, static_cast<int>(std::floor(rows * gy1)));
-    if (window.right < window.left || window.top < window.bottom) return 1;
-    const int visibleCols = window.right - window.left + 1;
-    const int visibleRows = window.top - window.bottom + 1;
-
-    // One sample per visible cell, or one per pixel when the cells are smaller than pixels;
-    // plus one beyond the window on every side.
-    const bool thinX = visibleCols > pw;
-    const bool thinY = visibleRows > ph;
-    const int nx = std::max(std::min(pw, visibleCols), 2) + 2;
-    const int ny = std::max(std::min(ph, visibleRows), 2) + 2;
     ResampledRaster& raster = scratch.raster;
-    mesh.ResampleWithBorder(nx, ny, neighbours, window, raster, gx0, gy0, gx1, gy1);
-    double* h = raster.values.data();
-    const uint8_t* flags = raster.flags.data();
-    const size_t count = static_cast<size_t>(nx) * ny;
-
-    const bool stepped = stepMode > 0 && step > kMinStep;
-    if (stepped) {
-        for (size_t k = 0; k < count; ++k) {
-            if (flags[k] == kSampleValid) h[k] = std::floor(h[k] / step) * step;
-        }
-    }
-
+    resampleWindow(*mesh, neighbours, *place, raster);
+    if (stepMode > 0 && step > kMinStep) quantiseHeights(raster, step);
     // The shades are only used for gradients (steps up to 0.09 m).
     const uint8_t* shade = nullptr;
     if (shading && step <= kMinStep) {
-        // Sample spacing over the window widened by one cell on each side.
-        const double cellX = mesh.Width() / cols, cellY = mesh.Height() / rows;
-        const double dx = (visibleCols + 2) * cellX / nx;
-        const double dy = (visibleRows + 2) * cellY / ny;
-        computeShading(raster, dx, dy, light, *shading);
+        shadeWindow(*mesh, *place, raster, light, *shading);
         shade = shading->data();
     }
-
-    // Pixel blocks of the samples.
-    const double kx = thinX ? static_cast<double>(pw) / (nx - 2) : pw / visibleWidth;
-    const double ox = thinX ? 0.0 : cols * gx0 - window.left;
-    const double ky = thinY ? static_cast<double>(ph) / (ny - 2) : ph / visibleHeight;
-    const double oy = thinY ? 0.0 : rows * gy0 - window.bottom;
-    sampleSpans(nx, pw, kx, ox, scratch.columnStart, scratch.columnEnd);
-    sampleSpans(ny, ph, ky, oy, scratch.rowStart, scratch.rowEnd);
-    const int* cs = scratch.columnStart.data();
-    const int* ce = scratch.columnEnd.data();
-
-    const TableLookup tableColor(colorMap);
-    const SampleColor water = colorOfReference(colorMap.seaColor);
-    const SampleColor noData = colorOfReference(colorMap.noDataColor);
-    scratch.line.resize(static_cast<size_t>(pw) * 3);
-    uint8_t* line = scratch.line.data();
-    std::vector<int>& runs = scratch.runs;
-    for (int j = 1; j <= ny - 2; ++j) {
-        const int r0 = scratch.rowStart[static_cast<size_t>(j)];
-        const int r1 = scratch.rowEnd[static_cast<size_t>(j)];
-        if (r0 >= r1) continue;
-        const size_t row = static_cast<size_t>(j) * nx;
-        runs.clear();
-        for (int i = 1; i <= nx - 2; ++i) {
-            const int c0 = cs[i], c1 = ce[i];
-            if (c0 >= c1) continue;
-            const size_t k = row + i;
-            SampleColor c;
-            if (flags[k] == kSampleValid) {
-                const Rgb rgb = tableColor(h[k]);
-                c = {rgb.blue, rgb.green, rgb.red, true};
-                if (shade) {
-                    const unsigned s = shade[k];
-                    c.blue = static_cast<uint8_t>(c.blue * s / 256);
-                    c.green = static_cast<uint8_t>(c.green * s / 256);
-                    c.red = static_cast<uint8_t>(c.red * s / 256);
-                }
-            } else {
-                c = flags[k] == kSampleWater ? water : noData;
-            }
-            if (!c.painted) continue;
-            uint8_t* p = line + static_cast<size_t>(c0) * 3;
-            for (int x = c0; x < c1; ++x, p += 3) {
-                p[0] = c.blue;
-                p[1] = c.green;
-                p[2] = c.red;
-            }
-            if (!runs.empty() && runs.back() == c0) {
-                runs.back() = c1;
-            } else {
-                runs.push_back(c0);
-                runs.push_back(c1);
-            }
-        }
-        for (int y = r0; y < r1; ++y) {
-            uint8_t* dst = target.Row(bottom + y) + static_cast<size_t>(left) * 3;
-            for (size_t r = 0; r < runs.size(); r += 2) {
-                std::memcpy(dst + static_cast<size_t>(runs[r]) * 3,
-                            line + static_cast<size_t>(runs[r]) * 3,
-                            static_cast<size_t>(runs[r + 1] - runs[r]) * 3);
-            }
-        }
-    }
-
-    if (stepMode == 2 && step > kMinEdgeStep) {
-        int gx = 0, gy = 0;
-        bandEdgeSenses(colorMap.lightAzimuth, gx, gy);
-        markBandEdges(raster, gx, gy, scratch.marks);
-        const uint32_t lit = colorMap.edgeLightColor, shaded = colorMap.edgeShadowColor;
-        for (int j = 1; j <= ny - 2; ++j) {
-            const int r0 = scratch.rowStart[static_cast<size_t>(j)];
-            const int r1 = scratch.rowEnd[static_cast<size_t>(j)];
-            if (r0 >= r1) continue;
-            for (int i = 1; i <= nx - 2; ++i) {
-                const uint8_t m = scratch.marks[static_cast<size_t>(j) * nx + i];
-                const int c0 = cs[i], c1 = ce[i];
-                if (m == 0 || c0 >= c1) continue;
-                // The line on the block's side toward the next sample north (east).
-                if (m & (kLitHorizontal | kShadedHorizontal)) {
-                    const uint32_t color = (m & kLitHorizontal) ? lit : shaded;
-                    for (int x = c0; x < c1; ++x)
-                        target.SetPixel(left + x, bottom + r1 - 1, color);
-                }
-                if (m & (kLitVertical | kShadedVertical)) {
-                    const uint32_t color = (m & kLitVertical) ? lit : shaded;
-                    for (int y = r0; y < r1; ++y)
-                        target.SetPixel(left + c1 - 1, bottom + y, color);
-                }
-            }
-        }
-    }
+    blockSpans(*place, raster.width, raster.height, scratch.spans);
+    paintBlocks(target, *place, raster, shade, colorMap, scratch);
+    if (stepMode == 2 && step > kMinEdgeStep)
+        paintBandEdges(target, *place, raster, colorMap, scratch);
     return 1;
 }
 
