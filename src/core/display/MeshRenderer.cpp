@@ -4,8 +4,9 @@
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <optional>
 
-#if defined(__x86_64__)
+#if defined(__x86_64__) || defined(__SSE2__)
 #include <immintrin.h>
 #endif
 
@@ -30,15 +31,21 @@ enum EdgeMark : uint8_t {
     kShadedHorizontal = 8,
 };
 
+// The pixel span of each sample's block in the mesh's part of the target, [start, end), by
+// sample column and by sample row.
+struct BlockSpans {
+    std::vector<int> columnStart;
+    std::vector<int> columnEnd;
+    std::vector<int> rowStart;
+    std::vector<int> rowEnd;
+};
+
 // Working storage of one mesh, kept across the meshes of a render so that a view of thousands
 // of small tiles does not allocate for each.
 struct MeshScratch {
     ResampledRaster raster;
     std::vector<uint8_t> ownShading;
-    std::vector<int> columnStart;  // pixel span of each sample column, [start, end)
-    std::vector<int> columnEnd;
-    std::vector<int> rowStart;
-    std::vector<int> rowEnd;
+    BlockSpans spans;
     std::vector<uint8_t> line;  // one row of painted pixels, blue, green, red
     std::vector<int> runs;      // [start, end) pixel runs of the row that are painted
     std::vector<uint8_t> marks;
@@ -120,123 +127,167 @@ void fillBackground(Dib24& target, uint32_t top, uint32_t bottom) {
     }
 }
 
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
-#define KOV_SHADE_AVX 1
-// shadeRow four samples at a time on processors with AVX (the same operations lane by lane;
-// no fused multiply-add, which would round differently). Answers how many samples it shaded.
-__attribute__((target("avx"))) int shadeRowAvx(const double* h0, const double* h1, int n, double dx,
-                                               double dy, const ZarHShade& light, uint8_t* out) {
-    const double nz = -dx * dy;
-    const __m256d vdx = _mm256_set1_pd(dx), vdy = _mm256_set1_pd(dy), vnz = _mm256_set1_pd(nz);
-    const __m256d vnz2 = _mm256_set1_pd(nz * nz), zero = _mm256_setzero_pd();
-    const __m256d one = _mm256_set1_pd(1.0), two = _mm256_set1_pd(2.0);
-    const __m256d full = _mm256_set1_pd(255.0), half = _mm256_set1_pd(0.5);
-    const __m256d l0 = _mm256_set1_pd(light.light[0]), l1 = _mm256_set1_pd(light.light[1]);
-    const __m256d l2 = _mm256_set1_pd(light.light[2]), e0 = _mm256_set1_pd(light.view[0]);
-    const __m256d e1 = _mm256_set1_pd(light.view[1]), e2 = _mm256_set1_pd(light.view[2]);
-    const __m256d kd = _mm256_set1_pd(light.kd), ks = _mm256_set1_pd(light.ks);
-    const __m256d dark = _mm256_set1_pd(1.0 - light.ambient);
-    int i = 0;
-    for (; i + 3 < n; i += 4) {
-        const __m256d below = _mm256_loadu_pd(h0 + i);
-        const __m256d above = _mm256_loadu_pd(h1 + i);
-        const __m256d aboveEast = _mm256_loadu_pd(h1 + i + 1);
-        const __m256d a = _mm256_sub_pd(above, below);
-        const __m256d b = _mm256_sub_pd(aboveEast, above);
-        const __m256d x = _mm256_mul_pd(vdy, b);
-        const __m256d y = _mm256_mul_pd(a, vdx);
-        const __m256d q =
-            _mm256_add_pd(_mm256_add_pd(_mm256_mul_pd(x, x), _mm256_mul_pd(y, y)), vnz2);
-        const __m256d inv = _mm256_div_pd(one, _mm256_sqrt_pd(q));
-        const __m256d nx = _mm256_mul_pd(x, inv), ny = _mm256_mul_pd(y, inv);
-        const __m256d nzu = _mm256_mul_pd(vnz, inv);
-        const __m256d d = _mm256_add_pd(_mm256_add_pd(_mm256_mul_pd(nx, l0), _mm256_mul_pd(ny, l1)),
-                                        _mm256_mul_pd(nzu, l2));
-        const __m256d d2 = _mm256_mul_pd(two, d);
-        const __m256d rx = _mm256_sub_pd(_mm256_mul_pd(d2, nx), l0);
-        const __m256d ry = _mm256_sub_pd(_mm256_mul_pd(d2, ny), l1);
-        const __m256d rz = _mm256_sub_pd(_mm256_mul_pd(d2, nzu), l2);
-        __m256d s = _mm256_add_pd(_mm256_add_pd(_mm256_mul_pd(rx, e0), _mm256_mul_pd(ry, e1)),
-                                  _mm256_mul_pd(rz, e2));
-        s = _mm256_and_pd(
-            _mm256_and_pd(_mm256_cmp_pd(s, zero, _CMP_GE_OQ), _mm256_cmp_pd(s, one, _CMP_LE_OQ)),
-            s);
-        __m256d intensity = _mm256_add_pd(_mm256_mul_pd(kd, d), _mm256_mul_pd(ks, s));
-        intensity = _mm256_min_pd(_mm256_max_pd(intensity, zero), one);
-        __m256d shade = _mm256_mul_pd(
-            _mm256_sub_pd(one, _mm256_mul_pd(_mm256_sub_pd(one, intensity), dark)), full);
-        shade = _mm256_min_pd(_mm256_max_pd(_mm256_add_pd(shade, half), zero), full);
-        const __m128i whole = _mm256_cvttpd_epi32(shade);
-        const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(whole, whole), whole);
-        const int four = _mm_cvtsi128_si32(bytes);
-        std::memcpy(out + i, &four, 4);
-    }
-    return i;
+// The lanes of the shading (see ShadeLanes): double, Sse2Lane and AvxLane, with the loads and
+// stores of a group of samples. Plain arithmetic only, no fused multiply-add, which would round
+// differently.
+template <class Lane>
+constexpr int kLaneCount = Lane::kCount;
+template <>
+constexpr int kLaneCount<double> = 1;
+
+template <class Lane>
+[[gnu::always_inline]] inline Lane loadLanes(const double* p) {
+    return Lane::load(p);
+}
+template <>
+[[gnu::always_inline]] inline double loadLanes<double>(const double* p) {
+    return *p;
+}
+
+inline double laneSqrt(double v) {
+    return std::sqrt(v);
+}
+// Shades 0..255 (see ShadeLanes) as bytes.
+inline void storeShades(uint8_t* out, double shade) {
+    *out = static_cast<uint8_t>(static_cast<int>(shade));
+}
+
+#if defined(__SSE2__)
+// Two samples; SSE2 is part of every x86-64 processor.
+struct Sse2Lane {
+    static constexpr int kCount = 2;
+    explicit Sse2Lane(double value) : v(_mm_set1_pd(value)) {}
+    explicit Sse2Lane(__m128d value) : v(value) {}
+    static Sse2Lane load(const double* p) { return Sse2Lane(_mm_loadu_pd(p)); }
+    __m128d v;
+};
+inline Sse2Lane operator+(Sse2Lane a, Sse2Lane b) {
+    return Sse2Lane(_mm_add_pd(a.v, b.v));
+}
+inline Sse2Lane operator-(Sse2Lane a, Sse2Lane b) {
+    return Sse2Lane(_mm_sub_pd(a.v, b.v));
+}
+inline Sse2Lane operator*(Sse2Lane a, Sse2Lane b) {
+    return Sse2Lane(_mm_mul_pd(a.v, b.v));
+}
+inline Sse2Lane operator/(Sse2Lane a, Sse2Lane b) {
+    return Sse2Lane(_mm_div_pd(a.v, b.v));
+}
+inline Sse2Lane laneSqrt(Sse2Lane a) {
+    return Sse2Lane(_mm_sqrt_pd(a.v));
+}
+// min and max answer their second operand unless the first is smaller (larger), NaN included.
+inline Sse2Lane laneMin(Sse2Lane a, Sse2Lane b) {
+    return Sse2Lane(_mm_min_pd(a.v, b.v));
+}
+inline Sse2Lane laneMax(Sse2Lane a, Sse2Lane b) {
+    return Sse2Lane(_mm_max_pd(a.v, b.v));
+}
+inline Sse2Lane zeroOutside(Sse2Lane s, Sse2Lane low, Sse2Lane high) {
+    const __m128d inside = _mm_and_pd(_mm_cmpge_pd(s.v, low.v), _mm_cmple_pd(s.v, high.v));
+    return Sse2Lane(_mm_and_pd(inside, s.v));
+}
+inline void storeShades(uint8_t* out, Sse2Lane shade) {
+    const __m128i whole = _mm_cvttpd_epi32(shade.v);
+    out[0] = static_cast<uint8_t>(_mm_cvtsi128_si32(whole));
+    out[1] = static_cast<uint8_t>(_mm_cvtsi128_si32(_mm_srli_si128(whole, 4)));
 }
 #endif
 
-// Shades of samples 0..n-1 of one sample row, from the row (h0) and the row north of it (h1):
-// the normal of the triangle of the sample, the one north of it and the one north-east of it,
-// (P1 - P0) x (P2 - P1) with P1 - P0 = (0, dy, a) and P2 - P1 = (dx, 0, b). Two samples at a time
-// where the processor has SSE2, with exactly the operations of ZarHShade::shadeValue (each lane
-// rounds as the scalar code does), so both paths give the same shades.
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#define KOV_SHADE_AVX 1
+// Four samples, on processors with AVX (chosen at run time): only functions compiled for AVX
+// may hold an AvxLane, so the generic code that uses one is always inlined into them.
+#define KOV_TARGET_AVX __attribute__((target("avx")))
+struct AvxLane {
+    static constexpr int kCount = 4;
+    KOV_TARGET_AVX explicit AvxLane(double value) : v(_mm256_set1_pd(value)) {}
+    KOV_TARGET_AVX explicit AvxLane(__m256d value) : v(value) {}
+    KOV_TARGET_AVX static AvxLane load(const double* p) { return AvxLane(_mm256_loadu_pd(p)); }
+    __m256d v;
+};
+KOV_TARGET_AVX inline AvxLane operator+(AvxLane a, AvxLane b) {
+    return AvxLane(_mm256_add_pd(a.v, b.v));
+}
+KOV_TARGET_AVX inline AvxLane operator-(AvxLane a, AvxLane b) {
+    return AvxLane(_mm256_sub_pd(a.v, b.v));
+}
+KOV_TARGET_AVX inline AvxLane operator*(AvxLane a, AvxLane b) {
+    return AvxLane(_mm256_mul_pd(a.v, b.v));
+}
+KOV_TARGET_AVX inline AvxLane operator/(AvxLane a, AvxLane b) {
+    return AvxLane(_mm256_div_pd(a.v, b.v));
+}
+KOV_TARGET_AVX inline AvxLane laneSqrt(AvxLane a) {
+    return AvxLane(_mm256_sqrt_pd(a.v));
+}
+KOV_TARGET_AVX inline AvxLane laneMin(AvxLane a, AvxLane b) {
+    return AvxLane(_mm256_min_pd(a.v, b.v));
+}
+KOV_TARGET_AVX inline AvxLane laneMax(AvxLane a, AvxLane b) {
+    return AvxLane(_mm256_max_pd(a.v, b.v));
+}
+KOV_TARGET_AVX inline AvxLane zeroOutside(AvxLane s, AvxLane low, AvxLane high) {
+    const __m256d inside = _mm256_and_pd(_mm256_cmp_pd(s.v, low.v, _CMP_GE_OQ),
+                                         _mm256_cmp_pd(s.v, high.v, _CMP_LE_OQ));
+    return AvxLane(_mm256_and_pd(inside, s.v));
+}
+KOV_TARGET_AVX inline void storeShades(uint8_t* out, AvxLane shade) {
+    const __m128i whole = _mm256_cvttpd_epi32(shade.v);
+    const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(whole, whole), whole);
+    const int four = _mm_cvtsi128_si32(bytes);
+    std::memcpy(out, &four, 4);
+}
+#endif
+
+// Shades of samples first..n-1 of one sample row, from the row (h0) and the row north of it
+// (h1), kLaneCount<Lane> samples at a time as long as a whole group fits; answers the first
+// sample left over. Each shade is that of the triangle of the sample, the one north of it and the
+// one north-east of it: (P1 - P0) x (P2 - P1) with P1 - P0 = (0, dy, a) and
+// P2 - P1 = (dx, 0, b), normalised.
+template <class Lane>
+[[gnu::always_inline]] inline int shadeRowFrom(const double* h0, const double* h1, int first, int n,
+                                               double dx, double dy, const ZarHShade& light,
+                                               uint8_t* out) {
+    const ShadeLanes<Lane> shadeOf(light);
+    const double nz = -dx * dy;
+    const Lane laneDx(dx), laneDy(dy), laneNz(nz), laneNz2(nz * nz), one(1.0);
+    int i = first;
+    for (; i + kLaneCount<Lane> <= n; i += kLaneCount<Lane>) {
+        const Lane below = loadLanes<Lane>(h0 + i);
+        const Lane above = loadLanes<Lane>(h1 + i);
+        const Lane aboveEast = loadLanes<Lane>(h1 + i + 1);
+        const Lane a = above - below;
+        const Lane b = aboveEast - above;
+        const Lane x = laneDy * b;
+        const Lane y = a * laneDx;
+        const Lane inv = one / laneSqrt(x * x + y * y + laneNz2);
+        storeShades(out + i, shadeOf(x * inv, y * inv, laneNz * inv));
+    }
+    return i;
+}
+
+#if defined(KOV_SHADE_AVX)
+KOV_TARGET_AVX int shadeRowAvx(const double* h0, const double* h1, int n, double dx, double dy,
+                               const ZarHShade& light, uint8_t* out) {
+    return shadeRowFrom<AvxLane>(h0, h1, 0, n, dx, dy, light, out);
+}
+#endif
+
+// Shades of samples 0..n-1 of one sample row (see shadeRowFrom): four at a time where the
+// processor has AVX, then two at a time with SSE2, the rest one by one. All give the same shades
+// as ZarHShade::shadeValue.
 void shadeRow(const double* h0, const double* h1, int n, double dx, double dy,
               const ZarHShade& light, uint8_t* out) {
-    const double nz = -dx * dy;
-    const double nz2 = nz * nz;
     int i = 0;
 #if defined(KOV_SHADE_AVX)
     static const bool avx = __builtin_cpu_supports("avx");
     if (avx) i = shadeRowAvx(h0, h1, n, dx, dy, light, out);
 #endif
 #if defined(__SSE2__)
-    const __m128d vdx = _mm_set1_pd(dx), vdy = _mm_set1_pd(dy), vnz = _mm_set1_pd(nz);
-    const __m128d vnz2 = _mm_set1_pd(nz2), zero = _mm_setzero_pd(), one = _mm_set1_pd(1.0);
-    const __m128d two = _mm_set1_pd(2.0), full = _mm_set1_pd(255.0), half = _mm_set1_pd(0.5);
-    const __m128d l0 = _mm_set1_pd(light.light[0]), l1 = _mm_set1_pd(light.light[1]);
-    const __m128d l2 = _mm_set1_pd(light.light[2]), e0 = _mm_set1_pd(light.view[0]);
-    const __m128d e1 = _mm_set1_pd(light.view[1]), e2 = _mm_set1_pd(light.view[2]);
-    const __m128d kd = _mm_set1_pd(light.kd), ks = _mm_set1_pd(light.ks);
-    const __m128d dark = _mm_set1_pd(1.0 - light.ambient);
-    for (; i + 1 < n; i += 2) {
-        const __m128d below = _mm_loadu_pd(h0 + i);
-        const __m128d above = _mm_loadu_pd(h1 + i);
-        const __m128d aboveEast = _mm_loadu_pd(h1 + i + 1);
-        const __m128d a = _mm_sub_pd(above, below);
-        const __m128d b = _mm_sub_pd(aboveEast, above);
-        const __m128d x = _mm_mul_pd(vdy, b);
-        const __m128d y = _mm_mul_pd(a, vdx);
-        const __m128d q = _mm_add_pd(_mm_add_pd(_mm_mul_pd(x, x), _mm_mul_pd(y, y)), vnz2);
-        const __m128d inv = _mm_div_pd(one, _mm_sqrt_pd(q));
-        const __m128d nx = _mm_mul_pd(x, inv), ny = _mm_mul_pd(y, inv), nzu = _mm_mul_pd(vnz, inv);
-        const __m128d d =
-            _mm_add_pd(_mm_add_pd(_mm_mul_pd(nx, l0), _mm_mul_pd(ny, l1)), _mm_mul_pd(nzu, l2));
-        const __m128d d2 = _mm_mul_pd(two, d);
-        const __m128d rx = _mm_sub_pd(_mm_mul_pd(d2, nx), l0);
-        const __m128d ry = _mm_sub_pd(_mm_mul_pd(d2, ny), l1);
-        const __m128d rz = _mm_sub_pd(_mm_mul_pd(d2, nzu), l2);
-        __m128d s =
-            _mm_add_pd(_mm_add_pd(_mm_mul_pd(rx, e0), _mm_mul_pd(ry, e1)), _mm_mul_pd(rz, e2));
-        s = _mm_and_pd(_mm_and_pd(_mm_cmpge_pd(s, zero), _mm_cmple_pd(s, one)), s);
-        // max and min answer their second operand for a NaN, as std::max(0.0, v) does.
-        __m128d intensity = _mm_add_pd(_mm_mul_pd(kd, d), _mm_mul_pd(ks, s));
-        intensity = _mm_min_pd(_mm_max_pd(intensity, zero), one);
-        __m128d shade =
-            _mm_mul_pd(_mm_sub_pd(one, _mm_mul_pd(_mm_sub_pd(one, intensity), dark)), full);
-        shade = _mm_min_pd(_mm_max_pd(_mm_add_pd(shade, half), zero), full);
-        const __m128i whole = _mm_cvttpd_epi32(shade);
-        out[i] = static_cast<uint8_t>(_mm_cvtsi128_si32(whole));
-        out[i + 1] = static_cast<uint8_t>(_mm_cvtsi128_si32(_mm_srli_si128(whole, 4)));
-    }
+    i = shadeRowFrom<Sse2Lane>(h0, h1, i, n, dx, dy, light, out);
 #endif
-    for (; i < n; ++i) {
-        const double a = h1[i] - h0[i];
-        const double b = h1[i + 1] - h1[i];
-        const double x = dy * b;
-        const double y = a * dx;
-        const double inv = 1.0 / std::sqrt(x * x + y * y + nz2);
-        out[i] = static_cast<uint8_t>(light.shadeValue(x * inv, y * inv, nz * inv));
-    }
+    shadeRowFrom<double>(h0, h1, i, n, dx, dy, light, out);
 }
 
 // Hill shading of the sample grid, one triangle normal per sample; samples without a computed
@@ -301,167 +352,260 @@ void markBandEdges(const ResampledRaster& raster, int gx, int gy, std::vector<ui
     }
 }
 
+// Where a mesh lands in the target and which of its cells show there.
+struct MeshPlacement {
+    // The mesh's pixels in the target: width x height from (left, bottom), rows counted from the
+    // bottom.
+    int left = 0;
+    int bottom = 0;
+    int width = 0;
+    int height = 0;
+    // The target's rectangle as fractions of the mesh.
+    double gx0 = 0.0;
+    double gy0 = 0.0;
+    double gx1 = 0.0;
+    double gy1 = 0.0;
+    // The visible part of the mesh in cells (fractions included), and its cells.
+    double visibleWidth = 0.0;
+    double visibleHeight = 0.0;
+    CellWindow window;
+    int visibleCols = 0;
+    int visibleRows = 0;
+    // How far (in cells) the target's west (south) edge lies inside the window's first cell.
+    double cellOffsetX = 0.0;
+    double cellOffsetY = 0.0;
+};
+
+// The placement of a mesh at fraction f of a targetWidth x targetHeight target; none for a mesh
+// without cells, a damaged fraction, or a mesh that covers no pixel or next to no cell.
+std::optional<MeshPlacement> placeMesh(const ZarHMesh& mesh, const MeshFraction& f, int targetWidth,
+                                       int targetHeight) {
+    const int cols = mesh.cols, rows = mesh.rows;
+    if (cols < 1 || rows < 1 || mesh.cells.size() < static_cast<size_t>(cols) * rows) {
+        return std::nullopt;
+    }
+    if (!std::isfinite(f.x0) || !std::isfinite(f.y0) || !std::isfinite(f.x1) ||
+        !std::isfinite(f.y1) || !(f.x1 > f.x0) || !(f.y1 > f.y0)) {
+        return std::nullopt;
+    }
+    MeshPlacement p;
+    const double fx0 = std::clamp(f.x0, 0.0, 1.0), fx1 = std::clamp(f.x1, 0.0, 1.0);
+    const double fy0 = std::clamp(f.y0, 0.0, 1.0), fy1 = std::clamp(f.y1, 0.0, 1.0);
+    p.left = static_cast<int>(std::floor(targetWidth * fx0));
+    p.bottom = static_cast<int>(std::floor(targetHeight * fy0));
+    p.width = static_cast<int>(std::floor(targetWidth * fx1)) - p.left;
+    p.height = static_cast<int>(std::floor(targetHeight * fy1)) - p.bottom;
+    if (p.width <= 0 || p.height <= 0) return std::nullopt;
+
+    p.gx0 = std::clamp(-f.x0 / (f.x1 - f.x0), 0.0, 1.0);
+    p.gx1 = std::clamp((1.0 - f.x0) / (f.x1 - f.x0), 0.0, 1.0);
+    p.gy0 = std::clamp(-f.y0 / (f.y1 - f.y0), 0.0, 1.0);
+    p.gy1 = std::clamp((1.0 - f.y0) / (f.y1 - f.y0), 0.0, 1.0);
+    p.visibleWidth = cols * (p.gx1 - p.gx0);
+    p.visibleHeight = rows * (p.gy1 - p.gy0);
+    if (p.visibleWidth < 0.001 || p.visibleHeight < 0.001) return std::nullopt;
+    CellWindow& window = p.window;
+    window.left = std::max(0, static_cast<int>(std::floor(cols * p.gx0)));
+    window.right = std::min(cols - 1, static_cast<int>(std::floor(cols * p.gx1)));
+    window.bottom = std::max(0, static_cast<int>(std::floor(rows * p.gy0)));
+    window.top = std::min(rows - 1, static_cast<int>(std::floor(rows * p.gy1)));
+    if (window.right < window.left || window.top < window.bottom) return std::nullopt;
+    p.visibleCols = window.right - window.left + 1;
+    p.visibleRows = window.top - window.bottom + 1;
+    p.cellOffsetX = cols * p.gx0 - window.left;
+    p.cellOffsetY = rows * p.gy0 - window.bottom;
+    return p;
+}
+
+// Samples of the visible cells into raster: one per cell, or one per pixel when the cells are
+// smaller than pixels; plus one beyond the window on every side, from the neighbours.
+void resampleWindow(const ZarHMesh& mesh, const MeshNeighbours& neighbours, const MeshPlacement& p,
+                    ResampledRaster& raster) {
+    const int nx = std::max(std::min(p.width, p.visibleCols), 2) + 2;
+    const int ny = std::max(std::min(p.height, p.visibleRows), 2) + 2;
+    mesh.ResampleWithBorder(nx, ny, neighbours, p.window, raster, p.gx0, p.gy0, p.gx1, p.gy1);
+}
+
+// Valid heights down to a whole number of steps.
+void quantiseHeights(ResampledRaster& raster, double step) {
+    const size_t count = static_cast<size_t>(raster.width) * raster.height;
+    double* h = raster.values.data();
+    const uint8_t* flags = raster.flags.data();
+    for (size_t k = 0; k < count; ++k) {
+        if (flags[k] == kSampleValid) h[k] = std::floor(h[k] / step) * step;
+    }
+}
+
+// Hill shading of the samples (see computeShading), their spacing taken over the window widened
+// by one cell on each side.
+void shadeWindow(const ZarHMesh& mesh, const MeshPlacement& p, const ResampledRaster& raster,
+                 const ZarHShade& light, std::vector<uint8_t>& shading) {
+    const double cellX = mesh.Width() / mesh.cols, cellY = mesh.Height() / mesh.rows;
+    const double dx = (p.visibleCols + 2) * cellX / raster.width;
+    const double dy = (p.visibleRows + 2) * cellY / raster.height;
+    computeShading(raster, dx, dy, light, shading);
+}
+
+// The pixel blocks of the samples of an nx x ny raster (see resampleWindow): where more cells
+// are visible than there are pixels the samples share the pixels evenly, otherwise each block
+// covers its cell.
+void blockSpans(const MeshPlacement& p, int nx, int ny, BlockSpans& spans) {
+    const bool thinX = p.visibleCols > p.width;
+    const bool thinY = p.visibleRows > p.height;
+    const double kx = thinX ? static_cast<double>(p.width) / (nx - 2) : p.width / p.visibleWidth;
+    const double ox = thinX ? 0.0 : p.cellOffsetX;
+    const double ky = thinY ? static_cast<double>(p.height) / (ny - 2) : p.height / p.visibleHeight;
+    const double oy = thinY ? 0.0 : p.cellOffsetY;
+    sampleSpans(nx, p.width, kx, ox, spans.columnStart, spans.columnEnd);
+    sampleSpans(ny, p.height, ky, oy, spans.rowStart, spans.rowEnd);
+}
+
+// The colours of the samples: the table colour of a valid height, and the sea and no-data
+// colours of the map.
+struct SamplePalette {
+    explicit SamplePalette(const ZarHColorMap& map)
+        : tableColor(map),
+          water(colorOfReference(map.seaColor)),
+          noData(colorOfReference(map.noDataColor)) {}
+
+    TableLookup tableColor;
+    SampleColor water;
+    SampleColor noData;
+};
+
+// The blocks of sample row j as pixels of line (blue, green, red), and the runs [start, end) of
+// line that are painted. Valid heights take their table colour darkened by the sample's shade
+// where there are shades (shade not null).
+void makeBlockRow(const ResampledRaster& raster, int j, const uint8_t* shade,
+                  const SamplePalette& palette, const BlockSpans& spans, uint8_t* line,
+                  std::vector<int>& runs) {
+    const int nx = raster.width;
+    const double* h = raster.values.data();
+    const uint8_t* flags = raster.flags.data();
+    const int* cs = spans.columnStart.data();
+    const int* ce = spans.columnEnd.data();
+    const size_t row = static_cast<size_t>(j) * nx;
+    runs.clear();
+    for (int i = 1; i <= nx - 2; ++i) {
+        const int c0 = cs[i], c1 = ce[i];
+        if (c0 >= c1) continue;
+        const size_t k = row + i;
+        SampleColor c;
+        if (flags[k] == kSampleValid) {
+            const Rgb rgb = palette.tableColor(h[k]);
+            c = {rgb.blue, rgb.green, rgb.red, true};
+            if (shade) {
+                const unsigned s = shade[k];
+                c.blue = static_cast<uint8_t>(c.blue * s / 256);
+                c.green = static_cast<uint8_t>(c.green * s / 256);
+                c.red = static_cast<uint8_t>(c.red * s / 256);
+            }
+        } else {
+            c = flags[k] == kSampleWater ? palette.water : palette.noData;
+        }
+        if (!c.painted) continue;
+        uint8_t* p = line + static_cast<size_t>(c0) * 3;
+        for (int x = c0; x < c1; ++x, p += 3) {
+            p[0] = c.blue;
+            p[1] = c.green;
+            p[2] = c.red;
+        }
+        if (!runs.empty() && runs.back() == c0) {
+            runs.back() = c1;
+        } else {
+            runs.push_back(c0);
+            runs.push_back(c1);
+        }
+    }
+}
+
+// The painted runs of line into the mesh's pixel rows r0..r1-1.
+void copyRuns(Dib24& target, const MeshPlacement& p, int r0, int r1, const uint8_t* line,
+              const std::vector<int>& runs) {
+    for (int y = r0; y < r1; ++y) {
+        uint8_t* dst = target.Row(p.bottom + y) + static_cast<size_t>(p.left) * 3;
+        for (size_t r = 0; r < runs.size(); r += 2) {
+            std::memcpy(dst + static_cast<size_t>(runs[r]) * 3,
+                        line + static_cast<size_t>(runs[r]) * 3,
+                        static_cast<size_t>(runs[r + 1] - runs[r]) * 3);
+        }
+    }
+}
+
+// The blocks of the samples inside the border; colours that are not painted leave the target
+// as it is.
+void paintBlocks(Dib24& target, const MeshPlacement& p, const ResampledRaster& raster,
+                 const uint8_t* shade, const ZarHColorMap& colorMap, MeshScratch& scratch) {
+    const SamplePalette palette(colorMap);
+    const BlockSpans& spans = scratch.spans;
+    scratch.line.resize(static_cast<size_t>(p.width) * 3);
+    for (int j = 1; j <= raster.height - 2; ++j) {
+        const int r0 = spans.rowStart[static_cast<size_t>(j)];
+        const int r1 = spans.rowEnd[static_cast<size_t>(j)];
+        if (r0 >= r1) continue;
+        makeBlockRow(raster, j, shade, palette, spans, scratch.line.data(), scratch.runs);
+        copyRuns(target, p, r0, r1, scratch.line.data(), scratch.runs);
+    }
+}
+
+// The band-edge lines of the samples inside the border (see markBandEdges), in the map's lit and
+// shaded edge colours, each on the block's side toward the next sample north (east).
+void paintBandEdges(Dib24& target, const MeshPlacement& p, const ResampledRaster& raster,
+                    const ZarHColorMap& colorMap, MeshScratch& scratch) {
+    int gx = 0, gy = 0;
+    bandEdgeSenses(colorMap.lightAzimuth, gx, gy);
+    markBandEdges(raster, gx, gy, scratch.marks);
+    const uint32_t lit = colorMap.edgeLightColor, shaded = colorMap.edgeShadowColor;
+    const int nx = raster.width, ny = raster.height;
+    const BlockSpans& spans = scratch.spans;
+    const int* cs = spans.columnStart.data();
+    const int* ce = spans.columnEnd.data();
+    for (int j = 1; j <= ny - 2; ++j) {
+        const int r0 = spans.rowStart[static_cast<size_t>(j)];
+        const int r1 = spans.rowEnd[static_cast<size_t>(j)];
+        if (r0 >= r1) continue;
+        for (int i = 1; i <= nx - 2; ++i) {
+            const uint8_t m = scratch.marks[static_cast<size_t>(j) * nx + i];
+            const int c0 = cs[i], c1 = ce[i];
+            if (m == 0 || c0 >= c1) continue;
+            if (m & (kLitHorizontal | kShadedHorizontal)) {
+                const uint32_t color = (m & kLitHorizontal) ? lit : shaded;
+                for (int x = c0; x < c1; ++x)
+                    target.SetPixel(p.left + x, p.bottom + r1 - 1, color);
+            }
+            if (m & (kLitVertical | kShadedVertical)) {
+                const uint32_t color = (m & kLitVertical) ? lit : shaded;
+                for (int y = r0; y < r1; ++y)
+                    target.SetPixel(p.left + c1 - 1, p.bottom + y, color);
+            }
+        }
+    }
+}
+
+// Draws the centre mesh of the neighbourhood: its visible cells resampled, quantised to steps,
+// hill-shaded (gradients only), painted as pixel blocks and, for step mode 2, with band edges.
 int drawMesh(Dib24& target, const MeshFraction& f, std::vector<uint8_t>* shading,
              const ZarHColorMap& colorMap, const ZarHShade& light, const MeshNeighbours& neighbours,
              int stepMode, double step, MeshScratch& scratch) {
-    const ZarHMesh* meshPtr = neighbours.mesh[MeshNeighbours::Centre];
-    if (!meshPtr || target.IsEmpty()) return 1;
-    const ZarHMesh& mesh = *meshPtr;
-    const int cols = mesh.cols, rows = mesh.rows;
-    if (cols < 1 || rows < 1 || mesh.cells.size() < static_cast<size_t>(cols) * rows) return 1;
-    if (!std::isfinite(f.x0) || !std::isfinite(f.y0) || !std::isfinite(f.x1) ||
-        !std::isfinite(f.y1) || !(f.x1 > f.x0) || !(f.y1 > f.y0)) {
-        return 1;
-    }
-    const int W = target.Width(), H = target.Height();
+    const ZarHMesh* mesh = neighbours.mesh[MeshNeighbours::Centre];
+    if (!mesh || target.IsEmpty()) return 1;
+    const std::optional<MeshPlacement> place = placeMesh(*mesh, f, target.Width(), target.Height());
+    if (!place) return 1;
     if (!std::isfinite(step)) step = 0.0;  // a damaged setting counts as no step
 
-    // The mesh's pixels in the target (rows counted from the bottom).
-    const double fx0 = std::clamp(f.x0, 0.0, 1.0), fx1 = std::clamp(f.x1, 0.0, 1.0);
-    const double fy0 = std::clamp(f.y0, 0.0, 1.0), fy1 = std::clamp(f.y1, 0.0, 1.0);
-    const int left = static_cast<int>(std::floor(W * fx0));
-    const int bottom = static_cast<int>(std::floor(H * fy0));
-    const int pw = static_cast<int>(std::floor(W * fx1)) - left;
-    const int ph = static_cast<int>(std::floor(H * fy1)) - bottom;
-    if (pw <= 0 || ph <= 0) return 1;
-
-    // The target's rectangle as fractions of the mesh, and the visible cells.
-    const double gx0 = std::clamp(-f.x0 / (f.x1 - f.x0), 0.0, 1.0);
-    const double gx1 = std::clamp((1.0 - f.x0) / (f.x1 - f.x0), 0.0, 1.0);
-    const double gy0 = std::clamp(-f.y0 / (f.y1 - f.y0), 0.0, 1.0);
-    const double gy1 = std::clamp((1.0 - f.y0) / (f.y1 - f.y0), 0.0, 1.0);
-    const double visibleWidth = cols * (gx1 - gx0);
-    const double visibleHeight = rows * (gy1 - gy0);
-    if (visibleWidth < 0.001 || visibleHeight < 0.001) return 1;
-    CellWindow window;
-    window.left = std::max(0, static_cast<int>(std::floor(cols * gx0)));
-    window.right = std::min(cols - 1, static_cast<int>(std::floor(cols * gx1)));
-    window.bottom = std::max(0, static_cast<int>(std::floor(rows * gy0)));
-    window.top = std::min(rows - 1, static_cast<int>(std::floor(rows * gy1)));
-    if (window.right < window.left || window.top < window.bottom) return 1;
-    const int visibleCols = window.right - window.left + 1;
-    const int visibleRows = window.top - window.bottom + 1;
-
-    // One sample per visible cell, or one per pixel when the cells are smaller than pixels;
-    // plus one beyond the window on every side.
-    const bool thinX = visibleCols > pw;
-    const bool thinY = visibleRows > ph;
-    const int nx = std::max(std::min(pw, visibleCols), 2) + 2;
-    const int ny = std::max(std::min(ph, visibleRows), 2) + 2;
     ResampledRaster& raster = scratch.raster;
-    mesh.ResampleWithBorder(nx, ny, neighbours, window, raster, gx0, gy0, gx1, gy1);
-    double* h = raster.values.data();
-    const uint8_t* flags = raster.flags.data();
-    const size_t count = static_cast<size_t>(nx) * ny;
-
-    const bool stepped = stepMode > 0 && step > kMinStep;
-    if (stepped) {
-        for (size_t k = 0; k < count; ++k) {
-            if (flags[k] == kSampleValid) h[k] = std::floor(h[k] / step) * step;
-        }
-    }
-
+    resampleWindow(*mesh, neighbours, *place, raster);
+    if (stepMode > 0 && step > kMinStep) quantiseHeights(raster, step);
     // The shades are only used for gradients (steps up to 0.09 m).
     const uint8_t* shade = nullptr;
     if (shading && step <= kMinStep) {
-        // Sample spacing over the window widened by one cell on each side.
-        const double cellX = mesh.Width() / cols, cellY = mesh.Height() / rows;
-        const double dx = (visibleCols + 2) * cellX / nx;
-        const double dy = (visibleRows + 2) * cellY / ny;
-        computeShading(raster, dx, dy, light, *shading);
+        shadeWindow(*mesh, *place, raster, light, *shading);
         shade = shading->data();
     }
-
-    // Pixel blocks of the samples.
-    const double kx = thinX ? static_cast<double>(pw) / (nx - 2) : pw / visibleWidth;
-    const double ox = thinX ? 0.0 : cols * gx0 - window.left;
-    const double ky = thinY ? static_cast<double>(ph) / (ny - 2) : ph / visibleHeight;
-    const double oy = thinY ? 0.0 : rows * gy0 - window.bottom;
-    sampleSpans(nx, pw, kx, ox, scratch.columnStart, scratch.columnEnd);
-    sampleSpans(ny, ph, ky, oy, scratch.rowStart, scratch.rowEnd);
-    const int* cs = scratch.columnStart.data();
-    const int* ce = scratch.columnEnd.data();
-
-    const TableLookup tableColor(colorMap);
-    const SampleColor water = colorOfReference(colorMap.seaColor);
-    const SampleColor noData = colorOfReference(colorMap.noDataColor);
-    scratch.line.resize(static_cast<size_t>(pw) * 3);
-    uint8_t* line = scratch.line.data();
-    std::vector<int>& runs = scratch.runs;
-    for (int j = 1; j <= ny - 2; ++j) {
-        const int r0 = scratch.rowStart[static_cast<size_t>(j)];
-        const int r1 = scratch.rowEnd[static_cast<size_t>(j)];
-        if (r0 >= r1) continue;
-        const size_t row = static_cast<size_t>(j) * nx;
-        runs.clear();
-        for (int i = 1; i <= nx - 2; ++i) {
-            const int c0 = cs[i], c1 = ce[i];
-            if (c0 >= c1) continue;
-            const size_t k = row + i;
-            SampleColor c;
-            if (flags[k] == kSampleValid) {
-                const Rgb rgb = tableColor(h[k]);
-                c = {rgb.blue, rgb.green, rgb.red, true};
-                if (shade) {
-                    const unsigned s = shade[k];
-                    c.blue = static_cast<uint8_t>(c.blue * s / 256);
-                    c.green = static_cast<uint8_t>(c.green * s / 256);
-                    c.red = static_cast<uint8_t>(c.red * s / 256);
-                }
-            } else {
-                c = flags[k] == kSampleWater ? water : noData;
-            }
-            if (!c.painted) continue;
-            uint8_t* p = line + static_cast<size_t>(c0) * 3;
-            for (int x = c0; x < c1; ++x, p += 3) {
-                p[0] = c.blue;
-                p[1] = c.green;
-                p[2] = c.red;
-            }
-            if (!runs.empty() && runs.back() == c0) {
-                runs.back() = c1;
-            } else {
-                runs.push_back(c0);
-                runs.push_back(c1);
-            }
-        }
-        for (int y = r0; y < r1; ++y) {
-            uint8_t* dst = target.Row(bottom + y) + static_cast<size_t>(left) * 3;
-            for (size_t r = 0; r < runs.size(); r += 2) {
-                std::memcpy(dst + static_cast<size_t>(runs[r]) * 3,
-                            line + static_cast<size_t>(runs[r]) * 3,
-                            static_cast<size_t>(runs[r + 1] - runs[r]) * 3);
-            }
-        }
-    }
-
-    if (stepMode == 2 && step > kMinEdgeStep) {
-        int gx = 0, gy = 0;
-        bandEdgeSenses(colorMap.lightAzimuth, gx, gy);
-        markBandEdges(raster, gx, gy, scratch.marks);
-        const uint32_t lit = colorMap.edgeLightColor, shaded = colorMap.edgeShadowColor;
-        for (int j = 1; j <= ny - 2; ++j) {
-            const int r0 = scratch.rowStart[static_cast<size_t>(j)];
-            const int r1 = scratch.rowEnd[static_cast<size_t>(j)];
-            if (r0 >= r1) continue;
-            for (int i = 1; i <= nx - 2; ++i) {
-                const uint8_t m = scratch.marks[static_cast<size_t>(j) * nx + i];
-                const int c0 = cs[i], c1 = ce[i];
-                if (m == 0 || c0 >= c1) continue;
-                // The line on the block's side toward the next sample north (east).
-                if (m & (kLitHorizontal | kShadedHorizontal)) {
-                    const uint32_t color = (m & kLitHorizontal) ? lit : shaded;
-                    for (int x = c0; x < c1; ++x)
-                        target.SetPixel(left + x, bottom + r1 - 1, color);
-                }
-                if (m & (kLitVertical | kShadedVertical)) {
-                    const uint32_t color = (m & kLitVertical) ? lit : shaded;
-                    for (int y = r0; y < r1; ++y)
-                        target.SetPixel(left + c1 - 1, bottom + y, color);
-                }
-            }
-        }
-    }
+    blockSpans(*place, raster.width, raster.height, scratch.spans);
+    paintBlocks(target, *place, raster, shade, colorMap, scratch);
+    if (stepMode == 2 && step > kMinEdgeStep)
+        paintBandEdges(target, *place, raster, colorMap, scratch);
     return 1;
 }
 

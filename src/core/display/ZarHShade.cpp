@@ -1,5 +1,6 @@
 #include "core/display/ZarHShade.h"
 
+#include <cmath>
 #include <numbers>
 
 #include "core/data/ZarHColorMap.h"
