@@ -102,7 +102,7 @@ void sampleSpans(int n, int pixels, double k, double offset, std::vector<int>& s
 }
 
 void fillBackground(Dib24& target, uint32_t top, uint32_t bottom) {
-    const int w = target.Width(), h = target.Height();
+    const int w = target.width(), h = target.height();
     for (int r = 0; r < h; ++r) {
         const double t = h > 1 ? static_cast<double>(r) / (h - 1) : 1.0;
         auto channel = [t](uint32_t a, uint32_t b, int shift) {
@@ -112,7 +112,7 @@ void fillBackground(Dib24& target, uint32_t top, uint32_t bottom) {
         const uint8_t pixel[3] = {channel(top, bottom, 16), channel(top, bottom, 8),
                                   channel(top, bottom, 0)};
         // One pixel, then the filled part doubled until the row is full.
-        uint8_t* row = target.Row(r);
+        uint8_t* row = target.row(r);
         const size_t bytes = static_cast<size_t>(w) * 3;
         std::memcpy(row, pixel, 3);
         for (size_t done = 3; done < bytes; done *= 2)
@@ -305,7 +305,7 @@ int drawMesh(Dib24& target, const MeshFraction& f, std::vector<uint8_t>* shading
              const ZarHColorMap& colorMap, const ZarHShade& light, const MeshNeighbours& neighbours,
              int stepMode, double step, MeshScratch& scratch) {
     const ZarHMesh* meshPtr = neighbours.mesh[MeshNeighbours::Centre];
-    if (!meshPtr || target.IsEmpty()) return 1;
+    if (!meshPtr || target.isEmpty()) return 1;
     const ZarHMesh& mesh = *meshPtr;
     const int cols = mesh.cols, rows = mesh.rows;
     if (cols < 1 || rows < 1 || mesh.cells.size() < static_cast<size_t>(cols) * rows) return 1;
@@ -313,7 +313,7 @@ int drawMesh(Dib24& target, const MeshFraction& f, std::vector<uint8_t>* shading
         !std::isfinite(f.y1) || !(f.x1 > f.x0) || !(f.y1 > f.y0)) {
         return 1;
     }
-    const int W = target.Width(), H = target.Height();
+    const int W = target.width(), H = target.height();
     if (!std::isfinite(step)) step = 0.0;  // a damaged setting counts as no step
 
     // The mesh's pixels in the target (rows counted from the bottom).
@@ -365,7 +365,7 @@ int drawMesh(Dib24& target, const MeshFraction& f, std::vector<uint8_t>* shading
     const uint8_t* shade = nullptr;
     if (shading && step <= kMinStep) {
         // Sample spacing over the window widened by one cell on each side.
-        const double cellX = mesh.Width() / cols, cellY = mesh.Height() / rows;
+        const double cellX = mesh.width() / cols, cellY = mesh.height() / rows;
         const double dx = (visibleCols + 2) * cellX / nx;
         const double dy = (visibleRows + 2) * cellY / ny;
         computeShading(raster, dx, dy, light, *shading);
@@ -426,7 +426,7 @@ int drawMesh(Dib24& target, const MeshFraction& f, std::vector<uint8_t>* shading
             }
         }
         for (int y = r0; y < r1; ++y) {
-            uint8_t* dst = target.Row(bottom + y) + static_cast<size_t>(left) * 3;
+            uint8_t* dst = target.row(bottom + y) + static_cast<size_t>(left) * 3;
             for (size_t r = 0; r < runs.size(); r += 2) {
                 std::memcpy(dst + static_cast<size_t>(runs[r]) * 3,
                             line + static_cast<size_t>(runs[r]) * 3,
@@ -452,12 +452,12 @@ int drawMesh(Dib24& target, const MeshFraction& f, std::vector<uint8_t>* shading
                 if (m & (kLitHorizontal | kShadedHorizontal)) {
                     const uint32_t color = (m & kLitHorizontal) ? lit : shaded;
                     for (int x = c0; x < c1; ++x)
-                        target.SetPixel(left + x, bottom + r1 - 1, color);
+                        target.setPixel(left + x, bottom + r1 - 1, color);
                 }
                 if (m & (kLitVertical | kShadedVertical)) {
                     const uint32_t color = (m & kLitVertical) ? lit : shaded;
                     for (int y = r0; y < r1; ++y)
-                        target.SetPixel(left + c1 - 1, bottom + y, color);
+                        target.setPixel(left + c1 - 1, bottom + y, color);
                 }
             }
         }
@@ -494,7 +494,7 @@ int renderOneMesh(Dib24& target, const MeshFraction& fraction, std::vector<uint8
 int renderMeshes(HMeshProject& project, Dib24& target, const MapRect* rect,
                  const ZarHColorMap* colorMap, std::vector<uint8_t>* shading, int stepMode,
                  double step, int drawKind, const RenderProgress& progress) {
-    if (target.IsEmpty()) return 1;
+    if (target.isEmpty()) return 1;
     const ZarHColorMap& map = colorMap ? *colorMap : *project.GetColorMap(0);
     if (stepMode == 0) step = 0.0;
     if (drawKind < 0) drawKind = 0;
@@ -517,7 +517,7 @@ int renderMeshes(HMeshProject& project, Dib24& target, const MapRect* rect,
     if (drawKind == 0) {
         MeshScratch scratch;
         if (!shading) shading = &scratch.ownShading;
-        const int count = project.MeshCount();
+        const int count = project.meshCount();
         MeshNeighbours neighbours;
         for (int i = 0; i < count; ++i) {
             if (progress) progress(i, count);
@@ -531,7 +531,7 @@ int renderMeshes(HMeshProject& project, Dib24& target, const MapRect* rect,
 
     if (project.imageVisible) {
         const int opacity = (100 - project.imageTransparency) * 255 / 100;
-        const int count = project.ImageCount();
+        const int count = project.imageCount();
         for (int i = 0; i < count; ++i) {
             const ZarHImage& image = *project.GetImage(i);
             if (image.bitmap.isNull()) continue;
