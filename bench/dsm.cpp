@@ -91,11 +91,11 @@ void convert(benchmark::State& state, const char* name) {
     const kov::HxFile file(std::string("/bench/") + name, std::string_view(pointsBytes()));
     for (auto _ : state) {
         kov::ZarVeyMeshDSM mesh(kCellSize);
-        if (!mesh.ReadDsm(file, nullptr)) state.SkipWithError("conversion failed");
+        if (!mesh.readDsm(file, nullptr)) state.SkipWithError("conversion failed");
         benchmark::DoNotOptimize(mesh.cells.data());
     }
     state.SetItemsProcessed(state.iterations() * kPoints);
-    state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(file.Contents().size()));
+    state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(file.contents().size()));
 }
 
 // Named by its sheet: one pass over the points.

@@ -36,7 +36,7 @@ struct Mosaic {
 };
 
 void fillTile(kov::ZarHMesh& mesh, long long west, long long south) {
-    mesh.AllocateCells(sample::kTileCols, sample::kTileRows);
+    mesh.allocateCells(sample::kTileCols, sample::kTileRows);
     mesh.cellSize = sample::kCellSize;
     mesh.scale = 0.1;
     mesh.xmin = static_cast<double>(west);
@@ -116,7 +116,7 @@ void renderLoop(benchmark::State& state, int cols, int rows, View which, int ste
     kov::Dib24 dib(kWidth, kHeight);
     for (auto _ : state) {
         kov::renderMeshes(*m.project, dib, &view, nullptr, nullptr, stepMode, step);
-        benchmark::DoNotOptimize(dib.Bits());
+        benchmark::DoNotOptimize(dib.bits());
     }
     state.counters["tiles"] = static_cast<double>(cols) * rows;
     state.SetItemsProcessed(state.iterations() * kWidth * kHeight);  // pixels
@@ -144,13 +144,13 @@ void BM_RenderOutside(benchmark::State& state) {
 void BM_NeighboursIndexed(benchmark::State& state) {
     const Mosaic& m = mosaic(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
     std::vector<const kov::ZarHMesh*> list;
-    for (int i = 0; i < m.project->MeshCount(); ++i)
+    for (int i = 0; i < m.project->meshCount(); ++i)
         list.push_back(m.project->GetMesh(i));
     kov::MeshNeighbours nb;
     for (auto _ : state) {
         const kov::MeshNeighbourIndex index(list);
         for (const kov::ZarHMesh* mesh : list)
-            index.Find(*mesh, nb);
+            index.find(*mesh, nb);
         benchmark::DoNotOptimize(nb);
     }
     state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(list.size()));
@@ -158,7 +158,7 @@ void BM_NeighboursIndexed(benchmark::State& state) {
 void BM_NeighboursScanned(benchmark::State& state) {
     const Mosaic& m = mosaic(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
     std::vector<const kov::ZarHMesh*> list;
-    for (int i = 0; i < m.project->MeshCount(); ++i)
+    for (int i = 0; i < m.project->meshCount(); ++i)
         list.push_back(m.project->GetMesh(i));
     kov::MeshNeighbours nb;
     for (auto _ : state) {

@@ -123,8 +123,8 @@ void BM_ParseTilesInMemory(benchmark::State& state) {
     }
     std::vector<std::unique_ptr<kov::HxFile>> files;
     for (size_t i = 0; i < data.dataPaths.size(); ++i) {
-        files.push_back(kov::OpenFile(data.headerPaths[i]));
-        files.push_back(kov::OpenFile(data.dataPaths[i]));
+        files.push_back(kov::openFile(data.headerPaths[i]));
+        files.push_back(kov::openFile(data.dataPaths[i]));
         if (!files[files.size() - 2] || !files.back()) {
             state.SkipWithError("cannot read the sample block");
             return;
@@ -133,7 +133,7 @@ void BM_ParseTilesInMemory(benchmark::State& state) {
     kov::ZarVeyMesh5 mesh;
     for (auto _ : state) {
         for (size_t i = 0; i < files.size(); i += 2) {
-            if (mesh.ReadTileFiles(files[i]->Contents(), files[i + 1]->Contents()) != 1) {
+            if (mesh.ReadTileFiles(files[i]->contents(), files[i + 1]->contents()) != 1) {
                 state.SkipWithError("cannot parse a tile");
                 return;
             }

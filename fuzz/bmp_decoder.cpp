@@ -8,6 +8,6 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     // Large pictures only slow the fuzzer down; the size limit itself has a test.
     const kov::PictureLimits limits{4096, 16 << 20};
-    kov::DecodeBmp(std::string_view(reinterpret_cast<const char*>(bytes), size), limits);
+    kov::decodeBmp(std::string_view(reinterpret_cast<const char*>(bytes), size), limits);
     return 0;
 }

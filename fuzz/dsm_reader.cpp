@@ -73,7 +73,7 @@ void checkFill(const uint8_t* bytes, size_t size) {
                                : (static_cast<int8_t>(b) * 997);
     }
     const std::vector<int32_t> expected = plainFill(codes, hit, cols, rows, radius);
-    kov::ZarVeyMeshDSM::FillGaps(codes.data(), hit.data(), cols, rows, radius);
+    kov::ZarVeyMeshDSM::fillGaps(codes.data(), hit.data(), cols, rows, radius);
     if (codes != expected) __builtin_trap();
 }
 
@@ -90,16 +90,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
                      std::string_view(reinterpret_cast<const char*>(bytes) + 1, size - 1));
     kov::ZarVeyMeshDSM mesh(kCellSizes[(choice >> 2) & 7]);
     // Grids of more than 65536 cells only slow the fuzzer down; the limit itself has a test.
-    mesh.SetCellLimit(int64_t{1} << 16);
+    mesh.setCellLimit(int64_t{1} << 16);
     CountdownProgress progress((choice >> 5) + 1);
-    const int result = mesh.ReadDsm(file, (choice & 0x80) ? &progress : nullptr);
+    const int result = mesh.readDsm(file, (choice & 0x80) ? &progress : nullptr);
 
     // The reader's fast conversion must agree with the shared number rule on every field.
-    std::string_view rest = file.Contents().substr(0, 4096);
+    std::string_view rest = file.contents().substr(0, 4096);
     while (!rest.empty()) {
         const size_t comma = rest.find_first_of(",\n");
         const std::string_view field = rest.substr(0, comma);
-        if (kov::ZarVeyMeshDSM::ParseNumber(field) != kov::ParseLeadingDouble(field))
+        if (kov::ZarVeyMeshDSM::parseNumber(field) != kov::parseLeadingDouble(field))
             __builtin_trap();
         rest.remove_prefix(comma == std::string_view::npos ? rest.size() : comma + 1);
     }

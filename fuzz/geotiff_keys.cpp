@@ -15,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     if (size >= 4 && (std::memcmp(bytes, "II*\0", 4) == 0 || std::memcmp(bytes, "MM\0*", 4) == 0 ||
                       std::memcmp(bytes, "II+\0", 4) == 0 || std::memcmp(bytes, "MM\0+", 4) == 0)) {
         const kov::PictureLimits limits{2048, 16 << 20};
-        const QImage image = kov::DecodeTiff(
+        const QImage image = kov::decodeTiff(
             std::string_view(reinterpret_cast<const char*>(bytes), size), &tags, limits);
         if (!image.isNull()) {
             width = image.width();
@@ -33,9 +33,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
         std::memcpy(&tags.tieY, bytes + 8 + sizeof(double), sizeof(double));
         tags.scaleX = tags.scaleY = 1.0;
     }
-    const kov::GeoSystem system = kov::InterpretGeoTiffKeys(tags);
+    const kov::GeoSystem system = kov::interpretGeoTiffKeys(tags);
     if (system.datum < 0 || system.datum > 1 || system.zone < 0 || system.zone > 60)
         __builtin_trap();
-    kov::GeoTiffRectangle(tags, width, height);
+    kov::geoTiffRectangle(tags, width, height);
     return 0;
 }

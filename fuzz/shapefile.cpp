@@ -41,20 +41,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     layer.strict = flags & 1;
     layer.useIndex = !(flags & 2);
     CancellingProgress progress;
-    const int ok = layer.LoadFromMemory(shp, shx, flags & 4 ? &progress : nullptr);
+    const int ok = layer.loadFromMemory(shp, shx, flags & 4 ? &progress : nullptr);
     if (!ok) {
-        check(layer.PointCount() == 0 && layer.PolylineCount() == 0);
+        check(layer.pointCount() == 0 && layer.polylineCount() == 0);
         return 0;
     }
-    for (int i = 0; i < layer.PointCount(); ++i)
-        check(layer.GetPoint(i)->id >= 1 && layer.GetPoint(i)->id <= layer.recordCounter);
-    for (int i = 0; i < layer.PolylineCount(); ++i) {
-        const kov::SHP_POLYLINE* line = layer.GetPolyline(i);
+    for (int i = 0; i < layer.pointCount(); ++i)
+        check(layer.getPoint(i)->id >= 1 && layer.getPoint(i)->id <= layer.recordCounter);
+    for (int i = 0; i < layer.polylineCount(); ++i) {
+        const kov::SHP_POLYLINE* line = layer.getPolyline(i);
         check(line->id >= 1 && line->id <= layer.recordCounter);
         check(!line->points.empty());
         for (const auto& part : line->parts)
             check(!part.empty());
     }
-    check(!layer.GetPoint(layer.PointCount()) && !layer.GetPolyline(-1));
+    check(!layer.getPoint(layer.pointCount()) && !layer.getPolyline(-1));
     return 0;
 }

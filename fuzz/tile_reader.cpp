@@ -17,7 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     // Grids beyond 200 000 cells only slow the fuzzer down; their allocation limit has a test.
     const auto values = kov::ZarVeyMesh5::ReadHeaderValues(header);
     if (values.size() > 4 &&
-        static_cast<int64_t>(kov::ParseLeadingInt(values[3])) * kov::ParseLeadingInt(values[4]) >
+        static_cast<int64_t>(kov::parseLeadingInt(values[3])) * kov::parseLeadingInt(values[4]) >
             200000)
         return 0;
 

@@ -11,7 +11,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     const int width = 1 + (bytes[0] | (bytes[1] << 8));
     const int height = 1 + (bytes[2] | (bytes[3] << 8));
     const std::string_view text(reinterpret_cast<const char*>(bytes) + 4, size - 4);
-    const auto rect = kov::ParseWorldFile(text, width, height);
+    const auto rect = kov::parseWorldFile(text, width, height);
     if (rect) {
         // A usable file always gives a finite rectangle that is not turned inside out.
         if (!std::isfinite(rect->xmin) || !std::isfinite(rect->ymin) ||

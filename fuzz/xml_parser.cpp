@@ -17,16 +17,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     while (!pending.empty()) {
         const kov::COXParserElement* element = pending.back();
         pending.pop_back();
-        if (!kov::IsValidUtf8(element->Name())) __builtin_trap();
+        if (!kov::isValidUtf8(element->Name())) __builtin_trap();
         for (int i = 0; i < element->AttributeCount(); ++i) {
             const kov::COXAttribute* attribute = element->Attribute(i);
-            if (attribute->name.empty() || !kov::IsValidUtf8(attribute->name) ||
-                !kov::IsValidUtf8(attribute->stringValue))
+            if (attribute->name.empty() || !kov::isValidUtf8(attribute->name) ||
+                !kov::isValidUtf8(attribute->stringValue))
                 __builtin_trap();
         }
         for (int i = 0; i < element->ChildCount(); ++i) {
             const kov::COXParserObject* child = element->Child(i);
-            if (!child || child->Parent() != element || !kov::IsValidUtf8(child->Text()))
+            if (!child || child->Parent() != element || !kov::isValidUtf8(child->Text()))
                 __builtin_trap();
             if (child->Kind() == kov::XmlNodeKind::Element)
                 pending.push_back(static_cast<const kov::COXParserElement*>(child));

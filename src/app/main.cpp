@@ -9,8 +9,8 @@ int main(int argc, char** argv) {
     clock.start();
     QApplication application(argc, argv);
     kov::CKovVApp app;
-    app.SetStartClock(clock);
+    app.setStartClock(clock);
     if (!app.InitInstance(QApplication::arguments().mid(1)))
-        return app.ExitInstance(app.ExitCode());
+        return app.ExitInstance(app.exitCode());
     return app.ExitInstance(QApplication::exec());
 }

@@ -32,7 +32,7 @@ const char* layerKindName(LayerKind kind) {
 }  // namespace
 
 bool isProjectArgument(const std::vector<std::string>& paths) {
-    return paths.size() == 1 && IsProjectFilePath(paths[0]);
+    return paths.size() == 1 && isProjectFilePath(paths[0]);
 }
 
 namespace {
@@ -61,14 +61,14 @@ bool loadDataPaths(const std::vector<std::string>& paths, HMeshProject& project,
     }
     if (isProjectArgument(paths)) return loadProjectPath(paths[0], project, missing);
     for (const auto& p : paths)
-        if (IsProjectFilePath(p)) {
+        if (isProjectFilePath(p)) {
             std::fprintf(stderr, "kovtool: %s: a project file must be the only path\n", p.c_str());
             return false;
         }
     LoadReport report;
     LoadOptions options;
     options.dsmCellSize = dsmCellSize;
-    const int added = LoadLayerPaths(paths, project, report, options);
+    const int added = loadLayerPaths(paths, project, report, options);
     for (const auto& p : report.missing)
         std::fprintf(stderr, "kovtool: %s: no such file or folder\n", p.c_str());
     for (const auto& p : report.unreadable)
@@ -129,7 +129,7 @@ std::string jsonNumber(double value) {
 }
 
 std::string jsonString(std::string_view text) {
-    const std::string utf8 = LegacyTextToUtf8(text);
+    const std::string utf8 = legacyTextToUtf8(text);
     std::string out = "\"";
     for (const char ch : utf8) {
         const auto c = static_cast<unsigned char>(ch);

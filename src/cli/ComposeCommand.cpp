@@ -50,7 +50,7 @@ int runCompose(const Arguments& args) {
         std::fprintf(stderr, "kovtool compose: -o OUT.kovv5 is required\n");
         return 2;
     }
-    if (!IsProjectFilePath(output)) {
+    if (!isProjectFilePath(output)) {
         std::fprintf(stderr, "kovtool compose: %s: the project file needs the extension .kovv5\n",
                      output.c_str());
         return 2;
@@ -69,7 +69,7 @@ int runCompose(const Arguments& args) {
     options.progress = isatty(STDERR_FILENO) ? &terminal : &quiet;
     bool fitColourMap = true;  // a new project fits its colour map to the first data loaded
     options.fitColourMap = &fitColourMap;
-    LoadLayerPaths(data.paths, project, report, options);
+    loadLayerPaths(data.paths, project, report, options);
     for (const auto& p : report.missing)
         std::fprintf(stderr, "kovtool compose: %s: no such file or folder\n", p.c_str());
     for (const auto& p : report.unreadable)
@@ -77,7 +77,7 @@ int runCompose(const Arguments& args) {
     for (const auto& p : report.duplicates)
         std::fprintf(stderr, "kovtool compose: %s: skipped, already loaded\n", p.c_str());
     if (!report.ok()) return 1;
-    if (project.MeshCount() == 0) {
+    if (project.meshCount() == 0) {
         std::fprintf(stderr, "kovtool compose: the given paths hold no elevation mesh\n");
         return 1;
     }
@@ -86,8 +86,8 @@ int runCompose(const Arguments& args) {
         std::fprintf(stderr, "kovtool compose: %s への保存に失敗しました\n", output.c_str());
         return 1;
     }
-    std::printf("%s: %d meshes, %d images, %d shapefiles\n", output.c_str(), project.MeshCount(),
-                project.ImageCount(), project.ShapeCount());
+    std::printf("%s: %d meshes, %d images, %d shapefiles\n", output.c_str(), project.meshCount(),
+                project.imageCount(), project.shapeCount());
     return 0;
 }
 

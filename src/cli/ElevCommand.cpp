@@ -71,7 +71,7 @@ int runElev(const Arguments& args) {
     if (!parsed) return 2;
     HMeshProject project;
     if (!loadDataPaths(data.paths, project, data.dsmCellSize)) return 1;
-    if (project.MeshCount() == 0) {
+    if (project.meshCount() == 0) {
         std::fprintf(stderr, "kovtool elev: the given paths hold no elevation mesh\n");
         return 1;
     }

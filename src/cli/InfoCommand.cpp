@@ -14,8 +14,8 @@ namespace kov::cli {
 namespace {
 
 const char* kindOf(const ZarHMesh& mesh) {
-    if (std::strcmp(mesh.ClassName(), "ZarVeyMesh5") == 0) return "mesh5";
-    if (std::strcmp(mesh.ClassName(), "ZarVeyMeshDSM") == 0) return "dsm";
+    if (std::strcmp(mesh.className(), "ZarVeyMesh5") == 0) return "mesh5";
+    if (std::strcmp(mesh.className(), "ZarVeyMeshDSM") == 0) return "dsm";
     return "mesh";
 }
 
@@ -45,7 +45,7 @@ std::string projectJson(const HMeshProject& project, const std::vector<std::stri
                       ",\"shapeFillAlpha\":" + std::to_string(project.shapeFillAlpha) +
                       ",\"shapeFillColor\":" + jsonColor(project.shapeFillColor) +
                       ",\"colorMap\":{\"stops\":[";
-    if (const ZarHColorMap* map = project.ColorMapSlot(0)) {
+    if (const ZarHColorMap* map = project.colorMapSlot(0)) {
         for (int i = 0; i < map->stopCount(); ++i) {
             const ColorStop& stop = *map->stop(i);
             if (i > 0) out += ",";
@@ -66,7 +66,7 @@ void printJson(const HMeshProject& project, const std::string& projectFields) {
     std::string out = "{\"zone\":" + std::to_string(project.planeZone) + ",\"extent\":[" +
                       jsonNumber(extent.xmin) + "," + jsonNumber(extent.ymin) + "," +
                       jsonNumber(extent.xmax) + "," + jsonNumber(extent.ymax) + "],\"meshes\":[";
-    for (int i = 0; i < project.MeshCount(); ++i) {
+    for (int i = 0; i < project.meshCount(); ++i) {
         const ZarHMesh& m = *project.GetMesh(i);
         if (i > 0) out += ",";
         out += "{\"kind\":\"" + std::string(kindOf(m)) + "\",\"path\":" + jsonString(m.path) +
@@ -79,12 +79,12 @@ void printJson(const HMeshProject& project, const std::string& projectFields) {
                ",\"maxElevation\":" + jsonNumber(m.maxRaw * m.scale) + "}";
     }
     out += "],\"shapes\":[";
-    for (int i = 0; i < project.ShapeCount(); ++i) {
+    for (int i = 0; i < project.shapeCount(); ++i) {
         const ShpImport& shape = *project.GetShape(i);
         if (i > 0) out += ",";
         out += "{\"path\":" + jsonString(shape.path) +
-               ",\"points\":" + std::to_string(shape.PointCount()) +
-               ",\"polylines\":" + std::to_string(shape.PolylineCount()) +
+               ",\"points\":" + std::to_string(shape.pointCount()) +
+               ",\"polylines\":" + std::to_string(shape.polylineCount()) +
                ",\"parts\":" + std::to_string(partCount(shape)) +
                ",\"hasZ\":" + (shape.hasZ ? "true" : "false") +
                ",\"hasM\":" + (shape.hasM ? "true" : "false") + ",\"bounds\":[" +
@@ -92,7 +92,7 @@ void printJson(const HMeshProject& project, const std::string& projectFields) {
                jsonNumber(shape.bounds.xmax) + "," + jsonNumber(shape.bounds.ymax) + "]}";
     }
     out += "],\"images\":[";
-    for (int i = 0; i < project.ImageCount(); ++i) {
+    for (int i = 0; i < project.imageCount(); ++i) {
         const ZarHImage& image = *project.GetImage(i);
         if (i > 0) out += ",";
         out += "{\"path\":" + jsonString(image.path) + ",\"name\":" + jsonString(image.name) +
@@ -109,25 +109,25 @@ void printJson(const HMeshProject& project, const std::string& projectFields) {
 }
 
 void printText(const HMeshProject& project) {
-    for (int i = 0; i < project.MeshCount(); ++i) {
+    for (int i = 0; i < project.meshCount(); ++i) {
         const ZarHMesh& m = *project.GetMesh(i);
         std::printf("%-5s %s\n", kindOf(m), m.path.c_str());
-        std::printf("      name       %s\n", LegacyTextToUtf8(m.name).c_str());
+        std::printf("      name       %s\n", legacyTextToUtf8(m.name).c_str());
         std::printf("      grid       %d x %d cells of %g m, zone %d\n", m.cols, m.rows, m.cellSize,
                     m.zone);
         std::printf("      extent     x %.2f .. %.2f, y %.2f .. %.2f\n", m.xmin, m.xmax, m.ymin,
                     m.ymax);
         std::printf("      elevation  %.1f .. %.1f m\n", m.minRaw * m.scale, m.maxRaw * m.scale);
     }
-    for (int i = 0; i < project.ShapeCount(); ++i) {
+    for (int i = 0; i < project.shapeCount(); ++i) {
         const ShpImport& shape = *project.GetShape(i);
         std::printf("shape %s\n", shape.path.c_str());
         std::printf("      records    %d points, %d polylines/polygons (%lld parts)\n",
-                    shape.PointCount(), shape.PolylineCount(), partCount(shape));
+                    shape.pointCount(), shape.polylineCount(), partCount(shape));
         std::printf("      bounds     x %.2f .. %.2f, y %.2f .. %.2f\n", shape.bounds.xmin,
                     shape.bounds.xmax, shape.bounds.ymin, shape.bounds.ymax);
     }
-    for (int i = 0; i < project.ImageCount(); ++i) {
+    for (int i = 0; i < project.imageCount(); ++i) {
         const ZarHImage& image = *project.GetImage(i);
         std::printf("image %s\n", image.path.c_str());
         std::printf("      picture    %d x %d pixels\n", image.bitmap.width(),
@@ -141,13 +141,13 @@ void printText(const HMeshProject& project) {
             std::printf("      system     zone %d, %s\n", image.zone, datum);
         }
     }
-    if (project.MeshCount() == 0) return;
+    if (project.meshCount() == 0) return;
     MapRect extent;
     project.GetExtent(extent);
     std::printf(
         "collection: %d mesh%s, zone %d, x %.2f .. %.2f, y %.2f .. %.2f, elevation %.1f .. %.1f "
         "m\n",
-        project.MeshCount(), project.MeshCount() == 1 ? "" : "es", project.planeZone, extent.xmin,
+        project.meshCount(), project.meshCount() == 1 ? "" : "es", project.planeZone, extent.xmin,
         extent.xmax, extent.ymin, extent.ymax, project.GetMinElevation(),
         project.GetMaxElevation());
 }

@@ -115,9 +115,9 @@ int runRender(const Arguments& args) {
     if (!parseDataArguments("render", args, data,
                             [&](const Arguments& a, size_t& i) { return renderOption(a, i, o); }))
         return 2;
-    const std::string extension = Extension(o.output);
-    const bool pdf = EqualsIgnoringCase(extension, ".pdf");
-    if (o.output.empty() || !(pdf || EqualsIgnoringCase(extension, ".png"))) {
+    const std::string extension = fileExtension(o.output);
+    const bool pdf = equalsIgnoringCase(extension, ".pdf");
+    if (o.output.empty() || !(pdf || equalsIgnoringCase(extension, ".png"))) {
         std::fprintf(stderr, "kovtool render: -o OUT.png (or OUT.pdf) is required\n");
         return 2;
     }
@@ -130,7 +130,7 @@ int runRender(const Arguments& args) {
 
     HMeshProject project;
     if (!loadDataPaths(data.paths, project, data.dsmCellSize)) return 1;
-    if (project.MeshCount() == 0) {
+    if (project.meshCount() == 0) {
         std::fprintf(stderr, "kovtool render: the given paths hold no elevation mesh\n");
         return 1;
     }

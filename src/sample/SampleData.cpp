@@ -485,7 +485,7 @@ std::string tileHeaderText(const SampleTile& tile, int zone) {
     for (const auto& line : lines)
         utf8 += line[0] + "," + line[1] + eol;
     std::string cp932;
-    if (!Utf8ToCp932(utf8, cp932)) return std::string();
+    if (!utf8ToCp932(utf8, cp932)) return std::string();
     return cp932;
 }
 

@@ -21,8 +21,8 @@ bool writeSampleProject(const std::string& outDir, std::string* error) {
     LoadOptions options;
     bool fitColourMap = true;
     options.fitColourMap = &fitColourMap;
-    LoadLayerPaths(paths, project, report, options);
-    if (!report.ok() || project.MeshCount() == 0) {
+    loadLayerPaths(paths, project, report, options);
+    if (!report.ok() || project.meshCount() == 0) {
         if (error) *error = "the sample layers in " + root.string() + " cannot be loaded";
         return false;
     }

@@ -26,7 +26,7 @@ using sample::SampleTile;
 
 std::vector<std::string> splitLines(const std::string& text) {
     std::vector<std::string> lines;
-    ForEachLine(text, text.size() + 1, [&](std::string_view line) { lines.emplace_back(line); });
+    forEachLine(text, text.size() + 1, [&](std::string_view line) { lines.emplace_back(line); });
     return lines;
 }
 
@@ -85,8 +85,8 @@ TEST_F(SampleDataSet, NineSheetsInTheirFoldersWithTheirHeaders) {
         EXPECT_EQ(v[1] + " " + v[3] + " " + v[4] + " " + v[5] + " " + v[6] + " " + v[17],
                   t.code + ".kov 400 300 5.00 5.000 9");
         std::string name;
-        EXPECT_FALSE(IsValidUtf8(v[15]));  // the display name is Shift_JIS
-        ASSERT_TRUE(Cp932ToUtf8(v[15], name));
+        EXPECT_FALSE(isValidUtf8(v[15]));  // the display name is Shift_JIS
+        ASSERT_TRUE(cp932ToUtf8(v[15], name));
         EXPECT_EQ(name, "サンプル地区 " + t.code);
         // Corners in centimetres: a 3 x 3 block of sheets at the default place, each file named
         // after its sheet.

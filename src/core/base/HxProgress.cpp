@@ -2,7 +2,7 @@
 
 namespace kov {
 
-long long HxProgress::MaskAtLeast(long long quotient, long long floor) {
+long long HxProgress::maskAtLeast(long long quotient, long long floor) {
     if (quotient < floor) return floor;
     long long mask = 1;
     while (mask < quotient)
@@ -11,7 +11,7 @@ long long HxProgress::MaskAtLeast(long long quotient, long long floor) {
 }
 
 long long HxProgress::StepMask(long long total) {
-    return MaskAtLeast(total / 127, 63);
+    return maskAtLeast(total / 127, 63);
 }
 
 }  // namespace kov

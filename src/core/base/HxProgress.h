@@ -25,7 +25,7 @@ public:
 
 protected:
     // The smallest 2^k - 1 that is at least quotient, but at least floor.
-    static long long MaskAtLeast(long long quotient, long long floor);
+    static long long maskAtLeast(long long quotient, long long floor);
 
 private:
     int cancelled_ = 0;

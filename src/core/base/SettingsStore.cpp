@@ -410,7 +410,7 @@ double decodeReal(std::string_view text, double def) {
             return std::bit_cast<double>(bits);
         }
     }
-    return ParseLeadingDouble(text.substr(0, open));
+    return parseLeadingDouble(text.substr(0, open));
 }
 
 std::string encodeColor(uint32_t color) {
@@ -434,7 +434,7 @@ uint32_t decodeColor(std::string_view text, uint32_t def) {
     const auto fromCmyk = [&](bool withBlack) {
         // Percent values rounded half up, then as fractions.
         const auto fraction = [&](size_t i) {
-            return std::floor(ParseLeadingDouble(token(i)) + 0.5) / 100;
+            return std::floor(parseLeadingDouble(token(i)) + 0.5) / 100;
         };
         const double k = withBlack ? fraction(3) : 0.0;
         uint32_t color = 0;
@@ -445,7 +445,7 @@ uint32_t decodeColor(std::string_view text, uint32_t def) {
         return color;
     };
     const auto byteAt = [&](size_t i) {
-        return static_cast<uint32_t>(ParseLeadingInt(token(i))) & 0xFF;
+        return static_cast<uint32_t>(parseLeadingInt(token(i))) & 0xFF;
     };
 
     if (text.find("CMYK") != std::string_view::npos) return fromCmyk(true);
@@ -456,7 +456,7 @@ uint32_t decodeColor(std::string_view text, uint32_t def) {
 }
 
 int decodeInt(std::string_view text, int def) {
-    return text.empty() ? def : ParseLeadingInt(text);
+    return text.empty() ? def : parseLeadingInt(text);
 }
 
 size_t decodeBinary(std::string_view text, void* buffer, size_t size) {

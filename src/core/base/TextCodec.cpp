@@ -52,7 +52,7 @@ private:
 
 }  // namespace
 
-bool IsValidUtf8(std::string_view text) {
+bool isValidUtf8(std::string_view text) {
     const auto* p = reinterpret_cast<const unsigned char*>(text.data());
     const auto* end = p + text.size();
     while (p < end) {
@@ -90,21 +90,21 @@ bool IsValidUtf8(std::string_view text) {
     return true;
 }
 
-bool Cp932ToUtf8(std::string_view text, std::string& out) {
+bool cp932ToUtf8(std::string_view text, std::string& out) {
     Converter converter("UTF-8", "CP932");
     return converter.convert(text, out, [](std::string_view rest, std::string& result) {
         result += "\xEF\xBF\xBD";  // U+FFFD
-        const bool pair = rest.size() >= 2 && IsSjisLeadByte(static_cast<unsigned char>(rest[0]));
+        const bool pair = rest.size() >= 2 && isSjisLeadByte(static_cast<unsigned char>(rest[0]));
         return size_t{pair ? 2u : 1u};
     });
 }
 
-bool Utf8ToCp932(std::string_view text, std::string& out) {
+bool utf8ToCp932(std::string_view text, std::string& out) {
     Converter converter("CP932", "UTF-8");
     return converter.convert(text, out, [](std::string_view, std::string&) { return size_t{0}; });
 }
 
-bool EucJpToUtf8(std::string_view text, std::string& out) {
+bool eucJpToUtf8(std::string_view text, std::string& out) {
     // How many bytes the sequence at the start of rest spans: 0x8E and a kana byte, 0x8F and two
     // bytes, or two bytes of 0xA1..0xFE; anything broken is skipped one byte at a time.
     const auto skip = [](std::string_view rest, std::string& result) {
@@ -126,10 +126,10 @@ bool EucJpToUtf8(std::string_view text, std::string& out) {
     return false;
 }
 
-std::string LegacyTextToUtf8(std::string_view text) {
-    if (IsValidUtf8(text)) return std::string(text);
+std::string legacyTextToUtf8(std::string_view text) {
+    if (isValidUtf8(text)) return std::string(text);
     std::string converted;
-    if (Cp932ToUtf8(text, converted)) return converted;
+    if (cp932ToUtf8(text, converted)) return converted;
     return std::string(text);
 }
 

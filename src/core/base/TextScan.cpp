@@ -17,7 +17,7 @@ bool isDigit(char c) {
 
 }  // namespace
 
-int ParseLeadingInt(std::string_view text) {
+int parseLeadingInt(std::string_view text) {
     size_t i = 0;
     while (i < text.size() && isBlank(text[i]))
         ++i;
@@ -34,7 +34,7 @@ int ParseLeadingInt(std::string_view text) {
     return static_cast<int>(value);
 }
 
-double ParseLeadingDouble(std::string_view text) {
+double parseLeadingDouble(std::string_view text) {
     size_t i = 0;
     while (i < text.size() && isBlank(text[i]))
         ++i;

@@ -10,7 +10,7 @@ namespace kov {
 // Calls onLine for every line of text without its LF or CR LF terminator. A line longer than
 // maxLength characters is handed over in pieces of maxLength, as a fixed line buffer reads it.
 template <typename OnLine>
-void ForEachLine(std::string_view text, size_t maxLength, OnLine onLine) {
+void forEachLine(std::string_view text, size_t maxLength, OnLine onLine) {
     const char* p = text.data();
     const char* end = p + text.size();
     while (p < end) {
@@ -30,10 +30,10 @@ void ForEachLine(std::string_view text, size_t maxLength, OnLine onLine) {
 
 // Decimal text to integer as the C library reads it: leading blanks skipped, optional sign,
 // digits up to the first other character; no digits give 0; out-of-range values saturate.
-int ParseLeadingInt(std::string_view text);
+int parseLeadingInt(std::string_view text);
 // Decimal text to double: leading blanks, optional sign, digits with an optional fraction and
 // exponent; conversion stops at the first character that does not fit; no digits give 0.
 // Unlike strtod it ignores the locale and never reads "inf", "nan" or hexadecimal forms.
-double ParseLeadingDouble(std::string_view text);
+double parseLeadingDouble(std::string_view text);
 
 }  // namespace kov

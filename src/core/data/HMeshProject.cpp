@@ -55,7 +55,7 @@ int HMeshProject::AddMesh(std::unique_ptr<ZarHMesh>& mesh) {
     }
     mesh->owner = this;
     meshes_.push_back(std::move(mesh));
-    InvalidateNeighbourIndex();
+    invalidateNeighbourIndex();
     return 1;
 }
 
@@ -92,7 +92,7 @@ ShpImport* HMeshProject::GetShape(int index) const {
 
 int HMeshProject::RemoveMesh(int index, std::unique_ptr<ZarHMesh>* takeOver) {
     if (!removeAt(meshes_, index, takeOver)) return 0;
-    InvalidateNeighbourIndex();
+    invalidateNeighbourIndex();
     return 1;
 }
 int HMeshProject::RemoveImage(int index, std::unique_ptr<ZarHImage>* takeOver) {
@@ -166,7 +166,7 @@ PointElevation HMeshProject::queryElevation(double x, double y, WaterCells water
         const ZarHMesh& mesh = **it;
         double z = 0.0;
         if (mesh.GetElevation(x, y, z)) return {&mesh, CellKind::Elevation, z};
-        if (!mesh.Contains(x, y)) continue;
+        if (!mesh.contains(x, y)) continue;
         answer.kind = CellKind::NoData;
         if (water == WaterCells::Answer &&
             mesh.GetRawValue(x, y) == static_cast<double>(MESH_WATER))
@@ -190,12 +190,12 @@ int HMeshProject::SortMeshes() {
     // Every draw sorts; an unchanged order keeps the neighbour index.
     if (!std::is_sorted(meshes_.begin(), meshes_.end(), coarserFirst)) {
         std::stable_sort(meshes_.begin(), meshes_.end(), coarserFirst);
-        InvalidateNeighbourIndex();
+        invalidateNeighbourIndex();
     }
     return 1;
 }
 
-void HMeshProject::InvalidateNeighbourIndex() {
+void HMeshProject::invalidateNeighbourIndex() {
     std::lock_guard lock(neighbourIndexLock_);
     neighbourIndex_.reset();
 }
@@ -209,7 +209,7 @@ void HMeshProject::FindNeighbours(const ZarHMesh& mesh, MeshNeighbours& neighbou
             list.push_back(m.get());
         neighbourIndex_ = std::make_unique<MeshNeighbourIndex>(std::move(list));
     }
-    neighbourIndex_->Find(mesh, neighbours);
+    neighbourIndex_->find(mesh, neighbours);
 }
 
 int HMeshProject::SampleProfile(const std::vector<FPoint>& polyline, double& spacing, int maxCount,
@@ -267,7 +267,7 @@ int HMeshProject::SampleProfile(const std::vector<FPoint>& polyline, double& spa
     return 1;
 }
 
-const ZarHColorMap* HMeshProject::ColorMapSlot(int slot) const {
+const ZarHColorMap* HMeshProject::colorMapSlot(int slot) const {
     if (slot < 0 || slot >= kColorMapSlots) slot = 0;
     return colorMaps_[static_cast<size_t>(slot)].get();
 }
@@ -275,13 +275,13 @@ const ZarHColorMap* HMeshProject::ColorMapSlot(int slot) const {
 namespace {
 
 // Slot 3: a two-stop ramp from green at 0 m to red at 45 m.
-void SetPresetRamp3(ZarHColorMap& map) {
+void setPresetRamp3(ZarHColorMap& map) {
     const ColorStop stops[] = {{0x00FF00, 0, 0.0}, {0x0000FF, 0, 45.0}};
     map.setStops(stops, 2);
 }
 
 // Slot 4: the eleven-entry ramp, whose last five entries are white at 0 m.
-void SetPresetRamp4(ZarHColorMap& map) {
+void setPresetRamp4(ZarHColorMap& map) {
     ColorStop stops[11] = {{0x80FF80, 0, 3.0},  {0x80FFFF, 0, 8.0},  {0x8080FF, 0, 15.0},
                            {0x4080FF, 0, 20.0}, {0xFF80FF, 0, 30.0}, {0x0000FF, 0, 40.0}};
     for (int i = 6; i < 11; ++i)
@@ -297,9 +297,9 @@ ZarHColorMap* HMeshProject::GetColorMap(int slot) {
     if (!entry) {
         if (!colorMaps_[0]) colorMaps_[0] = std::make_unique<ZarHColorMap>(colorMapDefaults_);
         entry = colorMaps_[0]->clone();
-        if (slot == 3) SetPresetRamp3(*entry);
+        if (slot == 3) setPresetRamp3(*entry);
     }
-    if (slot == 4 && entry->stopCount() < 11) SetPresetRamp4(*entry);
+    if (slot == 4 && entry->stopCount() < 11) setPresetRamp4(*entry);
     return entry.get();
 }
 

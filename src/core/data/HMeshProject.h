@@ -82,9 +82,9 @@ public:
     ZarHMesh* GetMesh(int index) const;
     ZarHImage* GetImage(int index) const;
     ShpImport* GetShape(int index) const;
-    int MeshCount() const { return static_cast<int>(meshes_.size()); }
-    int ImageCount() const { return static_cast<int>(images_.size()); }
-    int ShapeCount() const { return static_cast<int>(shapes_.size()); }
+    int meshCount() const { return static_cast<int>(meshes_.size()); }
+    int imageCount() const { return static_cast<int>(images_.size()); }
+    int shapeCount() const { return static_cast<int>(shapes_.size()); }
 
     // Removes an element; it is deleted unless the caller takes it over through takeOver.
     int RemoveMesh(int index, std::unique_ptr<ZarHMesh>* takeOver = nullptr);
@@ -123,7 +123,7 @@ public:
     // slot 0 on first request; slots 3 and 4 carry preset ramps.
     ZarHColorMap* GetColorMap(int slot);
     // Slot 0 (or another filled slot) without filling anything; null for an empty slot.
-    const ZarHColorMap* ColorMapSlot(int slot) const;
+    const ZarHColorMap* colorMapSlot(int slot) const;
     // Replaces the slot's colour map (the previous one is deleted).
     void SetColorMap(int slot, std::unique_ptr<ZarHColorMap> map);
 
@@ -156,7 +156,7 @@ private:
     ColorMapDefaults colorMapDefaults_;  // for slot 0 when it was emptied
 
     // Built on first use after the mesh list changed.
-    void InvalidateNeighbourIndex();
+    void invalidateNeighbourIndex();
     mutable std::mutex neighbourIndexLock_;
     mutable std::unique_ptr<MeshNeighbourIndex> neighbourIndex_;
 };

@@ -55,13 +55,13 @@ void forEachEntry(const std::string& folder, OnEntry onEntry) {
 std::string findEntryIgnoringCase(const std::string& folder, const std::string& name,
                                   FolderListingCache* cache) {
     if (cache) {
-        for (const std::string& entry : cache->Entries(folder))
-            if (EqualsIgnoringCase(entry, name)) return entry;
+        for (const std::string& entry : cache->entries(folder))
+            if (equalsIgnoringCase(entry, name)) return entry;
         return {};
     }
     std::string found;
     forEachEntry(folder, [&](const char* entry) {
-        if (!EqualsIgnoringCase(entry, name)) return false;
+        if (!equalsIgnoringCase(entry, name)) return false;
         found = entry;
         return true;
     });
@@ -70,7 +70,7 @@ std::string findEntryIgnoringCase(const std::string& folder, const std::string& 
 
 }  // namespace
 
-const std::vector<std::string>& FolderListingCache::Entries(const std::string& folder) {
+const std::vector<std::string>& FolderListingCache::entries(const std::string& folder) {
     const auto inserted = listings_.try_emplace(folder);
     std::vector<std::string>& entries = inserted.first->second;
     if (inserted.second)
@@ -81,10 +81,10 @@ const std::vector<std::string>& FolderListingCache::Entries(const std::string& f
     return entries;
 }
 
-std::unique_ptr<HxFile> OpenFile(const std::string& path, FileBuffer buffer) {
+std::unique_ptr<HxFile> openFile(const std::string& path, FileBuffer buffer) {
     if (path.empty()) return nullptr;
-    if (IsInternetPath(path)) {
-        std::optional<std::vector<char>> fetched = FetchWhole(path);
+    if (isInternetPath(path)) {
+        std::optional<std::vector<char>> fetched = fetchWhole(path);
         if (!fetched) return nullptr;
         return std::make_unique<HxFile>(path, std::string_view(fetched->data(), fetched->size()));
     }
@@ -115,9 +115,9 @@ std::unique_ptr<HxFile> OpenFile(const std::string& path, FileBuffer buffer) {
     return std::make_unique<HxFile>(absolutePath(path), std::move(buffer));
 }
 
-std::string FindPathIgnoringCase(const std::string& path, FolderListingCache* cache) {
+std::string findPathIgnoringCase(const std::string& path, FolderListingCache* cache) {
     if (path.empty()) return {};
-    if (exists(path) || IsInternetPath(path)) return path;
+    if (exists(path) || isInternetPath(path)) return path;
     // Walk the components, replacing each that does not exist by a case-insensitive match.
     std::string resolved = path[0] == '/' ? "/" : "";
     size_t pos = path[0] == '/' ? 1 : 0;
@@ -140,26 +140,26 @@ std::string FindPathIgnoringCase(const std::string& path, FolderListingCache* ca
     return exists(resolved) ? resolved : std::string();
 }
 
-std::pair<std::string, std::string> SplitFolder(const std::string& path) {
+std::pair<std::string, std::string> splitFolder(const std::string& path) {
     const size_t slash = path.find_last_of("/\\");
     if (slash == std::string::npos) return {std::string(), path};
     return {path.substr(0, slash + 1), path.substr(slash + 1)};
 }
 
-std::string BaseName(const std::string& path) {
-    std::string name = SplitFolder(path).second;
+std::string baseName(const std::string& path) {
+    std::string name = splitFolder(path).second;
     const size_t dot = name.rfind('.');
     if (dot != std::string::npos) name.resize(dot);
     return name;
 }
 
-std::string Extension(const std::string& path) {
-    const std::string name = SplitFolder(path).second;
+std::string fileExtension(const std::string& path) {
+    const std::string name = splitFolder(path).second;
     const size_t dot = name.rfind('.');
     return dot == std::string::npos ? std::string() : name.substr(dot);
 }
 
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+bool equalsIgnoringCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
     for (size_t i = 0; i < a.size(); ++i) {
         auto lower = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; };

@@ -23,10 +23,10 @@ public:
         : HxFile(std::move(fullPath), FileBuffer(contents.begin(), contents.end())) {}
 
     // The file's own full path (absolute for local files).
-    const std::string& FullPath() const { return fullPath_; }
-    std::string_view Contents() const { return {contents_.data(), contents_.size()}; }
-    // Hands the buffer back, so that the next OpenFile can reuse its memory.
-    FileBuffer TakeContents() { return std::move(contents_); }
+    const std::string& fullPath() const { return fullPath_; }
+    std::string_view contents() const { return {contents_.data(), contents_.size()}; }
+    // Hands the buffer back, so that the next openFile can reuse its memory.
+    FileBuffer takeContents() { return std::move(contents_); }
 
 private:
     std::string fullPath_;
@@ -36,13 +36,13 @@ private:
 // Opens a file; null when it cannot be opened or is not a regular file. Internet paths
 // ("http:", "https:", "ftp:") are fetched whole; their full path is the address. A buffer from an
 // earlier file may be passed in to be reused: readers of many files avoid fresh memory per file.
-std::unique_ptr<HxFile> OpenFile(const std::string& path, FileBuffer buffer = {});
+std::unique_ptr<HxFile> openFile(const std::string& path, FileBuffer buffer = {});
 
 // Names of the entries of folders, read once; for searches that try many paths in the same
 // folders.
 class FolderListingCache {
 public:
-    const std::vector<std::string>& Entries(const std::string& folder);
+    const std::vector<std::string>& entries(const std::string& folder);
 
 private:
     std::unordered_map<std::string, std::vector<std::string>> listings_;
@@ -52,15 +52,15 @@ private:
 // ones without regard to ASCII case (a Windows data set copied to Linux may differ in case),
 // or an empty string. Internet paths are answered unchanged. Folder listings come from the
 // cache when one is given.
-std::string FindPathIgnoringCase(const std::string& path, FolderListingCache* cache = nullptr);
+std::string findPathIgnoringCase(const std::string& path, FolderListingCache* cache = nullptr);
 
 // Splits at the last '/' or '\\': the folder including its separator, and the file name.
-std::pair<std::string, std::string> SplitFolder(const std::string& path);
+std::pair<std::string, std::string> splitFolder(const std::string& path);
 // The file name without its last extension.
-std::string BaseName(const std::string& path);
+std::string baseName(const std::string& path);
 // The last extension including the dot, or an empty string.
-std::string Extension(const std::string& path);
+std::string fileExtension(const std::string& path);
 // ASCII case-insensitive comparison, for file extensions and names.
-bool EqualsIgnoringCase(std::string_view a, std::string_view b);
+bool equalsIgnoringCase(std::string_view a, std::string_view b);
 
 }  // namespace kov

@@ -41,33 +41,33 @@ size_t appendChunk(char* data, size_t size, size_t count, void* userData) {
 
 bool startsWithIgnoringCase(std::string_view text, std::string_view prefix) {
     return text.size() >= prefix.size() &&
-           EqualsIgnoringCase(text.substr(0, prefix.size()), prefix);
+           equalsIgnoringCase(text.substr(0, prefix.size()), prefix);
 }
 
 }  // namespace
 
-bool IsInternetPath(std::string_view path) {
+bool isInternetPath(std::string_view path) {
     return path.size() >= 5 &&
            (startsWithIgnoringCase(path, "http:") || startsWithIgnoringCase(path, "https:") ||
             startsWithIgnoringCase(path, "ftp:"));
 }
 
-void SetFetchLimits(const FetchLimits& limits) {
+void setFetchLimits(const FetchLimits& limits) {
     std::lock_guard lock(limitsMutex);
     currentLimits = limits;
 }
 
-FetchLimits GetFetchLimits() {
+FetchLimits getFetchLimits() {
     std::lock_guard lock(limitsMutex);
     return currentLimits;
 }
 
-std::optional<std::vector<char>> FetchWhole(const std::string& url) {
+std::optional<std::vector<char>> fetchWhole(const std::string& url) {
     static std::once_flag initialised;
     std::call_once(initialised, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
     std::unique_ptr<CURL, CurlDeleter> curl(curl_easy_init());
     if (!curl) return std::nullopt;
-    const FetchLimits limits = GetFetchLimits();
+    const FetchLimits limits = getFetchLimits();
     Download download;
     download.maxBytes = limits.maxBytes;
 

@@ -10,11 +10,11 @@ namespace kov {
 
 // Whether the file service fetches this path from the internet: at least five characters,
 // beginning with "http:", "https:" or "ftp:" in any letter case.
-bool IsInternetPath(std::string_view path);
+bool isInternetPath(std::string_view path);
 
 // The whole resource, or nothing when the fetch failed (no connection, an error status, a
 // time-out, or more than maxBytes).
-std::optional<std::vector<char>> FetchWhole(const std::string& url);
+std::optional<std::vector<char>> fetchWhole(const std::string& url);
 
 // Limits of a fetch: the connection must be made within connectSeconds and data must keep
 // flowing (at least one byte per second, judged over stallSeconds).
@@ -23,7 +23,7 @@ struct FetchLimits {
     long stallSeconds = 30;
     long long maxBytes = 2LL << 30;
 };
-void SetFetchLimits(const FetchLimits& limits);
-FetchLimits GetFetchLimits();
+void setFetchLimits(const FetchLimits& limits);
+FetchLimits getFetchLimits();
 
 }  // namespace kov

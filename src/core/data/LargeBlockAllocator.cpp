@@ -26,7 +26,7 @@ BlockCache& cache() {
 
 }  // namespace
 
-void* Allocate(size_t bytes) {
+void* allocate(size_t bytes) {
     {
         BlockCache& c = cache();
         std::lock_guard lock(c.mutex);
@@ -44,7 +44,7 @@ void* Allocate(size_t bytes) {
     return p;
 }
 
-void Release(void* block, size_t bytes) noexcept {
+void release(void* block, size_t bytes) noexcept {
     if (!block) return;
     if (bytes > kCacheLimit) {
         ::munmap(block, bytes);

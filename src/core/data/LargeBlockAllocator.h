@@ -17,12 +17,12 @@ inline constexpr size_t kThreshold = size_t{256} << 10;
 #endif
 // Maps a block with its pages populated in one system call (touching fresh pages one by one
 // costs about twice as much), or reuses a block of the same size freed earlier.
-void* Allocate(size_t bytes);
+void* allocate(size_t bytes);
 // Keeps the block for reuse; the oldest kept blocks beyond the cache's limit are unmapped.
-void Release(void* block, size_t bytes) noexcept;
+void release(void* block, size_t bytes) noexcept;
 }  // namespace largeblock
 
-// Large blocks through largeblock::Allocate: a project holds hundreds of grids of half a
+// Large blocks through largeblock::allocate: a project holds hundreds of grids of half a
 // megabyte each, and reopening a project frees and allocates them all again. Smaller blocks
 // come from the ordinary heap.
 template <typename T>
@@ -37,14 +37,14 @@ struct LargeBlockAllocator {
         if (n > static_cast<size_t>(-1) / sizeof(T)) throw std::bad_alloc();
         const size_t bytes = n * sizeof(T);
         if (bytes < largeblock::kThreshold) return std::allocator<T>().allocate(n);
-        return static_cast<T*>(largeblock::Allocate(bytes));
+        return static_cast<T*>(largeblock::allocate(bytes));
     }
     void deallocate(T* p, size_t n) noexcept {
         const size_t bytes = n * sizeof(T);
         if (bytes < largeblock::kThreshold) {
             std::allocator<T>().deallocate(p, n);
         } else {
-            largeblock::Release(p, bytes);
+            largeblock::release(p, bytes);
         }
     }
     template <typename U>

@@ -120,7 +120,7 @@ void MeshNeighbourIndex::collect(uint64_t cellSizeBits, double x, double y,
     }
 }
 
-void MeshNeighbourIndex::Find(const ZarHMesh& mesh, MeshNeighbours& neighbours) const {
+void MeshNeighbourIndex::find(const ZarHMesh& mesh, MeshNeighbours& neighbours) const {
     neighbours = MeshNeighbours{};
     neighbours.mesh[MeshNeighbours::Centre] = &mesh;
     if (std::isnan(mesh.cellSize)) return;

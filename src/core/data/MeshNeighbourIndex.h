@@ -28,7 +28,7 @@ public:
     explicit MeshNeighbourIndex(std::vector<const ZarHMesh*> list);
 
     // The same answer as scanNeighbours over the list. The mesh need not be in the list.
-    void Find(const ZarHMesh& mesh, MeshNeighbours& neighbours) const;
+    void find(const ZarHMesh& mesh, MeshNeighbours& neighbours) const;
 
 private:
     struct CornerKey {

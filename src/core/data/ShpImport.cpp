@@ -81,14 +81,14 @@ class ShpImport::Reader {
 public:
     explicit Reader(ShpImport& layer) : layer_(layer) {}
 
-    bool Point(Cursor& in) {
+    bool point(Cursor& in) {
         double x, y;
         if (!in.float64(x) || !in.float64(y)) return false;
         layer_.points.push_back({++layer_.recordCounter, x, y, 0.0});
         return true;
     }
 
-    bool MultiPoint(Cursor& in) {
+    bool multiPoint(Cursor& in) {
         int32_t count = 0;
         if (!in.skip(32) || !in.int32(count)) return false;
         if (count < 1 || count > kMaxMultiPoints) return false;
@@ -158,7 +158,7 @@ public:
     }
 
     // One record's content after its shape type; false when the record is malformed.
-    bool Record(Cursor& in, int32_t type) {
+    bool record(Cursor& in, int32_t type) {
         switch (type) {
             case kNull:
                 ++layer_.recordCounter;
@@ -167,12 +167,12 @@ public:
             case kPointZ:
             case kPointM:
                 layer_.hasPoints = 1;
-                return Point(in);
+                return point(in);
             case kMultiPoint:
             case kMultiPointZ:
             case kMultiPointM:
                 layer_.hasPoints = 1;
-                return MultiPoint(in);
+                return multiPoint(in);
             case kPolyLine:
             case kPolyLineZ:
             case kPolyLineM:
@@ -193,13 +193,13 @@ private:
     ShpImport& layer_;
 };
 
-const SHP_POINT* ShpImport::GetPoint(int index) const {
-    if (index < 0 || index >= PointCount()) return nullptr;
+const SHP_POINT* ShpImport::getPoint(int index) const {
+    if (index < 0 || index >= pointCount()) return nullptr;
     return &points[static_cast<size_t>(index)];
 }
 
-const SHP_POLYLINE* ShpImport::GetPolyline(int index) const {
-    if (index < 0 || index >= PolylineCount()) return nullptr;
+const SHP_POLYLINE* ShpImport::getPolyline(int index) const {
+    if (index < 0 || index >= polylineCount()) return nullptr;
     return &polylines[static_cast<size_t>(index)];
 }
 
@@ -215,29 +215,29 @@ void ShpImport::Clear() {
 int ShpImport::Load(const std::string& shpPath, HxProgress* progress) {
     Clear();
     path = shpPath;
-    std::unique_ptr<HxFile> file = OpenFile(shpPath);
+    std::unique_ptr<HxFile> file = openFile(shpPath);
     if (!file) {
-        const std::string found = FindPathIgnoringCase(shpPath);
-        if (!found.empty() && found != shpPath) file = OpenFile(found);
+        const std::string found = findPathIgnoringCase(shpPath);
+        if (!found.empty() && found != shpPath) file = openFile(found);
     }
     if (!file) return 0;
 
     // The index beside the main file: same folder and base name, extension ".shx".
     std::unique_ptr<HxFile> index;
-    if (useIndex && file->Contents().size() >= kHeaderSize) {
+    if (useIndex && file->contents().size() >= kHeaderSize) {
         const std::string indexPath =
-            SplitFolder(file->FullPath()).first + BaseName(file->FullPath()) + ".shx";
-        index = OpenFile(indexPath);
+            splitFolder(file->fullPath()).first + baseName(file->fullPath()) + ".shx";
+        index = openFile(indexPath);
         if (!index) {
-            const std::string found = FindPathIgnoringCase(indexPath);
-            if (!found.empty() && found != indexPath) index = OpenFile(found);
+            const std::string found = findPathIgnoringCase(indexPath);
+            if (!found.empty() && found != indexPath) index = openFile(found);
         }
     }
-    return LoadFromMemory(file->Contents(), index ? index->Contents() : std::string_view(),
+    return loadFromMemory(file->contents(), index ? index->contents() : std::string_view(),
                           progress);
 }
 
-int ShpImport::LoadFromMemory(std::string_view shp, std::string_view shx, HxProgress* progress) {
+int ShpImport::loadFromMemory(std::string_view shp, std::string_view shx, HxProgress* progress) {
     Clear();
     if (shp.size() < kHeaderSize) return 0;
     const char* header = shp.data();
@@ -252,7 +252,7 @@ int ShpImport::LoadFromMemory(std::string_view shp, std::string_view shx, HxProg
     if (progress) {
         static constexpr char kFormat[] =
             "%s HD:%4d (%6d Length) Ver %d   Shp:%02d  bound(%10.2f %10.2f %10.2f %10.2f)\r\n";
-        const std::string name = SplitFolder(path).second;
+        const std::string name = splitFolder(path).second;
         const int length = std::snprintf(nullptr, 0, kFormat, name.c_str(), fileCode, fileLength,
                                          version, shapeType, box[0], box[1], box[2], box[3]);
         std::string text(length > 0 ? static_cast<size_t>(length) : 0, '\0');
@@ -306,7 +306,7 @@ int ShpImport::LoadFromMemory(std::string_view shp, std::string_view shx, HxProg
         const size_t end = start + 8 + static_cast<size_t>(contentLength) * 2;
         next = end;
         Cursor content(shp.substr(start + kRecordHeaderSize, end - start - kRecordHeaderSize));
-        if (!reader.Record(content, type) && strict) break;
+        if (!reader.record(content, type) && strict) break;
     }
 
     bounds = {scale * box[0], scale * box[1], scale * box[2], scale * box[3]};

@@ -65,12 +65,12 @@ public:
     int Load(const std::string& path, HxProgress* progress);
     // The same on files already in memory; an empty index means reading records in sequence.
     // The summary line names the file of path.
-    int LoadFromMemory(std::string_view shp, std::string_view shx, HxProgress* progress);
+    int loadFromMemory(std::string_view shp, std::string_view shx, HxProgress* progress);
 
-    int PointCount() const { return static_cast<int>(points.size()); }
-    const SHP_POINT* GetPoint(int index) const;
-    int PolylineCount() const { return static_cast<int>(polylines.size()); }
-    const SHP_POLYLINE* GetPolyline(int index) const;
+    int pointCount() const { return static_cast<int>(points.size()); }
+    const SHP_POINT* getPoint(int index) const;
+    int polylineCount() const { return static_cast<int>(polylines.size()); }
+    const SHP_POLYLINE* getPolyline(int index) const;
 
     std::string path;
     std::string errorText;      // message of a file error that ended the read

@@ -4,16 +4,15 @@
 #include <cmath>
 #include <cstring>
 
-
 namespace kov {
 namespace {
 
-uint8_t ChannelByte(double channel) {
+uint8_t channelByte(double channel) {
     return static_cast<uint8_t>(channel * 255.0 + 0.5);
 }
 
 // Hue travelling from h0 to h1 through hue 0 at constant speed, for t in [0, 1].
-double ReverseHue(double h0, double h1, double t) {
+double reverseHue(double h0, double h1, double t) {
     const double lo = std::min(h0, h1);
     const double hi = std::max(h0, h1);
     const double u = h0 <= h1 ? t : 1.0 - t;
@@ -24,20 +23,20 @@ double ReverseHue(double h0, double h1, double t) {
     return 1.0 - w * (1.0 - hi);
 }
 
-void PutU32(uint8_t* p, uint32_t v) {
+void putU32(uint8_t* p, uint32_t v) {
     for (int i = 0; i < 4; ++i)
         p[i] = static_cast<uint8_t>(v >> (8 * i));
 }
-void PutF64(uint8_t* p, double v) {
+void putF64(uint8_t* p, double v) {
     uint64_t bits;
     std::memcpy(&bits, &v, 8);
     for (int i = 0; i < 8; ++i)
         p[i] = static_cast<uint8_t>(bits >> (8 * i));
 }
-uint32_t GetU32(const uint8_t* p) {
+uint32_t getU32(const uint8_t* p) {
     return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
 }
-double GetF64(const uint8_t* p) {
+double getF64(const uint8_t* p) {
     uint64_t bits = 0;
     for (int i = 0; i < 8; ++i)
         bits |= static_cast<uint64_t>(p[i]) << (8 * i);
@@ -48,7 +47,7 @@ double GetF64(const uint8_t* p) {
 
 }  // namespace
 
-void RgbToHsv(uint32_t color, double& hue, double& saturation, double& value) {
+void rgbToHsv(uint32_t color, double& hue, double& saturation, double& value) {
     const double r = (color & 0xFF) / 255.0;
     const double g = ((color >> 8) & 0xFF) / 255.0;
     const double b = ((color >> 16) & 0xFF) / 255.0;
@@ -76,7 +75,7 @@ void RgbToHsv(uint32_t color, double& hue, double& saturation, double& value) {
     hue = h / 360.0;
 }
 
-Rgb HsvToRgb(double hue, double saturation, double value) {
+Rgb hsvToRgb(double hue, double saturation, double value) {
     const int i = static_cast<int>(hue * 6.0);
     const double f = hue * 6.0 - i;
     const double p = value * (1.0 - saturation);
@@ -103,7 +102,7 @@ Rgb HsvToRgb(double hue, double saturation, double value) {
             r = value, g = p, b = q;
             break;
     }
-    return Rgb{ChannelByte(r), ChannelByte(g), ChannelByte(b)};
+    return Rgb{channelByte(r), channelByte(g), channelByte(b)};
 }
 
 ZarHColorMap::ZarHColorMap(const ColorMapDefaults& defaults) : defaults_(defaults) {
@@ -126,7 +125,7 @@ void ZarHColorMap::setStops(const ColorStop* stops, unsigned count) {
     count = std::min<unsigned>(count, kMaxStops);
     std::vector<ColorStop> copied(stops, stops + count);
     for (ColorStop& stop : copied)
-        RgbToHsv(stop.color, stop.hue, stop.saturation, stop.value);
+        rgbToHsv(stop.color, stop.hue, stop.saturation, stop.value);
     stops_.swap(copied);
     ready_ = true;
     rebuildTable();
@@ -152,7 +151,7 @@ void ZarHColorMap::rebuildTable() {
     if (stops_.empty()) return;
     // A stop changed in place has stale HSV; derive it again.
     for (ColorStop& stop : stops_)
-        RgbToHsv(stop.color, stop.hue, stop.saturation, stop.value);
+        rgbToHsv(stop.color, stop.hue, stop.saturation, stop.value);
     const double first = stops_.front().height;
     const double last = stops_.back().height;
     for (int i = 0; i < kTableSize; ++i) {
@@ -197,8 +196,8 @@ bool ZarHColorMap::colorAt(double height, Rgb& out) const {
     const double t = (height - s0.height) / (s1.height - s0.height);
     const double s = s0.saturation * (1.0 - t) + s1.saturation * t;
     const double v = s0.value * (1.0 - t) + s1.value * t;
-    const double h = s0.reverse ? ReverseHue(s0.hue, s1.hue, t) : s0.hue * (1.0 - t) + s1.hue * t;
-    out = HsvToRgb(h, s, v);
+    const double h = s0.reverse ? reverseHue(s0.hue, s1.hue, t) : s0.hue * (1.0 - t) + s1.hue * t;
+    out = hsvToRgb(h, s, v);
     return true;
 }
 
@@ -216,7 +215,7 @@ Dib24 ZarHColorMap::makeStrip(int width, int height, bool vertical) const {
         colorAt(first + f * (last - first), colors[static_cast<size_t>(i)]);
     }
     for (int y = 0; y < height; ++y) {
-        uint8_t* row = strip.Row(y);
+        uint8_t* row = strip.row(y);
         for (int x = 0; x < width; ++x) {
             // Darkest at the bottom row (horizontal) or the left column (vertical).
             const int fromDark = vertical ? x : y;
@@ -234,53 +233,53 @@ Dib24 ZarHColorMap::makeStrip(int width, int height, bool vertical) const {
 std::vector<uint8_t> ZarHColorMap::write() const {
     std::vector<uint8_t> image(kHeaderSize + kStopRecordSize * stops_.size(), 0);
     uint8_t* h = image.data();
-    PutU32(h + 0, kHeaderSize);
-    PutU32(h + 4, static_cast<uint32_t>(stops_.size()));
-    PutU32(h + 16, seaColor);
-    PutU32(h + 20, noDataColor);
-    PutU32(h + 24, topColor);
-    PutU32(h + 28, bottomColor);
-    PutF64(h + 32, lightAzimuth);
-    PutF64(h + 40, lightElevation);
-    PutF64(h + 48, diffuseWeight);
-    PutF64(h + 56, shadowLevel);
-    PutU32(h + 64, edgeLightColor);
-    PutU32(h + 68, edgeShadowColor);
+    putU32(h + 0, kHeaderSize);
+    putU32(h + 4, static_cast<uint32_t>(stops_.size()));
+    putU32(h + 16, seaColor);
+    putU32(h + 20, noDataColor);
+    putU32(h + 24, topColor);
+    putU32(h + 28, bottomColor);
+    putF64(h + 32, lightAzimuth);
+    putF64(h + 40, lightElevation);
+    putF64(h + 48, diffuseWeight);
+    putF64(h + 56, shadowLevel);
+    putU32(h + 64, edgeLightColor);
+    putU32(h + 68, edgeShadowColor);
     for (size_t i = 0; i < stops_.size(); ++i) {
         uint8_t* r = h + kHeaderSize + kStopRecordSize * i;
         const ColorStop& s = stops_[i];
-        PutU32(r + 0, s.color);
-        PutU32(r + 4, static_cast<uint32_t>(s.reverse));
-        PutF64(r + 8, s.height);
-        PutF64(r + 16, s.hue);
-        PutF64(r + 24, s.saturation);
-        PutF64(r + 32, s.value);
+        putU32(r + 0, s.color);
+        putU32(r + 4, static_cast<uint32_t>(s.reverse));
+        putF64(r + 8, s.height);
+        putF64(r + 16, s.hue);
+        putF64(r + 24, s.saturation);
+        putF64(r + 32, s.value);
     }
     return image;
 }
 
 bool ZarHColorMap::read(std::span<const uint8_t> image) {
-    if (image.size() < kHeaderSize || GetU32(image.data()) != kHeaderSize) return false;
+    if (image.size() < kHeaderSize || getU32(image.data()) != kHeaderSize) return false;
     const uint8_t* h = image.data();
-    uint32_t count = std::min<uint32_t>(GetU32(h + 4), kMaxStops);
+    uint32_t count = std::min<uint32_t>(getU32(h + 4), kMaxStops);
     // Only whole stop records that are present are read.
     count = std::min<uint32_t>(count, (image.size() - kHeaderSize) / kStopRecordSize);
-    seaColor = GetU32(h + 16);
-    noDataColor = GetU32(h + 20);
-    topColor = GetU32(h + 24);
-    bottomColor = GetU32(h + 28);
-    lightAzimuth = GetF64(h + 32);
-    lightElevation = GetF64(h + 40);
-    diffuseWeight = GetF64(h + 48);
-    shadowLevel = GetF64(h + 56);
-    edgeLightColor = GetU32(h + 64);
-    edgeShadowColor = GetU32(h + 68);
+    seaColor = getU32(h + 16);
+    noDataColor = getU32(h + 20);
+    topColor = getU32(h + 24);
+    bottomColor = getU32(h + 28);
+    lightAzimuth = getF64(h + 32);
+    lightElevation = getF64(h + 40);
+    diffuseWeight = getF64(h + 48);
+    shadowLevel = getF64(h + 56);
+    edgeLightColor = getU32(h + 64);
+    edgeShadowColor = getU32(h + 68);
     std::vector<ColorStop> stops(count);
     for (uint32_t i = 0; i < count; ++i) {
         const uint8_t* r = h + kHeaderSize + kStopRecordSize * i;
-        stops[i].color = GetU32(r + 0);
-        stops[i].reverse = static_cast<int32_t>(GetU32(r + 4));
-        stops[i].height = GetF64(r + 8);
+        stops[i].color = getU32(r + 0);
+        stops[i].reverse = static_cast<int32_t>(getU32(r + 4));
+        stops[i].height = getF64(r + 8);
     }
     setStops(stops.data(), count);
     return true;

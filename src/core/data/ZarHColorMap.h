@@ -53,8 +53,8 @@ struct Rgb {
 };
 
 // HSV conversions with hue in [0, 1).
-void RgbToHsv(uint32_t color, double& hue, double& saturation, double& value);
-Rgb HsvToRgb(double hue, double saturation, double value);
+void rgbToHsv(uint32_t color, double& hue, double& saturation, double& value);
+Rgb hsvToRgb(double hue, double saturation, double value);
 
 class ZarHColorMap {
 public:

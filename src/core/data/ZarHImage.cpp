@@ -50,25 +50,25 @@ uint8_t blendChannel(uint32_t source, uint32_t alpha, uint8_t target) {
 }  // namespace
 
 int ZarHImage::Load(const std::string& imagePath) {
-    const std::string extension = Extension(imagePath);
+    const std::string extension = fileExtension(imagePath);
     // A path copied from another machine may differ from the file's name in letter case.
-    auto file = OpenFile(imagePath);
+    auto file = openFile(imagePath);
     if (!file) {
-        const std::string found = FindPathIgnoringCase(imagePath);
-        if (!found.empty()) file = OpenFile(found);
+        const std::string found = findPathIgnoringCase(imagePath);
+        if (!found.empty()) file = openFile(found);
     }
     if (!file) return 0;
     GeoTiffTags tags;
-    QImage picture = DecodePicture(file->Contents(), extension, &tags);
+    QImage picture = decodePicture(file->contents(), extension, &tags);
     if (picture.isNull()) return 0;
 
     const bool tiff =
-        EqualsIgnoringCase(extension, ".tif") || EqualsIgnoringCase(extension, ".tiff");
+        equalsIgnoringCase(extension, ".tif") || equalsIgnoringCase(extension, ".tiff");
     MapRect rect;
     int32_t newDatum = datumFlag, newZone = zone, newUtmZone = utmZone;
     if (tiff) {
-        const GeoSystem system = InterpretGeoTiffKeys(tags);
-        const auto keyed = GeoTiffRectangle(tags, picture.width(), picture.height());
+        const GeoSystem system = interpretGeoTiffKeys(tags);
+        const auto keyed = geoTiffRectangle(tags, picture.width(), picture.height());
         if (keyed && system.kind != GeoKind::Geographic) {
             rect = *keyed;
             newDatum = system.datum;
@@ -79,7 +79,7 @@ int ZarHImage::Load(const std::string& imagePath) {
             }
         }
     }
-    if (const auto world = ApplyWorldFiles(imagePath, picture.width(), picture.height()))
+    if (const auto world = applyWorldFiles(imagePath, picture.width(), picture.height()))
         rect = *world;
     else if (!tiff)
         return 0;
@@ -93,13 +93,13 @@ int ZarHImage::Load(const std::string& imagePath) {
     utmZone = newUtmZone;
     bitmap = std::move(picture);
     path = imagePath;
-    name = BaseName(imagePath) + extension;
+    name = baseName(imagePath) + extension;
     return 1;
 }
 
 void ZarHImage::DrawImage(Dib24& target, const MapRect& shown, int opacity) const {
-    if (bitmap.isNull() || target.IsEmpty()) return;
-    const int W = target.Width(), H = target.Height();
+    if (bitmap.isNull() || target.isEmpty()) return;
+    const int W = target.width(), H = target.height();
     const double spanX = shown.xmax - shown.xmin, spanY = shown.ymax - shown.ymin;
     if (!(spanX > 0.0) || !(spanY > 0.0)) return;
 
@@ -166,7 +166,7 @@ void ZarHImage::DrawImage(Dib24& target, const MapRect& shown, int opacity) cons
         // Row r of the resampled picture lies r rows below the top edge at H - h - bottom
         // (counted from the top), i.e. at bitmap row bottom + h - 1 - r.
         const auto* in = reinterpret_cast<const QRgb*>(source.constScanLine(rows[r]));
-        uint8_t* out = target.Row(bottom + h - 1 - r) + 3 * left;
+        uint8_t* out = target.row(bottom + h - 1 - r) + 3 * left;
         for (int c = 0; c < w; ++c, out += 3) {
             QRgb p = in[columns[c]];
             if (dropWhite && p == kOpaqueWhite) continue;

@@ -44,7 +44,7 @@ int ZarHMesh::Load(const std::string&) {
     return 0;
 }
 
-bool ZarHMesh::AllocateCells(int64_t newCols, int64_t newRows) {
+bool ZarHMesh::allocateCells(int64_t newCols, int64_t newRows) {
     if (newCols <= 0 || newRows <= 0 || newCols > kMaxCells || newRows > kMaxCells ||
         newCols * newRows > kMaxCells) {
         return false;
@@ -61,26 +61,26 @@ bool ZarHMesh::AllocateCells(int64_t newCols, int64_t newRows) {
 
 int ZarHMesh::GetCellValue(int col, int row, double& z) const {
     if (col < 0 || col >= cols || row < 0 || row >= rows) return 0;
-    const int32_t code = Cell(col, row);
+    const int32_t code = cell(col, row);
     if (isSpecialCode(code)) return 0;
     z = code * scale;
     return 1;
 }
 
-bool ZarHMesh::Locate(double x, double y, double& u, double& v) const {
+bool ZarHMesh::locate(double x, double y, double& u, double& v) const {
     u = (x - xmin) / (xmax - xmin);
     v = (y - ymin) / (ymax - ymin);
     return u >= 0.0 && u < 1.0 && v >= 0.0 && v < 1.0;
 }
 
-bool ZarHMesh::Contains(double x, double y) const {
+bool ZarHMesh::contains(double x, double y) const {
     double u, v;
-    return Locate(x, y, u, v);
+    return locate(x, y, u, v);
 }
 
 int ZarHMesh::GetElevation(double x, double y, double& z) const {
     double u, v;
-    if (!Locate(x, y, u, v)) return 0;
+    if (!locate(x, y, u, v)) return 0;
     int col = static_cast<int>(u * cols);
     const int row = static_cast<int>(v * rows);
     if (col < -1 || col > cols || row < 0 || row >= rows) return 0;
@@ -90,11 +90,11 @@ int ZarHMesh::GetElevation(double x, double y, double& z) const {
 
 double ZarHMesh::GetRawValue(double x, double y) const {
     double u, v;
-    if (!Locate(x, y, u, v) || cells.empty()) return 0.0;
+    if (!locate(x, y, u, v) || cells.empty()) return 0.0;
     // The products may round up to cols or rows just inside the east and north edges.
     const int col = std::min(static_cast<int>(u * cols), cols - 1);
     const int row = std::min(static_cast<int>(v * rows), rows - 1);
-    const int32_t code = Cell(col, row);
+    const int32_t code = cell(col, row);
     if (isSpecialCode(code)) return static_cast<double>(code);
     return code * scale;
 }

@@ -55,21 +55,21 @@ public:
     ZarHMesh(const ZarHMesh&) = delete;
     ZarHMesh& operator=(const ZarHMesh&) = delete;
 
-    virtual const char* ClassName() const { return "ZarHMesh"; }
+    virtual const char* className() const { return "ZarHMesh"; }
     // Loads the mesh from a file; the base grid has no file format and always fails.
     virtual int Load(const std::string& path);
 
     // Sets the dimensions and fills every cell with MESH_NODATA. Fails (false, mesh unchanged)
     // for non-positive counts and for grids too large to allocate.
-    bool AllocateCells(int64_t newCols, int64_t newRows);
+    bool allocateCells(int64_t newCols, int64_t newRows);
 
-    int32_t& Cell(int col, int row) { return cells[static_cast<size_t>(row) * cols + col]; }
-    int32_t Cell(int col, int row) const { return cells[static_cast<size_t>(row) * cols + col]; }
+    int32_t& cell(int col, int row) { return cells[static_cast<size_t>(row) * cols + col]; }
+    int32_t cell(int col, int row) const { return cells[static_cast<size_t>(row) * cols + col]; }
 
     // Elevation of a cell in metres; 0 for cells outside the grid or holding a special code.
     int GetCellValue(int col, int row, double& z) const;
     // Whether a map point lies in the mesh (west and south edges inside, east and north outside).
-    bool Contains(double x, double y) const;
+    bool contains(double x, double y) const;
     // Nearest-cell elevation at a map point; the west and south edges belong to the mesh,
     // the east and north edges do not. z is untouched on failure.
     int GetElevation(double x, double y, double& z) const;
@@ -88,8 +88,8 @@ public:
                             const CellWindow& window, ResampledRaster& out, double fl, double fb,
                             double fr, double ft) const;
 
-    double Width() const { return xmax - xmin; }
-    double Height() const { return ymax - ymin; }
+    double width() const { return xmax - xmin; }
+    double height() const { return ymax - ymin; }
 
     // Fields in the order of the original record.
     HMeshProject* owner = nullptr;
@@ -116,7 +116,7 @@ public:
 
 private:
     // The point as fractions of the extent (u east, v north); true when it lies in the mesh.
-    bool Locate(double x, double y, double& u, double& v) const;
+    bool locate(double x, double y, double& u, double& v) const;
 };
 
 }  // namespace kov

@@ -44,10 +44,10 @@ inline int parseFixed(const char* p, size_t n) {
 // The second CSV field of a header line. Leading blanks and tabs are skipped; a quoted field
 // runs to the next lone quote ("" stands for one quote). A Shift_JIS character is kept whole.
 std::string secondField(std::string_view line) {
-    const bool sjis = !IsValidUtf8(line);
+    const bool sjis = !isValidUtf8(line);
     auto characterLength = [&](size_t pos) -> size_t {
         const bool pair =
-            sjis && pos + 1 < line.size() && IsSjisLeadByte(static_cast<unsigned char>(line[pos]));
+            sjis && pos + 1 < line.size() && isSjisLeadByte(static_cast<unsigned char>(line[pos]));
         return pair ? 2 : 1;
     };
     size_t pos = 0;
@@ -92,7 +92,7 @@ std::string secondField(std::string_view line) {
 }  // namespace
 
 ZarVeyMesh5::ZarVeyMesh5() {
-    AllocateCells(400, 300);
+    allocateCells(400, 300);
     cellSize = 5.0;
     scale = 0.1;
 }
@@ -100,33 +100,33 @@ ZarVeyMesh5::ZarVeyMesh5() {
 int ZarVeyMesh5::Load(const std::string& filePath) {
     // Projects load hundreds of tiles of the same size: keep one read buffer per thread.
     thread_local FileBuffer spare;
-    const std::unique_ptr<HxFile> file = OpenFile(filePath, std::move(spare));
+    const std::unique_ptr<HxFile> file = openFile(filePath, std::move(spare));
     if (!file) return 0;
     const int result = ReadTile(*file);
-    spare = file->TakeContents();
+    spare = file->takeContents();
     path = filePath;
     return result;
 }
 
 int ZarVeyMesh5::ReadTile(const HxFile& dataFile) {
-    const std::string& fullPath = dataFile.FullPath();
+    const std::string& fullPath = dataFile.fullPath();
     if (fullPath.empty()) return 0;
-    const std::string folder = SplitFolder(fullPath).first;
-    const std::string base = BaseName(fullPath);
-    std::unique_ptr<HxFile> header = OpenFile(FindPathIgnoringCase(folder + base + ".csv"));
-    if (!header) header = OpenFile(FindPathIgnoringCase(folder + "../Header/" + base + ".csv"));
+    const std::string folder = splitFolder(fullPath).first;
+    const std::string base = baseName(fullPath);
+    std::unique_ptr<HxFile> header = openFile(findPathIgnoringCase(folder + base + ".csv"));
+    if (!header) header = openFile(findPathIgnoringCase(folder + "../Header/" + base + ".csv"));
     if (!header) return 0;
-    return ReadTileFiles(header->Contents(), dataFile.Contents());
+    return ReadTileFiles(header->contents(), dataFile.contents());
 }
 
 std::vector<std::string> ZarVeyMesh5::ReadHeaderValues(std::string_view header) {
     std::vector<std::string> values(1);
-    ForEachLine(header, kHeaderLineLimit,
+    forEachLine(header, kHeaderLineLimit,
                 [&](std::string_view line) { values.push_back(secondField(line)); });
     return values;
 }
 
-int ZarVeyMesh5::ParseFixedInt(std::string_view field) {
+int ZarVeyMesh5::parseFixedInt(std::string_view field) {
     return parseFixed(field.data(), field.size());
 }
 
@@ -134,22 +134,22 @@ int ZarVeyMesh5::ReadTileFiles(std::string_view header, std::string_view data) {
     const std::vector<std::string> values = ReadHeaderValues(header);
     if (static_cast<int>(values.size()) <= kRequiredHeaderValues) return 0;
 
-    name = LegacyTextToUtf8(values[15]);
-    const int newCols = ParseLeadingInt(values[3]);
-    const int newRows = ParseLeadingInt(values[4]);
-    cellSize = ParseLeadingDouble(values[5]);
-    if (cellSize != ParseLeadingDouble(values[6])) return 0;  // cells must be square
+    name = legacyTextToUtf8(values[15]);
+    const int newCols = parseLeadingInt(values[3]);
+    const int newRows = parseLeadingInt(values[4]);
+    cellSize = parseLeadingDouble(values[5]);
+    if (cellSize != parseLeadingDouble(values[6])) return 0;  // cells must be square
     if (!(cellSize > 0.0 && cellSize <= 1000.0)) return 0;
-    if (!AllocateCells(newCols, newRows)) return 0;
-    zone = ParseLeadingInt(values[17]);
-    ymin = ParseLeadingDouble(values[18]) / 100.0;
-    xmin = ParseLeadingDouble(values[19]) / 100.0;
-    ymax = ParseLeadingDouble(values[20]) / 100.0;
-    xmax = ParseLeadingDouble(values[21]) / 100.0;
+    if (!allocateCells(newCols, newRows)) return 0;
+    zone = parseLeadingInt(values[17]);
+    ymin = parseLeadingDouble(values[18]) / 100.0;
+    xmin = parseLeadingDouble(values[19]) / 100.0;
+    ymax = parseLeadingDouble(values[20]) / 100.0;
+    xmax = parseLeadingDouble(values[21]) / 100.0;
 
     int32_t lowest = INT32_MAX;
     int32_t highest = INT32_MIN;
-    ForEachLine(data, kRecordLineLimit, [&](std::string_view record) {
+    forEachLine(data, kRecordLineLimit, [&](std::string_view record) {
         if (record.size() <= static_cast<size_t>(kRowNumberOffset)) return;
         const int row =
             parseFixed(record.data() + kRowNumberOffset,

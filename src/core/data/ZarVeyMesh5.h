@@ -15,7 +15,7 @@ class ZarVeyMesh5 : public ZarHMesh {
 public:
     ZarVeyMesh5();
 
-    const char* ClassName() const override { return "ZarVeyMesh5"; }
+    const char* className() const override { return "ZarVeyMesh5"; }
     // Reads the tile; stores path on success and after a failed parse, not when the data file
     // cannot be opened.
     int Load(const std::string& path) override;
@@ -27,7 +27,7 @@ public:
     // The header's values: element 0 is empty, element n is the second CSV field of line n.
     static std::vector<std::string> ReadHeaderValues(std::string_view header);
     // Fixed-width integer field rule shared by the row numbers and cell codes.
-    static int ParseFixedInt(std::string_view field);
+    static int parseFixedInt(std::string_view field);
 };
 
 }  // namespace kov

@@ -38,7 +38,7 @@ bool isDigit(char c) {
     return static_cast<unsigned>(c - '0') < 10;
 }
 
-// A field as ParseLeadingDouble reads it. Plain decimals of up to 15 digits without an exponent
+// A field as parseLeadingDouble reads it. Plain decimals of up to 15 digits without an exponent
 // are converted here: mantissa and power of ten are exact doubles, so their quotient is the
 // correctly rounded value, as the general conversion gives.
 double parseField(const char* p, const char* end) {
@@ -56,7 +56,7 @@ double parseField(const char* p, const char* end) {
     }
     digits += fraction;
     if (digits == 0 || digits > kMaxFastDigits || (q < end && (*q == 'e' || *q == 'E')))
-        return ParseLeadingDouble(std::string_view(p, static_cast<size_t>(end - p)));
+        return parseLeadingDouble(std::string_view(p, static_cast<size_t>(end - p)));
     const double value = static_cast<double>(mantissa) / kPowersOfTen[fraction];
     return negative ? -value : value;
 }
@@ -207,43 +207,43 @@ ZarVeyMeshDSM::ZarVeyMeshDSM(double requestedCellSize) {
 }
 
 int ZarVeyMeshDSM::Load(const std::string& filePath) {
-    return LoadWithProgress(filePath, nullptr);
+    return loadWithProgress(filePath, nullptr);
 }
 
-int ZarVeyMeshDSM::LoadWithProgress(const std::string& filePath, HxProgress* progress) {
-    const std::unique_ptr<HxFile> file = OpenFile(filePath);
+int ZarVeyMeshDSM::loadWithProgress(const std::string& filePath, HxProgress* progress) {
+    const std::unique_ptr<HxFile> file = openFile(filePath);
     if (!file) return 0;
-    const int result = ReadDsm(*file, progress);
+    const int result = readDsm(*file, progress);
     path = filePath;
-    name = BaseName(filePath);
+    name = baseName(filePath);
     return result;
 }
 
-void ZarVeyMeshDSM::FillGaps(int32_t* codes, const uint8_t* hit, int cols, int rows, int radius) {
+void ZarVeyMeshDSM::fillGaps(int32_t* codes, const uint8_t* hit, int cols, int rows, int radius) {
     if (cols < 1 || rows < 1 || radius < 1) return;
     fillGapsWithTable(codes, hit, cols, rows, radius);
 }
 
-double ZarVeyMeshDSM::ParseNumber(std::string_view field) {
+double ZarVeyMeshDSM::parseNumber(std::string_view field) {
     return parseField(field.data(), field.data() + field.size());
 }
 
-int ZarVeyMeshDSM::FillRadius(double size) {
+int ZarVeyMeshDSM::fillRadius(double size) {
     const double cellsPerDistance = kFillDistance / size;
     if (!(cellsPerDistance >= 0.0)) return 1;
     if (cellsPerDistance >= kMaxFillRadius) return kMaxFillRadius;
     return std::max(static_cast<int>(cellsPerDistance + 0.5), 1);
 }
 
-int ZarVeyMeshDSM::ReadDsm(const HxFile& file, HxProgress* progress) {
-    std::string_view text = file.Contents();
+int ZarVeyMeshDSM::readDsm(const HxFile& file, HxProgress* progress) {
+    std::string_view text = file.contents();
     const long long length = static_cast<long long>(text.size());
     if (!text.empty() && text.back() == kEndOfFile) text.remove_suffix(1);
-    const int radius = FillRadius(cellSize);
+    const int radius = fillRadius(cellSize);
     const double size = cellSize;
 
     // The extent: the sheet the name gives, else the points' extent widened to whole sheets.
-    const std::optional<SheetRect> sheet = sheetOfName(BaseName(file.FullPath()));
+    const std::optional<SheetRect> sheet = sheetOfName(baseName(file.fullPath()));
     double west = 0.0, south = 0.0, east = 0.0, north = 0.0;
     long long secondPassOffset = 0;
     const long long total = sheet ? length : 2 * length;
@@ -323,7 +323,7 @@ int ZarVeyMeshDSM::ReadDsm(const HxFile& file, HxProgress* progress) {
     if (!complete) return 0;
 
     try {
-        FillGaps(grid.data(), hit.data(), gridCols, gridRows, radius);
+        fillGaps(grid.data(), hit.data(), gridCols, gridRows, radius);
     } catch (const std::bad_alloc&) {
         return 0;
     }

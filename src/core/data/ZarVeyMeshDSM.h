@@ -22,26 +22,26 @@ public:
     // The cell size in metres; 2.0 when not greater than 0.
     explicit ZarVeyMeshDSM(double requestedCellSize);
 
-    const char* ClassName() const override { return "ZarVeyMeshDSM"; }
-    // LoadWithProgress without a progress object.
+    const char* className() const override { return "ZarVeyMeshDSM"; }
+    // loadWithProgress without a progress object.
     int Load(const std::string& path) override;
     // Converts a file already opened. Reports the file position through the progress object
     // at the first line and every kProgressStep lines, and stops with 0 when it cancels.
     // The mesh changes only when the conversion succeeds.
-    virtual int ReadDsm(const HxFile& file, HxProgress* progress);
+    virtual int readDsm(const HxFile& file, HxProgress* progress);
     // Opens and converts the file; stores path and name unless the file cannot be opened.
-    virtual int LoadWithProgress(const std::string& path, HxProgress* progress);
+    virtual int loadWithProgress(const std::string& path, HxProgress* progress);
 
     // How far (in cells) an empty cell looks for points: 2 m rounded to cells, at least 1.
-    static int FillRadius(double cellSize);
+    static int fillRadius(double cellSize);
     // Gives every cell without points (hit 0) the mean, rounded half away from zero, of the
     // cells with points and valid codes in the smallest square of radius 1..radius around it
     // that holds any; cells with none stay as they are. Filled cells never count.
-    static void FillGaps(int32_t* codes, const uint8_t* hit, int cols, int rows, int radius);
-    // A field as the reader converts it (the decimal rule of ParseLeadingDouble).
-    static double ParseNumber(std::string_view field);
+    static void fillGaps(int32_t* codes, const uint8_t* hit, int cols, int rows, int radius);
+    // A field as the reader converts it (the decimal rule of parseLeadingDouble).
+    static double parseNumber(std::string_view field);
     // Lowers the largest grid (cells) the reader builds below kMaxCells.
-    void SetCellLimit(int64_t limit) { cellLimit_ = limit < kMaxCells ? limit : kMaxCells; }
+    void setCellLimit(int64_t limit) { cellLimit_ = limit < kMaxCells ? limit : kMaxCells; }
 
     static constexpr int kProgressStep = 4096;
     static constexpr size_t kLineLimit = 999;

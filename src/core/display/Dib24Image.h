@@ -8,6 +8,6 @@
 namespace kov {
 
 // The bitmap as a top-down 32-bit image (one pass over the rows; the pixel bytes match).
-QImage Dib24ToImage(const Dib24& dib);
+QImage dib24ToImage(const Dib24& dib);
 
 }  // namespace kov

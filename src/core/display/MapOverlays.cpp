@@ -108,7 +108,7 @@ int shapePointRadius(int pixelsPerInch) {
 
 void drawShapes(QPainter& painter, const HMeshProject& project, const MapViewport& view,
                 int pixelsPerInch) {
-    const int layers = project.ShapeCount();
+    const int layers = project.shapeCount();
     if (layers == 0) return;
     auto pixel = [&view](const FPoint& p) { return view.mapToPixel(p.x, p.y); };
 

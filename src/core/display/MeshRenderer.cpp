@@ -109,7 +109,7 @@ void sampleSpans(int n, int pixels, double k, double offset, std::vector<int>& s
 }
 
 void fillBackground(Dib24& target, uint32_t top, uint32_t bottom) {
-    const int w = target.Width(), h = target.Height();
+    const int w = target.width(), h = target.height();
     for (int r = 0; r < h; ++r) {
         const double t = h > 1 ? static_cast<double>(r) / (h - 1) : 1.0;
         auto channel = [t](uint32_t a, uint32_t b, int shift) {
@@ -119,7 +119,7 @@ void fillBackground(Dib24& target, uint32_t top, uint32_t bottom) {
         const uint8_t pixel[3] = {channel(top, bottom, 16), channel(top, bottom, 8),
                                   channel(top, bottom, 0)};
         // One pixel, then the filled part doubled until the row is full.
-        uint8_t* row = target.Row(r);
+        uint8_t* row = target.row(r);
         const size_t bytes = static_cast<size_t>(w) * 3;
         std::memcpy(row, pixel, 3);
         for (size_t done = 3; done < bytes; done *= 2)
@@ -440,7 +440,7 @@ void quantiseHeights(ResampledRaster& raster, double step) {
 // by one cell on each side.
 void shadeWindow(const ZarHMesh& mesh, const MeshPlacement& p, const ResampledRaster& raster,
                  const ZarHShade& light, std::vector<uint8_t>& shading) {
-    const double cellX = mesh.Width() / mesh.cols, cellY = mesh.Height() / mesh.rows;
+    const double cellX = mesh.width() / mesh.cols, cellY = mesh.height() / mesh.rows;
     const double dx = (p.visibleCols + 2) * cellX / raster.width;
     const double dy = (p.visibleRows + 2) * cellY / raster.height;
     computeShading(raster, dx, dy, light, shading);
@@ -523,7 +523,7 @@ void makeBlockRow(const ResampledRaster& raster, int j, const uint8_t* shade,
 void copyRuns(Dib24& target, const MeshPlacement& p, int r0, int r1, const uint8_t* line,
               const std::vector<int>& runs) {
     for (int y = r0; y < r1; ++y) {
-        uint8_t* dst = target.Row(p.bottom + y) + static_cast<size_t>(p.left) * 3;
+        uint8_t* dst = target.row(p.bottom + y) + static_cast<size_t>(p.left) * 3;
         for (size_t r = 0; r < runs.size(); r += 2) {
             std::memcpy(dst + static_cast<size_t>(runs[r]) * 3,
                         line + static_cast<size_t>(runs[r]) * 3,
@@ -571,12 +571,12 @@ void paintBandEdges(Dib24& target, const MeshPlacement& p, const ResampledRaster
             if (m & (kLitHorizontal | kShadedHorizontal)) {
                 const uint32_t color = (m & kLitHorizontal) ? lit : shaded;
                 for (int x = c0; x < c1; ++x)
-                    target.SetPixel(p.left + x, p.bottom + r1 - 1, color);
+                    target.setPixel(p.left + x, p.bottom + r1 - 1, color);
             }
             if (m & (kLitVertical | kShadedVertical)) {
                 const uint32_t color = (m & kLitVertical) ? lit : shaded;
                 for (int y = r0; y < r1; ++y)
-                    target.SetPixel(p.left + c1 - 1, p.bottom + y, color);
+                    target.setPixel(p.left + c1 - 1, p.bottom + y, color);
             }
         }
     }
@@ -588,8 +588,8 @@ int drawMesh(Dib24& target, const MeshFraction& f, std::vector<uint8_t>* shading
              const ZarHColorMap& colorMap, const ZarHShade& light, const MeshNeighbours& neighbours,
              int stepMode, double step, MeshScratch& scratch) {
     const ZarHMesh* mesh = neighbours.mesh[MeshNeighbours::Centre];
-    if (!mesh || target.IsEmpty()) return 1;
-    const std::optional<MeshPlacement> place = placeMesh(*mesh, f, target.Width(), target.Height());
+    if (!mesh || target.isEmpty()) return 1;
+    const std::optional<MeshPlacement> place = placeMesh(*mesh, f, target.width(), target.height());
     if (!place) return 1;
     if (!std::isfinite(step)) step = 0.0;  // a damaged setting counts as no step
 
@@ -638,7 +638,7 @@ int renderOneMesh(Dib24& target, const MeshFraction& fraction, std::vector<uint8
 int renderMeshes(HMeshProject& project, Dib24& target, const MapRect* rect,
                  const ZarHColorMap* colorMap, std::vector<uint8_t>* shading, int stepMode,
                  double step, int drawKind, const RenderProgress& progress) {
-    if (target.IsEmpty()) return 1;
+    if (target.isEmpty()) return 1;
     const ZarHColorMap& map = colorMap ? *colorMap : *project.GetColorMap(0);
     if (stepMode == 0) step = 0.0;
     if (drawKind < 0) drawKind = 0;
@@ -661,7 +661,7 @@ int renderMeshes(HMeshProject& project, Dib24& target, const MapRect* rect,
     if (drawKind == 0) {
         MeshScratch scratch;
         if (!shading) shading = &scratch.ownShading;
-        const int count = project.MeshCount();
+        const int count = project.meshCount();
         MeshNeighbours neighbours;
         for (int i = 0; i < count; ++i) {
             if (progress) progress(i, count);
@@ -675,7 +675,7 @@ int renderMeshes(HMeshProject& project, Dib24& target, const MapRect* rect,
 
     if (project.imageVisible) {
         const int opacity = (100 - project.imageTransparency) * 255 / 100;
-        const int count = project.ImageCount();
+        const int count = project.imageCount();
         for (int i = 0; i < count; ++i) {
             const ZarHImage& image = *project.GetImage(i);
             if (image.bitmap.isNull()) continue;

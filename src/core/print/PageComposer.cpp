@@ -15,16 +15,16 @@
 namespace kov {
 namespace {
 
-int Millimetres(double mm, int dpi) {
+int millimetres(double mm, int dpi) {
     return static_cast<int>(std::lround(mm / 25.4 * dpi));
 }
 
-QColor ColorOf(uint32_t color) {
+QColor colorOf(uint32_t color) {
     return QColor(color & 0xFF, (color >> 8) & 0xFF, (color >> 16) & 0xFF);
 }
 
 // The default GUI font at a height given in inches.
-QFont LegendFont(double inches, int dpi) {
+QFont legendFont(double inches, int dpi) {
     QFont font = QGuiApplication::font();
     font.setPixelSize(std::max(1, static_cast<int>(std::lround(inches * dpi))));
     return font;
@@ -32,22 +32,22 @@ QFont LegendFont(double inches, int dpi) {
 
 // The colour-map strip with its first and last heights, then a box for each of water and
 // no-data when those are painted.
-void DrawLegendBand(QPainter& painter, const ZarHColorMap& map, int top, int width, int dpi) {
+void drawLegendBand(QPainter& painter, const ZarHColorMap& map, int top, int width, int dpi) {
     const int unit = legendUnit(dpi);
-    const int margin = Millimetres(5, dpi);
+    const int margin = millimetres(5, dpi);
     const int stripLeft = margin;
     const int stripWidth = std::max(2, width / 2 - margin);
     const int stripTop = top + unit / 4;
     const int stripHeight = std::max(2, unit * 3 / 4);
     const Dib24 strip = map.makeStrip(stripWidth, stripHeight, false);
-    if (strip.IsEmpty()) return;
-    painter.drawImage(stripLeft, stripTop, Dib24ToImage(strip));
+    if (strip.isEmpty()) return;
+    painter.drawImage(stripLeft, stripTop, dib24ToImage(strip));
     painter.setPen(Qt::black);
     painter.setBrush(Qt::NoBrush);
     painter.drawRect(stripLeft, stripTop, stripWidth - 1, stripHeight - 1);
 
-    painter.setFont(LegendFont(1.0 / 8.0, dpi));
-    const int labelTop = stripTop + stripHeight + Millimetres(1, dpi);
+    painter.setFont(legendFont(1.0 / 8.0, dpi));
+    const int labelTop = stripTop + stripHeight + millimetres(1, dpi);
     const int labelHeight = top + legendBandHeight(dpi) - labelTop;
     const QString first = QString::fromStdString(formatShort(map.stop(0)->height, 1) + " (m)");
     const QString last =
@@ -58,30 +58,30 @@ void DrawLegendBand(QPainter& painter, const ZarHColorMap& map, int top, int wid
                      Qt::AlignRight | Qt::AlignTop, last);
 
     // Boxes of the fixed colours, each followed by its name.
-    painter.setFont(LegendFont(10.0 / 72.0, dpi));
+    painter.setFont(legendFont(10.0 / 72.0, dpi));
     const int box = std::max(2, unit / 2);
-    int x = stripLeft + stripWidth + Millimetres(10, dpi);
+    int x = stripLeft + stripWidth + millimetres(10, dpi);
     const struct {
         uint32_t color;
         const char* name;
     } boxes[] = {{map.seaColor, "水域"}, {map.noDataColor, "無効領域"}};
     for (const auto& b : boxes) {
         if (b.color & kColorNotPainted) continue;
-        painter.setBrush(ColorOf(b.color));
+        painter.setBrush(colorOf(b.color));
         painter.drawRect(x, stripTop, box, box);
         painter.setBrush(Qt::NoBrush);
         const QString name = QString::fromUtf8(b.name);
-        const int textLeft = x + box + Millimetres(2, dpi);
+        const int textLeft = x + box + millimetres(2, dpi);
         painter.drawText(QRect(textLeft, stripTop, width, box), Qt::AlignLeft | Qt::AlignVCenter,
                          name);
-        x = textLeft + painter.fontMetrics().horizontalAdvance(name) + Millimetres(15, dpi) / 2;
+        x = textLeft + painter.fontMetrics().horizontalAdvance(name) + millimetres(15, dpi) / 2;
     }
 }
 
 }  // namespace
 
 int legendUnit(int dpi) {
-    return std::max(1, Millimetres(7.5, dpi));
+    return std::max(1, millimetres(7.5, dpi));
 }
 
 int legendBandHeight(int dpi) {
@@ -111,14 +111,14 @@ QImage composePage(HMeshProject& project, const MapRect& rect, int w, int h, int
     view.unitsPerPixel = (rect.xmax - rect.xmin) / w;
 
     QPainter painter(&page);
-    painter.drawImage(0, 0, Dib24ToImage(relief));
+    painter.drawImage(0, 0, dib24ToImage(relief));
     painter.setClipRect(0, 0, w, h);
     drawShapes(painter, project, view, dpi);
     if (project.showSheetInfo) drawMapSheets(painter, view, project.planeZone, dpi, style.font);
     if (style.scaleBar)
         drawScaleBar(painter, QRect(0, 0, w, h), view.unitsPerPixel, dpi, style.font);
     painter.setClipping(false);
-    if (legend) DrawLegendBand(painter, *project.GetColorMap(0), h, w, dpi);
+    if (legend) drawLegendBand(painter, *project.GetColorMap(0), h, w, dpi);
     return page;
 }
 

@@ -24,27 +24,27 @@ constexpr int kUnexpectedEndTag = 201;
 // deep only, but many references to one long value could still multiply the input.
 constexpr size_t kMaxEntityText = size_t{64} << 20;
 
-bool IsWhite(unsigned char c) {
+bool isWhite(unsigned char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
 
-bool IsNameChar(unsigned char c) {
+bool isNameChar(unsigned char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == ':' ||
            c == '_' || c == '-' || c == '.' || c >= 0x80;
 }
 
-bool IsDigit(unsigned char c) {
+bool isDigit(unsigned char c) {
     return c >= '0' && c <= '9';
 }
 
-int HexValue(unsigned char c) {
+int hexValue(unsigned char c) {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
     if (c >= 'A' && c <= 'F') return c - 'A' + 10;
     return -1;
 }
 
-void AppendUtf8(std::string& out, uint32_t code) {
+void appendUtf8(std::string& out, uint32_t code) {
     if (code < 0x80) {
         out += static_cast<char>(code);
     } else if (code < 0x800) {
@@ -58,19 +58,19 @@ void AppendUtf8(std::string& out, uint32_t code) {
 }
 
 // "#65" or "#x41": the low 8 bits of the value.
-bool CharacterReference(std::string_view name, unsigned& low8) {
+bool characterReference(std::string_view name, unsigned& low8) {
     if (name.size() < 2 || name[0] != '#') return false;
     unsigned value = 0;
     if (name[1] == 'x') {
         if (name.size() < 3) return false;
         for (const char c : name.substr(2)) {
-            const int digit = HexValue(static_cast<unsigned char>(c));
+            const int digit = hexValue(static_cast<unsigned char>(c));
             if (digit < 0) return false;
             value = (value * 16 + static_cast<unsigned>(digit)) & 0xFF;
         }
     } else {
         for (const char c : name.substr(1)) {
-            if (!IsDigit(static_cast<unsigned char>(c))) return false;
+            if (!isDigit(static_cast<unsigned char>(c))) return false;
             value = (value * 10 + static_cast<unsigned>(c - '0')) & 0xFF;
         }
     }
@@ -80,19 +80,19 @@ bool CharacterReference(std::string_view name, unsigned& low8) {
 
 // The byte of a character reference in UTF-8: ASCII stays, the CP932 half-width katakana bytes
 // become their characters, anything else the replacement character.
-void AppendReferencedByte(std::string& out, unsigned low8) {
+void appendReferencedByte(std::string& out, unsigned low8) {
     if (low8 < 0x80) {
         out += static_cast<char>(low8);
     } else if (low8 >= 0xA1 && low8 <= 0xDF) {
-        AppendUtf8(out, 0xFF61 + (low8 - 0xA1));
+        appendUtf8(out, 0xFF61 + (low8 - 0xA1));
     } else {
-        AppendUtf8(out, 0xFFFD);
+        appendUtf8(out, 0xFFFD);
     }
 }
 
 // Invalid UTF-8 sequences become U+FFFD, one per byte that starts no valid sequence.
-std::string ValidUtf8(std::string_view text) {
-    if (IsValidUtf8(text)) return std::string(text);
+std::string validUtf8(std::string_view text) {
+    if (isValidUtf8(text)) return std::string(text);
     std::string out;
     out.reserve(text.size() + text.size() / 2);
     size_t i = 0;
@@ -108,21 +108,21 @@ std::string ValidUtf8(std::string_view text) {
             length = 4;
         }
         if (c >= 0x80 && length > 1 && start + length <= text.size() &&
-            IsValidUtf8(text.substr(start, length))) {
+            isValidUtf8(text.substr(start, length))) {
             out.append(text.substr(start, length));
             i += length;
         } else if (c < 0x80) {
             out += static_cast<char>(c);
             ++i;
         } else {
-            AppendUtf8(out, 0xFFFD);
+            appendUtf8(out, 0xFFFD);
             ++i;
         }
     }
     return out;
 }
 
-bool EqualsNoCase(std::string_view a, std::string_view b) {
+bool equalsNoCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
     for (size_t i = 0; i < a.size(); ++i) {
         char x = a[i];
@@ -189,27 +189,27 @@ private:
     enum class NameEnd { Ok, EndOfBuffer, Illegal };
 
     // Reading.
-    bool AtEnd() const { return pos_ >= text_.size(); }
-    unsigned char Peek() const { return AtEnd() ? 0 : static_cast<unsigned char>(text_[pos_]); }
-    bool LooksAt(std::string_view s) const { return text_.substr(pos_).starts_with(s); }
-    bool LooksAtNoCase(std::string_view s) const {
-        return EqualsNoCase(text_.substr(pos_, s.size()), s);
+    bool atEnd() const { return pos_ >= text_.size(); }
+    unsigned char peek() const { return atEnd() ? 0 : static_cast<unsigned char>(text_[pos_]); }
+    bool looksAt(std::string_view s) const { return text_.substr(pos_).starts_with(s); }
+    bool looksAtNoCase(std::string_view s) const {
+        return equalsNoCase(text_.substr(pos_, s.size()), s);
     }
-    size_t CharLength() const {
-        if (options_.pairShiftJisBytes && IsSjisLeadByte(Peek()) && pos_ + 1 < text_.size())
+    size_t charLength() const {
+        if (options_.pairShiftJisBytes && isSjisLeadByte(peek()) && pos_ + 1 < text_.size())
             return 2;
         return 1;
     }
     // Moves over one character, counting lines and columns: CR LF is one character, LF starts a
     // new line at column 0, and a UTF-8 character counts once.
     void Step() {
-        const unsigned char c = Peek();
-        const bool paired = CharLength() == 2;
+        const unsigned char c = peek();
+        const bool paired = charLength() == 2;
         pos_ += paired ? 2 : 1;
         if (c == '\n') {
             ++line_;
             column_ = 0;
-        } else if (c == '\r' && Peek() == '\n') {
+        } else if (c == '\r' && peek() == '\n') {
             // counted with the LF
         } else if (!paired && !options_.pairShiftJisBytes && (c & 0xC0) == 0x80) {
             // UTF-8 continuation byte
@@ -217,46 +217,46 @@ private:
             ++column_;
         }
     }
-    void Take(std::string& out) {
-        out.append(text_.substr(pos_, CharLength()));
+    void take(std::string& out) {
+        out.append(text_.substr(pos_, charLength()));
         Step();
     }
-    void SkipWhite() {
-        while (!AtEnd() && IsWhite(Peek()))
+    void skipWhite() {
+        while (!atEnd() && isWhite(peek()))
             Step();
     }
     // Takes characters up to the terminator and moves past it; false at the end of the buffer.
-    bool TakeUntil(std::string_view terminator, std::string& out) {
-        while (!AtEnd()) {
-            if (LooksAt(terminator)) {
+    bool takeUntil(std::string_view terminator, std::string& out) {
+        while (!atEnd()) {
+            if (looksAt(terminator)) {
                 for (size_t i = 0; i < terminator.size(); ++i)
                     Step();
                 return true;
             }
-            Take(out);
+            take(out);
         }
         return false;
     }
-    NameEnd ReadName(std::string& name) {
-        while (!AtEnd() && IsNameChar(Peek()))
-            Take(name);
-        if (AtEnd()) return NameEnd::EndOfBuffer;
-        const unsigned char c = Peek();
-        if (c == '>' || c == '/' || c == '=' || IsWhite(c)) return NameEnd::Ok;
+    NameEnd readName(std::string& name) {
+        while (!atEnd() && isNameChar(peek()))
+            take(name);
+        if (atEnd()) return NameEnd::EndOfBuffer;
+        const unsigned char c = peek();
+        if (c == '>' || c == '/' || c == '=' || isWhite(c)) return NameEnd::Ok;
         return NameEnd::Illegal;
     }
 
     void Report(int code, std::string message);
-    Result Fail(int code, std::string message) {
+    Result fail(int code, std::string message) {
         Report(code, std::move(message));
         return Result::Fail;
     }
-    Result IllegalInName() {
-        return Fail(kIllegalCharacter, std::string("Illegal character (") +
-                                           static_cast<char>(Peek()) +
+    Result illegalInName() {
+        return fail(kIllegalCharacter, std::string("Illegal character (") +
+                                           static_cast<char>(peek()) +
                                            ") encountered while parsing name.");
     }
-    void AddNode(XmlNodeKind kind, std::string text) {
+    void addNode(XmlNodeKind kind, std::string text) {
         auto node = std::make_unique<COXParserObject>(kind, current_);
         node->MutableText() = std::move(text);
         current_->AddChild(std::move(node));
@@ -264,12 +264,12 @@ private:
 
     // Parts of the document.
     // Markup whose text runs from after its opening (open bytes) up to the terminator.
-    Result Section(int open, std::string_view terminator, XmlNodeKind kind, const char* atEnd) {
+    Result section(int open, std::string_view terminator, XmlNodeKind kind, const char* atEnd) {
         for (int i = 0; i < open; ++i)
             Step();
         std::string text;
-        if (!TakeUntil(terminator, text)) return Fail(kEndOfBuffer, atEnd);
-        AddNode(kind, std::move(text));
+        if (!takeUntil(terminator, text)) return fail(kEndOfBuffer, atEnd);
+        addNode(kind, std::move(text));
         return Result::Continue;
     }
     Result StartTag();
@@ -307,28 +307,28 @@ bool COXParser::Impl::Run() {
     current_ = owner_.root_.get();
     COXParserElement* const root = current_;
     for (;;) {
-        SkipWhite();
-        if (AtEnd()) {
+        skipWhite();
+        if (atEnd()) {
             if (current_ == root) return true;
             Report(kMissingEndTag, "Missing end tag '" + current_->Name() + "'.");
             return false;
         }
         Result result;
-        if (Peek() != '<') {
+        if (peek() != '<') {
             result = Text();
-        } else if (LooksAt("</")) {
+        } else if (looksAt("</")) {
             result = EndTag();
-        } else if (LooksAt("<?")) {
+        } else if (looksAt("<?")) {
             result = Instruction();
-        } else if (LooksAt("<!--")) {
-            result = Section(4, "-->", XmlNodeKind::Comment,
+        } else if (looksAt("<!--")) {
+            result = section(4, "-->", XmlNodeKind::Comment,
                              "Unexpected end of buffer while parsing comment.");
-        } else if (LooksAt("<![CDATA[")) {
-            result = Section(9, "]]>", XmlNodeKind::CData, "Unexpected end of buffer while CDATA.");
-        } else if (LooksAt("<!DOCTYPE")) {
+        } else if (looksAt("<![CDATA[")) {
+            result = section(9, "]]>", XmlNodeKind::CData, "Unexpected end of buffer while CDATA.");
+        } else if (looksAt("<!DOCTYPE")) {
             result = Doctype();
-        } else if (LooksAt("<!")) {
-            result = Section(2, ">", XmlNodeKind::Declaration,
+        } else if (looksAt("<!")) {
+            result = section(2, ">", XmlNodeKind::Declaration,
                              "Unexpected end of buffer while parsing markup.");
         } else {
             result = StartTag();
@@ -339,36 +339,36 @@ bool COXParser::Impl::Run() {
 
 COXParser::Impl::Result COXParser::Impl::StartTag() {
     Step();  // "<"
-    SkipWhite();
-    if (AtEnd())
-        return Fail(kEndOfBuffer, "Unexpected end of buffer while searching for tag name.");
-    if (!IsNameChar(Peek())) return Fail(kUnexpectedToken, "Expecting tag name - none found.");
+    skipWhite();
+    if (atEnd())
+        return fail(kEndOfBuffer, "Unexpected end of buffer while searching for tag name.");
+    if (!isNameChar(peek())) return fail(kUnexpectedToken, "Expecting tag name - none found.");
     std::string name;
-    switch (ReadName(name)) {
+    switch (readName(name)) {
         case NameEnd::Ok:
             break;
         case NameEnd::EndOfBuffer:
-            return Fail(kEndOfBuffer, "Unexpected end of buffer while name.");
+            return fail(kEndOfBuffer, "Unexpected end of buffer while name.");
         case NameEnd::Illegal:
-            return IllegalInName();
+            return illegalInName();
     }
     auto element = std::make_unique<COXParserElement>(name, current_);
     for (;;) {
-        SkipWhite();
-        if (AtEnd()) return Fail(kEndOfBuffer, "Unexpected end of buffer.");
-        const unsigned char c = Peek();
+        skipWhite();
+        if (atEnd()) return fail(kEndOfBuffer, "Unexpected end of buffer.");
+        const unsigned char c = peek();
         if (c == '>') {
             Step();
             current_ = static_cast<COXParserElement*>(current_->AddChild(std::move(element)));
             return Result::Continue;
         }
-        if (LooksAt("/>")) {
+        if (looksAt("/>")) {
             Step(), Step();
             current_->AddChild(std::move(element));
             return Result::Continue;
         }
-        if (!IsNameChar(c) || c == '/')
-            return Fail(kBadEndTag, "Closing bracket for start tag '" + name + "' not found.");
+        if (!isNameChar(c) || c == '/')
+            return fail(kBadEndTag, "Closing bracket for start tag '" + name + "' not found.");
         COXAttribute attribute;
         const Result result = Attribute(name, attribute);
         if (result != Result::Continue) return result;
@@ -378,47 +378,47 @@ COXParser::Impl::Result COXParser::Impl::StartTag() {
 
 COXParser::Impl::Result COXParser::Impl::Attribute(const std::string& element,
                                                    COXAttribute& attribute) {
-    switch (ReadName(attribute.name)) {
+    switch (readName(attribute.name)) {
         case NameEnd::Ok:
             break;
         case NameEnd::EndOfBuffer:
-            return Fail(kEndOfBuffer, "Unexpected end of buffer while name.");
+            return fail(kEndOfBuffer, "Unexpected end of buffer while name.");
         case NameEnd::Illegal:
-            return IllegalInName();
+            return illegalInName();
     }
     const std::string where = "(element " + element + ", name " + attribute.name + ").";
-    SkipWhite();
-    if (AtEnd()) return Fail(kNoToken, "Error while parsing attribute " + where);
-    if (Peek() != '=')
-        return Fail(kUnexpectedToken, "Unexpected token while parsing attribute " + where);
+    skipWhite();
+    if (atEnd()) return fail(kNoToken, "Error while parsing attribute " + where);
+    if (peek() != '=')
+        return fail(kUnexpectedToken, "Unexpected token while parsing attribute " + where);
     Step();
-    SkipWhite();
-    if (AtEnd()) return Fail(kNoToken, "Error while parsing attribute " + where);
-    const unsigned char c = Peek();
+    skipWhite();
+    if (atEnd()) return fail(kNoToken, "Error while parsing attribute " + where);
+    const unsigned char c = peek();
     if (c == '"' || c == '\'') {
         Step();
-        while (!AtEnd() && Peek() != c)
-            Take(attribute.stringValue);
-        if (AtEnd()) return Fail(kEndOfBuffer, "Unexpected end of buffer while parsing string.");
+        while (!atEnd() && peek() != c)
+            take(attribute.stringValue);
+        if (atEnd()) return fail(kEndOfBuffer, "Unexpected end of buffer while parsing string.");
         Step();
         return Result::Continue;
     }
-    if (c != '+' && c != '-' && !IsDigit(c))
-        return Fail(kUnexpectedToken, "Unexpected token while parsing attribute " + where);
+    if (c != '+' && c != '-' && !isDigit(c))
+        return fail(kUnexpectedToken, "Unexpected token while parsing attribute " + where);
     const bool negative = c == '-';
-    if (!IsDigit(c)) Step();
-    if (AtEnd()) return Fail(kEndOfBuffer, "Unexpected end of buffer while parsing integer.");
-    if (!IsDigit(Peek()))
-        return Fail(kUnexpectedToken, "Unexpected token while parsing attribute " + where);
+    if (!isDigit(c)) Step();
+    if (atEnd()) return fail(kEndOfBuffer, "Unexpected end of buffer while parsing integer.");
+    if (!isDigit(peek()))
+        return fail(kUnexpectedToken, "Unexpected token while parsing attribute " + where);
     // Values beyond 32 bits stop at the largest value of their sign.
     const int64_t limit = negative ? -int64_t{std::numeric_limits<int32_t>::min()}
                                    : int64_t{std::numeric_limits<int32_t>::max()};
     int64_t magnitude = 0;
-    while (!AtEnd() && IsDigit(Peek())) {
-        magnitude = std::min(limit, magnitude * 10 + (Peek() - '0'));
+    while (!atEnd() && isDigit(peek())) {
+        magnitude = std::min(limit, magnitude * 10 + (peek() - '0'));
         Step();
     }
-    if (AtEnd()) return Fail(kEndOfBuffer, "Unexpected end of buffer while parsing integer.");
+    if (atEnd()) return fail(kEndOfBuffer, "Unexpected end of buffer while parsing integer.");
     attribute.isInteger = true;
     attribute.intValue = static_cast<int32_t>(negative ? -magnitude : magnitude);
     return Result::Continue;
@@ -426,22 +426,22 @@ COXParser::Impl::Result COXParser::Impl::Attribute(const std::string& element,
 
 COXParser::Impl::Result COXParser::Impl::EndTag() {
     Step(), Step();  // "</"
-    SkipWhite();
-    if (AtEnd()) return Fail(kNoToken, "Unexpected end of buffer while parsing endtag.");
-    if (!IsNameChar(Peek())) return Fail(kUnexpectedToken, "Missing end tag name.");
+    skipWhite();
+    if (atEnd()) return fail(kNoToken, "Unexpected end of buffer while parsing endtag.");
+    if (!isNameChar(peek())) return fail(kUnexpectedToken, "Missing end tag name.");
     std::string name;
-    switch (ReadName(name)) {
+    switch (readName(name)) {
         case NameEnd::Ok:
             break;
         case NameEnd::EndOfBuffer:
-            return Fail(kNoToken, "Unexpected end of buffer while parsing endtag.");
+            return fail(kNoToken, "Unexpected end of buffer while parsing endtag.");
         case NameEnd::Illegal:
-            return IllegalInName();
+            return illegalInName();
     }
-    SkipWhite();
-    if (AtEnd()) return Fail(kNoToken, "Unexpected end of buffer while parsing endtag.");
-    if (Peek() != '>')
-        return Fail(kNoToken, "Missing end bracket while parsing end tag '" + name + "'.");
+    skipWhite();
+    if (atEnd()) return fail(kNoToken, "Unexpected end of buffer while parsing endtag.");
+    if (peek() != '>')
+        return fail(kNoToken, "Missing end bracket while parsing end tag '" + name + "'.");
     Step();
     if (current_ == owner_.root_.get()) {
         Report(kUnexpectedEndTag, "Unexpected end tag '" + name + "'.");
@@ -458,34 +458,34 @@ COXParser::Impl::Result COXParser::Impl::EndTag() {
 
 COXParser::Impl::Result COXParser::Impl::Text() {
     // Content that starts with a markup token other than "<" is not text.
-    if (LooksAt(">") || LooksAt("/>") || LooksAt("-->") || LooksAt("=") || LooksAt("\"") ||
-        LooksAt("'"))
-        return Fail(kUnexpectedToken, "Unexpected token.");
+    if (looksAt(">") || looksAt("/>") || looksAt("-->") || looksAt("=") || looksAt("\"") ||
+        looksAt("'"))
+        return fail(kUnexpectedToken, "Unexpected token.");
     // Leading white space is already skipped; trailing white space written in the document is
     // dropped, but characters that references produce are kept (an encoded TAB survives).
     std::string text;
     size_t keep = 0;
-    while (!AtEnd() && Peek() != '<') {
-        if (Peek() == '&') {
+    while (!atEnd() && peek() != '<') {
+        if (peek() == '&') {
             if (!Reference(text)) return Result::Fail;
             keep = text.size();
             continue;
         }
-        const bool white = IsWhite(Peek());
-        Take(text);
+        const bool white = isWhite(peek());
+        take(text);
         if (!white) keep = text.size();
     }
     text.resize(keep);
-    if (!text.empty()) AddNode(XmlNodeKind::Text, std::move(text));
+    if (!text.empty()) addNode(XmlNodeKind::Text, std::move(text));
     return Result::Continue;
 }
 
 bool COXParser::Impl::Reference(std::string& out) {
     Step();  // "&"
     std::string name;
-    while (!AtEnd() && Peek() != ';' && Peek() != '<' && !IsWhite(Peek()))
-        Take(name);
-    if (AtEnd() || Peek() != ';') {
+    while (!atEnd() && peek() != ';' && peek() != '<' && !isWhite(peek()))
+        take(name);
+    if (atEnd() || peek() != ';') {
         Report(kBadEntity, "Missing ';' on character entity '&" + name + "'.");
         out += '&';
         out += name;
@@ -493,8 +493,8 @@ bool COXParser::Impl::Reference(std::string& out) {
     }
     Step();  // ";"
     unsigned low8 = 0;
-    if (CharacterReference(name, low8)) {
-        AppendReferencedByte(out, low8);
+    if (characterReference(name, low8)) {
+        appendReferencedByte(out, low8);
         return true;
     }
     const auto entity = owner_.entities_.find(name);
@@ -517,34 +517,34 @@ bool COXParser::Impl::Reference(std::string& out) {
 COXParser::Impl::Result COXParser::Impl::Instruction() {
     Step(), Step();  // "<?"
     std::string text;
-    if (!TakeUntil("?>", text))
-        return Fail(kEndOfBuffer, "Unexpected end of buffer while parsing processing instruction.");
+    if (!takeUntil("?>", text))
+        return fail(kEndOfBuffer, "Unexpected end of buffer while parsing processing instruction.");
     const bool topLevel = current_ == owner_.root_.get();
-    AddNode(XmlNodeKind::ProcessingInstruction, text);
+    addNode(XmlNodeKind::ProcessingInstruction, text);
     if (topLevel && !owner_.OnTopLevelInstruction(text)) return Result::Stop;
     return Result::Continue;
 }
 
 // A quoted string, quotes included.
 bool COXParser::Impl::TakeQuoted(std::string& out) {
-    const unsigned char quote = Peek();
-    Take(out);
-    while (!AtEnd() && Peek() != quote)
-        Take(out);
-    if (AtEnd()) return false;
-    Take(out);
+    const unsigned char quote = peek();
+    take(out);
+    while (!atEnd() && peek() != quote)
+        take(out);
+    if (atEnd()) return false;
+    take(out);
     return true;
 }
 
 // Markup up to its ">" (included), quoted strings read whole.
 bool COXParser::Impl::TakeMarkup(std::string& out) {
-    while (!AtEnd()) {
-        const unsigned char c = Peek();
+    while (!atEnd()) {
+        const unsigned char c = peek();
         if (c == '"' || c == '\'') {
             if (!TakeQuoted(out)) return false;
             continue;
         }
-        Take(out);
+        take(out);
         if (c == '>') return true;
     }
     return false;
@@ -554,45 +554,45 @@ COXParser::Impl::Result COXParser::Impl::Doctype() {
     Step(), Step();  // "<!"
     std::string text;
     for (;;) {
-        if (AtEnd()) break;
-        const unsigned char c = Peek();
+        if (atEnd()) break;
+        const unsigned char c = peek();
         if (c == '>') {
             Step();
-            AddNode(XmlNodeKind::Declaration, std::move(text));
+            addNode(XmlNodeKind::Declaration, std::move(text));
             return Result::Continue;
         }
         if (c == '"' || c == '\'') {
             if (!TakeQuoted(text)) break;
         } else if (c == '[') {
-            Take(text);
+            take(text);
             if (!InternalSubset(text)) break;
         } else {
-            Take(text);
+            take(text);
         }
     }
-    return Fail(kEndOfBuffer, "Unexpected end of buffer while parsing DOCTYPE entry.");
+    return fail(kEndOfBuffer, "Unexpected end of buffer while parsing DOCTYPE entry.");
 }
 
 // The declarations between "[" and "]" (the "]" taken too); ENTITY declarations add entities.
 bool COXParser::Impl::InternalSubset(std::string& text) {
-    while (!AtEnd()) {
-        const unsigned char c = Peek();
+    while (!atEnd()) {
+        const unsigned char c = peek();
         if (c == ']') {
-            Take(text);
+            take(text);
             return true;
         }
-        if (LooksAt("<!--")) {
+        if (looksAt("<!--")) {
             for (int i = 0; i < 4; ++i)
-                Take(text);
-            if (!TakeUntil("-->", text)) return false;
+                take(text);
+            if (!takeUntil("-->", text)) return false;
             text += "-->";
-        } else if (LooksAtNoCase("<!ENTITY") && pos_ + 8 < text_.size() &&
-                   IsWhite(static_cast<unsigned char>(text_[pos_ + 8]))) {
+        } else if (looksAtNoCase("<!ENTITY") && pos_ + 8 < text_.size() &&
+                   isWhite(static_cast<unsigned char>(text_[pos_ + 8]))) {
             if (!EntityDeclaration(text)) return false;
         } else if (c == '"' || c == '\'') {
             if (!TakeQuoted(text)) return false;
         } else {
-            Take(text);
+            take(text);
         }
     }
     return false;
@@ -602,20 +602,20 @@ bool COXParser::Impl::InternalSubset(std::string& text) {
 // past without adding anything. The first declaration of a name is the one that counts.
 bool COXParser::Impl::EntityDeclaration(std::string& text) {
     for (int i = 0; i < 8; ++i)
-        Take(text);  // "<!ENTITY"
-    while (!AtEnd() && IsWhite(Peek()))
-        Take(text);
+        take(text);  // "<!ENTITY"
+    while (!atEnd() && isWhite(peek()))
+        take(text);
     std::string name;
-    while (!AtEnd() && IsNameChar(Peek())) {
+    while (!atEnd() && isNameChar(peek())) {
         const size_t from = text.size();
-        Take(text);
+        take(text);
         name.append(text, from);
     }
-    while (!AtEnd() && IsWhite(Peek()))
-        Take(text);
+    while (!atEnd() && isWhite(peek()))
+        take(text);
     std::string value;
     bool quoted = false;
-    if (!name.empty() && (Peek() == '"' || Peek() == '\'')) {
+    if (!name.empty() && (peek() == '"' || peek() == '\'')) {
         const size_t from = text.size();
         if (!TakeQuoted(text)) return false;
         value.assign(text, from + 1, text.size() - from - 2);
@@ -724,24 +724,24 @@ bool KovXmlParser::ParseDocument(std::string_view document) {
     bool converted = false;
     switch (encoding_) {
         case Native:
-            converted = Cp932ToUtf8(document, text);
+            converted = cp932ToUtf8(document, text);
             break;
         case EucJp:
-            converted = EucJpToUtf8(document, text);
+            converted = eucJpToUtf8(document, text);
             break;
         case NotSeen:
-            if (IsValidUtf8(document)) {
+            if (isValidUtf8(document)) {
                 text.assign(document);
                 converted = true;
             } else {
-                converted = Cp932ToUtf8(document, text);
+                converted = cp932ToUtf8(document, text);
             }
             break;
         case Utf8:
             break;
     }
     // Without a converter (or for UTF-8) the tree still holds valid UTF-8 only.
-    if (!converted) text = ValidUtf8(document);
+    if (!converted) text = validUtf8(document);
     return ParseWith(text, ParseOptions{});
 }
 
@@ -762,11 +762,11 @@ bool KovXmlParser::OnTopLevelInstruction(const std::string& text) {
     const size_t end = text.find(quote, start);
     if (end == std::string::npos) return true;
     const std::string_view value = std::string_view(text).substr(start, end - start);
-    if (EqualsNoCase(value, "UTF-8")) {
+    if (equalsNoCase(value, "UTF-8")) {
         encoding_ = Utf8;
-    } else if (EqualsNoCase(value, "EUC-JP")) {
+    } else if (equalsNoCase(value, "EUC-JP")) {
         encoding_ = EucJp;
-    } else if (EqualsNoCase(value, "Shift_JIS") || EqualsNoCase(value, "UTF-16")) {
+    } else if (equalsNoCase(value, "Shift_JIS") || equalsNoCase(value, "UTF-16")) {
         encoding_ = Native;
     } else {
         return true;

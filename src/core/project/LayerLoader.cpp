@@ -21,7 +21,7 @@ std::vector<std::string> filesWithExtension(const std::filesystem::path& folder,
     std::error_code error;
     for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
         const std::string name = entry.path().filename().string();
-        if (entry.is_regular_file(error) && EqualsIgnoringCase(Extension(name), extension))
+        if (entry.is_regular_file(error) && equalsIgnoringCase(fileExtension(name), extension))
             files.push_back(entry.path().string());
     }
     std::sort(files.begin(), files.end());
@@ -30,10 +30,10 @@ std::vector<std::string> filesWithExtension(const std::filesystem::path& folder,
 
 }  // namespace
 
-std::vector<std::string> TilesOfFolder(const std::string& folder) {
+std::vector<std::string> tilesOfFolder(const std::string& folder) {
     std::vector<std::string> tiles = filesWithExtension(folder, ".kov");
     if (tiles.empty()) {
-        const std::string data = FindPathIgnoringCase(folder + "/Data");
+        const std::string data = findPathIgnoringCase(folder + "/Data");
         if (!data.empty()) tiles = filesWithExtension(data, ".kov");
     }
     return tiles;
@@ -42,7 +42,7 @@ std::vector<std::string> TilesOfFolder(const std::string& folder) {
 namespace {
 
 // Stops 0 and 1 of slot 0 take the data's lowest and highest elevation.
-void FitColourMap(HMeshProject& project) {
+void fitColourMap(HMeshProject& project) {
     ZarHColorMap& map = *project.GetColorMap(0);
     std::array<ColorStop, 2> stops = map.firstTwoStops();
     stops[0].height = project.GetMinElevation();
@@ -52,15 +52,15 @@ void FitColourMap(HMeshProject& project) {
 
 }  // namespace
 
-std::vector<std::string> ExpandLayerPaths(const std::vector<std::string>& paths,
+std::vector<std::string> expandLayerPaths(const std::vector<std::string>& paths,
                                           std::vector<std::string>* missing) {
     std::vector<std::string> files;
     for (const std::string& path : paths) {
         std::error_code error;
-        if (IsInternetPath(path)) {
+        if (isInternetPath(path)) {
             files.push_back(path);
         } else if (std::filesystem::is_directory(path, error)) {
-            for (std::string& tile : TilesOfFolder(path))
+            for (std::string& tile : tilesOfFolder(path))
                 files.push_back(std::move(tile));
         } else if (std::filesystem::exists(path, error)) {
             files.push_back(path);
@@ -71,9 +71,9 @@ std::vector<std::string> ExpandLayerPaths(const std::vector<std::string>& paths,
     return files;
 }
 
-int LoadLayerPaths(const std::vector<std::string>& paths, HMeshProject& project, LoadReport& report,
+int loadLayerPaths(const std::vector<std::string>& paths, HMeshProject& project, LoadReport& report,
                    const LoadOptions& options) {
-    const std::vector<std::string> files = ExpandLayerPaths(paths, &report.missing);
+    const std::vector<std::string> files = expandLayerPaths(paths, &report.missing);
     HxProgress* progress = options.progress;
     int added = 0;
     enum class DsmAnswer { NotAsked, Accepted, Refused } dsmAnswer = DsmAnswer::NotAsked;
@@ -90,7 +90,7 @@ int LoadLayerPaths(const std::vector<std::string>& paths, HMeshProject& project,
     for (int i = 0; i < count; ++i) {
         if (progress && progress->SetPos(i, count)) break;
         const std::string& path = files[static_cast<size_t>(i)];
-        const std::string name = BaseName(path);
+        const std::string name = baseName(path);
         const LayerKind kind = layerKindOfPath(path);
         switch (kind) {
             case LayerKind::MeshTile:
@@ -128,8 +128,8 @@ int LoadLayerPaths(const std::vector<std::string>& paths, HMeshProject& project,
         project.UpdateExtent();
         // The range is taken after the extent update, which refreshes every mesh's minimum
         // and maximum.
-        if (options.fitColourMap && *options.fitColourMap && project.MeshCount() > 0) {
-            FitColourMap(project);
+        if (options.fitColourMap && *options.fitColourMap && project.meshCount() > 0) {
+            fitColourMap(project);
             *options.fitColourMap = false;
         }
     }

@@ -36,18 +36,18 @@ struct LoadOptions {
 
 // The tiles of a folder: its "*.kov" files, or, when it has none, those of its "Data"
 // subfolder; sorted by name.
-std::vector<std::string> TilesOfFolder(const std::string& folder);
+std::vector<std::string> tilesOfFolder(const std::string& folder);
 
 // The files a load reads, in order: internet paths and files as they are, folders replaced by
-// TilesOfFolder; paths that do not exist are left out and, when asked, listed in *missing.
-std::vector<std::string> ExpandLayerPaths(const std::vector<std::string>& paths,
+// tilesOfFolder; paths that do not exist are left out and, when asked, listed in *missing.
+std::vector<std::string> expandLayerPaths(const std::vector<std::string>& paths,
                                           std::vector<std::string>* missing = nullptr);
 
-// Loads files and folders (a folder contributes TilesOfFolder) in the given order: ".kov" tiles,
+// Loads files and folders (a folder contributes tilesOfFolder) in the given order: ".kov" tiles,
 // ".txt" DSM point files, ".shp" shapefiles, and any other extension as an image. When any
 // layer was added, the meshes are sorted, the extent updated and, when asked, the colour map
 // fitted. Returns the number added.
-int LoadLayerPaths(const std::vector<std::string>& paths, HMeshProject& project, LoadReport& report,
+int loadLayerPaths(const std::vector<std::string>& paths, HMeshProject& project, LoadReport& report,
                    const LoadOptions& options = {});
 
 }  // namespace kov

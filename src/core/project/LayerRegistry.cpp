@@ -10,10 +10,10 @@
 namespace kov {
 
 LayerKind layerKindOfPath(std::string_view path) {
-    const std::string extension = Extension(std::string(path));
-    if (EqualsIgnoringCase(extension, ".kov")) return LayerKind::MeshTile;
-    if (EqualsIgnoringCase(extension, ".txt")) return LayerKind::DsmPoints;
-    if (EqualsIgnoringCase(extension, ".shp")) return LayerKind::Shapefile;
+    const std::string extension = fileExtension(std::string(path));
+    if (equalsIgnoringCase(extension, ".kov")) return LayerKind::MeshTile;
+    if (equalsIgnoringCase(extension, ".txt")) return LayerKind::DsmPoints;
+    if (equalsIgnoringCase(extension, ".shp")) return LayerKind::Shapefile;
     return LayerKind::Image;
 }
 
@@ -32,7 +32,7 @@ LoadedLayer loadLayer(const std::string& path, LayerKind kind, double dsmCellSiz
         }
         case LayerKind::DsmPoints: {
             auto dsm = std::make_unique<ZarVeyMeshDSM>(dsmCellSize);
-            if (dsm->LoadWithProgress(path, progress)) layer.mesh = std::move(dsm);
+            if (dsm->loadWithProgress(path, progress)) layer.mesh = std::move(dsm);
             break;
         }
         case LayerKind::Shapefile: {

@@ -29,20 +29,20 @@ namespace {
 
 constexpr const char* kRootName = "MeshProject";
 
-std::string Fixed(double value, int decimals) {
+std::string fixedText(double value, int decimals) {
     char buffer[400];
     const auto result =
         std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
     return std::string(buffer, result.ptr);
 }
 
-std::string ColorText(uint32_t color) {
+std::string colorText(uint32_t color) {
     return std::to_string(color & 0xFF) + "," + std::to_string((color >> 8) & 0xFF) + "," +
            std::to_string((color >> 16) & 0xFF);
 }
 
 // The four parts of the program's version ("2.0.0" is 2.0.0.0).
-std::string VersionText() {
+std::string versionText() {
     int parts[4] = {0, 0, 0, 0};
     std::string_view version = KOV_VERSION;
     for (int i = 0; i < 4 && !version.empty(); ++i) {
@@ -56,8 +56,8 @@ std::string VersionText() {
 }
 
 // Absolute, as layer paths are written; internet addresses stay as they are.
-std::string StoredForm(const std::string& path) {
-    if (path.empty() || IsInternetPath(path)) return path;
+std::string storedForm(const std::string& path) {
+    if (path.empty() || isInternetPath(path)) return path;
     std::error_code error;
     const std::filesystem::path absolute = std::filesystem::absolute(path, error);
     return error ? path : absolute.lexically_normal().string();
@@ -65,7 +65,7 @@ std::string StoredForm(const std::string& path) {
 
 // --- reading ---------------------------------------------------------------------------------
 
-std::string ElementText(const COXParserElement& element) {
+std::string elementText(const COXParserElement& element) {
     for (int i = 0; i < element.ChildCount(); ++i) {
         const COXParserObject* child = element.Child(i);
         if (child->Kind() == XmlNodeKind::Text || child->Kind() == XmlNodeKind::CData)
@@ -74,24 +74,24 @@ std::string ElementText(const COXParserElement& element) {
     return {};
 }
 
-const COXAttribute* FindAttribute(const COXParserElement& element, std::string_view name) {
+const COXAttribute* findAttribute(const COXParserElement& element, std::string_view name) {
     for (int i = 0; i < element.AttributeCount(); ++i) {
         const COXAttribute* attribute = element.Attribute(i);
-        if (EqualsIgnoringCase(attribute->name, name)) return attribute;
+        if (equalsIgnoringCase(attribute->name, name)) return attribute;
     }
     return nullptr;
 }
 
-int IntegerOf(const COXAttribute& attribute) {
-    return attribute.isInteger ? attribute.intValue : ParseLeadingInt(attribute.stringValue);
+int integerOf(const COXAttribute& attribute) {
+    return attribute.isInteger ? attribute.intValue : parseLeadingInt(attribute.stringValue);
 }
 
-double RealOf(const COXAttribute& attribute) {
-    return attribute.isInteger ? attribute.intValue : ParseLeadingDouble(attribute.stringValue);
+double realOf(const COXAttribute& attribute) {
+    return attribute.isInteger ? attribute.intValue : parseLeadingDouble(attribute.stringValue);
 }
 
 // "r,g,b" (separated by any of space, comma, CR, LF, TAB); missing parts are 0.
-uint32_t ColorOfText(std::string_view text) {
+uint32_t colorOfText(std::string_view text) {
     uint32_t channels[3] = {0, 0, 0};
     int index = 0;
     size_t pos = 0;
@@ -100,14 +100,14 @@ uint32_t ColorOfText(std::string_view text) {
         if (start == std::string_view::npos) break;
         size_t end = text.find_first_of(" ,\r\n\t", start);
         if (end == std::string_view::npos) end = text.size();
-        channels[index++] = static_cast<uint32_t>(ParseLeadingInt(text.substr(start, end - start)));
+        channels[index++] = static_cast<uint32_t>(parseLeadingInt(text.substr(start, end - start)));
         pos = end;
     }
     return (channels[0] & 0xFF) | ((channels[1] & 0xFF) << 8) | ((channels[2] & 0xFF) << 16);
 }
 
-uint32_t ColorOf(const COXAttribute& attribute) {
-    return attribute.isInteger ? 0 : ColorOfText(attribute.stringValue);
+uint32_t colorOf(const COXAttribute& attribute) {
+    return attribute.isInteger ? 0 : colorOfText(attribute.stringValue);
 }
 
 struct MeshEntry {
@@ -123,7 +123,7 @@ public:
 
     // Every MeshProject element (root name compared exactly), in document order, adds its
     // layers. The walk is iterative: the tree's depth is the file's to choose.
-    void Walk(const COXParserElement& root) {
+    void walk(const COXParserElement& root) {
         std::vector<std::pair<const COXParserElement*, int>> stack{{&root, 0}};
         while (!stack.empty()) {
             auto& [element, next] = stack.back();
@@ -151,31 +151,31 @@ private:
             if (node->Kind() != XmlNodeKind::Element) continue;
             const auto& child = static_cast<const COXParserElement&>(*node);
             const std::string& name = child.Name();
-            auto attribute = [&](std::string_view key) { return FindAttribute(child, key); };
-            if (EqualsIgnoringCase(name, "Title")) {
-                project_.projectTitle = ElementText(child);
-            } else if (EqualsIgnoringCase(name, "Zukaku")) {
-                project_.showSheetInfo = ParseLeadingInt(ElementText(child));
-            } else if (EqualsIgnoringCase(name, "Image")) {
-                if (auto* a = attribute("Disp")) project_.imageVisible = IntegerOf(*a);
-                if (auto* a = attribute("Alpha")) project_.imageTransparency = IntegerOf(*a);
-            } else if (EqualsIgnoringCase(name, "Mesh")) {
+            auto attribute = [&](std::string_view key) { return findAttribute(child, key); };
+            if (equalsIgnoringCase(name, "Title")) {
+                project_.projectTitle = elementText(child);
+            } else if (equalsIgnoringCase(name, "Zukaku")) {
+                project_.showSheetInfo = parseLeadingInt(elementText(child));
+            } else if (equalsIgnoringCase(name, "Image")) {
+                if (auto* a = attribute("Disp")) project_.imageVisible = integerOf(*a);
+                if (auto* a = attribute("Alpha")) project_.imageTransparency = integerOf(*a);
+            } else if (equalsIgnoringCase(name, "Mesh")) {
                 const COXAttribute* upp = attribute("UPP");
-                meshes.push_back({ElementText(child), upp ? RealOf(*upp) : 0.0});
-            } else if (EqualsIgnoringCase(name, "IMesh")) {
-                images.push_back(ElementText(child));
-            } else if (EqualsIgnoringCase(name, "Shp")) {
-                shapes.push_back(ElementText(child));
-            } else if (EqualsIgnoringCase(name, "ColorMap")) {
-                ReadColorMap(child);
-            } else if (EqualsIgnoringCase(name, "StepColor")) {
-                if (auto* a = attribute("Enable")) project_.stepMode = IntegerOf(*a);
-                if (auto* a = attribute("Step")) project_.stepHeight = RealOf(*a);
-            } else if (EqualsIgnoringCase(name, "ShapeDisp")) {
-                if (auto* a = attribute("PenWidth")) project_.shapePenWidth = RealOf(*a);
-                if (auto* a = attribute("PenColor")) project_.shapePenColor = ColorOf(*a);
-                if (auto* a = attribute("FillAlpha")) project_.shapeFillAlpha = IntegerOf(*a);
-                if (auto* a = attribute("FillColor")) project_.shapeFillColor = ColorOf(*a);
+                meshes.push_back({elementText(child), upp ? realOf(*upp) : 0.0});
+            } else if (equalsIgnoringCase(name, "IMesh")) {
+                images.push_back(elementText(child));
+            } else if (equalsIgnoringCase(name, "Shp")) {
+                shapes.push_back(elementText(child));
+            } else if (equalsIgnoringCase(name, "ColorMap")) {
+                readColorMap(child);
+            } else if (equalsIgnoringCase(name, "StepColor")) {
+                if (auto* a = attribute("Enable")) project_.stepMode = integerOf(*a);
+                if (auto* a = attribute("Step")) project_.stepHeight = realOf(*a);
+            } else if (equalsIgnoringCase(name, "ShapeDisp")) {
+                if (auto* a = attribute("PenWidth")) project_.shapePenWidth = realOf(*a);
+                if (auto* a = attribute("PenColor")) project_.shapePenColor = colorOf(*a);
+                if (auto* a = attribute("FillAlpha")) project_.shapeFillAlpha = integerOf(*a);
+                if (auto* a = attribute("FillColor")) project_.shapeFillColor = colorOf(*a);
             }
         }
         LoadLayers(meshes, images, shapes);
@@ -183,20 +183,20 @@ private:
 
     // The first two stops of slot 0 take the file's colours and heights; the map keeps exactly
     // these two stops.
-    void ReadColorMap(const COXParserElement& element) {
+    void readColorMap(const COXParserElement& element) {
         ZarHColorMap& map = *project_.GetColorMap(0);
         std::array<ColorStop, 2> stops = map.firstTwoStops();
         const char* colorKeys[2] = {"C0", "C1"};
         const char* heightKeys[2] = {"H0", "H1"};
         for (int i = 0; i < 2; ++i) {
-            if (auto* a = FindAttribute(element, colorKeys[i])) stops[i].color = ColorOf(*a);
-            if (auto* a = FindAttribute(element, heightKeys[i])) stops[i].height = RealOf(*a);
+            if (auto* a = findAttribute(element, colorKeys[i])) stops[i].color = colorOf(*a);
+            if (auto* a = findAttribute(element, heightKeys[i])) stops[i].height = realOf(*a);
         }
-        if (auto* a = FindAttribute(element, "Rvs")) stops[0].reverse = IntegerOf(*a);
+        if (auto* a = findAttribute(element, "Rvs")) stops[0].reverse = integerOf(*a);
         map.setStops(stops.data(), 2);
     }
 
-    std::string Resolve(const std::string& stored) {
+    std::string resolve(const std::string& stored) {
         ResolvedPath resolved = ResolveStoredPath(stored, path_);
         if (!resolved.found && missing_) missing_->push_back(stored);
         return std::move(resolved.path);
@@ -207,19 +207,19 @@ private:
         const int count = static_cast<int>(meshes.size());
         for (int i = 0; i < count; ++i) {
             if (progress_) progress_->SetPos(i, count);
-            const std::string path = Resolve(meshes[i].path);
-            if (progress_) progress_->SetText(BaseName(path));
+            const std::string path = resolve(meshes[i].path);
+            if (progress_) progress_->SetText(baseName(path));
             const LayerKind kind = layerKindOfPath(path);
             if (!isMeshKind(kind)) continue;
             LoadedLayer mesh = loadLayer(path, kind, meshes[i].upp, progress_);
             addLayer(project_, mesh);
         }
         for (const std::string& stored : images) {
-            LoadedLayer image = loadLayer(Resolve(stored), LayerKind::Image, 0.0, nullptr);
+            LoadedLayer image = loadLayer(resolve(stored), LayerKind::Image, 0.0, nullptr);
             addLayer(project_, image);
         }
         for (const std::string& stored : shapes) {
-            LoadedLayer shape = loadLayer(Resolve(stored), LayerKind::Shapefile, 0.0, nullptr);
+            LoadedLayer shape = loadLayer(resolve(stored), LayerKind::Shapefile, 0.0, nullptr);
             addLayer(project_, shape);
         }
     }
@@ -234,7 +234,7 @@ private:
 
 // Writes the whole text to path and makes it durable; false (and no file left behind) when
 // the file cannot be written.
-bool WriteDurably(const std::string& path, std::string_view text) {
+bool writeDurably(const std::string& path, std::string_view text) {
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd < 0) return false;
     bool ok = true;
@@ -251,8 +251,8 @@ bool WriteDurably(const std::string& path, std::string_view text) {
     return ok;
 }
 
-void SyncFolder(const std::string& path) {
-    const std::string folder = SplitFolder(path).first;
+void syncFolder(const std::string& path) {
+    const std::string folder = splitFolder(path).first;
     const int fd =
         ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return;
@@ -262,7 +262,7 @@ void SyncFolder(const std::string& path) {
 
 }  // namespace
 
-std::string EscapeProjectText(std::string_view text) {
+std::string escapeProjectText(std::string_view text) {
     std::string out;
     out.reserve(text.size());
     for (const char ch : text) {
@@ -296,60 +296,60 @@ std::string EscapeProjectText(std::string_view text) {
     return out;
 }
 
-std::string ProjectFileComment() {
+std::string projectFileComment() {
     const std::time_t now = std::time(nullptr);
     std::tm local{};
     localtime_r(&now, &local);
     char text[160];
     std::snprintf(text, sizeof text, "<!-- Generated by KovV3 %s on %d/%02d/%04d %d:%02d -->",
-                  VersionText().c_str(), local.tm_mon + 1, local.tm_mday, local.tm_year + 1900,
+                  versionText().c_str(), local.tm_mon + 1, local.tm_mday, local.tm_year + 1900,
                   local.tm_hour, local.tm_min);
     return text;
 }
 
-std::string ProjectFileText(const HMeshProject& project, const std::string& comment,
+std::string projectFileText(const HMeshProject& project, const std::string& comment,
                             const char* encoding) {
     const std::string eol = "\r\n";
     std::string text;
     text += std::string("<?xml version='1.0' encoding='") + encoding + "'?>" + eol;
     text += comment + eol + eol;
     text += "<MeshProject>" + eol;
-    text += "\t<Title>" + EscapeProjectText(project.projectTitle) + "</Title>" + eol;
-    for (int i = 0; i < project.MeshCount(); ++i) {
+    text += "\t<Title>" + escapeProjectText(project.projectTitle) + "</Title>" + eol;
+    for (int i = 0; i < project.meshCount(); ++i) {
         const ZarHMesh& mesh = *project.GetMesh(i);
         text += "\t<Mesh UPP=\"" + formatShort(mesh.cellSize, 2) + "\">" +
-                EscapeProjectText(StoredForm(mesh.path)) + "</Mesh>" + eol;
+                escapeProjectText(storedForm(mesh.path)) + "</Mesh>" + eol;
     }
-    for (int i = 0; i < project.ImageCount(); ++i)
-        text += "\t<IMesh>" + EscapeProjectText(StoredForm(project.GetImage(i)->path)) +
+    for (int i = 0; i < project.imageCount(); ++i)
+        text += "\t<IMesh>" + escapeProjectText(storedForm(project.GetImage(i)->path)) +
                 "</IMesh>" + eol;
-    for (int i = 0; i < project.ShapeCount(); ++i)
+    for (int i = 0; i < project.shapeCount(); ++i)
         text +=
-            "\t<Shp>" + EscapeProjectText(StoredForm(project.GetShape(i)->path)) + "</Shp>" + eol;
+            "\t<Shp>" + escapeProjectText(storedForm(project.GetShape(i)->path)) + "</Shp>" + eol;
     text += "\t<Zukaku>" + std::to_string(project.showSheetInfo) + "</Zukaku>" + eol;
 
-    const ZarHColorMap* map = project.ColorMapSlot(0);
+    const ZarHColorMap* map = project.colorMapSlot(0);
     const auto [first, second] = map ? map->firstTwoStops() : ZarHColorMap().firstTwoStops();
-    text += "\t<ColorMap C0=\"" + ColorText(first.color) + "\" H0=\"" +
-            formatShort(first.height, 2) + "\" C1=\"" + ColorText(second.color) + "\" H1=\"" +
+    text += "\t<ColorMap C0=\"" + colorText(first.color) + "\" H0=\"" +
+            formatShort(first.height, 2) + "\" C1=\"" + colorText(second.color) + "\" H1=\"" +
             formatShort(second.height, 2) + "\" Rvs=\"" + std::to_string(first.reverse) + "\"/>" +
             eol;
     text += "\t<StepColor Enable=\"" + std::to_string(project.stepMode) + "\" Step=\"" +
-            Fixed(project.stepHeight, 1) + "\" />" + eol + eol;
+            fixedText(project.stepHeight, 1) + "\" />" + eol + eol;
     text += "\t<Image Disp=\"" + std::to_string(project.imageVisible) + "\" Alpha=\"" +
             std::to_string(project.imageTransparency) + "\" />" + eol;
-    text += "\t<ShapeDisp PenWidth=\"" + Fixed(project.shapePenWidth, 2) + "\" PenColor=\"" +
-            ColorText(project.shapePenColor) + "\" FillAlpha=\"" +
+    text += "\t<ShapeDisp PenWidth=\"" + fixedText(project.shapePenWidth, 2) + "\" PenColor=\"" +
+            colorText(project.shapePenColor) + "\" FillAlpha=\"" +
             std::to_string(project.shapeFillAlpha) + "\" FillColor=\"" +
-            ColorText(project.shapeFillColor) + "\" />" + eol;
+            colorText(project.shapeFillColor) + "\" />" + eol;
     text += "</MeshProject>" + eol + eol + eol;
     text += comment + eol;
     return text;
 }
 
-bool IsProjectFilePath(const std::string& path) {
-    const std::string extension = Extension(path);
-    return EqualsIgnoringCase(extension, ".kovv5") || EqualsIgnoringCase(extension, ".kovv");
+bool isProjectFilePath(const std::string& path) {
+    const std::string extension = fileExtension(path);
+    return equalsIgnoringCase(extension, ".kovv5") || equalsIgnoringCase(extension, ".kovv");
 }
 
 bool LoadProjectFile(HMeshProject& project, const std::string& path, HxProgress* progress,
@@ -357,28 +357,28 @@ bool LoadProjectFile(HMeshProject& project, const std::string& path, HxProgress*
     KovXmlParser parser;
     parser.ParseFile(path);  // a rejected file leaves an empty or partial tree; both are walked
     ProjectReader reader(project, path, progress, missing);
-    if (parser.Root()) reader.Walk(*parser.Root());
+    if (parser.Root()) reader.walk(*parser.Root());
     project.projectPath = path;
     project.UpdateExtent();
-    return project.MeshCount() > 0;
+    return project.meshCount() > 0;
 }
 
 bool SaveProjectFile(HMeshProject& project, const std::string& path) {
-    const std::string comment = ProjectFileComment();
+    const std::string comment = projectFileComment();
     std::string bytes;
     // Shift_JIS as the Windows edition writes it; UTF-8 only when some text has no CP932 form.
-    if (!Utf8ToCp932(ProjectFileText(project, comment, "Shift_JIS"), bytes))
-        bytes = ProjectFileText(project, comment, "UTF-8");
+    if (!utf8ToCp932(projectFileText(project, comment, "Shift_JIS"), bytes))
+        bytes = projectFileText(project, comment, "UTF-8");
 
     // The new file is written beside the target ("area.kovv5" -> "area-.kovv5"), made durable,
     // and then renamed over the target in one step: the previous file survives every failure.
-    const auto [folder, name] = SplitFolder(path);
-    const std::string extension = Extension(name);
+    const auto [folder, name] = splitFolder(path);
+    const std::string extension = fileExtension(name);
     const std::string temporary =
         folder + name.substr(0, name.size() - extension.size()) + "-" + extension;
-    if (!WriteDurably(temporary, bytes)) return false;
+    if (!writeDurably(temporary, bytes)) return false;
     if (std::rename(temporary.c_str(), path.c_str()) != 0) return false;
-    SyncFolder(path);
+    syncFolder(path);
     project.projectPath = path;
     return true;
 }

@@ -10,9 +10,9 @@
 namespace kov {
 namespace {
 
-bool StartsWithIgnoringCase(const std::string& text, std::string_view prefix) {
+bool startsWithIgnoringCase(const std::string& text, std::string_view prefix) {
     return text.size() >= prefix.size() &&
-           EqualsIgnoringCase(std::string_view(text).substr(0, prefix.size()), prefix);
+           equalsIgnoringCase(std::string_view(text).substr(0, prefix.size()), prefix);
 }
 
 // A path split the Windows way: drive, folder (with its separators), file name with extension.
@@ -24,7 +24,7 @@ struct PathParts {
     bool driveAvailable() const { return drive.empty(); }
 };
 
-PathParts Split(std::string path) {
+PathParts split(std::string path) {
     std::replace(path.begin(), path.end(), '\\', '/');
     PathParts parts;
     size_t start = 0;
@@ -54,7 +54,7 @@ constexpr size_t kMaxRunComponents = 10;
 
 // Folder components, each with its leading separator; the final "/" of the folder is dropped
 // (it is never part of a run).
-std::vector<std::string> Components(const std::string& folder) {
+std::vector<std::string> components(const std::string& folder) {
     std::vector<std::string> components;
     size_t pos = 0;
     while (pos < folder.size()) {
@@ -69,7 +69,7 @@ std::vector<std::string> Components(const std::string& folder) {
     return components;
 }
 
-std::string Join(const std::vector<std::string>& components, size_t begin, size_t end) {
+std::string join(const std::vector<std::string>& components, size_t begin, size_t end) {
     std::string run;
     for (size_t i = begin; i < end; ++i)
         run += components[i];
@@ -77,12 +77,12 @@ std::string Join(const std::vector<std::string>& components, size_t begin, size_
 }
 
 // Runs of consecutive components in order of increasing end, then increasing start.
-std::vector<std::string> Runs(const std::vector<std::string>& components) {
+std::vector<std::string> runs(const std::vector<std::string>& components) {
     std::vector<std::string> runs;
     for (size_t end = 0; end <= components.size(); ++end)
         for (size_t begin = 0; begin <= end; ++begin) {
             if (begin == end && end > 0) continue;  // the empty run is listed once
-            runs.push_back(Join(components, begin, end));
+            runs.push_back(join(components, begin, end));
         }
     return runs;
 }
@@ -91,18 +91,18 @@ std::vector<std::string> Runs(const std::vector<std::string>& components) {
 
 ResolvedPath ResolveStoredPath(const std::string& storedPath, const std::string& projectPath) {
     for (const char* scheme : {"http:", "https:", "ftp:", "file:"})
-        if (StartsWithIgnoringCase(storedPath, scheme)) return {storedPath, true};
+        if (startsWithIgnoringCase(storedPath, scheme)) return {storedPath, true};
     if (storedPath.empty()) return {storedPath, false};
-    const PathParts stored = Split(storedPath);
+    const PathParts stored = split(storedPath);
     if (stored.driveAvailable()) {
-        const std::string existing = FindPathIgnoringCase(stored.folder + stored.file);
+        const std::string existing = findPathIgnoringCase(stored.folder + stored.file);
         if (!existing.empty()) return {existing, true};
     }
     if (projectPath.empty()) return {storedPath, false};
 
     std::error_code error;
     std::filesystem::path absolute = std::filesystem::absolute(projectPath, error);
-    const PathParts project = Split(error ? projectPath : absolute.string());
+    const PathParts project = split(error ? projectPath : absolute.string());
     const std::string& name = stored.file;
 
     std::unordered_set<std::string> tried;
@@ -110,7 +110,7 @@ ResolvedPath ResolveStoredPath(const std::string& storedPath, const std::string&
     std::string found;
     auto attempt = [&](std::string candidate) {
         if (!tried.insert(candidate).second) return false;
-        found = FindPathIgnoringCase(candidate, &listings);
+        found = findPathIgnoringCase(candidate, &listings);
         return !found.empty();
     };
 
@@ -120,8 +120,8 @@ ResolvedPath ResolveStoredPath(const std::string& storedPath, const std::string&
         attempt(project.folder + name))
         return {found, true};
 
-    const std::vector<std::string> projectRuns = Runs(Components(project.folder));
-    const std::vector<std::string> storedRuns = Runs(Components("/" + storedFolder));
+    const std::vector<std::string> projectRuns = runs(components(project.folder));
+    const std::vector<std::string> storedRuns = runs(components("/" + storedFolder));
     // The project's drive is the root of this system; a drive letter or share of the stored
     // path is never available here, so its candidates are not tried.
     for (const std::string& p : projectRuns)

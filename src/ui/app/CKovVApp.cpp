@@ -36,31 +36,31 @@ namespace {
 
 CKovVApp* g_app = nullptr;
 
-FileDialogHook& TheFileDialogHook() {
+FileDialogHook& theFileDialogHook() {
     static FileDialogHook hook;
     return hook;
 }
 
 constexpr const char* kRecentSection = "Recent File List";
 
-std::string RecentKey(int index) {
+std::string recentKey(int index) {
     return "File" + std::to_string(index + 1);
 }
 
-void WriteRecentFileList(const QStringList& files) {
+void writeRecentFileList(const QStringList& files) {
     for (int i = 0; i < kRecentFileCount; ++i) {
         const std::string wanted = files.value(i).toStdString();
-        if (settings::readString(kRecentSection, RecentKey(i), "") != wanted)
-            settings::writeString(kRecentSection, RecentKey(i), wanted);
+        if (settings::readString(kRecentSection, recentKey(i), "") != wanted)
+            settings::writeString(kRecentSection, recentKey(i), wanted);
     }
 }
 
-QString ExecutableFolder() {
+QString executableFolder() {
     return QCoreApplication::applicationDirPath();
 }
 
 // The help identifier of what a click in help mode points at.
-unsigned HelpIdAt(QObject* target, const QPoint& globalPos) {
+unsigned helpIdAt(QObject* target, const QPoint& globalPos) {
     if (auto* menu = qobject_cast<QMenu*>(target)) {
         if (QAction* action = menu->actionAt(menu->mapFromGlobal(globalPos))) {
             bool ok = false;
@@ -124,7 +124,7 @@ CommandLineInfo ParseCommandLine(const QStringList& arguments) {
     return info;
 }
 
-QString CommandLineUsage() {
+QString commandLineUsage() {
     return QStringLiteral(
         "usage: kovview [FILE]\n"
         "       kovview --print FILE              (also /p FILE)\n"
@@ -135,7 +135,7 @@ QString CommandLineUsage() {
 
 // ---- help --------------------------------------------------------------------------------------
 
-HelpTopic HelpTopicFor(unsigned data, unsigned command) {
+HelpTopic helpTopicFor(unsigned data, unsigned command) {
     if (command == kHelpIndex || command == kHelpFinder) return {true, QStringLiteral("Index.htm")};
     if (command != kHelpContext) return {true, QString()};
     if (data < kHelpIdCommand) return {true, QString::asprintf("U%05u.htm", data)};
@@ -149,8 +149,8 @@ HelpTopic HelpTopicFor(unsigned data, unsigned command) {
     return {true, QString()};
 }
 
-QStringList HelpFolders() {
-    const QString exe = ExecutableFolder();
+QStringList helpFolders() {
+    const QString exe = executableFolder();
     return {exe + QStringLiteral("/help"), exe + QStringLiteral("/../share/kovview/help"),
             QStringLiteral(":/help")};
 }
@@ -159,52 +159,52 @@ QStringList HelpFolders() {
 
 namespace {
 
-std::optional<QStringList>& RecentFileCache() {
+std::optional<QStringList>& recentFileCache() {
     static std::optional<QStringList> cache;
     return cache;
 }
 
 }  // namespace
 
-void ReloadRecentFileList() {
+void reloadRecentFileList() {
     QStringList files;
     for (int i = 0; i < kRecentFileCount; ++i) {
-        const std::string path = settings::readString(kRecentSection, RecentKey(i), "");
+        const std::string path = settings::readString(kRecentSection, recentKey(i), "");
         if (!path.empty()) files << QString::fromStdString(path);
     }
-    RecentFileCache() = files;
+    recentFileCache() = files;
 }
 
-QStringList RecentFileList() {
-    if (!RecentFileCache()) ReloadRecentFileList();
-    return *RecentFileCache();
+QStringList recentFileList() {
+    if (!recentFileCache()) reloadRecentFileList();
+    return *recentFileCache();
 }
 
 void AddToRecentFileList(const QString& path) {
     if (path.isEmpty()) return;
-    QStringList files = RecentFileList();
+    QStringList files = recentFileList();
     files.removeAll(path);
     files.prepend(path);
     while (files.size() > kRecentFileCount)
         files.removeLast();
-    RecentFileCache() = files;
-    WriteRecentFileList(files);
+    recentFileCache() = files;
+    writeRecentFileList(files);
 }
 
-void RemoveFromRecentFileList(const QString& path) {
-    QStringList files = RecentFileList();
+void removeFromRecentFileList(const QString& path) {
+    QStringList files = recentFileList();
     if (files.removeAll(path) == 0) return;
-    RecentFileCache() = files;
-    WriteRecentFileList(files);
+    recentFileCache() = files;
+    writeRecentFileList(files);
 }
 
 // ---- file dialogs ------------------------------------------------------------------------------
 
-void SetFileDialogHook(FileDialogHook hook) {
-    TheFileDialogHook() = std::move(hook);
+void setFileDialogHook(FileDialogHook hook) {
+    theFileDialogHook() = std::move(hook);
 }
 
-QString QtFileFilter(const QString& windowsFilter) {
+QString qtFileFilter(const QString& windowsFilter) {
     const QStringList parts = windowsFilter.split(QLatin1Char('|'));
     QStringList filters;
     for (int i = 0; i + 1 < parts.size(); i += 2) {
@@ -220,13 +220,13 @@ QString QtFileFilter(const QString& windowsFilter) {
     return filters.join(QStringLiteral(";;"));
 }
 
-std::optional<QString> PromptFileName(QWidget* parent, const FileDialogRequest& request) {
-    if (TheFileDialogHook()) return TheFileDialogHook()(request);
+std::optional<QString> promptFileName(QWidget* parent, const FileDialogRequest& request) {
+    if (theFileDialogHook()) return theFileDialogHook()(request);
     QFileDialog dialog(parent, request.save ? QStringLiteral("名前を付けて保存")
                                             : QStringLiteral("ファイルを開く"));
     dialog.setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(request.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-    dialog.setNameFilters(QtFileFilter(request.filter).split(QStringLiteral(";;")));
+    dialog.setNameFilters(qtFileFilter(request.filter).split(QStringLiteral(";;")));
     dialog.setDefaultSuffix(request.defaultExtension);
     if (!request.initialPath.isEmpty()) {
         const QFileInfo initial(request.initialPath);
@@ -258,15 +258,15 @@ CKovVApp* CKovVApp::instance() {
     return g_app;
 }
 
-CMainFrame* CKovVApp::MainFrame() const {
+CMainFrame* CKovVApp::mainFrame() const {
     return frame_.data();
 }
 
-CHelpWindow* CKovVApp::HelpWindow() const {
+CHelpWindow* CKovVApp::helpWindow() const {
     return helpWindow_.data();
 }
 
-void CKovVApp::InstallTranslations() {
+void CKovVApp::installTranslations() {
     // Qt's own dialogs (colour, file) speak Japanese like the rest of the program.
     auto* translator = new QTranslator(this);
     if (translator->load(QLocale(QLocale::Japanese), QStringLiteral("qtbase"), QStringLiteral("_"),
@@ -283,19 +283,19 @@ bool CKovVApp::InitInstance(const QStringList& arguments) {
     // Settings beside the executable when it may be written there, else the per-user file.
     if (!keepSettingsLocation_)
         settings::chooseStartupLocation(QCoreApplication::applicationFilePath().toStdString());
-    ReloadRecentFileList();
-    InstallTranslations();
-    RegisterCompositionDialogs();
+    reloadRecentFileList();
+    installTranslations();
+    registerCompositionDialogs();
 
     const CommandLineInfo info = ParseCommandLine(arguments);
     if (info.action == CommandLineInfo::Usage) {
-        std::fputs(CommandLineUsage().toUtf8().constData(), stdout);
+        std::fputs(commandLineUsage().toUtf8().constData(), stdout);
         exitCode_ = 0;
         return false;
     }
     if (info.action == CommandLineInfo::Error) {
         std::fprintf(stderr, "kovview: %s\n%s", info.error.toUtf8().constData(),
-                     CommandLineUsage().toUtf8().constData());
+                     commandLineUsage().toUtf8().constData());
         exitCode_ = 2;
         return false;
     }
@@ -310,13 +310,13 @@ bool CKovVApp::InitInstance(const QStringList& arguments) {
     }
     qApp->installEventFilter(this);
     measureStartup_ = info.startupTime;
-    if (measureStartup_) WatchFirstMapPaint();
+    if (measureStartup_) watchFirstMapPaint();
 
     if (!ProcessCommandLine(info)) {
         exitCode_ = 1;
         return false;
     }
-    if (frame_->isHidden()) frame_->ShowInitial();
+    if (frame_->isHidden()) frame_->showInitial();
     frame_->setAcceptDrops(true);
     startingUp_ = 0;
     return true;
@@ -329,7 +329,7 @@ bool CKovVApp::ProcessCommandLine(const CommandLineInfo& info) {
 
     if (frame_) {
         frame_->PumpMessages();
-        frame_->ShowInitial();
+        frame_->showInitial();
         frame_->repaint();
         frame_->PumpMessages();
     }
@@ -341,13 +341,13 @@ bool CKovVApp::ProcessCommandLine(const CommandLineInfo& info) {
 
 int CKovVApp::ExitInstance(int code) {
     if (qApp) qApp->removeEventFilter(this);
-    CloseHelpWindow();
+    closeHelpWindow();
     delete frame_.data();
     document_.reset();
     return code;
 }
 
-void CKovVApp::WatchFirstMapPaint() {
+void CKovVApp::watchFirstMapPaint() {
     if (frame_ && frame_->View()) frame_->View()->installEventFilter(this);
 }
 
@@ -356,18 +356,18 @@ bool CKovVApp::OpenDocumentFile(const QString& path) {
     return document_->OnOpenDocument(path);
 }
 
-bool CKovVApp::FileNew() {
+bool CKovVApp::fileNew() {
     if (!document_ || !document_->SaveModified()) return false;
     return document_->OnNewDocument();
 }
 
-void CKovVApp::FileOpen() {
+void CKovVApp::fileOpen() {
     FileDialogRequest request;
     request.save = false;
     request.defaultExtension = QStringLiteral("kovv5");
     request.filter = QStringLiteral(
         "5M標高メッシュプロジェクト(*.kovv5)|*.kovv5|標高メッシュプロジェクト(*.kovv)|*.kovv||");
-    const std::optional<QString> chosen = PromptFileName(frame_, request);
+    const std::optional<QString> chosen = promptFileName(frame_, request);
     if (!chosen) return;
     const QString suffix = QFileInfo(*chosen).suffix();
     const QString extension = suffix.isEmpty() ? QString() : QLatin1Char('.') + suffix;
@@ -383,18 +383,18 @@ void CKovVApp::FileOpen() {
 // ---- help --------------------------------------------------------------------------------------
 
 void CKovVApp::WinHelp(unsigned data, unsigned command) {
-    const HelpTopic request = HelpTopicFor(data, command);
+    const HelpTopic request = helpTopicFor(data, command);
     if (!request.show) return;
     const QString topic = request.topic.isEmpty() ? QStringLiteral("Index.htm") : request.topic;
 
-    for (const QString& folder : HelpFolders()) {
+    for (const QString& folder : helpFolders()) {
         const QString page = folder + QLatin1Char('/') + topic;
         if (!QFileInfo::exists(page)) continue;
         if (!helpWindow_) helpWindow_ = new CHelpWindow(frame_);
-        if (helpWindow_->ShowPage(page)) return;
+        if (helpWindow_->showPage(page)) return;
     }
     // A loose page beside the program opens in the desktop's browser.
-    const QString loose = ExecutableFolder() + QStringLiteral("/Help/") + topic;
+    const QString loose = executableFolder() + QStringLiteral("/Help/") + topic;
     if (QFileInfo::exists(loose) && QDesktopServices::openUrl(QUrl::fromLocalFile(loose))) return;
     ShowMessage(frame_, QMessageBox::Warning, QDir::toNativeSeparators(loose));
 }
@@ -403,21 +403,21 @@ void CKovVApp::OnHelp() {
     WinHelp(kHelpIdResource + kMainFrameResource, kHelpContext);
 }
 
-void CKovVApp::EnterHelpMode() {
+void CKovVApp::enterHelpMode() {
     if (helpMode_) return;
     helpMode_ = true;
     QApplication::setOverrideCursor(Qt::WhatsThisCursor);
 }
 
-void CKovVApp::LeaveHelpMode() {
+void CKovVApp::leaveHelpMode() {
     if (!helpMode_) return;
     helpMode_ = false;
     QApplication::restoreOverrideCursor();
 }
 
-void CKovVApp::HelpForClick(QObject* target, const QPoint& globalPos) {
-    const unsigned id = HelpIdAt(target, globalPos);
-    LeaveHelpMode();
+void CKovVApp::helpForClick(QObject* target, const QPoint& globalPos) {
+    const unsigned id = helpIdAt(target, globalPos);
+    leaveHelpMode();
     if (auto* menu = qobject_cast<QMenu*>(target)) {
         // Close the whole chain of open menus.
         for (QWidget* w = menu; qobject_cast<QMenu*>(w); w = w->parentWidget())
@@ -426,7 +426,7 @@ void CKovVApp::HelpForClick(QObject* target, const QPoint& globalPos) {
     WinHelp(id, kHelpContext);
 }
 
-void CKovVApp::CloseHelpWindow() {
+void CKovVApp::closeHelpWindow() {
     if (helpWindow_) helpWindow_->close();
 }
 
@@ -447,7 +447,7 @@ bool CKovVApp::eventFilter(QObject* watched, QEvent* event) {
 
     if (helpMode_ && watched->isWidgetType()) {
         if (type == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
-            LeaveHelpMode();
+            leaveHelpMode();
             return true;
         }
         if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonRelease) {
@@ -456,7 +456,7 @@ bool CKovVApp::eventFilter(QObject* watched, QEvent* event) {
             const bool isMenu = qobject_cast<QMenu*>(watched) != nullptr;
             if (isMenu && type == QEvent::MouseButtonPress) return true;
             if (!isMenu && type == QEvent::MouseButtonRelease) return true;
-            HelpForClick(watched, static_cast<QMouseEvent*>(event)->globalPosition().toPoint());
+            helpForClick(watched, static_cast<QMouseEvent*>(event)->globalPosition().toPoint());
             return true;
         }
     }
@@ -489,30 +489,30 @@ bool CKovVApp::eventFilter(QObject* watched, QEvent* event) {
 
 // ---- commands ----------------------------------------------------------------------------------
 
-void CKovVApp::ShowAboutBox() {
+void CKovVApp::showAboutBox() {
     CAboutDlg dialog(frame_);
-    RunModal(dialog);
+    runModal(dialog);
 }
 
 void CKovVApp::OnPrinterSetup() {
     if (!printer_) printer_ = std::make_unique<QPrinter>();
     QPageSetupDialog dialog(printer_.get(), frame_);
-    RunModal(dialog);
+    runModal(dialog);
 }
 
 bool CKovVApp::OnCommand(int id) {
     switch (id) {
         case kCmdNewProject:
-            FileNew();
+            fileNew();
             return true;
         case kCmdOpenProject:
-            FileOpen();
+            fileOpen();
             return true;
         case kCmdPrinterSetup:
             OnPrinterSetup();
             return true;
         case kCmdAbout:
-            ShowAboutBox();
+            showAboutBox();
             return true;
         case kCmdExit:
             if (frame_) frame_->close();
@@ -521,15 +521,15 @@ bool CKovVApp::OnCommand(int id) {
             break;
     }
     if (id >= kCmdFirstRecentFile && id < kCmdFirstRecentFile + kRecentFileCount) {
-        const QStringList files = RecentFileList();
+        const QStringList files = recentFileList();
         const int index = id - kCmdFirstRecentFile;
         if (index < files.size()) {
             const QString path = files[index];
             // A file that no longer opens leaves the list (unless the user cancelled the save
             // prompt).
             if (document_ && document_->SaveModified() && !document_->OnOpenDocument(path)) {
-                RemoveFromRecentFileList(path);
-                if (document_) emit document_->RecentFilesChanged();
+                removeFromRecentFileList(path);
+                if (document_) emit document_->recentFilesChanged();
             }
         }
         return true;
@@ -550,7 +550,7 @@ bool CKovVApp::OnUpdateCommand(int id, CommandState& state) {
             break;
     }
     if (id >= kCmdFirstRecentFile && id < kCmdFirstRecentFile + kRecentFileCount) {
-        state.enabled = id - kCmdFirstRecentFile < RecentFileList().size();
+        state.enabled = id - kCmdFirstRecentFile < recentFileList().size();
         return true;
     }
     return false;

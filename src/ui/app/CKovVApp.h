@@ -38,7 +38,7 @@ struct CommandLineInfo {
 };
 
 CommandLineInfo ParseCommandLine(const QStringList& arguments);  // without the program name
-QString CommandLineUsage();
+QString commandLineUsage();
 
 // ---- help --------------------------------------------------------------------------------------
 
@@ -59,11 +59,11 @@ struct HelpTopic {
     bool show = true;
     QString topic;
 };
-HelpTopic HelpTopicFor(unsigned data, unsigned command);
+HelpTopic helpTopicFor(unsigned data, unsigned command);
 
 // Folders that hold the help pages, first match wins: "help" beside the executable, the
 // installed share/kovview/help, then the pages built into the program.
-QStringList HelpFolders();
+QStringList helpFolders();
 
 // ---- recent files ------------------------------------------------------------------------------
 
@@ -71,11 +71,11 @@ QStringList HelpFolders();
 // (section "Recent File List", keys "File1".."File10", newest first).
 inline constexpr int kRecentFileCount = 10;
 // The list is read once (at start-up or on first use) and written through on every change.
-QStringList RecentFileList();
+QStringList recentFileList();
 // Reads the list again from the settings store (after the settings location changed).
-void ReloadRecentFileList();
+void reloadRecentFileList();
 void AddToRecentFileList(const QString& path);
-void RemoveFromRecentFileList(const QString& path);
+void removeFromRecentFileList(const QString& path);
 
 // ---- file dialogs ------------------------------------------------------------------------------
 
@@ -89,10 +89,10 @@ struct FileDialogRequest {
 };
 using FileDialogHook = std::function<std::optional<QString>(const FileDialogRequest& request)>;
 // Tests answer file dialogs through this; an empty hook shows the real dialog.
-void SetFileDialogHook(FileDialogHook hook);
-std::optional<QString> PromptFileName(QWidget* parent, const FileDialogRequest& request);
+void setFileDialogHook(FileDialogHook hook);
+std::optional<QString> promptFileName(QWidget* parent, const FileDialogRequest& request);
 // "a(*.x)|*.x|b(*.y)|*.y||" -> "a(*.x);;b(*.y)" for QFileDialog.
-QString QtFileFilter(const QString& windowsFilter);
+QString qtFileFilter(const QString& windowsFilter);
 
 // ---- the application ---------------------------------------------------------------------------
 
@@ -109,43 +109,43 @@ public:
     static CKovVApp* instance();
 
     // Tests keep their own settings file: start-up then leaves the settings location alone.
-    void SetKeepSettingsLocation(bool keep) { keepSettingsLocation_ = keep; }
+    void setKeepSettingsLocation(bool keep) { keepSettingsLocation_ = keep; }
     // The clock started by main(), for --startup-time.
-    void SetStartClock(const QElapsedTimer& clock) { startClock_ = clock; }
+    void setStartClock(const QElapsedTimer& clock) { startClock_ = clock; }
 
-    // Start-up; false ends the program (the exit code is then ExitCode()).
+    // Start-up; false ends the program (the exit code is then exitCode()).
     bool InitInstance(const QStringList& arguments);
     // Qt's own Japanese texts for its standard dialogs, when installed.
-    void InstallTranslations();
+    void installTranslations();
     // Releases what start-up made; answers the exit code to return from main.
     int ExitInstance(int code);
-    int ExitCode() const { return exitCode_; }
+    int exitCode() const { return exitCode_; }
     // 1 while InitInstance runs.
-    int32_t StartingUp() const { return startingUp_; }
+    int32_t startingUp() const { return startingUp_; }
 
-    CKovVDoc* Document() const { return document_.get(); }
-    CMainFrame* MainFrame() const;
+    CKovVDoc* document() const { return document_.get(); }
+    CMainFrame* mainFrame() const;
 
     // The framework's file operations: save prompt, then the document's open or new.
     bool OpenDocumentFile(const QString& path);
-    bool FileNew();
+    bool fileNew();
     // The open command: file dialog, extension test, then OpenDocumentFile.
-    void FileOpen();
+    void fileOpen();
 
-    // Help for a request (see HelpTopicFor); the help window opens on the topic, else the loose
+    // Help for a request (see helpTopicFor); the help window opens on the topic, else the loose
     // page beside the executable, else a message names the missing page.
     void WinHelp(unsigned data, unsigned command);
     // F1: help for the open menu entry or dialog, else for the main window.
     void OnHelp();
     // Shift+F1: the next click names what to show help for.
-    void EnterHelpMode();
-    bool InHelpMode() const { return helpMode_; }
-    CHelpWindow* HelpWindow() const;
-    void CloseHelpWindow();
+    void enterHelpMode();
+    bool inHelpMode() const { return helpMode_; }
+    CHelpWindow* helpWindow() const;
+    void closeHelpWindow();
 
-    void ShowAboutBox();
+    void showAboutBox();
     // The printer named by --print-to (empty for the default printer).
-    QString PrintToPrinter() const { return printerName_; }
+    QString printToPrinter() const { return printerName_; }
 
     bool OnCommand(int id) override;
     bool OnUpdateCommand(int id, CommandState& state) override;
@@ -155,10 +155,10 @@ protected:
 
 private:
     bool ProcessCommandLine(const CommandLineInfo& info);
-    void WatchFirstMapPaint();
+    void watchFirstMapPaint();
     void OnPrinterSetup();
-    void LeaveHelpMode();
-    void HelpForClick(QObject* target, const QPoint& globalPos);
+    void leaveHelpMode();
+    void helpForClick(QObject* target, const QPoint& globalPos);
 
     std::unique_ptr<CKovVDoc> document_;
     QPointer<CMainFrame> frame_;

@@ -21,17 +21,17 @@ namespace kov {
 
 namespace {
 
-CKovVDoc::ProjectDialog& RegisteredProjectDialog() {
+CKovVDoc::ProjectDialog& registeredProjectDialog() {
     static CKovVDoc::ProjectDialog dialog;
     return dialog;
 }
 
-CKovVDoc::ColorMapDialog& RegisteredColorMapDialog() {
+CKovVDoc::ColorMapDialog& registeredColorMapDialog() {
     static CKovVDoc::ColorMapDialog dialog;
     return dialog;
 }
 
-std::map<int, CKovVDoc::CommandHandler>& ToolCommands() {
+std::map<int, CKovVDoc::CommandHandler>& toolCommands() {
     static std::map<int, CKovVDoc::CommandHandler> handlers;
     return handlers;
 }
@@ -56,7 +56,7 @@ constexpr ToolCommand kToolCommands[] = {
     {kCmdPrintWithoutDialog, "印刷"},
 };
 
-const char* ToolName(int id) {
+const char* toolName(int id) {
     for (const ToolCommand& t : kToolCommands)
         if (t.id == id) return t.name;
     return nullptr;
@@ -66,24 +66,24 @@ constexpr int kMaxTitleBytes = 128;
 
 // Bytes of a character in the Windows edition's code page (UTF-8 bytes when it has no form
 // there).
-int TitleBytes(const QString& character) {
+int titleBytes(const QString& character) {
     const std::string utf8 = character.toStdString();
     std::string cp932;
-    if (Utf8ToCp932(utf8, cp932)) return static_cast<int>(cp932.size());
+    if (utf8ToCp932(utf8, cp932)) return static_cast<int>(cp932.size());
     return static_cast<int>(utf8.size());
 }
 
-QWidget* MessageParent() {
+QWidget* messageParent() {
     return CMainFrame::instance();
 }
 
-std::string LocalPath(const QString& path) {
+std::string localPath(const QString& path) {
     return QFile::encodeName(path).toStdString();
 }
 
-bool StartingUp() {
+bool startingUp() {
     const CKovVApp* app = CKovVApp::instance();
-    return app && app->StartingUp();
+    return app && app->startingUp();
 }
 
 }  // namespace
@@ -92,23 +92,23 @@ CKovVDoc::CKovVDoc(QObject* parent) : QObject(parent) {}
 
 CKovVDoc::~CKovVDoc() = default;
 
-void CKovVDoc::SetProjectDialog(ProjectDialog dialog) {
-    RegisteredProjectDialog() = std::move(dialog);
+void CKovVDoc::setProjectDialog(ProjectDialog dialog) {
+    registeredProjectDialog() = std::move(dialog);
 }
 
-void CKovVDoc::SetColorMapDialog(ColorMapDialog dialog) {
-    RegisteredColorMapDialog() = std::move(dialog);
+void CKovVDoc::setColorMapDialog(ColorMapDialog dialog) {
+    registeredColorMapDialog() = std::move(dialog);
 }
 
-void CKovVDoc::SetCommandHandler(int id, CommandHandler handler) {
+void CKovVDoc::setCommandHandler(int id, CommandHandler handler) {
     if (handler)
-        ToolCommands()[id] = std::move(handler);
+        toolCommands()[id] = std::move(handler);
     else
-        ToolCommands().erase(id);
+        toolCommands().erase(id);
 }
 
 bool CKovVDoc::HasProject() const {
-    return hasProject_ == 1 && meshes_ && meshes_->MeshCount() > 0;
+    return hasProject_ == 1 && meshes_ && meshes_->meshCount() > 0;
 }
 
 // ---- titles and paths
@@ -120,7 +120,7 @@ void CKovVDoc::SetTitle(const QString& title) {
     for (int i = 0; i < title.size();) {
         const int length = title[i].isHighSurrogate() && i + 1 < title.size() ? 2 : 1;
         const QString character = title.mid(i, length);
-        bytes += TitleBytes(character);
+        bytes += titleBytes(character);
         if (bytes > kMaxTitleBytes) break;
         cut += character;
         i += length;
@@ -133,39 +133,39 @@ void CKovVDoc::SetPathName(const QString& path, bool addToRecent) {
     pathName_ = QFileInfo(path).absoluteFilePath();
     if (addToRecent) {
         AddToRecentFileList(pathName_);
-        emit RecentFilesChanged();
+        emit recentFilesChanged();
     }
 }
 
 // ---- image display
 // -------------------------------------------------------------------------------
 
-int CKovVDoc::ImageEntryFor(int visible, int transparency) {
+int CKovVDoc::imageEntryFor(int visible, int transparency) {
     if (!visible) return 0;
     return std::clamp(10 - transparency / 10, 0, 10);
 }
 
-void CKovVDoc::ImageSettingsFor(int entry, int32_t& visible, int32_t& transparency) {
+void CKovVDoc::imageSettingsFor(int entry, int32_t& visible, int32_t& transparency) {
     entry = std::clamp(entry, 0, 10);
     visible = entry > 0 ? 1 : 0;
     transparency = (10 - entry) * 10;
 }
 
-void CKovVDoc::SelectImageEntry() {
+void CKovVDoc::selectImageEntry() {
     CMainFrame* frame = CMainFrame::instance();
     if (frame && meshes_)
-        frame->SelectImageEntry(ImageEntryFor(meshes_->imageVisible, meshes_->imageTransparency));
+        frame->selectImageEntry(imageEntryFor(meshes_->imageVisible, meshes_->imageTransparency));
 }
 
 void CKovVDoc::SetImageDisplay(int visible, int transparency) {
     if (!HasProject()) return;
     meshes_->imageVisible = visible;
     meshes_->imageTransparency = transparency;
-    SelectImageEntry();
+    selectImageEntry();
     RedrawAllViews();
 }
 
-void CKovVDoc::ShowImages() {
+void CKovVDoc::showImages() {
     if (!HasProject() || meshes_->imageVisible != 0) return;
     if (meshes_->imageTransparency >= 100) meshes_->imageTransparency = 20;
     SetImageDisplay(1, meshes_->imageTransparency);
@@ -178,7 +178,7 @@ void CKovVDoc::RedrawAllViews() {
 // ---- creating, opening, saving
 // -------------------------------------------------------------------
 
-void CKovVDoc::InstallProject(std::unique_ptr<HMeshProject> project) {
+void CKovVDoc::installProject(std::unique_ptr<HMeshProject> project) {
     meshes_ = std::move(project);
     hasProject_ = 1;
     MapRect extent;
@@ -188,48 +188,48 @@ void CKovVDoc::InstallProject(std::unique_ptr<HMeshProject> project) {
 
 bool CKovVDoc::OnNewDocument() {
     // The empty document of start-up has no collection.
-    if (StartingUp()) return true;
+    if (startingUp()) return true;
 
     auto project = std::make_unique<HMeshProject>(projectDefaultsFromSettings());
     if (CMainFrame* frame = CMainFrame::instance())
-        ImageSettingsFor(frame->ImageEntry(), project->imageVisible, project->imageTransparency);
+        imageSettingsFor(frame->imageEntry(), project->imageVisible, project->imageTransparency);
 
     bool accepted = false;
-    if (RegisteredProjectDialog()) {
-        accepted = RegisteredProjectDialog()(*project, true);
+    if (registeredProjectDialog()) {
+        accepted = registeredProjectDialog()(*project, true);
     } else {
-        ShowMessage(MessageParent(), QMessageBox::Information,
+        ShowMessage(messageParent(), QMessageBox::Information,
                     QStringLiteral("プロジェクトの構成ダイアログはまだ利用できません"));
     }
-    if (!accepted || project->MeshCount() == 0) {
+    if (!accepted || project->meshCount() == 0) {
         // The previous project stays.
         if (view_) view_->update();
         return true;
     }
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    InstallProject(std::move(project));
+    installProject(std::move(project));
     // A new project has no file yet: saving it must not overwrite the one shown before.
     pathName_.clear();
     if (!meshes_->projectTitle.empty()) SetTitle(QString::fromStdString(meshes_->projectTitle));
     SetModifiedFlag(true);
-    SelectImageEntry();
+    selectImageEntry();
     RedrawAllViews();
     QApplication::restoreOverrideCursor();
     return true;
 }
 
-void CKovVDoc::ChangeProject() {
-    if (!RegisteredProjectDialog()) {
-        ShowMessage(MessageParent(), QMessageBox::Information,
+void CKovVDoc::changeProject() {
+    if (!registeredProjectDialog()) {
+        ShowMessage(messageParent(), QMessageBox::Information,
                     QStringLiteral("プロジェクトの構成ダイアログはまだ利用できません"));
         return;
     }
-    if (!RegisteredProjectDialog()(*meshes_, false)) return;
-    if (meshes_->MeshCount() > 0) {
+    if (!registeredProjectDialog()(*meshes_, false)) return;
+    if (meshes_->meshCount() > 0) {
         hasProject_ = 1;
         if (!meshes_->projectTitle.empty()) SetTitle(QString::fromStdString(meshes_->projectTitle));
         SetModifiedFlag(true);
-        SelectImageEntry();
+        selectImageEntry();
         RedrawAllViews();
     } else {
         SetModifiedFlag(false);
@@ -241,14 +241,14 @@ bool CKovVDoc::OnOpenDocument(const QString& path) {
     {
         QFile file(path);
         if (!file.open(QIODevice::ReadOnly)) {
-            ShowMessage(MessageParent(), QMessageBox::Warning,
+            ShowMessage(messageParent(), QMessageBox::Warning,
                         QStringLiteral("%1 を開けませんでした。").arg(path));
             return false;
         }
     }
     auto project = std::make_unique<HMeshProject>(projectDefaultsFromSettings());
     CMainFrame* frame = CMainFrame::instance();
-    if (frame) frame->EnableInput(false);
+    if (frame) frame->enableInput(false);
     if (view_) view_->setEnabled(false);
 
     bool loaded = false;
@@ -256,38 +256,38 @@ bool CKovVDoc::OnOpenDocument(const QString& path) {
         CMainProgress progress;
         ProgressReport(-2, QStringLiteral("%1 を読み込み中...").arg(path));
         ProgressReport(-7, 1);
-        loaded = LoadProjectFile(*project, LocalPath(path), &progress);
+        loaded = LoadProjectFile(*project, localPath(path), &progress);
         ProgressReport(-3);
     }
     for (int pane = 0; pane < CMainFrame::kPaneCount; ++pane)
-        SetStatusText(pane, QString());
-    if (frame) frame->EnableInput(true);
+        setStatusText(pane, QString());
+    if (frame) frame->enableInput(true);
     if (view_) view_->setEnabled(true);
 
     if (!loaded) {
         ShowMessage(
-            MessageParent(), QMessageBox::NoIcon,
+            messageParent(), QMessageBox::NoIcon,
             QStringLiteral("%1 は標高メッシュプロジェクトファイルと識別できません").arg(path));
         return false;
     }
-    InstallProject(std::move(project));
+    installProject(std::move(project));
     SetPathName(path, true);
     if (!meshes_->projectTitle.empty()) SetTitle(QString::fromStdString(meshes_->projectTitle));
     if (view_) view_->invalidateMap();
-    SelectImageEntry();
+    selectImageEntry();
     SetModifiedFlag(false);
     return true;
 }
 
 bool CKovVDoc::OnSaveDocument(const QString& path) {
-    if (!meshes_ || !SaveProjectFile(*meshes_, LocalPath(path))) {
-        ShowMessage(MessageParent(), QMessageBox::Warning,
+    if (!meshes_ || !SaveProjectFile(*meshes_, localPath(path))) {
+        ShowMessage(messageParent(), QMessageBox::Warning,
                     QStringLiteral("%1 への保存に失敗しました").arg(path));
         return false;
     }
     SetPathName(path, true);
     SetModifiedFlag(false);
-    ShowMessage(MessageParent(), QMessageBox::Information,
+    ShowMessage(messageParent(), QMessageBox::Information,
                 QStringLiteral("%1へ構成情報を保存しました").arg(path));
     return true;
 }
@@ -301,7 +301,7 @@ bool CKovVDoc::DoFileSave() {
         request.filter = QStringLiteral("KovView5 ﾌｧｲﾙ (*.kovv5)|*.kovv5||");
         request.initialPath =
             (title_.isEmpty() ? QStringLiteral("無題") : title_) + QStringLiteral(".kovv5");
-        const std::optional<QString> chosen = PromptFileName(MessageParent(), request);
+        const std::optional<QString> chosen = promptFileName(messageParent(), request);
         if (!chosen) return false;
         path = *chosen;
     }
@@ -317,47 +317,47 @@ bool CKovVDoc::SaveModified() {
         question = QStringLiteral("%1 を保存しますか")
                        .arg(title_.isEmpty() ? QStringLiteral("無題") : title_);
     const QMessageBox::StandardButton answer =
-        ShowMessage(MessageParent(), QMessageBox::Question, question,
+        ShowMessage(messageParent(), QMessageBox::Question, question,
                     QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
     if (answer == QMessageBox::No) return true;
     if (answer != QMessageBox::Yes) return false;
     return DoFileSave();
 }
 
-void CKovVDoc::SaveAs() {
+void CKovVDoc::saveAs() {
     FileDialogRequest request;
     request.save = true;
     request.defaultExtension = QStringLiteral("kovv5");
     request.filter = QStringLiteral("5M標高メッシュプロジェクト(*.kovv5)|*.kovv5||");
     request.initialPath = pathName_;
-    const std::optional<QString> chosen = PromptFileName(MessageParent(), request);
+    const std::optional<QString> chosen = promptFileName(messageParent(), request);
     if (chosen) OnSaveDocument(*chosen);
 }
 
 // ---- commands
 // ------------------------------------------------------------------------------------
 
-void CKovVDoc::EditColorMap() {
-    if (!RegisteredColorMapDialog()) {
-        ShowMessage(MessageParent(), QMessageBox::Information,
+void CKovVDoc::editColorMap() {
+    if (!registeredColorMapDialog()) {
+        ShowMessage(messageParent(), QMessageBox::Information,
                     QStringLiteral("カラーマップの設定ダイアログはまだ利用できません"));
         return;
     }
     // The dialog edits a copy and stores it, with the step settings, only on OK.
-    if (!RegisteredColorMapDialog()(*meshes_)) return;
+    if (!registeredColorMapDialog()(*meshes_)) return;
     RedrawAllViews();
     SetModifiedFlag(true);
 }
 
-void CKovVDoc::RunToolCommand(int id) {
-    const auto it = ToolCommands().find(id);
-    if (it != ToolCommands().end()) {
+void CKovVDoc::runToolCommand(int id) {
+    const auto it = toolCommands().find(id);
+    if (it != toolCommands().end()) {
         it->second(*this, id);
         return;
     }
-    ShowMessage(MessageParent(), QMessageBox::Information,
+    ShowMessage(messageParent(), QMessageBox::Information,
                 QStringLiteral("「%1」はこのバージョンではまだ使用できません")
-                    .arg(QString::fromUtf8(ToolName(id))));
+                    .arg(QString::fromUtf8(toolName(id))));
 }
 
 bool CKovVDoc::OnCommand(int id) {
@@ -366,7 +366,7 @@ bool CKovVDoc::OnCommand(int id) {
     if (!state.enabled) return true;
     switch (id) {
         case kCmdChangeProject:
-            ChangeProject();
+            changeProject();
             break;
         case kCmdRedraw:
             RedrawAllViews();
@@ -382,7 +382,7 @@ bool CKovVDoc::OnCommand(int id) {
             if (view_) view_->update();
             break;
         case kCmdEditColorMap:
-            EditColorMap();
+            editColorMap();
             break;
         case kCmdToggleSheetInfo:
             meshes_->showSheetInfo = meshes_->showSheetInfo ? 0 : 1;
@@ -392,10 +392,10 @@ bool CKovVDoc::OnCommand(int id) {
             OnSaveDocument(QFile::decodeName(meshes_->projectPath.c_str()));
             break;
         case kCmdSaveProjectAs:
-            SaveAs();
+            saveAs();
             break;
         default:
-            if (ToolName(id)) RunToolCommand(id);
+            if (toolName(id)) runToolCommand(id);
             break;
     }
     return true;

@@ -24,16 +24,16 @@ public:
     ~CKovVDoc() override;
 
     // The map view that shows this document (set by the main frame).
-    void SetView(CKovVView* view) { view_ = view; }
+    void setView(CKovVView* view) { view_ = view; }
     CKovVView* View() const { return view_; }
 
     // True once a project was opened or created and while it holds a mesh.
     bool HasProject() const;
     // The installed collection; null before the first project.
-    HMeshProject* Meshes() const { return meshes_.get(); }
+    HMeshProject* meshes() const { return meshes_.get(); }
     // The measurement trace (map points).
-    std::vector<FPoint>& Trace() { return trace_; }
-    const PlaneConverter& Coordinates() const { return coordinates_; }
+    std::vector<FPoint>& trace() { return trace_; }
+    const PlaneConverter& coordinates() const { return coordinates_; }
 
     // Framework operations: New runs the composition dialog; Open reads a project file with
     // progress; Save writes it; SaveModified asks before the project is replaced or the
@@ -52,44 +52,44 @@ public:
     void SetImageDisplay(int visible, int transparency);
     // After a result layer was added: turns the images on (at 20 % transparency when they were
     // fully transparent).
-    void ShowImages();
+    void showImages();
     void RedrawAllViews();
 
     // The image-display drop-down: entry 0 hides the images, entry i (1..10) shows them at
     // (10 - i) x 10 % transparency.
-    static int ImageEntryFor(int visible, int transparency);
-    static void ImageSettingsFor(int entry, int32_t& visible, int32_t& transparency);
+    static int imageEntryFor(int visible, int transparency);
+    static void imageSettingsFor(int entry, int32_t& visible, int32_t& transparency);
 
     // The composition dialog is supplied by the dialog module: it edits the collection in place
     // and answers true for OK. Until one is set, New and Change report that it is missing.
     using ProjectDialog = std::function<bool(HMeshProject& project, bool newProject)>;
-    static void SetProjectDialog(ProjectDialog dialog);
+    static void setProjectDialog(ProjectDialog dialog);
     // Likewise the colour-map dialog (works on a copy; on OK the caller stores it).
     using ColorMapDialog = std::function<bool(HMeshProject& project)>;
-    static void SetColorMapDialog(ColorMapDialog dialog);
+    static void setColorMapDialog(ColorMapDialog dialog);
     // The tools of other modules (zoom and measuring tracks, measurement properties, flood
     // estimation, printing) register the commands they carry out; until one is registered its
     // command reports that it is not available.
     using CommandHandler = std::function<void(CKovVDoc& document, int id)>;
-    static void SetCommandHandler(int id, CommandHandler handler);
+    static void setCommandHandler(int id, CommandHandler handler);
 
     bool OnCommand(int id) override;
     bool OnUpdateCommand(int id, CommandState& state) override;
 
 signals:
     // The recent-file list changed (the frame rebuilds its menu).
-    void RecentFilesChanged();
+    void recentFilesChanged();
 
 private:
     // Makes the collection the document's project and shows its whole extent.
-    void InstallProject(std::unique_ptr<HMeshProject> project);
-    void ChangeProject();
-    void EditColorMap();
-    void SaveAs();
+    void installProject(std::unique_ptr<HMeshProject> project);
+    void changeProject();
+    void editColorMap();
+    void saveAs();
     // The framework's save: to the path name, or through a save-as dialog without one.
     bool DoFileSave();
-    void RunToolCommand(int id);
-    void SelectImageEntry();
+    void runToolCommand(int id);
+    void selectImageEntry();
 
     int32_t hasProject_ = 0;
     std::unique_ptr<HMeshProject> meshes_;

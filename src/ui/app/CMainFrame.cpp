@@ -34,7 +34,7 @@
 #include "ui/view/CQuickBar.h"
 
 // The icons and help pages built into kovui; a static library needs its resources registered.
-static void InitShellResources() {
+static void initShellResources() {
     Q_INIT_RESOURCE(kovview);
 }
 
@@ -44,13 +44,13 @@ namespace {
 
 CMainFrame* g_mainFrame = nullptr;
 
-CMainFrame::Clock& ProgressClock() {
+CMainFrame::Clock& progressClock() {
     static CMainFrame::Clock clock;
     return clock;
 }
 
-int64_t Now() {
-    if (ProgressClock()) return ProgressClock()();
+int64_t now() {
+    if (progressClock()) return progressClock()();
     return QDateTime::currentMSecsSinceEpoch();
 }
 
@@ -151,13 +151,13 @@ const MenuLayout kMenuLayout[] = {
     {"ヘルプ(&H)", {kCmdHelpContents, 0, kCmdAbout}},
 };
 
-int CommandIdOf(const QObject* object) {
+int commandIdOf(const QObject* object) {
     bool ok = false;
     const int id = object->objectName().toInt(&ok);
     return ok ? id : 0;
 }
 
-QString DurationText(int64_t seconds) {
+QString durationText(int64_t seconds) {
     return QString::asprintf("%2d:%02d:%02d", static_cast<int>(seconds / 3600),
                              static_cast<int>(seconds % 3600 / 60), static_cast<int>(seconds % 60));
 }
@@ -174,7 +174,7 @@ public:
     int progress = -1;  // percent while a bounded indicator runs
     int marquee = -1;   // position 0..99 while an endless one runs
 
-    void SetIndicator(int percent, int marqueePosition) {
+    void setIndicator(int percent, int marqueePosition) {
         if (percent == progress && marqueePosition == marquee) return;
         progress = percent;
         marquee = marqueePosition;
@@ -229,7 +229,7 @@ FramePlacement FramePlacement::Load() {
     return p;
 }
 
-bool FramePlacement::Fits(const QSize& screen) const {
+bool FramePlacement::fits(const QSize& screen) const {
     return x > 0 && y > 0 && width > 0 && height > 0 && x < screen.width() - 32 &&
            y < screen.height() - 32 && width <= screen.width() && height <= screen.height();
 }
@@ -238,7 +238,7 @@ bool FramePlacement::Fits(const QSize& screen) const {
 
 CMainFrame::CMainFrame(CKovVDoc* document, QWidget* parent)
     : QMainWindow(parent), document_(document) {
-    InitShellResources();
+    initShellResources();
     g_mainFrame = this;
     // The caption is the program's own title, never the document's.
     setWindowTitle(QStringLiteral("Kov View5"));
@@ -249,10 +249,10 @@ CMainFrame::CMainFrame(CKovVDoc* document, QWidget* parent)
 }
 
 CMainFrame::~CMainFrame() {
-    if (!placementSaved_ && everShown_) SavePlacement();
+    if (!placementSaved_ && everShown_) savePlacement();
     qApp->removeEventFilter(this);
     EndWaitCursor();
-    if (document_ && document_->View() == view_) document_->SetView(nullptr);
+    if (document_ && document_->View() == view_) document_->setView(nullptr);
     if (g_mainFrame == this) g_mainFrame = nullptr;
 }
 
@@ -260,33 +260,33 @@ CMainFrame* CMainFrame::instance() {
     return g_mainFrame;
 }
 
-void CMainFrame::SetProgressClock(Clock clock) {
-    ProgressClock() = std::move(clock);
+void CMainFrame::setProgressClock(Clock clock) {
+    progressClock() = std::move(clock);
 }
 
 bool CMainFrame::Create() {
-    CreateActions();
+    createActions();
     view_ = new CKovVView(document_, this);
     setCentralWidget(view_);
     // Keys go to the map (zoom, pan) whenever the window is active.
     view_->setFocus();
-    if (document_) document_->SetView(view_);
-    CreateToolBar();
-    CreateStatusBar();
-    CreateScrollPadBar();
-    CreateMenuBar();
+    if (document_) document_->setView(view_);
+    createToolBar();
+    createStatusBar();
+    createScrollPadBar();
+    createMenuBar();
     if (!toolBar_ || !imageCombo_ || !panes_[0] || !scrollPadBar_ || !fileMenu_) return false;
     if (document_)
-        connect(document_, &CKovVDoc::RecentFilesChanged, this, &CMainFrame::RebuildRecentFileMenu);
-    ApplyStoredPlacement();
+        connect(document_, &CKovVDoc::recentFilesChanged, this, &CMainFrame::rebuildRecentFileMenu);
+    applyStoredPlacement();
     // Toolbar buttons follow their commands' states while the program is idle.
-    connect(&idleTimer_, &QTimer::timeout, this, &CMainFrame::UpdateCommandStates);
+    connect(&idleTimer_, &QTimer::timeout, this, &CMainFrame::updateCommandStates);
     idleTimer_.start(250);
-    UpdateCommandStates();
+    updateCommandStates();
     return true;
 }
 
-QAction* CMainFrame::MakeAction(int id) {
+QAction* CMainFrame::makeAction(int id) {
     auto* action = new QAction(this);
     action->setObjectName(QString::number(id));
     for (const CommandText& t : kCommandTexts) {
@@ -306,9 +306,9 @@ QAction* CMainFrame::MakeAction(int id) {
     return action;
 }
 
-void CMainFrame::CreateActions() {
+void CMainFrame::createActions() {
     for (const CommandText& t : kCommandTexts)
-        MakeAction(t.id);
+        makeAction(t.id);
     Action(kCmdNewProject)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
     Action(kCmdOpenProject)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
     Action(kCmdSaveProject)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
@@ -320,7 +320,7 @@ void CMainFrame::CreateActions() {
     addAction(Action(kCmdHelpMode));
 }
 
-void CMainFrame::CreateToolBar() {
+void CMainFrame::createToolBar() {
     toolBar_ = new KovToolBar(this);
     toolBar_->setObjectName(QString::number(kMainFrameResource));
     toolBar_->setWindowTitle(QStringLiteral("標準"));
@@ -333,8 +333,8 @@ void CMainFrame::CreateToolBar() {
             imageCombo_ = new QComboBox(toolBar_);
             imageCombo_->setObjectName(QString::number(kImageComboId));
             imageCombo_->setFixedWidth(kImageComboWidth);
-            imageCombo_->setFont(toolBar_->ComboFont());
-            imageCombo_->addItems(ImageEntryTexts());
+            imageCombo_->setFont(toolBar_->comboFont());
+            imageCombo_->addItems(imageEntryTexts());
             imageCombo_->setCurrentIndex(0);
             imageCombo_->setFocusPolicy(Qt::ClickFocus);
             imageCombo_->setToolTip(QStringLiteral("画像の表示"));
@@ -347,7 +347,7 @@ void CMainFrame::CreateToolBar() {
     addToolBar(Qt::TopToolBarArea, toolBar_);
 }
 
-QStringList CMainFrame::ImageEntryTexts() {
+QStringList CMainFrame::imageEntryTexts() {
     QStringList texts{QStringLiteral("画像非表示")};
     for (int t = 90; t >= 10; t -= 10)
         texts << QString::asprintf("画像表示（透明 %d %%）", t);
@@ -355,7 +355,7 @@ QStringList CMainFrame::ImageEntryTexts() {
     return texts;
 }
 
-void CMainFrame::CreateStatusBar() {
+void CMainFrame::createStatusBar() {
     QStatusBar* bar = statusBar();
     status_ = bar;
     bar->setObjectName(QStringLiteral("StatusBar"));
@@ -382,7 +382,7 @@ void CMainFrame::CreateStatusBar() {
     }
 }
 
-void CMainFrame::CreateScrollPadBar() {
+void CMainFrame::createScrollPadBar() {
     scrollPadBar_ = new QDockWidget(QStringLiteral("ｽｸﾛｰﾙﾊﾟｯﾄﾞ"), this);
     scrollPadBar_->setObjectName(QStringLiteral("ScrollPad"));
     scrollPadBar_->setAllowedAreas(Qt::LeftDockWidgetArea | Qt::RightDockWidgetArea);
@@ -394,14 +394,14 @@ void CMainFrame::CreateScrollPadBar() {
     scrollPadBar_->setVisible(settings::readInt("MainFrame", "ScrollPad", 0) != 0);
 }
 
-void CMainFrame::SetScrollPadWidget(QWidget* widget) {
+void CMainFrame::setScrollPadWidget(QWidget* widget) {
     if (!scrollPadBar_ || !widget) return;
     QWidget* old = scrollPadBar_->widget();
     scrollPadBar_->setWidget(widget);
     if (old && old != widget) old->deleteLater();
 }
 
-void CMainFrame::CreateMenuBar() {
+void CMainFrame::createMenuBar() {
     QMenuBar* bar = menuBar();
     bar->setObjectName(QStringLiteral("129"));
     for (const MenuLayout& layout : kMenuLayout) {
@@ -417,19 +417,19 @@ void CMainFrame::CreateMenuBar() {
                 menu->addAction(Action(id));
             }
         }
-        connect(menu, &QMenu::aboutToShow, this, [this, menu] { UpdateMenu(menu); });
+        connect(menu, &QMenu::aboutToShow, this, [this, menu] { updateMenu(menu); });
     }
-    RebuildRecentFileMenu();
+    rebuildRecentFileMenu();
 }
 
-void CMainFrame::RebuildRecentFileMenu() {
+void CMainFrame::rebuildRecentFileMenu() {
     if (!fileMenu_ || !recentAnchor_) return;
     for (QAction* action : recentActions_) {
         fileMenu_->removeAction(action);
         action->deleteLater();
     }
     recentActions_.clear();
-    const QStringList files = RecentFileList();
+    const QStringList files = recentFileList();
     if (files.isEmpty()) {
         auto* empty = new QAction(QStringLiteral("最近使ったファイル"), this);
         empty->setObjectName(QString::number(kCmdFirstRecentFile));
@@ -460,14 +460,14 @@ QAction* CMainFrame::Action(int id) const {
     const auto it = actions_.find(id);
     if (it != actions_.end()) return it->second;
     for (QAction* action : recentActions_)
-        if (CommandIdOf(action) == id) return action;
+        if (commandIdOf(action) == id) return action;
     return nullptr;
 }
 
 // ---- command route
 // -------------------------------------------------------------------------------
 
-bool CMainFrame::RouteUpdate(int id, CommandState& state) {
+bool CMainFrame::routeUpdate(int id, CommandState& state) {
     state = CommandState{};
     if (view_ && view_->OnUpdateCommand(id, state)) return true;
     state = CommandState{};
@@ -483,8 +483,8 @@ bool CMainFrame::RouteUpdate(int id, CommandState& state) {
 
 void CMainFrame::RouteCommand(int id) {
     CommandState state;
-    if (!RouteUpdate(id, state) || !state.enabled) {
-        UpdateCommandStates();
+    if (!routeUpdate(id, state) || !state.enabled) {
+        updateCommandStates();
         return;
     }
     QPointer<CMainFrame> self(this);
@@ -492,15 +492,15 @@ void CMainFrame::RouteCommand(int id) {
         !OnCommand(id)) {
         if (CKovVApp* app = CKovVApp::instance()) app->OnCommand(id);
     }
-    if (self) UpdateCommandStates();
+    if (self) updateCommandStates();
 }
 
-void CMainFrame::UpdateMenu(QMenu* menu) {
+void CMainFrame::updateMenu(QMenu* menu) {
     for (QAction* action : menu->actions()) {
-        const int id = CommandIdOf(action);
+        const int id = commandIdOf(action);
         if (id == 0) continue;
         CommandState state;
-        const bool handled = RouteUpdate(id, state);
+        const bool handled = routeUpdate(id, state);
         action->setEnabled(handled && state.enabled);
         if (action->isCheckable() || state.checked) {
             action->setCheckable(true);
@@ -509,10 +509,10 @@ void CMainFrame::UpdateMenu(QMenu* menu) {
     }
 }
 
-void CMainFrame::UpdateCommandStates() {
+void CMainFrame::updateCommandStates() {
     for (const auto& [id, action] : actions_) {
         CommandState state;
-        const bool handled = RouteUpdate(id, state);
+        const bool handled = routeUpdate(id, state);
         action->setEnabled(handled && state.enabled);
         if (action->isCheckable() || state.checked) {
             action->setCheckable(true);
@@ -546,7 +546,7 @@ bool CMainFrame::OnCommand(int id) {
             if (app) app->OnHelp();
             return true;
         case kCmdHelpMode:
-            if (app) app->EnterHelpMode();
+            if (app) app->enterHelpMode();
             return true;
         default:
             return false;
@@ -598,36 +598,36 @@ QString CMainFrame::PaneText(int pane) const {
     return panes_[pane]->text();
 }
 
-int CMainFrame::PaneWidth(int pane) const {
+int CMainFrame::paneWidth(int pane) const {
     if (pane < 0 || pane >= kPaneCount || !panes_[pane]) return 0;
     return panes_[pane]->width();
 }
 
-int CMainFrame::PaneProgress(int pane) const {
+int CMainFrame::paneProgress(int pane) const {
     if (pane < 0 || pane >= kPaneCount || !panes_[pane]) return -1;
     return panes_[pane]->progress;
 }
 
-bool CMainFrame::StatusBarShown() const {
+bool CMainFrame::statusBarShown() const {
     return isVisible() && status_ && status_->isVisible() && panes_[0];
 }
 
 // ---- image display
 // -------------------------------------------------------------------------------
 
-void CMainFrame::SelectImageEntry(int entry) {
+void CMainFrame::selectImageEntry(int entry) {
     if (!imageCombo_) return;
     imageCombo_->setCurrentIndex(std::clamp(entry, 0, kImageEntryCount - 1));
 }
 
-int CMainFrame::ImageEntry() const {
+int CMainFrame::imageEntry() const {
     return imageCombo_ ? imageCombo_->currentIndex() : 0;
 }
 
 void CMainFrame::OnImageEntryChosen(int entry) {
     if (document_) {
-        if (HMeshProject* project = document_->Meshes()) {
-            CKovVDoc::ImageSettingsFor(entry, project->imageVisible, project->imageTransparency);
+        if (HMeshProject* project = document_->meshes()) {
+            CKovVDoc::imageSettingsFor(entry, project->imageVisible, project->imageTransparency);
             document_->RedrawAllViews();
         }
     }
@@ -640,10 +640,10 @@ void CMainFrame::OnImageEntryChosen(int entry) {
 // ---- placement
 // -----------------------------------------------------------------------------------
 
-void CMainFrame::ApplyStoredPlacement() {
+void CMainFrame::applyStoredPlacement() {
     const QScreen* screen = QGuiApplication::primaryScreen();
     const QSize screenSize = screen ? screen->size() : QSize(1024, 768);
-    if (stored_.Fits(screenSize)) {
+    if (stored_.fits(screenSize)) {
         move(stored_.x, stored_.y);
         resize(stored_.width, stored_.height);
         adjustFrameOnShow_ = true;
@@ -653,7 +653,7 @@ void CMainFrame::ApplyStoredPlacement() {
     }
 }
 
-void CMainFrame::ShowInitial() {
+void CMainFrame::showInitial() {
     if (stored_.zoom == 1)
         showMaximized();
     else
@@ -678,7 +678,7 @@ void CMainFrame::showEvent(QShowEvent* event) {
     });
 }
 
-void CMainFrame::SavePlacement() {
+void CMainFrame::savePlacement() {
     placementSaved_ = true;
     const bool maximized = isMaximized();
     if (!isMinimized() && !maximized) {
@@ -696,8 +696,8 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
-    SavePlacement();
-    if (CKovVApp* app = CKovVApp::instance()) app->CloseHelpWindow();
+    savePlacement();
+    if (CKovVApp* app = CKovVApp::instance()) app->closeHelpWindow();
     event->accept();
 }
 
@@ -802,7 +802,7 @@ bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
 // ---- long work
 // -----------------------------------------------------------------------------------
 
-void CMainFrame::EnableInput(bool enable) {
+void CMainFrame::enableInput(bool enable) {
     menuBar()->setEnabled(enable);
     if (toolBar_) toolBar_->setEnabled(enable);
     if (scrollPadBar_) scrollPadBar_->setEnabled(enable);
@@ -816,13 +816,13 @@ void CMainFrame::PumpMessages() {
     pumping_ = wasPumping;
 }
 
-bool CMainFrame::TestEscape() {
+bool CMainFrame::testEscape() {
     const bool escape = escapeDown_ || escapePressed_;
     escapePressed_ = false;
     return escape;
 }
 
-void CMainFrame::WaitForEscapeRelease() {
+void CMainFrame::waitForEscapeRelease() {
     QElapsedTimer waited;
     waited.start();
     // A release that never arrives (the key went up in another window) must not hang us.
@@ -836,7 +836,7 @@ void CMainFrame::WaitForEscapeRelease() {
     escapePressed_ = false;
 }
 
-void CMainFrame::StartWaitCursor() {
+void CMainFrame::startWaitCursor() {
     if (waitCursor_) return;
     QApplication::setOverrideCursor(Qt::WaitCursor);
     waitCursor_ = true;
@@ -848,28 +848,28 @@ void CMainFrame::EndWaitCursor() {
     waitCursor_ = false;
 }
 
-void CMainFrame::ShowPane0(const QString& text) {
+void CMainFrame::showPane0(const QString& text) {
     SetPaneText(0, text);
 }
 
-void CMainFrame::StopIndicator() {
+void CMainFrame::stopIndicator() {
     for (StatusPane* pane : panes_)
-        if (pane) pane->SetIndicator(-1, -1);
+        if (pane) pane->setIndicator(-1, -1);
 }
 
 // ---- progress
 // ------------------------------------------------------------------------------------
 
-int32_t CMainFrame::Progress(int code, long long argument, const QString* text) {
-    if (!StatusBarShown()) return 0;
+int32_t CMainFrame::progress(int code, long long argument, const QString* text) {
+    if (!statusBarShown()) return 0;
     switch (code) {
         case -2:
         case -9:
-            ProgressBegin(code, text);
+            progressBegin(code, text);
             return 0;
         case -3:
         case -10:
-            ProgressEnd(code);
+            progressEnd(code);
             return 0;
         case -1: {
             const long long quotient = argument / 63;
@@ -881,7 +881,7 @@ int32_t CMainFrame::Progress(int code, long long argument, const QString* text) 
         }
         case -4:
             if (text) {
-                ShowPane0(*text);
+                showPane0(*text);
                 progress_.message = *text;
             }
             return 0;
@@ -897,8 +897,8 @@ int32_t CMainFrame::Progress(int code, long long argument, const QString* text) 
             if (pane != progress_.indicatorPane && panes_[progress_.indicatorPane]) {
                 // A running indicator moves along.
                 StatusPane* old = panes_[progress_.indicatorPane];
-                panes_[pane]->SetIndicator(old->progress, old->marquee);
-                old->SetIndicator(-1, -1);
+                panes_[pane]->setIndicator(old->progress, old->marquee);
+                old->setIndicator(-1, -1);
             }
             progress_.indicatorPane = pane;
             return 0;
@@ -907,17 +907,17 @@ int32_t CMainFrame::Progress(int code, long long argument, const QString* text) 
             progress_.flags = static_cast<int32_t>(argument);
             return 0;
         case -8:
-            ShowPane0(progress_.message);
+            showPane0(progress_.message);
             return 0;
         default:
-            if (code >= 0) return ProgressPosition(code, static_cast<int32_t>(argument));
+            if (code >= 0) return progressPosition(code, static_cast<int32_t>(argument));
             return 0;
     }
 }
 
-void CMainFrame::ProgressBegin(int code, const QString* text) {
+void CMainFrame::progressBegin(int code, const QString* text) {
     PumpMessages();
-    WaitForEscapeRelease();
+    waitForEscapeRelease();
     progress_.base = 0;
     progress_.offset = 0;
     progress_.flags = 0;
@@ -925,42 +925,42 @@ void CMainFrame::ProgressBegin(int code, const QString* text) {
     progress_.message.clear();
     if (code == -2 || text) progress_.savedTexts << PaneText(0);
     if (text) {
-        ShowPane0(*text);
+        showPane0(*text);
         progress_.message = *text;
     }
     if (!progress_.persistent) {
-        panes_[progress_.indicatorPane]->SetIndicator(0, -1);
-        StartWaitCursor();
-        progress_.startTime = Now();
+        panes_[progress_.indicatorPane]->setIndicator(0, -1);
+        startWaitCursor();
+        progress_.startTime = now();
         if (code == -9) progress_.persistent = true;
     }
 }
 
-void CMainFrame::ProgressEnd(int code) {
+void CMainFrame::progressEnd(int code) {
     const QString popped =
         progress_.savedTexts.isEmpty() ? QString() : progress_.savedTexts.takeLast();
     if (code == -3 && progress_.persistent) {
-        ShowPane0(popped);
+        showPane0(popped);
         statusBar()->repaint();
         PumpMessages();
         return;
     }
-    StopIndicator();
-    ShowPane0(popped);
+    stopIndicator();
+    showPane0(popped);
     statusBar()->repaint();
     PumpMessages();
-    WaitForEscapeRelease();
+    waitForEscapeRelease();
     EndWaitCursor();
     const QStringList saved = progress_.savedTexts;
     progress_ = ProgressState{};
     progress_.savedTexts = saved;
 }
 
-int32_t CMainFrame::ProgressPosition(int32_t current, int32_t total) {
+int32_t CMainFrame::progressPosition(int32_t current, int32_t total) {
     StatusPane* indicator = panes_[progress_.indicatorPane];
     if (total == 0) {
         progress_.offset = (progress_.offset + 1) % 100;
-        indicator->SetIndicator(-1, progress_.offset);
+        indicator->setIndicator(-1, progress_.offset);
         if (waitCursor_) QApplication::changeOverrideCursor(Qt::WaitCursor);
         return 0;
     }
@@ -968,11 +968,11 @@ int32_t CMainFrame::ProgressPosition(int32_t current, int32_t total) {
     const int64_t done = std::min<int64_t>(int64_t{current} + progress_.offset, all);
     progress_.lastTotal = static_cast<int32_t>(all);
     const int percent = all > 0 ? static_cast<int>(std::llround(100.0 * done / all)) : 0;
-    indicator->SetIndicator(std::clamp(percent, 0, 100), -1);
+    indicator->setIndicator(std::clamp(percent, 0, 100), -1);
     if (waitCursor_) QApplication::changeOverrideCursor(Qt::WaitCursor);
 
     if ((progress_.flags & 1) && done > 0 && all > 0) {
-        const int64_t elapsed = (Now() - progress_.startTime) / 1000;
+        const int64_t elapsed = (now() - progress_.startTime) / 1000;
         if (elapsed >= 1) {
             // E x (2 - r) / r with r = done / all: runs ahead of the plain proportion while the
             // work is young and meets it at the end.
@@ -980,12 +980,12 @@ int32_t CMainFrame::ProgressPosition(int32_t current, int32_t total) {
             const bool japanese = QLocale().language() == QLocale::Japanese;
             const QString format = japanese ? QStringLiteral("%1  経過 %2   推定所要 %3")
                                             : QStringLiteral("%1  Elapsed %2  Total Estimated %3");
-            ShowPane0(
-                format.arg(progress_.message, DurationText(elapsed), DurationText(estimated)));
+            showPane0(
+                format.arg(progress_.message, durationText(elapsed), durationText(estimated)));
         }
     }
     PumpMessages();
-    return TestEscape() ? 1 : 0;
+    return testEscape() ? 1 : 0;
 }
 
 }  // namespace kov

@@ -33,7 +33,7 @@ class KovToolBar : public QToolBar {
     Q_OBJECT
 public:
     explicit KovToolBar(QWidget* parent = nullptr);
-    const QFont& ComboFont() const { return comboFont_; }
+    const QFont& comboFont() const { return comboFont_; }
 
 private:
     QFont comboFont_;
@@ -50,7 +50,7 @@ struct FramePlacement {
     static FramePlacement Load();
     // A placement is used only when all four numbers are positive, the corner lies more than 32
     // pixels inside the screen and the size does not exceed it.
-    bool Fits(const QSize& screen) const;
+    bool fits(const QSize& screen) const;
 };
 
 class CMainFrame : public QMainWindow, public CommandTarget {
@@ -70,19 +70,19 @@ public:
     // Builds toolbar, drop-down, status bar, scroll pad bar and menu; false when a part fails.
     bool Create();
     // Shows the window, maximised when it was maximised at the end of the last run.
-    void ShowInitial();
+    void showInitial();
 
-    CKovVDoc* Document() const { return document_; }
+    CKovVDoc* document() const { return document_; }
     CKovVView* View() const { return view_; }
-    KovToolBar* ToolBar() const { return toolBar_; }
-    QComboBox* ImageCombo() const { return imageCombo_; }
-    QDockWidget* ScrollPadBar() const { return scrollPadBar_; }
+    KovToolBar* toolBar() const { return toolBar_; }
+    QComboBox* imageCombo() const { return imageCombo_; }
+    QDockWidget* scrollPadBar() const { return scrollPadBar_; }
     // Puts the scroll pad into its bar (the bar keeps an empty placeholder until then).
-    void SetScrollPadWidget(QWidget* widget);
+    void setScrollPadWidget(QWidget* widget);
     // The action of a command id (menu entry, toolbar button, accelerator); null when none.
     QAction* Action(int id) const;
     // The texts of the image-display drop-down, entry 0 to 10.
-    static QStringList ImageEntryTexts();
+    static QStringList imageEntryTexts();
 
     // ---- commands
     // Sends the command to the view, the document, the frame and the application, in that order,
@@ -90,9 +90,9 @@ public:
     void RouteCommand(int id);
     // Asks the same targets for the command's state; false when nobody handles it (the command is
     // then disabled).
-    bool RouteUpdate(int id, CommandState& state);
+    bool routeUpdate(int id, CommandState& state);
     // Refreshes enabling and check marks of every action.
-    void UpdateCommandStates();
+    void updateCommandStates();
 
     bool OnCommand(int id) override;
     bool OnUpdateCommand(int id, CommandState& state) override;
@@ -100,35 +100,35 @@ public:
     // ---- status bar
     void SetPaneText(int pane, const QString& text);
     QString PaneText(int pane) const;
-    int PaneWidth(int pane) const;
+    int paneWidth(int pane) const;
     // The progress indicator of a pane: percent 0..100, or -1 when none runs.
-    int PaneProgress(int pane) const;
+    int paneProgress(int pane) const;
     // The main window exists, is shown and has a visible status bar.
-    bool StatusBarShown() const;
+    bool statusBarShown() const;
 
     // ---- image-display drop-down
     // Selects the entry without treating it as a user's choice.
-    void SelectImageEntry(int entry);
-    int ImageEntry() const;
+    void selectImageEntry(int entry);
+    int imageEntry() const;
     // The user chose an entry: sets the document's image display and redraws.
     void OnImageEntryChosen(int entry);
 
     // ---- long work
     // Disables (or enables again) the menus, toolbar, scroll pad and view while a project loads.
-    void EnableInput(bool enable);
+    void enableInput(bool enable);
     // Lets waiting events run, except the input that could start other work: context menus,
     // clicks on window frames, system keys, menus, shortcuts, double clicks and window closing.
     void PumpMessages();
     // The process-wide progress function (see FrameServices.h).
-    int32_t Progress(int code, long long argument, const QString* text);
+    int32_t progress(int code, long long argument, const QString* text);
     // The millisecond clock of the elapsed-time display (tests install their own).
     using Clock = std::function<int64_t()>;
-    static void SetProgressClock(Clock clock);
+    static void setProgressClock(Clock clock);
     // True when Esc is down or was pressed since the last test; clears the pressed mark.
-    bool TestEscape();
+    bool testEscape();
 
     // Rebuilds the recent-file entries of the File menu.
-    void RebuildRecentFileMenu();
+    void rebuildRecentFileMenu();
 
 protected:
     bool event(QEvent* event) override;
@@ -151,25 +151,25 @@ private:
         QStringList savedTexts;
     };
 
-    QAction* MakeAction(int id);
-    void CreateActions();
-    void CreateToolBar();
-    void CreateStatusBar();
-    void CreateScrollPadBar();
-    void CreateMenuBar();
-    void UpdateMenu(QMenu* menu);
-    void SavePlacement();
-    void ApplyStoredPlacement();
+    QAction* makeAction(int id);
+    void createActions();
+    void createToolBar();
+    void createStatusBar();
+    void createScrollPadBar();
+    void createMenuBar();
+    void updateMenu(QMenu* menu);
+    void savePlacement();
+    void applyStoredPlacement();
 
     // Progress helpers.
-    void ProgressBegin(int code, const QString* text);
-    void ProgressEnd(int code);
-    int32_t ProgressPosition(int32_t current, int32_t total);
-    void StartWaitCursor();
+    void progressBegin(int code, const QString* text);
+    void progressEnd(int code);
+    int32_t progressPosition(int32_t current, int32_t total);
+    void startWaitCursor();
     void EndWaitCursor();
-    void WaitForEscapeRelease();
-    void ShowPane0(const QString& text);
-    void StopIndicator();
+    void waitForEscapeRelease();
+    void showPane0(const QString& text);
+    void stopIndicator();
 
     CKovVDoc* document_;
     CKovVView* view_ = nullptr;

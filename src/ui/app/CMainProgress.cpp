@@ -17,7 +17,7 @@ void CMainProgress::End() {
 }
 
 long long CMainProgress::StepMask(long long total) {
-    return MaskAtLeast(total / 63, 15);
+    return maskAtLeast(total / 63, 15);
 }
 
 void CMainProgress::SetFraction(double fraction) {

@@ -7,13 +7,13 @@
 
 namespace kov {
 
-void SetStatusText(int pane, const QString& text) {
+void setStatusText(int pane, const QString& text) {
     CMainFrame* frame = CMainFrame::instance();
-    if (!frame || !frame->StatusBarShown()) return;
+    if (!frame || !frame->statusBarShown()) return;
     frame->SetPaneText(pane, text);
 }
 
-void PostCommand(int id) {
+void postCommand(int id) {
     CMainFrame* frame = CMainFrame::instance();
     if (!frame) return;
     QPointer<CMainFrame> target(frame);
@@ -28,14 +28,14 @@ void PostCommand(int id) {
 int32_t ProgressReport(int code, long long argument) {
     CMainFrame* frame = CMainFrame::instance();
     if (!frame) return 0;
-    return frame->Progress(code, argument, nullptr);
+    return frame->progress(code, argument, nullptr);
 }
 
 int32_t ProgressReport(int code, const QString& text) {
     CMainFrame* frame = CMainFrame::instance();
     if (!frame) return 0;
     // An empty text counts as no text: the message stays.
-    return frame->Progress(code, 0, text.isEmpty() ? nullptr : &text);
+    return frame->progress(code, 0, text.isEmpty() ? nullptr : &text);
 }
 
 }  // namespace kov

@@ -27,11 +27,11 @@ public:
 
 // Sets the text of status-bar pane 0..4 (characters below 0x20 become spaces); nothing when the
 // main window or its status bar is not visible.
-void SetStatusText(int pane, const QString& text);
+void setStatusText(int pane, const QString& text);
 
 // Sends a command through the main frame's command route after the current event (as a menu
 // entry or toolbar button would).
-void PostCommand(int id);
+void postCommand(int id);
 
 // The process-wide progress function of the main frame: codes -1 .. -10 and positions (code =
 // current count, argument = total), as the main frame documents them. 0 without a visible

@@ -16,8 +16,8 @@ public:
     // site: the address the link button opens.
     explicit CAboutDlg(QWidget* parent = nullptr, const QString& site = QString());
 
-    QPushButton* LinkButton() const { return link_; }
-    QString Site() const { return site_; }
+    QPushButton* linkButton() const { return link_; }
+    QString site() const { return site_; }
 
 private:
     QPushButton* link_;

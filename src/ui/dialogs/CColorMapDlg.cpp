@@ -27,22 +27,22 @@
 namespace kov {
 namespace {
 
-QString Number(double value, int decimals) {
+QString numberText(double value, int decimals) {
     return QString::fromStdString(formatShort(value, decimals));
 }
 
-void SetId(QWidget* widget, int id) {
+void setId(QWidget* widget, int id) {
     widget->setObjectName(QString::number(id));
 }
 
 // Bit 31 of the water and no-data colours: set while such cells are not painted.
-void SetPainted(uint32_t& color, bool painted) {
+void setPainted(uint32_t& color, bool painted) {
     color = painted ? (color & ~kColorNotPainted) : (color | kColorNotPainted);
 }
 
 }  // namespace
 
-double LeadingNumber(const QString& text) {
+double leadingNumber(const QString& text) {
     const std::string bytes = text.trimmed().toStdString();
     const char* first = bytes.data();
     const char* last = first + bytes.size();
@@ -62,11 +62,11 @@ CColorMapPreview::CColorMapPreview(const ZarHColorMap& map, QWidget* parent)
 void CColorMapPreview::paintEvent(QPaintEvent* /*event*/) {
     QPainter painter(this);
     const Dib24 strip = map_.makeStrip(width(), height(), false);
-    if (strip.IsEmpty()) {
+    if (strip.isEmpty()) {
         painter.fillRect(rect(), palette().window());
         return;
     }
-    painter.drawImage(rect(), Dib24ToImage(strip));
+    painter.drawImage(rect(), dib24ToImage(strip));
 }
 
 CColorMapDlg::CColorMapDlg(QWidget* parent, ZarHColorMap& map, int stepMode, double stepHeight,
@@ -77,20 +77,20 @@ CColorMapDlg::CColorMapDlg(QWidget* parent, ZarHColorMap& map, int stepMode, dou
     // The elevation ramp.
     auto* gradient = new QGroupBox(QStringLiteral("標高グラデーション"), this);
     preview_ = new CColorMapPreview(map_, gradient);
-    SetId(preview_, kIdPreview);
+    setId(preview_, kIdPreview);
     preview_->setMinimumHeight(32);
     firstColor_ = new CColorWell(gradient);
-    SetId(firstColor_, kIdFirstColor);
+    setId(firstColor_, kIdFirstColor);
     firstHeight_ = new QLineEdit(gradient);
-    SetId(firstHeight_, kIdFirstHeight);
+    setId(firstHeight_, kIdFirstHeight);
     lastColor_ = new CColorWell(gradient);
-    SetId(lastColor_, kIdLastColor);
+    setId(lastColor_, kIdLastColor);
     lastHeight_ = new QLineEdit(gradient);
-    SetId(lastHeight_, kIdLastHeight);
+    setId(lastHeight_, kIdLastHeight);
     for (QLineEdit* box : {firstHeight_, lastHeight_})
         box->setMaximumWidth(90);
     reverse_ = new QCheckBox(QStringLiteral("逆回り"), gradient);
-    SetId(reverse_, kIdReverse);
+    setId(reverse_, kIdReverse);
 
     auto* ends = new QHBoxLayout;
     ends->addWidget(firstColor_);
@@ -107,17 +107,17 @@ CColorMapDlg::CColorMapDlg(QWidget* parent, ZarHColorMap& map, int stepMode, dou
 
     // Fixed colours beside the ramp.
     auto* sea = new QCheckBox(QStringLiteral("水域の色"), this);
-    SetId(sea, kIdSeaCheck);
+    setId(sea, kIdSeaCheck);
     auto* seaColor = new CColorWell(this);
-    SetId(seaColor, kIdSeaColor);
+    setId(seaColor, kIdSeaColor);
     auto* noData = new QCheckBox(QStringLiteral("無効領域"), this);
-    SetId(noData, kIdNoDataCheck);
+    setId(noData, kIdNoDataCheck);
     auto* noDataColor = new CColorWell(this);
-    SetId(noDataColor, kIdNoDataColor);
+    setId(noDataColor, kIdNoDataColor);
     auto* topColor = new CColorWell(this);
-    SetId(topColor, kIdTopColor);
+    setId(topColor, kIdTopColor);
     auto* bottomColor = new CColorWell(this);
-    SetId(bottomColor, kIdBottomColor);
+    setId(bottomColor, kIdBottomColor);
     auto* colours = new QGridLayout;
     colours->addWidget(sea, 0, 0);
     colours->addWidget(seaColor, 0, 1);
@@ -132,14 +132,14 @@ CColorMapDlg::CColorMapDlg(QWidget* parent, ZarHColorMap& map, int stepMode, dou
 
     // Step colours.
     stepMode_ = new QComboBox(this);
-    SetId(stepMode_, kIdStepMode);
+    setId(stepMode_, kIdStepMode);
     stepMode_->addItems({QStringLiteral("グラデーション"), QStringLiteral("ステップ段彩"),
                          QStringLiteral("ステップ段彩影つき")});
     stepHeight_ = new QLineEdit(this);
-    SetId(stepHeight_, kIdStepHeight);
+    setId(stepHeight_, kIdStepHeight);
     stepHeight_->setMaximumWidth(70);
     auto* optimise = new QPushButton(QStringLiteral("　データ標高値で\n最適化"), this);
-    SetId(optimise, kIdOptimise);
+    setId(optimise, kIdOptimise);
     auto* steps = new QHBoxLayout;
     steps->addWidget(stepMode_);
     steps->addWidget(stepHeight_);
@@ -149,11 +149,11 @@ CColorMapDlg::CColorMapDlg(QWidget* parent, ZarHColorMap& map, int stepMode, dou
 
     auto* buttons = new QDialogButtonBox(this);
     QPushButton* ok = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
-    SetId(ok, 1);
+    setId(ok, 1);
     ok->setDefault(true);
     QPushButton* cancel =
         buttons->addButton(QStringLiteral("キャンセル"), QDialogButtonBox::RejectRole);
-    SetId(cancel, 2);
+    setId(cancel, 2);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
@@ -166,94 +166,94 @@ CColorMapDlg::CColorMapDlg(QWidget* parent, ZarHColorMap& map, int stepMode, dou
     // Current values; the connections come afterwards so that filling the boxes changes nothing.
     const int count = map_.stopCount();
     if (const ColorStop* first = map_.stop(0)) {
-        firstColor_->SetColor(first->color);
-        firstHeight_->setText(Number(first->height, 1));
+        firstColor_->setColor(first->color);
+        firstHeight_->setText(numberText(first->height, 1));
         reverse_->setChecked(first->reverse != 0);
     }
     if (const ColorStop* last = map_.stop(count - 1)) {
-        lastColor_->SetColor(last->color);
-        lastHeight_->setText(Number(last->height, 1));
+        lastColor_->setColor(last->color);
+        lastHeight_->setText(numberText(last->height, 1));
     }
     sea->setChecked(!(map_.seaColor & kColorNotPainted));
-    seaColor->SetColor(map_.seaColor & ~kColorNotPainted);
+    seaColor->setColor(map_.seaColor & ~kColorNotPainted);
     noData->setChecked(!(map_.noDataColor & kColorNotPainted));
-    noDataColor->SetColor(map_.noDataColor & ~kColorNotPainted);
-    topColor->SetColor(map_.topColor);
-    bottomColor->SetColor(map_.bottomColor);
+    noDataColor->setColor(map_.noDataColor & ~kColorNotPainted);
+    topColor->setColor(map_.topColor);
+    bottomColor->setColor(map_.bottomColor);
     stepMode_->setCurrentIndex(std::clamp(stepMode, 0, 2));
-    stepHeight_->setText(Number(stepHeight, 3));
+    stepHeight_->setText(numberText(stepHeight, 3));
     optimise->setVisible(maxElevation_ > minElevation_);
 
     connect(firstHeight_, &QLineEdit::textChanged, this,
-            [this](const QString& text) { ApplyHeight(false, text); });
+            [this](const QString& text) { applyHeight(false, text); });
     connect(lastHeight_, &QLineEdit::textChanged, this,
-            [this](const QString& text) { ApplyHeight(true, text); });
+            [this](const QString& text) { applyHeight(true, text); });
     connect(firstColor_, &CColorWell::colorChanged, this,
-            [this](uint32_t color) { ApplyStopColor(false, color); });
+            [this](uint32_t color) { applyStopColor(false, color); });
     connect(lastColor_, &CColorWell::colorChanged, this,
-            [this](uint32_t color) { ApplyStopColor(true, color); });
+            [this](uint32_t color) { applyStopColor(true, color); });
     connect(reverse_, &QCheckBox::toggled, this, [this](bool on) {
         if (ColorStop* first = map_.stop(0)) {
             first->reverse = on ? 1 : 0;
             map_.rebuildTable();
         }
-        RedrawPreview();
+        redrawPreview();
     });
     connect(sea, &QCheckBox::toggled, this, [this](bool on) {
-        SetPainted(map_.seaColor, on);
-        RedrawPreview();
+        setPainted(map_.seaColor, on);
+        redrawPreview();
     });
     // A new well colour keeps the painted / not painted choice of the check box.
     connect(seaColor, &CColorWell::colorChanged, this, [this](uint32_t color) {
         map_.seaColor = (map_.seaColor & kColorNotPainted) | (color & ~kColorNotPainted);
-        RedrawPreview();
+        redrawPreview();
     });
     connect(noData, &QCheckBox::toggled, this, [this](bool on) {
-        SetPainted(map_.noDataColor, on);
-        RedrawPreview();
+        setPainted(map_.noDataColor, on);
+        redrawPreview();
     });
     connect(noDataColor, &CColorWell::colorChanged, this, [this](uint32_t color) {
         map_.noDataColor = (map_.noDataColor & kColorNotPainted) | (color & ~kColorNotPainted);
-        RedrawPreview();
+        redrawPreview();
     });
     connect(topColor, &CColorWell::colorChanged, this, [this](uint32_t color) {
         map_.topColor = color;
-        RedrawPreview();
+        redrawPreview();
     });
     connect(bottomColor, &CColorWell::colorChanged, this, [this](uint32_t color) {
         map_.bottomColor = color;
-        RedrawPreview();
+        redrawPreview();
     });
-    connect(optimise, &QPushButton::clicked, this, &CColorMapDlg::OptimiseHeights);
+    connect(optimise, &QPushButton::clicked, this, &CColorMapDlg::optimiseHeights);
 }
 
-int CColorMapDlg::StepMode() const {
+int CColorMapDlg::stepMode() const {
     return stepMode_->currentIndex();
 }
 
-double CColorMapDlg::StepHeight() const {
-    return LeadingNumber(stepHeight_->text());
+double CColorMapDlg::stepHeight() const {
+    return leadingNumber(stepHeight_->text());
 }
 
-void CColorMapDlg::OptimiseHeights() {
+void CColorMapDlg::optimiseHeights() {
     if (!(maxElevation_ > minElevation_)) return;
     // Setting the texts applies them to the ramp through the boxes' change handlers.
     firstHeight_->setText(QString::asprintf("%.0f", std::floor(minElevation_)));
     lastHeight_->setText(QString::asprintf("%.0f", std::ceil(maxElevation_)));
 }
 
-void CColorMapDlg::ApplyHeight(bool last, const QString& text) {
+void CColorMapDlg::applyHeight(bool last, const QString& text) {
     const int count = map_.stopCount();
     if (count < (last ? 2 : 1)) return;
     std::vector<ColorStop> stops;
     for (int i = 0; i < count; ++i)
         stops.push_back(*map_.stop(i));
-    stops[last ? count - 1 : 0].height = LeadingNumber(text);
+    stops[last ? count - 1 : 0].height = leadingNumber(text);
     map_.setStops(stops.data(), static_cast<unsigned>(count));
-    RedrawPreview();
+    redrawPreview();
 }
 
-void CColorMapDlg::ApplyStopColor(bool last, uint32_t color) {
+void CColorMapDlg::applyStopColor(bool last, uint32_t color) {
     const int count = map_.stopCount();
     if (count < (last ? 2 : 1)) return;
     std::vector<ColorStop> stops;
@@ -261,20 +261,20 @@ void CColorMapDlg::ApplyStopColor(bool last, uint32_t color) {
         stops.push_back(*map_.stop(i));
     stops[last ? count - 1 : 0].color = color;
     map_.setStops(stops.data(), static_cast<unsigned>(count));
-    RedrawPreview();
+    redrawPreview();
 }
 
-void CColorMapDlg::RedrawPreview() {
+void CColorMapDlg::redrawPreview() {
     preview_->update();
 }
 
-bool EditColorMap(QWidget* parent, HMeshProject& project) {
+bool editColorMap(QWidget* parent, HMeshProject& project) {
     std::unique_ptr<ZarHColorMap> copy = project.GetColorMap(0)->clone();
     CColorMapDlg dialog(parent, *copy, project.stepMode, project.stepHeight,
                         project.GetMinElevation(), project.GetMaxElevation());
-    if (RunModal(dialog) != QDialog::Accepted) return false;
-    const int stepMode = dialog.StepMode();
-    const double stepHeight = dialog.StepHeight();
+    if (runModal(dialog) != QDialog::Accepted) return false;
+    const int stepMode = dialog.stepMode();
+    const double stepHeight = dialog.stepHeight();
     project.SetColorMap(0, std::move(copy));
     project.stepMode = stepMode;
     project.stepHeight = stepHeight;

@@ -59,19 +59,19 @@ public:
     CColorMapDlg(QWidget* parent, ZarHColorMap& map, int stepMode, double stepHeight,
                  double minElevation, double maxElevation);
 
-    ZarHColorMap& Map() { return map_; }
-    int StepMode() const;
+    ZarHColorMap& colorMap() { return map_; }
+    int stepMode() const;
     // The step box as a decimal number (0 when it holds none).
-    double StepHeight() const;
+    double stepHeight() const;
 
     // The optimise button's action: the lowest whole metre at or below the minimum and the
     // highest at or above the maximum go into the height boxes and the ramp.
-    void OptimiseHeights();
+    void optimiseHeights();
 
 private:
-    void ApplyHeight(bool last, const QString& text);
-    void ApplyStopColor(bool last, uint32_t color);
-    void RedrawPreview();
+    void applyHeight(bool last, const QString& text);
+    void applyStopColor(bool last, uint32_t color);
+    void redrawPreview();
 
     ZarHColorMap& map_;
     double minElevation_;
@@ -87,11 +87,11 @@ private:
 };
 
 // A decimal number at the start of a text ("12.5m" -> 12.5); 0 when the text starts with none.
-double LeadingNumber(const QString& text);
+double leadingNumber(const QString& text);
 
 // Runs the colour-map dialog on a copy of colour-map slot 0 of the collection with its step
 // mode, step and elevation range. On OK the copy becomes slot 0, the step mode and step are
 // stored and true is answered; on cancel nothing changes.
-bool EditColorMap(QWidget* parent, HMeshProject& project);
+bool editColorMap(QWidget* parent, HMeshProject& project);
 
 }  // namespace kov

@@ -70,34 +70,34 @@ CDsmResoDlg::CDsmResoDlg(QWidget* parent) : QDialog(parent) {
     custom_->setText(QString::number(settings::readInt(kSection, "szEntValue", kDefaultCustom)));
 }
 
-int CDsmResoDlg::Mode() const {
+int CDsmResoDlg::mode() const {
     for (int i = 0; i < kModeCount; ++i)
         if (modes_[i]->isChecked()) return i;
     return kDefaultMode;
 }
 
-int CDsmResoDlg::CustomValue() const {
+int CDsmResoDlg::customValue() const {
     return settings::decodeInt(custom_->text().toStdString(), 0);
 }
 
-double CDsmResoDlg::CellSizeOfMode(int mode, int customValue) {
+double CDsmResoDlg::cellSizeOfMode(int mode, int customValue) {
     static constexpr double kSizes[kCustomMode] = {1.0, 2.0, 5.0, 10.0, 50.0};
     if (mode >= 0 && mode < kCustomMode) return kSizes[mode];
     return customValue;
 }
 
-std::optional<double> CDsmResoDlg::Ask(QWidget* parent) {
+std::optional<double> CDsmResoDlg::ask(QWidget* parent) {
     CDsmResoDlg dialog(parent);
-    if (RunModal(dialog) != QDialog::Accepted) return std::nullopt;
-    const double size = dialog.CellSize();
+    if (runModal(dialog) != QDialog::Accepted) return std::nullopt;
+    const double size = dialog.cellSize();
     if (size < kMinCellSize) return std::nullopt;
     return size;
 }
 
 void CDsmResoDlg::done(int result) {
     if (result == QDialog::Accepted) {
-        settings::writeInt(kSection, "Mode", Mode());
-        settings::writeInt(kSection, "szEntValue", CustomValue());
+        settings::writeInt(kSection, "Mode", mode());
+        settings::writeInt(kSection, "szEntValue", customValue());
     }
     QDialog::done(result);
 }

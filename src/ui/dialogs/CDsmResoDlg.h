@@ -23,16 +23,16 @@ public:
     // Shows the stored mode (default 2, 5 m) and custom value (default 20).
     explicit CDsmResoDlg(QWidget* parent = nullptr);
 
-    int Mode() const;
+    int mode() const;
     // The custom edit field as an integer (0 when it holds no number).
-    int CustomValue() const;
+    int customValue() const;
     // The cell size of the current choice in metres.
-    double CellSize() const { return CellSizeOfMode(Mode(), CustomValue()); }
+    double cellSize() const { return cellSizeOfMode(mode(), customValue()); }
     // Modes 0..4: 1, 2, 5, 10, 50 m; mode 5: the custom whole metres.
-    static double CellSizeOfMode(int mode, int customValue);
+    static double cellSizeOfMode(int mode, int customValue);
 
     // Runs the dialog; the cell size when it ends with OK and the size is at least 0.1 m.
-    static std::optional<double> Ask(QWidget* parent);
+    static std::optional<double> ask(QWidget* parent);
 
     // OK stores the mode and the custom value.
     void done(int result) override;

@@ -14,17 +14,17 @@ CHMeshPrevWnd::CHMeshPrevWnd(QWidget* parent) : QWidget(parent) {
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
 }
 
-void CHMeshPrevWnd::SetProject(HMeshProject* project) {
+void CHMeshPrevWnd::setProject(HMeshProject* project) {
     project_ = project;
-    Redraw();
+    redraw();
 }
 
-void CHMeshPrevWnd::Redraw() {
+void CHMeshPrevWnd::redraw() {
     picture_ = QImage();
     update();
 }
 
-MapRect CHMeshPrevWnd::FitAspect(const MapRect& extent, int width, int height) {
+MapRect CHMeshPrevWnd::fitAspect(const MapRect& extent, int width, int height) {
     MapRect rect = extent;
     if (width <= 0 || height <= 0) return rect;
     const double w = extent.xmax - extent.xmin;
@@ -45,19 +45,19 @@ MapRect CHMeshPrevWnd::FitAspect(const MapRect& extent, int width, int height) {
     return rect;
 }
 
-void CHMeshPrevWnd::MakePicture() {
+void CHMeshPrevWnd::makePicture() {
     MapRect extent;
     if (!project_ || !project_->GetExtent(extent)) return;
     Dib24 bitmap(width(), height());
-    if (bitmap.IsEmpty()) return;
-    const MapRect shown = FitAspect(extent, width(), height());
+    if (bitmap.isEmpty()) return;
+    const MapRect shown = fitAspect(extent, width(), height());
     renderMeshes(*project_, bitmap, &shown, nullptr, nullptr, project_->stepMode,
                  project_->stepHeight);
-    picture_ = Dib24ToImage(bitmap);
+    picture_ = dib24ToImage(bitmap);
 }
 
 void CHMeshPrevWnd::paintEvent(QPaintEvent* /*event*/) {
-    if (picture_.isNull()) MakePicture();
+    if (picture_.isNull()) makePicture();
     QPainter painter(this);
     if (picture_.isNull()) {
         painter.fillRect(rect(), palette().window());
@@ -75,7 +75,7 @@ void CHMeshPrevWnd::paintEvent(QPaintEvent* /*event*/) {
 void CHMeshPrevWnd::resizeEvent(QResizeEvent* event) {
     // A new size needs a picture of that size.
     QWidget::resizeEvent(event);
-    if (!picture_.isNull() && picture_.size() != event->size()) Redraw();
+    if (!picture_.isNull() && picture_.size() != event->size()) redraw();
 }
 
 }  // namespace kov

@@ -14,24 +14,24 @@ class CHMeshPrevWnd : public QWidget {
 public:
     explicit CHMeshPrevWnd(QWidget* parent = nullptr);
 
-    void SetProject(HMeshProject* project);
-    HMeshProject* Project() const { return project_; }
+    void setProject(HMeshProject* project);
+    HMeshProject* currentProject() const { return project_; }
 
     // Discards the kept picture and repaints.
-    void Redraw();
+    void redraw();
 
     // The kept picture (null until the window was painted with a project that has meshes).
-    const QImage& Picture() const { return picture_; }
+    const QImage& picture() const { return picture_; }
 
     // The extent widened about its centre along one axis to the aspect ratio width : height.
-    static MapRect FitAspect(const MapRect& extent, int width, int height);
+    static MapRect fitAspect(const MapRect& extent, int width, int height);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    void MakePicture();
+    void makePicture();
 
     HMeshProject* project_ = nullptr;
     QImage picture_;

@@ -11,7 +11,7 @@ namespace kov {
 
 namespace {
 
-QUrl PageUrl(const QString& path) {
+QUrl pageUrl(const QString& path) {
     if (path.startsWith(QLatin1String(":/"))) return QUrl(QStringLiteral("qrc") + path);
     return QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath());
 }
@@ -54,9 +54,9 @@ CHelpWindow::CHelpWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     });
 }
 
-bool CHelpWindow::ShowPage(const QString& path) {
+bool CHelpWindow::showPage(const QString& path) {
     if (!QFileInfo::exists(path)) return false;
-    const QUrl url = PageUrl(path);
+    const QUrl url = pageUrl(path);
     // The contents page is the index of the folder the page came from.
     homePage_ = url.resolved(QUrl(QStringLiteral("Index.htm"))).toString();
     browser_->setSource(url);
@@ -66,7 +66,7 @@ bool CHelpWindow::ShowPage(const QString& path) {
     return true;
 }
 
-QString CHelpWindow::CurrentPage() const {
+QString CHelpWindow::currentPage() const {
     return browser_->source().toString();
 }
 

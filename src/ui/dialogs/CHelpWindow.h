@@ -16,10 +16,10 @@ public:
 
     // Shows a page (a file path, or ":/..." for a page built into the program) and brings the
     // window up; false, with nothing shown, when the page does not exist.
-    bool ShowPage(const QString& path);
+    bool showPage(const QString& path);
     // The page shown, as a URL ("qrc:/help/Index.htm", "file:///...").
-    QString CurrentPage() const;
-    QTextBrowser* Browser() const { return browser_; }
+    QString currentPage() const;
+    QTextBrowser* browser() const { return browser_; }
 
 private:
     QTextBrowser* browser_;

@@ -45,16 +45,16 @@ constexpr char kSection[] = "ProjectDlg";
 constexpr char kLastDir[] = "LastDir";
 constexpr int kImageEntries = 11;
 
-void SetId(QWidget* widget, int id) {
+void setId(QWidget* widget, int id) {
     widget->setObjectName(QString::number(id));
 }
 
-QString FromUtf8(const std::string& text) {
+QString fromUtf8(const std::string& text) {
     return QString::fromStdString(text);
 }
 
 // The local files of dragged data.
-QStringList LocalFiles(const QMimeData* data) {
+QStringList localFiles(const QMimeData* data) {
     QStringList files;
     if (!data || !data->hasUrls()) return files;
     for (const QUrl& url : data->urls())
@@ -71,7 +71,7 @@ class CompositionProgress : public HxProgress {
 public:
     CompositionProgress(QWidget* owner, const std::vector<std::string>& files)
         : owner_(owner), files_(files) {}
-    ~CompositionProgress() override { CloseWindow(); }
+    ~CompositionProgress() override { closeWindow(); }
 
     int Begin() override {
         ProgressReport(-9);
@@ -79,16 +79,16 @@ public:
         return 1;
     }
     void End() override {
-        CloseWindow();
+        closeWindow();
         ProgressReport(-10);
     }
     int SetPos(long long current, long long total) override {
         if (total == static_cast<long long>(files_.size()) && current == next_) {
-            CloseWindow();
+            closeWindow();
             file_ = static_cast<size_t>(current);
             ++next_;
             expectMessage_ = true;
-            SetStatusText(2, FromUtf8(BaseName(files_[file_])));
+            setStatusText(2, fromUtf8(baseName(files_[file_])));
             return ProgressReport(static_cast<int>(current), total);
         }
         if (window_) return window_->SetPos(current, total);
@@ -101,17 +101,17 @@ public:
         // Only the loader's message of each file; a reader's own texts are not shown.
         if (!expectMessage_) return;
         expectMessage_ = false;
-        const QString message = FromUtf8(text);
+        const QString message = fromUtf8(text);
         ProgressReport(-4, message);
-        if (EqualsIgnoringCase(Extension(files_[file_]), ".txt")) {
+        if (equalsIgnoringCase(fileExtension(files_[file_]), ".txt")) {
             window_ =
-                std::make_unique<CProgressWnd>(owner_, FromUtf8(BaseName(files_[file_])), message);
+                std::make_unique<CProgressWnd>(owner_, fromUtf8(baseName(files_[file_])), message);
             window_->Begin();
         }
     }
 
 private:
-    void CloseWindow() {
+    void closeWindow() {
         if (!window_) return;
         window_->End();
         window_.reset();
@@ -143,11 +143,11 @@ CProjectDlg::CProjectDlg(QWidget* parent) : QDialog(parent) {
     // Controls in the order of the dialog (also the tab order).
     auto* titleLabel = new QLabel(QStringLiteral("タイトル(&T)"), this);
     title_ = new QLineEdit(this);
-    SetId(title_, kIdTitle);
+    setId(title_, kIdTitle);
     titleLabel->setBuddy(title_);
 
     layers_ = new QListWidget(this);
-    SetId(layers_, kIdLayers);
+    setId(layers_, kIdLayers);
     // Files dragged from a file manager onto the list are loaded like chosen ones.
     layers_->viewport()->setAcceptDrops(true);
     layers_->viewport()->installEventFilter(this);
@@ -155,17 +155,17 @@ CProjectDlg::CProjectDlg(QWidget* parent) : QDialog(parent) {
     layers_->setMinimumSize(300, 160);
 
     auto* add = new QPushButton(QStringLiteral("追加(&A)..."), this);
-    SetId(add, kIdAdd);
+    setId(add, kIdAdd);
     auto* addFolder = new QPushButton(QStringLiteral("フォルダ指定で追加(&F)..."), this);
-    SetId(addFolder, kIdAddFolder);
+    setId(addFolder, kIdAddFolder);
     remove_ = new QPushButton(QStringLiteral("解除(&R)"), this);
-    SetId(remove_, kIdRemove);
+    setId(remove_, kIdRemove);
     removeAll_ = new QPushButton(QStringLiteral("すべて解除"), this);
-    SetId(removeAll_, kIdRemoveAll);
+    setId(removeAll_, kIdRemoveAll);
 
     auto* previewGroup = new QGroupBox(QStringLiteral("プレビュー"), this);
     preview_ = new CHMeshPrevWnd(previewGroup);
-    SetId(preview_, kIdPreview);
+    setId(preview_, kIdPreview);
     preview_->setMinimumSize(320, 220);
     auto* previewLayout = new QVBoxLayout(previewGroup);
     previewLayout->addWidget(preview_);
@@ -177,23 +177,23 @@ CProjectDlg::CProjectDlg(QWidget* parent) : QDialog(parent) {
     cancel->setObjectName(QStringLiteral("2"));
 
     sheetInfo_ = new QCheckBox(QStringLiteral("図郭情報の表示"), this);
-    SetId(sheetInfo_, kIdSheetInfo);
+    setId(sheetInfo_, kIdSheetInfo);
     auto* imageLabel = new QLabel(QStringLiteral("画像重ね合わせ"), this);
-    SetId(imageLabel, kIdImageLabel);
+    setId(imageLabel, kIdImageLabel);
     imageDisplay_ = new QComboBox(this);
-    SetId(imageDisplay_, kIdImageDisplay);
+    setId(imageDisplay_, kIdImageDisplay);
 
     // The shapefile pen width and fill colour are not offered: they stay hidden and the
     // collection's shape settings are left as they are.
     auto* penWidthLabel = new QLabel(QStringLiteral("シェープペン幅"), this);
-    SetId(penWidthLabel, kIdPenWidthLabel);
+    setId(penWidthLabel, kIdPenWidthLabel);
     penWidth_ = new QComboBox(this);
-    SetId(penWidth_, kIdPenWidth);
+    setId(penWidth_, kIdPenWidth);
     auto* fillColorLabel = new QLabel(QStringLiteral("シェープフィルカラー"), this);
-    SetId(fillColorLabel, kIdFillColorLabel);
+    setId(fillColorLabel, kIdFillColorLabel);
     fillColor_ = new CColorWell(this);
     fillColor_->setText(QStringLiteral("C"));
-    SetId(fillColor_, kIdFillColor);
+    setId(fillColor_, kIdFillColor);
     for (QWidget* hidden :
          {static_cast<QWidget*>(penWidthLabel), static_cast<QWidget*>(penWidth_),
           static_cast<QWidget*>(fillColorLabel), static_cast<QWidget*>(fillColor_)})
@@ -202,7 +202,7 @@ CProjectDlg::CProjectDlg(QWidget* parent) : QDialog(parent) {
     fillColor_->setEnabled(false);
 
     auto* colorMap = new QPushButton(QStringLiteral("カラーマップ >>"), this);
-    SetId(colorMap, kIdColorMap);
+    setId(colorMap, kIdColorMap);
 
     // Layout: title on top; the list with its buttons; the preview with OK, Cancel and the
     // display settings beside it.
@@ -247,31 +247,31 @@ CProjectDlg::CProjectDlg(QWidget* parent) : QDialog(parent) {
         imageDisplay_->addItem(QStringLiteral("表示（透明 %1 %）").arg(transparency));
     imageDisplay_->addItem(QStringLiteral("表示(不透明）"));
 
-    connect(add, &QPushButton::clicked, this, &CProjectDlg::AddFiles);
-    connect(addFolder, &QPushButton::clicked, this, &CProjectDlg::AddFolder);
-    connect(remove_, &QPushButton::clicked, this, &CProjectDlg::RemoveSelected);
-    connect(removeAll_, &QPushButton::clicked, this, &CProjectDlg::RemoveAll);
-    connect(colorMap, &QPushButton::clicked, this, &CProjectDlg::EditColorMap);
+    connect(add, &QPushButton::clicked, this, &CProjectDlg::addFiles);
+    connect(addFolder, &QPushButton::clicked, this, &CProjectDlg::addFolder);
+    connect(remove_, &QPushButton::clicked, this, &CProjectDlg::removeSelected);
+    connect(removeAll_, &QPushButton::clicked, this, &CProjectDlg::removeAll);
+    connect(colorMap, &QPushButton::clicked, this, &CProjectDlg::editColorMap);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-    connect(layers_, &QListWidget::itemSelectionChanged, this, &CProjectDlg::UpdateButtons);
-    connect(imageDisplay_, &QComboBox::activated, this, &CProjectDlg::ImageDisplayChanged);
+    connect(layers_, &QListWidget::itemSelectionChanged, this, &CProjectDlg::updateButtons);
+    connect(imageDisplay_, &QComboBox::activated, this, &CProjectDlg::imageDisplayChanged);
 
-    UpdateButtons();
+    updateButtons();
 }
 
-void CProjectDlg::SetProject(HMeshProject* project) {
+void CProjectDlg::setProject(HMeshProject* project) {
     project_ = project;
-    preview_->SetProject(project);
+    preview_->setProject(project);
     if (!project_) return;
     int entry = project_->imageVisible ? 10 - project_->imageTransparency / 10 : 0;
     imageDisplay_->setCurrentIndex(std::clamp(entry, 0, kImageEntries - 1));
-    title_->setText(FromUtf8(project_->projectTitle));
+    title_->setText(fromUtf8(project_->projectTitle));
     sheetInfo_->setChecked(project_->showSheetInfo != 0);
-    FillList();
+    fillList();
 }
 
-void CProjectDlg::WriteValues() {
+void CProjectDlg::writeValues() {
     if (!project_) return;
     project_->projectTitle = title_->text().toStdString();
     project_->showSheetInfo = sheetInfo_->isChecked() ? 1 : 0;
@@ -284,37 +284,37 @@ void CProjectDlg::WriteValues() {
     }
 }
 
-void CProjectDlg::FillList() {
+void CProjectDlg::fillList() {
     const int top = layers_->verticalScrollBar()->value();
     layers_->clear();
     if (project_) {
-        for (int i = 0; i < project_->MeshCount(); ++i)
-            layers_->addItem(FromUtf8(project_->GetMesh(i)->name));
-        for (int i = 0; i < project_->ImageCount(); ++i)
-            layers_->addItem(FromUtf8(project_->GetImage(i)->name));
-        for (int i = 0; i < project_->ShapeCount(); ++i)
-            layers_->addItem(FromUtf8(project_->GetShape(i)->path) + QStringLiteral("(SHP)"));
+        for (int i = 0; i < project_->meshCount(); ++i)
+            layers_->addItem(fromUtf8(project_->GetMesh(i)->name));
+        for (int i = 0; i < project_->imageCount(); ++i)
+            layers_->addItem(fromUtf8(project_->GetImage(i)->name));
+        for (int i = 0; i < project_->shapeCount(); ++i)
+            layers_->addItem(fromUtf8(project_->GetShape(i)->path) + QStringLiteral("(SHP)"));
     }
     layers_->verticalScrollBar()->setValue(top);
-    UpdateButtons();
+    updateButtons();
 }
 
-void CProjectDlg::UpdateButtons() {
+void CProjectDlg::updateButtons() {
     remove_->setEnabled(!layers_->selectedItems().isEmpty());
-    removeAll_->setEnabled(project_ && project_->MeshCount() > 0);
+    removeAll_->setEnabled(project_ && project_->meshCount() > 0);
 }
 
-void CProjectDlg::Refresh() {
-    FillList();
-    preview_->Redraw();
+void CProjectDlg::refresh() {
+    fillList();
+    preview_->redraw();
 }
 
-void CProjectDlg::ImageDisplayChanged() {
-    WriteValues();
-    Refresh();
+void CProjectDlg::imageDisplayChanged() {
+    writeValues();
+    refresh();
 }
 
-QString CProjectDlg::FileFilter() {
+QString CProjectDlg::fileFilter() {
     static const char* const kFilters[] = {
         "ミラド 5mメッシュ（標高）(*.kov)",
         "イメージデータ(JPG) (*.jpg)",
@@ -331,20 +331,20 @@ QString CProjectDlg::FileFilter() {
     return filters.join(QStringLiteral(";;"));
 }
 
-int CProjectDlg::LoadFiles(const QStringList& paths) {
+int CProjectDlg::loadFiles(const QStringList& paths) {
     std::vector<std::string> list;
     for (const QString& path : paths)
         list.push_back(path.toStdString());
-    return LoadFiles(list);
+    return loadFiles(list);
 }
 
-int CProjectDlg::LoadFiles(const std::vector<std::string>& paths) {
+int CProjectDlg::loadFiles(const std::vector<std::string>& paths) {
     if (!project_ || loading_) return 0;
     loading_ = true;
     int added = 0;
     {
         WaitCursor wait;
-        const std::vector<std::string> files = ExpandLayerPaths(paths);
+        const std::vector<std::string> files = expandLayerPaths(paths);
         CompositionProgress progress(this, files);
         LoadOptions options;
         options.dsmCellSize = 2.0;  // until the user is asked
@@ -352,47 +352,47 @@ int CProjectDlg::LoadFiles(const std::vector<std::string>& paths) {
         options.fitColourMap = &fitColourMap_;
         options.askDsmCellSize = [this]() {
             QApplication::restoreOverrideCursor();
-            const std::optional<double> size = CDsmResoDlg::Ask(this);
+            const std::optional<double> size = CDsmResoDlg::ask(this);
             QApplication::setOverrideCursor(Qt::WaitCursor);
             return size;
         };
         LoadReport report;  // files that fail are skipped without a message
-        added = LoadLayerPaths(files, *project_, report, options);
-        if (added > 0) Refresh();
+        added = loadLayerPaths(files, *project_, report, options);
+        if (added > 0) refresh();
         for (int pane = 0; pane <= 4; ++pane)
-            SetStatusText(pane, QString());
+            setStatusText(pane, QString());
     }
     loading_ = false;
     return added;
 }
 
-void CProjectDlg::AddFiles() {
+void CProjectDlg::addFiles() {
     if (!project_ || loading_) return;
-    const QStringList files = PromptOpenFileNames(this, QString(), QString(), FileFilter());
+    const QStringList files = promptOpenFileNames(this, QString(), QString(), fileFilter());
     if (files.isEmpty()) return;
-    LoadFiles(files);
+    loadFiles(files);
 }
 
-void CProjectDlg::AddFolder() {
+void CProjectDlg::addFolder() {
     if (!project_ || loading_) return;
-    const QString start = FromUtf8(settings::readString(kSection, kLastDir, ""));
+    const QString start = fromUtf8(settings::readString(kSection, kLastDir, ""));
     const QString folder =
-        PromptExistingDirectory(this, QStringLiteral("ミラド 標高メッシュデータ"), start);
+        promptExistingDirectory(this, QStringLiteral("ミラド 標高メッシュデータ"), start);
     if (folder.isEmpty()) return;
     QString stored = folder;
     if (!stored.endsWith(QLatin1Char('/'))) stored += QLatin1Char('/');
     settings::writeString(kSection, kLastDir, stored.toStdString());
 
-    const std::vector<std::string> tiles = TilesOfFolder(folder.toStdString());
+    const std::vector<std::string> tiles = tilesOfFolder(folder.toStdString());
     if (tiles.empty()) {
         ShowMessage(this, QMessageBox::Warning,
                     QStringLiteral("指定のフォルダには標高メッシュデータが見つかりません"));
         return;
     }
-    LoadFiles(tiles);
+    loadFiles(tiles);
 }
 
-void CProjectDlg::RemoveSelected() {
+void CProjectDlg::removeSelected() {
     if (!project_ || loading_) return;
     std::vector<int> rows;
     for (const QModelIndex& index : layers_->selectionModel()->selectedIndexes())
@@ -400,8 +400,8 @@ void CProjectDlg::RemoveSelected() {
     std::sort(rows.rbegin(), rows.rend());
     rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
     // From the last line to the first, so that earlier indices stay valid.
-    const int meshes = project_->MeshCount();
-    const int images = project_->ImageCount();
+    const int meshes = project_->meshCount();
+    const int images = project_->imageCount();
     for (int row : rows) {
         if (row < meshes) {
             project_->RemoveMesh(row);
@@ -413,23 +413,23 @@ void CProjectDlg::RemoveSelected() {
     }
     project_->SortMeshes();
     project_->UpdateExtent();
-    Refresh();
+    refresh();
 }
 
-void CProjectDlg::RemoveAll() {
+void CProjectDlg::removeAll() {
     if (!project_ || loading_) return;
-    while (project_->MeshCount() > 0)
-        project_->RemoveMesh(project_->MeshCount() - 1);
-    while (project_->ImageCount() > 0)
-        project_->RemoveImage(project_->ImageCount() - 1);
+    while (project_->meshCount() > 0)
+        project_->RemoveMesh(project_->meshCount() - 1);
+    while (project_->imageCount() > 0)
+        project_->RemoveImage(project_->imageCount() - 1);
     project_->UpdateExtent();
-    Refresh();
+    refresh();
 }
 
-void CProjectDlg::EditColorMap() {
+void CProjectDlg::editColorMap() {
     if (!project_ || loading_) return;
-    if (!kov::EditColorMap(this, *project_)) return;
-    Refresh();
+    if (!kov::editColorMap(this, *project_)) return;
+    refresh();
 }
 
 bool CProjectDlg::eventFilter(QObject* watched, QEvent* event) {
@@ -438,7 +438,7 @@ bool CProjectDlg::eventFilter(QObject* watched, QEvent* event) {
         case QEvent::DragEnter:
         case QEvent::DragMove: {
             auto* drag = static_cast<QDragMoveEvent*>(event);
-            if (!loading_ && !LocalFiles(drag->mimeData()).isEmpty()) {
+            if (!loading_ && !localFiles(drag->mimeData()).isEmpty()) {
                 drag->acceptProposedAction();
             } else {
                 drag->ignore();
@@ -447,13 +447,13 @@ bool CProjectDlg::eventFilter(QObject* watched, QEvent* event) {
         }
         case QEvent::Drop: {
             auto* drop = static_cast<QDropEvent*>(event);
-            const QStringList files = LocalFiles(drop->mimeData());
+            const QStringList files = localFiles(drop->mimeData());
             if (files.isEmpty() || loading_) {
                 drop->ignore();
                 return true;
             }
             drop->acceptProposedAction();
-            LoadFiles(files);
+            loadFiles(files);
             return true;
         }
         default:
@@ -464,19 +464,19 @@ bool CProjectDlg::eventFilter(QObject* watched, QEvent* event) {
 void CProjectDlg::done(int result) {
     // Loading lets events through (progress display); the dialog stays open until it ends.
     if (loading_) return;
-    if (result == QDialog::Accepted) WriteValues();
+    if (result == QDialog::Accepted) writeValues();
     QDialog::done(result);
 }
 
-void RegisterCompositionDialogs() {
-    CKovVDoc::SetProjectDialog([](HMeshProject& project, bool newProject) {
+void registerCompositionDialogs() {
+    CKovVDoc::setProjectDialog([](HMeshProject& project, bool newProject) {
         CProjectDlg dialog(QApplication::activeWindow());
-        dialog.SetFitColourMap(newProject);
-        dialog.SetProject(&project);
-        return RunModal(dialog) == QDialog::Accepted;
+        dialog.setFitColourMap(newProject);
+        dialog.setProject(&project);
+        return runModal(dialog) == QDialog::Accepted;
     });
-    CKovVDoc::SetColorMapDialog(
-        [](HMeshProject& project) { return EditColorMap(QApplication::activeWindow(), project); });
+    CKovVDoc::setColorMapDialog(
+        [](HMeshProject& project) { return editColorMap(QApplication::activeWindow(), project); });
 }
 
 }  // namespace kov

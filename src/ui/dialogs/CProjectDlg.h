@@ -46,36 +46,36 @@ public:
     explicit CProjectDlg(QWidget* parent = nullptr);
 
     // The collection to edit (not owned); fills the controls from it.
-    void SetProject(HMeshProject* project);
-    HMeshProject* Project() const { return project_; }
+    void setProject(HMeshProject* project);
+    HMeshProject* currentProject() const { return project_; }
     // True for a new project: the first load that adds a layer fits colour stops 0 and 1 of
     // slot 0 to the data's elevation range and clears the flag.
-    void SetFitColourMap(bool fit) { fitColourMap_ = fit; }
-    bool FitColourMap() const { return fitColourMap_; }
+    void setFitColourMap(bool fit) { fitColourMap_ = fit; }
+    bool fitColourMap() const { return fitColourMap_; }
 
     // Loads layer files (and the tiles of folders) in the given order by their extensions,
     // with progress in the main frame; asks for the DSM cell size once. Answers the number of
     // layers added.
-    int LoadFiles(const std::vector<std::string>& paths);
-    int LoadFiles(const QStringList& paths);
+    int loadFiles(const std::vector<std::string>& paths);
+    int loadFiles(const QStringList& paths);
 
     // The buttons' actions.
-    void AddFiles();
-    void AddFolder();
-    void RemoveSelected();
-    void RemoveAll();
-    void EditColorMap();
+    void addFiles();
+    void addFolder();
+    void removeSelected();
+    void removeAll();
+    void editColorMap();
 
     // Title, map-sheet display and image display into the collection.
-    void WriteValues();
+    void writeValues();
     // One line per mesh, image and shapefile layer; then the buttons are updated.
-    void FillList();
+    void fillList();
 
-    QListWidget* Layers() const { return layers_; }
-    CHMeshPrevWnd* Preview() const { return preview_; }
+    QListWidget* layers() const { return layers_; }
+    CHMeshPrevWnd* preview() const { return preview_; }
 
     // The filter of the add-files dialog (entries separated by ";;").
-    static QString FileFilter();
+    static QString fileFilter();
 
     // OK writes the dialog's values into the collection.
     void done(int result) override;
@@ -83,9 +83,9 @@ public:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void UpdateButtons();
-    void ImageDisplayChanged();
-    void Refresh();
+    void updateButtons();
+    void imageDisplayChanged();
+    void refresh();
 
     HMeshProject* project_ = nullptr;
     bool fitColourMap_ = true;
@@ -103,6 +103,6 @@ private:
 };
 
 // Hands the composition dialog and the colour-map dialog to the document.
-void RegisterCompositionDialogs();
+void registerCompositionDialogs();
 
 }  // namespace kov

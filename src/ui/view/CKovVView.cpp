@@ -23,7 +23,7 @@
 #include "ui/widgets/DialogPrompts.h"
 
 // Resources of a static library are registered by name, outside any namespace.
-static void InitViewResources() {
+static void initViewResources() {
     Q_INIT_RESOURCE(view);
 }
 
@@ -38,7 +38,7 @@ constexpr int kClipboardDpi = 96;
 
 ViewTrackRoute* g_trackRoute = nullptr;
 
-unsigned KeyFlags(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers) {
+unsigned keyFlags(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers) {
     unsigned flags = 0;
     if (buttons & Qt::LeftButton) flags |= ViewTrackRoute::kLeftButton;
     if (buttons & Qt::RightButton) flags |= ViewTrackRoute::kRightButton;
@@ -48,7 +48,7 @@ unsigned KeyFlags(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers) {
     return flags;
 }
 
-bool IsModifierKey(int key) {
+bool isModifierKey(int key) {
     return key == Qt::Key_Shift || key == Qt::Key_Control || key == Qt::Key_Alt ||
            key == Qt::Key_Meta || key == Qt::Key_AltGr;
 }
@@ -56,7 +56,7 @@ bool IsModifierKey(int key) {
 }  // namespace
 
 CKovVView::CKovVView(CKovVDoc* document, QWidget* parent) : QWidget(parent), document_(document) {
-    InitViewResources();
+    initViewResources();
     setFocusPolicy(Qt::StrongFocus);
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -70,70 +70,70 @@ CKovVView::CKovVView(CKovVDoc* document, QWidget* parent) : QWidget(parent), doc
     connect(&rearmTimer_, &QTimer::timeout, this, [this] { OnRearmTimer(); });
     rearmTimer_.start();
 
-    ReloadSettings();
+    reloadSettings();
 }
 
 CKovVView::~CKovVView() = default;
 
-void CKovVView::SetTrackRoute(ViewTrackRoute* route) {
+void CKovVView::setTrackRoute(ViewTrackRoute* route) {
     g_trackRoute = route;
 }
 
-ViewTrackRoute* CKovVView::TrackRoute() {
+ViewTrackRoute* CKovVView::trackRoute() {
     return g_trackRoute;
 }
 
-void CKovVView::ReloadSettings() {
+void CKovVView::reloadSettings() {
     quickTip_ = settings::readInt(kTipSection, "QTip", 1) != 0;
     scaleBar_ = settings::readInt(kTipSection, "ScaleBar", 1) != 0;
-    tipColor_ = ColorFromRef(settings::readColor(kTipSection, "Color", 0));
-    viewFont_ = ReadSettingsFont(kTipSection, "LogFont", DefaultTipFont());
+    tipColor_ = colorFromRef(settings::readColor(kTipSection, "Color", 0));
+    viewFont_ = readSettingsFont(kTipSection, "LogFont", defaultTipFont());
     logPixel_ = settings::readInt(kTipSection, "LogPixel", 96);
     if (logPixel_ < 1) logPixel_ = 96;
     rubberWidth_ = settings::readInt("TrackRange", "Rubber", 3);
-    tip_->SetTipFont(viewFont_);
-    tip_->SetTextColor(tipColor_);
-    if (!quickTip_) tip_->HideTip();
+    tip_->setTipFont(viewFont_);
+    tip_->setTextColor(tipColor_);
+    if (!quickTip_) tip_->hideTip();
     update();
 }
 
-QString CKovVView::VersionText(const char* version) {
+QString CKovVView::versionText(const char* version) {
     int parts[3] = {0, 0, 0};
     std::sscanf(version ? version : "", "%d.%d.%d", &parts[0], &parts[1], &parts[2]);
     return QString::asprintf("Kov View5 Version %d.%d%d", parts[0], parts[1], parts[2]);
 }
 
-HMeshProject* CKovVView::Project() const {
-    return document_ ? document_->Meshes() : nullptr;
+HMeshProject* CKovVView::currentProject() const {
+    return document_ ? document_->meshes() : nullptr;
 }
 
 bool CKovVView::HasProject() const {
-    return document_ && document_->HasProject() && document_->Meshes();
+    return document_ && document_->HasProject() && document_->meshes();
 }
 
-bool CKovVView::TrackRunning() {
-    return g_trackRoute && HasProject() && g_trackRoute->IsRunning(*this);
+bool CKovVView::trackRunning() {
+    return g_trackRoute && HasProject() && g_trackRoute->isRunning(*this);
 }
 
-void CKovVView::SendStatusText(int pane, const QString& text) {
-    SetStatusText(pane, text);
+void CKovVView::sendStatusText(int pane, const QString& text) {
+    setStatusText(pane, text);
 }
 
-void CKovVView::SendCommand(int id) {
-    PostCommand(id);
+void CKovVView::sendCommand(int id) {
+    postCommand(id);
 }
 
 // ---- viewport ------------------------------------------------------------------------------
 
 void CKovVView::setView(const MapRect& rect) {
-    const HMeshProject* project = Project();
+    const HMeshProject* project = currentProject();
     viewport_.setView(rect, width(), height(), project ? project->GetMaxCellSize() : 0.0);
     invalidateMap();
 }
 
 void CKovVView::invalidateMap() {
     relief_ = QImage();
-    tip_->HideTip();
+    tip_->hideTip();
     update();
     emit mapInvalidated();
 }
@@ -143,10 +143,10 @@ bool CKovVView::canZoomIn() const {
 }
 
 bool CKovVView::canZoomOut() const {
-    return HasProject() && viewport_.canZoomOut(*Project());
+    return HasProject() && viewport_.canZoomOut(*currentProject());
 }
 
-void CKovVView::ApplyZoom(const ZoomResult& result) {
+void CKovVView::applyZoom(const ZoomResult& result) {
     if (!result.zoomed) return;
     invalidateMap();
     if (result.moveCursor) QCursor::setPos(mapToGlobal(result.cursorTarget));
@@ -157,8 +157,8 @@ bool CKovVView::zoom(int mode, int steps) {
     std::optional<QPointF> cursor;
     const QPoint pos = mapFromGlobal(QCursor::pos());
     if (rect().contains(pos)) cursor = QPointF(pos);
-    const ZoomResult result = viewport_.zoom(mode, steps, cursor, *Project());
-    ApplyZoom(result);
+    const ZoomResult result = viewport_.zoom(mode, steps, cursor, *currentProject());
+    applyZoom(result);
     return result.zoomed;
 }
 
@@ -171,34 +171,34 @@ void CKovVView::pan(double fx, double fy) {
 std::optional<FPoint> CKovVView::deviceToMapPoint(QPointF device) const {
     if (!HasProject()) return std::nullopt;
     FPoint p = viewport_.deviceToMap(device);
-    p.z = elevationAtMapPoint(*Project(), p.x, p.y);
+    p.z = elevationAtMapPoint(*currentProject(), p.x, p.y);
     return p;
 }
 
 bool CKovVView::startZoomAndMoveTrack() {
     if (!HasProject() || !g_trackRoute) return false;
-    return g_trackRoute->StartZoom(*this, ViewTrackRoute::kZoomAndMove, nullptr);
+    return g_trackRoute->startZoom(*this, ViewTrackRoute::kZoomAndMove, nullptr);
 }
 
 void CKovVView::setStartScreen(bool on) {
     startScreen_ = on;
-    if (on) tip_->HideTip();
+    if (on) tip_->hideTip();
     update();
 }
 
 // ---- drawing -------------------------------------------------------------------------------
 
-void CKovVView::RenderRelief() {
-    HMeshProject& project = *Project();
+void CKovVView::renderRelief() {
+    HMeshProject& project = *currentProject();
     Dib24 dib(width(), height());
     const MapRect world = viewport_.world();
     renderMeshes(project, dib, &world, nullptr, nullptr, project.stepMode, project.stepHeight);
-    relief_ = Dib24ToImage(dib);
+    relief_ = dib24ToImage(dib);
 }
 
-void CKovVView::PaintStartScreen(QPainter& painter) {
+void CKovVView::paintStartScreen(QPainter& painter) {
     painter.fillRect(rect(), Qt::white);
-    const QString version = VersionText(KOV_VERSION);
+    const QString version = versionText(KOV_VERSION);
     QFont font = painter.font();
     font.setPixelSize(16);
     font.setBold(true);
@@ -217,11 +217,11 @@ void CKovVView::PaintStartScreen(QPainter& painter) {
 void CKovVView::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     if (!HasProject() || startScreen_) {
-        PaintStartScreen(painter);
+        paintStartScreen(painter);
         return;
     }
-    HMeshProject& project = *Project();
-    if (relief_.isNull() && width() > 0 && height() > 0) RenderRelief();
+    HMeshProject& project = *currentProject();
+    if (relief_.isNull() && width() > 0 && height() > 0) renderRelief();
     painter.drawImage(0, 0, relief_);
     const QRegion uncovered = QRegion(rect()) - QRegion(0, 0, relief_.width(), relief_.height());
     for (const QRect& r : uncovered)
@@ -229,51 +229,51 @@ void CKovVView::paintEvent(QPaintEvent*) {
 
     drawShapes(painter, project, viewport_, logicalDpiX());
     if (scaleBar_) drawScaleBar(painter, rect(), viewport_.unitsPerPixel, logPixel_, viewFont_);
-    const std::vector<FPoint>& trace = document_->Trace();
+    const std::vector<FPoint>& trace = document_->trace();
     if (trace.size() >= 2) drawTraceLine(painter, viewport_, trace, rubberWidth_);
     if (project.showSheetInfo) {
         drawMapSheets(painter, viewport_, project.planeZone, logicalDpiX(), viewFont_);
     }
-    if (TrackRunning()) g_trackRoute->PaintFeedback(*this, painter);
+    if (trackRunning()) g_trackRoute->paintFeedback(*this, painter);
 }
 
 void CKovVView::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    if (HasProject()) viewport_.resize(width(), height(), *Project());
+    if (HasProject()) viewport_.resize(width(), height(), *currentProject());
     invalidateMap();
 }
 
 // ---- status bar and tip --------------------------------------------------------------------
 
-void CKovVView::ClearStatusPanes() {
+void CKovVView::clearStatusPanes() {
     for (int pane = 1; pane <= 4; ++pane)
-        SendStatusText(pane, QString());
+        sendStatusText(pane, QString());
 }
 
-void CKovVView::UpdateStatusPanes(QPointF device) {
+void CKovVView::updateStatusPanes(QPointF device) {
     const std::optional<FPoint> p = deviceToMapPoint(device);
     if (!p || startScreen_) {
-        ClearStatusPanes();
+        clearStatusPanes();
         return;
     }
     const StatusTexts texts =
-        statusTexts(document_->Coordinates(), Project()->planeZone, p->x, p->y, p->z);
-    SendStatusText(1, QString::fromStdString(texts.latLong));
-    SendStatusText(2, QString::fromStdString(texts.plane));
-    SendStatusText(3, QString::fromStdString(texts.sheet));
-    SendStatusText(4, QString::fromStdString(texts.elevation));
+        statusTexts(document_->coordinates(), currentProject()->planeZone, p->x, p->y, p->z);
+    sendStatusText(1, QString::fromStdString(texts.latLong));
+    sendStatusText(2, QString::fromStdString(texts.plane));
+    sendStatusText(3, QString::fromStdString(texts.sheet));
+    sendStatusText(4, QString::fromStdString(texts.elevation));
 }
 
 void CKovVView::OnHover() {
     hoverSpent_ = true;
-    if (!quickTip_ || !HasProject() || startScreen_ || TrackRunning()) return;
+    if (!quickTip_ || !HasProject() || startScreen_ || trackRunning()) return;
     const QPoint pos = lastMouse_;
     if (!rect().contains(pos)) return;
     const std::optional<FPoint> p = deviceToMapPoint(pos);
     if (!p) return;
     const std::string text =
-        quickTipText(document_->Coordinates(), Project()->planeZone, p->x, p->y, p->z);
-    tip_->ShowTip(QString::fromStdString(text),
+        quickTipText(document_->coordinates(), currentProject()->planeZone, p->x, p->y, p->z);
+    tip_->showTip(QString::fromStdString(text),
                   mapToGlobal(pos) + QPoint(kTipOffsetX, kTipOffsetY));
 }
 
@@ -287,15 +287,15 @@ void CKovVView::OnRearmTimer() {
 void CKovVView::leaveEvent(QEvent* event) {
     hoverTimer_.stop();
     hoverSpent_ = false;
-    tip_->HideTip();
+    tip_->hideTip();
     QWidget::leaveEvent(event);
 }
 
 // ---- input ---------------------------------------------------------------------------------
 
-void CKovVView::UpdateTrackCursor() {
+void CKovVView::updateTrackCursor() {
     std::optional<QCursor> cursor;
-    if (TrackRunning()) cursor = g_trackRoute->Cursor(*this);
+    if (trackRunning()) cursor = g_trackRoute->Cursor(*this);
     if (cursor) {
         setCursor(*cursor);
     } else {
@@ -306,15 +306,15 @@ void CKovVView::UpdateTrackCursor() {
 void CKovVView::mouseMoveEvent(QMouseEvent* event) {
     const QPointF pos = event->position();
     lastMouse_ = pos.toPoint();
-    UpdateStatusPanes(pos);
+    updateStatusPanes(pos);
     if (!HasProject() || startScreen_) return;
-    if (TrackRunning()) {
+    if (trackRunning()) {
         if (const std::optional<FPoint> p = deviceToMapPoint(pos)) {
             g_trackRoute->OnMouse(*this, ViewTrackRoute::MouseMove,
-                                  KeyFlags(event->buttons(), event->modifiers()), *p);
+                                  keyFlags(event->buttons(), event->modifiers()), *p);
         }
     }
-    UpdateTrackCursor();
+    updateTrackCursor();
     hoverSpent_ = false;
     hoverTimer_.start();
 }
@@ -326,15 +326,15 @@ void CKovVView::mousePressEvent(QMouseEvent* event) {
         return;
     }
     if (!HasProject()) {
-        if (button == Qt::LeftButton) SendCommand(kCmdNewProject);
+        if (button == Qt::LeftButton) sendCommand(kCmdNewProject);
         return;
     }
-    tip_->HideTip();
+    tip_->hideTip();
     const std::optional<FPoint> p = deviceToMapPoint(event->position());
     if (!p || !g_trackRoute) return;
     const bool ctrl = event->modifiers() & Qt::ControlModifier;
     const bool shift = event->modifiers() & Qt::ShiftModifier;
-    if (TrackRunning()) {
+    if (trackRunning()) {
         ViewTrackRoute::MouseEvent kind;
         if (button == Qt::LeftButton) {
             kind = ctrl ? ViewTrackRoute::MButtonDown : ViewTrackRoute::LButtonDown;
@@ -345,19 +345,19 @@ void CKovVView::mousePressEvent(QMouseEvent* event) {
         } else {
             return;
         }
-        g_trackRoute->OnMouse(*this, kind, KeyFlags(event->buttons(), event->modifiers()), *p);
+        g_trackRoute->OnMouse(*this, kind, keyFlags(event->buttons(), event->modifiers()), *p);
     } else if (button == Qt::LeftButton && shift) {
-        g_trackRoute->StartZoom(*this, ViewTrackRoute::kZoomAndMove, &*p);
+        g_trackRoute->startZoom(*this, ViewTrackRoute::kZoomAndMove, &*p);
     } else if ((button == Qt::MiddleButton || (button == Qt::LeftButton && ctrl)) && canZoomIn()) {
-        g_trackRoute->StartZoom(*this, ViewTrackRoute::kZoomIn, &*p);
+        g_trackRoute->startZoom(*this, ViewTrackRoute::kZoomIn, &*p);
     } else if (button == Qt::RightButton && ctrl && canZoomOut()) {
-        g_trackRoute->StartZoom(*this, ViewTrackRoute::kZoomOut, &*p);
+        g_trackRoute->startZoom(*this, ViewTrackRoute::kZoomOut, &*p);
     }
-    UpdateTrackCursor();
+    updateTrackCursor();
 }
 
 void CKovVView::mouseReleaseEvent(QMouseEvent* event) {
-    if (startScreen_ || !TrackRunning()) return;
+    if (startScreen_ || !trackRunning()) return;
     const std::optional<FPoint> p = deviceToMapPoint(event->position());
     if (!p) return;
     const bool ctrl = event->modifiers() & Qt::ControlModifier;
@@ -375,8 +375,8 @@ void CKovVView::mouseReleaseEvent(QMouseEvent* event) {
         default:
             return;
     }
-    g_trackRoute->OnMouse(*this, kind, KeyFlags(event->buttons(), event->modifiers()), *p);
-    UpdateTrackCursor();
+    g_trackRoute->OnMouse(*this, kind, keyFlags(event->buttons(), event->modifiers()), *p);
+    updateTrackCursor();
 }
 
 void CKovVView::wheelEvent(QWheelEvent* event) {
@@ -387,8 +387,8 @@ void CKovVView::wheelEvent(QWheelEvent* event) {
     std::optional<QPointF> cursor = event->position();
     if (!viewport_.contains(*cursor)) cursor.reset();
     const Qt::KeyboardModifiers modifiers = event->modifiers();
-    ApplyZoom(viewport_.wheel(event->angleDelta().y(), modifiers & Qt::ShiftModifier,
-                              modifiers & Qt::ControlModifier, cursor, *Project()));
+    applyZoom(viewport_.wheel(event->angleDelta().y(), modifiers & Qt::ShiftModifier,
+                              modifiers & Qt::ControlModifier, cursor, *currentProject()));
     event->accept();
 }
 
@@ -400,12 +400,12 @@ void CKovVView::keyPressEvent(QKeyEvent* event) {
     }
     if (!HasProject()) {
         // Modifier keys alone are the start of a shortcut, not a key of their own.
-        if (IsModifierKey(key)) {
+        if (isModifierKey(key)) {
             QWidget::keyPressEvent(event);
         } else if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            SendCommand(kCmdOpenProject);
+            sendCommand(kCmdOpenProject);
         } else if (key != Qt::Key_F1) {
-            SendCommand(kCmdNewProject);
+            sendCommand(kCmdNewProject);
         } else {
             QWidget::keyPressEvent(event);
         }
@@ -417,7 +417,7 @@ void CKovVView::keyPressEvent(QKeyEvent* event) {
         zoom(kZoomAtCentre, 0);
     } else if (const std::optional<QPointF> f = arrowKeyPan(key)) {
         pan(f->x(), f->y());
-    } else if (key == Qt::Key_Escape && TrackRunning()) {
+    } else if (key == Qt::Key_Escape && trackRunning()) {
         g_trackRoute->Cancel(*this);
     } else {
         QWidget::keyPressEvent(event);
@@ -431,8 +431,8 @@ void CKovVView::copyToClipboard() {
     PageStyle style;
     style.scaleBar = scaleBar_;
     style.font = viewFont_;
-    const QImage picture =
-        composePage(*Project(), viewport_.world(), width(), height(), kClipboardDpi, true, style);
+    const QImage picture = composePage(*currentProject(), viewport_.world(), width(), height(),
+                                       kClipboardDpi, true, style);
     if (picture.isNull()) return;
     QGuiApplication::clipboard()->setImage(picture);
     ShowMessage(this, QMessageBox::Information,
@@ -452,7 +452,7 @@ bool CKovVView::OnCommand(int id) {
     switch (id) {
         case kCmdShowWholeArea: {
             MapRect extent;
-            if (HasProject() && Project()->GetExtent(extent)) setView(extent);
+            if (HasProject() && currentProject()->GetExtent(extent)) setView(extent);
             return true;
         }
         case kCmdZoomIn:
@@ -465,7 +465,7 @@ bool CKovVView::OnCommand(int id) {
         case kCmdToggleQuickCoordinates:
             quickTip_ = !quickTip_;
             settings::writeInt(kTipSection, "QTip", quickTip_ ? 1 : 0);
-            if (!quickTip_) tip_->HideTip();
+            if (!quickTip_) tip_->hideTip();
             return true;
         case kCmdToggleScaleBar:
             scaleBar_ = !scaleBar_;

@@ -24,7 +24,7 @@ class HMeshProject;
 
 // Where the view hands its mouse and key events while an interaction track of its document runs,
 // and how it starts the zoom-and-move track. The measurement module installs one
-// (CKovVView::SetTrackRoute); without it the events stop at the view.
+// (CKovVView::setTrackRoute); without it the events stop at the view.
 class ViewTrackRoute {
 public:
     // The mouse operations of a track.
@@ -50,16 +50,16 @@ public:
 
     virtual ~ViewTrackRoute() = default;
     // A track of the view's document is current.
-    virtual bool IsRunning(CKovVView& view) = 0;
+    virtual bool isRunning(CKovVView& view) = 0;
     virtual void OnMouse(CKovVView& view, MouseEvent event, unsigned keyFlags,
                          const FPoint& point) = 0;
     // Esc: cancels the current track.
     virtual void Cancel(CKovVView& view) = 0;
     // Starts the zoom track in a mode, anchored at the point when one is given; false when
     // refused.
-    virtual bool StartZoom(CKovVView& view, int mode, const FPoint* anchor) = 0;
+    virtual bool startZoom(CKovVView& view, int mode, const FPoint* anchor) = 0;
     // Draws the current track's feedback over the freshly painted map.
-    virtual void PaintFeedback(CKovVView& view, QPainter& painter) = 0;
+    virtual void paintFeedback(CKovVView& view, QPainter& painter) = 0;
     // The cursor of the current track over the map, if it has one.
     virtual std::optional<QCursor> Cursor(CKovVView& view) = 0;
 };
@@ -78,7 +78,7 @@ public:
     explicit CKovVView(CKovVDoc* document, QWidget* parent = nullptr);
     ~CKovVView() override;
 
-    CKovVDoc* Document() const { return document_; }
+    CKovVDoc* document() const { return document_; }
     // Fits the rectangle into the window and redraws.
     void setView(const MapRect& rect);
     // Drops the cached relief and repaints (every viewport change does this).
@@ -105,19 +105,19 @@ public:
     // pad's centre): handed to the track route; false without one or when refused.
     bool startZoomAndMoveTrack();
 
-    // Settings of section "KovViewTip" as the view holds them; re-read by ReloadSettings.
+    // Settings of section "KovViewTip" as the view holds them; re-read by reloadSettings.
     bool quickTip() const { return quickTip_; }
     bool scaleBar() const { return scaleBar_; }
-    void ReloadSettings();
+    void reloadSettings();
     // The cached relief, null until the next paint renders it.
     const QImage& reliefImage() const { return relief_; }
     CTipWnd* tipWindow() const { return tip_; }
 
     // The start screen's version line for a version "major.minor.patch".
-    static QString VersionText(const char* version);
+    static QString versionText(const char* version);
 
-    static void SetTrackRoute(ViewTrackRoute* route);
-    static ViewTrackRoute* TrackRoute();
+    static void setTrackRoute(ViewTrackRoute* route);
+    static ViewTrackRoute* trackRoute();
 
 signals:
     // The cached relief was dropped (the view, its colours or its data changed).
@@ -125,8 +125,8 @@ signals:
 
 protected:
     // The frame services the view uses; tests replace them.
-    virtual void SendStatusText(int pane, const QString& text);
-    virtual void SendCommand(int id);
+    virtual void sendStatusText(int pane, const QString& text);
+    virtual void sendCommand(int id);
 
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -142,17 +142,17 @@ protected:
     bool startScreen_ = false;
 
 private:
-    HMeshProject* Project() const;
+    HMeshProject* currentProject() const;
     bool HasProject() const;
-    void RenderRelief();
-    void PaintStartScreen(QPainter& painter);
-    void UpdateStatusPanes(QPointF device);
-    void ClearStatusPanes();
+    void renderRelief();
+    void paintStartScreen(QPainter& painter);
+    void updateStatusPanes(QPointF device);
+    void clearStatusPanes();
     void OnHover();
     void OnRearmTimer();
-    void ApplyZoom(const ZoomResult& result);
-    bool TrackRunning();
-    void UpdateTrackCursor();
+    void applyZoom(const ZoomResult& result);
+    bool trackRunning();
+    void updateTrackCursor();
 
     QImage relief_;
     QImage startPicture_;

@@ -11,17 +11,17 @@ namespace kov {
 
 namespace {
 
-QString HeightLabel(double height) {
+QString heightLabel(double height) {
     return QString::fromStdString(formatShort(height, 1) + " (m)");
 }
 
 }  // namespace
 
-LegendLabels ColorMapLegendLabels(const ZarHColorMap& map) {
+LegendLabels colorMapLegendLabels(const ZarHColorMap& map) {
     LegendLabels labels;
     if (map.stopCount() < 1) return labels;
-    labels.top = HeightLabel(map.stop(map.stopCount() - 1)->height);
-    labels.bottom = HeightLabel(map.stop(0)->height);
+    labels.top = heightLabel(map.stop(map.stopCount() - 1)->height);
+    labels.bottom = heightLabel(map.stop(0)->height);
     return labels;
 }
 
@@ -30,17 +30,17 @@ CQLegend::CQLegend(CKovVDoc* document, QWidget* parent) : QWidget(parent), docum
 }
 
 void CQLegend::paintEvent(QPaintEvent*) {
-    if (!document_ || !document_->Meshes()) return;
-    const ZarHColorMap* map = document_->Meshes()->ColorMapSlot(0);
+    if (!document_ || !document_->meshes()) return;
+    const ZarHColorMap* map = document_->meshes()->colorMapSlot(0);
     if (!map || !map->ready()) return;
 
     QPainter painter(this);
     const int w = width();
     const int h = height();
     const Dib24 strip = map->makeStrip(w, h - 2 * kLabelBand, true);
-    if (!strip.IsEmpty()) painter.drawImage(0, kLabelBand, Dib24ToImage(strip));
+    if (!strip.isEmpty()) painter.drawImage(0, kLabelBand, dib24ToImage(strip));
 
-    const LegendLabels labels = ColorMapLegendLabels(*map);
+    const LegendLabels labels = colorMapLegendLabels(*map);
     painter.setPen(palette().color(QPalette::WindowText));
     painter.drawText(QRect(0, 0, w, kLabelBand), Qt::AlignHCenter | Qt::AlignTop, labels.top);
     painter.drawText(QRect(0, h - kLabelBand, w, kLabelBand - 2),

@@ -16,7 +16,7 @@ struct LegendLabels {
 };
 
 // Empty texts for a colour map without stops.
-LegendLabels ColorMapLegendLabels(const ZarHColorMap& map);
+LegendLabels colorMapLegendLabels(const ZarHColorMap& map);
 
 class CQLegend : public QWidget {
     Q_OBJECT

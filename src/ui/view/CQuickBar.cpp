@@ -18,11 +18,11 @@ CQuickBar::CQuickBar(CKovVDoc* document, QWidget* parent)
     const int bottom = legend_->geometry().bottom() + 1;
     setFixedSize(right - kPadPosition + kMargin, bottom - kPadPosition + kMargin);
     if (document && document->View()) {
-        connect(document->View(), &CKovVView::mapInvalidated, this, &CQuickBar::UpdateLegend);
+        connect(document->View(), &CKovVView::mapInvalidated, this, &CQuickBar::updateLegend);
     }
 }
 
-void CQuickBar::UpdateLegend() {
+void CQuickBar::updateLegend() {
     legend_->update();
 }
 

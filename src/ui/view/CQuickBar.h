@@ -24,12 +24,12 @@ public:
     // the map.
     CQuickBar(CKovVDoc* document, QWidget* parent = nullptr);
 
-    CScrButton* ScrollButton() const { return button_; }
-    CQLegend* Legend() const { return legend_; }
+    CScrButton* scrollButton() const { return button_; }
+    CQLegend* legend() const { return legend_; }
 
 public slots:
     // Repaints the legend (the colour map changed).
-    void UpdateLegend();
+    void updateLegend();
 
 private:
     CScrButton* button_;

@@ -8,13 +8,13 @@
 #include "ui/app/FrameServices.h"
 
 // Resources of a static library are registered by name, outside any namespace.
-static void InitViewResources() {
+static void initViewResources() {
     Q_INIT_RESOURCE(view);
 }
 
 namespace kov {
 
-int ScrollPadCommand(int x, int y) {
+int scrollPadCommand(int x, int y) {
     const int dx = x - kScrollPadCentre;
     const int dy = kScrollPadCentre - y;  // upward positive
     if (dx * dx + dy * dy < 64) return kCmdScrollCentre;
@@ -34,7 +34,7 @@ int ScrollPadCommand(int x, int y) {
 }
 
 CScrButton::CScrButton(QWidget* parent) : QAbstractButton(parent) {
-    InitViewResources();
+    initViewResources();
     setObjectName(QString::number(kCmdScrollPad));
     face_ = QPixmap(QStringLiteral(":/view/scrollpad.png"));
     if (face_.isNull()) face_ = QPixmap(kScrollPadSize, kScrollPadSize);
@@ -44,15 +44,15 @@ CScrButton::CScrButton(QWidget* parent) : QAbstractButton(parent) {
     setFixedSize(face_.size());
     setMouseTracking(true);
     setFocusPolicy(Qt::NoFocus);
-    connect(this, &QAbstractButton::clicked, this, [this] { SendCommand(command_); });
+    connect(this, &QAbstractButton::clicked, this, [this] { sendCommand(command_); });
 }
 
-void CScrButton::SendCommand(int command) {
-    PostCommand(command);
+void CScrButton::sendCommand(int command) {
+    postCommand(command);
 }
 
-void CScrButton::TrackZone(const QPoint& pos) {
-    command_ = ScrollPadCommand(pos.x(), pos.y());
+void CScrButton::trackZone(const QPoint& pos) {
+    command_ = scrollPadCommand(pos.x(), pos.y());
     if (command_ == kCmdScrollCentre) {
         setCursor(centreCursor_);
     } else {
@@ -69,17 +69,17 @@ void CScrButton::paintEvent(QPaintEvent*) {
 }
 
 void CScrButton::mouseMoveEvent(QMouseEvent* event) {
-    TrackZone(event->position().toPoint());
+    trackZone(event->position().toPoint());
     QAbstractButton::mouseMoveEvent(event);
 }
 
 void CScrButton::mousePressEvent(QMouseEvent* event) {
-    TrackZone(event->position().toPoint());
+    trackZone(event->position().toPoint());
     QAbstractButton::mousePressEvent(event);
 }
 
 void CScrButton::mouseReleaseEvent(QMouseEvent* event) {
-    TrackZone(event->position().toPoint());
+    trackZone(event->position().toPoint());
     QAbstractButton::mouseReleaseEvent(event);
 }
 

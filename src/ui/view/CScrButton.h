@@ -15,7 +15,7 @@ inline constexpr int kScrollPadSize = 79;
 inline constexpr int kScrollPadCentre = 35;
 // The command of a point of the pad (button pixels, y down): the centre command within 8 pixels
 // of the centre, otherwise the scroll command of the 45-degree sector the point lies in.
-int ScrollPadCommand(int x, int y);
+int scrollPadCommand(int x, int y);
 
 class CScrButton : public QAbstractButton {
     Q_OBJECT
@@ -28,7 +28,7 @@ public:
 
 protected:
     // Sends the command through the main frame's command route.
-    virtual void SendCommand(int command);
+    virtual void sendCommand(int command);
 
     void paintEvent(QPaintEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
@@ -36,7 +36,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
-    void TrackZone(const QPoint& pos);
+    void trackZone(const QPoint& pos);
 
     QPixmap face_;
     QCursor centreCursor_;

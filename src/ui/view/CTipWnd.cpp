@@ -15,20 +15,20 @@ namespace kov {
 
 namespace {
 
-int32_t LittleEndian32(const uint8_t* p) {
+int32_t littleEndian32(const uint8_t* p) {
     return static_cast<int32_t>(static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
                                 (static_cast<uint32_t>(p[2]) << 16) |
                                 (static_cast<uint32_t>(p[3]) << 24));
 }
 
 // Families tried after the stored face, so that Japanese text always has glyphs.
-const QStringList& JapaneseFallbacks(bool fixedPitch) {
+const QStringList& japaneseFallbacks(bool fixedPitch) {
     static const QStringList fixed{"Noto Sans Mono CJK JP", "Noto Sans CJK JP", "monospace"};
     static const QStringList proportional{"Noto Sans CJK JP", "sans-serif"};
     return fixedPitch ? fixed : proportional;
 }
 
-QStringList TextLines(const QString& text) {
+QStringList textLines(const QString& text) {
     return text.split(QStringLiteral("\r\n"));
 }
 
@@ -39,21 +39,21 @@ const QColor kShadow(128, 128, 128);
 
 }  // namespace
 
-QFont FontFromLogFont(const uint8_t* bytes, size_t size, const QFont& fallback) {
+QFont fontFromLogFont(const uint8_t* bytes, size_t size, const QFont& fallback) {
     if (!bytes || size < kLogFontSize) return fallback;
-    const int32_t height = LittleEndian32(bytes);
-    const int32_t weight = LittleEndian32(bytes + 16);
+    const int32_t height = littleEndian32(bytes);
+    const int32_t weight = littleEndian32(bytes + 16);
     const bool fixedPitch = (bytes[27] & 3) == 1;  // FIXED_PITCH
 
     const char* face = reinterpret_cast<const char*>(bytes + 28);
     const std::string faceCp932(face, std::find(face, face + 32, '\0'));
     std::string faceUtf8;
-    if (!Cp932ToUtf8(faceCp932, faceUtf8)) faceUtf8.clear();
+    if (!cp932ToUtf8(faceCp932, faceUtf8)) faceUtf8.clear();
 
     QFont font = fallback;
     QStringList families;
     if (!faceUtf8.empty()) families << QString::fromStdString(faceUtf8);
-    families << JapaneseFallbacks(fixedPitch);
+    families << japaneseFallbacks(fixedPitch);
     font.setFamilies(families);
     if (fixedPitch) font.setStyleHint(QFont::TypeWriter);
     font.setFixedPitch(fixedPitch);
@@ -70,15 +70,15 @@ QFont FontFromLogFont(const uint8_t* bytes, size_t size, const QFont& fallback) 
     return font;
 }
 
-QFont ReadSettingsFont(std::string_view section, std::string_view key, const QFont& fallback) {
+QFont readSettingsFont(std::string_view section, std::string_view key, const QFont& fallback) {
     uint8_t bytes[kLogFontSize] = {};
     const size_t n = settings::readBinary(section, key, bytes, sizeof bytes);
-    return FontFromLogFont(bytes, n, fallback);
+    return fontFromLogFont(bytes, n, fallback);
 }
 
-QFont DefaultTipFont() {
+QFont defaultTipFont() {
     QFont font;
-    font.setFamilies(JapaneseFallbacks(true));
+    font.setFamilies(japaneseFallbacks(true));
     font.setStyleHint(QFont::TypeWriter);
     font.setFixedPitch(true);
     font.setPixelSize(14);
@@ -88,37 +88,37 @@ QFont DefaultTipFont() {
 CTipWnd::CTipWnd(QWidget* parent)
     : QWidget(parent, Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
                           Qt::WindowDoesNotAcceptFocus | Qt::WindowTransparentForInput),
-      font_(DefaultTipFont()) {
+      font_(defaultTipFont()) {
     setAttribute(Qt::WA_ShowWithoutActivating);
     setAttribute(Qt::WA_TransparentForMouseEvents);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::NoFocus);
 }
 
-void CTipWnd::SetTipFont(const QFont& font) {
+void CTipWnd::setTipFont(const QFont& font) {
     font_ = font;
     if (isVisible()) {
-        resize(TipSize(text_, font_));
+        resize(tipSize(text_, font_));
         update();
     }
 }
 
-void CTipWnd::SetTextColor(const QColor& color) {
+void CTipWnd::setTextColor(const QColor& color) {
     color_ = color;
     update();
 }
 
-QSize CTipWnd::TipSize(const QString& text, const QFont& font) {
+QSize CTipWnd::tipSize(const QString& text, const QFont& font) {
     const QFontMetrics metrics(font);
     int width = 0;
-    const QStringList lines = TextLines(text);
+    const QStringList lines = textLines(text);
     for (const QString& line : lines)
         width = std::max(width, metrics.horizontalAdvance(line));
     const int height = static_cast<int>(lines.size()) * metrics.height();
     return QSize(width + kMargin, height + kMargin);
 }
 
-QPoint CTipWnd::ClampToScreen(const QPoint& pos, const QSize& size, const QRect& screen) {
+QPoint CTipWnd::clampToScreen(const QPoint& pos, const QSize& size, const QRect& screen) {
     int x = std::max(pos.x(), screen.left() + 2);
     int y = std::max(pos.y(), screen.top() + 2);
     const int rightLimit = screen.left() + screen.width() - 4;
@@ -128,18 +128,18 @@ QPoint CTipWnd::ClampToScreen(const QPoint& pos, const QSize& size, const QRect&
     return QPoint(x, y);
 }
 
-bool CTipWnd::ShowTip(const QString& text, const QPoint& globalPos) {
+bool CTipWnd::showTip(const QString& text, const QPoint& globalPos) {
     if (isVisible() && text == text_ && globalPos == requested_) return false;
     text_ = text;
     requested_ = globalPos;
-    const QSize size = TipSize(text_, font_);
+    const QSize size = tipSize(text_, font_);
     QRect screenRect(0, 0, 1 << 20, 1 << 20);
     QScreen* screen = QGuiApplication::screenAt(globalPos);
     if (!screen) screen = QGuiApplication::primaryScreen();
     if (screen) screenRect = screen->geometry();
     // Qt paints the whole window into its backing store before the window appears, so it is
     // never seen half-drawn.
-    setGeometry(QRect(ClampToScreen(globalPos, size, screenRect), size));
+    setGeometry(QRect(clampToScreen(globalPos, size, screenRect), size));
     if (isVisible()) {
         update();
     } else {
@@ -149,7 +149,7 @@ bool CTipWnd::ShowTip(const QString& text, const QPoint& globalPos) {
     return true;
 }
 
-void CTipWnd::HideTip() {
+void CTipWnd::hideTip() {
     if (isVisible()) hide();
 }
 
@@ -171,10 +171,10 @@ void CTipWnd::paintEvent(QPaintEvent*) {
     painter.setFont(font_);
     painter.setPen(color_);
     const QFontMetrics metrics(font_);
-    const QSize extent = TipSize(text_, font_) - QSize(kMargin, kMargin);
+    const QSize extent = tipSize(text_, font_) - QSize(kMargin, kMargin);
     const int left = (w - extent.width()) / 2;
     int top = (h - extent.height()) / 2;
-    for (const QString& line : TextLines(text_)) {
+    for (const QString& line : textLines(text_)) {
         painter.drawText(left, top + metrics.ascent(), line);
         top += metrics.height();
     }

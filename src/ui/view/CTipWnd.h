@@ -24,11 +24,11 @@ inline constexpr size_t kLogFontSize = 60;
 // The font of a stored description; `fallback` when the description is shorter than
 // kLogFontSize. A negative height is the character height in pixels, a positive one the cell
 // height.
-QFont FontFromLogFont(const uint8_t* bytes, size_t size, const QFont& fallback);
+QFont fontFromLogFont(const uint8_t* bytes, size_t size, const QFont& fallback);
 // The font stored under section/key of the settings store, `fallback` when there is none.
-QFont ReadSettingsFont(std::string_view section, std::string_view key, const QFont& fallback);
+QFont readSettingsFont(std::string_view section, std::string_view key, const QFont& fallback);
 // The system's fixed-pitch font (with Japanese glyphs): the tip font when none is stored.
-QFont DefaultTipFont();
+QFont defaultTipFont();
 
 class CTipWnd : public QWidget {
     Q_OBJECT
@@ -38,23 +38,23 @@ public:
 
     explicit CTipWnd(QWidget* parent = nullptr);
 
-    void SetTipFont(const QFont& font);
-    QFont TipFont() const { return font_; }
-    void SetTextColor(const QColor& color);
+    void setTipFont(const QFont& font);
+    QFont tipFont() const { return font_; }
+    void setTextColor(const QColor& color);
 
     // Shows the text (lines separated by CR LF) with the window's top-left corner at the global
     // position, kept on the screen. Showing the text that is already shown at the same requested
     // position does nothing and answers false.
-    bool ShowTip(const QString& text, const QPoint& globalPos);
-    void HideTip();
+    bool showTip(const QString& text, const QPoint& globalPos);
+    void hideTip();
     QString Text() const { return text_; }
 
     // The window size for a text in a font: the text's extent plus kMargin each way.
-    static QSize TipSize(const QString& text, const QFont& font);
+    static QSize tipSize(const QString& text, const QFont& font);
     // A position moved onto the screen: at least 2 pixels from its left and top edges, and moved
     // back so that the window ends 4 pixels before the right or bottom edge when it would reach
     // closer than that.
-    static QPoint ClampToScreen(const QPoint& pos, const QSize& size, const QRect& screen);
+    static QPoint clampToScreen(const QPoint& pos, const QSize& size, const QRect& screen);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -10,10 +10,10 @@
 namespace kov {
 
 CColorWell::CColorWell(QWidget* parent) : QPushButton(parent) {
-    connect(this, &QPushButton::clicked, this, &CColorWell::Choose);
+    connect(this, &QPushButton::clicked, this, &CColorWell::choose);
 }
 
-void CColorWell::SetColor(uint32_t color) {
+void CColorWell::setColor(uint32_t color) {
     if (color == color_) return;
     color_ = color;
     update();
@@ -24,10 +24,10 @@ QSize CColorWell::sizeHint() const {
     return QSize(std::max(base.height() * 2, 40), base.height());
 }
 
-void CColorWell::Choose() {
+void CColorWell::choose() {
     uint32_t color = color_;
     if (!CHxColorDlg::GetColor(this, color)) return;
-    SetColor(color);
+    setColor(color);
     emit colorChanged(color_);
 }
 
@@ -42,7 +42,7 @@ void CColorWell::paintEvent(QPaintEvent* /*event*/) {
     const int margin = std::max(4, height() / 5);
     QRect swatch = rect().adjusted(margin, margin, -margin - 1, -margin - 1);
     if (isDown()) swatch.translate(1, 1);
-    QColor fill = ColorFromRef(color_);
+    QColor fill = colorFromRef(color_);
     if (!isEnabled()) fill = QColor::fromHsv(fill.hsvHue(), fill.hsvSaturation() / 3, fill.value());
     painter.fillRect(swatch, fill);
     painter.setPen(

@@ -13,9 +13,9 @@ public:
     explicit CColorWell(QWidget* parent = nullptr);
 
     // The colour as 0x00BBGGRR; the top byte is kept as it was set but not drawn.
-    uint32_t Color() const { return color_; }
+    uint32_t color() const { return color_; }
     // Sets the colour without emitting colorChanged.
-    void SetColor(uint32_t color);
+    void setColor(uint32_t color);
 
     QSize sizeHint() const override;
 
@@ -27,7 +27,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    void Choose();
+    void choose();
 
     uint32_t color_ = 0;
 };

@@ -14,12 +14,12 @@ constexpr int kCustomCount = 16;
 
 }  // namespace
 
-QColor ColorFromRef(uint32_t color) {
+QColor colorFromRef(uint32_t color) {
     return QColor(static_cast<int>(color & 0xFF), static_cast<int>((color >> 8) & 0xFF),
                   static_cast<int>((color >> 16) & 0xFF));
 }
 
-uint32_t RefFromColor(const QColor& color) {
+uint32_t refFromColor(const QColor& color) {
     return static_cast<uint32_t>(color.red()) | (static_cast<uint32_t>(color.green()) << 8) |
            (static_cast<uint32_t>(color.blue()) << 16);
 }
@@ -27,31 +27,31 @@ uint32_t RefFromColor(const QColor& color) {
 CHxColorDlg::CHxColorDlg(uint32_t color, QWidget* parent) : QColorDialog(parent) {
     // The platform's own dialog may not offer custom colours.
     setOption(QColorDialog::DontUseNativeDialog);
-    LoadCustomColors();
-    setCurrentColor(ColorFromRef(color));
+    loadCustomColors();
+    setCurrentColor(colorFromRef(color));
 }
 
 bool CHxColorDlg::GetColor(QWidget* parent, uint32_t& color) {
     CHxColorDlg dialog(color, parent);
-    if (RunModal(dialog) != QDialog::Accepted) return false;
-    color = (color & 0xFF000000u) | dialog.Color();
+    if (runModal(dialog) != QDialog::Accepted) return false;
+    color = (color & 0xFF000000u) | dialog.color();
     return true;
 }
 
-void CHxColorDlg::LoadCustomColors() {
+void CHxColorDlg::loadCustomColors() {
     std::array<uint8_t, 4 * kCustomCount> bytes{};
     if (settings::readBinary(kSection, kKey, bytes.data(), bytes.size()) != bytes.size()) return;
     for (int i = 0; i < kCustomCount; ++i) {
         const uint8_t* p = bytes.data() + 4 * i;
         const uint32_t ref = p[0] | (p[1] << 8) | (static_cast<uint32_t>(p[2]) << 16);
-        QColorDialog::setCustomColor(i, ColorFromRef(ref));
+        QColorDialog::setCustomColor(i, colorFromRef(ref));
     }
 }
 
-void CHxColorDlg::SaveCustomColors() {
+void CHxColorDlg::saveCustomColors() {
     std::array<uint8_t, 4 * kCustomCount> bytes{};
     for (int i = 0; i < kCustomCount; ++i) {
-        const uint32_t ref = RefFromColor(QColorDialog::customColor(i));
+        const uint32_t ref = refFromColor(QColorDialog::customColor(i));
         bytes[4 * i] = static_cast<uint8_t>(ref);
         bytes[4 * i + 1] = static_cast<uint8_t>(ref >> 8);
         bytes[4 * i + 2] = static_cast<uint8_t>(ref >> 16);
@@ -62,7 +62,7 @@ void CHxColorDlg::SaveCustomColors() {
 
 void CHxColorDlg::done(int result) {
     // Custom colours the user added stay, whichever way the dialog ends.
-    SaveCustomColors();
+    saveCustomColors();
     QColorDialog::done(result);
 }
 

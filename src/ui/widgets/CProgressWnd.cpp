@@ -83,7 +83,7 @@ QString CProgressWnd::Message() const {
     return message_->text();
 }
 
-int CProgressWnd::Permille() const {
+int CProgressWnd::permille() const {
     return bar_->value();
 }
 

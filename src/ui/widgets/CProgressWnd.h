@@ -30,7 +30,7 @@ public:
 
     QString Message() const;
     // Position of the bar in per mille of the range.
-    int Permille() const;
+    int permille() const;
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;

@@ -6,35 +6,35 @@
 
 namespace kov {
 
-DialogPrompts& TestPrompts() {
+DialogPrompts& testPrompts() {
     static DialogPrompts prompts;
     return prompts;
 }
 
-QStringList PromptOpenFileNames(QWidget* parent, const QString& caption, const QString& directory,
+QStringList promptOpenFileNames(QWidget* parent, const QString& caption, const QString& directory,
                                 const QString& filter) {
-    if (TestPrompts().openFileNames)
-        return TestPrompts().openFileNames(parent, caption, directory, filter);
+    if (testPrompts().openFileNames)
+        return testPrompts().openFileNames(parent, caption, directory, filter);
     return QFileDialog::getOpenFileNames(parent, caption, directory, filter);
 }
 
-QString PromptExistingDirectory(QWidget* parent, const QString& caption, const QString& directory) {
-    if (TestPrompts().existingDirectory)
-        return TestPrompts().existingDirectory(parent, caption, directory);
+QString promptExistingDirectory(QWidget* parent, const QString& caption, const QString& directory) {
+    if (testPrompts().existingDirectory)
+        return testPrompts().existingDirectory(parent, caption, directory);
     return QFileDialog::getExistingDirectory(parent, caption, directory);
 }
 
 QMessageBox::StandardButton ShowMessage(QWidget* parent, QMessageBox::Icon icon,
                                         const QString& text, QMessageBox::StandardButtons buttons) {
-    if (TestPrompts().message) return TestPrompts().message(parent, icon, text, buttons);
+    if (testPrompts().message) return testPrompts().message(parent, icon, text, buttons);
     QString title = QGuiApplication::applicationDisplayName();
     if (title.isEmpty()) title = QStringLiteral("Kov Viewer5");
     QMessageBox box(icon, title, text, buttons, parent);
     return static_cast<QMessageBox::StandardButton>(box.exec());
 }
 
-int RunModal(QDialog& dialog) {
-    if (TestPrompts().runModal) return TestPrompts().runModal(dialog);
+int runModal(QDialog& dialog) {
+    if (testPrompts().runModal) return testPrompts().runModal(dialog);
     return dialog.exec();
 }
 

@@ -31,19 +31,19 @@ struct DialogPrompts {
     std::function<int(QDialog& dialog)> runModal;
 };
 
-// The installed stand-ins; tests assign them and reset them with `TestPrompts() = {}`.
-DialogPrompts& TestPrompts();
+// The installed stand-ins; tests assign them and reset them with `testPrompts() = {}`.
+DialogPrompts& testPrompts();
 
 // Multiple-selection open-file dialog; filters separated by ";;" as QFileDialog takes them.
-QStringList PromptOpenFileNames(QWidget* parent, const QString& caption, const QString& directory,
+QStringList promptOpenFileNames(QWidget* parent, const QString& caption, const QString& directory,
                                 const QString& filter);
 // Folder chooser; an empty text when cancelled.
-QString PromptExistingDirectory(QWidget* parent, const QString& caption, const QString& directory);
+QString promptExistingDirectory(QWidget* parent, const QString& caption, const QString& directory);
 // Modal message box with the program's title, the given icon and buttons.
 QMessageBox::StandardButton ShowMessage(QWidget* parent, QMessageBox::Icon icon,
                                         const QString& text,
                                         QMessageBox::StandardButtons buttons = QMessageBox::Ok);
 // Runs the dialog modally (exec) unless a stand-in is installed.
-int RunModal(QDialog& dialog);
+int runModal(QDialog& dialog);
 
 }  // namespace kov

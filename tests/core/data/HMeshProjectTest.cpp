@@ -48,7 +48,7 @@ TEST(HMeshProjectLists, DuplicatesAreRefusedAndStayWithTheCaller) {
     EXPECT_NE(b, nullptr);
     EXPECT_EQ(project.AddImage(c, true), 1);
     EXPECT_EQ(project.AddImage(d, false), 1);
-    EXPECT_EQ(project.ImageCount(), 3);
+    EXPECT_EQ(project.imageCount(), 3);
 }
 
 TEST(HMeshProjectExtent, UnionZoneAndStatistics) {
@@ -117,7 +117,7 @@ TEST(HMeshProjectNeighbours, EdgesMatchWithinToleranceAndCellSizesMustAgree) {
     project.FindNeighbours(*project.GetMesh(4), nb);
     for (int slot = 0; slot < 9; ++slot) {
         ASSERT_NE(nb.mesh[slot], nullptr) << slot;
-        EXPECT_EQ(nb.mesh[slot]->Cell(0, 0), slot) << "slot order SW, S, SE, W, C, E, NW, N, NE";
+        EXPECT_EQ(nb.mesh[slot]->cell(0, 0), slot) << "slot order SW, S, SE, W, C, E, NW, N, NE";
     }
     project.FindNeighbours(*project.GetMesh(0), nb);
     EXPECT_EQ(nb.mesh[MeshNeighbours::West], nullptr);

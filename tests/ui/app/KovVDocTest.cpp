@@ -39,29 +39,29 @@ protected:
 
     void SetUp() override {
         settings::setLocation(dir_.file("kov.ini"));
-        ReloadRecentFileList();
-        TestPrompts().message = [this](QWidget*, QMessageBox::Icon icon, const QString& text,
+        reloadRecentFileList();
+        testPrompts().message = [this](QWidget*, QMessageBox::Icon icon, const QString& text,
                                        QMessageBox::StandardButtons buttons) {
             messages_.push_back({icon, text, buttons});
             return answer_;
         };
-        SetFileDialogHook([this](const FileDialogRequest& request) {
+        setFileDialogHook([this](const FileDialogRequest& request) {
             fileRequests_.push_back(request);
             return chosenFile_;
         });
     }
     void TearDown() override {
-        TestPrompts() = {};
-        SetFileDialogHook({});
-        CKovVDoc::SetProjectDialog({});
-        CKovVDoc::SetColorMapDialog({});
+        testPrompts() = {};
+        setFileDialogHook({});
+        CKovVDoc::setProjectDialog({});
+        CKovVDoc::setColorMapDialog({});
     }
 
-    static QString SampleProject() { return QString::fromStdString(dir->file("sample.kovv5")); }
+    static QString sampleProject() { return QString::fromStdString(dir->file("sample.kovv5")); }
     // A composition dialog that adds the sample's tiles.
-    static bool AddSampleTiles(HMeshProject& project, bool /*newProject*/) {
+    static bool addSampleTiles(HMeshProject& project, bool /*newProject*/) {
         LoadReport report;
-        return LoadLayerPaths({dir->file("Data")}, project, report) > 0;
+        return loadLayerPaths({dir->file("Data")}, project, report) > 0;
     }
 
     test::TempDir dir_;
@@ -74,17 +74,17 @@ protected:
 TEST_F(KovVDocTest, OpeningInstallsTheProjectAndAFailureKeepsIt) {
     CKovVDoc doc;
     EXPECT_FALSE(doc.HasProject());
-    ASSERT_TRUE(doc.OnOpenDocument(SampleProject()));
+    ASSERT_TRUE(doc.OnOpenDocument(sampleProject()));
     EXPECT_TRUE(messages_.empty());
     EXPECT_TRUE(doc.HasProject());
     EXPECT_FALSE(doc.IsModified());
-    EXPECT_EQ(doc.PathName(), SampleProject());
+    EXPECT_EQ(doc.PathName(), sampleProject());
     EXPECT_EQ(doc.Title(), QString::fromUtf8(sample::kSampleProjectTitle));
-    EXPECT_EQ(doc.Coordinates().zone, doc.Meshes()->planeZone);
-    EXPECT_EQ(RecentFileList().value(0), SampleProject());
-    EXPECT_EQ(settings::readString("Recent File List", "File1", ""), SampleProject().toStdString());
+    EXPECT_EQ(doc.coordinates().zone, doc.meshes()->planeZone);
+    EXPECT_EQ(recentFileList().value(0), sampleProject());
+    EXPECT_EQ(settings::readString("Recent File List", "File1", ""), sampleProject().toStdString());
 
-    const HMeshProject* before = doc.Meshes();
+    const HMeshProject* before = doc.meshes();
     const QString garbage = QString::fromStdString(dir_.file("broken.kovv5"));
     test::writeFile(garbage.toStdString(), "not a project");
     EXPECT_FALSE(doc.OnOpenDocument(garbage));
@@ -92,26 +92,26 @@ TEST_F(KovVDocTest, OpeningInstallsTheProjectAndAFailureKeepsIt) {
     EXPECT_EQ(messages_[0].text,
               garbage + QStringLiteral(" は標高メッシュプロジェクトファイルと識別できません"));
     EXPECT_EQ(messages_[0].buttons, QMessageBox::Ok);
-    EXPECT_EQ(doc.Meshes(), before) << "the previous project stays";
-    EXPECT_EQ(doc.PathName(), SampleProject());
-    EXPECT_EQ(RecentFileList().size(), 1);
+    EXPECT_EQ(doc.meshes(), before) << "the previous project stays";
+    EXPECT_EQ(doc.PathName(), sampleProject());
+    EXPECT_EQ(recentFileList().size(), 1);
 
     // A file that does not open at all is refused before anything is read.
     messages_.clear();
     EXPECT_FALSE(doc.OnOpenDocument(QString::fromStdString(dir_.file("missing.kovv5"))));
     ASSERT_EQ(messages_.size(), 1u);
     EXPECT_TRUE(messages_[0].text.contains(QStringLiteral("missing.kovv5")));
-    EXPECT_EQ(doc.Meshes(), before);
+    EXPECT_EQ(doc.meshes(), before);
 }
 
 TEST_F(KovVDocTest, SavePromptAnswers) {
     CKovVDoc doc;
-    ASSERT_TRUE(doc.OnOpenDocument(SampleProject()));
+    ASSERT_TRUE(doc.OnOpenDocument(sampleProject()));
     EXPECT_TRUE(doc.SaveModified()) << "unmodified: no question";
     EXPECT_TRUE(messages_.empty());
 
     const QString copy = QString::fromStdString(dir_.file("copy.kovv5"));
-    ASSERT_TRUE(QFile::copy(SampleProject(), copy));
+    ASSERT_TRUE(QFile::copy(sampleProject(), copy));
     ASSERT_TRUE(doc.OnOpenDocument(copy));
     const std::string original = test::readFile(copy.toStdString());
     doc.SetModifiedFlag(true);
@@ -128,7 +128,7 @@ TEST_F(KovVDocTest, SavePromptAnswers) {
 
     // Yes saves to the document's file; "Generated" comment lines carry the time, so the file
     // is compared by its settings only through being read back.
-    doc.Meshes()->stepHeight = 7.5;
+    doc.meshes()->stepHeight = 7.5;
     answer_ = QMessageBox::Yes;
     messages_.clear();
     EXPECT_TRUE(doc.SaveModified());
@@ -145,7 +145,7 @@ TEST_F(KovVDocTest, SavePromptAnswers) {
 
 TEST_F(KovVDocTest, NewProjectWithoutAFileAsksForOneAndFailedSavesAbort) {
     CKovVDoc doc;
-    CKovVDoc::SetProjectDialog(&KovVDocTest::AddSampleTiles);
+    CKovVDoc::setProjectDialog(&KovVDocTest::addSampleTiles);
     ASSERT_TRUE(doc.OnNewDocument());
     ASSERT_TRUE(doc.HasProject());
     EXPECT_TRUE(doc.IsModified());
@@ -184,7 +184,7 @@ TEST_F(KovVDocTest, NewProjectWithoutAFileAsksForOneAndFailedSavesAbort) {
     EXPECT_FALSE(doc.IsModified());
     EXPECT_EQ(doc.PathName(), target);
     EXPECT_TRUE(QFileInfo::exists(target));
-    EXPECT_EQ(RecentFileList().value(0), target);
+    EXPECT_EQ(recentFileList().value(0), target);
     ASSERT_TRUE(doc.OnUpdateCommand(kCmdSaveProject, state));
     EXPECT_TRUE(state.enabled) << "saved once, Save works";
 
@@ -199,39 +199,39 @@ TEST_F(KovVDocTest, NewProjectWithoutAFileAsksForOneAndFailedSavesAbort) {
 
 TEST_F(KovVDocTest, NewAndChangeWithoutOrCancelledDialogKeepTheProject) {
     CKovVDoc doc;
-    ASSERT_TRUE(doc.OnOpenDocument(SampleProject()));
-    const HMeshProject* before = doc.Meshes();
+    ASSERT_TRUE(doc.OnOpenDocument(sampleProject()));
+    const HMeshProject* before = doc.meshes();
 
     EXPECT_TRUE(doc.OnNewDocument());
     ASSERT_EQ(messages_.size(), 1u);
     EXPECT_EQ(messages_[0].text,
               QStringLiteral("プロジェクトの構成ダイアログはまだ利用できません"));
-    EXPECT_EQ(doc.Meshes(), before);
+    EXPECT_EQ(doc.meshes(), before);
     EXPECT_TRUE(doc.OnCommand(kCmdChangeProject));
     EXPECT_EQ(messages_.size(), 2u);
 
     bool askedForNew = false;
-    CKovVDoc::SetProjectDialog([&askedForNew](HMeshProject& project, bool newProject) {
+    CKovVDoc::setProjectDialog([&askedForNew](HMeshProject& project, bool newProject) {
         askedForNew = newProject;
         project.projectTitle.clear();
         return false;
     });
     EXPECT_TRUE(doc.OnNewDocument());
     EXPECT_TRUE(askedForNew);
-    EXPECT_EQ(doc.Meshes(), before) << "cancelled: the previous project stays";
+    EXPECT_EQ(doc.meshes(), before) << "cancelled: the previous project stays";
     EXPECT_FALSE(doc.IsModified());
 
     // Change works on the installed project; OK marks it modified, an empty title keeps the
     // document title.
     const QString title = doc.Title();
-    CKovVDoc::SetProjectDialog([&askedForNew](HMeshProject& project, bool newProject) {
+    CKovVDoc::setProjectDialog([&askedForNew](HMeshProject& project, bool newProject) {
         askedForNew = newProject;
         project.projectTitle.clear();
         return true;
     });
     EXPECT_TRUE(doc.OnCommand(kCmdChangeProject));
     EXPECT_FALSE(askedForNew);
-    EXPECT_EQ(doc.Meshes(), before);
+    EXPECT_EQ(doc.meshes(), before);
     EXPECT_TRUE(doc.IsModified());
     EXPECT_EQ(doc.Title(), title);
 }
@@ -256,23 +256,23 @@ TEST_F(KovVDocTest, ToolCommandsRunTheirHandlerOrSayTheyAreMissing) {
     EXPECT_TRUE(state.enabled) << "measurement properties are always available";
     EXPECT_FALSE(doc.OnUpdateCommand(kCmdNewProject, state)) << "new belongs to the application";
 
-    ASSERT_TRUE(doc.OnOpenDocument(SampleProject()));
+    ASSERT_TRUE(doc.OnOpenDocument(sampleProject()));
     EXPECT_TRUE(doc.OnCommand(kCmdMeasureDistanceArea));
     ASSERT_EQ(messages_.size(), 1u);
     EXPECT_EQ(messages_[0].text,
               QStringLiteral("「距離と面積」はこのバージョンではまだ使用できません"));
 
     int called = 0;
-    CKovVDoc::SetCommandHandler(kCmdMeasureDistanceArea,
+    CKovVDoc::setCommandHandler(kCmdMeasureDistanceArea,
                                 [&called](CKovVDoc&, int id) { called = id; });
     EXPECT_TRUE(doc.OnCommand(kCmdMeasureDistanceArea));
     EXPECT_EQ(called, kCmdMeasureDistanceArea);
     EXPECT_EQ(messages_.size(), 1u);
-    CKovVDoc::SetCommandHandler(kCmdMeasureDistanceArea, {});
+    CKovVDoc::setCommandHandler(kCmdMeasureDistanceArea, {});
 
     // The colour-map dialog: OK redraws and marks the project modified.
     bool ok = false;
-    CKovVDoc::SetColorMapDialog([&ok](HMeshProject& project) {
+    CKovVDoc::setColorMapDialog([&ok](HMeshProject& project) {
         project.stepMode = 2;
         return ok;
     });
@@ -281,20 +281,20 @@ TEST_F(KovVDocTest, ToolCommandsRunTheirHandlerOrSayTheyAreMissing) {
     ok = true;
     EXPECT_TRUE(doc.OnCommand(kCmdEditColorMap));
     EXPECT_TRUE(doc.IsModified());
-    EXPECT_EQ(doc.Meshes()->stepMode, 2);
+    EXPECT_EQ(doc.meshes()->stepMode, 2);
 }
 
 TEST_F(KovVDocTest, RecentFileListKeepsTenNewestFirst) {
     for (int i = 0; i < 12; ++i)
         AddToRecentFileList(QStringLiteral("/p/%1.kovv5").arg(i));
-    QStringList files = RecentFileList();
+    QStringList files = recentFileList();
     ASSERT_EQ(files.size(), 10);
     EXPECT_EQ(files.first(), QStringLiteral("/p/11.kovv5"));
     EXPECT_EQ(files.last(), QStringLiteral("/p/2.kovv5"));
     AddToRecentFileList(QStringLiteral("/p/5.kovv5"));
-    RemoveFromRecentFileList(QStringLiteral("/p/9.kovv5"));
-    ReloadRecentFileList();
-    files = RecentFileList();
+    removeFromRecentFileList(QStringLiteral("/p/9.kovv5"));
+    reloadRecentFileList();
+    files = recentFileList();
     EXPECT_EQ(files.size(), 9);
     EXPECT_EQ(files.first(), QStringLiteral("/p/5.kovv5"));
     EXPECT_EQ(files.count(QStringLiteral("/p/5.kovv5")), 1);

@@ -30,7 +30,7 @@
 namespace kov {
 namespace {
 
-std::vector<int> IdsOf(const QList<QAction*>& actions) {
+std::vector<int> idsOf(const QList<QAction*>& actions) {
     std::vector<int> ids;
     for (QAction* action : actions) {
         if (action->isSeparator()) {
@@ -66,8 +66,8 @@ protected:
 
     void SetUp() override {
         settings::setLocation(settingsDir_.file("kov.ini"));
-        ReloadRecentFileList();
-        TestPrompts().message = [this](QWidget*, QMessageBox::Icon, const QString& text,
+        reloadRecentFileList();
+        testPrompts().message = [this](QWidget*, QMessageBox::Icon, const QString& text,
                                        QMessageBox::StandardButtons) {
             messages_ << text;
             return QMessageBox::Ok;
@@ -76,26 +76,26 @@ protected:
     void TearDown() override {
         frame_.reset();
         document_.reset();
-        TestPrompts() = {};
-        CMainFrame::SetProgressClock({});
+        testPrompts() = {};
+        CMainFrame::setProgressClock({});
         QLocale::setDefault(QLocale::c());
     }
 
-    CMainFrame& MakeFrame() {
+    CMainFrame& makeFrame() {
         document_ = std::make_unique<CKovVDoc>();
         frame_ = std::make_unique<CMainFrame>(document_.get());
         EXPECT_TRUE(frame_->Create());
         return *frame_;
     }
 
-    bool Enabled(int id) {
-        frame_->UpdateCommandStates();
+    bool enabled(int id) {
+        frame_->updateCommandStates();
         QAction* action = frame_->Action(id);
         EXPECT_NE(action, nullptr) << id;
         return action && action->isEnabled();
     }
 
-    static std::string SampleProject() { return dir->file("sample.kovv5"); }
+    static std::string sampleProject() { return dir->file("sample.kovv5"); }
 
     test::TempDir settingsDir_;
     std::unique_ptr<CKovVDoc> document_;
@@ -106,7 +106,7 @@ protected:
 // ---- menus and toolbar --------------------------------------------------------------------------
 
 TEST_F(MainFrameTest, MenuBarHoldsEveryEntryInOrderWithoutFloodEstimation) {
-    CMainFrame& frame = MakeFrame();
+    CMainFrame& frame = makeFrame();
     const QList<QAction*> menus = frame.menuBar()->actions();
     ASSERT_EQ(menus.size(), 5);
     const char* titles[] = {"ファイル(&F)", "設定(&S)", "表示(&V)", "図上計測(&R)", "ヘルプ(&H)"};
@@ -126,7 +126,7 @@ TEST_F(MainFrameTest, MenuBarHoldsEveryEntryInOrderWithoutFloodEstimation) {
         QList<QAction*> shown;
         for (QAction* a : menus[i]->menu()->actions())
             if (a->isVisible()) shown << a;
-        EXPECT_EQ(IdsOf(shown), entries[i]) << titles[i];
+        EXPECT_EQ(idsOf(shown), entries[i]) << titles[i];
     }
     EXPECT_EQ(frame.Action(kCmdOpenProject)->text(), QStringLiteral("プロジェクトを開く(&O)..."));
     EXPECT_EQ(frame.Action(kCmdChangeProject)->statusTip(), QStringLiteral("プロジェクトの設定"));
@@ -143,7 +143,7 @@ TEST_F(MainFrameTest, MenuBarHoldsEveryEntryInOrderWithoutFloodEstimation) {
 }
 
 TEST_F(MainFrameTest, ToolbarButtonsAndImageDropDown) {
-    CMainFrame& frame = MakeFrame();
+    CMainFrame& frame = makeFrame();
     // clang-format off
     const std::vector<int> expected = {
         kCmdNewProject, kCmdOpenProject, kCmdSaveProject, kCmdSaveProjectAs, 0,
@@ -156,14 +156,14 @@ TEST_F(MainFrameTest, ToolbarButtonsAndImageDropDown) {
         kCmdMeasureDistanceArea, kCmdMeasureDistanceSlope, kCmdCrossSection, kCmdClearTrace, 0,
         kCmdHelpContents};
     // clang-format on
-    EXPECT_EQ(IdsOf(frame.ToolBar()->actions()), expected);
+    EXPECT_EQ(idsOf(frame.toolBar()->actions()), expected);
     for (int id : expected) {
         if (id == 0 || id == 2201) continue;
         EXPECT_FALSE(frame.Action(id)->icon().isNull()) << id;
     }
 
     auto* combo = frame.findChild<QComboBox*>(QStringLiteral("2201"));
-    ASSERT_EQ(combo, frame.ImageCombo());
+    ASSERT_EQ(combo, frame.imageCombo());
     ASSERT_EQ(combo->count(), 11);
     EXPECT_EQ(combo->itemText(0), QStringLiteral("画像非表示"));
     EXPECT_EQ(combo->itemText(1), QStringLiteral("画像表示（透明 90 %）"));
@@ -174,78 +174,78 @@ TEST_F(MainFrameTest, ToolbarButtonsAndImageDropDown) {
 }
 
 TEST_F(MainFrameTest, StatusBarPanesAndScrollPadBar) {
-    CMainFrame& frame = MakeFrame();
+    CMainFrame& frame = makeFrame();
     frame.resize(1400, 700);
     frame.show();
-    EXPECT_GT(frame.PaneWidth(1), 0);
-    EXPECT_EQ(frame.PaneWidth(1), frame.PaneWidth(2));
-    EXPECT_EQ(frame.PaneWidth(3), frame.PaneWidth(4));
-    EXPECT_LT(frame.PaneWidth(3), frame.PaneWidth(1));
-    EXPECT_GT(frame.PaneWidth(0), frame.PaneWidth(1)) << "pane 0 takes the remaining width";
+    EXPECT_GT(frame.paneWidth(1), 0);
+    EXPECT_EQ(frame.paneWidth(1), frame.paneWidth(2));
+    EXPECT_EQ(frame.paneWidth(3), frame.paneWidth(4));
+    EXPECT_LT(frame.paneWidth(3), frame.paneWidth(1));
+    EXPECT_GT(frame.paneWidth(0), frame.paneWidth(1)) << "pane 0 takes the remaining width";
     for (int pane = 0; pane < CMainFrame::kPaneCount; ++pane)
         EXPECT_TRUE(frame.PaneText(pane).isEmpty());
 
     // Control characters become spaces.
-    SetStatusText(2, QStringLiteral("a\tb\r\nc"));
+    setStatusText(2, QStringLiteral("a\tb\r\nc"));
     EXPECT_EQ(frame.PaneText(2), QStringLiteral("a b  c"));
     // Nothing is written while the status bar is hidden.
     frame.RouteCommand(kCmdToggleStatusBar);
     EXPECT_TRUE(frame.statusBar()->isHidden());
-    SetStatusText(2, QStringLiteral("hidden"));
+    setStatusText(2, QStringLiteral("hidden"));
     EXPECT_EQ(frame.PaneText(2), QStringLiteral("a b  c"));
     frame.RouteCommand(kCmdToggleStatusBar);
 
     // The scroll pad starts hidden and remembers its visibility.
-    QDockWidget* pad = frame.ScrollPadBar();
+    QDockWidget* pad = frame.scrollPadBar();
     EXPECT_EQ(pad->windowTitle(), QStringLiteral("ｽｸﾛｰﾙﾊﾟｯﾄﾞ"));
     EXPECT_TRUE(pad->isHidden());
-    frame.UpdateCommandStates();
+    frame.updateCommandStates();
     EXPECT_FALSE(frame.Action(kCmdToggleScrollPad)->isChecked());
     frame.RouteCommand(kCmdToggleScrollPad);
     EXPECT_FALSE(pad->isHidden());
     EXPECT_TRUE(frame.Action(kCmdToggleScrollPad)->isChecked());
     EXPECT_EQ(settings::readInt("MainFrame", "ScrollPad", 0), 1);
     frame_.reset();
-    MakeFrame();
-    EXPECT_FALSE(frame_->ScrollPadBar()->isHidden());
+    makeFrame();
+    EXPECT_FALSE(frame_->scrollPadBar()->isHidden());
 }
 
 // ---- enabling rules -----------------------------------------------------------------------------
 
 TEST_F(MainFrameTest, WithoutAProjectMostCommandsAreDisabled) {
     CKovVApp app;
-    MakeFrame();
+    makeFrame();
     for (int id : {kCmdChangeProject, kCmdSaveProject, kCmdSaveProjectAs, kCmdPrint,
                    kCmdShowWholeArea, kCmdZoomIn, kCmdZoomOut, kCmdPan, kCmdRedraw,
                    kCmdMeasureDistanceArea, kCmdMeasureDistanceSlope, kCmdCrossSection,
                    kCmdClearTrace, kCmdEditColorMap, kCmdToggleSheetInfo})
-        EXPECT_FALSE(Enabled(id)) << id;
+        EXPECT_FALSE(enabled(id)) << id;
     for (int id :
          {kCmdNewProject, kCmdOpenProject, kCmdExit, kCmdHelpContents, kCmdAbout,
           kCmdMeasureProperties, kCmdToggleScrollPad, kCmdToggleToolBar, kCmdToggleStatusBar})
-        EXPECT_TRUE(Enabled(id)) << id;
+        EXPECT_TRUE(enabled(id)) << id;
     EXPECT_TRUE(frame_->Action(kCmdToggleToolBar)->isChecked());
     EXPECT_FALSE(frame_->Action(kCmdToggleSheetInfo)->isChecked());
 }
 
 TEST_F(MainFrameTest, WithTheSampleProjectTheProjectCommandsAreEnabled) {
-    MakeFrame().show();
-    ASSERT_TRUE(document_->OnOpenDocument(QString::fromStdString(SampleProject())));
+    makeFrame().show();
+    ASSERT_TRUE(document_->OnOpenDocument(QString::fromStdString(sampleProject())));
     for (int id :
          {kCmdChangeProject, kCmdSaveProject, kCmdSaveProjectAs, kCmdPrint, kCmdShowWholeArea,
           kCmdZoomIn, kCmdZoomOut, kCmdPan, kCmdRedraw, kCmdMeasureDistanceArea,
           kCmdMeasureDistanceSlope, kCmdCrossSection, kCmdEditColorMap, kCmdToggleSheetInfo})
-        EXPECT_TRUE(Enabled(id)) << id;
+        EXPECT_TRUE(enabled(id)) << id;
     EXPECT_EQ(frame_->Action(kCmdToggleSheetInfo)->isChecked(),
-              document_->Meshes()->showSheetInfo == 1);
+              document_->meshes()->showSheetInfo == 1);
 
     // Clearing the trace needs a trace.
-    EXPECT_FALSE(Enabled(kCmdClearTrace));
-    document_->Trace().push_back({1.0, 2.0, 3.0});
-    EXPECT_TRUE(Enabled(kCmdClearTrace));
+    EXPECT_FALSE(enabled(kCmdClearTrace));
+    document_->trace().push_back({1.0, 2.0, 3.0});
+    EXPECT_TRUE(enabled(kCmdClearTrace));
     frame_->RouteCommand(kCmdClearTrace);
-    EXPECT_TRUE(document_->Trace().empty());
-    EXPECT_FALSE(Enabled(kCmdClearTrace));
+    EXPECT_TRUE(document_->trace().empty());
+    EXPECT_FALSE(enabled(kCmdClearTrace));
 
     // The sheet toggle flips the check and leaves the document unmodified.
     const bool sheets = frame_->Action(kCmdToggleSheetInfo)->isChecked();
@@ -267,24 +267,24 @@ TEST_F(MainFrameTest, ImageDropDownAndProjectImageSettingsFollowEachOther) {
         int visible, transparency, entry;
     } toEntry[] = {{0, 50, 0}, {1, 100, 0}, {1, 90, 1}, {1, 50, 5}, {1, 0, 10}, {1, 20, 8}};
     for (const auto& c : toEntry)
-        EXPECT_EQ(CKovVDoc::ImageEntryFor(c.visible, c.transparency), c.entry)
+        EXPECT_EQ(CKovVDoc::imageEntryFor(c.visible, c.transparency), c.entry)
             << c.visible << " " << c.transparency;
     for (int entry = 0; entry <= 10; ++entry) {
         int32_t visible = -1, transparency = -1;
-        CKovVDoc::ImageSettingsFor(entry, visible, transparency);
+        CKovVDoc::imageSettingsFor(entry, visible, transparency);
         EXPECT_EQ(visible, entry > 0 ? 1 : 0);
         EXPECT_EQ(transparency, (10 - entry) * 10);
         if (entry > 0) {
-            EXPECT_EQ(CKovVDoc::ImageEntryFor(visible, transparency), entry);
+            EXPECT_EQ(CKovVDoc::imageEntryFor(visible, transparency), entry);
         }
     }
 
-    MakeFrame().show();
-    ASSERT_TRUE(document_->OnOpenDocument(QString::fromStdString(SampleProject())));
-    HMeshProject& project = *document_->Meshes();
-    EXPECT_EQ(frame_->ImageEntry(),
-              CKovVDoc::ImageEntryFor(project.imageVisible, project.imageTransparency));
-    frame_->SelectImageEntry(5);
+    makeFrame().show();
+    ASSERT_TRUE(document_->OnOpenDocument(QString::fromStdString(sampleProject())));
+    HMeshProject& project = *document_->meshes();
+    EXPECT_EQ(frame_->imageEntry(),
+              CKovVDoc::imageEntryFor(project.imageVisible, project.imageTransparency));
+    frame_->selectImageEntry(5);
     frame_->OnImageEntryChosen(5);
     EXPECT_EQ(project.imageVisible, 1);
     EXPECT_EQ(project.imageTransparency, 50);
@@ -293,25 +293,25 @@ TEST_F(MainFrameTest, ImageDropDownAndProjectImageSettingsFollowEachOther) {
     EXPECT_FALSE(document_->IsModified());
 
     document_->SetImageDisplay(1, 30);
-    EXPECT_EQ(frame_->ImageEntry(), 7);
+    EXPECT_EQ(frame_->imageEntry(), 7);
     document_->SetImageDisplay(0, 30);
-    document_->ShowImages();
+    document_->showImages();
     EXPECT_EQ(project.imageVisible, 1);
-    EXPECT_EQ(frame_->ImageEntry(), 7);
+    EXPECT_EQ(frame_->imageEntry(), 7);
 }
 
 // ---- placement ----------------------------------------------------------------------------------
 
 TEST_F(MainFrameTest, PlacementIsUsedOnlyWhenItLiesOnTheScreen) {
     const QSize screen(1600, 1000);
-    EXPECT_TRUE((FramePlacement{100, 80, 640, 480, 0}).Fits(screen));
-    EXPECT_TRUE((FramePlacement{1567, 967, 1600, 1000, 0}).Fits(screen));
-    EXPECT_FALSE((FramePlacement{1568, 80, 640, 480, 0}).Fits(screen)) << "too far right";
-    EXPECT_FALSE((FramePlacement{100, 968, 640, 480, 0}).Fits(screen)) << "too far down";
-    EXPECT_FALSE((FramePlacement{100, 80, 1601, 480, 0}).Fits(screen)) << "wider than the screen";
-    EXPECT_FALSE((FramePlacement{100, 80, 640, 1001, 0}).Fits(screen));
-    EXPECT_FALSE((FramePlacement{0, 80, 640, 480, 0}).Fits(screen)) << "not positive";
-    EXPECT_FALSE((FramePlacement{-1, -1, -1, -1, 0}).Fits(screen)) << "nothing stored";
+    EXPECT_TRUE((FramePlacement{100, 80, 640, 480, 0}).fits(screen));
+    EXPECT_TRUE((FramePlacement{1567, 967, 1600, 1000, 0}).fits(screen));
+    EXPECT_FALSE((FramePlacement{1568, 80, 640, 480, 0}).fits(screen)) << "too far right";
+    EXPECT_FALSE((FramePlacement{100, 968, 640, 480, 0}).fits(screen)) << "too far down";
+    EXPECT_FALSE((FramePlacement{100, 80, 1601, 480, 0}).fits(screen)) << "wider than the screen";
+    EXPECT_FALSE((FramePlacement{100, 80, 640, 1001, 0}).fits(screen));
+    EXPECT_FALSE((FramePlacement{0, 80, 640, 480, 0}).fits(screen)) << "not positive";
+    EXPECT_FALSE((FramePlacement{-1, -1, -1, -1, 0}).fits(screen)) << "nothing stored";
 }
 
 TEST_F(MainFrameTest, PlacementRoundTripAndMaximisedWindow) {
@@ -320,7 +320,7 @@ TEST_F(MainFrameTest, PlacementRoundTripAndMaximisedWindow) {
     settings::writeInt("MainFrame", "YPos", 30);
     settings::writeInt("MainFrame", "XSize", 500);
     settings::writeInt("MainFrame", "YSize", 400);
-    MakeFrame();
+    makeFrame();
     EXPECT_EQ(frame_->pos(), QPoint(40, 30));
     EXPECT_EQ(frame_->size(), QSize(500, 400));
     frame_->show();
@@ -335,20 +335,20 @@ TEST_F(MainFrameTest, PlacementRoundTripAndMaximisedWindow) {
     EXPECT_EQ(settings::readInt("MainFrame", "Zoom", -1), 0);
 
     // Maximised: only "Zoom" is written, the normal placement stays for the next run.
-    MakeFrame().ShowInitial();
+    makeFrame().showInitial();
     frame_->showMaximized();
     frame_.reset();
     EXPECT_EQ(settings::readInt("MainFrame", "Zoom", -1), 1);
     EXPECT_EQ(settings::readInt("MainFrame", "XPos", -1), outer.x());
     EXPECT_EQ(settings::readInt("MainFrame", "XSize", -1), outer.width());
-    MakeFrame().ShowInitial();
+    makeFrame().showInitial();
     EXPECT_TRUE(frame_->isMaximized());
     frame_.reset();
 
     // A stored size larger than the screen is ignored.
     settings::writeInt("MainFrame", "Zoom", 0);
     settings::writeInt("MainFrame", "XSize", screen.width() + 1);
-    MakeFrame();
+    makeFrame();
     EXPECT_NE(frame_->width(), screen.width() + 1);
     EXPECT_NE(frame_->pos(), QPoint(60, 50));
 }
@@ -357,23 +357,23 @@ TEST_F(MainFrameTest, PlacementRoundTripAndMaximisedWindow) {
 
 TEST_F(MainFrameTest, ProgressShowsElapsedAndEstimatedTime) {
     int64_t now = 1000;
-    CMainFrame::SetProgressClock([&now] { return now; });
-    MakeFrame().show();
+    CMainFrame::setProgressClock([&now] { return now; });
+    makeFrame().show();
     frame_->SetPaneText(0, QStringLiteral("before"));
 
     QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
     ProgressReport(-2, QStringLiteral("読み込み中"));
     ProgressReport(-7, 1);
     EXPECT_EQ(frame_->PaneText(0), QStringLiteral("読み込み中"));
-    EXPECT_EQ(frame_->PaneProgress(1), 0);
+    EXPECT_EQ(frame_->paneProgress(1), 0);
     now += 500;
     EXPECT_EQ(ProgressReport(10, 100), 0);
     EXPECT_EQ(frame_->PaneText(0), QStringLiteral("読み込み中")) << "below a second: no times";
-    EXPECT_EQ(frame_->PaneProgress(1), 10);
+    EXPECT_EQ(frame_->paneProgress(1), 10);
     now = 13000;
     ProgressReport(30, 100);
     EXPECT_EQ(frame_->PaneText(0), QStringLiteral("読み込み中  経過  0:00:12   推定所要  0:01:08"));
-    EXPECT_EQ(frame_->PaneProgress(1), 30);
+    EXPECT_EQ(frame_->paneProgress(1), 30);
 
     QLocale::setDefault(QLocale::c());
     ProgressReport(30, 100);
@@ -387,30 +387,30 @@ TEST_F(MainFrameTest, ProgressShowsElapsedAndEstimatedTime) {
 
     ProgressReport(-3);
     EXPECT_EQ(frame_->PaneText(0), QStringLiteral("before"));
-    EXPECT_EQ(frame_->PaneProgress(1), -1);
+    EXPECT_EQ(frame_->paneProgress(1), -1);
 }
 
 TEST_F(MainFrameTest, ProgressStagesPanesAndPersistentMode) {
-    MakeFrame().show();
+    makeFrame().show();
     ProgressReport(-2, QStringLiteral("one"));
     ProgressReport(80, 100);
     // The next stage adds the last total shown to base and offset.
     ProgressReport(-5, 0);
     ProgressReport(50, 100);
-    EXPECT_EQ(frame_->PaneProgress(1), 75);
+    EXPECT_EQ(frame_->paneProgress(1), 75);
     ProgressReport(500, 100);
-    EXPECT_EQ(frame_->PaneProgress(1), 100) << "the position is capped at the total";
+    EXPECT_EQ(frame_->paneProgress(1), 100) << "the position is capped at the total";
     // The indicator moves to another pane.
     ProgressReport(-6, 7);
-    EXPECT_EQ(frame_->PaneProgress(3), 100);
-    EXPECT_EQ(frame_->PaneProgress(1), -1);
+    EXPECT_EQ(frame_->paneProgress(3), 100);
+    EXPECT_EQ(frame_->paneProgress(1), -1);
     ProgressReport(-4, QStringLiteral("two"));
     EXPECT_EQ(frame_->PaneText(0), QStringLiteral("two"));
     frame_->SetPaneText(0, QStringLiteral("other"));
     ProgressReport(-8);
     EXPECT_EQ(frame_->PaneText(0), QStringLiteral("two"));
     ProgressReport(-3);
-    EXPECT_EQ(frame_->PaneProgress(3), -1);
+    EXPECT_EQ(frame_->paneProgress(3), -1);
     EXPECT_TRUE(frame_->PaneText(0).isEmpty());
 
     // Persistent mode keeps one indicator across inner begin/end pairs.
@@ -419,9 +419,9 @@ TEST_F(MainFrameTest, ProgressStagesPanesAndPersistentMode) {
     ProgressReport(40, 100);
     ProgressReport(-3);
     EXPECT_EQ(frame_->PaneText(0), QStringLiteral("all"));
-    EXPECT_EQ(frame_->PaneProgress(1), 40) << "the indicator keeps running";
+    EXPECT_EQ(frame_->paneProgress(1), 40) << "the indicator keeps running";
     ProgressReport(-10);
-    EXPECT_EQ(frame_->PaneProgress(1), -1);
+    EXPECT_EQ(frame_->paneProgress(1), -1);
     EXPECT_TRUE(frame_->PaneText(0).isEmpty());
 
     // Without a visible status bar nothing happens.
@@ -439,7 +439,7 @@ TEST_F(MainFrameTest, StepMasksAndEscape) {
     EXPECT_EQ(progress.StepMask(63 * 16), 31);
     EXPECT_EQ(ProgressReport(-1, 100000), 0) << "no main window";
 
-    MakeFrame().show();
+    makeFrame().show();
     EXPECT_EQ(ProgressReport(-1, 100000), 2047);
     EXPECT_EQ(ProgressReport(-1, 500), 15);
 
@@ -461,15 +461,15 @@ TEST_F(MainFrameTest, StepMasksAndEscape) {
     escape(QEvent::KeyRelease);
     EXPECT_EQ(progress.SetPos(4, 10), 0);
     progress.SetFraction(0.625);
-    EXPECT_EQ(frame_->PaneProgress(1), 63);
+    EXPECT_EQ(frame_->paneProgress(1), 63);
     // An endless indicator for a total of 0.
     EXPECT_EQ(ProgressReport(5, 0), 0);
-    EXPECT_EQ(frame_->PaneProgress(1), -1);
+    EXPECT_EQ(frame_->paneProgress(1), -1);
     ProgressReport(-3);
 }
 
 TEST_F(MainFrameTest, PumpingDropsInputThatCouldStartOtherWork) {
-    MakeFrame().show();
+    makeFrame().show();
     EventCounter target;
     target.resize(50, 50);
     target.show();

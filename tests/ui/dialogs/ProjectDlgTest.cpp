@@ -34,11 +34,11 @@ namespace {
 const auto* const kEnvironment =
     ::testing::AddGlobalTestEnvironment(new test::ApplicationEnvironment);
 
-int Accept(QDialog& dialog) {
+int acceptDialog(QDialog& dialog) {
     dialog.accept();
     return QDialog::Accepted;
 }
-int Reject(QDialog& dialog) {
+int rejectDialog(QDialog& dialog) {
     dialog.reject();
     return QDialog::Rejected;
 }
@@ -56,35 +56,35 @@ protected:
     }
     void SetUp() override {
         settings::setLocation(dir_.file("kov.ini"));
-        dialog_.SetProject(&project_);
+        dialog_.setProject(&project_);
     }
     void TearDown() override {
-        TestPrompts() = {};
+        testPrompts() = {};
         settings::setLocation("");
     }
 
-    static std::string Sample(const std::string& relative) { return sample_->file(relative); }
+    static std::string sample(const std::string& relative) { return sample_->file(relative); }
     // The three tiles of the northern row ("tiles/", headers beside them).
-    static std::vector<std::string> NorthTiles() {
+    static std::vector<std::string> northTiles() {
         std::vector<std::string> paths;
         for (const sample::SampleTile& tile : sample::sampleTiles({}))
-            if (tile.dataPath.starts_with("tiles/")) paths.push_back(Sample(tile.dataPath));
+            if (tile.dataPath.starts_with("tiles/")) paths.push_back(sample(tile.dataPath));
         return paths;
     }
 
     template <typename T>
-    T* Control(int id) {
+    T* control(int id) {
         T* control = dialog_.findChild<T*>(QString::number(id));
         EXPECT_NE(control, nullptr) << id;
         return control;
     }
-    QStringList Lines() {
+    QStringList layerLines() {
         QStringList lines;
-        for (int i = 0; i < dialog_.Layers()->count(); ++i)
-            lines.push_back(dialog_.Layers()->item(i)->text());
+        for (int i = 0; i < dialog_.layers()->count(); ++i)
+            lines.push_back(dialog_.layers()->item(i)->text());
         return lines;
     }
-    std::pair<double, double> StopHeights() {
+    std::pair<double, double> stopHeights() {
         const ZarHColorMap* map = project_.GetColorMap(0);
         return {map->stop(0)->height, map->stop(1)->height};
     }
@@ -100,13 +100,13 @@ test::TempDir* ProjectDlgTest::sample_ = nullptr;
 TEST_F(ProjectDlgTest, ComposesAProjectFromAFolderAndFilesThroughTheButtons) {
     QStringList starts;
     QString chosen = QString::fromStdString(sample_->path());
-    TestPrompts().existingDirectory = [&](QWidget*, const QString& caption, const QString& start) {
+    testPrompts().existingDirectory = [&](QWidget*, const QString& caption, const QString& start) {
         EXPECT_EQ(caption, QStringLiteral("ミラド 標高メッシュデータ"));
         starts.push_back(start);
         return chosen;
     };
     QStringList messages;
-    TestPrompts().message = [&](QWidget*, QMessageBox::Icon icon, const QString& text,
+    testPrompts().message = [&](QWidget*, QMessageBox::Icon icon, const QString& text,
                                 QMessageBox::StandardButtons) {
         EXPECT_EQ(icon, QMessageBox::Warning);
         messages.push_back(text);
@@ -114,35 +114,35 @@ TEST_F(ProjectDlgTest, ComposesAProjectFromAFolderAndFilesThroughTheButtons) {
     };
 
     // The sample folder has no tiles of its own: those of its "Data" subfolder are taken.
-    Control<QPushButton>(CProjectDlg::kIdAddFolder)->click();
-    ASSERT_EQ(project_.MeshCount(), 6);
+    control<QPushButton>(CProjectDlg::kIdAddFolder)->click();
+    ASSERT_EQ(project_.meshCount(), 6);
     EXPECT_EQ(settings::readString("ProjectDlg", "LastDir", ""), sample_->path() + "/");
     QStringList names;
     for (const sample::SampleTile& tile : sample::sampleTiles({}))
         if (tile.dataPath.starts_with("Data/"))
             names.push_back(QString::fromStdString(sample::tileDisplayName(tile.code)));
-    QStringList lines = Lines();
+    QStringList lines = layerLines();
     std::sort(lines.begin(), lines.end());
     std::sort(names.begin(), names.end());
     EXPECT_EQ(lines, names);
-    EXPECT_TRUE(Control<QPushButton>(CProjectDlg::kIdRemoveAll)->isEnabled());
-    EXPECT_FALSE(Control<QPushButton>(CProjectDlg::kIdRemove)->isEnabled());
+    EXPECT_TRUE(control<QPushButton>(CProjectDlg::kIdRemoveAll)->isEnabled());
+    EXPECT_FALSE(control<QPushButton>(CProjectDlg::kIdRemove)->isEnabled());
 
     // The first load of a new project fits the colour ramp to the data.
-    const auto fitted = StopHeights();
+    const auto fitted = stopHeights();
     EXPECT_EQ(fitted.first, project_.GetMinElevation());
     EXPECT_EQ(fitted.second, project_.GetMaxElevation());
     EXPECT_LT(fitted.first, fitted.second);
-    EXPECT_FALSE(dialog_.FitColourMap());
+    EXPECT_FALSE(dialog_.fitColourMap());
 
     // Files of every kind; a path that does not exist is skipped.
     QStringList files;
-    for (const std::string& tile : NorthTiles())
+    for (const std::string& tile : northTiles())
         files.push_back(QString::fromStdString(tile));
-    files << QString::fromStdString(Sample("image/aerial.png"))
-          << QString::fromStdString(Sample("shape/roads.shp"))
-          << QString::fromStdString(Sample("missing.kov"));
-    TestPrompts().openFileNames = [&](QWidget*, const QString&, const QString&,
+    files << QString::fromStdString(sample("image/aerial.png"))
+          << QString::fromStdString(sample("shape/roads.shp"))
+          << QString::fromStdString(sample("missing.kov"));
+    testPrompts().openFileNames = [&](QWidget*, const QString&, const QString&,
                                       const QString& filter) {
         EXPECT_TRUE(
             filter.startsWith(QStringLiteral("ミラド 5mメッシュ（標高）(*.kov);;"
@@ -150,61 +150,61 @@ TEST_F(ProjectDlgTest, ComposesAProjectFromAFolderAndFilesThroughTheButtons) {
             << filter.toStdString();
         return files;
     };
-    Control<QPushButton>(CProjectDlg::kIdAdd)->click();
-    EXPECT_EQ(project_.MeshCount(), 9);
-    EXPECT_EQ(project_.ImageCount(), 1);
-    EXPECT_EQ(project_.ShapeCount(), 1);
-    lines = Lines();
+    control<QPushButton>(CProjectDlg::kIdAdd)->click();
+    EXPECT_EQ(project_.meshCount(), 9);
+    EXPECT_EQ(project_.imageCount(), 1);
+    EXPECT_EQ(project_.shapeCount(), 1);
+    lines = layerLines();
     ASSERT_EQ(lines.size(), 11);
     EXPECT_EQ(lines[9], QStringLiteral("aerial.png"));
-    EXPECT_EQ(lines[10], QString::fromStdString(Sample("shape/roads.shp") + "(SHP)"));
+    EXPECT_EQ(lines[10], QString::fromStdString(sample("shape/roads.shp") + "(SHP)"));
     // Later loads leave the ramp as it is.
-    EXPECT_EQ(StopHeights(), fitted);
+    EXPECT_EQ(stopHeights(), fitted);
 
     // The folder dialog starts where the last one ended; a folder without tiles is reported.
-    chosen = QString::fromStdString(Sample("image"));
-    Control<QPushButton>(CProjectDlg::kIdAddFolder)->click();
+    chosen = QString::fromStdString(sample("image"));
+    control<QPushButton>(CProjectDlg::kIdAddFolder)->click();
     EXPECT_EQ(starts, (QStringList{QString(), QString::fromStdString(sample_->path() + "/")}));
     EXPECT_EQ(messages,
               QStringList{QStringLiteral("指定のフォルダには標高メッシュデータが見つかりません")});
-    EXPECT_EQ(project_.MeshCount(), 9);
-    EXPECT_EQ(settings::readString("ProjectDlg", "LastDir", ""), Sample("image") + "/");
+    EXPECT_EQ(project_.meshCount(), 9);
+    EXPECT_EQ(settings::readString("ProjectDlg", "LastDir", ""), sample("image") + "/");
 }
 
 TEST_F(ProjectDlgTest, ChangingAProjectDoesNotFitTheColourRamp) {
-    dialog_.SetFitColourMap(false);
-    const auto before = StopHeights();
-    EXPECT_EQ(dialog_.LoadFiles(NorthTiles()), 3);
-    EXPECT_EQ(StopHeights(), before);
+    dialog_.setFitColourMap(false);
+    const auto before = stopHeights();
+    EXPECT_EQ(dialog_.loadFiles(northTiles()), 3);
+    EXPECT_EQ(stopHeights(), before);
 }
 
 TEST_F(ProjectDlgTest, RemovesExactlyTheSelectedLinesAcrossKinds) {
-    std::vector<std::string> files = NorthTiles();
-    files.push_back(Sample("image/aerial.png"));
-    files.push_back(Sample("shape/areas.shp"));
-    files.push_back(Sample("shape/roads.shp"));
-    ASSERT_EQ(dialog_.LoadFiles(files), 6);
-    const QStringList before = Lines();
+    std::vector<std::string> files = northTiles();
+    files.push_back(sample("image/aerial.png"));
+    files.push_back(sample("shape/areas.shp"));
+    files.push_back(sample("shape/roads.shp"));
+    ASSERT_EQ(dialog_.loadFiles(files), 6);
+    const QStringList before = layerLines();
     ASSERT_EQ(before.size(), 6);
 
-    QListWidget* list = dialog_.Layers();
+    QListWidget* list = dialog_.layers();
     for (int row : {1, 3, 4})
         list->item(row)->setSelected(true);
-    QPushButton* remove = Control<QPushButton>(CProjectDlg::kIdRemove);
+    QPushButton* remove = control<QPushButton>(CProjectDlg::kIdRemove);
     EXPECT_TRUE(remove->isEnabled());
     remove->click();
-    EXPECT_EQ(Lines(), (QStringList{before[0], before[2], before[5]}));
-    EXPECT_EQ(project_.MeshCount(), 2);
-    EXPECT_EQ(project_.ImageCount(), 0);
-    EXPECT_EQ(project_.ShapeCount(), 1);
+    EXPECT_EQ(layerLines(), (QStringList{before[0], before[2], before[5]}));
+    EXPECT_EQ(project_.meshCount(), 2);
+    EXPECT_EQ(project_.imageCount(), 0);
+    EXPECT_EQ(project_.shapeCount(), 1);
     EXPECT_FALSE(remove->isEnabled());
 
     // "すべて解除" removes meshes and images and keeps the shapefile layers.
-    ASSERT_EQ(dialog_.LoadFiles(std::vector<std::string>{Sample("image/aerial.png")}), 1);
-    QPushButton* removeAll = Control<QPushButton>(CProjectDlg::kIdRemoveAll);
+    ASSERT_EQ(dialog_.loadFiles(std::vector<std::string>{sample("image/aerial.png")}), 1);
+    QPushButton* removeAll = control<QPushButton>(CProjectDlg::kIdRemoveAll);
     removeAll->click();
-    EXPECT_EQ(Lines(), QStringList{before[5]});
-    EXPECT_EQ(project_.MeshCount() + project_.ImageCount(), 0);
+    EXPECT_EQ(layerLines(), QStringList{before[5]});
+    EXPECT_EQ(project_.meshCount() + project_.imageCount(), 0);
     EXPECT_FALSE(removeAll->isEnabled());
 }
 
@@ -212,27 +212,27 @@ TEST_F(ProjectDlgTest, AsksForTheDsmCellSizeOncePerLoadAndCancelSkipsOnlyDsmFile
     // A second DSM file on the neighbouring 1:2500 sheet.
     const std::string second = dir_.file("09LD282.txt");
     test::writeFile(second, "1,-5000.5,-36500.5,12.5\r\n2,-4990.5,-36490.5,13.5\r\n");
-    const std::vector<std::string> files = {Sample("dsm/09LD281.txt"), NorthTiles()[0], second,
-                                            Sample("image/aerial.png")};
+    const std::vector<std::string> files = {sample("dsm/09LD281.txt"), northTiles()[0], second,
+                                            sample("image/aerial.png")};
     int asked = 0;
     bool accept = false;
-    TestPrompts().runModal = [&](QDialog& dialog) {
+    testPrompts().runModal = [&](QDialog& dialog) {
         EXPECT_NE(dynamic_cast<CDsmResoDlg*>(&dialog), nullptr);
         ++asked;
-        return accept ? Accept(dialog) : Reject(dialog);
+        return accept ? acceptDialog(dialog) : rejectDialog(dialog);
     };
-    EXPECT_EQ(dialog_.LoadFiles(files), 2);
+    EXPECT_EQ(dialog_.loadFiles(files), 2);
     EXPECT_EQ(asked, 1);
-    EXPECT_EQ(project_.MeshCount(), 1);
-    EXPECT_EQ(project_.ImageCount(), 1);
+    EXPECT_EQ(project_.meshCount(), 1);
+    EXPECT_EQ(project_.imageCount(), 1);
 
     // Accepted (5 m, the default choice): both DSM files of the load, one question.
     accept = true;
-    EXPECT_EQ(dialog_.LoadFiles(files), 2);
+    EXPECT_EQ(dialog_.loadFiles(files), 2);
     EXPECT_EQ(asked, 2);
-    ASSERT_EQ(project_.MeshCount(), 3);
+    ASSERT_EQ(project_.meshCount(), 3);
     int dsm = 0;
-    for (int i = 0; i < project_.MeshCount(); ++i)
+    for (int i = 0; i < project_.meshCount(); ++i)
         if (project_.GetMesh(i)->path.ends_with(".txt")) {
             ++dsm;
             EXPECT_EQ(project_.GetMesh(i)->cellSize, 5.0);
@@ -243,41 +243,41 @@ TEST_F(ProjectDlgTest, AsksForTheDsmCellSizeOncePerLoadAndCancelSkipsOnlyDsmFile
 TEST_F(ProjectDlgTest, DsmCellSizeDialogKeepsItsChoiceAndRefusesSizesBelowATenth) {
     {
         CDsmResoDlg dialog;
-        EXPECT_EQ(dialog.Mode(), 2);
-        EXPECT_EQ(dialog.CustomValue(), 20);
-        EXPECT_EQ(dialog.CellSize(), 5.0);
+        EXPECT_EQ(dialog.mode(), 2);
+        EXPECT_EQ(dialog.customValue(), 20);
+        EXPECT_EQ(dialog.cellSize(), 5.0);
     }
     QString custom = QStringLiteral("3");
-    TestPrompts().runModal = [&](QDialog& dialog) {
+    testPrompts().runModal = [&](QDialog& dialog) {
         dialog.findChild<QRadioButton*>(QString::number(CDsmResoDlg::kIdMode0 + 5))
             ->setChecked(true);
         dialog.findChild<QLineEdit*>(QString::number(CDsmResoDlg::kIdCustomValue))->setText(custom);
-        return Accept(dialog);
+        return acceptDialog(dialog);
     };
-    EXPECT_EQ(CDsmResoDlg::Ask(nullptr), std::optional<double>(3.0));
+    EXPECT_EQ(CDsmResoDlg::ask(nullptr), std::optional<double>(3.0));
     EXPECT_EQ(settings::readInt("DsmResoDlg", "Mode", -1), 5);
     EXPECT_EQ(settings::readInt("DsmResoDlg", "szEntValue", -1), 3);
     {
         CDsmResoDlg dialog;
-        EXPECT_EQ(dialog.Mode(), 5);
-        EXPECT_EQ(dialog.CellSize(), 3.0);
+        EXPECT_EQ(dialog.mode(), 5);
+        EXPECT_EQ(dialog.cellSize(), 3.0);
     }
     custom = QStringLiteral("0");
-    EXPECT_EQ(CDsmResoDlg::Ask(nullptr), std::nullopt);
+    EXPECT_EQ(CDsmResoDlg::ask(nullptr), std::nullopt);
 
     // Cancel writes nothing.
-    TestPrompts().runModal = [](QDialog& dialog) {
+    testPrompts().runModal = [](QDialog& dialog) {
         dialog.findChild<QRadioButton*>(QString::number(CDsmResoDlg::kIdMode0))->setChecked(true);
-        return Reject(dialog);
+        return rejectDialog(dialog);
     };
-    EXPECT_EQ(CDsmResoDlg::Ask(nullptr), std::nullopt);
+    EXPECT_EQ(CDsmResoDlg::ask(nullptr), std::nullopt);
     EXPECT_EQ(settings::readInt("DsmResoDlg", "Mode", -1), 5);
 
     // Fixed choices and a stored mode out of range.
-    EXPECT_EQ(CDsmResoDlg::CellSizeOfMode(0, 7), 1.0);
-    EXPECT_EQ(CDsmResoDlg::CellSizeOfMode(4, 7), 50.0);
+    EXPECT_EQ(CDsmResoDlg::cellSizeOfMode(0, 7), 1.0);
+    EXPECT_EQ(CDsmResoDlg::cellSizeOfMode(4, 7), 50.0);
     settings::writeInt("DsmResoDlg", "Mode", 9);
-    EXPECT_EQ(CDsmResoDlg().Mode(), 2);
+    EXPECT_EQ(CDsmResoDlg().mode(), 2);
 }
 
 TEST_F(ProjectDlgTest, OkWritesTitleSheetAndImageDisplayButLeavesTheShapeSettings) {
@@ -290,7 +290,7 @@ TEST_F(ProjectDlgTest, OkWritesTitleSheetAndImageDisplayButLeavesTheShapeSetting
     project.shapeFillColor = 0x123456;
     {
         CProjectDlg dialog;
-        dialog.SetProject(&project);
+        dialog.setProject(&project);
         auto* images = dialog.findChild<QComboBox*>(QString::number(CProjectDlg::kIdImageDisplay));
         ASSERT_EQ(images->count(), 11);
         EXPECT_EQ(images->itemText(1), QStringLiteral("表示（透明 90 %）"));
@@ -326,12 +326,12 @@ TEST_F(ProjectDlgTest, OkWritesTitleSheetAndImageDisplayButLeavesTheShapeSetting
 TEST_F(ProjectDlgTest, FilesDroppedOnTheListAreLoaded) {
     QMimeData data;
     QList<QUrl> urls;
-    for (const std::string& tile : NorthTiles())
+    for (const std::string& tile : northTiles())
         urls.push_back(QUrl::fromLocalFile(QString::fromStdString(tile)));
     data.setUrls(urls);
     // Delivered as during a drag: the dialog filters the list's events (sendEvent does not
     // deliver drops without a running drag).
-    QWidget* viewport = dialog_.Layers()->viewport();
+    QWidget* viewport = dialog_.layers()->viewport();
     ASSERT_TRUE(viewport->acceptDrops());
     QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     EXPECT_TRUE(dialog_.eventFilter(viewport, &enter));
@@ -339,8 +339,8 @@ TEST_F(ProjectDlgTest, FilesDroppedOnTheListAreLoaded) {
     QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     EXPECT_TRUE(dialog_.eventFilter(viewport, &drop));
     EXPECT_TRUE(drop.isAccepted());
-    EXPECT_EQ(project_.MeshCount(), 3);
-    EXPECT_EQ(Lines().size(), 3);
+    EXPECT_EQ(project_.meshCount(), 3);
+    EXPECT_EQ(layerLines().size(), 3);
 
     // Data without local files is refused.
     QMimeData text;
@@ -351,23 +351,23 @@ TEST_F(ProjectDlgTest, FilesDroppedOnTheListAreLoaded) {
 }
 
 TEST_F(ProjectDlgTest, PreviewFitsTheExtentToItsWindowAndKeepsItsPicture) {
-    const MapRect wide = CHMeshPrevWnd::FitAspect({0, 0, 100, 50}, 200, 200);
+    const MapRect wide = CHMeshPrevWnd::fitAspect({0, 0, 100, 50}, 200, 200);
     EXPECT_EQ(wide.xmin, 0);
     EXPECT_EQ(wide.xmax, 100);
     EXPECT_EQ(wide.ymin, -25);
     EXPECT_EQ(wide.ymax, 75);
-    const MapRect tall = CHMeshPrevWnd::FitAspect({0, 0, 100, 50}, 400, 100);
+    const MapRect tall = CHMeshPrevWnd::fitAspect({0, 0, 100, 50}, 400, 100);
     EXPECT_EQ(tall.xmin, -50);
     EXPECT_EQ(tall.xmax, 150);
     EXPECT_EQ(tall.ymin, 0);
 
-    CHMeshPrevWnd* preview = dialog_.Preview();
+    CHMeshPrevWnd* preview = dialog_.preview();
     preview->grab();
-    EXPECT_TRUE(preview->Picture().isNull());  // nothing to show yet
+    EXPECT_TRUE(preview->picture().isNull());  // nothing to show yet
 
-    ASSERT_EQ(dialog_.LoadFiles(NorthTiles()), 3);
+    ASSERT_EQ(dialog_.loadFiles(northTiles()), 3);
     preview->grab();
-    const QImage picture = preview->Picture();
+    const QImage picture = preview->picture();
     ASSERT_FALSE(picture.isNull());
     ASSERT_EQ(picture.size(), preview->size());
     // The three tiles side by side fill the width; bands above and below show the background
@@ -375,9 +375,9 @@ TEST_F(ProjectDlgTest, PreviewFitsTheExtentToItsWindowAndKeepsItsPicture) {
     const int x = picture.width() / 2;
     EXPECT_NE(picture.pixel(x, picture.height() / 2), picture.pixel(x, 2));
     preview->grab();
-    EXPECT_EQ(preview->Picture().cacheKey(), picture.cacheKey());
-    preview->Redraw();
-    EXPECT_TRUE(preview->Picture().isNull());
+    EXPECT_EQ(preview->picture().cacheKey(), picture.cacheKey());
+    preview->redraw();
+    EXPECT_TRUE(preview->picture().isNull());
 }
 
 }  // namespace

@@ -27,29 +27,29 @@ const auto* const kEnvironment =
 
 TEST(ScrollPad, SectorsAroundTheCentre) {
     const int c = kScrollPadCentre;
-    EXPECT_EQ(ScrollPadCommand(c, c), kCmdScrollCentre);
-    EXPECT_EQ(ScrollPadCommand(c + 7, c), kCmdScrollCentre);
-    EXPECT_EQ(ScrollPadCommand(c + 5, c - 6), kCmdScrollCentre);  // 61 < 64
+    EXPECT_EQ(scrollPadCommand(c, c), kCmdScrollCentre);
+    EXPECT_EQ(scrollPadCommand(c + 7, c), kCmdScrollCentre);
+    EXPECT_EQ(scrollPadCommand(c + 5, c - 6), kCmdScrollCentre);  // 61 < 64
     // Exactly 8 pixels from the centre is a direction.
-    EXPECT_EQ(ScrollPadCommand(c + 8, c), kCmdScrollEast);
-    EXPECT_EQ(ScrollPadCommand(c, c - 8), kCmdScrollNorth);
-    EXPECT_EQ(ScrollPadCommand(c - 8, c), kCmdScrollWest);
-    EXPECT_EQ(ScrollPadCommand(c, c + 8), kCmdScrollSouth);
+    EXPECT_EQ(scrollPadCommand(c + 8, c), kCmdScrollEast);
+    EXPECT_EQ(scrollPadCommand(c, c - 8), kCmdScrollNorth);
+    EXPECT_EQ(scrollPadCommand(c - 8, c), kCmdScrollWest);
+    EXPECT_EQ(scrollPadCommand(c, c + 8), kCmdScrollSouth);
 
     // Straight up, and straight left from both sides of the +-180 degree seam.
-    EXPECT_EQ(ScrollPadCommand(c, 0), kCmdScrollNorth);
-    EXPECT_EQ(ScrollPadCommand(0, c), kCmdScrollWest);
-    EXPECT_EQ(ScrollPadCommand(0, c - 1), kCmdScrollWest);
-    EXPECT_EQ(ScrollPadCommand(0, c + 1), kCmdScrollWest);
+    EXPECT_EQ(scrollPadCommand(c, 0), kCmdScrollNorth);
+    EXPECT_EQ(scrollPadCommand(0, c), kCmdScrollWest);
+    EXPECT_EQ(scrollPadCommand(0, c - 1), kCmdScrollWest);
+    EXPECT_EQ(scrollPadCommand(0, c + 1), kCmdScrollWest);
 
     // The diagonals (y grows downward on the pad).
-    EXPECT_EQ(ScrollPadCommand(c - 20, c - 20), kCmdScrollNorthWest);
-    EXPECT_EQ(ScrollPadCommand(c + 20, c - 20), kCmdScrollNorthEast);
-    EXPECT_EQ(ScrollPadCommand(c - 20, c + 20), kCmdScrollSouthWest);
-    EXPECT_EQ(ScrollPadCommand(c + 20, c + 20), kCmdScrollSouthEast);
+    EXPECT_EQ(scrollPadCommand(c - 20, c - 20), kCmdScrollNorthWest);
+    EXPECT_EQ(scrollPadCommand(c + 20, c - 20), kCmdScrollNorthEast);
+    EXPECT_EQ(scrollPadCommand(c - 20, c + 20), kCmdScrollSouthWest);
+    EXPECT_EQ(scrollPadCommand(c + 20, c + 20), kCmdScrollSouthEast);
     // Either side of the 22.5 degree bound between right and up-right (tan 22.5 = 0.414).
-    EXPECT_EQ(ScrollPadCommand(c + 30, c - 12), kCmdScrollEast);       // 21.8 degrees
-    EXPECT_EQ(ScrollPadCommand(c + 30, c - 13), kCmdScrollNorthEast);  // 23.4 degrees
+    EXPECT_EQ(scrollPadCommand(c + 30, c - 12), kCmdScrollEast);       // 21.8 degrees
+    EXPECT_EQ(scrollPadCommand(c + 30, c - 13), kCmdScrollNorthEast);  // 23.4 degrees
 }
 
 class PadButton : public CScrButton {
@@ -57,10 +57,10 @@ public:
     std::vector<int> sent;
 
 protected:
-    void SendCommand(int command) override { sent.push_back(command); }
+    void sendCommand(int command) override { sent.push_back(command); }
 };
 
-void Click(QWidget& widget, QPoint pos) {
+void click(QWidget& widget, QPoint pos) {
     QMouseEvent press(QEvent::MouseButtonPress, pos, widget.mapToGlobal(pos), Qt::LeftButton,
                       Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(&widget, &press);
@@ -74,9 +74,9 @@ TEST(ScrollPad, ClicksSendTheCommandOfTheirZone) {
     EXPECT_EQ(pad.objectName(), QString::number(kCmdScrollPad));
     EXPECT_EQ(pad.size(), QSize(79, 79));
     pad.show();
-    Click(pad, QPoint(35, 4));
-    Click(pad, QPoint(35, 35));
-    Click(pad, QPoint(70, 70));
+    click(pad, QPoint(35, 4));
+    click(pad, QPoint(35, 35));
+    click(pad, QPoint(70, 70));
     EXPECT_EQ(pad.sent, (std::vector<int>{kCmdScrollNorth, kCmdScrollCentre, kCmdScrollSouthEast}));
 
     // Over the centre the special cursor shows.
@@ -125,8 +125,8 @@ TEST_F(LegendTest, BarHoldsPadAboveLegend) {
 }
 
 TEST_F(LegendTest, StripAndLabelsOfTheColourMap) {
-    const ZarHColorMap& map = *doc_.Meshes()->GetColorMap(0);
-    const LegendLabels labels = ColorMapLegendLabels(map);
+    const ZarHColorMap& map = *doc_.meshes()->GetColorMap(0);
+    const LegendLabels labels = colorMapLegendLabels(map);
     EXPECT_EQ(labels.top, QStringLiteral("200 (m)"));
     EXPECT_EQ(labels.bottom, QStringLiteral("0 (m)"));
 
@@ -136,14 +136,14 @@ TEST_F(LegendTest, StripAndLabelsOfTheColourMap) {
     stops[1].height = 5.0;
     stops[2].height = 1234.56;
     other.setStops(stops, 3);
-    EXPECT_EQ(ColorMapLegendLabels(other).top, QStringLiteral("1234.6 (m)"));
-    EXPECT_EQ(ColorMapLegendLabels(other).bottom, QStringLiteral("-12.3 (m)"));
+    EXPECT_EQ(colorMapLegendLabels(other).top, QStringLiteral("1234.6 (m)"));
+    EXPECT_EQ(colorMapLegendLabels(other).bottom, QStringLiteral("-12.3 (m)"));
 
     // The strip is the colour map's vertical strip, 20 pixels from the top: highest at the top.
     CQLegend legend(&doc_);
     legend.resize(79, 320);
     const QImage face = legend.grab().toImage();
-    const QImage strip = Dib24ToImage(map.makeStrip(79, 280, true));
+    const QImage strip = dib24ToImage(map.makeStrip(79, 280, true));
     for (const QPoint p : {QPoint(40, 0), QPoint(78, 1), QPoint(3, 140), QPoint(60, 279)}) {
         EXPECT_EQ(face.pixel(p.x(), p.y() + 20), strip.pixel(p)) << p.x() << "," << p.y();
     }

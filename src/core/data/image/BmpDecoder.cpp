@@ -38,7 +38,7 @@ struct Channel {
 
 }  // namespace
 
-QImage DecodeBmp(std::string_view bytes, const PictureLimits& limits) {
+QImage decodeBmp(std::string_view bytes, const PictureLimits& limits) {
     const auto* data = reinterpret_cast<const uint8_t*>(bytes.data());
     const uint64_t size = bytes.size();
 
@@ -95,7 +95,7 @@ QImage DecodeBmp(std::string_view bytes, const PictureLimits& limits) {
     if (bitCount != 1 && bitCount != 4 && bitCount != 8 && bitCount != 16 && bitCount != 24 &&
         bitCount != 32)
         return QImage();
-    if (!FitsLimits(width, height, limits)) return QImage();
+    if (!fitsLimits(width, height, limits)) return QImage();
 
     // Palette: up to 2^bits entries are used; indices beyond the palette read black.
     std::array<QRgb, 256> palette;
@@ -122,7 +122,7 @@ QImage DecodeBmp(std::string_view bytes, const PictureLimits& limits) {
     if (bitCount == 32 && compression == kRgb) masks = {0xFF0000, 0x00FF00, 0x0000FF};
     const Channel red(masks[0]), green(masks[1]), blue(masks[2]);
 
-    QImage image = NewPicture(width, height, limits);
+    QImage image = newPicture(width, height, limits);
     if (image.isNull()) return image;
     for (int64_t y = 0; y < height; ++y) {
         const uint8_t* row =

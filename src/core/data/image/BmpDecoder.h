@@ -12,6 +12,6 @@ namespace kov {
 // 1, 4 and 8 bits with a palette, 16 bits (5-5-5 or bit fields), 24 and 32 bits; rows bottom-up
 // or top-down. Run-length compressed and embedded JPEG/PNG bitmaps are not handled. Answers a
 // premultiplied 32-bit picture (all pixels opaque) or a null image.
-QImage DecodeBmp(std::string_view bytes, const PictureLimits& limits = {});
+QImage decodeBmp(std::string_view bytes, const PictureLimits& limits = {});
 
 }  // namespace kov

@@ -27,7 +27,7 @@ bool isModernEllipsoid(int code) {
 
 }  // namespace
 
-GeoSystem InterpretGeoTiffKeys(const GeoTiffTags& tags) {
+GeoSystem interpretGeoTiffKeys(const GeoTiffTags& tags) {
     const int code = tags.projectedCode ? tags.projectedCode : tags.geographicCode;
     const int ellipsoidDatum = isModernEllipsoid(tags.ellipsoidCode) ? 1 : 0;
 
@@ -53,7 +53,7 @@ GeoSystem InterpretGeoTiffKeys(const GeoTiffTags& tags) {
     return {kind, 0, ellipsoidDatum};
 }
 
-std::optional<MapRect> GeoTiffRectangle(const GeoTiffTags& tags, int width, int height) {
+std::optional<MapRect> geoTiffRectangle(const GeoTiffTags& tags, int width, int height) {
     if (!tags.hasKeys || !tags.hasPixelScale || !tags.hasTiePoint) return std::nullopt;
     if (!(tags.scaleX > 0.0) || !(tags.scaleY > 0.0)) return std::nullopt;
     MapRect r;

@@ -34,10 +34,10 @@ struct GeoSystem {
 
 // The coordinate system the keys name. The code looked at is the projected system's code, or
 // the geographic system's code when the file names no projected system.
-GeoSystem InterpretGeoTiffKeys(const GeoTiffTags& tags);
+GeoSystem interpretGeoTiffKeys(const GeoTiffTags& tags);
 
 // The rectangle an image of width x height pixels covers according to its pixel scale and tie
 // point; nothing when the file has no key directory, no positive pixel scale or no tie point.
-std::optional<MapRect> GeoTiffRectangle(const GeoTiffTags& tags, int width, int height);
+std::optional<MapRect> geoTiffRectangle(const GeoTiffTags& tags, int width, int height);
 
 }  // namespace kov

@@ -16,7 +16,7 @@ uint32_t u16(const uint8_t* p) {
 
 }  // namespace
 
-QImage DecodePcx(std::string_view bytes, const PictureLimits& limits) {
+QImage decodePcx(std::string_view bytes, const PictureLimits& limits) {
     const auto* data = reinterpret_cast<const uint8_t*>(bytes.data());
     const size_t size = bytes.size();
     if (size < kHeaderSize || data[0] != 0x0A || data[2] > 1) return QImage();
@@ -43,7 +43,7 @@ QImage DecodePcx(std::string_view bytes, const PictureLimits& limits) {
     else
         return QImage();
 
-    if (!FitsLimits(width, height, limits)) return QImage();
+    if (!fitsLimits(width, height, limits)) return QImage();
     if (bytesPerLine * 8 < static_cast<uint64_t>(width) * bits) return QImage();
 
     std::array<QRgb, 256> palette;
@@ -68,7 +68,7 @@ QImage DecodePcx(std::string_view bytes, const PictureLimits& limits) {
     const uint64_t stored = size - kHeaderSize;
     if (encoded ? stored < (total + 62) / 63 * 2 : stored < total) return QImage();
 
-    QImage image = NewPicture(width, height, limits);
+    QImage image = newPicture(width, height, limits);
     if (image.isNull()) return image;
 
     std::vector<uint8_t> line(lineBytes);

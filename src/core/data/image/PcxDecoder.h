@@ -13,6 +13,6 @@ namespace kov {
 // of the file, grey levels when it is missing), 8 bits in 3 planes (RGB) and in 4 planes (RGB
 // and alpha). Run-length encoded or raw data. Answers a premultiplied 32-bit picture or a null
 // image.
-QImage DecodePcx(std::string_view bytes, const PictureLimits& limits = {});
+QImage decodePcx(std::string_view bytes, const PictureLimits& limits = {});
 
 }  // namespace kov

@@ -13,7 +13,7 @@
 
 namespace kov {
 
-QImage DecodeWithQt(std::string_view bytes, const char* formatHint, const PictureLimits& limits) {
+QImage decodeWithQt(std::string_view bytes, const char* formatHint, const PictureLimits& limits) {
     if (bytes.empty()) return QImage();
     QByteArray data = QByteArray::fromRawData(bytes.data(), static_cast<qsizetype>(bytes.size()));
     QBuffer buffer(&data);
@@ -23,24 +23,24 @@ QImage DecodeWithQt(std::string_view bytes, const char* formatHint, const Pictur
     reader.setAllocationLimit(
         static_cast<int>(std::min<int64_t>((limits.maxBytes + (1 << 20) - 1) >> 20, INT32_MAX)));
     const QSize size = reader.size();
-    if (size.isValid() && !FitsLimits(size.width(), size.height(), limits)) return QImage();
+    if (size.isValid() && !fitsLimits(size.width(), size.height(), limits)) return QImage();
     QImage image;
     if (!reader.read(&image) || image.isNull()) return QImage();
-    if (!FitsLimits(image.width(), image.height(), limits)) return QImage();
+    if (!fitsLimits(image.width(), image.height(), limits)) return QImage();
     return image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
 }
 
-QImage DecodePicture(std::string_view bytes, std::string_view extension, GeoTiffTags* tags,
+QImage decodePicture(std::string_view bytes, std::string_view extension, GeoTiffTags* tags,
                      const PictureLimits& limits) {
     if (tags) *tags = GeoTiffTags();
-    auto is = [&](std::string_view e) { return EqualsIgnoringCase(extension, e); };
+    auto is = [&](std::string_view e) { return equalsIgnoringCase(extension, e); };
     QImage image;
     if (is(".bmp") || is(".dib"))
-        image = DecodeBmp(bytes, limits);
+        image = decodeBmp(bytes, limits);
     else if (is(".pcx"))
-        image = DecodePcx(bytes, limits);
+        image = decodePcx(bytes, limits);
     else if (is(".tif") || is(".tiff"))
-        image = DecodeTiff(bytes, tags, limits);
+        image = decodeTiff(bytes, tags, limits);
     if (!image.isNull()) return image;
     // A reader of the hinted format first, then one told by the contents.
     const char* hint = nullptr;
@@ -52,8 +52,8 @@ QImage DecodePicture(std::string_view bytes, std::string_view extension, GeoTiff
         hint = "png";
     else if (is(".tga"))
         hint = "tga";
-    if (hint) image = DecodeWithQt(bytes, hint, limits);
-    return image.isNull() ? DecodeWithQt(bytes, nullptr, limits) : image;
+    if (hint) image = decodeWithQt(bytes, hint, limits);
+    return image.isNull() ? decodeWithQt(bytes, nullptr, limits) : image;
 }
 
 }  // namespace kov

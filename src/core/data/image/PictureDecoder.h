@@ -11,7 +11,7 @@ namespace kov {
 
 // Decodes through Qt's image readers from memory: the reader of formatHint (e.g. "png"), or when
 // it is null the one the contents call for. Premultiplied 32-bit picture or null.
-QImage DecodeWithQt(std::string_view bytes, const char* formatHint,
+QImage decodeWithQt(std::string_view bytes, const char* formatHint,
                     const PictureLimits& limits = {});
 
 // Decodes a whole file by its extension (any letter case): ".bmp"/".dib", ".pcx" and
@@ -19,7 +19,7 @@ QImage DecodeWithQt(std::string_view bytes, const char* formatHint,
 // of that format; other extensions, and files the chosen reader rejects, by Qt's readers with
 // the format told from the contents. For TIFF files the GeoTIFF tags are read into tags (when
 // given). Answers a premultiplied 32-bit picture or a null image.
-QImage DecodePicture(std::string_view bytes, std::string_view extension, GeoTiffTags* tags,
+QImage decodePicture(std::string_view bytes, std::string_view extension, GeoTiffTags* tags,
                      const PictureLimits& limits = {});
 
 }  // namespace kov

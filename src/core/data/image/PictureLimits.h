@@ -12,15 +12,15 @@ struct PictureLimits {
 };
 
 // True when a picture of width x height fits the limits (both sides at least 1).
-inline bool FitsLimits(int64_t width, int64_t height, const PictureLimits& limits) {
+inline bool fitsLimits(int64_t width, int64_t height, const PictureLimits& limits) {
     return width >= 1 && height >= 1 && width <= limits.maxSide && height <= limits.maxSide &&
            width * height * 4 <= limits.maxBytes;
 }
 
 // A premultiplied 32-bit picture of the given size, or a null image when the size is beyond the
 // limits or the memory cannot be had.
-inline QImage NewPicture(int64_t width, int64_t height, const PictureLimits& limits) {
-    if (!FitsLimits(width, height, limits)) return QImage();
+inline QImage newPicture(int64_t width, int64_t height, const PictureLimits& limits) {
+    if (!fitsLimits(width, height, limits)) return QImage();
     return QImage(static_cast<int>(width), static_cast<int>(height),
                   QImage::Format_ARGB32_Premultiplied);
 }

@@ -119,7 +119,7 @@ void readGeoTiffTags(TIFF* tif, GeoTiffTags& tags) {
 
 }  // namespace
 
-QImage DecodeTiff(std::string_view bytes, GeoTiffTags* tags, const PictureLimits& limits) {
+QImage decodeTiff(std::string_view bytes, GeoTiffTags* tags, const PictureLimits& limits) {
     // Makes the GeoTIFF tags known to libtiff, once for the process.
     static std::once_flag geoTiffTagsKnown;
     std::call_once(geoTiffTagsKnown, XTIFFInitialize);
@@ -144,7 +144,7 @@ QImage DecodeTiff(std::string_view bytes, GeoTiffTags* tags, const PictureLimits
         return QImage();
     char message[1024];
     if (!TIFFRGBAImageOK(tif.get(), message)) return QImage();
-    QImage image = NewPicture(width, height, limits);
+    QImage image = newPicture(width, height, limits);
     if (image.isNull()) return image;
 
     // The raster is packed A, B, G, R from the high byte down, colours premultiplied by alpha;

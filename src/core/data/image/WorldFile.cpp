@@ -57,13 +57,13 @@ double roundTo8Places(double v) {
 
 }  // namespace
 
-std::vector<std::string_view> WorldFileExtensions(std::string_view imageExtension) {
+std::vector<std::string_view> worldFileExtensions(std::string_view imageExtension) {
     for (const auto& row : extensionTable())
-        if (EqualsIgnoringCase(row.image, imageExtension)) return row.worldFiles;
+        if (equalsIgnoringCase(row.image, imageExtension)) return row.worldFiles;
     return {};
 }
 
-std::optional<MapRect> ParseWorldFile(std::string_view text, int width, int height) {
+std::optional<MapRect> parseWorldFile(std::string_view text, int width, int height) {
     double a, d, b, e, c, f;
     for (double* v : {&a, &d, &b, &e, &c, &f})
         if (!nextNumber(text, *v)) return std::nullopt;
@@ -85,14 +85,14 @@ std::optional<MapRect> ParseWorldFile(std::string_view text, int width, int heig
     return r;
 }
 
-std::optional<MapRect> ApplyWorldFiles(const std::string& imagePath, int width, int height) {
-    const std::string stem = SplitFolder(imagePath).first + BaseName(imagePath);
-    for (std::string_view extension : WorldFileExtensions(Extension(imagePath))) {
-        const std::string found = FindPathIgnoringCase(stem + std::string(extension));
+std::optional<MapRect> applyWorldFiles(const std::string& imagePath, int width, int height) {
+    const std::string stem = splitFolder(imagePath).first + baseName(imagePath);
+    for (std::string_view extension : worldFileExtensions(fileExtension(imagePath))) {
+        const std::string found = findPathIgnoringCase(stem + std::string(extension));
         if (found.empty()) continue;
-        const auto file = OpenFile(found);
+        const auto file = openFile(found);
         if (!file) continue;
-        if (auto rect = ParseWorldFile(file->Contents(), width, height)) return rect;
+        if (auto rect = parseWorldFile(file->contents(), width, height)) return rect;
     }
     return std::nullopt;
 }

@@ -12,16 +12,16 @@ namespace kov {
 
 // The world-file extensions tried for an image extension (compared without regard to case),
 // in the order they are tried; empty for other extensions.
-std::vector<std::string_view> WorldFileExtensions(std::string_view imageExtension);
+std::vector<std::string_view> worldFileExtensions(std::string_view imageExtension);
 
 // The rectangle an image of width x height pixels covers according to the world file text: six
 // numbers A, D, B, E, C, F (pixel size in x, rotation terms, pixel size in y, centre of the
 // upper-left pixel). Nothing when the text does not start with six numbers or a pixel size is
 // zero. The four values are rounded to 8 decimal places.
-std::optional<MapRect> ParseWorldFile(std::string_view text, int width, int height);
+std::optional<MapRect> parseWorldFile(std::string_view text, int width, int height);
 
 // Tries the world files beside imagePath (same folder and base name, names matched without
 // regard to case) in table order; the first usable one gives the rectangle.
-std::optional<MapRect> ApplyWorldFiles(const std::string& imagePath, int width, int height);
+std::optional<MapRect> applyWorldFiles(const std::string& imagePath, int width, int height);
 
 }  // namespace kov
