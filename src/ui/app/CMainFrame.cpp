@@ -251,7 +251,7 @@ CMainFrame::CMainFrame(CKovVDoc* document, QWidget* parent)
 CMainFrame::~CMainFrame() {
     if (!placementSaved_ && everShown_) savePlacement();
     qApp->removeEventFilter(this);
-    EndWaitCursor();
+    endWaitCursor();
     if (document_ && document_->View() == view_) document_->setView(nullptr);
     if (g_mainFrame == this) g_mainFrame = nullptr;
 }
@@ -842,7 +842,7 @@ void CMainFrame::startWaitCursor() {
     waitCursor_ = true;
 }
 
-void CMainFrame::EndWaitCursor() {
+void CMainFrame::endWaitCursor() {
     if (!waitCursor_) return;
     QApplication::restoreOverrideCursor();
     waitCursor_ = false;
@@ -950,7 +950,7 @@ void CMainFrame::progressEnd(int code) {
     statusBar()->repaint();
     PumpMessages();
     waitForEscapeRelease();
-    EndWaitCursor();
+    endWaitCursor();
     const QStringList saved = progress_.savedTexts;
     progress_ = ProgressState{};
     progress_.savedTexts = saved;

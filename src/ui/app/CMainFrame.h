@@ -166,7 +166,7 @@ private:
     void progressEnd(int code);
     int32_t progressPosition(int32_t current, int32_t total);
     void startWaitCursor();
-    void EndWaitCursor();
+    void endWaitCursor();
     void waitForEscapeRelease();
     void showPane0(const QString& text);
     void stopIndicator();
