@@ -6,43 +6,20 @@
 #include <QContextMenuEvent>
 #include <QDockWidget>
 #include <QLocale>
-#include <QMenu>
-#include <QMenuBar>
 #include <QMouseEvent>
 #include <QStatusBar>
 #include <QWidgetAction>
 #include <memory>
 
-#include "core/base/SettingsStore.h"
-#include "sample/SampleData.h"
-#include "support/SampleSuite.h"
-#include "support/TestSupport.h"
-#include "support/ui/TestApplication.h"
+#include "support/ui/WindowTest.h"
 #include "ui/app/CKovVApp.h"
 #include "ui/app/CKovVDoc.h"
 #include "ui/app/CMainProgress.h"
-#include "ui/view/CKovVView.h"
-#include "ui/widgets/DialogPrompts.h"
 
 #include <gtest/gtest.h>
 
 namespace kov {
 namespace {
-
-std::vector<int> IdsOf(const QList<QAction*>& actions) {
-    std::vector<int> ids;
-    for (QAction* action : actions) {
-        if (action->isSeparator()) {
-            ids.push_back(0);
-        } else if (auto* widget = qobject_cast<QWidgetAction*>(action)) {
-            ids.push_back(widget->defaultWidget() ? widget->defaultWidget()->objectName().toInt()
-                                                  : -1);
-        } else {
-            ids.push_back(action->objectName().toInt());
-        }
-    }
-    return ids;
-}
 
 // A counter of the events a widget receives.
 class EventCounter : public QWidget {
@@ -56,28 +33,18 @@ protected:
     }
 };
 
-class MainFrameTest : public test::SampleSetSuite {
+class MainFrameTest : public test::SampleWindowTest {
 protected:
-    static void SetUpTestSuite() {
-        test::ensureApplication();
-        SampleSetSuite::SetUpTestSuite();
-    }
-
     void SetUp() override {
-        settings::setLocation(settingsDir_.file("kov.ini"));
+        test::SampleWindowTest::SetUp();
         ReloadRecentFileList();
-        TestPrompts().message = [this](QWidget*, QMessageBox::Icon, const QString& text,
-                                       QMessageBox::StandardButtons) {
-            messages_ << text;
-            return QMessageBox::Ok;
-        };
     }
     void TearDown() override {
         frame_.reset();
         document_.reset();
-        TestPrompts() = {};
         CMainFrame::SetProgressClock({});
         QLocale::setDefault(QLocale::c());
+        test::SampleWindowTest::TearDown();
     }
 
     CMainFrame& MakeFrame() {
@@ -86,81 +53,27 @@ protected:
         EXPECT_TRUE(frame_->Create());
         return *frame_;
     }
-
     bool Enabled(int id) {
         frame_->UpdateCommandStates();
         QAction* action = frame_->Action(id);
         EXPECT_NE(action, nullptr) << id;
         return action && action->isEnabled();
     }
+    void OpenSample() {
+        ASSERT_TRUE(document_->OnOpenDocument(QString::fromStdString(dir->file("sample.kovv5"))));
+    }
 
-    static std::string SampleProject() { return dir->file("sample.kovv5"); }
-
-    test::TempDir settingsDir_;
     std::unique_ptr<CKovVDoc> document_;
     std::unique_ptr<CMainFrame> frame_;
-    QStringList messages_;
 };
 
-// ---- menus and toolbar --------------------------------------------------------------------------
-
-TEST_F(MainFrameTest, MenuBarHoldsEveryEntryInOrderWithoutFloodEstimation) {
+TEST_F(MainFrameTest, StatusBarPanesToolbarIconsAndScrollPadBar) {
     CMainFrame& frame = MakeFrame();
-    const QList<QAction*> menus = frame.menuBar()->actions();
-    ASSERT_EQ(menus.size(), 5);
-    const char* titles[] = {"ファイル(&F)", "設定(&S)", "表示(&V)", "図上計測(&R)", "ヘルプ(&H)"};
-    const std::vector<int> entries[] = {
-        {57600, 57601, 0, 32771, 0, 57607, 32786, 0, 57603, 57604, 0, 57616, 0, 57665},
-        {32777},
-        {33033, 33031, 33032, 33034, 0, 33021, 0, 32776, 33012, 32782, 32795, 0, 59392, 59393},
-        {32773, 32775, 0, 32788, 32785, 0, 32774},
-        {57667, 0, 57664}};
-    for (int i = 0; i < 5; ++i) {
-        EXPECT_EQ(menus[i]->text(), QString::fromUtf8(titles[i]));
-        QList<QAction*> shown;
-        for (QAction* a : menus[i]->menu()->actions())
-            if (a->isVisible()) shown << a;
-        EXPECT_EQ(IdsOf(shown), entries[i]) << titles[i];
+    for (QAction* action : frame.ToolBar()->actions()) {
+        if (!action->isSeparator() && !qobject_cast<QWidgetAction*>(action)) {
+            EXPECT_FALSE(action->icon().isNull()) << action->objectName().toStdString();
+        }
     }
-    EXPECT_EQ(frame.Action(57601)->text(), QStringLiteral("プロジェクトを開く(&O)..."));
-    EXPECT_EQ(frame.Action(32771)->statusTip(), QStringLiteral("プロジェクトの設定"));
-    EXPECT_EQ(frame.Action(57603)->shortcut(), QKeySequence(QStringLiteral("Ctrl+S")));
-    EXPECT_EQ(frame.windowTitle(), QStringLiteral("Kov View5"));
-    for (int flood : {32790, 32792, 32791})
-        EXPECT_EQ(frame.Action(flood), nullptr) << flood;
-
-    // The empty recent-file list is one disabled entry.
-    QAction* recent = frame.Action(57616);
-    ASSERT_NE(recent, nullptr);
-    EXPECT_EQ(recent->text(), QStringLiteral("最近使ったファイル"));
-    EXPECT_FALSE(recent->isEnabled());
-}
-
-TEST_F(MainFrameTest, ToolbarButtonsAndImageDropDown) {
-    CMainFrame& frame = MakeFrame();
-    const std::vector<int> expected = {
-        57600, 57601, 57603, 57604, 0,     57607, 32771, 32777, 2201,  0,     32795, 33033,
-        33031, 33032, 33034, 33021, 0,     32776, 33012, 32782, 59392, 59393, 0,     33044,
-        33046, 33042, 33048, 0,     32786, 0,     32773, 32775, 32774, 32788, 0,     57667};
-    EXPECT_EQ(IdsOf(frame.ToolBar()->actions()), expected);
-    for (int id : expected) {
-        if (id == 0 || id == 2201) continue;
-        EXPECT_FALSE(frame.Action(id)->icon().isNull()) << id;
-    }
-
-    auto* combo = frame.findChild<QComboBox*>(QStringLiteral("2201"));
-    ASSERT_EQ(combo, frame.ImageCombo());
-    ASSERT_EQ(combo->count(), 11);
-    EXPECT_EQ(combo->itemText(0), QStringLiteral("画像非表示"));
-    EXPECT_EQ(combo->itemText(1), QStringLiteral("画像表示（透明 90 %）"));
-    EXPECT_EQ(combo->itemText(9), QStringLiteral("画像表示（透明 10 %）"));
-    EXPECT_EQ(combo->itemText(10), QStringLiteral("画像表示(不透明）"));
-    EXPECT_EQ(combo->currentIndex(), 0);
-    EXPECT_EQ(combo->width(), 150);
-}
-
-TEST_F(MainFrameTest, StatusBarPanesAndScrollPadBar) {
-    CMainFrame& frame = MakeFrame();
     frame.resize(1400, 700);
     frame.show();
     EXPECT_GT(frame.PaneWidth(1), 0);
@@ -168,13 +81,10 @@ TEST_F(MainFrameTest, StatusBarPanesAndScrollPadBar) {
     EXPECT_EQ(frame.PaneWidth(3), frame.PaneWidth(4));
     EXPECT_LT(frame.PaneWidth(3), frame.PaneWidth(1));
     EXPECT_GT(frame.PaneWidth(0), frame.PaneWidth(1)) << "pane 0 takes the remaining width";
-    for (int pane = 0; pane < CMainFrame::kPaneCount; ++pane)
-        EXPECT_TRUE(frame.PaneText(pane).isEmpty());
 
-    // Control characters become spaces.
+    // Control characters become spaces; nothing is written while the status bar is hidden.
     SetStatusText(2, QStringLiteral("a\tb\r\nc"));
     EXPECT_EQ(frame.PaneText(2), QStringLiteral("a b  c"));
-    // Nothing is written while the status bar is hidden.
     frame.RouteCommand(59393);
     EXPECT_TRUE(frame.statusBar()->isHidden());
     SetStatusText(2, QStringLiteral("hidden"));
@@ -182,41 +92,32 @@ TEST_F(MainFrameTest, StatusBarPanesAndScrollPadBar) {
     frame.RouteCommand(59393);
 
     // The scroll pad starts hidden and remembers its visibility.
-    QDockWidget* pad = frame.ScrollPadBar();
-    EXPECT_EQ(pad->windowTitle(), QStringLiteral("ｽｸﾛｰﾙﾊﾟｯﾄﾞ"));
-    EXPECT_TRUE(pad->isHidden());
-    frame.UpdateCommandStates();
-    EXPECT_FALSE(frame.Action(33012)->isChecked());
+    EXPECT_TRUE(frame.ScrollPadBar()->isHidden());
     frame.RouteCommand(33012);
-    EXPECT_FALSE(pad->isHidden());
+    EXPECT_FALSE(frame.ScrollPadBar()->isHidden());
+    frame.UpdateCommandStates();
     EXPECT_TRUE(frame.Action(33012)->isChecked());
-    EXPECT_EQ(settings::readInt("MainFrame", "ScrollPad", 0), 1);
     frame_.reset();
     MakeFrame();
     EXPECT_FALSE(frame_->ScrollPadBar()->isHidden());
 }
 
-// ---- enabling rules -----------------------------------------------------------------------------
-
-TEST_F(MainFrameTest, WithoutAProjectMostCommandsAreDisabled) {
+TEST_F(MainFrameTest, ProjectCommandsNeedAProject) {
     CKovVApp app;
-    MakeFrame();
-    for (int id : {32771, 57603, 57604, 57607, 33033, 33031, 33032, 33034, 33021, 32773, 32775,
-                   32774, 32788, 32777, 32795})
+    MakeFrame().show();
+    const int projectCommands[] = {32771, 57603, 57604, 57607, 33033, 33031, 33032,
+                                   33034, 33021, 32773, 32775, 32774, 32777, 32795};
+    for (int id : projectCommands)
         EXPECT_FALSE(Enabled(id)) << id;
     for (int id : {57600, 57601, 57665, 57667, 57664, 32785, 33012, 59392, 59393})
         EXPECT_TRUE(Enabled(id)) << id;
-    EXPECT_TRUE(frame_->Action(59392)->isChecked());
-    EXPECT_FALSE(frame_->Action(32795)->isChecked());
-}
+    EXPECT_FALSE(frame_->Action(57616)->isEnabled()) << "the empty recent-file list";
 
-TEST_F(MainFrameTest, WithTheSampleProjectTheProjectCommandsAreEnabled) {
-    MakeFrame().show();
-    ASSERT_TRUE(document_->OnOpenDocument(QString::fromStdString(SampleProject())));
-    for (int id : {32771, 57603, 57604, 57607, 33033, 33031, 33032, 33034, 33021, 32773, 32775,
-                   32774, 32777, 32795})
+    OpenSample();
+    for (int id : projectCommands)
         EXPECT_TRUE(Enabled(id)) << id;
     EXPECT_EQ(frame_->Action(32795)->isChecked(), document_->Meshes()->showSheetInfo == 1);
+    EXPECT_TRUE(frame_->Action(57616)->text().endsWith(QStringLiteral("sample.kovv5")));
 
     // Clearing the trace needs a trace.
     EXPECT_FALSE(Enabled(32788));
@@ -224,30 +125,18 @@ TEST_F(MainFrameTest, WithTheSampleProjectTheProjectCommandsAreEnabled) {
     EXPECT_TRUE(Enabled(32788));
     frame_->RouteCommand(32788);
     EXPECT_TRUE(document_->Trace().empty());
-    EXPECT_FALSE(Enabled(32788));
 
     // The sheet toggle flips the check and leaves the document unmodified.
     const bool sheets = frame_->Action(32795)->isChecked();
     frame_->RouteCommand(32795);
     EXPECT_EQ(frame_->Action(32795)->isChecked(), !sheets);
     EXPECT_FALSE(document_->IsModified());
-
-    // The recent-file list now offers the project.
-    QAction* recent = frame_->Action(57616);
-    ASSERT_NE(recent, nullptr);
-    EXPECT_TRUE(recent->text().endsWith(QStringLiteral("sample.kovv5")))
-        << recent->text().toStdString();
 }
 
-// ---- image display ------------------------------------------------------------------------------
-
 TEST_F(MainFrameTest, ImageDropDownAndProjectImageSettingsFollowEachOther) {
-    const struct {
-        int visible, transparency, entry;
-    } toEntry[] = {{0, 50, 0}, {1, 100, 0}, {1, 90, 1}, {1, 50, 5}, {1, 0, 10}, {1, 20, 8}};
-    for (const auto& c : toEntry)
-        EXPECT_EQ(CKovVDoc::ImageEntryFor(c.visible, c.transparency), c.entry)
-            << c.visible << " " << c.transparency;
+    EXPECT_EQ(CKovVDoc::ImageEntryFor(0, 50), 0);
+    EXPECT_EQ(CKovVDoc::ImageEntryFor(1, 100), 0);
+    EXPECT_EQ(CKovVDoc::ImageEntryFor(1, 20), 8);
     for (int entry = 0; entry <= 10; ++entry) {
         int32_t visible = -1, transparency = -1;
         CKovVDoc::ImageSettingsFor(entry, visible, transparency);
@@ -259,11 +148,10 @@ TEST_F(MainFrameTest, ImageDropDownAndProjectImageSettingsFollowEachOther) {
     }
 
     MakeFrame().show();
-    ASSERT_TRUE(document_->OnOpenDocument(QString::fromStdString(SampleProject())));
+    OpenSample();
     HMeshProject& project = *document_->Meshes();
     EXPECT_EQ(frame_->ImageEntry(),
               CKovVDoc::ImageEntryFor(project.imageVisible, project.imageTransparency));
-    frame_->SelectImageEntry(5);
     frame_->OnImageEntryChosen(5);
     EXPECT_EQ(project.imageVisible, 1);
     EXPECT_EQ(project.imageTransparency, 50);
@@ -279,22 +167,20 @@ TEST_F(MainFrameTest, ImageDropDownAndProjectImageSettingsFollowEachOther) {
     EXPECT_EQ(frame_->ImageEntry(), 7);
 }
 
-// ---- placement ----------------------------------------------------------------------------------
-
 TEST_F(MainFrameTest, PlacementIsUsedOnlyWhenItLiesOnTheScreen) {
     const QSize screen(1600, 1000);
     EXPECT_TRUE((FramePlacement{100, 80, 640, 480, 0}).Fits(screen));
     EXPECT_TRUE((FramePlacement{1567, 967, 1600, 1000, 0}).Fits(screen));
-    EXPECT_FALSE((FramePlacement{1568, 80, 640, 480, 0}).Fits(screen)) << "too far right";
-    EXPECT_FALSE((FramePlacement{100, 968, 640, 480, 0}).Fits(screen)) << "too far down";
-    EXPECT_FALSE((FramePlacement{100, 80, 1601, 480, 0}).Fits(screen)) << "wider than the screen";
-    EXPECT_FALSE((FramePlacement{100, 80, 640, 1001, 0}).Fits(screen));
-    EXPECT_FALSE((FramePlacement{0, 80, 640, 480, 0}).Fits(screen)) << "not positive";
-    EXPECT_FALSE((FramePlacement{-1, -1, -1, -1, 0}).Fits(screen)) << "nothing stored";
+    for (const FramePlacement& p : {FramePlacement{1568, 80, 640, 480, 0},
+                                    {100, 968, 640, 480, 0},
+                                    {100, 80, 1601, 480, 0},
+                                    {100, 80, 640, 1001, 0},
+                                    {0, 80, 640, 480, 0},
+                                    {-1, -1, -1, -1, 0}})
+        EXPECT_FALSE(p.Fits(screen)) << p.x << " " << p.y << " " << p.width << " " << p.height;
 }
 
 TEST_F(MainFrameTest, PlacementRoundTripAndMaximisedWindow) {
-    const QSize screen = QGuiApplication::primaryScreen()->size();
     settings::writeInt("MainFrame", "XPos", 40);
     settings::writeInt("MainFrame", "YPos", 30);
     settings::writeInt("MainFrame", "XSize", 500);
@@ -304,8 +190,7 @@ TEST_F(MainFrameTest, PlacementRoundTripAndMaximisedWindow) {
     EXPECT_EQ(frame_->size(), QSize(500, 400));
     frame_->show();
     frame_->setGeometry(60, 50, 520, 410);
-    // The outer rectangle, frame included, is stored.
-    const QRect outer = frame_->frameGeometry();
+    const QRect outer = frame_->frameGeometry();  // the frame is included
     frame_.reset();
     EXPECT_EQ(settings::readInt("MainFrame", "XPos", -1), outer.x());
     EXPECT_EQ(settings::readInt("MainFrame", "YPos", -1), outer.y());
@@ -318,7 +203,6 @@ TEST_F(MainFrameTest, PlacementRoundTripAndMaximisedWindow) {
     frame_->showMaximized();
     frame_.reset();
     EXPECT_EQ(settings::readInt("MainFrame", "Zoom", -1), 1);
-    EXPECT_EQ(settings::readInt("MainFrame", "XPos", -1), outer.x());
     EXPECT_EQ(settings::readInt("MainFrame", "XSize", -1), outer.width());
     MakeFrame().ShowInitial();
     EXPECT_TRUE(frame_->isMaximized());
@@ -326,13 +210,10 @@ TEST_F(MainFrameTest, PlacementRoundTripAndMaximisedWindow) {
 
     // A stored size larger than the screen is ignored.
     settings::writeInt("MainFrame", "Zoom", 0);
-    settings::writeInt("MainFrame", "XSize", screen.width() + 1);
+    settings::writeInt("MainFrame", "XSize", QGuiApplication::primaryScreen()->size().width() + 1);
     MakeFrame();
-    EXPECT_NE(frame_->width(), screen.width() + 1);
     EXPECT_NE(frame_->pos(), QPoint(60, 50));
 }
-
-// ---- progress -----------------------------------------------------------------------------------
 
 TEST_F(MainFrameTest, ProgressShowsElapsedAndEstimatedTime) {
     int64_t now = 1000;
@@ -343,7 +224,6 @@ TEST_F(MainFrameTest, ProgressShowsElapsedAndEstimatedTime) {
     QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
     ProgressReport(-2, QStringLiteral("読み込み中"));
     ProgressReport(-7, 1);
-    EXPECT_EQ(frame_->PaneText(0), QStringLiteral("読み込み中"));
     EXPECT_EQ(frame_->PaneProgress(1), 0);
     now += 500;
     EXPECT_EQ(ProgressReport(10, 100), 0);
@@ -352,17 +232,13 @@ TEST_F(MainFrameTest, ProgressShowsElapsedAndEstimatedTime) {
     now = 13000;
     ProgressReport(30, 100);
     EXPECT_EQ(frame_->PaneText(0), QStringLiteral("読み込み中  経過  0:00:12   推定所要  0:01:08"));
-    EXPECT_EQ(frame_->PaneProgress(1), 30);
 
     QLocale::setDefault(QLocale::c());
-    ProgressReport(30, 100);
-    EXPECT_EQ(frame_->PaneText(0),
-              QStringLiteral("読み込み中  Elapsed  0:00:12  Total Estimated  0:01:08"));
     // Hours include whole days.
     now = 1000 + (26 * 3600 + 5) * int64_t{1000};
     ProgressReport(50, 100);
-    EXPECT_TRUE(frame_->PaneText(0).contains(QStringLiteral("Elapsed 26:00:05")))
-        << frame_->PaneText(0).toStdString();
+    EXPECT_EQ(frame_->PaneText(0),
+              QStringLiteral("読み込み中  Elapsed 26:00:05  Total Estimated 78:00:15"));
 
     ProgressReport(-3);
     EXPECT_EQ(frame_->PaneText(0), QStringLiteral("before"));
@@ -384,7 +260,6 @@ TEST_F(MainFrameTest, ProgressStagesPanesAndPersistentMode) {
     EXPECT_EQ(frame_->PaneProgress(3), 100);
     EXPECT_EQ(frame_->PaneProgress(1), -1);
     ProgressReport(-4, QStringLiteral("two"));
-    EXPECT_EQ(frame_->PaneText(0), QStringLiteral("two"));
     frame_->SetPaneText(0, QStringLiteral("other"));
     ProgressReport(-8);
     EXPECT_EQ(frame_->PaneText(0), QStringLiteral("two"));
@@ -401,7 +276,6 @@ TEST_F(MainFrameTest, ProgressStagesPanesAndPersistentMode) {
     EXPECT_EQ(frame_->PaneProgress(1), 40) << "the indicator keeps running";
     ProgressReport(-10);
     EXPECT_EQ(frame_->PaneProgress(1), -1);
-    EXPECT_TRUE(frame_->PaneText(0).isEmpty());
 
     // Without a visible status bar nothing happens.
     frame_->statusBar()->hide();
@@ -413,31 +287,27 @@ TEST_F(MainFrameTest, ProgressStagesPanesAndPersistentMode) {
 TEST_F(MainFrameTest, StepMasksAndEscape) {
     CMainProgress progress;
     EXPECT_EQ(progress.StepMask(100000), 2047);
-    EXPECT_EQ(progress.StepMask(500), 15);
     EXPECT_EQ(progress.StepMask(63 * 15 + 62), 15);
     EXPECT_EQ(progress.StepMask(63 * 16), 31);
     EXPECT_EQ(ProgressReport(-1, 100000), 0) << "no main window";
-
     MakeFrame().show();
-    EXPECT_EQ(ProgressReport(-1, 100000), 2047);
     EXPECT_EQ(ProgressReport(-1, 500), 15);
 
-    auto escape = [this](QEvent::Type type) {
-        QKeyEvent key(type, Qt::Key_Escape, Qt::NoModifier);
-        QApplication::sendEvent(frame_.get(), &key);
+    auto escape = [this] {
+        for (QEvent::Type type : {QEvent::KeyPress, QEvent::KeyRelease}) {
+            QKeyEvent key(type, Qt::Key_Escape, Qt::NoModifier);
+            QApplication::sendEvent(frame_.get(), &key);
+        }
     };
     // Esc pressed before begin does not cancel the first step.
-    escape(QEvent::KeyPress);
-    escape(QEvent::KeyRelease);
+    escape();
     ProgressReport(-2, QStringLiteral("work"));
     EXPECT_EQ(ProgressReport(1, 10), 0);
-    escape(QEvent::KeyPress);
-    escape(QEvent::KeyRelease);
+    escape();
     EXPECT_EQ(ProgressReport(2, 10), 1) << "pressed since the last test";
     EXPECT_EQ(ProgressReport(3, 10), 0);
     // The main frame's reporter never cancels a loader, and it shows the fraction.
-    escape(QEvent::KeyPress);
-    escape(QEvent::KeyRelease);
+    escape();
     EXPECT_EQ(progress.SetPos(4, 10), 0);
     progress.SetFraction(0.625);
     EXPECT_EQ(frame_->PaneProgress(1), 63);
@@ -453,9 +323,12 @@ TEST_F(MainFrameTest, PumpingDropsInputThatCouldStartOtherWork) {
     target.resize(50, 50);
     target.show();
     const QPointF at(5, 5);
-    QCoreApplication::postEvent(
-        &target, new QMouseEvent(QEvent::MouseButtonDblClick, at, at, at, Qt::LeftButton,
-                                 Qt::LeftButton, Qt::NoModifier));
+    auto doubleClick = [&] {
+        QCoreApplication::postEvent(
+            &target, new QMouseEvent(QEvent::MouseButtonDblClick, at, at, at, Qt::LeftButton,
+                                     Qt::LeftButton, Qt::NoModifier));
+    };
+    doubleClick();
     QCoreApplication::postEvent(
         &target, new QContextMenuEvent(QContextMenuEvent::Mouse, QPoint(5, 5), QPoint(5, 5)));
     QCoreApplication::postEvent(&target,
@@ -465,17 +338,13 @@ TEST_F(MainFrameTest, PumpingDropsInputThatCouldStartOtherWork) {
                                  Qt::LeftButton, Qt::NoModifier));
     QCoreApplication::postEvent(&target, new QCloseEvent);
     frame_->PumpMessages();
-    EXPECT_EQ(target.seen[QEvent::MouseButtonDblClick], 0);
-    EXPECT_EQ(target.seen[QEvent::ContextMenu], 0);
-    EXPECT_EQ(target.seen[QEvent::KeyPress], 0);
-    EXPECT_EQ(target.seen[QEvent::Close], 0);
+    for (QEvent::Type dropped :
+         {QEvent::MouseButtonDblClick, QEvent::ContextMenu, QEvent::KeyPress, QEvent::Close})
+        EXPECT_EQ(target.seen[dropped], 0) << dropped;
     EXPECT_EQ(target.seen[QEvent::MouseButtonPress], 1) << "ordinary input still arrives";
-    EXPECT_TRUE(target.isVisible());
 
     // Outside the pump the same input is delivered.
-    QCoreApplication::postEvent(
-        &target, new QMouseEvent(QEvent::MouseButtonDblClick, at, at, at, Qt::LeftButton,
-                                 Qt::LeftButton, Qt::NoModifier));
+    doubleClick();
     QCoreApplication::processEvents();
     EXPECT_EQ(target.seen[QEvent::MouseButtonDblClick], 1);
 }

@@ -12,8 +12,7 @@
 #include "core/base/SettingsStore.h"
 #include "core/data/HMeshProject.h"
 #include "core/data/ZarHColorMap.h"
-#include "support/TestSupport.h"
-#include "support/ui/TestApplication.h"
+#include "support/ui/WindowTest.h"
 #include "ui/dialogs/CColorMapDlg.h"
 #include "ui/widgets/CColorWell.h"
 #include "ui/widgets/CHxColorDlg.h"
@@ -22,23 +21,14 @@
 namespace kov {
 namespace {
 
-const auto* const kEnvironment =
-    ::testing::AddGlobalTestEnvironment(new test::ApplicationEnvironment);
-
-class ColorMapDlgTest : public ::testing::Test {
+class ColorMapDlgTest : public test::WindowTest {
 protected:
-    void SetUp() override { settings::setLocation(dir_.file("kov.ini")); }
-    void TearDown() override {
-        TestPrompts() = {};
-        settings::setLocation("");
-    }
     template <typename T>
     static T* Control(QDialog& dialog, int id) {
         T* control = dialog.findChild<T*>(QString::number(id));
         EXPECT_NE(control, nullptr) << id;
         return control;
     }
-    test::TempDir dir_;
 };
 
 ZarHColorMap MapWithStops(double low, double high) {
@@ -53,11 +43,9 @@ ZarHColorMap MapWithStops(double low, double high) {
 }
 
 TEST(LeadingNumberTest, ReadsTheNumberAtTheStartOrZero) {
-    EXPECT_EQ(LeadingNumber("12.5m"), 12.5);
-    EXPECT_EQ(LeadingNumber("  -3"), -3.0);
-    EXPECT_EQ(LeadingNumber("+4"), 4.0);
-    EXPECT_EQ(LeadingNumber("abc"), 0.0);
-    EXPECT_EQ(LeadingNumber(""), 0.0);
+    for (const auto& [text, value] :
+         {std::pair{"12.5m", 12.5}, {"  -3", -3.0}, {"+4", 4.0}, {"abc", 0.0}, {"", 0.0}})
+        EXPECT_EQ(LeadingNumber(text), value) << text;
 }
 
 TEST_F(ColorMapDlgTest, ShowsTheMapAndAppliesEveryChangeToTheWorkingCopy) {
@@ -118,7 +106,6 @@ TEST_F(ColorMapDlgTest, OptimiseTakesTheWholeMetresAroundTheDataRange) {
     CColorMapDlg dialog(nullptr, map, 0, 5, 3.7, 152.2);
     QPushButton* optimise = Control<QPushButton>(dialog, CColorMapDlg::kIdOptimise);
     ASSERT_TRUE(optimise->isVisibleTo(&dialog));
-    EXPECT_EQ(optimise->text(), QStringLiteral("　データ標高値で\n最適化"));
     optimise->click();
     EXPECT_EQ(Control<QLineEdit>(dialog, CColorMapDlg::kIdFirstHeight)->text(), "3");
     EXPECT_EQ(Control<QLineEdit>(dialog, CColorMapDlg::kIdLastHeight)->text(), "153");
@@ -151,26 +138,20 @@ TEST_F(ColorMapDlgTest, EditColorMapStoresTheCopyOnlyOnOk) {
     project.stepHeight = 5;
     const ZarHColorMap* original = project.GetColorMap(0);
     const double originalTop = original->stop(1)->height;
-
-    TestPrompts().runModal = [](QDialog& dialog) {
+    bool ok = false;
+    TestPrompts().runModal = [&ok](QDialog& dialog) {
         Control<QLineEdit>(dialog, CColorMapDlg::kIdLastHeight)->setText("999");
         Control<QComboBox>(dialog, CColorMapDlg::kIdStepMode)->setCurrentIndex(1);
         Control<QLineEdit>(dialog, CColorMapDlg::kIdStepHeight)->setText("12.5");
-        dialog.reject();
-        return static_cast<int>(QDialog::Rejected);
+        ok ? dialog.accept() : dialog.reject();
+        return dialog.result();
     };
     EXPECT_FALSE(EditColorMap(nullptr, project));
     EXPECT_EQ(project.GetColorMap(0), original);
     EXPECT_EQ(project.GetColorMap(0)->stop(1)->height, originalTop);
     EXPECT_EQ(project.stepMode, 0);
 
-    TestPrompts().runModal = [](QDialog& dialog) {
-        Control<QLineEdit>(dialog, CColorMapDlg::kIdLastHeight)->setText("999");
-        Control<QComboBox>(dialog, CColorMapDlg::kIdStepMode)->setCurrentIndex(1);
-        Control<QLineEdit>(dialog, CColorMapDlg::kIdStepHeight)->setText("12.5");
-        dialog.accept();
-        return static_cast<int>(QDialog::Accepted);
-    };
+    ok = true;
     EXPECT_TRUE(EditColorMap(nullptr, project));
     EXPECT_EQ(project.GetColorMap(0)->stop(1)->height, 999.0);
     EXPECT_EQ(project.stepMode, 1);

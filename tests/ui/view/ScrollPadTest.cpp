@@ -3,18 +3,14 @@
 #include <QApplication>
 #include <QMouseEvent>
 #include <memory>
+#include <tuple>
 #include <vector>
 
-#include "core/base/SettingsStore.h"
-#include "core/data/HMeshProject.h"
 #include "core/data/ZarHColorMap.h"
-#include "core/data/ZarVeyMesh5.h"
 #include "core/display/Dib24Image.h"
-#include "support/TestSupport.h"
-#include "support/ui/TestApplication.h"
+#include "support/ui/WindowTest.h"
 #include "ui/app/CKovVDoc.h"
 #include "ui/view/CQLegend.h"
-#include "ui/view/CQuickBar.h"
 #include "ui/view/CScrButton.h"
 
 namespace kov {
@@ -25,29 +21,17 @@ const auto* const kEnvironment =
 
 TEST(ScrollPad, SectorsAroundTheCentre) {
     const int c = kScrollPadCentre;
-    EXPECT_EQ(ScrollPadCommand(c, c), 33045);
-    EXPECT_EQ(ScrollPadCommand(c + 7, c), 33045);
-    EXPECT_EQ(ScrollPadCommand(c + 5, c - 6), 33045);  // 61 < 64
-    // Exactly 8 pixels from the centre is a direction.
-    EXPECT_EQ(ScrollPadCommand(c + 8, c), 33046);
-    EXPECT_EQ(ScrollPadCommand(c, c - 8), 33042);
-    EXPECT_EQ(ScrollPadCommand(c - 8, c), 33044);
-    EXPECT_EQ(ScrollPadCommand(c, c + 8), 33048);
-
-    // Straight up, and straight left from both sides of the +-180 degree seam.
-    EXPECT_EQ(ScrollPadCommand(c, 0), 33042);
-    EXPECT_EQ(ScrollPadCommand(0, c), 33044);
-    EXPECT_EQ(ScrollPadCommand(0, c - 1), 33044);
-    EXPECT_EQ(ScrollPadCommand(0, c + 1), 33044);
-
-    // The diagonals (y grows downward on the pad).
-    EXPECT_EQ(ScrollPadCommand(c - 20, c - 20), 33041);
-    EXPECT_EQ(ScrollPadCommand(c + 20, c - 20), 33043);
-    EXPECT_EQ(ScrollPadCommand(c - 20, c + 20), 33047);
-    EXPECT_EQ(ScrollPadCommand(c + 20, c + 20), 33049);
-    // Either side of the 22.5 degree bound between right and up-right (tan 22.5 = 0.414).
-    EXPECT_EQ(ScrollPadCommand(c + 30, c - 12), 33046);  // 21.8 degrees
-    EXPECT_EQ(ScrollPadCommand(c + 30, c - 13), 33043);  // 23.4 degrees
+    const struct {
+        int dx, dy, command;
+    } cases[] = {
+        {0, 0, 33045},     {7, 0, 33045},    {5, -6, 33045},  // within 8 pixels: the centre
+        {8, 0, 33046},     {0, -8, 33042},   {-8, 0, 33044},   {0, 8, 33048},
+        {-c, -1, 33044},   {-c, 1, 33044},  // either side of the +-180 degree seam
+        {-20, -20, 33041}, {20, -20, 33043}, {-20, 20, 33047}, {20, 20, 33049},
+        {30, -12, 33046},  {30, -13, 33043},  // 21.8 and 23.4 degrees (y grows downward)
+    };
+    for (const auto& k : cases)
+        EXPECT_EQ(ScrollPadCommand(c + k.dx, c + k.dy), k.command) << k.dx << "," << k.dy;
 }
 
 class PadButton : public CScrButton {
@@ -69,8 +53,6 @@ void Click(QWidget& widget, QPoint pos) {
 
 TEST(ScrollPad, ClicksSendTheCommandOfTheirZone) {
     PadButton pad;
-    EXPECT_EQ(pad.objectName(), QStringLiteral("33050"));
-    EXPECT_EQ(pad.size(), QSize(79, 79));
     pad.show();
     Click(pad, QPoint(35, 4));
     Click(pad, QPoint(35, 35));
@@ -78,49 +60,28 @@ TEST(ScrollPad, ClicksSendTheCommandOfTheirZone) {
     EXPECT_EQ(pad.sent, (std::vector<int>{33042, 33045, 33049}));
 
     // Over the centre the special cursor shows.
-    QMouseEvent move(QEvent::MouseMove, QPointF(36, 36), pad.mapToGlobal(QPointF(36, 36)),
-                     Qt::NoButton, Qt::NoButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(&pad, &move);
-    EXPECT_EQ(pad.Command(), 33045);
-    EXPECT_EQ(pad.cursor().shape(), Qt::BitmapCursor);
-    QMouseEvent away(QEvent::MouseMove, QPointF(5, 35), pad.mapToGlobal(QPointF(5, 35)),
-                     Qt::NoButton, Qt::NoButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(&pad, &away);
-    EXPECT_EQ(pad.Command(), 33044);
-    EXPECT_EQ(pad.cursor().shape(), Qt::ArrowCursor);
+    for (const auto& [at, command, shape] : {std::tuple{QPointF(36, 36), 33045, Qt::BitmapCursor},
+                                             {QPointF(5, 35), 33044, Qt::ArrowCursor}}) {
+        QMouseEvent move(QEvent::MouseMove, at, pad.mapToGlobal(at), Qt::NoButton, Qt::NoButton,
+                         Qt::NoModifier);
+        QCoreApplication::sendEvent(&pad, &move);
+        EXPECT_EQ(pad.Command(), command);
+        EXPECT_EQ(pad.cursor().shape(), shape);
+    }
 }
 
 // A document with a small project open; the colour map has its default stops 0 m and 200 m.
-class LegendTest : public ::testing::Test {
+class LegendTest : public test::WindowTest {
 protected:
     void SetUp() override {
-        settings::setLocation(dir_.file("kov.ini"));
-        test::TileSpec tile;
-        test::writeTile(tile, dir_.file("t.kov"));
-        HMeshProject project;
-        std::unique_ptr<ZarHMesh> mesh = std::make_unique<ZarVeyMesh5>();
-        ASSERT_TRUE(mesh->Load(dir_.file("t.kov")));
-        ASSERT_EQ(project.AddMesh(mesh), 1);
-        project.UpdateExtent();
-        ASSERT_TRUE(project.SaveProject(dir_.file("p.kovv5")));
-        ASSERT_TRUE(doc_.OnOpenDocument(QString::fromStdString(dir_.file("p.kovv5"))));
+        test::WindowTest::SetUp();
+        const std::string project = test::writeTileProject({}, dir_.path());
+        ASSERT_TRUE(doc_.OnOpenDocument(QString::fromStdString(project)));
     }
-    void TearDown() override { settings::setLocation(""); }
 
     test::TempDir dir_;
     CKovVDoc doc_;
 };
-
-TEST_F(LegendTest, BarHoldsPadAboveLegend) {
-    CQuickBar bar(&doc_);
-    CScrButton* pad = bar.findChild<CScrButton*>(QStringLiteral("33050"));
-    CQLegend* legend = bar.findChild<CQLegend*>(QStringLiteral("9999"));
-    ASSERT_NE(pad, nullptr);
-    ASSERT_NE(legend, nullptr);
-    EXPECT_EQ(pad->geometry(), QRect(6, 6, 79, 79));
-    EXPECT_EQ(legend->geometry(), QRect(6, 6 + 79 + 16, 79, 320));
-    EXPECT_EQ(bar.size(), QSize(79 + 12, 79 + 16 + 320 + 12));
-}
 
 TEST_F(LegendTest, StripAndLabelsOfTheColourMap) {
     const ZarHColorMap& map = *doc_.Meshes()->GetColorMap(0);
@@ -145,12 +106,6 @@ TEST_F(LegendTest, StripAndLabelsOfTheColourMap) {
     for (const QPoint p : {QPoint(40, 0), QPoint(78, 1), QPoint(3, 140), QPoint(60, 279)}) {
         EXPECT_EQ(face.pixel(p.x(), p.y() + 20), strip.pixel(p)) << p.x() << "," << p.y();
     }
-    Rgb top;
-    ASSERT_TRUE(map.colorAt(200.0, top));
-    const QColor near(face.pixel(78, 21));
-    EXPECT_NEAR(near.red(), top.red, 40);
-    EXPECT_NEAR(near.green(), top.green, 40);
-    EXPECT_NEAR(near.blue(), top.blue, 40);
 
     // Without a document the legend stays empty.
     CQLegend empty(nullptr);
