@@ -125,19 +125,6 @@ TEST(SampleTerrain, RowsGiveThePointValuesAndTheCoastRunsAsDescribed) {
     EXPECT_EQ(sample::terrainCodeAt(-5997.5, -35997.5), sample::kNoDataCode);
 }
 
-TEST(SampleOptionsCheck, RejectsBadBlocksAndCornersOffTheSheetLines) {
-    SampleOptions big, west, south;
-    big.block = 201;
-    west.west = -9000;
-    south.south = -37000;
-    for (const SampleOptions& options : {big, west, south}) {
-        std::string error;
-        EXPECT_FALSE(sample::validateOptions(options, &error));
-        EXPECT_FALSE(error.empty());
-        EXPECT_TRUE(sample::sampleTiles(options).empty());
-    }
-}
-
 TEST(SampleCommand, LargerBlockKeepsTheTerrainAndPutsEveryTileInData) {
     test::TempDir dir;
     int exitCode = -1;
