@@ -38,7 +38,7 @@ TEST_F(ColorMapTest, DefaultsAndSettings) {
     EXPECT_EQ(fromSettings.noDataColor, Rgb32(1, 2, 3) | kColorNotPainted);
 }
 
-TEST_F(ColorMapTest, RampEndsAndHsvMidpoint) {
+TEST_F(ColorMapTest, RampEndsAndHsvInterpolation) {
     ZarHColorMap map;
     Rgb c;
     // Beyond the ends: the end colours.
@@ -47,17 +47,21 @@ TEST_F(ColorMapTest, RampEndsAndHsvMidpoint) {
     ASSERT_TRUE(map.colorAt(250.0, c));
     EXPECT_EQ(Packed(c), map.stop(1)->color);
 
-    // Halfway, hue, saturation and value are each the mean of the ends (checked against Qt's
-    // own HSV conversion).
+    // A quarter and half the way, hue, saturation and value each move that far from the first
+    // end to the second (checked against Qt's own HSV conversion).
     const QColor a(230, 255, 128), b(192, 64, 32);
-    const double hue = (a.hsvHueF() + b.hsvHueF()) / 2;
-    const QColor mid =
-        QColor::fromHsvF(static_cast<float>(hue), (a.hsvSaturationF() + b.hsvSaturationF()) / 2,
-                         (a.valueF() + b.valueF()) / 2);
-    ASSERT_TRUE(map.colorAt(100.0, c));
-    EXPECT_NEAR(c.red, mid.red(), 1);
-    EXPECT_NEAR(c.green, mid.green(), 1);
-    EXPECT_NEAR(c.blue, mid.blue(), 1);
+    for (const double t : {0.25, 0.5}) {
+        auto mix = [t](double from, double to) {
+            return static_cast<float>(from + t * (to - from));
+        };
+        const QColor expected = QColor::fromHsvF(mix(a.hsvHueF(), b.hsvHueF()),
+                                                 mix(a.hsvSaturationF(), b.hsvSaturationF()),
+                                                 mix(a.valueF(), b.valueF()));
+        ASSERT_TRUE(map.colorAt(200.0 * t, c));
+        EXPECT_NEAR(c.red, expected.red(), 1) << t;
+        EXPECT_NEAR(c.green, expected.green(), 1) << t;
+        EXPECT_NEAR(c.blue, expected.blue(), 1) << t;
+    }
 }
 
 TEST_F(ColorMapTest, ReverseSegmentsGoThroughRed) {
