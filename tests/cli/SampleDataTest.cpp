@@ -26,7 +26,7 @@ using sample::SampleTile;
 
 std::vector<std::string> splitLines(const std::string& text) {
     std::vector<std::string> lines;
-    ForEachLine(text, text.size() + 1, [&](std::string_view line) { lines.emplace_back(line); });
+    forEachLine(text, text.size() + 1, [&](std::string_view line) { lines.emplace_back(line); });
     return lines;
 }
 
@@ -93,7 +93,7 @@ TEST_F(SampleDataSet, NineSheetsHoldTheTerrainAndLoad) {
             for (int c = 0; c < 400; ++c) {
                 const int code = sample::terrainCodeAt(west + 5.0 * c + 2.5, south + 5.0 * r + 2.5);
                 codes.insert(code);
-                mismatches += mesh.Cell(c, r) != (code == sample::kWaterCode    ? MESH_WATER
+                mismatches += mesh.cell(c, r) != (code == sample::kWaterCode    ? MESH_WATER
                                                   : code == sample::kNoDataCode ? MESH_NODATA
                                                                                 : code);
             }

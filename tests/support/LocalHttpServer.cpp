@@ -22,7 +22,7 @@ LocalHttpServer::LocalHttpServer() {
         std::abort();
     }
     port_ = ntohs(address.sin_port);
-    thread_ = std::thread([this] { Serve(); });
+    thread_ = std::thread([this] { serve(); });
 }
 
 LocalHttpServer::~LocalHttpServer() {
@@ -31,32 +31,32 @@ LocalHttpServer::~LocalHttpServer() {
     ::close(listener_);
 }
 
-void LocalHttpServer::Put(const std::string& path, const std::string& body) {
+void LocalHttpServer::put(const std::string& path, const std::string& body) {
     std::lock_guard lock(mutex_);
     files_[path] = body;
 }
 
-void LocalHttpServer::Stall(const std::string& path) {
+void LocalHttpServer::stall(const std::string& path) {
     std::lock_guard lock(mutex_);
     stalls_[path] = true;
 }
 
-std::string LocalHttpServer::Url(const std::string& path) const {
+std::string LocalHttpServer::url(const std::string& path) const {
     return "http://127.0.0.1:" + std::to_string(port_) + path;
 }
 
-void LocalHttpServer::Serve() {
+void LocalHttpServer::serve() {
     while (!stopping_) {
         pollfd p{listener_, POLLIN, 0};
         if (::poll(&p, 1, 50) <= 0) continue;
         const int client = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
         if (client < 0) continue;
-        Answer(client);
+        answer(client);
         ::close(client);
     }
 }
 
-void LocalHttpServer::Answer(int client) {
+void LocalHttpServer::answer(int client) {
     std::string request;
     char buffer[4096];
     while (request.find("\r\n\r\n") == std::string::npos) {

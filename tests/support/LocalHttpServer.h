@@ -18,15 +18,15 @@ public:
     LocalHttpServer(const LocalHttpServer&) = delete;
     LocalHttpServer& operator=(const LocalHttpServer&) = delete;
 
-    void Put(const std::string& path, const std::string& body);
-    void Stall(const std::string& path);
+    void put(const std::string& path, const std::string& body);
+    void stall(const std::string& path);
     // "http://127.0.0.1:PORT" + path
-    std::string Url(const std::string& path) const;
-    int RequestCount() const { return requests_; }
+    std::string url(const std::string& path) const;
+    int requestCount() const { return requests_; }
 
 private:
-    void Serve();
-    void Answer(int client);
+    void serve();
+    void answer(int client);
 
     int listener_ = -1;
     int port_ = 0;

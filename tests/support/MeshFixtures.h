@@ -14,7 +14,7 @@ inline std::unique_ptr<ZarHMesh> makeMesh(int cols, int rows, double cell, doubl
                                           const std::function<int(int, int)>& code,
                                           double scale = 0.1) {
     auto mesh = std::make_unique<ZarHMesh>();
-    mesh->AllocateCells(cols, rows);
+    mesh->allocateCells(cols, rows);
     mesh->cellSize = cell;
     mesh->scale = scale;
     mesh->xmin = x0;
@@ -23,7 +23,7 @@ inline std::unique_ptr<ZarHMesh> makeMesh(int cols, int rows, double cell, doubl
     mesh->ymax = y0 + rows * cell;
     for (int r = 0; r < rows; ++r)
         for (int c = 0; c < cols; ++c)
-            mesh->Cell(c, r) = code(c, r);
+            mesh->cell(c, r) = code(c, r);
     return mesh;
 }
 

@@ -10,11 +10,11 @@
 namespace kov {
 namespace {
 
-constexpr uint32_t Rgb32(int r, int g, int b) {
+constexpr uint32_t rgb32(int r, int g, int b) {
     return r | (g << 8) | (b << 16);
 }
-uint32_t Packed(const Rgb& c) {
-    return Rgb32(c.red, c.green, c.blue);
+uint32_t packed(const Rgb& c) {
+    return rgb32(c.red, c.green, c.blue);
 }
 
 // A colour map with defaults taken from an empty settings file.
@@ -33,9 +33,9 @@ TEST_F(ColorMapTest, DefaultsAndSettings) {
                     "[ColorMap]\nCOLOR1=RGB(10,20,30)\nColorNone=RGB(1,2,3)\n");
     settings::setLocation(dir_.file("kov.ini"));
     ZarHColorMap fromSettings;
-    EXPECT_EQ(fromSettings.stop(0)->color, Rgb32(10, 20, 30));
+    EXPECT_EQ(fromSettings.stop(0)->color, rgb32(10, 20, 30));
     // No-data is never painted on creation, whatever the settings say.
-    EXPECT_EQ(fromSettings.noDataColor, Rgb32(1, 2, 3) | kColorNotPainted);
+    EXPECT_EQ(fromSettings.noDataColor, rgb32(1, 2, 3) | kColorNotPainted);
 }
 
 TEST_F(ColorMapTest, RampEndsAndHsvInterpolation) {
@@ -43,9 +43,9 @@ TEST_F(ColorMapTest, RampEndsAndHsvInterpolation) {
     Rgb c;
     // Beyond the ends: the end colours.
     ASSERT_TRUE(map.colorAt(-5.0, c));
-    EXPECT_EQ(Packed(c), map.stop(0)->color);
+    EXPECT_EQ(packed(c), map.stop(0)->color);
     ASSERT_TRUE(map.colorAt(250.0, c));
-    EXPECT_EQ(Packed(c), map.stop(1)->color);
+    EXPECT_EQ(packed(c), map.stop(1)->color);
 
     // A quarter and half the way, hue, saturation and value each move that far from the first
     // end to the second (checked against Qt's own HSV conversion).
@@ -66,8 +66,8 @@ TEST_F(ColorMapTest, RampEndsAndHsvInterpolation) {
 
 TEST_F(ColorMapTest, ReverseSegmentsGoThroughRed) {
     // Hues 0.1 (orange) and 0.6 (blue), full saturation and value.
-    const Rgb from = HsvToRgb(0.1, 1.0, 1.0), to = HsvToRgb(0.6, 1.0, 1.0);
-    ColorStop stops[2] = {{Packed(from), 0, 0.0}, {Packed(to), 0, 100.0}};
+    const Rgb from = hsvToRgb(0.1, 1.0, 1.0), to = hsvToRgb(0.6, 1.0, 1.0);
+    ColorStop stops[2] = {{packed(from), 0, 0.0}, {packed(to), 0, 100.0}};
     ZarHColorMap map;
     map.setStops(stops, 2);
     Rgb c;
@@ -78,7 +78,7 @@ TEST_F(ColorMapTest, ReverseSegmentsGoThroughRed) {
     map.rebuildTable();
     // The arc 0.1 -> 0 -> 0.6 is 0.5 long; a fifth of the way along it is hue 0 (pure red).
     map.colorAt(20.0, c);
-    EXPECT_EQ(Packed(c), Rgb32(255, 0, 0));
+    EXPECT_EQ(packed(c), rgb32(255, 0, 0));
     map.colorAt(10.0, c);
     EXPECT_NEAR(QColor(c.red, c.green, c.blue).hsvHueF(), 0.05, 0.01);
     map.colorAt(60.0, c);  // past red, coming down from the top of the circle to 0.6
@@ -97,18 +97,18 @@ TEST_F(ColorMapTest, TableLookupAndDegenerateRanges) {
     // No interpolation between entries: just below entry 500's height answers entry 499.
     const double h500 = table[500].height;
     Rgb below = map.tableColor(std::nextafter(h500, 0.0));
-    EXPECT_EQ(Packed(below), Rgb32(table[499].red, table[499].green, table[499].blue));
-    EXPECT_EQ(Packed(map.tableColor(-1e9)), Rgb32(230, 255, 128));
-    EXPECT_EQ(Packed(map.tableColor(1e9)), Rgb32(192, 64, 32));
+    EXPECT_EQ(packed(below), rgb32(table[499].red, table[499].green, table[499].blue));
+    EXPECT_EQ(packed(map.tableColor(-1e9)), rgb32(230, 255, 128));
+    EXPECT_EQ(packed(map.tableColor(1e9)), rgb32(192, 64, 32));
 
     // Equal first and last heights: every height answers the first colour.
-    ColorStop flat[2] = {{Rgb32(1, 2, 3), 0, 50.0}, {Rgb32(200, 100, 0), 0, 50.0}};
+    ColorStop flat[2] = {{rgb32(1, 2, 3), 0, 50.0}, {rgb32(200, 100, 0), 0, 50.0}};
     map.setStops(flat, 2);
     for (double h : {-10.0, 50.0, 80.0})
-        EXPECT_EQ(Packed(map.tableColor(h)), Rgb32(1, 2, 3));
+        EXPECT_EQ(packed(map.tableColor(h)), rgb32(1, 2, 3));
 
     // A grey stop has hue 0, so grey to blue sweeps up from red through green.
-    ColorStop grey[2] = {{Rgb32(128, 128, 128), 0, 0.0}, {Rgb32(0, 0, 255), 0, 10.0}};
+    ColorStop grey[2] = {{rgb32(128, 128, 128), 0, 0.0}, {rgb32(0, 0, 255), 0, 10.0}};
     map.setStops(grey, 2);
     EXPECT_EQ(map.stop(0)->hue, 0.0);
     Rgb c;
@@ -124,23 +124,23 @@ TEST_F(ColorMapTest, StripsShadeTowardOneSide) {
     ZarHColorMap map;
     map.shadowLevel = 0.5;
     const Dib24 h = map.makeStrip(11, 3, false);
-    ASSERT_EQ(h.Width(), 11);
+    ASSERT_EQ(h.width(), 11);
     // Top row full colour, bottom row at the shadow level; heights run left to right.
-    EXPECT_EQ(h.Pixel(0, 2), Rgb32(230, 255, 128));
-    EXPECT_EQ(h.Pixel(10, 2), Rgb32(192, 64, 32));
-    EXPECT_EQ(h.Pixel(10, 0), Rgb32(96, 32, 16));
-    EXPECT_EQ(h.Pixel(0, 1), Rgb32(172, 191, 96));  // factor 0.75, truncated
+    EXPECT_EQ(h.pixel(0, 2), rgb32(230, 255, 128));
+    EXPECT_EQ(h.pixel(10, 2), rgb32(192, 64, 32));
+    EXPECT_EQ(h.pixel(10, 0), rgb32(96, 32, 16));
+    EXPECT_EQ(h.pixel(0, 1), rgb32(172, 191, 96));  // factor 0.75, truncated
 
     const Dib24 v = map.makeStrip(3, 11, true);
-    EXPECT_EQ(v.Pixel(2, 0), Rgb32(230, 255, 128));  // lowest height at the bottom, right edge
-    EXPECT_EQ(v.Pixel(2, 10), Rgb32(192, 64, 32));
-    EXPECT_EQ(v.Pixel(0, 10), Rgb32(96, 32, 16));  // darkest at the left edge
-    EXPECT_TRUE(map.makeStrip(0, 5, false).IsEmpty());
+    EXPECT_EQ(v.pixel(2, 0), rgb32(230, 255, 128));  // lowest height at the bottom, right edge
+    EXPECT_EQ(v.pixel(2, 10), rgb32(192, 64, 32));
+    EXPECT_EQ(v.pixel(0, 10), rgb32(96, 32, 16));  // darkest at the left edge
+    EXPECT_TRUE(map.makeStrip(0, 5, false).isEmpty());
 }
 
 TEST_F(ColorMapTest, BinaryImageRoundTripAndRefusal) {
     ZarHColorMap map;
-    ColorStop stops[3] = {{Rgb32(9, 8, 7), 1, -3.5}, {Rgb32(1, 2, 3), 0, 4.25}, {0xFF, 0, 9.0}};
+    ColorStop stops[3] = {{rgb32(9, 8, 7), 1, -3.5}, {rgb32(1, 2, 3), 0, 4.25}, {0xFF, 0, 9.0}};
     map.setStops(stops, 3);
     map.seaColor = 0x80123456;
     map.lightAzimuth = 92.0;
@@ -169,9 +169,9 @@ TEST_F(ColorMapTest, BinaryImageRoundTripAndRefusal) {
 TEST_F(ColorMapTest, CollectionSlotsAndPresets) {
     HMeshProject project;
     ZarHColorMap* slot0 = project.GetColorMap(0);
-    slot0->seaColor = Rgb32(1, 1, 1);
+    slot0->seaColor = rgb32(1, 1, 1);
     EXPECT_EQ(project.GetColorMap(-4), slot0);
-    EXPECT_EQ(project.GetColorMap(7)->seaColor, Rgb32(1, 1, 1));  // copied from slot 0
+    EXPECT_EQ(project.GetColorMap(7)->seaColor, rgb32(1, 1, 1));  // copied from slot 0
 
     // Slot 4 gets its ramp back whenever it has fewer than eleven entries.
     ZarHColorMap* ramp4 = project.GetColorMap(4);

@@ -104,7 +104,7 @@ TEST(HMeshProjectNeighbours, EdgesMatchWithinToleranceAndCellSizesMustAgree) {
     project.FindNeighbours(*project.GetMesh(4), nb);
     for (int slot = 0; slot < 9; ++slot) {
         ASSERT_NE(nb.mesh[slot], nullptr) << slot;
-        EXPECT_EQ(nb.mesh[slot]->Cell(0, 0), slot) << "slot order SW, S, SE, W, C, E, NW, N, NE";
+        EXPECT_EQ(nb.mesh[slot]->cell(0, 0), slot) << "slot order SW, S, SE, W, C, E, NW, N, NE";
     }
     project.FindNeighbours(*project.GetMesh(0), nb);
     EXPECT_EQ(nb.mesh[MeshNeighbours::West], nullptr);

@@ -73,20 +73,20 @@ TEST(BmpDecoder, DepthsPalettesAndRowOrder) {
         {bmpFile(1, 1, 32, {}, std::string("\x0A\x14\x1E\x00", 4)), {{qRgb(30, 20, 10)}}},
     };
     for (const auto& [file, expected] : cases)
-        EXPECT_EQ(pixelsOf(DecodeBmp(file)), expected) << file.size();
+        EXPECT_EQ(pixelsOf(decodeBmp(file)), expected) << file.size();
 }
 
 TEST(BmpDecoder, RejectsDamagedFilesAndLeavesRunLengthDataToQt) {
     const std::string good = bmpFile(3, 1, 24, {}, std::string(12, '\x40'));
-    EXPECT_FALSE(DecodeBmp(good).isNull());
-    EXPECT_TRUE(DecodeBmp(good.substr(0, good.size() - 1)).isNull()) << "pixels cut short";
-    EXPECT_TRUE(DecodeBmp(good.substr(0, 30)).isNull()) << "header cut short";
-    EXPECT_TRUE(DecodeBmp(good, PictureLimits{2, 1 << 20}).isNull()) << "beyond the size limit";
-    EXPECT_TRUE(DecodeBmp(bmpFile(1, 1, 7, {}, std::string(4, '\0'))).isNull()) << "7 bits";
+    EXPECT_FALSE(decodeBmp(good).isNull());
+    EXPECT_TRUE(decodeBmp(good.substr(0, good.size() - 1)).isNull()) << "pixels cut short";
+    EXPECT_TRUE(decodeBmp(good.substr(0, 30)).isNull()) << "header cut short";
+    EXPECT_TRUE(decodeBmp(good, PictureLimits{2, 1 << 20}).isNull()) << "beyond the size limit";
+    EXPECT_TRUE(decodeBmp(bmpFile(1, 1, 7, {}, std::string(4, '\0'))).isNull()) << "7 bits";
     // Run-length encoded 8 bits: two pixels of index 1, end of bitmap.
     const std::string rle = bmpFile(2, 1, 8, {kRed, kGreen}, std::string("\x02\x01\x00\x01", 4), 1);
-    EXPECT_TRUE(DecodeBmp(rle).isNull());
-    EXPECT_EQ(pixelsOf(DecodePicture(rle, ".BMP", nullptr)), (Rows{{kGreen, kGreen}}));
+    EXPECT_TRUE(decodeBmp(rle).isNull());
+    EXPECT_EQ(pixelsOf(decodePicture(rle, ".BMP", nullptr)), (Rows{{kGreen, kGreen}}));
 }
 
 TEST(PcxDecoder, CommonFormsAndDamagedFiles) {
@@ -106,15 +106,15 @@ TEST(PcxDecoder, CommonFormsAndDamagedFiles) {
          {{kGreen, kRed}}},  // 16 colours packed
     };
     for (const auto& [file, expected] : cases)
-        EXPECT_EQ(pixelsOf(DecodePcx(file)), expected) << file.size();
+        EXPECT_EQ(pixelsOf(decodePcx(file)), expected) << file.size();
 
     const std::string good = pcxFile(2, 2, 8, 1, 2, "\xC4\x05");
-    EXPECT_FALSE(DecodePcx(good).isNull());
-    EXPECT_TRUE(DecodePcx(good.substr(0, good.size() - 1)).isNull()) << "run without its value";
-    EXPECT_TRUE(DecodePcx(pcxFile(2, 2, 8, 1, 2, "\xC3\x05")).isNull()) << "data ends early";
-    EXPECT_TRUE(DecodePcx(pcxFile(4, 1, 8, 1, 2, "\xC4\x05")).isNull()) << "line too short";
-    EXPECT_TRUE(DecodePcx(pcxFile(2, 1, 2, 1, 2, "\xC4\x05")).isNull()) << "2-bit form";
-    EXPECT_TRUE(DecodePcx(good, PictureLimits{1, 1 << 20}).isNull()) << "beyond the size limit";
+    EXPECT_FALSE(decodePcx(good).isNull());
+    EXPECT_TRUE(decodePcx(good.substr(0, good.size() - 1)).isNull()) << "run without its value";
+    EXPECT_TRUE(decodePcx(pcxFile(2, 2, 8, 1, 2, "\xC3\x05")).isNull()) << "data ends early";
+    EXPECT_TRUE(decodePcx(pcxFile(4, 1, 8, 1, 2, "\xC4\x05")).isNull()) << "line too short";
+    EXPECT_TRUE(decodePcx(pcxFile(2, 1, 2, 1, 2, "\xC4\x05")).isNull()) << "2-bit form";
+    EXPECT_TRUE(decodePcx(good, PictureLimits{1, 1 << 20}).isNull()) << "beyond the size limit";
 }
 
 TEST(PictureDecoder, ChoosesByExtensionAndFallsBackToQt) {
@@ -141,13 +141,13 @@ TEST(PictureDecoder, ChoosesByExtensionAndFallsBackToQt) {
         {saved("BMP"), ".pcx"}, {tga, ".tga"},
     };
     for (const auto& [bytes, extension] : cases) {
-        const QImage image = DecodePicture(bytes, extension, nullptr);
+        const QImage image = decodePicture(bytes, extension, nullptr);
         EXPECT_EQ(image.format(), QImage::Format_ARGB32_Premultiplied) << extension;
         EXPECT_EQ(pixelsOf(image), pixelsOf(source)) << extension;
     }
-    EXPECT_EQ(DecodePicture(saved("JPEG"), ".JPEG", nullptr).size(), QSize(3, 2));
-    EXPECT_TRUE(DecodePicture("not a picture", ".png", nullptr).isNull());
-    EXPECT_TRUE(DecodePicture("", ".pcx", nullptr).isNull());
+    EXPECT_EQ(decodePicture(saved("JPEG"), ".JPEG", nullptr).size(), QSize(3, 2));
+    EXPECT_TRUE(decodePicture("not a picture", ".png", nullptr).isNull());
+    EXPECT_TRUE(decodePicture("", ".pcx", nullptr).isNull());
 }
 
 }  // namespace

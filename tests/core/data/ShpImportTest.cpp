@@ -157,9 +157,9 @@ TEST(ShpImportHeader, ShortOrForeignFilesFailAndKeepNothing) {
     const Files badCode = build({point(1, 1, 2)}, Header{.fileCode = 9993});
     for (const std::string& shp : {std::string(), good.shp.substr(0, 99), badCode.shp}) {
         ShpImport layer;
-        ASSERT_EQ(layer.LoadFromMemory(good.shp, good.shx, nullptr), 1);
-        EXPECT_EQ(layer.LoadFromMemory(shp, good.shx, nullptr), 0);
-        EXPECT_EQ(layer.PointCount() + layer.recordCounter, 0);
+        ASSERT_EQ(layer.loadFromMemory(good.shp, good.shx, nullptr), 1);
+        EXPECT_EQ(layer.loadFromMemory(shp, good.shx, nullptr), 0);
+        EXPECT_EQ(layer.pointCount() + layer.recordCounter, 0);
     }
 }
 
@@ -174,7 +174,7 @@ TEST(ShpImportHeader, LoadFindsTheIndexBesideAndSendsTheSummary) {
     layer.scale = 2.0;
     RecordingProgress progress;
     ASSERT_EQ(layer.Load(dir.file("Roads.shp"), &progress), 1);
-    EXPECT_EQ(layer.PointCount(), 0);  // the index was found despite the letter case
+    EXPECT_EQ(layer.pointCount(), 0);  // the index was found despite the letter case
     EXPECT_EQ(progress.text,
               "Roads.shp HD:9994 (    78 Length) Ver 1000   Shp:03  "
               "bound(  -9900.00  -37400.50   -4100.00  -33100.25)\r\n");
@@ -183,7 +183,7 @@ TEST(ShpImportHeader, LoadFindsTheIndexBesideAndSendsTheSummary) {
     ASSERT_EQ(layer.Load(dir.file("roads.shp"), nullptr), 1);
     EXPECT_EQ(describe(layer), "1 2");
     EXPECT_EQ(layer.Load(dir.file("missing.shp"), nullptr), 0);
-    EXPECT_EQ(layer.PointCount(), 0);
+    EXPECT_EQ(layer.pointCount(), 0);
 }
 
 TEST(ShpImportRecords, EveryKindWithCountersAndPartsAlikeWithAndWithoutIndex) {
@@ -205,7 +205,7 @@ TEST(ShpImportRecords, EveryKindWithCountersAndPartsAlikeWithAndWithoutIndex) {
     });
     for (const bool indexed : {true, false}) {
         ShpImport layer;
-        ASSERT_EQ(layer.LoadFromMemory(f.shp, indexed ? f.shx : std::string(), nullptr), 1);
+        ASSERT_EQ(layer.loadFromMemory(f.shp, indexed ? f.shx : std::string(), nullptr), 1);
         EXPECT_EQ(layer.recordCounter, 8);
         EXPECT_EQ(describe(layer, true),
                   "2.(10 20 0) 3.(1 1 0)(2 2 0) 4L(0 0 0,1 1 0)(2 2 0,3 3 0) "
@@ -237,7 +237,7 @@ TEST(ShpImportRecords, MalformedRecordsAreSkippedOrEndTheReadWhenStrict) {
         for (const int mode : {0, 1, 2, 3}) {  // strict or not, indexed or not
             ShpImport layer;
             layer.strict = mode & 1;
-            ASSERT_EQ(layer.LoadFromMemory(f.shp, mode & 2 ? f.shx : "", nullptr), 1);
+            ASSERT_EQ(layer.loadFromMemory(f.shp, mode & 2 ? f.shx : "", nullptr), 1);
             // A failed record does not advance the counter.
             EXPECT_EQ(describe(layer), mode & 1 ? "1" : "1 2") << what << " " << mode;
         }
@@ -270,7 +270,7 @@ TEST(ShpImportRecords, BrokenPositionsAndLengthsNeverLeaveTheFile) {
         for (const int mode : {0, 1, 2}) {
             ShpImport layer;
             layer.strict = mode == 1;
-            ASSERT_EQ(layer.LoadFromMemory(f.shp, mode == 2 ? "" : f.shx, nullptr), 1);
+            ASSERT_EQ(layer.loadFromMemory(f.shp, mode == 2 ? "" : f.shx, nullptr), 1);
             ids += (mode ? "|" : "") + describe(layer);
         }
         EXPECT_EQ(ids, c.expected) << c.what;
@@ -303,7 +303,7 @@ TEST(ShpImportRecords, ZAndMRules) {
     for (const auto& c : cases) {
         const Files f = build({poly(c.record)}, c.header);
         ShpImport layer;
-        ASSERT_EQ(layer.LoadFromMemory(f.shp, f.shx, nullptr), 1);
+        ASSERT_EQ(layer.loadFromMemory(f.shp, f.shx, nullptr), 1);
         EXPECT_EQ(std::to_string(layer.hasZ) + std::to_string(layer.hasM) + describe(layer, true),
                   c.expected)
             << c.what;
@@ -318,15 +318,15 @@ TEST(ShpImportProgress, PositionsAtTheMaskAndCancelKeepsTheRecordsRead) {
     const long long size = static_cast<long long>(f.shp.size());
     RecordingProgress all;
     ShpImport layer;
-    ASSERT_EQ(layer.LoadFromMemory(f.shp, f.shx, &all), 1);
-    EXPECT_EQ(layer.PointCount(), 200);
+    ASSERT_EQ(layer.loadFromMemory(f.shp, f.shx, &all), 1);
+    EXPECT_EQ(layer.pointCount(), 200);
     // The base reporter's mask for 200 records is 63.
     EXPECT_EQ(all.positions, (std::vector<std::pair<long long, long long>>{
                                  {100, size}, {1892, size}, {3684, size}, {5476, size}}));
     RecordingProgress cancelling;
     cancelling.cancelAfter = 1;
-    ASSERT_EQ(layer.LoadFromMemory(f.shp, {}, &cancelling), 1);
-    EXPECT_EQ(layer.PointCount(), 64);
+    ASSERT_EQ(layer.loadFromMemory(f.shp, {}, &cancelling), 1);
+    EXPECT_EQ(layer.pointCount(), 64);
     EXPECT_EQ(layer.bounds.xmax, 30.0);
 }
 

@@ -61,7 +61,7 @@ TEST(GeoTiffKeys, CodesGiveKindZoneAndDatum) {
         tags.projectedCode = c.projected, tags.geographicCode = c.geographic;
         tags.ellipsoidCode = c.ellipsoid, tags.modelType = c.model;
         tags.tieX = c.tieX, tags.tieY = c.tieY;
-        const GeoSystem s = InterpretGeoTiffKeys(tags);
+        const GeoSystem s = interpretGeoTiffKeys(tags);
         EXPECT_EQ(std::tuple(s.kind, s.zone, s.datum), std::tuple(c.kind, c.zone, c.datum))
             << c.projected << "/" << c.geographic;
     }
@@ -72,7 +72,7 @@ TEST(GeoTiffKeys, RectangleNeedsKeysPositiveScaleAndTiePoint) {
     tags.hasKeys = tags.hasPixelScale = tags.hasTiePoint = true;
     tags.scaleX = 2, tags.scaleY = 0.5;
     tags.tieI = 1, tags.tieJ = 2, tags.tieX = 100, tags.tieY = 50;
-    const auto r = GeoTiffRectangle(tags, 10, 4);
+    const auto r = geoTiffRectangle(tags, 10, 4);
     ASSERT_TRUE(r);
     expectRect(*r, 98, 49, 118, 51, "tie point at pixel (1, 2)");
     for (auto spoil :
@@ -80,7 +80,7 @@ TEST(GeoTiffKeys, RectangleNeedsKeysPositiveScaleAndTiePoint) {
           +[](GeoTiffTags& t) { t.hasTiePoint = false; }, +[](GeoTiffTags& t) { t.scaleY = 0; }}) {
         GeoTiffTags t = tags;
         spoil(t);
-        EXPECT_FALSE(GeoTiffRectangle(t, 10, 4));
+        EXPECT_FALSE(geoTiffRectangle(t, 10, 4));
     }
 }
 
@@ -171,7 +171,7 @@ TEST(WorldFile, NumbersToRectangle) {
         {"1e308\n0\n0\n-1\n0\n0\n", 10, 1, false, {}},                    // no finite rectangle
     };
     for (const auto& c : cases) {
-        const auto r = ParseWorldFile(c.text, c.width, c.height);
+        const auto r = parseWorldFile(c.text, c.width, c.height);
         ASSERT_EQ(r.has_value(), c.usable) << c.text;
         if (r) expectRect(*r, c.rect.xmin, c.rect.ymin, c.rect.xmax, c.rect.ymax, c.text);
     }
@@ -257,7 +257,7 @@ TEST(DrawImage, PlacesTheVisiblePartBottomUp) {
                 // Bitmap row y counts from the bottom; picture rows from the top.
                 const QRgb p =
                     inside ? cells.pixel(c.col0 + x - c.left, c.row0 + c.bottom + c.h - 1 - y) : 0;
-                EXPECT_EQ(target.Pixel(x, y), qRed(p) | qGreen(p) << 8 | qBlue(p) << 16)
+                EXPECT_EQ(target.pixel(x, y), qRed(p) | qGreen(p) << 8 | qBlue(p) << 16)
                     << c.what << " at " << x << "," << y;
             }
     }
@@ -267,7 +267,7 @@ TEST(DrawImage, PlacesTheVisiblePartBottomUp) {
     makeImage(gridPicture(2, 2), {0, 0, 10, 10})->DrawImage(target, {0, 0, 0, 40}, 255);
     for (int y = 0; y < 4; ++y)
         for (int x = 0; x < 8; ++x)
-            EXPECT_EQ(target.Pixel(x, y), 0u) << "nothing drawn";
+            EXPECT_EQ(target.pixel(x, y), 0u) << "nothing drawn";
 }
 
 TEST(DrawImage, OpacityAndFloodLayerWhite) {
@@ -292,12 +292,12 @@ TEST(DrawImage, OpacityAndFloodLayerWhite) {
     };
     for (const auto& c : cases) {
         Dib24 target(2, 1);
-        target.SetPixel(0, 0, 0xFF0000);
-        target.SetPixel(1, 0, 0xFF0000);
+        target.setPixel(0, 0, 0xFF0000);
+        target.setPixel(1, 0, 0xFF0000);
         makeImage(*c.picture, {0, 0, c.picture->width() * 10.0, 10}, c.name)
             ->DrawImage(target, {0, 0, 20, 10}, c.opacity);
-        EXPECT_EQ(target.Pixel(0, 0), c.first) << c.name << " " << c.opacity;
-        EXPECT_EQ(target.Pixel(1, 0), c.second) << c.name << " " << c.opacity;
+        EXPECT_EQ(target.pixel(0, 0), c.first) << c.name << " " << c.opacity;
+        EXPECT_EQ(target.pixel(1, 0), c.second) << c.name << " " << c.opacity;
     }
 }
 

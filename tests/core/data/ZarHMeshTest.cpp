@@ -19,8 +19,8 @@ std::unique_ptr<ZarHMesh> rampMesh(double x0 = 0.0, double y0 = 0.0) {
 
 TEST(ZarHMeshLookup, NearestCellWestAndSouthEdgesInsideSpecialCodesFail) {
     auto mesh = rampMesh();
-    mesh->Cell(1, 0) = MESH_WATER;
-    mesh->Cell(2, 0) = MESH_NODATA;
+    mesh->cell(1, 0) = MESH_WATER;
+    mesh->cell(2, 0) = MESH_NODATA;
     // Just inside the east edge the column product may round up to cols; it must still answer.
     const double east = std::nextafter(20.0, 0.0), north = std::nextafter(15.0, 0.0);
     const struct {
@@ -52,13 +52,13 @@ TEST(ZarHMeshGrid, LargeGridsReuseFreedMemoryAndStartAsNoData) {
         std::vector<std::unique_ptr<ZarHMesh>> meshes;
         for (int i = 0; i < 4; ++i) {
             meshes.push_back(std::make_unique<ZarHMesh>());
-            ASSERT_TRUE(meshes[i]->AllocateCells(400 + i, 300));
+            ASSERT_TRUE(meshes[i]->allocateCells(400 + i, 300));
             EXPECT_EQ(std::count(meshes[i]->cells.begin(), meshes[i]->cells.end(), MESH_NODATA),
                       (400 + i) * 300);
             std::fill(meshes[i]->cells.begin(), meshes[i]->cells.end(), round * 10 + i);
         }
         for (int i = 0; i < 4; ++i)
-            EXPECT_EQ(meshes[i]->Cell(399, 299), round * 10 + i);
+            EXPECT_EQ(meshes[i]->cell(399, 299), round * 10 + i);
     }
 }
 
@@ -75,8 +75,8 @@ TEST(ZarHMeshResample, BilinearInsideNearestAtSpecialCellsAndStride) {
 
     // Samples every quarter column: a valid nearest cell blends with valid neighbours only,
     // a special nearest cell decides the flag.
-    mesh->Cell(2, 0) = MESH_NODATA;
-    mesh->Cell(3, 0) = MESH_WATER;
+    mesh->cell(2, 0) = MESH_NODATA;
+    mesh->cell(3, 0) = MESH_WATER;
     mesh->Resample({0, 0, 3, 0}, 13, 1, values, flags, 0);
     EXPECT_DOUBLE_EQ(values[2], 0.5);
     EXPECT_DOUBLE_EQ(values[5], 1.0) << "1.25, next to the no-data cell: its own code";

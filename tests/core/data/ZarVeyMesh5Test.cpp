@@ -43,10 +43,10 @@ TEST(ZarVeyMesh5Read, HeaderAndRecordsFillTheGrid) {
     EXPECT_EQ(std::tuple(mesh.xmin, mesh.ymin, mesh.xmax, mesh.ymax),
               std::tuple(-10000.0, -37500.0, -9980.0, -37485.0));
     // Record row 1 is the northern row, stored as row rows - 1.
-    EXPECT_EQ(mesh.Cell(3, 2), 400);
-    EXPECT_EQ(mesh.Cell(0, 1), MESH_WATER);
-    EXPECT_EQ(mesh.Cell(1, 1), MESH_NODATA);
-    EXPECT_EQ(mesh.Cell(0, 0), 7);
+    EXPECT_EQ(mesh.cell(3, 2), 400);
+    EXPECT_EQ(mesh.cell(0, 1), MESH_WATER);
+    EXPECT_EQ(mesh.cell(1, 1), MESH_NODATA);
+    EXPECT_EQ(mesh.cell(0, 0), 7);
     EXPECT_EQ(std::pair(mesh.minRaw, mesh.maxRaw), std::pair(0, 400));
 }
 
@@ -127,7 +127,7 @@ TEST(ZarVeyMesh5Read, OverlongLinesContinueAsAnotherRecord) {
     const std::string longLine = "ABCDEF   1" + std::string(262143 - 10, '1') + "ABCDEF   3  555";
     ZarVeyMesh5 mesh;
     ASSERT_EQ(mesh.ReadTileFiles(test::headerText(smallTile()), longLine), 1);
-    EXPECT_EQ(mesh.Cell(0, 0), 555);
+    EXPECT_EQ(mesh.cell(0, 0), 555);
 }
 
 TEST(ZarVeyMesh5Fields, FixedWidthIntegersAndCsvValues) {
@@ -136,7 +136,7 @@ TEST(ZarVeyMesh5Fields, FixedWidthIntegersAndCsvValues) {
         {"1-2", 1},     {"x 7y", 7},   {"--5", -5},
     };
     for (const auto& [field, value] : fields)
-        EXPECT_EQ(ZarVeyMesh5::ParseFixedInt(field), value) << field;
+        EXPECT_EQ(ZarVeyMesh5::parseFixedInt(field), value) << field;
 
     const std::string header =
         "a,1\n"

@@ -71,7 +71,7 @@ TEST(ZarVeyMeshDSM, FillRadiusIsAboutTwoMetres) {
     const std::pair<double, int> radii[] = {{1.0, 2}, {2.0, 1}, {50.0, 1},
                                             {0.5, 4}, {0.8, 3}, {4.0 / 3.0, 2}};
     for (const auto& [cell, radius] : radii)
-        EXPECT_EQ(ZarVeyMeshDSM::FillRadius(cell), radius) << cell;
+        EXPECT_EQ(ZarVeyMeshDSM::fillRadius(cell), radius) << cell;
 }
 
 TEST(ZarVeyMeshDSM, ExtentFromTheNameOrFromThePoints) {
@@ -86,7 +86,7 @@ TEST(ZarVeyMeshDSM, ExtentFromTheNameOrFromThePoints) {
     const std::string text = point(1234.5, -10, "1") + point(3100, 1600, "2");
     for (const auto& [name, expected] : cases) {
         ZarVeyMeshDSM m(50.0);
-        ASSERT_EQ(m.ReadDsm(fileOf(name, text), nullptr), 1) << name;
+        ASSERT_EQ(m.readDsm(fileOf(name, text), nullptr), 1) << name;
         EXPECT_EQ(extentText(m.zone, m.xmin, m.ymin, m.xmax, m.ymax), expected);
         EXPECT_EQ(m.cols * 50, m.xmax - m.xmin);
         EXPECT_EQ(m.rows * 50, m.ymax - m.ymin);
@@ -94,8 +94,8 @@ TEST(ZarVeyMeshDSM, ExtentFromTheNameOrFromThePoints) {
     // Points outside a named sheet are dropped; the north-west cell takes its point.
     ZarVeyMeshDSM mesh(50.0);
     const std::string inAndOut = point(-31990, -33010, "5") + point(0, 0, "9");
-    ASSERT_EQ(mesh.ReadDsm(fileOf("09LD12.txt", inAndOut), nullptr), 1);
-    EXPECT_EQ(mesh.Cell(0, 59), 5000);
+    ASSERT_EQ(mesh.readDsm(fileOf("09LD12.txt", inAndOut), nullptr), 1);
+    EXPECT_EQ(mesh.cell(0, 59), 5000);
     EXPECT_EQ(mesh.maxRaw, 5000);
 }
 
@@ -106,12 +106,12 @@ TEST(ZarVeyMeshDSM, LastValidPointWinsAndMarksBecomeSpecialCodes) {
                              cellPoint(20, 20, 50, "-1111.000") + cellPoint(25, 25, 50, "3") +
                              cellPoint(25, 25, 50, "-9999");
     ZarVeyMeshDSM mesh(50.0);
-    ASSERT_EQ(mesh.ReadDsm(fileOf("p.txt", text), nullptr), 1);
-    EXPECT_EQ(std::tuple(mesh.Cell(5, 5), mesh.Cell(10, 10), mesh.Cell(15, 15), mesh.Cell(20, 20),
-                         mesh.Cell(25, 25)),
+    ASSERT_EQ(mesh.readDsm(fileOf("p.txt", text), nullptr), 1);
+    EXPECT_EQ(std::tuple(mesh.cell(5, 5), mesh.cell(10, 10), mesh.cell(15, 15), mesh.cell(20, 20),
+                         mesh.cell(25, 25)),
               std::tuple(20000, 7000, MESH_WATER, MESH_NODATA, 3000));
     // Water and no-data cells neither feed their neighbours nor get filled themselves.
-    EXPECT_EQ(std::tuple(mesh.Cell(16, 15), mesh.Cell(21, 21), mesh.Cell(11, 11)),
+    EXPECT_EQ(std::tuple(mesh.cell(16, 15), mesh.cell(21, 21), mesh.cell(11, 11)),
               std::tuple(MESH_NODATA, MESH_NODATA, 7000));
     EXPECT_EQ(std::pair(mesh.minRaw, mesh.maxRaw), std::pair(3000, 20000));
 }
@@ -124,9 +124,9 @@ TEST(ZarVeyMeshDSM, NumbersRoundClampAndFollowTheSharedDecimalRule) {
     for (size_t i = 0; i < std::size(cases); ++i)
         text += cellPoint(static_cast<int>(i), 1, 50, cases[i].first);
     ZarVeyMeshDSM mesh(50.0);
-    ASSERT_EQ(mesh.ReadDsm(fileOf("p.txt", text), nullptr), 1);
+    ASSERT_EQ(mesh.readDsm(fileOf("p.txt", text), nullptr), 1);
     for (size_t i = 0; i < std::size(cases); ++i)
-        EXPECT_EQ(mesh.Cell(static_cast<int>(i), 1), cases[i].second) << cases[i].first;
+        EXPECT_EQ(mesh.cell(static_cast<int>(i), 1), cases[i].second) << cases[i].first;
     unsigned long long state = 99;
     for (int i = 0; i < 2000; ++i) {
         state = state * 6364136223846793005ULL + 1442695040888963407ULL;
@@ -134,7 +134,7 @@ TEST(ZarVeyMeshDSM, NumbersRoundClampAndFollowTheSharedDecimalRule) {
         std::snprintf(field, sizeof field, "%lld.%0*llu",
                       static_cast<long long>(state >> 34) - (1LL << 29),
                       static_cast<int>(state % 9) + 1, (state >> 8) % 1000000000ULL);
-        EXPECT_EQ(ZarVeyMeshDSM::ParseNumber(field), ParseLeadingDouble(field)) << field;
+        EXPECT_EQ(ZarVeyMeshDSM::parseNumber(field), parseLeadingDouble(field)) << field;
     }
 }
 
@@ -143,16 +143,16 @@ TEST(ZarVeyMeshDSM, EmptyCellsTakeTheMeanOfTheNearestRing) {
     const std::string text = kCorners + cellPoint(100, 100, 1, "1") + cellPoint(104, 100, 1, "5") +
                              cellPoint(300, 300, 1, "0.125") + cellPoint(301, 300, 1, "0.25");
     ZarVeyMeshDSM fine(1.0);
-    ASSERT_EQ(fine.ReadDsm(fileOf("p.txt", text), nullptr), 1);
+    ASSERT_EQ(fine.readDsm(fileOf("p.txt", text), nullptr), 1);
     // (101, 100): the 5 m point two cells away does not count; (102, 100): nothing at radius 1,
     // both at radius 2; (102, 103): only filled cells around it; 187.5 rounds away from zero.
-    EXPECT_EQ(std::tuple(fine.Cell(101, 100), fine.Cell(102, 100), fine.Cell(102, 103),
-                         fine.Cell(98, 98), fine.Cell(97, 100), fine.Cell(300, 301)),
+    EXPECT_EQ(std::tuple(fine.cell(101, 100), fine.cell(102, 100), fine.cell(102, 103),
+                         fine.cell(98, 98), fine.cell(97, 100), fine.cell(300, 301)),
               std::tuple(1000, 3000, MESH_NODATA, 1000, MESH_NODATA, 188));
 
     ZarVeyMeshDSM coarse(2.0);  // radius 1 on 2 m cells: column 100 m is cell 50
-    ASSERT_EQ(coarse.ReadDsm(fileOf("p.txt", text), nullptr), 1);
-    EXPECT_EQ(std::pair(coarse.Cell(51, 50), coarse.Cell(48, 50)), std::pair(3000, MESH_NODATA));
+    ASSERT_EQ(coarse.readDsm(fileOf("p.txt", text), nullptr), 1);
+    EXPECT_EQ(std::pair(coarse.cell(51, 50), coarse.cell(48, 50)), std::pair(3000, MESH_NODATA));
 }
 
 TEST(ZarVeyMeshDSM, GapFillingAgreesWithASearchCellByCell) {
@@ -185,27 +185,27 @@ TEST(ZarVeyMeshDSM, GapFillingAgreesWithASearchCellByCell) {
                 break;
             }
         }
-        ZarVeyMeshDSM::FillGaps(codes.data(), hit.data(), cols, rows, radius);
+        ZarVeyMeshDSM::fillGaps(codes.data(), hit.data(), cols, rows, radius);
         ASSERT_EQ(codes, expected) << cols << " x " << rows << " radius " << radius;
     }
 }
 
 TEST(ZarVeyMeshDSM, RejectsGridsBeyondTheLimitAndEmptyFiles) {
     ZarVeyMeshDSM huge(0.5);
-    EXPECT_EQ(huge.ReadDsm(fileOf("p.txt", point(0, 0, "1") + point(1e9, 1e3, "1")), nullptr), 0);
-    EXPECT_EQ(huge.ReadDsm(fileOf("p.txt", point(0, 0, "1") + point(1e99, 1e3, "1")), nullptr), 0);
+    EXPECT_EQ(huge.readDsm(fileOf("p.txt", point(0, 0, "1") + point(1e9, 1e3, "1")), nullptr), 0);
+    EXPECT_EQ(huge.readDsm(fileOf("p.txt", point(0, 0, "1") + point(1e99, 1e3, "1")), nullptr), 0);
     EXPECT_TRUE(huge.cells.empty());
 
     ZarVeyMeshDSM limited(50.0);  // a 40 x 30 grid
-    limited.SetCellLimit(1199);
-    EXPECT_EQ(limited.ReadDsm(fileOf("p.txt", kCorners), nullptr), 0);
-    limited.SetCellLimit(1200);
-    EXPECT_EQ(limited.ReadDsm(fileOf("p.txt", kCorners), nullptr), 1);
+    limited.setCellLimit(1199);
+    EXPECT_EQ(limited.readDsm(fileOf("p.txt", kCorners), nullptr), 0);
+    limited.setCellLimit(1200);
+    EXPECT_EQ(limited.readDsm(fileOf("p.txt", kCorners), nullptr), 1);
 
     ZarVeyMeshDSM empty(2.0);
-    EXPECT_EQ(empty.ReadDsm(fileOf("p.txt", "1,2,3\n\n"), nullptr), 0);
+    EXPECT_EQ(empty.readDsm(fileOf("p.txt", "1,2,3\n\n"), nullptr), 0);
     // All points on a sheet line give an empty extent.
-    EXPECT_EQ(empty.ReadDsm(fileOf("p.txt", point(2000, 10, "1")), nullptr), 0);
+    EXPECT_EQ(empty.readDsm(fileOf("p.txt", point(2000, 10, "1")), nullptr), 0);
 }
 
 // Records the positions reported and cancels at call number cancelAt (0: never).
@@ -231,10 +231,10 @@ TEST(ZarVeyMeshDSM, ReportsProgressEvery4096LinesAndStopsOnCancel) {
     const std::vector<long long> pass = {lineEnds[0], lineEnds[4096], lineEnds[8192]};
     RecordingProgress named, unnamed;  // a file without a sheet name is read twice
     ZarVeyMeshDSM mesh(10.0);
-    ASSERT_EQ(mesh.ReadDsm(fileOf("09LD12.txt", text), &named), 1);
+    ASSERT_EQ(mesh.readDsm(fileOf("09LD12.txt", text), &named), 1);
     EXPECT_EQ(named.positions, pass);
     EXPECT_EQ(named.totals, std::vector<long long>(3, length));
-    ASSERT_EQ(mesh.ReadDsm(fileOf("points.txt", text), &unnamed), 1);
+    ASSERT_EQ(mesh.readDsm(fileOf("points.txt", text), &unnamed), 1);
     EXPECT_EQ(unnamed.positions,
               (std::vector<long long>{pass[0], pass[1], pass[2], pass[0] + length, pass[1] + length,
                                       pass[2] + length}));
@@ -243,13 +243,13 @@ TEST(ZarVeyMeshDSM, ReportsProgressEvery4096LinesAndStopsOnCancel) {
         RecordingProgress progress;
         progress.cancelAt = cancelAt;
         ZarVeyMeshDSM cancelled(10.0);
-        EXPECT_EQ(cancelled.ReadDsm(fileOf("points.txt", text), &progress), 0);
+        EXPECT_EQ(cancelled.readDsm(fileOf("points.txt", text), &progress), 0);
         EXPECT_EQ(static_cast<int>(progress.positions.size()), cancelAt);
         EXPECT_TRUE(cancelled.cells.empty());
     }
     RecordingProgress flagged;
     flagged.SetCancelled(1);
-    EXPECT_EQ(ZarVeyMeshDSM(10.0).ReadDsm(fileOf("09LD12.txt", text), &flagged), 0);
+    EXPECT_EQ(ZarVeyMeshDSM(10.0).readDsm(fileOf("09LD12.txt", text), &flagged), 0);
 }
 
 TEST(ZarVeyMeshDSM, LineEndsFieldsAndEndOfFileMark) {
@@ -262,12 +262,12 @@ TEST(ZarVeyMeshDSM, LineEndsFieldsAndEndOfFileMark) {
                              "6,1100,100,6\n" +
                              "7,5000,5000,\x1A";  // an end mark, not a fourth field
     ZarVeyMeshDSM mesh(200.0);
-    ASSERT_EQ(mesh.ReadDsm(fileOf("p.txt", text), nullptr), 1);
+    ASSERT_EQ(mesh.readDsm(fileOf("p.txt", text), nullptr), 1);
     EXPECT_EQ(mesh.xmax, 2000);
     EXPECT_EQ(mesh.ymax, 1500);
     const int expected[] = {1000, 2000, 3000, 4000, 5000, 6000, 6000, MESH_NODATA};  // row 0
     for (int c = 0; c < 8; ++c)
-        EXPECT_EQ(mesh.Cell(c, 0), expected[c]) << c;
+        EXPECT_EQ(mesh.cell(c, 0), expected[c]) << c;
 }
 
 TEST(ZarVeyMeshDSM, LoadKeepsPathAndNameUnlessTheFileIsMissing) {
@@ -283,7 +283,7 @@ TEST(ZarVeyMeshDSM, LoadKeepsPathAndNameUnlessTheFileIsMissing) {
     EXPECT_EQ(mesh.GetElevation(-30000, -34000, z), 1);
     EXPECT_DOUBLE_EQ(z, 12.5);
     ZarVeyMeshDSM failed(5.0);
-    EXPECT_EQ(failed.LoadWithProgress(dir.file("nothing.txt"), nullptr), 0);
+    EXPECT_EQ(failed.loadWithProgress(dir.file("nothing.txt"), nullptr), 0);
     EXPECT_EQ(failed.path, dir.file("nothing.txt"));
 }
 

@@ -21,14 +21,14 @@ namespace {
 using test::makeFlatMesh;
 using test::makeMesh;
 
-constexpr uint32_t Rgb32(int r, int g, int b) {
+constexpr uint32_t rgb32(int r, int g, int b) {
     return r | (g << 8) | (b << 16);
 }
-uint32_t Packed(const Rgb& c) {
-    return Rgb32(c.red, c.green, c.blue);
+uint32_t packed(const Rgb& c) {
+    return rgb32(c.red, c.green, c.blue);
 }
-uint32_t Shaded(const Rgb& c, int shade) {
-    return Rgb32(c.red * shade / 256, c.green * shade / 256, c.blue * shade / 256);
+uint32_t shaded(const Rgb& c, int shade) {
+    return rgb32(c.red * shade / 256, c.green * shade / 256, c.blue * shade / 256);
 }
 
 // Tests run with the colour map defaults (an empty settings file): ramp 0 m .. 200 m, light
@@ -45,9 +45,9 @@ protected:
     }
     static int differingPixels(const Dib24& a, const Dib24& b) {
         int n = 0;
-        for (int y = 0; y < a.Height(); ++y)
-            for (int x = 0; x < a.Width(); ++x)
-                n += a.Pixel(x, y) != b.Pixel(x, y);
+        for (int y = 0; y < a.height(); ++y)
+            for (int x = 0; x < a.width(); ++x)
+                n += a.pixel(x, y) != b.pixel(x, y);
         return n;
     }
 
@@ -90,23 +90,23 @@ TEST_F(MeshRendererTest, FlatCellsTakeTableColoursAndStepThresholds) {
     ColorStop stops[2];
     stops[0].height = 50.0;
     stops[1].height = 60.0;
-    stops[1].color = Rgb32(255, 255, 255);
+    stops[1].color = rgb32(255, 255, 255);
     map.setStops(stops, 2);
     const Rgb exact = map.tableColor(53.88);
-    ASSERT_NE(Packed(exact), Packed(map.tableColor(53.84)));
-    ASSERT_NE(Packed(exact), Packed(map.tableColor(53.8)));
+    ASSERT_NE(packed(exact), packed(map.tableColor(53.84)));
+    ASSERT_NE(packed(exact), packed(map.tableColor(53.8)));
     // Gradient (the step does not count) and steps up to 0.09 m: shaded (flat ground has shade
     // 255), not quantised; larger steps: flat bands without shading (mode 2 with 0.5 m: no
     // band edges either).
-    for (const auto& [mode, step, expected] : {std::tuple{0, 10.0, Shaded(exact, 255)},
-                                               {1, 0.08, Shaded(exact, 255)},
-                                               {1, 0.1, Packed(map.tableColor(53.8))},
-                                               {1, 10.0, Packed(map.tableColor(50.0))},
-                                               {2, 0.5, Packed(map.tableColor(53.5))}}) {
+    for (const auto& [mode, step, expected] : {std::tuple{0, 10.0, shaded(exact, 255)},
+                                               {1, 0.08, shaded(exact, 255)},
+                                               {1, 0.1, packed(map.tableColor(53.8))},
+                                               {1, 10.0, packed(map.tableColor(50.0))},
+                                               {2, 0.5, packed(map.tableColor(53.5))}}) {
         const Dib24 dib = render(p, 12, 8, {0, 0, 30, 20}, mode, step);
         for (int y = 0; y < 8; ++y)
             for (int x = 0; x < 12; ++x)
-                ASSERT_EQ(dib.Pixel(x, y), expected) << mode << " " << step;
+                ASSERT_EQ(dib.pixel(x, y), expected) << mode << " " << step;
     }
 }
 
@@ -121,17 +121,17 @@ TEST_F(MeshRendererTest, PixelBlocksFollowTheCellsAndTheViewEdges) {
     for (int x = 0; x < 30; ++x) {
         const int column = x < 5 ? 0 : x < 13 ? 1 : x < 20 ? 2 : x < 28 ? 3 : 4;
         const uint32_t expected =
-            column < 4 ? Packed(map.tableColor(column * 50.0)) : dib.Pixel(29, 10);
-        EXPECT_EQ(dib.Pixel(x, 10), expected) << x;
+            column < 4 ? packed(map.tableColor(column * 50.0)) : dib.pixel(29, 10);
+        EXPECT_EQ(dib.pixel(x, 10), expected) << x;
     }
-    EXPECT_NE(dib.Pixel(29, 10), Packed(map.tableColor(150.0)));
+    EXPECT_NE(dib.pixel(29, 10), packed(map.tableColor(150.0)));
 
     // More cells than pixels: one sample per pixel, the whole width still covered.
     HMeshProject fine;
     add(fine, makeMesh(400, 3, 1.0, 0, 0, [](int c, int) { return c < 200 ? 0 : 1000; }));
     const Dib24 thin = render(fine, 10, 3, {0, 0, 400, 3}, 1, 10.0);
     for (int x = 0; x < 10; ++x) {
-        EXPECT_EQ(thin.Pixel(x, 1), Packed(map.tableColor(x < 5 ? 0.0 : 100.0))) << x;
+        EXPECT_EQ(thin.pixel(x, 1), packed(map.tableColor(x < 5 ? 0.0 : 100.0))) << x;
     }
 }
 
@@ -144,10 +144,10 @@ TEST_F(MeshRendererTest, BandEdgesAreMarkedLitOrShadedOnTheBlockSides) {
             return c == 1 && r == 4 ? MESH_NODATA : 200 * (c / 2) + 200 * (r / 2);
         }));
     ZarHColorMap& map = *p.GetColorMap(0);
-    map.edgeLightColor = Rgb32(255, 255, 255);
-    map.edgeShadowColor = Rgb32(0, 0, 0);
+    map.edgeLightColor = rgb32(255, 255, 255);
+    map.edgeShadowColor = rgb32(0, 0, 0);
     const MapRect view{0, 0, 60, 60};
-    const uint32_t lit = Rgb32(255, 255, 255), shaded = 0, ground = Packed(map.tableColor(0.0));
+    const uint32_t lit = rgb32(255, 255, 255), shaded = 0, ground = packed(map.tableColor(0.0));
     // Expected on the east column of block column 1 (between terrace columns, rising east) and
     // on the top row of block row 1 (rising north), away from the corners.
     for (const auto& [azimuth, vertical, horizontal] : {std::tuple{45.0, lit, shaded},
@@ -157,18 +157,18 @@ TEST_F(MeshRendererTest, BandEdgesAreMarkedLitOrShadedOnTheBlockSides) {
                                                         {270.0, shaded, ground}}) {
         map.lightAzimuth = azimuth;
         const Dib24 dib = render(p, 60, 60, view, 2, 10.0);
-        EXPECT_EQ(dib.Pixel(19, 5), vertical) << azimuth;
-        EXPECT_EQ(dib.Pixel(5, 19), horizontal) << azimuth;
+        EXPECT_EQ(dib.pixel(19, 5), vertical) << azimuth;
+        EXPECT_EQ(dib.pixel(5, 19), horizontal) << azimuth;
         // Elsewhere inside the blocks there are no lines, nor beside the cell without data.
-        EXPECT_EQ(dib.Pixel(15, 5), ground) << azimuth;
-        EXPECT_EQ(dib.Pixel(5, 18), ground) << azimuth;
-        EXPECT_EQ(dib.Pixel(19, 35), Packed(map.tableColor(20.0))) << azimuth;
+        EXPECT_EQ(dib.pixel(15, 5), ground) << azimuth;
+        EXPECT_EQ(dib.pixel(5, 18), ground) << azimuth;
+        EXPECT_EQ(dib.pixel(19, 35), packed(map.tableColor(20.0))) << azimuth;
     }
 
     // Steps up to 0.9 m draw no edges.
     map.lightAzimuth = 45;
     const Dib24 fine = render(p, 60, 60, view, 2, 0.9);
-    EXPECT_EQ(fine.Pixel(19, 5), ground);
+    EXPECT_EQ(fine.pixel(19, 5), ground);
 
     // Azimuths are taken round the circle; "near" an axis means within 5 degrees either side.
     for (const auto& [azimuth, gx, gy] :
@@ -243,7 +243,7 @@ TEST_F(MeshRendererTest, TileWithoutNeighboursCopiesItsOuterShading) {
     // One triangle per sample: the sample, the one north of it and the one north-east of it;
     // rows are shaded several samples at a time.
     const ZarHShade light(map);
-    auto height = [&](int i, int j) { return mesh->Cell(i - 1, j - 1) * 0.1; };
+    auto height = [&](int i, int j) { return mesh->cell(i - 1, j - 1) * 0.1; };
     for (int j = 1; j <= ny - 3; ++j) {
         for (int i = 1; i <= nx - 3; ++i) {
             const double x = 5 * (height(i + 1, j + 1) - height(i, j + 1));
@@ -255,7 +255,7 @@ TEST_F(MeshRendererTest, TileWithoutNeighboursCopiesItsOuterShading) {
 
     // The pixels use those shades: top-right block = cell (5, 4).
     const Rgb top = map.tableColor((5 * 5 * 3 + 4 * 4 * 2 + 5 * 4 * 2) * 0.1);
-    EXPECT_EQ(dib.Pixel(22, 18), Shaded(top, s(nx - 4, ny - 3)));
+    EXPECT_EQ(dib.pixel(22, 18), shaded(top, s(nx - 4, ny - 3)));
 }
 
 TEST_F(MeshRendererTest, NoDataShowsWhatLiesBelowAndWaterIsPainted) {
@@ -272,28 +272,28 @@ TEST_F(MeshRendererTest, NoDataShowsWhatLiesBelowAndWaterIsPainted) {
     add(p, makeMesh(8, 8, 5.0, 40, 0, [](int c, int) { return c < 4 ? MESH_NODATA : 500; }));
     add(p, makeFlatMesh(2, 2, 20.0, 0, 0, 1000));
     ZarHColorMap& map = *p.GetColorMap(0);
-    map.seaColor = Rgb32(10, 20, 30);
-    map.topColor = Rgb32(201, 100, 0);
-    map.bottomColor = Rgb32(0, 100, 201);
+    map.seaColor = rgb32(10, 20, 30);
+    map.topColor = rgb32(201, 100, 0);
+    map.bottomColor = rgb32(0, 100, 201);
     const Dib24 dib = render(p, 100, 41, {0, 0, 100, 41}, 1, 10.0);
-    EXPECT_EQ(dib.Pixel(5, 20), Packed(map.tableColor(100.0))) << "the coarse mesh shows through";
-    EXPECT_EQ(dib.Pixel(12, 20), Rgb32(10, 20, 30));
-    EXPECT_EQ(dib.Pixel(17, 20), Rgb32(10, 20, 30));
-    EXPECT_EQ(dib.Pixel(30, 20), Packed(map.tableColor(50.0)));
+    EXPECT_EQ(dib.pixel(5, 20), packed(map.tableColor(100.0))) << "the coarse mesh shows through";
+    EXPECT_EQ(dib.pixel(12, 20), rgb32(10, 20, 30));
+    EXPECT_EQ(dib.pixel(17, 20), rgb32(10, 20, 30));
+    EXPECT_EQ(dib.pixel(30, 20), packed(map.tableColor(50.0)));
     // Background: bottomColor at the bottom row, topColor at the top, rounded in between.
-    EXPECT_EQ(dib.Pixel(45, 0), Rgb32(0, 100, 201));
-    EXPECT_EQ(dib.Pixel(45, 40), Rgb32(201, 100, 0));
-    EXPECT_EQ(dib.Pixel(45, 20), Rgb32(101, 100, 101));  // 100.5 rounds up
-    EXPECT_EQ(dib.Pixel(45, 1), Rgb32(5, 100, 196));
-    EXPECT_EQ(dib.Pixel(90, 20), Rgb32(101, 100, 101)) << "beyond every mesh";
+    EXPECT_EQ(dib.pixel(45, 0), rgb32(0, 100, 201));
+    EXPECT_EQ(dib.pixel(45, 40), rgb32(201, 100, 0));
+    EXPECT_EQ(dib.pixel(45, 20), rgb32(101, 100, 101));  // 100.5 rounds up
+    EXPECT_EQ(dib.pixel(45, 1), rgb32(5, 100, 196));
+    EXPECT_EQ(dib.pixel(90, 20), rgb32(101, 100, 101)) << "beyond every mesh";
 
     // Painted no-data and unpainted water.
-    map.noDataColor = Rgb32(1, 2, 3);
+    map.noDataColor = rgb32(1, 2, 3);
     map.seaColor |= kColorNotPainted;
     const Dib24 swapped = render(p, 100, 41, {0, 0, 100, 41}, 1, 10.0);
-    EXPECT_EQ(swapped.Pixel(5, 20), Rgb32(1, 2, 3));
-    EXPECT_EQ(swapped.Pixel(45, 20), Rgb32(1, 2, 3));
-    EXPECT_EQ(swapped.Pixel(12, 20), Packed(map.tableColor(100.0)));
+    EXPECT_EQ(swapped.pixel(5, 20), rgb32(1, 2, 3));
+    EXPECT_EQ(swapped.pixel(45, 20), rgb32(1, 2, 3));
+    EXPECT_EQ(swapped.pixel(12, 20), packed(map.tableColor(100.0)));
 }
 
 TEST_F(MeshRendererTest, ImagesProgressAndDrawKinds) {
@@ -329,7 +329,7 @@ TEST_F(MeshRendererTest, ImagesProgressAndDrawKinds) {
     Dib24 kind1(40, 40), negative(40, 40);
     renderMeshes(p, kind1, &view, nullptr, nullptr, 0, 0.0, 1);
     renderMeshes(p, negative, &view, nullptr, nullptr, 0, 0.0, -3);
-    EXPECT_NE(kind1.Pixel(20, 20), plain.Pixel(20, 20));
+    EXPECT_NE(kind1.pixel(20, 20), plain.pixel(20, 20));
     EXPECT_EQ(differingPixels(negative, plain), 0);
 }
 
@@ -364,7 +364,7 @@ TEST(MeshNeighbourIndexTest, AnswersAsThePlainScan) {
 
     auto list = [&] {
         std::vector<const ZarHMesh*> l;
-        for (int i = 0; i < p.MeshCount(); ++i)
+        for (int i = 0; i < p.meshCount(); ++i)
             l.push_back(p.GetMesh(i));
         return l;
     };
@@ -396,7 +396,7 @@ TEST(MeshNeighbourIndexTest, AnswersAsThePlainScan) {
     p.SortMeshes();
     compareAll("sorted");
     for (int k = 0; k < 10; ++k)
-        p.RemoveMesh(pick(p.MeshCount()));
+        p.RemoveMesh(pick(p.meshCount()));
     compareAll("removed");
     add(8, 6, 5.0, 100.5 + 40.0 * 3, -20.5 + 30.0 * 6);
     compareAll("added");

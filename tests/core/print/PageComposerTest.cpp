@@ -12,7 +12,7 @@
 namespace kov {
 namespace {
 
-int CountColour(const QImage& image, const QRect& area, QRgb colour) {
+int countColour(const QImage& image, const QRect& area, QRgb colour) {
     int count = 0;
     for (int y = area.top(); y <= area.bottom(); ++y)
         for (int x = area.left(); x <= area.right(); ++x)
@@ -34,7 +34,7 @@ protected:
             tile.codes.emplace_back(tile.cols, 100 + 10 * r);
         test::writeTile(tile, dir_.file("T.kov"));
         LoadReport report;
-        ASSERT_EQ(LoadLayerPaths({dir_.file("T.kov")}, project_, report), 1);
+        ASSERT_EQ(loadLayerPaths({dir_.file("T.kov")}, project_, report), 1);
         project_.GetExtent(rect_);
     }
     test::TempDir dir_;
@@ -53,14 +53,14 @@ TEST_F(PageComposerTest, LegendBandGrowsThePageAndShowsPaintedColoursOnly) {
     QImage page = composePage(project_, rect_, 400, 150, 96, true);
     ASSERT_EQ(page.size(), QSize(400, 150 + 63));
     const QRect band(0, 150, 400, 63);
-    EXPECT_GT(CountColour(page, band, qRgb(0, 255, 0)), 50);
-    EXPECT_EQ(CountColour(page, band, qRgb(255, 0, 0)), 0);
+    EXPECT_GT(countColour(page, band, qRgb(0, 255, 0)), 50);
+    EXPECT_EQ(countColour(page, band, qRgb(255, 0, 0)), 0);
 
     map.seaColor |= kColorNotPainted;
     map.noDataColor &= ~kColorNotPainted;
     page = composePage(project_, rect_, 400, 150, 96, true);
-    EXPECT_EQ(CountColour(page, band, qRgb(0, 255, 0)), 0);
-    EXPECT_GT(CountColour(page, band, qRgb(255, 0, 0)), 50);
+    EXPECT_EQ(countColour(page, band, qRgb(0, 255, 0)), 0);
+    EXPECT_GT(countColour(page, band, qRgb(255, 0, 0)), 50);
 }
 
 TEST_F(PageComposerTest, OverlaysFollowTheProjectAndStyle) {
@@ -70,14 +70,14 @@ TEST_F(PageComposerTest, OverlaysFollowTheProjectAndStyle) {
     const MapRect block{-10000, -37500, -4000, -33000};
     project_.showSheetInfo = 0;
     const QImage bare = composePage(project_, block, 300, 200, 96, false, noScaleBar);
-    EXPECT_EQ(CountColour(bare, bare.rect(), qRgb(0, 0, 128)), 0);
+    EXPECT_EQ(countColour(bare, bare.rect(), qRgb(0, 0, 128)), 0);
     project_.showSheetInfo = 1;
     const QImage sheets = composePage(project_, block, 300, 200, 96, false, noScaleBar);
-    EXPECT_GT(CountColour(sheets, sheets.rect(), qRgb(0, 0, 128)), 300);
+    EXPECT_GT(countColour(sheets, sheets.rect(), qRgb(0, 0, 128)), 300);
 
     project_.showSheetInfo = 0;
     const QImage scaleBar = composePage(project_, block, 300, 200, 96, false);
-    EXPECT_GT(CountColour(scaleBar, QRect(0, 160, 300, 40), qRgb(0, 0, 128)), 20);
+    EXPECT_GT(countColour(scaleBar, QRect(0, 160, 300, 40), qRgb(0, 0, 128)), 20);
     EXPECT_TRUE(composePage(project_, MapRect{1, 1, 1, 2}, 300, 200, 96, false).isNull());
 }
 

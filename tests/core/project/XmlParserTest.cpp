@@ -16,34 +16,34 @@ namespace {
 
 constexpr const char* kDecl = "<?xml version='1.0'?>";
 
-const COXParserElement* AsElement(const COXParserObject* node) {
+const COXParserElement* asElement(const COXParserObject* node) {
     return node && node->Kind() == XmlNodeKind::Element ? static_cast<const COXParserElement*>(node)
                                                         : nullptr;
 }
 
 // The document element: the first element below the root.
-const COXParserElement* DocumentElement(const COXParser& parser) {
+const COXParserElement* documentElement(const COXParser& parser) {
     for (int i = 0; i < parser.Root()->ChildCount(); ++i) {
-        if (const auto* element = AsElement(parser.Root()->Child(i))) return element;
+        if (const auto* element = asElement(parser.Root()->Child(i))) return element;
     }
     return nullptr;
 }
 
 // The text of an element's first text child, "" when it has none.
-std::string TextOf(const COXParserElement* element) {
+std::string textOf(const COXParserElement* element) {
     for (int i = 0; element && i < element->ChildCount(); ++i) {
         if (element->Child(i)->Kind() == XmlNodeKind::Text) return element->Child(i)->Text();
     }
     return "";
 }
 
-std::string Cp932(const std::string& utf8) {
+std::string cp932(const std::string& utf8) {
     std::string out;
-    EXPECT_TRUE(Utf8ToCp932(utf8, out));
+    EXPECT_TRUE(utf8ToCp932(utf8, out));
     return out;
 }
 
-std::vector<int> Codes(const COXParser& parser) {
+std::vector<int> codes(const COXParser& parser) {
     std::vector<int> codes;
     for (const auto& error : parser.Errors())
         codes.push_back(error.code);
@@ -57,8 +57,8 @@ TEST(KovXmlParser, DocumentMustBeginWithTheDeclaration) {
     ASSERT_EQ(parser.Root()->ChildCount(), 2);
     EXPECT_EQ(parser.Root()->Child(0)->Kind(), XmlNodeKind::ProcessingInstruction);
     EXPECT_EQ(parser.Root()->Child(0)->Text(), "xml version='1.0'");
-    EXPECT_EQ(DocumentElement(parser)->Name(), "a");
-    EXPECT_EQ(DocumentElement(parser)->Parent(), parser.Root());
+    EXPECT_EQ(documentElement(parser)->Name(), "a");
+    EXPECT_EQ(documentElement(parser)->Parent(), parser.Root());
 
     // A byte-order mark or anything blank in front is refused, and the earlier tree goes.
     for (const std::string prefix : {"\xEF\xBB\xBF", "\r\n", " "}) {
@@ -75,12 +75,12 @@ TEST(KovXmlParser, DocumentMustBeginWithTheDeclaration) {
 TEST(KovXmlParser, ParseFileReadsTheWholeFile) {
     test::TempDir dir;
     const std::string path = dir.file("project.kovv5");
-    test::writeFile(path, Cp932("<?xml version='1.0' encoding='Shift_JIS'?>\r\n"
+    test::writeFile(path, cp932("<?xml version='1.0' encoding='Shift_JIS'?>\r\n"
                                 "<MeshProject>\r\n\t<Title>標高</Title>\r\n</MeshProject>\r\n"));
     KovXmlParser parser;
     ASSERT_TRUE(parser.ParseFile(path));
     EXPECT_EQ(parser.DeclaredEncoding(), KovXmlParser::Native);
-    EXPECT_EQ(TextOf(AsElement(DocumentElement(parser)->Child(0))), "標高");
+    EXPECT_EQ(textOf(asElement(documentElement(parser)->Child(0))), "標高");
 
     EXPECT_FALSE(parser.ParseFile(dir.file("missing.kovv5")));
     EXPECT_EQ(parser.Root()->ChildCount(), 0);
@@ -93,12 +93,12 @@ TEST(KovXmlParser, DeclaredUtf8StaysUtf8InEitherCase) {
         ASSERT_TRUE(parser.ParseDocument("<?xml version='1.0' encoding='" + name +
                                          "'?><t>標高メッシュ ｶﾅ</t>"));
         EXPECT_EQ(parser.DeclaredEncoding(), KovXmlParser::Utf8) << name;
-        EXPECT_EQ(TextOf(DocumentElement(parser)), "標高メッシュ ｶﾅ") << name;
+        EXPECT_EQ(textOf(documentElement(parser)), "標高メッシュ ｶﾅ") << name;
     }
     // Broken sequences become U+FFFD, so the tree only ever holds valid UTF-8.
     KovXmlParser parser;
     ASSERT_TRUE(parser.ParseDocument("<?xml encoding=\"UTF-8\"?><t>a\xFF\xE6\xA8</t>"));
-    EXPECT_EQ(TextOf(DocumentElement(parser)), "a\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD");
+    EXPECT_EQ(textOf(documentElement(parser)), "a\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD");
 }
 
 TEST(KovXmlParser, ShiftJisDocumentsAreConvertedWhole) {
@@ -106,28 +106,28 @@ TEST(KovXmlParser, ShiftJisDocumentsAreConvertedWhole) {
     const std::string body =
         "<Mesh Name=\"表ソ\">C:\\データ\\表ソ.kov<![CDATA[ゾ]]]></Mesh><Title>ー[ゾ]</Title>";
     KovXmlParser parser;
-    ASSERT_TRUE(parser.ParseDocument(Cp932("<?xml version='1.0' encoding='shift_jis'?>" + body)));
+    ASSERT_TRUE(parser.ParseDocument(cp932("<?xml version='1.0' encoding='shift_jis'?>" + body)));
     EXPECT_EQ(parser.DeclaredEncoding(), KovXmlParser::Native);
     const auto* root = parser.Root();
     ASSERT_EQ(root->ChildCount(), 3);
-    const auto* mesh = AsElement(root->Child(1));
+    const auto* mesh = asElement(root->Child(1));
     ASSERT_TRUE(mesh);
     EXPECT_EQ(mesh->Attribute(0)->stringValue, "表ソ");
-    EXPECT_EQ(TextOf(mesh), "C:\\データ\\表ソ.kov");
+    EXPECT_EQ(textOf(mesh), "C:\\データ\\表ソ.kov");
     ASSERT_EQ(mesh->ChildCount(), 2);
     EXPECT_EQ(mesh->Child(1)->Text(), "ゾ]");
-    EXPECT_EQ(TextOf(AsElement(root->Child(2))), "ー[ゾ]");
+    EXPECT_EQ(textOf(asElement(root->Child(2))), "ー[ゾ]");
 
     // Without a declaration: UTF-8 when the bytes are UTF-8, otherwise CP932.
     ASSERT_TRUE(parser.ParseDocument(std::string(kDecl) + "<t>表ソ</t>"));
     EXPECT_EQ(parser.DeclaredEncoding(), KovXmlParser::NotSeen);
-    EXPECT_EQ(TextOf(DocumentElement(parser)), "表ソ");
-    ASSERT_TRUE(parser.ParseDocument(Cp932(std::string(kDecl) + "<t>表ソ</t>")));
-    EXPECT_EQ(TextOf(DocumentElement(parser)), "表ソ");
+    EXPECT_EQ(textOf(documentElement(parser)), "表ソ");
+    ASSERT_TRUE(parser.ParseDocument(cp932(std::string(kDecl) + "<t>表ソ</t>")));
+    EXPECT_EQ(textOf(documentElement(parser)), "表ソ");
     // An unknown encoding counts as none.
-    ASSERT_TRUE(parser.ParseDocument(Cp932("<?xml encoding='Latin-1'?><t>表</t>")));
+    ASSERT_TRUE(parser.ParseDocument(cp932("<?xml encoding='Latin-1'?><t>表</t>")));
     EXPECT_EQ(parser.DeclaredEncoding(), KovXmlParser::NotSeen);
-    EXPECT_EQ(TextOf(DocumentElement(parser)), "表");
+    EXPECT_EQ(textOf(documentElement(parser)), "表");
 }
 
 TEST(KovXmlParser, EucJpDocumentsBecomeUtf8) {
@@ -138,18 +138,18 @@ TEST(KovXmlParser, EucJpDocumentsBecomeUtf8) {
                              "n='\xB4\xC1'>\xB4\xC1\xBB\xFA\x8E\xB1\x8F\xB0\xA1"
                              "</t>"));
     EXPECT_EQ(parser.DeclaredEncoding(), KovXmlParser::EucJp);
-    EXPECT_EQ(TextOf(DocumentElement(parser)), "漢字ｱ丂");
-    EXPECT_EQ(DocumentElement(parser)->Attribute(0)->stringValue, "漢");
+    EXPECT_EQ(textOf(documentElement(parser)), "漢字ｱ丂");
+    EXPECT_EQ(documentElement(parser)->Attribute(0)->stringValue, "漢");
 
     std::string out;
     ASSERT_TRUE(
-        EucJpToUtf8("a\xFF"
+        eucJpToUtf8("a\xFF"
                     "b\xB4\xC1\xB4",
                     out));
     EXPECT_EQ(out,
               "a\xEF\xBF\xBD"
               "b漢\xEF\xBF\xBD");
-    ASSERT_TRUE(EucJpToUtf8("\x8E", out));
+    ASSERT_TRUE(eucJpToUtf8("\x8E", out));
     EXPECT_EQ(out, "\xEF\xBF\xBD");
 }
 
@@ -161,7 +161,7 @@ TEST(KovXmlParser, EntitiesAndCharacterReferences) {
                              "&gt;</t>"));
     // One level of replacement; a reference gives the low 8 bits of its value, CP932 half-width
     // katakana bytes give their characters and other high bytes U+FFFD.
-    EXPECT_EQ(TextOf(DocumentElement(parser)),
+    EXPECT_EQ(textOf(documentElement(parser)),
               "&lt; AA\t|ｱﾟ\xEF\xBF\xBD"
               "A\"'>");
     EXPECT_TRUE(parser.Errors().empty());
@@ -169,10 +169,10 @@ TEST(KovXmlParser, EntitiesAndCharacterReferences) {
     // Unknown names and missing semicolons stay as written, reported as 108; parsing goes on.
     ASSERT_TRUE(
         parser.ParseDocument(std::string(kDecl) + "<r><t>&foo; &#1x; &amp x &</t><u>&lt</u></r>"));
-    const auto* r = DocumentElement(parser);
-    EXPECT_EQ(TextOf(AsElement(r->Child(0))), "&foo; &#1x; &amp x &");
-    EXPECT_EQ(TextOf(AsElement(r->Child(1))), "&lt");
-    EXPECT_EQ(Codes(parser), (std::vector<int>{108, 108, 108, 108, 108}));
+    const auto* r = documentElement(parser);
+    EXPECT_EQ(textOf(asElement(r->Child(0))), "&foo; &#1x; &amp x &");
+    EXPECT_EQ(textOf(asElement(r->Child(1))), "&lt");
+    EXPECT_EQ(codes(parser), (std::vector<int>{108, 108, 108, 108, 108}));
     EXPECT_EQ(parser.Errors()[2].message, "Missing ';' on character entity '&amp'.");
 }
 
@@ -193,12 +193,12 @@ TEST(KovXmlParser, DoctypeEntityDeclarationsAddEntities) {
     EXPECT_TRUE(parser.Root()->Child(1)->Text().starts_with("DOCTYPE MeshProject SYSTEM"));
     EXPECT_TRUE(parser.Root()->Child(1)->Text().ends_with("ANY>\n]"));
     // The value is taken as written; the built-in entities keep their meaning.
-    EXPECT_EQ(TextOf(DocumentElement(parser)), "標高 &amp; <x>|<|&param;");
-    EXPECT_EQ(Codes(parser), std::vector<int>{108});
+    EXPECT_EQ(textOf(documentElement(parser)), "標高 &amp; <x>|<|&param;");
+    EXPECT_EQ(codes(parser), std::vector<int>{108});
 
     // Declared entities do not outlive their document.
     ASSERT_TRUE(parser.ParseDocument(std::string(kDecl) + "<t>&title;</t>"));
-    EXPECT_EQ(TextOf(DocumentElement(parser)), "&title;");
+    EXPECT_EQ(textOf(documentElement(parser)), "&title;");
 }
 
 TEST(KovXmlParser, RepeatedEntityExpansionIsBounded) {
@@ -209,7 +209,7 @@ TEST(KovXmlParser, RepeatedEntityExpansionIsBounded) {
     document += "</t>";
     KovXmlParser parser;
     EXPECT_FALSE(parser.ParseDocument(document));
-    EXPECT_EQ(Codes(parser), std::vector<int>{103});
+    EXPECT_EQ(codes(parser), std::vector<int>{103});
 }
 
 TEST(KovXmlParser, TextIsTrimmedOfWrittenWhiteSpaceOnly) {
@@ -217,11 +217,11 @@ TEST(KovXmlParser, TextIsTrimmedOfWrittenWhiteSpaceOnly) {
     ASSERT_TRUE(parser.ParseDocument(std::string(kDecl) +
                                      "<r><a>\r\n\t  two  words \t\r\n</a><b>&#09;x&#32;</b>"
                                      "<c> \r\n </c><d>one<!--c-->two </d></r>"));
-    const auto* r = DocumentElement(parser);
-    EXPECT_EQ(TextOf(AsElement(r->Child(0))), "two  words");
-    EXPECT_EQ(TextOf(AsElement(r->Child(1))), "\tx ");
-    EXPECT_EQ(AsElement(r->Child(2))->ChildCount(), 0);
-    const auto* d = AsElement(r->Child(3));
+    const auto* r = documentElement(parser);
+    EXPECT_EQ(textOf(asElement(r->Child(0))), "two  words");
+    EXPECT_EQ(textOf(asElement(r->Child(1))), "\tx ");
+    EXPECT_EQ(asElement(r->Child(2))->ChildCount(), 0);
+    const auto* d = asElement(r->Child(3));
     ASSERT_EQ(d->ChildCount(), 3);
     EXPECT_EQ(d->Child(0)->Text(), "one");
     EXPECT_EQ(d->Child(2)->Text(), "two");
@@ -233,7 +233,7 @@ TEST(KovXmlParser, QuotedAttributesAreStringsUnquotedAreIntegers) {
         std::string(kDecl) +
         "<Image Disp=1 Alpha=\"1\" Neg = -42 Q='a&amp;\"b' Big=99999999999 Small=-99999999999 "
         "Plus=+7/>"));
-    const auto* image = DocumentElement(parser);
+    const auto* image = documentElement(parser);
     ASSERT_EQ(image->AttributeCount(), 7);
     const auto* disp = image->Attribute(0);
     EXPECT_EQ(std::tuple(disp->name, disp->isInteger, disp->intValue), std::tuple("Disp", true, 1));
@@ -250,30 +250,30 @@ TEST(KovXmlParser, QuotedAttributesAreStringsUnquotedAreIntegers) {
 TEST(KovXmlParser, EndTagsMustMatch) {
     KovXmlParser parser;
     EXPECT_FALSE(parser.ParseDocument(std::string(kDecl) + "<a><b></a><c/>"));
-    EXPECT_EQ(Codes(parser), std::vector<int>{107});
+    EXPECT_EQ(codes(parser), std::vector<int>{107});
     // What was built stays.
-    const auto* a = DocumentElement(parser);
+    const auto* a = documentElement(parser);
     ASSERT_EQ(a->ChildCount(), 1);
-    EXPECT_EQ(AsElement(a->Child(0))->Name(), "b");
+    EXPECT_EQ(asElement(a->Child(0))->Name(), "b");
     EXPECT_EQ(a->Child(0)->Parent(), a);
 
     // An end tag with nothing open is only a warning.
     ASSERT_TRUE(parser.ParseDocument(std::string(kDecl) + "</x><a>t</a></a>"));
-    EXPECT_EQ(Codes(parser), (std::vector<int>{201, 201}));
-    EXPECT_EQ(TextOf(DocumentElement(parser)), "t");
+    EXPECT_EQ(codes(parser), (std::vector<int>{201, 201}));
+    EXPECT_EQ(textOf(documentElement(parser)), "t");
 
     // Comparison is exact.
     EXPECT_FALSE(parser.ParseDocument(std::string(kDecl) + "<a></A>"));
     EXPECT_FALSE(parser.ParseDocument(std::string(kDecl) + "<a><b>text"));
-    EXPECT_EQ(TextOf(AsElement(DocumentElement(parser)->Child(0))), "text");
+    EXPECT_EQ(textOf(asElement(documentElement(parser)->Child(0))), "text");
 
     // Without strict checking the open element is closed anyway.
     struct Lenient : KovXmlParser {
         Lenient() { strictEndTags_ = false; }
     } lenient;
     ASSERT_TRUE(lenient.ParseDocument(std::string(kDecl) + "<a><b></a><c/></x>"));
-    EXPECT_EQ(Codes(lenient), (std::vector<int>{107, 107}));
-    EXPECT_EQ(AsElement(DocumentElement(lenient)->Child(1))->Name(), "c");
+    EXPECT_EQ(codes(lenient), (std::vector<int>{107, 107}));
+    EXPECT_EQ(asElement(documentElement(lenient)->Child(1))->Name(), "c");
 }
 
 TEST(KovXmlParser, NodeKinds) {
@@ -287,7 +287,7 @@ TEST(KovXmlParser, NodeKinds) {
               std::pair(XmlNodeKind::Comment, std::string(" note ")));
     EXPECT_EQ(std::pair(root->Child(2)->Kind(), root->Child(2)->Text()),
               std::pair(XmlNodeKind::Declaration, std::string("ELEMENT x")));
-    const auto* r = AsElement(root->Child(3));
+    const auto* r = asElement(root->Child(3));
     ASSERT_EQ(r->ChildCount(), 3);
     EXPECT_EQ(std::pair(r->Child(0)->Kind(), r->Child(0)->Text()),
               std::pair(XmlNodeKind::ProcessingInstruction, std::string("pi a=\"?\"")));
@@ -313,7 +313,7 @@ TEST(KovXmlParser, MalformedInputGivesItsError) {
     };
     COXParser nullBuffer;
     EXPECT_FALSE(nullBuffer.ParseBuffer(std::string_view()));
-    EXPECT_EQ(Codes(nullBuffer), std::vector<int>{101});
+    EXPECT_EQ(codes(nullBuffer), std::vector<int>{101});
     for (const auto& c : cases) {
         COXParser parser;
         EXPECT_FALSE(parser.ParseBuffer(c.body)) << c.body;
@@ -370,13 +370,13 @@ TEST(KovXmlParser, DeepNestingNeedsNoDeepStack) {
     KovXmlParser parser;
     ASSERT_TRUE(parser.ParseDocument(std::string(kDecl) + open + "x" + close));
     int depth = 0;
-    const COXParserElement* element = DocumentElement(parser);
-    for (; AsElement(element->Child(0)); element = AsElement(element->Child(0)))
+    const COXParserElement* element = documentElement(parser);
+    for (; asElement(element->Child(0)); element = asElement(element->Child(0)))
         ++depth;
     EXPECT_EQ(depth + 1, kDepth);
-    EXPECT_EQ(TextOf(element), "x");
+    EXPECT_EQ(textOf(element), "x");
     EXPECT_FALSE(parser.ParseDocument(std::string(kDecl) + open));
-    EXPECT_EQ(Codes(parser), std::vector<int>{107});
+    EXPECT_EQ(codes(parser), std::vector<int>{107});
 }
 
 }  // namespace

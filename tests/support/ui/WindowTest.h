@@ -29,14 +29,14 @@ protected:
     }
     void SetUp() override {
         settings::setLocation(settingsDir.file("kov.ini"));
-        TestPrompts().message = [this](QWidget*, QMessageBox::Icon icon, const QString& text,
+        testPrompts().message = [this](QWidget*, QMessageBox::Icon icon, const QString& text,
                                        QMessageBox::StandardButtons buttons) {
             messages.push_back({icon, text, buttons});
             return answer;
         };
     }
     void TearDown() override {
-        TestPrompts() = {};
+        testPrompts() = {};
         settings::setLocation("");
     }
 

@@ -20,22 +20,22 @@ class KovVDocTest : public test::SampleWindowTest {
 protected:
     void SetUp() override {
         test::SampleWindowTest::SetUp();
-        ReloadRecentFileList();
-        SetFileDialogHook([this](const FileDialogRequest& request) {
+        reloadRecentFileList();
+        setFileDialogHook([this](const FileDialogRequest& request) {
             fileRequests_.push_back(request);
             return chosenFile_;
         });
     }
     void TearDown() override {
-        SetFileDialogHook({});
-        CKovVDoc::SetProjectDialog({});
-        CKovVDoc::SetColorMapDialog({});
+        setFileDialogHook({});
+        CKovVDoc::setProjectDialog({});
+        CKovVDoc::setColorMapDialog({});
         test::SampleWindowTest::TearDown();
     }
 
-    static QString SampleProject() { return QString::fromStdString(dir->file("sample.kovv5")); }
+    static QString sampleProject() { return QString::fromStdString(dir->file("sample.kovv5")); }
     QString File(const std::string& name) const { return QString::fromStdString(dir_.file(name)); }
-    static bool Enabled(CKovVDoc& doc, int id) {
+    static bool enabled(CKovVDoc& doc, int id) {
         CommandState state;
         EXPECT_TRUE(doc.OnUpdateCommand(id, state)) << id;
         return state.enabled;
@@ -48,33 +48,33 @@ protected:
 
 TEST_F(KovVDocTest, OpeningInstallsTheProjectAndAFailureKeepsIt) {
     CKovVDoc doc;
-    ASSERT_TRUE(doc.OnOpenDocument(SampleProject()));
+    ASSERT_TRUE(doc.OnOpenDocument(sampleProject()));
     EXPECT_TRUE(messages.empty());
     EXPECT_TRUE(doc.HasProject());
     EXPECT_FALSE(doc.IsModified());
-    EXPECT_EQ(doc.PathName(), SampleProject());
+    EXPECT_EQ(doc.PathName(), sampleProject());
     EXPECT_EQ(doc.Title(), QString::fromUtf8(sample::kSampleProjectTitle));
-    EXPECT_EQ(doc.Coordinates().zone, doc.Meshes()->planeZone);
-    EXPECT_EQ(settings::readString("Recent File List", "File1", ""), SampleProject().toStdString());
+    EXPECT_EQ(doc.coordinates().zone, doc.meshes()->planeZone);
+    EXPECT_EQ(settings::readString("Recent File List", "File1", ""), sampleProject().toStdString());
 
     // Garbage and a file that does not open: a message naming the file, the project stays.
-    const HMeshProject* before = doc.Meshes();
+    const HMeshProject* before = doc.meshes();
     test::writeFile(dir_.file("broken.kovv5"), "not a project");
     for (const QString& path : {File("broken.kovv5"), File("missing.kovv5")}) {
         messages.clear();
         EXPECT_FALSE(doc.OnOpenDocument(path));
         ASSERT_EQ(messages.size(), 1u);
         EXPECT_TRUE(messages[0].text.startsWith(path)) << messages[0].text.toStdString();
-        EXPECT_EQ(doc.Meshes(), before);
-        EXPECT_EQ(doc.PathName(), SampleProject());
+        EXPECT_EQ(doc.meshes(), before);
+        EXPECT_EQ(doc.PathName(), sampleProject());
     }
-    EXPECT_EQ(RecentFileList().size(), 1);
+    EXPECT_EQ(recentFileList().size(), 1);
 }
 
 TEST_F(KovVDocTest, SavePromptAnswers) {
     CKovVDoc doc;
     const QString copy = File("copy.kovv5");
-    ASSERT_TRUE(QFile::copy(SampleProject(), copy));
+    ASSERT_TRUE(QFile::copy(sampleProject(), copy));
     ASSERT_TRUE(doc.OnOpenDocument(copy));
     EXPECT_TRUE(doc.SaveModified()) << "unmodified: no question";
     EXPECT_TRUE(messages.empty());
@@ -90,7 +90,7 @@ TEST_F(KovVDocTest, SavePromptAnswers) {
     EXPECT_TRUE(doc.IsModified());
 
     // Yes saves to the document's file without asking for one.
-    doc.Meshes()->stepHeight = 7.5;
+    doc.meshes()->stepHeight = 7.5;
     answer = QMessageBox::Yes;
     messages.clear();
     EXPECT_TRUE(doc.SaveModified());
@@ -105,16 +105,16 @@ TEST_F(KovVDocTest, SavePromptAnswers) {
 
 TEST_F(KovVDocTest, NewProjectWithoutAFileAsksForOneAndFailedSavesAbort) {
     CKovVDoc doc;
-    CKovVDoc::SetProjectDialog([](HMeshProject& project, bool) {
+    CKovVDoc::setProjectDialog([](HMeshProject& project, bool) {
         LoadReport report;
-        return LoadLayerPaths({dir->file("Data")}, project, report) > 0;
+        return loadLayerPaths({dir->file("Data")}, project, report) > 0;
     });
     ASSERT_TRUE(doc.OnNewDocument());
     ASSERT_TRUE(doc.HasProject());
     EXPECT_TRUE(doc.IsModified());
     EXPECT_TRUE(doc.PathName().isEmpty());
-    EXPECT_FALSE(Enabled(doc, 57603)) << "never saved: Save is disabled";
-    EXPECT_TRUE(Enabled(doc, 57604));
+    EXPECT_FALSE(enabled(doc, 57603)) << "never saved: Save is disabled";
+    EXPECT_TRUE(enabled(doc, 57604));
 
     answer = QMessageBox::Yes;
     chosenFile_ = std::nullopt;  // the save dialog is cancelled
@@ -136,29 +136,29 @@ TEST_F(KovVDocTest, NewProjectWithoutAFileAsksForOneAndFailedSavesAbort) {
     EXPECT_FALSE(doc.IsModified());
     EXPECT_EQ(doc.PathName(), *chosenFile_);
     EXPECT_TRUE(QFileInfo::exists(*chosenFile_));
-    EXPECT_EQ(RecentFileList().value(0), *chosenFile_);
-    EXPECT_TRUE(Enabled(doc, 57603)) << "saved once, Save works";
+    EXPECT_EQ(recentFileList().value(0), *chosenFile_);
+    EXPECT_TRUE(enabled(doc, 57603)) << "saved once, Save works";
 }
 
 TEST_F(KovVDocTest, NewAndChangeWithoutOrCancelledDialogKeepTheProject) {
     CKovVDoc doc;
-    ASSERT_TRUE(doc.OnOpenDocument(SampleProject()));
-    const HMeshProject* before = doc.Meshes();
+    ASSERT_TRUE(doc.OnOpenDocument(sampleProject()));
+    const HMeshProject* before = doc.meshes();
     // No dialog installed: a message for both.
     EXPECT_TRUE(doc.OnNewDocument());
     EXPECT_TRUE(doc.OnCommand(32771));
     EXPECT_EQ(messages.size(), 2u);
-    EXPECT_EQ(doc.Meshes(), before);
+    EXPECT_EQ(doc.meshes(), before);
 
     bool askedForNew = false, ok = false;
-    CKovVDoc::SetProjectDialog([&](HMeshProject& project, bool newProject) {
+    CKovVDoc::setProjectDialog([&](HMeshProject& project, bool newProject) {
         askedForNew = newProject;
         project.projectTitle.clear();
         return ok;
     });
     EXPECT_TRUE(doc.OnNewDocument());
     EXPECT_TRUE(askedForNew);
-    EXPECT_EQ(doc.Meshes(), before) << "cancelled: the previous project stays";
+    EXPECT_EQ(doc.meshes(), before) << "cancelled: the previous project stays";
     EXPECT_FALSE(doc.IsModified());
 
     // Change works on the installed project; OK marks it modified, an empty title keeps the
@@ -167,7 +167,7 @@ TEST_F(KovVDocTest, NewAndChangeWithoutOrCancelledDialogKeepTheProject) {
     ok = true;
     EXPECT_TRUE(doc.OnCommand(32771));
     EXPECT_FALSE(askedForNew);
-    EXPECT_EQ(doc.Meshes(), before);
+    EXPECT_EQ(doc.meshes(), before);
     EXPECT_TRUE(doc.IsModified());
     EXPECT_EQ(doc.Title(), title);
 }
@@ -183,24 +183,24 @@ TEST_F(KovVDocTest, TitlesAreCutToTheirFirst128Bytes) {
 
 TEST_F(KovVDocTest, ToolCommandsRunTheirHandlerOrSayTheyAreMissing) {
     CKovVDoc doc;
-    EXPECT_FALSE(Enabled(doc, 32773));
-    EXPECT_TRUE(Enabled(doc, 32785)) << "measurement properties are always available";
+    EXPECT_FALSE(enabled(doc, 32773));
+    EXPECT_TRUE(enabled(doc, 32785)) << "measurement properties are always available";
     CommandState state;
     EXPECT_FALSE(doc.OnUpdateCommand(57600, state)) << "new belongs to the application";
 
-    ASSERT_TRUE(doc.OnOpenDocument(SampleProject()));
+    ASSERT_TRUE(doc.OnOpenDocument(sampleProject()));
     EXPECT_TRUE(doc.OnCommand(32773));
     EXPECT_EQ(messages.size(), 1u);
     int called = 0;
-    CKovVDoc::SetCommandHandler(32773, [&called](CKovVDoc&, int id) { called = id; });
+    CKovVDoc::setCommandHandler(32773, [&called](CKovVDoc&, int id) { called = id; });
     EXPECT_TRUE(doc.OnCommand(32773));
     EXPECT_EQ(called, 32773);
     EXPECT_EQ(messages.size(), 1u);
-    CKovVDoc::SetCommandHandler(32773, {});
+    CKovVDoc::setCommandHandler(32773, {});
 
     // The colour-map dialog: OK redraws and marks the project modified.
     bool ok = false;
-    CKovVDoc::SetColorMapDialog([&ok](HMeshProject& project) {
+    CKovVDoc::setColorMapDialog([&ok](HMeshProject& project) {
         project.stepMode = 2;
         return ok;
     });
@@ -214,14 +214,14 @@ TEST_F(KovVDocTest, ToolCommandsRunTheirHandlerOrSayTheyAreMissing) {
 TEST_F(KovVDocTest, RecentFileListKeepsTenNewestFirst) {
     for (int i = 0; i < 12; ++i)
         AddToRecentFileList(QStringLiteral("/p/%1.kovv5").arg(i));
-    QStringList files = RecentFileList();
+    QStringList files = recentFileList();
     ASSERT_EQ(files.size(), 10);
     EXPECT_EQ(files.first(), QStringLiteral("/p/11.kovv5"));
     EXPECT_EQ(files.last(), QStringLiteral("/p/2.kovv5"));
     AddToRecentFileList(QStringLiteral("/p/5.kovv5"));
-    RemoveFromRecentFileList(QStringLiteral("/p/9.kovv5"));
-    ReloadRecentFileList();
-    files = RecentFileList();
+    removeFromRecentFileList(QStringLiteral("/p/9.kovv5"));
+    reloadRecentFileList();
+    files = recentFileList();
     EXPECT_EQ(files.size(), 9);
     EXPECT_EQ(files.first(), QStringLiteral("/p/5.kovv5"));
     EXPECT_EQ(files.count(QStringLiteral("/p/5.kovv5")), 1);

@@ -37,24 +37,24 @@ class MainFrameTest : public test::SampleWindowTest {
 protected:
     void SetUp() override {
         test::SampleWindowTest::SetUp();
-        ReloadRecentFileList();
+        reloadRecentFileList();
     }
     void TearDown() override {
         frame_.reset();
         document_.reset();
-        CMainFrame::SetProgressClock({});
+        CMainFrame::setProgressClock({});
         QLocale::setDefault(QLocale::c());
         test::SampleWindowTest::TearDown();
     }
 
-    CMainFrame& MakeFrame() {
+    CMainFrame& makeFrame() {
         document_ = std::make_unique<CKovVDoc>();
         frame_ = std::make_unique<CMainFrame>(document_.get());
         EXPECT_TRUE(frame_->Create());
         return *frame_;
     }
-    bool Enabled(int id) {
-        frame_->UpdateCommandStates();
+    bool enabled(int id) {
+        frame_->updateCommandStates();
         QAction* action = frame_->Action(id);
         EXPECT_NE(action, nullptr) << id;
         return action && action->isEnabled();
@@ -68,63 +68,63 @@ protected:
 };
 
 TEST_F(MainFrameTest, StatusBarPanesToolbarIconsAndScrollPadBar) {
-    CMainFrame& frame = MakeFrame();
-    for (QAction* action : frame.ToolBar()->actions()) {
+    CMainFrame& frame = makeFrame();
+    for (QAction* action : frame.toolBar()->actions()) {
         if (!action->isSeparator() && !qobject_cast<QWidgetAction*>(action)) {
             EXPECT_FALSE(action->icon().isNull()) << action->objectName().toStdString();
         }
     }
     frame.resize(1400, 700);
     frame.show();
-    EXPECT_GT(frame.PaneWidth(1), 0);
-    EXPECT_EQ(frame.PaneWidth(1), frame.PaneWidth(2));
-    EXPECT_EQ(frame.PaneWidth(3), frame.PaneWidth(4));
-    EXPECT_LT(frame.PaneWidth(3), frame.PaneWidth(1));
-    EXPECT_GT(frame.PaneWidth(0), frame.PaneWidth(1)) << "pane 0 takes the remaining width";
+    EXPECT_GT(frame.paneWidth(1), 0);
+    EXPECT_EQ(frame.paneWidth(1), frame.paneWidth(2));
+    EXPECT_EQ(frame.paneWidth(3), frame.paneWidth(4));
+    EXPECT_LT(frame.paneWidth(3), frame.paneWidth(1));
+    EXPECT_GT(frame.paneWidth(0), frame.paneWidth(1)) << "pane 0 takes the remaining width";
 
     // Control characters become spaces; nothing is written while the status bar is hidden.
-    SetStatusText(2, QStringLiteral("a\tb\r\nc"));
+    setStatusText(2, QStringLiteral("a\tb\r\nc"));
     EXPECT_EQ(frame.PaneText(2), QStringLiteral("a b  c"));
     frame.RouteCommand(59393);
     EXPECT_TRUE(frame.statusBar()->isHidden());
-    SetStatusText(2, QStringLiteral("hidden"));
+    setStatusText(2, QStringLiteral("hidden"));
     EXPECT_EQ(frame.PaneText(2), QStringLiteral("a b  c"));
     frame.RouteCommand(59393);
 
     // The scroll pad starts hidden and remembers its visibility.
-    EXPECT_TRUE(frame.ScrollPadBar()->isHidden());
+    EXPECT_TRUE(frame.scrollPadBar()->isHidden());
     frame.RouteCommand(33012);
-    EXPECT_FALSE(frame.ScrollPadBar()->isHidden());
-    frame.UpdateCommandStates();
+    EXPECT_FALSE(frame.scrollPadBar()->isHidden());
+    frame.updateCommandStates();
     EXPECT_TRUE(frame.Action(33012)->isChecked());
     frame_.reset();
-    MakeFrame();
-    EXPECT_FALSE(frame_->ScrollPadBar()->isHidden());
+    makeFrame();
+    EXPECT_FALSE(frame_->scrollPadBar()->isHidden());
 }
 
 TEST_F(MainFrameTest, ProjectCommandsNeedAProject) {
     CKovVApp app;
-    MakeFrame().show();
+    makeFrame().show();
     const int projectCommands[] = {32771, 57603, 57604, 57607, 33033, 33031, 33032,
                                    33034, 33021, 32773, 32775, 32774, 32777, 32795};
     for (int id : projectCommands)
-        EXPECT_FALSE(Enabled(id)) << id;
+        EXPECT_FALSE(enabled(id)) << id;
     for (int id : {57600, 57601, 57665, 57667, 57664, 32785, 33012, 59392, 59393})
-        EXPECT_TRUE(Enabled(id)) << id;
+        EXPECT_TRUE(enabled(id)) << id;
     EXPECT_FALSE(frame_->Action(57616)->isEnabled()) << "the empty recent-file list";
 
     OpenSample();
     for (int id : projectCommands)
-        EXPECT_TRUE(Enabled(id)) << id;
-    EXPECT_EQ(frame_->Action(32795)->isChecked(), document_->Meshes()->showSheetInfo == 1);
+        EXPECT_TRUE(enabled(id)) << id;
+    EXPECT_EQ(frame_->Action(32795)->isChecked(), document_->meshes()->showSheetInfo == 1);
     EXPECT_TRUE(frame_->Action(57616)->text().endsWith(QStringLiteral("sample.kovv5")));
 
     // Clearing the trace needs a trace.
-    EXPECT_FALSE(Enabled(32788));
-    document_->Trace().push_back({1.0, 2.0, 3.0});
-    EXPECT_TRUE(Enabled(32788));
+    EXPECT_FALSE(enabled(32788));
+    document_->trace().push_back({1.0, 2.0, 3.0});
+    EXPECT_TRUE(enabled(32788));
     frame_->RouteCommand(32788);
-    EXPECT_TRUE(document_->Trace().empty());
+    EXPECT_TRUE(document_->trace().empty());
 
     // The sheet toggle flips the check and leaves the document unmodified.
     const bool sheets = frame_->Action(32795)->isChecked();
@@ -134,24 +134,24 @@ TEST_F(MainFrameTest, ProjectCommandsNeedAProject) {
 }
 
 TEST_F(MainFrameTest, ImageDropDownAndProjectImageSettingsFollowEachOther) {
-    EXPECT_EQ(CKovVDoc::ImageEntryFor(0, 50), 0);
-    EXPECT_EQ(CKovVDoc::ImageEntryFor(1, 100), 0);
-    EXPECT_EQ(CKovVDoc::ImageEntryFor(1, 20), 8);
+    EXPECT_EQ(CKovVDoc::imageEntryFor(0, 50), 0);
+    EXPECT_EQ(CKovVDoc::imageEntryFor(1, 100), 0);
+    EXPECT_EQ(CKovVDoc::imageEntryFor(1, 20), 8);
     for (int entry = 0; entry <= 10; ++entry) {
         int32_t visible = -1, transparency = -1;
-        CKovVDoc::ImageSettingsFor(entry, visible, transparency);
+        CKovVDoc::imageSettingsFor(entry, visible, transparency);
         EXPECT_EQ(visible, entry > 0 ? 1 : 0);
         EXPECT_EQ(transparency, (10 - entry) * 10);
         if (entry > 0) {
-            EXPECT_EQ(CKovVDoc::ImageEntryFor(visible, transparency), entry);
+            EXPECT_EQ(CKovVDoc::imageEntryFor(visible, transparency), entry);
         }
     }
 
-    MakeFrame().show();
+    makeFrame().show();
     OpenSample();
-    HMeshProject& project = *document_->Meshes();
-    EXPECT_EQ(frame_->ImageEntry(),
-              CKovVDoc::ImageEntryFor(project.imageVisible, project.imageTransparency));
+    HMeshProject& project = *document_->meshes();
+    EXPECT_EQ(frame_->imageEntry(),
+              CKovVDoc::imageEntryFor(project.imageVisible, project.imageTransparency));
     frame_->OnImageEntryChosen(5);
     EXPECT_EQ(project.imageVisible, 1);
     EXPECT_EQ(project.imageTransparency, 50);
@@ -160,24 +160,24 @@ TEST_F(MainFrameTest, ImageDropDownAndProjectImageSettingsFollowEachOther) {
     EXPECT_FALSE(document_->IsModified());
 
     document_->SetImageDisplay(1, 30);
-    EXPECT_EQ(frame_->ImageEntry(), 7);
+    EXPECT_EQ(frame_->imageEntry(), 7);
     document_->SetImageDisplay(0, 30);
-    document_->ShowImages();
+    document_->showImages();
     EXPECT_EQ(project.imageVisible, 1);
-    EXPECT_EQ(frame_->ImageEntry(), 7);
+    EXPECT_EQ(frame_->imageEntry(), 7);
 }
 
 TEST_F(MainFrameTest, PlacementIsUsedOnlyWhenItLiesOnTheScreen) {
     const QSize screen(1600, 1000);
-    EXPECT_TRUE((FramePlacement{100, 80, 640, 480, 0}).Fits(screen));
-    EXPECT_TRUE((FramePlacement{1567, 967, 1600, 1000, 0}).Fits(screen));
+    EXPECT_TRUE((FramePlacement{100, 80, 640, 480, 0}).fits(screen));
+    EXPECT_TRUE((FramePlacement{1567, 967, 1600, 1000, 0}).fits(screen));
     for (const FramePlacement& p : {FramePlacement{1568, 80, 640, 480, 0},
                                     {100, 968, 640, 480, 0},
                                     {100, 80, 1601, 480, 0},
                                     {100, 80, 640, 1001, 0},
                                     {0, 80, 640, 480, 0},
                                     {-1, -1, -1, -1, 0}})
-        EXPECT_FALSE(p.Fits(screen)) << p.x << " " << p.y << " " << p.width << " " << p.height;
+        EXPECT_FALSE(p.fits(screen)) << p.x << " " << p.y << " " << p.width << " " << p.height;
 }
 
 TEST_F(MainFrameTest, PlacementRoundTripAndMaximisedWindow) {
@@ -185,7 +185,7 @@ TEST_F(MainFrameTest, PlacementRoundTripAndMaximisedWindow) {
     settings::writeInt("MainFrame", "YPos", 30);
     settings::writeInt("MainFrame", "XSize", 500);
     settings::writeInt("MainFrame", "YSize", 400);
-    MakeFrame();
+    makeFrame();
     EXPECT_EQ(frame_->pos(), QPoint(40, 30));
     EXPECT_EQ(frame_->size(), QSize(500, 400));
     frame_->show();
@@ -199,36 +199,36 @@ TEST_F(MainFrameTest, PlacementRoundTripAndMaximisedWindow) {
     EXPECT_EQ(settings::readInt("MainFrame", "Zoom", -1), 0);
 
     // Maximised: only "Zoom" is written, the normal placement stays for the next run.
-    MakeFrame().ShowInitial();
+    makeFrame().showInitial();
     frame_->showMaximized();
     frame_.reset();
     EXPECT_EQ(settings::readInt("MainFrame", "Zoom", -1), 1);
     EXPECT_EQ(settings::readInt("MainFrame", "XSize", -1), outer.width());
-    MakeFrame().ShowInitial();
+    makeFrame().showInitial();
     EXPECT_TRUE(frame_->isMaximized());
     frame_.reset();
 
     // A stored size larger than the screen is ignored.
     settings::writeInt("MainFrame", "Zoom", 0);
     settings::writeInt("MainFrame", "XSize", QGuiApplication::primaryScreen()->size().width() + 1);
-    MakeFrame();
+    makeFrame();
     EXPECT_NE(frame_->pos(), QPoint(60, 50));
 }
 
 TEST_F(MainFrameTest, ProgressShowsElapsedAndEstimatedTime) {
     int64_t now = 1000;
-    CMainFrame::SetProgressClock([&now] { return now; });
-    MakeFrame().show();
+    CMainFrame::setProgressClock([&now] { return now; });
+    makeFrame().show();
     frame_->SetPaneText(0, QStringLiteral("before"));
 
     QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
     ProgressReport(-2, QStringLiteral("読み込み中"));
     ProgressReport(-7, 1);
-    EXPECT_EQ(frame_->PaneProgress(1), 0);
+    EXPECT_EQ(frame_->paneProgress(1), 0);
     now += 500;
     EXPECT_EQ(ProgressReport(10, 100), 0);
     EXPECT_EQ(frame_->PaneText(0), QStringLiteral("読み込み中")) << "below a second: no times";
-    EXPECT_EQ(frame_->PaneProgress(1), 10);
+    EXPECT_EQ(frame_->paneProgress(1), 10);
     now = 13000;
     ProgressReport(30, 100);
     EXPECT_EQ(frame_->PaneText(0), QStringLiteral("読み込み中  経過  0:00:12   推定所要  0:01:08"));
@@ -242,29 +242,29 @@ TEST_F(MainFrameTest, ProgressShowsElapsedAndEstimatedTime) {
 
     ProgressReport(-3);
     EXPECT_EQ(frame_->PaneText(0), QStringLiteral("before"));
-    EXPECT_EQ(frame_->PaneProgress(1), -1);
+    EXPECT_EQ(frame_->paneProgress(1), -1);
 }
 
 TEST_F(MainFrameTest, ProgressStagesPanesAndPersistentMode) {
-    MakeFrame().show();
+    makeFrame().show();
     ProgressReport(-2, QStringLiteral("one"));
     ProgressReport(80, 100);
     // The next stage adds the last total shown to base and offset.
     ProgressReport(-5, 0);
     ProgressReport(50, 100);
-    EXPECT_EQ(frame_->PaneProgress(1), 75);
+    EXPECT_EQ(frame_->paneProgress(1), 75);
     ProgressReport(500, 100);
-    EXPECT_EQ(frame_->PaneProgress(1), 100) << "the position is capped at the total";
+    EXPECT_EQ(frame_->paneProgress(1), 100) << "the position is capped at the total";
     // The indicator moves to another pane.
     ProgressReport(-6, 7);
-    EXPECT_EQ(frame_->PaneProgress(3), 100);
-    EXPECT_EQ(frame_->PaneProgress(1), -1);
+    EXPECT_EQ(frame_->paneProgress(3), 100);
+    EXPECT_EQ(frame_->paneProgress(1), -1);
     ProgressReport(-4, QStringLiteral("two"));
     frame_->SetPaneText(0, QStringLiteral("other"));
     ProgressReport(-8);
     EXPECT_EQ(frame_->PaneText(0), QStringLiteral("two"));
     ProgressReport(-3);
-    EXPECT_EQ(frame_->PaneProgress(3), -1);
+    EXPECT_EQ(frame_->paneProgress(3), -1);
     EXPECT_TRUE(frame_->PaneText(0).isEmpty());
 
     // Persistent mode keeps one indicator across inner begin/end pairs.
@@ -273,9 +273,9 @@ TEST_F(MainFrameTest, ProgressStagesPanesAndPersistentMode) {
     ProgressReport(40, 100);
     ProgressReport(-3);
     EXPECT_EQ(frame_->PaneText(0), QStringLiteral("all"));
-    EXPECT_EQ(frame_->PaneProgress(1), 40) << "the indicator keeps running";
+    EXPECT_EQ(frame_->paneProgress(1), 40) << "the indicator keeps running";
     ProgressReport(-10);
-    EXPECT_EQ(frame_->PaneProgress(1), -1);
+    EXPECT_EQ(frame_->paneProgress(1), -1);
 
     // Without a visible status bar nothing happens.
     frame_->statusBar()->hide();
@@ -290,7 +290,7 @@ TEST_F(MainFrameTest, StepMasksAndEscape) {
     EXPECT_EQ(progress.StepMask(63 * 15 + 62), 15);
     EXPECT_EQ(progress.StepMask(63 * 16), 31);
     EXPECT_EQ(ProgressReport(-1, 100000), 0) << "no main window";
-    MakeFrame().show();
+    makeFrame().show();
     EXPECT_EQ(ProgressReport(-1, 500), 15);
 
     auto escape = [this] {
@@ -310,15 +310,15 @@ TEST_F(MainFrameTest, StepMasksAndEscape) {
     escape();
     EXPECT_EQ(progress.SetPos(4, 10), 0);
     progress.SetFraction(0.625);
-    EXPECT_EQ(frame_->PaneProgress(1), 63);
+    EXPECT_EQ(frame_->paneProgress(1), 63);
     // An endless indicator for a total of 0.
     EXPECT_EQ(ProgressReport(5, 0), 0);
-    EXPECT_EQ(frame_->PaneProgress(1), -1);
+    EXPECT_EQ(frame_->paneProgress(1), -1);
     ProgressReport(-3);
 }
 
 TEST_F(MainFrameTest, PumpingDropsInputThatCouldStartOtherWork) {
-    MakeFrame().show();
+    makeFrame().show();
     EventCounter target;
     target.resize(50, 50);
     target.show();

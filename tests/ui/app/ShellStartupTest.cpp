@@ -43,23 +43,23 @@ TEST(ShellCommandLine, FileOpenAndPrintForms) {
 }
 
 TEST(ShellHelp, TopicNamesFromHelpIdentifiers) {
-    EXPECT_EQ(HelpTopicFor(kHelpIdResource + 581, kHelpContext).topic,
+    EXPECT_EQ(helpTopicFor(kHelpIdResource + 581, kHelpContext).topic,
               QStringLiteral("D00581.htm"));
-    EXPECT_EQ(HelpTopicFor(kHelpIdCommand + 32777, kHelpContext).topic,
+    EXPECT_EQ(helpTopicFor(kHelpIdCommand + 32777, kHelpContext).topic,
               QStringLiteral("M32777.htm"));
-    EXPECT_EQ(HelpTopicFor(5, kHelpContext).topic, QStringLiteral("U00005.htm"));
-    EXPECT_EQ(HelpTopicFor(0, kHelpFinder).topic, QStringLiteral("Index.htm"));
-    EXPECT_FALSE(HelpTopicFor(kHelpIdResource + 128, kHelpContext).show) << "the main window";
-    EXPECT_TRUE(HelpTopicFor(kHelpIdResource + 129, kHelpContext).show);
-    EXPECT_TRUE(HelpTopicFor(0x30000, kHelpContext).topic.isEmpty());
+    EXPECT_EQ(helpTopicFor(5, kHelpContext).topic, QStringLiteral("U00005.htm"));
+    EXPECT_EQ(helpTopicFor(0, kHelpFinder).topic, QStringLiteral("Index.htm"));
+    EXPECT_FALSE(helpTopicFor(kHelpIdResource + 128, kHelpContext).show) << "the main window";
+    EXPECT_TRUE(helpTopicFor(kHelpIdResource + 129, kHelpContext).show);
+    EXPECT_TRUE(helpTopicFor(0x30000, kHelpContext).topic.isEmpty());
 }
 
 TEST(ShellFileDialog, WindowsFiltersBecomeQtFilters) {
     EXPECT_EQ(
-        QtFileFilter(QStringLiteral("5M標高メッシュプロジェクト(*.kovv5)|*.kovv5|"
+        qtFileFilter(QStringLiteral("5M標高メッシュプロジェクト(*.kovv5)|*.kovv5|"
                                     "標高メッシュプロジェクト(*.kovv)|*.kovv||")),
         QStringLiteral("5M標高メッシュプロジェクト(*.kovv5);;標高メッシュプロジェクト(*.kovv)"));
-    EXPECT_EQ(QtFileFilter(QStringLiteral("Pictures|*.jpg;*.png||")),
+    EXPECT_EQ(qtFileFilter(QStringLiteral("Pictures|*.jpg;*.png||")),
               QStringLiteral("Pictures (*.jpg *.png)"));
 }
 
@@ -70,22 +70,22 @@ protected:
     void SetUp() override {
         test::SampleWindowTest::SetUp();
         app_ = std::make_unique<CKovVApp>();
-        app_->SetKeepSettingsLocation(true);
-        TestPrompts().message = [this](QWidget*, QMessageBox::Icon, const QString& text,
+        app_->setKeepSettingsLocation(true);
+        testPrompts().message = [this](QWidget*, QMessageBox::Icon, const QString& text,
                                        QMessageBox::StandardButtons) {
             messages_ << text;
             return QMessageBox::Ok;
         };
-        SetFileDialogHook([this](const FileDialogRequest&) { return chosen_; });
+        setFileDialogHook([this](const FileDialogRequest&) { return chosen_; });
     }
     void TearDown() override {
         app_->ExitInstance(0);
         app_.reset();
-        SetFileDialogHook({});
+        setFileDialogHook({});
         test::SampleWindowTest::TearDown();
     }
 
-    static QString SampleProject() { return QString::fromStdString(dir->file("sample.kovv5")); }
+    static QString sampleProject() { return QString::fromStdString(dir->file("sample.kovv5")); }
 
     test::TempDir dir_;
     std::unique_ptr<CKovVApp> app_;
@@ -95,43 +95,43 @@ protected:
 
 TEST_F(ShellStartupTest, StartsEmptyOrWithAProjectFromTheCommandLine) {
     ASSERT_TRUE(app_->InitInstance({}));
-    ASSERT_NE(app_->MainFrame(), nullptr);
-    EXPECT_TRUE(app_->MainFrame()->isVisible());
-    EXPECT_EQ(app_->Document()->Meshes(), nullptr) << "the start-up document is empty";
+    ASSERT_NE(app_->mainFrame(), nullptr);
+    EXPECT_TRUE(app_->mainFrame()->isVisible());
+    EXPECT_EQ(app_->document()->meshes(), nullptr) << "the start-up document is empty";
     EXPECT_TRUE(messages_.isEmpty());
     app_->ExitInstance(0);
 
     app_ = std::make_unique<CKovVApp>();
-    app_->SetKeepSettingsLocation(true);
-    ASSERT_TRUE(app_->InitInstance({SampleProject()}));
-    EXPECT_TRUE(app_->Document()->HasProject());
-    EXPECT_TRUE(app_->MainFrame()->acceptDrops());
+    app_->setKeepSettingsLocation(true);
+    ASSERT_TRUE(app_->InitInstance({sampleProject()}));
+    EXPECT_TRUE(app_->document()->HasProject());
+    EXPECT_TRUE(app_->mainFrame()->acceptDrops());
 }
 
 TEST_F(ShellStartupTest, CommandLineFailuresEndStartUp) {
     // The file is opened with the main window already shown.
     bool frameShown = false;
-    TestPrompts().message = [this, &frameShown](QWidget*, QMessageBox::Icon, const QString& text,
+    testPrompts().message = [this, &frameShown](QWidget*, QMessageBox::Icon, const QString& text,
                                                 QMessageBox::StandardButtons) {
-        frameShown = app_->MainFrame() && app_->MainFrame()->isVisible();
+        frameShown = app_->mainFrame() && app_->mainFrame()->isVisible();
         messages_ << text;
         return QMessageBox::Ok;
     };
     ASSERT_FALSE(app_->InitInstance({QString::fromStdString(dir_.file("none.kovv5"))}));
-    EXPECT_EQ(app_->ExitCode(), 1);
+    EXPECT_EQ(app_->exitCode(), 1);
     EXPECT_EQ(messages_.size(), 1);
     EXPECT_TRUE(frameShown);
     app_->ExitInstance(0);
 
     app_ = std::make_unique<CKovVApp>();
-    app_->SetKeepSettingsLocation(true);
+    app_->setKeepSettingsLocation(true);
     EXPECT_FALSE(app_->InitInstance({"--no-such-switch"}));
-    EXPECT_EQ(app_->ExitCode(), 2);
+    EXPECT_EQ(app_->exitCode(), 2);
 }
 
 TEST_F(ShellStartupTest, PrintSwitchOpensTheFileAndSaysPrintingIsMissing) {
-    ASSERT_TRUE(app_->InitInstance({"/p", SampleProject()}));
-    EXPECT_TRUE(app_->Document()->HasProject());
+    ASSERT_TRUE(app_->InitInstance({"/p", sampleProject()}));
+    EXPECT_TRUE(app_->document()->HasProject());
     EXPECT_EQ(messages_.size(), 1);
 }
 
@@ -140,68 +140,68 @@ TEST_F(ShellStartupTest, OpenCommandTestsTheExtension) {
     const QString text = QString::fromStdString(dir_.file("elevations.txt"));
     test::writeFile(text.toStdString(), "1 2 3\n");
     chosen_ = text;
-    app_->MainFrame()->RouteCommand(57601);
+    app_->mainFrame()->RouteCommand(57601);
     ASSERT_EQ(messages_.size(), 1);
     EXPECT_TRUE(messages_[0].startsWith(text));
-    EXPECT_FALSE(app_->Document()->HasProject());
+    EXPECT_FALSE(app_->document()->HasProject());
 
     // The older extension is read by the same reader.
     const QString older = QString::fromStdString(dir_.file("older.kovv"));
-    ASSERT_TRUE(QFile::copy(SampleProject(), older));
+    ASSERT_TRUE(QFile::copy(sampleProject(), older));
     chosen_ = older;
-    app_->MainFrame()->RouteCommand(57601);
+    app_->mainFrame()->RouteCommand(57601);
     EXPECT_EQ(messages_.size(), 1);
-    EXPECT_TRUE(app_->Document()->HasProject());
+    EXPECT_TRUE(app_->document()->HasProject());
 
     // A recent file that no longer opens leaves the list.
-    ASSERT_EQ(RecentFileList().value(0), older);
+    ASSERT_EQ(recentFileList().value(0), older);
     QFile::remove(older);
-    app_->MainFrame()->RouteCommand(kFirstRecentFileCommand);
-    EXPECT_FALSE(RecentFileList().contains(older));
+    app_->mainFrame()->RouteCommand(kFirstRecentFileCommand);
+    EXPECT_FALSE(recentFileList().contains(older));
 }
 
 TEST_F(ShellStartupTest, DroppedFileOpensWithoutTheExtensionTest) {
     ASSERT_TRUE(app_->InitInstance({}));
     const QString renamed = QString::fromStdString(dir_.file("project.xml"));
-    ASSERT_TRUE(QFile::copy(SampleProject(), renamed));
+    ASSERT_TRUE(QFile::copy(sampleProject(), renamed));
     QMimeData data;
     data.setUrls({QUrl::fromLocalFile(renamed)});
-    CMainFrame* frame = app_->MainFrame();
+    CMainFrame* frame = app_->mainFrame();
     QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(frame, &enter);
     EXPECT_TRUE(enter.isAccepted());
     QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(frame, &drop);
     QCoreApplication::processEvents();
-    EXPECT_TRUE(app_->Document()->HasProject());
-    EXPECT_EQ(app_->Document()->PathName(), renamed);
+    EXPECT_TRUE(app_->document()->HasProject());
+    EXPECT_EQ(app_->document()->PathName(), renamed);
     EXPECT_TRUE(messages_.isEmpty());
 }
 
 TEST_F(ShellStartupTest, HelpPagesAndMessages) {
     ASSERT_TRUE(app_->InitInstance({}));
     // Every command of the menu bar has its page.
-    for (QAction* menu : app_->MainFrame()->menuBar()->actions()) {
+    for (QAction* menu : app_->mainFrame()->menuBar()->actions()) {
         for (QAction* entry : menu->menu()->actions()) {
             bool ok = false;
             const int id = entry->objectName().toInt(&ok);
             if (!ok || id == kFirstRecentFileCommand) continue;
-            const QString topic = HelpTopicFor(kHelpIdCommand + id, kHelpContext).topic;
+            const QString topic = helpTopicFor(kHelpIdCommand + id, kHelpContext).topic;
             EXPECT_TRUE(QFile::exists(QStringLiteral(":/help/") + topic)) << topic.toStdString();
         }
     }
 
-    app_->MainFrame()->RouteCommand(57667);
-    ASSERT_NE(app_->HelpWindow(), nullptr);
-    EXPECT_TRUE(app_->HelpWindow()->CurrentPage().endsWith(QStringLiteral("/Index.htm")));
+    app_->mainFrame()->RouteCommand(57667);
+    ASSERT_NE(app_->helpWindow(), nullptr);
+    EXPECT_TRUE(app_->helpWindow()->currentPage().endsWith(QStringLiteral("/Index.htm")));
     app_->WinHelp(kHelpIdCommand + 32777, kHelpContext);
-    EXPECT_TRUE(app_->HelpWindow()->CurrentPage().endsWith(QStringLiteral("/M32777.htm")));
-    EXPECT_TRUE(app_->HelpWindow()->Browser()->toPlainText().contains(
+    EXPECT_TRUE(app_->helpWindow()->currentPage().endsWith(QStringLiteral("/M32777.htm")));
+    EXPECT_TRUE(app_->helpWindow()->browser()->toPlainText().contains(
         QStringLiteral("カラーマップの設定")));
     EXPECT_TRUE(messages_.isEmpty());
 
     // The main window's own help shows nothing; a page that does not exist is named.
-    app_->MainFrame()->RouteCommand(57670);
+    app_->mainFrame()->RouteCommand(57670);
     EXPECT_TRUE(messages_.isEmpty());
     app_->WinHelp(kHelpIdResource + 581, kHelpContext);
     ASSERT_EQ(messages_.size(), 1);
@@ -209,9 +209,9 @@ TEST_F(ShellStartupTest, HelpPagesAndMessages) {
         << messages_[0].toStdString();
 
     // Closing the main window closes the help window.
-    EXPECT_TRUE(app_->HelpWindow()->isVisible());
-    app_->MainFrame()->close();
-    EXPECT_FALSE(app_->HelpWindow()->isVisible());
+    EXPECT_TRUE(app_->helpWindow()->isVisible());
+    app_->mainFrame()->close();
+    EXPECT_FALSE(app_->helpWindow()->isVisible());
 }
 
 }  // namespace

@@ -24,14 +24,14 @@ namespace {
 class ColorMapDlgTest : public test::WindowTest {
 protected:
     template <typename T>
-    static T* Control(QDialog& dialog, int id) {
+    static T* control(QDialog& dialog, int id) {
         T* control = dialog.findChild<T*>(QString::number(id));
         EXPECT_NE(control, nullptr) << id;
         return control;
     }
 };
 
-ZarHColorMap MapWithStops(double low, double high) {
+ZarHColorMap mapWithStops(double low, double high) {
     ZarHColorMap map;
     ColorStop stops[2];
     stops[0].color = 0x0080FFE6;
@@ -45,26 +45,26 @@ ZarHColorMap MapWithStops(double low, double high) {
 TEST(LeadingNumberTest, ReadsTheNumberAtTheStartOrZero) {
     for (const auto& [text, value] :
          {std::pair{"12.5m", 12.5}, {"  -3", -3.0}, {"+4", 4.0}, {"abc", 0.0}, {"", 0.0}})
-        EXPECT_EQ(LeadingNumber(text), value) << text;
+        EXPECT_EQ(leadingNumber(text), value) << text;
 }
 
 TEST_F(ColorMapDlgTest, ShowsTheMapAndAppliesEveryChangeToTheWorkingCopy) {
-    ZarHColorMap map = MapWithStops(12.34, 200);
+    ZarHColorMap map = mapWithStops(12.34, 200);
     map.seaColor = 0x00FFFF80;
     map.noDataColor = 0x80FFFF80;
     CColorMapDlg dialog(nullptr, map, 2, 2.5, 0, 0);
 
-    QLineEdit* first = Control<QLineEdit>(dialog, CColorMapDlg::kIdFirstHeight);
-    QLineEdit* last = Control<QLineEdit>(dialog, CColorMapDlg::kIdLastHeight);
+    QLineEdit* first = control<QLineEdit>(dialog, CColorMapDlg::kIdFirstHeight);
+    QLineEdit* last = control<QLineEdit>(dialog, CColorMapDlg::kIdLastHeight);
     EXPECT_EQ(first->text(), QStringLiteral("12.3"));
     EXPECT_EQ(last->text(), QStringLiteral("200"));
-    EXPECT_TRUE(Control<QCheckBox>(dialog, CColorMapDlg::kIdSeaCheck)->isChecked());
-    EXPECT_FALSE(Control<QCheckBox>(dialog, CColorMapDlg::kIdNoDataCheck)->isChecked());
-    EXPECT_EQ(Control<CColorWell>(dialog, CColorMapDlg::kIdNoDataColor)->Color(), 0x00FFFF80u);
-    EXPECT_EQ(dialog.StepMode(), 2);
-    EXPECT_EQ(dialog.StepHeight(), 2.5);
+    EXPECT_TRUE(control<QCheckBox>(dialog, CColorMapDlg::kIdSeaCheck)->isChecked());
+    EXPECT_FALSE(control<QCheckBox>(dialog, CColorMapDlg::kIdNoDataCheck)->isChecked());
+    EXPECT_EQ(control<CColorWell>(dialog, CColorMapDlg::kIdNoDataColor)->color(), 0x00FFFF80u);
+    EXPECT_EQ(dialog.stepMode(), 2);
+    EXPECT_EQ(dialog.stepHeight(), 2.5);
     // No known range: no optimise button.
-    EXPECT_FALSE(Control<QPushButton>(dialog, CColorMapDlg::kIdOptimise)->isVisibleTo(&dialog));
+    EXPECT_FALSE(control<QPushButton>(dialog, CColorMapDlg::kIdOptimise)->isVisibleTo(&dialog));
 
     // Opening changed nothing; typing does, and text that is no number reads as 0.
     EXPECT_EQ(map.stop(0)->height, 12.34);
@@ -75,26 +75,26 @@ TEST_F(ColorMapDlgTest, ShowsTheMapAndAppliesEveryChangeToTheWorkingCopy) {
     EXPECT_EQ(map.stop(0)->height, 0.0);
 
     // Water painted / not painted is bit 31; a new well colour keeps that choice.
-    Control<QCheckBox>(dialog, CColorMapDlg::kIdSeaCheck)->setChecked(false);
+    control<QCheckBox>(dialog, CColorMapDlg::kIdSeaCheck)->setChecked(false);
     EXPECT_EQ(map.seaColor, 0x80FFFF80u);
-    Control<QCheckBox>(dialog, CColorMapDlg::kIdNoDataCheck)->setChecked(true);
+    control<QCheckBox>(dialog, CColorMapDlg::kIdNoDataCheck)->setChecked(true);
     EXPECT_EQ(map.noDataColor, 0x00FFFF80u);
-    TestPrompts().runModal = [](QDialog& colours) {
+    testPrompts().runModal = [](QDialog& colours) {
         dynamic_cast<CHxColorDlg&>(colours).setCurrentColor(QColor(0x11, 0x22, 0x33));
         colours.accept();
         return static_cast<int>(QDialog::Accepted);
     };
-    Control<CColorWell>(dialog, CColorMapDlg::kIdSeaColor)->click();
+    control<CColorWell>(dialog, CColorMapDlg::kIdSeaColor)->click();
     EXPECT_EQ(map.seaColor, 0x80332211u);
-    Control<CColorWell>(dialog, CColorMapDlg::kIdLastColor)->click();
+    control<CColorWell>(dialog, CColorMapDlg::kIdLastColor)->click();
     EXPECT_EQ(map.stop(1)->color, 0x00332211u);
     EXPECT_EQ(map.table()[999].red, 0x11);
-    Control<CColorWell>(dialog, CColorMapDlg::kIdTopColor)->click();
+    control<CColorWell>(dialog, CColorMapDlg::kIdTopColor)->click();
     EXPECT_EQ(map.topColor, 0x00332211u);
 
     // The reverse flag rebuilds the table: the mid-point colour takes the other way round.
     const ColorTableEntry middle = map.table()[500];
-    Control<QCheckBox>(dialog, CColorMapDlg::kIdReverse)->setChecked(true);
+    control<QCheckBox>(dialog, CColorMapDlg::kIdReverse)->setChecked(true);
     EXPECT_EQ(map.stop(0)->reverse, 1);
     const ColorTableEntry reversed = map.table()[500];
     EXPECT_NE(std::make_tuple(middle.red, middle.green, middle.blue),
@@ -102,20 +102,20 @@ TEST_F(ColorMapDlgTest, ShowsTheMapAndAppliesEveryChangeToTheWorkingCopy) {
 }
 
 TEST_F(ColorMapDlgTest, OptimiseTakesTheWholeMetresAroundTheDataRange) {
-    ZarHColorMap map = MapWithStops(0, 200);
+    ZarHColorMap map = mapWithStops(0, 200);
     CColorMapDlg dialog(nullptr, map, 0, 5, 3.7, 152.2);
-    QPushButton* optimise = Control<QPushButton>(dialog, CColorMapDlg::kIdOptimise);
+    QPushButton* optimise = control<QPushButton>(dialog, CColorMapDlg::kIdOptimise);
     ASSERT_TRUE(optimise->isVisibleTo(&dialog));
     optimise->click();
-    EXPECT_EQ(Control<QLineEdit>(dialog, CColorMapDlg::kIdFirstHeight)->text(), "3");
-    EXPECT_EQ(Control<QLineEdit>(dialog, CColorMapDlg::kIdLastHeight)->text(), "153");
+    EXPECT_EQ(control<QLineEdit>(dialog, CColorMapDlg::kIdFirstHeight)->text(), "3");
+    EXPECT_EQ(control<QLineEdit>(dialog, CColorMapDlg::kIdLastHeight)->text(), "153");
     EXPECT_EQ(map.stop(0)->height, 3.0);
     EXPECT_EQ(map.stop(1)->height, 153.0);
 
     // Negative ranges round outward as well.
-    ZarHColorMap low = MapWithStops(0, 200);
+    ZarHColorMap low = mapWithStops(0, 200);
     CColorMapDlg below(nullptr, low, 0, 5, -2.5, -0.5);
-    below.OptimiseHeights();
+    below.optimiseHeights();
     EXPECT_EQ(low.stop(0)->height, -3.0);
     EXPECT_EQ(low.stop(1)->height, -0.0);
 }
@@ -126,9 +126,9 @@ TEST_F(ColorMapDlgTest, ASingleStopMapTakesOnlyFirstStopChanges) {
     stop.height = 10;
     map.setStops(&stop, 1);
     CColorMapDlg dialog(nullptr, map, 0, 5, 0, 0);
-    Control<QLineEdit>(dialog, CColorMapDlg::kIdLastHeight)->setText("99");
+    control<QLineEdit>(dialog, CColorMapDlg::kIdLastHeight)->setText("99");
     EXPECT_EQ(map.stop(0)->height, 10.0);
-    Control<QLineEdit>(dialog, CColorMapDlg::kIdFirstHeight)->setText("20");
+    control<QLineEdit>(dialog, CColorMapDlg::kIdFirstHeight)->setText("20");
     EXPECT_EQ(map.stop(0)->height, 20.0);
 }
 
@@ -139,20 +139,20 @@ TEST_F(ColorMapDlgTest, EditColorMapStoresTheCopyOnlyOnOk) {
     const ZarHColorMap* original = project.GetColorMap(0);
     const double originalTop = original->stop(1)->height;
     bool ok = false;
-    TestPrompts().runModal = [&ok](QDialog& dialog) {
-        Control<QLineEdit>(dialog, CColorMapDlg::kIdLastHeight)->setText("999");
-        Control<QComboBox>(dialog, CColorMapDlg::kIdStepMode)->setCurrentIndex(1);
-        Control<QLineEdit>(dialog, CColorMapDlg::kIdStepHeight)->setText("12.5");
+    testPrompts().runModal = [&ok](QDialog& dialog) {
+        control<QLineEdit>(dialog, CColorMapDlg::kIdLastHeight)->setText("999");
+        control<QComboBox>(dialog, CColorMapDlg::kIdStepMode)->setCurrentIndex(1);
+        control<QLineEdit>(dialog, CColorMapDlg::kIdStepHeight)->setText("12.5");
         ok ? dialog.accept() : dialog.reject();
         return dialog.result();
     };
-    EXPECT_FALSE(EditColorMap(nullptr, project));
+    EXPECT_FALSE(editColorMap(nullptr, project));
     EXPECT_EQ(project.GetColorMap(0), original);
     EXPECT_EQ(project.GetColorMap(0)->stop(1)->height, originalTop);
     EXPECT_EQ(project.stepMode, 0);
 
     ok = true;
-    EXPECT_TRUE(EditColorMap(nullptr, project));
+    EXPECT_TRUE(editColorMap(nullptr, project));
     EXPECT_EQ(project.GetColorMap(0)->stop(1)->height, 999.0);
     EXPECT_EQ(project.stepMode, 1);
     EXPECT_EQ(project.stepHeight, 12.5);

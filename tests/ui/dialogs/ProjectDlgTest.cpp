@@ -31,11 +31,11 @@
 namespace kov {
 namespace {
 
-int Accept(QDialog& dialog) {
+int acceptDialog(QDialog& dialog) {
     dialog.accept();
     return QDialog::Accepted;
 }
-int Reject(QDialog& dialog) {
+int rejectDialog(QDialog& dialog) {
     dialog.reject();
     return QDialog::Rejected;
 }
@@ -44,31 +44,31 @@ class ProjectDlgTest : public test::SampleWindowTest {
 protected:
     void SetUp() override {
         test::SampleWindowTest::SetUp();
-        dialog_.SetProject(&project_);
+        dialog_.setProject(&project_);
     }
 
-    static std::string Sample(const std::string& relative) { return dir->file(relative); }
+    static std::string sample(const std::string& relative) { return dir->file(relative); }
     // The three tiles of the northern row ("tiles/", headers beside them).
-    static std::vector<std::string> NorthTiles() {
+    static std::vector<std::string> northTiles() {
         std::vector<std::string> paths;
         for (const sample::SampleTile& tile : sample::sampleTiles({}))
-            if (tile.dataPath.starts_with("tiles/")) paths.push_back(Sample(tile.dataPath));
+            if (tile.dataPath.starts_with("tiles/")) paths.push_back(sample(tile.dataPath));
         return paths;
     }
 
     template <typename T>
-    T* Control(int id) {
+    T* control(int id) {
         T* control = dialog_.findChild<T*>(QString::number(id));
         EXPECT_NE(control, nullptr) << id;
         return control;
     }
-    QStringList Lines() {
+    QStringList layerLines() {
         QStringList lines;
-        for (int i = 0; i < dialog_.Layers()->count(); ++i)
-            lines.push_back(dialog_.Layers()->item(i)->text());
+        for (int i = 0; i < dialog_.layers()->count(); ++i)
+            lines.push_back(dialog_.layers()->item(i)->text());
         return lines;
     }
-    std::pair<double, double> StopHeights() {
+    std::pair<double, double> stopHeights() {
         const ZarHColorMap* map = project_.GetColorMap(0);
         return {map->stop(0)->height, map->stop(1)->height};
     }
@@ -81,88 +81,88 @@ protected:
 TEST_F(ProjectDlgTest, ComposesAProjectFromAFolderAndFilesThroughTheButtons) {
     QStringList starts;
     QString chosen = QString::fromStdString(dir->path());
-    TestPrompts().existingDirectory = [&](QWidget*, const QString&, const QString& start) {
+    testPrompts().existingDirectory = [&](QWidget*, const QString&, const QString& start) {
         starts.push_back(start);
         return chosen;
     };
     // The sample folder has no tiles of its own: those of its "Data" subfolder are taken.
-    Control<QPushButton>(CProjectDlg::kIdAddFolder)->click();
-    ASSERT_EQ(project_.MeshCount(), 6);
+    control<QPushButton>(CProjectDlg::kIdAddFolder)->click();
+    ASSERT_EQ(project_.meshCount(), 6);
     EXPECT_EQ(settings::readString("ProjectDlg", "LastDir", ""), dir->path() + "/");
-    QStringList lines = Lines();
+    QStringList lines = layerLines();
     EXPECT_TRUE(lines.contains(QString::fromStdString(sample::tileDisplayName("09LD281"))));
-    EXPECT_TRUE(Control<QPushButton>(CProjectDlg::kIdRemoveAll)->isEnabled());
-    EXPECT_FALSE(Control<QPushButton>(CProjectDlg::kIdRemove)->isEnabled());
+    EXPECT_TRUE(control<QPushButton>(CProjectDlg::kIdRemoveAll)->isEnabled());
+    EXPECT_FALSE(control<QPushButton>(CProjectDlg::kIdRemove)->isEnabled());
 
     // The first load of a new project fits the colour ramp to the data.
-    const auto fitted = StopHeights();
+    const auto fitted = stopHeights();
     EXPECT_EQ(fitted, std::pair(project_.GetMinElevation(), project_.GetMaxElevation()));
-    EXPECT_FALSE(dialog_.FitColourMap());
+    EXPECT_FALSE(dialog_.fitColourMap());
 
     // Files of every kind; a path that does not exist is skipped.
     QStringList files;
-    for (const std::string& tile : NorthTiles())
+    for (const std::string& tile : northTiles())
         files.push_back(QString::fromStdString(tile));
-    files << QString::fromStdString(Sample("image/aerial.png"))
-          << QString::fromStdString(Sample("shape/roads.shp"))
-          << QString::fromStdString(Sample("missing.kov"));
-    TestPrompts().openFileNames = [&](QWidget*, const QString&, const QString&, const QString&) {
+    files << QString::fromStdString(sample("image/aerial.png"))
+          << QString::fromStdString(sample("shape/roads.shp"))
+          << QString::fromStdString(sample("missing.kov"));
+    testPrompts().openFileNames = [&](QWidget*, const QString&, const QString&, const QString&) {
         return files;
     };
-    Control<QPushButton>(CProjectDlg::kIdAdd)->click();
-    EXPECT_EQ(std::tuple(project_.MeshCount(), project_.ImageCount(), project_.ShapeCount()),
+    control<QPushButton>(CProjectDlg::kIdAdd)->click();
+    EXPECT_EQ(std::tuple(project_.meshCount(), project_.imageCount(), project_.shapeCount()),
               std::tuple(9, 1, 1));
-    lines = Lines();
+    lines = layerLines();
     ASSERT_EQ(lines.size(), 11);
     EXPECT_EQ(lines[9], QStringLiteral("aerial.png"));
-    EXPECT_EQ(lines[10], QString::fromStdString(Sample("shape/roads.shp") + "(SHP)"));
+    EXPECT_EQ(lines[10], QString::fromStdString(sample("shape/roads.shp") + "(SHP)"));
     // Later loads leave the ramp as it is.
-    EXPECT_EQ(StopHeights(), fitted);
+    EXPECT_EQ(stopHeights(), fitted);
 
     // The folder dialog starts where the last one ended; a folder without tiles is reported.
-    chosen = QString::fromStdString(Sample("image"));
-    Control<QPushButton>(CProjectDlg::kIdAddFolder)->click();
+    chosen = QString::fromStdString(sample("image"));
+    control<QPushButton>(CProjectDlg::kIdAddFolder)->click();
     EXPECT_EQ(starts, (QStringList{QString(), QString::fromStdString(dir->path() + "/")}));
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].icon, QMessageBox::Warning);
-    EXPECT_EQ(project_.MeshCount(), 9);
-    EXPECT_EQ(settings::readString("ProjectDlg", "LastDir", ""), Sample("image") + "/");
+    EXPECT_EQ(project_.meshCount(), 9);
+    EXPECT_EQ(settings::readString("ProjectDlg", "LastDir", ""), sample("image") + "/");
 }
 
 TEST_F(ProjectDlgTest, ChangingAProjectDoesNotFitTheColourRamp) {
-    dialog_.SetFitColourMap(false);
-    const auto before = StopHeights();
-    EXPECT_EQ(dialog_.LoadFiles(NorthTiles()), 3);
-    EXPECT_EQ(StopHeights(), before);
+    dialog_.setFitColourMap(false);
+    const auto before = stopHeights();
+    EXPECT_EQ(dialog_.loadFiles(northTiles()), 3);
+    EXPECT_EQ(stopHeights(), before);
 }
 
 TEST_F(ProjectDlgTest, RemovesExactlyTheSelectedLinesAcrossKinds) {
-    std::vector<std::string> files = NorthTiles();
-    files.push_back(Sample("image/aerial.png"));
-    files.push_back(Sample("shape/areas.shp"));
-    files.push_back(Sample("shape/roads.shp"));
-    ASSERT_EQ(dialog_.LoadFiles(files), 6);
-    const QStringList before = Lines();
+    std::vector<std::string> files = northTiles();
+    files.push_back(sample("image/aerial.png"));
+    files.push_back(sample("shape/areas.shp"));
+    files.push_back(sample("shape/roads.shp"));
+    ASSERT_EQ(dialog_.loadFiles(files), 6);
+    const QStringList before = layerLines();
     ASSERT_EQ(before.size(), 6);
 
-    QListWidget* list = dialog_.Layers();
+    QListWidget* list = dialog_.layers();
     for (int row : {1, 3, 4})
         list->item(row)->setSelected(true);
-    QPushButton* remove = Control<QPushButton>(CProjectDlg::kIdRemove);
+    QPushButton* remove = control<QPushButton>(CProjectDlg::kIdRemove);
     EXPECT_TRUE(remove->isEnabled());
     remove->click();
-    EXPECT_EQ(Lines(), (QStringList{before[0], before[2], before[5]}));
-    EXPECT_EQ(project_.MeshCount(), 2);
-    EXPECT_EQ(project_.ImageCount(), 0);
-    EXPECT_EQ(project_.ShapeCount(), 1);
+    EXPECT_EQ(layerLines(), (QStringList{before[0], before[2], before[5]}));
+    EXPECT_EQ(project_.meshCount(), 2);
+    EXPECT_EQ(project_.imageCount(), 0);
+    EXPECT_EQ(project_.shapeCount(), 1);
     EXPECT_FALSE(remove->isEnabled());
 
     // "すべて解除" removes meshes and images and keeps the shapefile layers.
-    ASSERT_EQ(dialog_.LoadFiles(std::vector<std::string>{Sample("image/aerial.png")}), 1);
-    QPushButton* removeAll = Control<QPushButton>(CProjectDlg::kIdRemoveAll);
+    ASSERT_EQ(dialog_.loadFiles(std::vector<std::string>{sample("image/aerial.png")}), 1);
+    QPushButton* removeAll = control<QPushButton>(CProjectDlg::kIdRemoveAll);
     removeAll->click();
-    EXPECT_EQ(Lines(), QStringList{before[5]});
-    EXPECT_EQ(project_.MeshCount() + project_.ImageCount(), 0);
+    EXPECT_EQ(layerLines(), QStringList{before[5]});
+    EXPECT_EQ(project_.meshCount() + project_.imageCount(), 0);
     EXPECT_FALSE(removeAll->isEnabled());
 }
 
@@ -170,27 +170,27 @@ TEST_F(ProjectDlgTest, AsksForTheDsmCellSizeOncePerLoadAndCancelSkipsOnlyDsmFile
     // A second DSM file on the neighbouring 1:2500 sheet.
     const std::string second = dir_.file("09LD282.txt");
     test::writeFile(second, "1,-5000.5,-36500.5,12.5\r\n2,-4990.5,-36490.5,13.5\r\n");
-    const std::vector<std::string> files = {Sample("dsm/09LD281.txt"), NorthTiles()[0], second,
-                                            Sample("image/aerial.png")};
+    const std::vector<std::string> files = {sample("dsm/09LD281.txt"), northTiles()[0], second,
+                                            sample("image/aerial.png")};
     int asked = 0;
     bool accept = false;
-    TestPrompts().runModal = [&](QDialog& dialog) {
+    testPrompts().runModal = [&](QDialog& dialog) {
         EXPECT_NE(dynamic_cast<CDsmResoDlg*>(&dialog), nullptr);
         ++asked;
-        return accept ? Accept(dialog) : Reject(dialog);
+        return accept ? acceptDialog(dialog) : rejectDialog(dialog);
     };
-    EXPECT_EQ(dialog_.LoadFiles(files), 2);
+    EXPECT_EQ(dialog_.loadFiles(files), 2);
     EXPECT_EQ(asked, 1);
-    EXPECT_EQ(project_.MeshCount(), 1);
-    EXPECT_EQ(project_.ImageCount(), 1);
+    EXPECT_EQ(project_.meshCount(), 1);
+    EXPECT_EQ(project_.imageCount(), 1);
 
     // Accepted (5 m, the default choice): both DSM files of the load, one question.
     accept = true;
-    EXPECT_EQ(dialog_.LoadFiles(files), 2);
+    EXPECT_EQ(dialog_.loadFiles(files), 2);
     EXPECT_EQ(asked, 2);
-    ASSERT_EQ(project_.MeshCount(), 3);
+    ASSERT_EQ(project_.meshCount(), 3);
     int dsm = 0;
-    for (int i = 0; i < project_.MeshCount(); ++i)
+    for (int i = 0; i < project_.meshCount(); ++i)
         if (project_.GetMesh(i)->path.ends_with(".txt")) {
             ++dsm;
             EXPECT_EQ(project_.GetMesh(i)->cellSize, 5.0);
@@ -199,33 +199,33 @@ TEST_F(ProjectDlgTest, AsksForTheDsmCellSizeOncePerLoadAndCancelSkipsOnlyDsmFile
 }
 
 TEST_F(ProjectDlgTest, DsmCellSizeDialogKeepsItsChoiceAndRefusesSizesBelowATenth) {
-    EXPECT_EQ(CDsmResoDlg().CellSize(), 5.0);
+    EXPECT_EQ(CDsmResoDlg().cellSize(), 5.0);
     bool accept = true;
     int mode = 5;
     QString custom = QStringLiteral("3");
-    TestPrompts().runModal = [&](QDialog& dialog) {
+    testPrompts().runModal = [&](QDialog& dialog) {
         dialog.findChild<QRadioButton*>(QString::number(CDsmResoDlg::kIdMode0 + mode))
             ->setChecked(true);
         dialog.findChild<QLineEdit*>(QString::number(CDsmResoDlg::kIdCustomValue))->setText(custom);
-        return accept ? Accept(dialog) : Reject(dialog);
+        return accept ? acceptDialog(dialog) : rejectDialog(dialog);
     };
-    EXPECT_EQ(CDsmResoDlg::Ask(nullptr), std::optional<double>(3.0));
+    EXPECT_EQ(CDsmResoDlg::ask(nullptr), std::optional<double>(3.0));
     EXPECT_EQ(settings::readInt("DsmResoDlg", "Mode", -1), 5);
     EXPECT_EQ(settings::readInt("DsmResoDlg", "szEntValue", -1), 3);
-    EXPECT_EQ(CDsmResoDlg().CellSize(), 3.0) << "the choice is kept";
+    EXPECT_EQ(CDsmResoDlg().cellSize(), 3.0) << "the choice is kept";
     custom = QStringLiteral("0");
-    EXPECT_EQ(CDsmResoDlg::Ask(nullptr), std::nullopt);
+    EXPECT_EQ(CDsmResoDlg::ask(nullptr), std::nullopt);
 
     // Cancel writes nothing.
     accept = false;
     mode = 0;
-    EXPECT_EQ(CDsmResoDlg::Ask(nullptr), std::nullopt);
+    EXPECT_EQ(CDsmResoDlg::ask(nullptr), std::nullopt);
     EXPECT_EQ(settings::readInt("DsmResoDlg", "Mode", -1), 5);
 
     // Fixed choices and a stored mode out of range.
-    EXPECT_EQ(CDsmResoDlg::CellSizeOfMode(4, 7), 50.0);
+    EXPECT_EQ(CDsmResoDlg::cellSizeOfMode(4, 7), 50.0);
     settings::writeInt("DsmResoDlg", "Mode", 9);
-    EXPECT_EQ(CDsmResoDlg().Mode(), 2);
+    EXPECT_EQ(CDsmResoDlg().mode(), 2);
 }
 
 TEST_F(ProjectDlgTest, OkWritesTitleSheetAndImageDisplayButLeavesTheShapeSettings) {
@@ -238,7 +238,7 @@ TEST_F(ProjectDlgTest, OkWritesTitleSheetAndImageDisplayButLeavesTheShapeSetting
     project.shapeFillColor = 0x123456;
     {
         CProjectDlg dialog;
-        dialog.SetProject(&project);
+        dialog.setProject(&project);
         auto* images = dialog.findChild<QComboBox*>(QString::number(CProjectDlg::kIdImageDisplay));
         EXPECT_EQ(images->currentIndex(), 7);
         auto* title = dialog.findChild<QLineEdit*>(QString::number(CProjectDlg::kIdTitle));
@@ -271,12 +271,12 @@ TEST_F(ProjectDlgTest, OkWritesTitleSheetAndImageDisplayButLeavesTheShapeSetting
 TEST_F(ProjectDlgTest, FilesDroppedOnTheListAreLoaded) {
     QMimeData data;
     QList<QUrl> urls;
-    for (const std::string& tile : NorthTiles())
+    for (const std::string& tile : northTiles())
         urls.push_back(QUrl::fromLocalFile(QString::fromStdString(tile)));
     data.setUrls(urls);
     // Delivered as during a drag: the dialog filters the list's events (sendEvent does not
     // deliver drops without a running drag).
-    QWidget* viewport = dialog_.Layers()->viewport();
+    QWidget* viewport = dialog_.layers()->viewport();
     ASSERT_TRUE(viewport->acceptDrops());
     QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     EXPECT_TRUE(dialog_.eventFilter(viewport, &enter));
@@ -284,8 +284,8 @@ TEST_F(ProjectDlgTest, FilesDroppedOnTheListAreLoaded) {
     QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     EXPECT_TRUE(dialog_.eventFilter(viewport, &drop));
     EXPECT_TRUE(drop.isAccepted());
-    EXPECT_EQ(project_.MeshCount(), 3);
-    EXPECT_EQ(Lines().size(), 3);
+    EXPECT_EQ(project_.meshCount(), 3);
+    EXPECT_EQ(layerLines().size(), 3);
 
     // Data without local files is refused.
     QMimeData text;
@@ -296,18 +296,18 @@ TEST_F(ProjectDlgTest, FilesDroppedOnTheListAreLoaded) {
 }
 
 TEST_F(ProjectDlgTest, PreviewFitsTheExtentToItsWindowAndKeepsItsPicture) {
-    const MapRect wide = CHMeshPrevWnd::FitAspect({0, 0, 100, 50}, 200, 200);
+    const MapRect wide = CHMeshPrevWnd::fitAspect({0, 0, 100, 50}, 200, 200);
     EXPECT_EQ(std::tuple(wide.xmin, wide.ymin, wide.xmax, wide.ymax), std::tuple(0, -25, 100, 75));
-    const MapRect tall = CHMeshPrevWnd::FitAspect({0, 0, 100, 50}, 400, 100);
+    const MapRect tall = CHMeshPrevWnd::fitAspect({0, 0, 100, 50}, 400, 100);
     EXPECT_EQ(std::tuple(tall.xmin, tall.ymin, tall.xmax, tall.ymax), std::tuple(-50, 0, 150, 50));
 
-    CHMeshPrevWnd* preview = dialog_.Preview();
+    CHMeshPrevWnd* preview = dialog_.preview();
     preview->grab();
-    EXPECT_TRUE(preview->Picture().isNull());  // nothing to show yet
+    EXPECT_TRUE(preview->picture().isNull());  // nothing to show yet
 
-    ASSERT_EQ(dialog_.LoadFiles(NorthTiles()), 3);
+    ASSERT_EQ(dialog_.loadFiles(northTiles()), 3);
     preview->grab();
-    const QImage picture = preview->Picture();
+    const QImage picture = preview->picture();
     ASSERT_FALSE(picture.isNull());
     ASSERT_EQ(picture.size(), preview->size());
     // The three tiles side by side fill the width; bands above and below show the background
@@ -315,9 +315,9 @@ TEST_F(ProjectDlgTest, PreviewFitsTheExtentToItsWindowAndKeepsItsPicture) {
     const int x = picture.width() / 2;
     EXPECT_NE(picture.pixel(x, picture.height() / 2), picture.pixel(x, 2));
     preview->grab();
-    EXPECT_EQ(preview->Picture().cacheKey(), picture.cacheKey());
-    preview->Redraw();
-    EXPECT_TRUE(preview->Picture().isNull());
+    EXPECT_EQ(preview->picture().cacheKey(), picture.cacheKey());
+    preview->redraw();
+    EXPECT_TRUE(preview->picture().isNull());
 }
 
 }  // namespace

@@ -31,7 +31,7 @@ TEST(ScrollPad, SectorsAroundTheCentre) {
         {30, -12, 33046},  {30, -13, 33043},  // 21.8 and 23.4 degrees (y grows downward)
     };
     for (const auto& k : cases)
-        EXPECT_EQ(ScrollPadCommand(c + k.dx, c + k.dy), k.command) << k.dx << "," << k.dy;
+        EXPECT_EQ(scrollPadCommand(c + k.dx, c + k.dy), k.command) << k.dx << "," << k.dy;
 }
 
 class PadButton : public CScrButton {
@@ -39,10 +39,10 @@ public:
     std::vector<int> sent;
 
 protected:
-    void SendCommand(int command) override { sent.push_back(command); }
+    void sendCommand(int command) override { sent.push_back(command); }
 };
 
-void Click(QWidget& widget, QPoint pos) {
+void click(QWidget& widget, QPoint pos) {
     QMouseEvent press(QEvent::MouseButtonPress, pos, widget.mapToGlobal(pos), Qt::LeftButton,
                       Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(&widget, &press);
@@ -54,9 +54,9 @@ void Click(QWidget& widget, QPoint pos) {
 TEST(ScrollPad, ClicksSendTheCommandOfTheirZone) {
     PadButton pad;
     pad.show();
-    Click(pad, QPoint(35, 4));
-    Click(pad, QPoint(35, 35));
-    Click(pad, QPoint(70, 70));
+    click(pad, QPoint(35, 4));
+    click(pad, QPoint(35, 35));
+    click(pad, QPoint(70, 70));
     EXPECT_EQ(pad.sent, (std::vector<int>{33042, 33045, 33049}));
 
     // Over the centre the special cursor shows.
@@ -84,8 +84,8 @@ protected:
 };
 
 TEST_F(LegendTest, StripAndLabelsOfTheColourMap) {
-    const ZarHColorMap& map = *doc_.Meshes()->GetColorMap(0);
-    const LegendLabels labels = ColorMapLegendLabels(map);
+    const ZarHColorMap& map = *doc_.meshes()->GetColorMap(0);
+    const LegendLabels labels = colorMapLegendLabels(map);
     EXPECT_EQ(labels.top, QStringLiteral("200 (m)"));
     EXPECT_EQ(labels.bottom, QStringLiteral("0 (m)"));
 
@@ -95,14 +95,14 @@ TEST_F(LegendTest, StripAndLabelsOfTheColourMap) {
     stops[1].height = 5.0;
     stops[2].height = 1234.56;
     other.setStops(stops, 3);
-    EXPECT_EQ(ColorMapLegendLabels(other).top, QStringLiteral("1234.6 (m)"));
-    EXPECT_EQ(ColorMapLegendLabels(other).bottom, QStringLiteral("-12.3 (m)"));
+    EXPECT_EQ(colorMapLegendLabels(other).top, QStringLiteral("1234.6 (m)"));
+    EXPECT_EQ(colorMapLegendLabels(other).bottom, QStringLiteral("-12.3 (m)"));
 
     // The strip is the colour map's vertical strip, 20 pixels from the top: highest at the top.
     CQLegend legend(&doc_);
     legend.resize(79, 320);
     const QImage face = legend.grab().toImage();
-    const QImage strip = Dib24ToImage(map.makeStrip(79, 280, true));
+    const QImage strip = dib24ToImage(map.makeStrip(79, 280, true));
     for (const QPoint p : {QPoint(40, 0), QPoint(78, 1), QPoint(3, 140), QPoint(60, 279)}) {
         EXPECT_EQ(face.pixel(p.x(), p.y() + 20), strip.pixel(p)) << p.x() << "," << p.y();
     }

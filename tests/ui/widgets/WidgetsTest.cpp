@@ -20,15 +20,15 @@ namespace {
 using WidgetsTest = test::WindowTest;
 
 TEST(ColorRefTest, RedIsTheLowByte) {
-    EXPECT_EQ(ColorFromRef(0x00FF8040u), QColor(0x40, 0x80, 0xFF));
-    EXPECT_EQ(ColorFromRef(0x80FF8040u), QColor(0x40, 0x80, 0xFF));
-    EXPECT_EQ(RefFromColor(QColor(1, 2, 3)), 0x00030201u);
+    EXPECT_EQ(colorFromRef(0x00FF8040u), QColor(0x40, 0x80, 0xFF));
+    EXPECT_EQ(colorFromRef(0x80FF8040u), QColor(0x40, 0x80, 0xFF));
+    EXPECT_EQ(refFromColor(QColor(1, 2, 3)), 0x00030201u);
 }
 
 TEST_F(WidgetsTest, CustomColoursRoundTripThroughTheSettings) {
     for (int i = 0; i < 16; ++i)
         QColorDialog::setCustomColor(i, QColor(i, 2 * i, 255 - i));
-    CHxColorDlg::SaveCustomColors();
+    CHxColorDlg::saveCustomColors();
 
     std::array<uint8_t, 64> bytes{};
     ASSERT_EQ(settings::readBinary("HxColorDlg", "CustumColors", bytes.data(), bytes.size()), 64u);
@@ -42,24 +42,24 @@ TEST_F(WidgetsTest, CustomColoursRoundTripThroughTheSettings) {
         QColorDialog::setCustomColor(i, Qt::white);
     CHxColorDlg dialog(0x000000FFu);  // loads them
     EXPECT_EQ(QColorDialog::customColor(15), QColor(15, 30, 240));
-    EXPECT_EQ(dialog.Color(), 0x000000FFu);
+    EXPECT_EQ(dialog.color(), 0x000000FFu);
 
     // A block of another size is not taken.
     settings::writeBinary("HxColorDlg", "CustumColors", bytes.data(), 60);
     QColorDialog::setCustomColor(0, Qt::black);
-    CHxColorDlg::LoadCustomColors();
+    CHxColorDlg::loadCustomColors();
     EXPECT_EQ(QColorDialog::customColor(0), QColor(Qt::black));
 }
 
 TEST_F(WidgetsTest, ColourWellTakesTheChosenColourAndSignalsOnlyOnOk) {
     CColorWell well;
-    well.SetColor(0x80112233u);
+    well.setColor(0x80112233u);
     std::vector<uint32_t> changed;
     QObject::connect(&well, &CColorWell::colorChanged,
                      [&](uint32_t color) { changed.push_back(color); });
 
     bool accept = false;
-    TestPrompts().runModal = [&](QDialog& dialog) {
+    testPrompts().runModal = [&](QDialog& dialog) {
         auto& colours = dynamic_cast<CHxColorDlg&>(dialog);
         EXPECT_EQ(colours.currentColor(), QColor(0x33, 0x22, 0x11));
         colours.setCurrentColor(QColor(10, 20, 30));
@@ -69,7 +69,7 @@ TEST_F(WidgetsTest, ColourWellTakesTheChosenColourAndSignalsOnlyOnOk) {
     };
     well.click();
     EXPECT_TRUE(changed.empty());
-    EXPECT_EQ(well.Color(), 0x80112233u);
+    EXPECT_EQ(well.color(), 0x80112233u);
     // The custom colours are kept whichever way the dialog ends.
     std::array<uint8_t, 64> bytes{};
     ASSERT_EQ(settings::readBinary("HxColorDlg", "CustumColors", bytes.data(), bytes.size()), 64u);
@@ -79,7 +79,7 @@ TEST_F(WidgetsTest, ColourWellTakesTheChosenColourAndSignalsOnlyOnOk) {
     well.click();
     ASSERT_EQ(changed.size(), 1u);
     // The flag byte on top stays.
-    EXPECT_EQ(well.Color(), 0x801E140Au);
+    EXPECT_EQ(well.color(), 0x801E140Au);
     EXPECT_EQ(changed[0], 0x801E140Au);
 }
 
@@ -91,9 +91,9 @@ TEST_F(WidgetsTest, ProgressWindowShowsPositionTextAndCancel) {
     EXPECT_TRUE(window.isVisible());
     EXPECT_EQ(window.windowTitle(), QStringLiteral("09LD281"));
     EXPECT_EQ(window.SetPos(250, 1000), 0);
-    EXPECT_EQ(window.Permille(), 250);
+    EXPECT_EQ(window.permille(), 250);
     EXPECT_EQ(window.SetPos(5, 0), 0);  // no range: the bar stays at the start
-    EXPECT_EQ(window.Permille(), 0);
+    EXPECT_EQ(window.permille(), 0);
     window.SetText("second");
     EXPECT_EQ(window.Message(), QStringLiteral("second"));
 
