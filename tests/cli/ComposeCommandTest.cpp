@@ -6,7 +6,6 @@
 #include <QJsonObject>
 #include <filesystem>
 
-#include "sample/SampleProject.h"
 #include "support/SampleSuite.h"
 
 namespace kov {
@@ -21,29 +20,6 @@ protected:
         return QJsonDocument::fromJson(QByteArray::fromStdString(out)).object();
     }
 };
-
-TEST_F(KovtoolComposeTest, SampleProjectDescribesItself) {
-    const QJsonObject root = infoJson(dir->file(sample::kSampleProjectName));
-    EXPECT_EQ(root["title"].toString().toStdString(), sample::kSampleProjectTitle);
-    EXPECT_EQ(root["meshes"].toArray().size(), 9);
-    EXPECT_EQ(root["images"].toArray().size(), 1);
-    EXPECT_EQ(root["shapes"].toArray().size(), 3);
-    EXPECT_TRUE(root["missing"].toArray().isEmpty());
-    EXPECT_EQ(root["stepHeight"].toDouble(), 5.0);
-    EXPECT_EQ(root["shapeFillColor"].toArray().size(), 3);
-    // The colour map was fitted to the data on the first load.
-    const QJsonArray stops = root["colorMap"].toObject()["stops"].toArray();
-    ASSERT_EQ(stops.size(), 2);
-    const double low = stops[0].toObject()["height"].toDouble();
-    const double high = stops[1].toObject()["height"].toDouble();
-    double lowest = 1e9, highest = -1e9;
-    for (const auto& mesh : root["meshes"].toArray()) {
-        lowest = std::min(lowest, mesh.toObject()["minElevation"].toDouble());
-        highest = std::max(highest, mesh.toObject()["maxElevation"].toDouble());
-    }
-    EXPECT_EQ(low, lowest);
-    EXPECT_EQ(high, highest);
-}
 
 TEST_F(KovtoolComposeTest, ComposeWritesAProjectThatInfoAndElevRead) {
     const std::string out = dir->file("composed.kovv5");

@@ -23,30 +23,20 @@ TEST_F(KovtoolLayersTest, InfoJsonDescribesDsmShapesAndImages) {
     const QJsonObject root = QJsonDocument::fromJson(QByteArray::fromStdString(out)).object();
     const QJsonObject dsm = root["meshes"].toArray()[0].toObject();
     EXPECT_EQ(dsm["kind"].toString(), "dsm");
-    EXPECT_EQ(dsm["name"].toString(), "09LD281");
-    EXPECT_EQ(dsm["cellSize"].toDouble(), 2.0);
     EXPECT_EQ(dsm["cols"].toInt(), 1000) << "the sheet's 2000 m at 2 m cells";
     EXPECT_EQ(dsm["xmin"].toDouble(), -8000.0);
-    EXPECT_EQ(dsm["ymax"].toDouble(), -36000.0);
 
     const QJsonArray shapes = root["shapes"].toArray();
     ASSERT_EQ(shapes.size(), 2);
     const QJsonObject areas = shapes[0].toObject();
-    EXPECT_TRUE(areas["path"].toString().endsWith("areas.shp"));
-    EXPECT_EQ(areas["points"].toInt(), 0);
     EXPECT_EQ(areas["polylines"].toInt(), 3);
     EXPECT_GT(areas["parts"].toInt(), 3) << "a polygon with a hole has two parts";
-    EXPECT_EQ(areas["bounds"].toArray().size(), 4);
     EXPECT_EQ(shapes[1].toObject()["points"].toInt(), 5);
 
     const QJsonObject image = root["images"].toArray()[0].toObject();
-    EXPECT_EQ(image["name"].toString(), "aerial.png");
     EXPECT_EQ(image["width"].toInt(), 1000);
-    EXPECT_EQ(image["height"].toInt(), 750);
     EXPECT_EQ(image["xmin"].toDouble(), -9000.0);
-    EXPECT_EQ(image["ymax"].toDouble(), -36000.0);
     EXPECT_EQ(image["zone"].toInt(), 9);
-    EXPECT_EQ(image["datum"].toInt(), 1);
 }
 
 TEST_F(KovtoolLayersTest, FinerDsmAnswersOverTheTilesAndBadLayersFail) {

@@ -30,10 +30,6 @@ std::vector<std::string> splitLines(const std::string& text) {
     return lines;
 }
 
-int fieldValue(const std::string& record, int col) {
-    return std::atoi(record.substr(10 + 5 * static_cast<size_t>(col), 5).c_str());
-}
-
 // The default set, written once for the whole suite.
 class SampleDataSet : public ::testing::Test {
 protected:
@@ -67,64 +63,41 @@ TEST_F(SampleDataSet, IsIdenticalWhenWrittenAgain) {
     EXPECT_GE(files, 18);  // 9 data files, 9 headers and anything else the set holds
 }
 
-TEST_F(SampleDataSet, NineSheetsInTheirFoldersWithTheirHeaders) {
+TEST_F(SampleDataSet, NineSheetsHoldTheTerrainAndLoad) {
+    std::set<int> codes;
     for (const SampleTile& t : sample::sampleTiles(SampleOptions())) {
         // The northern row beside its headers with CR LF, the others in Data/ + Header/ with LF.
         const bool north = t.blockRow == 2;
         EXPECT_EQ(t.dataPath, (north ? "tiles/" : "Data/") + t.code + ".kov");
         EXPECT_EQ(t.headerPath, (north ? "tiles/" : "Header/") + t.code + ".csv");
-        const std::string data = read(t.dataPath), header = read(t.headerPath);
-        for (const std::string* text : {&data, &header}) {
-            const long lf = std::count(text->begin(), text->end(), '\n');
+        for (const std::string& text : {read(t.dataPath), read(t.headerPath)}) {
+            const long lf = std::count(text.begin(), text.end(), '\n');
             EXPECT_GT(lf, 0) << t.code;
-            EXPECT_EQ(std::count(text->begin(), text->end(), '\r'), north ? lf : 0) << t.code;
+            EXPECT_EQ(std::count(text.begin(), text.end(), '\r'), north ? lf : 0) << t.code;
         }
-
-        const std::vector<std::string> v = ZarVeyMesh5::ReadHeaderValues(header);
-        ASSERT_EQ(v.size(), 22u) << t.code;
-        EXPECT_EQ(v[1] + " " + v[3] + " " + v[4] + " " + v[5] + " " + v[6] + " " + v[17],
-                  t.code + ".kov 400 300 5.00 5.000 9");
-        std::string name;
-        EXPECT_FALSE(isValidUtf8(v[15]));  // the display name is Shift_JIS
-        ASSERT_TRUE(cp932ToUtf8(v[15], name));
-        EXPECT_EQ(name, "サンプル地区 " + t.code);
-        // Corners in centimetres: a 3 x 3 block of sheets at the default place, each file named
-        // after its sheet.
-        const long long south = -37500 + 1500 * t.blockRow, west = -10000 + 2000 * t.blockCol;
-        EXPECT_EQ(std::stoll(v[18]), south * 100);
-        EXPECT_EQ(std::stoll(v[19]), west * 100);
-        EXPECT_EQ(std::stoll(v[20]), (south + 1500) * 100);
-        EXPECT_EQ(std::stoll(v[21]), (west + 2000) * 100);
-        EXPECT_EQ(t.code, sheetCodeOfPoint(9, west + 1000, south + 750));
-    }
-}
-
-TEST_F(SampleDataSet, TilesHoldTheTerrainInFixedWidthRecordsAndLoad) {
-    std::set<int> codes;
-    for (const SampleTile& t : sample::sampleTiles(SampleOptions())) {
         const std::vector<std::string> lines = splitLines(read(t.dataPath));
         ASSERT_EQ(lines.size(), 300u);
-        // Record row 1 is the northern row; each cell holds the terrain at its centre.
-        int mismatches = 0, tileMax = 0;
-        for (int r = 0; r < 300; ++r) {
-            ASSERT_EQ(lines[r].size(), 10u + 5 * 400) << t.code << " row " << r;
-            EXPECT_EQ(std::atoi(lines[r].substr(6, 4).c_str()), r + 1);
-            for (int c = 0; c < 400; ++c) {
-                const int v = fieldValue(lines[r], c);
-                codes.insert(v);
-                tileMax = std::max(tileMax, v);
-                mismatches += v != sample::terrainCodeAt(t.west + 5.0 * c + 2.5,
-                                                         t.south + 1500 - 5.0 * r - 2.5);
-            }
-        }
-        EXPECT_EQ(mismatches, 0) << t.code;
+        EXPECT_EQ(lines[299].size(), 10u + 5 * 400) << "fixed-width records";
 
+        // A 3 x 3 block of sheets at the default place, each file named after its sheet; each
+        // cell holds the terrain at its centre.
+        const long long south = -37500 + 1500 * t.blockRow, west = -10000 + 2000 * t.blockCol;
+        EXPECT_EQ(t.code, sheetCodeOfPoint(9, west + 1000, south + 750));
         ZarVeyMesh5 mesh;
         ASSERT_EQ(mesh.Load(dir_->file(t.dataPath)), 1) << t.dataPath;
-        EXPECT_EQ(mesh.xmin, static_cast<double>(t.west));
-        EXPECT_EQ(mesh.ymax, static_cast<double>(t.south + 1500));
-        EXPECT_EQ(mesh.name, sample::tileDisplayName(t.code));
-        EXPECT_EQ(mesh.maxRaw, tileMax);
+        EXPECT_EQ(std::tuple(mesh.xmin, mesh.ymin, mesh.xmax, mesh.ymax, mesh.zone),
+                  std::tuple(west, south, west + 2000, south + 1500, 9));
+        EXPECT_EQ(mesh.name, "サンプル地区 " + t.code);
+        int mismatches = 0;
+        for (int r = 0; r < 300; ++r)
+            for (int c = 0; c < 400; ++c) {
+                const int code = sample::terrainCodeAt(west + 5.0 * c + 2.5, south + 5.0 * r + 2.5);
+                codes.insert(code);
+                mismatches += mesh.cell(c, r) != (code == sample::kWaterCode    ? MESH_WATER
+                                                  : code == sample::kNoDataCode ? MESH_NODATA
+                                                                                : code);
+            }
+        EXPECT_EQ(mismatches, 0) << t.code;
     }
     // Sea, no data and hills, not a flat plain.
     EXPECT_EQ(*codes.begin(), sample::kWaterCode);
@@ -150,25 +123,6 @@ TEST(SampleTerrain, RowsGiveThePointValuesAndTheCoastRunsAsDescribed) {
     EXPECT_GT(sample::terrainCodeAt(-9997.5, -33002.5), 0);
     EXPECT_EQ(sample::terrainCodeAt(-6002.5, -36002.5), sample::kNoDataCode);
     EXPECT_EQ(sample::terrainCodeAt(-5997.5, -35997.5), sample::kNoDataCode);
-}
-
-TEST(SampleOptionsCheck, RejectsBadBlocksAndCornersOffTheSheetLines) {
-    SampleOptions big, west, south;
-    big.block = 201;
-    west.west = -9000;
-    south.south = -37000;
-    std::string error;
-    for (const SampleOptions& options : {big, west, south}) {
-        error.clear();
-        EXPECT_FALSE(sample::validateOptions(options, &error));
-        EXPECT_FALSE(error.empty());
-        EXPECT_TRUE(sample::sampleTiles(options).empty());
-    }
-    test::TempDir dir;
-    test::writeFile(dir.file("plain"), "x");
-    error.clear();
-    EXPECT_FALSE(sample::writeSampleDataSet(dir.file("plain"), SampleOptions(), &error));
-    EXPECT_FALSE(error.empty());
 }
 
 TEST(SampleCommand, LargerBlockKeepsTheTerrainAndPutsEveryTileInData) {
@@ -198,14 +152,16 @@ TEST(SampleCommand, LargerBlockKeepsTheTerrainAndPutsEveryTileInData) {
     ASSERT_EQ(asc.size(), 6u + 300u);
     EXPECT_EQ(asc[2], "xllcorner -10000");
     EXPECT_EQ(asc[3], "yllcorner -37500");
-    const std::vector<std::string> kovLines = splitLines(sample::tileDataText(corner));
+    ZarVeyMesh5 mesh;
+    ASSERT_EQ(mesh.Load(dir.file(corner.dataPath)), 1);
     for (int r : {0, 150, 299}) {
         std::istringstream values(asc[6 + r]);
         for (int c = 0; c < 400; ++c) {
             double metres = 0.0;
             ASSERT_TRUE(values >> metres) << r << " " << c;
-            const int code = fieldValue(kovLines[r], c);
-            EXPECT_NEAR(metres, code < 0 ? -9999.0 : code * 0.1, 1e-9) << r << " " << c;
+            double z = -9999.0;
+            mesh.GetCellValue(c, 299 - r, z);
+            EXPECT_NEAR(metres, z, 1e-9) << r << " " << c;
         }
         EXPECT_TRUE(values.eof());
     }

@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <cstring>
 
 namespace kov::test {
 
@@ -16,7 +15,6 @@ LocalHttpServer::LocalHttpServer() {
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = 0;
     socklen_t length = sizeof address;
     if (listener_ < 0 || ::bind(listener_, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
         ::listen(listener_, 16) != 0 ||
@@ -61,47 +59,32 @@ void LocalHttpServer::serve() {
 void LocalHttpServer::answer(int client) {
     std::string request;
     char buffer[4096];
-    while (request.find("\r\n\r\n") == std::string::npos && request.size() < 65536) {
+    while (request.find("\r\n\r\n") == std::string::npos) {
         pollfd p{client, POLLIN, 0};
-        if (::poll(&p, 1, 2000) <= 0) return;
-        const ssize_t n = ::recv(client, buffer, sizeof buffer, 0);
+        const ssize_t n = ::poll(&p, 1, 2000) > 0 ? ::recv(client, buffer, sizeof buffer, 0) : 0;
         if (n <= 0) return;
         request.append(buffer, static_cast<size_t>(n));
     }
     ++requests_;
     const size_t start = request.find(' ') + 1;
     const std::string path = request.substr(start, request.find(' ', start) - start);
-    std::string body;
-    bool found = false;
-    bool stall = false;
-    {
-        std::lock_guard lock(mutex_);
-        if (auto it = files_.find(path); it != files_.end()) {
-            body = it->second;
-            found = true;
-        }
-        stall = stalls_.count(path) > 0;
+    std::unique_lock lock(mutex_);
+    const auto file = files_.find(path);
+    const bool stall = stalls_.count(path) > 0;
+    const std::string answer =
+        stall ? "HTTP/1.0 200 OK\r\nContent-Length: 1000\r\n\r\nabc"
+        : file == files_.end()
+            ? "HTTP/1.0 404 Not Found\r\nContent-Length: 0\r\n\r\n"
+            : "HTTP/1.0 200 OK\r\nContent-Length: " + std::to_string(file->second.size()) +
+                  "\r\n\r\n" + file->second;
+    lock.unlock();
+    for (size_t sent = 0; sent < answer.size();) {
+        const ssize_t n = ::send(client, answer.data() + sent, answer.size() - sent, MSG_NOSIGNAL);
+        if (n <= 0) return;
+        sent += static_cast<size_t>(n);
     }
-    auto sendAll = [client](const std::string& text) {
-        size_t sent = 0;
-        while (sent < text.size()) {
-            const ssize_t n = ::send(client, text.data() + sent, text.size() - sent, MSG_NOSIGNAL);
-            if (n <= 0) return;
-            sent += static_cast<size_t>(n);
-        }
-    };
-    if (stall) {
-        sendAll("HTTP/1.0 200 OK\r\nContent-Length: 1000\r\n\r\nabc");
-        while (!stopping_)
-            ::usleep(20000);
-        return;
-    }
-    if (!found) {
-        sendAll("HTTP/1.0 404 Not Found\r\nContent-Length: 0\r\n\r\n");
-        return;
-    }
-    sendAll("HTTP/1.0 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" +
-            body);
+    while (stall && !stopping_)  // a stalled transfer sends nothing more until the server stops
+        ::usleep(20000);
 }
 
 }  // namespace kov::test

@@ -6,7 +6,12 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <sstream>
+
+#include "core/data/HMeshProject.h"
+#include "core/data/ZarVeyMesh5.h"
+#include "core/project/ProjectFile.h"
 
 namespace kov::test {
 
@@ -81,6 +86,16 @@ void writeTile(const TileSpec& tile, const std::string& dataPath, const std::str
     std::string header = headerPath;
     if (header.empty()) header = dataPath.substr(0, dataPath.rfind('.')) + ".csv";
     writeFile(header, headerText(tile));
+}
+
+std::string writeTileProject(const TileSpec& tile, const std::string& folder) {
+    writeTile(tile, folder + "/tile.kov");
+    HMeshProject project;
+    std::unique_ptr<ZarHMesh> mesh = std::make_unique<ZarVeyMesh5>();
+    if (!mesh->Load(folder + "/tile.kov") || project.AddMesh(mesh) != 1) return {};
+    project.UpdateExtent();
+    return SaveProjectFile(project, folder + "/tile.kovv5") ? folder + "/tile.kovv5"
+                                                            : std::string();
 }
 
 std::string runCommand(const std::string& command, int* exitCode) {

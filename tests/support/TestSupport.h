@@ -46,6 +46,9 @@ std::string dataText(const TileSpec& tile);
 // Writes dataPath and its header beside it (or to headerPath when given).
 void writeTile(const TileSpec& tile, const std::string& dataPath,
                const std::string& headerPath = std::string());
+// Writes the tile as folder/tile.kov and a project of it, folder/tile.kovv5; answers the
+// project's path.
+std::string writeTileProject(const TileSpec& tile, const std::string& folder);
 
 // Runs a shell command and returns its standard output; exitCode receives the exit status.
 std::string runCommand(const std::string& command, int* exitCode = nullptr);

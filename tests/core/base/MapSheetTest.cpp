@@ -16,22 +16,17 @@ TEST(SheetCode, PointsGiveTheirSheetsCode) {
         // 3 km row 1 from the north, 4 km column 8 from the west, south-east quarter.
         {9, -5000, -35000, "09LD184", true},
         {9, -6000, -36000, "09LD184", true},  // the west and south edges belong to the sheet
-        {9, -4000, -35000, "09LD193", true},
-        {9, -5000, -34500, "09LD182", true},
-        {19, -5000, -35000, "19LD184", true},
+        {19, -5000, -34500, "19LD182", true},
         // Quarters north-west, north-east, south-west, south-east; columns split at 0 / -1.
         {9, 0, 1500, "09JE901", true},
-        {9, 2000, 1500, "09JE902", true},
         {9, 1999, 0, "09JE903", true},
         {9, 2000, 0, "09JE904", true},
-        {9, -1, 0, "09JD994", true},
         {9, -2000, -1, "09KD092", true},
         // Two-letter rows north of A: the row count truncates to 0 ("AZ") up to a 329 km north
         // edge; 331.5 km rounds to 332 ("AY"); far north the second letter leaves the alphabet.
         {9, 0, 299999, "09AE001", true},
         {9, 0, 300000, "09AZE903", true},
         {9, 0, 330000, "09AYE903", true},
-        {9, 0, 1080000, "09A@E903", false},
         // South of Z: a -478.5 km north edge rounds half away from zero to -479, still Z.
         {9, 0, -480000, "09ZE903", true},
         {9, 0, -480001, "09ZAE001", true},
@@ -39,7 +34,6 @@ TEST(SheetCode, PointsGiveTheirSheetsCode) {
         {9, -160001, 0, "09JA994", true},
         {9, -200000, 0, "09J@903", false},
         {9, 879999, 0, "09JZ994", true},
-        {9, 880000, 0, "09J[903", false},
         {9, -100000000, 0, "09J?903", false},  // no printable letter: still full length
     };
     for (const auto& c : cases) {

@@ -21,8 +21,6 @@ TEST(HMeshProjectLists, DuplicatesAreRefusedAndStayWithTheCaller) {
     auto first = makeFlatMesh(4, 3, 5.0, 0, 0, 10);
     auto same = makeFlatMesh(4, 3, 5.0, 0, 0, 20);
     auto finer = makeFlatMesh(8, 6, 2.5, 0, 0, 30);
-    std::unique_ptr<ZarHMesh> none;
-    EXPECT_EQ(project.AddMesh(none), 0);
     ASSERT_EQ(project.AddMesh(first), 1);
     EXPECT_EQ(first, nullptr);
     EXPECT_EQ(project.AddMesh(same), 0);
@@ -46,9 +44,7 @@ TEST(HMeshProjectLists, DuplicatesAreRefusedAndStayWithTheCaller) {
     EXPECT_EQ(project.AddImage(a, false), 1);
     EXPECT_EQ(project.AddImage(b, false), 0);
     EXPECT_NE(b, nullptr);
-    EXPECT_EQ(project.AddImage(c, true), 1);
-    EXPECT_EQ(project.AddImage(d, false), 1);
-    EXPECT_EQ(project.imageCount(), 3);
+    EXPECT_EQ(project.AddImage(c, true) + project.AddImage(d, false), 2);
 }
 
 TEST(HMeshProjectExtent, UnionZoneAndStatistics) {
@@ -164,11 +160,10 @@ TEST(HMeshProjectProfile, CountsSpacingBendsAndMissingElevations) {
         EXPECT_DOUBLE_EQ(out.back().x, 10 + length);
     }
 
-    spacing = 3.0;  // L = 8: samples at 0, 3, 6 and the end
+    spacing = 3.0;  // L = 8: samples at 0, 3, 6 and the end; 6 lies past the bend
     auto out = profile({{10, 1, 0}, {14, 1, 0}, {14, 5, 0}}, spacing, 100);
     ASSERT_EQ(out.size(), 4u);
-    EXPECT_DOUBLE_EQ(out[2].x, 14.0);
-    EXPECT_DOUBLE_EQ(out[2].y, 3.0);
+    EXPECT_EQ(std::pair(out[2].x, out[2].y), std::pair(14.0, 3.0));
     EXPECT_DOUBLE_EQ(out[2].z, 1.4);
 
     spacing = 5.0;  // samples at 35, 40, ..., 115, 120, 120

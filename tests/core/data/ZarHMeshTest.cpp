@@ -38,6 +38,7 @@ TEST(ZarHMeshLookup, NearestCellWestAndSouthEdgesInsideSpecialCodesFail) {
     double z = 0.0;
     EXPECT_EQ(mesh->GetCellValue(1, 0, z), 0);
     EXPECT_EQ(mesh->GetCellValue(4, 0, z), 0);
+    EXPECT_EQ(mesh->GetCellValue(0, 3, z), 0) << "one row past the grid";
     EXPECT_EQ(mesh->GetCellValue(3, 2, z), 1);
     EXPECT_DOUBLE_EQ(z, 23.0);
     EXPECT_EQ(mesh->GetRawValue(7.5, 2.5), -268435454.0);

@@ -110,22 +110,6 @@ TEST_F(MeshRendererTest, FlatCellsTakeTableColoursAndStepThresholds) {
     }
 }
 
-TEST_F(MeshRendererTest, SlopesFacingAwayFromTheLightAreDarker) {
-    // Two planes of 4 x 4 cells of 10 m at the same middle height, rising 3 m per cell toward
-    // the north-east (facing south-west, away from the light) and toward the south-west.
-    HMeshProject p;
-    for (int k = 0; k < 2; ++k) {
-        const int sense = k == 0 ? 1 : -1;
-        add(p, makeMesh(4, 4, 10.0, k * 100.0, 0,
-                        [=](int c, int r) { return 1000 + 30 * sense * (c + r - 2); }));
-    }
-    const Dib24 dib = render(p, 200, 40, {0, 0, 200, 40}, 0, 0);
-    // Cell (2, 2) of each plane holds 100 m: the same table colour, shaded differently.
-    const uint32_t awayFromLight = dib.pixel(25, 25), towardLight = dib.pixel(125, 25);
-    EXPECT_LT(awayFromLight & 0xFF, towardLight & 0xFF);
-    EXPECT_LT((awayFromLight >> 8) & 0xFF, (towardLight >> 8) & 0xFF);
-}
-
 TEST_F(MeshRendererTest, PixelBlocksFollowTheCellsAndTheViewEdges) {
     // Four columns of 10 m at 0, 50, 100, 150 m; view from 2 m to 42 m on 30 px: the mesh
     // covers floor(30 x 0.95) = 28 px, 7.37 px per cell, the first cell cut at 0.2. Block

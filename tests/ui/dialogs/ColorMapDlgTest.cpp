@@ -12,8 +12,7 @@
 #include "core/base/SettingsStore.h"
 #include "core/data/HMeshProject.h"
 #include "core/data/ZarHColorMap.h"
-#include "support/TestSupport.h"
-#include "support/ui/TestApplication.h"
+#include "support/ui/WindowTest.h"
 #include "ui/dialogs/CColorMapDlg.h"
 #include "ui/widgets/CColorWell.h"
 #include "ui/widgets/CHxColorDlg.h"
@@ -22,23 +21,14 @@
 namespace kov {
 namespace {
 
-const auto* const kEnvironment =
-    ::testing::AddGlobalTestEnvironment(new test::ApplicationEnvironment);
-
-class ColorMapDlgTest : public ::testing::Test {
+class ColorMapDlgTest : public test::WindowTest {
 protected:
-    void SetUp() override { settings::setLocation(dir_.file("kov.ini")); }
-    void TearDown() override {
-        testPrompts() = {};
-        settings::setLocation("");
-    }
     template <typename T>
     static T* control(QDialog& dialog, int id) {
         T* control = dialog.findChild<T*>(QString::number(id));
         EXPECT_NE(control, nullptr) << id;
         return control;
     }
-    test::TempDir dir_;
 };
 
 ZarHColorMap mapWithStops(double low, double high) {
@@ -53,11 +43,9 @@ ZarHColorMap mapWithStops(double low, double high) {
 }
 
 TEST(LeadingNumberTest, ReadsTheNumberAtTheStartOrZero) {
-    EXPECT_EQ(leadingNumber("12.5m"), 12.5);
-    EXPECT_EQ(leadingNumber("  -3"), -3.0);
-    EXPECT_EQ(leadingNumber("+4"), 4.0);
-    EXPECT_EQ(leadingNumber("abc"), 0.0);
-    EXPECT_EQ(leadingNumber(""), 0.0);
+    for (const auto& [text, value] :
+         {std::pair{"12.5m", 12.5}, {"  -3", -3.0}, {"+4", 4.0}, {"abc", 0.0}, {"", 0.0}})
+        EXPECT_EQ(leadingNumber(text), value) << text;
 }
 
 TEST_F(ColorMapDlgTest, ShowsTheMapAndAppliesEveryChangeToTheWorkingCopy) {
@@ -118,7 +106,6 @@ TEST_F(ColorMapDlgTest, OptimiseTakesTheWholeMetresAroundTheDataRange) {
     CColorMapDlg dialog(nullptr, map, 0, 5, 3.7, 152.2);
     QPushButton* optimise = control<QPushButton>(dialog, CColorMapDlg::kIdOptimise);
     ASSERT_TRUE(optimise->isVisibleTo(&dialog));
-    EXPECT_EQ(optimise->text(), QStringLiteral("　データ標高値で\n最適化"));
     optimise->click();
     EXPECT_EQ(control<QLineEdit>(dialog, CColorMapDlg::kIdFirstHeight)->text(), "3");
     EXPECT_EQ(control<QLineEdit>(dialog, CColorMapDlg::kIdLastHeight)->text(), "153");
@@ -151,26 +138,20 @@ TEST_F(ColorMapDlgTest, EditColorMapStoresTheCopyOnlyOnOk) {
     project.stepHeight = 5;
     const ZarHColorMap* original = project.GetColorMap(0);
     const double originalTop = original->stop(1)->height;
-
-    testPrompts().runModal = [](QDialog& dialog) {
+    bool ok = false;
+    testPrompts().runModal = [&ok](QDialog& dialog) {
         control<QLineEdit>(dialog, CColorMapDlg::kIdLastHeight)->setText("999");
         control<QComboBox>(dialog, CColorMapDlg::kIdStepMode)->setCurrentIndex(1);
         control<QLineEdit>(dialog, CColorMapDlg::kIdStepHeight)->setText("12.5");
-        dialog.reject();
-        return static_cast<int>(QDialog::Rejected);
+        ok ? dialog.accept() : dialog.reject();
+        return dialog.result();
     };
     EXPECT_FALSE(editColorMap(nullptr, project));
     EXPECT_EQ(project.GetColorMap(0), original);
     EXPECT_EQ(project.GetColorMap(0)->stop(1)->height, originalTop);
     EXPECT_EQ(project.stepMode, 0);
 
-    testPrompts().runModal = [](QDialog& dialog) {
-        control<QLineEdit>(dialog, CColorMapDlg::kIdLastHeight)->setText("999");
-        control<QComboBox>(dialog, CColorMapDlg::kIdStepMode)->setCurrentIndex(1);
-        control<QLineEdit>(dialog, CColorMapDlg::kIdStepHeight)->setText("12.5");
-        dialog.accept();
-        return static_cast<int>(QDialog::Accepted);
-    };
+    ok = true;
     EXPECT_TRUE(editColorMap(nullptr, project));
     EXPECT_EQ(project.GetColorMap(0)->stop(1)->height, 999.0);
     EXPECT_EQ(project.stepMode, 1);

@@ -8,8 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "core/base/SettingsStore.h"
-#include "support/TestSupport.h"
-#include "support/ui/TestApplication.h"
+#include "support/ui/WindowTest.h"
 #include "ui/widgets/CColorWell.h"
 #include "ui/widgets/CHxColorDlg.h"
 #include "ui/widgets/CProgressWnd.h"
@@ -18,18 +17,7 @@
 namespace kov {
 namespace {
 
-const auto* const kEnvironment =
-    ::testing::AddGlobalTestEnvironment(new test::ApplicationEnvironment);
-
-class WidgetsTest : public ::testing::Test {
-protected:
-    void SetUp() override { settings::setLocation(dir_.file("kov.ini")); }
-    void TearDown() override {
-        testPrompts() = {};
-        settings::setLocation("");
-    }
-    test::TempDir dir_;
-};
+using WidgetsTest = test::WindowTest;
 
 TEST(ColorRefTest, RedIsTheLowByte) {
     EXPECT_EQ(colorFromRef(0x00FF8040u), QColor(0x40, 0x80, 0xFF));
@@ -63,20 +51,6 @@ TEST_F(WidgetsTest, CustomColoursRoundTripThroughTheSettings) {
     EXPECT_EQ(QColorDialog::customColor(0), QColor(Qt::black));
 }
 
-TEST_F(WidgetsTest, ColourDialogClosingKeepsTheCustomColoursWhicheverWayItEnds) {
-    testPrompts().runModal = [](QDialog& dialog) {
-        QColorDialog::setCustomColor(3, QColor(7, 8, 9));
-        dialog.reject();
-        return static_cast<int>(QDialog::Rejected);
-    };
-    uint32_t color = 0x01020304u;
-    EXPECT_FALSE(CHxColorDlg::GetColor(nullptr, color));
-    EXPECT_EQ(color, 0x01020304u);
-    std::array<uint8_t, 64> bytes{};
-    ASSERT_EQ(settings::readBinary("HxColorDlg", "CustumColors", bytes.data(), bytes.size()), 64u);
-    EXPECT_EQ(bytes[12], 7);
-}
-
 TEST_F(WidgetsTest, ColourWellTakesTheChosenColourAndSignalsOnlyOnOk) {
     CColorWell well;
     well.setColor(0x80112233u);
@@ -89,16 +63,17 @@ TEST_F(WidgetsTest, ColourWellTakesTheChosenColourAndSignalsOnlyOnOk) {
         auto& colours = dynamic_cast<CHxColorDlg&>(dialog);
         EXPECT_EQ(colours.currentColor(), QColor(0x33, 0x22, 0x11));
         colours.setCurrentColor(QColor(10, 20, 30));
-        if (!accept) {
-            dialog.reject();
-            return static_cast<int>(QDialog::Rejected);
-        }
-        dialog.accept();
-        return static_cast<int>(QDialog::Accepted);
+        QColorDialog::setCustomColor(3, QColor(7, 8, 9));
+        accept ? dialog.accept() : dialog.reject();
+        return dialog.result();
     };
     well.click();
     EXPECT_TRUE(changed.empty());
     EXPECT_EQ(well.color(), 0x80112233u);
+    // The custom colours are kept whichever way the dialog ends.
+    std::array<uint8_t, 64> bytes{};
+    ASSERT_EQ(settings::readBinary("HxColorDlg", "CustumColors", bytes.data(), bytes.size()), 64u);
+    EXPECT_EQ(bytes[12], 7);
 
     accept = true;
     well.click();

@@ -1,0 +1,52 @@
+// The fixture of window tests: one application, a settings file of their own, and message boxes
+// that are recorded (with their icon and buttons) and answered with `answer` instead of shown.
+#pragma once
+
+#include <QMessageBox>
+#include <QString>
+#include <vector>
+
+#include "core/base/SettingsStore.h"
+#include "support/SampleSuite.h"
+#include "support/TestSupport.h"
+#include "support/ui/TestApplication.h"
+#include "ui/widgets/DialogPrompts.h"
+
+namespace kov::test {
+
+struct Message {
+    QMessageBox::Icon icon;
+    QString text;
+    QMessageBox::StandardButtons buttons;
+};
+
+template <class Base>
+class WindowTestOf : public Base {
+protected:
+    static void SetUpTestSuite() {
+        ensureApplication();
+        Base::SetUpTestSuite();
+    }
+    void SetUp() override {
+        settings::setLocation(settingsDir.file("kov.ini"));
+        testPrompts().message = [this](QWidget*, QMessageBox::Icon icon, const QString& text,
+                                       QMessageBox::StandardButtons buttons) {
+            messages.push_back({icon, text, buttons});
+            return answer;
+        };
+    }
+    void TearDown() override {
+        testPrompts() = {};
+        settings::setLocation("");
+    }
+
+    TempDir settingsDir;
+    std::vector<Message> messages;
+    QMessageBox::StandardButton answer = QMessageBox::Ok;
+};
+
+using WindowTest = WindowTestOf<::testing::Test>;
+// With the sample data set of SampleSetSuite.
+using SampleWindowTest = WindowTestOf<SampleSetSuite>;
+
+}  // namespace kov::test
