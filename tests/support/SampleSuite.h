@@ -27,6 +27,11 @@ protected:
         return runCommand(std::string(KOVTOOL_PATH) + " " + args + " 2>" + dir->file("stderr"),
                           exitCode);
     }
+    static int exitOf(const std::string& args) {
+        int code = -1;
+        kovtool(args, &code);
+        return code;
+    }
     static std::string lastError() { return readFile(dir->file("stderr")); }
     static inline TempDir* dir = nullptr;
 };

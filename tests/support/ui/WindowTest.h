@@ -4,6 +4,7 @@
 
 #include <QMessageBox>
 #include <QString>
+#include <QWidget>
 #include <vector>
 
 #include "core/base/SettingsStore.h"
@@ -44,6 +45,14 @@ protected:
     std::vector<Message> messages;
     QMessageBox::StandardButton answer = QMessageBox::Ok;
 };
+
+// The dialog control whose objectName is the number id.
+template <typename T>
+T* control(const QWidget& dialog, int id) {
+    T* control = dialog.findChild<T*>(QString::number(id));
+    EXPECT_NE(control, nullptr) << id;
+    return control;
+}
 
 using WindowTest = WindowTestOf<::testing::Test>;
 // With the sample data set of SampleSetSuite.

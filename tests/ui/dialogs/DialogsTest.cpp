@@ -1,4 +1,3 @@
-#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDropEvent>
@@ -7,37 +6,27 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QUrl>
-
-#include <algorithm>
-#include <memory>
-#include <string>
-#include <tuple>
-#include <vector>
 
 #include <gtest/gtest.h>
 
-#include "core/base/SettingsStore.h"
 #include "core/data/HMeshProject.h"
 #include "core/data/ZarHColorMap.h"
-#include "core/data/ZarHImage.h"
 #include "sample/SampleData.h"
 #include "support/ui/WindowTest.h"
+#include "ui/dialogs/CColorMapDlg.h"
 #include "ui/dialogs/CDsmResoDlg.h"
 #include "ui/dialogs/CHMeshPrevWnd.h"
 #include "ui/dialogs/CProjectDlg.h"
+#include "ui/widgets/CColorWell.h"
+#include "ui/widgets/CHxColorDlg.h"
 #include "ui/widgets/DialogPrompts.h"
 
 namespace kov {
 namespace {
 
-int acceptDialog(QDialog& dialog) {
-    dialog.accept();
-    return QDialog::Accepted;
-}
-int rejectDialog(QDialog& dialog) {
-    dialog.reject();
-    return QDialog::Rejected;
+int endDialog(QDialog& dialog, bool accept) {
+    accept ? dialog.accept() : dialog.reject();
+    return dialog.result();
 }
 
 class ProjectDlgTest : public test::SampleWindowTest {
@@ -58,9 +47,7 @@ protected:
 
     template <typename T>
     T* control(int id) {
-        T* control = dialog_.findChild<T*>(QString::number(id));
-        EXPECT_NE(control, nullptr) << id;
-        return control;
+        return test::control<T>(dialog_, id);
     }
     QStringList layerLines() {
         QStringList lines;
@@ -126,7 +113,6 @@ TEST_F(ProjectDlgTest, ComposesAProjectFromAFolderAndFilesThroughTheButtons) {
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].icon, QMessageBox::Warning);
     EXPECT_EQ(project_.meshCount(), 9);
-    EXPECT_EQ(settings::readString("ProjectDlg", "LastDir", ""), sample("image") + "/");
 }
 
 TEST_F(ProjectDlgTest, ChangingAProjectDoesNotFitTheColourRamp) {
@@ -152,12 +138,11 @@ TEST_F(ProjectDlgTest, RemovesExactlyTheSelectedLinesAcrossKinds) {
     EXPECT_TRUE(remove->isEnabled());
     remove->click();
     EXPECT_EQ(layerLines(), (QStringList{before[0], before[2], before[5]}));
-    EXPECT_EQ(project_.meshCount(), 2);
-    EXPECT_EQ(project_.imageCount(), 0);
-    EXPECT_EQ(project_.shapeCount(), 1);
+    EXPECT_EQ(std::tuple(project_.meshCount(), project_.imageCount(), project_.shapeCount()),
+              std::tuple(2, 0, 1));
     EXPECT_FALSE(remove->isEnabled());
 
-    // "すべて解除" removes meshes and images and keeps the shapefile layers.
+    // Remove all takes meshes and images and keeps the shapefile layers.
     ASSERT_EQ(dialog_.loadFiles(std::vector<std::string>{sample("image/aerial.png")}), 1);
     QPushButton* removeAll = control<QPushButton>(CProjectDlg::kIdRemoveAll);
     removeAll->click();
@@ -177,12 +162,10 @@ TEST_F(ProjectDlgTest, AsksForTheDsmCellSizeOncePerLoadAndCancelSkipsOnlyDsmFile
     testPrompts().runModal = [&](QDialog& dialog) {
         EXPECT_NE(dynamic_cast<CDsmResoDlg*>(&dialog), nullptr);
         ++asked;
-        return accept ? acceptDialog(dialog) : rejectDialog(dialog);
+        return endDialog(dialog, accept);
     };
     EXPECT_EQ(dialog_.loadFiles(files), 2);
-    EXPECT_EQ(asked, 1);
-    EXPECT_EQ(project_.meshCount(), 1);
-    EXPECT_EQ(project_.imageCount(), 1);
+    EXPECT_EQ(std::tuple(asked, project_.meshCount(), project_.imageCount()), std::tuple(1, 1, 1));
 
     // Accepted (5 m, the default choice): both DSM files of the load, one question.
     accept = true;
@@ -204,14 +187,11 @@ TEST_F(ProjectDlgTest, DsmCellSizeDialogKeepsItsChoiceAndRefusesSizesBelowATenth
     int mode = 5;
     QString custom = QStringLiteral("3");
     testPrompts().runModal = [&](QDialog& dialog) {
-        dialog.findChild<QRadioButton*>(QString::number(CDsmResoDlg::kIdMode0 + mode))
-            ->setChecked(true);
-        dialog.findChild<QLineEdit*>(QString::number(CDsmResoDlg::kIdCustomValue))->setText(custom);
-        return accept ? acceptDialog(dialog) : rejectDialog(dialog);
+        test::control<QRadioButton>(dialog, CDsmResoDlg::kIdMode0 + mode)->setChecked(true);
+        test::control<QLineEdit>(dialog, CDsmResoDlg::kIdCustomValue)->setText(custom);
+        return endDialog(dialog, accept);
     };
     EXPECT_EQ(CDsmResoDlg::ask(nullptr), std::optional<double>(3.0));
-    EXPECT_EQ(settings::readInt("DsmResoDlg", "Mode", -1), 5);
-    EXPECT_EQ(settings::readInt("DsmResoDlg", "szEntValue", -1), 3);
     EXPECT_EQ(CDsmResoDlg().cellSize(), 3.0) << "the choice is kept";
     custom = QStringLiteral("0");
     EXPECT_EQ(CDsmResoDlg::ask(nullptr), std::nullopt);
@@ -239,33 +219,27 @@ TEST_F(ProjectDlgTest, OkWritesTitleSheetAndImageDisplayButLeavesTheShapeSetting
     {
         CProjectDlg dialog;
         dialog.setProject(&project);
-        auto* images = dialog.findChild<QComboBox*>(QString::number(CProjectDlg::kIdImageDisplay));
-        EXPECT_EQ(images->currentIndex(), 7);
-        auto* title = dialog.findChild<QLineEdit*>(QString::number(CProjectDlg::kIdTitle));
-        EXPECT_EQ(title->text(), QStringLiteral("旧タイトル"));
-        EXPECT_FALSE(dialog.findChild<QWidget*>(QString::number(CProjectDlg::kIdFillColor))
-                         ->isVisibleTo(&dialog));
+        auto* images = test::control<QComboBox>(dialog, CProjectDlg::kIdImageDisplay);
+        auto* title = test::control<QLineEdit>(dialog, CProjectDlg::kIdTitle);
+        EXPECT_EQ(std::pair(images->currentIndex(), title->text()),
+                  std::pair(7, QStringLiteral("旧タイトル")));
 
         // The image display takes effect at once; "hidden" keeps the transparency.
         images->setCurrentIndex(0);
         emit images->activated(0);
-        EXPECT_EQ(project.imageVisible, 0);
-        EXPECT_EQ(project.imageTransparency, 30);
+        EXPECT_EQ(std::pair(project.imageVisible, project.imageTransparency), std::pair(0, 30));
 
         title->setText(QStringLiteral("新タイトル"));
         dialog.reject();
         EXPECT_EQ(project.projectTitle, "旧タイトル");
 
-        dialog.findChild<QCheckBox*>(QString::number(CProjectDlg::kIdSheetInfo))->setChecked(false);
+        test::control<QCheckBox>(dialog, CProjectDlg::kIdSheetInfo)->setChecked(false);
         images->setCurrentIndex(2);
         dialog.accept();
     }
-    EXPECT_EQ(project.projectTitle, "新タイトル");
-    EXPECT_EQ(project.showSheetInfo, 0);
-    EXPECT_EQ(project.imageVisible, 1);
-    EXPECT_EQ(project.imageTransparency, 80);
-    EXPECT_EQ(project.shapePenWidth, 1.5);
-    EXPECT_EQ(project.shapeFillColor, 0x123456u);
+    EXPECT_EQ(std::tuple(project.projectTitle, project.showSheetInfo, project.imageVisible,
+                         project.imageTransparency, project.shapePenWidth, project.shapeFillColor),
+              std::tuple("新タイトル", 0, 1, 80, 1.5, 0x123456u));
 }
 
 TEST_F(ProjectDlgTest, FilesDroppedOnTheListAreLoaded) {
@@ -284,8 +258,7 @@ TEST_F(ProjectDlgTest, FilesDroppedOnTheListAreLoaded) {
     QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     EXPECT_TRUE(dialog_.eventFilter(viewport, &drop));
     EXPECT_TRUE(drop.isAccepted());
-    EXPECT_EQ(project_.meshCount(), 3);
-    EXPECT_EQ(layerLines().size(), 3);
+    EXPECT_EQ(std::pair(project_.meshCount(), int(layerLines().size())), std::pair(3, 3));
 
     // Data without local files is refused.
     QMimeData text;
@@ -318,6 +291,129 @@ TEST_F(ProjectDlgTest, PreviewFitsTheExtentToItsWindowAndKeepsItsPicture) {
     EXPECT_EQ(preview->picture().cacheKey(), picture.cacheKey());
     preview->redraw();
     EXPECT_TRUE(preview->picture().isNull());
+}
+
+using ColorMapDlgTest = test::WindowTest;
+using test::control;
+
+ZarHColorMap mapWithStops(double low, double high) {
+    ZarHColorMap map;
+    ColorStop stops[2];
+    stops[0].color = 0x0080FFE6;
+    stops[0].height = low;
+    stops[1].color = 0x002040C0;
+    stops[1].height = high;
+    map.setStops(stops, 2);
+    return map;
+}
+
+TEST(LeadingNumberTest, ReadsTheNumberAtTheStartOrZero) {
+    for (const auto& [text, value] :
+         {std::pair{"12.5m", 12.5}, {"  -3", -3.0}, {"+4", 4.0}, {"abc", 0.0}, {"", 0.0}})
+        EXPECT_EQ(leadingNumber(text), value) << text;
+}
+
+TEST_F(ColorMapDlgTest, ShowsTheMapAndAppliesEveryChangeToTheWorkingCopy) {
+    ZarHColorMap map = mapWithStops(12.34, 200);
+    map.seaColor = 0x00FFFF80;
+    map.noDataColor = 0x80FFFF80;
+    CColorMapDlg dialog(nullptr, map, 2, 2.5, 0, 0);
+
+    QLineEdit* first = control<QLineEdit>(dialog, CColorMapDlg::kIdFirstHeight);
+    QLineEdit* last = control<QLineEdit>(dialog, CColorMapDlg::kIdLastHeight);
+    QCheckBox* sea = control<QCheckBox>(dialog, CColorMapDlg::kIdSeaCheck);
+    QCheckBox* noData = control<QCheckBox>(dialog, CColorMapDlg::kIdNoDataCheck);
+    EXPECT_EQ(std::tuple(first->text(), last->text(), sea->isChecked(), noData->isChecked(),
+                         control<CColorWell>(dialog, CColorMapDlg::kIdNoDataColor)->color(),
+                         dialog.stepMode(), dialog.stepHeight()),
+              std::tuple(QStringLiteral("12.3"), QStringLiteral("200"), true, false, 0x00FFFF80u, 2,
+                         2.5));
+    // No known range: no optimise button.
+    EXPECT_FALSE(control<QPushButton>(dialog, CColorMapDlg::kIdOptimise)->isVisibleTo(&dialog));
+
+    // Opening changed nothing; typing does, and text that is no number reads as 0.
+    EXPECT_EQ(map.stop(0)->height, 12.34);
+    last->setText(QStringLiteral("350.5"));
+    EXPECT_EQ(map.stop(1)->height, 350.5);
+    EXPECT_EQ(map.table()[999].height, 350.5);
+    first->setText(QStringLiteral("x"));
+    EXPECT_EQ(map.stop(0)->height, 0.0);
+
+    // Water painted / not painted is bit 31; a new well colour keeps that choice.
+    sea->setChecked(false);
+    noData->setChecked(true);
+    EXPECT_EQ(std::pair(map.seaColor, map.noDataColor), std::pair(0x80FFFF80u, 0x00FFFF80u));
+    testPrompts().runModal = [](QDialog& colours) {
+        dynamic_cast<CHxColorDlg&>(colours).setCurrentColor(QColor(0x11, 0x22, 0x33));
+        colours.accept();
+        return static_cast<int>(QDialog::Accepted);
+    };
+    for (int id :
+         {CColorMapDlg::kIdSeaColor, CColorMapDlg::kIdLastColor, CColorMapDlg::kIdTopColor})
+        control<CColorWell>(dialog, id)->click();
+    EXPECT_EQ(std::tuple(map.seaColor, map.stop(1)->color, map.table()[999].red, map.topColor),
+              std::tuple(0x80332211u, 0x00332211u, 0x11, 0x00332211u));
+
+    // The reverse flag rebuilds the table: the mid-point colour takes the other way round.
+    const ColorTableEntry middle = map.table()[500];
+    control<QCheckBox>(dialog, CColorMapDlg::kIdReverse)->setChecked(true);
+    EXPECT_EQ(map.stop(0)->reverse, 1);
+    const ColorTableEntry reversed = map.table()[500];
+    EXPECT_NE(std::make_tuple(middle.red, middle.green, middle.blue),
+              std::make_tuple(reversed.red, reversed.green, reversed.blue));
+}
+
+TEST_F(ColorMapDlgTest, OptimiseTakesTheWholeMetresAroundTheDataRange) {
+    ZarHColorMap map = mapWithStops(0, 200);
+    CColorMapDlg dialog(nullptr, map, 0, 5, 3.7, 152.2);
+    QPushButton* optimise = control<QPushButton>(dialog, CColorMapDlg::kIdOptimise);
+    ASSERT_TRUE(optimise->isVisibleTo(&dialog));
+    optimise->click();
+    EXPECT_EQ(control<QLineEdit>(dialog, CColorMapDlg::kIdLastHeight)->text(), "153");
+    EXPECT_EQ(std::pair(map.stop(0)->height, map.stop(1)->height), std::pair(3.0, 153.0));
+
+    // Negative ranges round outward as well.
+    ZarHColorMap low = mapWithStops(0, 200);
+    CColorMapDlg below(nullptr, low, 0, 5, -2.5, -0.5);
+    below.optimiseHeights();
+    EXPECT_EQ(std::pair(low.stop(0)->height, low.stop(1)->height), std::pair(-3.0, -0.0));
+}
+
+TEST_F(ColorMapDlgTest, ASingleStopMapTakesOnlyFirstStopChanges) {
+    ZarHColorMap map;
+    ColorStop stop;
+    stop.height = 10;
+    map.setStops(&stop, 1);
+    CColorMapDlg dialog(nullptr, map, 0, 5, 0, 0);
+    control<QLineEdit>(dialog, CColorMapDlg::kIdLastHeight)->setText("99");
+    EXPECT_EQ(map.stop(0)->height, 10.0);
+    control<QLineEdit>(dialog, CColorMapDlg::kIdFirstHeight)->setText("20");
+    EXPECT_EQ(map.stop(0)->height, 20.0);
+}
+
+TEST_F(ColorMapDlgTest, EditColorMapStoresTheCopyOnlyOnOk) {
+    HMeshProject project;
+    project.stepMode = 0;
+    project.stepHeight = 5;
+    const ZarHColorMap* original = project.GetColorMap(0);
+    const double originalTop = original->stop(1)->height;
+    bool ok = false;
+    testPrompts().runModal = [&ok](QDialog& dialog) {
+        control<QLineEdit>(dialog, CColorMapDlg::kIdLastHeight)->setText("999");
+        control<QComboBox>(dialog, CColorMapDlg::kIdStepMode)->setCurrentIndex(1);
+        control<QLineEdit>(dialog, CColorMapDlg::kIdStepHeight)->setText("12.5");
+        ok ? dialog.accept() : dialog.reject();
+        return dialog.result();
+    };
+    EXPECT_FALSE(editColorMap(nullptr, project));
+    EXPECT_EQ(std::tuple(project.GetColorMap(0), original->stop(1)->height, project.stepMode),
+              std::tuple(original, originalTop, 0));
+
+    ok = true;
+    EXPECT_TRUE(editColorMap(nullptr, project));
+    EXPECT_EQ(
+        std::tuple(project.GetColorMap(0)->stop(1)->height, project.stepMode, project.stepHeight),
+        std::tuple(999.0, 1, 12.5));
 }
 
 }  // namespace

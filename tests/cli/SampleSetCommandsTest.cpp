@@ -1,0 +1,189 @@
+// kovtool compose, info, elev and render on the sample set and its project.
+#include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <filesystem>
+
+#include <gtest/gtest.h>
+
+#include "support/SampleSuite.h"
+
+namespace kov {
+namespace {
+
+class KovtoolSampleTest : public test::SampleSetSuite {
+protected:
+    static QJsonObject infoJson(const std::string& args) {
+        int code = -1;
+        const std::string out = kovtool("info --json " + args, &code);
+        EXPECT_EQ(code, 0) << lastError();
+        return QJsonDocument::fromJson(QByteArray::fromStdString(out)).object();
+    }
+    static int render(const std::string& args) {
+        return exitOf("render " + dir->file("sample.kovv5") + " " + args);
+    }
+};
+
+TEST_F(KovtoolSampleTest, ComposeWritesAProjectThatInfoAndElevRead) {
+    const std::string out = dir->file("composed.kovv5");
+    int code = -1;
+    kovtool("compose -o " + out + " --title '河川 <調査>' " + dir->path() + " " +
+                dir->file("tiles") + " " + dir->file("shape/roads.shp"),
+            &code);
+    ASSERT_EQ(code, 0) << lastError();
+    const QJsonObject root = infoJson(out);
+    EXPECT_EQ(root["title"].toString(), QString::fromUtf8("河川 <調査>"));
+    const QJsonArray meshes = root["meshes"].toArray();
+    ASSERT_EQ(meshes.size(), 9);  // the set's folder contributes the six tiles of its Data folder
+    EXPECT_EQ(root["shapes"].toArray().size(), 1);
+
+    // Moved with its data (the same layout below the project), the project still opens.
+    const char* layerFolders[] = {"Data", "Header", "tiles", "shape"};
+    for (const char* folder : layerFolders) {
+        std::filesystem::create_directories(dir->file("moved"));
+        std::filesystem::copy(dir->file(folder), dir->file(std::string("moved/") + folder),
+                              std::filesystem::copy_options::recursive);
+        std::filesystem::rename(dir->file(folder), dir->file(std::string(folder) + "-away"));
+    }
+    std::filesystem::copy(out, dir->file("moved/composed.kovv5"));
+    const QJsonObject moved = infoJson(dir->file("moved/composed.kovv5"));
+    for (const char* folder : layerFolders)
+        std::filesystem::rename(dir->file(std::string(folder) + "-away"), dir->file(folder));
+    EXPECT_EQ(moved["meshes"].toArray().size(), 9);
+    EXPECT_TRUE(moved["missing"].toArray().isEmpty());
+
+    const std::string elevation =
+        kovtool("elev " + out + " --at -9000,-35000 --at 99999,99999", &code);
+    EXPECT_EQ(code, 0);
+    EXPECT_NE(elevation.find("none"), std::string::npos);
+}
+
+TEST_F(KovtoolSampleTest, ComposeRefusesWhatItCannotUse) {
+    test::writeFile(dir->file("bad.kovv5"), "<?xml version='1.0'?><Other/>");
+    const struct {
+        std::string args;
+        int code;
+        const char* message;
+    } cases[] = {
+        {"compose " + dir->path(), 2, ""},  // no -o
+        {"compose -o " + dir->file("x.txt") + " " + dir->path(), 2, ""},
+        {"compose -o " + dir->file("none.kovv5") + " " + dir->file("shape/roads.shp"), 1, ""},
+        {"compose -o " + dir->file("no/such/dir.kovv5") + " " + dir->file("tiles"), 1,
+         "への保存に失敗しました"},
+        {"info " + dir->file("shape/roads.shp"), 0, ""},  // not a project: plain layers
+        {"info " + dir->file("bad.kovv5"), 1, "標高メッシュプロジェクトファイルと識別できません"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(exitOf(c.args), c.code) << c.args;
+        EXPECT_NE(lastError().find(c.message), std::string::npos) << c.args << lastError();
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir->file("none.kovv5")));
+}
+
+// kovtool on the overlay layers of the sample set: DSM points, shapefiles, images.
+
+TEST_F(KovtoolSampleTest, InfoJsonDescribesDsmShapesAndImages) {
+    const QJsonObject root = infoJson(
+        "--dsm-cell 2 " + dir->file("dsm/09LD281.txt") + " " + dir->file("shape/areas.shp") + " " +
+        dir->file("shape/points.shp") + " " + dir->file("image/aerial.png"));
+    const QJsonObject dsm = root["meshes"].toArray()[0].toObject();
+    EXPECT_EQ(dsm["kind"].toString(), "dsm");
+    EXPECT_EQ(dsm["cols"].toInt(), 1000) << "the sheet's 2000 m at 2 m cells";
+    EXPECT_EQ(dsm["xmin"].toDouble(), -8000.0);
+
+    const QJsonArray shapes = root["shapes"].toArray();
+    ASSERT_EQ(shapes.size(), 2);
+    const QJsonObject areas = shapes[0].toObject();
+    EXPECT_EQ(areas["polylines"].toInt(), 3);
+    EXPECT_GT(areas["parts"].toInt(), 3) << "a polygon with a hole has two parts";
+    EXPECT_EQ(shapes[1].toObject()["points"].toInt(), 5);
+
+    const QJsonObject image = root["images"].toArray()[0].toObject();
+    EXPECT_EQ(image["width"].toInt(), 1000);
+    EXPECT_EQ(image["xmin"].toDouble(), -9000.0);
+    EXPECT_EQ(image["zone"].toInt(), 9);
+}
+
+TEST_F(KovtoolSampleTest, FinerDsmAnswersOverTheTilesAndBadLayersFail) {
+    std::string points;
+    for (int i = 0; i < 20; ++i)
+        for (int j = 0; j < 20; ++j)
+            points +=
+                std::to_string(-7990 + 100 * i) + " " + std::to_string(-37490 + 75 * j) + "\n";
+    test::writeFile(dir->file("points.txt"), points);
+    const std::string tile = dir->file("Data/09LD281.kov");
+    const std::string dsm = "--dsm-cell 1 " + dir->file("dsm/09LD281.txt");
+    const std::string in = " < " + dir->file("points.txt");
+    int code = -1;
+    const std::string both = kovtool("elev " + tile + " " + dsm + in, &code);
+    ASSERT_EQ(code, 0) << lastError();
+    const std::string dsmOnly = kovtool("elev " + dsm + in, &code);
+    const std::string tileOnly = kovtool("elev " + tile + in, &code);
+    auto lines = [](const std::string& text) {
+        std::vector<std::string> out;
+        for (size_t start = 0, end; (end = text.find('\n', start)) != std::string::npos;
+             start = end + 1)
+            out.push_back(text.substr(start, end - start));
+        return out;
+    };
+    const auto b = lines(both), d = lines(dsmOnly), t = lines(tileOnly);
+    ASSERT_EQ(b.size(), 400u);
+    int fromDsm = 0, differentFromTile = 0;
+    for (size_t i = 0; i < b.size(); ++i) {
+        const bool dsmKnows =
+            d[i].find_first_of("0123456789", d[i].rfind(' ')) != std::string::npos;
+        if (dsmKnows) {
+            ++fromDsm;
+            EXPECT_EQ(b[i], d[i]) << "the finer DSM is asked first";
+        } else {
+            EXPECT_EQ(b[i], t[i]) << "without DSM data the tile answers";
+        }
+        differentFromTile += b[i] != t[i];
+    }
+    EXPECT_GT(fromDsm, 20);
+    EXPECT_GT(differentFromTile, 0) << "buildings stand out of the terrain";
+
+    EXPECT_NE(exitOf("elev " + dir->file("shape/areas.shp") + " --at 0,0"), 0) << "no mesh";
+    EXPECT_EQ(exitOf("info --dsm-cell 0 " + dir->file("dsm/09LD281.txt")), 2);
+    test::writeFile(dir->file("bad/photo.jpg"), "not a picture");
+    EXPECT_NE(exitOf("info " + dir->file("bad/photo.jpg")), 0);
+    EXPECT_NE(lastError().find("georeferenced image"), std::string::npos) << lastError();
+}
+
+// kovtool render on the sample project.
+
+TEST_F(KovtoolSampleTest, WritesTheRequestedPicture) {
+    ASSERT_EQ(render("-o " + dir->file("a.png") + " --size 320x200 --no-sheets"), 0) << lastError();
+    const QImage plain(QString::fromStdString(dir->file("a.png")));
+    EXPECT_EQ(plain.size(), QSize(320, 200));
+    // The view's background gradient runs from the top colour to the bottom colour beside the
+    // data (the project is wider than tall, so the sides are background).
+    EXPECT_EQ(plain.pixel(0, 0) & 0xFFFFFF, qRgb(128, 128, 255) & 0xFFFFFF);
+
+    ASSERT_EQ(render("-o " + dir->file("b.png") + " --size 320x200 --legend --dpi 96"), 0);
+    EXPECT_EQ(QImage(QString::fromStdString(dir->file("b.png"))).size(), QSize(320, 263));
+
+    // A zoomed rectangle fills the picture with data.
+    ASSERT_EQ(render("-o " + dir->file("c.png") +
+                     " --size 200x200 --rect -9000,-36000,-8000,-35000"
+                     " --no-sheets --no-scalebar --step-mode 1 --step 10"),
+              0);
+    const QImage zoomed(QString::fromStdString(dir->file("c.png")));
+    EXPECT_NE(zoomed.pixel(0, 0) & 0xFFFFFF, qRgb(128, 128, 255) & 0xFFFFFF);
+
+    ASSERT_EQ(render("-o " + dir->file("d.pdf") + " --size 320x200"), 0);
+    EXPECT_EQ(test::readFile(dir->file("d.pdf")).rfind("%PDF", 0), 0u);
+}
+
+TEST_F(KovtoolSampleTest, RefusesBadArguments) {
+    EXPECT_EQ(render("-o " + dir->file("x.png") + " --size 0x10"), 2);
+    EXPECT_EQ(render("-o " + dir->file("x.png") + " --rect 1,2,0,4"), 2);
+    EXPECT_EQ(render("-o " + dir->file("x.bmp")), 2);
+    EXPECT_EQ(render("--size 10x10"), 2);
+    EXPECT_EQ(render("-o " + dir->file("no/such/x.png") + " --size 10x10"), 1);
+}
+
+}  // namespace
+}  // namespace kov
