@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QPainter>
+
 #include "core/base/SettingsStore.h"
 #include "core/data/HMeshProject.h"
 #include "core/data/ZarHColorMap.h"
+#include "core/display/ScaleBar.h"
 #include "core/project/LayerLoader.h"
 #include "support/GuiApplication.h"
 #include "support/TestSupport.h"
@@ -78,6 +81,12 @@ TEST_F(PageComposerTest, OverlaysFollowTheProjectAndStyle) {
     project_.showSheetInfo = 0;
     const QImage scaleBar = composePage(project_, block, 300, 200, 96, false);
     EXPECT_GT(countColour(scaleBar, QRect(0, 160, 300, 40), qRgb(0, 0, 128)), 20);
+    // It is the bar of the page's scale: 6000 m over 300 pixels.
+    QImage expected = bare;
+    QPainter painter(&expected);
+    drawScaleBar(painter, expected.rect(), 20.0, 96, PageStyle().font);
+    painter.end();
+    EXPECT_EQ(scaleBar, expected);
     EXPECT_TRUE(composePage(project_, MapRect{1, 1, 1, 2}, 300, 200, 96, false).isNull());
 }
 

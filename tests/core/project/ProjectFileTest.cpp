@@ -244,7 +244,8 @@ TEST_F(ProjectFileTest, MovedProjectsFindTheirLayers) {
     fs::create_directories(moved + "/old/x");
     fs::copy(moved + "/Data/T0.kov", moved + "/old/x/A.kov");
     EXPECT_EQ(ResolveStoredPath("/old/x/A.kov", project).path, moved + "/old/x/A.kov");
-    // 4c: the file beside the project file.
+    // 4c: the file beside the project file, before a copy one folder up.
+    fs::copy(moved + "/T1.kov", dir_.file("new/T1.kov"));
     EXPECT_EQ(ResolveStoredPath("/somewhere/else/T1.kov", project).path, moved + "/T1.kov");
     // Runs: the project folder plus the tail of the stored folder, from a Windows path whose
     // letter case differs.
