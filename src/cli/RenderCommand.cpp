@@ -1,4 +1,5 @@
 // kovtool render: the map as the view or the clipboard copy shows it, written as PNG or PDF.
+#include <QBuffer>
 #include <QFontDatabase>
 #include <QGuiApplication>
 #include <QPainter>
@@ -9,6 +10,7 @@
 
 #include "cli/CliSupport.h"
 #include "cli/Commands.h"
+#include "core/base/AtomicFile.h"
 #include "core/data/HMeshProject.h"
 #include "core/data/HxFile.h"
 #include "core/display/MapViewport.h"
@@ -95,16 +97,31 @@ OptionResult renderOption(const Arguments& a, size_t& i, RenderOptions& o) {
     return OptionResult::Taken;
 }
 
-bool writePdf(const QImage& page, const std::string& path, int dpi) {
-    QPdfWriter writer(QString::fromStdString(path));
-    writer.setResolution(dpi);
-    writer.setPageMargins(QMarginsF(0, 0, 0, 0));
-    writer.setPageSize(QPageSize(QSizeF(page.width() * 25.4 / dpi, page.height() * 25.4 / dpi),
-                                 QPageSize::Millimeter));
-    QPainter painter;
-    if (!painter.begin(&writer)) return false;
-    painter.drawImage(0, 0, page);
-    return painter.end();
+// The page as a one-page PDF of the page's size at dpi; empty when it cannot be drawn.
+QByteArray pdfBytes(const QImage& page, int dpi) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    {
+        QPdfWriter writer(&buffer);
+        writer.setResolution(dpi);
+        writer.setPageMargins(QMarginsF(0, 0, 0, 0));
+        writer.setPageSize(QPageSize(QSizeF(page.width() * 25.4 / dpi, page.height() * 25.4 / dpi),
+                                     QPageSize::Millimeter));
+        QPainter painter;
+        if (!painter.begin(&writer)) return {};
+        painter.drawImage(0, 0, page);
+        if (!painter.end()) return {};
+    }
+    return bytes;
+}
+
+QByteArray pngBytes(const QImage& page) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    if (!page.save(&buffer, "PNG")) return {};
+    return bytes;
 }
 
 }  // namespace
@@ -151,10 +168,16 @@ int runRender(const Arguments& args) {
     style.font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     const QImage page =
         composePage(project, view.world(), o.width, o.height, o.dpi, o.legend, style);
-    const bool written =
-        pdf ? writePdf(page, o.output, o.dpi) : page.save(QString::fromStdString(o.output), "PNG");
-    if (page.isNull() || !written) {
-        std::fprintf(stderr, "kovtool render: %s cannot be written\n", o.output.c_str());
+    const QByteArray bytes = page.isNull() ? QByteArray()
+                             : pdf         ? pdfBytes(page, o.dpi)
+                                           : pngBytes(page);
+    std::string reason = "the picture cannot be encoded";
+    // Written beside the target and renamed over it: a failure leaves the previous file as it was.
+    if (bytes.isEmpty() ||
+        !replaceFileAtomically(o.output, std::string_view(bytes.constData(), bytes.size()),
+                               &reason)) {
+        std::fprintf(stderr, "kovtool render: %s cannot be written: %s\n", o.output.c_str(),
+                     reason.c_str());
         return 1;
     }
     return 0;

@@ -1,4 +1,5 @@
 // kovtool: the command-line companion of Kov View5.
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -42,6 +43,14 @@ void printUsage(FILE* out) {
         std::fprintf(out, "  %s\n", c.usage);
 }
 
+// Output that could not be written (a full disk, a closed pipe) fails the command: a result
+// cut short is never reported as complete.
+int checkedOutput(int status) {
+    if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return status;
+    std::fprintf(stderr, "kovtool: cannot write the output: %s\n", std::strerror(errno));
+    return status != 0 ? status : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -55,7 +64,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     for (const Command& c : kCommands) {
-        if (name == c.name) return c.run(kov::cli::Arguments(argv + 2, argv + argc));
+        if (name == c.name) return checkedOutput(c.run(kov::cli::Arguments(argv + 2, argv + argc)));
     }
     std::fprintf(stderr, "kovtool: unknown command '%s'\n", name.c_str());
     printUsage(stderr);

@@ -185,5 +185,38 @@ TEST_F(KovtoolSampleTest, RefusesBadArguments) {
     EXPECT_EQ(render("-o " + dir->file("no/such/x.png") + " --size 10x10"), 1);
 }
 
+// kovtool never reports a result it could not write as written.
+TEST_F(KovtoolSampleTest, FullDiskFailsAndKeepsThePreviousFile) {
+    const std::string project = dir->file("sample.kovv5");
+    for (const char* name : {"out.png", "out.pdf"}) {
+        test::TempDir out;
+        const std::string target = out.file(name);
+        test::writeFile(target, "previous");
+        int exitCode = 0;
+        // A 64 KiB file-size limit stands in for a full disk; SIGXFSZ is ignored as a shell
+        // would have it, so the writes fail instead of killing the program.
+        test::runCommand("trap '' XFSZ; ulimit -f 64; " + std::string(KOVTOOL_PATH) + " render '" +
+                             project + "' -o '" + target + "' --size 800x600 2>" +
+                             out.file("stderr"),
+                         &exitCode);
+        EXPECT_NE(exitCode, 0) << name;
+        EXPECT_NE(test::readFile(out.file("stderr")).find("cannot be written"), std::string::npos);
+        EXPECT_EQ(test::readFile(target), "previous") << name;
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(out.path()), {}), 2)
+            << "only the previous file and stderr remain";
+    }
+}
+
+TEST_F(KovtoolSampleTest, UnwritableStandardOutputIsAFailure) {
+    const std::string project = "'" + dir->file("sample.kovv5") + "'";
+    for (const std::string args :
+         {"info " + project, "info --json " + project, "elev " + project + " --at -5000,-35500"}) {
+        int exitCode = 0;
+        kovtool(args + " >/dev/full", &exitCode);
+        EXPECT_NE(exitCode, 0) << args;
+        EXPECT_NE(lastError().find("cannot write the output"), std::string::npos) << args;
+    }
+}
+
 }  // namespace
 }  // namespace kov

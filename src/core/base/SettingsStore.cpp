@@ -1,5 +1,6 @@
 #include "core/base/SettingsStore.h"
 
+#include "core/base/AtomicFile.h"
 #include "core/base/IniFile.h"
 #include "core/base/NumberFormat.h"
 #include "core/base/TextScan.h"
@@ -129,18 +130,6 @@ ReadResult readWholeFile(const std::string& path, std::string& text) {
     return ReadResult::Ok;
 }
 
-bool writeAll(int fd, std::string_view data) {
-    while (!data.empty()) {
-        const ssize_t n = ::write(fd, data.data(), data.size());
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        data.remove_prefix(static_cast<size_t>(n));
-    }
-    return true;
-}
-
 // Creates the folder and its missing parents (owner-only, as for a per-user settings folder).
 bool makeFolders(const std::string& folder) {
     struct stat st;
@@ -174,35 +163,6 @@ public:
 private:
     int fd_ = -1;
 };
-
-// Replaces the file's content: a temporary file in the same folder is written, flushed to disk and
-// renamed over the file, so readers see either the old or the new text, never a part.
-bool replaceFile(const std::string& path, std::string_view text, const struct stat* existing) {
-    static std::atomic<unsigned> counter{0};
-    std::string temporary;
-    int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temporary = path + ".tmp" + decimalText(::getpid()) + "-" + decimalText(counter++);
-        fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST) return false;
-    }
-    if (fd < 0) return false;
-    bool ok = writeAll(fd, text);
-    if (ok && existing) ok = ::fchmod(fd, existing->st_mode & 07777) == 0;
-    if (ok) ok = ::fsync(fd) == 0;
-    if (::close(fd) != 0) ok = false;
-    if (ok) ok = ::rename(temporary.c_str(), path.c_str()) == 0;
-    if (!ok) {
-        ::unlink(temporary.c_str());
-        return false;
-    }
-    const int folder = ::open(parentFolder(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folder >= 0) {
-        ::fsync(folder);
-        ::close(folder);
-    }
-    return true;
-}
 
 // The file to read or write; a symbolic link is followed so that the link itself stays.
 std::string targetFile(bool forWriting) {
@@ -238,16 +198,15 @@ bool writeValue(std::string_view section, std::string_view key, std::string_view
     if (!lock.locked()) return false;
 
     std::string text;
-    struct stat st;
     const ReadResult read = readWholeFile(path, text);
     // A file that exists but cannot be read is left alone rather than replaced by our keys only.
     if (read == ReadResult::Failed) return false;
-    const bool exists = read == ReadResult::Ok && ::stat(path.c_str(), &st) == 0;
+    const bool exists = read == ReadResult::Ok;
 
     IniFile file = IniFile::parse(text);
     if (exists && file.value(section, key) == value) return true;
     if (!file.setValue(section, key, value)) return false;
-    return replaceFile(path, file.text(), exists ? &st : nullptr);
+    return replaceFileAtomically(path, file.text());
 }
 
 }  // namespace

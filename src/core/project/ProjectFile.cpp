@@ -1,8 +1,5 @@
 #include "core/project/ProjectFile.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <array>
 #include <charconv>
 #include <cstdio>
@@ -10,6 +7,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "core/base/AtomicFile.h"
 #include "core/base/HxProgress.h"
 #include "core/base/NumberFormat.h"
 #include "core/base/TextCodec.h"
@@ -230,36 +228,6 @@ private:
     std::vector<std::string>* missing_;
 };
 
-// --- writing ---------------------------------------------------------------------------------
-
-// Writes the whole text to path and makes it durable; false (and no file left behind) when
-// the file cannot be written.
-bool writeDurably(const std::string& path, std::string_view text) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) return false;
-    bool ok = true;
-    size_t done = 0;
-    while (ok && done < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        ok = n > 0;
-        if (ok) done += static_cast<size_t>(n);
-    }
-    ok = ok && ::fsync(fd) == 0;
-    ok = ::close(fd) == 0 && ok;
-    if (!ok) ::unlink(path.c_str());
-    return ok;
-}
-
-void syncFolder(const std::string& path) {
-    const std::string folder = splitFolder(path).first;
-    const int fd =
-        ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
-    ::fsync(fd);
-    ::close(fd);
-}
-
 }  // namespace
 
 std::string escapeProjectText(std::string_view text) {
@@ -370,15 +338,8 @@ bool SaveProjectFile(HMeshProject& project, const std::string& path) {
     if (!utf8ToCp932(projectFileText(project, comment, "Shift_JIS"), bytes))
         bytes = projectFileText(project, comment, "UTF-8");
 
-    // The new file is written beside the target ("area.kovv5" -> "area-.kovv5"), made durable,
-    // and then renamed over the target in one step: the previous file survives every failure.
-    const auto [folder, name] = splitFolder(path);
-    const std::string extension = fileExtension(name);
-    const std::string temporary =
-        folder + name.substr(0, name.size() - extension.size()) + "-" + extension;
-    if (!writeDurably(temporary, bytes)) return false;
-    if (std::rename(temporary.c_str(), path.c_str()) != 0) return false;
-    syncFolder(path);
+    // The previous file survives every failure; concurrent saves never mix.
+    if (!replaceFileAtomically(path, bytes)) return false;
     project.projectPath = path;
     return true;
 }

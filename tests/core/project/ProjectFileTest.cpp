@@ -222,12 +222,13 @@ TEST_F(ProjectFileTest, SaveReplacesTheFileOnlyWhenEverythingWorked) {
     EXPECT_FALSE(SaveProjectFile(project, dir_.file("missing/x.kovv5")));
     EXPECT_EQ(project.projectPath, "before");
 
-    // The rename fails (the target is a folder): the target is untouched, the written
-    // temporary file is kept.
+    // The target is a folder: refused, untouched, nothing left beside it.
     fs::create_directories(dir_.file("taken.kovv5/inner"));
+    const auto entries = [&] { return std::distance(fs::directory_iterator(dir_.path()), {}); };
+    const auto before = entries();
     EXPECT_FALSE(SaveProjectFile(project, dir_.file("taken.kovv5")));
     EXPECT_TRUE(fs::is_directory(dir_.file("taken.kovv5/inner")));
-    EXPECT_TRUE(fs::exists(dir_.file("taken-.kovv5")));
+    EXPECT_EQ(entries(), before);
     EXPECT_EQ(project.projectPath, "before");
 }
 

@@ -1,0 +1,113 @@
+#include "core/base/AtomicFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+namespace kov {
+namespace {
+
+bool fail(std::string* error, std::string reason) {
+    if (error) *error = std::move(reason);
+    return false;
+}
+
+std::string systemError(const char* what) {
+    return std::string(what) + ": " + std::strerror(errno);
+}
+
+std::string folderOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// The file a path names: a symbolic link (or a chain of them) is followed to its target, which
+// need not exist yet.
+std::string followLinks(std::string path) {
+    for (int depth = 0; depth < 40; ++depth) {
+        struct stat st;
+        if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+        std::string target(static_cast<size_t>(st.st_size > 0 ? st.st_size : PATH_MAX), '\0');
+        const ssize_t n = ::readlink(path.c_str(), target.data(), target.size());
+        if (n < 0) return path;
+        target.resize(static_cast<size_t>(n));
+        path = target.starts_with('/') ? target : folderOf(path) + "/" + target;
+    }
+    return path;
+}
+
+bool writeAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        bytes.remove_prefix(static_cast<size_t>(n));
+    }
+    return true;
+}
+
+struct UnlinkOnFailure {
+    std::string path;
+    bool keep = false;
+    ~UnlinkOnFailure() {
+        if (!keep && !path.empty()) ::unlink(path.c_str());
+    }
+};
+
+}  // namespace
+
+bool replaceFileAtomically(const std::string& requested, std::string_view bytes,
+                           std::string* error) {
+    const std::string path = followLinks(requested);
+    struct stat existing;
+    const bool exists = ::stat(path.c_str(), &existing) == 0;
+    if (exists) {
+        if (!S_ISREG(existing.st_mode)) return fail(error, "not a regular file");
+        if ((existing.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
+            return fail(error, "the file is read-only");
+    }
+
+    // "name.XXXXXX" beside the target: mkstemp makes the name unique and creates it exclusively,
+    // so concurrent saves and unrelated files of a similar name are never touched.
+    std::string temporary = path + ".XXXXXX";
+    const int fd = ::mkstemp(temporary.data());
+    if (fd < 0) return fail(error, systemError("cannot create a file in its folder"));
+    UnlinkOnFailure cleanup{temporary};
+
+    mode_t mode = 0;
+    if (exists) {
+        mode = existing.st_mode & 07777;
+    } else {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        mode = 0666 & ~mask;
+    }
+    std::string reason;
+    auto check = [&reason](bool done, const char* what) {
+        if (!done && reason.empty()) reason = systemError(what);
+        return done;
+    };
+    bool ok = check(writeAll(fd, bytes), "cannot write") &&
+              check(::fchmod(fd, mode) == 0, "cannot set permissions") &&
+              check(::fsync(fd) == 0, "cannot flush to disk");
+    ok = check(::close(fd) == 0, "cannot write") && ok;
+    ok = ok && check(::rename(temporary.c_str(), path.c_str()) == 0, "cannot replace the file");
+    if (!ok) return fail(error, reason);
+    cleanup.keep = true;
+
+    const int folder = ::open(folderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder >= 0) {
+        ::fsync(folder);
+        ::close(folder);
+    }
+    return true;
+}
+
+}  // namespace kov
