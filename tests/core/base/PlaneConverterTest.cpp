@@ -22,55 +22,43 @@ struct Geo {
 
 Geo convert(const PlaneConverter& pc, double east, double north) {
     const double in[3] = {east, north, 0.0};
-    double out[3];
-    Geo g{};
-    EXPECT_EQ(pc.planeToGeodetic(in, out, &g.gamma), 1);
-    g.lon = out[0];
-    g.lat = out[1];
-    return g;
+    double out[3], gamma = 0;
+    EXPECT_EQ(pc.planeToGeodetic(in, out, &gamma), 1);
+    return {out[0], out[1], gamma};
 }
 
-TEST(PlaneConverter, ConvergenceSignAndSizeAndHeightPassThrough) {
-    PlaneConverter pc;
+TEST(PlaneConverter, ConvergenceHeightUnsetZonesEllipsoidsAndFootpoint) {
+    PlaneConverter pc, fresh, bessel9;  // fresh: never set up, origin 0, 0
     pc.setup(9, kEllipsoidGrs80);
-    const double lon0 = 139.0 + 50.0 / 60.0;
+    bessel9.setup(9, kEllipsoidBessel);
+    EXPECT_EQ(std::pair(convert(fresh, 0, 0).lat, convert(fresh, 0, 0).lon), std::pair(0.0, 0.0));
     EXPECT_EQ(convert(pc, 0.0, 100000.0).gamma, 0.0);
-    const Geo east = convert(pc, 100000.0, 0.0);
-    const Geo west = convert(pc, -100000.0, 0.0);
+    const Geo east = convert(pc, 100000.0, 0.0), west = convert(pc, -100000.0, 0.0);
     EXPECT_GT(east.gamma, 0.0);
     EXPECT_EQ(west.gamma, -east.gamma);
     // Convergence is about Δλ·sin φ.
+    const double lon0 = 139.0 + 50.0 / 60.0;
     EXPECT_NEAR(east.gamma, (east.lon - lon0) * kDeg * std::sin(east.lat * kDeg), 1e-5);
-
     const double in[3] = {100000.0, 0.0, 12.5};
     double out[3];
     pc.planeToGeodetic(in, out);  // the convergence output is optional
     EXPECT_EQ(std::tuple(out[0], out[2]), std::tuple(east.lon, 12.5));
-}
 
-TEST(PlaneConverter, InvalidZoneKeepsTheOriginAndUnknownEllipsoidIsGrs80) {
-    PlaneConverter fresh;  // never set up: origin 0, 0
-    EXPECT_EQ(convert(fresh, 0.0, 0.0).lat, 0.0);
-    EXPECT_EQ(convert(fresh, 0.0, 0.0).lon, 0.0);
+    // An invalid zone keeps the origin; the constants still follow the ellipsoid, and an unknown
+    // ellipsoid is GRS-80.
+    const double grs = convert(pc, 20000.0, 30000.0).lat,
+                 bessel = convert(bessel9, 20000, 30000).lat;
+    PlaneConverter other = pc;
+    other.setup(20, kEllipsoidGrs80);
+    EXPECT_EQ(std::pair(other.zone, convert(other, 20000.0, 30000.0).lat), std::pair(20, grs));
+    other.setup(0, kEllipsoidBessel);
+    EXPECT_EQ(convert(other, 20000.0, 30000.0).lat, bessel);
+    other.setup(9, 7);
+    EXPECT_EQ(convert(other, 20000.0, 30000.0).lat, grs);
 
-    PlaneConverter pc, bessel9, grs9;
-    bessel9.setup(9, kEllipsoidBessel);
-    grs9.setup(9, kEllipsoidGrs80);
-    pc.setup(9, kEllipsoidGrs80);
-    pc.setup(20, kEllipsoidGrs80);
-    EXPECT_EQ(pc.zone, 20);
-    EXPECT_EQ(convert(pc, 20000.0, 30000.0).lat, convert(grs9, 20000.0, 30000.0).lat);
-    pc.setup(0, kEllipsoidBessel);  // the constants still follow the ellipsoid
-    EXPECT_EQ(convert(pc, 20000.0, 30000.0).lat, convert(bessel9, 20000.0, 30000.0).lat);
-    pc.setup(9, 7);
-    EXPECT_EQ(convert(pc, 20000.0, 30000.0).lat, convert(grs9, 20000.0, 30000.0).lat);
-}
-
-TEST(PlaneConverter, FootpointIterationConvergesQuicklyAndStopsOnNaN) {
-    PlaneConverter pc;
+    // Within 1000 km of the origin's arc the fitted start leaves one or two rounds.
     pc.setup(11, kEllipsoidGrs80);
     int rounds = 0;
-    // Within 1000 km of the origin's arc the fitted start leaves one or two rounds.
     EXPECT_NEAR(pc.meridianArc(pc.footpointLatitude(pc.s0 + 900e3, &rounds)), pc.s0 + 900e3, 1e-6);
     EXPECT_LE(rounds, 2);
     EXPECT_TRUE(std::isnan(pc.footpointLatitude(std::nan(""), &rounds)));
@@ -90,22 +78,21 @@ TEST(PlaneConverterProj, AgreesWithCs2csInEveryZone) {
         int ellipsoid, firstCode, geodetic;
     } systems[] = {{kEllipsoidGrs80, 6668, 6668}, {kEllipsoidBessel, 30160, 4301}};
     PlaneConverter pc;
-    for (const auto& sys : systems) {
+    for (const auto& sys : systems)
         for (int zone = 1; zone <= kZoneCount; ++zone) {
             pc.setup(zone, sys.ellipsoid);
             std::vector<Geo> ours;
             std::string input;
-            for (double north : {-1.6e6, -150e3, 0.0, 99999.0, 1.2e6}) {
+            for (double north : {-1.6e6, -150e3, 0.0, 99999.0, 1.2e6})
                 for (double east : {-250e3, -60e3, 0.0, 150e3}) {
                     input += std::to_string(north) + " " + std::to_string(east) + "\n";
                     ours.push_back(convert(pc, east, north));
                 }
-            }
-            const std::string file = dir.file("points.txt");
-            test::writeFile(file, input);
+            test::writeFile(dir.file("points.txt"), input);
             const std::string command =
                 "cs2cs -f %.12f EPSG:" + std::to_string(sys.firstCode + zone) +
-                " EPSG:" + std::to_string(sys.geodetic) + " < '" + file + "' 2>&1";
+                " EPSG:" + std::to_string(sys.geodetic) + " < '" + dir.file("points.txt") +
+                "' 2>&1";
             const std::string output = test::runCommand(command, &status);
             ASSERT_EQ(status, 0) << command << "\n" << output;
 
@@ -117,7 +104,6 @@ TEST(PlaneConverterProj, AgreesWithCs2csInEveryZone) {
                 EXPECT_NEAR(g.lon, lon, 1e-9) << command << " " << g.lon;
             }
         }
-    }
 }
 
 }  // namespace

@@ -79,10 +79,11 @@ TEST(BmpDecoder, DepthsPalettesAndRowOrder) {
 TEST(BmpDecoder, RejectsDamagedFilesAndLeavesRunLengthDataToQt) {
     const std::string good = bmpFile(3, 1, 24, {}, std::string(12, '\x40'));
     EXPECT_FALSE(decodeBmp(good).isNull());
-    EXPECT_TRUE(decodeBmp(good.substr(0, good.size() - 1)).isNull()) << "pixels cut short";
-    EXPECT_TRUE(decodeBmp(good.substr(0, 30)).isNull()) << "header cut short";
-    EXPECT_TRUE(decodeBmp(good, PictureLimits{2, 1 << 20}).isNull()) << "beyond the size limit";
-    EXPECT_TRUE(decodeBmp(bmpFile(1, 1, 7, {}, std::string(4, '\0'))).isNull()) << "7 bits";
+    // Pixels cut short, header cut short, 7 bits; beyond the size limit.
+    for (const std::string& bad : {good.substr(0, good.size() - 1), good.substr(0, 30),
+                                   bmpFile(1, 1, 7, {}, std::string(4, '\0'))})
+        EXPECT_TRUE(decodeBmp(bad).isNull()) << bad.size();
+    EXPECT_TRUE(decodeBmp(good, PictureLimits{2, 1 << 20}).isNull());
     // Run-length encoded 8 bits: two pixels of index 1, end of bitmap.
     const std::string rle = bmpFile(2, 1, 8, {kRed, kGreen}, std::string("\x02\x01\x00\x01", 4), 1);
     EXPECT_TRUE(decodeBmp(rle).isNull());
@@ -108,12 +109,13 @@ TEST(PcxDecoder, CommonFormsAndDamagedFiles) {
     for (const auto& [file, expected] : cases)
         EXPECT_EQ(pixelsOf(decodePcx(file)), expected) << file.size();
 
+    // A run without its value, data ending early, a line too short, the 2-bit form.
     const std::string good = pcxFile(2, 2, 8, 1, 2, "\xC4\x05");
     EXPECT_FALSE(decodePcx(good).isNull());
-    EXPECT_TRUE(decodePcx(good.substr(0, good.size() - 1)).isNull()) << "run without its value";
-    EXPECT_TRUE(decodePcx(pcxFile(2, 2, 8, 1, 2, "\xC3\x05")).isNull()) << "data ends early";
-    EXPECT_TRUE(decodePcx(pcxFile(4, 1, 8, 1, 2, "\xC4\x05")).isNull()) << "line too short";
-    EXPECT_TRUE(decodePcx(pcxFile(2, 1, 2, 1, 2, "\xC4\x05")).isNull()) << "2-bit form";
+    for (const std::string& bad :
+         {good.substr(0, good.size() - 1), pcxFile(2, 2, 8, 1, 2, "\xC3\x05"),
+          pcxFile(4, 1, 8, 1, 2, "\xC4\x05"), pcxFile(2, 1, 2, 1, 2, "\xC4\x05")})
+        EXPECT_TRUE(decodePcx(bad).isNull()) << bad.size();
     EXPECT_TRUE(decodePcx(good, PictureLimits{1, 1 << 20}).isNull()) << "beyond the size limit";
 }
 

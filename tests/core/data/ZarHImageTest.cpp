@@ -22,16 +22,12 @@ namespace {
 using test::TempDir;
 using test::writeFile;
 
-void expectRect(const MapRect& r, double xmin, double ymin, double xmax, double ymax,
-                const std::string& what) {
-    EXPECT_DOUBLE_EQ(r.xmin, xmin) << what;
-    EXPECT_DOUBLE_EQ(r.ymin, ymin) << what;
-    EXPECT_DOUBLE_EQ(r.xmax, xmax) << what;
-    EXPECT_DOUBLE_EQ(r.ymax, ymax) << what;
-}
-
-MapRect rectOf(const ZarHImage& i) {
-    return {i.xmin, i.ymin, i.xmax, i.ymax};
+// "xmin ymin xmax ymax" of a rectangle or an image, to 12 significant digits.
+template <class Rect>
+std::string text(const Rect& r) {
+    char t[128];
+    std::snprintf(t, sizeof t, "%.12g %.12g %.12g %.12g", r.xmin, r.ymin, r.xmax, r.ymax);
+    return t;
 }
 
 TEST(GeoTiffKeys, CodesGiveKindZoneAndDatum) {
@@ -72,9 +68,7 @@ TEST(GeoTiffKeys, RectangleNeedsKeysPositiveScaleAndTiePoint) {
     tags.hasKeys = tags.hasPixelScale = tags.hasTiePoint = true;
     tags.scaleX = 2, tags.scaleY = 0.5;
     tags.tieI = 1, tags.tieJ = 2, tags.tieX = 100, tags.tieY = 50;
-    const auto r = geoTiffRectangle(tags, 10, 4);
-    ASSERT_TRUE(r);
-    expectRect(*r, 98, 49, 118, 51, "tie point at pixel (1, 2)");
+    EXPECT_EQ(text(geoTiffRectangle(tags, 10, 4).value_or(MapRect{})), "98 49 118 51");
     for (auto spoil :
          {+[](GeoTiffTags& t) { t.hasKeys = false; },
           +[](GeoTiffTags& t) { t.hasTiePoint = false; }, +[](GeoTiffTags& t) { t.scaleY = 0; }}) {
@@ -84,96 +78,70 @@ TEST(GeoTiffKeys, RectangleNeedsKeysPositiveScaleAndTiePoint) {
     }
 }
 
-// GeoTIFFs as GDAL writes them from a 4 x 3 picture, with the given -a_srs (empty: none) and
-// corners ulx uly lrx lry; written side by side.
-std::vector<std::string> gdalTiffs(const TempDir& dir,
-                                   const std::vector<std::pair<std::string, std::string>>& srs) {
+// GeoTIFFs as GDAL writes them from a 4 x 3 picture, zones, datums and rectangles read from its
+// keys. GDAL writes x = easting, y = northing, also for the Japanese plane systems whose EPSG axis
+// order is northing first.
+TEST(GdalGeoTiff, KeysPixelsAndWorldFiles) {
+    const struct {
+        std::string srs;
+        int zone, utmZone, datum;
+        const char* rect;
+    } cases[] = {
+        {"EPSG:2451", 9, 0, 1, "-8000 -36030 -7960 -36000"},
+        {"EPSG:30179", 19, 0, 0, "-8000 -36030 -7960 -36000"},
+        {"EPSG:6669", 1, 0, 1, "-8000 -36030 -7960 -36000"},
+        {"EPSG:32654", 0, 54, 1, "-8000 -36030 -7960 -36000"},
+        {"EPSG:4612", 9, 0, 7, "0 0 0 0"},  // geographic: defaults and no rectangle
+        {"", 9, 0, 7, "0 0 0 0"},           // no keys
+    };
+    TempDir dir;
     std::string ppm = "P6\n4 3\n255\n", script;
     for (int i = 0; i < 12; ++i)
         ppm += {char(20 * i), char(100), char(250 - 20 * i)};
     writeFile(dir.file("in.ppm"), ppm);
-    std::vector<std::string> paths;
-    for (const auto& [system, corners] : srs) {
-        paths.push_back(dir.file("t" + std::to_string(paths.size()) + ".tif"));
+    for (size_t n = 0; n < std::size(cases); ++n) {
         script += "gdal_translate -q -of GTiff ";
-        if (!system.empty()) script += "-a_srs '" + system + "' -a_ullr " + corners + " ";
-        script += dir.file("in.ppm") + " " + paths.back() + " & ";
+        if (!cases[n].srs.empty())
+            script += "-a_srs '" + cases[n].srs + "' -a_ullr -8000 -36000 -7960 -36030 ";
+        script += dir.file("in.ppm") + " " + dir.file("t" + std::to_string(n) + ".tif") + " & ";
     }
     test::runCommand(script + "wait");
-    return paths;
-}
-
-TEST(GdalGeoTiff, ZonesDatumsAndRectangles) {
-    // GDAL writes x = easting, y = northing, also for the Japanese plane systems whose EPSG
-    // axis order is northing first.
-    const struct {
-        std::string srs;
-        int zone, utmZone, datum;
-        bool placed;
-    } cases[] = {
-        {"EPSG:2451", 9, 0, 1, true},  {"EPSG:30179", 19, 0, 0, true},
-        {"EPSG:6669", 1, 0, 1, true},  {"EPSG:32654", 0, 54, 1, true},
-        {"EPSG:4612", 9, 0, 7, false},  // geographic: defaults and no rectangle
-    };
-    TempDir dir;
-    std::vector<std::pair<std::string, std::string>> srs;
-    for (const auto& c : cases)
-        srs.push_back({c.srs, "-8000 -36000 -7960 -36030"});
-    const std::vector<std::string> paths = gdalTiffs(dir, srs);
-    for (size_t n = 0; n < paths.size(); ++n) {
+    for (size_t n = 0; n < std::size(cases); ++n) {
         const auto& c = cases[n];
         ZarHImage image;
         image.datumFlag = 7;  // shows whether the keys set it
-        ASSERT_EQ(image.Load(paths[n]), 1) << c.srs;
-        EXPECT_EQ(std::tuple(image.zone, image.utmZone, image.datumFlag),
-                  std::tuple(c.zone, c.utmZone, c.datum))
+        ASSERT_EQ(image.Load(dir.file("t" + std::to_string(n) + ".tif")), 1) << c.srs;
+        EXPECT_EQ(std::tuple(image.zone, image.utmZone, image.datumFlag, text(image)),
+                  std::tuple(c.zone, c.utmZone, c.datum, c.rect))
             << c.srs;
-        expectRect(rectOf(image), c.placed ? -8000 : 0, c.placed ? -36030 : 0, c.placed ? -7960 : 0,
-                   c.placed ? -36000 : 0, c.srs);
+        if (n != 5) continue;
+        EXPECT_EQ(image.name, "t5.tif");
+        ASSERT_EQ(image.bitmap.size(), QSize(4, 3));
+        EXPECT_EQ(image.bitmap.pixel(0, 0), qRgb(0, 100, 250));
+        EXPECT_EQ(image.bitmap.pixel(3, 2), qRgb(220, 100, 30));
     }
-}
-
-TEST(GdalGeoTiff, PixelsNameAndWorldFilesOverTheKeys) {
-    TempDir dir;
-    const std::vector<std::string> paths =
-        gdalTiffs(dir, {{"", ""}, {"EPSG:2446", "-8000 -36000 -7960 -36030"}});
-    ZarHImage image;
-    ASSERT_EQ(image.Load(paths[0]), 1) << "a TIFF without keys or world file still loads";
-    expectRect(rectOf(image), 0, 0, 0, 0, "no georeference");
-    EXPECT_EQ(image.name, "t0.tif");
-    ASSERT_EQ(image.bitmap.size(), QSize(4, 3));
-    EXPECT_EQ(image.bitmap.pixel(0, 0), qRgb(0, 100, 250));
-    EXPECT_EQ(image.bitmap.pixel(3, 2), qRgb(220, 100, 30));
     // A world file wins over the keys; the keys' zone stays.
-    writeFile(dir.file("t1.TFW"), "2\n0\n0\n-2\n101\n199\n");
-    ASSERT_EQ(image.Load(paths[1]), 1);
-    expectRect(rectOf(image), 100, 194, 108, 200, "world file");
-    EXPECT_EQ(image.zone, 4);
+    writeFile(dir.file("t0.TFW"), "2\n0\n0\n-2\n101\n199\n");
+    ZarHImage image;
+    ASSERT_EQ(image.Load(dir.file("t0.tif")), 1);
+    EXPECT_EQ(std::pair(text(image), image.zone), std::pair(std::string("100 194 108 200"), 9));
 }
 
 TEST(WorldFile, NumbersToRectangle) {
-    const struct {
-        const char* text;
-        int width, height;
-        bool usable;
-        MapRect rect;
-    } cases[] = {
-        {"0.5\n0\n0\n-0.5\n1000.25\n2000.25\n", 100, 50, true, {1000, 1975.5, 1050, 2000.5}},
+    const std::pair<const char*, const char*> cases[] = {
+        // 100 x 50 pixels
+        {"0.5\n0\n0\n-0.5\n1000.25\n2000.25\n", "1000 1975.5 1050 2000.5"},
         {"  0.5\r\n0.0\r\n\r\n0.0\r\n-0.5\r\n+1000.25\r\n2000.25\r\nextra\r\n",
-         100,
-         50,
-         true,
-         {1000, 1975.5, 1050, 2000.5}},
-        {"0.6 0.8 -0.8 0.6 10 20", 2, 3, true, {9.5, 17.5, 11.5, 20.5}},  // rotation: size 1
-        {"0\n0\n0\n-1\n10\n20\n", 1, 1, false, {}},                       // zero pixel width
-        {"1\n0\n0\n-1\n10\n", 1, 1, false, {}},                           // five numbers
-        {"1\n0\n0\n-1\n1,5\n20\n", 1, 1, false, {}},                      // not a number
-        {"1e308\n0\n0\n-1\n0\n0\n", 10, 1, false, {}},                    // no finite rectangle
+         "1000 1975.5 1050 2000.5"},
+        {"0.6 0.8 -0.8 0.6 10 20", "9.5 -29.5 109.5 20.5"},  // rotation: each pixel of size 1
+        {"0\n0\n0\n-1\n10\n20\n", "none"},                   // zero pixel width
+        {"1\n0\n0\n-1\n10\n", "none"},                       // five numbers
+        {"1\n0\n0\n-1\n1,5\n20\n", "none"},                  // not a number
+        {"1e308\n0\n0\n-1\n0\n0\n", "none"},                 // no finite rectangle
     };
-    for (const auto& c : cases) {
-        const auto r = parseWorldFile(c.text, c.width, c.height);
-        ASSERT_EQ(r.has_value(), c.usable) << c.text;
-        if (r) expectRect(*r, c.rect.xmin, c.rect.ymin, c.rect.xmax, c.rect.ymax, c.text);
+    for (const auto& [file, rect] : cases) {
+        const auto r = parseWorldFile(file, 100, 50);
+        EXPECT_EQ(r ? text(*r) : "none", rect) << file;
     }
 }
 
@@ -189,17 +157,17 @@ TEST(ImageFiles, WorldFileChoiceAndFailures) {
     writeFile(dir.file("photo.jgw"), example);
     ZarHImage image;
     ASSERT_EQ(image.Load(picture("photo.JPG", "JPEG")), 1) << "the third extension of a JPEG";
-    expectRect(rectOf(image), 1000, 1975.5, 1050, 2000.5, "photo.jgw");
-    EXPECT_EQ(image.name, "photo.JPG");
+    EXPECT_EQ(std::pair(text(image), image.name),
+              std::pair(std::string("1000 1975.5 1050 2000.5"), std::string("photo.JPG")));
     writeFile(dir.file("PHOTO.JPW"), "1\n0\n0\n-1\n0.5\n-0.5\n");
     ASSERT_EQ(image.Load(dir.file("Photo.jpg")), 1) << "names match without regard to case";
-    expectRect(rectOf(image), 0, -50, 100, 0, "the first extension wins, whatever its case");
+    EXPECT_EQ(text(image), "0 -50 100 0") << "the first extension wins, whatever its case";
     // An unusable first file gives way to the next.
     const std::string map = picture("map.png", "PNG");
     writeFile(dir.file("map.pgw"), "0\n0\n0\n0\n5\n5\n");
     writeFile(dir.file("map.pngw"), example);
     ASSERT_EQ(image.Load(map), 1);
-    EXPECT_DOUBLE_EQ(image.xmin, 1000);
+    EXPECT_EQ(image.xmin, 1000);
     // Pictures other than TIFF need a usable world file; a failed load keeps nothing.
     picture("lone.png", "PNG");
     writeFile(dir.file("broken.png"), "not a picture");

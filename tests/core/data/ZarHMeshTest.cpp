@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <tuple>
 
 #include "core/data/HMeshProject.h"
 #include "support/MeshFixtures.h"
@@ -35,16 +36,16 @@ TEST(ZarHMeshLookup, NearestCellWestAndSouthEdgesInsideSpecialCodesFail) {
         EXPECT_EQ(mesh->GetElevation(p.x, p.y, z), p.found) << p.x << "," << p.y;
         EXPECT_DOUBLE_EQ(z, p.z) << p.x << "," << p.y;
     }
-    double z = 0.0;
-    EXPECT_EQ(mesh->GetCellValue(1, 0, z), 0);
-    EXPECT_EQ(mesh->GetCellValue(4, 0, z), 0);
-    EXPECT_EQ(mesh->GetCellValue(0, 3, z), 0) << "one row past the grid";
+    double z = 0.0;  // water, a column and a row past the grid, then a valid cell
+    EXPECT_EQ(std::tuple(mesh->GetCellValue(1, 0, z), mesh->GetCellValue(4, 0, z),
+                         mesh->GetCellValue(0, 3, z)),
+              std::tuple(0, 0, 0));
     EXPECT_EQ(mesh->GetCellValue(3, 2, z), 1);
     EXPECT_DOUBLE_EQ(z, 23.0);
-    EXPECT_EQ(mesh->GetRawValue(7.5, 2.5), -268435454.0);
-    EXPECT_EQ(mesh->GetRawValue(12.5, 2.5), -268435455.0);
-    EXPECT_EQ(mesh->GetRawValue(east, north), 23.0);
-    EXPECT_EQ(mesh->GetRawValue(25.0, 2.5), 0.0) << "outside reads as 0.0";
+    // Special codes as they are, the north-east corner's cell, outside 0.0.
+    EXPECT_EQ(std::tuple(mesh->GetRawValue(7.5, 2.5), mesh->GetRawValue(12.5, 2.5),
+                         mesh->GetRawValue(east, north), mesh->GetRawValue(25.0, 2.5)),
+              std::tuple(-268435454.0, -268435455.0, 23.0, 0.0));
 }
 
 TEST(ZarHMeshGrid, LargeGridsReuseFreedMemoryAndStartAsNoData) {
@@ -77,21 +78,19 @@ TEST(ZarHMeshResample, BilinearInsideNearestAtSpecialCellsAndStride) {
     // a special nearest cell decides the flag.
     mesh->cell(2, 0) = MESH_NODATA;
     mesh->cell(3, 0) = MESH_WATER;
+    // 1.25, next to the no-data cell, takes its own code; 1.5 rounds to the no-data column.
     mesh->Resample({0, 0, 3, 0}, 13, 1, values, flags, 0);
-    EXPECT_DOUBLE_EQ(values[2], 0.5);
-    EXPECT_DOUBLE_EQ(values[5], 1.0) << "1.25, next to the no-data cell: its own code";
-    EXPECT_EQ(flags[6], kSampleNoData) << "1.5 rounds to the no-data column";
-    EXPECT_EQ(flags[11], kSampleWater);
+    EXPECT_EQ(std::tuple(values[2], values[5], flags[6], flags[11]),
+              std::tuple(0.5, 1.0, kSampleNoData, kSampleWater));
 
     auto deep = test::makeFlatMesh(2, 2, 1.0, 0, 0, -400000);
     deep->Resample({0, 0, 1, 1}, 1, 1, values, flags, 0);
     EXPECT_EQ(flags[0], kSampleWater) << "valid elevations below -30000 m count as water";
 
     double column[3 * 4] = {};
-    mesh->Resample({2, 1, 2, 2}, 1, 2, column + 1, flags, 4);
-    EXPECT_DOUBLE_EQ(column[1], 12.0);
-    EXPECT_DOUBLE_EQ(column[5], 22.0);
-    EXPECT_EQ(column[4], 0.0) << "other columns of the stride stay untouched";
+    mesh->Resample({2, 1, 2, 2}, 1, 2, column + 1, flags, 4);  // other columns stay untouched
+    EXPECT_EQ(std::vector<double>(column, column + 6),
+              (std::vector<double>{0, 12.0, 0, 0, 0, 22.0}));
 }
 
 class ResampleWithBorderTest : public ::testing::Test {
@@ -146,9 +145,9 @@ TEST_F(ResampleWithBorderTest, WindowsInsideTheMeshWidenInsteadOfUsingNeighbours
 
     // At the west edge the west neighbour's last column and the south-west corner are used.
     mesh(3).ResampleWithBorder(5, 5, nb, {0, 0, 3, 2}, out, 0.0, 0.0, 0.5, 1.0);
-    EXPECT_DOUBLE_EQ(out.values[5], (3000 + 3) * 0.1) << "west neighbour, row 0, last column";
-    EXPECT_DOUBLE_EQ(out.values[0], (1000 + 20 + 3) * 0.1) << "south-west corner";
-    EXPECT_DOUBLE_EQ(out.values[1], (2000 + 20) * 0.1) << "south neighbour's top row";
+    // The west neighbour's row 0, last column; the south-west corner; the south neighbour's top.
+    EXPECT_EQ(std::tuple(out.values[5], out.values[0], out.values[1]),
+              std::tuple((3000 + 3) * 0.1, (1000 + 20 + 3) * 0.1, (2000 + 20) * 0.1));
 }
 
 }  // namespace

@@ -43,10 +43,8 @@ TEST(ZarVeyMesh5Read, HeaderAndRecordsFillTheGrid) {
     EXPECT_EQ(std::tuple(mesh.xmin, mesh.ymin, mesh.xmax, mesh.ymax),
               std::tuple(-10000.0, -37500.0, -9980.0, -37485.0));
     // Record row 1 is the northern row, stored as row rows - 1.
-    EXPECT_EQ(mesh.cell(3, 2), 400);
-    EXPECT_EQ(mesh.cell(0, 1), MESH_WATER);
-    EXPECT_EQ(mesh.cell(1, 1), MESH_NODATA);
-    EXPECT_EQ(mesh.cell(0, 0), 7);
+    EXPECT_EQ(std::tuple(mesh.cell(3, 2), mesh.cell(0, 1), mesh.cell(1, 1), mesh.cell(0, 0)),
+              std::tuple(400, MESH_WATER, MESH_NODATA, 7));
     EXPECT_EQ(std::pair(mesh.minRaw, mesh.maxRaw), std::pair(0, 400));
 }
 
@@ -55,20 +53,17 @@ TEST(ZarVeyMesh5Read, HeaderIsSearchedBesideThenInTheSiblingHeaderFolderIgnoring
     TileSpec sibling = smallTile();
     sibling.xmin = 5000.0;
     test::writeTile(sibling, dir.file("DATA/t1.kov"), dir.file("HEADER/T1.CSV"));
-    ZarVeyMesh5 fromSibling;
+    ZarVeyMesh5 fromSibling, fromBeside, headless, missing;
     ASSERT_EQ(fromSibling.Load(dir.file("DATA/t1.kov")), 1);
     EXPECT_EQ(fromSibling.xmin, 5000.0);
 
     test::writeFile(dir.file("DATA/T1.Csv"), test::headerText(smallTile()));
-    ZarVeyMesh5 fromBeside;
     ASSERT_EQ(fromBeside.Load(dir.file("DATA/t1.kov")), 1);
     EXPECT_EQ(fromBeside.xmin, -10000.0) << "the header beside the data file wins";
 
     test::writeFile(dir.file("Lone/T2.kov"), test::dataText(smallTile()));
-    ZarVeyMesh5 headless;
     EXPECT_EQ(headless.Load(dir.file("Lone/T2.kov")), 0);
     EXPECT_EQ(headless.path, dir.file("Lone/T2.kov"));
-    ZarVeyMesh5 missing;
     EXPECT_EQ(missing.Load(dir.file("Nowhere/T3.kov")), 0);
     EXPECT_EQ(missing.path, "") << "path is kept unchanged when the data file cannot be opened";
 }
