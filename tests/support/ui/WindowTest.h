@@ -55,7 +55,10 @@ T* control(const QWidget& dialog, int id) {
 }
 
 using WindowTest = WindowTestOf<::testing::Test>;
-// With the sample data set of SampleSetSuite.
-using SampleWindowTest = WindowTestOf<SampleSetSuite>;
+// With the sample data set of SampleSetSuite and its project file.
+class SampleWindowTest : public WindowTestOf<SampleSetSuite> {
+protected:
+    static QString sampleProject() { return QString::fromStdString(dir->file("sample.kovv5")); }
+};
 
 }  // namespace kov::test

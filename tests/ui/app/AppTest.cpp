@@ -12,6 +12,7 @@
 #include <QTextBrowser>
 #include <QWidgetAction>
 
+#include <array>
 #include <memory>
 
 #include <gtest/gtest.h>
@@ -42,168 +43,180 @@ protected:
     }
 };
 
-class MainFrameTest : public test::SampleWindowTest {
+// A document, the main frame made on demand over it, or a whole application; file dialogs
+// answer chosenFile_.
+class AppTest : public test::SampleWindowTest {
 protected:
     void SetUp() override {
         test::SampleWindowTest::SetUp();
         reloadRecentFileList();
+        document_ = std::make_unique<CKovVDoc>();
+        setFileDialogHook([this](const FileDialogRequest& request) {
+            fileRequests_.push_back(request);
+            return chosenFile_;
+        });
     }
     void TearDown() override {
+        if (app_) app_->ExitInstance(0);
+        app_.reset();
         frame_.reset();
         document_.reset();
+        setFileDialogHook({});
+        CKovVDoc::setProjectDialog({});
+        CKovVDoc::setColorMapDialog({});
         CMainFrame::setProgressClock({});
         QLocale::setDefault(QLocale::c());
         test::SampleWindowTest::TearDown();
     }
 
+    // A new frame over the document; the previous one is closed first and stores its placement.
     CMainFrame& makeFrame() {
-        document_ = std::make_unique<CKovVDoc>();
+        frame_.reset();
         frame_ = std::make_unique<CMainFrame>(document_.get());
         EXPECT_TRUE(frame_->Create());
         return *frame_;
     }
-    bool enabled(int id) {
+    void openSample() { ASSERT_TRUE(document_->OnOpenDocument(sampleProject())); }
+    // "1" or "0" per command: the enabled state of its action in the frame (made when missing).
+    std::string states(const std::vector<int>& ids) {
+        if (!frame_) makeFrame();
         frame_->updateCommandStates();
-        QAction* action = frame_->Action(id);
-        EXPECT_NE(action, nullptr) << id;
-        return action && action->isEnabled();
+        std::string result;
+        for (int id : ids) {
+            QAction* action = frame_->Action(id);
+            EXPECT_NE(action, nullptr) << id;
+            result += action && action->isEnabled() ? '1' : '0';
+        }
+        return result;
     }
-    void OpenSample() {
-        ASSERT_TRUE(document_->OnOpenDocument(QString::fromStdString(dir->file("sample.kovv5"))));
+    // The text of pane 0 and the progress shown in the pane.
+    std::tuple<QString, int> status(int pane = 1) const {
+        return {frame_->PaneText(0), frame_->paneProgress(pane)};
+    }
+    QString file(const std::string& name) const { return QString::fromStdString(dir_.file(name)); }
+    // Ends the running application and starts another with the arguments.
+    bool start(const QStringList& arguments) {
+        if (app_) app_->ExitInstance(0);
+        app_.reset();
+        app_ = std::make_unique<CKovVApp>();
+        app_->setKeepSettingsLocation(true);
+        return app_->InitInstance(arguments);
     }
 
+    test::TempDir dir_;
     std::unique_ptr<CKovVDoc> document_;
     std::unique_ptr<CMainFrame> frame_;
+    std::unique_ptr<CKovVApp> app_;
+    std::vector<FileDialogRequest> fileRequests_;
+    std::optional<QString> chosenFile_;
 };
 
-TEST_F(MainFrameTest, StatusBarPanesToolbarIconsAndScrollPadBar) {
+TEST_F(AppTest, StatusBarPanesToolbarIconsAndScrollPadBar) {
     CMainFrame& frame = makeFrame();
-    for (QAction* action : frame.toolBar()->actions()) {
-        if (!action->isSeparator() && !qobject_cast<QWidgetAction*>(action)) {
-            EXPECT_FALSE(action->icon().isNull()) << action->objectName().toStdString();
-        }
-    }
+    for (QAction* action : frame.toolBar()->actions())
+        EXPECT_TRUE(action->isSeparator() || qobject_cast<QWidgetAction*>(action) ||
+                    !action->icon().isNull())
+            << action->objectName().toStdString();
     frame.resize(1400, 700);
     frame.show();
     EXPECT_GT(frame.paneWidth(0), frame.paneWidth(1)) << "pane 0 takes the remaining width";
 
     // Control characters become spaces; nothing is written while the status bar is hidden.
     setStatusText(2, QStringLiteral("a\tb\r\nc"));
-    EXPECT_EQ(frame.PaneText(2), QStringLiteral("a b  c"));
     frame.RouteCommand(kCmdToggleStatusBar);
-    EXPECT_TRUE(frame.statusBar()->isHidden());
     setStatusText(2, QStringLiteral("hidden"));
-    EXPECT_EQ(frame.PaneText(2), QStringLiteral("a b  c"));
+    EXPECT_EQ(std::tuple(frame.statusBar()->isHidden(), frame.PaneText(2)),
+              std::tuple(true, QStringLiteral("a b  c")));
     frame.RouteCommand(kCmdToggleStatusBar);
 
     // The scroll pad starts hidden and remembers its visibility.
     EXPECT_TRUE(frame.scrollPadBar()->isHidden());
     frame.RouteCommand(kCmdToggleScrollPad);
-    EXPECT_FALSE(frame.scrollPadBar()->isHidden());
     frame.updateCommandStates();
     EXPECT_TRUE(frame.Action(kCmdToggleScrollPad)->isChecked());
-    frame_.reset();
-    makeFrame();
-    EXPECT_FALSE(frame_->scrollPadBar()->isHidden());
+    EXPECT_FALSE(makeFrame().scrollPadBar()->isHidden());
 }
 
-TEST_F(MainFrameTest, ProjectCommandsNeedAProject) {
+TEST_F(AppTest, ProjectCommandsNeedAProject) {
     CKovVApp app;
     makeFrame().show();
-    // One command of each owner (document, view, frame) per rule.
-    const int projectCommands[] = {kCmdSaveProject, kCmdPrint, kCmdZoomIn, kCmdMeasureDistanceArea,
-                                   kCmdToggleSheetInfo};
-    for (int id : projectCommands)
-        EXPECT_FALSE(enabled(id)) << id;
-    for (int id : {kCmdNewProject, kCmdMeasureProperties, kCmdToggleScrollPad})
-        EXPECT_TRUE(enabled(id)) << id;
-    EXPECT_FALSE(frame_->Action(kCmdFirstRecentFile)->isEnabled()) << "the empty recent-file list";
-
-    OpenSample();
-    for (int id : projectCommands)
-        EXPECT_TRUE(enabled(id)) << id;
+    // One command of each owner (document, view, frame) per rule; then the recent file, clearing
+    // the trace, and commands that are always there.
+    const std::vector<int> ids = {
+        kCmdSaveProject,       kCmdPrint,           kCmdZoomIn,     kCmdMeasureDistanceArea,
+        kCmdToggleSheetInfo,   kCmdFirstRecentFile, kCmdClearTrace, kCmdNewProject,
+        kCmdMeasureProperties, kCmdToggleScrollPad};
+    EXPECT_EQ(states(ids), "0000000111");
+    openSample();
+    EXPECT_EQ(states(ids), "1111110111");
     EXPECT_EQ(frame_->Action(kCmdToggleSheetInfo)->isChecked(),
               document_->meshes()->showSheetInfo == 1);
     EXPECT_TRUE(
         frame_->Action(kCmdFirstRecentFile)->text().endsWith(QStringLiteral("sample.kovv5")));
 
-    // Clearing the trace needs a trace.
-    EXPECT_FALSE(enabled(kCmdClearTrace));
     document_->trace().push_back({1.0, 2.0, 3.0});
-    EXPECT_TRUE(enabled(kCmdClearTrace));
+    EXPECT_EQ(states({kCmdClearTrace}), "1");
     frame_->RouteCommand(kCmdClearTrace);
     EXPECT_TRUE(document_->trace().empty());
 
     // The sheet toggle flips the check and leaves the document unmodified.
     const bool sheets = frame_->Action(kCmdToggleSheetInfo)->isChecked();
     frame_->RouteCommand(kCmdToggleSheetInfo);
-    EXPECT_EQ(frame_->Action(kCmdToggleSheetInfo)->isChecked(), !sheets);
-    EXPECT_FALSE(document_->IsModified());
+    EXPECT_EQ(std::tuple(frame_->Action(kCmdToggleSheetInfo)->isChecked(), document_->IsModified()),
+              std::tuple(!sheets, false));
 }
 
-TEST_F(MainFrameTest, ImageDropDownAndProjectImageSettingsFollowEachOther) {
+TEST_F(AppTest, ImageDropDownAndProjectImageSettingsFollowEachOther) {
     EXPECT_EQ(std::tuple(CKovVDoc::imageEntryFor(0, 50), CKovVDoc::imageEntryFor(1, 100),
                          CKovVDoc::imageEntryFor(1, 20)),
               std::tuple(0, 0, 8));
-    for (int entry = 0; entry <= 10; ++entry) {
-        int32_t visible = -1, transparency = -1;
-        CKovVDoc::imageSettingsFor(entry, visible, transparency);
-        EXPECT_EQ(std::pair(visible, transparency),
-                  std::pair(entry > 0 ? 1 : 0, (10 - entry) * 10));
-        if (entry > 0) EXPECT_EQ(CKovVDoc::imageEntryFor(visible, transparency), entry);
-    }
 
     makeFrame().show();
-    OpenSample();
+    openSample();
     HMeshProject& project = *document_->meshes();
     EXPECT_EQ(frame_->imageEntry(),
               CKovVDoc::imageEntryFor(project.imageVisible, project.imageTransparency));
     frame_->OnImageEntryChosen(5);
-    EXPECT_EQ(std::pair(project.imageVisible, project.imageTransparency), std::pair(1, 50));
+    EXPECT_EQ(std::tuple(project.imageVisible, project.imageTransparency), std::tuple(1, 50));
     frame_->OnImageEntryChosen(0);
-    EXPECT_EQ(project.imageVisible, 0);
-    EXPECT_FALSE(document_->IsModified());
+    EXPECT_EQ(std::tuple(project.imageVisible, document_->IsModified()), std::tuple(0, false));
 
     document_->SetImageDisplay(1, 30);
     EXPECT_EQ(frame_->imageEntry(), 7);
     document_->SetImageDisplay(0, 30);
     document_->showImages();
-    EXPECT_EQ(project.imageVisible, 1);
-    EXPECT_EQ(frame_->imageEntry(), 7);
+    EXPECT_EQ(std::tuple(project.imageVisible, frame_->imageEntry()), std::tuple(1, 7));
 }
 
-TEST_F(MainFrameTest, PlacementIsUsedOnlyWhenItLiesOnTheScreen) {
+TEST_F(AppTest, PlacementIsUsedOnlyWhenItLiesOnTheScreen) {
     for (const auto& [p, fits] : {std::pair{FramePlacement{100, 80, 640, 480, 0}, true},
                                   {{1567, 967, 1600, 1000, 0}, true},
                                   {{1568, 80, 640, 480, 0}, false},
                                   {{100, 968, 640, 480, 0}, false},
                                   {{100, 80, 1601, 480, 0}, false},
                                   {{100, 80, 640, 1001, 0}, false},
-                                  {{0, 80, 640, 480, 0}, false},
-                                  {{-1, -1, -1, -1, 0}, false}})
+                                  {{0, 80, 640, 480, 0}, false}})
         EXPECT_EQ(p.fits(QSize(1600, 1000)), fits) << p.x << " " << p.y << " " << p.width;
 }
 
-TEST_F(MainFrameTest, PlacementRoundTripAndMaximisedWindow) {
-    auto stored = [] {
-        return std::vector<int>{settings::readInt("MainFrame", "XPos", -1),
-                                settings::readInt("MainFrame", "YPos", -1),
-                                settings::readInt("MainFrame", "XSize", -1),
-                                settings::readInt("MainFrame", "YSize", -1),
-                                settings::readInt("MainFrame", "Zoom", -1)};
+TEST_F(AppTest, PlacementRoundTripAndMaximisedWindow) {
+    const char* const keys[] = {"XPos", "YPos", "XSize", "YSize", "Zoom"};
+    auto stored = [&keys] {
+        std::vector<int> values;
+        for (const char* key : keys)
+            values.push_back(settings::readInt("MainFrame", key, -1));
+        return values;
     };
-    for (const auto& [key, value] :
-         {std::pair{"XPos", 40}, {"YPos", 30}, {"XSize", 500}, {"YSize", 400}})
-        settings::writeInt("MainFrame", key, value);
+    for (int i = 0; i < 4; ++i)
+        settings::writeInt("MainFrame", keys[i], std::array{40, 30, 500, 400}[i]);
     makeFrame();
-    EXPECT_EQ(frame_->pos(), QPoint(40, 30));
-    EXPECT_EQ(frame_->size(), QSize(500, 400));
+    EXPECT_EQ(std::tuple(frame_->pos(), frame_->size()),
+              std::tuple(QPoint(40, 30), QSize(500, 400)));
     frame_->show();
     frame_->setGeometry(60, 50, 520, 410);
     const QRect outer = frame_->frameGeometry();  // the frame is included
     frame_.reset();
-    const std::vector<int> normal{outer.x(), outer.y(), outer.width(), outer.height(), 0};
-    EXPECT_EQ(stored(), normal);
+    EXPECT_EQ(stored(), (std::vector<int>{outer.x(), outer.y(), outer.width(), outer.height(), 0}));
 
     // Maximised: only "Zoom" is written, the normal placement stays for the next run.
     makeFrame().showInitial();
@@ -217,11 +230,10 @@ TEST_F(MainFrameTest, PlacementRoundTripAndMaximisedWindow) {
     // A stored size larger than the screen is ignored.
     settings::writeInt("MainFrame", "Zoom", 0);
     settings::writeInt("MainFrame", "XSize", QGuiApplication::primaryScreen()->size().width() + 1);
-    makeFrame();
-    EXPECT_NE(frame_->pos(), QPoint(60, 50));
+    EXPECT_NE(makeFrame().pos(), QPoint(60, 50));
 }
 
-TEST_F(MainFrameTest, ProgressShowsElapsedAndEstimatedTime) {
+TEST_F(AppTest, ProgressShowsElapsedAndEstimatedTime) {
     int64_t now = 1000;
     CMainFrame::setProgressClock([&now] { return now; });
     makeFrame().show();
@@ -230,11 +242,9 @@ TEST_F(MainFrameTest, ProgressShowsElapsedAndEstimatedTime) {
     QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
     ProgressReport(-2, QStringLiteral("読み込み中"));
     ProgressReport(-7, 1);
-    EXPECT_EQ(frame_->paneProgress(1), 0);
     now += 500;
-    EXPECT_EQ(ProgressReport(10, 100), 0);
-    EXPECT_EQ(frame_->PaneText(0), QStringLiteral("読み込み中")) << "below a second: no times";
-    EXPECT_EQ(frame_->paneProgress(1), 10);
+    ProgressReport(10, 100);
+    EXPECT_EQ(status(), std::tuple(QStringLiteral("読み込み中"), 10)) << "below a second: no times";
     now = 13000;
     ProgressReport(30, 100);
     EXPECT_EQ(frame_->PaneText(0), QStringLiteral("読み込み中  経過  0:00:12   推定所要  0:01:08"));
@@ -245,13 +255,11 @@ TEST_F(MainFrameTest, ProgressShowsElapsedAndEstimatedTime) {
     ProgressReport(50, 100);
     EXPECT_EQ(frame_->PaneText(0),
               QStringLiteral("読み込み中  Elapsed 26:00:05  Total Estimated 78:00:15"));
-
     ProgressReport(-3);
-    EXPECT_EQ(frame_->PaneText(0), QStringLiteral("before"));
-    EXPECT_EQ(frame_->paneProgress(1), -1);
+    EXPECT_EQ(status(), std::tuple(QStringLiteral("before"), -1));
 }
 
-TEST_F(MainFrameTest, ProgressStagesPanesAndPersistentMode) {
+TEST_F(AppTest, ProgressStagesPanesAndPersistentMode) {
     makeFrame().show();
     ProgressReport(-2, QStringLiteral("one"));
     ProgressReport(80, 100);
@@ -263,34 +271,30 @@ TEST_F(MainFrameTest, ProgressStagesPanesAndPersistentMode) {
     EXPECT_EQ(frame_->paneProgress(1), 100) << "the position is capped at the total";
     // The indicator moves to another pane.
     ProgressReport(-6, 7);
-    EXPECT_EQ(frame_->paneProgress(3), 100);
-    EXPECT_EQ(frame_->paneProgress(1), -1);
+    EXPECT_EQ(std::tuple(frame_->paneProgress(3), frame_->paneProgress(1)), std::tuple(100, -1));
     ProgressReport(-4, QStringLiteral("two"));
     frame_->SetPaneText(0, QStringLiteral("other"));
     ProgressReport(-8);
     EXPECT_EQ(frame_->PaneText(0), QStringLiteral("two"));
     ProgressReport(-3);
-    EXPECT_EQ(frame_->paneProgress(3), -1);
-    EXPECT_TRUE(frame_->PaneText(0).isEmpty());
+    EXPECT_EQ(status(3), std::tuple(QString(), -1));
 
     // Persistent mode keeps one indicator across inner begin/end pairs.
     ProgressReport(-9, QStringLiteral("all"));
     ProgressReport(-2, QStringLiteral("file 1"));
     ProgressReport(40, 100);
     ProgressReport(-3);
-    EXPECT_EQ(frame_->PaneText(0), QStringLiteral("all"));
-    EXPECT_EQ(frame_->paneProgress(1), 40) << "the indicator keeps running";
+    EXPECT_EQ(status(), std::tuple(QStringLiteral("all"), 40));
     ProgressReport(-10);
-    EXPECT_EQ(frame_->paneProgress(1), -1);
 
     // Without a visible status bar nothing happens.
     frame_->statusBar()->hide();
     EXPECT_EQ(ProgressReport(-1, 100000), 0);
     ProgressReport(-2, QStringLiteral("unseen"));
-    EXPECT_TRUE(frame_->PaneText(0).isEmpty());
+    EXPECT_EQ(status(), std::tuple(QString(), -1));
 }
 
-TEST_F(MainFrameTest, StepMasksAndEscape) {
+TEST_F(AppTest, StepMasksAndEscape) {
     CMainProgress progress;
     EXPECT_EQ(std::tuple(progress.StepMask(100000), progress.StepMask(63 * 15 + 62),
                          progress.StepMask(63 * 16)),
@@ -318,28 +322,26 @@ TEST_F(MainFrameTest, StepMasksAndEscape) {
     progress.SetFraction(0.625);
     EXPECT_EQ(frame_->paneProgress(1), 63);
     // An endless indicator for a total of 0.
-    EXPECT_EQ(ProgressReport(5, 0), 0);
+    ProgressReport(5, 0);
     EXPECT_EQ(frame_->paneProgress(1), -1);
     ProgressReport(-3);
 }
 
-TEST_F(MainFrameTest, PumpingDropsInputThatCouldStartOtherWork) {
+TEST_F(AppTest, PumpingDropsInputThatCouldStartOtherWork) {
     makeFrame().show();
     EventCounter target;
     target.resize(50, 50);
     target.show();
-    auto click = [&target](QEvent::Type type) {
+    auto click = [](QEvent::Type type) -> QEvent* {
         const QPointF at(5, 5);
-        QCoreApplication::postEvent(&target, new QMouseEvent(type, at, at, at, Qt::LeftButton,
-                                                             Qt::LeftButton, Qt::NoModifier));
+        return new QMouseEvent(type, at, at, at, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
     };
-    click(QEvent::MouseButtonDblClick);
-    QCoreApplication::postEvent(
-        &target, new QContextMenuEvent(QContextMenuEvent::Mouse, QPoint(5, 5), QPoint(5, 5)));
-    QCoreApplication::postEvent(&target,
-                                new QKeyEvent(QEvent::KeyPress, Qt::Key_F, Qt::AltModifier));
-    click(QEvent::MouseButtonPress);
-    QCoreApplication::postEvent(&target, new QCloseEvent);
+    for (QEvent* event : std::initializer_list<QEvent*>{
+             click(QEvent::MouseButtonDblClick),
+             new QContextMenuEvent(QContextMenuEvent::Mouse, QPoint(5, 5), QPoint(5, 5)),
+             new QKeyEvent(QEvent::KeyPress, Qt::Key_F, Qt::AltModifier),
+             click(QEvent::MouseButtonPress), new QCloseEvent})
+        QCoreApplication::postEvent(&target, event);
     frame_->PumpMessages();
     for (QEvent::Type dropped :
          {QEvent::MouseButtonDblClick, QEvent::ContextMenu, QEvent::KeyPress, QEvent::Close})
@@ -347,73 +349,38 @@ TEST_F(MainFrameTest, PumpingDropsInputThatCouldStartOtherWork) {
     EXPECT_EQ(target.seen[QEvent::MouseButtonPress], 1) << "ordinary input still arrives";
 
     // Outside the pump the same input is delivered.
-    click(QEvent::MouseButtonDblClick);
+    QCoreApplication::postEvent(&target, click(QEvent::MouseButtonDblClick));
     QCoreApplication::processEvents();
     EXPECT_EQ(target.seen[QEvent::MouseButtonDblClick], 1);
 }
 
-class KovVDocTest : public test::SampleWindowTest {
-protected:
-    void SetUp() override {
-        test::SampleWindowTest::SetUp();
-        reloadRecentFileList();
-        setFileDialogHook([this](const FileDialogRequest& request) {
-            fileRequests_.push_back(request);
-            return chosenFile_;
-        });
-    }
-    void TearDown() override {
-        setFileDialogHook({});
-        CKovVDoc::setProjectDialog({});
-        CKovVDoc::setColorMapDialog({});
-        test::SampleWindowTest::TearDown();
-    }
-
-    static QString sampleProject() { return QString::fromStdString(dir->file("sample.kovv5")); }
-    QString File(const std::string& name) const { return QString::fromStdString(dir_.file(name)); }
-    static bool enabled(CKovVDoc& doc, int id) {
-        CommandState state;
-        EXPECT_TRUE(doc.OnUpdateCommand(id, state)) << id;
-        return state.enabled;
-    }
-
-    test::TempDir dir_;
-    std::vector<FileDialogRequest> fileRequests_;
-    std::optional<QString> chosenFile_;
-};
-
-TEST_F(KovVDocTest, OpeningInstallsTheProjectAndAFailureKeepsIt) {
-    CKovVDoc doc;
+TEST_F(AppTest, OpeningInstallsTheProjectAndAFailureKeepsIt) {
+    CKovVDoc& doc = *document_;
     ASSERT_TRUE(doc.OnOpenDocument(sampleProject()));
-    EXPECT_TRUE(messages.empty());
-    EXPECT_TRUE(doc.HasProject());
-    EXPECT_FALSE(doc.IsModified());
-    EXPECT_EQ(doc.PathName(), sampleProject());
-    EXPECT_EQ(doc.Title(), QString::fromUtf8(sample::kSampleProjectTitle));
-    EXPECT_EQ(doc.coordinates().zone, doc.meshes()->planeZone);
-    EXPECT_EQ(settings::readString("Recent File List", "File1", ""), sampleProject().toStdString());
+    EXPECT_EQ(std::tuple(messages.size(), doc.IsModified(), doc.PathName(), doc.Title(),
+                         doc.coordinates().zone),
+              std::tuple(0u, false, sampleProject(), QString::fromUtf8(sample::kSampleProjectTitle),
+                         doc.meshes()->planeZone));
 
     // Garbage and a file that does not open: a message naming the file, the project stays.
     const HMeshProject* before = doc.meshes();
     test::writeFile(dir_.file("broken.kovv5"), "not a project");
-    for (const QString& path : {File("broken.kovv5"), File("missing.kovv5")}) {
+    for (const QString& path : {file("broken.kovv5"), file("missing.kovv5")}) {
         messages.clear();
         EXPECT_FALSE(doc.OnOpenDocument(path));
         ASSERT_EQ(messages.size(), 1u);
         EXPECT_TRUE(messages[0].text.startsWith(path)) << messages[0].text.toStdString();
-        EXPECT_EQ(doc.meshes(), before);
-        EXPECT_EQ(doc.PathName(), sampleProject());
+        EXPECT_EQ(std::tuple(doc.meshes(), doc.PathName()), std::tuple(before, sampleProject()));
     }
-    EXPECT_EQ(recentFileList().size(), 1);
+    EXPECT_EQ(recentFileList(), QStringList{sampleProject()});
 }
 
-TEST_F(KovVDocTest, SavePromptAnswers) {
-    CKovVDoc doc;
-    const QString copy = File("copy.kovv5");
+TEST_F(AppTest, SavePromptAnswers) {
+    CKovVDoc& doc = *document_;
+    const QString copy = file("copy.kovv5");
     ASSERT_TRUE(QFile::copy(sampleProject(), copy));
     ASSERT_TRUE(doc.OnOpenDocument(copy));
     EXPECT_TRUE(doc.SaveModified()) << "unmodified: no question";
-    EXPECT_TRUE(messages.empty());
     doc.SetModifiedFlag(true);
 
     answer = QMessageBox::Cancel;
@@ -425,32 +392,28 @@ TEST_F(KovVDocTest, SavePromptAnswers) {
     EXPECT_TRUE(doc.SaveModified());
     EXPECT_TRUE(doc.IsModified());
 
-    // Yes saves to the document's file without asking for one.
+    // Yes saves to the document's file without asking for one, and says so.
     doc.meshes()->stepHeight = 7.5;
     answer = QMessageBox::Yes;
-    messages.clear();
     EXPECT_TRUE(doc.SaveModified());
-    EXPECT_FALSE(doc.IsModified());
-    ASSERT_EQ(messages.size(), 2u);
-    EXPECT_EQ(messages[1].icon, QMessageBox::Information);
+    ASSERT_EQ(messages.size(), 4u);
+    EXPECT_EQ(std::tuple(doc.IsModified(), messages[3].icon, fileRequests_.size()),
+              std::tuple(false, QMessageBox::Information, 0u));
     HMeshProject reread;
     ASSERT_TRUE(LoadProjectFile(reread, copy.toStdString()));
     EXPECT_EQ(reread.stepHeight, 7.5);
-    EXPECT_TRUE(fileRequests_.empty());
 }
 
-TEST_F(KovVDocTest, NewProjectWithoutAFileAsksForOneAndFailedSavesAbort) {
-    CKovVDoc doc;
+TEST_F(AppTest, NewProjectWithoutAFileAsksForOneAndFailedSavesAbort) {
+    CKovVDoc& doc = *document_;
     CKovVDoc::setProjectDialog([](HMeshProject& project, bool) {
         LoadReport report;
         return loadLayerPaths({dir->file("Data")}, project, report) > 0;
     });
     ASSERT_TRUE(doc.OnNewDocument());
     ASSERT_TRUE(doc.HasProject());
-    EXPECT_TRUE(doc.IsModified());
-    EXPECT_TRUE(doc.PathName().isEmpty());
-    EXPECT_FALSE(enabled(doc, kCmdSaveProject)) << "never saved: Save is disabled";
-    EXPECT_TRUE(enabled(doc, kCmdSaveProjectAs));
+    EXPECT_EQ(std::tuple(doc.IsModified(), doc.PathName()), std::tuple(true, QString()));
+    EXPECT_EQ(states({kCmdSaveProject, kCmdSaveProjectAs}), "01") << "never saved: no Save";
 
     answer = QMessageBox::Yes;
     chosenFile_ = std::nullopt;  // the save dialog is cancelled
@@ -460,31 +423,28 @@ TEST_F(KovVDocTest, NewProjectWithoutAFileAsksForOneAndFailedSavesAbort) {
 
     // A file that cannot be written: a warning, abort, still modified.
     messages.clear();
-    chosenFile_ = File("no/such/folder/p.kovv5");
+    chosenFile_ = file("no/such/folder/p.kovv5");
     EXPECT_FALSE(doc.SaveModified());
     ASSERT_EQ(messages.size(), 2u);
     EXPECT_TRUE(messages[1].text.startsWith(*chosenFile_));
-    EXPECT_EQ(messages[1].icon, QMessageBox::Warning);
-    EXPECT_TRUE(doc.IsModified());
+    EXPECT_EQ(std::tuple(messages[1].icon, doc.IsModified()),
+              std::tuple(QMessageBox::Warning, true));
 
-    chosenFile_ = File("new.kovv5");
+    chosenFile_ = file("new.kovv5");
     EXPECT_TRUE(doc.SaveModified());
-    EXPECT_FALSE(doc.IsModified());
-    EXPECT_EQ(doc.PathName(), *chosenFile_);
-    EXPECT_TRUE(QFileInfo::exists(*chosenFile_));
-    EXPECT_EQ(recentFileList().value(0), *chosenFile_);
-    EXPECT_TRUE(enabled(doc, kCmdSaveProject)) << "saved once, Save works";
+    EXPECT_EQ(std::tuple(doc.IsModified(), doc.PathName(), QFileInfo::exists(*chosenFile_),
+                         recentFileList().value(0), states({kCmdSaveProject})),
+              std::tuple(false, *chosenFile_, true, *chosenFile_, "1"));
 }
 
-TEST_F(KovVDocTest, NewAndChangeWithoutOrCancelledDialogKeepTheProject) {
-    CKovVDoc doc;
+TEST_F(AppTest, NewAndChangeWithoutOrCancelledDialogKeepTheProject) {
+    CKovVDoc& doc = *document_;
     ASSERT_TRUE(doc.OnOpenDocument(sampleProject()));
     const HMeshProject* before = doc.meshes();
     // No dialog installed: a message for both.
     EXPECT_TRUE(doc.OnNewDocument());
     EXPECT_TRUE(doc.OnCommand(kCmdChangeProject));
-    EXPECT_EQ(messages.size(), 2u);
-    EXPECT_EQ(doc.meshes(), before);
+    EXPECT_EQ(std::tuple(messages.size(), doc.meshes()), std::tuple(2u, before));
 
     bool askedForNew = false, ok = false;
     CKovVDoc::setProjectDialog([&](HMeshProject& project, bool newProject) {
@@ -493,47 +453,41 @@ TEST_F(KovVDocTest, NewAndChangeWithoutOrCancelledDialogKeepTheProject) {
         return ok;
     });
     EXPECT_TRUE(doc.OnNewDocument());
-    EXPECT_TRUE(askedForNew);
-    EXPECT_EQ(doc.meshes(), before) << "cancelled: the previous project stays";
-    EXPECT_FALSE(doc.IsModified());
+    EXPECT_EQ(std::tuple(askedForNew, doc.meshes(), doc.IsModified()),
+              std::tuple(true, before, false))
+        << "cancelled: the previous project stays";
 
     // Change works on the installed project; OK marks it modified, an empty title keeps the
     // document title.
     const QString title = doc.Title();
     ok = true;
     EXPECT_TRUE(doc.OnCommand(kCmdChangeProject));
-    EXPECT_FALSE(askedForNew);
-    EXPECT_EQ(doc.meshes(), before);
-    EXPECT_TRUE(doc.IsModified());
-    EXPECT_EQ(doc.Title(), title);
+    EXPECT_EQ(std::tuple(askedForNew, doc.meshes(), doc.IsModified(), doc.Title()),
+              std::tuple(false, before, true, title));
 }
 
-TEST_F(KovVDocTest, TitlesAreCutToTheirFirst128Bytes) {
-    CKovVDoc doc;
-    doc.SetTitle(QString(200, QLatin1Char('a')));
-    EXPECT_EQ(doc.Title(), QString(128, QLatin1Char('a')));
+TEST_F(AppTest, TitlesAreCutToTheirFirst128Bytes) {
+    document_->SetTitle(QString(200, QLatin1Char('a')));
+    EXPECT_EQ(document_->Title(), QString(128, QLatin1Char('a')));
     // Japanese characters take two bytes each in the project's code page, and stay whole.
-    doc.SetTitle(QStringLiteral("a") + QString(100, QChar(0x6A19)));
-    EXPECT_EQ(doc.Title(), QStringLiteral("a") + QString(63, QChar(0x6A19)));
+    document_->SetTitle(QStringLiteral("a") + QString(100, QChar(0x6A19)));
+    EXPECT_EQ(document_->Title(), QStringLiteral("a") + QString(63, QChar(0x6A19)));
 }
 
-TEST_F(KovVDocTest, ToolCommandsRunTheirHandlerOrSayTheyAreMissing) {
-    CKovVDoc doc;
-    EXPECT_FALSE(enabled(doc, kCmdMeasureDistanceArea));
-    EXPECT_TRUE(enabled(doc, kCmdMeasureProperties))
-        << "measurement properties are always available";
+TEST_F(AppTest, ToolCommandsRunTheirHandlerOrSayTheyAreMissing) {
+    CKovVDoc& doc = *document_;
+    EXPECT_EQ(states({kCmdMeasureDistanceArea, kCmdMeasureProperties}), "01");
     CommandState state;
     EXPECT_FALSE(doc.OnUpdateCommand(kCmdNewProject, state)) << "new belongs to the application";
 
-    ASSERT_TRUE(doc.OnOpenDocument(sampleProject()));
+    openSample();
     EXPECT_TRUE(doc.OnCommand(kCmdMeasureDistanceArea));
     EXPECT_EQ(messages.size(), 1u);
     int called = 0;
     CKovVDoc::setCommandHandler(kCmdMeasureDistanceArea,
                                 [&called](CKovVDoc&, int id) { called = id; });
     EXPECT_TRUE(doc.OnCommand(kCmdMeasureDistanceArea));
-    EXPECT_EQ(called, kCmdMeasureDistanceArea);
-    EXPECT_EQ(messages.size(), 1u);
+    EXPECT_EQ(std::tuple(called, messages.size()), std::tuple(kCmdMeasureDistanceArea, 1u));
     CKovVDoc::setCommandHandler(kCmdMeasureDistanceArea, {});
 
     // The colour-map dialog: OK redraws and marks the project modified.
@@ -549,21 +503,20 @@ TEST_F(KovVDocTest, ToolCommandsRunTheirHandlerOrSayTheyAreMissing) {
     EXPECT_TRUE(doc.IsModified());
 }
 
-TEST_F(KovVDocTest, RecentFileListKeepsTenNewestFirst) {
-    for (int i = 0; i < 12; ++i)
-        AddToRecentFileList(QStringLiteral("/p/%1.kovv5").arg(i));
-    QStringList files = recentFileList();
-    ASSERT_EQ(files.size(), 10);
-    EXPECT_EQ(files.first(), QStringLiteral("/p/11.kovv5"));
-    EXPECT_EQ(files.last(), QStringLiteral("/p/2.kovv5"));
-    AddToRecentFileList(QStringLiteral("/p/5.kovv5"));
-    removeFromRecentFileList(QStringLiteral("/p/9.kovv5"));
+TEST_F(AppTest, RecentFileListKeepsTenNewestFirst) {
+    auto files = [](std::initializer_list<int> numbers) {
+        QStringList paths;
+        for (int n : numbers)
+            paths << QStringLiteral("/p/%1.kovv5").arg(n);
+        return paths;
+    };
+    for (const QString& path : files({0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}))
+        AddToRecentFileList(path);
+    EXPECT_EQ(recentFileList(), files({11, 10, 9, 8, 7, 6, 5, 4, 3, 2}));
+    AddToRecentFileList(files({5})[0]);
+    removeFromRecentFileList(files({9})[0]);
     reloadRecentFileList();
-    files = recentFileList();
-    EXPECT_EQ(files.size(), 9);
-    EXPECT_EQ(files.first(), QStringLiteral("/p/5.kovv5"));
-    EXPECT_EQ(files.count(QStringLiteral("/p/5.kovv5")), 1);
-    EXPECT_FALSE(files.contains(QStringLiteral("/p/9.kovv5")));
+    EXPECT_EQ(recentFileList(), files({5, 11, 10, 8, 7, 6, 4, 3, 2}));
     EXPECT_EQ(settings::readString("Recent File List", "File10", "x"), "");
 }
 
@@ -617,92 +570,51 @@ TEST(ShellFileDialog, WindowsFiltersBecomeQtFilters) {
 
 // ---- the application with its windows ---------------------------------------------------------
 
-class ShellStartupTest : public test::SampleWindowTest {
-protected:
-    void SetUp() override {
-        test::SampleWindowTest::SetUp();
-        app_ = std::make_unique<CKovVApp>();
-        app_->setKeepSettingsLocation(true);
-        testPrompts().message = [this](QWidget*, QMessageBox::Icon, const QString& text,
-                                       QMessageBox::StandardButtons) {
-            messages_ << text;
-            return QMessageBox::Ok;
-        };
-        setFileDialogHook([this](const FileDialogRequest&) { return chosen_; });
-    }
-    void TearDown() override {
-        app_->ExitInstance(0);
-        app_.reset();
-        setFileDialogHook({});
-        test::SampleWindowTest::TearDown();
-    }
-
-    static QString sampleProject() { return QString::fromStdString(dir->file("sample.kovv5")); }
-    // Ends the running application and starts another with the arguments.
-    bool restart(const QStringList& arguments) {
-        app_->ExitInstance(0);
-        app_ = std::make_unique<CKovVApp>();
-        app_->setKeepSettingsLocation(true);
-        return app_->InitInstance(arguments);
-    }
-
-    test::TempDir dir_;
-    std::unique_ptr<CKovVApp> app_;
-    QStringList messages_;
-    std::optional<QString> chosen_;
-};
-
-TEST_F(ShellStartupTest, StartsEmptyOrWithAProjectFromTheCommandLine) {
-    ASSERT_TRUE(app_->InitInstance({}));
+TEST_F(AppTest, StartsEmptyOrWithAProjectFromTheCommandLine) {
+    ASSERT_TRUE(start({}));
     ASSERT_NE(app_->mainFrame(), nullptr);
     EXPECT_TRUE(app_->mainFrame()->isVisible());
     EXPECT_EQ(app_->document()->meshes(), nullptr) << "the start-up document is empty";
-    EXPECT_TRUE(messages_.isEmpty());
 
-    ASSERT_TRUE(restart({sampleProject()}));
+    ASSERT_TRUE(start({sampleProject()}));
     EXPECT_TRUE(app_->document()->HasProject());
     EXPECT_TRUE(app_->mainFrame()->acceptDrops());
+    EXPECT_TRUE(messages.empty());
 
     // The print switch opens the file and says printing is missing.
-    ASSERT_TRUE(restart({"/p", sampleProject()}));
-    EXPECT_TRUE(app_->document()->HasProject());
-    EXPECT_EQ(messages_.size(), 1);
+    ASSERT_TRUE(start({"/p", sampleProject()}));
+    EXPECT_EQ(std::tuple(app_->document()->HasProject(), messages.size()), std::tuple(true, 1u));
 }
 
-TEST_F(ShellStartupTest, CommandLineFailuresEndStartUp) {
-    // The file is opened with the main window already shown.
-    bool frameShown = false;
-    testPrompts().message = [this, &frameShown](QWidget*, QMessageBox::Icon, const QString& text,
-                                                QMessageBox::StandardButtons) {
-        frameShown = app_->mainFrame() && app_->mainFrame()->isVisible();
-        messages_ << text;
+TEST_F(AppTest, CommandLineFailuresEndStartUp) {
+    // The file is opened, and its failure told, with the main window already shown.
+    int shownOverFrame = 0;
+    testPrompts().message = [&](QWidget*, QMessageBox::Icon, const QString&,
+                                QMessageBox::StandardButtons) {
+        shownOverFrame += app_->mainFrame() && app_->mainFrame()->isVisible();
         return QMessageBox::Ok;
     };
-    ASSERT_FALSE(app_->InitInstance({QString::fromStdString(dir_.file("none.kovv5"))}));
-    EXPECT_EQ(app_->exitCode(), 1);
-    EXPECT_EQ(messages_.size(), 1);
-    EXPECT_TRUE(frameShown);
-    EXPECT_FALSE(restart({"--no-such-switch"}));
+    ASSERT_FALSE(start({file("none.kovv5")}));
+    EXPECT_EQ(std::tuple(app_->exitCode(), shownOverFrame), std::tuple(1, 1));
+    EXPECT_FALSE(start({"--no-such-switch"}));
     EXPECT_EQ(app_->exitCode(), 2);
 }
 
-TEST_F(ShellStartupTest, OpenCommandTestsTheExtension) {
-    ASSERT_TRUE(app_->InitInstance({}));
-    const QString text = QString::fromStdString(dir_.file("elevations.txt"));
-    test::writeFile(text.toStdString(), "1 2 3\n");
-    chosen_ = text;
+TEST_F(AppTest, OpenCommandTestsTheExtension) {
+    ASSERT_TRUE(start({}));
+    chosenFile_ = file("elevations.txt");
+    test::writeFile(chosenFile_->toStdString(), "1 2 3\n");
     app_->mainFrame()->RouteCommand(kCmdOpenProject);
-    ASSERT_EQ(messages_.size(), 1);
-    EXPECT_TRUE(messages_[0].startsWith(text));
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_TRUE(messages[0].text.startsWith(*chosenFile_));
     EXPECT_FALSE(app_->document()->HasProject());
 
     // The older extension is read by the same reader.
-    const QString older = QString::fromStdString(dir_.file("older.kovv"));
+    const QString older = file("older.kovv");
     ASSERT_TRUE(QFile::copy(sampleProject(), older));
-    chosen_ = older;
+    chosenFile_ = older;
     app_->mainFrame()->RouteCommand(kCmdOpenProject);
-    EXPECT_EQ(messages_.size(), 1);
-    EXPECT_TRUE(app_->document()->HasProject());
+    EXPECT_EQ(std::tuple(messages.size(), app_->document()->HasProject()), std::tuple(1u, true));
 
     // A recent file that no longer opens leaves the list.
     ASSERT_EQ(recentFileList().value(0), older);
@@ -711,25 +623,23 @@ TEST_F(ShellStartupTest, OpenCommandTestsTheExtension) {
     EXPECT_FALSE(recentFileList().contains(older));
 }
 
-TEST_F(ShellStartupTest, DroppedFileOpensWithoutTheExtensionTest) {
-    ASSERT_TRUE(app_->InitInstance({}));
-    const QString renamed = QString::fromStdString(dir_.file("project.xml"));
+TEST_F(AppTest, DroppedFileOpensWithoutTheExtensionTest) {
+    ASSERT_TRUE(start({}));
+    const QString renamed = file("project.xml");
     ASSERT_TRUE(QFile::copy(sampleProject(), renamed));
     QMimeData data;
     data.setUrls({QUrl::fromLocalFile(renamed)});
-    CMainFrame* frame = app_->mainFrame();
     QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(frame, &enter);
+    QApplication::sendEvent(app_->mainFrame(), &enter);
     EXPECT_TRUE(enter.isAccepted());
     QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(frame, &drop);
+    QApplication::sendEvent(app_->mainFrame(), &drop);
     QCoreApplication::processEvents();
-    EXPECT_EQ(app_->document()->PathName(), renamed);
-    EXPECT_TRUE(messages_.isEmpty());
+    EXPECT_EQ(std::tuple(app_->document()->PathName(), messages.size()), std::tuple(renamed, 0u));
 }
 
-TEST_F(ShellStartupTest, HelpPagesAndMessages) {
-    ASSERT_TRUE(app_->InitInstance({}));
+TEST_F(AppTest, HelpPagesAndMessages) {
+    ASSERT_TRUE(start({}));
     // Every command of the menu bar has its page.
     for (QAction* menu : app_->mainFrame()->menuBar()->actions()) {
         for (QAction* entry : menu->menu()->actions()) {
@@ -748,15 +658,14 @@ TEST_F(ShellStartupTest, HelpPagesAndMessages) {
     EXPECT_TRUE(app_->helpWindow()->currentPage().endsWith(QStringLiteral("/M32777.htm")));
     EXPECT_TRUE(app_->helpWindow()->browser()->toPlainText().contains(
         QStringLiteral("カラーマップの設定")));
-    EXPECT_TRUE(messages_.isEmpty());
 
     // The main window's own help shows nothing; a page that does not exist is named.
     app_->mainFrame()->RouteCommand(kCmdHelpForCurrent);
-    EXPECT_TRUE(messages_.isEmpty());
+    EXPECT_TRUE(messages.empty());
     app_->WinHelp(kHelpIdResource + 581, kHelpContext);
-    ASSERT_EQ(messages_.size(), 1);
-    EXPECT_TRUE(messages_[0].endsWith(QStringLiteral("/Help/D00581.htm")))
-        << messages_[0].toStdString();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_TRUE(messages[0].text.endsWith(QStringLiteral("/Help/D00581.htm")))
+        << messages[0].text.toStdString();
 
     // Closing the main window closes the help window.
     EXPECT_TRUE(app_->helpWindow()->isVisible());

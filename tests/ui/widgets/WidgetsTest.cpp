@@ -19,10 +19,16 @@ namespace {
 
 using WidgetsTest = test::WindowTest;
 
+// The custom colours as the settings hold them: 16 colours of 4 bytes.
+std::vector<uint8_t> storedCustomColours() {
+    std::vector<uint8_t> bytes(64);
+    EXPECT_EQ(settings::readBinary("HxColorDlg", "CustumColors", bytes.data(), bytes.size()), 64u);
+    return bytes;
+}
+
 TEST(ColorRefTest, RedIsTheLowByte) {
-    EXPECT_EQ(colorFromRef(0x00FF8040u), QColor(0x40, 0x80, 0xFF));
-    EXPECT_EQ(colorFromRef(0x80FF8040u), QColor(0x40, 0x80, 0xFF));
-    EXPECT_EQ(refFromColor(QColor(1, 2, 3)), 0x00030201u);
+    EXPECT_EQ(std::tuple(colorFromRef(0x80FF8040u), refFromColor(QColor(1, 2, 3))),
+              std::tuple(QColor(0x40, 0x80, 0xFF), 0x00030201u));
 }
 
 TEST_F(WidgetsTest, CustomColoursRoundTripThroughTheSettings) {
@@ -30,19 +36,16 @@ TEST_F(WidgetsTest, CustomColoursRoundTripThroughTheSettings) {
         QColorDialog::setCustomColor(i, QColor(i, 2 * i, 255 - i));
     CHxColorDlg::saveCustomColors();
 
-    std::array<uint8_t, 64> bytes{};
-    ASSERT_EQ(settings::readBinary("HxColorDlg", "CustumColors", bytes.data(), bytes.size()), 64u);
+    const std::vector<uint8_t> bytes = storedCustomColours();
     // Colour 5 as 0x00BBGGRR, little-endian.
-    EXPECT_EQ(bytes[20], 5);
-    EXPECT_EQ(bytes[21], 10);
-    EXPECT_EQ(bytes[22], 250);
-    EXPECT_EQ(bytes[23], 0);
+    EXPECT_EQ(std::vector(bytes.begin() + 20, bytes.begin() + 24),
+              (std::vector<uint8_t>{5, 10, 250, 0}));
 
     for (int i = 0; i < 16; ++i)
         QColorDialog::setCustomColor(i, Qt::white);
     CHxColorDlg dialog(0x000000FFu);  // loads them
-    EXPECT_EQ(QColorDialog::customColor(15), QColor(15, 30, 240));
-    EXPECT_EQ(dialog.color(), 0x000000FFu);
+    EXPECT_EQ(std::tuple(QColorDialog::customColor(15), dialog.color()),
+              std::tuple(QColor(15, 30, 240), 0x000000FFu));
 
     // A block of another size is not taken.
     settings::writeBinary("HxColorDlg", "CustumColors", bytes.data(), 60);
@@ -68,19 +71,14 @@ TEST_F(WidgetsTest, ColourWellTakesTheChosenColourAndSignalsOnlyOnOk) {
         return dialog.result();
     };
     well.click();
-    EXPECT_TRUE(changed.empty());
-    EXPECT_EQ(well.color(), 0x80112233u);
     // The custom colours are kept whichever way the dialog ends.
-    std::array<uint8_t, 64> bytes{};
-    ASSERT_EQ(settings::readBinary("HxColorDlg", "CustumColors", bytes.data(), bytes.size()), 64u);
-    EXPECT_EQ(bytes[12], 7);
+    EXPECT_EQ(std::tuple(changed.size(), well.color(), storedCustomColours()[12]),
+              std::tuple(0u, 0x80112233u, 7));
 
     accept = true;
     well.click();
-    ASSERT_EQ(changed.size(), 1u);
     // The flag byte on top stays.
-    EXPECT_EQ(well.color(), 0x801E140Au);
-    EXPECT_EQ(changed[0], 0x801E140Au);
+    EXPECT_EQ(std::tuple(changed, well.color()), std::tuple(std::vector{0x801E140Au}, 0x801E140Au));
 }
 
 TEST_F(WidgetsTest, ProgressWindowShowsPositionTextAndCancel) {
@@ -88,20 +86,19 @@ TEST_F(WidgetsTest, ProgressWindowShowsPositionTextAndCancel) {
     CProgressWnd window(&owner, QStringLiteral("09LD281"),
                         QStringLiteral("DSM 09LD281を読み込み中..."));
     EXPECT_EQ(window.Begin(), 1);
-    EXPECT_TRUE(window.isVisible());
-    EXPECT_EQ(window.windowTitle(), QStringLiteral("09LD281"));
+    EXPECT_EQ(std::tuple(window.isVisible(), window.windowTitle()),
+              std::tuple(true, QStringLiteral("09LD281")));
     EXPECT_EQ(window.SetPos(250, 1000), 0);
     EXPECT_EQ(window.permille(), 250);
-    EXPECT_EQ(window.SetPos(5, 0), 0);  // no range: the bar stays at the start
-    EXPECT_EQ(window.permille(), 0);
+    window.SetPos(5, 0);  // no range: the bar stays at the start
     window.SetText("second");
-    EXPECT_EQ(window.Message(), QStringLiteral("second"));
+    EXPECT_EQ(std::tuple(window.permille(), window.Message()),
+              std::tuple(0, QStringLiteral("second")));
 
     auto* cancel = window.findChild<QPushButton*>();
     ASSERT_NE(cancel, nullptr);
     cancel->click();
-    EXPECT_EQ(window.SetPos(600, 1000), 1);
-    EXPECT_EQ(window.IsCancelled(), 1);
+    EXPECT_EQ(std::tuple(window.SetPos(600, 1000), window.IsCancelled()), std::tuple(1, 1));
     window.End();
     EXPECT_FALSE(window.isVisible());
     // A new run starts uncancelled.
