@@ -29,7 +29,7 @@ class CHelpWindow;
 // `--print-to FILE PRINTER` (also `/pt FILE PRINTER`), `--startup-time` (report the
 // milliseconds from start to the first painted map and quit).
 struct CommandLineInfo {
-    enum Action { FileNew, FileOpen, FilePrint, FilePrintTo, Usage, Error };
+    enum Action { FileNew, FileOpen, FilePrint, FilePrintTo, Usage, Version, Error };
     Action action = FileNew;
     QString file;
     QString printer;
@@ -39,6 +39,9 @@ struct CommandLineInfo {
 
 CommandLineInfo ParseCommandLine(const QStringList& arguments);  // without the program name
 QString commandLineUsage();
+// --help and --version: prints the usage or the version on stdout and answers true; needs no
+// display.
+bool answerWithoutWindow(const CommandLineInfo& info);
 
 // ---- help --------------------------------------------------------------------------------------
 
