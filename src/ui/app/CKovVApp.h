@@ -102,8 +102,6 @@ QString qtFileFilter(const QString& windowsFilter);
 class CKovVApp : public QObject, public CommandTarget {
     Q_OBJECT
 public:
-    // The title of the program, used by message boxes.
-    static constexpr const char* kAppTitle = "Kov Viewer5";
     // The maker's web site behind the About box link.
     static constexpr const char* kWebSite = "https://www.vey.co.jp/";
 
