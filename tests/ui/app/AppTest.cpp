@@ -658,6 +658,8 @@ TEST_F(ShellStartupTest, StartsEmptyOrWithAProjectFromTheCommandLine) {
     EXPECT_TRUE(app_->mainFrame()->isVisible());
     EXPECT_EQ(app_->document()->meshes(), nullptr) << "the start-up document is empty";
     EXPECT_TRUE(messages_.isEmpty());
+    // Qt's own buttons and dialogs speak Japanese too.
+    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "&Yes"), QStringLiteral("はい(&Y)"));
 
     ASSERT_TRUE(restart({sampleProject()}));
     EXPECT_TRUE(app_->document()->HasProject());
