@@ -1,3 +1,4 @@
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -103,8 +104,17 @@ TEST_F(MainFrameTest, StatusBarPanesToolbarIconsAndScrollPadBar) {
     frame.updateCommandStates();
     EXPECT_TRUE(frame.Action(kCmdToggleScrollPad)->isChecked());
     frame_.reset();
-    makeFrame();
+    makeFrame().show();
     EXPECT_FALSE(frame_->scrollPadBar()->isHidden());
+
+    // Closed with its own close button, it stays closed next time.
+    auto* close = frame_->scrollPadBar()->findChild<QAbstractButton*>(
+        QStringLiteral("qt_dockwidget_closebutton"));
+    ASSERT_NE(close, nullptr);
+    close->click();
+    EXPECT_TRUE(frame_->scrollPadBar()->isHidden());
+    frame_.reset();
+    EXPECT_TRUE(makeFrame().scrollPadBar()->isHidden());
 }
 
 TEST_F(MainFrameTest, ProjectCommandsNeedAProject) {
