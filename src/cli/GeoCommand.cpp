@@ -140,10 +140,6 @@ int runGeo(const Arguments& args) {
     std::vector<double> point;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
-        if (arg == "-h" || arg == "--help") {
-            std::fputs(kUsage, stdout);
-            return 0;
-        }
         if (arg == "--dms") {
             dms = true;
             continue;

@@ -38,9 +38,16 @@ const Command kCommands[] = {
 };
 
 void printUsage(FILE* out) {
-    std::fprintf(out, "usage: kovtool COMMAND [ARGS]\n\ncommands:\n");
+    std::fprintf(out,
+                 "usage: kovtool COMMAND [ARGS]\n"
+                 "       kovtool COMMAND --help     the command's usage\n"
+                 "       kovtool --version\n\ncommands:\n");
     for (const Command& c : kCommands)
         std::fprintf(out, "  %s\n", c.usage);
+}
+
+bool isHelpOption(const std::string& arg) {
+    return arg == "-h" || arg == "--help";
 }
 
 // Output that could not be written (a full disk, a closed pipe) fails the command: a result
@@ -59,12 +66,23 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::string name = argv[1];
-    if (name == "-h" || name == "--help" || name == "help") {
+    if (isHelpOption(name) || name == "help") {
         printUsage(stdout);
-        return 0;
+        return checkedOutput(0);
+    }
+    if (name == "--version") {
+        std::printf("kovtool (Kov View5) %s\n", KOV_VERSION);
+        return checkedOutput(0);
     }
     for (const Command& c : kCommands) {
-        if (name == c.name) return checkedOutput(c.run(kov::cli::Arguments(argv + 2, argv + argc)));
+        if (name != c.name) continue;
+        const kov::cli::Arguments args(argv + 2, argv + argc);
+        for (const std::string& arg : args) {
+            if (!isHelpOption(arg)) continue;
+            std::printf("usage: kovtool %s\n", c.usage);
+            return checkedOutput(0);
+        }
+        return checkedOutput(c.run(args));
     }
     std::fprintf(stderr, "kovtool: unknown command '%s'\n", name.c_str());
     printUsage(stderr);

@@ -218,5 +218,29 @@ TEST_F(KovtoolSampleTest, UnwritableStandardOutputIsAFailure) {
     }
 }
 
+// As every GDAL tool: --version and COMMAND --help answer on stdout with exit 0, without a display.
+TEST(CommandLines, HelpAndVersionNeedNoDisplay) {
+    const std::string noDisplay = "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM ";
+    for (const char* command : {"info", "elev", "geo", "compose", "render", "sample"}) {
+        int exitCode = -1;
+        const std::string out = test::runCommand(
+            noDisplay + KOVTOOL_PATH + " " + command + " --dsm-cell 2 --help 2>&1", &exitCode);
+        EXPECT_EQ(exitCode, 0) << command;
+        EXPECT_EQ(out.rfind(std::string("usage: kovtool ") + command + " ", 0), 0u) << out;
+    }
+    for (const std::string program : {KOVTOOL_PATH, KOVVIEW_PATH}) {
+        int exitCode = -1;
+        const std::string version =
+            test::runCommand(noDisplay + program + " --version 2>&1", &exitCode);
+        EXPECT_EQ(exitCode, 0) << program;
+        EXPECT_NE(version.find(" (Kov View5) 2."), std::string::npos) << version;
+    }
+    int exitCode = -1;
+    const std::string usage =
+        test::runCommand(noDisplay + KOVVIEW_PATH + " --help 2>&1", &exitCode);
+    EXPECT_EQ(exitCode, 0);
+    EXPECT_EQ(usage.rfind("usage: kovview", 0), 0u) << usage;
+}
+
 }  // namespace
 }  // namespace kov

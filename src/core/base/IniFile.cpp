@@ -35,6 +35,14 @@ bool isStorableName(std::string_view name) {
     return !name.empty() && !isBlank(name.front()) && !isBlank(name.back()) && !hasLineBreak(name);
 }
 
+// As the platform's profile functions read a value: one pair of surrounding quotes is dropped.
+std::string_view unquoted(std::string_view value) {
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+        value.back() == value.front())
+        return value.substr(1, value.size() - 2);
+    return value;
+}
+
 }  // namespace
 
 IniFile::Line IniFile::classify(std::string text) {
@@ -90,7 +98,8 @@ std::optional<std::string> IniFile::value(std::string_view section, std::string_
         const Line& line = lines_[i];
         if (line.kind == Line::Kind::Section) break;
         if (line.kind == Line::Kind::Entry && sameName(line.name, key))
-            return line.text.substr(line.valueStart);
+            return std::string(
+                unquoted(trimmed(std::string_view(line.text).substr(line.valueStart))));
     }
     return std::nullopt;
 }

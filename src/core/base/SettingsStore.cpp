@@ -139,11 +139,13 @@ bool makeFolders(const std::string& folder) {
     return ::mkdir(folder.c_str(), 0700) == 0 || errno == EEXIST;
 }
 
-// Holds an exclusive advisory lock on "<file>.lock" for its lifetime.
+// Holds an exclusive advisory lock on the settings file's folder for its lifetime.
 class FileLock {
 public:
     explicit FileLock(const std::string& path) {
-        fd_ = ::open((path + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+        // The folder is locked rather than a lock file beside the settings, which would stay
+        // behind after exit.
+        fd_ = ::open(parentFolder(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (fd_ < 0) return;
         while (::flock(fd_, LOCK_EX) != 0) {
             if (errno != EINTR) {

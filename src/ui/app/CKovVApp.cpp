@@ -101,6 +101,9 @@ CommandLineInfo ParseCommandLine(const QStringList& arguments) {
         } else if (arg == QLatin1String("-h") || arg == QLatin1String("--help")) {
             info.action = CommandLineInfo::Usage;
             return info;
+        } else if (arg == QLatin1String("--version")) {
+            info.action = CommandLineInfo::Version;
+            return info;
         } else if (arg == QLatin1String("--print") || lower == QLatin1String("/p")) {
             if (i + 1 >= arguments.size()) return fail(QStringLiteral("%1 needs a file").arg(arg));
             if (!info.file.isEmpty()) return fail(QStringLiteral("more than one file"));
@@ -124,9 +127,22 @@ CommandLineInfo ParseCommandLine(const QStringList& arguments) {
     return info;
 }
 
+bool answerWithoutWindow(const CommandLineInfo& info) {
+    if (info.action == CommandLineInfo::Usage) {
+        std::fputs(commandLineUsage().toUtf8().constData(), stdout);
+        return true;
+    }
+    if (info.action == CommandLineInfo::Version) {
+        std::printf("kovview (Kov View5) %s\n", KOV_VERSION);
+        return true;
+    }
+    return false;
+}
+
 QString commandLineUsage() {
     return QStringLiteral(
         "usage: kovview [FILE]\n"
+        "       kovview --help | --version\n"
         "       kovview --print FILE              (also /p FILE)\n"
         "       kovview --print-to FILE PRINTER   (also /pt FILE PRINTER)\n"
         "       kovview --startup-time [FILE]     print the milliseconds to the first painted "
@@ -288,8 +304,7 @@ bool CKovVApp::InitInstance(const QStringList& arguments) {
     registerCompositionDialogs();
 
     const CommandLineInfo info = ParseCommandLine(arguments);
-    if (info.action == CommandLineInfo::Usage) {
-        std::fputs(commandLineUsage().toUtf8().constData(), stdout);
+    if (answerWithoutWindow(info)) {
         exitCode_ = 0;
         return false;
     }

@@ -29,7 +29,7 @@ class CHelpWindow;
 // `--print-to FILE PRINTER` (also `/pt FILE PRINTER`), `--startup-time` (report the
 // milliseconds from start to the first painted map and quit).
 struct CommandLineInfo {
-    enum Action { FileNew, FileOpen, FilePrint, FilePrintTo, Usage, Error };
+    enum Action { FileNew, FileOpen, FilePrint, FilePrintTo, Usage, Version, Error };
     Action action = FileNew;
     QString file;
     QString printer;
@@ -39,6 +39,9 @@ struct CommandLineInfo {
 
 CommandLineInfo ParseCommandLine(const QStringList& arguments);  // without the program name
 QString commandLineUsage();
+// --help and --version: prints the usage or the version on stdout and answers true; needs no
+// display.
+bool answerWithoutWindow(const CommandLineInfo& info);
 
 // ---- help --------------------------------------------------------------------------------------
 
@@ -99,8 +102,6 @@ QString qtFileFilter(const QString& windowsFilter);
 class CKovVApp : public QObject, public CommandTarget {
     Q_OBJECT
 public:
-    // The title of the program, used by message boxes.
-    static constexpr const char* kAppTitle = "Kov Viewer5";
     // The maker's web site behind the About box link.
     static constexpr const char* kWebSite = "https://www.vey.co.jp/";
 

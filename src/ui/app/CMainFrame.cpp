@@ -392,6 +392,11 @@ void CMainFrame::createScrollPadBar() {
         QFontMetrics(scrollPadBar_->font()).horizontalAdvance(scrollPadBar_->windowTitle()) + 56);
     addDockWidget(Qt::LeftDockWidgetArea, scrollPadBar_);
     scrollPadBar_->setVisible(settings::readInt("MainFrame", "ScrollPad", 0) != 0);
+    // Closed with its own close button: remembered as the menu command would remember it. (A
+    // bar hidden only because the main window is hidden is not itself hidden.)
+    connect(scrollPadBar_, &QDockWidget::visibilityChanged, this, [this](bool visible) {
+        if (!visible && scrollPadBar_->isHidden()) settings::writeInt("MainFrame", "ScrollPad", 0);
+    });
 }
 
 void CMainFrame::setScrollPadWidget(QWidget* widget) {

@@ -27,9 +27,7 @@ QString promptExistingDirectory(QWidget* parent, const QString& caption, const Q
 QMessageBox::StandardButton ShowMessage(QWidget* parent, QMessageBox::Icon icon,
                                         const QString& text, QMessageBox::StandardButtons buttons) {
     if (testPrompts().message) return testPrompts().message(parent, icon, text, buttons);
-    QString title = QGuiApplication::applicationDisplayName();
-    if (title.isEmpty()) title = QStringLiteral("Kov Viewer5");
-    QMessageBox box(icon, title, text, buttons, parent);
+    QMessageBox box(icon, QString::fromUtf8(kAppTitle), text, buttons, parent);
     return static_cast<QMessageBox::StandardButton>(box.exec());
 }
 

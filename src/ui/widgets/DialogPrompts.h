@@ -39,6 +39,8 @@ QStringList promptOpenFileNames(QWidget* parent, const QString& caption, const Q
                                 const QString& filter);
 // Folder chooser; an empty text when cancelled.
 QString promptExistingDirectory(QWidget* parent, const QString& caption, const QString& directory);
+// The program's title: the caption of every message box.
+inline constexpr const char* kAppTitle = "Kov Viewer5";
 // Modal message box with the program's title, the given icon and buttons.
 QMessageBox::StandardButton ShowMessage(QWidget* parent, QMessageBox::Icon icon,
                                         const QString& text,

@@ -1,3 +1,4 @@
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -134,7 +135,17 @@ TEST_F(AppTest, StatusBarPanesToolbarIconsAndScrollPadBar) {
     frame.RouteCommand(kCmdToggleScrollPad);
     frame.updateCommandStates();
     EXPECT_TRUE(frame.Action(kCmdToggleScrollPad)->isChecked());
-    EXPECT_FALSE(makeFrame().scrollPadBar()->isHidden());
+    CMainFrame& again = makeFrame();
+    again.show();
+    EXPECT_FALSE(again.scrollPadBar()->isHidden());
+
+    // Closed with its own close button, it stays closed next time.
+    auto* close = again.scrollPadBar()->findChild<QAbstractButton*>(
+        QStringLiteral("qt_dockwidget_closebutton"));
+    ASSERT_NE(close, nullptr);
+    close->click();
+    EXPECT_TRUE(again.scrollPadBar()->isHidden());
+    EXPECT_TRUE(makeFrame().scrollPadBar()->isHidden());
 }
 
 TEST_F(AppTest, ProjectCommandsNeedAProject) {
@@ -575,6 +586,8 @@ TEST_F(AppTest, StartsEmptyOrWithAProjectFromTheCommandLine) {
     ASSERT_NE(app_->mainFrame(), nullptr);
     EXPECT_TRUE(app_->mainFrame()->isVisible());
     EXPECT_EQ(app_->document()->meshes(), nullptr) << "the start-up document is empty";
+    // Qt's own buttons and dialogs speak Japanese too.
+    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "&Yes"), QStringLiteral("はい(&Y)"));
 
     ASSERT_TRUE(start({sampleProject()}));
     EXPECT_TRUE(app_->document()->HasProject());
