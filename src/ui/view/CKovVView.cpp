@@ -135,6 +135,10 @@ void CKovVView::invalidateMap() {
     relief_ = QImage();
     tip_->hideTip();
     update();
+    // The map moved under a resting cursor (wheel, keys, scroll pad): the panes follow the
+    // point now under it.
+    const QPoint cursor = mapFromGlobal(QCursor::pos());
+    if (isVisible() && rect().contains(cursor)) updateStatusPanes(cursor);
     emit mapInvalidated();
 }
 

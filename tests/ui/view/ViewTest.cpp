@@ -185,6 +185,16 @@ TEST_F(KovVViewTest, StatusPanesDescribeThePointUnderTheCursor) {
     move(QPoint(5, 300));
     EXPECT_EQ(view_->panes[4], QStringLiteral("H: ******"));
 
+    // The map moves under a resting cursor: the panes follow the point now under it.
+    view_->OnCommand(kCmdShowWholeArea);
+    const QPoint resting = cellPixel(100, 50);
+    QCursor::setPos(view_->mapToGlobal(resting));
+    move(resting);
+    pressKey(Qt::Key_Right);
+    const FPoint moved = view_->viewport().deviceToMap(resting);
+    EXPECT_EQ(view_->panes[2].toStdString(),
+              statusTexts(doc_.coordinates(), 9, moved.x, moved.y, 0.0).plane);
+
     view_->setStartScreen(true);
     move(cellPixel(100, 50));
     EXPECT_EQ((std::vector{view_->panes[1], view_->panes[2], view_->panes[3], view_->panes[4]}),
