@@ -405,7 +405,11 @@ void CKovVApp::WinHelp(unsigned data, unsigned command) {
     for (const QString& folder : helpFolders()) {
         const QString page = folder + QLatin1Char('/') + topic;
         if (!QFileInfo::exists(page)) continue;
-        if (!helpWindow_) helpWindow_ = new CHelpWindow(frame_);
+        // While a modal dialog runs only its own windows take input: the help window is its.
+        QWidget* owner = QApplication::activeModalWidget();
+        if (!owner) owner = frame_;
+        if (helpWindow_ && helpWindow_->parentWidget() != owner) delete helpWindow_.data();
+        if (!helpWindow_) helpWindow_ = new CHelpWindow(owner);
         if (helpWindow_->showPage(page)) return;
     }
     // A loose page beside the program opens in the desktop's browser.

@@ -73,6 +73,7 @@ CColorMapDlg::CColorMapDlg(QWidget* parent, ZarHColorMap& map, int stepMode, dou
                            double minElevation, double maxElevation)
     : QDialog(parent), map_(map), minElevation_(minElevation), maxElevation_(maxElevation) {
     setWindowTitle(QStringLiteral("カラーマップ設定"));
+    setProperty("helpId", kResourceId);  // F1 and help mode open its page
 
     // The elevation ramp.
     auto* gradient = new QGroupBox(QStringLiteral("標高グラデーション"), this);

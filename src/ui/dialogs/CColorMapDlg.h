@@ -34,6 +34,8 @@ private:
 class CColorMapDlg : public QDialog {
     Q_OBJECT
 public:
+    // Our own resource number (its help page is D00502.htm).
+    static constexpr unsigned kResourceId = 502;
     // Control ids (object names).
     enum Id {
         kIdPreview = 1101,

@@ -26,6 +26,7 @@ constexpr double kMinCellSize = 0.1;
 
 CDsmResoDlg::CDsmResoDlg(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("DSMデータ　変換解像度の設定"));
+    setProperty("helpId", kResourceId);  // F1 and help mode open its page
 
     auto* text =
         new QLabel(QStringLiteral("DSMデータを指定の解像度相当の標高メッシュに変換します"), this);

@@ -14,6 +14,8 @@ namespace kov {
 class CDsmResoDlg : public QDialog {
     Q_OBJECT
 public:
+    // Our own resource number (its help page is D00503.htm).
+    static constexpr unsigned kResourceId = 503;
     // Control ids (object names): the six radio buttons in order, then the custom value.
     static constexpr int kIdMode0 = 1001;  // "1m" .. kIdMode0 + 5 "指定"
     static constexpr int kIdCustomValue = 1007;

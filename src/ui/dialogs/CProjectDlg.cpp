@@ -137,7 +137,8 @@ public:
 }  // namespace
 
 CProjectDlg::CProjectDlg(QWidget* parent) : QDialog(parent) {
-    setObjectName(QStringLiteral("501"));
+    setObjectName(QString::number(kResourceId));
+    setProperty("helpId", kResourceId);  // F1 and help mode open its page
     setWindowTitle(QStringLiteral("標高メッシュデータの構成"));
 
     // Controls in the order of the dialog (also the tab order).

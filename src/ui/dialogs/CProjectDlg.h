@@ -24,6 +24,7 @@ class HMeshProject;
 class CProjectDlg : public QDialog {
     Q_OBJECT
 public:
+    static constexpr unsigned kResourceId = 501;
     // Control ids (object names).
     enum Id {
         kIdTitle = 2101,

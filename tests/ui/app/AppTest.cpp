@@ -6,6 +6,7 @@
 #include <QDropEvent>
 #include <QFile>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
@@ -19,6 +20,7 @@
 #include <gtest/gtest.h>
 
 #include "core/base/CommandIds.h"
+#include "core/data/ZarHColorMap.h"
 #include "core/project/LayerLoader.h"
 #include "core/project/ProjectFile.h"
 #include "sample/SampleProject.h"
@@ -27,7 +29,10 @@
 #include "ui/app/CKovVDoc.h"
 #include "ui/app/CMainFrame.h"
 #include "ui/app/CMainProgress.h"
+#include "ui/dialogs/CColorMapDlg.h"
+#include "ui/dialogs/CDsmResoDlg.h"
 #include "ui/dialogs/CHelpWindow.h"
+#include "ui/dialogs/CProjectDlg.h"
 
 namespace kov {
 namespace {
@@ -679,6 +684,28 @@ TEST_F(AppTest, HelpPagesAndMessages) {
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_TRUE(messages[0].text.endsWith(QStringLiteral("/Help/D00581.htm")))
         << messages[0].text.toStdString();
+
+    // F1 in a dialog, pressed in one of its controls, opens the dialog's page in a help window
+    // that the (modal) dialog does not block.
+    ZarHColorMap map;
+    CProjectDlg project(app_->mainFrame());
+    CColorMapDlg colorMap(app_->mainFrame(), map, 0, 5.0, 0.0, 100.0);
+    CDsmResoDlg dsm(app_->mainFrame());
+    for (QDialog* dialog : std::initializer_list<QDialog*>{&project, &colorMap, &dsm}) {
+        dialog->setWindowModality(Qt::ApplicationModal);
+        dialog->show();
+        QWidget* control = dialog->findChildren<QWidget*>().front();
+        QKeyEvent f1(QEvent::KeyPress, Qt::Key_F1, Qt::NoModifier);
+        QApplication::sendEvent(control, &f1);
+        ASSERT_NE(app_->helpWindow(), nullptr);
+        const QString page = QStringLiteral("/D%1.htm")
+                                 .arg(dialog->property("helpId").toUInt(), 5, 10, QLatin1Char('0'));
+        EXPECT_TRUE(app_->helpWindow()->currentPage().endsWith(page)) << page.toStdString();
+        EXPECT_EQ(app_->helpWindow()->parentWidget(), dialog) << "not blocked by the dialog";
+        dialog->hide();
+    }
+    EXPECT_EQ(messages.size(), 1u) << "every dialog has its page";
+    app_->WinHelp(kHelpIdCommand + kCmdEditColorMap, kHelpContext);
 
     // Closing the main window closes the help window.
     EXPECT_TRUE(app_->helpWindow()->isVisible());
