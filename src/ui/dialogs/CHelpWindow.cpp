@@ -49,8 +49,10 @@ CHelpWindow::CHelpWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     });
     connect(browser_, &QTextBrowser::sourceChanged, this, [this](const QUrl&) {
         const QString title = browser_->documentTitle();
-        setWindowTitle(title.isEmpty() ? QStringLiteral("Kov View5 ヘルプ")
-                                       : title + QStringLiteral(" - Kov View5 ヘルプ"));
+        const QString help = QStringLiteral("Kov View5 ヘルプ");
+        // A page titled after the help itself (the contents) is not named twice.
+        setWindowTitle(
+            title.isEmpty() || title.contains(help) ? help : title + QStringLiteral(" - ") + help);
     });
 }
 

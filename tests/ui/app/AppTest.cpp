@@ -672,8 +672,11 @@ TEST_F(AppTest, HelpPagesAndMessages) {
     app_->mainFrame()->RouteCommand(kCmdHelpContents);
     ASSERT_NE(app_->helpWindow(), nullptr);
     EXPECT_TRUE(app_->helpWindow()->currentPage().endsWith(QStringLiteral("/Index.htm")));
+    EXPECT_EQ(app_->helpWindow()->windowTitle(), QStringLiteral("Kov View5 ヘルプ"));
     app_->WinHelp(kHelpIdCommand + kCmdEditColorMap, kHelpContext);
     EXPECT_TRUE(app_->helpWindow()->currentPage().endsWith(QStringLiteral("/M32777.htm")));
+    EXPECT_EQ(app_->helpWindow()->windowTitle(),
+              QStringLiteral("カラーマップの設定 - Kov View5 ヘルプ"));
     EXPECT_TRUE(app_->helpWindow()->browser()->toPlainText().contains(
         QStringLiteral("カラーマップの設定")));
 
