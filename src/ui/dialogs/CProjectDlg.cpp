@@ -6,6 +6,7 @@
 #include <QDialogButtonBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -369,8 +370,13 @@ int CProjectDlg::loadFiles(const std::vector<std::string>& paths) {
 
 void CProjectDlg::addFiles() {
     if (!project_ || loading_) return;
-    const QStringList files = promptOpenFileNames(this, QString(), QString(), fileFilter());
+    // Both add dialogs start in the last folder used, not in the process's working folder.
+    const QString start = fromUtf8(settings::readString(kSection, kLastDir, ""));
+    const QStringList files = promptOpenFileNames(this, QString(), start, fileFilter());
     if (files.isEmpty()) return;
+    settings::writeString(
+        kSection, kLastDir,
+        (QFileInfo(files.front()).absolutePath() + QLatin1Char('/')).toStdString());
     loadFiles(files);
 }
 

@@ -7,6 +7,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+#include <QFileInfo>
+
 #include <gtest/gtest.h>
 
 #include "core/data/HMeshProject.h"
@@ -91,7 +93,9 @@ TEST_F(ProjectDlgTest, ComposesAProjectFromAFolderAndFilesThroughTheButtons) {
     for (const std::string& file :
          northTiles({sample("image/aerial.png"), sample("shape/roads.shp"), sample("missing.kov")}))
         files.push_back(QString::fromStdString(file));
-    testPrompts().openFileNames = [&](QWidget*, const QString&, const QString&, const QString&) {
+    testPrompts().openFileNames = [&](QWidget*, const QString&, const QString& start,
+                                      const QString&) {
+        starts.push_back(start);
         return files;
     };
     control<QPushButton>(CProjectDlg::kIdAdd)->click();
@@ -106,7 +110,9 @@ TEST_F(ProjectDlgTest, ComposesAProjectFromAFolderAndFilesThroughTheButtons) {
     // The folder dialog starts where the last one ended; a folder without tiles is reported.
     chosen = QString::fromStdString(sample("image"));
     control<QPushButton>(CProjectDlg::kIdAddFolder)->click();
-    EXPECT_EQ(starts, (QStringList{QString(), QString::fromStdString(dir->path() + "/")}));
+    // Both add dialogs start in the last folder used.
+    EXPECT_EQ(starts, (QStringList{QString(), QString::fromStdString(dir->path() + "/"),
+                                   QFileInfo(files.front()).absolutePath() + "/"}));
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(std::tuple(messages[0].icon, project_.meshCount()),
               std::tuple(QMessageBox::Warning, 9));
