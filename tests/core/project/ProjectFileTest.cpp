@@ -257,6 +257,13 @@ TEST_F(ProjectFileTest, MovedProjectsFindTheirLayers) {
     EXPECT_FALSE(lost.found);
     EXPECT_EQ(lost.path, "C:\\nowhere\\Q.kov");
     EXPECT_TRUE(ResolveStoredPath("HTTP://host/a.kov", "").found);
+    // A folder of this system whose name holds '\': the path as written, before any split.
+    const std::string backslash = dir_.file("a\\b/Q.kov");
+    fs::create_directories(dir_.file("a\\b"));
+    fs::copy(moved + "/T1.kov", backslash);
+    const ResolvedPath written = ResolveStoredPath(backslash, project);
+    EXPECT_TRUE(written.found);
+    EXPECT_EQ(written.path, backslash);
 
     test::writeFile(project, projectXml("<MeshProject><Mesh>C:\\data\\site\\Data\\T0.kov</Mesh>"
                                         "<Mesh>C:\\data\\site\\T1.kov</Mesh>"
