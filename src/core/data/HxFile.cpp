@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <filesystem>
 
 #include "core/data/InternetFetch.h"
 
@@ -29,10 +30,12 @@ private:
     int fd_;
 };
 
+// Absolute and without "." and ".." components, but links stay links: a tile reached through a
+// link finds its header beside the link, a DSM file is placed by the link's name.
 std::string absolutePath(const std::string& path) {
-    char resolved[PATH_MAX];
-    if (::realpath(path.c_str(), resolved)) return resolved;
-    return path;
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(path, error);
+    return error ? path : absolute.lexically_normal().string();
 }
 
 bool exists(const std::string& path) {

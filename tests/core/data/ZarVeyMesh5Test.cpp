@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <tuple>
 #include <utility>
 #include <vector>
@@ -66,6 +67,17 @@ TEST(ZarVeyMesh5Read, HeaderIsSearchedBesideThenInTheSiblingHeaderFolderIgnoring
     EXPECT_EQ(headless.path, dir.file("Lone/T2.kov"));
     EXPECT_EQ(missing.Load(dir.file("Nowhere/T3.kov")), 0);
     EXPECT_EQ(missing.path, "") << "path is kept unchanged when the data file cannot be opened";
+}
+
+// A tile reached through a link finds the header beside the link, not beside its target.
+TEST(ZarVeyMesh5Read, LinkedTileFindsTheHeaderBesideTheLink) {
+    TempDir dir;
+    test::writeFile(dir.file("store/blob.kov"), test::dataText(smallTile()));
+    test::writeFile(dir.file("set/T4.csv"), test::headerText(smallTile()));
+    std::filesystem::create_symlink(dir.file("store/blob.kov"), dir.file("set/T4.kov"));
+    ZarVeyMesh5 mesh;
+    ASSERT_EQ(mesh.Load(dir.file("set/T4.kov")), 1);
+    EXPECT_EQ(mesh.cell(3, 2), 400);
 }
 
 TEST(ZarVeyMesh5Read, HeaderRejections) {

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <tuple>
 #include <vector>
 
@@ -260,6 +261,13 @@ TEST(ZarVeyMeshDSM, LoadKeepsPathAndNameUnlessTheFileIsMissing) {
     EXPECT_EQ(std::pair(mesh.name, z), std::pair(std::string("09LD12"), 12.5));
     EXPECT_EQ(failed.loadWithProgress(dir.file("nothing.txt"), nullptr), 0);
     EXPECT_EQ(failed.path, dir.file("nothing.txt"));
+
+    // Reached through a link, the file is placed by the link's name, not the target's.
+    std::filesystem::create_symlink(dir.file("09LD12.txt"), dir.file("09LD34.txt"));
+    ZarVeyMeshDSM linked(5.0);
+    ASSERT_EQ(linked.Load(dir.file("09LD34.txt")), 1);
+    EXPECT_EQ(std::tuple(linked.name, linked.xmin, linked.ymin),
+              std::tuple(std::string("09LD34"), -24000.0, -42000.0));
 }
 
 TEST(SampleDsm, CoastalSheetWithBuildingsOverTheSampleTerrain) {
