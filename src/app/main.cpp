@@ -2,11 +2,13 @@
 #include <QApplication>
 #include <QElapsedTimer>
 
+#include "core/data/LibraryMessages.h"
 #include "ui/app/CKovVApp.h"
 
 int main(int argc, char** argv) {
     QElapsedTimer clock;
     clock.start();
+    kov::installLibraryMessageFilter("kovview");
     QApplication application(argc, argv);
     kov::CKovVApp app;
     app.setStartClock(clock);
