@@ -70,7 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     const std::string project = dataFolder() + "/fuzz.kovv5";
     writeFile(project, std::string(reinterpret_cast<const char*>(bytes), size));
     kov::HMeshProject loaded;
-    std::vector<std::string> missing;
-    kov::LoadProjectFile(loaded, project, nullptr, &missing);
+    kov::ProjectLoadReport report;
+    kov::LoadProjectFile(loaded, project, nullptr, &report);
     return 0;
 }

@@ -3,6 +3,7 @@
 #include <QElapsedTimer>
 #include <QStringList>
 
+#include "core/data/LibraryMessages.h"
 #include "ui/app/CKovVApp.h"
 
 int main(int argc, char** argv) {
@@ -13,6 +14,7 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
     if (kov::answerWithoutWindow(kov::ParseCommandLine(arguments))) return 0;
+    kov::installLibraryMessageFilter("kovview");
     QApplication application(argc, argv);
     kov::CKovVApp app;
     app.setStartClock(clock);

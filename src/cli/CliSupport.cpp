@@ -38,28 +38,41 @@ bool isProjectArgument(const std::vector<std::string>& paths) {
 namespace {
 
 bool loadProjectPath(const std::string& path, HMeshProject& project,
-                     std::vector<std::string>* missing) {
-    std::vector<std::string> notFound;
-    if (!LoadProjectFile(project, path, nullptr, &notFound)) {
+                     ProjectLoadReport* projectReport) {
+    ProjectLoadReport report;
+    if (!LoadProjectFile(project, path, nullptr, &report)) {
         std::fprintf(stderr, "kovtool: %s は標高メッシュプロジェクトファイルと識別できません\n",
                      path.c_str());
         return false;
     }
-    for (const auto& p : notFound)
+    if (report.damaged)
+        std::fprintf(stderr,
+                     "kovtool: %s: the project file is damaged (error %d at line %d, column %d: "
+                     "%s); what could be read is used\n",
+                     path.c_str(), report.errorCode, report.errorLine, report.errorColumn,
+                     report.errorText.c_str());
+    for (const auto& p : report.missing)
         std::fprintf(stderr, "kovtool: %s: layer of the project not found\n", p.c_str());
-    if (missing) *missing = std::move(notFound);
+    for (const auto& layer : report.unreadable)
+        std::fprintf(stderr, "kovtool: %s: layer of the project cannot be read as a %s: %s\n",
+                     layer.path.c_str(), layerKindName(layerKindOfPath(layer.path)),
+                     layer.reason.c_str());
+    for (const auto& p : report.duplicates)
+        std::fprintf(stderr, "kovtool: %s: layer of the project skipped, already loaded\n",
+                     p.c_str());
+    if (projectReport) *projectReport = std::move(report);
     return true;
 }
 
 }  // namespace
 
 bool loadDataPaths(const std::vector<std::string>& paths, HMeshProject& project, double dsmCellSize,
-                   std::vector<std::string>* missing) {
+                   ProjectLoadReport* projectReport) {
     if (paths.empty()) {
         std::fprintf(stderr, "kovtool: no data path given\n");
         return false;
     }
-    if (isProjectArgument(paths)) return loadProjectPath(paths[0], project, missing);
+    if (isProjectArgument(paths)) return loadProjectPath(paths[0], project, projectReport);
     for (const auto& p : paths)
         if (isProjectFilePath(p)) {
             std::fprintf(stderr, "kovtool: %s: a project file must be the only path\n", p.c_str());
@@ -71,9 +84,9 @@ bool loadDataPaths(const std::vector<std::string>& paths, HMeshProject& project,
     const int added = loadLayerPaths(paths, project, report, options);
     for (const auto& p : report.missing)
         std::fprintf(stderr, "kovtool: %s: no such file or folder\n", p.c_str());
-    for (const auto& p : report.unreadable)
-        std::fprintf(stderr, "kovtool: %s: cannot be read as a %s\n", p.c_str(),
-                     layerKindName(layerKindOfPath(p)));
+    for (const auto& layer : report.unreadable)
+        std::fprintf(stderr, "kovtool: %s: cannot be read as a %s: %s\n", layer.path.c_str(),
+                     layerKindName(layerKindOfPath(layer.path)), layer.reason.c_str());
     for (const auto& p : report.duplicates)
         std::fprintf(stderr, "kovtool: %s: skipped, the same layer is already loaded\n", p.c_str());
     if (!report.ok()) return false;

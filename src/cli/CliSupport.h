@@ -12,17 +12,19 @@
 
 namespace kov {
 class HMeshProject;
-}
+struct ProjectLoadReport;
+}  // namespace kov
 
 namespace kov::cli {
 
 // Loads the data paths into the collection as a new project is composed (DSM point files at
 // the given cell size); reports problems on stderr and answers false when any path could not
 // be used or nothing was loaded.
-// A single project file (".kovv5", ".kovv") is opened as a project instead; its stored layer
-// paths that were not found are listed in *missing (when given) and reported on stderr.
+// A single project file (".kovv5", ".kovv") is opened as a project instead: its layers that
+// were not found or could not be read, and damage to the file, are warnings on stderr (the
+// project opens with what could be read) and are listed in *projectReport (when given).
 bool loadDataPaths(const std::vector<std::string>& paths, HMeshProject& project, double dsmCellSize,
-                   std::vector<std::string>* missing = nullptr);
+                   ProjectLoadReport* projectReport = nullptr);
 // True when paths name exactly one project file.
 bool isProjectArgument(const std::vector<std::string>& paths);
 

@@ -4,6 +4,7 @@
 #include "cli/CliSupport.h"
 #include "cli/Commands.h"
 #include "core/base/HxProgress.h"
+#include "core/base/TextCodec.h"
 #include "core/data/HMeshProject.h"
 #include "core/project/LayerLoader.h"
 #include "core/project/ProjectFile.h"
@@ -59,6 +60,12 @@ int runCompose(const Arguments& args) {
         std::fprintf(stderr, "kovtool compose: no data path given\n");
         return 2;
     }
+    // The project file stores text as characters: bytes that are not UTF-8 would be saved as
+    // replacement characters.
+    if (titleGiven && !isValidUtf8(title)) {
+        std::fprintf(stderr, "kovtool compose: the title given with --title is not valid UTF-8\n");
+        return 2;
+    }
 
     HMeshProject project;
     TerminalProgress terminal;
@@ -72,8 +79,9 @@ int runCompose(const Arguments& args) {
     loadLayerPaths(data.paths, project, report, options);
     for (const auto& p : report.missing)
         std::fprintf(stderr, "kovtool compose: %s: no such file or folder\n", p.c_str());
-    for (const auto& p : report.unreadable)
-        std::fprintf(stderr, "kovtool compose: %s: cannot be read\n", p.c_str());
+    for (const auto& layer : report.unreadable)
+        std::fprintf(stderr, "kovtool compose: %s: cannot be read: %s\n", layer.path.c_str(),
+                     layer.reason.c_str());
     for (const auto& p : report.duplicates)
         std::fprintf(stderr, "kovtool compose: %s: skipped, already loaded\n", p.c_str());
     if (!report.ok()) return 1;

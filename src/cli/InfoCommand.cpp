@@ -9,6 +9,7 @@
 #include "core/data/ShpImport.h"
 #include "core/data/ZarHColorMap.h"
 #include "core/data/ZarHImage.h"
+#include "core/project/ProjectFile.h"
 
 namespace kov::cli {
 namespace {
@@ -32,8 +33,9 @@ std::string jsonColor(uint32_t color) {
            std::to_string((color >> 16) & 0xFF) + "]";
 }
 
-// The settings a project file carries, and the stored layer paths that were not found.
-std::string projectJson(const HMeshProject& project, const std::vector<std::string>& missing) {
+// The settings a project file carries, the stored layer paths that were not found and the
+// layers that could not be read.
+std::string projectJson(const HMeshProject& project, const ProjectLoadReport& report) {
     std::string out = ",\"title\":" + jsonString(project.projectTitle) +
                       ",\"showSheetInfo\":" + std::to_string(project.showSheetInfo) +
                       ",\"stepMode\":" + std::to_string(project.stepMode) +
@@ -55,8 +57,13 @@ std::string projectJson(const HMeshProject& project, const std::vector<std::stri
         }
     }
     out += "]},\"missing\":[";
-    for (size_t i = 0; i < missing.size(); ++i)
-        out += (i > 0 ? "," : "") + jsonString(missing[i]);
+    for (size_t i = 0; i < report.missing.size(); ++i)
+        out += (i > 0 ? "," : "") + jsonString(report.missing[i]);
+    out += "],\"unreadable\":[";
+    for (size_t i = 0; i < report.unreadable.size(); ++i)
+        out += (i > 0 ? "," : "") + std::string("{\"path\":") +
+               jsonString(report.unreadable[i].path) +
+               ",\"reason\":" + jsonString(report.unreadable[i].reason) + "}";
     return out + "]";
 }
 
@@ -164,10 +171,10 @@ int runInfo(const Arguments& args) {
     });
     if (!parsed) return 2;
     HMeshProject project;
-    std::vector<std::string> missing;
-    if (!loadDataPaths(data.paths, project, data.dsmCellSize, &missing)) return 1;
+    ProjectLoadReport report;
+    if (!loadDataPaths(data.paths, project, data.dsmCellSize, &report)) return 1;
     if (json) {
-        printJson(project, isProjectArgument(data.paths) ? projectJson(project, missing) : "");
+        printJson(project, isProjectArgument(data.paths) ? projectJson(project, report) : "");
     } else {
         if (isProjectArgument(data.paths))
             std::printf("project %s\n      title      %s\n", data.paths[0].c_str(),

@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
@@ -167,15 +168,29 @@ int runRender(const Arguments& args) {
     }
     MapViewport view;
     view.setView(request, o.width, o.height, project);
+    const MapRect shown = view.world();
+    if (!(std::isfinite(shown.xmin) && std::isfinite(shown.xmax) && std::isfinite(shown.ymin) &&
+          std::isfinite(shown.ymax) && std::isfinite(shown.xmax - shown.xmin) &&
+          std::isfinite(shown.ymax - shown.ymin))) {
+        std::fprintf(stderr,
+                     "kovtool render: nothing to draw: the extent is not finite (x %g .. %g, "
+                     "y %g .. %g)\n",
+                     request.xmin, request.xmax, request.ymin, request.ymax);
+        return 1;
+    }
 
     PageStyle style;
     style.scaleBar = o.scaleBar;
     style.font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     const QImage page =
         composePage(project, view.world(), o.width, o.height, o.dpi, o.legend, style);
-    const QByteArray bytes = page.isNull() ? QByteArray()
-                             : pdf         ? pdfBytes(page, o.dpi)
-                                           : pngBytes(page);
+    if (page.isNull()) {
+        std::fprintf(stderr,
+                     "kovtool render: nothing to draw: a page of %d x %d pixels cannot be made\n",
+                     o.width, o.height);
+        return 1;
+    }
+    const QByteArray bytes = pdf ? pdfBytes(page, o.dpi) : pngBytes(page);
     std::string reason = "the picture cannot be encoded";
     // Written beside the target and renamed over it: a failure leaves the previous file as it was.
     if (bytes.isEmpty() ||

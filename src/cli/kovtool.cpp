@@ -5,6 +5,7 @@
 #include <string>
 
 #include "cli/Commands.h"
+#include "core/data/LibraryMessages.h"
 
 namespace {
 
@@ -61,6 +62,8 @@ int checkedOutput(int status) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Qt's and the picture libraries' own warnings never interleave with our output.
+    kov::installLibraryMessageFilter("kovtool");
     if (argc < 2) {
         printUsage(stderr);
         return 2;

@@ -152,6 +152,83 @@ TEST_F(KovtoolSampleTest, FinerDsmAnswersOverTheTilesAndBadLayersFail) {
     EXPECT_NE(lastError().find("georeferenced image"), std::string::npos) << lastError();
 }
 
+// A project whose layers cannot all be read opens with what can be read; every layer left out
+// is a warning with its reason and is listed by info --json.
+TEST_F(KovtoolSampleTest, ProjectLayersThatCannotBeReadAreWarningsWithTheirReason) {
+    test::TempDir extra;
+    std::string header = test::readFile(dir->file("Header/09LD281.csv"));
+    // The southern corner (line 18) overflows to infinity.
+    header.replace(header.find(",-3750000") + 1, 8, "1e400");
+    test::writeFile(extra.file("inf/09LD281.kov"), test::readFile(dir->file("Data/09LD281.kov")));
+    test::writeFile(extra.file("inf/09LD281.csv"), header);
+    test::writeFile(extra.file("lone/L.kov"), test::readFile(dir->file("Data/09LD281.kov")));
+    std::string project = test::readFile(dir->file("sample.kovv5"));
+    project.insert(project.find("<MeshProject>") + 13, "<Mesh>" + extra.file("inf/09LD281.kov") +
+                                                           "</Mesh><Mesh>" +
+                                                           extra.file("lone/L.kov") + "</Mesh>");
+    const std::string path = extra.file("p.kovv5");
+    test::writeFile(path, project);
+
+    const QJsonObject root = infoJson(path);
+    const QJsonArray unreadable = root["unreadable"].toArray();
+    ASSERT_EQ(unreadable.size(), 2) << lastError();
+    EXPECT_EQ(unreadable[0].toObject()["path"].toString().toStdString(),
+              extra.file("inf/09LD281.kov"));
+    EXPECT_TRUE(unreadable[0].toObject()["reason"].toString().contains("not a finite number"));
+    EXPECT_TRUE(unreadable[1].toObject()["reason"].toString().contains("header L.csv"));
+    EXPECT_TRUE(root["extent"].toArray()[0].isDouble()) << "the extent stays finite";
+    EXPECT_NE(lastError().find(extra.file("lone/L.kov") + ": layer of the project cannot be read"),
+              std::string::npos)
+        << lastError();
+
+    EXPECT_EQ(exitOf("render " + path + " -o " + extra.file("p.png") + " --size 64x48"), 0)
+        << lastError();
+    EXPECT_EQ(exitOf("render " + path + " -o " + extra.file("q.png") +
+                     " --size 64x48 --rect -1e308,0,1e308,1"),
+              1);
+    EXPECT_NE(lastError().find("nothing to draw: the extent is not finite"), std::string::npos)
+        << lastError();
+}
+
+// Every refusal names its reason; the libraries' own messages never reach stderr.
+TEST_F(KovtoolSampleTest, RefusalsNameTheirReasonAndLibrariesStayQuiet) {
+    test::TempDir extra;
+    test::writeFile(extra.file("far.txt"), "1,0,0,1\n2,100000,100000,1\n");
+    test::writeFile(extra.file("photo.jpg"), "\x89PNG not a picture");
+    test::writeFile(extra.file("photo.jgw"), "1\n0\n0\n-1\n0\n0\n");
+    test::writeFile(extra.file("cut.png"), std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16));
+    test::writeFile(extra.file("cut.pgw"), "1\n0\n0\n-1\n0\n0\n");
+    test::writeFile(extra.file("text.png"), "not a picture");
+    test::writeFile(extra.file("text.pgw"), "1\n0\n0\n-1\n0\n0\n");
+    const struct {
+        std::string args;
+        const char* message;
+    } cases[] = {
+        {"info --dsm-cell 0.1 " + extra.file("far.txt"),
+         "cannot be read as a DSM point file: its grid of 1000000 x 1005000 cells of 0.1 m exceeds "
+         "the limit of"},
+        {"info http://127.0.0.1:1/T.kov", "(data file or header): Failed to connect"},
+        {"info " + extra.file("photo.jpg"), "georeferenced image: the picture cannot be decoded"},
+        {"info " + extra.file("text.png"), "georeferenced image: the picture cannot be decoded"},
+        {"info " + extra.file("cut.png"),
+         "georeferenced image: the PNG file ends at byte 16 before its IEND chunk"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(exitOf(c.args), 1) << c.args;
+        const std::string error = lastError();
+        EXPECT_NE(error.find(c.message), std::string::npos) << error;
+        for (size_t start = 0; start < error.size(); start = error.find('\n', start) + 1)
+            EXPECT_EQ(error.compare(start, 9, "kovtool: "), 0) << error;
+    }
+
+    // A title that is not UTF-8 would be saved as replacement characters.
+    EXPECT_EQ(exitOf("compose -o " + extra.file("t.kovv5") +
+                     " --title \"$(printf '\\377\\376')\" " + dir->file("tiles")),
+              2);
+    EXPECT_NE(lastError().find("not valid UTF-8"), std::string::npos) << lastError();
+    EXPECT_FALSE(std::filesystem::exists(extra.file("t.kovv5")));
+}
+
 // kovtool render on the sample project.
 
 TEST_F(KovtoolSampleTest, WritesTheRequestedPicture) {

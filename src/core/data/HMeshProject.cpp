@@ -223,6 +223,8 @@ int HMeshProject::SampleProfile(const std::vector<FPoint>& polyline, double& spa
     }
     const double length = distance[n - 1];
 
+    // A profile has at least 3 samples: a smaller maximum is taken as 3.
+    maxCount = std::max(maxCount, 3);
     double count = std::floor(length / spacing) + 2.0;
     if (!(count >= 3.0)) {  // also a NaN count from a zero or invalid spacing
         count = 3.0;
@@ -251,9 +253,10 @@ int HMeshProject::SampleProfile(const std::vector<FPoint>& polyline, double& spa
                 ++segment;
             const double span = distance[segment] - distance[segment - 1];
             const double t = span > 0.0 ? (d - distance[segment - 1]) / span : 0.0;
+            // A sample exactly at the end of the line (d = L, as the last of a clamped count
+            // falls) is still an intermediate one: without elevation it repeats the previous.
             sample.x = (1.0 - t) * polyline[segment - 1].x + t * polyline[segment].x;
             sample.y = (1.0 - t) * polyline[segment - 1].y + t * polyline[segment].y;
-            endpoint = k == total - 1 && segment == n - 1 && t == 1.0;
         }
         double z = 0.0;
         if (FindElevation(sample.x, sample.y, z)) {

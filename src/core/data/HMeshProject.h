@@ -115,7 +115,8 @@ public:
     // meshes' extents and cell sizes must not change once they were added.
     void FindNeighbours(const ZarHMesh& mesh, MeshNeighbours& neighbours) const;
     // Samples elevations along a polyline at the given spacing (written back as used) and appends
-    // them to samples; 0 for fewer than two vertices.
+    // them to samples: at least 3 and at most maxCount (a maximum below 3 counts as 3); 0 for
+    // fewer than two vertices.
     int SampleProfile(const std::vector<FPoint>& polyline, double& spacing, int maxCount,
                       std::vector<FPoint>& samples) const;
 

@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
+#include <filesystem>
 
 #include "core/data/InternetFetch.h"
 
@@ -29,10 +31,18 @@ private:
     int fd_;
 };
 
+// Absolute and without "." and ".." components, but links stay links: a tile reached through a
+// link finds its header beside the link, a DSM file is placed by the link's name.
 std::string absolutePath(const std::string& path) {
-    char resolved[PATH_MAX];
-    if (::realpath(path.c_str(), resolved)) return resolved;
-    return path;
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(path, error);
+    return error ? path : absolute.lexically_normal().string();
+}
+
+// Sets *reason when asked; answers null for the caller's return.
+std::nullptr_t refuse(std::string* reason, std::string text) {
+    if (reason) *reason = std::move(text);
+    return nullptr;
 }
 
 bool exists(const std::string& path) {
@@ -81,17 +91,18 @@ const std::vector<std::string>& FolderListingCache::entries(const std::string& f
     return entries;
 }
 
-std::unique_ptr<HxFile> openFile(const std::string& path, FileBuffer buffer) {
-    if (path.empty()) return nullptr;
+std::unique_ptr<HxFile> openFile(const std::string& path, FileBuffer buffer, std::string* reason) {
+    if (path.empty()) return refuse(reason, "no such file");
     if (isInternetPath(path)) {
-        std::optional<std::vector<char>> fetched = fetchWhole(path);
+        std::optional<std::vector<char>> fetched = fetchWhole(path, reason);
         if (!fetched) return nullptr;
         return std::make_unique<HxFile>(path, std::string_view(fetched->data(), fetched->size()));
     }
     FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (fd.get() < 0) return nullptr;
+    if (fd.get() < 0) return refuse(reason, std::strerror(errno));
     struct stat st;
-    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return nullptr;
+    if (::fstat(fd.get(), &st) != 0) return refuse(reason, std::strerror(errno));
+    if (!S_ISREG(st.st_mode)) return refuse(reason, "not a regular file");
 
     try {
         // One byte more than the file's size, so that reaching the end needs no growth unless
@@ -103,14 +114,15 @@ std::unique_ptr<HxFile> openFile(const std::string& path, FileBuffer buffer) {
             const ssize_t n = ::read(fd.get(), buffer.data() + filled, buffer.size() - filled);
             if (n < 0) {
                 if (errno == EINTR) continue;
-                return nullptr;
+                return refuse(reason, std::strerror(errno));
             }
             if (n == 0) break;
             filled += static_cast<size_t>(n);
         }
         buffer.resize(filled);
     } catch (const std::bad_alloc&) {
-        return nullptr;
+        return refuse(reason,
+                      "not enough memory to hold its " + std::to_string(st.st_size) + " bytes");
     }
     return std::make_unique<HxFile>(absolutePath(path), std::move(buffer));
 }

@@ -33,10 +33,13 @@ private:
     FileBuffer contents_;
 };
 
-// Opens a file; null when it cannot be opened or is not a regular file. Internet paths
-// ("http:", "https:", "ftp:") are fetched whole; their full path is the address. A buffer from an
+// Opens a file; null when it cannot be opened or is not a regular file, and then *reason (when
+// given) says why. Internet paths ("http:", "https:", "ftp:") are fetched whole; their full path
+// is the address. A local file's full path is made absolute without resolving symbolic links:
+// a file reached through a link is named, and looked for beside, as the link. A buffer from an
 // earlier file may be passed in to be reused: readers of many files avoid fresh memory per file.
-std::unique_ptr<HxFile> openFile(const std::string& path, FileBuffer buffer = {});
+std::unique_ptr<HxFile> openFile(const std::string& path, FileBuffer buffer = {},
+                                 std::string* reason = nullptr);
 
 // Names of the entries of folders, read once; for searches that try many paths in the same
 // folders.

@@ -62,11 +62,15 @@ FetchLimits getFetchLimits() {
     return currentLimits;
 }
 
-std::optional<std::vector<char>> fetchWhole(const std::string& url) {
+std::optional<std::vector<char>> fetchWhole(const std::string& url, std::string* reason) {
     static std::once_flag initialised;
     std::call_once(initialised, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+    auto fail = [&](std::string text) {
+        if (reason) *reason = std::move(text);
+        return std::nullopt;
+    };
     std::unique_ptr<CURL, CurlDeleter> curl(curl_easy_init());
-    if (!curl) return std::nullopt;
+    if (!curl) return fail("the network library cannot be started");
     const FetchLimits limits = getFetchLimits();
     Download download;
     download.maxBytes = limits.maxBytes;
@@ -86,7 +90,18 @@ std::optional<std::vector<char>> fetchWhole(const std::string& url) {
     curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, appendChunk);
     curl_easy_setopt(h, CURLOPT_WRITEDATA, &download);
     curl_easy_setopt(h, CURLOPT_USERAGENT, "KovView5/" KOV_VERSION);
-    if (curl_easy_perform(h) != CURLE_OK || download.tooLarge) return std::nullopt;
+    char errorText[CURL_ERROR_SIZE] = "";
+    curl_easy_setopt(h, CURLOPT_ERRORBUFFER, errorText);
+    const CURLcode result = curl_easy_perform(h);
+    if (download.tooLarge || result == CURLE_FILESIZE_EXCEEDED)
+        return fail("larger than the limit of " + std::to_string(limits.maxBytes) + " bytes");
+    if (result == CURLE_HTTP_RETURNED_ERROR) {
+        long status = 0;
+        curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status);
+        return fail("HTTP status " + std::to_string(status));
+    }
+    if (result != CURLE_OK)
+        return fail(errorText[0] ? std::string(errorText) : curl_easy_strerror(result));
     return std::move(download.bytes);
 }
 

@@ -13,8 +13,9 @@ namespace kov {
 bool isInternetPath(std::string_view path);
 
 // The whole resource, or nothing when the fetch failed (no connection, an error status, a
-// time-out, or more than maxBytes).
-std::optional<std::vector<char>> fetchWhole(const std::string& url);
+// time-out, or more than maxBytes); then *reason (when given) says why: the HTTP status, the
+// limit that was exceeded, or the network error.
+std::optional<std::vector<char>> fetchWhole(const std::string& url, std::string* reason = nullptr);
 
 // Limits of a fetch: the connection must be made within connectSeconds and data must keep
 // flowing (at least one byte per second, judged over stallSeconds).

@@ -215,10 +215,10 @@ void ShpImport::Clear() {
 int ShpImport::Load(const std::string& shpPath, HxProgress* progress) {
     Clear();
     path = shpPath;
-    std::unique_ptr<HxFile> file = openFile(shpPath);
+    std::unique_ptr<HxFile> file = openFile(shpPath, {}, &errorText);
     if (!file) {
         const std::string found = findPathIgnoringCase(shpPath);
-        if (!found.empty() && found != shpPath) file = openFile(found);
+        if (!found.empty() && found != shpPath) file = openFile(found, {}, &errorText);
     }
     if (!file) return 0;
 
@@ -239,7 +239,11 @@ int ShpImport::Load(const std::string& shpPath, HxProgress* progress) {
 
 int ShpImport::loadFromMemory(std::string_view shp, std::string_view shx, HxProgress* progress) {
     Clear();
-    if (shp.size() < kHeaderSize) return 0;
+    if (shp.size() < kHeaderSize) {
+        errorText = "shorter than the " + std::to_string(kHeaderSize) + "-byte header (" +
+                    std::to_string(shp.size()) + " bytes)";
+        return 0;
+    }
     const char* header = shp.data();
     const int32_t fileCode = static_cast<int32_t>(bigEndian32(header));
     const int32_t fileLength = static_cast<int32_t>(bigEndian32(header + 24));
@@ -260,7 +264,11 @@ int ShpImport::loadFromMemory(std::string_view shp, std::string_view shx, HxProg
                       version, shapeType, box[0], box[1], box[2], box[3]);
         progress->SetText(text);
     }
-    if (fileCode != kFileCode) return 0;
+    if (fileCode != kFileCode) {
+        errorText = "not a shapefile: the file code at byte 0 is " + std::to_string(fileCode) +
+                    ", not " + std::to_string(kFileCode);
+        return 0;
+    }
 
     // A range is absent when its bounds hold the "no value" numbers (at or below -1e38); a
     // range that merely reaches below zero, as land below sea level does, is present.

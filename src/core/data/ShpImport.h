@@ -73,7 +73,7 @@ public:
     const SHP_POLYLINE* getPolyline(int index) const;
 
     std::string path;
-    std::string errorText;      // message of a file error that ended the read
+    std::string errorText;      // why the last Load failed: the file error or the damage found
     int32_t strict = 0;         // nonzero: a record that fails to parse ends the read
     int32_t useIndex = 1;       // take record positions from the ".shx"
     int32_t recordCounter = 0;  // last id given; null records count too

@@ -51,16 +51,22 @@ uint8_t blendChannel(uint32_t source, uint32_t alpha, uint8_t target) {
 
 int ZarHImage::Load(const std::string& imagePath) {
     const std::string extension = fileExtension(imagePath);
+    errorText.clear();
     // A path copied from another machine may differ from the file's name in letter case.
-    auto file = openFile(imagePath);
+    auto file = openFile(imagePath, {}, &errorText);
     if (!file) {
         const std::string found = findPathIgnoringCase(imagePath);
-        if (!found.empty()) file = openFile(found);
+        if (!found.empty()) file = openFile(found, {}, &errorText);
     }
     if (!file) return 0;
     GeoTiffTags tags;
     QImage picture = decodePicture(file->contents(), extension, &tags);
-    if (picture.isNull()) return 0;
+    if (picture.isNull()) {
+        errorText = pictureDamage(file->contents());
+        if (errorText.empty())
+            errorText = "the picture cannot be decoded: damaged, of an unknown format or too large";
+        return 0;
+    }
 
     const bool tiff =
         equalsIgnoringCase(extension, ".tif") || equalsIgnoringCase(extension, ".tiff");
@@ -79,10 +85,12 @@ int ZarHImage::Load(const std::string& imagePath) {
             }
         }
     }
-    if (const auto world = applyWorldFiles(imagePath, picture.width(), picture.height()))
+    if (const auto world = applyWorldFiles(imagePath, picture.width(), picture.height())) {
         rect = *world;
-    else if (!tiff)
+    } else if (!tiff) {
+        errorText = "it has no usable world file beside it";
         return 0;
+    }
 
     xmin = rect.xmin;
     ymin = rect.ymin;

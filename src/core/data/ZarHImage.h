@@ -42,6 +42,8 @@ public:
     int32_t utmZone = 0;    // set instead of zone when the coordinates are UTM
     std::string name;       // file name with extension, without folder
     std::string path;       // the path given to Load
+    // Why the last Load failed; empty after a successful one. Shown by the caller.
+    std::string errorText;
 };
 
 }  // namespace kov

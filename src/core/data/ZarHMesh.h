@@ -110,6 +110,9 @@ public:
     int32_t reserved = 0;
     std::string name;  // UTF-8
     std::string path;  // the path given to Load
+    // Why the last Load failed: the file error, the bound that was exceeded or the damage
+    // found; empty after a successful one. Shown by the caller, never by the reader.
+    std::string errorText;
 
     // Largest grid any reader accepts (cells); a bound against absurd counts in damaged files.
     static constexpr int64_t kMaxCells = int64_t{1} << 28;

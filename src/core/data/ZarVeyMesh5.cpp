@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 
 #include "core/base/TextCodec.h"
 #include "core/base/TextScan.h"
@@ -100,7 +101,8 @@ ZarVeyMesh5::ZarVeyMesh5() {
 int ZarVeyMesh5::Load(const std::string& filePath) {
     // Projects load hundreds of tiles of the same size: keep one read buffer per thread.
     thread_local FileBuffer spare;
-    const std::unique_ptr<HxFile> file = openFile(filePath, std::move(spare));
+    errorText.clear();
+    const std::unique_ptr<HxFile> file = openFile(filePath, std::move(spare), &errorText);
     if (!file) return 0;
     const int result = ReadTile(*file);
     spare = file->takeContents();
@@ -115,7 +117,10 @@ int ZarVeyMesh5::ReadTile(const HxFile& dataFile) {
     const std::string base = baseName(fullPath);
     std::unique_ptr<HxFile> header = openFile(findPathIgnoringCase(folder + base + ".csv"));
     if (!header) header = openFile(findPathIgnoringCase(folder + "../Header/" + base + ".csv"));
-    if (!header) return 0;
+    if (!header) {
+        errorText = "its header " + base + ".csv is found neither beside it nor in ../Header";
+        return 0;
+    }
     return ReadTileFiles(header->contents(), dataFile.contents());
 }
 
@@ -131,21 +136,42 @@ int ZarVeyMesh5::parseFixedInt(std::string_view field) {
 }
 
 int ZarVeyMesh5::ReadTileFiles(std::string_view header, std::string_view data) {
+    errorText.clear();
     const std::vector<std::string> values = ReadHeaderValues(header);
-    if (static_cast<int>(values.size()) <= kRequiredHeaderValues) return 0;
+    auto refuse = [&](std::string reason) {
+        errorText = "the header " + std::move(reason);
+        return 0;
+    };
+    if (static_cast<int>(values.size()) <= kRequiredHeaderValues)
+        return refuse("has " + std::to_string(values.size() - 1) + " lines, " +
+                      std::to_string(kRequiredHeaderValues) + " are needed");
 
     name = legacyTextToUtf8(values[15]);
     const int newCols = parseLeadingInt(values[3]);
     const int newRows = parseLeadingInt(values[4]);
     cellSize = parseLeadingDouble(values[5]);
-    if (cellSize != parseLeadingDouble(values[6])) return 0;  // cells must be square
-    if (!(cellSize > 0.0 && cellSize <= 1000.0)) return 0;
-    if (!allocateCells(newCols, newRows)) return 0;
+    if (cellSize != parseLeadingDouble(values[6]))
+        return refuse("gives cells that are not square (lines 5 and 6 differ)");
+    if (!(cellSize > 0.0 && cellSize <= 1000.0))
+        return refuse("gives a cell size outside 0 to 1000 m (line 5)");
+    // The corners are in centimetres; a number beyond the range of doubles ("1e400") would make
+    // an infinite extent that spoils the whole collection's.
+    double corners[4];
+    for (int i = 0; i < 4; ++i) {
+        corners[i] = parseLeadingDouble(values[18 + i]) / 100.0;
+        if (!std::isfinite(corners[i]))
+            return refuse("gives a corner that is not a finite number (line " +
+                          std::to_string(18 + i) + ")");
+    }
+    if (!allocateCells(newCols, newRows))
+        return refuse("gives a grid of " + std::to_string(newCols) + " x " +
+                      std::to_string(newRows) + " cells, outside 1 to " +
+                      std::to_string(kMaxCells) + " cells");
     zone = parseLeadingInt(values[17]);
-    ymin = parseLeadingDouble(values[18]) / 100.0;
-    xmin = parseLeadingDouble(values[19]) / 100.0;
-    ymax = parseLeadingDouble(values[20]) / 100.0;
-    xmax = parseLeadingDouble(values[21]) / 100.0;
+    ymin = corners[0];
+    xmin = corners[1];
+    ymax = corners[2];
+    xmax = corners[3];
 
     int32_t lowest = INT32_MAX;
     int32_t highest = INT32_MIN;

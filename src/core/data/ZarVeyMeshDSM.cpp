@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -33,6 +34,13 @@ struct DsmPoint {
     double y;
     double z;
 };
+
+// A cell size as a user gives it: "2", "0.5".
+std::string formatNumber(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", value);
+    return text;
+}
 
 bool isDigit(char c) {
     return static_cast<unsigned>(c - '0') < 10;
@@ -211,7 +219,8 @@ int ZarVeyMeshDSM::Load(const std::string& filePath) {
 }
 
 int ZarVeyMeshDSM::loadWithProgress(const std::string& filePath, HxProgress* progress) {
-    const std::unique_ptr<HxFile> file = openFile(filePath);
+    errorText.clear();
+    const std::unique_ptr<HxFile> file = openFile(filePath, {}, &errorText);
     if (!file) return 0;
     const int result = readDsm(*file, progress);
     path = filePath;
@@ -236,6 +245,11 @@ int ZarVeyMeshDSM::fillRadius(double size) {
 }
 
 int ZarVeyMeshDSM::readDsm(const HxFile& file, HxProgress* progress) {
+    errorText.clear();
+    auto refuse = [&](std::string reason) {
+        errorText = std::move(reason);
+        return 0;
+    };
     std::string_view text = file.contents();
     const long long length = static_cast<long long>(text.size());
     if (!text.empty() && text.back() == kEndOfFile) text.remove_suffix(1);
@@ -266,7 +280,8 @@ int ZarVeyMeshDSM::readDsm(const HxFile& file, HxProgress* progress) {
             south = std::min(south, p.y);
             north = std::max(north, p.y);
         });
-        if (!complete || !any) return 0;
+        if (!complete) return refuse("the reading was cancelled");
+        if (!any) return refuse("it holds no point lines (number, x, y, z)");
         const double width = static_cast<double>(kSheetWidth);
         const double height = static_cast<double>(kSheetHeight);
         west = std::floor(west / width) * width;
@@ -282,12 +297,17 @@ int ZarVeyMeshDSM::readDsm(const HxFile& file, HxProgress* progress) {
     const double rowsExact = (north - south) / size;
     if (!(colsExact >= 1.0 && rowsExact >= 1.0 && colsExact < kMaxSide + 1.0 &&
           rowsExact < kMaxSide + 1.0)) {
-        return 0;
+        return refuse("the points' extent gives no grid of whole cells of " + formatNumber(size) +
+                      " m within 2^31 cells a side");
     }
     const int64_t newCols = static_cast<int64_t>(colsExact);
     const int64_t newRows = static_cast<int64_t>(rowsExact);
     const int64_t cellCount = newCols * newRows;
-    if (cellCount > (int64_t{1} << 31) || cellCount > cellLimit_) return 0;
+    const int64_t limit = std::min<int64_t>(int64_t{1} << 31, cellLimit_);
+    if (cellCount > limit)
+        return refuse("its grid of " + std::to_string(newCols) + " x " + std::to_string(newRows) +
+                      " cells of " + formatNumber(size) + " m exceeds the limit of " +
+                      std::to_string(limit) + " cells");
     const int gridCols = static_cast<int>(newCols);
     const int gridRows = static_cast<int>(newRows);
 
@@ -297,7 +317,7 @@ int ZarVeyMeshDSM::readDsm(const HxFile& file, HxProgress* progress) {
         grid.assign(static_cast<size_t>(cellCount), MESH_NODATA);
         hit.assign(static_cast<size_t>(cellCount), 0);
     } catch (const std::bad_alloc&) {
-        return 0;
+        return refuse("not enough memory for its grid of " + std::to_string(cellCount) + " cells");
     }
 
     // Binning: the first point of a cell sets it, a later valid point replaces it; water and
@@ -320,12 +340,12 @@ int ZarVeyMeshDSM::readDsm(const HxFile& file, HxProgress* progress) {
                 grid[index] = elevationCode(p.z);
             }
         });
-    if (!complete) return 0;
+    if (!complete) return refuse("the reading was cancelled");
 
     try {
         fillGaps(grid.data(), hit.data(), gridCols, gridRows, radius);
     } catch (const std::bad_alloc&) {
-        return 0;
+        return refuse("not enough memory to fill the gaps of its grid");
     }
 
     cells = std::move(grid);

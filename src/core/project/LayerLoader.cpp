@@ -114,7 +114,7 @@ int loadLayerPaths(const std::vector<std::string>& paths, HMeshProject& project,
         }
         LoadedLayer layer = loadLayer(path, kind, dsmCellSize, progress);
         if (!layer.loaded()) {
-            report.unreadable.push_back(path);
+            report.unreadable.push_back({path, std::move(layer.reason)});
         } else if (!addLayer(project, layer)) {
             report.duplicates.push_back(path);
         } else {

@@ -13,10 +13,16 @@ namespace kov {
 class HMeshProject;
 class HxProgress;
 
+// A file a reader refused, and why.
+struct UnreadableLayer {
+    std::string path;
+    std::string reason;
+};
+
 struct LoadReport {
-    std::vector<std::string> unreadable;  // files a reader rejected
-    std::vector<std::string> duplicates;  // meshes or images the collection already had
-    std::vector<std::string> missing;     // paths that do not exist
+    std::vector<UnreadableLayer> unreadable;  // files a reader rejected
+    std::vector<std::string> duplicates;      // meshes or images the collection already had
+    std::vector<std::string> missing;         // paths that do not exist
     bool ok() const { return unreadable.empty() && missing.empty(); }
 };
 

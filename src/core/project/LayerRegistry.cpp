@@ -27,25 +27,38 @@ LoadedLayer loadLayer(const std::string& path, LayerKind kind, double dsmCellSiz
     switch (kind) {
         case LayerKind::MeshTile: {
             auto tile = std::make_unique<ZarVeyMesh5>();
-            if (tile->Load(path)) layer.mesh = std::move(tile);
+            if (tile->Load(path))
+                layer.mesh = std::move(tile);
+            else
+                layer.reason = tile->errorText;
             break;
         }
         case LayerKind::DsmPoints: {
             auto dsm = std::make_unique<ZarVeyMeshDSM>(dsmCellSize);
-            if (dsm->loadWithProgress(path, progress)) layer.mesh = std::move(dsm);
+            if (dsm->loadWithProgress(path, progress))
+                layer.mesh = std::move(dsm);
+            else
+                layer.reason = dsm->errorText;
             break;
         }
         case LayerKind::Shapefile: {
             auto shape = std::make_unique<ShpImport>();
-            if (shape->Load(path, progress)) layer.shape = std::move(shape);
+            if (shape->Load(path, progress))
+                layer.shape = std::move(shape);
+            else
+                layer.reason = shape->errorText;
             break;
         }
         case LayerKind::Image: {
             auto image = std::make_unique<ZarHImage>();
-            if (image->Load(path)) layer.image = std::move(image);
+            if (image->Load(path))
+                layer.image = std::move(image);
+            else
+                layer.reason = image->errorText;
             break;
         }
     }
+    if (!layer.loaded() && layer.reason.empty()) layer.reason = "the reader refused it";
     return layer;
 }
 

@@ -22,11 +22,13 @@ inline bool isMeshKind(LayerKind kind) {
     return kind == LayerKind::MeshTile || kind == LayerKind::DsmPoints;
 }
 
-// One layer read from its file: exactly one member is set when the reader accepted the file.
+// One layer read from its file: exactly one member is set when the reader accepted the file;
+// otherwise reason says why the reader refused it.
 struct LoadedLayer {
     std::unique_ptr<ZarHMesh> mesh;
     std::unique_ptr<ZarHImage> image;
     std::unique_ptr<ShpImport> shape;
+    std::string reason;
     LoadedLayer();
     LoadedLayer(LoadedLayer&&) noexcept;
     ~LoadedLayer();

@@ -6,6 +6,7 @@
 #include <ctime>
 #include <filesystem>
 #include <memory>
+#include <optional>
 
 #include "core/base/AtomicFile.h"
 #include "core/base/HxProgress.h"
@@ -26,6 +27,7 @@ namespace kov {
 namespace {
 
 constexpr const char* kRootName = "MeshProject";
+constexpr int kUnexpectedEndTagWarning = 201;
 
 std::string fixedText(double value, int decimals) {
     char buffer[400];
@@ -116,8 +118,8 @@ struct MeshEntry {
 class ProjectReader {
 public:
     ProjectReader(HMeshProject& project, const std::string& path, HxProgress* progress,
-                  std::vector<std::string>* missing)
-        : project_(project), path_(path), progress_(progress), missing_(missing) {}
+                  LoadReport& report)
+        : project_(project), path_(path), progress_(progress), report_(report) {}
 
     // Every MeshProject element (root name compared exactly), in document order, adds its
     // layers. The walk is iterative: the tree's depth is the file's to choose.
@@ -194,10 +196,22 @@ private:
         map.setStops(stops.data(), 2);
     }
 
-    std::string resolve(const std::string& stored) {
+    // The file a stored path names now; nothing (and listed as missing) when it is not found.
+    std::optional<std::string> resolve(const std::string& stored) {
         ResolvedPath resolved = ResolveStoredPath(stored, path_);
-        if (!resolved.found && missing_) missing_->push_back(stored);
+        if (!resolved.found) {
+            report_.missing.push_back(stored);
+            return std::nullopt;
+        }
         return std::move(resolved.path);
+    }
+
+    // Adds the layer, or lists it as unreadable or duplicate.
+    void add(const std::string& path, LoadedLayer layer) {
+        if (!layer.loaded())
+            report_.unreadable.push_back({path, std::move(layer.reason)});
+        else if (!addLayer(project_, layer))
+            report_.duplicates.push_back(path);
     }
 
     void LoadLayers(const std::vector<MeshEntry>& meshes, const std::vector<std::string>& images,
@@ -205,27 +219,28 @@ private:
         const int count = static_cast<int>(meshes.size());
         for (int i = 0; i < count; ++i) {
             if (progress_) progress_->SetPos(i, count);
-            const std::string path = resolve(meshes[i].path);
-            if (progress_) progress_->SetText(baseName(path));
-            const LayerKind kind = layerKindOfPath(path);
-            if (!isMeshKind(kind)) continue;
-            LoadedLayer mesh = loadLayer(path, kind, meshes[i].upp, progress_);
-            addLayer(project_, mesh);
+            const std::optional<std::string> path = resolve(meshes[i].path);
+            if (!path) continue;
+            if (progress_) progress_->SetText(baseName(*path));
+            const LayerKind kind = layerKindOfPath(*path);
+            if (!isMeshKind(kind)) {
+                report_.unreadable.push_back({*path, "not an elevation mesh file (.kov, .txt)"});
+                continue;
+            }
+            add(*path, loadLayer(*path, kind, meshes[i].upp, progress_));
         }
-        for (const std::string& stored : images) {
-            LoadedLayer image = loadLayer(resolve(stored), LayerKind::Image, 0.0, nullptr);
-            addLayer(project_, image);
-        }
-        for (const std::string& stored : shapes) {
-            LoadedLayer shape = loadLayer(resolve(stored), LayerKind::Shapefile, 0.0, nullptr);
-            addLayer(project_, shape);
-        }
+        for (const std::string& stored : images)
+            if (const auto path = resolve(stored))
+                add(*path, loadLayer(*path, LayerKind::Image, 0.0, nullptr));
+        for (const std::string& stored : shapes)
+            if (const auto path = resolve(stored))
+                add(*path, loadLayer(*path, LayerKind::Shapefile, 0.0, nullptr));
     }
 
     HMeshProject& project_;
     const std::string& path_;
     HxProgress* progress_;
-    std::vector<std::string>* missing_;
+    LoadReport& report_;
 };
 
 }  // namespace
@@ -321,10 +336,26 @@ bool isProjectFilePath(const std::string& path) {
 }
 
 bool LoadProjectFile(HMeshProject& project, const std::string& path, HxProgress* progress,
-                     std::vector<std::string>* missing) {
+                     ProjectLoadReport* report) {
+    ProjectLoadReport unused;
+    ProjectLoadReport& out = report ? *report : unused;
+    out = ProjectLoadReport();
     KovXmlParser parser;
-    parser.ParseFile(path);  // a rejected file leaves an empty or partial tree; both are walked
-    ProjectReader reader(project, path, progress, missing);
+    // A rejected file leaves an empty or partial tree; both are walked. A file that is no XML
+    // document at all has no errors, and no tree.
+    if (!parser.ParseFile(path) && !parser.Errors().empty()) {
+        out.damaged = true;
+        // The error that ended the parse; warnings (unexpected end tags) went on.
+        for (const COXParser::Error& error : parser.Errors()) {
+            if (error.code == kUnexpectedEndTagWarning) continue;
+            out.errorCode = error.code;
+            out.errorLine = error.line;
+            out.errorColumn = error.column;
+            out.errorText = error.message;
+            break;
+        }
+    }
+    ProjectReader reader(project, path, progress, out);
     if (parser.Root()) reader.walk(*parser.Root());
     project.projectPath = path;
     project.UpdateExtent();

@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "core/project/LayerLoader.h"
+
 namespace kov {
 
 class HMeshProject;
@@ -14,11 +16,23 @@ class HxProgress;
 // True for the project file extensions ".kovv5" and ".kovv" (any letter case).
 bool isProjectFilePath(const std::string& path);
 
+// What a project load could not use: stored layer paths that were not found (missing), layers
+// their reader refused, with its reason (unreadable), layers the collection already had
+// (duplicates), and whether the file itself could be parsed only in part.
+struct ProjectLoadReport : LoadReport {
+    // The file is truncated or otherwise damaged: what could be parsed was read. The parser's
+    // error: its code, where it stopped, and its text.
+    bool damaged = false;
+    int errorCode = 0;
+    int errorLine = 0;
+    int errorColumn = 0;
+    std::string errorText;
+};
+
 // Reads a project file into a freshly made data set; succeeds when at least one mesh was added.
-// projectPath is set either way. The stored layer paths that were not found are listed in
-// *missing when asked.
+// projectPath is set either way. What could not be used is listed in *report when asked.
 bool LoadProjectFile(HMeshProject& project, const std::string& path, HxProgress* progress = nullptr,
-                     std::vector<std::string>* missing = nullptr);
+                     ProjectLoadReport* report = nullptr);
 
 // Writes the project file, replacing the file atomically, and sets projectPath on success.
 bool SaveProjectFile(HMeshProject& project, const std::string& path);

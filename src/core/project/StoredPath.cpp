@@ -93,6 +93,9 @@ ResolvedPath ResolveStoredPath(const std::string& storedPath, const std::string&
     for (const char* scheme : {"http:", "https:", "ftp:", "file:"})
         if (startsWithIgnoringCase(storedPath, scheme)) return {storedPath, true};
     if (storedPath.empty()) return {storedPath, false};
+    // A name of this system may hold '\': the path as written comes first.
+    std::error_code error;
+    if (std::filesystem::exists(storedPath, error)) return {storedPath, true};
     const PathParts stored = split(storedPath);
     if (stored.driveAvailable()) {
         const std::string existing = findPathIgnoringCase(stored.folder + stored.file);
@@ -100,7 +103,6 @@ ResolvedPath ResolveStoredPath(const std::string& storedPath, const std::string&
     }
     if (projectPath.empty()) return {storedPath, false};
 
-    std::error_code error;
     std::filesystem::path absolute = std::filesystem::absolute(projectPath, error);
     const PathParts project = split(error ? projectPath : absolute.string());
     const std::string& name = stored.file;

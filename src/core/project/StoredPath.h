@@ -11,9 +11,10 @@ struct ResolvedPath {
     bool found = false;
 };
 
-// Stored paths may be Windows paths ("C:\data\Data\T0101.kov"): they are split at '\' and '/';
+// A stored path that exists exactly as written is taken as it is (a name of this system may
+// hold '\'). Otherwise it may be a Windows path ("C:\data\Data\T0101.kov"): split at '\' and '/';
 // a drive letter or a "\\server\share" prefix names a drive that is not available here. In order:
-// the stored path itself; the stored folder taken as relative to the project folder; the stored
+// the stored path split; the stored folder taken as relative to the project folder; the stored
 // folder from the root; the file beside the project file; then every combination of runs of
 // consecutive folder names of the project folder and of the stored folder. A candidate that does
 // not exist exactly is matched component by component without regard to case.

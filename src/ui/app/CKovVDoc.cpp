@@ -210,6 +210,7 @@ bool CKovVDoc::OnNewDocument() {
     installProject(std::move(project));
     // A new project has no file yet: saving it must not overwrite the one shown before.
     pathName_.clear();
+    damagedPath_.clear();
     if (!meshes_->projectTitle.empty()) SetTitle(QString::fromStdString(meshes_->projectTitle));
     SetModifiedFlag(true);
     selectImageEntry();
@@ -252,11 +253,12 @@ bool CKovVDoc::OnOpenDocument(const QString& path) {
     if (view_) view_->setEnabled(false);
 
     bool loaded = false;
+    ProjectLoadReport report;
     {
         CMainProgress progress;
         ProgressReport(-2, QStringLiteral("%1 を読み込み中...").arg(path));
         ProgressReport(-7, 1);
-        loaded = LoadProjectFile(*project, localPath(path), &progress);
+        loaded = LoadProjectFile(*project, localPath(path), &progress, &report);
         ProgressReport(-3);
     }
     for (int pane = 0; pane < CMainFrame::kPaneCount; ++pane)
@@ -276,15 +278,56 @@ bool CKovVDoc::OnOpenDocument(const QString& path) {
     if (view_) view_->invalidateMap();
     selectImageEntry();
     SetModifiedFlag(false);
+    damagedPath_ = report.damaged ? pathName_ : QString();
+    reportLoadProblems(path, report);
     return true;
 }
 
+void CKovVDoc::reportLoadProblems(const QString& path, const ProjectLoadReport& report) {
+    constexpr int kMaxListed = 20;
+    QStringList lines;
+    if (report.damaged)
+        lines << QStringLiteral(
+                     "%1 は破損しています（エラー %2、%3 行 %4 桁: %5）。"
+                     "読み込めた部分だけを開きました。")
+                     .arg(path)
+                     .arg(report.errorCode)
+                     .arg(report.errorLine)
+                     .arg(report.errorColumn)
+                     .arg(QString::fromStdString(report.errorText));
+    QStringList layers;
+    for (const UnreadableLayer& layer : report.unreadable)
+        layers << QStringLiteral("%1: %2").arg(QFile::decodeName(layer.path.c_str()),
+                                               QString::fromStdString(layer.reason));
+    for (const std::string& missing : report.missing)
+        layers << QStringLiteral("%1: 見つかりません").arg(QFile::decodeName(missing.c_str()));
+    if (!layers.isEmpty()) {
+        if (!lines.isEmpty()) lines << QString();
+        lines << QStringLiteral("次のレイヤーを読み込めませんでした:");
+        const int listed = std::min<int>(static_cast<int>(layers.size()), kMaxListed);
+        lines << layers.mid(0, listed);
+        if (layers.size() > listed)
+            lines << QStringLiteral("ほか %1 件").arg(layers.size() - listed);
+    }
+    if (!lines.isEmpty())
+        ShowMessage(messageParent(), QMessageBox::Warning, lines.join(QLatin1Char('\n')));
+}
+
 bool CKovVDoc::OnSaveDocument(const QString& path) {
+    // Saving over a file that opened damaged would replace what could not be read: ask first.
+    if (!damagedPath_.isEmpty() && QFileInfo(path).absoluteFilePath() == damagedPath_ &&
+        ShowMessage(messageParent(), QMessageBox::Question,
+                    QStringLiteral("%1 は破損していたため一部しか読み込めていません。"
+                                   "上書き保存しますか?")
+                        .arg(path),
+                    QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
+        return false;
     if (!meshes_ || !SaveProjectFile(*meshes_, localPath(path))) {
         ShowMessage(messageParent(), QMessageBox::Warning,
                     QStringLiteral("%1 への保存に失敗しました").arg(path));
         return false;
     }
+    if (QFileInfo(path).absoluteFilePath() == damagedPath_) damagedPath_.clear();
     SetPathName(path, true);
     SetModifiedFlag(false);
     ShowMessage(messageParent(), QMessageBox::Information,

@@ -16,6 +16,7 @@
 namespace kov {
 
 class CKovVView;
+struct ProjectLoadReport;
 
 class CKovVDoc : public QObject, public CommandTarget {
     Q_OBJECT
@@ -90,6 +91,9 @@ private:
     bool DoFileSave();
     void runToolCommand(int id);
     void selectImageEntry();
+    // After a project was opened: one message naming the damage to the file and the layers that
+    // could not be used, and why; nothing when everything was read.
+    void reportLoadProblems(const QString& path, const ProjectLoadReport& report);
 
     int32_t hasProject_ = 0;
     std::unique_ptr<HMeshProject> meshes_;
@@ -99,6 +103,8 @@ private:
     bool modified_ = false;
     QString title_;
     QString pathName_;
+    // The project file that opened damaged (only partly read): saving over it asks first.
+    QString damagedPath_;
 };
 
 }  // namespace kov

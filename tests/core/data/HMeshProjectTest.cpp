@@ -158,6 +158,21 @@ TEST(HMeshProjectProfile, CountsSpacingBendsAndMissingElevations) {
     ASSERT_EQ(out.size(), 19u);
     EXPECT_EQ(std::tuple(out[0].z, out[1].z, out[2].z, out[3].z, out[14].z, out[18].z),
               std::tuple(3.5, 0.0, 0.0, 5.0, 9.5, 0.0));
+
+    // A maximum below 3 counts as 3: the start, the middle and the end.
+    for (int maxCount : {-1, 0, 1, 2}) {
+        spacing = 5.0;
+        out = profile({{10, 1, 0}, {90, 1, 0}}, spacing, maxCount);
+        ASSERT_EQ(out.size(), 3u) << maxCount;
+        EXPECT_EQ(std::tuple(spacing, out[1].x, out[2].x), std::tuple(40.0, 50.0, 90.0));
+    }
+    // A clamped count puts the last sample at d = L exactly: an intermediate sample, so past the
+    // mesh it repeats the previous elevation instead of reading 0 as the end vertex does.
+    spacing = 1.0;
+    out = profile({{60, 1, 0}, {90, 1, 0}, {160, 1, 0}}, spacing, 5);
+    ASSERT_EQ(out.size(), 5u);
+    EXPECT_EQ(std::tuple(out[1].z, out[2].z, out[3].z, out[4].x, out[4].z),
+              std::tuple(8.5, 8.5, 8.5, 160.0, 8.5));
 }
 
 TEST(HMeshProjectSettings, ShapeDefaultsComeFromTheSettingsStore) {

@@ -152,5 +152,29 @@ TEST(PictureDecoder, ChoosesByExtensionAndFallsBackToQt) {
     EXPECT_TRUE(decodePicture("", ".pcx", nullptr).isNull());
 }
 
+// PNG damage that libpng would print on stderr is refused before it, with the byte offset.
+TEST(PictureDecoder, DamagedPngIsRefusedWithItsOffset) {
+    QImage source(3, 2, QImage::Format_RGB32);
+    source.fill(kRed);
+    QByteArray saved;
+    QBuffer buffer(&saved);
+    buffer.open(QIODevice::WriteOnly);
+    ASSERT_TRUE(source.save(&buffer, "PNG"));
+    const std::string png = saved.toStdString();
+    EXPECT_EQ(pictureDamage(png), "");
+    EXPECT_EQ(pictureDamage("GIF89a"), "") << "only PNG files are looked at";
+    std::string flipped = png;
+    flipped[20] ^= 1;  // inside IHDR, which starts at byte 8
+    const std::pair<std::string, std::string> damaged[] = {
+        {png.substr(0, png.size() - 12), "ends at byte " + std::to_string(png.size() - 12)},
+        {png.substr(0, 46), "at byte 33 is cut short"},  // the chunk after IHDR
+        {flipped, "the PNG chunk IHDR at byte 8 fails its CRC"},
+    };
+    for (const auto& [bytes, reason] : damaged) {
+        EXPECT_NE(pictureDamage(bytes).find(reason), std::string::npos) << pictureDamage(bytes);
+        EXPECT_TRUE(decodePicture(bytes, ".png", nullptr).isNull());
+    }
+}
+
 }  // namespace
 }  // namespace kov

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
 
 #include "core/base/TextCodec.h"
 #include "core/base/TextScan.h"
@@ -58,6 +59,22 @@ TEST(FileService, OpensRegularFilesAndMatchesPathsWithoutCase) {
     EXPECT_EQ(fileExtension("/a/b.c/T1"), "");
 }
 
+TEST(FileService, RefusalsSayWhy) {
+    test::TempDir dir;
+    test::writeFile(dir.file("Data/T.kov"), "x");
+    std::string reason;
+    EXPECT_EQ(openFile(dir.file("Data"), {}, &reason), nullptr);
+    EXPECT_EQ(reason, "not a regular file");
+    EXPECT_EQ(openFile(dir.file("none"), {}, &reason), nullptr);
+    EXPECT_EQ(reason, "No such file or directory");
+    // A file reached through a link keeps the link's name and folder.
+    std::filesystem::create_directories(dir.file("linked"));
+    std::filesystem::create_symlink(dir.file("Data/T.kov"), dir.file("linked/L.kov"));
+    const auto linked = openFile(dir.file("linked/../linked/L.kov"));
+    ASSERT_NE(linked, nullptr);
+    EXPECT_EQ(linked->fullPath(), dir.file("linked/L.kov"));
+}
+
 class InternetPathTest : public ::testing::Test {
 protected:
     void SetUp() override { saved = getFetchLimits(); }
@@ -90,7 +107,9 @@ TEST_F(InternetPathTest, TileAndItsSiblingHeaderAreFetched) {
 
 TEST_F(InternetPathTest, FailedFetchesAreFilesThatCannotBeOpened) {
     server.put("/big", std::string(5000, 'x'));
-    EXPECT_EQ(openFile(server.url("/missing.kov")), nullptr);
+    std::string reason;
+    EXPECT_EQ(openFile(server.url("/missing.kov"), {}, &reason), nullptr);
+    EXPECT_EQ(reason, "HTTP status 404");
     auto file = openFile(server.url("/big"));
     ASSERT_NE(file, nullptr);
     EXPECT_EQ(file->contents().size(), 5000u);
@@ -99,7 +118,8 @@ TEST_F(InternetPathTest, FailedFetchesAreFilesThatCannotBeOpened) {
     tight.maxBytes = 4000;
     tight.stallSeconds = 1;
     setFetchLimits(tight);
-    EXPECT_EQ(openFile(server.url("/big")), nullptr) << "larger than allowed";
+    EXPECT_EQ(openFile(server.url("/big"), {}, &reason), nullptr) << "larger than allowed";
+    EXPECT_EQ(reason, "larger than the limit of 4000 bytes");
 
     server.stall("/slow.kov");
     EXPECT_EQ(openFile(server.url("/slow.kov")), nullptr) << "a stalled transfer times out";

@@ -63,15 +63,16 @@ TEST(GeoTiffKeys, CodesGiveKindZoneAndDatum) {
     }
 }
 
-TEST(GeoTiffKeys, RectangleNeedsKeysPositiveScaleAndTiePoint) {
+TEST(GeoTiffKeys, RectangleNeedsPositiveScaleAndTiePointButNoKeys) {
     GeoTiffTags tags;
     tags.hasKeys = tags.hasPixelScale = tags.hasTiePoint = true;
     tags.scaleX = 2, tags.scaleY = 0.5;
     tags.tieI = 1, tags.tieJ = 2, tags.tieX = 100, tags.tieY = 50;
     EXPECT_EQ(text(geoTiffRectangle(tags, 10, 4).value_or(MapRect{})), "98 49 118 51");
+    tags.hasKeys = false;
+    EXPECT_EQ(text(geoTiffRectangle(tags, 10, 4).value_or(MapRect{})), "98 49 118 51");
     for (auto spoil :
-         {+[](GeoTiffTags& t) { t.hasKeys = false; },
-          +[](GeoTiffTags& t) { t.hasTiePoint = false; }, +[](GeoTiffTags& t) { t.scaleY = 0; }}) {
+         {+[](GeoTiffTags& t) { t.hasTiePoint = false; }, +[](GeoTiffTags& t) { t.scaleY = 0; }}) {
         GeoTiffTags t = tags;
         spoil(t);
         EXPECT_FALSE(geoTiffRectangle(t, 10, 4));
@@ -93,6 +94,9 @@ TEST(GdalGeoTiff, KeysPixelsAndWorldFiles) {
         {"EPSG:32654", 0, 54, 1, "-8000 -36030 -7960 -36000"},
         {"EPSG:4612", 9, 0, 7, "0 0 0 0"},  // geographic: defaults and no rectangle
         {"", 9, 0, 7, "0 0 0 0"},           // no keys
+        // Pixel scale and tie point without a key directory: placed, not geographic, and
+        // without an ellipsoid the datum is Tokyo's, as for keys that name none.
+        {"-", 9, 0, 0, "-8000 -36030 -7960 -36000"},
     };
     TempDir dir;
     std::string ppm = "P6\n4 3\n255\n", script;
@@ -101,8 +105,9 @@ TEST(GdalGeoTiff, KeysPixelsAndWorldFiles) {
     writeFile(dir.file("in.ppm"), ppm);
     for (size_t n = 0; n < std::size(cases); ++n) {
         script += "gdal_translate -q -of GTiff ";
-        if (!cases[n].srs.empty())
-            script += "-a_srs '" + cases[n].srs + "' -a_ullr -8000 -36000 -7960 -36030 ";
+        if (!cases[n].srs.empty() && cases[n].srs != "-")
+            script += "-a_srs '" + cases[n].srs + "' ";
+        if (!cases[n].srs.empty()) script += "-a_ullr -8000 -36000 -7960 -36030 ";
         script += dir.file("in.ppm") + " " + dir.file("t" + std::to_string(n) + ".tif") + " & ";
     }
     test::runCommand(script + "wait");

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <tuple>
 #include <utility>
 #include <vector>
@@ -64,30 +65,52 @@ TEST(ZarVeyMesh5Read, HeaderIsSearchedBesideThenInTheSiblingHeaderFolderIgnoring
     test::writeFile(dir.file("Lone/T2.kov"), test::dataText(smallTile()));
     EXPECT_EQ(headless.Load(dir.file("Lone/T2.kov")), 0);
     EXPECT_EQ(headless.path, dir.file("Lone/T2.kov"));
+    EXPECT_EQ(headless.errorText, "its header T2.csv is found neither beside it nor in ../Header");
     EXPECT_EQ(missing.Load(dir.file("Nowhere/T3.kov")), 0);
+    EXPECT_EQ(missing.errorText, "No such file or directory");
     EXPECT_EQ(missing.path, "") << "path is kept unchanged when the data file cannot be opened";
 }
 
-TEST(ZarVeyMesh5Read, HeaderRejections) {
+// A tile reached through a link finds the header beside the link, not beside its target.
+TEST(ZarVeyMesh5Read, LinkedTileFindsTheHeaderBesideTheLink) {
+    TempDir dir;
+    test::writeFile(dir.file("store/blob.kov"), test::dataText(smallTile()));
+    test::writeFile(dir.file("set/T4.csv"), test::headerText(smallTile()));
+    std::filesystem::create_symlink(dir.file("store/blob.kov"), dir.file("set/T4.kov"));
+    ZarVeyMesh5 mesh;
+    ASSERT_EQ(mesh.Load(dir.file("set/T4.kov")), 1);
+    EXPECT_EQ(mesh.cell(3, 2), 400);
+}
+
+TEST(ZarVeyMesh5Read, HeaderRejectionsSayWhy) {
     const std::string data = test::dataText(smallTile());
-    const std::vector<std::pair<int, std::string>> rejected[] = {
-        {{6, "5.01"}},  // unequal cell sizes
-        {{5, "0"}, {6, "0"}},
-        {{5, "1000.5"}, {6, "1000.5"}},
-        {{5, "nan"}, {6, "nan"}},
-        {{3, "0"}},
-        {{4, "-3"}},
-        {{3, "2000000000"}, {4, "2000000000"}},  // cannot be allocated
+    const struct {
+        std::vector<std::pair<int, std::string>> changes;
+        const char* reason;
+    } rejected[] = {
+        {{{6, "5.01"}}, "not square"},
+        {{{5, "0"}, {6, "0"}}, "cell size"},
+        {{{5, "1000.5"}, {6, "1000.5"}}, "cell size"},
+        {{{5, "nan"}, {6, "nan"}}, "cell size"},  // read as 0
+        {{{3, "0"}}, "grid of 0 x 3"},
+        {{{4, "-3"}}, "grid of 4 x -3"},
+        {{{3, "2000000000"}, {4, "2000000000"}}, "cells"},  // cannot be allocated
+        // A corner beyond the range of doubles would make an infinite extent.
+        {{{18, "1e400"}}, "line 18"},
+        {{{21, "-1e400"}}, "line 21"},
     };
-    for (const auto& changes : rejected) {
+    for (const auto& c : rejected) {
         ZarVeyMesh5 mesh;
-        EXPECT_EQ(mesh.ReadTileFiles(headerWith(changes), data), 0) << changes[0].second;
+        EXPECT_EQ(mesh.ReadTileFiles(headerWith(c.changes), data), 0) << c.changes[0].second;
+        EXPECT_NE(mesh.errorText.find(c.reason), std::string::npos) << mesh.errorText;
     }
     std::string twentyLines = test::headerText(smallTile());
     twentyLines.resize(twentyLines.rfind("item21"));
     ZarVeyMesh5 mesh;
     EXPECT_EQ(mesh.ReadTileFiles(twentyLines, data), 0);
+    EXPECT_EQ(mesh.errorText, "the header has 20 lines, 21 are needed");
     EXPECT_EQ(mesh.ReadTileFiles(headerWith({{6, "5.0000"}}), data), 1) << "numerically equal";
+    EXPECT_EQ(mesh.errorText, "");
     EXPECT_EQ(mesh.ReadTileFiles(headerWith({{5, "1000"}, {6, "1000.0"}}), data), 1);
 }
 

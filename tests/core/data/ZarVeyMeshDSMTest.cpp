@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <tuple>
 #include <vector>
 
@@ -178,9 +179,12 @@ TEST(ZarVeyMeshDSM, RejectsGridsBeyondTheLimitAndEmptyFiles) {
     EXPECT_EQ(read(mesh, point(0, 0, "1") + point(1e9, 1e3, "1")), 0);
     EXPECT_EQ(read(mesh, point(0, 0, "1") + point(1e99, 1e3, "1")), 0);
     EXPECT_TRUE(mesh.cells.empty());
+    EXPECT_NE(mesh.errorText.find("no grid of whole cells"), std::string::npos) << mesh.errorText;
     ZarVeyMeshDSM limited(50.0);  // a 40 x 30 grid
     limited.setCellLimit(1199);
     EXPECT_EQ(read(limited, kCorners), 0);
+    EXPECT_EQ(limited.errorText,
+              "its grid of 40 x 30 cells of 50 m exceeds the limit of 1199 cells");
     limited.setCellLimit(1200);
     EXPECT_EQ(read(limited, kCorners), 1);
     // No point; all points on a sheet line give an empty extent.
@@ -260,6 +264,14 @@ TEST(ZarVeyMeshDSM, LoadKeepsPathAndNameUnlessTheFileIsMissing) {
     EXPECT_EQ(std::pair(mesh.name, z), std::pair(std::string("09LD12"), 12.5));
     EXPECT_EQ(failed.loadWithProgress(dir.file("nothing.txt"), nullptr), 0);
     EXPECT_EQ(failed.path, dir.file("nothing.txt"));
+    EXPECT_EQ(failed.errorText, "it holds no point lines (number, x, y, z)");
+
+    // Reached through a link, the file is placed by the link's name, not the target's.
+    std::filesystem::create_symlink(dir.file("09LD12.txt"), dir.file("09LD34.txt"));
+    ZarVeyMeshDSM linked(5.0);
+    ASSERT_EQ(linked.Load(dir.file("09LD34.txt")), 1);
+    EXPECT_EQ(std::tuple(linked.name, linked.xmin, linked.ymin),
+              std::tuple(std::string("09LD34"), -24000.0, -42000.0));
 }
 
 TEST(SampleDsm, CoastalSheetWithBuildingsOverTheSampleTerrain) {

@@ -257,15 +257,67 @@ TEST_F(ProjectFileTest, MovedProjectsFindTheirLayers) {
     EXPECT_FALSE(lost.found);
     EXPECT_EQ(lost.path, "C:\\nowhere\\Q.kov");
     EXPECT_TRUE(ResolveStoredPath("HTTP://host/a.kov", "").found);
+    // A folder of this system whose name holds '\': the path as written, before any split.
+    const std::string backslash = dir_.file("a\\b/Q.kov");
+    fs::create_directories(dir_.file("a\\b"));
+    fs::copy(moved + "/T1.kov", backslash);
+    const ResolvedPath written = ResolveStoredPath(backslash, project);
+    EXPECT_TRUE(written.found);
+    EXPECT_EQ(written.path, backslash);
 
     test::writeFile(project, projectXml("<MeshProject><Mesh>C:\\data\\site\\Data\\T0.kov</Mesh>"
                                         "<Mesh>C:\\data\\site\\T1.kov</Mesh>"
                                         "<Mesh>C:\\data\\site\\gone.kov</Mesh></MeshProject>"));
     HMeshProject loaded;
-    std::vector<std::string> missing;
-    ASSERT_TRUE(LoadProjectFile(loaded, project, nullptr, &missing));
+    ProjectLoadReport report;
+    ASSERT_TRUE(LoadProjectFile(loaded, project, nullptr, &report));
     EXPECT_EQ(loaded.meshCount(), 2);
-    EXPECT_EQ(missing, std::vector<std::string>{"C:\\data\\site\\gone.kov"});
+    EXPECT_EQ(report.missing, std::vector<std::string>{"C:\\data\\site\\gone.kov"});
+    EXPECT_TRUE(report.unreadable.empty());
+}
+
+// Layers that are found but refused, and a file that ends in the middle, are reported with
+// their reasons; what could be read still opens.
+TEST_F(ProjectFileTest, UnreadableLayersAndDamageAreReported) {
+    fs::create_directories(dir_.file("lonely"));
+    fs::copy(tile(0), dir_.file("lonely/L.kov"));
+    test::writeFile(dir_.file("cut.png"), std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16));
+    test::writeFile(dir_.file("cut.pgw"), "1\n0\n0\n-1\n0.5\n99.5\n");
+    test::writeFile(dir_.file("bad.shp"), std::string(100, '\x01'));
+    const std::string body = "<MeshProject><Mesh>" + tile(0) + "</Mesh><Mesh>" +
+                             dir_.file("lonely/L.kov") + "</Mesh><IMesh>" + dir_.file("cut.png") +
+                             "</IMesh><Shp>" + dir_.file("bad.shp") + "</Shp>";
+    const std::string path = dir_.file("p.kovv5");
+    test::writeFile(path, projectXml(body + "</MeshProject>"));
+    HMeshProject project;
+    ProjectLoadReport report;
+    ASSERT_TRUE(LoadProjectFile(project, path, nullptr, &report));
+    EXPECT_EQ(project.meshCount(), 1);
+    EXPECT_FALSE(report.damaged);
+    EXPECT_TRUE(report.missing.empty());
+    ASSERT_EQ(report.unreadable.size(), 3u);
+    const std::pair<std::string, const char*> expected[] = {
+        {dir_.file("lonely/L.kov"), "header L.csv"},
+        {dir_.file("cut.png"), "PNG file ends at byte 16"},
+        {dir_.file("bad.shp"), "file code"}};
+    for (size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(report.unreadable[i].path, expected[i].first);
+        EXPECT_NE(report.unreadable[i].reason.find(expected[i].second), std::string::npos)
+            << report.unreadable[i].reason;
+    }
+
+    // Cut inside the Shp tag: the layers before the cut are read, the damage is named.
+    const std::string cut = projectXml(body);
+    test::writeFile(path, cut.substr(0, cut.find("<Shp>") + 3));
+    HMeshProject partial;
+    ASSERT_TRUE(LoadProjectFile(partial, path, nullptr, &report));
+    EXPECT_EQ(partial.meshCount(), 1);
+    EXPECT_TRUE(report.damaged);
+    EXPECT_GT(report.errorCode, 100);
+    EXPECT_EQ(report.errorLine, 2);
+    EXPECT_GT(report.errorColumn, 1);
+    EXPECT_FALSE(report.errorText.empty());
+    EXPECT_EQ(report.unreadable.size(), 2u) << "the report starts empty";
 }
 
 class RecordingProgress : public HxProgress {

@@ -15,6 +15,7 @@
 #include <QWidgetAction>
 
 #include <array>
+#include <filesystem>
 #include <memory>
 
 #include <gtest/gtest.h>
@@ -418,6 +419,50 @@ TEST_F(AppTest, SavePromptAnswers) {
     HMeshProject reread;
     ASSERT_TRUE(LoadProjectFile(reread, copy.toStdString()));
     EXPECT_EQ(reread.stepHeight, 7.5);
+}
+
+// A project file cut short opens with what could be read; the user is told once about the
+// damage and the layers that could not be read, and saving over the file asks first.
+TEST_F(AppTest, DamagedProjectsAndUnreadableLayersAreToldAndSavingAsks) {
+    const std::string lonely = dir_.file("lonely/L.kov");
+    std::filesystem::create_directories(dir_.file("lonely"));
+    ASSERT_TRUE(QFile::copy(QString::fromStdString(dir->file("Data/09LD281.kov")),
+                            QString::fromStdString(lonely)));  // without its header
+    std::string text = test::readFile(dir->file("sample.kovv5"));
+    const size_t root = text.find("<MeshProject>") + 13;
+    text.insert(root, "<Mesh>" + lonely + "</Mesh>");
+    const QString damaged = file("damaged.kovv5");
+    test::writeFile(damaged.toStdString(), text.substr(0, text.find("</MeshProject>") - 20));
+
+    CKovVDoc doc;
+    ASSERT_TRUE(doc.OnOpenDocument(damaged));
+    EXPECT_TRUE(doc.HasProject());
+    ASSERT_EQ(messages.size(), 1u);
+    const QString told = messages[0].text;
+    EXPECT_EQ(messages[0].icon, QMessageBox::Warning);
+    EXPECT_TRUE(told.contains(damaged + QStringLiteral(" は破損しています"))) << told.toStdString();
+    EXPECT_TRUE(told.contains(QString::fromStdString(lonely) + QStringLiteral(": its header")))
+        << told.toStdString();
+
+    // Save asks; No keeps the damaged file as it is.
+    const std::string before = test::readFile(damaged.toStdString());
+    messages.clear();
+    answer = QMessageBox::No;
+    EXPECT_TRUE(doc.OnCommand(kCmdSaveProject));
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].buttons, QMessageBox::Yes | QMessageBox::No);
+    EXPECT_TRUE(messages[0].text.startsWith(damaged));
+    EXPECT_EQ(test::readFile(damaged.toStdString()), before);
+
+    // Yes saves; the next save no longer asks.
+    answer = QMessageBox::Yes;
+    messages.clear();
+    EXPECT_TRUE(doc.OnSaveDocument(damaged));
+    EXPECT_NE(test::readFile(damaged.toStdString()), before);
+    messages.clear();
+    EXPECT_TRUE(doc.OnSaveDocument(damaged));
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].icon, QMessageBox::Information) << "only the saved notice";
 }
 
 TEST_F(AppTest, NewProjectWithoutAFileAsksForOneAndFailedSavesAbort) {

@@ -54,7 +54,8 @@ GeoSystem interpretGeoTiffKeys(const GeoTiffTags& tags) {
 }
 
 std::optional<MapRect> geoTiffRectangle(const GeoTiffTags& tags, int width, int height) {
-    if (!tags.hasKeys || !tags.hasPixelScale || !tags.hasTiePoint) return std::nullopt;
+    // The keys are not needed: without them the system is simply not geographic.
+    if (!tags.hasPixelScale || !tags.hasTiePoint) return std::nullopt;
     if (!(tags.scaleX > 0.0) || !(tags.scaleY > 0.0)) return std::nullopt;
     MapRect r;
     r.xmin = tags.tieX - tags.scaleX * tags.tieI;

@@ -37,7 +37,8 @@ struct GeoSystem {
 GeoSystem interpretGeoTiffKeys(const GeoTiffTags& tags);
 
 // The rectangle an image of width x height pixels covers according to its pixel scale and tie
-// point; nothing when the file has no key directory, no positive pixel scale or no tie point.
+// point; nothing when the file has no positive pixel scale or no tie point. A file without a key
+// directory is placed all the same.
 std::optional<MapRect> geoTiffRectangle(const GeoTiffTags& tags, int width, int height);
 
 }  // namespace kov

@@ -5,6 +5,9 @@
 #include <QImageReader>
 #include <algorithm>
 #include <cstdint>
+#include <string>
+
+#include <zlib.h>
 
 #include "core/data/HxFile.h"
 #include "core/data/image/BmpDecoder.h"
@@ -12,9 +15,48 @@
 #include "core/data/image/TiffDecoder.h"
 
 namespace kov {
+namespace {
+
+constexpr std::string_view kPngSignature("\x89PNG\r\n\x1a\n", 8);
+
+uint32_t bigEndian32(const char* p) {
+    const auto* u = reinterpret_cast<const unsigned char*>(p);
+    return (uint32_t{u[0]} << 24) | (uint32_t{u[1]} << 16) | (uint32_t{u[2]} << 8) | u[3];
+}
+
+}  // namespace
+
+// Qt's PNG reader leaves libpng's error handler at the default, which prints "libpng error: ..."
+// on stderr; these checks refuse what libpng would refuse that way.
+std::string pictureDamage(std::string_view bytes) {
+    if (!bytes.starts_with(kPngSignature)) return {};
+    size_t pos = kPngSignature.size();
+    for (;;) {
+        if (bytes.size() - pos < 12)
+            return "the PNG file ends at byte " + std::to_string(bytes.size()) +
+                   " before its IEND chunk";
+        const uint32_t length = bigEndian32(bytes.data() + pos);
+        const std::string type(bytes.substr(pos + 4, 4));
+        if (length > 0x7FFFFFFFu || length > bytes.size() - pos - 12)
+            return "the PNG chunk " + type + " at byte " + std::to_string(pos) + " is cut short";
+        const bool critical = (static_cast<unsigned char>(type[0]) & 0x20) == 0;
+        if (critical) {
+            const auto* data = reinterpret_cast<const Bytef*>(bytes.data() + pos + 4);
+            const uLong crc = crc32(crc32(0L, Z_NULL, 0), data, length + 4);
+            if (crc != bigEndian32(bytes.data() + pos + 8 + length))
+                return "the PNG chunk " + type + " at byte " + std::to_string(pos) +
+                       " fails its CRC";
+        }
+        if (type == "IEND") return {};
+        pos += 12 + size_t{length};
+    }
+}
 
 QImage decodeWithQt(std::string_view bytes, const char* formatHint, const PictureLimits& limits) {
-    if (bytes.empty()) return QImage();
+    if (bytes.empty() || !pictureDamage(bytes).empty()) return QImage();
+    // libpng would print "Not a PNG file" for anything else.
+    if (formatHint && std::string_view(formatHint) == "png" && !bytes.starts_with(kPngSignature))
+        return QImage();
     QByteArray data = QByteArray::fromRawData(bytes.data(), static_cast<qsizetype>(bytes.size()));
     QBuffer buffer(&data);
     if (!buffer.open(QIODevice::ReadOnly)) return QImage();

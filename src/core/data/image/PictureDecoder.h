@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QImage>
+#include <string>
 #include <string_view>
 
 #include "core/data/image/GeoTiffKeys.h"
@@ -13,6 +14,12 @@ namespace kov {
 // it is null the one the contents call for. Premultiplied 32-bit picture or null.
 QImage decodeWithQt(std::string_view bytes, const char* formatHint,
                     const PictureLimits& limits = {});
+
+// Damage that a picture library would report on standard error by itself instead of to us:
+// a PNG file (told by its signature) whose chunks are cut short, that ends before its IEND
+// chunk, or whose critical chunk fails its CRC. The reason, naming the byte offset; empty for
+// anything else. The decoders refuse such files before the library sees them.
+std::string pictureDamage(std::string_view bytes);
 
 // Decodes a whole file by its extension (any letter case): ".bmp"/".dib", ".pcx" and
 // ".tif"/".tiff" by our own readers, ".gif", ".jpg"/".jpeg", ".png" and ".tga" by Qt's readers
