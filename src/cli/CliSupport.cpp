@@ -4,10 +4,12 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 
 #include "core/base/TextCodec.h"
 #include "core/data/HMeshProject.h"
 #include "core/data/HxFile.h"
+#include "core/project/KovXmlParser.h"
 #include "core/project/LayerLoader.h"
 #include "core/project/LayerRegistry.h"
 #include "core/project/ProjectFile.h"
@@ -29,6 +31,11 @@ const char* layerKindName(LayerKind kind) {
     return "georeferenced image";
 }
 
+void reportOverBudget(const std::string& path, const HMeshProject& project) {
+    std::fprintf(stderr, "kovtool: %s: skipped, the layer exceeds the memory budget (%lld MiB)\n",
+                 path.c_str(), static_cast<long long>(project.memoryBudget >> 20));
+}
+
 }  // namespace
 
 bool isProjectArgument(const std::vector<std::string>& paths) {
@@ -39,6 +46,14 @@ namespace {
 
 bool loadProjectPath(const std::string& path, HMeshProject& project,
                      std::vector<std::string>* missing) {
+    std::error_code error;
+    const uintmax_t size = std::filesystem::file_size(path, error);
+    if (!error && size > KovXmlParser::kMaxFileBytes) {
+        std::fprintf(stderr, "kovtool: %s: larger than %llu MiB, too large for a project file\n",
+                     path.c_str(),
+                     static_cast<unsigned long long>(KovXmlParser::kMaxFileBytes >> 20));
+        return false;
+    }
     std::vector<std::string> notFound;
     if (!LoadProjectFile(project, path, nullptr, &notFound)) {
         std::fprintf(stderr, "kovtool: %s は標高メッシュプロジェクトファイルと識別できません\n",
@@ -47,6 +62,8 @@ bool loadProjectPath(const std::string& path, HMeshProject& project,
     }
     for (const auto& p : notFound)
         std::fprintf(stderr, "kovtool: %s: layer of the project not found\n", p.c_str());
+    for (const auto& p : project.budgetRefusals())
+        reportOverBudget(p, project);
     if (missing) *missing = std::move(notFound);
     return true;
 }
@@ -74,6 +91,8 @@ bool loadDataPaths(const std::vector<std::string>& paths, HMeshProject& project,
     for (const auto& p : report.unreadable)
         std::fprintf(stderr, "kovtool: %s: cannot be read as a %s\n", p.c_str(),
                      layerKindName(layerKindOfPath(p)));
+    for (const auto& p : report.overBudget)
+        reportOverBudget(p, project);
     for (const auto& p : report.duplicates)
         std::fprintf(stderr, "kovtool: %s: skipped, the same layer is already loaded\n", p.c_str());
     if (!report.ok()) return false;

@@ -2,6 +2,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <string>
 
 #include "cli/Commands.h"
@@ -64,7 +65,15 @@ int main(int argc, char** argv) {
         return 0;
     }
     for (const Command& c : kCommands) {
-        if (name == c.name) return checkedOutput(c.run(kov::cli::Arguments(argv + 2, argv + argc)));
+        if (name != c.name) continue;
+        // Memory that cannot be had ends the command with a message, never with an abort.
+        try {
+            return checkedOutput(c.run(kov::cli::Arguments(argv + 2, argv + argc)));
+        } catch (const std::bad_alloc&) {
+            std::fflush(stdout);
+            std::fprintf(stderr, "kovtool %s: out of memory\n", c.name);
+            return 1;
+        }
     }
     std::fprintf(stderr, "kovtool: unknown command '%s'\n", name.c_str());
     printUsage(stderr);

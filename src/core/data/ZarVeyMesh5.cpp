@@ -6,6 +6,7 @@
 #include "core/base/TextCodec.h"
 #include "core/base/TextScan.h"
 #include "core/data/HxFile.h"
+#include "core/data/InternetFetch.h"
 
 namespace kov {
 namespace {
@@ -113,8 +114,15 @@ int ZarVeyMesh5::ReadTile(const HxFile& dataFile) {
     if (fullPath.empty()) return 0;
     const std::string folder = splitFolder(fullPath).first;
     const std::string base = baseName(fullPath);
-    std::unique_ptr<HxFile> header = openFile(findPathIgnoringCase(folder + base + ".csv"));
-    if (!header) header = openFile(findPathIgnoringCase(folder + "../Header/" + base + ".csv"));
+    const std::string beside = folder + base + ".csv";
+    const std::string inHeaderFolder = folder + "../Header/" + base + ".csv";
+    // The names as written first: the usual layouts then need no folder listing.
+    std::unique_ptr<HxFile> header = openFile(beside);
+    if (!header) header = openFile(inHeaderFolder);
+    if (!header && !isInternetPath(fullPath)) {
+        header = openFile(findPathIgnoringCase(beside));
+        if (!header) header = openFile(findPathIgnoringCase(inHeaderFolder));
+    }
     if (!header) return 0;
     return ReadTileFiles(header->contents(), dataFile.contents());
 }
@@ -124,6 +132,11 @@ std::vector<std::string> ZarVeyMesh5::ReadHeaderValues(std::string_view header) 
     forEachLine(header, kHeaderLineLimit,
                 [&](std::string_view line) { values.push_back(secondField(line)); });
     return values;
+}
+
+int64_t ZarVeyMesh5::cellBound(size_t dataBytes) {
+    return std::max<int64_t>(kFreeCells,
+                             kCellsPerField * static_cast<int64_t>(dataBytes / kFieldWidth));
 }
 
 int ZarVeyMesh5::parseFixedInt(std::string_view field) {
@@ -140,6 +153,7 @@ int ZarVeyMesh5::ReadTileFiles(std::string_view header, std::string_view data) {
     cellSize = parseLeadingDouble(values[5]);
     if (cellSize != parseLeadingDouble(values[6])) return 0;  // cells must be square
     if (!(cellSize > 0.0 && cellSize <= 1000.0)) return 0;
+    if (int64_t{newCols} * newRows > cellBound(data.size())) return 0;
     if (!allocateCells(newCols, newRows)) return 0;
     zone = parseLeadingInt(values[17]);
     ymin = parseLeadingDouble(values[18]) / 100.0;

@@ -228,6 +228,11 @@ double ZarVeyMeshDSM::parseNumber(std::string_view field) {
     return parseField(field.data(), field.data() + field.size());
 }
 
+int64_t ZarVeyMeshDSM::cellBound(size_t fileBytes) {
+    const int64_t filled = static_cast<int64_t>(std::min<size_t>(fileBytes, INT64_MAX / 64));
+    return std::max(kFreeCells, kCellsPerByte * filled);
+}
+
 int ZarVeyMeshDSM::fillRadius(double size) {
     const double cellsPerDistance = kFillDistance / size;
     if (!(cellsPerDistance >= 0.0)) return 1;
@@ -287,7 +292,9 @@ int ZarVeyMeshDSM::readDsm(const HxFile& file, HxProgress* progress) {
     const int64_t newCols = static_cast<int64_t>(colsExact);
     const int64_t newRows = static_cast<int64_t>(rowsExact);
     const int64_t cellCount = newCols * newRows;
-    if (cellCount > (int64_t{1} << 31) || cellCount > cellLimit_) return 0;
+    if (cellCount > (int64_t{1} << 31) || cellCount > cellLimit_ ||
+        cellCount > cellBound(static_cast<size_t>(length)))
+        return 0;
     const int gridCols = static_cast<int>(newCols);
     const int gridRows = static_cast<int>(newRows);
 

@@ -6,6 +6,8 @@
 #include <ctime>
 #include <filesystem>
 #include <memory>
+#include <set>
+#include <unordered_set>
 
 #include "core/base/AtomicFile.h"
 #include "core/base/HxProgress.h"
@@ -209,11 +211,17 @@ private:
             if (progress_) progress_->SetText(baseName(path));
             const LayerKind kind = layerKindOfPath(path);
             if (!isMeshKind(kind)) continue;
+            // A tile read again would be refused as a duplicate: it is not read at all. A DSM
+            // file gridded at another cell size is another mesh.
+            const double cellSize = kind == LayerKind::DsmPoints ? meshes[i].upp : 0.0;
+            if (!loadedMeshes_.emplace(path, cellSize).second) continue;
             LoadedLayer mesh = loadLayer(path, kind, meshes[i].upp, progress_);
             addLayer(project_, mesh);
         }
         for (const std::string& stored : images) {
-            LoadedLayer image = loadLayer(resolve(stored), LayerKind::Image, 0.0, nullptr);
+            const std::string path = resolve(stored);
+            if (!loadedImages_.insert(path).second) continue;  // it would be refused as well
+            LoadedLayer image = loadLayer(path, LayerKind::Image, 0.0, nullptr);
             addLayer(project_, image);
         }
         for (const std::string& stored : shapes) {
@@ -223,6 +231,9 @@ private:
     }
 
     HMeshProject& project_;
+    // The files read so far (meshes with their DSM cell size).
+    std::set<std::pair<std::string, double>> loadedMeshes_;
+    std::unordered_set<std::string> loadedImages_;
     const std::string& path_;
     HxProgress* progress_;
     std::vector<std::string>* missing_;
@@ -322,6 +333,7 @@ bool isProjectFilePath(const std::string& path) {
 
 bool LoadProjectFile(HMeshProject& project, const std::string& path, HxProgress* progress,
                      std::vector<std::string>* missing) {
+    const FolderListingScope listings;  // each folder is listed at most once per load
     KovXmlParser parser;
     parser.ParseFile(path);  // a rejected file leaves an empty or partial tree; both are walked
     ProjectReader reader(project, path, progress, missing);
