@@ -56,5 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
             check(!part.empty());
     }
     check(!layer.getPoint(layer.pointCount()) && !layer.getPolyline(-1));
+    // Every byte of the main file is read at most once: the layer stays within a few times it.
+    check(layer.memoryBytes() <= static_cast<int64_t>(4 * shp.size()) + 4096);
     return 0;
 }

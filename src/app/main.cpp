@@ -2,9 +2,31 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QStringList>
+#include <new>
 
 #include "core/data/LibraryMessages.h"
 #include "ui/app/CKovVApp.h"
+#include "ui/app/CMainFrame.h"
+
+namespace {
+
+// Every event is delivered here: memory that cannot be had while one is handled ends that piece
+// of work with a message instead of aborting the program.
+class KovViewApplication : public QApplication {
+public:
+    using QApplication::QApplication;
+    bool notify(QObject* receiver, QEvent* event) override {
+        try {
+            return QApplication::notify(receiver, event);
+        } catch (const std::bad_alloc&) {
+            if (kov::CMainFrame* frame = kov::CMainFrame::instance())
+                frame->recoverFromOutOfMemory();
+            return false;
+        }
+    }
+};
+
+}  // namespace
 
 int main(int argc, char** argv) {
     QElapsedTimer clock;
@@ -15,7 +37,7 @@ int main(int argc, char** argv) {
         arguments << QString::fromLocal8Bit(argv[i]);
     if (kov::answerWithoutWindow(kov::ParseCommandLine(arguments))) return 0;
     kov::installLibraryMessageFilter("kovview");
-    QApplication application(argc, argv);
+    KovViewApplication application(argc, argv);
     kov::CKovVApp app;
     app.setStartClock(clock);
     if (!app.InitInstance(QApplication::arguments().mid(1)))

@@ -4,10 +4,12 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 
 #include "core/base/TextCodec.h"
 #include "core/data/HMeshProject.h"
 #include "core/data/HxFile.h"
+#include "core/project/KovXmlParser.h"
 #include "core/project/LayerLoader.h"
 #include "core/project/LayerRegistry.h"
 #include "core/project/ProjectFile.h"
@@ -29,6 +31,11 @@ const char* layerKindName(LayerKind kind) {
     return "georeferenced image";
 }
 
+void reportOverBudget(const std::string& path, const HMeshProject& project) {
+    std::fprintf(stderr, "kovtool: %s: skipped, the layer exceeds the memory budget (%lld MiB)\n",
+                 path.c_str(), static_cast<long long>(project.memoryBudget >> 20));
+}
+
 }  // namespace
 
 bool isProjectArgument(const std::vector<std::string>& paths) {
@@ -39,6 +46,14 @@ namespace {
 
 bool loadProjectPath(const std::string& path, HMeshProject& project,
                      ProjectLoadReport* projectReport) {
+    std::error_code error;
+    const uintmax_t size = std::filesystem::file_size(path, error);
+    if (!error && size > KovXmlParser::kMaxFileBytes) {
+        std::fprintf(stderr, "kovtool: %s: larger than %llu MiB, too large for a project file\n",
+                     path.c_str(),
+                     static_cast<unsigned long long>(KovXmlParser::kMaxFileBytes >> 20));
+        return false;
+    }
     ProjectLoadReport report;
     if (!LoadProjectFile(project, path, nullptr, &report)) {
         std::fprintf(stderr, "kovtool: %s は標高メッシュプロジェクトファイルと識別できません\n",
@@ -60,6 +75,8 @@ bool loadProjectPath(const std::string& path, HMeshProject& project,
     for (const auto& p : report.duplicates)
         std::fprintf(stderr, "kovtool: %s: layer of the project skipped, already loaded\n",
                      p.c_str());
+    for (const auto& p : project.budgetRefusals())
+        reportOverBudget(p, project);
     if (projectReport) *projectReport = std::move(report);
     return true;
 }
@@ -87,6 +104,8 @@ bool loadDataPaths(const std::vector<std::string>& paths, HMeshProject& project,
     for (const auto& layer : report.unreadable)
         std::fprintf(stderr, "kovtool: %s: cannot be read as a %s: %s\n", layer.path.c_str(),
                      layerKindName(layerKindOfPath(layer.path)), layer.reason.c_str());
+    for (const auto& p : report.overBudget)
+        reportOverBudget(p, project);
     for (const auto& p : report.duplicates)
         std::fprintf(stderr, "kovtool: %s: skipped, the same layer is already loaded\n", p.c_str());
     if (!report.ok()) return false;

@@ -2,6 +2,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <string>
 
 #include "cli/Commands.h"
@@ -85,7 +86,14 @@ int main(int argc, char** argv) {
             std::printf("usage: kovtool %s\n", c.usage);
             return checkedOutput(0);
         }
-        return checkedOutput(c.run(args));
+        // Memory that cannot be had ends the command with a message, never with an abort.
+        try {
+            return checkedOutput(c.run(args));
+        } catch (const std::bad_alloc&) {
+            std::fflush(stdout);
+            std::fprintf(stderr, "kovtool %s: out of memory\n", c.name);
+            return 1;
+        }
     }
     std::fprintf(stderr, "kovtool: unknown command '%s'\n", name.c_str());
     printUsage(stderr);

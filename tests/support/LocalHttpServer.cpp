@@ -33,7 +33,12 @@ LocalHttpServer::~LocalHttpServer() {
 
 void LocalHttpServer::put(const std::string& path, const std::string& body) {
     std::lock_guard lock(mutex_);
-    files_[path] = body;
+    files_[path] = std::make_shared<const std::string>(body);
+}
+
+void LocalHttpServer::trickle(const std::string& path, int bytes, int pauseMilliseconds) {
+    std::lock_guard lock(mutex_);
+    trickles_[path] = {bytes, pauseMilliseconds};
 }
 
 void LocalHttpServer::stall(const std::string& path) {
@@ -70,19 +75,37 @@ void LocalHttpServer::answer(int client) {
     const std::string path = request.substr(start, request.find(' ', start) - start);
     std::unique_lock lock(mutex_);
     const auto file = files_.find(path);
+    const std::shared_ptr<const std::string> body = file == files_.end() ? nullptr : file->second;
     const bool stall = stalls_.count(path) > 0;
-    const std::string answer =
-        stall ? "HTTP/1.0 200 OK\r\nContent-Length: 1000\r\n\r\nabc"
-        : file == files_.end()
-            ? "HTTP/1.0 404 Not Found\r\nContent-Length: 0\r\n\r\n"
-            : "HTTP/1.0 200 OK\r\nContent-Length: " + std::to_string(file->second.size()) +
-                  "\r\n\r\n" + file->second;
+    const auto trickle = trickles_.find(path);
+    const std::pair<int, int> trickled =
+        trickle == trickles_.end() ? std::pair<int, int>{0, 0} : trickle->second;
     lock.unlock();
-    for (size_t sent = 0; sent < answer.size();) {
-        const ssize_t n = ::send(client, answer.data() + sent, answer.size() - sent, MSG_NOSIGNAL);
-        if (n <= 0) return;
-        sent += static_cast<size_t>(n);
+    auto send = [&](const char* data, size_t size) {
+        for (size_t sent = 0; sent < size;) {
+            const ssize_t n = ::send(client, data + sent, size - sent, MSG_NOSIGNAL);
+            if (n <= 0) return false;
+            sent += static_cast<size_t>(n);
+        }
+        return true;
+    };
+    if (trickled.first > 0) {
+        const std::string head =
+            "HTTP/1.0 200 OK\r\nContent-Length: " + std::to_string(trickled.first) + "\r\n\r\n";
+        if (!send(head.data(), head.size())) return;
+        for (int i = 0; i < trickled.first && !stopping_; ++i) {
+            if (!send("x", 1)) return;
+            ::usleep(static_cast<useconds_t>(trickled.second) * 1000);
+        }
+        return;
     }
+    // The body is sent from the stored copy: a test that measures memory sees the client's.
+    const std::string head =
+        stall   ? "HTTP/1.0 200 OK\r\nContent-Length: 1000\r\n\r\nabc"
+        : !body ? "HTTP/1.0 404 Not Found\r\nContent-Length: 0\r\n\r\n"
+                : "HTTP/1.0 200 OK\r\nContent-Length: " + std::to_string(body->size()) + "\r\n\r\n";
+    if (!send(head.data(), head.size())) return;
+    if (body && !stall && !send(body->data(), body->size())) return;
     while (stall && !stopping_)  // a stalled transfer sends nothing more until the server stops
         ::usleep(20000);
 }

@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -10,7 +11,8 @@
 namespace kov::test {
 
 // Serves the files given with Put; other paths answer 404. A path registered with Stall sends
-// its headers and a few bytes, then nothing until the server stops.
+// its headers and a few bytes, then nothing until the server stops; one registered with Trickle
+// sends its bytes one at a time with a pause after each.
 class LocalHttpServer {
 public:
     LocalHttpServer();  // listens on an ephemeral port
@@ -20,6 +22,7 @@ public:
 
     void put(const std::string& path, const std::string& body);
     void stall(const std::string& path);
+    void trickle(const std::string& path, int bytes, int pauseMilliseconds);
     // "http://127.0.0.1:PORT" + path
     std::string url(const std::string& path) const;
     int requestCount() const { return requests_; }
@@ -33,8 +36,9 @@ private:
     std::atomic<bool> stopping_{false};
     std::atomic<int> requests_{0};
     std::mutex mutex_;
-    std::map<std::string, std::string> files_;
+    std::map<std::string, std::shared_ptr<const std::string>> files_;
     std::map<std::string, bool> stalls_;
+    std::map<std::string, std::pair<int, int>> trickles_;  // bytes, pause
     std::thread thread_;
 };
 

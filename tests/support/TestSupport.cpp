@@ -1,11 +1,15 @@
 #include "support/TestSupport.h"
 
+#include <fcntl.h>
 #include <sys/wait.h>
+#include <unistd.h>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <memory>
 #include <sstream>
 
@@ -112,6 +116,16 @@ std::string runCommand(const std::string& command, int* exitCode) {
     const int status = pclose(pipe);
     if (exitCode) *exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return output;
+}
+
+bool endsWithoutBlocking(const std::string& fifo, const std::function<void()>& work) {
+    std::future<void> done = std::async(std::launch::async, work);
+    if (done.wait_for(std::chrono::seconds(10)) == std::future_status::ready) return true;
+    while (done.wait_for(std::chrono::milliseconds(20)) != std::future_status::ready) {
+        const int writer = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);  // fails without reader
+        if (writer >= 0) ::close(writer);
+    }
+    return false;
 }
 
 }  // namespace kov::test

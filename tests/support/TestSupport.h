@@ -1,6 +1,7 @@
 // Helpers shared by the tests: temporary folders, files and small tiles.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -49,6 +50,10 @@ void writeTile(const TileSpec& tile, const std::string& dataPath,
 // Writes the tile as folder/tile.kov and a project of it, folder/tile.kovv5; answers the
 // project's path.
 std::string writeTileProject(const TileSpec& tile, const std::string& folder);
+
+// Runs work on another thread. When it has not ended after ten seconds (an open waiting for a
+// FIFO's writer), writers open the FIFO until the work ends, and the answer is false.
+bool endsWithoutBlocking(const std::string& fifo, const std::function<void()>& work);
 
 // Runs a shell command and returns its standard output; exitCode receives the exit status.
 std::string runCommand(const std::string& command, int* exitCode = nullptr);

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstring>
 
+#include <unistd.h>
+
 #include "core/data/MeshNeighbourIndex.h"
 #include "core/data/ShpImport.h"
 #include "core/data/ZarHColorMap.h"
@@ -44,15 +46,35 @@ HMeshProject::HMeshProject(const ProjectDefaults& defaults)
 
 HMeshProject::~HMeshProject() = default;
 
+int64_t HMeshProject::defaultMemoryBudget() {
+    const long pages = ::sysconf(_SC_PHYS_PAGES);
+    const long pageSize = ::sysconf(_SC_PAGESIZE);
+    if (pages <= 0 || pageSize <= 0) return int64_t{4} << 30;
+    return static_cast<int64_t>(pages) * pageSize / 2;
+}
+
+bool HMeshProject::fitsBudget(int64_t bytes, const std::string& path) {
+    if (bytes <= memoryBudget - memoryInUse_) return true;
+    lastRefusal_ = Refusal::MemoryBudget;
+    budgetRefusals_.push_back(path);
+    return false;
+}
+
 int HMeshProject::AddMesh(std::unique_ptr<ZarHMesh>& mesh) {
+    lastRefusal_ = Refusal::Null;
     if (!mesh) return 0;
     for (const auto& m : meshes_) {
         if (m->cellSize == mesh->cellSize && sameBits(m->xmin, mesh->xmin) &&
             sameBits(m->ymin, mesh->ymin) && sameBits(m->xmax, mesh->xmax) &&
             sameBits(m->ymax, mesh->ymax)) {
+            lastRefusal_ = Refusal::Duplicate;
             return 0;
         }
     }
+    const int64_t bytes = mesh->memoryBytes();
+    if (!fitsBudget(bytes, mesh->path)) return 0;
+    memoryInUse_ += bytes;
+    lastRefusal_ = Refusal::None;
     mesh->owner = this;
     meshes_.push_back(std::move(mesh));
     invalidateNeighbourIndex();
@@ -60,22 +82,33 @@ int HMeshProject::AddMesh(std::unique_ptr<ZarHMesh>& mesh) {
 }
 
 int HMeshProject::AddImage(std::unique_ptr<ZarHImage>& image, bool allowDuplicate) {
+    lastRefusal_ = Refusal::Null;
     if (!image) return 0;
     if (!allowDuplicate) {
         for (const auto& i : images_) {
             if (sameBits(i->xmin, image->xmin) && sameBits(i->ymin, image->ymin) &&
                 sameBits(i->xmax, image->xmax) && sameBits(i->ymax, image->ymax)) {
+                lastRefusal_ = Refusal::Duplicate;
                 return 0;
             }
         }
     }
+    const int64_t bytes = image->memoryBytes();
+    if (!fitsBudget(bytes, image->path)) return 0;
+    memoryInUse_ += bytes;
+    lastRefusal_ = Refusal::None;
     image->owner = this;
     images_.push_back(std::move(image));
     return 1;
 }
 
 int HMeshProject::AddShape(std::unique_ptr<ShpImport>& shape) {
+    lastRefusal_ = Refusal::Null;
     if (!shape) return 0;
+    const int64_t bytes = shape->memoryBytes();
+    if (!fitsBudget(bytes, shape->path)) return 0;
+    memoryInUse_ += bytes;
+    lastRefusal_ = Refusal::None;
     shapes_.push_back(std::move(shape));
     return 1;
 }
@@ -91,15 +124,22 @@ ShpImport* HMeshProject::GetShape(int index) const {
 }
 
 int HMeshProject::RemoveMesh(int index, std::unique_ptr<ZarHMesh>* takeOver) {
+    if (const ZarHMesh* mesh = GetMesh(index)) release(mesh->memoryBytes());
     if (!removeAt(meshes_, index, takeOver)) return 0;
     invalidateNeighbourIndex();
     return 1;
 }
 int HMeshProject::RemoveImage(int index, std::unique_ptr<ZarHImage>* takeOver) {
+    if (const ZarHImage* image = GetImage(index)) release(image->memoryBytes());
     return removeAt(images_, index, takeOver);
 }
 int HMeshProject::RemoveShape(int index, std::unique_ptr<ShpImport>* takeOver) {
+    if (const ShpImport* shape = GetShape(index)) release(shape->memoryBytes());
     return removeAt(shapes_, index, takeOver);
+}
+
+void HMeshProject::release(int64_t bytes) {
+    memoryInUse_ = std::max<int64_t>(memoryInUse_ - bytes, 0);
 }
 
 void HMeshProject::UpdateExtent() {

@@ -72,12 +72,27 @@ public:
     HMeshProject& operator=(const HMeshProject&) = delete;
 
     // Add operations take ownership only when they answer 1; a refused element stays with the
-    // caller. A mesh is refused when null or when a mesh of numerically equal cell size and
-    // bit-for-bit equal extent is already present.
+    // caller, and lastRefusal says why. A mesh is refused when null or when a mesh of
+    // numerically equal cell size and bit-for-bit equal extent is already present. Every kind
+    // of layer is refused when its memory would take the layers' sum past memoryBudget.
     int AddMesh(std::unique_ptr<ZarHMesh>& mesh);
     // Unless duplicates are allowed, an image with a bit-for-bit equal extent is refused.
     int AddImage(std::unique_ptr<ZarHImage>& image, bool allowDuplicate);
     int AddShape(std::unique_ptr<ShpImport>& shape);
+
+    enum class Refusal { None, Null, Duplicate, MemoryBudget };
+    // Why the last add operation answered 0 (None after one that answered 1).
+    Refusal lastRefusal() const { return lastRefusal_; }
+    // The paths of the layers refused for the memory budget since the project was made, in
+    // order, for the command that loaded them to name.
+    const std::vector<std::string>& budgetRefusals() const { return budgetRefusals_; }
+
+    // The most memory the layers of the project may hold together, in bytes; by default half
+    // the machine's physical memory.
+    int64_t memoryBudget = defaultMemoryBudget();
+    static int64_t defaultMemoryBudget();
+    // The memory the layers hold now (sum of their memoryBytes).
+    int64_t memoryInUse() const { return memoryInUse_; }
 
     ZarHMesh* GetMesh(int index) const;
     ZarHImage* GetImage(int index) const;
@@ -155,6 +170,12 @@ private:
     std::vector<std::unique_ptr<ShpImport>> shapes_;
     std::array<std::unique_ptr<ZarHColorMap>, kColorMapSlots> colorMaps_;
     ColorMapDefaults colorMapDefaults_;  // for slot 0 when it was emptied
+    // Whether a layer of the given size fits the budget; records the refusal when not.
+    bool fitsBudget(int64_t bytes, const std::string& path);
+    void release(int64_t bytes);
+    Refusal lastRefusal_ = Refusal::None;
+    std::vector<std::string> budgetRefusals_;
+    int64_t memoryInUse_ = 0;
 
     // Built on first use after the mesh list changed.
     void invalidateNeighbourIndex();

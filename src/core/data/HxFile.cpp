@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -50,11 +51,25 @@ bool exists(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0;
 }
 
+std::atomic<uint64_t> listingsRead{0};
+thread_local FolderListingCache* scopedCache = nullptr;
+
+char lowerAscii(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+}
+
+std::string lowerCase(std::string text) {
+    for (char& c : text)
+        c = lowerAscii(c);
+    return text;
+}
+
 // Calls onEntry with the name of every entry of folder until it answers true.
 template <typename OnEntry>
 void forEachEntry(const std::string& folder, OnEntry onEntry) {
     DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
     if (!dir) return;
+    ++listingsRead;
     while (dirent* entry = ::readdir(dir)) {
         if (onEntry(entry->d_name)) break;
     }
@@ -64,11 +79,7 @@ void forEachEntry(const std::string& folder, OnEntry onEntry) {
 // The entry of folder whose name equals name without regard to ASCII case; empty when none.
 std::string findEntryIgnoringCase(const std::string& folder, const std::string& name,
                                   FolderListingCache* cache) {
-    if (cache) {
-        for (const std::string& entry : cache->entries(folder))
-            if (equalsIgnoringCase(entry, name)) return entry;
-        return {};
-    }
+    if (cache) return cache->findIgnoringCase(folder, name);
     std::string found;
     forEachEntry(folder, [&](const char* entry) {
         if (!equalsIgnoringCase(entry, name)) return false;
@@ -80,29 +91,72 @@ std::string findEntryIgnoringCase(const std::string& folder, const std::string& 
 
 }  // namespace
 
-const std::vector<std::string>& FolderListingCache::entries(const std::string& folder) {
+std::string FolderListingCache::findIgnoringCase(const std::string& folder,
+                                                 const std::string& name) {
     const auto inserted = listings_.try_emplace(folder);
-    std::vector<std::string>& entries = inserted.first->second;
+    auto& entries = inserted.first->second;
     if (inserted.second)
         forEachEntry(folder, [&](const char* entry) {
-            entries.emplace_back(entry);
+            entries.try_emplace(lowerCase(entry), entry);
             return false;
         });
-    return entries;
+    const auto found = entries.find(lowerCase(name));
+    return found == entries.end() ? std::string() : found->second;
 }
 
-std::unique_ptr<HxFile> openFile(const std::string& path, FileBuffer buffer, std::string* reason) {
+FolderListingScope::FolderListingScope() : outer_(scopedCache) {
+    scopedCache = &cache_;
+}
+
+FolderListingScope::~FolderListingScope() {
+    scopedCache = outer_;
+}
+
+uint64_t folderListingsRead() {
+    return listingsRead;
+}
+
+namespace {
+
+// Opens a local path for reading without blocking: a FIFO without a writer (or a device) would
+// otherwise hold the open for ever. Only a regular file is kept open, in blocking mode.
+int openRegularFile(const std::string& path, struct stat& st, std::string* reason = nullptr) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) {
+        if (reason) *reason = std::strerror(errno);
+        return -1;
+    }
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+        if (reason) *reason = "not a regular file";
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+}  // namespace
+
+bool isReadableFile(const std::string& path) {
+    if (isInternetPath(path)) return true;
+    struct stat st;
+    FileDescriptor fd(openRegularFile(path, st));
+    return fd.get() >= 0;
+}
+
+std::unique_ptr<HxFile> openFile(const std::string& path, FileBuffer buffer, std::string* reason,
+                                 uint64_t maxBytes) {
     if (path.empty()) return refuse(reason, "no such file");
     if (isInternetPath(path)) {
-        std::optional<std::vector<char>> fetched = fetchWhole(path, reason);
+        std::optional<FileBuffer> fetched = fetchWhole(path, reason, maxBytes);
         if (!fetched) return nullptr;
-        return std::make_unique<HxFile>(path, std::string_view(fetched->data(), fetched->size()));
+        return std::make_unique<HxFile>(path, std::move(*fetched));
     }
-    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (fd.get() < 0) return refuse(reason, std::strerror(errno));
     struct stat st;
-    if (::fstat(fd.get(), &st) != 0) return refuse(reason, std::strerror(errno));
-    if (!S_ISREG(st.st_mode)) return refuse(reason, "not a regular file");
+    FileDescriptor fd(openRegularFile(path, st, reason));
+    if (fd.get() < 0) return nullptr;
+    if (static_cast<uint64_t>(st.st_size) > maxBytes)
+        return refuse(reason, "larger than " + std::to_string(maxBytes) + " bytes");
 
     try {
         // One byte more than the file's size, so that reaching the end needs no growth unless
@@ -110,6 +164,7 @@ std::unique_ptr<HxFile> openFile(const std::string& path, FileBuffer buffer, std
         buffer.resize(static_cast<size_t>(st.st_size) + 1);
         size_t filled = 0;
         for (;;) {
+            if (filled > maxBytes) return nullptr;  // it grew past the bound while being read
             if (filled == buffer.size()) buffer.resize(buffer.size() * 2);
             const ssize_t n = ::read(fd.get(), buffer.data() + filled, buffer.size() - filled);
             if (n < 0) {
@@ -129,6 +184,7 @@ std::unique_ptr<HxFile> openFile(const std::string& path, FileBuffer buffer, std
 
 std::string findPathIgnoringCase(const std::string& path, FolderListingCache* cache) {
     if (path.empty()) return {};
+    if (!cache) cache = scopedCache;
     if (exists(path) || isInternetPath(path)) return path;
     // Walk the components, replacing each that does not exist by a case-insensitive match.
     std::string resolved = path[0] == '/' ? "/" : "";

@@ -1,6 +1,7 @@
 // The file service: opens a path for reading and hands out its whole contents.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -33,28 +34,58 @@ private:
     FileBuffer contents_;
 };
 
-// Opens a file; null when it cannot be opened or is not a regular file, and then *reason (when
-// given) says why. Internet paths ("http:", "https:", "ftp:") are fetched whole; their full path
-// is the address. A local file's full path is made absolute without resolving symbolic links:
-// a file reached through a link is named, and looked for beside, as the link. A buffer from an
-// earlier file may be passed in to be reused: readers of many files avoid fresh memory per file.
+// No bound on the size of a file but the memory that can be had.
+inline constexpr uint64_t kAnyFileSize = UINT64_MAX;
+
+// Opens a file; null when it cannot be opened, is not a regular file (a FIFO, device or folder
+// never blocks the open: it is refused without being read) or holds more than maxBytes, and then
+// *reason (when given) says why. Internet paths ("http:", "https:", "ftp:") are fetched whole;
+// their full path is the address. A local file's full path is made absolute without resolving
+// symbolic links: a file reached through a link is named, and looked for beside, as the link. A
+// buffer from an earlier file may be passed in to be reused: readers of many files avoid fresh
+// memory per file.
 std::unique_ptr<HxFile> openFile(const std::string& path, FileBuffer buffer = {},
-                                 std::string* reason = nullptr);
+                                 std::string* reason = nullptr, uint64_t maxBytes = kAnyFileSize);
+
+// Whether openFile may read the path: an internet path, or a regular file that can be opened for
+// reading. Answers at once for a FIFO or device.
+bool isReadableFile(const std::string& path);
 
 // Names of the entries of folders, read once; for searches that try many paths in the same
 // folders.
 class FolderListingCache {
 public:
-    const std::vector<std::string>& entries(const std::string& folder);
+    // The entry of folder whose name equals name without regard to ASCII case; empty when none.
+    std::string findIgnoringCase(const std::string& folder, const std::string& name);
 
 private:
-    std::unordered_map<std::string, std::vector<std::string>> listings_;
+    // Per folder: entry names by their lower-case form (the first of equal forms wins).
+    std::unordered_map<std::string, std::unordered_map<std::string, std::string>> listings_;
 };
+
+// While an object of this class lives, every findPathIgnoringCase on this thread without a
+// cache of its own shares one: a load of many files lists each folder at most once. Scopes
+// nest; the innermost one is used.
+class FolderListingScope {
+public:
+    FolderListingScope();
+    ~FolderListingScope();
+    FolderListingScope(const FolderListingScope&) = delete;
+    FolderListingScope& operator=(const FolderListingScope&) = delete;
+
+private:
+    FolderListingCache cache_;
+    FolderListingCache* outer_;
+};
+
+// How many folder listings the case-insensitive search has read in this process (for
+// diagnostics: a load should list each folder once, not once per file).
+uint64_t folderListingsRead();
 
 // The path itself when it exists; otherwise the existing path whose components match the given
 // ones without regard to ASCII case (a Windows data set copied to Linux may differ in case),
 // or an empty string. Internet paths are answered unchanged. Folder listings come from the
-// cache when one is given.
+// given cache, else from the thread's FolderListingScope when there is one.
 std::string findPathIgnoringCase(const std::string& path, FolderListingCache* cache = nullptr);
 
 // Splits at the last '/' or '\\': the folder including its separator, and the file name.

@@ -203,6 +203,18 @@ const SHP_POLYLINE* ShpImport::getPolyline(int index) const {
     return &polylines[static_cast<size_t>(index)];
 }
 
+int64_t ShpImport::memoryBytes() const {
+    size_t bytes =
+        points.capacity() * sizeof(SHP_POINT) + polylines.capacity() * sizeof(SHP_POLYLINE);
+    for (const SHP_POLYLINE& line : polylines) {
+        bytes += line.points.capacity() * sizeof(FPoint) +
+                 line.parts.capacity() * sizeof(std::vector<FPoint>);
+        for (const std::vector<FPoint>& part : line.parts)
+            bytes += part.capacity() * sizeof(FPoint);
+    }
+    return static_cast<int64_t>(bytes);
+}
+
 void ShpImport::Clear() {
     errorText.clear();
     recordCounter = 0;
@@ -284,7 +296,7 @@ int ShpImport::loadFromMemory(std::string_view shp, std::string_view shx, HxProg
     const long long total = static_cast<long long>(shp.size());
 
     Reader reader(*this);
-    size_t next = kHeaderSize;      // next record in the main file when reading in sequence
+    size_t next = kHeaderSize;      // end of the last record read: the next one in sequence
     size_t indexPos = kHeaderSize;  // next entry of the index
     for (long long n = 0;; ++n) {
         size_t start = next;
@@ -292,7 +304,10 @@ int ShpImport::loadFromMemory(std::string_view shp, std::string_view shx, HxProg
             if (shx.size() - indexPos < kIndexEntrySize) break;
             const uint64_t offset = uint64_t{bigEndian32(shx.data() + indexPos)} * 2;
             indexPos += kIndexEntrySize;
-            if (offset < kHeaderSize || offset > shp.size() - kRecordHeaderSize) {
+            // Records follow one another: an entry that points into a record already read (or
+            // before it) is passed over, so every byte of the main file is read at most once
+            // and a small index cannot make one big record into many copies.
+            if (offset < next || offset > shp.size() - kRecordHeaderSize) {
                 if (strict) break;
                 continue;
             }

@@ -58,6 +58,10 @@ public:
     static constexpr int32_t kMaxMultiPoints = 9999999;
     static constexpr int32_t kMaxPolyCount = 10000000;
 
+    // Memory: every byte of the main file is read at most once (index entries that point into a
+    // record already read, or before it, are passed over, and end the read when strict), so a
+    // layer holds at most about four times the main file's size.
+    //
     // Reads the ".shp" at path and the ".shx" beside it (same base name; the letter case of the
     // extension or name may differ) unless useIndex is 0 or there is none. 1 on success (also
     // when the progress object cancelled), 0 when the main file cannot be read, its header is
@@ -66,6 +70,9 @@ public:
     // The same on files already in memory; an empty index means reading records in sequence.
     // The summary line names the file of path.
     int loadFromMemory(std::string_view shp, std::string_view shx, HxProgress* progress);
+
+    // The memory the records hold, in bytes (what the project's memory budget counts).
+    int64_t memoryBytes() const;
 
     int pointCount() const { return static_cast<int>(points.size()); }
     const SHP_POINT* getPoint(int index) const;

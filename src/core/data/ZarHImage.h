@@ -29,6 +29,9 @@ public:
     // left out.
     void DrawImage(Dib24& target, const MapRect& shown, int opacity) const;
 
+    // The memory the decoded picture holds, in bytes (what the project's memory budget counts).
+    int64_t memoryBytes() const { return static_cast<int64_t>(bitmap.sizeInBytes()); }
+
     HMeshProject* owner = nullptr;  // set by AddImage
     QImage bitmap;                  // the decoded picture, premultiplied 32-bit, row 0 at the top
     // Covered rectangle in plane metres (x east, y north).

@@ -66,6 +66,9 @@ public:
     int32_t& cell(int col, int row) { return cells[static_cast<size_t>(row) * cols + col]; }
     int32_t cell(int col, int row) const { return cells[static_cast<size_t>(row) * cols + col]; }
 
+    // The memory the grid holds, in bytes (what the project's memory budget counts).
+    int64_t memoryBytes() const { return static_cast<int64_t>(cells.capacity() * sizeof(int32_t)); }
+
     // Elevation of a cell in metres; 0 for cells outside the grid or holding a special code.
     int GetCellValue(int col, int row, double& z) const;
     // Whether a map point lies in the mesh (west and south edges inside, east and north outside).

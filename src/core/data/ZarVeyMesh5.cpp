@@ -7,6 +7,7 @@
 #include "core/base/TextCodec.h"
 #include "core/base/TextScan.h"
 #include "core/data/HxFile.h"
+#include "core/data/InternetFetch.h"
 
 namespace kov {
 namespace {
@@ -115,8 +116,15 @@ int ZarVeyMesh5::ReadTile(const HxFile& dataFile) {
     if (fullPath.empty()) return 0;
     const std::string folder = splitFolder(fullPath).first;
     const std::string base = baseName(fullPath);
-    std::unique_ptr<HxFile> header = openFile(findPathIgnoringCase(folder + base + ".csv"));
-    if (!header) header = openFile(findPathIgnoringCase(folder + "../Header/" + base + ".csv"));
+    const std::string beside = folder + base + ".csv";
+    const std::string inHeaderFolder = folder + "../Header/" + base + ".csv";
+    // The names as written first: the usual layouts then need no folder listing.
+    std::unique_ptr<HxFile> header = openFile(beside);
+    if (!header) header = openFile(inHeaderFolder);
+    if (!header && !isInternetPath(fullPath)) {
+        header = openFile(findPathIgnoringCase(beside));
+        if (!header) header = openFile(findPathIgnoringCase(inHeaderFolder));
+    }
     if (!header) {
         errorText = "its header " + base + ".csv is found neither beside it nor in ../Header";
         return 0;
@@ -129,6 +137,11 @@ std::vector<std::string> ZarVeyMesh5::ReadHeaderValues(std::string_view header) 
     forEachLine(header, kHeaderLineLimit,
                 [&](std::string_view line) { values.push_back(secondField(line)); });
     return values;
+}
+
+int64_t ZarVeyMesh5::cellBound(size_t dataBytes) {
+    return std::max<int64_t>(kFreeCells,
+                             kCellsPerField * static_cast<int64_t>(dataBytes / kFieldWidth));
 }
 
 int ZarVeyMesh5::parseFixedInt(std::string_view field) {
@@ -163,6 +176,10 @@ int ZarVeyMesh5::ReadTileFiles(std::string_view header, std::string_view data) {
             return refuse("gives a corner that is not a finite number (line " +
                           std::to_string(18 + i) + ")");
     }
+    if (int64_t{newCols} * newRows > cellBound(data.size()))
+        return refuse("gives a grid of " + std::to_string(newCols) + " x " +
+                      std::to_string(newRows) + " cells, more than its data file of " +
+                      std::to_string(data.size()) + " bytes can fill");
     if (!allocateCells(newCols, newRows))
         return refuse("gives a grid of " + std::to_string(newCols) + " x " +
                       std::to_string(newRows) + " cells, outside 1 to " +

@@ -1,6 +1,8 @@
 // Reader of 5 m elevation tiles: a fixed-width ".kov" data file plus its header CSV.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,6 +30,14 @@ public:
     static std::vector<std::string> ReadHeaderValues(std::string_view header);
     // Fixed-width integer field rule shared by the row numbers and cell codes.
     static int parseFixedInt(std::string_view field);
+
+    // The most cells the header may declare for a data file of the given size: a grid larger
+    // than kCellsPerField times the five-character fields the file can hold is refused (cells
+    // without a field are no data; a damaged header must not buy a gigabyte with a few bytes),
+    // but kFreeCells (any tile up to 1024 x 1024, a full 400 x 300 tile among them) always pass.
+    static constexpr int64_t kFreeCells = int64_t{1} << 20;
+    static constexpr int64_t kCellsPerField = 4;
+    static int64_t cellBound(size_t dataBytes);
 };
 
 }  // namespace kov

@@ -237,6 +237,11 @@ double ZarVeyMeshDSM::parseNumber(std::string_view field) {
     return parseField(field.data(), field.data() + field.size());
 }
 
+int64_t ZarVeyMeshDSM::cellBound(size_t fileBytes) {
+    const int64_t filled = static_cast<int64_t>(std::min<size_t>(fileBytes, INT64_MAX / 64));
+    return std::max(kFreeCells, kCellsPerByte * filled);
+}
+
 int ZarVeyMeshDSM::fillRadius(double size) {
     const double cellsPerDistance = kFillDistance / size;
     if (!(cellsPerDistance >= 0.0)) return 1;
@@ -308,6 +313,10 @@ int ZarVeyMeshDSM::readDsm(const HxFile& file, HxProgress* progress) {
         return refuse("its grid of " + std::to_string(newCols) + " x " + std::to_string(newRows) +
                       " cells of " + formatNumber(size) + " m exceeds the limit of " +
                       std::to_string(limit) + " cells");
+    if (cellCount > cellBound(static_cast<size_t>(length)))
+        return refuse("its grid of " + std::to_string(newCols) + " x " + std::to_string(newRows) +
+                      " cells of " + formatNumber(size) + " m is more than its " +
+                      std::to_string(length) + " bytes of points can fill");
     const int gridCols = static_cast<int>(newCols);
     const int gridRows = static_cast<int>(newRows);
 

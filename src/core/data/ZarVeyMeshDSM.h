@@ -1,6 +1,7 @@
 // Reader of DSM point files: text lines "number,x,y,z" binned into a grid of square cells.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -40,6 +41,14 @@ public:
     static void fillGaps(int32_t* codes, const uint8_t* hit, int cols, int rows, int radius);
     // A field as the reader converts it (the decimal rule of parseLeadingDouble).
     static double parseNumber(std::string_view field);
+    // The most cells a file of the given size may make: kCellsPerByte cells per byte of the
+    // file (a point line of some 30 bytes may make about 2000 cells, more than the 41 x 41 that
+    // the gap filling reaches around one point at 0.1 m cells), but kFreeCells (a whole
+    // 2000 m x 1500 m sheet at 0.5 m cells) always pass. Two points far apart cannot make a
+    // gigabyte grid.
+    static constexpr int64_t kFreeCells = int64_t{1} << 24;
+    static constexpr int64_t kCellsPerByte = 64;
+    static int64_t cellBound(size_t fileBytes);
     // Lowers the largest grid (cells) the reader builds below kMaxCells.
     void setCellLimit(int64_t limit) { cellLimit_ = limit < kMaxCells ? limit : kMaxCells; }
 

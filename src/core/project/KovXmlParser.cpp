@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "core/base/TextCodec.h"
+#include "core/data/HxFile.h"
 
 namespace kov {
 namespace {
@@ -298,9 +299,7 @@ void COXParser::Impl::Report(int code, std::string message) {
     const auto clamp = [](int64_t v) {
         return static_cast<int>(std::min<int64_t>(v, std::numeric_limits<int>::max()));
     };
-    Error error{code, clamp(line_), clamp(column_), std::move(message)};
-    if (options_.reportErrors) owner_.OnError(error);
-    owner_.errors_.push_back(std::move(error));
+    owner_.keepError({code, clamp(line_), clamp(column_), std::move(message)}, options_);
 }
 
 bool COXParser::Impl::Run() {
@@ -635,6 +634,14 @@ COXParser::~COXParser() = default;
 void COXParser::ResetTree() {
     root_ = std::make_unique<COXParserElement>("[Root]", nullptr);
     errors_.clear();
+    errorCount_ = 0;
+}
+
+void COXParser::keepError(Error error, const ParseOptions& options) {
+    ++errorCount_;
+    if (errors_.size() >= kMaxKeptErrors) return;
+    if (options.reportErrors) OnError(error);
+    errors_.push_back(std::move(error));
 }
 
 bool COXParser::ParseBuffer(std::string_view text) {
@@ -644,9 +651,7 @@ bool COXParser::ParseBuffer(std::string_view text) {
 bool COXParser::ParseWith(std::string_view text, const ParseOptions& options) {
     ResetTree();
     if (text.data() == nullptr) {
-        const Error error{101, 1, 1, "NULL buffer supplied."};
-        if (options.reportErrors) OnError(error);
-        errors_.push_back(error);
+        keepError({101, 1, 1, "NULL buffer supplied."}, options);
         return false;
     }
     entities_ = {{"gt", ">"}, {"lt", "<"}, {"amp", "&"}, {"apos", "'"}, {"quot", "\""}};
@@ -696,17 +701,9 @@ bool COXParser::OnTopLevelInstruction(const std::string&) {
 bool KovXmlParser::ParseFile(const std::string& path) {
     encoding_ = NotSeen;
     ResetTree();
-    std::FILE* file = std::fopen(path.c_str(), "rb");
+    const std::unique_ptr<HxFile> file = openFile(path, {}, nullptr, kMaxFileBytes);
     if (!file) return false;
-    std::string document;
-    char buffer[65536];
-    size_t count;
-    while ((count = std::fread(buffer, 1, sizeof buffer, file)) > 0)
-        document.append(buffer, count);
-    const bool readError = std::ferror(file) != 0;
-    std::fclose(file);
-    if (readError) return false;
-    return ParseDocument(document);
+    return ParseDocument(file->contents());
 }
 
 bool KovXmlParser::ParseDocument(std::string_view document) {

@@ -96,11 +96,14 @@ public:
         int column = 0;
         std::string message;
     };
-    // Every error and warning of the last parse, in order.
+    // The first kMaxKeptErrors errors and warnings of the last parse, in order; a damaged file
+    // can hold one in every few bytes. ErrorCount counts them all.
+    static constexpr size_t kMaxKeptErrors = 100;
     const std::vector<Error>& Errors() const { return errors_; }
+    int64_t ErrorCount() const { return errorCount_; }
 
 protected:
-    // Receives each error (codes 101..110) and warning (201).
+    // Receives each kept error (codes 101..110) and warning (201).
     virtual void OnError(const Error& error);
     // Called at the top level after each processing instruction; answering false stops the
     // parse (used to restart it once the declared encoding is known).
@@ -113,7 +116,7 @@ protected:
         // Take a Shift_JIS lead byte and the byte after it as one character (text that is not
         // UTF-8 yet); otherwise every byte from 0x80 up is simply a name or text byte.
         bool pairShiftJisBytes = false;
-        // Pass errors to OnError (they are kept in Errors() either way).
+        // Pass the kept errors to OnError (they are in Errors() either way).
         bool reportErrors = true;
     };
     bool ParseWith(std::string_view text, const ParseOptions& options);
@@ -123,7 +126,9 @@ protected:
 private:
     class Impl;
     std::unique_ptr<COXParserElement> root_;
+    void keepError(Error error, const ParseOptions& options);
     std::vector<Error> errors_;
+    int64_t errorCount_ = 0;
     std::unordered_map<std::string, std::string> entities_;
 };
 
@@ -131,7 +136,12 @@ class KovXmlParser : public COXParser {
 public:
     enum EncodingState { NotSeen = 0, Native = 1, Utf8 = 2, EucJp = 4 };
 
-    // Reads the whole file and parses it. The file must begin with the five bytes "<?xml".
+    // A project file is a few kilobytes: ParseFile refuses a file larger than this unread.
+    static constexpr uint64_t kMaxFileBytes = uint64_t{64} << 20;
+
+    // Reads the whole file and parses it. The file must begin with the five bytes "<?xml"; it
+    // must be a regular file (a FIFO or device is refused without blocking) of at most
+    // kMaxFileBytes.
     // Text declared Shift_JIS (or undeclared and not valid UTF-8) is converted from CP932,
     // EUC-JP from EUC-JP; UTF-8 stays.
     bool ParseFile(const std::string& path);

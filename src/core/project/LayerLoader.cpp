@@ -73,6 +73,7 @@ std::vector<std::string> expandLayerPaths(const std::vector<std::string>& paths,
 
 int loadLayerPaths(const std::vector<std::string>& paths, HMeshProject& project, LoadReport& report,
                    const LoadOptions& options) {
+    const FolderListingScope listings;  // each folder is listed at most once per load
     const std::vector<std::string> files = expandLayerPaths(paths, &report.missing);
     HxProgress* progress = options.progress;
     int added = 0;
@@ -116,7 +117,10 @@ int loadLayerPaths(const std::vector<std::string>& paths, HMeshProject& project,
         if (!layer.loaded()) {
             report.unreadable.push_back({path, std::move(layer.reason)});
         } else if (!addLayer(project, layer)) {
-            report.duplicates.push_back(path);
+            if (project.lastRefusal() == HMeshProject::Refusal::MemoryBudget)
+                report.overBudget.push_back(path);
+            else
+                report.duplicates.push_back(path);
         } else {
             ++added;
         }

@@ -23,7 +23,8 @@ struct LoadReport {
     std::vector<UnreadableLayer> unreadable;  // files a reader rejected
     std::vector<std::string> duplicates;      // meshes or images the collection already had
     std::vector<std::string> missing;         // paths that do not exist
-    bool ok() const { return unreadable.empty() && missing.empty(); }
+    std::vector<std::string> overBudget;      // layers that would exceed the memory budget
+    bool ok() const { return unreadable.empty() && missing.empty() && overBudget.empty(); }
 };
 
 struct LoadOptions {

@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <set>
+#include <unordered_set>
 
 #include "core/base/AtomicFile.h"
 #include "core/base/HxProgress.h"
@@ -206,11 +208,15 @@ private:
         return std::move(resolved.path);
     }
 
-    // Adds the layer, or lists it as unreadable or duplicate.
+    // Adds the layer, or lists it as unreadable, duplicate or over the memory budget.
     void add(const std::string& path, LoadedLayer layer) {
         if (!layer.loaded())
             report_.unreadable.push_back({path, std::move(layer.reason)});
-        else if (!addLayer(project_, layer))
+        else if (addLayer(project_, layer))
+            return;
+        else if (project_.lastRefusal() == HMeshProject::Refusal::MemoryBudget)
+            report_.overBudget.push_back(path);
+        else
             report_.duplicates.push_back(path);
     }
 
@@ -227,17 +233,33 @@ private:
                 report_.unreadable.push_back({*path, "not an elevation mesh file (.kov, .txt)"});
                 continue;
             }
+            // A tile read again would be refused as a duplicate: it is not read at all. A DSM
+            // file gridded at another cell size is another mesh.
+            const double cellSize = kind == LayerKind::DsmPoints ? meshes[i].upp : 0.0;
+            if (!loadedMeshes_.emplace(*path, cellSize).second) {
+                report_.duplicates.push_back(*path);
+                continue;
+            }
             add(*path, loadLayer(*path, kind, meshes[i].upp, progress_));
         }
-        for (const std::string& stored : images)
-            if (const auto path = resolve(stored))
-                add(*path, loadLayer(*path, LayerKind::Image, 0.0, nullptr));
+        for (const std::string& stored : images) {
+            const auto path = resolve(stored);
+            if (!path) continue;
+            if (!loadedImages_.insert(*path).second) {  // it would be refused as well
+                report_.duplicates.push_back(*path);
+                continue;
+            }
+            add(*path, loadLayer(*path, LayerKind::Image, 0.0, nullptr));
+        }
         for (const std::string& stored : shapes)
             if (const auto path = resolve(stored))
                 add(*path, loadLayer(*path, LayerKind::Shapefile, 0.0, nullptr));
     }
 
     HMeshProject& project_;
+    // The files read so far (meshes with their DSM cell size).
+    std::set<std::pair<std::string, double>> loadedMeshes_;
+    std::unordered_set<std::string> loadedImages_;
     const std::string& path_;
     HxProgress* progress_;
     LoadReport& report_;
@@ -337,6 +359,7 @@ bool isProjectFilePath(const std::string& path) {
 
 bool LoadProjectFile(HMeshProject& project, const std::string& path, HxProgress* progress,
                      ProjectLoadReport* report) {
+    const FolderListingScope listings;  // each folder is listed at most once per load
     ProjectLoadReport unused;
     ProjectLoadReport& out = report ? *report : unused;
     out = ProjectLoadReport();

@@ -9,11 +9,14 @@
 
 #include "core/base/CommandIds.h"
 #include "core/base/TextCodec.h"
+#include "core/data/HxFile.h"
+#include "core/project/KovXmlParser.h"
 #include "core/project/ProjectFile.h"
 #include "core/project/SettingsDefaults.h"
 #include "ui/app/CKovVApp.h"
 #include "ui/app/CMainFrame.h"
 #include "ui/app/CMainProgress.h"
+#include "ui/app/FrameServices.h"
 #include "ui/view/CKovVView.h"
 #include "ui/widgets/DialogPrompts.h"
 
@@ -239,13 +242,19 @@ void CKovVDoc::changeProject() {
 }
 
 bool CKovVDoc::OnOpenDocument(const QString& path) {
-    {
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly)) {
-            ShowMessage(messageParent(), QMessageBox::Warning,
-                        QStringLiteral("%1 を開けませんでした。").arg(path));
-            return false;
-        }
+    // A FIFO or device is refused without being opened for reading (that would block).
+    if (!isReadableFile(localPath(path))) {
+        ShowMessage(messageParent(), QMessageBox::Warning,
+                    QStringLiteral("%1 を開けませんでした。").arg(path));
+        return false;
+    }
+    if (QFileInfo(path).size() > static_cast<qint64>(KovXmlParser::kMaxFileBytes)) {
+        ShowMessage(
+            messageParent(), QMessageBox::Warning,
+            QStringLiteral("%1 は %2 MiB を超えています。プロジェクトファイルとして大きすぎます。")
+                .arg(path)
+                .arg(KovXmlParser::kMaxFileBytes >> 20));
+        return false;
     }
     auto project = std::make_unique<HMeshProject>(projectDefaultsFromSettings());
     CMainFrame* frame = CMainFrame::instance();
@@ -272,6 +281,7 @@ bool CKovVDoc::OnOpenDocument(const QString& path) {
             QStringLiteral("%1 は標高メッシュプロジェクトファイルと識別できません").arg(path));
         return false;
     }
+    const std::vector<std::string> overBudget = project->budgetRefusals();
     installProject(std::move(project));
     SetPathName(path, true);
     if (!meshes_->projectTitle.empty()) SetTitle(QString::fromStdString(meshes_->projectTitle));
@@ -280,6 +290,8 @@ bool CKovVDoc::OnOpenDocument(const QString& path) {
     SetModifiedFlag(false);
     damagedPath_ = report.damaged ? pathName_ : QString();
     reportLoadProblems(path, report);
+    if (!overBudget.empty())
+        ShowMessage(messageParent(), QMessageBox::Warning, overBudgetMessage(overBudget));
     return true;
 }
 

@@ -25,13 +25,16 @@
 #include <QUrl>
 #include <algorithm>
 #include <cmath>
+#include <new>
 
 #include "core/base/CommandIds.h"
 #include "core/base/SettingsStore.h"
+#include "core/data/InternetFetch.h"
 #include "ui/app/CKovVApp.h"
 #include "ui/app/CKovVDoc.h"
 #include "ui/view/CKovVView.h"
 #include "ui/view/CQuickBar.h"
+#include "ui/widgets/DialogPrompts.h"
 
 // The icons and help pages built into kovui; a static library needs its resources registered.
 static void initShellResources() {
@@ -246,6 +249,13 @@ CMainFrame::CMainFrame(CKovVDoc* document, QWidget* parent)
     setObjectName(QString::number(kMainFrameResource));
     stored_ = FramePlacement::Load();
     qApp->installEventFilter(this);
+    // A fetch of an internet path keeps the window alive and stops on Esc.
+    setFetchCancelCheck([] {
+        CMainFrame* frame = instance();
+        if (!frame) return false;
+        frame->PumpMessages();
+        return frame->testEscape();
+    });
 }
 
 CMainFrame::~CMainFrame() {
@@ -253,7 +263,10 @@ CMainFrame::~CMainFrame() {
     qApp->removeEventFilter(this);
     endWaitCursor();
     if (document_ && document_->View() == view_) document_->setView(nullptr);
-    if (g_mainFrame == this) g_mainFrame = nullptr;
+    if (g_mainFrame == this) {
+        g_mainFrame = nullptr;
+        setFetchCancelCheck({});
+    }
 }
 
 CMainFrame* CMainFrame::instance() {
@@ -493,9 +506,13 @@ void CMainFrame::RouteCommand(int id) {
         return;
     }
     QPointer<CMainFrame> self(this);
-    if (!(view_ && view_->OnCommand(id)) && !(document_ && document_->OnCommand(id)) &&
-        !OnCommand(id)) {
-        if (CKovVApp* app = CKovVApp::instance()) app->OnCommand(id);
+    try {
+        if (!(view_ && view_->OnCommand(id)) && !(document_ && document_->OnCommand(id)) &&
+            !OnCommand(id)) {
+            if (CKovVApp* app = CKovVApp::instance()) app->OnCommand(id);
+        }
+    } catch (const std::bad_alloc&) {
+        if (self) recoverFromOutOfMemory();
     }
     if (self) updateCommandStates();
 }
@@ -839,6 +856,18 @@ void CMainFrame::waitForEscapeRelease() {
     }
     escapeDown_ = false;
     escapePressed_ = false;
+}
+
+void CMainFrame::recoverFromOutOfMemory() {
+    pumping_ = false;
+    stopIndicator();
+    endWaitCursor();
+    const QStringList saved = progress_.savedTexts;
+    progress_ = ProgressState{};
+    if (!saved.isEmpty()) showPane0(saved.front());
+    enableInput(true);
+    ShowMessage(this, QMessageBox::Critical,
+                QStringLiteral("メモリが不足しています。処理を中止しました。"));
 }
 
 void CMainFrame::startWaitCursor() {

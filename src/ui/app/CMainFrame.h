@@ -126,6 +126,9 @@ public:
     static void setProgressClock(Clock clock);
     // True when Esc is down or was pressed since the last test; clears the pressed mark.
     bool testEscape();
+    // After work that ran out of memory: input enabled again, the progress display ended, and
+    // the user told (a message box, never an abort).
+    void recoverFromOutOfMemory();
 
     // Rebuilds the recent-file entries of the File menu.
     void rebuildRecentFileMenu();

@@ -39,3 +39,15 @@ int32_t ProgressReport(int code, const QString& text) {
 }
 
 }  // namespace kov
+
+namespace kov {
+
+QString overBudgetMessage(const std::vector<std::string>& paths) {
+    QString text = QStringLiteral("次のレイヤーはメモリの上限を超えるため読み込みませんでした:");
+    for (const std::string& path : paths)
+        text +=
+            QLatin1Char('\n') + QString::fromUtf8(path.data(), static_cast<qsizetype>(path.size()));
+    return text;
+}
+
+}  // namespace kov

@@ -5,6 +5,8 @@
 
 #include <QString>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 namespace kov {
 
@@ -39,5 +41,9 @@ void postCommand(int id);
 int32_t ProgressReport(int code, long long argument = 0);
 // The codes that take a text (-2 begin, -9 begin persistent, -4 message).
 int32_t ProgressReport(int code, const QString& text);
+
+// The message naming the layers that a load left out because they would take the project past
+// its memory budget.
+QString overBudgetMessage(const std::vector<std::string>& paths);
 
 }  // namespace kov

@@ -344,6 +344,7 @@ int CProjectDlg::loadFiles(const std::vector<std::string>& paths) {
     if (!project_ || loading_) return 0;
     loading_ = true;
     int added = 0;
+    std::vector<std::string> overBudget;
     {
         WaitCursor wait;
         const std::vector<std::string> files = expandLayerPaths(paths);
@@ -363,8 +364,10 @@ int CProjectDlg::loadFiles(const std::vector<std::string>& paths) {
         if (added > 0) refresh();
         for (int pane = 0; pane <= 4; ++pane)
             setStatusText(pane, QString());
+        overBudget = std::move(report.overBudget);
     }
     loading_ = false;
+    if (!overBudget.empty()) ShowMessage(this, QMessageBox::Warning, overBudgetMessage(overBudget));
     return added;
 }
 

@@ -257,6 +257,18 @@ TEST(ShpImportRecords, BrokenPositionsAndLengthsNeverLeaveTheFile) {
         {"no room for the shape type",
          [](Files& f) { f.shp.replace(f.offsets[1] + 4, 4, be32(1)); }, "1 2|1|1"},
         {"last record cut short", [](Files& f) { f.shp.resize(f.shp.size() - 3); }, "1 2|1 2|1 2"},
+        // A record is read at most once: a small index cannot copy one big record many times.
+        {"every entry on the first record",
+         [](Files& f) {
+             f.shx.replace(108, 4, f.shx.substr(100, 4)).replace(116, 4, f.shx.substr(100, 4));
+         },
+         "1|1|1 2 3"},
+        {"an entry before the previous record",
+         [](Files& f) {
+             const std::string second = f.shx.substr(108, 8);
+             f.shx.replace(108, 8, f.shx.substr(116, 8)).replace(116, 8, second);
+         },
+         "1 2|1 2|1 2 3"},
     };
     for (const auto& c : cases) {
         Files f = build({point(1, 1, 1), point(1, 2, 2), point(1, 3, 3)});

@@ -2,7 +2,11 @@
 // against a server on 127.0.0.1).
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 
 #include "core/base/TextCodec.h"
@@ -126,6 +130,50 @@ TEST_F(InternetPathTest, FailedFetchesAreFilesThatCannotBeOpened) {
 
     ZarVeyMesh5 mesh;
     EXPECT_EQ(mesh.Load("http://127.0.0.1:1/T.kov"), 0) << "no server listening";
+}
+
+TEST_F(InternetPathTest, ATrickleEndsByTheTotalLimitAndACancelEndsAnyFetch) {
+    using Clock = std::chrono::steady_clock;
+    server.trickle("/trickle.kov", 60, 100);  // six seconds, never below the stall rule's rate
+    FetchLimits limits = saved;
+    limits.totalSeconds = 1;
+    setFetchLimits(limits);
+    Clock::time_point start = Clock::now();
+    EXPECT_EQ(openFile(server.url("/trickle.kov")), nullptr);
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(4));
+
+    setFetchLimits(saved);
+    server.trickle("/long.kov", 1000, 100);
+    int asked = 0;
+    setFetchCancelCheck([&asked] { return ++asked == 3; });  // Esc after a few looks
+    start = Clock::now();
+    EXPECT_EQ(openFile(server.url("/long.kov")), nullptr);
+    setFetchCancelCheck({});
+    EXPECT_EQ(asked, 3);
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(10));
+}
+
+// The peak of resident memory (kB) since it was last reset, and the resident memory now.
+int64_t statusKb(const char* key) {
+    const std::string status = test::readFile("/proc/self/status");
+    const size_t at = status.find(key);
+    return at == std::string::npos ? -1 : std::atoll(status.c_str() + at + std::strlen(key) + 1);
+}
+
+TEST_F(InternetPathTest, TheBodyIsHeldOnce) {
+    constexpr int64_t kSize = int64_t{64} << 20;
+    server.put("/big.tif", std::string(kSize, 'k'));
+    {
+        std::FILE* reset = std::fopen("/proc/self/clear_refs", "w");
+        if (!reset || std::fputs("5", reset) < 0 || std::fclose(reset) != 0)
+            GTEST_SKIP() << "the peak of resident memory cannot be reset here";
+    }
+    const int64_t before = statusKb("VmRSS:");
+    const auto file = openFile(server.url("/big.tif"));
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(file->contents().size(), static_cast<size_t>(kSize));
+    const int64_t grown = statusKb("VmHWM:") - before;
+    EXPECT_LT(grown, kSize / 1024 * 5 / 4) << "kB; the body is " << kSize / 1024 << " kB";
 }
 
 }  // namespace

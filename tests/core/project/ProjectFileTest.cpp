@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <optional>
 #include <tuple>
@@ -13,10 +15,12 @@
 #include "core/data/ShpImport.h"
 #include "core/data/ZarHColorMap.h"
 #include "core/data/ZarHImage.h"
+#include "core/project/KovXmlParser.h"
 #include "core/project/LayerLoader.h"
 #include "core/project/StoredPath.h"
 #include "sample/SampleImage.h"
 #include "sample/SampleShapes.h"
+#include "support/LocalHttpServer.h"
 #include "support/TestSupport.h"
 
 namespace kov {
@@ -331,6 +335,49 @@ public:
     std::vector<std::string> texts;
     long long stopAt = 1000;
 };
+
+TEST_F(ProjectFileTest, RepeatedEntriesAreNotReadAgain) {
+    test::LocalHttpServer server;
+    test::TileSpec spec;
+    server.put("/Data/T.kov", test::dataText(spec));
+    server.put("/Header/T.csv", test::headerText(spec));
+    std::string body = "<MeshProject>";
+    for (int i = 0; i < 3; ++i)
+        body += "<Mesh>" + server.url("/Data/T.kov") + "</Mesh><IMesh>" + server.url("/photo.png") +
+                "</IMesh>";
+    // A DSM file at two cell sizes is two meshes.
+    test::writeFile(dir_.file("points.txt"), "1,10,10,5\n2,30,20,6\n");
+    for (const char* upp : {"1", "2", "1"})
+        body += "<Mesh UPP=\"" + std::string(upp) + "\">" + dir_.file("points.txt") + "</Mesh>";
+    test::writeFile(dir_.file("p.kovv5"), projectXml(body + "</MeshProject>"));
+    HMeshProject project;
+    ASSERT_TRUE(LoadProjectFile(project, dir_.file("p.kovv5")));
+    EXPECT_EQ(project.meshCount(), 3);
+    EXPECT_EQ(server.requestCount(), 3 + 2) << "the tile, its header (beside, then in Header/) "
+                                               "and the picture (tried twice), once each";
+}
+
+TEST_F(ProjectFileTest, NonRegularAndOversizedProjectFilesAreRefusedUnread) {
+    const std::string project =
+        projectXml("<MeshProject><Mesh>" + tile(0) + "</Mesh></MeshProject>");
+    // A sound project followed by zero bytes up to 64 MiB and one more: never read.
+    test::writeFile(dir_.file("big.kovv5"), project);
+    fs::resize_file(dir_.file("big.kovv5"), KovXmlParser::kMaxFileBytes + 1);
+    HMeshProject big;
+    EXPECT_FALSE(LoadProjectFile(big, dir_.file("big.kovv5")));
+    fs::resize_file(dir_.file("big.kovv5"), KovXmlParser::kMaxFileBytes);
+    HMeshProject fits;
+    EXPECT_TRUE(LoadProjectFile(fits, dir_.file("big.kovv5")));
+
+    ASSERT_EQ(::mkfifo(dir_.file("fifo.kovv5").c_str(), 0600), 0);
+    fs::create_symlink("/dev/zero", dir_.file("zero.kovv5"));
+    for (const char* name : {"fifo.kovv5", "zero.kovv5"}) {
+        EXPECT_TRUE(test::endsWithoutBlocking(dir_.file(name), [&] {
+            HMeshProject none;
+            EXPECT_FALSE(LoadProjectFile(none, dir_.file(name))) << name;
+        })) << name;
+    }
+}
 
 TEST_F(ProjectFileTest, LoaderAsksForTheDsmCellOnceAndFitsTheColourMapOnce) {
     test::writeFile(dir_.file("a.txt"), "1,0,0,10\n2,4,0,11\n3,0,4,12\n4,4,4,13\n");

@@ -264,6 +264,25 @@ TEST(KovXmlParser, LinesColumnsAndTheAttachedLog) {
               "instead.\r\n");
 }
 
+TEST(KovXmlParser, DamagedFilesKeepTheFirstHundredErrorsAndCountTheRest) {
+    std::string body = "<r>";
+    for (int i = 0; i < 5000; ++i)
+        body += "&bad; </stray>";
+    struct Lenient : KovXmlParser {
+        Lenient() { strictEndTags_ = false; }
+    } parser;
+    std::FILE* log = std::tmpfile();
+    ASSERT_TRUE(log);
+    parser.AttachLog(log);
+    parser.ParseDocument(D + body + "</r>");
+    const long logged = std::ftell(log);
+    std::fclose(log);
+    ASSERT_EQ(parser.Errors().size(), KovXmlParser::kMaxKeptErrors);
+    EXPECT_GE(parser.ErrorCount(), 10000);
+    EXPECT_EQ(parser.Errors()[0].code, 108);
+    EXPECT_LT(logged, 100 * 160) << "the log holds the kept errors only";
+}
+
 TEST(KovXmlParser, DeepNestingNeedsNoDeepStack) {
     constexpr int kDepth = 1000000;
     std::string open, close;

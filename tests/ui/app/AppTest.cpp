@@ -14,17 +14,25 @@
 #include <QTextBrowser>
 #include <QWidgetAction>
 
+#include <sys/stat.h>
 #include <array>
+
+#include <QElapsedTimer>
+#include <QKeyEvent>
 #include <filesystem>
 #include <memory>
+#include <new>
 
 #include <gtest/gtest.h>
 
 #include "core/base/CommandIds.h"
+#include "core/data/HxFile.h"
 #include "core/data/ZarHColorMap.h"
+#include "core/project/KovXmlParser.h"
 #include "core/project/LayerLoader.h"
 #include "core/project/ProjectFile.h"
 #include "sample/SampleProject.h"
+#include "support/LocalHttpServer.h"
 #include "support/ui/WindowTest.h"
 #include "ui/app/CKovVApp.h"
 #include "ui/app/CKovVDoc.h"
@@ -34,6 +42,7 @@
 #include "ui/dialogs/CDsmResoDlg.h"
 #include "ui/dialogs/CHelpWindow.h"
 #include "ui/dialogs/CProjectDlg.h"
+#include "ui/view/CKovVView.h"
 
 namespace kov {
 namespace {
@@ -344,6 +353,32 @@ TEST_F(AppTest, StepMasksAndEscape) {
     ProgressReport(-3);
 }
 
+TEST_F(AppTest, OutOfMemoryEndsTheCommandWithAMessageAndEscStopsAFetch) {
+    makeFrame().show();
+    openSample();
+    CKovVDoc::setCommandHandler(kCmdMeasureDistanceArea, [this](CKovVDoc&, int) {
+        frame_->enableInput(false);
+        ProgressReport(-2, QStringLiteral("work"));
+        throw std::bad_alloc();
+    });
+    frame_->RouteCommand(kCmdMeasureDistanceArea);
+    CKovVDoc::setCommandHandler(kCmdMeasureDistanceArea, {});
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_TRUE(messages[0].text.startsWith(QStringLiteral("メモリが不足しています")));
+    EXPECT_TRUE(frame_->View()->isEnabled());
+    EXPECT_EQ(frame_->paneProgress(1), -1) << "the progress display ended";
+
+    // A fetch keeps the window's events flowing, and Esc ends it.
+    test::LocalHttpServer server;
+    server.trickle("/slow.kov", 300, 100);  // thirty seconds
+    QCoreApplication::postEvent(frame_.get(),
+                                new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_EQ(openFile(server.url("/slow.kov")), nullptr);
+    EXPECT_LT(clock.elapsed(), 10000);
+}
+
 TEST_F(AppTest, PumpingDropsInputThatCouldStartOtherWork) {
     makeFrame().show();
     EventCounter target;
@@ -390,6 +425,21 @@ TEST_F(AppTest, OpeningInstallsTheProjectAndAFailureKeepsIt) {
         EXPECT_EQ(std::tuple(doc.meshes(), doc.PathName()), std::tuple(before, sampleProject()));
     }
     EXPECT_EQ(recentFileList(), QStringList{sampleProject()});
+}
+
+TEST_F(AppTest, AFifoOrOversizedFileIsRefusedWithoutBlocking) {
+    CKovVDoc doc;
+    ASSERT_EQ(::mkfifo(dir_.file("fifo.kovv5").c_str(), 0600), 0);
+    EXPECT_TRUE(test::endsWithoutBlocking(
+        dir_.file("fifo.kovv5"), [&] { EXPECT_FALSE(doc.OnOpenDocument(file("fifo.kovv5"))); }));
+    test::writeFile(dir_.file("big.kovv5"), test::readFile(dir->file("sample.kovv5")));
+    std::filesystem::resize_file(dir_.file("big.kovv5"), KovXmlParser::kMaxFileBytes + 1);
+    EXPECT_FALSE(doc.OnOpenDocument(file("big.kovv5")));
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_TRUE(messages[0].text.startsWith(file("fifo.kovv5")));
+    EXPECT_TRUE(messages[1].text.contains(QStringLiteral("64 MiB")))
+        << messages[1].text.toStdString();
+    EXPECT_FALSE(doc.HasProject());
 }
 
 TEST_F(AppTest, SavePromptAnswers) {

@@ -73,8 +73,9 @@ QImage decodeWithQt(std::string_view bytes, const char* formatHint, const Pictur
 }
 
 QImage decodePicture(std::string_view bytes, std::string_view extension, GeoTiffTags* tags,
-                     const PictureLimits& limits) {
+                     const PictureLimits& given) {
     if (tags) *tags = GeoTiffTags();
+    const PictureLimits limits = limitsForFile(bytes.size(), given);
     auto is = [&](std::string_view e) { return equalsIgnoringCase(extension, e); };
     QImage image;
     if (is(".bmp") || is(".dib"))

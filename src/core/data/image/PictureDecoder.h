@@ -25,7 +25,8 @@ std::string pictureDamage(std::string_view bytes);
 // ".tif"/".tiff" by our own readers, ".gif", ".jpg"/".jpeg", ".png" and ".tga" by Qt's readers
 // of that format; other extensions, and files the chosen reader rejects, by Qt's readers with
 // the format told from the contents. For TIFF files the GeoTIFF tags are read into tags (when
-// given). Answers a premultiplied 32-bit picture or a null image.
+// given). The picture's size is checked against limitsForFile before any pixel is decoded.
+// Answers a premultiplied 32-bit picture or a null image.
 QImage decodePicture(std::string_view bytes, std::string_view extension, GeoTiffTags* tags,
                      const PictureLimits& limits = {});
 
