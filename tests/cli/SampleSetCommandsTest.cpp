@@ -286,7 +286,7 @@ TEST_F(KovtoolSampleTest, FullDiskFailsAndKeepsThePreviousFile) {
 
 TEST_F(KovtoolSampleTest, UnwritableStandardOutputIsAFailure) {
     const std::string project = "'" + dir->file("sample.kovv5") + "'";
-    for (const std::string args :
+    for (const std::string& args :
          {"info " + project, "info --json " + project, "elev " + project + " --at -5000,-35500"}) {
         int exitCode = 0;
         kovtool(args + " >/dev/full", &exitCode);

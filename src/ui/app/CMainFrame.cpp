@@ -407,8 +407,10 @@ void CMainFrame::createScrollPadBar() {
     scrollPadBar_->setVisible(settings::readInt("MainFrame", "ScrollPad", 0) != 0);
     // Closed with its own close button: remembered as the menu command would remember it. (A
     // bar hidden only because the main window is hidden is not itself hidden.)
-    connect(scrollPadBar_, &QDockWidget::visibilityChanged, this, [this](bool visible) {
-        if (!visible && scrollPadBar_->isHidden()) settings::writeInt("MainFrame", "ScrollPad", 0);
+    // The bar, not the frame, is the connection's context: the frame's destruction hides it too.
+    QDockWidget* bar = scrollPadBar_;
+    connect(bar, &QDockWidget::visibilityChanged, bar, [bar](bool visible) {
+        if (!visible && bar->isHidden()) settings::writeInt("MainFrame", "ScrollPad", 0);
     });
 }
 
