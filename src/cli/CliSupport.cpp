@@ -6,6 +6,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "core/base/HxProgress.h"
 #include "core/base/TextCodec.h"
 #include "core/data/HMeshProject.h"
 #include "core/data/HxFile.h"
@@ -44,7 +45,7 @@ bool isProjectArgument(const std::vector<std::string>& paths) {
 
 namespace {
 
-bool loadProjectPath(const std::string& path, HMeshProject& project,
+bool loadProjectPath(const std::string& path, HMeshProject& project, HxProgress* progress,
                      ProjectLoadReport* projectReport) {
     std::error_code error;
     const uintmax_t size = std::filesystem::file_size(path, error);
@@ -55,7 +56,9 @@ bool loadProjectPath(const std::string& path, HMeshProject& project,
         return false;
     }
     ProjectLoadReport report;
-    if (!LoadProjectFile(project, path, nullptr, &report)) {
+    const bool loaded = LoadProjectFile(project, path, progress, &report);
+    progress->End();
+    if (!loaded) {
         std::fprintf(stderr, "kovtool: %s は標高メッシュプロジェクトファイルと識別できません\n",
                      path.c_str());
         return false;
@@ -83,13 +86,42 @@ bool loadProjectPath(const std::string& path, HMeshProject& project,
 
 }  // namespace
 
-bool loadDataPaths(const std::vector<std::string>& paths, HMeshProject& project, double dsmCellSize,
+namespace {
+
+// Prints the loaders' progress texts on stderr, each over the last.
+class TerminalProgress : public HxProgress {
+public:
+    void SetText(const std::string& text) override {
+        std::fprintf(stderr, "\r\033[K%s", text.c_str());
+        shown_ = true;
+    }
+    void End() override {
+        if (shown_) std::fputs("\r\033[K", stderr);
+        shown_ = false;
+    }
+    ~TerminalProgress() override { TerminalProgress::End(); }
+
+private:
+    bool shown_ = false;
+};
+
+}  // namespace
+
+std::unique_ptr<HxProgress> commandProgress(bool quiet) {
+    if (!quiet && ::isatty(STDERR_FILENO)) return std::make_unique<TerminalProgress>();
+    return std::make_unique<HxProgress>();
+}
+
+bool loadDataPaths(const DataArguments& data, HMeshProject& project,
                    ProjectLoadReport* projectReport) {
+    const std::vector<std::string>& paths = data.paths;
+    const std::unique_ptr<HxProgress> progress = commandProgress(data.quiet);
     if (paths.empty()) {
         std::fprintf(stderr, "kovtool: no data path given\n");
         return false;
     }
-    if (isProjectArgument(paths)) return loadProjectPath(paths[0], project, projectReport);
+    if (isProjectArgument(paths))
+        return loadProjectPath(paths[0], project, progress.get(), projectReport);
     for (const auto& p : paths)
         if (isProjectFilePath(p)) {
             std::fprintf(stderr, "kovtool: %s: a project file must be the only path\n", p.c_str());
@@ -97,8 +129,10 @@ bool loadDataPaths(const std::vector<std::string>& paths, HMeshProject& project,
         }
     LoadReport report;
     LoadOptions options;
-    options.dsmCellSize = dsmCellSize;
+    options.dsmCellSize = data.dsmCellSize;
+    options.progress = progress.get();
     const int added = loadLayerPaths(paths, project, report, options);
+    progress->End();
     for (const auto& p : report.missing)
         std::fprintf(stderr, "kovtool: %s: no such file or folder\n", p.c_str());
     for (const auto& layer : report.unreadable)
@@ -134,6 +168,10 @@ bool parseDataArguments(
                              command, value.c_str());
                 return false;
             }
+            continue;
+        }
+        if (arg == "-q" || arg == "--quiet") {
+            out.quiet = true;
             continue;
         }
         if (arg.size() < 2 || arg[0] != '-') {

@@ -6,12 +6,14 @@
 #include <cerrno>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace kov {
 class HMeshProject;
+class HxProgress;
 struct ProjectLoadReport;
 }  // namespace kov
 
@@ -23,7 +25,9 @@ namespace kov::cli {
 // A single project file (".kovv5", ".kovv") is opened as a project instead: its layers that
 // were not found or could not be read, and damage to the file, are warnings on stderr (the
 // project opens with what could be read) and are listed in *projectReport (when given).
-bool loadDataPaths(const std::vector<std::string>& paths, HMeshProject& project, double dsmCellSize,
+// Progress (the file being read) is shown on stderr when it is a terminal, unless quiet.
+struct DataArguments;
+bool loadDataPaths(const DataArguments& data, HMeshProject& project,
                    ProjectLoadReport* projectReport = nullptr);
 // True when paths name exactly one project file.
 bool isProjectArgument(const std::vector<std::string>& paths);
@@ -35,7 +39,12 @@ enum class OptionResult { Taken, NotMine, Bad };
 struct DataArguments {
     std::vector<std::string> paths;
     double dsmCellSize = 5.0;
+    bool quiet = false;  // -q: no progress on the terminal
 };
+
+// The loaders' progress for a command: the texts on stderr when it is a terminal and the
+// command is not quiet (never in pipes), else nothing.
+std::unique_ptr<HxProgress> commandProgress(bool quiet);
 bool parseDataArguments(
     const char* command, const std::vector<std::string>& args, DataArguments& out,
     const std::function<OptionResult(const std::vector<std::string>&, size_t&)>& ownOption);

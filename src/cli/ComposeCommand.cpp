@@ -10,24 +10,6 @@
 #include "core/project/ProjectFile.h"
 
 namespace kov::cli {
-namespace {
-
-// Prints the loader's progress texts on stderr when it is a terminal.
-class TerminalProgress : public HxProgress {
-public:
-    void SetText(const std::string& text) override {
-        std::fprintf(stderr, "\r\033[K%s", text.c_str());
-        shown_ = true;
-    }
-    void End() override {
-        if (shown_) std::fputs("\r\033[K", stderr);
-    }
-
-private:
-    bool shown_ = false;
-};
-
-}  // namespace
 
 int runCompose(const Arguments& args) {
     std::string output;
@@ -68,15 +50,15 @@ int runCompose(const Arguments& args) {
     }
 
     HMeshProject project;
-    TerminalProgress terminal;
-    HxProgress quiet;
+    const std::unique_ptr<HxProgress> progress = commandProgress(data.quiet);
     LoadReport report;
     LoadOptions options;
     options.dsmCellSize = data.dsmCellSize;
-    options.progress = isatty(STDERR_FILENO) ? &terminal : &quiet;
+    options.progress = progress.get();
     bool fitColourMap = true;  // a new project fits its colour map to the first data loaded
     options.fitColourMap = &fitColourMap;
     loadLayerPaths(data.paths, project, report, options);
+    progress->End();
     for (const auto& p : report.missing)
         std::fprintf(stderr, "kovtool compose: %s: no such file or folder\n", p.c_str());
     for (const auto& layer : report.unreadable)

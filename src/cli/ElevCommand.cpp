@@ -70,7 +70,7 @@ int runElev(const Arguments& args) {
     });
     if (!parsed) return 2;
     HMeshProject project;
-    if (!loadDataPaths(data.paths, project, data.dsmCellSize)) return 1;
+    if (!loadDataPaths(data, project)) return 1;
     if (project.meshCount() == 0) {
         std::fprintf(stderr, "kovtool elev: the given paths hold no elevation mesh\n");
         return 1;

@@ -172,7 +172,7 @@ int runInfo(const Arguments& args) {
     if (!parsed) return 2;
     HMeshProject project;
     ProjectLoadReport report;
-    if (!loadDataPaths(data.paths, project, data.dsmCellSize, &report)) return 1;
+    if (!loadDataPaths(data, project, &report)) return 1;
     if (json) {
         printJson(project, isProjectArgument(data.paths) ? projectJson(project, report) : "");
     } else {

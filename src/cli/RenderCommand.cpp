@@ -152,7 +152,7 @@ int runRender(const Arguments& args) {
     QGuiApplication application(argc, argv);
 
     HMeshProject project;
-    if (!loadDataPaths(data.paths, project, data.dsmCellSize)) return 1;
+    if (!loadDataPaths(data, project)) return 1;
     if (project.meshCount() == 0) {
         std::fprintf(stderr, "kovtool render: the given paths hold no elevation mesh\n");
         return 1;

@@ -18,20 +18,20 @@ struct Command {
 
 const Command kCommands[] = {
     {"info", kov::cli::runInfo,
-     "info [--json] [--dsm-cell M] PATH... | PROJECT.kovv5\n"
+     "info [--json] [--dsm-cell M] [-q] PATH... | PROJECT.kovv5\n"
      "                               describe the layers (tiles, DSM, shapefiles, images)"},
     {"elev", kov::cli::runElev,
-     "elev PATH...|PROJECT.kovv5 [--dsm-cell M] [--at E,N]...\n"
+     "elev PATH...|PROJECT.kovv5 [--dsm-cell M] [-q] [--at E,N]...\n"
      "                               elevation at points (stdin pairs without --at)"},
     {"geo", kov::cli::runGeo,
      "geo --zone Z [--dms] [E N]     plane coordinates to latitude and longitude (GRS-80)"},
     {"compose", kov::cli::runCompose,
-     "compose -o OUT.kovv5 [--title T] [--dsm-cell M] PATH...\n"
+     "compose -o OUT.kovv5 [--title T] [--dsm-cell M] [-q] PATH...\n"
      "                               write a project file of the given files and folders"},
     {"render", kov::cli::runRender,
      "render PATH... -o OUT.png|OUT.pdf [--size WxH] [--rect XMIN,YMIN,XMAX,YMAX]\n"
      "               [--dpi N] [--legend] [--no-sheets] [--no-scalebar]\n"
-     "               [--step-mode 0|1|2] [--step M]\n"
+     "               [--step-mode 0|1|2] [--step M] [-q]\n"
      "                               draw the map as the view shows it"},
     {"sample", kov::cli::runSample,
      "sample OUTDIR [--block N] [--asc]\n"

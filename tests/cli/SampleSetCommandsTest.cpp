@@ -295,6 +295,22 @@ TEST_F(KovtoolSampleTest, UnwritableStandardOutputIsAFailure) {
     }
 }
 
+// Long runs show which file is read, on a terminal only: never in pipes, nor with -q.
+TEST_F(KovtoolSampleTest, ProgressOnATerminalOnly) {
+    const std::string info = std::string(KOVTOOL_PATH) + " info '" + dir->file("tiles") + "'";
+    const auto onTerminal = [](const std::string& command) {
+        // script(1) gives the command a terminal; standard output is dropped, stderr is seen.
+        return test::runCommand("script -qec \"" + command + " >/dev/null\" /dev/null");
+    };
+    const std::string reading = "を読み込み中";
+    EXPECT_NE(onTerminal(info).find(reading), std::string::npos);
+    EXPECT_EQ(onTerminal(info + " -q").find(reading), std::string::npos);
+    int exitCode = -1;
+    kovtool("info '" + dir->file("tiles") + "'", &exitCode);
+    EXPECT_EQ(exitCode, 0);
+    EXPECT_EQ(lastError().find(reading), std::string::npos) << "not in a pipe";
+}
+
 // As every GDAL tool: --version and COMMAND --help answer on stdout with exit 0, without a display.
 TEST(CommandLines, HelpAndVersionNeedNoDisplay) {
     const std::string noDisplay = "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM ";
