@@ -84,10 +84,6 @@ bool loadProjectPath(const std::string& path, HMeshProject& project, HxProgress*
     return true;
 }
 
-}  // namespace
-
-namespace {
-
 // Prints the loaders' progress texts on stderr, each over the last.
 class TerminalProgress : public HxProgress {
 public:
