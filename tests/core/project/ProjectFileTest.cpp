@@ -338,9 +338,9 @@ public:
 
 TEST_F(ProjectFileTest, RepeatedEntriesAreNotReadAgain) {
     test::LocalHttpServer server;
-    test::TileSpec spec;
-    server.put("/Data/T.kov", test::dataText(spec));
-    server.put("/Header/T.csv", test::headerText(spec));
+    test::TileSpec tile;
+    server.put("/Data/T.kov", test::dataText(tile));
+    server.put("/Header/T.csv", test::headerText(tile));
     std::string body = "<MeshProject>";
     for (int i = 0; i < 3; ++i)
         body += "<Mesh>" + server.url("/Data/T.kov") + "</Mesh><IMesh>" + server.url("/photo.png") +
