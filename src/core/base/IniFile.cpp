@@ -98,8 +98,7 @@ std::optional<std::string> IniFile::value(std::string_view section, std::string_
         const Line& line = lines_[i];
         if (line.kind == Line::Kind::Section) break;
         if (line.kind == Line::Kind::Entry && sameName(line.name, key))
-            return std::string(
-                unquoted(trimmed(std::string_view(line.text).substr(line.valueStart))));
+            return std::string(valueAsRead(std::string_view(line.text).substr(line.valueStart)));
     }
     return std::nullopt;
 }
@@ -111,6 +110,10 @@ bool IniFile::isValidSection(std::string_view section) {
 bool IniFile::isValidKey(std::string_view key) {
     return isStorableName(key) && key.find('=') == std::string_view::npos && key.front() != '[' &&
            key.front() != ';' && key.front() != '#';
+}
+
+std::string_view IniFile::valueAsRead(std::string_view stored) {
+    return unquoted(trimmed(stored));
 }
 
 bool IniFile::isValidValue(std::string_view value) {

@@ -33,6 +33,9 @@ public:
     static bool isValidSection(std::string_view section);
     static bool isValidKey(std::string_view key);
     static bool isValidValue(std::string_view value);
+    // How a value written as stored reads back: without the blanks around it and one pair of
+    // surrounding quotes, as the platform's profile functions read it.
+    static std::string_view valueAsRead(std::string_view stored);
 
     // The file text: every line followed by LF.
     std::string text() const;
