@@ -73,7 +73,7 @@ int HMeshProject::AddMesh(std::unique_ptr<ZarHMesh>& mesh) {
     }
     const int64_t bytes = mesh->memoryBytes();
     if (!fitsBudget(bytes, mesh->path)) return 0;
-    memoryInUse_ += bytes;
+    take(bytes);
     lastRefusal_ = Refusal::None;
     mesh->owner = this;
     meshes_.push_back(std::move(mesh));
@@ -95,7 +95,7 @@ int HMeshProject::AddImage(std::unique_ptr<ZarHImage>& image, bool allowDuplicat
     }
     const int64_t bytes = image->memoryBytes();
     if (!fitsBudget(bytes, image->path)) return 0;
-    memoryInUse_ += bytes;
+    take(bytes);
     lastRefusal_ = Refusal::None;
     image->owner = this;
     images_.push_back(std::move(image));
@@ -107,7 +107,7 @@ int HMeshProject::AddShape(std::unique_ptr<ShpImport>& shape) {
     if (!shape) return 0;
     const int64_t bytes = shape->memoryBytes();
     if (!fitsBudget(bytes, shape->path)) return 0;
-    memoryInUse_ += bytes;
+    take(bytes);
     lastRefusal_ = Refusal::None;
     shapes_.push_back(std::move(shape));
     return 1;
@@ -138,7 +138,13 @@ int HMeshProject::RemoveShape(int index, std::unique_ptr<ShpImport>* takeOver) {
     return removeAt(shapes_, index, takeOver);
 }
 
+void HMeshProject::take(int64_t bytes) {
+    memoryInUse_ += bytes;
+    ++layerRevision_;
+}
+
 void HMeshProject::release(int64_t bytes) {
+    ++layerRevision_;
     memoryInUse_ = std::max<int64_t>(memoryInUse_ - bytes, 0);
 }
 

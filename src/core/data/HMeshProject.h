@@ -93,6 +93,8 @@ public:
     static int64_t defaultMemoryBudget();
     // The memory the layers hold now (sum of their memoryBytes).
     int64_t memoryInUse() const { return memoryInUse_; }
+    // Counts every layer added or removed: tells whether the collection changed.
+    uint64_t layerRevision() const { return layerRevision_; }
 
     ZarHMesh* GetMesh(int index) const;
     ZarHImage* GetImage(int index) const;
@@ -172,10 +174,12 @@ private:
     ColorMapDefaults colorMapDefaults_;  // for slot 0 when it was emptied
     // Whether a layer of the given size fits the budget; records the refusal when not.
     bool fitsBudget(int64_t bytes, const std::string& path);
-    void release(int64_t bytes);
+    void take(int64_t bytes);     // a layer was added
+    void release(int64_t bytes);  // a layer was removed
     Refusal lastRefusal_ = Refusal::None;
     std::vector<std::string> budgetRefusals_;
     int64_t memoryInUse_ = 0;
+    uint64_t layerRevision_ = 0;
 
     // Built on first use after the mesh list changed.
     void invalidateNeighbourIndex();

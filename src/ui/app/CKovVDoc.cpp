@@ -228,7 +228,10 @@ void CKovVDoc::changeProject() {
                     QStringLiteral("プロジェクトの構成ダイアログはまだ利用できません"));
         return;
     }
-    if (!registeredProjectDialog()(*meshes_, false)) return;
+    const uint64_t before = meshes_->layerRevision();
+    // Files added or removed in the dialog stay, whatever button closed it: the map and the
+    // modified flag follow the collection.
+    if (!registeredProjectDialog()(*meshes_, false) && meshes_->layerRevision() == before) return;
     if (meshes_->meshCount() > 0) {
         hasProject_ = 1;
         if (!meshes_->projectTitle.empty()) SetTitle(QString::fromStdString(meshes_->projectTitle));

@@ -831,6 +831,8 @@ void CMainFrame::enableInput(bool enable) {
     if (toolBar_) toolBar_->setEnabled(enable);
     if (scrollPadBar_) scrollPadBar_->setEnabled(enable);
     if (view_) view_->setEnabled(enable);
+    // Disabling the map took the keyboard focus from it; the map takes the keys again.
+    if (enable && view_) view_->setFocus(Qt::OtherFocusReason);
 }
 
 void CMainFrame::PumpMessages() {

@@ -427,6 +427,22 @@ TEST_F(AppTest, OpeningInstallsTheProjectAndAFailureKeepsIt) {
     EXPECT_EQ(recentFileList(), QStringList{sampleProject()});
 }
 
+// After a load the map takes the keys again: a key given to the window (its focus widget), not
+// to the view object, pans the map.
+TEST_F(AppTest, TheMapHasTheKeyboardAfterALoad) {
+    CMainFrame& frame = makeFrame();
+    frame.show();
+    frame.activateWindow();
+    QApplication::setActiveWindow(&frame);
+    ASSERT_TRUE(document_->OnOpenDocument(sampleProject()));
+    QWidget* focus = QApplication::focusWidget();
+    ASSERT_EQ(focus, frame.View());
+    const double west = frame.View()->viewport().x0;
+    QKeyEvent right(QEvent::KeyPress, Qt::Key_Right, Qt::NoModifier);
+    QApplication::sendEvent(focus, &right);
+    EXPECT_GT(frame.View()->viewport().x0, west);
+}
+
 TEST_F(AppTest, AFifoOrOversizedFileIsRefusedWithoutBlocking) {
     CKovVDoc doc;
     ASSERT_EQ(::mkfifo(dir_.file("fifo.kovv5").c_str(), 0600), 0);
@@ -575,6 +591,21 @@ TEST_F(AppTest, NewAndChangeWithoutOrCancelledDialogKeepTheProject) {
     EXPECT_TRUE(doc.OnCommand(kCmdChangeProject));
     EXPECT_EQ(std::tuple(askedForNew, doc.meshes(), doc.IsModified(), doc.Title()),
               std::tuple(false, before, true, title));
+
+    // Files removed in the dialog stay removed whatever button closed it: the map is drawn again
+    // and the project is modified.
+    doc.SetModifiedFlag(false);
+    CMainFrame& frame = makeFrame();
+    int redrawn = 0;
+    QObject::connect(frame.View(), &CKovVView::mapInvalidated, [&] { ++redrawn; });
+    const int meshes = doc.meshes()->meshCount();
+    CKovVDoc::setProjectDialog([](HMeshProject& project, bool) {
+        project.RemoveMesh(0);
+        return false;
+    });
+    EXPECT_TRUE(doc.OnCommand(kCmdChangeProject));
+    EXPECT_EQ(std::tuple(doc.meshes()->meshCount(), doc.IsModified(), redrawn > 0),
+              std::tuple(meshes - 1, true, true));
 }
 
 TEST_F(AppTest, TitlesAreCutToTheirFirst128Bytes) {
