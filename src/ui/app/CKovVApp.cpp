@@ -12,8 +12,6 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
-#include <QPageSetupDialog>
-#include <QPrinter>
 #include <QTimer>
 #include <QToolButton>
 #include <QTranslator>
@@ -24,6 +22,7 @@
 #include "core/base/SettingsStore.h"
 #include "ui/app/CKovVDoc.h"
 #include "ui/app/CMainFrame.h"
+#include "ui/app/SharedPrinter.h"
 #include "ui/dialogs/CAboutDlg.h"
 #include "ui/dialogs/CHelpWindow.h"
 #include "ui/dialogs/CProjectDlg.h"
@@ -513,12 +512,6 @@ void CKovVApp::showAboutBox() {
     runModal(dialog);
 }
 
-void CKovVApp::OnPrinterSetup() {
-    if (!printer_) printer_ = std::make_unique<QPrinter>();
-    QPageSetupDialog dialog(printer_.get(), frame_);
-    runModal(dialog);
-}
-
 bool CKovVApp::OnCommand(int id) {
     switch (id) {
         case kCmdNewProject:
@@ -528,7 +521,7 @@ bool CKovVApp::OnCommand(int id) {
             fileOpen();
             return true;
         case kCmdPrinterSetup:
-            OnPrinterSetup();
+            runPrinterSetup(frame_);
             return true;
         case kCmdAbout:
             showAboutBox();

@@ -14,7 +14,6 @@
 
 #include "ui/app/FrameServices.h"
 
-class QPrinter;
 class QWidget;
 
 namespace kov {
@@ -157,7 +156,6 @@ protected:
 private:
     bool ProcessCommandLine(const CommandLineInfo& info);
     void watchFirstMapPaint();
-    void OnPrinterSetup();
     void leaveHelpMode();
     void helpForClick(QObject* target, const QPoint& globalPos);
 
@@ -171,7 +169,6 @@ private:
     int exitCode_ = 0;
     QElapsedTimer startClock_;
     QString printerName_;
-    std::unique_ptr<QPrinter> printer_;
 };
 
 }  // namespace kov

@@ -1,0 +1,30 @@
+#include "ui/app/SharedPrinter.h"
+
+#include <QCoreApplication>
+#include <QPageSetupDialog>
+#include <QPrinter>
+#include <memory>
+
+#include "ui/widgets/DialogPrompts.h"
+
+namespace kov {
+
+namespace {
+std::unique_ptr<QPrinter> g_printer;
+}
+
+QPrinter& sharedPrinter() {
+    if (!g_printer) {
+        g_printer = std::make_unique<QPrinter>();
+        // The print plug-in must not outlive the application object.
+        qAddPostRoutine([] { g_printer.reset(); });
+    }
+    return *g_printer;
+}
+
+void runPrinterSetup(QWidget* parent) {
+    QPageSetupDialog dialog(&sharedPrinter(), parent);
+    runModal(dialog);
+}
+
+}  // namespace kov
