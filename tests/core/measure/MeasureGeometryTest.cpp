@@ -1,0 +1,84 @@
+#include "core/measure/MeasureGeometry.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "support/MeshFixtures.h"
+
+namespace kov {
+namespace {
+
+TEST(MeasureNumbers, TheSquareCornerLineGivesSegmentTotalAndArea) {
+    const std::vector<FPoint> clicks = {{0, 0, 0}, {100, 0, 0}, {100, 100, 0}};
+    const Measures m = ComputeMeasures(clicks, {0, 100, 0});
+    EXPECT_EQ(m.flags, 7);
+    EXPECT_EQ(lengthText(m.segment), "   100.0 (m)");
+    EXPECT_EQ(lengthText(m.total), "   300.0 (m)");
+    EXPECT_EQ(areaText(m.area), QStringLiteral("10,000.0 (㎡)"));
+    EXPECT_EQ(distanceAreaReport(m), QStringLiteral("300.0 (m)\r10,000.0 (㎡)\r"));
+
+    // One vertex: lengths only, no area; no vertex: nothing.
+    const Measures one = ComputeMeasures({{0, 0, 0}}, {3, 4, 0});
+    EXPECT_EQ(one.flags, 1);
+    EXPECT_DOUBLE_EQ(one.total, 5.0);
+    EXPECT_EQ(distanceAreaReport(one), "5.0 (m)");
+    EXPECT_EQ(ComputeMeasures({}, {3, 4, 0}).flags, 0);
+}
+
+TEST(MeasureNumbers, DirectionAnglesCoverEveryQuadrant) {
+    const double pi = std::acos(-1.0);
+    EXPECT_DOUBLE_EQ(directionAngle(1, 0), 0.0);
+    EXPECT_DOUBLE_EQ(directionAngle(0, 1), pi / 2);
+    EXPECT_DOUBLE_EQ(directionAngle(-1, 0), pi);
+    EXPECT_DOUBLE_EQ(directionAngle(0, -1), 3 * pi / 2);
+    EXPECT_DOUBLE_EQ(directionAngle(1, -1), 7 * pi / 4);
+    EXPECT_DOUBLE_EQ(directionAngle(-1, -1), 5 * pi / 4);
+}
+
+TEST(MeasureNumbers, SlopesRiseAndFallWithTheGround) {
+    // Ground rising 1 m per 10 m eastwards from 100 m.
+    HMeshProject project;
+    auto mesh = test::makeMesh(40, 4, 5.0, 0.0, 0.0, [](int c, int) { return 1000 + c * 5; });
+    project.AddMesh(mesh);
+    const std::vector<FPoint> start = {{2.5, 2.5, 0}};
+    const auto up = segmentSlope(project, start, {102.5, 2.5, 0});
+    ASSERT_TRUE(up);
+    EXPECT_EQ(slopeText(*up), "5.71(Deg) 10.00(%)");
+    const auto down = segmentSlope(project, {{102.5, 2.5, 0}}, {2.5, 2.5, 0});
+    ASSERT_TRUE(down);
+    EXPECT_EQ(slopeText(*down), "-5.71(Deg) -10.00(%)");
+    EXPECT_EQ(slopeReport({2.5, 2.5, 100.0}, {102.5, 2.5, 110.0}, 100.0, *up),
+              "2.5 2.5 (100.000 m) - 2.5 102.5 (110.000 m)  100.000 (m)  5.711 (Deg)  10.000 "
+              "(%)\r\n");
+
+    // On the last vertex, or off the data: no slope.
+    EXPECT_FALSE(segmentSlope(project, start, {2.5, 2.5, 7}));
+    EXPECT_FALSE(segmentSlope(project, start, {900, 2.5, 0}));
+    EXPECT_FALSE(segmentSlope(project, {}, {2.5, 2.5, 0}));
+}
+
+TEST(MeasureTicks, IntervalsFollowTheSegmentsPixelLength) {
+    // 1,234 m over 400 px: a tick every 100 m (13 ticks), every 10th long.
+    const auto ticks = scaleTicks({0, 0}, {400, 0}, 1234.0);
+    ASSERT_EQ(ticks.size(), 13u);
+    EXPECT_EQ(ticks[0].from, QPoint(0, -12));
+    EXPECT_EQ(ticks[0].to, QPoint(0, 12));
+    EXPECT_EQ(ticks[1].to.y() - ticks[1].from.y(), 16);
+    EXPECT_EQ(ticks[5].to.y() - ticks[5].from.y(), 16);
+    EXPECT_EQ(ticks[10].to.y() - ticks[10].from.y(), 24);
+    EXPECT_EQ(ticks[12].from.x(), static_cast<int>(1200 / 1234.0 * 400));
+
+    // Shorter on screen: 1,234 m over 100 px (n = 2) → every 1,000 m, every 2nd long.
+    EXPECT_EQ(scaleTicks({0, 0}, {100, 0}, 1234.0).size(), 2u);
+    // Too short on screen, or under a metre: none.
+    EXPECT_TRUE(scaleTicks({0, 0}, {30, 0}, 1234.0).empty());
+    EXPECT_TRUE(scaleTicks({0, 0}, {400, 0}, 0.9).empty());
+    // A vertical segment gets horizontal ticks.
+    const auto across = scaleTicks({0, 0}, {0, 400}, 1234.0);
+    ASSERT_FALSE(across.empty());
+    EXPECT_EQ(across[0].from.y(), across[0].to.y());
+}
+
+}  // namespace
+}  // namespace kov
