@@ -13,7 +13,18 @@ FloodStarter& floodSlot() {
     static FloodStarter starter;
     return starter;
 }
+MeasuringTrackStarter& starterSlot() {
+    static MeasuringTrackStarter starter;
+    return starter;
+}
 }  // namespace
+
+void setMeasuringTrackStarter(MeasuringTrackStarter starter) {
+    starterSlot() = std::move(starter);
+}
+bool startMeasuringTrack(CKovVDoc& document, int mode) {
+    return starterSlot() && starterSlot()(document, mode);
+}
 
 void setCrossSectionBuilder(CrossSectionBuilder builder) {
     crossSectionSlot() = std::move(builder);

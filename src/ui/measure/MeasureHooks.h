@@ -22,6 +22,13 @@ using CrossSectionBuilder =
 // empty fill) and the track waits for another click.
 using FloodStarter = std::function<bool(CKovVDoc& document, const FPoint& start)>;
 
+// Starts the measuring track (`TrackRangeOp`) in a mode for the document: 1 cross-section line,
+// 4 flood start point (after setFloodStarter). False when refused (with a beep) or before the
+// track module registered itself.
+using MeasuringTrackStarter = std::function<bool(CKovVDoc& document, int mode)>;
+void setMeasuringTrackStarter(MeasuringTrackStarter starter);
+bool startMeasuringTrack(CKovVDoc& document, int mode);
+
 void setCrossSectionBuilder(CrossSectionBuilder builder);
 // Empty until the cross-section window registered itself.
 const CrossSectionBuilder& crossSectionBuilder();
