@@ -32,6 +32,7 @@
 #include "core/data/InternetFetch.h"
 #include "ui/app/CKovVApp.h"
 #include "ui/app/CKovVDoc.h"
+#include "ui/app/StatusPane.h"
 #include "ui/view/CKovVView.h"
 #include "ui/view/CQuickBar.h"
 #include "ui/widgets/DialogPrompts.h"
@@ -166,52 +167,6 @@ QString durationText(int64_t seconds) {
 }
 
 }  // namespace
-
-// ---- status bar pane ---------------------------------------------------------------------------
-
-// A pane of the status bar: a text, or the progress indicator drawn over the pane.
-class StatusPane : public QLabel {
-public:
-    explicit StatusPane(QWidget* parent) : QLabel(parent) {}
-
-    int progress = -1;  // percent while a bounded indicator runs
-    int marquee = -1;   // position 0..99 while an endless one runs
-
-    void setIndicator(int percent, int marqueePosition) {
-        if (percent == progress && marqueePosition == marquee) return;
-        progress = percent;
-        marquee = marqueePosition;
-        update();
-    }
-
-protected:
-    void paintEvent(QPaintEvent* event) override {
-        if (progress < 0 && marquee < 0) {
-            QLabel::paintEvent(event);
-            return;
-        }
-        QPainter painter(this);
-        drawFrame(&painter);
-        const QRect inside = contentsRect().adjusted(1, 1, -1, -1);
-        painter.fillRect(inside, palette().base());
-        const QColor bar = palette().highlight().color();
-        if (marquee >= 0) {
-            const int block = std::max(4, inside.width() / 5);
-            const int x = inside.left() + (inside.width() - block) * marquee / 99;
-            painter.fillRect(QRect(x, inside.top(), block, inside.height()), bar);
-            return;
-        }
-        QRect done = inside;
-        done.setWidth(inside.width() * progress / 100);
-        painter.fillRect(done, bar);
-        const QString label = QString::number(progress) + QLatin1Char('%');
-        painter.setPen(palette().text().color());
-        painter.drawText(inside, Qt::AlignCenter, label);
-        painter.setClipRect(done);
-        painter.setPen(palette().highlightedText().color());
-        painter.drawText(inside, Qt::AlignCenter, label);
-    }
-};
 
 // ---- toolbar
 // -------------------------------------------------------------------------------------
@@ -377,20 +332,32 @@ void CMainFrame::createStatusBar() {
     // digit counts when it is larger.
     const QFontMetrics metrics(bar->font());
     const int charWidth = std::max(metrics.averageCharWidth(), metrics.horizontalAdvance(u'0'));
+    // The widest texts of panes 1 to 4, for fonts whose Japanese or digits are wider than the
+    // average character.
+    const QString widest[] = {
+        {},
+        QStringLiteral("B: -35:40:33.7 L: 139:46:27.4"),
+        QStringLiteral("19系 X: -135,940.3 Y: -75,345.9 (m)"),
+        QStringLiteral("09LD1843"),
+        QStringLiteral("H: 3,776.0 (m)"),
+    };
     for (int i = 0; i < kPaneCount; ++i) {
-        auto* pane = new StatusPane(bar);
-        pane->setObjectName(QStringLiteral("pane%1").arg(i));
-        pane->setTextFormat(Qt::PlainText);
+        StatusPane* pane = nullptr;
         if (i == 0) {
+            // Takes the width the others leave.
+            pane = new StatusPane(bar, Qt::ElideMiddle, charWidth * 10, charWidth * 10);
             pane->setFrameShape(QFrame::NoFrame);
-            pane->setMinimumWidth(charWidth * 10);
             bar->addWidget(pane, 1);
         } else {
+            // Their full width when the window has room; in a narrow window they shrink (their
+            // texts elided) rather than overlap.
+            const int chars = i <= 2 ? 24 : 10;
+            const int width = std::max(charWidth * chars, metrics.horizontalAdvance(widest[i]));
+            pane = new StatusPane(bar, Qt::ElideRight, width, width / 3);
             pane->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-            pane->setIndent(1);
-            pane->setFixedWidth(charWidth * (i <= 2 ? 24 : 10) + 2 * pane->frameWidth() + 2);
             bar->addWidget(pane, 0);
         }
+        pane->setObjectName(QStringLiteral("pane%1").arg(i));
         panes_[i] = pane;
     }
 }

@@ -1,5 +1,7 @@
 #include "ui/view/CQuickBar.h"
 
+#include <algorithm>
+
 #include "ui/app/CKovVDoc.h"
 #include "ui/view/CKovVView.h"
 #include "ui/view/CQLegend.h"
@@ -11,15 +13,28 @@ CQuickBar::CQuickBar(CKovVDoc* document, QWidget* parent)
     : QWidget(parent), button_(new CScrButton(this)), legend_(new CQLegend(document, this)) {
     setWindowTitle(QStringLiteral("ｽｸﾛｰﾙﾊﾟｯﾄﾞ"));
     button_->move(kPadPosition, kPadPosition);
-    const int padSize = button_->width();
-    legend_->setGeometry(kPadPosition, kPadPosition + button_->height() + kLegendGap, padSize,
-                         kLegendHeight);
-    const int right = legend_->geometry().right() + 1;
-    const int bottom = legend_->geometry().bottom() + 1;
-    setFixedSize(right - kPadPosition + kMargin, bottom - kPadPosition + kMargin);
+    legend_->setGeometry(kPadPosition, legendTop(), button_->width(), kLegendHeight);
+    setFixedWidth(button_->width() + kMargin);
+    setMinimumHeight(legendTop() + kLegendMinimumHeight + kMargin - kPadPosition);
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
+    resize(sizeHint());
     if (document && document->View()) {
         connect(document->View(), &CKovVView::mapInvalidated, this, &CQuickBar::updateLegend);
     }
+}
+
+int CQuickBar::legendTop() const {
+    return kPadPosition + button_->height() + kLegendGap;
+}
+
+QSize CQuickBar::sizeHint() const {
+    return {button_->width() + kMargin, legendTop() + kLegendHeight + kMargin - kPadPosition};
+}
+
+void CQuickBar::resizeEvent(QResizeEvent* event) {
+    const int room = height() - legendTop() - (kMargin - kPadPosition);
+    legend_->resize(legend_->width(), std::clamp(room, kLegendMinimumHeight, kLegendHeight));
+    QWidget::resizeEvent(event);
 }
 
 void CQuickBar::updateLegend() {

@@ -38,11 +38,14 @@
 #include "ui/app/CKovVDoc.h"
 #include "ui/app/CMainFrame.h"
 #include "ui/app/CMainProgress.h"
+#include "ui/app/StatusPane.h"
 #include "ui/dialogs/CColorMapDlg.h"
 #include "ui/dialogs/CDsmResoDlg.h"
 #include "ui/dialogs/CHelpWindow.h"
 #include "ui/dialogs/CProjectDlg.h"
 #include "ui/view/CKovVView.h"
+#include "ui/view/CQLegend.h"
+#include "ui/view/CQuickBar.h"
 
 namespace kov {
 namespace {
@@ -161,6 +164,51 @@ TEST_F(AppTest, StatusBarPanesToolbarIconsAndScrollPadBar) {
     close->click();
     EXPECT_TRUE(again.scrollPadBar()->isHidden());
     EXPECT_TRUE(makeFrame().scrollPadBar()->isHidden());
+}
+
+// The status bar keeps its height whatever text arrives, its panes never overlap however narrow
+// the window, a long pane-0 text keeps its end (the progress estimate), and the scroll pad's
+// legend gives up height in a low window.
+TEST_F(AppTest, StatusBarAndScrollPadDegradeWithoutOverlapOrJumps) {
+    CMainFrame& frame = makeFrame();
+    frame.RouteCommand(kCmdToggleScrollPad);
+    frame.resize(1100, 760);
+    frame.show();
+    QApplication::processEvents();
+    const int barHeight = frame.statusBar()->height();
+    const QString loading = QStringLiteral(
+        "/home/user/データ/東京都/DEM5A/FG-GML-5339-45-DEM5A-20161001.xml を読み込み中... "
+        "Elapsed 0:00:01 Total Estimated 0:00:07");
+    setStatusText(0, loading);
+    setStatusText(2, QStringLiteral("9系 X: -35,940.3 Y:  -5,345.9 (m)"));
+    QApplication::processEvents();
+    EXPECT_EQ(frame.statusBar()->height(), barHeight);
+
+    auto pane = [&](int i) {
+        return static_cast<StatusPane*>(frame.findChild<QFrame*>(QStringLiteral("pane%1").arg(i)));
+    };
+    EXPECT_EQ(pane(2)->shownText(), pane(2)->text()) << "whole at the default size";
+    auto* quickBar = qobject_cast<CQuickBar*>(frame.scrollPadBar()->widget());
+    ASSERT_NE(quickBar, nullptr);
+    EXPECT_EQ(quickBar->legend()->height(), CQuickBar::kLegendHeight);
+    for (int width : {760, 600}) {
+        frame.resize(width, 500);
+        QApplication::processEvents();
+        for (int i = 0; i + 1 < CMainFrame::kPaneCount; ++i) {
+            EXPECT_GT(pane(i)->width(), 0) << width << " pane " << i;
+            EXPECT_LE(pane(i)->geometry().right(), pane(i + 1)->geometry().left())
+                << width << " panes " << i << " and " << i + 1;
+        }
+        EXPECT_LE(pane(4)->geometry().right(), frame.statusBar()->width());
+        if (width == 760) EXPECT_TRUE(pane(0)->shownText().endsWith(QStringLiteral("0:00:07")));
+    }
+
+    frame.resize(600, 380);
+    QApplication::processEvents();
+    EXPECT_LE(frame.height(), 380) << "the scroll pad lets the window be low";
+    EXPECT_TRUE(frame.scrollPadBar()->isVisible());
+    EXPECT_LT(quickBar->legend()->height(), CQuickBar::kLegendHeight);
+    EXPECT_GE(quickBar->legend()->height(), CQuickBar::kLegendMinimumHeight);
 }
 
 TEST_F(AppTest, ProjectCommandsNeedAProject) {
