@@ -3,9 +3,9 @@
 #include <QEvent>
 #include <QFontMetrics>
 #include <QPainter>
-#include <QTextLayout>
 #include <algorithm>
-#include <cmath>
+
+#include "ui/widgets/LineHeight.h"
 
 namespace kov {
 
@@ -23,16 +23,8 @@ StatusPane::StatusPane(QWidget* parent, Qt::TextElideMode elide, int preferredWi
     measureLineHeight();
 }
 
-// The height of a line as drawn, fallback fonts included: Japanese text in a Latin status-bar
-// font is drawn with a taller CJK font, and a pane sized for the Latin font alone would grow
-// when such a text arrives.
 void StatusPane::measureLineHeight() {
-    QTextLayout layout(QStringLiteral("Ag計測読込"), font());
-    layout.beginLayout();
-    const QTextLine line = layout.createLine();
-    layout.endLayout();
-    lineHeight_ =
-        std::max(QFontMetrics(font()).height(), static_cast<int>(std::ceil(line.height())));
+    lineHeight_ = lineHeightWithFallback(font());
 }
 
 void StatusPane::changeEvent(QEvent* event) {

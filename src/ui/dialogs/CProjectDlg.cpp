@@ -38,6 +38,7 @@
 #include "ui/widgets/CColorWell.h"
 #include "ui/widgets/CProgressWnd.h"
 #include "ui/widgets/DialogPrompts.h"
+#include "ui/widgets/LineHeight.h"
 
 namespace kov {
 namespace {
@@ -149,6 +150,7 @@ CProjectDlg::CProjectDlg(QWidget* parent) : QDialog(parent) {
     titleLabel->setBuddy(title_);
 
     layers_ = new QListWidget(this);
+    layers_->setItemDelegate(new EvenRowDelegate(layers_));
     setId(layers_, kIdLayers);
     // Files dragged from a file manager onto the list are loaded like chosen ones.
     layers_->viewport()->setAcceptDrops(true);
