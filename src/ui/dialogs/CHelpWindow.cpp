@@ -2,10 +2,13 @@
 
 #include <QAction>
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QTextBrowser>
 #include <QToolBar>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace kov {
 
@@ -62,10 +65,27 @@ bool CHelpWindow::showPage(const QString& path) {
     // The contents page is the index of the folder the page came from.
     homePage_ = url.resolved(QUrl(QStringLiteral("Index.htm"))).toString();
     browser_->setSource(url);
+    if (!isVisible()) placeOnScreen();
     show();
     raise();
     activateWindow();
     return true;
+}
+
+void CHelpWindow::placeOnScreen() {
+    QWidget* owner = parentWidget() ? parentWidget()->window() : nullptr;
+    const QScreen* screen = owner ? owner->screen() : QGuiApplication::primaryScreen();
+    if (!screen) return;
+    const QRect room = screen->availableGeometry();
+    // Room for a window manager's frame around the window.
+    const QMargins frame(8, 32, 8, 8);
+    const QRect usable = room.marginsRemoved(frame);
+    resize(size().boundedTo(usable.size()));
+    QRect wanted(QPoint(), size());
+    wanted.moveCenter(owner ? owner->geometry().center() : usable.center());
+    wanted.moveLeft(std::clamp(wanted.left(), usable.left(), usable.right() + 1 - wanted.width()));
+    wanted.moveTop(std::clamp(wanted.top(), usable.top(), usable.bottom() + 1 - wanted.height()));
+    move(wanted.topLeft());
 }
 
 QString CHelpWindow::currentPage() const {

@@ -22,6 +22,10 @@ public:
     QTextBrowser* browser() const { return browser_; }
 
 private:
+    // Before it is first shown: centred over its owner, as large as wanted where the screen has
+    // room, and wholly on the owner's screen.
+    void placeOnScreen();
+
     QTextBrowser* browser_;
     QString homePage_;
 };

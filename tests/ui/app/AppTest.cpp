@@ -10,6 +10,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QScreen>
 #include <QStatusBar>
 #include <QTextBrowser>
 #include <QWidgetAction>
@@ -843,8 +844,16 @@ TEST_F(AppTest, HelpPagesAndMessages) {
         }
     }
 
+    // The help opens by its main window, wholly on the screen even when that window is near the
+    // screen's corner.
+    const QRect room = app_->mainFrame()->screen()->availableGeometry();
+    app_->mainFrame()->move(room.right() - 200, room.bottom() - 150);
     app_->mainFrame()->RouteCommand(kCmdHelpContents);
     ASSERT_NE(app_->helpWindow(), nullptr);
+    const QRect help = app_->helpWindow()->frameGeometry();
+    EXPECT_TRUE(room.contains(help));
+    EXPECT_GT(help.center().x(), room.center().x());
+    EXPECT_GT(help.center().y(), room.center().y());
     EXPECT_TRUE(app_->helpWindow()->currentPage().endsWith(QStringLiteral("/Index.htm")));
     EXPECT_EQ(app_->helpWindow()->windowTitle(), QStringLiteral("Kov View5 ヘルプ"));
     app_->WinHelp(kHelpIdCommand + kCmdEditColorMap, kHelpContext);
