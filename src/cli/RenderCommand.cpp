@@ -15,15 +15,11 @@
 #include "core/data/HMeshProject.h"
 #include "core/data/HxFile.h"
 #include "core/display/MapViewport.h"
+#include "core/display/PngEncoder.h"
 #include "core/print/PageComposer.h"
 
 namespace kov::cli {
 namespace {
-
-// Qt maps a PNG quality q to the zlib level (100 - q) * 9 / 91: 85 is level 1, the fastest that
-// still compresses. Compression took most of a render's time at the default level; level 1 costs
-// about a fifth more bytes, and the pixels are the same.
-constexpr int kPngFastCompression = 85;
 
 struct RenderOptions {
     std::string output;
@@ -122,14 +118,6 @@ QByteArray pdfBytes(const QImage& page, int dpi) {
     return bytes;
 }
 
-QByteArray pngBytes(const QImage& page) {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    if (!page.save(&buffer, "PNG", kPngFastCompression)) return {};
-    return bytes;
-}
-
 }  // namespace
 
 int runRender(const Arguments& args) {
@@ -190,7 +178,7 @@ int runRender(const Arguments& args) {
                      o.width, o.height);
         return 1;
     }
-    const QByteArray bytes = pdf ? pdfBytes(page, o.dpi) : pngBytes(page);
+    const QByteArray bytes = pdf ? pdfBytes(page, o.dpi) : encodePng(page);
     std::string reason = "the picture cannot be encoded";
     // Written beside the target and renamed over it: a failure leaves the previous file as it was.
     if (bytes.isEmpty() ||

@@ -1,6 +1,7 @@
 #include "core/data/ZarHMesh.h"
 
 #include <algorithm>
+#include <limits>
 #include <cmath>
 #include <new>
 
@@ -100,18 +101,18 @@ double ZarHMesh::GetRawValue(double x, double y) const {
 }
 
 void ZarHMesh::UpdateMinMax() {
-    bool first = true;
+    // Without branches, so that the compiler can scan several cells per instruction: special
+    // codes take the values that change neither extreme.
+    int32_t low = std::numeric_limits<int32_t>::max();
+    int32_t high = std::numeric_limits<int32_t>::min();
     for (const int32_t code : cells) {
-        if (isSpecialCode(code)) continue;
-        if (first) {
-            minRaw = maxRaw = code;
-            first = false;
-        } else if (code < minRaw) {
-            minRaw = code;
-        } else if (code > maxRaw) {
-            maxRaw = code;
-        }
+        const bool special = isSpecialCode(code);
+        low = std::min(low, special ? std::numeric_limits<int32_t>::max() : code);
+        high = std::max(high, special ? std::numeric_limits<int32_t>::min() : code);
     }
+    if (low > high) return;  // no cell with an elevation: the range stays as it was
+    minRaw = low;
+    maxRaw = high;
 }
 
 int ZarHMesh::Resample(const CellWindow& window, int nx, int ny, double* values, uint8_t* flags,
