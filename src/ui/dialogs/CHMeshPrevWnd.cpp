@@ -6,6 +6,7 @@
 
 #include "core/display/Dib24Image.h"
 #include "core/display/MeshRenderer.h"
+#include "ui/widgets/DevicePixels.h"
 
 namespace kov {
 
@@ -48,12 +49,13 @@ MapRect CHMeshPrevWnd::fitAspect(const MapRect& extent, int width, int height) {
 void CHMeshPrevWnd::makePicture() {
     MapRect extent;
     if (!project_ || !project_->GetExtent(extent)) return;
-    Dib24 bitmap(width(), height());
+    const QSize pixels = devicePixelSize(*this, size());
+    Dib24 bitmap(pixels.width(), pixels.height());
     if (bitmap.isEmpty()) return;
     const MapRect shown = fitAspect(extent, width(), height());
     renderMeshes(*project_, bitmap, &shown, nullptr, nullptr, project_->stepMode,
                  project_->stepHeight);
-    picture_ = dib24ToImage(bitmap);
+    picture_ = forDevice(*this, dib24ToImage(bitmap));
 }
 
 void CHMeshPrevWnd::paintEvent(QPaintEvent* /*event*/) {
@@ -64,8 +66,9 @@ void CHMeshPrevWnd::paintEvent(QPaintEvent* /*event*/) {
         return;
     }
     // The picture is centred; the rest of the window shows its background.
-    const QPoint offset((width() - picture_.width()) / 2, (height() - picture_.height()) / 2);
-    const QRect placed(offset, picture_.size());
+    const QSize shown = picture_.deviceIndependentSize().toSize();
+    const QPoint offset((width() - shown.width()) / 2, (height() - shown.height()) / 2);
+    const QRect placed(offset, shown);
     painter.setClipRegion(QRegion(rect()).subtracted(QRegion(placed)));
     painter.fillRect(rect(), palette().window());
     painter.setClipping(false);
@@ -75,7 +78,7 @@ void CHMeshPrevWnd::paintEvent(QPaintEvent* /*event*/) {
 void CHMeshPrevWnd::resizeEvent(QResizeEvent* event) {
     // A new size needs a picture of that size.
     QWidget::resizeEvent(event);
-    if (!picture_.isNull() && picture_.size() != event->size()) redraw();
+    if (!picture_.isNull() && picture_.deviceIndependentSize().toSize() != event->size()) redraw();
 }
 
 }  // namespace kov

@@ -20,6 +20,7 @@
 #include "ui/app/CKovVDoc.h"
 #include "ui/view/CTipWnd.h"
 #include "ui/widgets/CHxColorDlg.h"
+#include "ui/widgets/DevicePixels.h"
 #include "ui/widgets/DialogPrompts.h"
 
 // Resources of a static library are registered by name, outside any namespace.
@@ -194,10 +195,11 @@ void CKovVView::setStartScreen(bool on) {
 
 void CKovVView::renderRelief() {
     HMeshProject& project = *currentProject();
-    Dib24 dib(width(), height());
+    const QSize pixels = devicePixelSize(*this, size());
+    Dib24 dib(pixels.width(), pixels.height());
     const MapRect world = viewport_.world();
     renderMeshes(project, dib, &world, nullptr, nullptr, project.stepMode, project.stepHeight);
-    relief_ = dib24ToImage(dib);
+    relief_ = forDevice(*this, dib24ToImage(dib));
 }
 
 void CKovVView::paintStartScreen(QPainter& painter) {
@@ -227,7 +229,8 @@ void CKovVView::paintEvent(QPaintEvent*) {
     HMeshProject& project = *currentProject();
     if (relief_.isNull() && width() > 0 && height() > 0) renderRelief();
     painter.drawImage(0, 0, relief_);
-    const QRegion uncovered = QRegion(rect()) - QRegion(0, 0, relief_.width(), relief_.height());
+    const QRegion uncovered =
+        QRegion(rect()) - QRegion(QRect(QPoint(), relief_.deviceIndependentSize().toSize()));
     for (const QRect& r : uncovered)
         painter.fillRect(r, Qt::white);
 

@@ -6,6 +6,7 @@
 #include "core/data/ZarHColorMap.h"
 #include "core/display/Dib24Image.h"
 #include "ui/app/CKovVDoc.h"
+#include "ui/widgets/DevicePixels.h"
 
 namespace kov {
 
@@ -37,8 +38,9 @@ void CQLegend::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     const int w = width();
     const int h = height();
-    const Dib24 strip = map->makeStrip(w, h - 2 * kLabelBand, true);
-    if (!strip.isEmpty()) painter.drawImage(0, kLabelBand, dib24ToImage(strip));
+    const QSize pixels = devicePixelSize(*this, QSize(w, h - 2 * kLabelBand));
+    const Dib24 strip = map->makeStrip(pixels.width(), pixels.height(), true);
+    if (!strip.isEmpty()) painter.drawImage(0, kLabelBand, forDevice(*this, dib24ToImage(strip)));
 
     const LegendLabels labels = colorMapLegendLabels(*map);
     painter.setPen(palette().color(QPalette::WindowText));
