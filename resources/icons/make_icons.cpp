@@ -23,13 +23,18 @@ const QColor kGreen(48, 150, 64);
 const QColor kRed(208, 48, 48);
 const QColor kGrey(160, 160, 160);
 
+// Each icon twice: 16 x 15 and, drawn by the same strokes at twice the scale, "<id>@2x.png",
+// which Qt takes on screens of twice the density.
 void Save(int id, const std::function<void(QPainter&)>& draw) {
-    QImage image(16, 15, QImage::Format_ARGB32);
-    image.fill(Qt::transparent);
-    QPainter p(&image);
-    draw(p);
-    p.end();
-    image.save(QString::number(id) + ".png");
+    for (const int scale : {1, 2}) {
+        QImage image(16 * scale, 15 * scale, QImage::Format_ARGB32);
+        image.fill(Qt::transparent);
+        QPainter p(&image);
+        p.scale(scale, scale);
+        draw(p);
+        p.end();
+        image.save(QString::number(id) + (scale == 1 ? ".png" : "@2x.png"));
+    }
 }
 
 void Page(QPainter& p, int x0, int y0, int x1, int y1) {

@@ -1,7 +1,9 @@
 // On a screen at twice the density (QT_SCALE_FACTOR=2) the relief, the legend and the preview are
 // drawn at device pixels, not drawn at logical size and scaled up.
 #include <gtest/gtest.h>
+#include <QIcon>
 #include <QImage>
+#include <QPixmap>
 #include <QtGlobal>
 
 #include "core/data/ZarHColorMap.h"
@@ -86,6 +88,12 @@ TEST_F(HighDpiTest, ReliefLegendAndPreviewAreDrawnAtDevicePixels) {
     renderMeshes(*doc_.meshes(), previewFine, &shown, nullptr, nullptr, doc_.meshes()->stepMode,
                  doc_.meshes()->stepHeight);
     EXPECT_GT(sameShare(previewFace, dib24ToImage(previewFine)), 0.95);
+}
+
+// Toolbar icons come in a version of twice the size, drawn by the same strokes.
+TEST(HighDpiIcons, ToolbarIconsHaveTheirDoubleSize) {
+    const QPixmap open = QIcon(QStringLiteral(":/icons/57601.png")).pixmap(QSize(16, 15));
+    EXPECT_EQ(open.size(), QSize(32, 30));
 }
 
 }  // namespace
