@@ -109,8 +109,8 @@ std::string csvText(const ProfileData& data) {
     char line[160];
     for (size_t i = 0; i < data.samples.size(); ++i) {
         const FPoint& s = data.samples[i];
-        std::snprintf(line, sizeof line, "%.3f,%.3f,%.3f,%.2f\n", data.sampleDistance(i), s.x,
-                      s.y, s.z);
+        std::snprintf(line, sizeof line, "%.3f,%.3f,%.3f,%.2f\n", data.sampleDistance(i), s.x, s.y,
+                      s.z);
         out += line;
     }
     return out;
@@ -125,8 +125,7 @@ ProfileStyle styleFor(const QPaintDevice& device, bool metafile, bool marks) {
 }
 
 // Draws on the device over a white ground (none for the metafile, which has no ground).
-bool paint(QPaintDevice& device, const ProfileData& data, const ProfileOptions& o,
-           bool metafile) {
+bool paint(QPaintDevice& device, const ProfileData& data, const ProfileOptions& o, bool metafile) {
     QPainter painter;
     if (!painter.begin(&device)) return false;
     const QRectF area(0, 0, o.width, o.height);
@@ -214,8 +213,7 @@ int runProfile(const Arguments& args) {
     }
     char stepText[64] = "";
     if (o.step > 0.0) std::snprintf(stepText, sizeof stepText, "%.17g", o.step);
-    const std::optional<ProfileData> profile =
-        buildProfile(project, o.line, stepText, o.maxPoints);
+    const std::optional<ProfileData> profile = buildProfile(project, o.line, stepText, o.maxPoints);
     if (!profile) {
         std::fprintf(stderr, "kovtool profile: the line has no length\n");
         return 1;

@@ -248,10 +248,10 @@ private:
     }
 
     void selectPen() {
-        const uint32_t style = pen_.style() == Qt::NoPen        ? kPenNull
-                               : pen_.style() == Qt::DashLine   ? kPenDash
-                               : pen_.style() == Qt::DotLine    ? kPenDot
-                                                                : kPenSolid;
+        const uint32_t style = pen_.style() == Qt::NoPen      ? kPenNull
+                               : pen_.style() == Qt::DashLine ? kPenDash
+                               : pen_.style() == Qt::DotLine  ? kPenDot
+                                                              : kPenSolid;
         const int32_t width = pen_.style() == Qt::NoPen ? 0 : toDevice(pen_.widthF());
         const uint32_t color = colorRef(pen_.color());
         if (penMade_ && style == penStyle_ && width == penWidth_ && color == penColor_) return;
@@ -289,8 +289,7 @@ private:
 
     void selectFont(const QFont& font) {
         int32_t height = font.pixelSize();
-        if (height <= 0)
-            height = toDevice(font.pointSizeF() * device_->reference_.dpiY() / 72.0);
+        if (height <= 0) height = toDevice(font.pointSizeF() * device_->reference_.dpiY() / 72.0);
         const QString face = font.family().left(31);
         const int32_t weight = font.bold() ? 700 : 400;
         const bool italic = font.italic();
@@ -308,7 +307,7 @@ private:
         rec.u8(italic ? 1 : 0).u8(0).u8(0).u8(1 /* DEFAULT_CHARSET */);
         rec.u8(0).u8(0).u8(0).u8(0);
         rec.utf16(face, 32);
-        rec.utf16(face, 64);     // full name
+        rec.utf16(face, 64);       // full name
         rec.utf16(QString(), 32);  // style
         for (int i = 0; i < 6; ++i)
             rec.u32(0);  // version, style size, match, reserved, vendor, culture
@@ -366,12 +365,12 @@ private:
         if (b.empty()) b = Bounds{0, 0, -1, -1};
         rec.rect(b.l, b.t, b.r, b.b);
         // The frame: the drawing area in 0.01 mm of the reference device.
-        const double kx = ref.pixels.width() > 0 ? ref.millimetres.width() * 100.0 /
-                                                       ref.pixels.width()
-                                                 : 100.0 * 25.4 / 96.0;
-        const double ky = ref.pixels.height() > 0 ? ref.millimetres.height() * 100.0 /
-                                                        ref.pixels.height()
-                                                  : 100.0 * 25.4 / 96.0;
+        const double kx = ref.pixels.width() > 0
+                              ? ref.millimetres.width() * 100.0 / ref.pixels.width()
+                              : 100.0 * 25.4 / 96.0;
+        const double ky = ref.pixels.height() > 0
+                              ? ref.millimetres.height() * 100.0 / ref.pixels.height()
+                              : 100.0 * 25.4 / 96.0;
         rec.rect(0, 0, toDevice(device_->size_.width() * kx),
                  toDevice(device_->size_.height() * ky));
         rec.u32(0x464D4520).u32(0x00010000);
@@ -406,7 +405,9 @@ private:
 };
 
 EmfDevice::EmfDevice(QSize size, const EmfReference& reference, const QString& title)
-    : size_(size), reference_(reference), title_(title),
+    : size_(size),
+      reference_(reference),
+      title_(title),
       engine_(std::make_unique<EmfPaintEngine>(this)) {}
 
 EmfDevice::~EmfDevice() = default;
@@ -425,21 +426,30 @@ bool EmfDevice::save(const std::string& path, std::string* error) const {
 
 int EmfDevice::metric(PaintDeviceMetric metric) const {
     switch (metric) {
-    case PdmWidth: return size_.width();
-    case PdmHeight: return size_.height();
-    case PdmWidthMM:
-        return static_cast<int>(std::lround(size_.width() * 25.4 / reference_.dpiX()));
-    case PdmHeightMM:
-        return static_cast<int>(std::lround(size_.height() * 25.4 / reference_.dpiY()));
-    case PdmNumColors: return INT_MAX;
-    case PdmDepth: return 24;
-    case PdmDpiX:
-    case PdmPhysicalDpiX: return static_cast<int>(std::lround(reference_.dpiX()));
-    case PdmDpiY:
-    case PdmPhysicalDpiY: return static_cast<int>(std::lround(reference_.dpiY()));
-    case PdmDevicePixelRatio: return 1;
-    case PdmDevicePixelRatioScaled: return static_cast<int>(devicePixelRatioFScale());
-    default: return 0;
+        case PdmWidth:
+            return size_.width();
+        case PdmHeight:
+            return size_.height();
+        case PdmWidthMM:
+            return static_cast<int>(std::lround(size_.width() * 25.4 / reference_.dpiX()));
+        case PdmHeightMM:
+            return static_cast<int>(std::lround(size_.height() * 25.4 / reference_.dpiY()));
+        case PdmNumColors:
+            return INT_MAX;
+        case PdmDepth:
+            return 24;
+        case PdmDpiX:
+        case PdmPhysicalDpiX:
+            return static_cast<int>(std::lround(reference_.dpiX()));
+        case PdmDpiY:
+        case PdmPhysicalDpiY:
+            return static_cast<int>(std::lround(reference_.dpiY()));
+        case PdmDevicePixelRatio:
+            return 1;
+        case PdmDevicePixelRatioScaled:
+            return static_cast<int>(devicePixelRatioFScale());
+        default:
+            return 0;
     }
 }
 

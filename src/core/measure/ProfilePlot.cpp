@@ -133,8 +133,8 @@ ProfileLayout drawProfile(QPainter& painter, const QRectF& r, const ProfileData&
     double basePixels = style.fontPixels;
     if (basePixels <= 0.0)
         basePixels = font.pixelSize() > 0 ? font.pixelSize() : font.pointSizeF() * 96.0 / 72.0;
-    font.setPixelSize(std::max(1, static_cast<int>(std::lround(
-                                      basePixels * (wide ? r.width() / 800.0 : s)))));
+    font.setPixelSize(
+        std::max(1, static_cast<int>(std::lround(basePixels * (wide ? r.width() / 800.0 : s)))));
     painter.setFont(font);
     const QFontMetricsF metrics(font, painter.device());
     const double cw = metrics.averageCharWidth();
@@ -204,9 +204,9 @@ ProfileLayout drawProfile(QPainter& painter, const QRectF& r, const ProfileData&
             painter.drawLine(QPointF(x, baseline), QPointF(x, baseline - tick));
             painter.drawLine(QPointF(x, out.plot.top()), QPointF(x, out.plot.top() + tick));
             const QString text = trimmed(QString::asprintf("%4.0f", km ? d / 1000.0 : d));
-            painter.drawText(QPointF(x - metrics.horizontalAdvance(text) / 2.0,
-                                     baseline + 2.0 * s + ascent),
-                             text);
+            painter.drawText(
+                QPointF(x - metrics.horizontalAdvance(text) / 2.0, baseline + 2.0 * s + ascent),
+                text);
             out.distanceTicks.push_back(d);
             out.distanceLabels << text;
         }

@@ -62,11 +62,11 @@ struct ProfileStyle {
 
 // Where things went, for the tests and for callers that add to the drawing.
 struct ProfileLayout {
-    QRectF plot;                   // the frame
-    double fontFactor = 1.0;       // F
-    double scale = 1.0;            // S
-    double markRadius = 0.0;       // pixels
-    std::vector<QPointF> marks;    // centres of the vertex circles
+    QRectF plot;                        // the frame
+    double fontFactor = 1.0;            // F
+    double scale = 1.0;                 // S
+    double markRadius = 0.0;            // pixels
+    std::vector<QPointF> marks;         // centres of the vertex circles
     std::vector<double> distanceTicks;  // metres along the line
     QStringList distanceLabels;
     QStringList elevationLabels;  // as written, bottom first
