@@ -33,6 +33,10 @@ const Command kCommands[] = {
      "               [--dpi N] [--legend] [--no-sheets] [--no-scalebar]\n"
      "               [--step-mode 0|1|2] [--step M] [-q]\n"
      "                               draw the map as the view shows it"},
+    {"profile", kov::cli::runProfile,
+     "profile PATH... --line E,N E,N [E,N ...] [--step M] [--max-points N]\n"
+     "               -o OUT.csv|OUT.emf|OUT.png|OUT.pdf|OUT.svg [--size WxH] [--no-marks] [-q]\n"
+     "                               cross-section of a line: the samples or the drawing"},
     {"sample", kov::cli::runSample,
      "sample OUTDIR [--block N] [--asc]\n"
      "                               write the sample data set (N x N tiles, default 3;\n"

@@ -1,0 +1,239 @@
+// kovtool profile: the cross-section of a line over the data, as the samples (CSV) or as the
+// cross-section window draws it (EMF, PNG, PDF, SVG).
+#include <QBuffer>
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QSvgGenerator>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+#include "cli/CliSupport.h"
+#include "cli/Commands.h"
+#include "core/base/AtomicFile.h"
+#include "core/data/HMeshProject.h"
+#include "core/data/HxFile.h"
+#include "core/measure/EmfWriter.h"
+#include "core/measure/ProfilePlot.h"
+
+namespace kov::cli {
+namespace {
+
+// The most samples a profile may have: 240 MB of points.
+constexpr long long kMostSamples = 10'000'000;
+
+struct ProfileOptions {
+    std::vector<FPoint> line;
+    std::string output;
+    double step = 0.0;  // 0: the coarsest cell size
+    int maxPoints = 10000;
+    int width = 800;
+    int height = 500;
+    bool marks = true;
+};
+
+bool parseWhole(const std::string& text, double& out) {
+    const auto r = std::from_chars(text.data(), text.data() + text.size(), out);
+    return r.ec == std::errc() && r.ptr == text.data() + text.size() && std::isfinite(out);
+}
+
+bool parseWhole(const std::string& text, long long& out) {
+    const auto r = std::from_chars(text.data(), text.data() + text.size(), out);
+    return r.ec == std::errc() && r.ptr == text.data() + text.size();
+}
+
+bool parseSize(const std::string& text, int& w, int& h) {
+    const size_t x = text.find_first_of("xX");
+    long long a = 0, b = 0;
+    if (x == std::string::npos || !parseWhole(text.substr(0, x), a) ||
+        !parseWhole(text.substr(x + 1), b) || a < 1 || b < 1 || a > 20000 || b > 20000)
+        return false;
+    w = static_cast<int>(a);
+    h = static_cast<int>(b);
+    return true;
+}
+
+bool isPoint(const std::string& text, FPoint& p) {
+    if (text.empty() || text.rfind("--", 0) == 0) return false;
+    return parsePair(text, p.x, p.y) && std::isfinite(p.x) && std::isfinite(p.y);
+}
+
+OptionResult profileOption(const Arguments& a, size_t& i, ProfileOptions& o) {
+    const std::string& arg = a[i];
+    if (arg == "--no-marks") return o.marks = false, OptionResult::Taken;
+    if (arg == "--line") {
+        FPoint p;
+        while (i + 1 < a.size() && isPoint(a[i + 1], p)) {
+            o.line.push_back(p);
+            ++i;
+        }
+        if (o.line.size() < 2) {
+            std::fprintf(stderr, "kovtool profile: --line needs at least two points E,N\n");
+            return OptionResult::Bad;
+        }
+        return OptionResult::Taken;
+    }
+    if (arg != "-o" && arg != "--size" && arg != "--step" && arg != "--max-points")
+        return OptionResult::NotMine;
+    if (i + 1 >= a.size()) {
+        std::fprintf(stderr, "kovtool profile: %s needs a value\n", arg.c_str());
+        return OptionResult::Bad;
+    }
+    const std::string& value = a[++i];
+    bool ok = true;
+    if (arg == "-o") {
+        o.output = value;
+    } else if (arg == "--size") {
+        ok = parseSize(value, o.width, o.height);
+    } else if (arg == "--step") {
+        ok = parseWhole(value, o.step) && o.step >= 0.0;
+    } else {
+        long long n = 0;
+        ok = parseWhole(value, n) && n <= kMostSamples;
+        // The sampling divides by the count less one: fewer than 3 samples are taken as 3.
+        if (ok) o.maxPoints = static_cast<int>(std::max(n, 3LL));
+    }
+    if (!ok) {
+        std::fprintf(stderr, "kovtool profile: bad value for %s: \"%s\"\n", arg.c_str(),
+                     value.c_str());
+        return OptionResult::Bad;
+    }
+    return OptionResult::Taken;
+}
+
+std::string csvText(const ProfileData& data) {
+    std::string out = "distance,easting,northing,elevation\n";
+    char line[160];
+    for (size_t i = 0; i < data.samples.size(); ++i) {
+        const FPoint& s = data.samples[i];
+        std::snprintf(line, sizeof line, "%.3f,%.3f,%.3f,%.2f\n", data.sampleDistance(i), s.x, s.y,
+                      s.z);
+        out += line;
+    }
+    return out;
+}
+
+ProfileStyle styleFor(const QPaintDevice& device, bool metafile, bool marks) {
+    ProfileStyle style;
+    style.dpi = device.logicalDpiX();
+    style.metafile = metafile;
+    style.showMarks = marks;
+    return style;
+}
+
+// Draws on the device over a white ground (none for the metafile, which has no ground).
+bool paint(QPaintDevice& device, const ProfileData& data, const ProfileOptions& o, bool metafile) {
+    QPainter painter;
+    if (!painter.begin(&device)) return false;
+    const QRectF area(0, 0, o.width, o.height);
+    if (!metafile) painter.fillRect(area, Qt::white);
+    drawProfile(painter, area, data, styleFor(device, metafile, o.marks));
+    return painter.end();
+}
+
+QByteArray pictureBytes(const std::string& extension, const ProfileData& data,
+                        const ProfileOptions& o) {
+    const QString title = QStringLiteral("断面図");
+    QByteArray bytes;
+    if (equalsIgnoringCase(extension, ".emf")) {
+        EmfDevice emf(QSize(o.width, o.height), EmfReference{}, title);
+        if (!paint(emf, data, o, true)) return {};
+        return emf.bytes();
+    }
+    if (equalsIgnoringCase(extension, ".png")) {
+        QImage image(o.width, o.height, QImage::Format_RGB32);
+        image.setDotsPerMeterX(3780);
+        image.setDotsPerMeterY(3780);
+        if (!paint(image, data, o, false)) return {};
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        if (!image.save(&buffer, "PNG")) return {};
+        return bytes;
+    }
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    if (equalsIgnoringCase(extension, ".pdf")) {
+        QPdfWriter writer(&buffer);
+        writer.setResolution(96);
+        writer.setTitle(title);
+        writer.setPageMargins(QMarginsF(0, 0, 0, 0));
+        writer.setPageSize(
+            QPageSize(QSizeF(o.width * 25.4 / 96, o.height * 25.4 / 96), QPageSize::Millimeter));
+        if (!paint(writer, data, o, false)) return {};
+    } else {
+        QSvgGenerator svg;
+        svg.setOutputDevice(&buffer);
+        svg.setSize(QSize(o.width, o.height));
+        svg.setViewBox(QRect(0, 0, o.width, o.height));
+        svg.setResolution(96);
+        svg.setTitle(title);
+        if (!paint(svg, data, o, false)) return {};
+    }
+    return bytes;
+}
+
+}  // namespace
+
+int runProfile(const Arguments& args) {
+    ProfileOptions o;
+    DataArguments data;
+    if (!parseDataArguments("profile", args, data,
+                            [&](const Arguments& a, size_t& i) { return profileOption(a, i, o); }))
+        return 2;
+    const std::string extension = fileExtension(o.output);
+    static const char* const kKinds[] = {".csv", ".emf", ".png", ".pdf", ".svg"};
+    bool known = false;
+    for (const char* kind : kKinds)
+        known = known || equalsIgnoringCase(extension, kind);
+    if (o.output.empty() || !known) {
+        std::fprintf(stderr,
+                     "kovtool profile: -o OUT.csv, OUT.emf, OUT.png, OUT.pdf or OUT.svg is "
+                     "required\n");
+        return 2;
+    }
+    if (o.line.size() < 2) {
+        std::fprintf(stderr, "kovtool profile: --line E,N E,N [E,N ...] is required\n");
+        return 2;
+    }
+    // Drawing text needs a GUI application; without a display it draws off screen.
+    if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    int argc = 1;
+    char name[] = "kovtool";
+    char* argv[] = {name, nullptr};
+    QGuiApplication application(argc, argv);
+
+    HMeshProject project;
+    if (!loadDataPaths(data, project)) return 1;
+    if (project.meshCount() == 0) {
+        std::fprintf(stderr, "kovtool profile: the given paths hold no elevation mesh\n");
+        return 1;
+    }
+    char stepText[64] = "";
+    if (o.step > 0.0) std::snprintf(stepText, sizeof stepText, "%.17g", o.step);
+    const std::optional<ProfileData> profile = buildProfile(project, o.line, stepText, o.maxPoints);
+    if (!profile) {
+        std::fprintf(stderr, "kovtool profile: the line has no length\n");
+        return 1;
+    }
+    QByteArray bytes;
+    if (equalsIgnoringCase(extension, ".csv")) {
+        const std::string text = csvText(*profile);
+        bytes = QByteArray(text.data(), static_cast<qsizetype>(text.size()));
+    } else {
+        bytes = pictureBytes(extension, *profile, o);
+    }
+    std::string reason = "the picture cannot be drawn";
+    if (bytes.isEmpty() ||
+        !replaceFileAtomically(o.output, std::string_view(bytes.constData(), bytes.size()),
+                               &reason)) {
+        std::fprintf(stderr, "kovtool profile: %s cannot be written: %s\n", o.output.c_str(),
+                     reason.c_str());
+        return 1;
+    }
+    return 0;
+}
+
+}  // namespace kov::cli

@@ -1,0 +1,217 @@
+#include "core/measure/EmfWriter.h"
+
+#include <gtest/gtest.h>
+
+#include <QPainter>
+#include <cstring>
+#include <map>
+#include <set>
+
+#include "core/measure/ProfilePlot.h"
+#include "support/GuiApplication.h"
+#include "support/TestSupport.h"
+
+namespace kov {
+namespace {
+
+struct Rec {
+    uint32_t type = 0;
+    size_t offset = 0;
+    uint32_t size = 0;
+};
+
+class EmfFile {
+public:
+    explicit EmfFile(QByteArray bytes) : b_(std::move(bytes)) {}
+    uint32_t u32(size_t at) const {
+        uint32_t v = 0;
+        for (int i = 3; i >= 0; --i)
+            v = (v << 8) | static_cast<uint8_t>(b_[static_cast<qsizetype>(at + i)]);
+        return v;
+    }
+    int32_t i32(size_t at) const { return static_cast<int32_t>(u32(at)); }
+    QString utf16(size_t at, size_t units) const {
+        QString s;
+        for (size_t i = 0; i < units; ++i)
+            s += QChar(static_cast<char16_t>(u32(at + 2 * i) & 0xFFFF));
+        return s;
+    }
+    // Walks the records; false when a size runs past the end or is not a multiple of 4.
+    bool walk(std::vector<Rec>& out) const {
+        size_t at = 0;
+        while (at + 8 <= static_cast<size_t>(b_.size())) {
+            const Rec r{u32(at), at, u32(at + 4)};
+            if (r.size < 8 || r.size % 4 || at + r.size > static_cast<size_t>(b_.size()))
+                return false;
+            out.push_back(r);
+            at += r.size;
+        }
+        return at == static_cast<size_t>(b_.size());
+    }
+    qsizetype size() const { return b_.size(); }
+
+private:
+    QByteArray b_;
+};
+
+ProfileData sampleProfile() {
+    ProfileData data;
+    for (int i = 0; i <= 50; ++i)
+        data.samples.push_back({0, 0, 20.0 + 30.0 * std::sin(i / 8.0)});
+    data.step = 20.0;
+    data.lastSpacing = 12.0;
+    data.vertexDistances = {0.0, 400.0, 992.0};
+    return data;
+}
+
+struct Made {
+    QByteArray bytes;
+    ProfileLayout layout;
+};
+
+Made makeEmf(QSize size) {
+    test::ensureGuiApplication();
+    // A 1600 x 1000 screen of 400 x 250 mm: 101.6 dpi.
+    EmfDevice emf(size, EmfReference{{1600, 1000}, {400.0, 250.0}}, QStringLiteral("断面図"));
+    QPainter painter(&emf);
+    ProfileStyle style;
+    style.dpi = emf.logicalDpiX();
+    style.metafile = true;
+    const ProfileLayout layout =
+        drawProfile(painter, QRectF(0, 0, size.width(), size.height()), sampleProfile(), style);
+    painter.end();
+    return {emf.bytes(), layout};
+}
+
+TEST(EmfWriter, RecordsHeaderAndDescriptionAreConsistent) {
+    const Made made = makeEmf({640, 400});
+    const EmfFile f(made.bytes);
+    std::vector<Rec> recs;
+    ASSERT_TRUE(f.walk(recs));
+    ASSERT_GE(recs.size(), 3u);
+    // Header: signature, version, file size, record count, frame in 0.01 mm of the reference.
+    EXPECT_EQ(recs[0].type, emr::kHeader);
+    EXPECT_EQ(f.u32(40), 0x464D4520u);
+    EXPECT_EQ(f.u32(44), 0x10000u);
+    EXPECT_EQ(f.u32(48), static_cast<uint32_t>(f.size()));
+    EXPECT_EQ(f.u32(52), recs.size());
+    EXPECT_EQ(f.i32(24), 0);
+    EXPECT_EQ(f.i32(32), 16000);  // 640 px × 0.25 mm
+    EXPECT_EQ(f.i32(36), 10000);
+    EXPECT_EQ(f.i32(72), 1600);
+    EXPECT_EQ(f.i32(80), 400);
+    const uint32_t chars = f.u32(60);
+    const QString description = f.utf16(f.u32(64), chars);
+    EXPECT_EQ(description, QStringLiteral("KovView") + QChar(0) + QStringLiteral("断面図") +
+                               QChar(0) + QChar(0));
+    // The bounds hold every polyline's bounds.
+    const int32_t bl = f.i32(8), bt = f.i32(12), br = f.i32(16), bb = f.i32(20);
+    EXPECT_EQ(recs.back().type, emr::kEof);
+    EXPECT_EQ(recs.back().size, 20u);
+    EXPECT_EQ(f.u32(recs.back().offset + 16), 20u);
+
+    // Objects: created, selected, and deleted again by the end; at most the header's handles.
+    std::map<uint32_t, int> live;
+    const uint32_t handles = f.u32(56) & 0xFFFF;
+    int texts = 0, ellipses = 0;
+    QStringList strings;
+    std::vector<std::pair<int, int>> longest;
+    for (const Rec& r : recs) {
+        switch (r.type) {
+            case emr::kCreatePen:
+            case emr::kCreateBrushIndirect:
+            case emr::kExtCreateFontIndirectW: {
+                const uint32_t index = f.u32(r.offset + 8);
+                EXPECT_LT(index, handles);
+                EXPECT_EQ(live[index]++, 0) << "index created twice " << index;
+                if (r.type == emr::kExtCreateFontIndirectW) {
+                    EXPECT_EQ(r.size, 332u);
+                    EXPECT_LT(f.i32(r.offset + 12), 0);  // a character height
+                    EXPECT_FALSE(f.utf16(r.offset + 12 + 28, 1).isEmpty());
+                }
+                break;
+            }
+            case emr::kSelectObject: {
+                const uint32_t index = f.u32(r.offset + 8);
+                if (!(index & 0x80000000u)) {
+                    EXPECT_EQ(live[index], 1);
+                }
+                break;
+            }
+            case emr::kDeleteObject:
+                EXPECT_EQ(live[f.u32(r.offset + 8)]--, 1);
+                break;
+            case emr::kExtTextOutW: {
+                ++texts;
+                const uint32_t n = f.u32(r.offset + 44);
+                strings << f.utf16(r.offset + f.u32(r.offset + 48), n);
+                EXPECT_LE(f.u32(r.offset + 72) + 4 * n, r.size);
+                break;
+            }
+            case emr::kEllipse: {
+                ++ellipses;
+                const QPointF c((f.i32(r.offset + 8) + f.i32(r.offset + 16)) / 2.0,
+                                (f.i32(r.offset + 12) + f.i32(r.offset + 20)) / 2.0);
+                const QPointF m = made.layout.marks[static_cast<size_t>(ellipses - 1)];
+                EXPECT_NEAR(c.x(), m.x(), 1.0);
+                EXPECT_NEAR(c.y(), m.y(), 1.0);
+                break;
+            }
+            case emr::kPolyline: {
+                const uint32_t n = f.u32(r.offset + 24);
+                EXPECT_EQ(r.size, 28 + 8 * n);
+                EXPECT_GE(f.i32(r.offset + 8), bl);
+                EXPECT_GE(f.i32(r.offset + 12), bt);
+                EXPECT_LE(f.i32(r.offset + 16), br);
+                EXPECT_LE(f.i32(r.offset + 20), bb);
+                if (n > longest.size()) {
+                    longest.clear();
+                    for (uint32_t i = 0; i < n; ++i)
+                        longest.emplace_back(f.i32(r.offset + 28 + 8 * i),
+                                             f.i32(r.offset + 32 + 8 * i));
+                }
+                break;
+            }
+            default:
+                break;
+        }
+    }
+    for (const auto& [index, count] : live)
+        EXPECT_EQ(count, 0) << "object left undeleted " << index;
+    EXPECT_EQ(ellipses, 3);
+    // The texts are the labels the routine wrote, the unit among them.
+    for (const QString& label : made.layout.distanceLabels + made.layout.elevationLabels)
+        EXPECT_TRUE(strings.contains(label)) << label.toStdString();
+    EXPECT_TRUE(strings.contains("m"));
+    EXPECT_EQ(texts, strings.size());
+    // The profile polyline: every sample where the routine put it.
+    ASSERT_EQ(longest.size(), 51u);
+    EXPECT_EQ(longest.front().first, std::lround(made.layout.plot.left()));
+    EXPECT_EQ(longest.back().first, std::lround(made.layout.plot.right()));
+}
+
+TEST(EmfWriter, AWideMetafileEnlargesFontAndMarksAndEmf2svgReadsIt) {
+    const Made narrow = makeEmf({800, 400});
+    const Made wide = makeEmf({1600, 400});
+    EXPECT_DOUBLE_EQ(wide.layout.fontFactor, 2.0 * narrow.layout.fontFactor);
+    EXPECT_DOUBLE_EQ(wide.layout.markRadius, 2.0 * narrow.layout.markRadius);
+
+    test::TempDir dir;
+    const std::string emf = dir.file("p.emf"), svg = dir.file("p.svg");
+    test::writeFile(emf, std::string(narrow.bytes.constData(), narrow.bytes.size()));
+    int code = -1;
+    test::runCommand("emf2svg-conv -i '" + emf + "' -o '" + svg + "' 2>&1", &code);
+    ASSERT_EQ(code, 0);
+    const std::string text = test::readFile(svg);
+    size_t ellipses = 0;
+    for (size_t at = text.find("<ellipse"); at != std::string::npos;
+         at = text.find("<ellipse", at + 1))
+        ++ellipses;
+    EXPECT_EQ(ellipses, 3u);
+    EXPECT_NE(text.find("stroke=\"#FF0000\""), std::string::npos);
+    EXPECT_NE(text.find("CDATA[m]"), std::string::npos) << "the unit";
+    EXPECT_NE(text.find("<rect"), std::string::npos) << "the frame";
+}
+
+}  // namespace
+}  // namespace kov

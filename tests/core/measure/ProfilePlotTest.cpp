@@ -1,0 +1,173 @@
+#include "core/measure/ProfilePlot.h"
+
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QPainter>
+#include <cmath>
+
+#include "support/GuiApplication.h"
+#include "support/MeshFixtures.h"
+
+namespace kov {
+namespace {
+
+std::vector<FPoint> samplesAt(std::initializer_list<double> z) {
+    std::vector<FPoint> s;
+    for (double v : z)
+        s.push_back({0, 0, v});
+    return s;
+}
+
+TEST(ProfileAxis, UnitAndAxisEndsFollowTheRange) {
+    const ProfileAxis a = profileAxis(samplesAt({12, 40, 75}));
+    EXPECT_EQ(a.unit, 10);
+    EXPECT_EQ(a.top, 85);
+    EXPECT_EQ(a.bottom, -10);
+    // A sample below zero: the axis reaches a whole unit further down.
+    EXPECT_EQ(profileAxis(samplesAt({-3, 75})).bottom, -13);
+    // A low flat profile still gets 0 .. 10 m and unit 1.
+    const ProfileAxis low = profileAxis(samplesAt({2, 3}));
+    EXPECT_EQ(low.unit, 1);
+    EXPECT_EQ(low.top, 11);
+    EXPECT_EQ(low.bottom, -1);
+    EXPECT_EQ(elevationUnit(10.0), 1);
+    EXPECT_EQ(elevationUnit(10.5), 2);
+    EXPECT_EQ(elevationUnit(1000.0), 100);
+    EXPECT_EQ(elevationUnit(20000.0), 2000);
+    EXPECT_EQ(elevationUnit(20000.5), 5000);
+}
+
+TEST(ProfileAxis, DistanceLabelIntervalIsTheFirstThatSpacesEnough) {
+    // At most G = 100 F pixels per metre: the first of 2, 5, 10, 20, ... reaching G pixels.
+    EXPECT_DOUBLE_EQ(distanceLabelInterval(0.1, 1.0), 1000.0);
+    EXPECT_DOUBLE_EQ(distanceLabelInterval(1.0, 1.0), 100.0);
+    EXPECT_DOUBLE_EQ(distanceLabelInterval(0.3, 1.0), 500.0);
+    EXPECT_DOUBLE_EQ(distanceLabelInterval(60.0, 1.0), 2.0);
+    EXPECT_DOUBLE_EQ(distanceLabelInterval(1.0, 2.0), 200.0);
+    // Above that: the first of 0.5, 0.2, 0.1, ... at most G pixels apart.
+    EXPECT_DOUBLE_EQ(distanceLabelInterval(200.0, 1.0), 0.5);
+    EXPECT_DOUBLE_EQ(distanceLabelInterval(1000.0, 1.0), 0.1);
+    EXPECT_DOUBLE_EQ(distanceLabelInterval(0.0, 1.0), 0.0);
+}
+
+TEST(ProfileSampling, StepSettingLengthAndCount) {
+    EXPECT_EQ(stepFromSetting(""), 0.0);
+    EXPECT_EQ(stepFromSetting("0"), 0.0);
+    EXPECT_EQ(stepFromSetting("-5"), 0.0);
+    EXPECT_EQ(stepFromSetting("abc"), 0.0);
+    EXPECT_EQ(stepFromSetting(" 2.5"), 2.5);
+
+    HMeshProject project;
+    auto mesh = test::makeFlatMesh(40, 40, 5.0, 0, 0, 1234);
+    project.AddMesh(mesh);
+    project.UpdateExtent();
+    const std::vector<FPoint> line = {{10, 10, 0}, {110, 10, 0}, {110, 60, 0}};
+    // No step: the coarsest cell size, 5 m; 150 m give 31 samples (the last a repeat of the
+    // end), vertex distances 0, 100, 150.
+    auto p = buildProfile(project, line, "", 10000);
+    ASSERT_TRUE(p);
+    EXPECT_DOUBLE_EQ(p->step, 5.0);
+    EXPECT_EQ(p->samples.size(), 32u);
+    EXPECT_EQ(p->vertexDistances, (std::vector<double>{0, 100, 150}));
+    EXPECT_DOUBLE_EQ(p->samples[5].z, 123.4);
+    EXPECT_DOUBLE_EQ(p->drawnLength(), 150.0);
+    // A maximum below 3 is taken as 3: the ends and the middle.
+    p = buildProfile(project, line, "7", 1);
+    ASSERT_TRUE(p);
+    EXPECT_EQ(p->samples.size(), 3u);
+    EXPECT_DOUBLE_EQ(p->step, 75.0);
+    // No length, no mesh: no profile.
+    EXPECT_FALSE(buildProfile(project, {{10, 10, 0}, {10, 10, 0}}, "", 100));
+    EXPECT_FALSE(buildProfile(HMeshProject(), line, "", 100));
+}
+
+struct Drawn {
+    QImage image;
+    ProfileLayout layout;
+};
+
+Drawn draw(const ProfileData& data, bool marks, QSize size = {600, 400}) {
+    test::ensureGuiApplication();
+    Drawn d{QImage(size, QImage::Format_RGB32), {}};
+    d.image.setDotsPerMeterX(3780);
+    d.image.setDotsPerMeterY(3780);
+    d.image.fill(Qt::white);
+    QPainter painter(&d.image);
+    ProfileStyle style;
+    style.showMarks = marks;
+    style.fontPixels = 12;
+    d.layout = drawProfile(painter, QRectF(0, 0, size.width(), size.height()), data, style);
+    return d;
+}
+
+int redPixelsNear(const QImage& image, QPointF c, int r) {
+    int n = 0;
+    for (int y = int(c.y()) - r - 2; y <= int(c.y()) + r + 2; ++y)
+        for (int x = int(c.x()) - r - 2; x <= int(c.x()) + r + 2; ++x)
+            if (image.rect().contains(x, y) && image.pixel(x, y) == qRgb(255, 0, 0)) ++n;
+    return n;
+}
+
+TEST(ProfileDrawing, MarksSitOnTheProfileAtTheVertexDistances) {
+    // 0, 10, 20, 30, 40 m at 10 m steps, the last spacing 5 m: 35 m long.
+    ProfileData data;
+    data.samples = samplesAt({0, 20, 40, 20, 30});
+    data.step = 10.0;
+    data.lastSpacing = 5.0;
+    data.vertexDistances = {0.0, 15.0, 35.0};
+    const Drawn d = draw(data, true);
+    const QRectF plot = d.layout.plot;
+    ASSERT_FALSE(plot.isNull());
+    EXPECT_DOUBLE_EQ(d.layout.markRadius, 6.0);  // 1.5 mm at 96 dpi
+    const ProfileAxis axis = profileAxis(data.samples);
+    auto y = [&](double z) {
+        return plot.bottom() - (z - axis.bottom) * plot.height() / (axis.top - axis.bottom);
+    };
+    ASSERT_EQ(d.layout.marks.size(), 3u);
+    EXPECT_NEAR(d.layout.marks[0].x(), plot.left(), 1e-9);
+    EXPECT_NEAR(d.layout.marks[0].y(), y(0), 1e-9);
+    EXPECT_NEAR(d.layout.marks[1].x(), plot.left() + plot.width() * 15 / 35, 1e-9);
+    EXPECT_NEAR(d.layout.marks[1].y(), y(30), 1e-9);  // half-way from 20 to 40
+    // The last vertex is at the end of the frame, on the last sample.
+    EXPECT_NEAR(d.layout.marks[2].x(), plot.right(), 1e-9);
+    EXPECT_NEAR(d.layout.marks[2].y(), y(30), 1e-9);
+    for (const QPointF& m : d.layout.marks)
+        EXPECT_GT(redPixelsNear(d.image, m, 6), 10);
+    // The profile ends at the right edge of the frame: black there at the last elevation.
+    EXPECT_EQ(d.image.pixel(int(plot.right()) - 1, int(std::lround(y(30)))), qRgb(0, 0, 0));
+
+    // Without marks: not one red pixel.
+    const Drawn plain = draw(data, false);
+    for (const QPointF& m : plain.layout.marks)
+        EXPECT_EQ(redPixelsNear(plain.image, m, 6), 0);
+}
+
+TEST(ProfileDrawing, LabelsTicksAndTheSkipRule) {
+    ProfileData data;
+    for (int i = 0; i <= 100; ++i)
+        data.samples.push_back({0, 0, 12.0 + 63.0 * i / 100});
+    data.step = 30.0;  // 3 km
+    data.lastSpacing = 30.0;
+    const Drawn d = draw(data, true, {600, 400});
+    // 600 px − 10 characters over 3,000 m: about 0.18 px/m, 1,000 m apart, in km with the unit.
+    EXPECT_EQ(d.layout.distanceTicks, (std::vector<double>{0, 1000, 2000}));
+    EXPECT_EQ(d.layout.distanceLabels, (QStringList{"0", "1", "2"}));
+    EXPECT_EQ(d.layout.elevationLabels, (QStringList{" -10", "   0", "  10", "  20", "  30", "  40",
+                                                     "  50", "  60", "  70", "  80"}));
+    // Too little height for every label: every other one, the bottom always.
+    const Drawn low = draw(data, true, {600, 150});
+    ASSERT_FALSE(low.layout.elevationLabels.isEmpty());
+    EXPECT_EQ(low.layout.elevationLabels.first(), " -10");
+    EXPECT_LT(low.layout.elevationLabels.size(), 10);
+    EXPECT_GT(low.layout.elevationLabels.size(), 1);
+
+    // Fewer than two samples or no length: nothing at all.
+    ProfileData one;
+    one.samples = samplesAt({5});
+    one.step = 1;
+    EXPECT_TRUE(draw(one, true).layout.plot.isNull());
+}
+
+}  // namespace
+}  // namespace kov
