@@ -35,9 +35,10 @@ int lineEditWidthFor(QLineEdit* edit, int textWidth) {
     option.features = QStyleOptionFrame::None;
     const QMargins text = edit->textMargins();
     const QMargins contents = edit->contentsMargins();
-    // The line edit keeps 2 pixels each side of its text, and a pixel for the cursor.
+    // The line edit keeps 2 pixels each side of its text; a few more keep the last character
+    // clear of the frame and the cursor.
     const int inner =
-        textWidth + 2 * 2 + 1 + text.left() + text.right() + contents.left() + contents.right();
+        textWidth + 2 * 2 + 10 + text.left() + text.right() + contents.left() + contents.right();
     return edit->style()
         ->sizeFromContents(QStyle::CT_LineEdit, &option, QSize(inner, edit->sizeHint().height()),
                            edit)
