@@ -45,6 +45,13 @@ int lineEditWidthFor(QLineEdit* edit, int textWidth) {
         .width();
 }
 
+// A stored top-left corner is used when both numbers are at least 1 and the corner lies more
+// than 32 pixels inside the screen.
+bool storedPositionFits(QPoint position, QSize screen) {
+    return position.x() >= 1 && position.y() >= 1 && position.x() < screen.width() - 32 &&
+           position.y() < screen.height() - 32;
+}
+
 }  // namespace
 
 CMeasureMsgDlg::CMeasureMsgDlg(QWidget* parent) : QDialog(parent) {
@@ -113,11 +120,6 @@ QString CMeasureMsgDlg::copyText() const {
     for (const QLineEdit* value : values_)
         if (!value->isHidden()) text += value->text() + QStringLiteral("\r\n");
     return text;
-}
-
-bool CMeasureMsgDlg::storedPositionFits(QPoint position, QSize screen) {
-    return position.x() >= 1 && position.y() >= 1 && position.x() < screen.width() - 32 &&
-           position.y() < screen.height() - 32;
 }
 
 void CMeasureMsgDlg::setVisible(bool visible) {

@@ -11,8 +11,6 @@
 #pragma once
 
 #include <QDialog>
-#include <QPoint>
-#include <QSize>
 #include <array>
 
 class QLabel;
@@ -46,10 +44,6 @@ public:
     // What "コピー(&C)" copies: the value of every row not hidden, in row order, each followed
     // by "\r\n".
     QString copyText() const;
-
-    // A stored top-left corner is used when both numbers are at least 1 and the corner lies more
-    // than 32 pixels inside the screen.
-    static bool storedPositionFits(QPoint position, QSize screen);
 
     // The first show applies the stored position.
     void setVisible(bool visible) override;
