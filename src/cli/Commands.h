@@ -15,5 +15,6 @@ int runSample(const Arguments& args);
 int runCompose(const Arguments& args);
 int runRender(const Arguments& args);
 int runProfile(const Arguments& args);
+int runMeasure(const Arguments& args);
 
 }  // namespace kov::cli

@@ -37,6 +37,10 @@ const Command kCommands[] = {
      "profile PATH... --line E,N E,N [E,N ...] [--step M] [--max-points N]\n"
      "               -o OUT.csv|OUT.emf|OUT.png|OUT.pdf|OUT.svg [--size WxH] [--no-marks] [-q]\n"
      "                               cross-section of a line: the samples or the drawing"},
+    {"measure", kov::cli::runMeasure,
+     "measure PATH...|PROJECT.kovv5 --line E,N E,N [E,N ...] [--slope] [--json]\n"
+     "               [--dsm-cell M] [-q]\n"
+     "                               segment and total length, area and slopes of a line"},
     {"sample", kov::cli::runSample,
      "sample OUTDIR [--block N] [--asc]\n"
      "                               write the sample data set (N x N tiles, default 3;\n"

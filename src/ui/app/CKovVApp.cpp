@@ -27,6 +27,7 @@
 #include "ui/dialogs/CHelpWindow.h"
 #include "ui/dialogs/CProjectDlg.h"
 #include "ui/measure/CSliceWnd.h"
+#include "ui/measure/CMeasurePropDlg.h"
 #include "ui/view/CKovVView.h"
 #include "ui/widgets/DialogPrompts.h"
 
@@ -303,6 +304,7 @@ bool CKovVApp::InitInstance(const QStringList& arguments) {
     installTranslations();
     registerCompositionDialogs();
     registerCrossSectionWindow();
+    registerMeasureDialogs();
 
     const CommandLineInfo info = ParseCommandLine(arguments);
     if (answerWithoutWindow(info)) {
