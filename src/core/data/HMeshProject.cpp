@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include "core/data/MeshNeighbourIndex.h"
+#include "core/data/MeshPointIndex.h"
 #include "core/data/ShpImport.h"
 #include "core/data/ZarHColorMap.h"
 #include "core/data/ZarHImage.h"
@@ -206,10 +207,25 @@ void HMeshProject::TransformRect(const MapRect& in, MapRect& out) const {
     out = {low.x, low.y, high.x, high.y};
 }
 
+const MeshPointIndex& HMeshProject::pointIndex() const {
+    std::lock_guard lock(neighbourIndexLock_);
+    if (!pointIndex_) {
+        std::vector<const ZarHMesh*> list;
+        list.reserve(meshes_.size());
+        for (const auto& m : meshes_)
+            list.push_back(m.get());
+        pointIndex_ = std::make_unique<MeshPointIndex>(list);
+    }
+    return *pointIndex_;
+}
+
 PointElevation HMeshProject::queryElevation(double x, double y, WaterCells water) const {
     PointElevation answer;
-    for (auto it = meshes_.rbegin(); it != meshes_.rend(); ++it) {
-        const ZarHMesh& mesh = **it;
+    // The later mesh in the list answers first; only the meshes that may hold the point are
+    // tried.
+    const std::vector<uint32_t>& candidates = pointIndex().candidates(x, y);
+    for (auto it = candidates.rbegin(); it != candidates.rend(); ++it) {
+        const ZarHMesh& mesh = *meshes_[*it];
         double z = 0.0;
         if (mesh.GetElevation(x, y, z)) return {&mesh, CellKind::Elevation, z};
         if (!mesh.contains(x, y)) continue;
@@ -244,6 +260,7 @@ int HMeshProject::SortMeshes() {
 void HMeshProject::invalidateNeighbourIndex() {
     std::lock_guard lock(neighbourIndexLock_);
     neighbourIndex_.reset();
+    pointIndex_.reset();
 }
 
 void HMeshProject::FindNeighbours(const ZarHMesh& mesh, MeshNeighbours& neighbours) const {

@@ -16,6 +16,7 @@ namespace kov {
 class ZarHImage;
 class ShpImport;
 class MeshNeighbourIndex;
+class MeshPointIndex;
 
 // A point of a polyline or profile: plane metres and an elevation (or 0).
 // (Named FPoint: identifiers that begin with an underscore and a capital are reserved in C++.)
@@ -182,9 +183,12 @@ private:
     uint64_t layerRevision_ = 0;
 
     // Built on first use after the mesh list changed.
+    // Drops the neighbour and point indexes (the mesh list or its order changed).
     void invalidateNeighbourIndex();
+    const MeshPointIndex& pointIndex() const;
     mutable std::mutex neighbourIndexLock_;
     mutable std::unique_ptr<MeshNeighbourIndex> neighbourIndex_;
+    mutable std::unique_ptr<MeshPointIndex> pointIndex_;
 };
 
 }  // namespace kov
