@@ -33,6 +33,10 @@ const Command kCommands[] = {
      "               [--dpi N] [--legend] [--no-sheets] [--no-scalebar]\n"
      "               [--step-mode 0|1|2] [--step M] [-q]\n"
      "                               draw the map as the view shows it"},
+    {"measure", kov::cli::runMeasure,
+     "measure PATH...|PROJECT.kovv5 --line E,N E,N [E,N ...] [--slope] [--json]\n"
+     "               [--dsm-cell M] [-q]\n"
+     "                               segment and total length, area and slopes of a line"},
     {"sample", kov::cli::runSample,
      "sample OUTDIR [--block N] [--asc]\n"
      "                               write the sample data set (N x N tiles, default 3;\n"

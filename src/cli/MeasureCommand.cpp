@@ -1,0 +1,149 @@
+// kovtool measure: the lengths, area and slopes of a polyline, as the measuring tools of the
+// program show and copy them.
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cli/CliSupport.h"
+#include "cli/Commands.h"
+#include "core/data/HMeshProject.h"
+#include "core/measure/MeasureGeometry.h"
+
+namespace kov::cli {
+namespace {
+
+struct MeasureArguments {
+    DataArguments data;
+    std::vector<FPoint> line;
+    bool lineGiven = false;
+    bool slope = false;
+    bool json = false;
+};
+
+// "--line E,N E,N ...": every following argument that reads as a pair is a point.
+OptionResult takeOption(const Arguments& a, size_t& i, MeasureArguments& out) {
+    if (a[i] == "--slope") {
+        out.slope = true;
+        return OptionResult::Taken;
+    }
+    if (a[i] == "--json") {
+        out.json = true;
+        return OptionResult::Taken;
+    }
+    if (a[i] != "--line") return OptionResult::NotMine;
+    if (out.lineGiven) {
+        std::fprintf(stderr, "kovtool measure: --line is given more than once\n");
+        return OptionResult::Bad;
+    }
+    out.lineGiven = true;
+    double east = 0.0, north = 0.0;
+    while (i + 1 < a.size() && parsePair(a[i + 1], east, north)) {
+        out.line.push_back({east, north, 0.0});
+        ++i;
+    }
+    if (out.line.size() < 2) {
+        const std::string next = i + 1 < a.size() ? a[i + 1] : std::string();
+        std::fprintf(stderr,
+                     "kovtool measure: --line needs at least two points E,N (got %zu%s%s%s)\n",
+                     out.line.size(), next.empty() ? "" : ", then \"", next.c_str(),
+                     next.empty() ? "" : "\"");
+        return OptionResult::Bad;
+    }
+    return OptionResult::Taken;
+}
+
+std::optional<double> elevationAt(const HMeshProject& project, const FPoint& point) {
+    double z = 0.0;
+    if (!project.FindElevation(point.x, point.y, z)) return std::nullopt;
+    return z;
+}
+
+std::string utf8(const QString& text) {
+    return text.toStdString();
+}
+
+// "[e, n, z]" with null for a point without elevation.
+std::string jsonPoint(const FPoint& point, const std::optional<double>& z) {
+    return "[" + jsonNumber(point.x) + ", " + jsonNumber(point.y) + ", " +
+           (z ? jsonNumber(*z) : std::string("null")) + "]";
+}
+
+}  // namespace
+
+int runMeasure(const Arguments& args) {
+    MeasureArguments parsed;
+    if (!parseDataArguments("measure", args, parsed.data, [&](const Arguments& a, size_t& i) {
+            return takeOption(a, i, parsed);
+        }))
+        return 2;
+    if (!parsed.lineGiven) {
+        std::fprintf(stderr, "kovtool measure: --line E,N E,N [E,N ...] is required\n");
+        return 2;
+    }
+    HMeshProject project;
+    if (!loadDataPaths(parsed.data, project)) return 1;
+
+    const std::vector<FPoint>& line = parsed.line;
+    std::vector<std::optional<double>> elevations;
+    for (const FPoint& point : line)
+        elevations.push_back(elevationAt(project, point));
+
+    // The clicked vertices and the last point as the mouse point.
+    const std::vector<FPoint> vertices(line.begin(), line.end() - 1);
+    const Measures measures = ComputeMeasures(vertices, line.back());
+
+    std::string out;
+    if (parsed.json) {
+        out += "{\"segment\": " + jsonNumber(measures.segment) +
+               ", \"total\": " + jsonNumber(measures.total) +
+               ", \"area\": " + jsonNumber(measures.area) + ", \"segments\": [";
+        for (size_t i = 0; i + 1 < line.size(); ++i) {
+            if (i > 0) out += ", ";
+            out += "{\"from\": " + jsonPoint(line[i], elevations[i]) +
+                   ", \"to\": " + jsonPoint(line[i + 1], elevations[i + 1]) +
+                   ", \"length\": " + jsonNumber(polylineLength({line[i], line[i + 1]}));
+            if (const auto slope = segmentSlope(project, {line[i]}, line[i + 1]))
+                out += ", \"slopeDegrees\": " + jsonNumber(slope->degrees) +
+                       ", \"slopePercent\": " + jsonNumber(slope->percent);
+            out += "}";
+        }
+        out += "]}\n";
+        std::fwrite(out.data(), 1, out.size(), stdout);
+        return 0;
+    }
+
+    // The rows of the result window (as the tip writes them): the segment from the first
+    // vertex on, the total length and the area from two vertices on.
+    out += utf8(QStringLiteral("区間距離: ") + lengthText(measures.segment)) + "\n";
+    if (vertices.size() >= 2) {
+        out += utf8(QStringLiteral("延長距離: ") + lengthText(measures.total)) + "\n";
+        out += utf8(QStringLiteral("面　　積: ") + areaText(measures.area)) + "\n";
+    }
+    if (parsed.slope) {
+        for (size_t i = 0; i + 1 < line.size(); ++i) {
+            const auto slope = segmentSlope(project, {line[i]}, line[i + 1]);
+            if (!slope) {
+                std::fprintf(stderr,
+                             "kovtool measure: segment %zu (%s,%s to %s,%s): no elevation at "
+                             "both ends, no slope\n",
+                             i + 1, jsonNumber(line[i].x).c_str(), jsonNumber(line[i].y).c_str(),
+                             jsonNumber(line[i + 1].x).c_str(), jsonNumber(line[i + 1].y).c_str());
+                continue;
+            }
+            FPoint from = line[i];
+            FPoint to = line[i + 1];
+            from.z = *elevations[i];
+            to.z = *elevations[i + 1];
+            // The copied line ends with "\r\n"; on the terminal a line ends with "\n".
+            std::string report = utf8(slopeReport(from, to, polylineLength({from, to}), *slope));
+            while (!report.empty() && (report.back() == '\n' || report.back() == '\r'))
+                report.pop_back();
+            out += report + "\n";
+        }
+    }
+    std::fwrite(out.data(), 1, out.size(), stdout);
+    return 0;
+}
+
+}  // namespace kov::cli

@@ -1,0 +1,118 @@
+// kovtool measure on a made-up tile whose ground rises 0.5 m per 5 m cell eastwards.
+#include <gtest/gtest.h>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include "support/TestSupport.h"
+
+namespace kov {
+namespace {
+
+using test::TempDir;
+
+class KovtoolMeasureTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        // 30 x 24 cells of 5 m from (1000, 2000): 100 m in the westernmost column, 110 m in
+        // column 20, 105 m in column 10.
+        test::TileSpec tile;
+        tile.cols = 30;
+        tile.rows = 24;
+        tile.xmin = 1000.0;
+        tile.ymin = 2000.0;
+        tile.codes.assign(tile.rows, std::vector<int>(tile.cols));
+        for (auto& row : tile.codes)
+            for (int col = 0; col < tile.cols; ++col)
+                row[col] = 1000 + 5 * col;
+        test::writeTile(tile, dir.file("t/A.kov"));
+    }
+    std::string measure(const std::string& args, int* exitCode) {
+        return test::runCommand(std::string(KOVTOOL_PATH) + " measure " + dir.file("t") + " " +
+                                    args + " 2>" + dir.file("stderr"),
+                                exitCode);
+    }
+    std::string lastError() { return test::readFile(dir.file("stderr")); }
+    TempDir dir;
+};
+
+// Uphill east 100 m, then back north-west 50 m east and 10 m north (downhill).
+constexpr char kTriangle[] = "--line 1002.5,2002.5 1102.5,2002.5 1052.5,2012.5";
+
+TEST_F(KovtoolMeasureTest, TextShowsTheWindowRowsAndTheCopiedSlopeLines) {
+    int code = -1;
+    // The square of the measuring tools' example: 100 m sides, the mouse at the fourth corner.
+    std::string out = measure("--line 1000,2000 1100,2000 1100,2100 1000,2100", &code);
+    ASSERT_EQ(code, 0) << lastError();
+    EXPECT_EQ(out,
+              "区間距離:    100.0 (m)\n"
+              "延長距離:    300.0 (m)\n"
+              "面　　積: 10,000.0 (㎡)\n");
+
+    // Two points: the segment alone.
+    out = measure("--line 1000,2000 1000,2000.94", &code);
+    EXPECT_EQ(std::tuple(code, out), std::tuple(0, std::string("区間距離:      0.9 (m)\n")));
+
+    out = measure(std::string(kTriangle) + " --slope", &code);
+    ASSERT_EQ(code, 0) << lastError();
+    EXPECT_EQ(out,
+              "区間距離:     51.0 (m)\n"
+              "延長距離:    151.0 (m)\n"
+              "面　　積:    500.0 (㎡)\n"
+              "2002.5 1002.5 (100.000 m) - 2002.5 1102.5 (110.000 m)  100.000 (m)  5.711 (Deg)  "
+              "10.000 (%)\n"
+              "2002.5 1102.5 (110.000 m) - 2012.5 1052.5 (105.000 m)  50.990 (m)  -5.600 (Deg)  "
+              "-9.806 (%)\n");
+
+    // A segment that leaves the tile has no slope line; stderr says why.
+    out = measure("--slope --line 1002.5,2002.5 1102.5,2002.5 1300,2002.5", &code);
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 4) << out;
+    EXPECT_NE(lastError().find("segment 2"), std::string::npos) << lastError();
+}
+
+TEST_F(KovtoolMeasureTest, JsonGivesTheNumbersAndSlopesOnlyWhereBothEndsHaveElevation) {
+    int code = -1;
+    const std::string out = measure(std::string(kTriangle) + " 2000,3000 --json", &code);
+    ASSERT_EQ(code, 0) << lastError();
+    QJsonParseError error;
+    const QJsonObject root =
+        QJsonDocument::fromJson(QByteArray::fromStdString(out), &error).object();
+    ASSERT_EQ(error.error, QJsonParseError::NoError) << out;
+    const double back = std::hypot(1052.5 - 2000.0, 2012.5 - 3000.0);
+    EXPECT_NEAR(root["segment"].toDouble(), back, 1e-9);
+    EXPECT_NEAR(root["total"].toDouble(), 100.0 + std::hypot(50.0, 10.0) + back, 1e-9);
+    EXPECT_GT(root["area"].toDouble(), 0.0);
+    const QJsonArray segments = root["segments"].toArray();
+    ASSERT_EQ(segments.size(), 3);
+    const QJsonObject up = segments[0].toObject();
+    EXPECT_EQ(up["from"].toArray(), QJsonArray({1002.5, 2002.5, 100.0}));
+    EXPECT_EQ(up["to"].toArray(), QJsonArray({1102.5, 2002.5, 110.0}));
+    EXPECT_DOUBLE_EQ(up["length"].toDouble(), 100.0);
+    EXPECT_NEAR(up["slopeDegrees"].toDouble(), 5.7106, 1e-4);
+    EXPECT_NEAR(up["slopePercent"].toDouble(), 10.0, 1e-9);
+    EXPECT_NEAR(segments[1].toObject()["slopeDegrees"].toDouble(), -5.6004, 1e-4);
+    const QJsonObject off = segments[2].toObject();
+    EXPECT_TRUE(off["to"].toArray()[2].isNull());
+    EXPECT_FALSE(off.contains("slopeDegrees") || off.contains("slopePercent"));
+}
+
+TEST_F(KovtoolMeasureTest, BadArgumentsFailWithAMessage) {
+    for (const auto& [args, message] : std::initializer_list<std::pair<std::string, std::string>>{
+             {"", "--line"},
+             {"--line 1,2", "at least two points"},
+             {"--line 1,2 3,x", "\"3,x\""},
+             {"--line 1,2 3,4 --line 5,6 7,8", "more than once"},
+             {"--line 1,2 3,4 --slopes", "unknown option '--slopes'"},
+             {"--line 1,2 3,4 " + dir.file("missing"), "missing"}}) {
+        int code = 0;
+        const std::string out = measure(args, &code);
+        EXPECT_NE(code, 0) << args;
+        EXPECT_EQ(out, "") << args;
+        EXPECT_NE(lastError().find(message), std::string::npos) << args << ": " << lastError();
+    }
+}
+
+}  // namespace
+}  // namespace kov
