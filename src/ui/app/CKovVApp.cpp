@@ -27,6 +27,7 @@
 #include "ui/dialogs/CHelpWindow.h"
 #include "ui/dialogs/CProjectDlg.h"
 #include "ui/measure/CMeasurePropDlg.h"
+#include "ui/measure/KovTrack.h"
 #include "ui/view/CKovVView.h"
 #include "ui/widgets/DialogPrompts.h"
 
@@ -303,6 +304,7 @@ bool CKovVApp::InitInstance(const QStringList& arguments) {
     installTranslations();
     registerCompositionDialogs();
     registerMeasureDialogs();
+    registerTracks();
 
     const CommandLineInfo info = ParseCommandLine(arguments);
     if (answerWithoutWindow(info)) {
@@ -358,6 +360,7 @@ bool CKovVApp::ProcessCommandLine(const CommandLineInfo& info) {
 int CKovVApp::ExitInstance(int code) {
     if (qApp) qApp->removeEventFilter(this);
     closeHelpWindow();
+    endAllTracks();
     delete frame_.data();
     document_.reset();
     return code;
