@@ -93,6 +93,11 @@ QRect KovTrack::FeedbackRect(CKovVView& view, const FPoint&) {
     return view.rect();
 }
 
+void KovTrack::restoreOpacity(QPainter& painter, const QRect& rect) {
+    painter.setCompositionMode(QPainter::CompositionMode_DestinationOver);
+    painter.fillRect(rect, Qt::black);
+}
+
 QPointF KovTrack::toClient(const CKovVView& view, const FPoint& point) {
     return view.viewport().mapToDevice(point.x, point.y);
 }

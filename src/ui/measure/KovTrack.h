@@ -81,6 +81,9 @@ protected:
     virtual void PaintFeedback(CKovVView& view, QPainter& painter, const FPoint& point);
     // Where the feedback at a point lies in the view (client pixels); the whole view by default.
     virtual QRect FeedbackRect(CKovVView& view, const FPoint& point);
+    // After exclusive-or drawing into the rectangle: the alpha channel, which the exclusive-or
+    // cleared along with the colours, made opaque again (the window shows only opaque pixels).
+    static void restoreOpacity(QPainter& painter, const QRect& rect);
     // Client pixels of a map point in the view.
     static QPointF toClient(const CKovVView& view, const FPoint& point);
 

@@ -4,6 +4,8 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QPainter>
+#include <QPainterPath>
+#include <QPainterPathStroker>
 #include <algorithm>
 #include <cstdint>
 
@@ -289,14 +291,21 @@ void TrackRangeOp::PaintFeedback(CKovVView& view, QPainter& painter, const FPoin
     painter.setBackgroundMode(Qt::TransparentMode);
     painter.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
     painter.setBrush(Qt::NoBrush);
-    painter.setPen(QPen(kRubberGrey, lineWidth_, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     // From the mouse point back through the vertices, closed to the mouse point in area mode.
     QPolygonF line;
     line << toClient(view, point);
     for (auto it = vertices_.rbegin(); it != vertices_.rend(); ++it)
         line << toClient(view, *it);
     if (mode_ == kDistanceArea && vertices_.size() >= 2) line << toClient(view, point);
-    painter.drawPolyline(line);
+    // The outline of the wide line as one shape, so that each pixel is inverted once where the
+    // segments and their round joins overlap.
+    QPainterPath path;
+    path.addPolygon(line);
+    QPainterPathStroker stroker;
+    stroker.setWidth(lineWidth_);
+    stroker.setCapStyle(Qt::RoundCap);
+    stroker.setJoinStyle(Qt::RoundJoin);
+    painter.fillPath(stroker.createStroke(path).simplified(), kRubberGrey);
     if (showTicks_) {
         const Measures m = ComputeMeasures(vertices_, point);
         painter.setPen(QPen(kRubberGrey, 1));
@@ -304,6 +313,7 @@ void TrackRangeOp::PaintFeedback(CKovVView& view, QPainter& painter, const FPoin
              scaleTicks(toClient(view, vertices_.back()), toClient(view, point), m.segment))
             painter.drawLine(tick.from, tick.to);
     }
+    restoreOpacity(painter, FeedbackRect(view, point));
 }
 
 void TrackRangeOp::DrawFeedback(CKovVView& view, const FPoint& point, bool remove) {

@@ -162,6 +162,7 @@ void TrackZoom::PaintFeedback(CKovVView& view, QPainter& painter, const FPoint& 
     painter.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
     painter.setBackgroundMode(Qt::TransparentMode);
     painter.fillRect(r, QBrush(Qt::white, Qt::Dense4Pattern));
+    restoreOpacity(painter, r);
 }
 
 }  // namespace kov
