@@ -278,11 +278,22 @@ void TrackRangeOp::slopeReport() {
 
 QRect TrackRangeOp::FeedbackRect(CKovVView& view, const FPoint& point) {
     if (state_ == 0 || vertices_.empty()) return {};
-    QRectF bounds(toClient(view, point), QSizeF(0, 0));
-    for (const FPoint& v : vertices_)
-        bounds = bounds.united(QRectF(toClient(view, v), QSizeF(0, 0)));
-    const int margin = std::max(lineWidth_, 2 * kLongTick) + 2;
-    return bounds.toAlignedRect().adjusted(-margin, -margin, margin, margin);
+    // The box of the mouse point and every vertex (rectangles of no size cannot be united: Qt
+    // takes them for null and keeps only one of them).
+    const QPointF first = toClient(view, point);
+    double left = first.x(), right = first.x(), top = first.y(), bottom = first.y();
+    for (const FPoint& v : vertices_) {
+        const QPointF p = toClient(view, v);
+        left = std::min(left, p.x());
+        right = std::max(right, p.x());
+        top = std::min(top, p.y());
+        bottom = std::max(bottom, p.y());
+    }
+    // Half the line width with its round caps, and the long ticks across the segment.
+    const int margin = std::max((lineWidth_ + 1) / 2, kLongTick) + 2;
+    return QRectF(QPointF(left, top), QPointF(right, bottom))
+        .toAlignedRect()
+        .adjusted(-margin, -margin, margin, margin);
 }
 
 void TrackRangeOp::PaintFeedback(CKovVView& view, QPainter& painter, const FPoint& point) {

@@ -3,6 +3,7 @@
 #include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QScreen>
 
 #include <gtest/gtest.h>
 
@@ -187,6 +188,51 @@ TEST_F(TracksTest, RightClickOrEscCancelsAndTheFeedbackLeavesNoPixelBehind) {
     release(QPoint(450, 260));
     EXPECT_EQ(GetCurrentKovTrack(), nullptr);
     EXPECT_EQ(screen(), before);
+}
+
+// What the window system shows of the view: the repainted parts of its window, not a fresh
+// painting of the whole widget (grab() would draw the feedback everywhere whatever was repainted).
+QImage shownOnScreen(QWidget& widget) {
+    QCoreApplication::processEvents();
+    return widget.screen()->grabWindow(widget.winId()).toImage();
+}
+
+TEST_F(TracksTest, TheRubberLineIsRepaintedAlongItsWholeLengthAndRemovedWithoutTrace) {
+    QCoreApplication::processEvents();
+    const QImage before = shownOnScreen(*view_);
+    ASSERT_TRUE(doc_.OnCommand(kCmdMeasureDistanceArea));
+    const QPoint a(100, 100), b(500, 400), c(600, 150);
+    // Each event is followed by the repaint it asked for, as in the window system's event loop.
+    QCoreApplication::processEvents();
+    click(a);
+    QCoreApplication::processEvents();
+    move(QPoint(300, 100));
+    QCoreApplication::processEvents();
+    move(b);
+    // Every pixel under the line from the vertex to the mouse is inverted, the middle included.
+    QImage shown = shownOnScreen(*view_);
+    for (double t : {0.25, 0.5, 0.75}) {
+        const QPoint on = a + (b - a) * t;
+        EXPECT_NE(shown.pixel(on), before.pixel(on)) << t;
+    }
+    // The earlier position of the line leaves nothing behind.
+    const QPoint old(200, 100);
+    EXPECT_EQ(shown.pixel(old), before.pixel(old));
+    // With two vertices, the closing line from the mouse back to the first vertex as well.
+    click(b);
+    QCoreApplication::processEvents();
+    move(c);
+    shown = shownOnScreen(*view_);
+    for (const QPoint& on : {(a + c) / 2, (b + c) / 2})
+        EXPECT_NE(shown.pixel(on), before.pixel(on)) << on.x() << "," << on.y();
+    // Esc finishes the line, which stays as the trace; a second Esc ends the track: the view
+    // is then the picture with the trace line.
+    key(Qt::Key_Escape);
+    key(Qt::Key_Escape);
+    EXPECT_EQ(GetCurrentKovTrack(), nullptr);
+    doc_.trace().clear();
+    view_->update();
+    EXPECT_EQ(shownOnScreen(*view_), before);
 }
 
 // ---- the stack with real tracks ----------------------------------------------------------------
