@@ -236,6 +236,11 @@ void startFromCommand(CKovVDoc& document, int id) {
             StartKovTrack(document, QString::fromLatin1(TrackRangeOp::classTrackRangeOp.name), {},
                           TrackRangeOp::kDistanceSlope);
             break;
+        case kCmdCrossSection:
+            // The line of a cross-section; the cross-section window builds it when finished.
+            StartKovTrack(document, QString::fromLatin1(TrackRangeOp::classTrackRangeOp.name), {},
+                          TrackRangeOp::kCrossSection);
+            break;
         default:
             break;
     }
@@ -249,8 +254,8 @@ void registerTracks() {
                        [] { return std::make_unique<TrackRangeOp>(); });
     static TrackRoute route;
     CKovVView::setTrackRoute(&route);
-    for (int id :
-         {kCmdZoomIn, kCmdZoomOut, kCmdPan, kCmdMeasureDistanceArea, kCmdMeasureDistanceSlope})
+    for (int id : {kCmdZoomIn, kCmdZoomOut, kCmdPan, kCmdMeasureDistanceArea,
+                   kCmdMeasureDistanceSlope, kCmdCrossSection})
         CKovVDoc::setCommandHandler(id, startFromCommand);
     setMeasuringTrackStarter([](CKovVDoc& document, int mode) {
         return StartKovTrack(document, QString::fromLatin1(TrackRangeOp::classTrackRangeOp.name),

@@ -307,6 +307,49 @@ TEST_F(MeasureTipTest, TheSquareCornerShowsLengthsAndAreaAndCopiesThem) {
     EXPECT_EQ(GetCurrentKovTrack(), nullptr);
 }
 
+TEST_F(TracksTest, ACrossSectionLineGoesToTheBuilderWithTheLastMousePoint) {
+    std::vector<std::vector<FPoint>> built;
+    setCrossSectionBuilder([&](CKovVDoc& document, const std::vector<FPoint>& line) {
+        EXPECT_EQ(&document, &doc_);
+        built.push_back(line);
+    });
+    ASSERT_TRUE(doc_.OnCommand(kCmdCrossSection));
+    auto* track = static_cast<TrackRangeOp*>(GetCurrentKovTrack());
+    ASSERT_NE(track, nullptr);
+    EXPECT_EQ(track->mode(), TrackRangeOp::kCrossSection);
+    EXPECT_EQ(track->prompt(), TrackRangeOp::promptText(53530));
+    // No result window even when the settings ask for one: the tip shows the lengths.
+    EXPECT_EQ(track->window(), nullptr);
+    click(pixel(500, 500));
+    EXPECT_EQ(track->prompt(), TrackRangeOp::promptText(53531));
+    click(pixel(600, 500));
+    move(pixel(600, 700));
+    EXPECT_EQ(track->tip()->Text(),
+              QStringLiteral("区間距離:    200.0 (m)\r\n延長距離:    300.0 (m)"));
+    EXPECT_TRUE(built.empty());
+    // The right-click confirms the line: the vertices and the mouse point, in order.
+    press(pixel(600, 700), Qt::RightButton);
+    setCrossSectionBuilder({});
+    ASSERT_EQ(built.size(), 1u);
+    const std::vector<FPoint>& line = built[0];
+    ASSERT_EQ(line.size(), 3u);
+    const double expected[3][2] = {{500, 500}, {600, 500}, {600, 700}};
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_NEAR(line[i].x, expected[i][0], 2.5) << i;
+        EXPECT_NEAR(line[i].y, expected[i][1], 2.5) << i;
+    }
+    EXPECT_EQ(doc_.trace().size(), 3u);
+    // The track has ended with its line.
+    EXPECT_EQ(GetCurrentKovTrack(), nullptr);
+    // Esc before any click ends the track without a cross-section.
+    ASSERT_TRUE(doc_.OnCommand(kCmdCrossSection));
+    setCrossSectionBuilder([&](CKovVDoc&, const std::vector<FPoint>& l) { built.push_back(l); });
+    key(Qt::Key_Escape);
+    setCrossSectionBuilder({});
+    EXPECT_EQ(GetCurrentKovTrack(), nullptr);
+    EXPECT_EQ(built.size(), 1u);
+}
+
 TEST_F(MeasureTipTest, DistanceAndSlopeCopiesOneLinePerSegmentUpAndDown) {
     ASSERT_TRUE(doc_.OnCommand(kCmdMeasureDistanceSlope));
     auto* track = static_cast<TrackRangeOp*>(GetCurrentKovTrack());
