@@ -1,5 +1,6 @@
-// Draws the toolbar icons (16 x 15 pixels, one PNG per command id) and the program icon into the
-// current folder. Not part of the build; the PNGs it writes are kept in the repository.
+// Draws the toolbar icons (16 x 15 pixels, one PNG per command id), the map cursors of the zoom
+// and pan tracks (32 x 32, "cursor<resource id>.png") and the program icon into the current
+// folder. Not part of the build; the PNGs it writes are kept in the repository.
 //
 //   g++ -std=c++20 -fPIC make_icons.cpp $(pkg-config --cflags --libs Qt6Gui) -o /tmp/make_icons
 //   (cd resources/icons && QT_QPA_PLATFORM=offscreen /tmp/make_icons)
@@ -89,6 +90,62 @@ void Window(QPainter& p) {
     p.setBrush(kPaper);
     p.drawRect(1, 1, 13, 12);
     p.fillRect(2, 2, 12, 2, kBlue);
+}
+
+// A 32 x 32 cursor: black shapes with a white outline so that they show on any relief.
+void SaveCursor(int id, const std::function<void(QPainter&, const QPen&, const QBrush&)>& draw) {
+    QImage image(32, 32, QImage::Format_ARGB32);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing, true);
+    draw(p, QPen(Qt::white, 4.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin), Qt::NoBrush);
+    draw(p, QPen(Qt::black, 1.6, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin), Qt::NoBrush);
+    p.end();
+    image.save(QStringLiteral("cursor%1.png").arg(id));
+}
+
+// The magnifier cursor: the lens centred at (12, 12), the hot spot, with a plus or a minus.
+void MagnifierCursor(int id, bool plus) {
+    SaveCursor(id, [plus](QPainter& p, const QPen& pen, const QBrush&) {
+        p.setPen(pen);
+        p.setBrush(Qt::NoBrush);
+        p.drawEllipse(QPointF(12, 12), 8.5, 8.5);
+        QPen handle = pen;
+        handle.setWidthF(pen.widthF() + 2.5);
+        p.setPen(handle);
+        p.drawLine(QPointF(18.5, 18.5), QPointF(28, 28));
+        p.setPen(pen);
+        p.drawLine(QPointF(8, 12), QPointF(16, 12));
+        if (plus) p.drawLine(QPointF(12, 8), QPointF(12, 16));
+    });
+}
+
+// The open hand of the pan track; the hot spot is the middle of the palm (16, 17).
+void HandCursor(int id) {
+    SaveCursor(id, [](QPainter& p, const QPen& pen, const QBrush&) {
+        p.setPen(pen);
+        p.setBrush(Qt::NoBrush);
+        QPainterPath hand;
+        // Four fingers and the thumb, then the palm below them.
+        const double fingers[4][2] = {{10, 9}, {14, 5}, {18, 5}, {22, 8}};
+        for (const auto& f : fingers) {
+            hand.moveTo(f[0] - 1.6, 16);
+            hand.lineTo(f[0] - 1.6, f[1] + 1.6);
+            hand.arcTo(QRectF(f[0] - 1.6, f[1], 3.2, 3.2), 180, -180);
+            hand.lineTo(f[0] + 1.6, 16);
+        }
+        hand.moveTo(8.4, 18);
+        hand.lineTo(5, 15);
+        hand.arcTo(QRectF(3, 13, 3.2, 3.2), 135, 180);
+        hand.lineTo(9, 24);
+        hand.moveTo(8.4, 16);
+        hand.lineTo(8.4, 22);
+        hand.quadTo(9, 28, 15, 28);
+        hand.lineTo(19, 28);
+        hand.quadTo(23.6, 28, 23.6, 22);
+        hand.lineTo(23.6, 9.6);
+        p.drawPath(hand);
+    });
 }
 
 void AppIcon(int size) {
@@ -378,6 +435,10 @@ int main(int argc, char** argv) {
         p.setPen(Qt::white);
         p.drawText(QRectF(0, 0, 16, 15), Qt::AlignCenter, QStringLiteral("?"));
     });
+
+    MagnifierCursor(9301, true);
+    MagnifierCursor(9302, false);
+    HandCursor(801);
 
     AppIcon(48);
     AppIcon(128);

@@ -28,6 +28,7 @@
 #include "ui/dialogs/CProjectDlg.h"
 #include "ui/measure/CSliceWnd.h"
 #include "ui/measure/CMeasurePropDlg.h"
+#include "ui/measure/KovTrack.h"
 #include "ui/view/CKovVView.h"
 #include "ui/widgets/DialogPrompts.h"
 
@@ -305,6 +306,7 @@ bool CKovVApp::InitInstance(const QStringList& arguments) {
     registerCompositionDialogs();
     registerCrossSectionWindow();
     registerMeasureDialogs();
+    registerTracks();
 
     const CommandLineInfo info = ParseCommandLine(arguments);
     if (answerWithoutWindow(info)) {
@@ -360,6 +362,7 @@ bool CKovVApp::ProcessCommandLine(const CommandLineInfo& info) {
 int CKovVApp::ExitInstance(int code) {
     if (qApp) qApp->removeEventFilter(this);
     closeHelpWindow();
+    endAllTracks();
     delete frame_.data();
     document_.reset();
     return code;

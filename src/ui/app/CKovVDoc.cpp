@@ -17,6 +17,7 @@
 #include "ui/app/CMainFrame.h"
 #include "ui/app/CMainProgress.h"
 #include "ui/app/FrameServices.h"
+#include "ui/measure/KovTrack.h"
 #include "ui/view/CKovVView.h"
 #include "ui/widgets/DialogPrompts.h"
 
@@ -93,7 +94,10 @@ bool startingUp() {
 
 CKovVDoc::CKovVDoc(QObject* parent) : QObject(parent) {}
 
-CKovVDoc::~CKovVDoc() = default;
+CKovVDoc::~CKovVDoc() {
+    const KovTrack* track = GetCurrentKovTrack();
+    if (track && track->document() == this) endAllTracks();
+}
 
 void CKovVDoc::setProjectDialog(ProjectDialog dialog) {
     registeredProjectDialog() = std::move(dialog);
@@ -182,6 +186,8 @@ void CKovVDoc::RedrawAllViews() {
 // -------------------------------------------------------------------
 
 void CKovVDoc::installProject(std::unique_ptr<HMeshProject> project) {
+    // The tracks of the project that closes end with it.
+    endAllTracks();
     meshes_ = std::move(project);
     hasProject_ = 1;
     MapRect extent;

@@ -463,11 +463,11 @@ bool CKovVView::OnCommand(int id) {
             return true;
         }
         case kCmdZoomIn:
-            // One step about the centre until the zoom track takes these commands over.
-            zoom(kZoomAtCentre, 1);
-            return true;
         case kCmdZoomOut:
-            zoom(kZoomAtCentre, 0);
+            // With the tracks installed the document starts the zoom track; else one step about
+            // the centre.
+            if (g_trackRoute) return false;
+            zoom(kZoomAtCentre, id == kCmdZoomIn ? 1 : 0);
             return true;
         case kCmdToggleQuickCoordinates:
             quickTip_ = !quickTip_;
