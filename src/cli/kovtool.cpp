@@ -33,6 +33,12 @@ const Command kCommands[] = {
      "               [--dpi N] [--legend] [--no-sheets] [--no-scalebar]\n"
      "               [--step-mode 0|1|2] [--step M] [-q]\n"
      "                               draw the map as the view shows it"},
+    {"print", kov::cli::runPrint,
+     "print PROJECT -o OUT.pdf | --printer NAME [--mode 0|1|2] [--scale N]\n"
+     "               [--paper A4|A3|A5|B4|B5|Letter|...] [--landscape] [--dpi N]\n"
+     "               [--legend] [--title] [--date] [--time] [--scale-text]\n"
+     "               [--comment TEXT] [--rect XMIN,YMIN,XMAX,YMAX] [--size WxH]\n"
+     "                               print the map page as the program prints it"},
     {"sample", kov::cli::runSample,
      "sample OUTDIR [--block N] [--asc]\n"
      "                               write the sample data set (N x N tiles, default 3;\n"

@@ -26,6 +26,7 @@
 #include "ui/dialogs/CAboutDlg.h"
 #include "ui/dialogs/CHelpWindow.h"
 #include "ui/dialogs/CProjectDlg.h"
+#include "ui/print/PrintJob.h"
 #include "ui/view/CKovVView.h"
 #include "ui/widgets/DialogPrompts.h"
 
@@ -301,6 +302,7 @@ bool CKovVApp::InitInstance(const QStringList& arguments) {
     reloadRecentFileList();
     installTranslations();
     registerCompositionDialogs();
+    registerPrinting();
 
     const CommandLineInfo info = ParseCommandLine(arguments);
     if (answerWithoutWindow(info)) {
@@ -314,6 +316,13 @@ bool CKovVApp::InitInstance(const QStringList& arguments) {
         return false;
     }
     printerName_ = info.printer;
+    // A printer that does not exist is named before anything is opened.
+    if (info.action == CommandLineInfo::FilePrintTo && !printerExists(info.printer)) {
+        std::fprintf(stderr, "kovview: no printer named \"%s\"\n",
+                     info.printer.toUtf8().constData());
+        exitCode_ = 1;
+        return false;
+    }
 
     // The document, its frame and view.
     document_ = std::make_unique<CKovVDoc>();
