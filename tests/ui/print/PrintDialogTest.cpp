@@ -1,15 +1,15 @@
 // The print dialog driven through its controls, and the print commands printing to PDF.
 #include <QApplication>
 #include <QCheckBox>
+#include <QElapsedTimer>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QPrinter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
-#include <QElapsedTimer>
-#include <QKeyEvent>
-#include <QMouseEvent>
 #include <memory>
 
 #include "core/base/CommandIds.h"
@@ -77,9 +77,7 @@ protected:
     }
     CKovVView& view() { return *frame_->View(); }
     void store(const char* key, int value) { settings::writeInt("QPrintDlg", key, value); }
-    static void click(QWidget* widget) {
-        mouseClick(widget, QPoint(6, widget->height() / 2));
-    }
+    static void click(QWidget* widget) { mouseClick(widget, QPoint(6, widget->height() / 2)); }
 
     test::TempDir dir_;
     std::unique_ptr<CKovVDoc> document_;
@@ -141,7 +139,7 @@ TEST_F(PrintDialogTest, TypedScaleCountsAfterOneSecondAndTheMiniatureHasItsBlueF
             blue += p == qRgb(0, 0, 255);
             coloured += qRed(p) != qGreen(p) || qGreen(p) != qBlue(p);
         }
-    EXPECT_GT(blue, 400);          // the page's outline
+    EXPECT_GT(blue, 400);             // the page's outline
     EXPECT_GT(coloured, blue + 100);  // and the map inside it
 }
 
