@@ -14,7 +14,6 @@
 
 #include "core/base/CommandIds.h"
 #include "support/ui/WindowTest.h"
-#include "ui/app/CKovVApp.h"
 #include "ui/app/CKovVDoc.h"
 #include "ui/app/CMainFrame.h"
 #include "ui/app/SharedPrinter.h"
@@ -204,15 +203,6 @@ TEST_F(PrintDialogTest, PrintCommandPrintsOnePageOrTellsWhyNot) {
     printer.setOutputFormat(QPrinter::PdfFormat);
     CKovVDoc::setCommandHandler(kCmdPrint, {});
     CKovVDoc::setCommandHandler(kCmdPrintWithoutDialog, {});
-}
-
-TEST_F(PrintDialogTest, CommandLinePrintToAnUnknownPrinterEndsWithAnError) {
-    frame_.reset();
-    CKovVApp app;
-    app.setKeepSettingsLocation(true);
-    EXPECT_FALSE(app.InitInstance({"--print-to", sampleProject(), "no-such-printer-here"}));
-    EXPECT_EQ(app.exitCode(), 1);
-    app.ExitInstance(0);
 }
 
 }  // namespace
