@@ -87,19 +87,6 @@ TEST_F(KovtoolPrintTest, ModeZeroPrintsTheMapAtScaleCentredWithTheFooterBelow) {
     EXPECT_NEAR((footer.left + footer.right) / 2, 105.0, 1.0);
 }
 
-TEST_F(KovtoolPrintTest, FillModeUsesTheWholeWidthAndNoFooterWithoutItems) {
-    const std::string pdf = print("fill.pdf", "--paper A3 --landscape");
-    EXPECT_NE(test::runCommand("pdfinfo " + pdf).find("1191 x 842 pts (A3)"), std::string::npos);
-    EXPECT_EQ(footerBox(pdf).right, -1);  // no text on the page at all
-    const Box map = mapBox(pdf, 297);
-    // The whole extent fitted to a 1920 x 1080 view is wider than the printable area's shape:
-    // it takes 95 % of the printable width (at least 400 mm of the 420) and keeps its shape.
-    EXPECT_GT(map.right - map.left, 0.95 * 400);
-    EXPECT_LT(map.right - map.left, 0.95 * 420 + 0.5);
-    EXPECT_NEAR((map.right - map.left) / (map.bottom - map.top), 1920.0 / 1080.0, 0.01);
-    EXPECT_NEAR((map.left + map.right) / 2, 210.0, 0.5);
-}
-
 TEST_F(KovtoolPrintTest, RefusesWhatCannotBePrinted) {
     EXPECT_EQ(exitOf("print " + dir->file("sample.kovv5")), 2);  // no output
     EXPECT_EQ(exitOf("print " + dir->file("sample.kovv5") + " -o x.pdf --scale 0"), 2);
