@@ -10,6 +10,7 @@
 #include "core/base/TextCodec.h"
 #include "core/data/HMeshProject.h"
 #include "core/data/HxFile.h"
+#include "core/display/MapViewport.h"
 #include "core/project/KovXmlParser.h"
 #include "core/project/LayerLoader.h"
 #include "core/project/LayerRegistry.h"
@@ -264,6 +265,57 @@ bool parsePair(std::string_view text, double& first, double& second) {
         return false;  // the numbers need a separator
     if (!number(i, second)) return false;
     return skipBlanks(i) == text.size();
+}
+
+bool parseInt(std::string_view text, int& out) {
+    const auto r = std::from_chars(text.data(), text.data() + text.size(), out);
+    return r.ec == std::errc() && r.ptr == text.data() + text.size();
+}
+
+bool parseSize(const std::string& text, int& w, int& h) {
+    const size_t x = text.find_first_of("xX");
+    return x != std::string::npos && parseInt(std::string_view(text).substr(0, x), w) &&
+           parseInt(std::string_view(text).substr(x + 1), h) && w >= 1 && h >= 1 && w <= 20000 &&
+           h <= 20000;
+}
+
+bool parseRect(const std::string& text, MapRect& rect) {
+    double v[4];
+    std::string_view rest = text;
+    for (int i = 0; i < 4; ++i) {
+        const auto r = std::from_chars(rest.data(), rest.data() + rest.size(), v[i]);
+        if (r.ec != std::errc()) return false;
+        rest.remove_prefix(static_cast<size_t>(r.ptr - rest.data()));
+        if (i < 3) {
+            if (rest.empty() || rest[0] != ',') return false;
+            rest.remove_prefix(1);
+        }
+    }
+    rect = {v[0], v[1], v[2], v[3]};
+    return rest.empty() && rect.xmax > rect.xmin && rect.ymax > rect.ymin;
+}
+
+std::optional<MapRect> fittedViewRect(const char* command, const HMeshProject& project,
+                                      const MapRect* request, int w, int h) {
+    MapRect wanted;
+    if (request) {
+        wanted = *request;
+    } else {
+        project.GetExtent(wanted);
+    }
+    MapViewport view;
+    view.setView(wanted, w, h, project);
+    const MapRect shown = view.world();
+    if (!(std::isfinite(shown.xmin) && std::isfinite(shown.xmax) && std::isfinite(shown.ymin) &&
+          std::isfinite(shown.ymax) && std::isfinite(shown.xmax - shown.xmin) &&
+          std::isfinite(shown.ymax - shown.ymin))) {
+        std::fprintf(stderr,
+                     "kovtool %s: nothing to draw: the extent is not finite (x %g .. %g, "
+                     "y %g .. %g)\n",
+                     command, wanted.xmin, wanted.xmax, wanted.ymin, wanted.ymax);
+        return std::nullopt;
+    }
+    return shown;
 }
 
 }  // namespace kov::cli

@@ -11,8 +11,11 @@
 #include <string_view>
 #include <vector>
 
+#include <optional>
+
+#include "core/data/HMeshProject.h"
+
 namespace kov {
-class HMeshProject;
 class HxProgress;
 struct ProjectLoadReport;
 }  // namespace kov
@@ -48,6 +51,18 @@ std::unique_ptr<HxProgress> commandProgress(bool quiet);
 bool parseDataArguments(
     const char* command, const std::vector<std::string>& args, DataArguments& out,
     const std::function<OptionResult(const std::vector<std::string>&, size_t&)>& ownOption);
+
+// Option values: a whole number (all of the text), "WxH" (1..20000 each way), and
+// "XMIN,YMIN,XMAX,YMAX" with the maximum above the minimum each way.
+bool parseInt(std::string_view text, int& out);
+bool parseSize(const std::string& text, int& w, int& h);
+bool parseRect(const std::string& text, MapRect& rect);
+
+// The map rectangle a w x h view shows for the request (the project's whole extent without
+// one), by the view's rules: at least 10 m each way, at most 5 pixels per metre, centred, edges
+// on the project's largest cell. Empty, after a message on stderr, when it is not finite.
+std::optional<MapRect> fittedViewRect(const char* command, const HMeshProject& project,
+                                      const MapRect* request, int w, int h);
 
 // Shortest decimal text that reads back as the same double (JSON numbers).
 std::string jsonNumber(double value);

@@ -16,5 +16,6 @@ int runCompose(const Arguments& args);
 int runRender(const Arguments& args);
 int runProfile(const Arguments& args);
 int runMeasure(const Arguments& args);
+int runPrint(const Arguments& args);
 
 }  // namespace kov::cli

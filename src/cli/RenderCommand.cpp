@@ -35,34 +35,6 @@ struct RenderOptions {
     double step = -1.0;
 };
 
-bool parseInt(std::string_view text, int& out) {
-    const auto r = std::from_chars(text.data(), text.data() + text.size(), out);
-    return r.ec == std::errc() && r.ptr == text.data() + text.size();
-}
-
-bool parseSize(const std::string& text, int& w, int& h) {
-    const size_t x = text.find_first_of("xX");
-    return x != std::string::npos && parseInt(std::string_view(text).substr(0, x), w) &&
-           parseInt(std::string_view(text).substr(x + 1), h) && w >= 1 && h >= 1 && w <= 20000 &&
-           h <= 20000;
-}
-
-bool parseRect(const std::string& text, MapRect& rect) {
-    double v[4];
-    std::string_view rest = text;
-    for (int i = 0; i < 4; ++i) {
-        const auto r = std::from_chars(rest.data(), rest.data() + rest.size(), v[i]);
-        if (r.ec != std::errc()) return false;
-        rest.remove_prefix(static_cast<size_t>(r.ptr - rest.data()));
-        if (i < 3) {
-            if (rest.empty() || rest[0] != ',') return false;
-            rest.remove_prefix(1);
-        }
-    }
-    rect = {v[0], v[1], v[2], v[3]};
-    return rest.empty() && rect.xmax > rect.xmin && rect.ymax > rect.ymin;
-}
-
 OptionResult renderOption(const Arguments& a, size_t& i, RenderOptions& o) {
     const std::string& arg = a[i];
     if (arg == "--legend") return o.legend = true, OptionResult::Taken;
@@ -148,30 +120,14 @@ int runRender(const Arguments& args) {
     if (!o.sheets) project.showSheetInfo = 0;
     if (o.stepMode >= 0) project.stepMode = o.stepMode;
     if (o.step >= 0.0) project.stepHeight = o.step;
-    MapRect request;
-    if (o.hasRect) {
-        request = o.rect;
-    } else {
-        project.GetExtent(request);
-    }
-    MapViewport view;
-    view.setView(request, o.width, o.height, project);
-    const MapRect shown = view.world();
-    if (!(std::isfinite(shown.xmin) && std::isfinite(shown.xmax) && std::isfinite(shown.ymin) &&
-          std::isfinite(shown.ymax) && std::isfinite(shown.xmax - shown.xmin) &&
-          std::isfinite(shown.ymax - shown.ymin))) {
-        std::fprintf(stderr,
-                     "kovtool render: nothing to draw: the extent is not finite (x %g .. %g, "
-                     "y %g .. %g)\n",
-                     request.xmin, request.xmax, request.ymin, request.ymax);
-        return 1;
-    }
+    const std::optional<MapRect> shown =
+        fittedViewRect("render", project, o.hasRect ? &o.rect : nullptr, o.width, o.height);
+    if (!shown) return 1;
 
     PageStyle style;
     style.scaleBar = o.scaleBar;
     style.font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    const QImage page =
-        composePage(project, view.world(), o.width, o.height, o.dpi, o.legend, style);
+    const QImage page = composePage(project, *shown, o.width, o.height, o.dpi, o.legend, style);
     if (page.isNull()) {
         std::fprintf(stderr,
                      "kovtool render: nothing to draw: a page of %d x %d pixels cannot be made\n",

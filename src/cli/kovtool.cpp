@@ -41,6 +41,12 @@ const Command kCommands[] = {
      "measure PATH...|PROJECT.kovv5 --line E,N E,N [E,N ...] [--slope] [--json]\n"
      "               [--dsm-cell M] [-q]\n"
      "                               segment and total length, area and slopes of a line"},
+    {"print", kov::cli::runPrint,
+     "print PROJECT -o OUT.pdf | --printer NAME [--mode 0|1|2] [--scale N]\n"
+     "               [--paper A4|A3|A5|B4|B5|Letter|...] [--landscape] [--dpi N]\n"
+     "               [--legend] [--title] [--date] [--time] [--scale-text]\n"
+     "               [--comment TEXT] [--rect XMIN,YMIN,XMAX,YMAX] [--size WxH]\n"
+     "                               print the map page as the program prints it"},
     {"sample", kov::cli::runSample,
      "sample OUTDIR [--block N] [--asc]\n"
      "                               write the sample data set (N x N tiles, default 3;\n"

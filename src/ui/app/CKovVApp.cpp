@@ -29,6 +29,7 @@
 #include "ui/measure/CSliceWnd.h"
 #include "ui/measure/CMeasurePropDlg.h"
 #include "ui/measure/KovTrack.h"
+#include "ui/print/PrintJob.h"
 #include "ui/view/CKovVView.h"
 #include "ui/widgets/DialogPrompts.h"
 
@@ -307,6 +308,7 @@ bool CKovVApp::InitInstance(const QStringList& arguments) {
     registerCrossSectionWindow();
     registerMeasureDialogs();
     registerTracks();
+    registerPrinting();
 
     const CommandLineInfo info = ParseCommandLine(arguments);
     if (answerWithoutWindow(info)) {
@@ -320,6 +322,13 @@ bool CKovVApp::InitInstance(const QStringList& arguments) {
         return false;
     }
     printerName_ = info.printer;
+    // A printer that does not exist is named before anything is opened.
+    if (info.action == CommandLineInfo::FilePrintTo && !printerExists(info.printer)) {
+        std::fprintf(stderr, "kovview: no printer named \"%s\"\n",
+                     info.printer.toUtf8().constData());
+        exitCode_ = 1;
+        return false;
+    }
 
     // The document, its frame and view.
     document_ = std::make_unique<CKovVDoc>();

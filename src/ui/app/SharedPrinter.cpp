@@ -15,7 +15,8 @@ std::unique_ptr<QPrinter> g_printer;
 
 QPrinter& sharedPrinter() {
     if (!g_printer) {
-        g_printer = std::make_unique<QPrinter>();
+        // At the printer's own resolution: a map page is drawn in device pixels.
+        g_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
         // The print plug-in must not outlive the application object.
         qAddPostRoutine([] { g_printer.reset(); });
     }

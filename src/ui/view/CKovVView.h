@@ -108,6 +108,8 @@ public:
     // Settings of section "KovViewTip" as the view holds them; re-read by reloadSettings.
     bool quickTip() const { return quickTip_; }
     bool scaleBar() const { return scaleBar_; }
+    // The font of the tip, the scale bar and the sheet codes.
+    const QFont& viewFont() const { return viewFont_; }
     void reloadSettings();
     // The cached relief, null until the next paint renders it.
     const QImage& reliefImage() const { return relief_; }

@@ -774,9 +774,10 @@ TEST_F(AppTest, StartsEmptyOrWithAProjectFromTheCommandLine) {
     EXPECT_TRUE(app_->mainFrame()->acceptDrops());
     EXPECT_TRUE(messages.empty());
 
-    // The print switch opens the file and says printing is missing.
-    ASSERT_TRUE(start({"/p", sampleProject()}));
-    EXPECT_EQ(std::tuple(app_->document()->HasProject(), messages.size()), std::tuple(true, 1u));
+    // The print-to switch names a printer that does not exist: start-up ends before the file
+    // is opened, with status 1 (and no message box: the reason goes to stderr).
+    EXPECT_FALSE(start({"/pt", sampleProject(), "no-such-printer-here"}));
+    EXPECT_EQ(std::tuple(app_->exitCode(), messages.size()), std::tuple(1, 0u));
 }
 
 TEST_F(AppTest, CommandLineFailuresEndStartUp) {

@@ -1,0 +1,213 @@
+// kovtool print: the map page as the program prints it (legend band, footer, the three modes)
+// on a PDF file of a given paper or on a printer of the printing system.
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QFile>
+#include <QFontDatabase>
+#include <QGuiApplication>
+#include <QPageSize>
+#include <QPainter>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <QTemporaryDir>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+
+#include "cli/CliSupport.h"
+#include "cli/Commands.h"
+#include "core/base/AtomicFile.h"
+#include "core/data/HMeshProject.h"
+#include "core/data/HxFile.h"
+#include "core/print/PrintLayout.h"
+
+namespace kov::cli {
+namespace {
+
+struct PrintOptions {
+    std::string output;
+    std::string printer;
+    std::string paper = "A4";
+    bool landscape = false;
+    int dpi = 600;
+    int width = 1920;
+    int height = 1080;
+    bool hasRect = false;
+    MapRect rect;
+    PrintSettings settings;
+};
+
+// Paper names as the option takes them; B4 and B5 are the Japanese (JIS) sizes.
+bool pageSizeOf(const std::string& name, QPageSize::PageSizeId& id) {
+    static const struct {
+        const char* name;
+        QPageSize::PageSizeId id;
+    } kPapers[] = {{"A2", QPageSize::A2},          {"A3", QPageSize::A3},
+                   {"A4", QPageSize::A4},          {"A5", QPageSize::A5},
+                   {"B4", QPageSize::JisB4},       {"B5", QPageSize::JisB5},
+                   {"Letter", QPageSize::Letter},  {"Legal", QPageSize::Legal},
+                   {"Tabloid", QPageSize::Tabloid}};
+    for (const auto& p : kPapers) {
+        if (!equalsIgnoringCase(name, p.name)) continue;
+        id = p.id;
+        return true;
+    }
+    return false;
+}
+
+OptionResult printOption(const Arguments& a, size_t& i, PrintOptions& o) {
+    const std::string& arg = a[i];
+    PrintSettings& s = o.settings;
+    if (arg == "--landscape") return o.landscape = true, OptionResult::Taken;
+    if (arg == "--legend") return s.legend = true, OptionResult::Taken;
+    if (arg == "--title") return s.title = true, OptionResult::Taken;
+    if (arg == "--date") return s.date = true, OptionResult::Taken;
+    if (arg == "--time") return s.time = true, OptionResult::Taken;
+    if (arg == "--scale-text") return s.scaleText = true, OptionResult::Taken;
+    static const char* const kValued[] = {"-o",    "--printer", "--mode", "--scale", "--paper",
+                                          "--dpi", "--comment", "--rect", "--size"};
+    bool valued = false;
+    for (const char* name : kValued)
+        valued = valued || arg == name;
+    if (!valued) return OptionResult::NotMine;
+    if (i + 1 >= a.size()) {
+        std::fprintf(stderr, "kovtool print: %s needs a value\n", arg.c_str());
+        return OptionResult::Bad;
+    }
+    const std::string& value = a[++i];
+    bool ok = true;
+    if (arg == "-o") {
+        o.output = value;
+    } else if (arg == "--printer") {
+        ok = !value.empty();
+        o.printer = value;
+    } else if (arg == "--mode") {
+        ok = parseInt(value, s.mode) && s.mode >= kPrintAtScale && s.mode <= kPrintScaleAround;
+    } else if (arg == "--scale") {
+        const auto r = std::from_chars(value.data(), value.data() + value.size(), s.scale);
+        ok = r.ec == std::errc() && r.ptr == value.data() + value.size() &&
+             std::isfinite(s.scale) && s.scale >= kMinPrintScale;
+    } else if (arg == "--paper") {
+        QPageSize::PageSizeId id;
+        ok = pageSizeOf(value, id);
+        o.paper = value;
+    } else if (arg == "--dpi") {
+        ok = parseInt(value, o.dpi) && o.dpi >= 72 && o.dpi <= 2400;
+    } else if (arg == "--comment") {
+        s.comment = true;
+        s.commentText = QString::fromStdString(value);
+    } else if (arg == "--rect") {
+        ok = o.hasRect = parseRect(value, o.rect);
+    } else {
+        ok = parseSize(value, o.width, o.height);
+    }
+    if (!ok) {
+        std::fprintf(stderr, "kovtool print: bad value for %s: \"%s\"\n", arg.c_str(),
+                     value.c_str());
+        return OptionResult::Bad;
+    }
+    return OptionResult::Taken;
+}
+
+// Prints the planned page as one page of the job "ZOVO2"; false when the printer refused it.
+bool printPlannedPage(QPrinter& printer, HMeshProject& project, const PagePlan& plan) {
+    printer.setDocName(QStringLiteral("ZOVO2"));
+    QPainter painter;
+    if (!painter.begin(&printer)) return false;
+    PageStyle style;
+    style.font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    if (!drawPlannedPage(painter, project, plan, style)) {
+        printer.abort();
+        painter.end();
+        return false;
+    }
+    return painter.end();
+}
+
+}  // namespace
+
+int runPrint(const Arguments& args) {
+    PrintOptions o;
+    DataArguments data;
+    if (!parseDataArguments("print", args, data,
+                            [&](const Arguments& a, size_t& i) { return printOption(a, i, o); }))
+        return 2;
+    if (o.printer.empty() == o.output.empty() ||
+        (!o.output.empty() && !equalsIgnoringCase(fileExtension(o.output), ".pdf"))) {
+        std::fprintf(stderr, "kovtool print: either -o OUT.pdf or --printer NAME is required\n");
+        return 2;
+    }
+    if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    int argc = 1;
+    char name[] = "kovtool";
+    char* argv[] = {name, nullptr};
+    QGuiApplication application(argc, argv);
+
+    const QString printerName = QString::fromStdString(o.printer);
+    if (!o.printer.empty() && !QPrinterInfo::availablePrinterNames().contains(printerName)) {
+        std::fprintf(stderr, "kovtool print: no printer named \"%s\"\n", o.printer.c_str());
+        return 1;
+    }
+
+    HMeshProject project;
+    if (!loadDataPaths(data, project)) return 1;
+    if (project.meshCount() == 0) {
+        std::fprintf(stderr, "kovtool print: the given paths hold no elevation mesh\n");
+        return 1;
+    }
+    const std::optional<MapRect> view =
+        fittedViewRect("print", project, o.hasRect ? &o.rect : nullptr, o.width, o.height);
+    if (!view) return 1;
+
+    // A PDF is printed into a folder beside the target and then put in its place.
+    std::optional<QTemporaryDir> scratch;
+    QPrinter printer(QPrinter::HighResolution);
+    if (o.printer.empty()) {
+        scratch.emplace(QString::fromStdString(o.output) + QStringLiteral(".print-XXXXXX"));
+        if (!scratch->isValid()) {
+            std::fprintf(stderr, "kovtool print: %s cannot be written: %s\n", o.output.c_str(),
+                         scratch->errorString().toUtf8().constData());
+            return 1;
+        }
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(scratch->filePath(QStringLiteral("page.pdf")));
+    } else {
+        printer.setPrinterName(printerName);
+    }
+    QPageSize::PageSizeId paper = QPageSize::A4;
+    pageSizeOf(o.paper, paper);
+    printer.setPageSize(QPageSize(paper));
+    printer.setPageOrientation(o.landscape ? QPageLayout::Landscape : QPageLayout::Portrait);
+    printer.setResolution(o.dpi);
+
+    const PrintDevice device{printer.width(), printer.height(), printer.logicalDpiX()};
+    const std::optional<PagePlan> plan =
+        planPage(o.settings, device, *view, false, QString::fromStdString(project.projectTitle),
+                 QDateTime::currentDateTime());
+    if (!plan) {
+        std::fprintf(stderr, "kovtool print: nothing to print (the map is smaller than a dot)\n");
+        return 1;
+    }
+    if (!printPlannedPage(printer, project, *plan)) {
+        std::fprintf(stderr, "kovtool print: the printer refused the page\n");
+        return 1;
+    }
+    if (o.printer.empty()) {
+        QFile file(printer.outputFileName());
+        std::string reason = "the page cannot be read back";
+        QByteArray bytes;
+        if (file.open(QIODevice::ReadOnly)) bytes = file.readAll();
+        if (bytes.isEmpty() ||
+            !replaceFileAtomically(o.output, std::string_view(bytes.constData(), bytes.size()),
+                                   &reason)) {
+            std::fprintf(stderr, "kovtool print: %s cannot be written: %s\n", o.output.c_str(),
+                         reason.c_str());
+            return 1;
+        }
+    }
+    return 0;
+}
+
+}  // namespace kov::cli

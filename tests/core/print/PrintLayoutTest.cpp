@@ -1,0 +1,174 @@
+#include "core/print/PrintLayout.h"
+
+#include <gtest/gtest.h>
+
+#include <QPainter>
+
+#include "core/base/SettingsStore.h"
+#include "core/project/LayerLoader.h"
+#include "support/GuiApplication.h"
+#include "support/TestSupport.h"
+
+namespace kov {
+namespace {
+
+// An A4 page at 600 dpi with 4 mm margins: 4772 x 6920 printable pixels.
+constexpr PrintDevice kA4At600{4772, 6920, 600};
+
+TEST(PrintLayoutTest, PrintableAreaLeavesRoomForTheLegendBand) {
+    const PrintableArea plain = printableArea(kA4At600, false, false);
+    EXPECT_NEAR(plain.width, 4772 * 0.95 / 600 * 25.4, 1e-9);
+    EXPECT_NEAR(plain.height, 6920 * 0.9 / 600 * 25.4, 1e-9);
+    EXPECT_EQ(plain.bandPixels, 0);
+    const PrintableArea legend = printableArea(kA4At600, true, false);
+    EXPECT_NEAR(plain.height - legend.height, 10.0, 1e-9);
+    EXPECT_EQ(legend.bandPixels, 236);  // 10 mm at 600 dpi
+    const PrintableArea flood = printableArea(kA4At600, true, true);
+    EXPECT_NEAR(plain.height - flood.height, 17.0, 1e-9);
+    EXPECT_EQ(flood.bandPixels, 401);
+}
+
+TEST(PrintLayoutTest, TheThreeModesRelateAreaPaperAndScale) {
+    const PrintableArea area = printableArea(kA4At600, false, false);
+    // Mode 0: a 1000 m wide view at 1:2500 is 400 mm wide, more than A4 can take.
+    const MapRect view{0, 0, 1000, 600};
+    const auto atScale = paperLayout(kPrintAtScale, view, 2500, area);
+    ASSERT_TRUE(atScale);
+    EXPECT_DOUBLE_EQ(atScale->width, 400.0);
+    EXPECT_DOUBLE_EQ(atScale->height, 240.0);
+    EXPECT_FALSE(atScale->fits);
+    EXPECT_EQ(printLimitText(area, atScale->fits),
+              QString::asprintf("データ印刷可能最大サイズ %5.1f  %5.1f mm をオーバーしています",
+                                area.width, area.height));
+    EXPECT_EQ(
+        printLimitText(area, true),
+        QString::asprintf("データ印刷可能最大サイズ %5.1f  %5.1f mm ", area.width, area.height));
+
+    // Mode 1 on a portrait page with a landscape view: the full width, part of the height, the
+    // map's shape kept; the scale follows from the paper.
+    const auto fill = paperLayout(kPrintFillPaper, view, 2500, area);
+    ASSERT_TRUE(fill);
+    EXPECT_NEAR(fill->width, area.width, 1e-9);
+    EXPECT_NEAR(fill->height, area.width * 0.6, 1e-9);
+    EXPECT_LT(fill->height, area.height);
+    EXPECT_TRUE(fill->fits);
+    EXPECT_NEAR(fill->scale, 1000.0 * 1000.0 / area.width, 1e-6);
+    // A tall view fills the height instead.
+    const auto tall = paperLayout(kPrintFillPaper, MapRect{0, 0, 100, 1000}, 2500, area);
+    EXPECT_NEAR(tall->height, area.height, 1e-9);
+    EXPECT_NEAR(tall->width, area.height / 10, 1e-9);
+
+    // Mode 2: the paper is the printable area, the rectangle the scale's share of it around the
+    // view's centre.
+    const auto around = paperLayout(kPrintScaleAround, view, 1000, area);
+    ASSERT_TRUE(around);
+    EXPECT_NEAR(around->rect.xmin + around->rect.xmax, 1000.0, 1e-9);
+    EXPECT_NEAR(around->rect.ymin + around->rect.ymax, 600.0, 1e-9);
+    EXPECT_NEAR(around->rect.xmax - around->rect.xmin, area.width, 1e-9);  // 1 mm is 1 m
+    EXPECT_NEAR(around->rect.ymax - around->rect.ymin, area.height, 1e-9);
+
+    EXPECT_FALSE(paperLayout(kPrintAtScale, view, 0.009, area));
+    EXPECT_FALSE(paperLayout(kPrintAtScale, MapRect{0, 0, 0, 10}, 2500, area));
+}
+
+TEST(PrintLayoutTest, LargeMapsAreRenderedAtHalfResolutionAndStretched) {
+    PrintSettings s;  // mode 1, no legend, no footer
+    const auto plan = planPage(s, kA4At600, MapRect{0, 0, 1600, 900}, false, "", {});
+    ASSERT_TRUE(plan);
+    EXPECT_EQ(plan->width, int(4772 * 0.95));  // about 4500 pixels at 600 dpi
+    EXPECT_EQ(plan->renderWidth, plan->width / 2);
+    EXPECT_EQ(plan->renderHeight, plan->height / 2);
+    EXPECT_EQ(plan->renderDpi, 300);
+    EXPECT_EQ(plan->left, (4772 - plan->width) / 2);
+    EXPECT_EQ(plan->top, (6920 - plan->height) / 2);
+    EXPECT_TRUE(plan->footer.isEmpty());
+
+    // A small page is rendered as it prints.
+    const auto small =
+        planPage(s, PrintDevice{1000, 1400, 150}, MapRect{0, 0, 1600, 900}, false, "", {});
+    EXPECT_EQ(small->renderWidth, small->width);
+    EXPECT_EQ(small->renderDpi, 150);
+
+    s.scale = 0.005;
+    s.mode = kPrintAtScale;
+    EXPECT_FALSE(planPage(s, kA4At600, MapRect{0, 0, 1600, 900}, false, "", {}));
+}
+
+TEST(PrintLayoutTest, FooterJoinsTheChosenItemsAndSitsBelowTheLegendBand) {
+    const QDateTime when(QDate(2024, 3, 5), QTime(9, 5, 7));
+    PrintSettings s;
+    EXPECT_EQ(footerText(s, "T", 2500, when), QString());
+    s.comment = true;  // a comment box ticked without text adds nothing
+    EXPECT_EQ(footerText(s, "T", 2500, when), QString());
+    s = {};
+    s.title = s.date = s.time = s.scaleText = s.comment = true;
+    s.commentText = "note";
+    EXPECT_EQ(footerText(s, "地区", 12500, when), "地区  2024/3/5  9:05:07  SCALE: 1/12,500  note");
+
+    s.legend = true;
+    s.mode = kPrintAtScale;
+    s.scale = 10000;  // 1000 x 500 m: 100 x 50 mm
+    const auto plan = planPage(s, kA4At600, MapRect{0, 0, 1000, 500}, false, "t", when);
+    ASSERT_TRUE(plan);
+    EXPECT_EQ(plan->band, 236);
+    EXPECT_EQ(plan->top, (6920 - plan->height - 236) / 2);
+    EXPECT_EQ(plan->footerTop, int(plan->top + plan->height + 4.0 / 3 * 236 + 5.0 / 72 * 600));
+    EXPECT_EQ(plan->footerHeight, 75);  // 1/8 inch
+    // A map that reaches the bottom puts the footer 10/72 inch above the page's end.
+    s.scale = 2000;
+    const auto low = planPage(s, kA4At600, MapRect{0, 0, 300, 1100}, false, "t", when);
+    EXPECT_EQ(low->footerTop, int(6920 - 10.0 / 72 * 600));
+}
+
+TEST(PrintLayoutTest, DrawsTheMapInItsPlaceAndTheFooterBelow) {
+    test::ensureGuiApplication();
+    test::TempDir dir;
+    settings::setLocation(dir.file("absent.ini"));
+    test::TileSpec tile;
+    tile.cols = 40;
+    tile.rows = 20;
+    for (int r = 0; r < tile.rows; ++r)
+        tile.codes.emplace_back(tile.cols, 100 + 10 * r);
+    test::writeTile(tile, dir.file("T.kov"));
+    HMeshProject project;
+    LoadReport report;
+    ASSERT_EQ(loadLayerPaths({dir.file("T.kov")}, project, report), 1);
+
+    PrintSettings s;
+    s.legend = true;
+    const PrintDevice device{800, 1100, 100};
+    for (const bool footer : {false, true}) {
+        s.scaleText = footer;
+        const auto plan = planPage(s, device, MapRect{0, 0, 200, 100}, false, "", {});
+        ASSERT_TRUE(plan);
+        QImage page(device.width, device.height, QImage::Format_RGB32);
+        page.fill(Qt::white);
+        QPainter painter(&page);
+        ASSERT_TRUE(drawPlannedPage(painter, project, *plan, {}));
+        painter.end();
+        auto inked = [&](int top, int bottom) {
+            int count = 0;
+            for (int y = top; y < bottom; ++y)
+                for (int x = 0; x < device.width; ++x)
+                    count += page.pixel(x, y) != qRgb(255, 255, 255);
+            return count;
+        };
+        // The map covers its rectangle exactly (map width 95 % of the page).
+        EXPECT_EQ(plan->width, 760);
+        EXPECT_NE(page.pixel(plan->left, plan->top), qRgb(255, 255, 255));
+        EXPECT_NE(page.pixel(plan->left + plan->width - 1, plan->top + plan->height - 1),
+                  qRgb(255, 255, 255));
+        EXPECT_EQ(page.pixel(plan->left - 1, plan->top + 5), qRgb(255, 255, 255));
+        EXPECT_EQ(inked(0, plan->top), 0);
+        const int footerInk = inked(plan->footerTop, plan->footerTop + plan->footerHeight);
+        if (footer) {
+            EXPECT_GT(footerInk, 50);
+        } else {
+            EXPECT_EQ(footerInk, 0);
+        }
+        EXPECT_EQ(inked(plan->footerTop + plan->footerHeight + 2, device.height), 0);
+    }
+}
+
+}  // namespace
+}  // namespace kov

@@ -1,0 +1,209 @@
+// The print dialog driven through its controls, and the print commands printing to PDF.
+#include <QApplication>
+#include <QCheckBox>
+#include <QElapsedTimer>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPrinter>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+#include <memory>
+
+#include "core/base/CommandIds.h"
+#include "support/ui/WindowTest.h"
+#include "ui/app/CKovVDoc.h"
+#include "ui/app/CMainFrame.h"
+#include "ui/app/SharedPrinter.h"
+#include "ui/print/CQPrintDlg.h"
+#include "ui/print/PrintJob.h"
+#include "ui/view/CKovVView.h"
+
+namespace kov {
+namespace {
+
+using test::control;
+
+// A press and release of the left button at the point, as the window system delivers them.
+void mouseClick(QWidget* widget, QPoint at) {
+    const QPointF local(at);
+    const QPointF global(widget->mapToGlobal(at));
+    QMouseEvent press(QEvent::MouseButtonPress, local, global, Qt::LeftButton, Qt::LeftButton, {});
+    QApplication::sendEvent(widget, &press);
+    QMouseEvent release(QEvent::MouseButtonRelease, local, global, Qt::LeftButton, Qt::NoButton,
+                        {});
+    QApplication::sendEvent(widget, &release);
+}
+
+void typeText(QWidget* widget, const QString& text) {
+    for (const QChar c : text) {
+        const int key = Qt::Key_0 + (c.unicode() - '0');
+        QKeyEvent press(QEvent::KeyPress, key, {}, QString(c));
+        QApplication::sendEvent(widget, &press);
+        QKeyEvent release(QEvent::KeyRelease, key, {}, QString(c));
+        QApplication::sendEvent(widget, &release);
+    }
+}
+
+void wait(int ms) {
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < ms)
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
+class PrintDialogTest : public test::SampleWindowTest {
+protected:
+    void SetUp() override {
+        test::SampleWindowTest::SetUp();
+        document_ = std::make_unique<CKovVDoc>();
+        frame_ = std::make_unique<CMainFrame>(document_.get());
+        ASSERT_TRUE(frame_->Create());
+        frame_->resize(1000, 700);
+        frame_->show();
+        ASSERT_TRUE(document_->OnOpenDocument(sampleProject()));
+        printer_.setOutputFormat(QPrinter::PdfFormat);
+        printer_.setOutputFileName(QString::fromStdString(dir_.file("page.pdf")));
+        printer_.setPageSize(QPageSize(QPageSize::A4));
+        printer_.setResolution(600);
+    }
+    void TearDown() override {
+        frame_.reset();
+        document_.reset();
+        test::SampleWindowTest::TearDown();
+    }
+    CKovVView& view() { return *frame_->View(); }
+    void store(const char* key, int value) { settings::writeInt("QPrintDlg", key, value); }
+    static void click(QWidget* widget) { mouseClick(widget, QPoint(6, widget->height() / 2)); }
+
+    test::TempDir dir_;
+    std::unique_ptr<CKovVDoc> document_;
+    std::unique_ptr<CMainFrame> frame_;
+    QPrinter printer_{QPrinter::HighResolution};
+};
+
+TEST_F(PrintDialogTest, StoredSettingsModesAndOk) {
+    settings::writeReal("QPrintDlg", "Scale", 0.0);  // below 0.01: 2500
+    store("Mode", 0);
+    store("FtTime", 1);
+    CQPrintDlg dialog(view(), printer_);
+    dialog.show();
+    auto* scale = control<QLineEdit>(dialog, CQPrintDlg::kIdScale);
+    auto* list = control<QPushButton>(dialog, CQPrintDlg::kIdScaleList);
+    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("印刷"));
+    EXPECT_EQ(scale->text(), QStringLiteral("2500"));
+    EXPECT_TRUE(control<QRadioButton>(dialog, CQPrintDlg::kIdMode0)->isChecked());
+    EXPECT_TRUE(control<QCheckBox>(dialog, CQPrintDlg::kIdTime)->isChecked());
+    EXPECT_TRUE(scale->isEnabled() && list->isEnabled());
+    // The whole sample at 1:2500 is far larger than A4.
+    EXPECT_TRUE(dialog.statusText().endsWith(QStringLiteral("mm をオーバーしています")));
+
+    click(control<QRadioButton>(dialog, CQPrintDlg::kIdMode0 + 1));
+    EXPECT_FALSE(scale->isEnabled() || list->isEnabled());
+    EXPECT_TRUE(dialog.statusText().endsWith(QStringLiteral("mm ")));
+    click(control<QRadioButton>(dialog, CQPrintDlg::kIdMode0 + 2));
+    EXPECT_TRUE(scale->isEnabled() && list->isEnabled());
+    click(control<QCheckBox>(dialog, CQPrintDlg::kIdLegend));
+    click(control<QPushButton>(dialog, 1));  // OK
+    EXPECT_EQ(settings::readInt("QPrintDlg", "Mode", -1), 2);
+    EXPECT_EQ(settings::readReal("QPrintDlg", "Scale", -1), 2500.0);
+    EXPECT_EQ(settings::readInt("QPrintDlg", "Legend", -1), 1);
+    EXPECT_EQ(settings::readInt("QPrintDlg", "FtTime", -1), 1);
+    EXPECT_EQ(settings::readInt("QPrintDlg", "FttDate", -1), 0);
+}
+
+TEST_F(PrintDialogTest, TypedScaleCountsAfterOneSecondAndTheMiniatureHasItsBlueFrame) {
+    store("Mode", 0);
+    CQPrintDlg dialog(view(), printer_);
+    dialog.show();
+    auto* scale = control<QLineEdit>(dialog, CQPrintDlg::kIdScale);
+    const int drawn = dialog.previewCount();
+    ASSERT_TRUE(dialog.statusText().contains(QStringLiteral("オーバー")));
+    scale->setFocus();
+    scale->selectAll();
+    typeText(scale, QStringLiteral("100000"));
+    wait(500);
+    EXPECT_EQ(dialog.previewCount(), drawn);  // still typing
+    wait(800);
+    EXPECT_EQ(dialog.previewCount(), drawn + 1);
+    EXPECT_FALSE(dialog.statusText().contains(QStringLiteral("オーバー")));
+
+    int blue = 0, coloured = 0;
+    const QImage& preview = dialog.preview();
+    for (int y = 0; y < preview.height(); ++y)
+        for (int x = 0; x < preview.width(); ++x) {
+            const QRgb p = preview.pixel(x, y);
+            blue += p == qRgb(0, 0, 255);
+            coloured += qRed(p) != qGreen(p) || qGreen(p) != qBlue(p);
+        }
+    EXPECT_GT(blue, 400);             // the page's outline
+    EXPECT_GT(coloured, blue + 100);  // and the map inside it
+}
+
+TEST_F(PrintDialogTest, ScaleListShowsTheHistoryThenThePresets) {
+    store("Mode", 2);
+    store("ScaleHist1", 1234);
+    store("ScaleHist2", 0);
+    store("ScaleHist3", -5);
+    store("ScaleHist10", 99999);
+    CQPrintDlg dialog(view(), printer_);
+    dialog.show();
+    const int drawn = dialog.previewCount();
+    QStringList texts;
+    QTimer::singleShot(100, [&] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        ASSERT_NE(menu, nullptr);
+        QAction* chosen = nullptr;
+        for (QAction* action : menu->actions()) {
+            texts << (action->isSeparator() ? QStringLiteral("-") : action->text());
+            if (action->text() == QStringLiteral(" 1 / 5,000 ")) chosen = action;
+        }
+        ASSERT_NE(chosen, nullptr);
+        mouseClick(menu, menu->actionGeometry(chosen).center());
+    });
+    click(control<QPushButton>(dialog, CQPrintDlg::kIdScaleList));
+    wait(200);
+    ASSERT_EQ(texts.size(), 17);
+    EXPECT_EQ(texts.mid(0, 4), (QStringList{" 1 / 1234 ", " 1 / 99999 ", "-", " 1 / 250 "}));
+    EXPECT_EQ(texts.last(), QStringLiteral(" 1 / 5,000,000 "));
+    EXPECT_EQ(control<QLineEdit>(dialog, CQPrintDlg::kIdScale)->text(), QStringLiteral("5000"));
+    EXPECT_EQ(dialog.previewCount(), drawn + 1);  // at once, without the typing delay
+}
+
+TEST_F(PrintDialogTest, PrintCommandPrintsOnePageOrTellsWhyNot) {
+    registerPrinting();
+    QPrinter& printer = sharedPrinter();
+    const QString pdf = QString::fromStdString(dir_.file("job.pdf"));
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(pdf);
+    testPrompts().runModal = [](QDialog& dialog) {
+        click(control<QCheckBox>(dialog, CQPrintDlg::kIdTitle));
+        click(control<QCheckBox>(dialog, CQPrintDlg::kIdScaleText));
+        dialog.accept();
+        return dialog.result();
+    };
+    frame_->RouteCommand(kCmdPrint);
+    EXPECT_TRUE(messages.empty()) << messages[0].text.toStdString();
+    const std::string info = test::runCommand("pdfinfo " + pdf.toStdString());
+    EXPECT_NE(info.find("Pages:           1"), std::string::npos) << info;
+    EXPECT_NE(info.find("Title:           ZOVO2"), std::string::npos) << info;
+    const std::string text = test::runCommand("pdftotext " + pdf.toStdString() + " -");
+    EXPECT_NE(text.find("サンプル地区"), std::string::npos) << text;
+    EXPECT_NE(text.find("SCALE: 1/"), std::string::npos) << text;
+
+    // Without a printer nothing is printed, and the user is told.
+    printer.setOutputFileName(QString());
+    printer.setOutputFormat(QPrinter::NativeFormat);
+    printer.setPrinterName(QStringLiteral("no-such-printer-here"));
+    frame_->RouteCommand(kCmdPrint);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_TRUE(messages[0].text.endsWith(QStringLiteral("印刷しませんでした")));
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    CKovVDoc::setCommandHandler(kCmdPrint, {});
+    CKovVDoc::setCommandHandler(kCmdPrintWithoutDialog, {});
+}
+
+}  // namespace
+}  // namespace kov
