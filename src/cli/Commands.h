@@ -14,5 +14,6 @@ int runGeo(const Arguments& args);
 int runSample(const Arguments& args);
 int runCompose(const Arguments& args);
 int runRender(const Arguments& args);
+int runFlood(const Arguments& args);
 
 }  // namespace kov::cli

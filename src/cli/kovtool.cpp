@@ -33,6 +33,11 @@ const Command kCommands[] = {
      "               [--dpi N] [--legend] [--no-sheets] [--no-scalebar]\n"
      "               [--step-mode 0|1|2] [--step M] [-q]\n"
      "                               draw the map as the view shows it"},
+    {"flood", kov::cli::runFlood,
+     "flood PATH... --level H [--from E,N] [--depth] [--ranks H1,H2,...]\n"
+     "              [--colors R,G,B;...] [--water-passes] [--nodata-passes] [--range M]\n"
+     "              [--wall E,N E,N ...] [-o OUT.png|OUT.tif] [--json] [--size WxH] [--legend]\n"
+     "                               flood estimation: whole area, or from a start point"},
     {"sample", kov::cli::runSample,
      "sample OUTDIR [--block N] [--asc]\n"
      "                               write the sample data set (N x N tiles, default 3;\n"
