@@ -26,6 +26,7 @@
 #include "ui/dialogs/CAboutDlg.h"
 #include "ui/dialogs/CHelpWindow.h"
 #include "ui/dialogs/CProjectDlg.h"
+#include "ui/flood/FloodCommands.h"
 #include "ui/view/CKovVView.h"
 #include "ui/widgets/DialogPrompts.h"
 
@@ -301,6 +302,7 @@ bool CKovVApp::InitInstance(const QStringList& arguments) {
     reloadRecentFileList();
     installTranslations();
     registerCompositionDialogs();
+    registerFloodCommands();
 
     const CommandLineInfo info = ParseCommandLine(arguments);
     if (answerWithoutWindow(info)) {
