@@ -350,8 +350,10 @@ int runFlood(const Arguments& args) {
     const std::string json = o.json ? jsonOf(*result, o.hasStart) : std::string();
 
     if (tiff) {
-        const std::string bytes = geoTiffBytes(result->image, project.extent,
-                                               6668 + std::clamp(project.planeZone, 1, 19));
+        const ZarHImage& layer = *result->layer;
+        const MapRect grid{layer.xmin, layer.ymin, layer.xmax, layer.ymax};
+        const std::string bytes =
+            geoTiffBytes(result->image, grid, 6668 + std::clamp(project.planeZone, 1, 19));
         if (!writeOutput(o.output, QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()))))
             return 1;
     } else if (png) {

@@ -11,11 +11,10 @@
 #include <vector>
 
 #include "core/data/HMeshProject.h"
+#include "core/data/ZarHImage.h"
 #include "core/flood/HMeshFloodFill.h"
 
 namespace kov {
-
-class ZarHImage;
 
 // Ranks read from their texts: levels in raw units (ascending) and heights in metres.
 struct FloodRanks {

@@ -57,8 +57,15 @@ bool HMeshFloodFill::SetCollection(HMeshProject& project) {
     gridWidth_ = gridHeight_ = 0;
     if (project.meshCount() == 0) return false;
     project.SortMeshes();
-    project.UpdateExtent();
-    if (!project.GetExtent(rect_)) return false;
+    // The union of the meshes' extents (without UpdateExtent, which rescans every cell).
+    rect_ = {project.GetMesh(0)->xmin, project.GetMesh(0)->ymin, project.GetMesh(0)->xmax,
+             project.GetMesh(0)->ymax};
+    for (int m = 1; m < project.meshCount(); ++m) {
+        const ZarHMesh& mesh = *project.GetMesh(m);
+        rect_ = {std::min(rect_.xmin, mesh.xmin), std::min(rect_.ymin, mesh.ymin),
+                 std::max(rect_.xmax, mesh.xmax), std::max(rect_.ymax, mesh.ymax)};
+    }
+    if (!(rect_.xmax > rect_.xmin) || !(rect_.ymax > rect_.ymin)) return false;
     const ZarHMesh& finest = *project.GetMesh(project.meshCount() - 1);
     if (!(finest.width() > 0.0) || !(finest.height() > 0.0)) return false;
     const double w = std::floor((rect_.xmax - rect_.xmin) / finest.width() * finest.cols + 0.5);
@@ -373,8 +380,12 @@ std::optional<FloodRankImage> HMeshFloodFill::Run(const std::vector<int32_t>& le
             readRow(j, bounds.left, bounds.right, v);
             rankRow(v, n, used, waterLevel, depthMode, ranks.data());
             uint8_t* out = image.pixels.data() + static_cast<size_t>(j) * gridWidth_ + bounds.left;
+            // The mask row of grid row j (bottom-up, like every raster the fill paints).
+            const uint8_t* bits =
+                mask.bits + static_cast<size_t>(gridHeight_ - j - 1) * mask.stride;
             for (int k = 0; k < n; ++k) {
-                if (dibPixel(mask, bounds.left + k, j) != 0) continue;  // not flooded
+                const int x = bounds.left + k;
+                if ((bits[x >> 3] >> (7 - (x & 7))) & 1) continue;  // not flooded
                 out[k] = ranks[k];
                 if (ranks[k] == kNoRank) ++image.unranked;
                 const uint32_t c = v[k];
