@@ -17,5 +17,6 @@ int runRender(const Arguments& args);
 int runProfile(const Arguments& args);
 int runMeasure(const Arguments& args);
 int runPrint(const Arguments& args);
+int runFlood(const Arguments& args);
 
 }  // namespace kov::cli

@@ -47,6 +47,11 @@ const Command kCommands[] = {
      "               [--legend] [--title] [--date] [--time] [--scale-text]\n"
      "               [--comment TEXT] [--rect XMIN,YMIN,XMAX,YMAX] [--size WxH]\n"
      "                               print the map page as the program prints it"},
+    {"flood", kov::cli::runFlood,
+     "flood PATH... --level H [--from E,N] [--depth] [--ranks H1,H2,...]\n"
+     "              [--colors R,G,B;...] [--water-passes] [--nodata-passes] [--range M]\n"
+     "              [--wall E,N E,N ...] [-o OUT.png|OUT.tif] [--json] [--size WxH] [--legend]\n"
+     "                               flood estimation: whole area, or from a start point"},
     {"sample", kov::cli::runSample,
      "sample OUTDIR [--block N] [--asc]\n"
      "                               write the sample data set (N x N tiles, default 3;\n"

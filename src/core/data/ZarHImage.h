@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QImage>
+#include <array>
 #include <cstdint>
 #include <string>
 
@@ -47,6 +48,15 @@ public:
     std::string path;       // the path given to Load
     // Why the last Load failed; empty after a successful one. Shown by the caller.
     std::string errorText;
+
+    // Flood estimation results (layers named "FloodFill-%d" / "FloodFillEx-%d"); untouched by
+    // Load. The bitmap then holds the rank image: pixel value r < rankCount is rank r, 15 none.
+    double floodLowest = 0.0;    // metres: lowest ground met by the flood (0 for the whole area)
+    double floodHighest = 0.0;   // metres: highest ground met by the flood
+    int32_t floodDepthMode = 0;  // 1: ranks are flood depths ("m～" from the value up)
+    int32_t rankCount = 0;
+    std::array<double, 10> rankHeights{};   // metres
+    std::array<uint32_t, 10> rankColors{};  // 0x00BBGGRR
 };
 
 }  // namespace kov

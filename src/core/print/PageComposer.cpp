@@ -7,6 +7,7 @@
 #include "core/base/NumberFormat.h"
 #include "core/data/ZarHColorMap.h"
 #include "core/display/Dib24Image.h"
+#include "core/display/FloodLegend.h"
 #include "core/display/MapOverlays.h"
 #include "core/display/MapViewport.h"
 #include "core/display/MeshRenderer.h"
@@ -88,10 +89,16 @@ int legendBandHeight(int dpi) {
     return legendUnit(dpi) * 9 / 4;
 }
 
+int legendBandHeight(int dpi, bool floodRows) {
+    // Two rows of half a legend unit each for the ranks.
+    return legendBandHeight(dpi) + (floodRows ? legendUnit(dpi) / 2 * 2 : 0);
+}
+
 QImage composePage(HMeshProject& project, const MapRect& rect, int w, int h, int dpi, bool legend,
                    const PageStyle& style) {
     if (w < 1 || h < 1 || !(rect.xmax > rect.xmin) || !(rect.ymax > rect.ymin)) return {};
-    const int band = legend ? legendBandHeight(dpi) : 0;
+    const ZarHImage* flood = legend ? rankedFloodLayer(project) : nullptr;
+    const int band = legend ? legendBandHeight(dpi, flood != nullptr) : 0;
     QImage page(w, h + band, QImage::Format_RGB32);
     if (page.isNull()) return page;
     page.fill(Qt::white);
@@ -119,6 +126,13 @@ QImage composePage(HMeshProject& project, const MapRect& rect, int w, int h, int
         drawScaleBar(painter, QRect(0, 0, w, h), view.unitsPerPixel, dpi, style.font);
     painter.setClipping(false);
     if (legend) drawLegendBand(painter, *project.GetColorMap(0), h, w, dpi);
+    if (flood) {
+        const int rowHeight = legendUnit(dpi) / 2;
+        const int margin = millimetres(5, dpi);
+        drawFloodRankRows(painter, *flood,
+                          QRect(margin, h + legendBandHeight(dpi), w - 2 * margin, 2 * rowHeight),
+                          rowHeight, legendFont(10.0 / 72.0, dpi));
+    }
     return page;
 }
 

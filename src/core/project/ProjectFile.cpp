@@ -325,9 +325,12 @@ std::string projectFileText(const HMeshProject& project, const std::string& comm
         text += "\t<Mesh UPP=\"" + formatShort(mesh.cellSize, 2) + "\">" +
                 escapeProjectText(storedForm(mesh.path)) + "</Mesh>" + eol;
     }
-    for (int i = 0; i < project.imageCount(); ++i)
+    for (int i = 0; i < project.imageCount(); ++i) {
+        // Images made in memory (flood results) have no file to name.
+        if (project.GetImage(i)->path.empty()) continue;
         text += "\t<IMesh>" + escapeProjectText(storedForm(project.GetImage(i)->path)) +
                 "</IMesh>" + eol;
+    }
     for (int i = 0; i < project.shapeCount(); ++i)
         text +=
             "\t<Shp>" + escapeProjectText(storedForm(project.GetShape(i)->path)) + "</Shp>" + eol;

@@ -30,6 +30,7 @@
 #include "ui/measure/CMeasurePropDlg.h"
 #include "ui/measure/KovTrack.h"
 #include "ui/print/PrintJob.h"
+#include "ui/flood/FloodCommands.h"
 #include "ui/view/CKovVView.h"
 #include "ui/widgets/DialogPrompts.h"
 
@@ -309,6 +310,7 @@ bool CKovVApp::InitInstance(const QStringList& arguments) {
     registerMeasureDialogs();
     registerTracks();
     registerPrinting();
+    registerFloodCommands();
 
     const CommandLineInfo info = ParseCommandLine(arguments);
     if (answerWithoutWindow(info)) {

@@ -10,6 +10,7 @@
 #include "core/base/CommandIds.h"
 #include "core/base/TextCodec.h"
 #include "core/data/HxFile.h"
+#include "core/flood/FloodEstimate.h"
 #include "core/project/KovXmlParser.h"
 #include "core/project/ProjectFile.h"
 #include "core/project/SettingsDefaults.h"
@@ -477,7 +478,6 @@ bool CKovVDoc::OnUpdateCommand(int id, CommandState& state) {
         case kCmdCrossSection:
         case kCmdFloodByGroundHeight:
         case kCmdFloodByDepth:
-        case kCmdClearFlood:
         case kCmdEditColorMap:
         case kCmdSaveProjectAs:
         case kCmdPrint:
@@ -492,6 +492,9 @@ bool CKovVDoc::OnUpdateCommand(int id, CommandState& state) {
             return true;
         case kCmdClearTrace:
             state.enabled = has && !trace_.empty();
+            return true;
+        case kCmdClearFlood:
+            state.enabled = meshes_ && hasFloodLayer(*meshes_);
             return true;
         case kCmdMeasureProperties:
             state.enabled = true;

@@ -105,6 +105,12 @@ constexpr CommandText kCommandTexts[] = {
     {kCmdMeasureProperties, "計測のプロパティ(&P)...",
      "計測結果の表示方法を設定します\n計測のプロパティ"},
     {kCmdCrossSection, "断面図(&S)", "クリックした線に沿った断面図を表示します\n断面図"},
+    {kCmdFloodByGroundHeight, "簡易浸水想定(地盤高）",
+     "地盤高でランク分けした簡易浸水想定図を作成します\n簡易浸水想定(地盤高）"},
+    {kCmdFloodByDepth, "簡易浸水想定（浸水高）",
+     "浸水の深さでランク分けした簡易浸水想定図を作成します\n簡易浸水想定（浸水高）"},
+    {kCmdClearFlood, "簡易浸水想定結果のクリアー",
+     "簡易浸水想定の結果をすべて消去します\n簡易浸水想定結果のクリアー"},
     {kCmdHelpContents, "このビューワの使い方(&H)", "ヘルプの目次を表示します\nヘルプ"},
     {kCmdAbout, "このプログラムの情報(&A)...",
      "プログラムの情報とバージョンを表示します\nバージョン情報"},
@@ -151,7 +157,7 @@ const MenuLayout kMenuLayout[] = {
       kCmdToggleToolBar, kCmdToggleStatusBar}},
     {"図上計測(&R)",
      {kCmdMeasureDistanceArea, kCmdMeasureDistanceSlope, 0, kCmdClearTrace, kCmdMeasureProperties,
-      0, kCmdCrossSection}},
+      0, kCmdCrossSection, 0, kCmdFloodByGroundHeight, kCmdFloodByDepth, kCmdClearFlood}},
     {"ヘルプ(&H)", {kCmdHelpContents, 0, kCmdAbout}},
 };
 

@@ -1,0 +1,383 @@
+// kovtool flood: the flood estimation of the program (whole area, or from a start point) over
+// the given data, written as the drawn map (PNG), as the rank image itself (GeoTIFF) and/or as
+// JSON numbers.
+#include <QBuffer>
+#include <QFontDatabase>
+#include <QGuiApplication>
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "cli/CliSupport.h"
+#include "cli/Commands.h"
+#include "core/base/AtomicFile.h"
+#include "core/data/HMeshProject.h"
+#include "core/data/HxFile.h"
+#include "core/data/ZarHImage.h"
+#include "core/display/MapViewport.h"
+#include "core/flood/FloodEstimate.h"
+#include "core/print/PageComposer.h"
+
+namespace kov::cli {
+namespace {
+
+constexpr int kPngFastCompression = 85;  // zlib level 1, as kovtool render writes
+
+// Colours of ranks given without --colors: blue, then towards red.
+constexpr uint32_t kDefaultColors[kMaxRanks] = {0xFF0000, 0xFF8000, 0xFFFF00, 0x80FF00, 0x00FF00,
+                                                0x00FFFF, 0x0080FF, 0x0000FF, 0x800080};
+
+struct FloodOptions {
+    bool hasLevel = false;
+    double level = 0.0;
+    bool hasStart = false;
+    FPoint start;
+    bool depth = false;
+    std::vector<std::string> ranks{"5.0"};
+    std::vector<uint32_t> colors;
+    bool waterPasses = false;
+    bool noDataPasses = false;
+    bool rangeOn = false;
+    double range = 0.0;
+    std::vector<FPoint> wall;
+    std::string output;
+    bool json = false;
+    int width = 1920;
+    int height = 1080;
+    bool legend = false;
+};
+
+bool parseDouble(std::string_view text, double& out) {
+    const auto r = std::from_chars(text.data(), text.data() + text.size(), out);
+    return r.ec == std::errc() && r.ptr == text.data() + text.size() && std::isfinite(out);
+}
+
+std::vector<std::string> split(const std::string& text, char separator) {
+    std::vector<std::string> parts;
+    size_t from = 0;
+    for (;;) {
+        const size_t at = text.find(separator, from);
+        parts.push_back(text.substr(from, at - from));
+        if (at == std::string::npos) return parts;
+        from = at + 1;
+    }
+}
+
+bool parseColors(const std::string& text, std::vector<uint32_t>& colors) {
+    for (const std::string& item : split(text, ';')) {
+        const auto rgb = split(item, ',');
+        if (rgb.size() != 3) return false;
+        uint32_t color = 0;
+        for (int k = 0; k < 3; ++k) {
+            int v = -1;
+            const auto r = std::from_chars(rgb[k].data(), rgb[k].data() + rgb[k].size(), v);
+            if (r.ec != std::errc() || r.ptr != rgb[k].data() + rgb[k].size() || v < 0 || v > 255)
+                return false;
+            color |= static_cast<uint32_t>(v) << (8 * k);
+        }
+        colors.push_back(color);
+    }
+    return colors.size() <= static_cast<size_t>(kMaxRanks);
+}
+
+bool parseSize(const std::string& text, int& w, int& h) {
+    const size_t x = text.find_first_of("xX");
+    if (x == std::string::npos) return false;
+    const std::string a = text.substr(0, x), b = text.substr(x + 1);
+    const auto ra = std::from_chars(a.data(), a.data() + a.size(), w);
+    const auto rb = std::from_chars(b.data(), b.data() + b.size(), h);
+    return ra.ec == std::errc() && rb.ec == std::errc() && ra.ptr == a.data() + a.size() &&
+           rb.ptr == b.data() + b.size() && w >= 1 && h >= 1 && w <= 20000 && h <= 20000;
+}
+
+OptionResult floodOption(const Arguments& a, size_t& i, FloodOptions& o) {
+    const std::string& arg = a[i];
+    if (arg == "--depth") return o.depth = true, OptionResult::Taken;
+    if (arg == "--water-passes") return o.waterPasses = true, OptionResult::Taken;
+    if (arg == "--nodata-passes") return o.noDataPasses = true, OptionResult::Taken;
+    if (arg == "--json") return o.json = true, OptionResult::Taken;
+    if (arg == "--legend") return o.legend = true, OptionResult::Taken;
+    if (arg == "--wall") {
+        // The vertices follow as E,N words up to the next option or path.
+        size_t k = i + 1;
+        for (; k < a.size(); ++k) {
+            double e = 0.0, n = 0.0;
+            if (a[k].find(',') == std::string::npos || !parsePair(a[k], e, n)) break;
+            o.wall.push_back({e, n, 0.0});
+        }
+        if (k == i + 1) {
+            std::fprintf(stderr, "kovtool flood: --wall needs E,N vertices\n");
+            return OptionResult::Bad;
+        }
+        i = k - 1;
+        return OptionResult::Taken;
+    }
+    if (arg != "--level" && arg != "--from" && arg != "--ranks" && arg != "--colors" &&
+        arg != "--range" && arg != "-o" && arg != "--size")
+        return OptionResult::NotMine;
+    if (i + 1 >= a.size()) {
+        std::fprintf(stderr, "kovtool flood: %s needs a value\n", arg.c_str());
+        return OptionResult::Bad;
+    }
+    const std::string& value = a[++i];
+    bool ok = true;
+    if (arg == "--level") {
+        ok = o.hasLevel = parseDouble(value, o.level);
+    } else if (arg == "--from") {
+        ok = o.hasStart = parsePair(value, o.start.x, o.start.y);
+    } else if (arg == "--ranks") {
+        o.ranks = split(value, ',');
+        double h = 0.0;
+        for (const std::string& r : o.ranks)
+            ok = ok && parseDouble(r, h);
+        ok = ok && o.ranks.size() <= static_cast<size_t>(kMaxRanks);
+    } else if (arg == "--colors") {
+        o.colors.clear();
+        ok = parseColors(value, o.colors);
+    } else if (arg == "--range") {
+        ok = o.rangeOn = parseDouble(value, o.range) && o.range > 0.0;
+    } else if (arg == "--size") {
+        ok = parseSize(value, o.width, o.height);
+    } else {
+        o.output = value;
+    }
+    if (!ok) {
+        std::fprintf(stderr, "kovtool flood: bad value for %s: \"%s\"\n", arg.c_str(),
+                     value.c_str());
+        return OptionResult::Bad;
+    }
+    return OptionResult::Taken;
+}
+
+// ---- GeoTIFF of the rank image
+
+void put16(std::string& out, uint16_t v) {
+    out.push_back(static_cast<char>(v & 0xFF));
+    out.push_back(static_cast<char>(v >> 8));
+}
+void put32(std::string& out, uint32_t v) {
+    put16(out, static_cast<uint16_t>(v & 0xFFFF));
+    put16(out, static_cast<uint16_t>(v >> 16));
+}
+void putDouble(std::string& out, double v) {
+    uint64_t bits = 0;
+    std::memcpy(&bits, &v, sizeof bits);
+    put32(out, static_cast<uint32_t>(bits));
+    put32(out, static_cast<uint32_t>(bits >> 32));
+}
+
+// A little-endian, uncompressed, one-strip palette TIFF of the rank image (north row first)
+// with its georeference: pixel scale, the north-west tie point and the projected system.
+std::string geoTiffBytes(const FloodRankImage& image, const MapRect& rect, int epsg) {
+    enum Type : uint16_t { kShort = 3, kLong = 4, kDouble = 12, kAscii = 2 };
+    struct Entry {
+        uint16_t tag;
+        uint16_t type;
+        uint32_t count;
+        std::string data;  // the value bytes
+    };
+    const auto shorts = [](std::initializer_list<uint16_t> v) {
+        std::string s;
+        for (uint16_t x : v)
+            put16(s, x);
+        return s;
+    };
+    const auto longs = [](uint32_t v) {
+        std::string s;
+        put32(s, v);
+        return s;
+    };
+    const auto doubles = [](std::initializer_list<double> v) {
+        std::string s;
+        for (double x : v)
+            putDouble(s, x);
+        return s;
+    };
+    const uint32_t w = static_cast<uint32_t>(image.width), h = static_cast<uint32_t>(image.height);
+    std::string colormap;
+    for (int channel = 0; channel < 3; ++channel)
+        for (int k = 0; k < 256; ++k) {
+            const uint32_t c = k < 16 ? image.palette[k] : 0xFFFFFF;
+            put16(colormap, static_cast<uint16_t>(((c >> (8 * channel)) & 0xFF) * 257));
+        }
+    // GeoKey directory: version 1.1.0, three keys: projected model, pixel is area, the system.
+    const std::string geoKeys =
+        shorts({1, 1, 0, 3, 1024, 0, 1, 1, 1025, 0, 1, 1, 3072, 0, 1, static_cast<uint16_t>(epsg)});
+    const double sx = (rect.xmax - rect.xmin) / w, sy = (rect.ymax - rect.ymin) / h;
+    std::vector<Entry> entries = {
+        {256, kLong, 1, longs(w)},
+        {257, kLong, 1, longs(h)},
+        {258, kShort, 1, shorts({8})},
+        {259, kShort, 1, shorts({1})},
+        {262, kShort, 1, shorts({3})},  // palette colour
+        {273, kLong, 1, longs(0)},      // strip offset, set below
+        {277, kShort, 1, shorts({1})},
+        {278, kLong, 1, longs(h)},
+        {279, kLong, 1, longs(w * h)},
+        {284, kShort, 1, shorts({1})},
+        {320, kShort, 768, colormap},
+        {33550, kDouble, 3, doubles({sx, sy, 0.0})},
+        {33922, kDouble, 6, doubles({0.0, 0.0, 0.0, rect.xmin, rect.ymax, 0.0})},
+        {34735, kShort, static_cast<uint32_t>(geoKeys.size() / 2), geoKeys},
+        {42113, kAscii, 3, std::string("15\0", 3)},  // GDAL no-data: pixels without a rank
+    };
+    // Layout: header, directory, out-of-line values, then the pixels.
+    const uint32_t dirSize = 2 + 12 * static_cast<uint32_t>(entries.size()) + 4;
+    uint32_t extra = 8 + dirSize;
+    std::string values;
+    std::string directory;
+    put16(directory, static_cast<uint16_t>(entries.size()));
+    uint32_t pixelOffset = extra;
+    for (const Entry& e : entries)
+        if (e.data.size() > 4)
+            pixelOffset += static_cast<uint32_t>((e.data.size() + 1) & ~size_t{1});
+    for (Entry& e : entries) {
+        if (e.tag == 273) e.data = longs(pixelOffset);
+        put16(directory, e.tag);
+        put16(directory, e.type);
+        put32(directory, e.count);
+        if (e.data.size() <= 4) {
+            std::string inline4 = e.data;
+            inline4.resize(4, '\0');
+            directory += inline4;
+        } else {
+            put32(directory, extra + static_cast<uint32_t>(values.size()));
+            values += e.data;
+            if (values.size() % 2) values.push_back('\0');
+        }
+    }
+    put32(directory, 0);  // no further directory
+    std::string out = "II";
+    put16(out, 42);
+    put32(out, 8);
+    out += directory;
+    out += values;
+    out.reserve(out.size() + static_cast<size_t>(w) * h);
+    for (int j = image.height - 1; j >= 0; --j)
+        out.append(reinterpret_cast<const char*>(image.pixels.data()) + static_cast<size_t>(j) * w,
+                   w);
+    return out;
+}
+
+std::string jsonOf(const FloodOutcome& r, bool fromStart) {
+    std::vector<int64_t> cells(r.ranks.levels.size(), 0);
+    for (uint8_t p : r.image.pixels)
+        if (p < cells.size()) ++cells[p];
+    const double cellArea = r.cellSize * r.cellSize;
+    std::string s = "{\"grid\": [" + std::to_string(r.image.width) + ", " +
+                    std::to_string(r.image.height) + "], \"cellSize\": " + jsonNumber(r.cellSize);
+    s += ", \"start\": " + (fromStart ? "[" + std::to_string(r.image.startI) + ", " +
+                                            std::to_string(r.image.startJ) + "]"
+                                      : std::string("null"));
+    s += ", \"filled\": " + (fromStart ? std::to_string(r.image.filled) : std::string("null"));
+    s += ", \"lowest\": " + jsonNumber(r.layer->floodLowest);
+    s += ", \"highest\": " + jsonNumber(r.layer->floodHighest);
+    s += ", \"ranks\": [";
+    for (size_t k = 0; k < cells.size(); ++k) {
+        if (k) s += ", ";
+        s += "{\"height\": " + jsonNumber(r.ranks.heights[k]) +
+             ", \"cells\": " + std::to_string(cells[k]) +
+             ", \"area\": " + jsonNumber(static_cast<double>(cells[k]) * cellArea) + "}";
+    }
+    s += "], \"unranked\": " + std::to_string(fromStart ? r.image.unranked : 0) + "}\n";
+    return s;
+}
+
+bool writeOutput(const std::string& path, const QByteArray& bytes) {
+    std::string reason = "the picture cannot be encoded";
+    if (!bytes.isEmpty() &&
+        replaceFileAtomically(path, std::string_view(bytes.constData(), bytes.size()), &reason))
+        return true;
+    std::fprintf(stderr, "kovtool flood: %s cannot be written: %s\n", path.c_str(), reason.c_str());
+    return false;
+}
+
+}  // namespace
+
+int runFlood(const Arguments& args) {
+    FloodOptions o;
+    DataArguments data;
+    if (!parseDataArguments("flood", args, data,
+                            [&](const Arguments& a, size_t& i) { return floodOption(a, i, o); }))
+        return 2;
+    const std::string extension = fileExtension(o.output);
+    const bool tiff =
+        equalsIgnoringCase(extension, ".tif") || equalsIgnoringCase(extension, ".tiff");
+    const bool png = equalsIgnoringCase(extension, ".png");
+    if (!o.hasLevel || (o.output.empty() && !o.json) || (!o.output.empty() && !tiff && !png)) {
+        std::fprintf(stderr,
+                     "kovtool flood: --level H and at least one of -o OUT.png|OUT.tif and --json "
+                     "are required\n");
+        return 2;
+    }
+    if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    int argc = 1;
+    char name[] = "kovtool";
+    char* argv[] = {name, nullptr};
+    QGuiApplication application(argc, argv);
+
+    HMeshProject project;
+    if (!loadDataPaths(data, project)) return 1;
+    if (project.meshCount() == 0) {
+        std::fprintf(stderr, "kovtool flood: the given paths hold no elevation mesh\n");
+        return 1;
+    }
+    FloodParameters p;
+    p.height = o.level;
+    p.depthMode = o.depth;
+    p.waterPasses = o.waterPasses;
+    p.noDataPasses = o.noDataPasses;
+    p.rangeOn = o.rangeOn;
+    p.range = o.range;
+    p.rankTexts = o.ranks;
+    p.rankColors = o.colors;
+    for (size_t k = p.rankColors.size(); k < p.rankTexts.size(); ++k)
+        p.rankColors.push_back(kDefaultColors[k]);
+    auto result = o.hasStart
+                      ? floodFromPoint(project, p, o.start, o.wall.empty() ? nullptr : &o.wall)
+                      : floodWholeArea(project, p);
+    if (!result) {
+        std::fprintf(stderr,
+                     o.hasStart ? "kovtool flood: nothing is flooded from %g,%g (outside the "
+                                  "data, or its ground is above every neighbour's)\n"
+                                : "kovtool flood: the rank image cannot be made\n",
+                     o.start.x, o.start.y);
+        return 1;
+    }
+    const std::string json = o.json ? jsonOf(*result, o.hasStart) : std::string();
+
+    if (tiff) {
+        const ZarHImage& layer = *result->layer;
+        const MapRect grid{layer.xmin, layer.ymin, layer.xmax, layer.ymax};
+        const std::string bytes =
+            geoTiffBytes(result->image, grid, 6668 + std::clamp(project.planeZone, 1, 19));
+        if (!writeOutput(o.output, QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()))))
+            return 1;
+    } else if (png) {
+        if (!addFloodLayer(project, result->layer)) {
+            std::fprintf(stderr, "kovtool flood: the result layer does not fit in memory\n");
+            return 1;
+        }
+        if (project.imageVisible == 0) project.imageVisible = 1;
+        MapRect extent;
+        project.GetExtent(extent);
+        MapViewport view;
+        view.setView(extent, o.width, o.height, project);
+        PageStyle style;
+        style.font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+        const QImage page =
+            composePage(project, view.world(), o.width, o.height, 96, o.legend, style);
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        if (page.isNull() || !page.save(&buffer, "PNG", kPngFastCompression)) bytes.clear();
+        if (!writeOutput(o.output, bytes)) return 1;
+    }
+    std::fwrite(json.data(), 1, json.size(), stdout);
+    return 0;
+}
+
+}  // namespace kov::cli

@@ -1,0 +1,63 @@
+#include "core/display/FloodLegend.h"
+
+#include <QPainter>
+#include <algorithm>
+#include <string>
+
+#include "core/base/NumberFormat.h"
+#include "core/data/HMeshProject.h"
+#include "core/data/ZarHImage.h"
+
+namespace kov {
+
+const ZarHImage* rankedFloodLayer(const HMeshProject& project) {
+    for (int i = project.imageCount() - 1; i >= 0; --i) {
+        const ZarHImage* image = project.GetImage(i);
+        if (image->name.find("FloodFill") != std::string::npos && image->rankCount > 0)
+            return image;
+    }
+    return nullptr;
+}
+
+bool hasRankedFloodResult(const HMeshProject& project) {
+    return rankedFloodLayer(project) != nullptr;
+}
+
+QString floodRankLabel(double height) {
+    return QString::fromStdString(formatShort(height, 2) + "(m)～");
+}
+
+int drawFloodRankRows(QPainter& painter, const ZarHImage& layer, const QRect& area, int rowHeight,
+                      const QFont& font) {
+    if (rowHeight < 2 || area.isEmpty()) return 0;
+    painter.save();
+    painter.setFont(font);
+    painter.setPen(Qt::black);
+    const int box = std::max(2, rowHeight * 2 / 3);
+    const int gap = std::max(2, rowHeight / 3);
+    int x = area.left();
+    int y = area.top();
+    int drawn = 0;
+    const int count = std::min<int>(layer.rankCount, static_cast<int>(layer.rankHeights.size()));
+    for (int r = 0; r < count; ++r) {
+        const QString label = floodRankLabel(layer.rankHeights[r]);
+        const int itemWidth = box + gap / 2 + painter.fontMetrics().horizontalAdvance(label) + gap;
+        if (x > area.left() && x + itemWidth > area.right() + 1) {  // next row
+            x = area.left();
+            y += rowHeight;
+        }
+        if (y + rowHeight > area.bottom() + 1) break;
+        const uint32_t c = layer.rankColors[r];
+        painter.setBrush(QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF));
+        painter.drawRect(x, y + (rowHeight - box) / 2, box - 1, box - 1);
+        painter.setBrush(Qt::NoBrush);
+        painter.drawText(QRect(x + box + gap / 2, y, itemWidth, rowHeight),
+                         Qt::AlignLeft | Qt::AlignVCenter, label);
+        x += itemWidth;
+        ++drawn;
+    }
+    painter.restore();
+    return drawn;
+}
+
+}  // namespace kov

@@ -1,0 +1,28 @@
+// The flood ranking of a legend: which result layer's ranks a legend shows, and the rows of
+// rank colours with their heights ("%s(m)～").
+#pragma once
+
+#include <QFont>
+#include <QRect>
+#include <QString>
+
+class QPainter;
+
+namespace kov {
+
+class HMeshProject;
+class ZarHImage;
+
+// The topmost flood result that has ranks; null when there is none.
+const ZarHImage* rankedFloodLayer(const HMeshProject& project);
+// Whether the legend band carries the flood ranking rows (print uses it for its band height).
+bool hasRankedFloodResult(const HMeshProject& project);
+// The label of a rank: its height in metres, "%s(m)～".
+QString floodRankLabel(double height);
+// Draws the ranks of the layer as colour boxes with their labels, left to right, wrapping into
+// as many rows of the given height as the area holds; ranks that do not fit are left out.
+// Answers the number of ranks drawn.
+int drawFloodRankRows(QPainter& painter, const ZarHImage& layer, const QRect& area, int rowHeight,
+                      const QFont& font);
+
+}  // namespace kov

@@ -1,0 +1,72 @@
+// The flood estimation as the program and kovtool run it: the rank texts read with the mesh
+// scale, the whole-area classification or the flood from a start point, and the result layer
+// added to the project.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/data/HMeshProject.h"
+#include "core/data/ZarHImage.h"
+#include "core/flood/HMeshFloodFill.h"
+
+namespace kov {
+
+// Ranks read from their texts: levels in raw units (ascending) and heights in metres.
+struct FloodRanks {
+    std::vector<int32_t> levels;
+    std::vector<double> heights;
+};
+
+// Takes the texts in order up to the first empty one and at most nine; each height is the
+// decimal value of its text, its level height / unit rounded half away from zero; a level
+// below the previous one ends the list there.
+FloodRanks parseRanks(const std::vector<std::string>& texts, double unit);
+// The water level in raw units: height / unit truncated toward zero.
+int32_t waterLevelOf(double height, double unit);
+
+// What the dialogs (or kovtool's options) ask for.
+struct FloodParameters {
+    double height = 5.0;  // water level, metres
+    bool depthMode = false;
+    bool waterPasses = false;
+    bool noDataPasses = false;
+    bool rangeOn = false;
+    double range = 3000.0;
+    std::vector<std::string> rankTexts{"5.0"};
+    std::vector<uint32_t> rankColors{0xFF0000};  // 0x00BBGGRR, one per rank text
+};
+
+// The next layer name: "FloodFill-%d" (whole area) or "FloodFillEx-%d" (start point), each
+// with its own counter that only grows while the process runs.
+std::string nextFloodLayerName(bool fromStartPoint);
+
+struct FloodOutcome {
+    std::unique_ptr<ZarHImage> layer;  // the result layer, not yet added
+    FloodRankImage image;              // the rank image it was made from
+    FloodRanks ranks;
+    double unit = 1.0;      // metres per raw unit
+    double cellSize = 0.0;  // metres per grid cell (x)
+};
+
+// The rank image of the whole collection. None without meshes or memory.
+std::optional<FloodOutcome> floodWholeArea(HMeshProject& project, const FloodParameters& p);
+// The flood from a start point (plane metres); wall, when given, stops the flood. None when the
+// point lies outside the data or nothing was filled.
+std::optional<FloodOutcome> floodFromPoint(HMeshProject& project, const FloodParameters& p,
+                                           const FPoint& start,
+                                           const std::vector<FPoint>* wall = nullptr);
+
+// Appends the layer as the topmost image (duplicates allowed) and switches nothing else; true
+// when the project took it.
+bool addFloodLayer(HMeshProject& project, std::unique_ptr<ZarHImage>& layer);
+// Whether any image is a flood result (its name contains "FloodFill").
+bool hasFloodLayer(const HMeshProject& project);
+// Removes every flood result, last to first; the number removed.
+int clearFloodLayers(HMeshProject& project);
+
+}  // namespace kov

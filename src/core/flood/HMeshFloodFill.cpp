@@ -1,0 +1,408 @@
+#include "core/flood/HMeshFloodFill.h"
+
+#include <algorithm>
+#include <cmath>
+#include <new>
+
+namespace kov {
+namespace {
+
+constexpr int64_t kMaxGridCells = int64_t{1} << 31;
+
+// Grid position k of n over [lo, hi), as the grid places its cells.
+double gridPosition(int k, int n, double lo, double hi) {
+    return static_cast<double>(k) / n * (hi - lo) + lo;
+}
+
+// The grid indices whose positions lie in the mesh ([lo, hi) as a fraction) and the mesh index
+// of each; first is the first grid index.
+void placeAxis(const std::vector<double>& pos, double lo, double hi, int meshCells, int& first,
+               std::vector<int32_t>& index) {
+    index.clear();
+    const double span = hi - lo;
+    if (!(span > 0.0) || meshCells < 1) {
+        first = 0;
+        return;
+    }
+    const auto fraction = [&](double p) { return (p - lo) / span; };
+    const auto begin =
+        std::partition_point(pos.begin(), pos.end(), [&](double p) { return fraction(p) < 0.0; });
+    auto end = std::partition_point(begin, pos.end(), [&](double p) { return fraction(p) < 1.0; });
+    first = static_cast<int>(begin - pos.begin());
+    index.reserve(static_cast<size_t>(end - begin));
+    for (auto it = begin; it != end; ++it) {
+        const int k = static_cast<int>(std::floor(fraction(*it) * meshCells));
+        index.push_back(std::clamp(k, 0, meshCells - 1));
+    }
+}
+
+// A cell code in the grid's units: meshes of another scale are converted so that one water
+// level applies to all of them; markers stay as they are.
+uint32_t converted(int32_t code, double factor) {
+    const auto v = static_cast<uint32_t>(code);
+    if (factor == 1.0 || isFloodMarker(v)) return v;
+    const double z = std::round(code * factor);
+    const double clamped = std::clamp(z, -2.0e9, 2.0e9);
+    return static_cast<uint32_t>(static_cast<int32_t>(clamped));
+}
+
+}  // namespace
+
+HMeshFloodFill::HMeshFloodFill() {
+    SetStackCapacity(kStackCapacity);
+}
+
+bool HMeshFloodFill::SetCollection(HMeshProject& project) {
+    placements_.clear();
+    gridWidth_ = gridHeight_ = 0;
+    if (project.meshCount() == 0) return false;
+    project.SortMeshes();
+    // The union of the meshes' extents (without UpdateExtent, which rescans every cell).
+    rect_ = {project.GetMesh(0)->xmin, project.GetMesh(0)->ymin, project.GetMesh(0)->xmax,
+             project.GetMesh(0)->ymax};
+    for (int m = 1; m < project.meshCount(); ++m) {
+        const ZarHMesh& mesh = *project.GetMesh(m);
+        rect_ = {std::min(rect_.xmin, mesh.xmin), std::min(rect_.ymin, mesh.ymin),
+                 std::max(rect_.xmax, mesh.xmax), std::max(rect_.ymax, mesh.ymax)};
+    }
+    if (!(rect_.xmax > rect_.xmin) || !(rect_.ymax > rect_.ymin)) return false;
+    const ZarHMesh& finest = *project.GetMesh(project.meshCount() - 1);
+    if (!(finest.width() > 0.0) || !(finest.height() > 0.0)) return false;
+    const double w = std::floor((rect_.xmax - rect_.xmin) / finest.width() * finest.cols + 0.5);
+    const double h = std::floor((rect_.ymax - rect_.ymin) / finest.height() * finest.rows + 0.5);
+    if (!(w >= 1.0) || !(h >= 1.0) || w * h > static_cast<double>(kMaxGridCells)) return false;
+    unit_ = finest.scale;
+    gridWidth_ = static_cast<int>(w);
+    gridHeight_ = static_cast<int>(h);
+    try {
+        xOf_.resize(static_cast<size_t>(gridWidth_));
+        yOf_.resize(static_cast<size_t>(gridHeight_));
+        for (int i = 0; i < gridWidth_; ++i)
+            xOf_[i] = gridPosition(i, gridWidth_, rect_.xmin, rect_.xmax);
+        for (int j = 0; j < gridHeight_; ++j)
+            yOf_[j] = gridPosition(j, gridHeight_, rect_.ymin, rect_.ymax);
+        // Meshes are looked up at cell centres: the corner positions i / width x span + xmin
+        // fall a rounding error short of a mesh cell edge often enough to read the cell before.
+        std::vector<double> xMid(static_cast<size_t>(gridWidth_)),
+            yMid(static_cast<size_t>(gridHeight_));
+        for (int i = 0; i < gridWidth_; ++i)
+            xMid[i] = gridPosition(2 * i + 1, 2 * gridWidth_, rect_.xmin, rect_.xmax);
+        for (int j = 0; j < gridHeight_; ++j)
+            yMid[j] = gridPosition(2 * j + 1, 2 * gridHeight_, rect_.ymin, rect_.ymax);
+        for (int m = 0; m < project.meshCount(); ++m) {
+            const ZarHMesh& mesh = *project.GetMesh(m);
+            if (mesh.cells.size() < static_cast<size_t>(mesh.cols) * mesh.rows) continue;
+            Placement p;
+            p.mesh = &mesh;
+            p.factor = mesh.scale / finest.scale;
+            placeAxis(xMid, mesh.xmin, mesh.xmax, mesh.cols, p.i0, p.colOf);
+            placeAxis(yMid, mesh.ymin, mesh.ymax, mesh.rows, p.j0, p.rowOf);
+            if (!p.colOf.empty() && !p.rowOf.empty()) placements_.push_back(std::move(p));
+        }
+        rowBuffer_.resize(static_cast<size_t>(gridWidth_));
+    } catch (const std::bad_alloc&) {
+        gridWidth_ = gridHeight_ = 0;
+        placements_.clear();
+        return false;
+    }
+    wall_.clear();
+    return true;
+}
+
+void HMeshFloodFill::SetFlags(int bits) {
+    waterPasses_ = (bits & kWaterPasses) != 0;
+    noDataPasses_ = (bits & kNoDataPasses) != 0;
+}
+
+void HMeshFloodFill::SetRange(bool on, double metres) {
+    rangeOn_ = on;
+    range_ = metres;
+}
+
+void HMeshFloodFill::SetWall(const std::vector<FPoint>& polyline) {
+    if (gridWidth_ < 1 || gridHeight_ < 1) return;
+    if (wall_.empty()) {
+        try {
+            wall_.assign(static_cast<size_t>(gridWidth_) * gridHeight_, 0);
+        } catch (const std::bad_alloc&) {
+            return;
+        }
+    }
+    const double sx = gridWidth_ / (rect_.xmax - rect_.xmin);
+    const double sy = gridHeight_ / (rect_.ymax - rect_.ymin);
+    for (size_t k = 1; k < polyline.size(); ++k) {
+        // The segment in grid units, clipped to the grid (Liang-Barsky).
+        double x0 = (polyline[k - 1].x - rect_.xmin) * sx,
+               y0 = (polyline[k - 1].y - rect_.ymin) * sy;
+        double x1 = (polyline[k].x - rect_.xmin) * sx, y1 = (polyline[k].y - rect_.ymin) * sy;
+        if (!std::isfinite(x0) || !std::isfinite(y0) || !std::isfinite(x1) || !std::isfinite(y1))
+            continue;
+        double t0 = 0.0, t1 = 1.0;
+        const double dx = x1 - x0, dy = y1 - y0;
+        const double p[4] = {-dx, dx, -dy, dy};
+        const double q[4] = {x0, gridWidth_ - x0, y0, gridHeight_ - y0};
+        bool inside = true;
+        for (int e = 0; e < 4 && inside; ++e) {
+            if (p[e] == 0.0) {
+                inside = q[e] >= 0.0;
+            } else {
+                const double t = q[e] / p[e];
+                if (p[e] < 0.0)
+                    t0 = std::max(t0, t);
+                else
+                    t1 = std::min(t1, t);
+            }
+        }
+        if (!inside || t0 > t1) continue;
+        const auto cell = [](double v, int n) {
+            return std::clamp(static_cast<int>(std::floor(v)), 0, n - 1);
+        };
+        int ax = cell(x0 + t0 * dx, gridWidth_), ay = cell(y0 + t0 * dy, gridHeight_);
+        const int bx = cell(x0 + t1 * dx, gridWidth_), by = cell(y0 + t1 * dy, gridHeight_);
+        // Bresenham: one cell wide, 8-connected, which a 4-connected flood cannot cross.
+        const int ddx = std::abs(bx - ax), ddy = -std::abs(by - ay);
+        const int stepX = ax < bx ? 1 : -1, stepY = ay < by ? 1 : -1;
+        int err = ddx + ddy;
+        for (;;) {
+            wall_[static_cast<size_t>(ay) * gridWidth_ + ax] = 1;
+            if (ax == bx && ay == by) break;
+            const int e2 = 2 * err;
+            if (e2 >= ddy) {
+                err += ddy;
+                ax += stepX;
+            }
+            if (e2 <= ddx) {
+                err += ddx;
+                ay += stepY;
+            }
+        }
+    }
+}
+
+bool HMeshFloodFill::cellOf(double x, double y, int& i, int& j) const {
+    if (gridWidth_ < 1 || gridHeight_ < 1) return false;
+    const double fi = std::floor((x - rect_.xmin) / (rect_.xmax - rect_.xmin) * gridWidth_);
+    const double fj = std::floor((y - rect_.ymin) / (rect_.ymax - rect_.ymin) * gridHeight_);
+    if (!(fi >= 0.0 && fi < gridWidth_ && fj >= 0.0 && fj < gridHeight_)) return false;
+    i = static_cast<int>(fi);
+    j = static_cast<int>(fj);
+    return true;
+}
+
+void HMeshFloodFill::readRow(int j, int x0, int x1, uint32_t* out) const {
+    std::fill(out, out + (x1 - x0 + 1), kFloodOutside);
+    // Later meshes (finer, or later among equals) are written over earlier ones.
+    for (const Placement& p : placements_) {
+        const int r = j - p.j0;
+        if (r < 0 || r >= static_cast<int>(p.rowOf.size())) continue;
+        const int a = std::max(x0, p.i0);
+        const int b = std::min(x1, p.i0 + static_cast<int>(p.colOf.size()) - 1);
+        if (a > b) continue;
+        const int32_t* cells =
+            p.mesh->cells.data() + static_cast<size_t>(p.rowOf[r]) * p.mesh->cols;
+        const int32_t* col = p.colOf.data() + (a - p.i0);
+        uint32_t* o = out + (a - x0);
+        const int n = b - a + 1;
+        if (p.factor == 1.0) {
+            for (int k = 0; k < n; ++k)
+                o[k] = static_cast<uint32_t>(cells[col[k]]);
+        } else {
+            for (int k = 0; k < n; ++k)
+                o[k] = converted(cells[col[k]], p.factor);
+        }
+    }
+}
+
+uint32_t HMeshFloodFill::GetPixel(int i, int j) {
+    if (i < 0 || j < 0 || i >= gridWidth_ || j >= gridHeight_) return kFloodOutside;
+    for (auto p = placements_.rbegin(); p != placements_.rend(); ++p) {
+        const int c = i - p->i0, r = j - p->j0;
+        if (c < 0 || r < 0 || c >= static_cast<int>(p->colOf.size()) ||
+            r >= static_cast<int>(p->rowOf.size()))
+            continue;
+        return converted(p->mesh->cell(p->colOf[c], p->rowOf[r]), p->factor);
+    }
+    return kFloodOutside;
+}
+
+bool HMeshFloodFill::rangeBoundary(int i, int j) const {
+    if (!rangeOn_ || i < 0 || j < 0 || i >= gridWidth_ || j >= gridHeight_) return false;
+    const double dx = xOf_[i] - start_.x, dy = yOf_[j] - start_.y;
+    return dx * dx + dy * dy > range_ * range_;
+}
+
+bool HMeshFloodFill::boundaryOf(uint32_t v, int i, int j, uint32_t level) const {
+    if (isFloodMarker(v)) {
+        const bool passes = (v == static_cast<uint32_t>(MESH_WATER) && waterPasses_) ||
+                            (v == static_cast<uint32_t>(MESH_NODATA) && noDataPasses_);
+        if (!passes) return true;
+    } else if (static_cast<int32_t>(v) > static_cast<int32_t>(level)) {
+        return true;
+    }
+    if (!wall_.empty() && i >= 0 && j >= 0 && i < gridWidth_ && j < gridHeight_ &&
+        wall_[static_cast<size_t>(j) * gridWidth_ + i])
+        return true;
+    return rangeBoundary(i, j);
+}
+
+bool HMeshFloodFill::IsBoundary(int i, int j, uint32_t level) {
+    const uint32_t v = GetPixel(i, j);
+    if (boundaryOf(v, i, j, level)) return true;
+    if (!isFloodMarker(v)) {
+        const int32_t z = static_cast<int32_t>(v);
+        lowestLevel = statsStarted ? std::min(lowestLevel, z) : z;
+        highestLevel = statsStarted ? std::max(highestLevel, z) : z;
+        statsStarted = true;
+    }
+    return false;
+}
+
+void HMeshFloodFill::classifyRow(int y, int x0, int x1, uint8_t* out) {
+    uint32_t* v = rowBuffer_.data();
+    readRow(y, x0, x1, v);
+    const int32_t level = static_cast<int32_t>(boundaryValue);
+    const uint8_t* wall =
+        wall_.empty() ? nullptr : wall_.data() + static_cast<size_t>(y) * gridWidth_;
+    const int n = x1 - x0 + 1;
+    for (int k = 0; k < n; ++k) {
+        const uint32_t c = v[k];
+        bool b;
+        if (isFloodMarker(c))
+            b = !((c == static_cast<uint32_t>(MESH_WATER) && waterPasses_) ||
+                  (c == static_cast<uint32_t>(MESH_NODATA) && noDataPasses_));
+        else
+            b = static_cast<int32_t>(c) > level;
+        out[k] = b ? 1 : 0;
+    }
+    if (wall)
+        for (int k = 0; k < n; ++k)
+            out[k] |= wall[x0 + k];
+    if (rangeOn_)
+        for (int k = 0; k < n; ++k)
+            if (!out[k] && rangeBoundary(x0 + k, y)) out[k] = 1;
+}
+
+void HMeshFloodFill::rankRow(const uint32_t* values, int n, const std::vector<int32_t>& levels,
+                             int32_t waterLevel, bool depthMode, uint8_t* out) const {
+    const int k = static_cast<int>(levels.size());
+    for (int c = 0; c < n; ++c) {
+        const uint32_t v = values[c];
+        uint8_t rank = kNoRank;
+        if (!isFloodMarker(v)) {
+            const int64_t z = static_cast<int32_t>(v);
+            if (depthMode) {
+                const int64_t depth = static_cast<int64_t>(waterLevel) - z;
+                for (int r = k - 1; r >= 0; --r)
+                    if (depth >= levels[r]) {
+                        rank = static_cast<uint8_t>(r);
+                        break;
+                    }
+            } else {
+                for (int r = 0; r < k; ++r)
+                    if (z <= levels[r]) {
+                        rank = static_cast<uint8_t>(r);
+                        break;
+                    }
+            }
+        }
+        out[c] = rank;
+    }
+}
+
+FloodRankImage HMeshFloodFill::blankImage(const std::vector<uint32_t>& colors) const {
+    FloodRankImage image;
+    image.width = gridWidth_;
+    image.height = gridHeight_;
+    image.palette.fill(0xFFFFFF);
+    for (size_t r = 0; r < colors.size() && r < kMaxRanks; ++r)
+        image.palette[r] = colors[r] & 0xFFFFFF;
+    image.pixels.assign(static_cast<size_t>(gridWidth_) * gridHeight_, kNoRank);
+    return image;
+}
+
+std::optional<FloodRankImage> HMeshFloodFill::RankAll(const std::vector<int32_t>& levels,
+                                                      const std::vector<uint32_t>& colors,
+                                                      int32_t waterLevel, bool depthMode) {
+    if (gridWidth_ < 1 || gridHeight_ < 1) return std::nullopt;
+    try {
+        FloodRankImage image = blankImage(colors);
+        std::vector<int32_t> used(levels.begin(),
+                                  levels.begin() + std::min<size_t>(levels.size(), kMaxRanks));
+        for (int j = 0; j < gridHeight_; ++j) {
+            readRow(j, 0, gridWidth_ - 1, rowBuffer_.data());
+            rankRow(rowBuffer_.data(), gridWidth_, used, waterLevel, depthMode,
+                    image.pixels.data() + static_cast<size_t>(j) * gridWidth_);
+        }
+        return image;
+    } catch (const std::bad_alloc&) {
+        return std::nullopt;
+    }
+}
+
+std::optional<FloodRankImage> HMeshFloodFill::Run(const std::vector<int32_t>& levels,
+                                                  const std::vector<uint32_t>& colors,
+                                                  const FPoint& start, int32_t waterLevel,
+                                                  bool depthMode) {
+    int si = 0, sj = 0;
+    if (!cellOf(start.x, start.y, si, sj)) return std::nullopt;
+    start_ = start;
+    boundaryValue = static_cast<uint32_t>(waterLevel);
+    statsStarted = false;
+    lowestLevel = highestLevel = 0;
+    try {
+        // The flood mask: one bit per cell, set everywhere, cleared where the flood reaches.
+        HxDib mask;
+        mask.width = gridWidth_;
+        mask.height = gridHeight_;
+        mask.bitsPerPixel = 1;
+        mask.stride = (gridWidth_ + 31) / 32 * 4;
+        std::vector<uint8_t> maskBits(static_cast<size_t>(mask.stride) * gridHeight_, 0xFF);
+        mask.bits = maskBits.data();
+        mask.palette = {0x000000, 0xFFFFFF};
+        SetDestination(&mask, 0x000000, 0, 0);
+        FillRect bounds;
+        const int64_t filled =
+            Fill(si, sj, FillRect{0, 0, gridWidth_ - 1, gridHeight_ - 1}, bounds, kPaint);
+        SetDestination(nullptr, 0, 0, 0);
+        if (filled == 0) return std::nullopt;
+
+        FloodRankImage image = blankImage(colors);
+        image.filled = filled;
+        image.startI = si;
+        image.startJ = sj;
+        std::vector<int32_t> used(levels.begin(),
+                                  levels.begin() + std::min<size_t>(levels.size(), kMaxRanks));
+        std::vector<uint8_t> ranks(static_cast<size_t>(gridWidth_));
+        // Only the rows and columns the flood reached can hold a rank.
+        const int n = bounds.right - bounds.left + 1;
+        for (int j = bounds.top; j <= bounds.bottom; ++j) {
+            uint32_t* v = rowBuffer_.data();
+            readRow(j, bounds.left, bounds.right, v);
+            rankRow(v, n, used, waterLevel, depthMode, ranks.data());
+            uint8_t* out = image.pixels.data() + static_cast<size_t>(j) * gridWidth_ + bounds.left;
+            // The mask row of grid row j (bottom-up, like every raster the fill paints).
+            const uint8_t* bits =
+                mask.bits + static_cast<size_t>(gridHeight_ - j - 1) * mask.stride;
+            for (int k = 0; k < n; ++k) {
+                const int x = bounds.left + k;
+                if ((bits[x >> 3] >> (7 - (x & 7))) & 1) continue;  // not flooded
+                out[k] = ranks[k];
+                if (ranks[k] == kNoRank) ++image.unranked;
+                const uint32_t c = v[k];
+                if (isFloodMarker(c) || static_cast<int32_t>(c) > waterLevel) continue;
+                const int32_t z = static_cast<int32_t>(c);
+                lowestLevel = statsStarted ? std::min(lowestLevel, z) : z;
+                highestLevel = statsStarted ? std::max(highestLevel, z) : z;
+                statsStarted = true;
+            }
+        }
+        image.lowest = statsStarted ? lowestLevel : 0;
+        image.highest = statsStarted ? highestLevel : 0;
+        return image;
+    } catch (const std::bad_alloc&) {
+        SetDestination(nullptr, 0, 0, 0);
+        return std::nullopt;
+    }
+}
+
+}  // namespace kov

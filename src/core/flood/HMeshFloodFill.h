@@ -1,0 +1,130 @@
+// The flood fill over a project's meshes: a virtual grid at the finest cell size over the whole
+// collection, the flood's boundary rules (water level, water and no-data cells, a wall line, a
+// distance limit) and the ranked result image.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "core/data/HMeshProject.h"
+#include "core/flood/HxFloodFill.h"
+
+namespace kov {
+
+// Grid value of a cell that no mesh covers.
+inline constexpr uint32_t kFloodOutside = 0xF0000000u;
+inline bool isFloodMarker(uint32_t v) {
+    return (v & 0xFFFFFFF0u) == 0xF0000000u;
+}
+
+// Rank image pixel without a rank.
+inline constexpr uint8_t kNoRank = 15;
+inline constexpr int kMaxRanks = 9;
+
+// The rank image over the grid: pixel (i, j) at j * width + i, row 0 the southernmost; 16
+// palette entries (0x00BBGGRR), the rank colours first, the rest white.
+struct FloodRankImage {
+    int width = 0;
+    int height = 0;
+    std::vector<uint8_t> pixels;
+    std::array<uint32_t, 16> palette{};
+    // Statistics of a start-point run: the cells filled, and the raw levels of the lowest and
+    // highest ground met (both 0 when no ground was met).
+    int64_t filled = 0;
+    int64_t unranked = 0;  // filled cells that fall into no rank
+    int32_t lowest = 0;
+    int32_t highest = 0;
+    int startI = -1;
+    int startJ = -1;
+};
+
+// (The original name _HMeshFloodFill begins with an underscore and a capital, which C++
+// reserves.)
+class HMeshFloodFill : public HxFloodFill {
+public:
+    static constexpr int kStackCapacity = 100000;
+    enum Flags { kWaterPasses = 1, kNoDataPasses = 2 };
+
+    HMeshFloodFill();
+
+    // Sorts the meshes (coarsest first) and lays the grid over the whole collection at the cell
+    // size of the last (finest) mesh. False without meshes or for a grid that cannot be held.
+    bool SetCollection(HMeshProject& project);
+    void SetFlags(int bits);
+    void SetRange(bool on, double metres);
+    // Draws the polyline (plane metres) into the wall mask, one cell wide; wall cells stop the
+    // flood.
+    void SetWall(const std::vector<FPoint>& polyline);
+
+    // The flood from the start point up to the water level (raw units), its cells classified by
+    // the rank levels (raw units, ascending, at most 9): ground height (first rank with
+    // v <= level) or, in depth mode, depth (last rank with water - v >= level). None when the
+    // start lies outside the grid, nothing was filled or memory ran out.
+    std::optional<FloodRankImage> Run(const std::vector<int32_t>& levels,
+                                      const std::vector<uint32_t>& colors, const FPoint& start,
+                                      int32_t waterLevel, bool depthMode);
+    // The rank image of every cell of the grid, without a flood.
+    std::optional<FloodRankImage> RankAll(const std::vector<int32_t>& levels,
+                                          const std::vector<uint32_t>& colors, int32_t waterLevel,
+                                          bool depthMode);
+
+    // The grid cell of a plane point (floor of its fraction of the grid); false outside.
+    bool cellOf(double x, double y, int& i, int& j) const;
+
+    // The raw value of a grid cell in units of the finest mesh's scale (a mesh of another scale
+    // is converted); kFloodOutside where no mesh covers it.
+    uint32_t GetPixel(int i, int j) override;
+    // Metres per raw unit of the grid (the finest mesh's scale).
+    double unit() const { return unit_; }
+    bool IsBoundary(int i, int j, uint32_t level) override;
+
+    int gridWidth() const { return gridWidth_; }
+    int gridHeight() const { return gridHeight_; }
+    const MapRect& gridRect() const { return rect_; }
+    // Lowest and highest raw level accepted by IsBoundary (valid when statsStarted).
+    int32_t lowestLevel = 0;
+    int32_t highestLevel = 0;
+    bool statsStarted = false;
+
+protected:
+    void classifyRow(int y, int x0, int x1, uint8_t* out) override;
+
+private:
+    // One mesh as it lies on the grid: the grid columns and rows whose positions it contains and
+    // the mesh column and row of each.
+    struct Placement {
+        const ZarHMesh* mesh = nullptr;
+        double factor = 1.0;  // the mesh's scale in units of the finest mesh's scale
+        int i0 = 0;
+        int j0 = 0;
+        std::vector<int32_t> colOf;
+        std::vector<int32_t> rowOf;
+    };
+    // The raw values of grid row j, columns x0..x1 (the last mesh containing a cell answers), in
+    // units of the finest mesh's scale.
+    void readRow(int j, int x0, int x1, uint32_t* out) const;
+    bool boundaryOf(uint32_t v, int i, int j, uint32_t level) const;
+    bool rangeBoundary(int i, int j) const;
+    void rankRow(const uint32_t* values, int n, const std::vector<int32_t>& levels,
+                 int32_t waterLevel, bool depthMode, uint8_t* out) const;
+    FloodRankImage blankImage(const std::vector<uint32_t>& colors) const;
+
+    MapRect rect_;
+    double unit_ = 1.0;
+    int gridWidth_ = 0;
+    int gridHeight_ = 0;
+    std::vector<double> xOf_;  // plane x of each grid column
+    std::vector<double> yOf_;  // plane y of each grid row
+    std::vector<Placement> placements_;
+    bool waterPasses_ = false;
+    bool noDataPasses_ = false;
+    bool rangeOn_ = false;
+    double range_ = 0.0;
+    FPoint start_;
+    std::vector<uint8_t> wall_;  // grid size, 1 = wall, empty when none
+    std::vector<uint32_t> rowBuffer_;
+};
+
+}  // namespace kov

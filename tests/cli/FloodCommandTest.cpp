@@ -1,0 +1,107 @@
+// kovtool flood, run as a user runs it: the JSON numbers and the GeoTIFF as GDAL reads it.
+#include <gtest/gtest.h>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <map>
+#include <sstream>
+
+#include "support/TestSupport.h"
+
+namespace kov {
+namespace {
+
+class KovtoolFloodTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        // A valley 40 x 30 cells of 5 m: ground |c - 20| metres; a water cell in the north row.
+        test::TileSpec tile;
+        tile.cols = 40;
+        tile.rows = 30;
+        tile.xmin = -8000.0;
+        tile.ymin = -36000.0;
+        for (int r = 0; r < tile.rows; ++r) {
+            std::vector<int> row;
+            for (int c = 0; c < tile.cols; ++c)
+                row.push_back(r == 0 && c == 20 ? -9999 : std::abs(c - 20) * 10);
+            tile.codes.push_back(row);
+        }
+        test::writeTile(tile, dir.file("V.kov"));
+    }
+    QJsonObject floodJson(const std::string& args) {
+        int code = -1;
+        const std::string out =
+            test::runCommand(std::string(KOVTOOL_PATH) + " flood " + dir.file("V.kov") + " " +
+                                 args + " 2>" + dir.file("stderr"),
+                             &code);
+        EXPECT_EQ(code, 0) << test::readFile(dir.file("stderr"));
+        return QJsonDocument::fromJson(QByteArray::fromStdString(out)).object();
+    }
+    test::TempDir dir;
+};
+
+TEST_F(KovtoolFloodTest, JsonCountsTheFloodAndItsRanks) {
+    // From the valley floor at 5 m: columns 15..25 (11 x 30 cells) but the water cell, which
+    // stops the flood without --water-passes.
+    QJsonObject o = floodJson("--level 5 --from -7897.5,-35900 --ranks 1,3 --json");
+    EXPECT_EQ(o["grid"].toArray(), (QJsonArray{40, 30}));
+    EXPECT_EQ(o["cellSize"].toDouble(), 5.0);
+    EXPECT_EQ(o["start"].toArray(), (QJsonArray{20, 20}));
+    EXPECT_EQ(o["filled"].toInt(), 11 * 30 - 1);
+    EXPECT_EQ(o["lowest"].toDouble(), 0.0);
+    EXPECT_EQ(o["highest"].toDouble(), 5.0);
+    const QJsonArray ranks = o["ranks"].toArray();
+    ASSERT_EQ(ranks.size(), 2);
+    EXPECT_EQ(ranks[0].toObject()["cells"].toInt(), 3 * 30 - 1);  // ground 0 .. 1 m
+    EXPECT_EQ(ranks[0].toObject()["area"].toDouble(), (3 * 30 - 1) * 25.0);
+    EXPECT_EQ(ranks[1].toObject()["cells"].toInt(), 4 * 30);  // 2 .. 3 m
+    EXPECT_EQ(o["unranked"].toInt(), 4 * 30);                 // 4 and 5 m
+
+    // The water cell lets the flood through with --water-passes and then counts as unranked;
+    // the whole area has no start, no statistics and ranks over every cell.
+    o = floodJson("--level 5 --from -7897.5,-35900 --ranks 1,3 --water-passes --json");
+    EXPECT_EQ(o["filled"].toInt(), 11 * 30);
+    EXPECT_EQ(o["unranked"].toInt(), 4 * 30 + 1);
+    o = floodJson("--level 5 --ranks 1 --json");
+    EXPECT_TRUE(o["start"].isNull());
+    EXPECT_TRUE(o["filled"].isNull());
+    EXPECT_EQ(o["ranks"].toArray()[0].toObject()["cells"].toInt(), 3 * 30 - 1);
+}
+
+TEST_F(KovtoolFloodTest, GeoTiffIsTheRankImageWhereGdalPlacesIt) {
+    floodJson("--level 2 --ranks 1,2 --colors '0,0,255;255,0,0' -o " + dir.file("f.tif"));
+    int code = -1;
+    const std::string info =
+        test::runCommand("gdalinfo -json " + dir.file("f.tif") + " 2>/dev/null", &code);
+    ASSERT_EQ(code, 0) << "gdalinfo is needed (gdal-bin)";
+    const QJsonObject o = QJsonDocument::fromJson(QByteArray::fromStdString(info)).object();
+    EXPECT_EQ(o["size"].toArray(), (QJsonArray{40, 30}));
+    EXPECT_NE(o["coordinateSystem"].toObject()["wkt"].toString().indexOf("\"EPSG\",6677"), -1);
+    EXPECT_EQ(o["geoTransform"].toArray(), (QJsonArray{-8000.0, 5.0, 0.0, -35850.0, 0.0, -5.0}));
+    const QJsonObject band = o["bands"].toArray()[0].toObject();
+    EXPECT_EQ(band["noDataValue"].toDouble(), 15.0);
+    const QJsonArray palette = band["colorTable"].toObject()["entries"].toArray();
+    EXPECT_EQ(palette[0].toArray(), (QJsonArray{0, 0, 255, 255}));
+    EXPECT_EQ(palette[1].toArray(), (QJsonArray{255, 0, 0, 255}));
+
+    // The cells as GDAL reads them: x y value at the cell centres.
+    test::runCommand("gdal_translate -q -of XYZ " + dir.file("f.tif") + " " + dir.file("f.xyz"),
+                     &code);
+    ASSERT_EQ(code, 0);
+    std::istringstream xyz(test::readFile(dir.file("f.xyz")));
+    std::map<int, int> counts;
+    double x = 0, y = 0;
+    int v = 0, lines = 0;
+    while (xyz >> x >> y >> v) {
+        const int c = static_cast<int>((x + 8000.0) / 5.0), r = static_cast<int>((y + 36000) / 5);
+        const int ground = std::abs(c - 20);
+        const int expected = r == 29 && c == 20 ? 15 : ground <= 1 ? 0 : ground <= 2 ? 1 : 15;
+        ASSERT_EQ(v, expected) << x << " " << y;
+        ++lines;
+    }
+    EXPECT_EQ(lines, 40 * 30);
+}
+
+}  // namespace
+}  // namespace kov

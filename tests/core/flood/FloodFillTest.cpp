@@ -1,0 +1,316 @@
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <random>
+
+#include "core/data/HMeshProject.h"
+#include "core/data/ZarHImage.h"
+#include "core/flood/FloodEstimate.h"
+#include "core/flood/HMeshFloodFill.h"
+#include "support/MeshFixtures.h"
+
+namespace kov {
+namespace {
+
+// A project of one mesh of 1 m cells whose codes are metres (scale 1).
+std::unique_ptr<HMeshProject> projectOf(int cols, int rows,
+                                        const std::function<int(int, int)>& code) {
+    auto project = std::make_unique<HMeshProject>();
+    auto mesh = test::makeMesh(cols, rows, 1.0, 0.0, 0.0, code, 1.0);
+    EXPECT_EQ(project->AddMesh(mesh), 1);
+    project->UpdateExtent();
+    return project;
+}
+
+FloodParameters heightAndRanks(double height, std::vector<std::string> ranks) {
+    FloodParameters p;
+    p.height = height;
+    p.rankTexts = std::move(ranks);
+    p.rankColors.assign(p.rankTexts.size(), 0x00FF00);
+    return p;
+}
+
+uint8_t rankAt(const FloodOutcome& out, int i, int j) {
+    return out.image.pixels[static_cast<size_t>(j) * out.image.width + i];
+}
+
+// ---- ranks and the whole-area classification
+
+TEST(FloodRanks, ParsedWithTheMeshScale) {
+    // Ranks stop at the first empty text and before a falling one.
+    EXPECT_EQ(parseRanks({"1.0", "3.0", "2.0", "4.0"}, 0.1).levels, (std::vector<int32_t>{10, 30}));
+    EXPECT_TRUE(parseRanks({"", "3.0"}, 0.1).levels.empty());
+    EXPECT_EQ(parseRanks({"1", "2", "", "3"}, 1.0).levels.size(), 2u);
+    // Levels round half away from zero, the water level is truncated toward zero.
+    EXPECT_EQ(parseRanks({"-0.25", "0.25"}, 0.1).levels, (std::vector<int32_t>{-3, 3}));
+    EXPECT_EQ(waterLevelOf(-0.15, 0.1), -1);
+    EXPECT_EQ(waterLevelOf(5.09, 0.1), 50);
+    std::vector<std::string> ten(10, "1");
+    EXPECT_EQ(parseRanks(ten, 1.0).levels.size(), 9u);
+}
+
+TEST(FloodWholeArea, DefaultsPaintEveryCellUpToFiveMetresBlue) {
+    HMeshProject project;
+    auto mesh = test::makeMesh(20, 10, 5.0, 0.0, 0.0, [](int c, int r) {
+        return r == 9 ? MESH_WATER : c * 5;  // 0.0 .. 9.5 m
+    });
+    project.AddMesh(mesh);
+    project.UpdateExtent();
+    auto out = floodWholeArea(project, FloodParameters{});
+    ASSERT_TRUE(out);
+    ASSERT_EQ(out->image.width, 20);
+    for (int r = 0; r < 10; ++r)
+        for (int c = 0; c < 20; ++c)
+            EXPECT_EQ(rankAt(*out, c, r), r < 9 && c <= 10 ? 0 : kNoRank) << c << "," << r;
+    // The layer: blue where ranked (row 0 of the picture is the north), white elsewhere.
+    const ZarHImage& layer = *out->layer;
+    EXPECT_EQ(layer.bitmap.pixel(0, 9), qRgb(0, 0, 255));
+    EXPECT_EQ(layer.bitmap.pixel(19, 9), qRgb(255, 255, 255));
+    EXPECT_EQ(layer.bitmap.pixel(0, 0), qRgb(255, 255, 255));  // water row
+    EXPECT_EQ(layer.rankCount, 1);
+    EXPECT_DOUBLE_EQ(layer.rankHeights[0], 5.0);
+    EXPECT_EQ(layer.xmax, 100.0);
+}
+
+TEST(FloodWholeArea, DepthModeRanksByDepthBelowTheWaterLevel) {
+    // Ground 8.7 m under 10 m of water: 1.3 m deep, the 1.0 m rank; 8.0 m: 2.0 m deep.
+    auto project = projectOf(3, 1, [](int c, int) { return c == 0 ? 87 : c == 1 ? 80 : 120; });
+    project->GetMesh(0)->scale = 0.1;
+    FloodParameters p = heightAndRanks(10.0, {"0.5", "1.0", "2.0", "5.0"});
+    p.depthMode = true;
+    auto out = floodWholeArea(*project, p);
+    ASSERT_TRUE(out);
+    EXPECT_EQ(rankAt(*out, 0, 0), 1);
+    EXPECT_EQ(rankAt(*out, 1, 0), 2);
+    EXPECT_EQ(rankAt(*out, 2, 0), kNoRank);  // above the water
+}
+
+TEST(FloodLayers, NamesCountAndClearingRemovesOnlyFloodResults) {
+    auto project = projectOf(4, 4, [](int, int) { return 1; });
+    auto other = std::make_unique<ZarHImage>();
+    other->name = "photo.png";
+    project->AddImage(other, false);
+    const std::string first = nextFloodLayerName(true);
+    const std::string second = nextFloodLayerName(true);
+    EXPECT_EQ(first.substr(0, 12), "FloodFillEx-");
+    EXPECT_EQ(std::stoi(second.substr(12)), std::stoi(first.substr(12)) + 1);
+    for (int k = 0; k < 2; ++k) {
+        auto out = floodFromPoint(*project, FloodParameters{}, FPoint{1.5, 1.5});
+        ASSERT_TRUE(out);
+        EXPECT_TRUE(addFloodLayer(*project, out->layer));  // same extent: duplicates allowed
+    }
+    auto whole = floodWholeArea(*project, FloodParameters{});
+    EXPECT_EQ(whole->layer->name.substr(0, 10), "FloodFill-");
+    addFloodLayer(*project, whole->layer);
+    EXPECT_EQ(project->imageCount(), 4);
+    EXPECT_TRUE(hasFloodLayer(*project));
+    EXPECT_EQ(clearFloodLayers(*project), 3);
+    ASSERT_EQ(project->imageCount(), 1);
+    EXPECT_EQ(project->GetImage(0)->name, "photo.png");
+    EXPECT_FALSE(hasFloodLayer(*project));
+}
+
+// ---- boundary rules of the start-point flood
+
+TEST(FloodFromPoint, WaterNoDataAndUncoveredCells) {
+    // A row: ground 0, water, ground 0, no data, ground 0.
+    auto project = projectOf(5, 1, [](int c, int) {
+        return c == 1 ? MESH_WATER : c == 3 ? MESH_NODATA : 0;
+    });
+    FloodParameters p = heightAndRanks(5.0, {"5"});
+    EXPECT_EQ(floodFromPoint(*project, p, {0.5, 0.5})->image.filled, 1);
+    p.waterPasses = true;
+    EXPECT_EQ(floodFromPoint(*project, p, {0.5, 0.5})->image.filled, 3);
+    p.noDataPasses = true;
+    auto out = floodFromPoint(*project, p, {0.5, 0.5});
+    EXPECT_EQ(out->image.filled, 5);
+    EXPECT_EQ(out->image.unranked, 2);  // the water and no-data cells have no rank
+
+    // Two meshes touching only at a corner: the uncovered cells between them stop the flood.
+    HMeshProject two;
+    auto a = test::makeFlatMesh(4, 4, 1.0, 0.0, 0.0, 0);
+    auto b = test::makeFlatMesh(4, 4, 1.0, 4.0, 4.0, 0);
+    two.AddMesh(a);
+    two.AddMesh(b);
+    p.noDataPasses = p.waterPasses = true;
+    EXPECT_EQ(floodFromPoint(two, p, {1.0, 1.0})->image.filled, 16);
+    EXPECT_FALSE(floodFromPoint(two, p, {-1.0, 1.0}));  // outside the grid: no result
+}
+
+TEST(FloodFromPoint, StatisticsAndAHighStartCell) {
+    // A valley: ground rises 1 m per column away from column 5; water at 3 m.
+    auto project = projectOf(11, 3, [](int c, int) { return std::abs(c - 5); });
+    auto out = floodFromPoint(*project, heightAndRanks(3.0, {"1", "3"}), {5.5, 1.5});
+    ASSERT_TRUE(out);
+    EXPECT_EQ(out->image.filled, 7 * 3);
+    EXPECT_EQ(out->image.lowest, 0);
+    EXPECT_EQ(out->image.highest, 3);
+    EXPECT_DOUBLE_EQ(out->layer->floodHighest, 3.0);
+    EXPECT_EQ(rankAt(*out, 5, 0), 0);
+    EXPECT_EQ(rankAt(*out, 8, 0), 1);
+    EXPECT_EQ(rankAt(*out, 9, 0), kNoRank);
+    // A start on ground above the water still fills its own cell and spreads from it.
+    out = floodFromPoint(*project, heightAndRanks(3.0, {"9"}), {9.5, 1.5});
+    ASSERT_TRUE(out);
+    EXPECT_EQ(out->image.filled, 7 * 3 + 1);
+}
+
+TEST(FloodFromPoint, OneCellWideWallAcrossTheValleyStopsIt) {
+    // A valley along the x axis, flat 0 m; a diagonal wall from the north to the south slope.
+    auto project = projectOf(40, 20, [](int, int r) { return r < 3 || r > 16 ? 50 : 0; });
+    const std::vector<FPoint> wall{{15.5, 19.5}, {25.5, 0.5}};
+    FloodParameters p = heightAndRanks(5.0, {"5"});
+    auto free = floodFromPoint(*project, p, {2.5, 10.5});
+    auto walled = floodFromPoint(*project, p, {2.5, 10.5}, &wall);
+    ASSERT_TRUE(free && walled);
+    EXPECT_EQ(free->image.filled, 40 * 14);
+    EXPECT_LT(walled->image.filled, 40 * 14 / 2 + 40);
+    for (int j = 3; j <= 16; ++j)
+        EXPECT_EQ(rankAt(*walled, 39, j), kNoRank);
+}
+
+TEST(FloodFromPoint, RangeLimitAndDiagonalContacts) {
+    auto project = std::make_unique<HMeshProject>();
+    auto mesh = test::makeFlatMesh(400, 400, 5.0, 0.0, 0.0, 0);
+    project->AddMesh(mesh);
+    FloodParameters p = heightAndRanks(5.0, {"5"});
+    p.rangeOn = true;
+    p.range = 500.0;
+    const FPoint start{1000.0, 1000.0};
+    auto out = floodFromPoint(*project, p, start);
+    ASSERT_TRUE(out);
+    int64_t ranked = 0;
+    for (int j = 0; j < 400; ++j)
+        for (int i = 0; i < 400; ++i) {
+            if (rankAt(*out, i, j) == kNoRank) continue;
+            ++ranked;
+            EXPECT_LE(std::hypot(i * 5.0 - start.x, j * 5.0 - start.y), 500.0);
+        }
+    EXPECT_GT(ranked, 3.0 * 100 * 100 * 0.95);  // about pi r^2 of 100-cell radius
+
+    // A checkerboard of ground and walls: cells meet only at corners, nothing carries.
+    auto board = projectOf(9, 9, [](int c, int r) { return (c + r) % 2 ? 50 : 0; });
+    EXPECT_EQ(floodFromPoint(*board, heightAndRanks(5.0, {"5"}), {4.5, 4.5})->image.filled, 1);
+}
+
+// ---- the fill itself
+
+TEST(FloodFill, CompletesWhenMoreThanTheStackCapacityOfSpansPend) {
+    // A comb: an open base row with 125,001 teeth one cell wide above it. Filling the base pushes
+    // one span per tooth at once, more than the 100,000 the stack first holds.
+    constexpr int kWidth = 250001;
+    auto project = projectOf(
+        kWidth, 3, [](int c, int r) { return r == 0 || (r == 1 && c % 2 == 0) ? 0 : 100; });
+    HMeshFloodFill fill;
+    ASSERT_TRUE(fill.SetCollection(*project));
+    auto out = fill.Run({10}, {0xFF}, FPoint{0.5, 0.5}, 10, false);
+    ASSERT_TRUE(out);
+    EXPECT_GT(fill.peakPending(), HMeshFloodFill::kStackCapacity);
+    EXPECT_EQ(out->filled, kWidth + (kWidth + 1) / 2);
+    EXPECT_EQ(out->pixels[static_cast<size_t>(kWidth) + kWidth - 1], 0);  // the last tooth
+}
+
+// The flood by a plain breadth-first search over the same rules, as a set of cells.
+struct Reference {
+    int w, h;
+    std::vector<int> ground;  // INT_MIN: no mesh; codes as the mesh holds them
+    std::vector<uint8_t> wall;
+};
+
+std::vector<uint8_t> breadthFirst(const Reference& ref, int si, int sj, int level, bool water,
+                                  bool noData, double range, double sx, double sy) {
+    const auto open = [&](int i, int j) {
+        const int v = ref.ground[j * ref.w + i];
+        if (v == INT_MIN) return false;
+        if (v == MESH_WATER) {
+            if (!water) return false;
+        } else if (v == MESH_NODATA) {
+            if (!noData) return false;
+        } else if (v > level) {
+            return false;
+        }
+        if (ref.wall[j * ref.w + i]) return false;
+        return !(range > 0 && std::hypot(i - sx, j - sy) > range);
+    };
+    std::vector<uint8_t> seen(ref.ground.size(), 0);
+    std::deque<std::pair<int, int>> queue{{si, sj}};
+    seen[sj * ref.w + si] = 1;  // the start cell is always flooded
+    while (!queue.empty()) {
+        auto [i, j] = queue.front();
+        queue.pop_front();
+        const int next[4][2] = {{i - 1, j}, {i + 1, j}, {i, j - 1}, {i, j + 1}};
+        for (const auto& n : next) {
+            if (n[0] < 0 || n[1] < 0 || n[0] >= ref.w || n[1] >= ref.h) continue;
+            uint8_t& s = seen[n[1] * ref.w + n[0]];
+            if (s || !open(n[0], n[1])) continue;
+            s = 1;
+            queue.push_back({n[0], n[1]});
+        }
+    }
+    return seen;
+}
+
+TEST(FloodFill, RegionIsTheFourConnectedComponentOfARandomTerrain) {
+    std::mt19937 random(20240615);
+    for (int trial = 0; trial < 300; ++trial) {
+        const int w = 8 + static_cast<int>(random() % 40), h = 8 + static_cast<int>(random() % 40);
+        // Two meshes: the lower part of the area and a narrower upper part (the rest uncovered).
+        const int splitRow = h / 2, upperCols = w - static_cast<int>(random() % (w / 2));
+        Reference ref{w, h, std::vector<int>(static_cast<size_t>(w) * h, INT_MIN),
+                      std::vector<uint8_t>(static_cast<size_t>(w) * h, 0)};
+        const int markerShare = static_cast<int>(random() % 20);
+        for (int j = 0; j < h; ++j)
+            for (int i = 0; i < w; ++i) {
+                if (j >= splitRow && i >= upperCols) continue;
+                const int roll = static_cast<int>(random() % 100);
+                ref.ground[j * w + i] = roll < markerShare / 2 ? MESH_WATER
+                                        : roll < markerShare   ? MESH_NODATA
+                                                               : static_cast<int>(random() % 10);
+            }
+        HMeshProject project;
+        auto lower = test::makeMesh(
+            w, splitRow, 1.0, 0.0, 0.0, [&](int c, int r) { return ref.ground[r * w + c]; }, 1.0);
+        auto upper = test::makeMesh(
+            upperCols, h - splitRow, 1.0, 0.0, splitRow,
+            [&](int c, int r) { return ref.ground[(r + splitRow) * w + c]; }, 1.0);
+        project.AddMesh(lower);
+        project.AddMesh(upper);
+        HMeshFloodFill fill;
+        ASSERT_TRUE(fill.SetCollection(project));
+        ASSERT_EQ(fill.gridWidth(), w);
+        // Walls: a column and a 45-degree diagonal, each through cell centres.
+        if (random() % 2) {
+            const int c = static_cast<int>(random() % w), r0 = static_cast<int>(random() % h);
+            const int r1 = r0 + static_cast<int>(random() % (h - r0));
+            fill.SetWall({{c + 0.5, r0 + 0.5}, {c + 0.5, r1 + 0.5}});
+            for (int r = r0; r <= r1; ++r)
+                ref.wall[r * w + c] = 1;
+            const int n = static_cast<int>(random() % std::min(w, h));
+            fill.SetWall({{0.5, 0.5}, {n + 0.5, n + 0.5}});
+            for (int k = 0; k <= n; ++k)
+                ref.wall[k * w + k] = 1;
+        }
+        const bool water = random() % 2, noData = random() % 2;
+        fill.SetFlags((water ? 1 : 0) | (noData ? 2 : 0));
+        const double range = random() % 3 ? 0.0 : 3.0 + random() % 20;
+        fill.SetRange(range > 0, range);
+        const double sx = random() % w + 0.5, sy = random() % splitRow + 0.5;
+        const int level = static_cast<int>(random() % 10);
+        auto out = fill.Run({1000}, {0xFF}, FPoint{sx, sy}, level, false);
+        ASSERT_TRUE(out);
+        const auto expected = breadthFirst(ref, static_cast<int>(sx), static_cast<int>(sy), level,
+                                           water, noData, range, sx, sy);
+        int64_t count = 0;
+        for (size_t k = 0; k < expected.size(); ++k) {
+            count += expected[k];
+            const int v = ref.ground[k];
+            const bool ground = v != INT_MIN && v != MESH_WATER && v != MESH_NODATA;
+            ASSERT_EQ(out->pixels[k] == 0, expected[k] && ground)
+                << "trial " << trial << " cell " << k % w << "," << k / w;
+        }
+        ASSERT_EQ(out->filled, count) << "trial " << trial;
+    }
+}
+
+}  // namespace
+}  // namespace kov

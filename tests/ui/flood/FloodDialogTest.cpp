@@ -1,0 +1,233 @@
+// The flood estimation dialogs, commands and result layers, driven as a user drives them.
+#include <gtest/gtest.h>
+#include <QApplication>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QPushButton>
+
+#include "core/base/CommandIds.h"
+#include "core/data/HMeshProject.h"
+#include "core/data/ZarHImage.h"
+#include "core/flood/FloodEstimate.h"
+#include "support/ui/WindowTest.h"
+#include "ui/app/CKovVDoc.h"
+#include "ui/app/CMainFrame.h"
+#include "ui/flood/CToolFloodFillDlg.h"
+#include "ui/flood/FloodCommands.h"
+#include "ui/measure/MeasureHooks.h"
+#include "ui/widgets/CColorWell.h"
+
+namespace kov {
+namespace {
+
+using test::control;
+using Dlg = CToolFloodFillDlg;
+
+// A left click in the middle of the widget, through the event queue as the mouse sends it.
+void click(QWidget* widget) {
+    const QPointF at(widget->width() / 2.0, widget->height() / 2.0);
+    const QPointF global = widget->mapToGlobal(at);
+    QMouseEvent press(QEvent::MouseButtonPress, at, global, Qt::LeftButton, Qt::LeftButton,
+                      Qt::NoModifier);
+    QMouseEvent release(QEvent::MouseButtonRelease, at, global, Qt::LeftButton, Qt::NoButton,
+                        Qt::NoModifier);
+    QApplication::sendEvent(widget, &press);
+    QApplication::sendEvent(widget, &release);
+}
+
+// Replaces the text of an edit field by typing it.
+void type(QLineEdit* edit, const QString& text) {
+    edit->setFocus();
+    edit->selectAll();
+    QKeyEvent del(QEvent::KeyPress, Qt::Key_Delete, Qt::NoModifier);
+    QApplication::sendEvent(edit, &del);
+    for (QChar c : text) {
+        QKeyEvent key(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
+        QApplication::sendEvent(edit, &key);
+    }
+}
+
+std::string enabledStates(const QDialog& d) {
+    std::string s;
+    for (int id : {Dlg::kIdWaterPasses, Dlg::kIdNoDataPasses, Dlg::kIdRange, Dlg::kIdLineAsWall,
+                   Dlg::kIdRangeMax, Dlg::kIdHeight})
+        s += d.findChild<QWidget*>(QString::number(id))->isEnabled() ? '1' : '0';
+    return s;
+}
+
+class FloodDialogTest : public test::SampleWindowTest {
+protected:
+    void SetUp() override {
+        test::SampleWindowTest::SetUp();
+        registerFloodCommands();
+        document_ = std::make_unique<CKovVDoc>();
+        frame_ = std::make_unique<CMainFrame>(document_.get());
+        ASSERT_TRUE(frame_->Create());
+        frame_->show();
+    }
+    void TearDown() override {
+        frame_.reset();
+        document_.reset();
+        setFloodStarter({});
+        setMeasuringTrackStarter({});
+        test::SampleWindowTest::TearDown();
+    }
+    void openSample() { ASSERT_TRUE(document_->OnOpenDocument(sampleProject())); }
+    // Answers the next dialog: lets edit change it, then presses OK with the mouse.
+    void answerWith(std::function<void(QDialog&)> edit) {
+        testPrompts().runModal = [edit](QDialog& dialog) {
+            dialog.show();
+            edit(dialog);
+            click(dialog.findChild<QPushButton*>(QStringLiteral("1")));
+            return dialog.result();
+        };
+    }
+    int floodLayers() const {
+        int n = 0;
+        for (int i = 0; i < document_->meshes()->imageCount(); ++i)
+            n += document_->meshes()->GetImage(i)->name.find("FloodFill") != std::string::npos;
+        return n;
+    }
+    bool enabled(int id) {
+        frame_->updateCommandStates();
+        return frame_->Action(id)->isEnabled();
+    }
+    std::unique_ptr<CKovVDoc> document_;
+    std::unique_ptr<CMainFrame> frame_;
+};
+
+TEST_F(FloodDialogTest, LayoutsDefaultsAndEnabling) {
+    Dlg ground(Dlg::kGroundHeightResource, false);
+    ground.show();
+    EXPECT_EQ(ground.windowTitle(), QStringLiteral("簡易浸水想定地図作成（地盤高）"));
+    EXPECT_EQ(control<QLineEdit>(ground, 2101)->text(), QStringLiteral("5.0"));
+    EXPECT_EQ(control<CColorWell>(ground, 2301)->color(), 0xFF0000u);
+    EXPECT_EQ(control<CColorWell>(ground, 2309)->color(), 0xFFFFFFu);
+    EXPECT_EQ(control<QLineEdit>(ground, 2120)->text(), QStringLiteral("5"));
+    EXPECT_EQ(control<QLineEdit>(ground, 2121)->text(), QStringLiteral("3000"));
+    // Without a start point only the ranks count; the water level is not needed by height.
+    EXPECT_EQ(enabledStates(ground), "000000");
+    click(control<QCheckBox>(ground, Dlg::kIdFromStart));
+    EXPECT_EQ(enabledStates(ground), "111001");  // no measured line, no distance limit
+    click(control<QCheckBox>(ground, Dlg::kIdRange));
+    EXPECT_EQ(enabledStates(ground), "111011");
+
+    Dlg depth(Dlg::kDepthResource, true);
+    depth.show();
+    EXPECT_EQ(depth.windowTitle(), QStringLiteral("簡易浸水想定地図作成（浸水高）"));
+    EXPECT_EQ(depth.section, "ToolFloodFillDlg2");
+    EXPECT_EQ(enabledStates(depth), "000001");  // the water level gives the depths
+    click(control<QCheckBox>(depth, Dlg::kIdFromStart));
+    EXPECT_EQ(enabledStates(depth), "111101");  // a measured line exists
+}
+
+TEST_F(FloodDialogTest, ClearKeepsRankOneAndOkWritesTheSettings) {
+    {
+        Dlg d(Dlg::kGroundHeightResource, false);
+        d.show();
+        type(control<QLineEdit>(d, 2102), QStringLiteral("7.5"));
+        type(control<QLineEdit>(d, 2103), QStringLiteral("9"));
+        click(control<QPushButton>(d, Dlg::kIdClear));
+        EXPECT_EQ(control<QLineEdit>(d, 2101)->text(), QStringLiteral("5.0"));
+        EXPECT_TRUE(control<QLineEdit>(d, 2102)->text().isEmpty());
+        EXPECT_TRUE(control<QLineEdit>(d, 2103)->text().isEmpty());
+        type(control<QLineEdit>(d, 2101), QStringLiteral("2.5"));
+        type(control<QLineEdit>(d, 2102), QStringLiteral("4"));
+        control<CColorWell>(d, 2302)->setColor(0x00FF00);
+        type(control<QLineEdit>(d, 2120), QStringLiteral("12.5"));  // disabled: ignored
+        click(control<QCheckBox>(d, Dlg::kIdFromStart));
+        type(control<QLineEdit>(d, 2120), QStringLiteral("12.25"));
+        click(control<QPushButton>(d, 1));
+        EXPECT_EQ(d.result(), QDialog::Accepted);
+    }
+    EXPECT_EQ(settings::readString("ToolFloodFillDlg", "H2", ""), "4");
+    EXPECT_EQ(settings::readColor("ToolFloodFillDlg", "COL2", 0), 0x00FF00u);
+    EXPECT_EQ(settings::readInt("ToolFloodFillDlg", "FloodFill", 0), 1);
+    EXPECT_DOUBLE_EQ(settings::readReal("ToolFloodFillDlg", "Height", 0), 12.25);
+    Dlg again(Dlg::kGroundHeightResource, false);
+    EXPECT_EQ(again.rankTexts[0], "2.5");
+    EXPECT_TRUE(again.fromStartPoint);
+    const FloodParameters p = again.parameters();
+    EXPECT_EQ(parseRanks(p.rankTexts, 0.1).levels, (std::vector<int32_t>{25, 40}));
+    // The other layout keeps its own section.
+    EXPECT_EQ(Dlg(Dlg::kDepthResource, false).rankTexts[1], "");
+}
+
+TEST_F(FloodDialogTest, MenuCarriesTheCommandsAfterTheCrossSection) {
+    QMenu* measure = nullptr;
+    for (QAction* a : frame_->menuBar()->actions())
+        if (a->text() == QStringLiteral("図上計測(&R)")) measure = a->menu();
+    ASSERT_NE(measure, nullptr);
+    const QList<QAction*> entries = measure->actions();
+    ASSERT_GE(entries.size(), 4);
+    EXPECT_TRUE(entries[entries.size() - 4]->isSeparator());
+    EXPECT_EQ(entries[entries.size() - 5]->objectName().toInt(), kCmdCrossSection);
+    EXPECT_EQ(entries[entries.size() - 3]->objectName().toInt(), kCmdFloodByGroundHeight);
+    EXPECT_EQ(entries[entries.size() - 2]->objectName().toInt(), kCmdFloodByDepth);
+    EXPECT_EQ(entries.back()->objectName().toInt(), kCmdClearFlood);
+    EXPECT_FALSE(enabled(kCmdFloodByGroundHeight));  // no data yet
+}
+
+TEST_F(FloodDialogTest, WholeAreaAndStartPointRunsMakeNamedLayersThatClearRemoves) {
+    openSample();
+    HMeshProject& project = *document_->meshes();
+    document_->SetImageDisplay(0, 100);
+    EXPECT_FALSE(enabled(kCmdClearFlood));
+
+    // Cancel changes nothing.
+    testPrompts().runModal = [](QDialog&) { return int(QDialog::Rejected); };
+    frame_->RouteCommand(kCmdFloodByGroundHeight);
+    EXPECT_EQ(floodLayers(), 0);
+
+    // The whole area with the defaults: one layer on top, the images shown again.
+    answerWith([](QDialog&) {});
+    const int before = project.imageCount();
+    frame_->RouteCommand(kCmdFloodByGroundHeight);
+    ASSERT_EQ(project.imageCount(), before + 1);
+    const ZarHImage& whole = *project.GetImage(before);
+    EXPECT_EQ(whole.name.rfind("FloodFill-", 0), 0u);
+    EXPECT_EQ(whole.rankCount, 1);
+    EXPECT_EQ(std::tuple(project.imageVisible, project.imageTransparency), std::tuple(1, 20));
+    EXPECT_TRUE(enabled(kCmdClearFlood));
+
+    // From a start point: the dialog hands a starter to the measuring track (mode 4).
+    int trackMode = 0;
+    setMeasuringTrackStarter([&](CKovVDoc&, int mode) { return trackMode = mode, true; });
+    answerWith([](QDialog& d) {
+        click(d.findChild<QCheckBox*>(QString::number(Dlg::kIdFromStart)));
+        click(d.findChild<QCheckBox*>(QString::number(Dlg::kIdWaterPasses)));
+    });
+    frame_->RouteCommand(kCmdFloodByDepth);
+    EXPECT_EQ(trackMode, 4);
+    ASSERT_TRUE(floodStarter());
+    // A point outside the data gives nothing and keeps the picking going.
+    EXPECT_FALSE(floodStarter()(*document_, FPoint{0.0, 0.0}));
+    // Ground at or below the water level of 5 m near the coast.
+    FPoint start;
+    for (double y = -37400; y < -33000; y += 5) {
+        double z = 0;
+        if (project.FindElevation(-7500, y, z) && z > 0.5 && z < 4.0) {
+            start = {-7500, y};
+            break;
+        }
+    }
+    ASSERT_NE(start.y, 0.0);
+    ASSERT_TRUE(floodStarter()(*document_, start));
+    ASSERT_TRUE(floodStarter()(*document_, start));
+    const std::string first = project.GetImage(project.imageCount() - 2)->name;
+    const std::string second = project.GetImage(project.imageCount() - 1)->name;
+    EXPECT_EQ(first.rfind("FloodFillEx-", 0), 0u);
+    EXPECT_EQ(std::stoi(second.substr(12)), std::stoi(first.substr(12)) + 1);
+    EXPECT_EQ(project.GetImage(project.imageCount() - 1)->floodDepthMode, 1);
+    EXPECT_EQ(floodLayers(), 3);
+
+    frame_->RouteCommand(kCmdClearFlood);
+    EXPECT_EQ(floodLayers(), 0);
+    EXPECT_EQ(project.imageCount(), before);
+    EXPECT_FALSE(enabled(kCmdClearFlood));
+}
+
+}  // namespace
+}  // namespace kov
