@@ -21,6 +21,7 @@
 #include "core/base/AtomicFile.h"
 #include "core/data/HMeshProject.h"
 #include "core/data/HxFile.h"
+#include "core/display/FloodLegend.h"
 #include "core/print/PrintLayout.h"
 
 namespace kov::cli {
@@ -184,8 +185,8 @@ int runPrint(const Arguments& args) {
 
     const PrintDevice device{printer.width(), printer.height(), printer.logicalDpiX()};
     const std::optional<PagePlan> plan =
-        planPage(o.settings, device, *view, false, QString::fromStdString(project.projectTitle),
-                 QDateTime::currentDateTime());
+        planPage(o.settings, device, *view, hasRankedFloodResult(project),
+                 QString::fromStdString(project.projectTitle), QDateTime::currentDateTime());
     if (!plan) {
         std::fprintf(stderr, "kovtool print: nothing to print (the map is smaller than a dot)\n");
         return 1;

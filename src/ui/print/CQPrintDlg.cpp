@@ -18,6 +18,7 @@
 #include <cmath>
 
 #include "core/base/NumberFormat.h"
+#include "core/display/FloodLegend.h"
 #include "ui/app/CKovVDoc.h"
 #include "ui/print/PrintJob.h"
 #include "ui/view/CKovVView.h"
@@ -236,7 +237,7 @@ void CQPrintDlg::refresh() {
     const PrintSettings s = settings();
     const PrintDevice device = printDeviceOf(printer_);
     const CKovVDoc* document = view_.document();
-    const bool flood = document && document->meshes() && legendHasFloodRanks(*document->meshes());
+    const bool flood = document && document->meshes() && hasRankedFloodResult(*document->meshes());
     const PrintableArea area = printableArea(device, s.legend, flood);
     const std::optional<PaperLayout> paper =
         paperLayout(s.mode, view_.viewport().world(), s.scale, area);

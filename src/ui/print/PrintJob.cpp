@@ -10,6 +10,7 @@
 
 #include "core/base/CommandIds.h"
 #include "core/base/SettingsStore.h"
+#include "core/display/FloodLegend.h"
 #include "ui/app/CKovVApp.h"
 #include "ui/app/CKovVDoc.h"
 #include "ui/app/CMainFrame.h"
@@ -127,19 +128,13 @@ PrintDevice printDeviceOf(QPrinter& printer) {
     return {printer.width(), printer.height(), printer.logicalDpiX()};
 }
 
-bool legendHasFloodRanks(const HMeshProject& /*project*/) {
-    // The flood result layer does not keep ranks in the project yet: no rank rows to make room
-    // for. This is the one place that decides the 17 mm band.
-    return false;
-}
-
 std::optional<PagePlan> planViewPage(const PrintSettings& settings, CKovVView& view,
                                      QPrinter& printer) {
     const CKovVDoc* document = view.document();
     if (!document || !document->HasProject()) return std::nullopt;
     const HMeshProject& project = *document->meshes();
     return planPage(settings, printDeviceOf(printer), view.viewport().world(),
-                    legendHasFloodRanks(project), QString::fromStdString(project.projectTitle),
+                    hasRankedFloodResult(project), QString::fromStdString(project.projectTitle),
                     QDateTime::currentDateTime());
 }
 

@@ -22,8 +22,6 @@ std::vector<int> readScaleHistory();
 
 // The printer's printable area in device pixels and its resolution.
 PrintDevice printDeviceOf(QPrinter& printer);
-// Whether the project's legend carries flood ranks (the legend band is then 17 mm).
-bool legendHasFloodRanks(const HMeshProject& project);
 // The plan of the page the view's map prints as on the printer; empty when nothing prints.
 std::optional<PagePlan> planViewPage(const PrintSettings& settings, CKovVView& view,
                                      QPrinter& printer);

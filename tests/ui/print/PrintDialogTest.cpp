@@ -13,6 +13,7 @@
 #include <memory>
 
 #include "core/base/CommandIds.h"
+#include "core/flood/FloodEstimate.h"
 #include "support/ui/WindowTest.h"
 #include "ui/app/CKovVDoc.h"
 #include "ui/app/CMainFrame.h"
@@ -112,6 +113,24 @@ TEST_F(PrintDialogTest, StoredSettingsModesAndOk) {
     EXPECT_EQ(settings::readInt("QPrintDlg", "Legend", -1), 1);
     EXPECT_EQ(settings::readInt("QPrintDlg", "FtTime", -1), 1);
     EXPECT_EQ(settings::readInt("QPrintDlg", "FttDate", -1), 0);
+}
+
+// A flood result with ranks makes room for its legend rows: the largest printable map is 7 mm
+// lower (a 17 mm band instead of 10 mm).
+TEST_F(PrintDialogTest, AFloodResultWithRanksWidensTheLegendBand) {
+    store("Mode", 1);
+    store("Legend", 1);
+    auto printableHeight = [&] {
+        CQPrintDlg dialog(view(), printer_);
+        dialog.show();
+        const QStringList words = dialog.statusText().split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        return words.size() >= 3 ? words[2].toDouble() : 0.0;
+    };
+    const double before = printableHeight();
+    std::optional<FloodOutcome> flood = floodWholeArea(*document_->meshes(), FloodParameters{});
+    ASSERT_TRUE(flood);
+    ASSERT_TRUE(addFloodLayer(*document_->meshes(), flood->layer));
+    EXPECT_NEAR(before - printableHeight(), 7.0, 0.15);
 }
 
 TEST_F(PrintDialogTest, TypedScaleCountsAfterOneSecondAndTheMiniatureHasItsBlueFrame) {
