@@ -22,9 +22,6 @@
 namespace kov::cli {
 namespace {
 
-// The most samples a profile may have: 240 MB of points.
-constexpr long long kMostSamples = 10'000'000;
-
 struct ProfileOptions {
     std::vector<FPoint> line;
     std::string output;
@@ -92,7 +89,7 @@ OptionResult profileOption(const Arguments& a, size_t& i, ProfileOptions& o) {
         ok = parseWhole(value, o.step) && o.step >= 0.0;
     } else {
         long long n = 0;
-        ok = parseWhole(value, n) && n <= kMostSamples;
+        ok = parseWhole(value, n) && n <= kMostProfileSamples;
         // The sampling divides by the count less one: fewer than 3 samples are taken as 3.
         if (ok) o.maxPoints = static_cast<int>(std::max(n, 3LL));
     }

@@ -50,7 +50,8 @@ std::optional<ProfileData> buildProfile(const HMeshProject& project,
     double step = stepFromSetting(stepText);
     if (step <= 0.0) step = project.GetMaxCellSize();
     if (!(step > 0.0)) return std::nullopt;  // no mesh to take the step from
-    if (!project.SampleProfile(line, step, std::max(maxPoints, 3), data.samples) ||
+    if (!project.SampleProfile(line, step, std::clamp(maxPoints, 3, kMostProfileSamples),
+                               data.samples) ||
         data.samples.size() < 2)
         return std::nullopt;
     data.step = step;

@@ -33,8 +33,12 @@ struct ProfileData {
 // text that is no number, or a value not above zero (0 selects the coarsest cell size).
 double stepFromSetting(const std::string& text);
 
+// The most samples a profile takes, whatever the settings ask (about 240 MB of points).
+inline constexpr int kMostProfileSamples = 10'000'000;
+
 // Samples the line (map points in click order) over the collection: step from the setting
-// text (else the coarsest cell size), at most maxPoints samples (below 3 taken as 3). None when
+// text (else the coarsest cell size), at most maxPoints samples (below 3 taken as 3, above
+// kMostProfileSamples as that). None when
 // the line has fewer than two points or no length, or there is no mesh to give a step.
 std::optional<ProfileData> buildProfile(const HMeshProject& project,
                                         const std::vector<FPoint>& line,
