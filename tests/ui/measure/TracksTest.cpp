@@ -370,12 +370,6 @@ TEST_F(MeasureTipTest, DistanceAndSlopeCopiesOneLinePerSegmentUpAndDown) {
     EXPECT_FALSE(tipText().contains(QStringLiteral("勾")));
 }
 
-}  // namespace
-}  // namespace kov
-
-namespace kov {
-namespace {
-
 TEST_F(TracksTest, TheResultWindowShowsTheRowsAndClosingItEndsTheTrack) {
     ASSERT_TRUE(doc_.OnCommand(kCmdMeasureDistanceArea));
     auto* track = static_cast<TrackRangeOp*>(GetCurrentKovTrack());

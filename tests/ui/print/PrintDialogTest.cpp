@@ -93,7 +93,6 @@ TEST_F(PrintDialogTest, StoredSettingsModesAndOk) {
     dialog.show();
     auto* scale = control<QLineEdit>(dialog, CQPrintDlg::kIdScale);
     auto* list = control<QPushButton>(dialog, CQPrintDlg::kIdScaleList);
-    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("印刷"));
     EXPECT_EQ(scale->text(), QStringLiteral("2500"));
     EXPECT_TRUE(control<QRadioButton>(dialog, CQPrintDlg::kIdMode0)->isChecked());
     EXPECT_TRUE(control<QCheckBox>(dialog, CQPrintDlg::kIdTime)->isChecked());
