@@ -1,15 +1,14 @@
 // The flood estimation dialogs, commands and result layers, driven as a user drives them.
 #include <gtest/gtest.h>
-#include <QApplication>
 #include <QCheckBox>
 #include <QLineEdit>
-#include <QMouseEvent>
 #include <QPushButton>
 
 #include "core/base/CommandIds.h"
 #include "core/data/HMeshProject.h"
 #include "core/data/ZarHImage.h"
 #include "core/flood/FloodEstimate.h"
+#include "support/ui/Input.h"
 #include "support/ui/WindowTest.h"
 #include "ui/app/CKovVDoc.h"
 #include "ui/app/CMainFrame.h"
@@ -24,28 +23,14 @@ namespace {
 using test::control;
 using Dlg = CToolFloodFillDlg;
 
-// A left click in the middle of the widget, through the event queue as the mouse sends it.
-void click(QWidget* widget) {
-    const QPointF at(widget->width() / 2.0, widget->height() / 2.0);
-    const QPointF global = widget->mapToGlobal(at);
-    QMouseEvent press(QEvent::MouseButtonPress, at, global, Qt::LeftButton, Qt::LeftButton,
-                      Qt::NoModifier);
-    QMouseEvent release(QEvent::MouseButtonRelease, at, global, Qt::LeftButton, Qt::NoButton,
-                        Qt::NoModifier);
-    QApplication::sendEvent(widget, &press);
-    QApplication::sendEvent(widget, &release);
-}
+using test::click;
 
 // Replaces the text of an edit field by typing it.
 void type(QLineEdit* edit, const QString& text) {
     edit->setFocus();
     edit->selectAll();
-    QKeyEvent del(QEvent::KeyPress, Qt::Key_Delete, Qt::NoModifier);
-    QApplication::sendEvent(edit, &del);
-    for (QChar c : text) {
-        QKeyEvent key(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
-        QApplication::sendEvent(edit, &key);
-    }
+    test::pressKey(edit, Qt::Key_Delete);
+    test::typeText(edit, text);
 }
 
 std::string enabledStates(const QDialog& d) {

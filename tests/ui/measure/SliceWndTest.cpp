@@ -4,12 +4,12 @@
 
 #include <QAction>
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QImage>
 #include <QPointer>
 #include <QPrinter>
 
 #include "core/base/CommandIds.h"
+#include "support/ui/Input.h"
 #include "support/ui/WindowTest.h"
 #include "ui/app/CKovVDoc.h"
 #include "ui/app/SharedPrinter.h"
@@ -28,14 +28,7 @@ ProfileData profile(double top) {
     return data;
 }
 
-// Lets the event loop run until the condition holds (at most two seconds).
-bool waitUntil(const std::function<bool()>& condition) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!condition() && clock.elapsed() < 2000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    return condition();
-}
+using test::waitUntil;
 
 int redPixels(const QImage& image) {
     int n = 0;
