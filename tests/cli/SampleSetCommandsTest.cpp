@@ -39,21 +39,6 @@ TEST_F(KovtoolSampleTest, ComposeWritesAProjectThatInfoAndElevRead) {
     ASSERT_EQ(meshes.size(), 9);  // the set's folder contributes the six tiles of its Data folder
     EXPECT_EQ(root["shapes"].toArray().size(), 1);
 
-    // Moved with its data (the same layout below the project), the project still opens.
-    const char* layerFolders[] = {"Data", "Header", "tiles", "shape"};
-    for (const char* folder : layerFolders) {
-        std::filesystem::create_directories(dir->file("moved"));
-        std::filesystem::copy(dir->file(folder), dir->file(std::string("moved/") + folder),
-                              std::filesystem::copy_options::recursive);
-        std::filesystem::rename(dir->file(folder), dir->file(std::string(folder) + "-away"));
-    }
-    std::filesystem::copy(out, dir->file("moved/composed.kovv5"));
-    const QJsonObject moved = infoJson(dir->file("moved/composed.kovv5"));
-    for (const char* folder : layerFolders)
-        std::filesystem::rename(dir->file(std::string(folder) + "-away"), dir->file(folder));
-    EXPECT_EQ(moved["meshes"].toArray().size(), 9);
-    EXPECT_TRUE(moved["missing"].toArray().isEmpty());
-
     const std::string elevation =
         kovtool("elev " + out + " --at -9000,-35000 --at 99999,99999", &code);
     EXPECT_EQ(code, 0);

@@ -113,7 +113,7 @@ TEST(EmfWriter, RecordsHeaderAndDescriptionAreConsistent) {
     // Objects: created, selected, and deleted again by the end; at most the header's handles.
     std::map<uint32_t, int> live;
     const uint32_t handles = f.u32(56) & 0xFFFF;
-    int texts = 0, ellipses = 0;
+    int ellipses = 0;
     QStringList strings;
     std::vector<std::pair<int, int>> longest;
     for (const Rec& r : recs) {
@@ -142,7 +142,6 @@ TEST(EmfWriter, RecordsHeaderAndDescriptionAreConsistent) {
                 EXPECT_EQ(live[f.u32(r.offset + 8)]--, 1);
                 break;
             case emr::kExtTextOutW: {
-                ++texts;
                 const uint32_t n = f.u32(r.offset + 44);
                 strings << f.utf16(r.offset + f.u32(r.offset + 48), n);
                 EXPECT_LE(f.u32(r.offset + 72) + 4 * n, r.size);
@@ -183,7 +182,6 @@ TEST(EmfWriter, RecordsHeaderAndDescriptionAreConsistent) {
     for (const QString& label : made.layout.distanceLabels + made.layout.elevationLabels)
         EXPECT_TRUE(strings.contains(label)) << label.toStdString();
     EXPECT_TRUE(strings.contains("m"));
-    EXPECT_EQ(texts, strings.size());
     // The profile polyline: every sample where the routine put it.
     ASSERT_EQ(longest.size(), 51u);
     EXPECT_EQ(longest.front().first, std::lround(made.layout.plot.left()));

@@ -37,12 +37,6 @@ TEST(PrintLayoutTest, TheThreeModesRelateAreaPaperAndScale) {
     EXPECT_DOUBLE_EQ(atScale->width, 400.0);
     EXPECT_DOUBLE_EQ(atScale->height, 240.0);
     EXPECT_FALSE(atScale->fits);
-    EXPECT_EQ(printLimitText(area, atScale->fits),
-              QString::asprintf("データ印刷可能最大サイズ %5.1f  %5.1f mm をオーバーしています",
-                                area.width, area.height));
-    EXPECT_EQ(
-        printLimitText(area, true),
-        QString::asprintf("データ印刷可能最大サイズ %5.1f  %5.1f mm ", area.width, area.height));
 
     // Mode 1 on a portrait page with a landscape view: the full width, part of the height, the
     // map's shape kept; the scale follows from the paper.

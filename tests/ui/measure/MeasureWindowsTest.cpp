@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include "core/base/CommandIds.h"
+#include "support/ui/Input.h"
 #include "support/ui/WindowTest.h"
 #include "ui/app/CKovVApp.h"
 #include "ui/app/CKovVDoc.h"
@@ -28,20 +29,10 @@ namespace {
 
 using test::control;
 
-void click(QWidget* widget) {
-    const QPointF at = QRectF(widget->rect()).center();
-    for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
-        QMouseEvent event(type, at, widget->mapToGlobal(at), Qt::LeftButton,
-                          type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
-                          Qt::NoModifier);
-        QApplication::sendEvent(widget, &event);
-    }
-}
-
+using test::click;
 // What the widget ignores goes on to its parents, as a real key does.
 void press(QWidget* widget, int key) {
-    QKeyEvent event(QEvent::KeyPress, key, Qt::NoModifier);
-    QApplication::sendEvent(widget, &event);
+    test::pressKey(widget, key);
 }
 
 using MeasureWindowsTest = test::WindowTest;

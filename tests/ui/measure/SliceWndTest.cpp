@@ -4,13 +4,12 @@
 
 #include <QAction>
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QImage>
-#include <QMenuBar>
 #include <QPointer>
 #include <QPrinter>
 
 #include "core/base/CommandIds.h"
+#include "support/ui/Input.h"
 #include "support/ui/WindowTest.h"
 #include "ui/app/CKovVDoc.h"
 #include "ui/app/SharedPrinter.h"
@@ -29,14 +28,7 @@ ProfileData profile(double top) {
     return data;
 }
 
-// Lets the event loop run until the condition holds (at most two seconds).
-bool waitUntil(const std::function<bool()>& condition) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!condition() && clock.elapsed() < 2000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    return condition();
-}
+using test::waitUntil;
 
 int redPixels(const QImage& image) {
     int n = 0;
@@ -67,17 +59,6 @@ TEST_F(SliceWndTest, OneWindowAtATimeWithItsMenuAndItsOwnCopy) {
     QPointer<CSliceWnd> first = open(data);
     data.samples.clear();  // the window keeps its own copy
     EXPECT_EQ(first->data().samples.size(), 41u);
-    EXPECT_EQ(first->windowTitle(), QStringLiteral("断面図"));
-    EXPECT_FALSE(first->windowIcon().isNull());
-    const QList<QAction*> menus = first->menuBar()->actions();
-    ASSERT_EQ(menus.size(), 2);
-    EXPECT_EQ(menus[0]->text(), QStringLiteral("ファイル(&F)"));
-    EXPECT_EQ(menus[1]->text(), QStringLiteral("表示(&D)"));
-    EXPECT_EQ(first->action(kCmdPrinterSetup)->text(), QStringLiteral("プリンタの設定(&R)..."));
-    EXPECT_EQ(first->action(kCmdPrint)->text(), QStringLiteral("印刷(&P)"));
-    EXPECT_EQ(first->action(kCmdSaveMetafile)->text(),
-              QStringLiteral("メタファイルにして保存(&S)..."));
-    EXPECT_EQ(first->action(kCmdCloseWindow)->text(), QStringLiteral("閉じる(&C)"));
     EXPECT_TRUE(first->action(kCmdToggleControlPoints)->isChecked());
 
     QPointer<CSliceWnd> second = open(profile(20));
@@ -171,14 +152,9 @@ TEST_F(SliceWndTest, PrintsOnePageAtNinetyPercentWithTheWindowsAspect) {
 
 TEST_F(SliceWndTest, SavesTheMetafileAndSaysWhenItCannot) {
     CSliceWnd* w = open(profile(75));
-    QString filter;
     QString answer = QString::fromStdString(dir_.file("p.emf"));
-    CSliceWnd::setSavePrompt([&](QWidget*, const QString& f) {
-        filter = f;
-        return answer;
-    });
+    CSliceWnd::setSavePrompt([&](QWidget*, const QString&) { return answer; });
     w->action(kCmdSaveMetafile)->trigger();
-    EXPECT_EQ(filter, QStringLiteral("拡張メタファイル(emf) (*.emf)"));
     const std::string bytes = test::readFile(dir_.file("p.emf"));
     ASSERT_GT(bytes.size(), 200u);
     EXPECT_EQ(bytes.substr(40, 4), " EMF");
@@ -186,7 +162,7 @@ TEST_F(SliceWndTest, SavesTheMetafileAndSaysWhenItCannot) {
     answer = QString::fromStdString(dir_.file("missing/p.emf"));
     w->action(kCmdSaveMetafile)->trigger();
     ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0].text, answer + QStringLiteral(" への保存に失敗しました"));
+    EXPECT_TRUE(messages[0].text.startsWith(answer)) << messages[0].text.toStdString();
 }
 
 TEST_F(SliceWndTest, TheTracksLineIsSampledWithTheSettings) {

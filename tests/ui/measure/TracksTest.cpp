@@ -1,6 +1,5 @@
 #include <QApplication>
 #include <QClipboard>
-#include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QScreen>
@@ -9,6 +8,7 @@
 
 #include "core/base/CommandIds.h"
 #include "core/base/SettingsStore.h"
+#include "support/ui/Input.h"
 #include "support/ui/WindowTest.h"
 #include "ui/app/CKovVDoc.h"
 #include "ui/measure/CMeasureMsgDlg.h"
@@ -93,12 +93,6 @@ protected:
         QKeyEvent event(QEvent::KeyPress, k, Qt::NoModifier);
         QApplication::sendEvent(view_.get(), &event);
     }
-    static void wait(int ms) {
-        QElapsedTimer timer;
-        timer.start();
-        while (timer.elapsed() < ms)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
     void click(QPoint at, Qt::MouseButton button = Qt::LeftButton) {
         move(at);
         press(at, button);
@@ -162,7 +156,7 @@ TEST_F(TracksTest, PanFollowsTheMouseButAQuickReleaseOnlyFixesTheGrabPoint) {
     // Shift+drag held longer than 500 ms pans at the release.
     press(QPoint(400, 300), Qt::LeftButton, Qt::ShiftModifier);
     move(QPoint(400, 340));
-    wait(TrackZoom::kPanReleaseMs + 50);
+    test::pumpFor(TrackZoom::kPanReleaseMs + 50);
     release(QPoint(400, 340), Qt::LeftButton, Qt::ShiftModifier);
     EXPECT_NEAR(world().ymin, 100.0, kGrid);  // the map dragged down: the view moves north
     EXPECT_EQ(GetCurrentKovTrack(), nullptr);
@@ -369,12 +363,6 @@ TEST_F(MeasureTipTest, DistanceAndSlopeCopiesOneLinePerSegmentUpAndDown) {
     move(pixel(502.5, 502.5));
     EXPECT_FALSE(tipText().contains(QStringLiteral("勾")));
 }
-
-}  // namespace
-}  // namespace kov
-
-namespace kov {
-namespace {
 
 TEST_F(TracksTest, TheResultWindowShowsTheRowsAndClosingItEndsTheTrack) {
     ASSERT_TRUE(doc_.OnCommand(kCmdMeasureDistanceArea));

@@ -1,11 +1,8 @@
 // The print dialog driven through its controls, and the print commands printing to PDF.
 #include <QApplication>
 #include <QCheckBox>
-#include <QElapsedTimer>
-#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
-#include <QMouseEvent>
 #include <QPrinter>
 #include <QPushButton>
 #include <QRadioButton>
@@ -14,6 +11,7 @@
 
 #include "core/base/CommandIds.h"
 #include "core/flood/FloodEstimate.h"
+#include "support/ui/Input.h"
 #include "support/ui/WindowTest.h"
 #include "ui/app/CKovVDoc.h"
 #include "ui/app/CMainFrame.h"
@@ -26,34 +24,6 @@ namespace kov {
 namespace {
 
 using test::control;
-
-// A press and release of the left button at the point, as the window system delivers them.
-void mouseClick(QWidget* widget, QPoint at) {
-    const QPointF local(at);
-    const QPointF global(widget->mapToGlobal(at));
-    QMouseEvent press(QEvent::MouseButtonPress, local, global, Qt::LeftButton, Qt::LeftButton, {});
-    QApplication::sendEvent(widget, &press);
-    QMouseEvent release(QEvent::MouseButtonRelease, local, global, Qt::LeftButton, Qt::NoButton,
-                        {});
-    QApplication::sendEvent(widget, &release);
-}
-
-void typeText(QWidget* widget, const QString& text) {
-    for (const QChar c : text) {
-        const int key = Qt::Key_0 + (c.unicode() - '0');
-        QKeyEvent press(QEvent::KeyPress, key, {}, QString(c));
-        QApplication::sendEvent(widget, &press);
-        QKeyEvent release(QEvent::KeyRelease, key, {}, QString(c));
-        QApplication::sendEvent(widget, &release);
-    }
-}
-
-void wait(int ms) {
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < ms)
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-}
 
 class PrintDialogTest : public test::SampleWindowTest {
 protected:
@@ -77,7 +47,8 @@ protected:
     }
     CKovVView& view() { return *frame_->View(); }
     void store(const char* key, int value) { settings::writeInt("QPrintDlg", key, value); }
-    static void click(QWidget* widget) { mouseClick(widget, QPoint(6, widget->height() / 2)); }
+    // Clicks a button on its indicator, at its left.
+    static void click(QWidget* widget) { test::click(widget, QPointF(6, widget->height() / 2)); }
 
     test::TempDir dir_;
     std::unique_ptr<CKovVDoc> document_;
@@ -93,7 +64,6 @@ TEST_F(PrintDialogTest, StoredSettingsModesAndOk) {
     dialog.show();
     auto* scale = control<QLineEdit>(dialog, CQPrintDlg::kIdScale);
     auto* list = control<QPushButton>(dialog, CQPrintDlg::kIdScaleList);
-    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("印刷"));
     EXPECT_EQ(scale->text(), QStringLiteral("2500"));
     EXPECT_TRUE(control<QRadioButton>(dialog, CQPrintDlg::kIdMode0)->isChecked());
     EXPECT_TRUE(control<QCheckBox>(dialog, CQPrintDlg::kIdTime)->isChecked());
@@ -142,10 +112,10 @@ TEST_F(PrintDialogTest, TypedScaleCountsAfterOneSecondAndTheMiniatureHasItsBlueF
     ASSERT_TRUE(dialog.statusText().contains(QStringLiteral("オーバー")));
     scale->setFocus();
     scale->selectAll();
-    typeText(scale, QStringLiteral("100000"));
-    wait(500);
+    test::typeText(scale, QStringLiteral("100000"));
+    test::pumpFor(500);
     EXPECT_EQ(dialog.previewCount(), drawn);  // still typing
-    wait(800);
+    test::pumpFor(800);
     EXPECT_EQ(dialog.previewCount(), drawn + 1);
     EXPECT_FALSE(dialog.statusText().contains(QStringLiteral("オーバー")));
 
@@ -180,10 +150,10 @@ TEST_F(PrintDialogTest, ScaleListShowsTheHistoryThenThePresets) {
             if (action->text() == QStringLiteral(" 1 / 5,000 ")) chosen = action;
         }
         ASSERT_NE(chosen, nullptr);
-        mouseClick(menu, menu->actionGeometry(chosen).center());
+        test::click(menu, QPointF(menu->actionGeometry(chosen).center()));
     });
     click(control<QPushButton>(dialog, CQPrintDlg::kIdScaleList));
-    wait(200);
+    test::pumpFor(200);
     ASSERT_EQ(texts.size(), 17);
     EXPECT_EQ(texts.mid(0, 4), (QStringList{" 1 / 1234 ", " 1 / 99999 ", "-", " 1 / 250 "}));
     EXPECT_EQ(texts.last(), QStringLiteral(" 1 / 5,000,000 "));

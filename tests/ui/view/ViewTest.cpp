@@ -1,6 +1,5 @@
 #include <QApplication>
 #include <QClipboard>
-#include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QMouseEvent>
 
@@ -18,6 +17,7 @@
 #include "core/display/Dib24Image.h"
 #include "core/display/MapStatusText.h"
 #include "core/print/PageComposer.h"
+#include "support/ui/Input.h"
 #include "support/ui/WindowTest.h"
 #include "ui/app/CKovVDoc.h"
 #include "ui/view/CKovVView.h"
@@ -50,17 +50,6 @@ std::string writeTestProject(const test::TempDir& dir) {
         for (int c = 0; c < 400; ++c)
             tile.codes[i][c] = testCode(c, 299 - i);  // north row first
     return test::writeTileProject(tile, dir.path());
-}
-
-// Pumps events until the condition holds or the time is up.
-bool waitFor(const std::function<bool()>& condition, int milliseconds) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > milliseconds) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return true;
 }
 
 // A view whose frame services are recorded.
@@ -273,7 +262,7 @@ TEST_F(KovVViewTest, ReliefIsRenderedOnceAndTheTipDoesNotRedrawIt) {
     const QPoint pos = cellPixel(100, 50);
     move(pos);
     CTipWnd* tip = view_->tipWindow();
-    ASSERT_TRUE(waitFor([&] { return tip->isVisible(); }, 3000));
+    ASSERT_TRUE(test::waitUntil([&] { return tip->isVisible(); }, 3000));
     const FPoint p = view_->viewport().deviceToMap(pos);
     EXPECT_EQ(tip->Text().toStdString(), quickTipText(doc_.coordinates(), 9, p.x, p.y, 105.0));
     EXPECT_EQ(tip->size(), CTipWnd::tipSize(tip->Text(), tip->tipFont()));
@@ -285,7 +274,7 @@ TEST_F(KovVViewTest, ReliefIsRenderedOnceAndTheTipDoesNotRedrawIt) {
     QCoreApplication::sendEvent(view_.get(), &leave);
     EXPECT_FALSE(tip->isVisible());
     move(pos);
-    ASSERT_TRUE(waitFor([&] { return tip->isVisible(); }, 3000));
+    ASSERT_TRUE(test::waitUntil([&] { return tip->isVisible(); }, 3000));
     pressKey(Qt::Key_Right);
     EXPECT_EQ(std::tuple(tip->isVisible(), view_->reliefImage().isNull()), std::tuple(false, true));
 
@@ -293,7 +282,7 @@ TEST_F(KovVViewTest, ReliefIsRenderedOnceAndTheTipDoesNotRedrawIt) {
     EXPECT_TRUE(view_->OnCommand(kCmdToggleQuickCoordinates));
     EXPECT_EQ(settings::readInt("KovViewTip", "QTip", 1), 0);
     move(pos);
-    EXPECT_FALSE(waitFor([&] { return tip->isVisible(); }, 800));
+    EXPECT_FALSE(test::waitUntil([&] { return tip->isVisible(); }, 800));
     EXPECT_FALSE(state(kCmdToggleQuickCoordinates).checked);
 
     EXPECT_TRUE(view_->OnCommand(kCmdToggleScaleBar));
@@ -396,21 +385,12 @@ protected:
     void sendCommand(int command) override { sent.push_back(command); }
 };
 
-void click(QWidget& widget, QPoint pos) {
-    QMouseEvent press(QEvent::MouseButtonPress, pos, widget.mapToGlobal(pos), Qt::LeftButton,
-                      Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(&widget, &press);
-    QMouseEvent release(QEvent::MouseButtonRelease, pos, widget.mapToGlobal(pos), Qt::LeftButton,
-                        Qt::NoButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(&widget, &release);
-}
-
 TEST(ScrollPad, ClicksSendTheCommandOfTheirZone) {
     PadButton pad;
     pad.show();
-    click(pad, QPoint(35, 4));
-    click(pad, QPoint(35, 35));
-    click(pad, QPoint(70, 70));
+    test::click(&pad, QPointF(35, 4));
+    test::click(&pad, QPointF(35, 35));
+    test::click(&pad, QPointF(70, 70));
     EXPECT_EQ(pad.sent, (std::vector<int>{kCmdScrollNorth, kCmdScrollCentre, kCmdScrollSouthEast}));
 
     // Over the centre the special cursor shows.
