@@ -2,6 +2,7 @@
 
 #include <map>
 #include <mutex>
+#include <unordered_set>
 #include <vector>
 
 namespace kov {
@@ -66,12 +67,34 @@ bool PushTrack(StdTrack* track) {
     return true;
 }
 
+namespace {
+// The tracks between construction and destruction.
+std::mutex g_aliveLock;
+std::unordered_set<const StdTrack*> g_alive;
+}  // namespace
+
+StdTrack::StdTrack(int level) : level_(level) {
+    std::lock_guard lock(g_aliveLock);
+    g_alive.insert(this);
+}
+
+StdTrack::~StdTrack() {
+    alive_ = 0;
+    std::lock_guard lock(g_aliveLock);
+    g_alive.erase(this);
+}
+
+bool StdTrack::isAlive(const StdTrack* track) {
+    std::lock_guard lock(g_aliveLock);
+    return g_alive.count(track) != 0;
+}
+
 void EndTrack(StdTrack* track) {
     (void)track;  // always the current track
     if (!g_current || g_popInProgress) return;
     g_popInProgress = true;
     StdTrack* ended = g_current;
-    if (ended->aliveMarker() != StdTrack::kAliveMarker) {
+    if (!StdTrack::isAlive(ended) || ended->aliveMarker() != StdTrack::kAliveMarker) {
         g_current = nullptr;
         g_popInProgress = false;
         return;

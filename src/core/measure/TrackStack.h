@@ -30,8 +30,8 @@ public:
 
     static const TrackClass classStdTrack;
 
-    explicit StdTrack(int level) : level_(level) {}
-    virtual ~StdTrack() { alive_ = 0; }
+    explicit StdTrack(int level);
+    virtual ~StdTrack();
     StdTrack(const StdTrack&) = delete;
     StdTrack& operator=(const StdTrack&) = delete;
 
@@ -55,6 +55,9 @@ public:
     int level() const { return level_; }
     StdTrack* previous() const { return previous_; }
     uint32_t aliveMarker() const { return alive_; }
+    // Whether the track is between construction and destruction. Asked of the pointer, not of
+    // the object: a destroyed track's memory must not be read (its marker included).
+    static bool isAlive(const StdTrack* track);
 
 private:
     friend bool PushTrack(StdTrack* track);
@@ -64,8 +67,7 @@ private:
     StdTrack* previous_ = nullptr;
     int32_t level_;
     bool captured_ = false;
-    // Volatile: the destructor's store must not be optimised away as a dead store.
-    volatile uint32_t alive_ = kAliveMarker;
+    uint32_t alive_ = kAliveMarker;
 };
 
 // Makes the track current, or refuses it (the caller keeps and deletes a refused track):
@@ -74,8 +76,8 @@ private:
 // (ended and deleted at once) unless it refuses by CanReplace. The stack owns accepted tracks.
 bool PushTrack(StdTrack* track);
 // Pops the current track (the one being ended) and files it for deletion; the track below is
-// resumed. Does nothing when nested in another EndTrack; a current track whose alive marker is
-// wrong is dropped without a call into it.
+// resumed. Does nothing when nested in another EndTrack; a current track that is no longer alive
+// (destroyed behind the stack's back) is dropped without a call into it.
 void EndTrack(StdTrack* track);
 // Deletes the ended tracks, first ended first.
 void PurgeEndedTracks();
