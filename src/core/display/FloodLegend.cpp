@@ -27,6 +27,12 @@ QString floodRankLabel(double height) {
     return QString::fromStdString(formatShort(height, 2) + "(m)～");
 }
 
+QColor floodRankColor(const ZarHImage& layer, int r) {
+    const uint32_t c = layer.rankColors[static_cast<size_t>(r)];
+    return {static_cast<int>(c & 0xFF), static_cast<int>((c >> 8) & 0xFF),
+            static_cast<int>((c >> 16) & 0xFF)};
+}
+
 int drawFloodRankRows(QPainter& painter, const ZarHImage& layer, const QRect& area, int rowHeight,
                       const QFont& font) {
     if (rowHeight < 2 || area.isEmpty()) return 0;
@@ -47,8 +53,7 @@ int drawFloodRankRows(QPainter& painter, const ZarHImage& layer, const QRect& ar
             y += rowHeight;
         }
         if (y + rowHeight > area.bottom() + 1) break;
-        const uint32_t c = layer.rankColors[r];
-        painter.setBrush(QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF));
+        painter.setBrush(floodRankColor(layer, r));
         painter.drawRect(x, y + (rowHeight - box) / 2, box - 1, box - 1);
         painter.setBrush(Qt::NoBrush);
         painter.drawText(QRect(x + box + gap / 2, y, itemWidth, rowHeight),

@@ -2,6 +2,7 @@
 // rank colours with their heights ("%s(m)～").
 #pragma once
 
+#include <QColor>
 #include <QFont>
 #include <QRect>
 #include <QString>
@@ -19,6 +20,8 @@ const ZarHImage* rankedFloodLayer(const HMeshProject& project);
 bool hasRankedFloodResult(const HMeshProject& project);
 // The label of a rank: its height in metres, "%s(m)～".
 QString floodRankLabel(double height);
+// The colour of rank r of the layer.
+QColor floodRankColor(const ZarHImage& layer, int r);
 // Draws the ranks of the layer as colour boxes with their labels, left to right, wrapping into
 // as many rows of the given height as the area holds; ranks that do not fit are left out.
 // Answers the number of ranks drawn.

@@ -1,13 +1,17 @@
 #include "core/flood/HMeshFloodFill.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
+#include <cstring>
 #include <new>
 
 namespace kov {
 namespace {
 
 constexpr int64_t kMaxGridCells = int64_t{1} << 31;
+// A rank image pixel that no filled span has reached yet (only while Run fills).
+constexpr uint8_t kUnflooded = 0x80;
 
 // Grid position k of n over [lo, hi), as the grid places its cells.
 double gridPosition(int k, int n, double lo, double hi) {
@@ -97,6 +101,9 @@ bool HMeshFloodFill::SetCollection(HMeshProject& project) {
             p.factor = mesh.scale / finest.scale;
             placeAxis(xMid, mesh.xmin, mesh.xmax, mesh.cols, p.i0, p.colOf);
             placeAxis(yMid, mesh.ymin, mesh.ymax, mesh.rows, p.j0, p.rowOf);
+            p.contiguous = std::adjacent_find(p.colOf.begin(), p.colOf.end(), [](int a, int b) {
+                               return b != a + 1;
+                           }) == p.colOf.end();
             if (!p.colOf.empty() && !p.rowOf.empty()) placements_.push_back(std::move(p));
         }
         rowBuffer_.resize(static_cast<size_t>(gridWidth_));
@@ -203,7 +210,9 @@ void HMeshFloodFill::readRow(int j, int x0, int x1, uint32_t* out) const {
         const int32_t* col = p.colOf.data() + (a - p.i0);
         uint32_t* o = out + (a - x0);
         const int n = b - a + 1;
-        if (p.factor == 1.0) {
+        if (p.factor == 1.0 && p.contiguous) {
+            std::memcpy(o, cells + col[0], static_cast<size_t>(n) * sizeof(uint32_t));
+        } else if (p.factor == 1.0) {
             for (int k = 0; k < n; ++k)
                 o[k] = static_cast<uint32_t>(cells[col[k]]);
         } else {
@@ -258,21 +267,22 @@ bool HMeshFloodFill::IsBoundary(int i, int j, uint32_t level) {
 }
 
 void HMeshFloodFill::classifyRow(int y, int x0, int x1, uint8_t* out) {
-    uint32_t* v = rowBuffer_.data();
-    readRow(y, x0, x1, v);
+    const uint32_t* v = rowBuffer_.data();
+    readRow(y, x0, x1, rowBuffer_.data());
     const int32_t level = static_cast<int32_t>(boundaryValue);
     const uint8_t* wall =
         wall_.empty() ? nullptr : wall_.data() + static_cast<size_t>(y) * gridWidth_;
     const int n = x1 - x0 + 1;
+    // Loops without branches and on locals only (the output bytes may alias any member), so that
+    // they run on vectors. A marker that does not pass is compared with 0, which no marker is.
+    const uint32_t water = waterPasses_ ? static_cast<uint32_t>(MESH_WATER) : 0u;
+    const uint32_t noData = noDataPasses_ ? static_cast<uint32_t>(MESH_NODATA) : 0u;
     for (int k = 0; k < n; ++k) {
         const uint32_t c = v[k];
-        bool b;
-        if (isFloodMarker(c))
-            b = !((c == static_cast<uint32_t>(MESH_WATER) && waterPasses_) ||
-                  (c == static_cast<uint32_t>(MESH_NODATA) && noDataPasses_));
-        else
-            b = static_cast<int32_t>(c) > level;
-        out[k] = b ? 1 : 0;
+        const bool marker = isFloodMarker(c);
+        const bool passes = (c == water) | (c == noData);
+        const bool above = static_cast<int32_t>(c) > level;
+        out[k] = static_cast<uint8_t>((marker & !passes) | (!marker & above));
     }
     if (wall)
         for (int k = 0; k < n; ++k)
@@ -280,32 +290,121 @@ void HMeshFloodFill::classifyRow(int y, int x0, int x1, uint8_t* out) {
     if (rangeOn_)
         for (int k = 0; k < n; ++k)
             if (!out[k] && rangeBoundary(x0 + k, y)) out[k] = 1;
+    if (!marks_) return;
+
+    uint8_t* ranks = marks_ + static_cast<size_t>(y) * gridWidth_ + x0;
+    rankRow(v, n, runLevels_, runWaterLevel_, runDepthMode_, ranks);
+    for (int k = 0; k < n; ++k)
+        ranks[k] |= kUnflooded;
+    // Every ground cell the flood can meet in this row is an open one.
+    int32_t low = INT32_MAX, high = INT32_MIN;
+    for (int k = 0; k < n; ++k) {  // with masks rather than choices, which run on vectors
+        const auto z = static_cast<int32_t>(v[k]);
+        const int32_t ground = -static_cast<int32_t>((out[k] == 0) & !isFloodMarker(v[k]));
+        const int32_t down = (z & ground) | (INT32_MAX & ~ground);
+        const int32_t up = (z & ground) | (INT32_MIN & ~ground);
+        low = down < low ? down : low;
+        high = up > high ? up : high;
+    }
+    RowGround& g = rowGround_[static_cast<size_t>(y)];
+    g = RowGround{};
+    if (low > high) return;  // no ground
+    // No marker equals a ground value, so an open cell holding it is ground.
+    const auto firstOpen = [&](int32_t z) {
+        constexpr int kChunk = 64;
+        for (int base = 0; base < n; base += kChunk) {
+            const int end = std::min(n, base + kChunk);
+            bool hit = false;
+            for (int k = base; k < end; ++k)
+                hit |= (static_cast<int32_t>(v[k]) == z) & (out[k] == 0);
+            if (!hit) continue;
+            for (int k = base; k < end; ++k)
+                if (static_cast<int32_t>(v[k]) == z && out[k] == 0) return x0 + k;
+        }
+        return -1;
+    };
+    g.lowAt = firstOpen(low);
+    g.highAt = firstOpen(high);
+    g.low = low;
+    g.high = high;
+}
+
+void HMeshFloodFill::spanFilled(int y, int left, int right) {
+    if (!marks_) return;
+    uint8_t* p = marks_ + static_cast<size_t>(y) * gridWidth_;
+    for (int x = left; x <= right; ++x)
+        p[x] &= static_cast<uint8_t>(~kUnflooded);
+}
+
+void HMeshFloodFill::meetGround(int32_t z) {
+    lowestLevel = statsStarted ? std::min(lowestLevel, z) : z;
+    highestLevel = statsStarted ? std::max(highestLevel, z) : z;
+    statsStarted = true;
 }
 
 void HMeshFloodFill::rankRow(const uint32_t* values, int n, const std::vector<int32_t>& levels,
                              int32_t waterLevel, bool depthMode, uint8_t* out) const {
     const int k = static_cast<int>(levels.size());
-    for (int c = 0; c < n; ++c) {
-        const uint32_t v = values[c];
-        uint8_t rank = kNoRank;
-        if (!isFloodMarker(v)) {
-            const int64_t z = static_cast<int32_t>(v);
-            if (depthMode) {
-                const int64_t depth = static_cast<int64_t>(waterLevel) - z;
-                for (int r = k - 1; r >= 0; --r)
-                    if (depth >= levels[r]) {
-                        rank = static_cast<uint8_t>(r);
-                        break;
-                    }
-            } else {
-                for (int r = 0; r < k; ++r)
-                    if (z <= levels[r]) {
-                        rank = static_cast<uint8_t>(r);
-                        break;
-                    }
+    if (!std::is_sorted(levels.begin(), levels.end())) {
+        // Levels out of order: rank by the rules themselves, cell by cell.
+        for (int c = 0; c < n; ++c) {
+            const uint32_t v = values[c];
+            uint8_t rank = kNoRank;
+            if (!isFloodMarker(v)) {
+                const int64_t z = static_cast<int32_t>(v);
+                if (depthMode) {
+                    const int64_t depth = static_cast<int64_t>(waterLevel) - z;
+                    for (int r = k - 1; r >= 0; --r)
+                        if (depth >= levels[r]) {
+                            rank = static_cast<uint8_t>(r);
+                            break;
+                        }
+                } else {
+                    for (int r = 0; r < k; ++r)
+                        if (z <= levels[r]) {
+                            rank = static_cast<uint8_t>(r);
+                            break;
+                        }
+                }
             }
+            out[c] = rank;
         }
-        out[c] = rank;
+        return;
+    }
+    // Ascending levels: a cell lies at or below a run of ground thresholds t[r] (ground mode:
+    // the levels, a suffix of them; depth mode: water - level, a prefix), so its rank follows
+    // from how many. Thresholds beyond the 32-bit range are met by every value or by none.
+    int32_t t[kMaxRanks];
+    int m = 0;
+    for (; m < k && m < kMaxRanks; ++m) {
+        if (!depthMode) {
+            t[m] = levels[m];
+            continue;
+        }
+        const int64_t ground = static_cast<int64_t>(waterLevel) - levels[m];
+        if (ground < INT32_MIN) break;
+        t[m] = static_cast<int32_t>(std::min<int64_t>(ground, INT32_MAX));
+    }
+    // Depth mode: rank count - 1; ground mode: rank k - count.
+    const int32_t first = depthMode ? -1 : k;
+    const int32_t step = depthMode ? 1 : -1;
+    constexpr int kBlock = 256;
+    int32_t count[kBlock];
+    for (int base = 0; base < n; base += kBlock) {
+        const int len = std::min(kBlock, n - base);
+        const uint32_t* v = values + base;
+        std::fill(count, count + len, 0);
+        for (int r = 0; r < m; ++r) {
+            const int32_t limit = t[r];
+            for (int c = 0; c < len; ++c)
+                count[c] += static_cast<int32_t>(v[c]) <= limit;
+        }
+        uint8_t* o = out + base;
+        for (int c = 0; c < len; ++c) {
+            const int32_t rank = first + step * count[c];
+            const bool none = (count[c] == 0) | isFloodMarker(v[c]);
+            o[c] = static_cast<uint8_t>(none ? kNoRank : rank);
+        }
     }
 }
 
@@ -349,58 +448,79 @@ std::optional<FloodRankImage> HMeshFloodFill::Run(const std::vector<int32_t>& le
     boundaryValue = static_cast<uint32_t>(waterLevel);
     statsStarted = false;
     lowestLevel = highestLevel = 0;
+    struct Unmark {  // the rank image is marked only while the fill runs
+        uint8_t*& marks;
+        ~Unmark() { marks = nullptr; }
+    };
     try {
-        // The flood mask: one bit per cell, set everywhere, cleared where the flood reaches.
-        HxDib mask;
-        mask.width = gridWidth_;
-        mask.height = gridHeight_;
-        mask.bitsPerPixel = 1;
-        mask.stride = (gridWidth_ + 31) / 32 * 4;
-        std::vector<uint8_t> maskBits(static_cast<size_t>(mask.stride) * gridHeight_, 0xFF);
-        mask.bits = maskBits.data();
-        mask.palette = {0x000000, 0xFFFFFF};
-        SetDestination(&mask, 0x000000, 0, 0);
-        FillRect bounds;
-        const int64_t filled =
-            Fill(si, sj, FillRect{0, 0, gridWidth_ - 1, gridHeight_ - 1}, bounds, kPaint);
-        SetDestination(nullptr, 0, 0, 0);
-        if (filled == 0) return std::nullopt;
-
+        // The rank image doubles as the flood mask: the fill ranks each row it classifies with
+        // every pixel marked unflooded, and clears the mark of the spans it fills.
         FloodRankImage image = blankImage(colors);
+        runLevels_.assign(levels.begin(),
+                          levels.begin() + std::min<size_t>(levels.size(), kMaxRanks));
+        runWaterLevel_ = waterLevel;
+        runDepthMode_ = depthMode;
+        rowGround_.assign(static_cast<size_t>(gridHeight_), RowGround{});
+        FillRect bounds;
+        int64_t filled = 0;
+        {
+            Unmark unmark{marks_};
+            marks_ = image.pixels.data();
+            filled = Fill(si, sj, FillRect{0, 0, gridWidth_ - 1, gridHeight_ - 1}, bounds, 0);
+        }
+        if (filled == 0) return std::nullopt;
         image.filled = filled;
         image.startI = si;
         image.startJ = sj;
-        std::vector<int32_t> used(levels.begin(),
-                                  levels.begin() + std::min<size_t>(levels.size(), kMaxRanks));
-        std::vector<uint8_t> ranks(static_cast<size_t>(gridWidth_));
-        // Only the rows and columns the flood reached can hold a rank.
-        const int n = bounds.right - bounds.left + 1;
+
+        // The lowest and highest ground the flood met. The start cell is filled whatever the
+        // rules say; every other flooded cell is an open one, counted in its row's figures.
+        const auto flooded = [&](int i, int j) {
+            return !(image.pixels[static_cast<size_t>(j) * gridWidth_ + i] & kUnflooded);
+        };
+        const uint32_t startValue = GetPixel(si, sj);
+        if (!isFloodMarker(startValue) && static_cast<int32_t>(startValue) <= waterLevel)
+            meetGround(static_cast<int32_t>(startValue));
         for (int j = bounds.top; j <= bounds.bottom; ++j) {
+            const RowGround& g = rowGround_[static_cast<size_t>(j)];
+            if (g.lowAt < 0) continue;
+            if (flooded(g.lowAt, j)) meetGround(g.low);
+            if (flooded(g.highAt, j)) meetGround(g.high);
+        }
+        // A row whose extreme cell stayed dry is read again, when its flooded cells might still
+        // reach beyond what was met.
+        for (int j = bounds.top; j <= bounds.bottom; ++j) {
+            const RowGround& g = rowGround_[static_cast<size_t>(j)];
+            if (g.lowAt < 0) continue;
+            const bool lower = !flooded(g.lowAt, j) && (!statsStarted || g.low < lowestLevel);
+            const bool higher = !flooded(g.highAt, j) && (!statsStarted || g.high > highestLevel);
+            if (!lower && !higher) continue;
             uint32_t* v = rowBuffer_.data();
             readRow(j, bounds.left, bounds.right, v);
-            rankRow(v, n, used, waterLevel, depthMode, ranks.data());
-            uint8_t* out = image.pixels.data() + static_cast<size_t>(j) * gridWidth_ + bounds.left;
-            // The mask row of grid row j (bottom-up, like every raster the fill paints).
-            const uint8_t* bits =
-                mask.bits + static_cast<size_t>(gridHeight_ - j - 1) * mask.stride;
-            for (int k = 0; k < n; ++k) {
-                const int x = bounds.left + k;
-                if ((bits[x >> 3] >> (7 - (x & 7))) & 1) continue;  // not flooded
-                out[k] = ranks[k];
-                if (ranks[k] == kNoRank) ++image.unranked;
-                const uint32_t c = v[k];
-                if (isFloodMarker(c) || static_cast<int32_t>(c) > waterLevel) continue;
-                const int32_t z = static_cast<int32_t>(c);
-                lowestLevel = statsStarted ? std::min(lowestLevel, z) : z;
-                highestLevel = statsStarted ? std::max(highestLevel, z) : z;
-                statsStarted = true;
+            for (int i = bounds.left; i <= bounds.right; ++i) {
+                const uint32_t c = v[i - bounds.left];
+                if (flooded(i, j) && !isFloodMarker(c) && static_cast<int32_t>(c) <= waterLevel)
+                    meetGround(static_cast<int32_t>(c));
             }
         }
         image.lowest = statsStarted ? lowestLevel : 0;
         image.highest = statsStarted ? highestLevel : 0;
+
+        // Cells the flood did not reach lose their rank. Only the flooded rows and one row on
+        // either side were ranked.
+        const int top = std::max(bounds.top - 1, 0);
+        const int bottom = std::min(bounds.bottom + 1, gridHeight_ - 1);
+        uint8_t* p = image.pixels.data() + static_cast<size_t>(top) * gridWidth_;
+        const size_t n = static_cast<size_t>(bottom - top + 1) * gridWidth_;
+        int64_t unranked = 0;
+        for (size_t k = 0; k < n; ++k) {
+            const uint8_t q = p[k];
+            unranked += q == kNoRank;
+            p[k] = (q & kUnflooded) ? kNoRank : q;
+        }
+        image.unranked = unranked;
         return image;
     } catch (const std::bad_alloc&) {
-        SetDestination(nullptr, 0, 0, 0);
         return std::nullopt;
     }
 }

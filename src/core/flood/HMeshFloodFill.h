@@ -89,7 +89,10 @@ public:
     bool statsStarted = false;
 
 protected:
+    // During Run the row's ranks and ground figures are taken in the same read that classifies
+    // it, and each filled span marks its cells flooded: no cell is read twice.
     void classifyRow(int y, int x0, int x1, uint8_t* out) override;
+    void spanFilled(int y, int left, int right) override;
 
 private:
     // One mesh as it lies on the grid: the grid columns and rows whose positions it contains and
@@ -99,6 +102,7 @@ private:
         double factor = 1.0;  // the mesh's scale in units of the finest mesh's scale
         int i0 = 0;
         int j0 = 0;
+        bool contiguous = false;  // colOf runs on one by one (the mesh has the grid's cell size)
         std::vector<int32_t> colOf;
         std::vector<int32_t> rowOf;
     };
@@ -110,6 +114,15 @@ private:
     void rankRow(const uint32_t* values, int n, const std::vector<int32_t>& levels,
                  int32_t waterLevel, bool depthMode, uint8_t* out) const;
     FloodRankImage blankImage(const std::vector<uint32_t>& colors) const;
+    // The lowest and highest ground (neither marker nor boundary) of a grid row and the first
+    // column holding each; lowAt -1 when the row has none.
+    struct RowGround {
+        int32_t low = 0;
+        int32_t high = 0;
+        int lowAt = -1;
+        int highAt = -1;
+    };
+    void meetGround(int32_t z);
 
     MapRect rect_;
     double unit_ = 1.0;
@@ -125,6 +138,13 @@ private:
     FPoint start_;
     std::vector<uint8_t> wall_;  // grid size, 1 = wall, empty when none
     std::vector<uint32_t> rowBuffer_;
+    // The rank image that Run is filling (null otherwise), with the rules it ranks by; pixels
+    // carry kUnflooded until a filled span clears it.
+    uint8_t* marks_ = nullptr;
+    std::vector<int32_t> runLevels_;
+    int32_t runWaterLevel_ = 0;
+    bool runDepthMode_ = false;
+    std::vector<RowGround> rowGround_;
 };
 
 }  // namespace kov

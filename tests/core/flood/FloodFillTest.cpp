@@ -312,5 +312,92 @@ TEST(FloodFill, RegionIsTheFourConnectedComponentOfARandomTerrain) {
     }
 }
 
+// The rank image, the unranked count and the lowest and highest ground of a start-point run, cell
+// by cell against the rules, on random terrains: a coarse mesh of 2 m cells (each read by four
+// grid cells) under a fine one, random ascending ranks in both modes, walls and ranges.
+TEST(FloodFill, RanksAndGroundFiguresFollowTheRulesOnRandomTerrains) {
+    std::mt19937 random(7031);
+    const auto roll = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
+    for (int trial = 0; trial < 200; ++trial) {
+        const int w = 2 * (4 + roll(20)), h = 2 * (4 + roll(20));
+        const int fx = 2 * roll(w / 2), fy = 2 * roll(h / 2);
+        const int fw = 1 + roll(w - fx), fh = 1 + roll(h - fy);
+        const auto code = [&] {
+            const int r = roll(100);
+            return r < 5 ? MESH_WATER : r < 10 ? MESH_NODATA : roll(12);
+        };
+        std::vector<int> coarse(static_cast<size_t>(w / 2) * (h / 2)),
+            fine(static_cast<size_t>(fw) * fh);
+        for (int& v : coarse)
+            v = code();
+        for (int& v : fine)
+            v = code();
+        Reference ref{w, h, std::vector<int>(static_cast<size_t>(w) * h),
+                      std::vector<uint8_t>(static_cast<size_t>(w) * h, 0)};
+        for (int j = 0; j < h; ++j)
+            for (int i = 0; i < w; ++i) {
+                const bool inFine = i >= fx && i < fx + fw && j >= fy && j < fy + fh;
+                ref.ground[j * w + i] =
+                    inFine ? fine[(j - fy) * fw + (i - fx)] : coarse[(j / 2) * (w / 2) + i / 2];
+            }
+        HMeshProject project;
+        auto a = test::makeMesh(
+            w / 2, h / 2, 2.0, 0.0, 0.0, [&](int c, int r) { return coarse[r * (w / 2) + c]; },
+            1.0);
+        auto b = test::makeMesh(
+            fw, fh, 1.0, fx, fy, [&](int c, int r) { return fine[r * fw + c]; }, 1.0);
+        project.AddMesh(a);
+        project.AddMesh(b);
+        HMeshFloodFill fill;
+        ASSERT_TRUE(fill.SetCollection(project));
+        ASSERT_EQ(fill.gridWidth(), w);
+        if (roll(2)) {
+            const int c = roll(w);
+            fill.SetWall({{c + 0.5, 0.5}, {c + 0.5, h - 0.5}});
+            for (int r = 0; r < h; ++r)
+                ref.wall[r * w + c] = 1;
+        }
+        const bool water = roll(2), noData = roll(2), depth = roll(2);
+        fill.SetFlags((water ? 1 : 0) | (noData ? 2 : 0));
+        const double range = roll(3) ? 0.0 : 3.0 + roll(20);
+        fill.SetRange(range > 0, range);
+        std::vector<int32_t> levels(static_cast<size_t>(roll(5)));
+        for (size_t r = 0; r < levels.size(); ++r)
+            levels[r] = (r ? levels[r - 1] : -2) + roll(4);
+        const int level = roll(12);
+        const double sx = roll(w) + 0.5, sy = roll(h) + 0.5;
+        auto out = fill.Run(levels, std::vector<uint32_t>(levels.size(), 0xFF), FPoint{sx, sy},
+                            level, depth);
+        ASSERT_TRUE(out);
+        const auto flooded = breadthFirst(ref, static_cast<int>(sx), static_cast<int>(sy), level,
+                                          water, noData, range, sx, sy);
+        const auto rankOf = [&](int v) {
+            if (v == MESH_WATER || v == MESH_NODATA) return kNoRank;
+            const int n = static_cast<int>(levels.size());
+            for (int r = 0; r < n; ++r) {
+                const int k = depth ? n - 1 - r : r;
+                if (depth ? level - v >= levels[k] : v <= levels[k]) return static_cast<uint8_t>(k);
+            }
+            return kNoRank;
+        };
+        int64_t unranked = 0;
+        int lowest = INT_MAX, highest = INT_MIN;
+        for (size_t k = 0; k < flooded.size(); ++k) {
+            const int v = ref.ground[k];
+            const uint8_t rank = flooded[k] ? rankOf(v) : kNoRank;
+            ASSERT_EQ(out->pixels[k], rank)
+                << "trial " << trial << " cell " << k % w << "," << k / w;
+            unranked += flooded[k] && rank == kNoRank;
+            if (flooded[k] && v != MESH_WATER && v != MESH_NODATA && v <= level) {
+                lowest = std::min(lowest, v);
+                highest = std::max(highest, v);
+            }
+        }
+        EXPECT_EQ(out->unranked, unranked) << "trial " << trial;
+        EXPECT_EQ(out->lowest, lowest == INT_MAX ? 0 : lowest) << "trial " << trial;
+        EXPECT_EQ(out->highest, highest == INT_MIN ? 0 : highest) << "trial " << trial;
+    }
+}
+
 }  // namespace
 }  // namespace kov

@@ -16,12 +16,14 @@
 #include "core/data/ZarHColorMap.h"
 #include "core/display/Dib24Image.h"
 #include "core/display/MapStatusText.h"
+#include "core/flood/FloodEstimate.h"
 #include "core/print/PageComposer.h"
 #include "support/ui/Input.h"
 #include "support/ui/WindowTest.h"
 #include "ui/app/CKovVDoc.h"
 #include "ui/view/CKovVView.h"
 #include "ui/view/CQLegend.h"
+#include "ui/view/CQuickBar.h"
 #include "ui/view/CScrButton.h"
 #include "ui/view/CTipWnd.h"
 
@@ -447,6 +449,46 @@ TEST_F(LegendTest, StripAndLabelsOfTheColourMap) {
     empty.resize(79, 320);
     const QImage blank = empty.grab().toImage();
     EXPECT_EQ(blank.pixel(40, 160), blank.pixel(40, 5));
+}
+
+// A flood result with ranks adds their colours below the strip when the legend is tall enough;
+// a legend at its lowest keeps the strip alone.
+TEST_F(LegendTest, FloodRanksBelowTheStripWhenTheyFit) {
+    const QRgb colours[3] = {qRgb(200, 30, 170), qRgb(10, 140, 90), qRgb(250, 250, 5)};
+    const auto pixelsOf = [&](int h) {
+        CQLegend legend(&doc_);
+        legend.resize(79, h);
+        const QImage face = legend.grab().toImage();
+        std::vector<int> count(3, 0);
+        for (int y = 0; y < face.height(); ++y)
+            for (int x = 0; x < face.width(); ++x)
+                for (int r = 0; r < 3; ++r)
+                    count[r] += face.pixel(x, y) == colours[r];
+        return std::tuple(count, face);
+    };
+    const auto [before, plain] = pixelsOf(320);
+    EXPECT_EQ(before, std::vector<int>(3, 0));
+
+    FloodParameters p;
+    p.height = 300.0;
+    p.rankTexts = {"5", "25.5", "120"};
+    p.rankColors.clear();
+    for (const QRgb c : colours)  // 0x00BBGGRR
+        p.rankColors.push_back(qRed(c) | qGreen(c) << 8 | static_cast<uint32_t>(qBlue(c)) << 16);
+    std::optional<FloodOutcome> flood = floodWholeArea(*doc_.meshes(), p);
+    ASSERT_TRUE(flood);
+    ASSERT_TRUE(addFloodLayer(*doc_.meshes(), flood->layer));
+
+    const auto [tall, face] = pixelsOf(320);
+    for (int r = 0; r < 3; ++r)
+        EXPECT_GE(tall[r], 8 * 8) << "rank " << r;  // a box of each colour
+    // The strip gives up height: its lowest colour comes higher up than without the ranks.
+    EXPECT_NE(face.pixel(40, 280), plain.pixel(40, 280));
+
+    const auto [low, lowFace] = pixelsOf(CQuickBar::kLegendMinimumHeight);
+    EXPECT_EQ(low, std::vector<int>(3, 0));
+    const QImage strip = dib24ToImage(doc_.meshes()->GetColorMap(0)->makeStrip(79, 24, true));
+    EXPECT_EQ(lowFace.pixel(40, 20 + 23), strip.pixel(40, 23));
 }
 
 }  // namespace
