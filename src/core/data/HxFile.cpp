@@ -93,6 +93,7 @@ std::string findEntryIgnoringCase(const std::string& folder, const std::string& 
 
 std::string FolderListingCache::findIgnoringCase(const std::string& folder,
                                                  const std::string& name) {
+    const std::lock_guard hold(lock_);
     const auto inserted = listings_.try_emplace(folder);
     auto& entries = inserted.first->second;
     if (inserted.second)
@@ -108,8 +109,16 @@ FolderListingScope::FolderListingScope() : outer_(scopedCache) {
     scopedCache = &cache_;
 }
 
+FolderListingScope::FolderListingScope(FolderListingCache* shared) : outer_(scopedCache) {
+    scopedCache = shared;
+}
+
 FolderListingScope::~FolderListingScope() {
     scopedCache = outer_;
+}
+
+FolderListingCache* FolderListingScope::current() {
+    return scopedCache;
 }
 
 uint64_t folderListingsRead() {

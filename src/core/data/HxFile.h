@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -56,9 +57,11 @@ bool isReadableFile(const std::string& path);
 class FolderListingCache {
 public:
     // The entry of folder whose name equals name without regard to ASCII case; empty when none.
+    // Threads reading the files of one load may share the cache.
     std::string findIgnoringCase(const std::string& folder, const std::string& name);
 
 private:
+    std::mutex lock_;
     // Per folder: entry names by their lower-case form (the first of equal forms wins).
     std::unordered_map<std::string, std::unordered_map<std::string, std::string>> listings_;
 };
@@ -69,7 +72,12 @@ private:
 class FolderListingScope {
 public:
     FolderListingScope();
+    // This thread shares another scope's cache (a thread reading files for that load); null:
+    // no cache.
+    explicit FolderListingScope(FolderListingCache* shared);
     ~FolderListingScope();
+    // The cache this thread's innermost scope uses; null without a scope.
+    static FolderListingCache* current();
     FolderListingScope(const FolderListingScope&) = delete;
     FolderListingScope& operator=(const FolderListingScope&) = delete;
 

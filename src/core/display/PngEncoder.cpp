@@ -3,7 +3,10 @@
 #include <zlib.h>
 #include <QImage>
 #include <QtEndian>
+#include <algorithm>
 #include <cstring>
+#include <future>
+#include <thread>
 #include <vector>
 
 namespace kov {
@@ -39,44 +42,59 @@ void unpackRow(const QRgb* pixels, int width, bool alpha, unsigned char* out) {
     }
 }
 
-class Deflater {
-public:
-    explicit Deflater(QByteArray& file) : file_(file), out_(kChunkBytes) {
-        ok_ = deflateInit2(&stream_, 1, Z_DEFLATED, 15, 8, Z_RLE) == Z_OK;
-        stream_.next_out = out_.data();
-        stream_.avail_out = static_cast<uInt>(out_.size());
-    }
-    ~Deflater() { deflateEnd(&stream_); }
-    Deflater(const Deflater&) = delete;
-    Deflater& operator=(const Deflater&) = delete;
-
-    bool add(const unsigned char* data, size_t size, bool last) {
-        if (!ok_) return false;
-        stream_.next_in = const_cast<unsigned char*>(data);
-        stream_.avail_in = static_cast<uInt>(size);
-        const int flush = last ? Z_FINISH : Z_NO_FLUSH;
-        for (;;) {
-            const int result = deflate(&stream_, flush);
-            if (result == Z_STREAM_ERROR) return ok_ = false;
-            if (stream_.avail_out == 0) writeChunk();
-            if (last ? result == Z_STREAM_END : stream_.avail_in == 0) break;
-        }
-        if (last && stream_.avail_out < out_.size()) writeChunk();
-        return true;
-    }
-
-private:
-    void writeChunk() {
-        appendChunk(file_, "IDAT", out_.data(), out_.size() - stream_.avail_out);
-        stream_.next_out = out_.data();
-        stream_.avail_out = static_cast<uInt>(out_.size());
-    }
-
-    QByteArray& file_;
-    std::vector<unsigned char> out_;
-    z_stream stream_{};
-    bool ok_ = false;
+// A part of the filtered rows compressed as raw deflate blocks; every part but the last ends on
+// a byte boundary without closing the stream, so the parts join into one stream.
+struct Segment {
+    std::vector<unsigned char> bytes;
+    uLong adler = 1;
+    size_t length = 0;
+    bool ok = false;
 };
+
+Segment deflateSegment(const unsigned char* data, size_t size, bool last) {
+    Segment segment;
+    segment.length = size;
+    segment.adler = adler32_z(1, data, size);
+    z_stream stream{};
+    if (deflateInit2(&stream, 1, Z_DEFLATED, -15, 8, Z_RLE) != Z_OK) return segment;
+    segment.bytes.resize(deflateBound(&stream, size) + 16);
+    stream.next_in = const_cast<unsigned char*>(data);
+    stream.avail_in = static_cast<uInt>(size);
+    stream.next_out = segment.bytes.data();
+    stream.avail_out = static_cast<uInt>(segment.bytes.size());
+    const int result = deflate(&stream, last ? Z_FINISH : Z_SYNC_FLUSH);
+    segment.ok = last ? result == Z_STREAM_END : result == Z_OK && stream.avail_in == 0;
+    segment.bytes.resize(segment.bytes.size() - stream.avail_out);
+    deflateEnd(&stream);
+    return segment;
+}
+
+// The zlib stream of the filtered rows, compressed in parts on all cores (the parts restart the
+// run-length matching, which costs a few bytes per part). Empty when compression fails.
+std::vector<unsigned char> compressRows(const std::vector<unsigned char>& rows, size_t rowBytes) {
+    const size_t rowCount = rows.size() / rowBytes;
+    const size_t parts = std::clamp<size_t>(std::thread::hardware_concurrency(), 1,
+                                            std::max<size_t>(1, rowCount / 64));
+    std::vector<std::future<Segment>> running;
+    for (size_t k = 0; k < parts; ++k) {
+        const size_t first = rowCount * k / parts * rowBytes;
+        const size_t end = rowCount * (k + 1) / parts * rowBytes;
+        running.push_back(std::async(parts > 1 ? std::launch::async : std::launch::deferred,
+                                     deflateSegment, rows.data() + first, end - first,
+                                     k + 1 == parts));
+    }
+    std::vector<unsigned char> stream = {0x78, 0x01};  // deflate, 32 KiB window, fastest level
+    uLong adler = 1;
+    for (auto& part : running) {
+        const Segment segment = part.get();
+        if (!segment.ok) return {};
+        stream.insert(stream.end(), segment.bytes.begin(), segment.bytes.end());
+        adler = adler32_combine(adler, segment.adler, static_cast<z_off_t>(segment.length));
+    }
+    for (int shift = 24; shift >= 0; shift -= 8)
+        stream.push_back(static_cast<unsigned char>(adler >> shift));
+    return stream;
+}
 
 }  // namespace
 
@@ -107,19 +125,23 @@ QByteArray encodePng(const QImage& image) {
 
     // Filter "Up": each byte minus the byte above it. Flat areas and smooth relief become runs
     // that zlib's run-length strategy packs faster, and smaller, than its fastest general level.
-    Deflater deflater(file);
+    const size_t filteredBytes = rowBytes + 1;
+    std::vector<unsigned char> rows(filteredBytes * static_cast<size_t>(height));
     std::vector<unsigned char> previous(rowBytes, 0);
     std::vector<unsigned char> current(rowBytes);
-    std::vector<unsigned char> filtered(rowBytes + 1);
-    filtered[0] = kFilterUp;
     for (int y = 0; y < height; ++y) {
         unpackRow(reinterpret_cast<const QRgb*>(pixels.constScanLine(y)), width, alpha,
                   current.data());
+        unsigned char* filtered = rows.data() + filteredBytes * static_cast<size_t>(y);
+        filtered[0] = kFilterUp;
         for (size_t i = 0; i < rowBytes; ++i)
             filtered[i + 1] = static_cast<unsigned char>(current[i] - previous[i]);
-        if (!deflater.add(filtered.data(), filtered.size(), y + 1 == height)) return {};
         current.swap(previous);
     }
+    const std::vector<unsigned char> stream = compressRows(rows, filteredBytes);
+    if (stream.empty()) return {};
+    for (size_t at = 0; at < stream.size(); at += kChunkBytes)
+        appendChunk(file, "IDAT", stream.data() + at, std::min(kChunkBytes, stream.size() - at));
     appendChunk(file, "IEND", nullptr, 0);
     return file;
 }

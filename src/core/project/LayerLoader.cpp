@@ -4,6 +4,7 @@
 #include <array>
 #include <filesystem>
 #include <memory>
+#include <optional>
 
 #include "core/base/HxProgress.h"
 #include "core/data/HMeshProject.h"
@@ -11,6 +12,7 @@
 #include "core/data/InternetFetch.h"
 #include "core/data/ZarHColorMap.h"
 #include "core/project/LayerRegistry.h"
+#include "core/project/TileReadAhead.h"
 
 namespace kov {
 namespace {
@@ -87,6 +89,7 @@ int loadLayerPaths(const std::vector<std::string>& paths, HMeshProject& project,
     };
 
     if (progress) progress->Begin();
+    TileReadAhead readAhead(files);
     const int count = static_cast<int>(files.size());
     for (int i = 0; i < count; ++i) {
         if (progress && progress->SetPos(i, count)) break;
@@ -113,7 +116,9 @@ int loadLayerPaths(const std::vector<std::string>& paths, HMeshProject& project,
                 say("%sを読み込み中...", name);
                 break;
         }
-        LoadedLayer layer = loadLayer(path, kind, dsmCellSize, progress);
+        std::optional<LoadedLayer> ahead = readAhead.take(static_cast<size_t>(i));
+        LoadedLayer layer =
+            ahead ? std::move(*ahead) : loadLayer(path, kind, dsmCellSize, progress);
         if (!layer.loaded()) {
             report.unreadable.push_back({path, std::move(layer.reason)});
         } else if (!addLayer(project, layer)) {
