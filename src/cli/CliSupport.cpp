@@ -6,6 +6,10 @@
 #include <cstring>
 #include <filesystem>
 
+#include <QByteArray>
+#include <QGuiApplication>
+
+#include "core/base/AtomicFile.h"
 #include "core/base/HxProgress.h"
 #include "core/base/TextCodec.h"
 #include "core/data/HMeshProject.h"
@@ -316,6 +320,31 @@ std::optional<MapRect> fittedViewRect(const char* command, const HMeshProject& p
         return std::nullopt;
     }
     return shown;
+}
+
+bool loadMeshes(const char* command, const DataArguments& data, HMeshProject& project) {
+    if (!loadDataPaths(data, project)) return false;
+    if (project.meshCount() > 0) return true;
+    std::fprintf(stderr, "kovtool %s: the given paths hold no elevation mesh\n", command);
+    return false;
+}
+
+DrawingApplication::DrawingApplication() {
+    if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    application_ = std::make_unique<QGuiApplication>(argc_, argv_);
+}
+
+DrawingApplication::~DrawingApplication() = default;
+
+bool writeOutputFile(const char* command, const std::string& path, const QByteArray& bytes,
+                     const char* emptyReason) {
+    std::string reason = emptyReason;
+    if (!bytes.isEmpty() &&
+        replaceFileAtomically(path, std::string_view(bytes.constData(), bytes.size()), &reason))
+        return true;
+    std::fprintf(stderr, "kovtool %s: %s cannot be written: %s\n", command, path.c_str(),
+                 reason.c_str());
+    return false;
 }
 
 }  // namespace kov::cli

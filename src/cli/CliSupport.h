@@ -15,6 +15,9 @@
 
 #include "core/data/HMeshProject.h"
 
+class QByteArray;
+class QGuiApplication;
+
 namespace kov {
 class HxProgress;
 struct ProjectLoadReport;
@@ -32,6 +35,9 @@ namespace kov::cli {
 struct DataArguments;
 bool loadDataPaths(const DataArguments& data, HMeshProject& project,
                    ProjectLoadReport* projectReport = nullptr);
+// loadDataPaths, then a message when the paths hold no elevation mesh: false in both cases. The
+// start of every command that works on the meshes.
+bool loadMeshes(const char* command, const DataArguments& data, HMeshProject& project);
 // True when paths name exactly one project file.
 bool isProjectArgument(const std::vector<std::string>& paths);
 
@@ -120,5 +126,26 @@ bool forEachStdinPair(const char* command, OnPair&& onPair) {
     }
     return true;
 }
+
+// The application object that drawing text needs, for as long as it lives; drawn off screen
+// when no display is named.
+class DrawingApplication {
+public:
+    DrawingApplication();
+    ~DrawingApplication();
+    DrawingApplication(const DrawingApplication&) = delete;
+    DrawingApplication& operator=(const DrawingApplication&) = delete;
+
+private:
+    int argc_ = 1;
+    char name_[8] = "kovtool";
+    char* argv_[2] = {name_, nullptr};
+    std::unique_ptr<QGuiApplication> application_;
+};
+
+// Writes the bytes beside the target and renames them over it, so that a failure leaves the
+// previous file as it was; an empty buffer is a failure for `emptyReason`. False after a message.
+bool writeOutputFile(const char* command, const std::string& path, const QByteArray& bytes,
+                     const char* emptyReason);
 
 }  // namespace kov::cli

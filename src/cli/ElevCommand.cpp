@@ -70,11 +70,7 @@ int runElev(const Arguments& args) {
     });
     if (!parsed) return 2;
     HMeshProject project;
-    if (!loadDataPaths(data, project)) return 1;
-    if (project.meshCount() == 0) {
-        std::fprintf(stderr, "kovtool elev: the given paths hold no elevation mesh\n");
-        return 1;
-    }
+    if (!loadMeshes("elev", data, project)) return 1;
     if (points.empty()) return answerStdin(project);
     std::string out;
     for (const auto& [x, y] : points)

@@ -3,7 +3,6 @@
 // JSON numbers.
 #include <QBuffer>
 #include <QFontDatabase>
-#include <QGuiApplication>
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -13,7 +12,6 @@
 
 #include "cli/CliSupport.h"
 #include "cli/Commands.h"
-#include "core/base/AtomicFile.h"
 #include "core/data/HMeshProject.h"
 #include "core/data/HxFile.h"
 #include "core/data/ZarHImage.h"
@@ -286,15 +284,6 @@ std::string jsonOf(const FloodOutcome& r, bool fromStart) {
     return s;
 }
 
-bool writeOutput(const std::string& path, const QByteArray& bytes) {
-    std::string reason = "the picture cannot be encoded";
-    if (!bytes.isEmpty() &&
-        replaceFileAtomically(path, std::string_view(bytes.constData(), bytes.size()), &reason))
-        return true;
-    std::fprintf(stderr, "kovtool flood: %s cannot be written: %s\n", path.c_str(), reason.c_str());
-    return false;
-}
-
 }  // namespace
 
 int runFlood(const Arguments& args) {
@@ -313,18 +302,10 @@ int runFlood(const Arguments& args) {
                      "are required\n");
         return 2;
     }
-    if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    int argc = 1;
-    char name[] = "kovtool";
-    char* argv[] = {name, nullptr};
-    QGuiApplication application(argc, argv);
+    const DrawingApplication application;
 
     HMeshProject project;
-    if (!loadDataPaths(data, project)) return 1;
-    if (project.meshCount() == 0) {
-        std::fprintf(stderr, "kovtool flood: the given paths hold no elevation mesh\n");
-        return 1;
-    }
+    if (!loadMeshes("flood", data, project)) return 1;
     FloodParameters p;
     p.height = o.level;
     p.depthMode = o.depth;
@@ -354,8 +335,8 @@ int runFlood(const Arguments& args) {
         const MapRect grid{layer.xmin, layer.ymin, layer.xmax, layer.ymax};
         const std::string bytes =
             geoTiffBytes(result->image, grid, 6668 + std::clamp(project.planeZone, 1, 19));
-        if (!writeOutput(o.output, QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()))))
-            return 1;
+        const QByteArray file(bytes.data(), static_cast<qsizetype>(bytes.size()));
+        if (!writeOutputFile("flood", o.output, file, "the picture cannot be encoded")) return 1;
     } else if (png) {
         if (!addFloodLayer(project, result->layer)) {
             std::fprintf(stderr, "kovtool flood: the result layer does not fit in memory\n");
@@ -374,7 +355,7 @@ int runFlood(const Arguments& args) {
         QBuffer buffer(&bytes);
         buffer.open(QIODevice::WriteOnly);
         if (page.isNull() || !page.save(&buffer, "PNG", kPngFastCompression)) bytes.clear();
-        if (!writeOutput(o.output, bytes)) return 1;
+        if (!writeOutputFile("flood", o.output, bytes, "the picture cannot be encoded")) return 1;
     }
     std::fwrite(json.data(), 1, json.size(), stdout);
     return 0;

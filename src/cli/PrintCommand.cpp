@@ -4,7 +4,6 @@
 #include <QDateTime>
 #include <QFile>
 #include <QFontDatabase>
-#include <QGuiApplication>
 #include <QPageSize>
 #include <QPainter>
 #include <QPrinter>
@@ -18,7 +17,6 @@
 
 #include "cli/CliSupport.h"
 #include "cli/Commands.h"
-#include "core/base/AtomicFile.h"
 #include "core/data/HMeshProject.h"
 #include "core/data/HxFile.h"
 #include "core/display/FloodLegend.h"
@@ -140,11 +138,7 @@ int runPrint(const Arguments& args) {
         std::fprintf(stderr, "kovtool print: either -o OUT.pdf or --printer NAME is required\n");
         return 2;
     }
-    if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    int argc = 1;
-    char name[] = "kovtool";
-    char* argv[] = {name, nullptr};
-    QGuiApplication application(argc, argv);
+    const DrawingApplication application;
 
     const QString printerName = QString::fromStdString(o.printer);
     if (!o.printer.empty() && !QPrinterInfo::availablePrinterNames().contains(printerName)) {
@@ -153,11 +147,7 @@ int runPrint(const Arguments& args) {
     }
 
     HMeshProject project;
-    if (!loadDataPaths(data, project)) return 1;
-    if (project.meshCount() == 0) {
-        std::fprintf(stderr, "kovtool print: the given paths hold no elevation mesh\n");
-        return 1;
-    }
+    if (!loadMeshes("print", data, project)) return 1;
     const std::optional<MapRect> view =
         fittedViewRect("print", project, o.hasRect ? &o.rect : nullptr, o.width, o.height);
     if (!view) return 1;
@@ -197,16 +187,9 @@ int runPrint(const Arguments& args) {
     }
     if (o.printer.empty()) {
         QFile file(printer.outputFileName());
-        std::string reason = "the page cannot be read back";
         QByteArray bytes;
         if (file.open(QIODevice::ReadOnly)) bytes = file.readAll();
-        if (bytes.isEmpty() ||
-            !replaceFileAtomically(o.output, std::string_view(bytes.constData(), bytes.size()),
-                                   &reason)) {
-            std::fprintf(stderr, "kovtool print: %s cannot be written: %s\n", o.output.c_str(),
-                         reason.c_str());
-            return 1;
-        }
+        if (!writeOutputFile("print", o.output, bytes, "the page cannot be read back")) return 1;
     }
     return 0;
 }

@@ -1,7 +1,6 @@
 // kovtool profile: the cross-section of a line over the data, as the samples (CSV) or as the
 // cross-section window draws it (EMF, PNG, PDF, SVG).
 #include <QBuffer>
-#include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
 #include <QPdfWriter>
@@ -13,7 +12,6 @@
 
 #include "cli/CliSupport.h"
 #include "cli/Commands.h"
-#include "core/base/AtomicFile.h"
 #include "core/data/HMeshProject.h"
 #include "core/data/HxFile.h"
 #include "core/measure/EmfWriter.h"
@@ -195,19 +193,10 @@ int runProfile(const Arguments& args) {
         std::fprintf(stderr, "kovtool profile: --line E,N E,N [E,N ...] is required\n");
         return 2;
     }
-    // Drawing text needs a GUI application; without a display it draws off screen.
-    if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    int argc = 1;
-    char name[] = "kovtool";
-    char* argv[] = {name, nullptr};
-    QGuiApplication application(argc, argv);
+    const DrawingApplication application;
 
     HMeshProject project;
-    if (!loadDataPaths(data, project)) return 1;
-    if (project.meshCount() == 0) {
-        std::fprintf(stderr, "kovtool profile: the given paths hold no elevation mesh\n");
-        return 1;
-    }
+    if (!loadMeshes("profile", data, project)) return 1;
     char stepText[64] = "";
     if (o.step > 0.0) std::snprintf(stepText, sizeof stepText, "%.17g", o.step);
     const std::optional<ProfileData> profile = buildProfile(project, o.line, stepText, o.maxPoints);
@@ -222,15 +211,7 @@ int runProfile(const Arguments& args) {
     } else {
         bytes = pictureBytes(extension, *profile, o);
     }
-    std::string reason = "the picture cannot be drawn";
-    if (bytes.isEmpty() ||
-        !replaceFileAtomically(o.output, std::string_view(bytes.constData(), bytes.size()),
-                               &reason)) {
-        std::fprintf(stderr, "kovtool profile: %s cannot be written: %s\n", o.output.c_str(),
-                     reason.c_str());
-        return 1;
-    }
-    return 0;
+    return writeOutputFile("profile", o.output, bytes, "the picture cannot be drawn") ? 0 : 1;
 }
 
 }  // namespace kov::cli

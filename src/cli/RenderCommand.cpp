@@ -1,7 +1,6 @@
 // kovtool render: the map as the view or the clipboard copy shows it, written as PNG or PDF.
 #include <QBuffer>
 #include <QFontDatabase>
-#include <QGuiApplication>
 #include <QPainter>
 #include <QPdfWriter>
 #include <charconv>
@@ -11,7 +10,6 @@
 
 #include "cli/CliSupport.h"
 #include "cli/Commands.h"
-#include "core/base/AtomicFile.h"
 #include "core/data/HMeshProject.h"
 #include "core/data/HxFile.h"
 #include "core/display/MapViewport.h"
@@ -104,19 +102,10 @@ int runRender(const Arguments& args) {
         std::fprintf(stderr, "kovtool render: -o OUT.png (or OUT.pdf) is required\n");
         return 2;
     }
-    // Drawing text needs a GUI application; without a display it draws off screen.
-    if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    int argc = 1;
-    char name[] = "kovtool";
-    char* argv[] = {name, nullptr};
-    QGuiApplication application(argc, argv);
+    const DrawingApplication application;
 
     HMeshProject project;
-    if (!loadDataPaths(data, project)) return 1;
-    if (project.meshCount() == 0) {
-        std::fprintf(stderr, "kovtool render: the given paths hold no elevation mesh\n");
-        return 1;
-    }
+    if (!loadMeshes("render", data, project)) return 1;
     if (!o.sheets) project.showSheetInfo = 0;
     if (o.stepMode >= 0) project.stepMode = o.stepMode;
     if (o.step >= 0.0) project.stepHeight = o.step;
@@ -135,16 +124,7 @@ int runRender(const Arguments& args) {
         return 1;
     }
     const QByteArray bytes = pdf ? pdfBytes(page, o.dpi) : encodePng(page);
-    std::string reason = "the picture cannot be encoded";
-    // Written beside the target and renamed over it: a failure leaves the previous file as it was.
-    if (bytes.isEmpty() ||
-        !replaceFileAtomically(o.output, std::string_view(bytes.constData(), bytes.size()),
-                               &reason)) {
-        std::fprintf(stderr, "kovtool render: %s cannot be written: %s\n", o.output.c_str(),
-                     reason.c_str());
-        return 1;
-    }
-    return 0;
+    return writeOutputFile("render", o.output, bytes, "the picture cannot be encoded") ? 0 : 1;
 }
 
 }  // namespace kov::cli
