@@ -148,15 +148,7 @@ CColorMapDlg::CColorMapDlg(QWidget* parent, ZarHColorMap& map, int stepMode, dou
     steps->addStretch();
     steps->addWidget(optimise);
 
-    auto* buttons = new QDialogButtonBox(this);
-    QPushButton* ok = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
-    setId(ok, 1);
-    ok->setDefault(true);
-    QPushButton* cancel =
-        buttons->addButton(QStringLiteral("キャンセル"), QDialogButtonBox::RejectRole);
-    setId(cancel, 2);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    QDialogButtonBox* buttons = okCancelButtons(this);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(gradient);

@@ -16,6 +16,7 @@
 #include "core/flood/FloodEstimate.h"
 #include "ui/app/CKovVApp.h"
 #include "ui/widgets/CColorWell.h"
+#include "ui/widgets/DialogPrompts.h"
 
 namespace kov {
 namespace {
@@ -130,18 +131,10 @@ CToolFloodFillDlg::CToolFloodFillDlg(unsigned resource, bool lineAvailable, QWid
     connect(fromStart_, &QCheckBox::clicked, this, &CToolFloodFillDlg::applyEnabling);
     connect(rangeBox_, &QCheckBox::clicked, this, &CToolFloodFillDlg::applyEnabling);
 
-    auto* buttons = new QDialogButtonBox(this);
-    QPushButton* ok = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
-    ok->setObjectName(QStringLiteral("1"));
-    ok->setDefault(true);
-    QPushButton* cancel =
-        buttons->addButton(QStringLiteral("キャンセル"), QDialogButtonBox::RejectRole);
-    cancel->setObjectName(QStringLiteral("2"));
+    QDialogButtonBox* buttons = okCancelButtons(this);
     QPushButton* help = buttons->addButton(QStringLiteral("ヘルプ"), QDialogButtonBox::HelpRole);
     help->setObjectName(QString::number(kIdHelp));
     help->setAutoDefault(false);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     connect(help, &QPushButton::clicked, this, [this] {
         if (CKovVApp* app = CKovVApp::instance())
             app->WinHelp(kHelpIdResource + property("helpId").toUInt(), kHelpContext);

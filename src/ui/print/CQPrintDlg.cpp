@@ -128,15 +128,7 @@ CQPrintDlg::CQPrintDlg(CKovVView& view, QPrinter& printer, QWidget* parent)
     printerRow->addWidget(printerText_, 1);
     connect(printerButton, &QPushButton::clicked, this, &CQPrintDlg::choosePrinter);
 
-    auto* buttons = new QDialogButtonBox(this);
-    QPushButton* ok = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
-    ok->setObjectName(QStringLiteral("1"));
-    ok->setDefault(true);
-    QPushButton* cancel =
-        buttons->addButton(QStringLiteral("キャンセル"), QDialogButtonBox::RejectRole);
-    cancel->setObjectName(QStringLiteral("2"));
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    QDialogButtonBox* buttons = okCancelButtons(this);
 
     auto* left = new QVBoxLayout;
     left->addLayout(modeBox);

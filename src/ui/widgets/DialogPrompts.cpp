@@ -1,8 +1,10 @@
 #include "ui/widgets/DialogPrompts.h"
 
 #include <QDialog>
+#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QGuiApplication>
+#include <QPushButton>
 
 namespace kov {
 
@@ -34,6 +36,19 @@ QMessageBox::StandardButton ShowMessage(QWidget* parent, QMessageBox::Icon icon,
 int runModal(QDialog& dialog) {
     if (testPrompts().runModal) return testPrompts().runModal(dialog);
     return dialog.exec();
+}
+
+QDialogButtonBox* okCancelButtons(QDialog* dialog) {
+    auto* buttons = new QDialogButtonBox(dialog);
+    QPushButton* ok = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
+    ok->setObjectName(QStringLiteral("1"));
+    ok->setDefault(true);
+    QPushButton* cancel =
+        buttons->addButton(QStringLiteral("キャンセル"), QDialogButtonBox::RejectRole);
+    cancel->setObjectName(QStringLiteral("2"));
+    QObject::connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
+    return buttons;
 }
 
 }  // namespace kov

@@ -8,6 +8,7 @@
 #include <functional>
 
 class QDialog;
+class QDialogButtonBox;
 class QWidget;
 
 namespace kov {
@@ -47,5 +48,8 @@ QMessageBox::StandardButton ShowMessage(QWidget* parent, QMessageBox::Icon icon,
                                         QMessageBox::StandardButtons buttons = QMessageBox::Ok);
 // Runs the dialog modally (exec) unless a stand-in is installed.
 int runModal(QDialog& dialog);
+// The dialog's "OK" (control 1, the default button) and "キャンセル" (control 2) buttons, accepting
+// and rejecting it; the caller places the box.
+QDialogButtonBox* okCancelButtons(QDialog* dialog);
 
 }  // namespace kov
