@@ -10,6 +10,7 @@
 #include <memory>
 #include <vector>
 
+#include "SampleTiles.h"
 #include "core/data/HMeshProject.h"
 #include "core/flood/FloodEstimate.h"
 #include "core/flood/HMeshFloodFill.h"
@@ -27,34 +28,15 @@ constexpr double kStartX = -6500.0;
 constexpr double kStartY = -35000.0;
 constexpr int32_t kLevel = 2000;  // 200 m in tenths
 
-void fillTile(kov::ZarHMesh& mesh, long long west, long long south) {
-    mesh.allocateCells(sample::kTileCols, sample::kTileRows);
-    mesh.cellSize = sample::kCellSize;
-    mesh.scale = 0.1;
-    mesh.xmin = static_cast<double>(west);
-    mesh.ymin = static_cast<double>(south);
-    mesh.xmax = static_cast<double>(west + sample::kTileWidth);
-    mesh.ymax = static_cast<double>(south + sample::kTileHeight);
-    const long long x0 = west * 10 + sample::kCellSize * 5;  // cell centres in decimetres
-    for (int r = 0; r < sample::kTileRows; ++r) {
-        const long long y = south * 10 + sample::kCellSize * 5 + r * sample::kCellSize * 10;
-        int32_t* row = &mesh.cells[static_cast<size_t>(r) * sample::kTileCols];
-        sample::terrainRow(x0, y, sample::kTileCols, sample::kCellSize * 10, row);
-        for (int c = 0; c < sample::kTileCols; ++c) {
-            if (row[c] == sample::kWaterCode) row[c] = kov::MESH_WATER;
-            if (row[c] == sample::kNoDataCode) row[c] = kov::MESH_NODATA;
-        }
-    }
-}
-
 kov::HMeshProject& block() {
     static std::unique_ptr<kov::HMeshProject> project;
     if (project) return *project;
     project = std::make_unique<kov::HMeshProject>();
     for (int k = 0; k < kBlock * kBlock; ++k) {
         auto mesh = std::make_unique<kov::ZarHMesh>();
-        fillTile(*mesh, kWest + static_cast<long long>(k % kBlock) * sample::kTileWidth,
-                 kSouth + static_cast<long long>(k / kBlock) * sample::kTileHeight);
+        kov::bench::fillSampleTile(
+            *mesh, kWest + static_cast<long long>(k % kBlock) * sample::kTileWidth,
+            kSouth + static_cast<long long>(k / kBlock) * sample::kTileHeight);
         project->AddMesh(mesh);
     }
     project->UpdateExtent();

@@ -10,6 +10,7 @@
 #include <memory>
 #include <vector>
 
+#include "SampleTiles.h"
 #include "core/data/HMeshProject.h"
 #include "core/measure/ProfilePlot.h"
 #include "sample/SampleData.h"
@@ -27,23 +28,7 @@ std::unique_ptr<kov::HMeshProject> block() {
         auto mesh = std::make_unique<kov::ZarHMesh>();
         const long long west = kWest + (k % 10) * sample::kTileWidth;
         const long long south = kSouth + (k / 10) * sample::kTileHeight;
-        mesh->allocateCells(sample::kTileCols, sample::kTileRows);
-        mesh->cellSize = sample::kCellSize;
-        mesh->scale = 0.1;
-        mesh->xmin = static_cast<double>(west);
-        mesh->ymin = static_cast<double>(south);
-        mesh->xmax = static_cast<double>(west + sample::kTileWidth);
-        mesh->ymax = static_cast<double>(south + sample::kTileHeight);
-        const long long x0 = west * 10 + sample::kCellSize * 5;  // cell centres in decimetres
-        for (int r = 0; r < sample::kTileRows; ++r) {
-            const long long y = south * 10 + sample::kCellSize * 5 + r * sample::kCellSize * 10;
-            int32_t* row = &mesh->cells[static_cast<size_t>(r) * sample::kTileCols];
-            sample::terrainRow(x0, y, sample::kTileCols, sample::kCellSize * 10, row);
-            for (int c = 0; c < sample::kTileCols; ++c) {
-                if (row[c] == sample::kWaterCode) row[c] = kov::MESH_WATER;
-                if (row[c] == sample::kNoDataCode) row[c] = kov::MESH_NODATA;
-            }
-        }
+        kov::bench::fillSampleTile(*mesh, west, south);
         project->AddMesh(mesh);
     }
     project->SortMeshes();

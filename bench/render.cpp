@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "SampleTiles.h"
 #include "core/data/HMeshProject.h"
 #include "core/data/MeshNeighbourIndex.h"
 #include "core/data/ZarHColorMap.h"
@@ -35,26 +36,6 @@ struct Mosaic {
     std::unique_ptr<kov::HMeshProject> project;
 };
 
-void fillTile(kov::ZarHMesh& mesh, long long west, long long south) {
-    mesh.allocateCells(sample::kTileCols, sample::kTileRows);
-    mesh.cellSize = sample::kCellSize;
-    mesh.scale = 0.1;
-    mesh.xmin = static_cast<double>(west);
-    mesh.ymin = static_cast<double>(south);
-    mesh.xmax = static_cast<double>(west + sample::kTileWidth);
-    mesh.ymax = static_cast<double>(south + sample::kTileHeight);
-    const long long x0 = west * 10 + sample::kCellSize * 5;  // cell centres in decimetres
-    for (int r = 0; r < sample::kTileRows; ++r) {
-        const long long y = south * 10 + sample::kCellSize * 5 + r * sample::kCellSize * 10;
-        int32_t* row = &mesh.cells[static_cast<size_t>(r) * sample::kTileCols];
-        sample::terrainRow(x0, y, sample::kTileCols, sample::kCellSize * 10, row);
-        for (int c = 0; c < sample::kTileCols; ++c) {
-            if (row[c] == sample::kWaterCode) row[c] = kov::MESH_WATER;
-            if (row[c] == sample::kNoDataCode) row[c] = kov::MESH_NODATA;
-        }
-    }
-}
-
 const Mosaic& mosaic(int cols, int rows) {
     static Mosaic current;
     if (current.cols == cols && current.rows == rows) return current;
@@ -64,8 +45,9 @@ const Mosaic& mosaic(int cols, int rows) {
     auto build = [&](size_t first, size_t step) {
         for (size_t k = first; k < count; k += step) {
             meshes[k] = std::make_unique<kov::ZarHMesh>();
-            fillTile(*meshes[k], kWest + static_cast<long long>(k % cols) * sample::kTileWidth,
-                     kSouth + static_cast<long long>(k / cols) * sample::kTileHeight);
+            kov::bench::fillSampleTile(
+                *meshes[k], kWest + static_cast<long long>(k % cols) * sample::kTileWidth,
+                kSouth + static_cast<long long>(k / cols) * sample::kTileHeight);
         }
     };
     std::thread helper(build, 1, 2);
