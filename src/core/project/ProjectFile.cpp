@@ -24,6 +24,7 @@
 #include "core/project/KovXmlParser.h"
 #include "core/project/LayerRegistry.h"
 #include "core/project/StoredPath.h"
+#include "core/project/TileReadAhead.h"
 
 namespace kov {
 namespace {
@@ -222,12 +223,16 @@ private:
 
     void LoadLayers(const std::vector<MeshEntry>& meshes, const std::vector<std::string>& images,
                     const std::vector<std::string>& shapes) {
-        const int count = static_cast<int>(meshes.size());
-        for (int i = 0; i < count; ++i) {
-            if (progress_) progress_->SetPos(i, count);
-            const std::optional<std::string> path = resolve(meshes[i].path);
+        // The meshes to read, found first so that their tiles can be read ahead.
+        struct MeshToRead {
+            std::string path;
+            LayerKind kind;
+            double upp;
+        };
+        std::vector<MeshToRead> toRead;
+        for (const MeshEntry& mesh : meshes) {
+            std::optional<std::string> path = resolve(mesh.path);
             if (!path) continue;
-            if (progress_) progress_->SetText(baseName(*path));
             const LayerKind kind = layerKindOfPath(*path);
             if (!isMeshKind(kind)) {
                 report_.unreadable.push_back({*path, "not an elevation mesh file (.kov, .txt)"});
@@ -235,12 +240,27 @@ private:
             }
             // A tile read again would be refused as a duplicate: it is not read at all. A DSM
             // file gridded at another cell size is another mesh.
-            const double cellSize = kind == LayerKind::DsmPoints ? meshes[i].upp : 0.0;
+            const double cellSize = kind == LayerKind::DsmPoints ? mesh.upp : 0.0;
             if (!loadedMeshes_.emplace(*path, cellSize).second) {
                 report_.duplicates.push_back(*path);
                 continue;
             }
-            add(*path, loadLayer(*path, kind, meshes[i].upp, progress_));
+            toRead.push_back({std::move(*path), kind, mesh.upp});
+        }
+        std::vector<std::string> paths;
+        for (const MeshToRead& mesh : toRead)
+            paths.push_back(mesh.path);
+        TileReadAhead readAhead(paths);
+        const int count = static_cast<int>(toRead.size());
+        for (int i = 0; i < count; ++i) {
+            const MeshToRead& mesh = toRead[static_cast<size_t>(i)];
+            if (progress_) {
+                progress_->SetPos(i, count);
+                progress_->SetText(baseName(mesh.path));
+            }
+            std::optional<LoadedLayer> ahead = readAhead.take(static_cast<size_t>(i));
+            add(mesh.path,
+                ahead ? std::move(*ahead) : loadLayer(mesh.path, mesh.kind, mesh.upp, progress_));
         }
         for (const std::string& stored : images) {
             const auto path = resolve(stored);
