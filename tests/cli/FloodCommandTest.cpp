@@ -4,8 +4,11 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <filesystem>
 #include <map>
 #include <sstream>
+#include <tuple>
+#include <utility>
 
 #include "support/TestSupport.h"
 
@@ -16,7 +19,6 @@ class KovtoolFloodTest : public ::testing::Test {
 protected:
     void SetUp() override {
         // A valley 40 x 30 cells of 5 m: ground |c - 20| metres; a water cell in the north row.
-        test::TileSpec tile;
         tile.cols = 40;
         tile.rows = 30;
         tile.xmin = -8000.0;
@@ -29,16 +31,20 @@ protected:
         }
         test::writeTile(tile, dir.file("V.kov"));
     }
+    // Runs kovtool COMMAND on V.kov; stdout, with the exit code and stderr kept.
+    std::string kovtool(const std::string& command, const std::string& args) {
+        return test::runCommand(std::string(KOVTOOL_PATH) + " " + command + " " +
+                                    dir.file("V.kov") + " " + args + " 2>" + dir.file("stderr"),
+                                &code);
+    }
     QJsonObject floodJson(const std::string& args) {
-        int code = -1;
-        const std::string out =
-            test::runCommand(std::string(KOVTOOL_PATH) + " flood " + dir.file("V.kov") + " " +
-                                 args + " 2>" + dir.file("stderr"),
-                             &code);
+        const std::string out = kovtool("flood", args);
         EXPECT_EQ(code, 0) << test::readFile(dir.file("stderr"));
         return QJsonDocument::fromJson(QByteArray::fromStdString(out)).object();
     }
     test::TempDir dir;
+    test::TileSpec tile;
+    int code = -1;
 };
 
 TEST_F(KovtoolFloodTest, JsonCountsTheFloodAndItsRanks) {
@@ -46,7 +52,7 @@ TEST_F(KovtoolFloodTest, JsonCountsTheFloodAndItsRanks) {
     // stops the flood without --water-passes.
     QJsonObject o = floodJson("--level 5 --from -7897.5,-35900 --ranks 1,3 --json");
     EXPECT_EQ(o["grid"].toArray(), (QJsonArray{40, 30}));
-    EXPECT_EQ(o["cellSize"].toDouble(), 5.0);
+    EXPECT_EQ(o["cellSize"].toArray(), (QJsonArray{5.0, 5.0}));
     EXPECT_EQ(o["start"].toArray(), (QJsonArray{20, 20}));
     EXPECT_EQ(o["filled"].toInt(), 11 * 30 - 1);
     EXPECT_EQ(o["lowest"].toDouble(), 0.0);
@@ -67,6 +73,56 @@ TEST_F(KovtoolFloodTest, JsonCountsTheFloodAndItsRanks) {
     EXPECT_TRUE(o["start"].isNull());
     EXPECT_TRUE(o["filled"].isNull());
     EXPECT_EQ(o["ranks"].toArray()[0].toObject()["cells"].toInt(), 3 * 30 - 1);
+}
+
+TEST_F(KovtoolFloodTest, NonSquareCellsAStartBetweenTilesAndFloodsOfNothing) {
+    // A second tile 2.6 m east of the first: the grid's 81 columns span 402.6 m.
+    test::TileSpec east = tile;
+    east.xmin = -8000.0 + 200.0 + 2.6;
+    test::writeTile(east, dir.file("W.kov"));
+    const std::string both = dir.file("W.kov") + " --level 5 --ranks 5 ";
+    const QJsonObject o = floodJson(both + "--from -7897.5,-35900 --json");
+    const double width = 402.6 / 81;
+    EXPECT_NEAR(o["cellSize"].toArray()[0].toDouble(), width, 1e-9);
+    EXPECT_EQ(o["cellSize"].toArray()[1].toDouble(), 5.0);
+    const QJsonObject rank = o["ranks"].toArray()[0].toObject();
+    EXPECT_NEAR(rank["area"].toDouble(), rank["cells"].toInt() * width * 5.0, 1e-6);
+
+    // Nothing is written for a start in the gap between the tiles, a start on ground above the
+    // level (the valley's rim) or ranks that no cell falls into; each is said.
+    const std::string png = " -o " + dir.file("f.png");
+    const std::pair<std::string, std::string> refused[] = {
+        {both + "--from -7798.7,-35900" + png, "outside the data"},
+        {both + "--from -7997.5,-35900" + png, "nothing is flooded"},
+        {"--level 5 --ranks -1 --json" + png, "no cell falls into a rank"},
+        {"--level 5 --ranks -1 --from -7897.5,-35900 --json" + png, "no flooded cell"},
+    };
+    for (const auto& [args, reason] : refused) {
+        EXPECT_EQ(kovtool("flood", args), "");
+        EXPECT_EQ(code, 1) << args;
+        EXPECT_NE(test::readFile(dir.file("stderr")).find(reason), std::string::npos) << args;
+        EXPECT_FALSE(std::filesystem::exists(dir.file("f.png"))) << args;
+    }
+}
+
+TEST_F(KovtoolFloodTest, OptionsThatCannotApplyAreRefused) {
+    // Ranks that do not ascend or are too many, a wall of one point, and the flood's limits
+    // without a flood: exit 2, naming the option.
+    const std::pair<std::string, std::string> refused[] = {
+        {"--ranks 5,2,8", "--ranks"},
+        {"--ranks 1,1", "--ranks"},
+        {"--ranks 1,2,3,4,5,6,7,8,9,10", "--ranks"},
+        {"--from -7897.5,-35900 --wall -7900,-35950", "--wall"},
+        {"--range 100", "--range"},
+        {"--wall -7900,-35950 -7900,-35800", "--wall"},
+        {"--water-passes", "--water-passes"},
+        {"--nodata-passes", "--nodata-passes"},
+    };
+    for (const auto& [args, option] : refused) {
+        EXPECT_EQ(kovtool("flood", "--level 5 --json " + args), "");
+        EXPECT_EQ(code, 2) << args;
+        EXPECT_NE(test::readFile(dir.file("stderr")).find(option), std::string::npos) << args;
+    }
 }
 
 TEST_F(KovtoolFloodTest, GeoTiffIsTheRankImageWhereGdalPlacesIt) {
@@ -101,6 +157,28 @@ TEST_F(KovtoolFloodTest, GeoTiffIsTheRankImageWhereGdalPlacesIt) {
         ++lines;
     }
     EXPECT_EQ(lines, 40 * 30);
+
+    // The system is the tile's zone on the datum its header states; info shows the same.
+    const std::tuple<const char*, const char*, int> datums[] = {
+        {"JGD2000", "JGD2000", 2451},
+        {"日本測地系2000", "JGD2000", 2451},
+        {"TOKYO", "Tokyo", 30169},
+        {"日本測地系", "Tokyo", 30169},
+    };
+    for (const auto& [text, name, epsg] : datums) {
+        tile.datum = text;
+        test::writeTile(tile, dir.file("V.kov"));
+        floodJson("--level 2 -o " + dir.file("d.tif"));
+        const std::string srs = test::runCommand("gdalsrsinfo -o epsg " + dir.file("d.tif"));
+        EXPECT_NE(srs.find("EPSG:" + std::to_string(epsg)), std::string::npos) << text << srs;
+        const QJsonObject mesh =
+            QJsonDocument::fromJson(QByteArray::fromStdString(kovtool("info", "--json")))
+                .object()["meshes"]
+                .toArray()[0]
+                .toObject();
+        EXPECT_EQ(mesh["datum"].toString().toStdString(), name);
+        EXPECT_EQ(mesh["epsg"].toInt(), epsg);
+    }
 }
 
 }  // namespace
