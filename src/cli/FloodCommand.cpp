@@ -9,9 +9,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "cli/CliSupport.h"
 #include "cli/Commands.h"
+#include "core/base/GeodeticDatum.h"
 #include "core/data/HMeshProject.h"
 #include "core/data/HxFile.h"
 #include "core/data/ZarHImage.h"
@@ -106,8 +108,8 @@ OptionResult floodOption(const Arguments& a, size_t& i, FloodOptions& o) {
             if (a[k].find(',') == std::string::npos || !parsePair(a[k], e, n)) break;
             o.wall.push_back({e, n, 0.0});
         }
-        if (k == i + 1) {
-            std::fprintf(stderr, "kovtool flood: --wall needs E,N vertices\n");
+        if (k < i + 3) {
+            std::fprintf(stderr, "kovtool flood: --wall needs at least two E,N vertices\n");
             return OptionResult::Bad;
         }
         i = k - 1;
@@ -127,11 +129,25 @@ OptionResult floodOption(const Arguments& a, size_t& i, FloodOptions& o) {
     } else if (arg == "--from") {
         ok = o.hasStart = parsePair(value, o.start.x, o.start.y);
     } else if (arg == "--ranks") {
+        // The dialog's rule (a falling value ends the list) suits its nine rows; a list typed
+        // here is taken whole or refused.
         o.ranks = split(value, ',');
-        double h = 0.0;
-        for (const std::string& r : o.ranks)
+        double previous = -HUGE_VAL;
+        for (const std::string& r : o.ranks) {
+            double h = 0.0;
             ok = ok && parseDouble(r, h);
-        ok = ok && o.ranks.size() <= static_cast<size_t>(kMaxRanks);
+            if (ok && h <= previous) {
+                std::fprintf(stderr, "kovtool flood: --ranks must ascend (%s follows %g): \"%s\"\n",
+                             r.c_str(), previous, value.c_str());
+                return OptionResult::Bad;
+            }
+            previous = h;
+        }
+        if (ok && o.ranks.size() > static_cast<size_t>(kMaxRanks)) {
+            std::fprintf(stderr, "kovtool flood: --ranks takes at most %d heights, not %zu\n",
+                         kMaxRanks, o.ranks.size());
+            return OptionResult::Bad;
+        }
     } else if (arg == "--colors") {
         o.colors.clear();
         ok = parseColors(value, o.colors);
@@ -264,9 +280,10 @@ std::string jsonOf(const FloodOutcome& r, bool fromStart) {
     std::vector<int64_t> cells(r.ranks.levels.size(), 0);
     for (uint8_t p : r.image.pixels)
         if (p < cells.size()) ++cells[p];
-    const double cellArea = r.cellSize * r.cellSize;
+    const double cellArea = r.cellWidth * r.cellHeight;
     std::string s = "{\"grid\": [" + std::to_string(r.image.width) + ", " +
-                    std::to_string(r.image.height) + "], \"cellSize\": " + jsonNumber(r.cellSize);
+                    std::to_string(r.image.height) + "], \"cellSize\": [" +
+                    jsonNumber(r.cellWidth) + ", " + jsonNumber(r.cellHeight) + "]";
     s += ", \"start\": " + (fromStart ? "[" + std::to_string(r.image.startI) + ", " +
                                             std::to_string(r.image.startJ) + "]"
                                       : std::string("null"));
@@ -282,6 +299,48 @@ std::string jsonOf(const FloodOutcome& r, bool fromStart) {
     }
     s += "], \"unranked\": " + std::to_string(fromStart ? r.image.unranked : 0) + "}\n";
     return s;
+}
+
+void reportRefusal(FloodRefusal refusal, const FloodOptions& o) {
+    switch (refusal) {
+        case FloodRefusal::kOutsideData:
+            std::fprintf(stderr, "kovtool flood: the start point %g,%g lies outside the data\n",
+                         o.start.x, o.start.y);
+            return;
+        case FloodRefusal::kNothingFlooded:
+            std::fprintf(stderr,
+                         "kovtool flood: nothing is flooded from %g,%g: no ground at or below "
+                         "%g m is reached\n",
+                         o.start.x, o.start.y, o.level);
+            return;
+        case FloodRefusal::kNothingRanked:
+            std::fprintf(stderr, "kovtool flood: no %s falls into a rank\n",
+                         o.hasStart ? "flooded cell" : "cell");
+            return;
+        case FloodRefusal::kNone:
+        case FloodRefusal::kCannotMake:
+            break;
+    }
+    std::fprintf(stderr, "kovtool flood: the rank image cannot be made\n");
+}
+
+// The EPSG code of the meshes' plane rectangular system: their zone on the datum they state.
+// Meshes stating different datums are warned of; the finest (last) one's is taken.
+int epsgOf(const HMeshProject& project) {
+    GeodeticDatum datum = GeodeticDatum::kUnstated;
+    bool mixed = false;
+    for (int i = 0; i < project.meshCount(); ++i) {
+        const GeodeticDatum d = project.GetMesh(i)->datum;
+        if (d == GeodeticDatum::kUnstated) continue;
+        mixed = mixed || (datum != GeodeticDatum::kUnstated && d != datum);
+        datum = d;
+    }
+    if (mixed)
+        std::fprintf(stderr,
+                     "kovtool flood: warning: the meshes state different datums; the GeoTIFF "
+                     "states %s, that of the finest mesh\n",
+                     datumName(datum));
+    return planeRectangularEpsg(datum, std::clamp(project.planeZone, 1, 19));
 }
 
 }  // namespace
@@ -302,6 +361,19 @@ int runFlood(const Arguments& args) {
                      "are required\n");
         return 2;
     }
+    if (!o.hasStart) {
+        // The whole-area classification has no flood for these to limit.
+        const std::pair<bool, const char*> floodOnly[] = {{o.rangeOn, "--range"},
+                                                          {!o.wall.empty(), "--wall"},
+                                                          {o.waterPasses, "--water-passes"},
+                                                          {o.noDataPasses, "--nodata-passes"}};
+        for (const auto& [given, name] : floodOnly)
+            if (given) {
+                std::fprintf(stderr, "kovtool flood: %s applies only to a flood --from a point\n",
+                             name);
+                return 2;
+            }
+    }
     const DrawingApplication application;
 
     HMeshProject project;
@@ -317,15 +389,13 @@ int runFlood(const Arguments& args) {
     p.rankColors = o.colors;
     for (size_t k = p.rankColors.size(); k < p.rankTexts.size(); ++k)
         p.rankColors.push_back(kDefaultColors[k]);
-    auto result = o.hasStart
-                      ? floodFromPoint(project, p, o.start, o.wall.empty() ? nullptr : &o.wall)
-                      : floodWholeArea(project, p);
+    FloodRefusal refusal = FloodRefusal::kNone;
+    auto result = o.hasStart ? floodFromPoint(project, p, o.start,
+                                              o.wall.empty() ? nullptr : &o.wall, &refusal)
+                             : floodWholeArea(project, p, &refusal);
     if (!result) {
-        std::fprintf(stderr,
-                     o.hasStart ? "kovtool flood: nothing is flooded from %g,%g (outside the "
-                                  "data, or its ground is above every neighbour's)\n"
-                                : "kovtool flood: the rank image cannot be made\n",
-                     o.start.x, o.start.y);
+        // A flood that shows nothing is no result: said so, with no output written.
+        reportRefusal(refusal, o);
         return 1;
     }
     const std::string json = o.json ? jsonOf(*result, o.hasStart) : std::string();
@@ -333,8 +403,7 @@ int runFlood(const Arguments& args) {
     if (tiff) {
         const ZarHImage& layer = *result->layer;
         const MapRect grid{layer.xmin, layer.ymin, layer.xmax, layer.ymax};
-        const std::string bytes =
-            geoTiffBytes(result->image, grid, 6668 + std::clamp(project.planeZone, 1, 19));
+        const std::string bytes = geoTiffBytes(result->image, grid, epsgOf(project));
         const QByteArray file(bytes.data(), static_cast<qsizetype>(bytes.size()));
         if (!writeOutputFile("flood", o.output, file, "the picture cannot be encoded")) return 1;
     } else if (png) {

@@ -4,6 +4,7 @@
 
 #include "cli/CliSupport.h"
 #include "cli/Commands.h"
+#include "core/base/GeodeticDatum.h"
 #include "core/base/TextCodec.h"
 #include "core/data/HMeshProject.h"
 #include "core/data/ShpImport.h"
@@ -67,6 +68,22 @@ std::string projectJson(const HMeshProject& project, const ProjectLoadReport& re
     return out + "]";
 }
 
+// The datum the mesh states (null when it states none, JGD2011 then being assumed) and the EPSG
+// code of its zone on that datum (null for a zone outside 1..19).
+std::string datumJson(const ZarHMesh& m) {
+    const int epsg = planeRectangularEpsg(m.datum, m.zone);
+    return ",\"datum\":" +
+           (m.datum == GeodeticDatum::kUnstated ? "null" : jsonString(datumName(m.datum))) +
+           ",\"epsg\":" + (epsg ? std::to_string(epsg) : "null");
+}
+
+std::string datumText(const ZarHMesh& m) {
+    const int epsg = planeRectangularEpsg(m.datum, m.zone);
+    std::string text =
+        m.datum == GeodeticDatum::kUnstated ? "not stated (JGD2011 assumed)" : datumName(m.datum);
+    return text + (epsg ? ", EPSG " + std::to_string(epsg) : ", no EPSG code for the zone");
+}
+
 void printJson(const HMeshProject& project, const std::string& projectFields) {
     MapRect extent;
     project.GetExtent(extent);
@@ -83,7 +100,7 @@ void printJson(const HMeshProject& project, const std::string& projectFields) {
                ",\"ymin\":" + jsonNumber(m.ymin) + ",\"xmax\":" + jsonNumber(m.xmax) +
                ",\"ymax\":" + jsonNumber(m.ymax) +
                ",\"minElevation\":" + jsonNumber(m.minRaw * m.scale) +
-               ",\"maxElevation\":" + jsonNumber(m.maxRaw * m.scale) + "}";
+               ",\"maxElevation\":" + jsonNumber(m.maxRaw * m.scale) + datumJson(m) + "}";
     }
     out += "],\"shapes\":[";
     for (int i = 0; i < project.shapeCount(); ++i) {
@@ -125,6 +142,7 @@ void printText(const HMeshProject& project) {
         std::printf("      extent     x %.2f .. %.2f, y %.2f .. %.2f\n", m.xmin, m.xmax, m.ymin,
                     m.ymax);
         std::printf("      elevation  %.1f .. %.1f m\n", m.minRaw * m.scale, m.maxRaw * m.scale);
+        std::printf("      datum      %s\n", datumText(m).c_str());
     }
     for (int i = 0; i < project.shapeCount(); ++i) {
         const ShpImport& shape = *project.GetShape(i);

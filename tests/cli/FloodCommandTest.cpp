@@ -4,8 +4,10 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <filesystem>
 #include <map>
 #include <sstream>
+#include <tuple>
 
 #include "support/TestSupport.h"
 
@@ -16,7 +18,6 @@ class KovtoolFloodTest : public ::testing::Test {
 protected:
     void SetUp() override {
         // A valley 40 x 30 cells of 5 m: ground |c - 20| metres; a water cell in the north row.
-        test::TileSpec tile;
         tile.cols = 40;
         tile.rows = 30;
         tile.xmin = -8000.0;
@@ -29,16 +30,20 @@ protected:
         }
         test::writeTile(tile, dir.file("V.kov"));
     }
+    // Runs kovtool COMMAND on V.kov; stdout, with the exit code and stderr kept.
+    std::string kovtool(const std::string& command, const std::string& args) {
+        return test::runCommand(std::string(KOVTOOL_PATH) + " " + command + " " +
+                                    dir.file("V.kov") + " " + args + " 2>" + dir.file("stderr"),
+                                &code);
+    }
     QJsonObject floodJson(const std::string& args) {
-        int code = -1;
-        const std::string out =
-            test::runCommand(std::string(KOVTOOL_PATH) + " flood " + dir.file("V.kov") + " " +
-                                 args + " 2>" + dir.file("stderr"),
-                             &code);
+        const std::string out = kovtool("flood", args);
         EXPECT_EQ(code, 0) << test::readFile(dir.file("stderr"));
         return QJsonDocument::fromJson(QByteArray::fromStdString(out)).object();
     }
     test::TempDir dir;
+    test::TileSpec tile;
+    int code = -1;
 };
 
 TEST_F(KovtoolFloodTest, JsonCountsTheFloodAndItsRanks) {
@@ -46,7 +51,7 @@ TEST_F(KovtoolFloodTest, JsonCountsTheFloodAndItsRanks) {
     // stops the flood without --water-passes.
     QJsonObject o = floodJson("--level 5 --from -7897.5,-35900 --ranks 1,3 --json");
     EXPECT_EQ(o["grid"].toArray(), (QJsonArray{40, 30}));
-    EXPECT_EQ(o["cellSize"].toDouble(), 5.0);
+    EXPECT_EQ(o["cellSize"].toArray(), (QJsonArray{5.0, 5.0}));
     EXPECT_EQ(o["start"].toArray(), (QJsonArray{20, 20}));
     EXPECT_EQ(o["filled"].toInt(), 11 * 30 - 1);
     EXPECT_EQ(o["lowest"].toDouble(), 0.0);
@@ -67,6 +72,42 @@ TEST_F(KovtoolFloodTest, JsonCountsTheFloodAndItsRanks) {
     EXPECT_TRUE(o["start"].isNull());
     EXPECT_TRUE(o["filled"].isNull());
     EXPECT_EQ(o["ranks"].toArray()[0].toObject()["cells"].toInt(), 3 * 30 - 1);
+}
+
+TEST_F(KovtoolFloodTest, NonSquareCellsAndRunsThatAreRefused) {
+    // A second tile 2.6 m east of the first: the grid's 81 columns span 402.6 m.
+    test::TileSpec east = tile;
+    east.xmin = -8000.0 + 200.0 + 2.6;
+    test::writeTile(east, dir.file("W.kov"));
+    const std::string both = dir.file("W.kov") + " --level 5 --ranks 5 ";
+    const QJsonObject o = floodJson(both + "--from -7897.5,-35900 --json");
+    const double width = 402.6 / 81;
+    EXPECT_NEAR(o["cellSize"].toArray()[0].toDouble(), width, 1e-9);
+    EXPECT_EQ(o["cellSize"].toArray()[1].toDouble(), 5.0);
+    const QJsonObject rank = o["ranks"].toArray()[0].toObject();
+    EXPECT_NEAR(rank["area"].toDouble(), rank["cells"].toInt() * width * 5.0, 1e-6);
+
+    // Refused, saying why and writing nothing: a start in the gap between the tiles, on ground
+    // above the level (the valley's rim), ranks no cell falls into (exit 1); ranks that do not
+    // ascend, a wall of one point, the flood's limits without a flood (exit 2).
+    const std::string png = " -o " + dir.file("f.png");
+    const std::tuple<std::string, int, std::string> refused[] = {
+        {both + "--from -7798.7,-35900", 1, "outside the data"},
+        {both + "--from -7997.5,-35900", 1, "nothing is flooded"},
+        {"--level 5 --ranks -1", 1, "no cell falls into a rank"},
+        {"--level 5 --ranks -1 --from -7897.5,-35900", 1, "no flooded cell"},
+        {"--level 5 --ranks 5,2,8", 2, "--ranks"},
+        {"--level 5 --ranks 1,1", 2, "--ranks"},
+        {"--level 5 --from -7897.5,-35900 --wall -7900,-35950", 2, "--wall"},
+        {"--level 5 --range 100", 2, "--range"},
+        {"--level 5 --water-passes", 2, "--water-passes"},
+    };
+    for (const auto& [args, exitCode, reason] : refused) {
+        EXPECT_EQ(kovtool("flood", args + " --json" + png), "");
+        EXPECT_EQ(code, exitCode) << args;
+        EXPECT_NE(test::readFile(dir.file("stderr")).find(reason), std::string::npos) << args;
+        EXPECT_FALSE(std::filesystem::exists(dir.file("f.png"))) << args;
+    }
 }
 
 TEST_F(KovtoolFloodTest, GeoTiffIsTheRankImageWhereGdalPlacesIt) {
@@ -101,6 +142,25 @@ TEST_F(KovtoolFloodTest, GeoTiffIsTheRankImageWhereGdalPlacesIt) {
         ++lines;
     }
     EXPECT_EQ(lines, 40 * 30);
+
+    // The system is the tile's zone on the datum its header states; info shows the same.
+    const std::tuple<const char*, const char*, int> datums[] = {
+        {"JGD2000", "JGD2000", 2451},
+        {"日本測地系2000", "JGD2000", 2451},
+        {"TOKYO", "Tokyo", 30169},
+        {"日本測地系", "Tokyo", 30169},
+    };
+    for (const auto& [text, name, epsg] : datums) {
+        tile.datum = text;
+        test::writeTile(tile, dir.file("V.kov"));
+        floodJson("--level 2 -o " + dir.file("d.tif"));
+        const std::string srs = test::runCommand("gdalsrsinfo -o epsg " + dir.file("d.tif"));
+        EXPECT_NE(srs.find("EPSG:" + std::to_string(epsg)), std::string::npos) << text << srs;
+        const QJsonObject info =
+            QJsonDocument::fromJson(QByteArray::fromStdString(kovtool("info", "--json"))).object();
+        EXPECT_EQ(info["meshes"][0]["datum"].toString().toStdString(), name);
+        EXPECT_EQ(info["meshes"][0]["epsg"].toInt(), epsg);
+    }
 }
 
 }  // namespace

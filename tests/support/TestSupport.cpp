@@ -57,6 +57,7 @@ std::string headerText(const TileSpec& t) {
     values[4] = std::to_string(t.rows);
     values[5] = t.cellSize;
     values[6] = t.cellSize2;
+    if (!t.datum.empty()) values[7] = t.datum;
     values[15] = t.name;
     values[17] = std::to_string(t.zone);
     values[18] = cm(t.ymin);

@@ -35,6 +35,7 @@ struct TileSpec {
     std::string cellSize = "5.0";
     std::string cellSize2 = "5.0";  // header value 6
     int zone = 9;
+    std::string datum;  // header value 7, bytes as written; empty: a placeholder
     double xmin = 0.0;
     double ymin = 0.0;
     std::string name = "tile";            // header value 15, bytes as written

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "core/base/GeodeticDatum.h"
 #include "core/data/LargeBlockAllocator.h"
 
 namespace kov {
@@ -111,6 +112,8 @@ public:
     double ymax = 0.0;
     int32_t zone = 9;
     int32_t reserved = 0;
+    // The datum the file names; kUnstated when it names none.
+    GeodeticDatum datum = GeodeticDatum::kUnstated;
     std::string name;  // UTF-8
     std::string path;  // the path given to Load
     // Why the last Load failed: the file error, the bound that was exceeded or the damage

@@ -185,6 +185,7 @@ int ZarVeyMesh5::ReadTileFiles(std::string_view header, std::string_view data) {
                       std::to_string(newRows) + " cells, outside 1 to " +
                       std::to_string(kMaxCells) + " cells");
     zone = parseLeadingInt(values[17]);
+    datum = datumOfText(legacyTextToUtf8(values[7]));
     ymin = corners[0];
     xmin = corners[1];
     ymax = corners[2];

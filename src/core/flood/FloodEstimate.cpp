@@ -54,7 +54,8 @@ std::optional<FloodOutcome> finish(HMeshProject& project, const FloodParameters&
                                    bool fromStart) {
     FloodOutcome out;
     out.unit = fill.unit();
-    out.cellSize = (fill.gridRect().xmax - fill.gridRect().xmin) / fill.gridWidth();
+    out.cellWidth = (fill.gridRect().xmax - fill.gridRect().xmin) / fill.gridWidth();
+    out.cellHeight = (fill.gridRect().ymax - fill.gridRect().ymin) / fill.gridHeight();
     auto layer = std::make_unique<ZarHImage>();
     layer->bitmap = pictureOf(image);
     if (layer->bitmap.isNull()) return std::nullopt;
@@ -87,6 +88,11 @@ std::vector<uint32_t> colorsFor(const FloodParameters& p, size_t count) {
     return colors;
 }
 
+std::nullopt_t refused(FloodRefusal* refusal, FloodRefusal why) {
+    if (refusal) *refusal = why;
+    return std::nullopt;
+}
+
 }  // namespace
 
 FloodRanks parseRanks(const std::vector<std::string>& texts, double unit) {
@@ -94,8 +100,9 @@ FloodRanks parseRanks(const std::vector<std::string>& texts, double unit) {
     for (const std::string& raw : texts) {
         if (ranks.levels.size() >= static_cast<size_t>(kMaxRanks)) break;
         const std::string text = trimmed(raw);
-        if (text.empty()) break;
-        const double height = std::strtod(text.c_str(), nullptr);
+        char* end = nullptr;
+        const double height = std::strtod(text.c_str(), &end);
+        if (text.empty() || *end != '\0' || !std::isfinite(height)) break;
         const int32_t level = clampedLevel(std::round(height / unit));  // half away from zero
         if (!ranks.levels.empty() && level < ranks.levels.back()) break;
         ranks.levels.push_back(level);
@@ -105,7 +112,10 @@ FloodRanks parseRanks(const std::vector<std::string>& texts, double unit) {
 }
 
 int32_t waterLevelOf(double height, double unit) {
-    return clampedLevel(std::trunc(height / unit));
+    // The highest code whose height lies at or below the water. A level given to the unit's
+    // precision divides a hair short of its code (4.1 / 0.1 = 40.999...), hence the tolerance.
+    const double codes = height / unit;
+    return clampedLevel(std::floor(codes + 1e-9 * std::max(1.0, std::abs(codes))));
 }
 
 std::string nextFloodLayerName(bool fromStartPoint) {
@@ -115,33 +125,52 @@ std::string nextFloodLayerName(bool fromStartPoint) {
     return (fromStartPoint ? "FloodFillEx-" : "FloodFill-") + std::to_string(n);
 }
 
-std::optional<FloodOutcome> floodWholeArea(HMeshProject& project, const FloodParameters& p) {
-    if (project.meshCount() == 0) return std::nullopt;
+std::optional<FloodOutcome> floodWholeArea(HMeshProject& project, const FloodParameters& p,
+                                           FloodRefusal* refusal) {
+    const auto refuse = [refusal](FloodRefusal why) { return refused(refusal, why); };
+    if (project.meshCount() == 0) return refuse(FloodRefusal::kCannotMake);
     const double unit = unitOf(project);
     FloodRanks ranks = parseRanks(p.rankTexts, unit);
     HMeshFloodFill fill;
-    if (!fill.SetCollection(project)) return std::nullopt;
+    if (!fill.SetCollection(project)) return refuse(FloodRefusal::kCannotMake);
     auto image = fill.RankAll(ranks.levels, colorsFor(p, ranks.levels.size()),
                               waterLevelOf(p.height, unit), p.depthMode);
-    if (!image) return std::nullopt;
-    return finish(project, p, fill, std::move(ranks), std::move(*image), false);
+    if (!image) return refuse(FloodRefusal::kCannotMake);
+    const auto ranked = [&](uint8_t pixel) { return pixel < ranks.levels.size(); };
+    if (std::none_of(image->pixels.begin(), image->pixels.end(), ranked))
+        return refuse(FloodRefusal::kNothingRanked);
+    auto out = finish(project, p, fill, std::move(ranks), std::move(*image), false);
+    if (!out) return refuse(FloodRefusal::kCannotMake);
+    return out;
 }
 
 std::optional<FloodOutcome> floodFromPoint(HMeshProject& project, const FloodParameters& p,
-                                           const FPoint& start, const std::vector<FPoint>* wall) {
-    if (project.meshCount() == 0) return std::nullopt;
+                                           const FPoint& start, const std::vector<FPoint>* wall,
+                                           FloodRefusal* refusal) {
+    const auto refuse = [refusal](FloodRefusal why) { return refused(refusal, why); };
+    if (project.meshCount() == 0) return refuse(FloodRefusal::kCannotMake);
     const double unit = unitOf(project);
     FloodRanks ranks = parseRanks(p.rankTexts, unit);
     HMeshFloodFill fill;
-    if (!fill.SetCollection(project)) return std::nullopt;
+    if (!fill.SetCollection(project)) return refuse(FloodRefusal::kCannotMake);
+    // A start between the meshes is as much outside the data as one beyond the grid.
+    int si = 0, sj = 0;
+    if (!fill.cellOf(start.x, start.y, si, sj) || fill.GetPixel(si, sj) == kFloodOutside)
+        return refuse(FloodRefusal::kOutsideData);
     fill.SetFlags((p.waterPasses ? HMeshFloodFill::kWaterPasses : 0) |
                   (p.noDataPasses ? HMeshFloodFill::kNoDataPasses : 0));
     fill.SetRange(p.rangeOn, p.range);
     if (wall) fill.SetWall(*wall);
     auto image = fill.Run(ranks.levels, colorsFor(p, ranks.levels.size()), start,
                           waterLevelOf(p.height, unit), p.depthMode);
-    if (!image) return std::nullopt;
-    return finish(project, p, fill, std::move(ranks), std::move(*image), true);
+    if (!image) return refuse(FloodRefusal::kCannotMake);
+    // The start cell is filled whatever its ground; without ground at or below the level
+    // reached, nothing is flooded.
+    if (!fill.statsStarted) return refuse(FloodRefusal::kNothingFlooded);
+    if (image->filled == image->unranked) return refuse(FloodRefusal::kNothingRanked);
+    auto out = finish(project, p, fill, std::move(ranks), std::move(*image), true);
+    if (!out) return refuse(FloodRefusal::kCannotMake);
+    return out;
 }
 
 bool addFloodLayer(HMeshProject& project, std::unique_ptr<ZarHImage>& layer) {

@@ -22,11 +22,12 @@ struct FloodRanks {
     std::vector<double> heights;
 };
 
-// Takes the texts in order up to the first empty one and at most nine; each height is the
-// decimal value of its text, its level height / unit rounded half away from zero; a level
-// below the previous one ends the list there.
+// Takes the texts in order up to the first empty one (or one that is not a finite number) and at
+// most nine; each height is the decimal value of its text, its level height / unit rounded half
+// away from zero; a level below the previous one ends the list there.
 FloodRanks parseRanks(const std::vector<std::string>& texts, double unit);
-// The water level in raw units: height / unit truncated toward zero.
+// The water level in raw units: the highest code at or below the height (height / unit rounded
+// down, a level typed to the unit's precision giving exactly its code).
 int32_t waterLevelOf(double height, double unit);
 
 // What the dialogs (or kovtool's options) ask for.
@@ -49,17 +50,31 @@ struct FloodOutcome {
     std::unique_ptr<ZarHImage> layer;  // the result layer, not yet added
     FloodRankImage image;              // the rank image it was made from
     FloodRanks ranks;
-    double unit = 1.0;      // metres per raw unit
-    double cellSize = 0.0;  // metres per grid cell (x)
+    double unit = 1.0;        // metres per raw unit
+    double cellWidth = 0.0;   // metres per grid cell, west to east
+    double cellHeight = 0.0;  // and south to north: grid cells need not be square
 };
 
-// The rank image of the whole collection. None without meshes or memory.
-std::optional<FloodOutcome> floodWholeArea(HMeshProject& project, const FloodParameters& p);
-// The flood from a start point (plane metres); wall, when given, stops the flood. None when the
-// point lies outside the data or nothing was filled.
+// Why a flood gives no result. A layer that would show nothing is not made either.
+enum class FloodRefusal {
+    kNone,
+    kCannotMake,      // no meshes, a grid too large, or not enough memory
+    kOutsideData,     // the start point lies outside every mesh
+    kNothingFlooded,  // no ground at or below the water level is reached from the start point
+    kNothingRanked,   // no cell (no flooded cell) falls into a rank
+};
+
+// The rank image of the whole collection. None, with the reason in refusal when given, when it
+// cannot be made or no cell falls into a rank.
+std::optional<FloodOutcome> floodWholeArea(HMeshProject& project, const FloodParameters& p,
+                                           FloodRefusal* refusal = nullptr);
+// The flood from a start point (plane metres); wall, when given, stops the flood. None, with the
+// reason in refusal when given, when the point lies outside every mesh, the flood reaches no
+// ground at or below the level, or no flooded cell falls into a rank.
 std::optional<FloodOutcome> floodFromPoint(HMeshProject& project, const FloodParameters& p,
                                            const FPoint& start,
-                                           const std::vector<FPoint>* wall = nullptr);
+                                           const std::vector<FPoint>* wall = nullptr,
+                                           FloodRefusal* refusal = nullptr);
 
 // Appends the layer as the topmost image (duplicates allowed) and switches nothing else; true
 // when the project took it.

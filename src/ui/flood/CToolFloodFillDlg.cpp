@@ -10,6 +10,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <cmath>
+#include <optional>
 
 #include "core/base/NumberFormat.h"
 #include "core/base/SettingsStore.h"
@@ -45,10 +47,29 @@ QString numberText(double v) {
     return QString::fromStdString(formatShort(v, 3));
 }
 
-double numberOf(const QLineEdit* edit, double def) {
+// The finite number a text holds, if any ("nan", "inf" and overflowing digits hold none).
+std::optional<double> finiteNumber(const QString& text) {
     bool ok = false;
-    const double v = edit->text().trimmed().toDouble(&ok);
-    return ok ? v : def;
+    const double v = text.trimmed().toDouble(&ok);
+    if (!ok || !std::isfinite(v)) return std::nullopt;
+    return v;
+}
+
+double numberOf(const QLineEdit* edit, double def) {
+    return finiteNumber(edit->text()).value_or(def);
+}
+
+// A stored number that is not finite is taken as never stored.
+double storedReal(const char* section, const char* key, double def) {
+    const double v = settings::readReal(section, key, def);
+    return std::isfinite(v) ? v : def;
+}
+
+// A stored rank text that is neither empty nor a finite number is taken as never stored.
+std::string storedRankText(const char* section, const std::string& key, const std::string& def) {
+    const std::string text = settings::readString(section, key, def);
+    const QString q = QString::fromStdString(text).trimmed();
+    return q.isEmpty() || finiteNumber(q) ? text : def;
 }
 
 }  // namespace
@@ -69,11 +90,11 @@ CToolFloodFillDlg::CToolFloodFillDlg(unsigned resource, bool lineAvailable, QWid
     noDataPasses = settings::readInt(s, "NoBorderN", 0) != 0;
     rangeLimit = settings::readInt(s, "Range", 0) != 0;
     lineAsWall = settings::readInt(s, "SelArcBound", 0) != 0;
-    height = settings::readReal(s, "Height", 5.0);
-    range = settings::readReal(s, "RangeMax", 3000.0);
+    height = storedReal(s, "Height", 5.0);
+    range = storedReal(s, "RangeMax", 3000.0);
     for (int d = 1; d <= kRanks; ++d) {
         const std::string key = std::to_string(d);
-        rankTexts[d - 1] = settings::readString(s, "H" + key, d == 1 ? "5.0" : "");
+        rankTexts[d - 1] = storedRankText(s, "H" + key, d == 1 ? "5.0" : "");
         rankColors[d - 1] = settings::readColor(s, "COL" + key, d == 1 ? kBlue : kWhite);
     }
     rankColors[kRanks] = kWhite;
@@ -85,6 +106,7 @@ CToolFloodFillDlg::CToolFloodFillDlg(unsigned resource, bool lineAvailable, QWid
         const QString name = QStringLiteral("ランク") + fullWidthDigit(r + 1);
         rankEdits_[r] = numberEdit(group, kIdRankEdit + r);
         rankEdits_[r]->setText(QString::fromStdString(rankTexts[r]));
+        rankEdits_[r]->setProperty("label", name);
         colorWells_[r] = new CColorWell(group);
         colorWells_[r]->setObjectName(QString::number(kIdRankColor + r));
         colorWells_[r]->setColor(rankColors[r]);
@@ -105,6 +127,7 @@ CToolFloodFillDlg::CToolFloodFillDlg(unsigned resource, bool lineAvailable, QWid
     auto* heightRow = new QHBoxLayout;
     heightEdit_ = numberEdit(this, kIdHeight);
     heightEdit_->setText(numberText(height));
+    heightEdit_->setProperty("label", QStringLiteral("想定高さ"));
     heightRow->addWidget(new QLabel(QStringLiteral("想定高さ"), this));
     heightRow->addWidget(heightEdit_);
     heightRow->addWidget(new QLabel(QStringLiteral("m"), this));
@@ -123,6 +146,7 @@ CToolFloodFillDlg::CToolFloodFillDlg(unsigned resource, bool lineAvailable, QWid
     wallBox_ = box(kIdLineAsWall, "「図上計測の軌跡」を境界線とする", lineAsWall);
     rangeEdit_ = numberEdit(this, kIdRangeMax);
     rangeEdit_->setText(numberText(range));
+    rangeEdit_->setProperty("label", QStringLiteral("想定到達距離"));
     auto* rangeRow = new QHBoxLayout;
     rangeRow->addSpacing(20);
     rangeRow->addWidget(rangeEdit_);
@@ -181,8 +205,25 @@ FloodParameters CToolFloodFillDlg::parameters() const {
     return p;
 }
 
+QLineEdit* CToolFloodFillDlg::firstBadNumber() const {
+    // An empty rank ends the list; the water level and the distance must be numbers when used.
+    for (QLineEdit* edit : rankEdits_)
+        if (!edit->text().trimmed().isEmpty() && !finiteNumber(edit->text())) return edit;
+    for (QLineEdit* edit : {heightEdit_, rangeEdit_})
+        if (edit->isEnabled() && !finiteNumber(edit->text())) return edit;
+    return nullptr;
+}
+
 void CToolFloodFillDlg::done(int result) {
     if (result == QDialog::Accepted) {
+        if (QLineEdit* bad = firstBadNumber()) {
+            ShowMessage(this, QMessageBox::Warning,
+                        QStringLiteral("数値を正しく入力してください：%1")
+                            .arg(bad->property("label").toString()));
+            bad->setFocus();
+            bad->selectAll();
+            return;
+        }
         fromStartPoint = fromStart_->isChecked();
         waterPasses = waterPassesBox_->isChecked();
         noDataPasses = noDataPassesBox_->isChecked();

@@ -62,6 +62,8 @@ public:
 
 private:
     void clearRanks();
+    // The first edit in use whose text is not a finite number (an empty rank is allowed).
+    QLineEdit* firstBadNumber() const;
     void applyEnabling();
 
     std::array<QLineEdit*, kRanks> rankEdits_{};

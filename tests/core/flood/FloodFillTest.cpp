@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <deque>
 #include <random>
 
@@ -41,12 +43,31 @@ TEST(FloodRanks, ParsedWithTheMeshScale) {
     EXPECT_EQ(parseRanks({"1.0", "3.0", "2.0", "4.0"}, 0.1).levels, (std::vector<int32_t>{10, 30}));
     EXPECT_TRUE(parseRanks({"", "3.0"}, 0.1).levels.empty());
     EXPECT_EQ(parseRanks({"1", "2", "", "3"}, 1.0).levels.size(), 2u);
-    // Levels round half away from zero, the water level is truncated toward zero.
-    EXPECT_EQ(parseRanks({"-0.25", "0.25"}, 0.1).levels, (std::vector<int32_t>{-3, 3}));
-    EXPECT_EQ(waterLevelOf(-0.15, 0.1), -1);
-    EXPECT_EQ(waterLevelOf(5.09, 0.1), 50);
+    // Levels round half away from zero; a text that is no finite number ends the list.
+    EXPECT_EQ(parseRanks({"-0.25", "0.25", "nan", "4"}, 0.1).levels, (std::vector<int32_t>{-3, 3}));
+    EXPECT_EQ(parseRanks({"1", "inf"}, 0.1).levels.size(), 1u);
     std::vector<std::string> ten(10, "1");
     EXPECT_EQ(parseRanks(ten, 1.0).levels.size(), 9u);
+}
+
+TEST(FloodWaterLevel, IsTheHighestCodeAtOrBelowTheWater) {
+    // Every level typed to the unit's precision is exactly its code (4.1 / 0.1 = 40.999...).
+    char typed[32];
+    for (int k = -1000; k <= 1000; ++k) {
+        std::snprintf(typed, sizeof typed, "%.1f", k / 10.0);
+        ASSERT_EQ(waterLevelOf(std::strtod(typed, nullptr), 0.1), k) << typed;
+    }
+    // Finer than the unit, ground just above the water stays dry.
+    EXPECT_EQ(waterLevelOf(5.09, 0.1), 50);
+    EXPECT_EQ(waterLevelOf(-0.15, 0.1), -2);
+
+    // Ground at exactly 4.1 m is flooded by water at 4.1 m.
+    auto project = projectOf(3, 1, [](int c, int) { return 40 + c; });
+    project->GetMesh(0)->scale = 0.1;
+    auto out = floodFromPoint(*project, heightAndRanks(4.1, {"4.1"}), {0.5, 0.5});
+    ASSERT_TRUE(out);
+    EXPECT_EQ(out->image.filled, 2);
+    EXPECT_DOUBLE_EQ(out->layer->floodHighest, 4.1);
 }
 
 TEST(FloodWholeArea, DefaultsPaintEveryCellUpToFiveMetresBlue) {
@@ -134,7 +155,12 @@ TEST(FloodFromPoint, WaterNoDataAndUncoveredCells) {
     two.AddMesh(b);
     p.noDataPasses = p.waterPasses = true;
     EXPECT_EQ(floodFromPoint(two, p, {1.0, 1.0})->image.filled, 16);
-    EXPECT_FALSE(floodFromPoint(two, p, {-1.0, 1.0}));  // outside the grid: no result
+    // Outside the grid, or inside it between the meshes: outside the data either way.
+    for (const FPoint start : {FPoint{-1.0, 1.0}, FPoint{6.0, 1.0}}) {
+        FloodRefusal why = FloodRefusal::kNone;
+        EXPECT_FALSE(floodFromPoint(two, p, start, nullptr, &why));
+        EXPECT_EQ(why, FloodRefusal::kOutsideData);
+    }
 }
 
 TEST(FloodFromPoint, StatisticsAndAHighStartCell) {
@@ -153,6 +179,26 @@ TEST(FloodFromPoint, StatisticsAndAHighStartCell) {
     out = floodFromPoint(*project, heightAndRanks(3.0, {"9"}), {9.5, 1.5});
     ASSERT_TRUE(out);
     EXPECT_EQ(out->image.filled, 7 * 3 + 1);
+
+    // A flood that would show nothing is refused, with the reason: no ground at or below the
+    // level reached (a start high on the slope, water below every cell), or no flooded cell in
+    // a rank; by area, no cell in a rank.
+    const auto refusal = [&](double level, std::vector<std::string> ranks, double x,
+                             bool depth = false) {
+        FloodRefusal why = FloodRefusal::kNone;
+        FloodParameters p = heightAndRanks(level, std::move(ranks));
+        p.depthMode = depth;
+        const bool made = x < 0 ? bool(floodWholeArea(*project, p, &why))
+                                : bool(floodFromPoint(*project, p, {x, 1.5}, nullptr, &why));
+        EXPECT_EQ(made, why == FloodRefusal::kNone);
+        return why;
+    };
+    EXPECT_EQ(refusal(3.0, {"9"}, 0.5), FloodRefusal::kNothingFlooded);
+    EXPECT_EQ(refusal(-1.0, {"9"}, 5.5), FloodRefusal::kNothingFlooded);
+    EXPECT_EQ(refusal(3.0, {"-1"}, 5.5), FloodRefusal::kNothingRanked);
+    EXPECT_EQ(refusal(3.0, {"-1"}, -1), FloodRefusal::kNothingRanked);
+    EXPECT_EQ(refusal(-1.0, {"0"}, -1, true), FloodRefusal::kNothingRanked);
+    EXPECT_EQ(refusal(0.0, {"0"}, -1, true), FloodRefusal::kNone);
 }
 
 TEST(FloodFromPoint, OneCellWideWallAcrossTheValleyStopsIt) {

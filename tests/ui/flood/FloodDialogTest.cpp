@@ -3,11 +3,14 @@
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <cmath>
+#include <utility>
 
 #include "core/base/CommandIds.h"
 #include "core/data/HMeshProject.h"
 #include "core/data/ZarHImage.h"
 #include "core/flood/FloodEstimate.h"
+#include "support/MeshFixtures.h"
 #include "support/ui/Input.h"
 #include "support/ui/WindowTest.h"
 #include "ui/app/CKovVDoc.h"
@@ -129,6 +132,61 @@ TEST_F(FloodDialogTest, ClearKeepsRankOneAndOkWritesTheSettings) {
     EXPECT_EQ(parseRanks(p.rankTexts, 0.1).levels, (std::vector<int32_t>{25, 40}));
     // The other layout keeps its own section.
     EXPECT_EQ(Dlg(Dlg::kDepthResource, false).rankTexts[1], "");
+}
+
+TEST_F(FloodDialogTest, NumbersThatAreNotFiniteAreIgnoredWhenStoredAndRefusedOnOk) {
+    settings::writeReal("ToolFloodFillDlg2", "Height", std::nan(""));
+    settings::writeReal("ToolFloodFillDlg2", "RangeMax", HUGE_VAL);
+    settings::writeString("ToolFloodFillDlg2", "H1", "nan");
+    settings::writeString("ToolFloodFillDlg2", "H2", "-inf");
+    Dlg d(Dlg::kDepthResource, false);
+    d.show();
+    QStringList shown;
+    for (int id : {Dlg::kIdHeight, Dlg::kIdRangeMax, 2101, 2102})
+        shown << control<QLineEdit>(d, id)->text();
+    EXPECT_EQ(shown, (QStringList{"5", "3000", "5.0", ""}));
+
+    // A water level or rank that is no number keeps the dialog open, on that field.
+    for (const auto& [id, text] :
+         {std::pair(Dlg::kIdHeight, QStringLiteral("-")), std::pair(2103, QStringLiteral("."))}) {
+        type(control<QLineEdit>(d, id), text);
+        click(control<QPushButton>(d, 1));
+        ASSERT_TRUE(d.isVisible() && !messages.empty());
+        EXPECT_TRUE(messages.back().text.contains(id == 2103 ? QStringLiteral("ランク３")
+                                                             : QStringLiteral("想定高さ")));
+        EXPECT_EQ(d.focusWidget(), control<QLineEdit>(d, id));
+        type(control<QLineEdit>(d, id), QStringLiteral("2"));
+    }
+    click(control<QPushButton>(d, 1));
+    EXPECT_EQ(d.result(), QDialog::Accepted);
+    EXPECT_EQ(messages.size(), 2u);
+    EXPECT_DOUBLE_EQ(d.height, 2.0);
+}
+
+TEST_F(FloodDialogTest, FloodsThatWouldShowNothingAreSaidAndAddNoLayer) {
+    openSample();
+    HMeshProject& project = *document_->meshes();
+    // From a start point with the water below every cell: said, and the pick goes on.
+    setMeasuringTrackStarter([](CKovVDoc&, int) { return true; });
+    answerWith([](QDialog& d) {
+        click(control<QCheckBox>(d, Dlg::kIdFromStart));
+        type(control<QLineEdit>(d, Dlg::kIdHeight), QStringLiteral("-100"));
+    });
+    frame_->RouteCommand(kCmdFloodByGroundHeight);
+    const ZarHMesh& first = *project.GetMesh(0);
+    const FPoint inside{(first.xmin + first.xmax) / 2, (first.ymin + first.ymax) / 2};
+    EXPECT_FALSE(floodStarter()(*document_, inside));
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_TRUE(messages[0].text.contains(QStringLiteral("浸水が広がりません")));
+
+    // A start between two meshes is outside the data: refused without a message.
+    MapRect extent;
+    project.GetExtent(extent);
+    auto far = test::makeFlatMesh(4, 4, 5.0, extent.xmax + 100.0, extent.ymin, 0);
+    ASSERT_EQ(project.AddMesh(far), 1);
+    EXPECT_FALSE(floodStarter()(*document_, FPoint{extent.xmax + 50.0, extent.ymin + 5.0}));
+    EXPECT_EQ(messages.size(), 1u);
+    EXPECT_EQ(floodLayers(), 0);
 }
 
 TEST_F(FloodDialogTest, WholeAreaAndStartPointRunsMakeNamedLayersThatClearRemoves) {
