@@ -3,6 +3,7 @@
 #include <QElapsedTimer>
 #include <QStringList>
 #include <new>
+#include <optional>
 
 #include "core/data/LibraryMessages.h"
 #include "ui/app/CKovVApp.h"
@@ -31,11 +32,13 @@ public:
 int main(int argc, char** argv) {
     QElapsedTimer clock;
     clock.start();
-    // --help and --version answer before anything needs a display.
+    // --help, --version and a bad command line answer before anything needs a display.
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
-    if (kov::answerWithoutWindow(kov::ParseCommandLine(arguments))) return 0;
+    if (const std::optional<int> answered =
+            kov::answerWithoutWindow(kov::ParseCommandLine(arguments)))
+        return *answered;
     kov::installLibraryMessageFilter("kovview");
     KovViewApplication application(argc, argv);
     kov::CKovVApp app;

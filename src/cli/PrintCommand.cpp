@@ -17,6 +17,7 @@
 
 #include "cli/CliSupport.h"
 #include "cli/Commands.h"
+#include "core/base/PdfText.h"
 #include "core/data/HMeshProject.h"
 #include "core/data/HxFile.h"
 #include "core/display/FloodLegend.h"
@@ -110,9 +111,13 @@ OptionResult printOption(const Arguments& a, size_t& i, PrintOptions& o) {
     return OptionResult::Taken;
 }
 
-// Prints the planned page as one page of the job "ZOVO2"; false when the printer refused it.
+// Prints the planned page as one page of the job "ZOVO2" (a PDF is titled after the project);
+// false when the printer refused it.
 bool printPlannedPage(QPrinter& printer, HMeshProject& project, const PagePlan& plan) {
-    printer.setDocName(QStringLiteral("ZOVO2"));
+    const bool pdf = printer.outputFormat() == QPrinter::PdfFormat;
+    printer.setDocName(pdf && !project.projectTitle.empty()
+                           ? QString::fromStdString(project.projectTitle)
+                           : QStringLiteral("ZOVO2"));
     QPainter painter;
     if (!painter.begin(&printer)) return false;
     PageStyle style;
@@ -188,7 +193,7 @@ int runPrint(const Arguments& args) {
     if (o.printer.empty()) {
         QFile file(printer.outputFileName());
         QByteArray bytes;
-        if (file.open(QIODevice::ReadOnly)) bytes = file.readAll();
+        if (file.open(QIODevice::ReadOnly)) bytes = withSearchableText(file.readAll());
         if (!writeOutputFile("print", o.output, bytes, "the page cannot be read back")) return 1;
     }
     return 0;

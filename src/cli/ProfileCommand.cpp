@@ -12,6 +12,7 @@
 
 #include "cli/CliSupport.h"
 #include "cli/Commands.h"
+#include "core/base/PdfText.h"
 #include "core/data/HMeshProject.h"
 #include "core/data/HxFile.h"
 #include "core/measure/EmfWriter.h"
@@ -158,6 +159,8 @@ QByteArray pictureBytes(const std::string& extension, const ProfileData& data,
         writer.setPageSize(
             QPageSize(QSizeF(o.width * 25.4 / 96, o.height * 25.4 / 96), QPageSize::Millimeter));
         if (!paint(writer, data, o, false)) return {};
+        buffer.close();
+        return withSearchableText(bytes);
     } else {
         QSvgGenerator svg;
         svg.setOutputDevice(&buffer);

@@ -10,6 +10,7 @@
 
 #include "cli/CliSupport.h"
 #include "cli/Commands.h"
+#include "core/base/PdfText.h"
 #include "core/data/HMeshProject.h"
 #include "core/data/HxFile.h"
 #include "core/display/MapViewport.h"
@@ -69,14 +70,15 @@ OptionResult renderOption(const Arguments& a, size_t& i, RenderOptions& o) {
     return OptionResult::Taken;
 }
 
-// The page as a one-page PDF of the page's size at dpi; empty when it cannot be drawn.
-QByteArray pdfBytes(const QImage& page, int dpi) {
+// The page as a one-page PDF of the page's size at dpi, titled; empty when it cannot be drawn.
+QByteArray pdfBytes(const QImage& page, int dpi, const QString& title) {
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
     {
         QPdfWriter writer(&buffer);
         writer.setResolution(dpi);
+        writer.setTitle(title);
         writer.setPageMargins(QMarginsF(0, 0, 0, 0));
         writer.setPageSize(QPageSize(QSizeF(page.width() * 25.4 / dpi, page.height() * 25.4 / dpi),
                                      QPageSize::Millimeter));
@@ -85,7 +87,7 @@ QByteArray pdfBytes(const QImage& page, int dpi) {
         painter.drawImage(0, 0, page);
         if (!painter.end()) return {};
     }
-    return bytes;
+    return withSearchableText(bytes);
 }
 
 }  // namespace
@@ -123,7 +125,8 @@ int runRender(const Arguments& args) {
                      o.width, o.height);
         return 1;
     }
-    const QByteArray bytes = pdf ? pdfBytes(page, o.dpi) : encodePng(page);
+    const QByteArray bytes =
+        pdf ? pdfBytes(page, o.dpi, QString::fromStdString(project.projectTitle)) : encodePng(page);
     return writeOutputFile("render", o.output, bytes, "the picture cannot be encoded") ? 0 : 1;
 }
 

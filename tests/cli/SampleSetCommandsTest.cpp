@@ -224,8 +224,11 @@ TEST_F(KovtoolSampleTest, WritesTheRequestedPicture) {
     // data (the project is wider than tall, so the sides are background).
     EXPECT_EQ(plain.pixel(0, 0) & 0xFFFFFF, qRgb(128, 128, 255) & 0xFFFFFF);
 
-    ASSERT_EQ(render("-o " + dir->file("b.png") + " --size 320x200 --legend --dpi 96"), 0);
-    EXPECT_EQ(QImage(QString::fromStdString(dir->file("b.png"))).size(), QSize(320, 263));
+    // The legend band is 9/4 of 7.5 mm at the resolution, which the PNG states.
+    ASSERT_EQ(render("-o " + dir->file("b.png") + " --size 320x200 --legend --dpi 300"), 0);
+    const QImage withLegend(QString::fromStdString(dir->file("b.png")));
+    EXPECT_EQ(withLegend.size(), QSize(320, 400));
+    EXPECT_EQ(withLegend.dotsPerMeterX(), 11811);
 
     // A zoomed rectangle fills the picture with data.
     ASSERT_EQ(render("-o " + dir->file("c.png") +
@@ -236,7 +239,8 @@ TEST_F(KovtoolSampleTest, WritesTheRequestedPicture) {
     EXPECT_NE(zoomed.pixel(0, 0) & 0xFFFFFF, qRgb(128, 128, 255) & 0xFFFFFF);
 
     ASSERT_EQ(render("-o " + dir->file("d.pdf") + " --size 320x200"), 0);
-    EXPECT_EQ(test::readFile(dir->file("d.pdf")).rfind("%PDF", 0), 0u);
+    const std::string info = test::runCommand("pdfinfo " + dir->file("d.pdf"));
+    EXPECT_NE(info.find("Title:           サンプル地区"), std::string::npos) << info;
 }
 
 TEST_F(KovtoolSampleTest, RefusesBadArguments) {
@@ -318,6 +322,10 @@ TEST(CommandLines, HelpAndVersionNeedNoDisplay) {
         test::runCommand(noDisplay + KOVVIEW_PATH + " --help 2>&1", &exitCode);
     EXPECT_EQ(exitCode, 0);
     EXPECT_EQ(usage.rfind("usage: kovview", 0), 0u) << usage;
+    const std::string refused =
+        test::runCommand(noDisplay + KOVVIEW_PATH + " --bogus 2>&1", &exitCode);
+    EXPECT_EQ(exitCode, 2);
+    EXPECT_EQ(refused.rfind("kovview: unknown option --bogus\nusage: kovview", 0), 0u) << refused;
 }
 
 }  // namespace

@@ -133,6 +133,12 @@ QImage composePage(HMeshProject& project, const MapRect& rect, int w, int h, int
                           QRect(margin, h + legendBandHeight(dpi), w - 2 * margin, 2 * rowHeight),
                           rowHeight, legendFont(10.0 / 72.0, dpi));
     }
+    painter.end();
+    // The picture says its resolution (a PNG's pHYs chunk); set only now, as text drawn into an
+    // image is sized by the image's resolution.
+    const int dotsPerMetre = static_cast<int>(std::lround(dpi / 0.0254));
+    page.setDotsPerMeterX(dotsPerMetre);
+    page.setDotsPerMeterY(dotsPerMetre);
     return page;
 }
 

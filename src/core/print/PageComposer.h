@@ -24,8 +24,8 @@ int legendBandHeight(int dpi, bool floodRows);
 // A w x (h + legend band) image, white where nothing is drawn: the map rectangle drawn over the
 // top w x h pixels with the project's step mode and step, then its shapes, the map sheets when
 // the project shows them, the scale bar when the style has it; the legend band below when
-// legend is set (with the flood ranking rows when the project has a ranked flood result). Null for
-// sizes below one pixel or an empty rectangle.
+// legend is set (with the flood ranking rows when the project has a ranked flood result). The
+// image's resolution is dpi. Null for sizes below one pixel or an empty rectangle.
 QImage composePage(HMeshProject& project, const MapRect& rect, int w, int h, int dpi, bool legend,
                    const PageStyle& style = {});
 

@@ -26,11 +26,11 @@
 #include "ui/dialogs/CAboutDlg.h"
 #include "ui/dialogs/CHelpWindow.h"
 #include "ui/dialogs/CProjectDlg.h"
-#include "ui/measure/CSliceWnd.h"
+#include "ui/flood/FloodCommands.h"
 #include "ui/measure/CMeasurePropDlg.h"
+#include "ui/measure/CSliceWnd.h"
 #include "ui/measure/KovTrack.h"
 #include "ui/print/PrintJob.h"
-#include "ui/flood/FloodCommands.h"
 #include "ui/view/CKovVView.h"
 #include "ui/widgets/DialogPrompts.h"
 
@@ -131,16 +131,21 @@ CommandLineInfo ParseCommandLine(const QStringList& arguments) {
     return info;
 }
 
-bool answerWithoutWindow(const CommandLineInfo& info) {
-    if (info.action == CommandLineInfo::Usage) {
-        std::fputs(commandLineUsage().toUtf8().constData(), stdout);
-        return true;
+std::optional<int> answerWithoutWindow(const CommandLineInfo& info) {
+    switch (info.action) {
+        case CommandLineInfo::Usage:
+            std::fputs(commandLineUsage().toUtf8().constData(), stdout);
+            return 0;
+        case CommandLineInfo::Version:
+            std::printf("kovview (Kov View5) %s\n", KOV_VERSION);
+            return 0;
+        case CommandLineInfo::Error:
+            std::fprintf(stderr, "kovview: %s\n%s", info.error.toUtf8().constData(),
+                         commandLineUsage().toUtf8().constData());
+            return 2;
+        default:
+            return std::nullopt;
     }
-    if (info.action == CommandLineInfo::Version) {
-        std::printf("kovview (Kov View5) %s\n", KOV_VERSION);
-        return true;
-    }
-    return false;
 }
 
 QString commandLineUsage() {
@@ -313,16 +318,14 @@ bool CKovVApp::InitInstance(const QStringList& arguments) {
     registerFloodCommands();
 
     const CommandLineInfo info = ParseCommandLine(arguments);
-    if (answerWithoutWindow(info)) {
-        exitCode_ = 0;
+    if (const std::optional<int> answered = answerWithoutWindow(info)) {
+        exitCode_ = *answered;
         return false;
     }
-    if (info.action == CommandLineInfo::Error) {
-        std::fprintf(stderr, "kovview: %s\n%s", info.error.toUtf8().constData(),
-                     commandLineUsage().toUtf8().constData());
-        exitCode_ = 2;
-        return false;
-    }
+    // Measuring the start-up and printing from the command line end by themselves: nobody is
+    // there to press a message box's button.
+    setUnattended(info.startupTime || info.action == CommandLineInfo::FilePrint ||
+                  info.action == CommandLineInfo::FilePrintTo);
     printerName_ = info.printer;
     // A printer that does not exist is named before anything is opened.
     if (info.action == CommandLineInfo::FilePrintTo && !printerExists(info.printer)) {
@@ -371,6 +374,7 @@ bool CKovVApp::ProcessCommandLine(const CommandLineInfo& info) {
 }
 
 int CKovVApp::ExitInstance(int code) {
+    setUnattended(false);
     if (qApp) qApp->removeEventFilter(this);
     closeHelpWindow();
     endAllTracks();

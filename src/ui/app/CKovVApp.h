@@ -38,9 +38,10 @@ struct CommandLineInfo {
 
 CommandLineInfo ParseCommandLine(const QStringList& arguments);  // without the program name
 QString commandLineUsage();
-// --help and --version: prints the usage or the version on stdout and answers true; needs no
-// display.
-bool answerWithoutWindow(const CommandLineInfo& info);
+// What needs no window: --help and --version print the usage or the version on stdout (exit
+// code 0), a bad command line says what was wrong on stderr (exit code 2). Nothing for a command
+// line that starts the program. Needs no display.
+std::optional<int> answerWithoutWindow(const CommandLineInfo& info);
 
 // ---- help --------------------------------------------------------------------------------------
 

@@ -192,7 +192,7 @@ void CKovVDoc::installProject(std::unique_ptr<HMeshProject> project) {
     meshes_ = std::move(project);
     hasProject_ = 1;
     MapRect extent;
-    if (view_ && meshes_->GetExtent(extent)) view_->setView(extent);
+    if (view_ && meshes_->GetExtent(extent)) view_->showWhole(extent);
     coordinates_.setup(meshes_->planeZone, kEllipsoidGrs80);
 }
 
@@ -438,7 +438,7 @@ bool CKovVDoc::OnCommand(int id) {
             break;
         case kCmdShowWholeArea: {
             MapRect extent;
-            if (view_ && meshes_->GetExtent(extent)) view_->setView(extent);
+            if (view_ && meshes_->GetExtent(extent)) view_->showWhole(extent);
             RedrawAllViews();
             break;
         }

@@ -33,6 +33,7 @@
 #include "ui/app/CKovVApp.h"
 #include "ui/app/CKovVDoc.h"
 #include "ui/app/StatusPane.h"
+#include "ui/measure/TrackRangeOp.h"
 #include "ui/view/CKovVView.h"
 #include "ui/view/CQuickBar.h"
 #include "ui/widgets/DialogPrompts.h"
@@ -338,34 +339,34 @@ void CMainFrame::createStatusBar() {
     // digit counts when it is larger.
     const QFontMetrics metrics(bar->font());
     const int charWidth = std::max(metrics.averageCharWidth(), metrics.horizontalAdvance(u'0'));
-    // The widest texts of panes 1 to 4, for fonts whose Japanese or digits are wider than the
-    // average character.
-    const QString widest[] = {
-        {},
-        QStringLiteral("B: -35:40:33.7 L: 139:46:27.4"),
-        QStringLiteral("19系 X: -135,940.3 Y: -75,345.9 (m)"),
-        QStringLiteral("09LD1843"),
-        QStringLiteral("H: 3,776.0 (m)"),
+    auto widest = [bar](const QStringList& texts) {
+        int width = 0;
+        for (const QString& text : texts)
+            width = std::max(width, StatusPane::textWidth(bar->font(), text));
+        return width;
     };
+    // Each pane is as wide as the widest text it shows: the prompts of the measuring tools, the
+    // latitude and longitude, the plane coordinates, the sheet code and the elevation.
+    const int fullWidths[] = {
+        widest(TrackRangeOp::promptTexts()),
+        widest({QStringLiteral("B: -35:40:33.7 L: 139:46:27.4")}),
+        widest({QStringLiteral("19系 X:-135,940.3 Y: -75,345.9 (m)")}),
+        std::max(charWidth * 10, widest({QStringLiteral("09LD1843")})),
+        std::max(charWidth * 10, widest({QStringLiteral("H: -9,999.9 (m)")})),
+    };
+    auto* row = new StatusPaneRow(bar);
     for (int i = 0; i < kPaneCount; ++i) {
-        StatusPane* pane = nullptr;
-        if (i == 0) {
-            // Takes the width the others leave.
-            pane = new StatusPane(bar, Qt::ElideMiddle, charWidth * 10, charWidth * 10);
-            pane->setFrameShape(QFrame::NoFrame);
-            bar->addWidget(pane, 1);
-        } else {
-            // Their full width when the window has room; in a narrow window they shrink (their
-            // texts elided) rather than overlap.
-            const int chars = i <= 2 ? 24 : 10;
-            const int width = std::max(charWidth * chars, metrics.horizontalAdvance(widest[i]));
-            pane = new StatusPane(bar, Qt::ElideRight, width, width / 3);
-            pane->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-            bar->addWidget(pane, 0);
-        }
+        // Pane 0 elides in the middle: paths and the progress estimate keep their ends.
+        auto* pane = new StatusPane(row, i == 0 ? Qt::ElideMiddle : Qt::ElideRight, fullWidths[i],
+                                    i == 0 ? charWidth * 10 : fullWidths[i] / 3);
+        pane->setFrameStyle(i == 0 ? int(QFrame::NoFrame) : QFrame::Panel | QFrame::Sunken);
+        // The coordinates keep their width while pane 0 says little (menu prompts, nothing).
+        pane->setWidthFollowsText(i == 0);
         pane->setObjectName(QStringLiteral("pane%1").arg(i));
+        row->addPane(pane);
         panes_[i] = pane;
     }
+    bar->addWidget(row, 1);
 }
 
 void CMainFrame::createScrollPadBar() {

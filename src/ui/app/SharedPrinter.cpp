@@ -5,6 +5,7 @@
 #include <QPrinter>
 #include <memory>
 
+#include "core/base/PdfText.h"
 #include "ui/widgets/DialogPrompts.h"
 
 namespace kov {
@@ -26,6 +27,14 @@ QPrinter& sharedPrinter() {
 void runPrinterSetup(QWidget* parent) {
     QPageSetupDialog dialog(&sharedPrinter(), parent);
     runModal(dialog);
+}
+
+bool printsToPdfFile(const QPrinter& printer) {
+    return printer.outputFormat() == QPrinter::PdfFormat && !printer.outputFileName().isEmpty();
+}
+
+bool finishPdfFile(const QPrinter& printer) {
+    return !printsToPdfFile(printer) || makeFileTextSearchable(printer.outputFileName());
 }
 
 }  // namespace kov

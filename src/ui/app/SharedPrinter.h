@@ -11,5 +11,10 @@ namespace kov {
 QPrinter& sharedPrinter();
 // The page set-up dialog for the shared printer (command 57606).
 void runPrinterSetup(QWidget* parent);
+// Whether the printer writes a PDF file rather than sending a job to a printer.
+bool printsToPdfFile(const QPrinter& printer);
+// After a job ended: a PDF file written gets searchable text (see PdfText.h). False when that
+// failed; true for a job sent to a printer.
+bool finishPdfFile(const QPrinter& printer);
 
 }  // namespace kov

@@ -172,7 +172,7 @@ bool CSliceWnd::printTo(QPrinter& printer) {
     style.dpi = printer.logicalDpiX();
     style.showMarks = showMarks_;
     drawProfile(painter, target, data_, style);
-    return painter.end();
+    return painter.end() && finishPdfFile(printer);
 }
 
 void CSliceWnd::OnPrint() {

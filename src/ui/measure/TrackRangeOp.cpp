@@ -69,6 +69,13 @@ QString TrackRangeOp::promptText(int id) {
     }
 }
 
+QStringList TrackRangeOp::promptTexts() {
+    QStringList texts;
+    for (int id : {53524, 53525, 53997, 53998, 53530, 53531, 53999})
+        texts << promptText(id);
+    return texts;
+}
+
 TrackRangeOp::TrackRangeOp() : KovTrack(kLevel) {
     lineWidth_ = std::clamp(settings::readInt(kSection, "Rubber", 3), 1, 7);
     displayFlags_ = 0;

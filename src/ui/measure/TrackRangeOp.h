@@ -7,6 +7,7 @@
 
 #include <QFont>
 #include <QPointer>
+#include <QStringList>
 #include <cstdint>
 #include <vector>
 
@@ -58,6 +59,8 @@ public:
 
     // The status prompts of the measuring modes, by string-table id.
     static QString promptText(int id);
+    // All of them, for the status bar to make room for the widest.
+    static QStringList promptTexts();
 
 protected:
     void PaintFeedback(CKovVView& view, QPainter& painter, const FPoint& point) override;

@@ -148,11 +148,15 @@ CQPrintDlg::CQPrintDlg(CKovVView& view, QPrinter& printer, QWidget* parent)
     // The typed scale counts one second after the last keystroke.
     typing_.setSingleShot(true);
     typing_.setInterval(kTypingDelayMs);
-    connect(&typing_, &QTimer::timeout, this, &CQPrintDlg::refresh);
+    connect(&typing_, &QTimer::timeout, this, [this] {
+        takeTypedScale();
+        refresh();
+    });
     connect(scale_, &QLineEdit::textEdited, this, [this] { typing_.start(); });
     connect(scaleList_, &QPushButton::clicked, this, &CQPrintDlg::showScaleList);
 
     const PrintSettings s = readPrintSettings();
+    goodScale_ = s.scale;
     scale_->setText(scaleBoxText(s.scale));
     title_->setChecked(s.title);
     date_->setChecked(s.date);
@@ -169,9 +173,7 @@ PrintSettings CQPrintDlg::settings() const {
     PrintSettings s;
     for (int i = 0; i < 3; ++i)
         if (modes_[i]->isChecked()) s.mode = i;
-    bool ok = false;
-    const double scale = scale_->text().trimmed().toDouble(&ok);
-    s.scale = ok && std::isfinite(scale) ? scale : 0.0;
+    s.scale = goodScale_;
     s.title = title_->isChecked();
     s.date = date_->isChecked();
     s.time = time_->isChecked();
@@ -187,11 +189,42 @@ QString CQPrintDlg::statusText() const {
 }
 
 void CQPrintDlg::done(int result) {
-    if (result == QDialog::Accepted) writePrintSettings(settings());
+    if (result == QDialog::Accepted) {
+        // A refused scale keeps the dialog open on the last good one.
+        typing_.stop();
+        if (!takeTypedScale()) {
+            refresh();
+            return;
+        }
+        writePrintSettings(settings());
+    }
     QDialog::done(result);
 }
 
+bool CQPrintDlg::takeTypedScale() {
+    const QString typed = scale_->text().trimmed();
+    if (typed == scaleBoxText(goodScale_)) return true;
+    bool ok = false;
+    const double scale = typed.toDouble(&ok);
+    if (ok && std::isfinite(scale) && scale >= kMinPrintScale) {
+        goodScale_ = scale;
+        return true;
+    }
+    ShowMessage(this, QMessageBox::Warning,
+                QStringLiteral("縮尺「1 / %1」は使えません。縮尺の分母には %2 以上の数値を入力して"
+                               "ください。")
+                    .arg(typed, scaleBoxText(kMinPrintScale)));
+    scale_->setText(scaleBoxText(goodScale_));
+    scale_->setFocus();
+    scale_->selectAll();
+    return false;
+}
+
 void CQPrintDlg::modeChanged() {
+    if (typing_.isActive()) {
+        typing_.stop();
+        takeTypedScale();
+    }
     const int mode = settings().mode;
     const bool scaleGiven = mode == kPrintAtScale || mode == kPrintScaleAround;
     scale_->setEnabled(scaleGiven);
@@ -205,6 +238,7 @@ void CQPrintDlg::showScaleList() {
         QAction* action = menu.addAction(text);
         connect(action, &QAction::triggered, this, [this, scale] {
             typing_.stop();
+            goodScale_ = scale;
             scale_->setText(scaleBoxText(scale));
             refresh();
         });

@@ -51,7 +51,8 @@ public:
     // Reads the settings; the printer is the one the job will print on.
     CQPrintDlg(CKovVView& view, QPrinter& printer, QWidget* parent = nullptr);
 
-    // The fields as they stand.
+    // The fields as they stand; the scale is the last one taken (a typed scale counts once it
+    // was taken and found good).
     PrintSettings settings() const;
     // The status line and the miniature as last drawn.
     QString statusText() const;
@@ -64,6 +65,9 @@ public:
 
 private:
     void modeChanged();
+    // Takes the scale typed into the box: a number of at least kMinPrintScale becomes the scale;
+    // anything else is refused with a message and the box shows the last good scale again.
+    bool takeTypedScale();
     void showScaleList();
     void choosePrinter();
     // Recomputes the status line and the miniature from the fields.
@@ -87,6 +91,7 @@ private:
     QLabel* printerText_ = nullptr;
     QTimer typing_;
     QImage preview_;
+    double goodScale_ = kDefaultPrintScale;
     int previewCount_ = 0;
     bool ready_ = false;  // set once the fields hold the stored settings
 };

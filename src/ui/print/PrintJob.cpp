@@ -37,6 +37,12 @@ bool printerUsable(const QPrinter& printer) {
            printerExists(printer.printerName());
 }
 
+// The project's title, else the document's (the file name).
+QString pdfTitle(const CKovVDoc& document) {
+    const std::string& title = document.meshes()->projectTitle;
+    return title.empty() ? document.Title() : QString::fromStdString(title);
+}
+
 QWidget* dialogParent() {
     QWidget* active = QApplication::activeWindow();
     return active ? active : CMainFrame::instance();
@@ -147,7 +153,8 @@ PrintOutcome printPage(const PrintSettings& settings, CKovVView& view, QPrinter&
     const std::optional<PagePlan> plan = planViewPage(settings, view, printer);
     if (!plan) return PrintOutcome::NothingToPrint;
 
-    printer.setDocName(QStringLiteral("ZOVO2"));
+    // A PDF is titled after the project; a job for a printer keeps the program's job name.
+    printer.setDocName(printsToPdfFile(printer) ? pdfTitle(*document) : QStringLiteral("ZOVO2"));
     printer.setPrintRange(QPrinter::AllPages);
     QPainter painter;
     if (!painter.begin(&printer)) return PrintOutcome::Failed;
@@ -159,7 +166,7 @@ PrintOutcome printPage(const PrintSettings& settings, CKovVView& view, QPrinter&
         painter.end();
         return PrintOutcome::Failed;
     }
-    return painter.end() ? PrintOutcome::Printed : PrintOutcome::Failed;
+    return painter.end() && finishPdfFile(printer) ? PrintOutcome::Printed : PrintOutcome::Failed;
 }
 
 QString printFailureText(PrintOutcome outcome, const QPrinter& printer) {

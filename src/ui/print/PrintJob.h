@@ -32,7 +32,8 @@ enum class PrintOutcome {
     NoPrinter,       // the printer does not exist or cannot be used
     Failed,          // the printer refused the job
 };
-// Prints the view's map on one page of a job named "ZOVO2".
+// Prints the view's map on one page of a job named "ZOVO2"; a PDF file is titled after the
+// project instead, with searchable text.
 PrintOutcome printPage(const PrintSettings& settings, CKovVView& view, QPrinter& printer);
 // The message the user is shown for an outcome other than Printed (empty for NothingToPrint).
 QString printFailureText(PrintOutcome outcome, const QPrinter& printer);

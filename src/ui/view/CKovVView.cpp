@@ -127,9 +127,15 @@ void CKovVView::sendCommand(int id) {
 // ---- viewport ------------------------------------------------------------------------------
 
 void CKovVView::setView(const MapRect& rect) {
+    shownWhole_.reset();
     const HMeshProject* project = currentProject();
     viewport_.setView(rect, width(), height(), project ? project->GetMaxCellSize() : 0.0);
     invalidateMap();
+}
+
+void CKovVView::showWhole(const MapRect& rect) {
+    setView(rect);
+    shownWhole_ = rect;
 }
 
 void CKovVView::invalidateMap() {
@@ -153,6 +159,7 @@ bool CKovVView::canZoomOut() const {
 
 void CKovVView::applyZoom(const ZoomResult& result) {
     if (!result.zoomed) return;
+    shownWhole_.reset();
     invalidateMap();
     if (result.moveCursor) QCursor::setPos(mapToGlobal(result.cursorTarget));
 }
@@ -170,6 +177,7 @@ bool CKovVView::zoom(int mode, int steps) {
 void CKovVView::pan(double fx, double fy) {
     if (!HasProject()) return;
     viewport_.pan(fx, fy);
+    shownWhole_.reset();
     invalidateMap();
 }
 
@@ -246,7 +254,10 @@ void CKovVView::paintEvent(QPaintEvent*) {
 
 void CKovVView::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    if (HasProject()) viewport_.resize(width(), height(), *currentProject());
+    if (HasProject() && shownWhole_)
+        viewport_.setView(*shownWhole_, width(), height(), *currentProject());
+    else if (HasProject())
+        viewport_.resize(width(), height(), *currentProject());
     invalidateMap();
 }
 
@@ -459,7 +470,7 @@ bool CKovVView::OnCommand(int id) {
     switch (id) {
         case kCmdShowWholeArea: {
             MapRect extent;
-            if (HasProject() && currentProject()->GetExtent(extent)) setView(extent);
+            if (HasProject() && currentProject()->GetExtent(extent)) showWhole(extent);
             return true;
         }
         case kCmdZoomIn:

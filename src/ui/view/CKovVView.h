@@ -81,6 +81,10 @@ public:
     CKovVDoc* document() const { return document_; }
     // Fits the rectangle into the window and redraws.
     void setView(const MapRect& rect);
+    // Fits the rectangle and keeps it fitted whole whenever the window changes size, until the
+    // map is zoomed or moved: a project opened at start-up is shown whole even when the window
+    // manager gives the window its final size only afterwards.
+    void showWhole(const MapRect& rect);
     // Drops the cached relief and repaints (every viewport change does this).
     void invalidateMap();
     const MapViewport& viewport() const { return viewport_; }
@@ -157,6 +161,7 @@ private:
     void updateTrackCursor();
 
     QImage relief_;
+    std::optional<MapRect> shownWhole_;  // what showWhole keeps fitted
     QImage startPicture_;
     CTipWnd* tip_ = nullptr;
     QTimer hoverTimer_;

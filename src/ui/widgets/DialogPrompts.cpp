@@ -5,8 +5,13 @@
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QPushButton>
+#include <cstdio>
 
 namespace kov {
+
+namespace {
+bool g_unattended = false;
+}  // namespace
 
 DialogPrompts& testPrompts() {
     static DialogPrompts prompts;
@@ -29,8 +34,18 @@ QString promptExistingDirectory(QWidget* parent, const QString& caption, const Q
 QMessageBox::StandardButton ShowMessage(QWidget* parent, QMessageBox::Icon icon,
                                         const QString& text, QMessageBox::StandardButtons buttons) {
     if (testPrompts().message) return testPrompts().message(parent, icon, text, buttons);
+    if (g_unattended) {
+        std::fprintf(stderr, "kovview: %s\n", text.toUtf8().constData());
+        for (QMessageBox::StandardButton escape : {QMessageBox::Cancel, QMessageBox::No})
+            if (buttons & escape) return escape;
+        return QMessageBox::Ok;
+    }
     QMessageBox box(icon, QString::fromUtf8(kAppTitle), text, buttons, parent);
     return static_cast<QMessageBox::StandardButton>(box.exec());
+}
+
+void setUnattended(bool unattended) {
+    g_unattended = unattended;
 }
 
 int runModal(QDialog& dialog) {

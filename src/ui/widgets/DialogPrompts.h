@@ -42,10 +42,14 @@ QStringList promptOpenFileNames(QWidget* parent, const QString& caption, const Q
 QString promptExistingDirectory(QWidget* parent, const QString& caption, const QString& directory);
 // The program's title: the caption of every message box.
 inline constexpr const char* kAppTitle = "Kov Viewer5";
-// Modal message box with the program's title, the given icon and buttons.
+// Modal message box with the program's title, the given icon and buttons. Unattended, the text
+// goes to stderr instead and the answer is the one Esc would give.
 QMessageBox::StandardButton ShowMessage(QWidget* parent, QMessageBox::Icon icon,
                                         const QString& text,
                                         QMessageBox::StandardButtons buttons = QMessageBox::Ok);
+// A run with nobody to press a button (measuring the start-up, printing from the command line).
+void setUnattended(bool unattended);
+
 // Runs the dialog modally (exec) unless a stand-in is installed.
 int runModal(QDialog& dialog);
 // The dialog's "OK" (control 1, the default button) and "キャンセル" (control 2) buttons, accepting

@@ -48,7 +48,8 @@ protected:
 TEST_F(PageComposerTest, LegendBandGrowsThePageAndShowsPaintedColoursOnly) {
     EXPECT_EQ(legendBandHeight(96), 63);  // 9/4 of 7.5 mm (28 pixels)
     EXPECT_EQ(legendBandHeight(300), 200);
-    EXPECT_EQ(composePage(project_, rect_, 200, 150, 96, false).size(), QSize(200, 150));
+    const QImage plain = composePage(project_, rect_, 200, 150, 300, false);
+    EXPECT_EQ(std::tuple(plain.size(), plain.dotsPerMeterX()), std::tuple(QSize(200, 150), 11811));
 
     ZarHColorMap& map = *project_.GetColorMap(0);
     map.seaColor = 0x00FF00;  // painted water: a box in the band

@@ -43,6 +43,7 @@
 #include "ui/dialogs/CDsmResoDlg.h"
 #include "ui/dialogs/CHelpWindow.h"
 #include "ui/dialogs/CProjectDlg.h"
+#include "ui/measure/TrackRangeOp.h"
 #include "ui/view/CKovVView.h"
 #include "ui/view/CQLegend.h"
 #include "ui/view/CQuickBar.h"
@@ -187,7 +188,17 @@ TEST_F(AppTest, StatusBarAndScrollPadDegradeWithoutOverlapOrJumps) {
     auto pane = [&](int i) {
         return static_cast<StatusPane*>(frame.findChild<QFrame*>(QStringLiteral("pane%1").arg(i)));
     };
-    EXPECT_EQ(pane(2)->shownText(), pane(2)->text()) << "whole at the default size";
+    // At the default size the coordinates are whole beside a menu prompt, and every prompt of
+    // the measuring tools is whole (the coordinates giving way).
+    setStatusText(0, QStringLiteral("プロジェクトの全領域を表示します"));
+    EXPECT_EQ(pane(2)->shownText(), pane(2)->text());
+    for (const QString& prompt : TrackRangeOp::promptTexts()) {
+        setStatusText(0, prompt);
+        EXPECT_EQ(pane(0)->shownText(), prompt);
+    }
+    setStatusText(0, loading);
+    const QString elevation = QStringLiteral("H: 3,776.0 (m)");
+    setStatusText(4, elevation);
     auto* quickBar = qobject_cast<CQuickBar*>(frame.scrollPadBar()->widget());
     ASSERT_NE(quickBar, nullptr);
     EXPECT_EQ(quickBar->legend()->height(), CQuickBar::kLegendHeight);
@@ -200,6 +211,7 @@ TEST_F(AppTest, StatusBarAndScrollPadDegradeWithoutOverlapOrJumps) {
                 << width << " panes " << i << " and " << i + 1;
         }
         EXPECT_LE(pane(4)->geometry().right(), frame.statusBar()->width());
+        EXPECT_EQ(pane(4)->shownText(), elevation) << width << ": the coordinates give way";
         if (width == 760) EXPECT_TRUE(pane(0)->shownText().endsWith(QStringLiteral("0:00:07")));
     }
 
@@ -791,6 +803,16 @@ TEST_F(AppTest, CommandLineFailuresEndStartUp) {
     EXPECT_EQ(std::tuple(app_->exitCode(), shownOverFrame), std::tuple(1, 1));
     EXPECT_FALSE(start({"--no-such-switch"}));
     EXPECT_EQ(app_->exitCode(), 2);
+
+    // Measuring the start-up (and printing) has nobody to press a button: the message goes to
+    // stderr and the program ends with status 1.
+    testPrompts().message = {};
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(start({"--startup-time", file("none.kovv5")}));
+    const std::string told = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(app_->exitCode(), 1);
+    EXPECT_NE(told.find("kovview: "), std::string::npos);
+    EXPECT_NE(told.find("none.kovv5"), std::string::npos) << told;
 }
 
 TEST_F(AppTest, OpenCommandTestsTheExtension) {

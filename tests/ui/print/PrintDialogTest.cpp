@@ -77,6 +77,16 @@ TEST_F(PrintDialogTest, StoredSettingsModesAndOk) {
     click(control<QRadioButton>(dialog, CQPrintDlg::kIdMode0 + 2));
     EXPECT_TRUE(scale->isEnabled() && list->isEnabled());
     click(control<QCheckBox>(dialog, CQPrintDlg::kIdLegend));
+    // A scale that is no number of at least 0.01 is refused with a message; the box shows the
+    // last good scale again and the dialog stays open.
+    for (const char* bad : {"0", "-500", "abc"}) {
+        scale->selectAll();
+        test::typeText(scale, QString::fromLatin1(bad));
+        click(control<QPushButton>(dialog, 1));
+        EXPECT_TRUE(dialog.isVisible()) << bad;
+        EXPECT_EQ(scale->text(), QStringLiteral("2500")) << bad;
+    }
+    EXPECT_EQ(messages.size(), 3u);
     click(control<QPushButton>(dialog, 1));  // OK
     EXPECT_EQ(settings::readInt("QPrintDlg", "Mode", -1), 2);
     EXPECT_EQ(settings::readReal("QPrintDlg", "Scale", -1), 2500.0);
@@ -118,6 +128,12 @@ TEST_F(PrintDialogTest, TypedScaleCountsAfterOneSecondAndTheMiniatureHasItsBlueF
     test::pumpFor(800);
     EXPECT_EQ(dialog.previewCount(), drawn + 1);
     EXPECT_FALSE(dialog.statusText().contains(QStringLiteral("オーバー")));
+    // A typed 0 is refused when it would count: the miniature keeps the last good scale.
+    scale->selectAll();
+    test::typeText(scale, QStringLiteral("0"));
+    test::pumpFor(1300);
+    EXPECT_EQ(std::tuple(messages.size(), scale->text()), std::tuple(1u, QStringLiteral("100000")));
+    EXPECT_EQ(dialog.settings().scale, 100000.0);
 
     int blue = 0, coloured = 0;
     const QImage& preview = dialog.preview();
@@ -177,9 +193,12 @@ TEST_F(PrintDialogTest, PrintCommandPrintsOnePageOrTellsWhyNot) {
     EXPECT_TRUE(messages.empty()) << messages[0].text.toStdString();
     const std::string info = test::runCommand("pdfinfo " + pdf.toStdString());
     EXPECT_NE(info.find("Pages:           1"), std::string::npos) << info;
-    EXPECT_NE(info.find("Title:           ZOVO2"), std::string::npos) << info;
+    // Titled after the project, its text found as typed (高, not the radical ⾼).
+    const QString title = QString::fromStdString(document_->meshes()->projectTitle);
+    EXPECT_NE(info.find("Title:           " + title.toStdString()), std::string::npos) << info;
     const std::string text = test::runCommand("pdftotext " + pdf.toStdString() + " -");
-    EXPECT_NE(text.find("サンプル地区"), std::string::npos) << text;
+    ASSERT_TRUE(title.contains(QStringLiteral("標高")));
+    EXPECT_NE(text.find(title.toStdString()), std::string::npos) << text;
     EXPECT_NE(text.find("SCALE: 1/"), std::string::npos) << text;
 
     // Without a printer nothing is printed, and the user is told.

@@ -194,6 +194,12 @@ TEST_F(KovVViewTest, StatusPanesDescribeThePointUnderTheCursor) {
 
 TEST_F(KovVViewTest, KeysWheelAndCommandsZoomAndPan) {
     openProject();
+    // Until it is zoomed or moved, the project stays fitted whole while the window changes size
+    // (a window manager may size the window only after a project named on the command line
+    // opened).
+    view_->resize(600, 600);
+    EXPECT_NEAR(viewWidth(), 2000.0, 10.0);
+    view_->resize(800, 600);
     const QPointF centre = viewCentre();
     // 0.4 -> 0.8 -> 1.6 -> 3.2 -> 5 (capped) pixels per metre; the centre stays.
     EXPECT_EQ(pressWhile(Qt::Key_PageUp, [this] { return view_->canZoomIn(); }), 4);
@@ -224,6 +230,9 @@ TEST_F(KovVViewTest, KeysWheelAndCommandsZoomAndPan) {
     EXPECT_TRUE(view_->OnCommand(kCmdScrollSouthWest));      // down-left
     EXPECT_EQ(viewCentre(), start);
     EXPECT_DOUBLE_EQ(viewWidth(), w);
+    // Once moved, a new window size keeps the scale.
+    view_->resize(600, 600);
+    EXPECT_NEAR(viewWidth(), w * 600 / 800, 10.0);
 }
 
 TEST_F(KovVViewTest, StartScreenKeysAndClicksAskForAProject) {
