@@ -194,8 +194,12 @@ bool parseDataArguments(
 
 std::string jsonNumber(double value) {
     if (!std::isfinite(value)) return "null";
+    // Fifteen significant digits hold every decimal of up to fifteen digits exactly, so a sum
+    // or product that is a short decimal on paper (1642 * 0.1) prints as one ("164.2"), not
+    // with the binary noise of its last bits ("164.20000000000002").
     char buffer[32];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    const auto result =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 15);
     return std::string(buffer, result.ptr);
 }
 

@@ -70,7 +70,9 @@ bool parseRect(const std::string& text, MapRect& rect);
 std::optional<MapRect> fittedViewRect(const char* command, const HMeshProject& project,
                                       const MapRect* request, int w, int h);
 
-// Shortest decimal text that reads back as the same double (JSON numbers).
+// The one writer of numbers in JSON (and of numbers echoed back): the shortest decimal text of
+// the value rounded to fifteen significant digits ("164.2", "0.001", "1e+21"); "null" when it is
+// not finite. A reader gets the value to one part in 10^15, without binary noise.
 std::string jsonNumber(double value);
 // A JSON string literal; text that is not UTF-8 is read as CP932 first.
 std::string jsonString(std::string_view text);
