@@ -4,7 +4,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 
 #include <QByteArray>
 #include <QGuiApplication>
@@ -15,7 +14,6 @@
 #include "core/data/HMeshProject.h"
 #include "core/data/HxFile.h"
 #include "core/display/MapViewport.h"
-#include "core/project/KovXmlParser.h"
 #include "core/project/LayerLoader.h"
 #include "core/project/LayerRegistry.h"
 #include "core/project/ProjectFile.h"
@@ -52,22 +50,13 @@ namespace {
 
 bool loadProjectPath(const std::string& path, HMeshProject& project, HxProgress* progress,
                      ProjectLoadReport* projectReport) {
-    std::error_code error;
-    const uintmax_t size = std::filesystem::file_size(path, error);
-    if (!error && size > KovXmlParser::kMaxFileBytes) {
-        std::fprintf(stderr, "kovtool: %s: larger than %llu MiB, too large for a project file\n",
-                     path.c_str(),
-                     static_cast<unsigned long long>(KovXmlParser::kMaxFileBytes >> 20));
-        return false;
-    }
     ProjectLoadReport report;
     const bool loaded = LoadProjectFile(project, path, progress, &report);
     progress->End();
-    if (!loaded) {
-        std::fprintf(stderr, "kovtool: %s は標高メッシュプロジェクトファイルと識別できません\n",
-                     path.c_str());
-        return false;
-    }
+    if (!loaded)
+        std::fprintf(stderr, "kovtool: %s は標高メッシュプロジェクトファイルと識別できません: %s\n",
+                     path.c_str(), report.problemText.c_str());
+    // Every layer that failed says why, also when none could be read.
     if (report.damaged)
         std::fprintf(stderr,
                      "kovtool: %s: the project file is damaged (error %d at line %d, column %d: "
@@ -86,7 +75,7 @@ bool loadProjectPath(const std::string& path, HMeshProject& project, HxProgress*
     for (const auto& p : project.budgetRefusals())
         reportOverBudget(p, project);
     if (projectReport) *projectReport = std::move(report);
-    return true;
+    return loaded;
 }
 
 // Prints the loaders' progress texts on stderr, each over the last.
@@ -117,10 +106,6 @@ bool loadDataPaths(const DataArguments& data, HMeshProject& project,
                    ProjectLoadReport* projectReport) {
     const std::vector<std::string>& paths = data.paths;
     const std::unique_ptr<HxProgress> progress = commandProgress(data.quiet);
-    if (paths.empty()) {
-        std::fprintf(stderr, "kovtool: no data path given\n");
-        return false;
-    }
     if (isProjectArgument(paths))
         return loadProjectPath(paths[0], project, progress.get(), projectReport);
     for (const auto& p : paths)
@@ -189,13 +174,22 @@ bool parseDataArguments(
                 return false;
         }
     }
+    // Like any other missing argument, a missing data path is a usage error (exit status 2).
+    if (out.paths.empty()) {
+        std::fprintf(stderr, "kovtool %s: no data path given\n", command);
+        return false;
+    }
     return true;
 }
 
 std::string jsonNumber(double value) {
     if (!std::isfinite(value)) return "null";
+    // Fifteen significant digits hold every decimal of up to fifteen digits exactly, so a sum
+    // or product that is a short decimal on paper (1642 * 0.1) prints as one ("164.2"), not
+    // with the binary noise of its last bits ("164.20000000000002").
     char buffer[32];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    const auto result =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 15);
     return std::string(buffer, result.ptr);
 }
 
@@ -231,6 +225,24 @@ std::string jsonString(std::string_view text) {
         }
     }
     return out + "\"";
+}
+
+std::string jsonPathFields(const std::string& path) {
+    if (isValidUtf8(path)) return "\"path\":" + jsonString(path);
+    std::string bytes;
+    for (const char ch : path) {
+        const auto c = static_cast<unsigned char>(ch);
+        const bool unreserved = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
+                                (c >= '0' && c <= '9') || (c != 0 && std::strchr("-._~/", c));
+        if (unreserved) {
+            bytes += ch;
+        } else {
+            char escape[4];
+            std::snprintf(escape, sizeof escape, "%%%02X", c);
+            bytes += escape;
+        }
+    }
+    return "\"path\":null,\"pathBytes\":\"" + bytes + "\"";
 }
 
 void reportBadPairLine(const char* command, long long lineNumber, std::string_view line) {

@@ -54,6 +54,8 @@ struct DataArguments {
 // The loaders' progress for a command: the texts on stderr when it is a terminal and the
 // command is not quiet (never in pipes), else nothing.
 std::unique_ptr<HxProgress> commandProgress(bool quiet);
+// False after a message (the command then exits 2) for an unknown or bad option and when no
+// data path is given.
 bool parseDataArguments(
     const char* command, const std::vector<std::string>& args, DataArguments& out,
     const std::function<OptionResult(const std::vector<std::string>&, size_t&)>& ownOption);
@@ -70,10 +72,17 @@ bool parseRect(const std::string& text, MapRect& rect);
 std::optional<MapRect> fittedViewRect(const char* command, const HMeshProject& project,
                                       const MapRect* request, int w, int h);
 
-// Shortest decimal text that reads back as the same double (JSON numbers).
+// The one writer of numbers in JSON (and of numbers echoed back): the shortest decimal text of
+// the value rounded to fifteen significant digits ("164.2", "0.001", "1e+21"); "null" when it is
+// not finite. A reader gets the value to one part in 10^15, without binary noise.
 std::string jsonNumber(double value);
 // A JSON string literal; text that is not UTF-8 is read as CP932 first.
 std::string jsonString(std::string_view text);
+// The JSON fields naming a file. A path in UTF-8 is "path":"..." exactly. Any other path (a
+// folder named in Shift_JIS bytes, from a zip unpacked without conversion) has no exact JSON
+// string: it is "path":null,"pathBytes":"..." with its bytes percent-encoded (every byte but
+// A-Z a-z 0-9 - . _ ~ / as %XX), which decode back to the very bytes of the file's name.
+std::string jsonPathFields(const std::string& path);
 
 // Parses two numbers separated by blanks, tabs or one comma ("E N", "E,N"); false otherwise.
 bool parsePair(std::string_view text, double& first, double& second);

@@ -38,10 +38,6 @@ int runCompose(const Arguments& args) {
                      output.c_str());
         return 2;
     }
-    if (data.paths.empty()) {
-        std::fprintf(stderr, "kovtool compose: no data path given\n");
-        return 2;
-    }
     // The project file stores text as characters: bytes that are not UTF-8 would be saved as
     // replacement characters.
     if (titleGiven && !isValidUtf8(title)) {
@@ -72,8 +68,10 @@ int runCompose(const Arguments& args) {
         return 1;
     }
     if (titleGiven) project.projectTitle = title;
-    if (!SaveProjectFile(project, output)) {
-        std::fprintf(stderr, "kovtool compose: %s への保存に失敗しました\n", output.c_str());
+    std::string cause;
+    if (!SaveProjectFile(project, output, &cause)) {
+        std::fprintf(stderr, "kovtool compose: %s への保存に失敗しました: %s\n", output.c_str(),
+                     cause.c_str());
         return 1;
     }
     std::printf("%s: %d meshes, %d images, %d shapefiles\n", output.c_str(), project.meshCount(),

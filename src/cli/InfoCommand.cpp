@@ -62,8 +62,7 @@ std::string projectJson(const HMeshProject& project, const ProjectLoadReport& re
         out += (i > 0 ? "," : "") + jsonString(report.missing[i]);
     out += "],\"unreadable\":[";
     for (size_t i = 0; i < report.unreadable.size(); ++i)
-        out += (i > 0 ? "," : "") + std::string("{\"path\":") +
-               jsonString(report.unreadable[i].path) +
+        out += (i > 0 ? "," : "") + std::string("{") + jsonPathFields(report.unreadable[i].path) +
                ",\"reason\":" + jsonString(report.unreadable[i].reason) + "}";
     return out + "]";
 }
@@ -93,7 +92,7 @@ void printJson(const HMeshProject& project, const std::string& projectFields) {
     for (int i = 0; i < project.meshCount(); ++i) {
         const ZarHMesh& m = *project.GetMesh(i);
         if (i > 0) out += ",";
-        out += "{\"kind\":\"" + std::string(kindOf(m)) + "\",\"path\":" + jsonString(m.path) +
+        out += "{\"kind\":\"" + std::string(kindOf(m)) + "\"," + jsonPathFields(m.path) +
                ",\"name\":" + jsonString(m.name) + ",\"cols\":" + std::to_string(m.cols) +
                ",\"rows\":" + std::to_string(m.rows) + ",\"cellSize\":" + jsonNumber(m.cellSize) +
                ",\"zone\":" + std::to_string(m.zone) + ",\"xmin\":" + jsonNumber(m.xmin) +
@@ -106,12 +105,12 @@ void printJson(const HMeshProject& project, const std::string& projectFields) {
     for (int i = 0; i < project.shapeCount(); ++i) {
         const ShpImport& shape = *project.GetShape(i);
         if (i > 0) out += ",";
-        out += "{\"path\":" + jsonString(shape.path) +
+        out += "{" + jsonPathFields(shape.path) +
                ",\"points\":" + std::to_string(shape.pointCount()) +
                ",\"polylines\":" + std::to_string(shape.polylineCount()) +
                ",\"parts\":" + std::to_string(partCount(shape)) +
-               ",\"hasZ\":" + (shape.hasZ ? "true" : "false") +
-               ",\"hasM\":" + (shape.hasM ? "true" : "false") + ",\"bounds\":[" +
+               ",\"hasZ\":" + (shape.carriesZ() ? "true" : "false") +
+               ",\"hasM\":" + (shape.carriesM() ? "true" : "false") + ",\"bounds\":[" +
                jsonNumber(shape.bounds.xmin) + "," + jsonNumber(shape.bounds.ymin) + "," +
                jsonNumber(shape.bounds.xmax) + "," + jsonNumber(shape.bounds.ymax) + "]}";
     }
@@ -119,7 +118,7 @@ void printJson(const HMeshProject& project, const std::string& projectFields) {
     for (int i = 0; i < project.imageCount(); ++i) {
         const ZarHImage& image = *project.GetImage(i);
         if (i > 0) out += ",";
-        out += "{\"path\":" + jsonString(image.path) + ",\"name\":" + jsonString(image.name) +
+        out += "{" + jsonPathFields(image.path) + ",\"name\":" + jsonString(image.name) +
                ",\"width\":" + std::to_string(image.bitmap.width()) +
                ",\"height\":" + std::to_string(image.bitmap.height()) +
                ",\"xmin\":" + jsonNumber(image.xmin) + ",\"ymin\":" + jsonNumber(image.ymin) +
@@ -135,7 +134,7 @@ void printJson(const HMeshProject& project, const std::string& projectFields) {
 void printText(const HMeshProject& project) {
     for (int i = 0; i < project.meshCount(); ++i) {
         const ZarHMesh& m = *project.GetMesh(i);
-        std::printf("%-5s %s\n", kindOf(m), m.path.c_str());
+        std::printf("%-5s %s\n", kindOf(m), legacyTextToUtf8(m.path).c_str());
         std::printf("      name       %s\n", legacyTextToUtf8(m.name).c_str());
         std::printf("      grid       %d x %d cells of %g m, zone %d\n", m.cols, m.rows, m.cellSize,
                     m.zone);
@@ -146,7 +145,7 @@ void printText(const HMeshProject& project) {
     }
     for (int i = 0; i < project.shapeCount(); ++i) {
         const ShpImport& shape = *project.GetShape(i);
-        std::printf("shape %s\n", shape.path.c_str());
+        std::printf("shape %s\n", legacyTextToUtf8(shape.path).c_str());
         std::printf("      records    %d points, %d polylines/polygons (%lld parts)\n",
                     shape.pointCount(), shape.polylineCount(), partCount(shape));
         std::printf("      bounds     x %.2f .. %.2f, y %.2f .. %.2f\n", shape.bounds.xmin,
@@ -154,7 +153,7 @@ void printText(const HMeshProject& project) {
     }
     for (int i = 0; i < project.imageCount(); ++i) {
         const ZarHImage& image = *project.GetImage(i);
-        std::printf("image %s\n", image.path.c_str());
+        std::printf("image %s\n", legacyTextToUtf8(image.path).c_str());
         std::printf("      picture    %d x %d pixels\n", image.bitmap.width(),
                     image.bitmap.height());
         std::printf("      extent     x %.2f .. %.2f, y %.2f .. %.2f\n", image.xmin, image.xmax,
@@ -195,8 +194,8 @@ int runInfo(const Arguments& args) {
         printJson(project, isProjectArgument(data.paths) ? projectJson(project, report) : "");
     } else {
         if (isProjectArgument(data.paths))
-            std::printf("project %s\n      title      %s\n", data.paths[0].c_str(),
-                        project.projectTitle.c_str());
+            std::printf("project %s\n      title      %s\n",
+                        legacyTextToUtf8(data.paths[0]).c_str(), project.projectTitle.c_str());
         printText(project);
     }
     return 0;

@@ -17,6 +17,7 @@
 
 #include "cli/CliSupport.h"
 #include "cli/Commands.h"
+#include "core/base/AtomicFile.h"
 #include "core/base/PdfText.h"
 #include "core/data/HMeshProject.h"
 #include "core/data/HxFile.h"
@@ -31,6 +32,7 @@ struct PrintOptions {
     std::string printer;
     std::string paper = "A4";
     bool landscape = false;
+    bool clip = false;  // print a map larger than the paper cut to it
     int dpi = 600;
     int width = 1920;
     int height = 1080;
@@ -61,6 +63,7 @@ OptionResult printOption(const Arguments& a, size_t& i, PrintOptions& o) {
     const std::string& arg = a[i];
     PrintSettings& s = o.settings;
     if (arg == "--landscape") return o.landscape = true, OptionResult::Taken;
+    if (arg == "--clip") return o.clip = true, OptionResult::Taken;
     if (arg == "--legend") return s.legend = true, OptionResult::Taken;
     if (arg == "--title") return s.title = true, OptionResult::Taken;
     if (arg == "--date") return s.date = true, OptionResult::Taken;
@@ -138,9 +141,15 @@ int runPrint(const Arguments& args) {
     if (!parseDataArguments("print", args, data,
                             [&](const Arguments& a, size_t& i) { return printOption(a, i, o); }))
         return 2;
-    if (o.printer.empty() == o.output.empty() ||
-        (!o.output.empty() && !equalsIgnoringCase(fileExtension(o.output), ".pdf"))) {
+    if (o.printer.empty() == o.output.empty()) {
         std::fprintf(stderr, "kovtool print: either -o OUT.pdf or --printer NAME is required\n");
+        return 2;
+    }
+    if (!o.output.empty() && !equalsIgnoringCase(fileExtension(o.output), ".pdf")) {
+        std::fprintf(stderr,
+                     "kovtool print: %s: cannot write this format; the output name must end in "
+                     ".pdf\n",
+                     o.output.c_str());
         return 2;
     }
     const DrawingApplication application;
@@ -161,7 +170,8 @@ int runPrint(const Arguments& args) {
     std::optional<QTemporaryDir> scratch;
     QPrinter printer(QPrinter::HighResolution);
     if (o.printer.empty()) {
-        scratch.emplace(QString::fromStdString(o.output) + QStringLiteral(".print-XXXXXX"));
+        removeStaleScratch(o.output);
+        scratch.emplace(QString::fromStdString(scratchTemplate(o.output)));
         if (!scratch->isValid()) {
             std::fprintf(stderr, "kovtool print: %s cannot be written: %s\n", o.output.c_str(),
                          scratch->errorString().toUtf8().constData());
@@ -179,8 +189,23 @@ int runPrint(const Arguments& args) {
     printer.setResolution(o.dpi);
 
     const PrintDevice device{printer.width(), printer.height(), printer.logicalDpiX()};
+    const bool floodRanks = hasRankedFloodResult(project);
+    // A map larger than the paper is never printed silently: the dialog's warning, and only
+    // with --clip the part on the paper.
+    const PrintableArea area = printableArea(device, o.settings.legend, floodRanks);
+    const std::optional<PaperLayout> onPaper =
+        paperLayout(o.settings.mode, *view, o.settings.scale, area);
+    if (onPaper && !onPaper->fits) {
+        std::fprintf(stderr, "kovtool print: %s (the map is %.1f x %.1f mm at 1/%g)%s\n",
+                     printLimitText(area, false).toUtf8().constData(), onPaper->width,
+                     onPaper->height, onPaper->scale,
+                     o.clip ? "; printed cut to the paper around its centre"
+                            : ": give a smaller scale, a larger paper, or --clip to print the "
+                              "part that fits");
+        if (!o.clip) return 1;
+    }
     const std::optional<PagePlan> plan =
-        planPage(o.settings, device, *view, hasRankedFloodResult(project),
+        planPage(o.settings, device, *view, floodRanks,
                  QString::fromStdString(project.projectTitle), QDateTime::currentDateTime());
     if (!plan) {
         std::fprintf(stderr, "kovtool print: nothing to print (the map is smaller than a dot)\n");

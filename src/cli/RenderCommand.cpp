@@ -100,8 +100,15 @@ int runRender(const Arguments& args) {
         return 2;
     const std::string extension = fileExtension(o.output);
     const bool pdf = equalsIgnoringCase(extension, ".pdf");
-    if (o.output.empty() || !(pdf || equalsIgnoringCase(extension, ".png"))) {
+    if (o.output.empty()) {
         std::fprintf(stderr, "kovtool render: -o OUT.png (or OUT.pdf) is required\n");
+        return 2;
+    }
+    if (!pdf && !equalsIgnoringCase(extension, ".png")) {
+        std::fprintf(stderr,
+                     "kovtool render: %s: cannot write this format; the output name must end in "
+                     ".png or .pdf\n",
+                     o.output.c_str());
         return 2;
     }
     const DrawingApplication application;

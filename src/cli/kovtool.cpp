@@ -42,7 +42,7 @@ const Command kCommands[] = {
      "               [--dsm-cell M] [-q]\n"
      "                               segment and total length, area and slopes of a line"},
     {"print", kov::cli::runPrint,
-     "print PROJECT -o OUT.pdf | --printer NAME [--mode 0|1|2] [--scale N]\n"
+     "print PROJECT -o OUT.pdf | --printer NAME [--mode 0|1|2] [--scale N] [--clip]\n"
      "               [--paper A4|A3|A5|B4|B5|Letter|...] [--landscape] [--dpi N]\n"
      "               [--legend] [--title] [--date] [--time] [--scale-text]\n"
      "               [--comment TEXT] [--rect XMIN,YMIN,XMAX,YMAX] [--size WxH]\n"
@@ -65,6 +65,10 @@ void printUsage(FILE* out) {
                  "       kovtool --version\n\ncommands:\n");
     for (const Command& c : kCommands)
         std::fprintf(out, "  %s\n", c.usage);
+    std::fprintf(out,
+                 "\nexit status: 0 done; 1 the data could not be read or the result could not be\n"
+                 "written; 2 bad arguments (an unknown option, a bad value, a missing -o or data\n"
+                 "path, an output format the command does not write)\n");
 }
 
 bool isHelpOption(const std::string& arg) {

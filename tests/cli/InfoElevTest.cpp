@@ -4,6 +4,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <set>
 
 #include "support/TestSupport.h"
 
@@ -65,6 +66,8 @@ TEST_F(KovtoolDataTest, InfoJsonDescribesEveryMeshAndTheCollection) {
     EXPECT_EQ(e["name"].toString(), "east");
     EXPECT_DOUBLE_EQ(e["minElevation"].toDouble(), 0.1);
     EXPECT_DOUBLE_EQ(e["maxElevation"].toDouble(), 1.2);
+    // Numbers carry no binary noise: code 12 at 0.1 m is 1.2, not 1.2000000000000002.
+    EXPECT_NE(out.find("\"maxElevation\":1.2}"), std::string::npos) << out;
     EXPECT_EQ(meshes[1].toObject()["name"].toString(), QString::fromUtf8("西"));
     EXPECT_EQ(meshes[2].toObject()["cellSize"].toDouble(), 2.5);
 
@@ -73,15 +76,50 @@ TEST_F(KovtoolDataTest, InfoJsonDescribesEveryMeshAndTheCollection) {
     EXPECT_NE(text.find("collection: 2 meshes, zone 9"), std::string::npos) << text;
 }
 
+TEST_F(KovtoolDataTest, InfoNamesFilesByteExactWhenTheirPathIsNotUtf8) {
+    // The same tile in a folder named "西" in UTF-8 and in Shift_JIS bytes (a zip unpacked
+    // without conversion).
+    TileSpec tile;
+    const std::string utf8 = dir.file("西/T.kov"), sjis = dir.file("\x90\xbc/T.kov");
+    test::writeTile(tile, utf8);
+    tile.xmin += 100.0;
+    test::writeTile(tile, sjis);
+    int code = -1;
+    const std::string out = kovtool("info --json " + utf8 + " " + sjis, &code);
+    ASSERT_EQ(code, 0) << lastError();
+    std::set<std::string> named;
+    for (const QJsonValue mesh :
+         QJsonDocument::fromJson(QByteArray::fromStdString(out))["meshes"].toArray()) {
+        const QJsonObject m = mesh.toObject();
+        const QByteArray bytes =
+            QByteArray::fromPercentEncoding(m["pathBytes"].toString().toLatin1());
+        named.insert(m["path"].isNull() ? bytes.toStdString() : m["path"].toString().toStdString());
+    }
+    EXPECT_EQ(named, (std::set<std::string>{utf8, sjis})) << out;
+
+    // A terminal gets UTF-8: the Shift_JIS name read as such.
+    const std::string text = kovtool("info " + sjis, &code);
+    EXPECT_NE(text.find("西/T.kov"), std::string::npos) << text;
+    EXPECT_EQ(text.find("\x90\xbc"), std::string::npos);
+}
+
 TEST_F(KovtoolDataTest, InfoFailsLoudlyOnBadPaths) {
     test::writeFile(dir.file("lonely/X.kov"), "no header anywhere\n");
-    for (const auto& [path, message] : {std::pair{dir.file("set/Data/missing.kov"), "missing.kov"},
-                                        {dir.file("lonely/X.kov"), "lonely/X.kov"},
-                                        {std::string(), "no data path"}}) {
+    // Data that cannot be read exits 1; a missing data path is a usage error (2) for every command.
+    const struct {
+        std::string command;
+        int code;
+        const char* message;
+    } cases[] = {{"info " + dir.file("set/Data/missing.kov"), 1, "missing.kov"},
+                 {"info " + dir.file("lonely/X.kov"), 1, "lonely/X.kov"},
+                 {"info -q", 2, "no data path"},
+                 {"compose -o " + dir.file("p.kovv5"), 2, "no data path"},
+                 {"render -o " + dir.file("x.jpg") + " " + dir.file("set"), 2, ".png or .pdf"}};
+    for (const auto& c : cases) {
         int code = 0;
-        kovtool("info " + path, &code);
-        EXPECT_NE(code, 0) << path;
-        EXPECT_NE(lastError().find(message), std::string::npos) << lastError();
+        kovtool(c.command, &code);
+        EXPECT_EQ(code, c.code) << c.command;
+        EXPECT_NE(lastError().find(c.message), std::string::npos) << lastError();
     }
 }
 

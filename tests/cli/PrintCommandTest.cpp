@@ -2,6 +2,7 @@
 #include <QImage>
 #include <QRegularExpression>
 #include <QString>
+#include <filesystem>
 
 #include <gtest/gtest.h>
 
@@ -93,6 +94,20 @@ TEST_F(KovtoolPrintTest, RefusesWhatCannotBePrinted) {
     EXPECT_EQ(exitOf("print " + dir->file("sample.kovv5") + " -o x.pdf --paper Z9"), 2);
     EXPECT_EQ(exitOf("print " + dir->file("sample.kovv5") + " --printer no-such-queue-here"), 1);
     EXPECT_NE(lastError().find("no-such-queue-here"), std::string::npos);
+}
+
+TEST_F(KovtoolPrintTest, AMapLargerThanThePaperIsRefusedOrCutWithClip) {
+    // 1500 x 1000 m at 1:2 would be 750 x 500 m of paper.
+    const std::string over =
+        " --mode 0 --scale 2 --rect -9500,-34000,-8000,-33000 --size 1500x1000";
+    EXPECT_EQ(exitOf("print " + dir->file("sample.kovv5") + " -o " + dir->file("over.pdf") + over),
+              1);
+    EXPECT_NE(lastError().find("をオーバーしています"), std::string::npos) << lastError();
+    EXPECT_FALSE(std::filesystem::exists(dir->file("over.pdf")));
+    // With --clip the part around the centre that fits the paper: a page a PDF reader draws.
+    const Box map = mapBox(print("clip.pdf", over + " --clip"), 297.0);
+    EXPECT_GT(map.right - map.left, 190.0);
+    EXPECT_GT(map.bottom - map.top, 250.0);
 }
 
 }  // namespace

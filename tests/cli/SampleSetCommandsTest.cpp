@@ -4,6 +4,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <sys/stat.h>
+
 #include <filesystem>
 
 #include <gtest/gtest.h>
@@ -45,8 +47,23 @@ TEST_F(KovtoolSampleTest, ComposeWritesAProjectThatInfoAndElevRead) {
     EXPECT_NE(elevation.find("none"), std::string::npos);
 }
 
-TEST_F(KovtoolSampleTest, ComposeRefusesWhatItCannotUse) {
+TEST_F(KovtoolSampleTest, RefusalsNameTheirCause) {
     test::writeFile(dir->file("bad.kovv5"), "<?xml version='1.0'?><Other/>");
+    std::filesystem::create_directories(dir->file("refused/folder.kovv5"));  // and its parent
+    ASSERT_EQ(::mkfifo(dir->file("refused/fifo.kovv5").c_str(), 0600), 0);
+    std::filesystem::create_symlink("/dev/zero", dir->file("refused/zero.kovv5"));
+    std::filesystem::create_symlink("/dev/full", dir->file("refused/full.kovv5"));
+    // A project none of whose tiles can be read: one without a header, one whose header is
+    // there but cannot be read (a folder).
+    for (const char* tile : {"refused/lonely/L", "refused/unread/U"}) {
+        std::filesystem::create_directories(dir->file(tile).substr(0, dir->file(tile).rfind('/')));
+        std::filesystem::copy_file(dir->file("Data/09LD281.kov"), dir->file(tile) + ".kov");
+    }
+    std::filesystem::create_directories(dir->file("refused/unread/U.csv"));
+    test::writeFile(dir->file("refused/nothing.kovv5"),
+                    "<?xml version='1.0'?><MeshProject><Mesh>" + dir->file("refused/lonely/L.kov") +
+                        "</Mesh><Mesh>" + dir->file("refused/unread/U.kov") +
+                        "</Mesh></MeshProject>");
     const struct {
         std::string args;
         int code;
@@ -56,10 +73,21 @@ TEST_F(KovtoolSampleTest, ComposeRefusesWhatItCannotUse) {
         {"compose -o " + dir->file("x.txt") + " " + dir->path(), 2, ""},
         {"compose -o " + dir->file("none.kovv5") + " " + dir->file("shape/roads.shp"), 1, ""},
         {"compose -o " + dir->file("no/such/dir.kovv5") + " " + dir->file("tiles"), 1,
-         "への保存に失敗しました"},
+         "への保存に失敗しました: cannot create a file in its folder: No such file"},
+        {"compose -o " + dir->file("refused/full.kovv5") + " " + dir->file("tiles"), 1,
+         "への保存に失敗しました: not a regular file"},
         {"info " + dir->file("shape/roads.shp"), 0, ""},  // not a project: plain layers
-        {"info " + dir->file("bad.kovv5"), 1, "標高メッシュプロジェクトファイルと識別できません"},
+        {"info " + dir->file("bad.kovv5"), 1,
+         "標高メッシュプロジェクトファイルと識別できません: no <MeshProject> element"},
+        {"info " + dir->file("none.kovv5"), 1, "No such file or directory"},
+        {"info " + dir->file("refused/folder.kovv5"), 1, "a folder"},
+        {"info " + dir->file("refused/fifo.kovv5"), 1, "FIFO"},
+        {"info " + dir->file("refused/zero.kovv5"), 1, "not a regular file"},
+        {"info " + dir->file("refused/nothing.kovv5"), 1,
+         "U.csv cannot be read: not a regular file"},
+        {"info " + dir->file("refused/nothing.kovv5"), 1, "L.csv is found neither beside it"},
     };
+    // (No permission cannot be shown here: the tests run as root, who reads every file.)
     for (const auto& c : cases) {
         EXPECT_EQ(exitOf(c.args), c.code) << c.args;
         EXPECT_NE(lastError().find(c.message), std::string::npos) << c.args << lastError();

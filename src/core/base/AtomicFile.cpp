@@ -1,10 +1,13 @@
 #include "core/base/AtomicFile.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <charconv>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -53,6 +56,46 @@ bool writeAll(int fd, std::string_view bytes) {
     return true;
 }
 
+constexpr std::string_view kScratchTag = ".tmp-";
+constexpr size_t kUniqueChars = 6;  // the XXXXXX of mkstemp and mkdtemp
+
+// The process id of a scratch name "<file>.tmp-<pid>-XXXXXX" of file, or 0 for any other name.
+pid_t scratchOwner(std::string_view name, std::string_view file) {
+    if (!name.starts_with(file)) return 0;
+    name.remove_prefix(file.size());
+    if (!name.starts_with(kScratchTag)) return 0;
+    name.remove_prefix(kScratchTag.size());
+    pid_t pid = 0;
+    const auto [end, ec] = std::from_chars(name.data(), name.data() + name.size(), pid);
+    const std::string_view rest(end, static_cast<size_t>(name.data() + name.size() - end));
+    if (ec != std::errc() || pid <= 0 || rest.size() != 1 + kUniqueChars || rest[0] != '-')
+        return 0;
+    return pid;
+}
+
+bool processIsGone(pid_t pid) {
+    return ::kill(pid, 0) != 0 && errno == ESRCH;
+}
+
+// A scratch folder holds the files of one write: they go, then the folder; anything else in it
+// keeps it.
+void removeScratchFolder(int parent, const char* name) {
+    const int fd = ::openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return;
+    DIR* folder = ::fdopendir(fd);
+    if (!folder) {
+        ::close(fd);
+        return;
+    }
+    while (const dirent* entry = ::readdir(folder)) {
+        struct stat st;
+        if (::fstatat(fd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && !S_ISDIR(st.st_mode))
+            ::unlinkat(fd, entry->d_name, 0);
+    }
+    ::closedir(folder);
+    ::unlinkat(parent, name, AT_REMOVEDIR);
+}
+
 struct UnlinkOnFailure {
     std::string path;
     bool keep = false;
@@ -62,6 +105,29 @@ struct UnlinkOnFailure {
 };
 
 }  // namespace
+
+std::string scratchTemplate(const std::string& target) {
+    return target + std::string(kScratchTag) + std::to_string(::getpid()) + "-XXXXXX";
+}
+
+void removeStaleScratch(const std::string& target) {
+    const size_t slash = target.rfind('/');
+    const std::string file = slash == std::string::npos ? target : target.substr(slash + 1);
+    DIR* folder = ::opendir(folderOf(target).c_str());
+    if (!folder) return;
+    const int fd = ::dirfd(folder);
+    while (const dirent* entry = ::readdir(folder)) {
+        const pid_t owner = scratchOwner(entry->d_name, file);
+        if (owner == 0 || !processIsGone(owner)) continue;
+        struct stat st;
+        if (::fstatat(fd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+        if (S_ISDIR(st.st_mode))
+            removeScratchFolder(fd, entry->d_name);
+        else if (S_ISREG(st.st_mode))
+            ::unlinkat(fd, entry->d_name, 0);
+    }
+    ::closedir(folder);
+}
 
 bool replaceFileAtomically(const std::string& requested, std::string_view bytes,
                            std::string* error) {
@@ -74,9 +140,10 @@ bool replaceFileAtomically(const std::string& requested, std::string_view bytes,
             return fail(error, "the file is read-only");
     }
 
-    // "name.XXXXXX" beside the target: mkstemp makes the name unique and creates it exclusively,
-    // so concurrent saves and unrelated files of a similar name are never touched.
-    std::string temporary = path + ".XXXXXX";
+    // Beside the target: mkstemp makes the name unique and creates it exclusively, so concurrent
+    // saves and unrelated files of a similar name are never touched.
+    removeStaleScratch(path);
+    std::string temporary = scratchTemplate(path);
     const int fd = ::mkstemp(temporary.data());
     if (fd < 0) return fail(error, systemError("cannot create a file in its folder"));
     UnlinkOnFailure cleanup{temporary};

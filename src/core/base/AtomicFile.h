@@ -14,7 +14,18 @@ namespace kov {
 // - An existing target keeps its permission bits; a new file gets 0666 less the umask.
 // - A target without any write permission bit is refused (also for root), as is a target that
 //   is not a regular file.
+// - Scratch files a killed write left beside the target are removed first (removeStaleScratch).
 bool replaceFileAtomically(const std::string& path, std::string_view bytes,
                            std::string* error = nullptr);
+
+// The name of a scratch file or folder beside target, for mkstemp, mkdtemp or QTemporaryDir:
+// "<target>.tmp-<process id>-XXXXXX". The writer's process id in the name tells a write in
+// progress from one that was killed (kill -9 runs no clean-up).
+std::string scratchTemplate(const std::string& target);
+
+// Removes the scratch files and folders of target's name (scratchTemplate) whose process no
+// longer runs on this machine. Names of any other form, and the scratch of a running process
+// (another write in progress), are left alone; so is a folder holding anything but files.
+void removeStaleScratch(const std::string& target);
 
 }  // namespace kov

@@ -203,6 +203,17 @@ const SHP_POLYLINE* ShpImport::getPolyline(int index) const {
     return &polylines[static_cast<size_t>(index)];
 }
 
+bool ShpImport::carriesZ() const {
+    return shapeType == kPointZ || shapeType == kPolyLineZ || shapeType == kPolygonZ ||
+           shapeType == kMultiPointZ || shapeType == kMultiPatch;
+}
+
+bool ShpImport::carriesM() const {
+    const bool mType = shapeType == kPointM || shapeType == kPolyLineM || shapeType == kPolygonM ||
+                       shapeType == kMultiPointM;
+    return mType || (carriesZ() && measuresInRange_);
+}
+
 int64_t ShpImport::memoryBytes() const {
     size_t bytes =
         points.capacity() * sizeof(SHP_POINT) + polylines.capacity() * sizeof(SHP_POLYLINE);
@@ -218,7 +229,8 @@ int64_t ShpImport::memoryBytes() const {
 void ShpImport::Clear() {
     errorText.clear();
     recordCounter = 0;
-    hasPolygons = hasLines = hasPoints = hasM = hasZ = 0;
+    hasPolygons = hasLines = hasPoints = hasM = hasZ = shapeType = 0;
+    measuresInRange_ = false;
     points.clear();
     polylines.clear();
     bounds = MapRect();
@@ -286,6 +298,8 @@ int ShpImport::loadFromMemory(std::string_view shp, std::string_view shx, HxProg
     // range that merely reaches below zero, as land below sea level does, is present.
     hasZ = box[4] > -1e38 && box[5] > -1e38;
     hasM = box[6] > -1e38 && box[7] > -1e38;
+    this->shapeType = shapeType;
+    measuresInRange_ = hasM && !(box[6] == 0.0 && box[7] == 0.0);
 
     // An index without even its header cannot give positions: the records are then read in
     // sequence, as without one.

@@ -88,8 +88,15 @@ public:
     int32_t hasPolygons = 0;
     int32_t hasLines = 0;
     int32_t hasPoints = 0;
-    int32_t hasM = 0;  // the header's M range is present (both bounds above -1e38)
-    int32_t hasZ = 0;  // the same for the Z range
+    int32_t hasM = 0;       // the header's M range is present (both bounds above -1e38)
+    int32_t hasZ = 0;       // the same for the Z range
+    int32_t shapeType = 0;  // the header's shape type
+    // Whether the layer's shapes carry Z and M, as GDAL/OGR names them: Z for the Z types and
+    // multipatches; M for the M types, and for the Z types when the header's M range holds
+    // measures (neither the "no value" numbers nor 0..0, which writers store without measures).
+    // The header's ranges alone say nothing: a plain 2-D file has them too, as 0..0.
+    bool carriesZ() const;
+    bool carriesM() const;
     std::vector<SHP_POINT> points;
     std::vector<SHP_POLYLINE> polylines;
     MapRect bounds;  // scale x the header's bounding box
@@ -97,6 +104,7 @@ public:
 private:
     class Reader;
     void Clear();
+    bool measuresInRange_ = false;  // the header's M range is present and not 0..0
 };
 
 }  // namespace kov

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <filesystem>
 
 #include "core/base/TextCodec.h"
 #include "core/base/TextScan.h"
@@ -118,15 +119,32 @@ int ZarVeyMesh5::ReadTile(const HxFile& dataFile) {
     const std::string base = baseName(fullPath);
     const std::string beside = folder + base + ".csv";
     const std::string inHeaderFolder = folder + "../Header/" + base + ".csv";
+    // A header that is there but cannot be read (a folder, a FIFO, no permission) is named
+    // with its reason, not reported as missing.
+    std::string unreadable;
+    auto openHeader = [&](const std::string& candidate) {
+        std::string reason;
+        std::unique_ptr<HxFile> file = openFile(candidate, {}, &reason);
+        std::error_code error;
+        if (!file && unreadable.empty() && !isInternetPath(candidate) &&
+            std::filesystem::exists(candidate, error))
+            unreadable = candidate + " cannot be read: " + reason;
+        return file;
+    };
     // The names as written first: the usual layouts then need no folder listing.
-    std::unique_ptr<HxFile> header = openFile(beside);
-    if (!header) header = openFile(inHeaderFolder);
+    std::unique_ptr<HxFile> header = openHeader(beside);
+    if (!header) header = openHeader(inHeaderFolder);
     if (!header && !isInternetPath(fullPath)) {
-        header = openFile(findPathIgnoringCase(beside));
-        if (!header) header = openFile(findPathIgnoringCase(inHeaderFolder));
+        header = openHeader(findPathIgnoringCase(beside));
+        if (!header) header = openHeader(findPathIgnoringCase(inHeaderFolder));
     }
+    headerSearch = header               ? HeaderSearch::Found
+                   : unreadable.empty() ? HeaderSearch::Missing
+                                        : HeaderSearch::Unreadable;
     if (!header) {
-        errorText = "its header " + base + ".csv is found neither beside it nor in ../Header";
+        errorText = unreadable.empty()
+                        ? "its header " + base + ".csv is found neither beside it nor in ../Header"
+                        : "its header " + unreadable;
         return 0;
     }
     return ReadTileFiles(header->contents(), dataFile.contents());

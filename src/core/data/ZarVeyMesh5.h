@@ -23,6 +23,9 @@ public:
     int Load(const std::string& path) override;
     // Finds the header beside the data file or in the sibling "Header" folder and reads both.
     int ReadTile(const HxFile& dataFile);
+    // How the last ReadTile's search for the header ended.
+    enum class HeaderSearch { Found, Missing, Unreadable };
+    HeaderSearch headerSearch = HeaderSearch::Found;
     // Parses a header and a data file already in memory.
     int ReadTileFiles(std::string_view header, std::string_view data);
 

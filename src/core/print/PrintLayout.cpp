@@ -74,6 +74,24 @@ std::optional<PaperLayout> paperLayout(int mode, const MapRect& view, double sca
     return paper;
 }
 
+PaperLayout cutToPrintableArea(const PaperLayout& paper, const PrintableArea& area) {
+    PaperLayout cut = paper;
+    const double metresPerMm = paper.scale / 1000.0;
+    if (paper.width > area.width + kFitSlackMm) {
+        const double cx = (paper.rect.xmin + paper.rect.xmax) / 2.0;
+        cut.width = area.width;
+        cut.rect.xmin = cx - area.width * metresPerMm / 2.0;
+        cut.rect.xmax = cx + area.width * metresPerMm / 2.0;
+    }
+    if (paper.height > area.height + kFitSlackMm) {
+        const double cy = (paper.rect.ymin + paper.rect.ymax) / 2.0;
+        cut.height = area.height;
+        cut.rect.ymin = cy - area.height * metresPerMm / 2.0;
+        cut.rect.ymax = cy + area.height * metresPerMm / 2.0;
+    }
+    return cut;
+}
+
 QString printLimitText(const PrintableArea& area, bool fits) {
     const QString text =
         QString::asprintf("データ印刷可能最大サイズ %5.1f  %5.1f mm ", area.width, area.height);
@@ -101,17 +119,19 @@ std::optional<PagePlan> planPage(const PrintSettings& settings, const PrintDevic
                                  const QDateTime& now) {
     if (device.width < 1 || device.height < 1 || device.dpi < 1) return std::nullopt;
     const PrintableArea area = printableArea(device, settings.legend, floodRanks);
-    const std::optional<PaperLayout> paper = paperLayout(settings.mode, view, settings.scale, area);
-    if (!paper) return std::nullopt;
+    const std::optional<PaperLayout> laidOut =
+        paperLayout(settings.mode, view, settings.scale, area);
+    if (!laidOut) return std::nullopt;
+    const PaperLayout paper = cutToPrintableArea(*laidOut, area);
 
     PagePlan plan;
     plan.device = device;
-    plan.rect = paper->rect;
-    plan.scale = paper->scale;
+    plan.rect = paper.rect;
+    plan.scale = paper.scale;
     plan.legend = settings.legend;
     plan.band = area.bandPixels;
-    plan.width = devicePixels(paper->width, device.dpi);
-    plan.height = devicePixels(paper->height, device.dpi);
+    plan.width = devicePixels(paper.width, device.dpi);
+    plan.height = devicePixels(paper.height, device.dpi);
     if (plan.width < 1 || plan.height < 1) return std::nullopt;
 
     // Rendered at half the resolution until it is small enough, then stretched back.

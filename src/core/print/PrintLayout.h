@@ -75,6 +75,11 @@ struct PaperLayout {
 std::optional<PaperLayout> paperLayout(int mode, const MapRect& view, double scale,
                                        const PrintableArea& area);
 
+// A map larger than the printable area cut to it around the map's centre, at the same scale:
+// the part a printer's clipping would leave, without a picture larger than the paper behind it
+// (which no PDF reader can draw). A map that fits is returned as it is.
+PaperLayout cutToPrintableArea(const PaperLayout& paper, const PrintableArea& area);
+
 // The dialog's status line: the printable maximum, with the warning when the map exceeds it.
 QString printLimitText(const PrintableArea& area, bool fits);
 
@@ -102,7 +107,8 @@ struct PagePlan {
     int footerHeight = 0;  // 1/8 inch
 };
 // Empty when nothing is to be printed (no device, an empty view, a scale below
-// kMinPrintScale, a map smaller than a pixel).
+// kMinPrintScale, a map smaller than a pixel). A map larger than the printable area (mode 0) is
+// cut to it (cutToPrintableArea).
 std::optional<PagePlan> planPage(const PrintSettings& settings, const PrintDevice& device,
                                  const MapRect& view, bool floodRanks, const QString& title,
                                  const QDateTime& now);

@@ -698,10 +698,10 @@ bool COXParser::OnTopLevelInstruction(const std::string&) {
 
 // --- KovXmlParser ---------------------------------------------------------------------------
 
-bool KovXmlParser::ParseFile(const std::string& path) {
+bool KovXmlParser::ParseFile(const std::string& path, std::string* unreadable) {
     encoding_ = NotSeen;
     ResetTree();
-    const std::unique_ptr<HxFile> file = openFile(path, {}, nullptr, kMaxFileBytes);
+    const std::unique_ptr<HxFile> file = openFile(path, {}, unreadable, kMaxFileBytes);
     if (!file) return false;
     return ParseDocument(file->contents());
 }

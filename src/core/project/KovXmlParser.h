@@ -141,10 +141,10 @@ public:
 
     // Reads the whole file and parses it. The file must begin with the five bytes "<?xml"; it
     // must be a regular file (a FIFO or device is refused without blocking) of at most
-    // kMaxFileBytes.
+    // kMaxFileBytes; *unreadable (when given) says why a file could not be read.
     // Text declared Shift_JIS (or undeclared and not valid UTF-8) is converted from CP932,
     // EUC-JP from EUC-JP; UTF-8 stays.
-    bool ParseFile(const std::string& path);
+    bool ParseFile(const std::string& path, std::string* unreadable = nullptr);
     // The same for a document already in memory.
     bool ParseDocument(std::string_view document);
 

@@ -120,7 +120,7 @@ int loadLayerPaths(const std::vector<std::string>& paths, HMeshProject& project,
         LoadedLayer layer =
             ahead ? std::move(*ahead) : loadLayer(path, kind, dsmCellSize, progress);
         if (!layer.loaded()) {
-            report.unreadable.push_back({path, std::move(layer.reason)});
+            report.unreadable.push_back({path, std::move(layer.reason), layer.problem});
         } else if (!addLayer(project, layer)) {
             if (project.lastRefusal() == HMeshProject::Refusal::MemoryBudget)
                 report.overBudget.push_back(path);

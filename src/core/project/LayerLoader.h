@@ -8,15 +8,18 @@
 #include <string>
 #include <vector>
 
+#include "core/project/LoadProblem.h"
+
 namespace kov {
 
 class HMeshProject;
 class HxProgress;
 
-// A file a reader refused, and why.
+// A file a reader refused, and why: in English, and as a code for the window's own words.
 struct UnreadableLayer {
     std::string path;
     std::string reason;
+    LoadProblem problem = LoadProblem::Damaged;
 };
 
 struct LoadReport {

@@ -27,10 +27,16 @@ LoadedLayer loadLayer(const std::string& path, LayerKind kind, double dsmCellSiz
     switch (kind) {
         case LayerKind::MeshTile: {
             auto tile = std::make_unique<ZarVeyMesh5>();
-            if (tile->Load(path))
+            if (tile->Load(path)) {
                 layer.mesh = std::move(tile);
-            else
+            } else {
                 layer.reason = tile->errorText;
+                using Search = ZarVeyMesh5::HeaderSearch;
+                if (tile->headerSearch != Search::Found)
+                    layer.problem = tile->headerSearch == Search::Missing
+                                        ? LoadProblem::HeaderMissing
+                                        : LoadProblem::HeaderUnreadable;
+            }
             break;
         }
         case LayerKind::DsmPoints: {
@@ -58,7 +64,11 @@ LoadedLayer loadLayer(const std::string& path, LayerKind kind, double dsmCellSiz
             break;
         }
     }
-    if (!layer.loaded() && layer.reason.empty()) layer.reason = "the reader refused it";
+    if (layer.loaded()) return layer;
+    if (layer.reason.empty()) layer.reason = "the reader refused it";
+    // The file itself unreadable, else what the reader found in it.
+    if (layer.problem == LoadProblem::None) layer.problem = fileProblem(path, kAnyFileSize);
+    if (layer.problem == LoadProblem::None) layer.problem = LoadProblem::Damaged;
     return layer;
 }
 

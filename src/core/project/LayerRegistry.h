@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "core/project/LoadProblem.h"
+
 namespace kov {
 
 class HMeshProject;
@@ -23,12 +25,13 @@ inline bool isMeshKind(LayerKind kind) {
 }
 
 // One layer read from its file: exactly one member is set when the reader accepted the file;
-// otherwise reason says why the reader refused it.
+// otherwise reason says why the reader refused it, and problem in a code.
 struct LoadedLayer {
     std::unique_ptr<ZarHMesh> mesh;
     std::unique_ptr<ZarHImage> image;
     std::unique_ptr<ShpImport> shape;
     std::string reason;
+    LoadProblem problem = LoadProblem::None;
     LoadedLayer();
     LoadedLayer(LoadedLayer&&) noexcept;
     ~LoadedLayer();

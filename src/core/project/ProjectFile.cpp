@@ -131,6 +131,7 @@ public:
         while (!stack.empty()) {
             auto& [element, next] = stack.back();
             if (next == 0 && element->Name() == kRootName) {
+                foundProject_ = true;
                 ReadProjectElement(*element);
                 stack.pop_back();
                 continue;
@@ -144,6 +145,8 @@ public:
                 stack.emplace_back(static_cast<const COXParserElement*>(child), 0);
         }
     }
+
+    bool foundProject() const { return foundProject_; }
 
 private:
     void ReadProjectElement(const COXParserElement& element) {
@@ -212,7 +215,7 @@ private:
     // Adds the layer, or lists it as unreadable, duplicate or over the memory budget.
     void add(const std::string& path, LoadedLayer layer) {
         if (!layer.loaded())
-            report_.unreadable.push_back({path, std::move(layer.reason)});
+            report_.unreadable.push_back({path, std::move(layer.reason), layer.problem});
         else if (addLayer(project_, layer))
             return;
         else if (project_.lastRefusal() == HMeshProject::Refusal::MemoryBudget)
@@ -235,7 +238,8 @@ private:
             if (!path) continue;
             const LayerKind kind = layerKindOfPath(*path);
             if (!isMeshKind(kind)) {
-                report_.unreadable.push_back({*path, "not an elevation mesh file (.kov, .txt)"});
+                report_.unreadable.push_back(
+                    {*path, "not an elevation mesh file (.kov, .txt)", LoadProblem::NotAMeshFile});
                 continue;
             }
             // A tile read again would be refused as a duplicate: it is not read at all. A DSM
@@ -283,6 +287,7 @@ private:
     const std::string& path_;
     HxProgress* progress_;
     LoadReport& report_;
+    bool foundProject_ = false;
 };
 
 }  // namespace
@@ -386,10 +391,25 @@ bool LoadProjectFile(HMeshProject& project, const std::string& path, HxProgress*
     ProjectLoadReport unused;
     ProjectLoadReport& out = report ? *report : unused;
     out = ProjectLoadReport();
+    auto fail = [&](LoadProblem problem, std::string text) {
+        out.problem = problem;
+        out.problemText = std::move(text);
+        project.projectPath = path;
+        return false;
+    };
+    std::string unreadable;
+    if (const LoadProblem problem = fileProblem(path, KovXmlParser::kMaxFileBytes, &unreadable);
+        problem != LoadProblem::None)
+        return fail(problem, unreadable);
     KovXmlParser parser;
     // A rejected file leaves an empty or partial tree; both are walked. A file that is no XML
-    // document at all has no errors, and no tree.
-    if (!parser.ParseFile(path) && !parser.Errors().empty()) {
+    // document at all has no errors, and no tree to walk.
+    const bool parsed = parser.ParseFile(path, &unreadable);
+    if (!parsed && parser.Errors().empty()) {
+        if (!unreadable.empty()) return fail(LoadProblem::ReadError, unreadable);
+        return fail(LoadProblem::NotXml, "not an XML document (it does not begin with <?xml)");
+    }
+    if (!parsed) {
         out.damaged = true;
         // The error that ended the parse; warnings (unexpected end tags) went on.
         for (const COXParser::Error& error : parser.Errors()) {
@@ -405,10 +425,13 @@ bool LoadProjectFile(HMeshProject& project, const std::string& path, HxProgress*
     if (parser.Root()) reader.walk(*parser.Root());
     project.projectPath = path;
     project.UpdateExtent();
-    return project.meshCount() > 0;
+    if (project.meshCount() > 0) return true;
+    if (!reader.foundProject())
+        return fail(LoadProblem::NotAProject, "no <" + std::string(kRootName) + "> element");
+    return fail(LoadProblem::NoMesh, "none of its elevation meshes could be read");
 }
 
-bool SaveProjectFile(HMeshProject& project, const std::string& path) {
+bool SaveProjectFile(HMeshProject& project, const std::string& path, std::string* error) {
     const std::string comment = projectFileComment();
     std::string bytes;
     // Shift_JIS as the Windows edition writes it; UTF-8 only when some text has no CP932 form.
@@ -416,7 +439,7 @@ bool SaveProjectFile(HMeshProject& project, const std::string& path) {
         bytes = projectFileText(project, comment, "UTF-8");
 
     // The previous file survives every failure; concurrent saves never mix.
-    if (!replaceFileAtomically(path, bytes)) return false;
+    if (!replaceFileAtomically(path, bytes, error)) return false;
     project.projectPath = path;
     return true;
 }

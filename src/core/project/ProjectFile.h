@@ -27,15 +27,20 @@ struct ProjectLoadReport : LoadReport {
     int errorLine = 0;
     int errorColumn = 0;
     std::string errorText;
+    // Why the load failed (when it did), as a code and in English.
+    LoadProblem problem = LoadProblem::None;
+    std::string problemText;
 };
 
 // Reads a project file into a freshly made data set; succeeds when at least one mesh was added.
-// projectPath is set either way. What could not be used is listed in *report when asked.
+// projectPath is set either way. What could not be used is listed in *report when asked, and
+// why the load failed.
 bool LoadProjectFile(HMeshProject& project, const std::string& path, HxProgress* progress = nullptr,
                      ProjectLoadReport* report = nullptr);
 
-// Writes the project file, replacing the file atomically, and sets projectPath on success.
-bool SaveProjectFile(HMeshProject& project, const std::string& path);
+// Writes the project file, replacing the file atomically, and sets projectPath on success; on
+// failure *error (when given) says why.
+bool SaveProjectFile(HMeshProject& project, const std::string& path, std::string* error = nullptr);
 
 // Escapes text for the project file: < > ' " & as entities and every byte below 0x20 as a
 // two-digit decimal character reference ("&#09;" for TAB). Multi-byte characters pass whole.

@@ -18,6 +18,7 @@
 #include "ui/app/CMainFrame.h"
 #include "ui/app/CMainProgress.h"
 #include "ui/app/FrameServices.h"
+#include "ui/app/LoadProblemText.h"
 #include "ui/measure/KovTrack.h"
 #include "ui/view/CKovVView.h"
 #include "ui/widgets/DialogPrompts.h"
@@ -253,17 +254,19 @@ void CKovVDoc::changeProject() {
 
 bool CKovVDoc::OnOpenDocument(const QString& path) {
     // A FIFO or device is refused without being opened for reading (that would block).
-    if (!isReadableFile(localPath(path))) {
-        ShowMessage(messageParent(), QMessageBox::Warning,
-                    QStringLiteral("%1 を開けませんでした。").arg(path));
-        return false;
-    }
-    if (QFileInfo(path).size() > static_cast<qint64>(KovXmlParser::kMaxFileBytes)) {
+    const LoadProblem problem = fileProblem(localPath(path), KovXmlParser::kMaxFileBytes);
+    if (problem == LoadProblem::TooLarge) {
         ShowMessage(
             messageParent(), QMessageBox::Warning,
             QStringLiteral("%1 は %2 MiB を超えています。プロジェクトファイルとして大きすぎます。")
                 .arg(path)
                 .arg(KovXmlParser::kMaxFileBytes >> 20));
+        return false;
+    }
+    if (problem != LoadProblem::None) {
+        ShowMessage(
+            messageParent(), QMessageBox::Warning,
+            QStringLiteral("%1 を開けませんでした（%2）。").arg(path, loadProblemText(problem)));
         return false;
     }
     auto project = std::make_unique<HMeshProject>(projectDefaultsFromSettings());
@@ -286,9 +289,13 @@ bool CKovVDoc::OnOpenDocument(const QString& path) {
     if (view_) view_->setEnabled(true);
 
     if (!loaded) {
-        ShowMessage(
-            messageParent(), QMessageBox::NoIcon,
-            QStringLiteral("%1 は標高メッシュプロジェクトファイルと識別できません").arg(path));
+        // Why, in the window's words, and for a project whose every layer failed, each reason.
+        QStringList lines{
+            QStringLiteral("%1 は標高メッシュプロジェクトファイルと識別できません").arg(path),
+            loadProblemText(report.problem) + QStringLiteral("。")};
+        const QStringList problems = loadProblemLines(path, report);
+        if (!problems.isEmpty()) lines << QString() << problems;
+        ShowMessage(messageParent(), QMessageBox::NoIcon, lines.join(QLatin1Char('\n')));
         return false;
     }
     const std::vector<std::string> overBudget = project->budgetRefusals();
@@ -305,22 +312,20 @@ bool CKovVDoc::OnOpenDocument(const QString& path) {
     return true;
 }
 
-void CKovVDoc::reportLoadProblems(const QString& path, const ProjectLoadReport& report) {
+QStringList CKovVDoc::loadProblemLines(const QString& path, const ProjectLoadReport& report) {
     constexpr int kMaxListed = 20;
     QStringList lines;
     if (report.damaged)
-        lines << QStringLiteral(
-                     "%1 は破損しています（エラー %2、%3 行 %4 桁: %5）。"
-                     "読み込めた部分だけを開きました。")
+        lines << QStringLiteral("%1 は破損しています（エラー %2、%3 行 %4 桁: %5）。")
                      .arg(path)
                      .arg(report.errorCode)
                      .arg(report.errorLine)
                      .arg(report.errorColumn)
-                     .arg(QString::fromStdString(report.errorText));
+                     .arg(xmlErrorText(report.errorCode));
     QStringList layers;
     for (const UnreadableLayer& layer : report.unreadable)
         layers << QStringLiteral("%1: %2").arg(QFile::decodeName(layer.path.c_str()),
-                                               QString::fromStdString(layer.reason));
+                                               loadProblemText(layer.problem));
     for (const std::string& missing : report.missing)
         layers << QStringLiteral("%1: 見つかりません").arg(QFile::decodeName(missing.c_str()));
     if (!layers.isEmpty()) {
@@ -331,6 +336,12 @@ void CKovVDoc::reportLoadProblems(const QString& path, const ProjectLoadReport& 
         if (layers.size() > listed)
             lines << QStringLiteral("ほか %1 件").arg(layers.size() - listed);
     }
+    return lines;
+}
+
+void CKovVDoc::reportLoadProblems(const QString& path, const ProjectLoadReport& report) {
+    QStringList lines = loadProblemLines(path, report);
+    if (report.damaged) lines[0] += QStringLiteral("読み込めた部分だけを開きました。");
     if (!lines.isEmpty())
         ShowMessage(messageParent(), QMessageBox::Warning, lines.join(QLatin1Char('\n')));
 }

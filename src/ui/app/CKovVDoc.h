@@ -5,6 +5,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -94,6 +95,8 @@ private:
     // After a project was opened: one message naming the damage to the file and the layers that
     // could not be used, and why; nothing when everything was read.
     void reportLoadProblems(const QString& path, const ProjectLoadReport& report);
+    // The damage and the layers that could not be read, in the window's words.
+    static QStringList loadProblemLines(const QString& path, const ProjectLoadReport& report);
 
     int32_t hasProject_ = 0;
     std::unique_ptr<HMeshProject> meshes_;

@@ -84,6 +84,35 @@ TEST(AtomicFile, ConcurrentSavesNeverMixAndLeaveNothingBehind) {
     EXPECT_GT(reads, 0);
 }
 
+TEST(AtomicFile, TheNextWriteRemovesOnlyWhatAKilledWriteLeft) {
+    test::TempDir dir;
+    const std::string target = dir.file("cut.emf");
+    // A write killed with -9 halfway: its scratch file and a print's scratch folder stay.
+    inChild([&] {
+        std::string file = scratchTemplate(target), folder = scratchTemplate(target);
+        const int fd = ::mkstemp(file.data());
+        if (fd < 0 || ::write(fd, "half", 4) != 4 || !::mkdtemp(folder.data())) return 1;
+        test::writeFile(folder + "/page.pdf", "half a page");
+        ::raise(SIGKILL);
+        return 0;
+    });
+    ASSERT_EQ(namesIn(dir.path()).size(), 2u);
+    // A write in progress (this process) and names of another form are not ours to remove.
+    std::string running = scratchTemplate(target);
+    const int fd = ::mkstemp(running.data());
+    ASSERT_GE(fd, 0);
+    ::close(fd);
+    for (const char* other : {"cut.emf.backup", "cut.emf.tmp-1-abc", "cut.emf.tmp-x-abcdef"})
+        test::writeFile(dir.file(other), "user data");
+
+    ASSERT_TRUE(replaceFileAtomically(target, "whole"));
+    std::vector<std::string> expected = {"cut.emf", "cut.emf.backup", "cut.emf.tmp-1-abc",
+                                         running.substr(running.rfind('/') + 1),
+                                         "cut.emf.tmp-x-abcdef"};
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(namesIn(dir.path()), expected);
+}
+
 TEST(AtomicFile, PermissionsLinksAndReadOnlyTargets) {
     test::TempDir dir;
     const std::string privateFile = dir.file("private.kovv5");

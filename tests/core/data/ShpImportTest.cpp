@@ -317,6 +317,32 @@ TEST(ShpImportRecords, ZAndMRules) {
     }
 }
 
+// Z and M as ogrinfo reports them ("3D Measured Line String"): from the shape type, not from
+// the header's ranges, which a plain 2-D file fills with 0..0.
+TEST(ShpImportRecords, ShapeTypeSaysWhetherShapesCarryZAndM) {
+    const double none = -1e39;
+    const struct {
+        Header header;
+        const char* expected;
+    } cases[] = {
+        {{.type = 3}, ""},
+        {{.type = 1, .zRange = {none, none}, .mRange = {none, none}}, ""},
+        {{.type = 13, .zRange = {1, 2}}, "Z"},
+        {{.type = 13, .zRange = {1, 2}, .mRange = {none, none}}, "Z"},
+        {{.type = 13, .zRange = {1, 2}, .mRange = {5, 6}}, "ZM"},
+        {{.type = 23, .mRange = {0, 0}}, "M"},
+        {{.type = 31}, "Z"},
+    };
+    for (const auto& c : cases) {
+        const Files f = build({}, c.header);
+        ShpImport layer;
+        ASSERT_EQ(layer.loadFromMemory(f.shp, f.shx, nullptr), 1);
+        EXPECT_EQ(std::string(layer.carriesZ() ? "Z" : "") + (layer.carriesM() ? "M" : ""),
+                  c.expected)
+            << "type " << c.header.type;
+    }
+}
+
 TEST(ShpImportProgress, PositionsAtTheMaskAndCancelKeepsTheRecordsRead) {
     std::vector<std::string> records;
     for (int i = 0; i < 200; ++i)

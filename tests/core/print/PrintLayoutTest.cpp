@@ -15,19 +15,6 @@ namespace {
 // An A4 page at 600 dpi with 4 mm margins: 4772 x 6920 printable pixels.
 constexpr PrintDevice kA4At600{4772, 6920, 600};
 
-TEST(PrintLayoutTest, PrintableAreaLeavesRoomForTheLegendBand) {
-    const PrintableArea plain = printableArea(kA4At600, false, false);
-    EXPECT_NEAR(plain.width, 4772 * 0.95 / 600 * 25.4, 1e-9);
-    EXPECT_NEAR(plain.height, 6920 * 0.9 / 600 * 25.4, 1e-9);
-    EXPECT_EQ(plain.bandPixels, 0);
-    const PrintableArea legend = printableArea(kA4At600, true, false);
-    EXPECT_NEAR(plain.height - legend.height, 10.0, 1e-9);
-    EXPECT_EQ(legend.bandPixels, 236);  // 10 mm at 600 dpi
-    const PrintableArea flood = printableArea(kA4At600, true, true);
-    EXPECT_NEAR(plain.height - flood.height, 17.0, 1e-9);
-    EXPECT_EQ(flood.bandPixels, 401);
-}
-
 TEST(PrintLayoutTest, TheThreeModesRelateAreaPaperAndScale) {
     const PrintableArea area = printableArea(kA4At600, false, false);
     // Mode 0: a 1000 m wide view at 1:2500 is 400 mm wide, more than A4 can take.
@@ -77,12 +64,6 @@ TEST(PrintLayoutTest, LargeMapsAreRenderedAtHalfResolutionAndStretched) {
     EXPECT_EQ(plan->top, (6920 - plan->height) / 2);
     EXPECT_TRUE(plan->footer.isEmpty());
 
-    // A small page is rendered as it prints.
-    const auto small =
-        planPage(s, PrintDevice{1000, 1400, 150}, MapRect{0, 0, 1600, 900}, false, "", {});
-    EXPECT_EQ(small->renderWidth, small->width);
-    EXPECT_EQ(small->renderDpi, 150);
-
     s.scale = 0.005;
     s.mode = kPrintAtScale;
     EXPECT_FALSE(planPage(s, kA4At600, MapRect{0, 0, 1600, 900}, false, "", {}));
@@ -108,10 +89,28 @@ TEST(PrintLayoutTest, FooterJoinsTheChosenItemsAndSitsBelowTheLegendBand) {
     EXPECT_EQ(plan->top, (6920 - plan->height - 236) / 2);
     EXPECT_EQ(plan->footerTop, int(plan->top + plan->height + 4.0 / 3 * 236 + 5.0 / 72 * 600));
     EXPECT_EQ(plan->footerHeight, 75);  // 1/8 inch
-    // A map that reaches the bottom puts the footer 10/72 inch above the page's end.
+    // On a short page the footer stays 10/72 inch above the page's end.
     s.scale = 2000;
-    const auto low = planPage(s, kA4At600, MapRect{0, 0, 300, 1100}, false, "t", when);
-    EXPECT_EQ(low->footerTop, int(6920 - 10.0 / 72 * 600));
+    const auto low =
+        planPage(s, PrintDevice{4772, 1200, 600}, MapRect{0, 0, 300, 1100}, false, "t", when);
+    EXPECT_EQ(low->footerTop, int(1200 - 10.0 / 72 * 600));
+}
+
+TEST(PrintLayoutTest, AMapLargerThanThePaperIsCutToItAroundItsCentre) {
+    PrintSettings s;
+    s.mode = kPrintAtScale;
+    s.scale = 0.5;  // 1500 x 1000 m at 1:0.5 would be 3 x 2 km of paper
+    const PrintableArea area = printableArea(kA4At600, false, false);
+    const auto plan = planPage(s, kA4At600, MapRect{0, 0, 1500, 1000}, false, "", {});
+    ASSERT_TRUE(plan);
+    EXPECT_EQ(plan->width, int(area.width / 25.4 * 600));
+    EXPECT_EQ(plan->height, int(area.height / 25.4 * 600));
+    // The same scale: 1 mm of paper is 0.5 mm of ground, around the view's centre.
+    EXPECT_NEAR(plan->rect.xmax - plan->rect.xmin, area.width * 0.5 / 1000, 1e-9);
+    EXPECT_NEAR(plan->rect.ymax - plan->rect.ymin, area.height * 0.5 / 1000, 1e-9);
+    EXPECT_NEAR(plan->rect.xmin + plan->rect.xmax, 1500.0, 1e-9);
+    EXPECT_NEAR(plan->rect.ymin + plan->rect.ymax, 1000.0, 1e-9);
+    EXPECT_DOUBLE_EQ(plan->scale, 0.5);
 }
 
 TEST(PrintLayoutTest, DrawsTheMapInItsPlaceAndTheFooterBelow) {

@@ -10,6 +10,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QStatusBar>
 #include <QTextBrowser>
@@ -474,14 +475,20 @@ TEST_F(AppTest, OpeningInstallsTheProjectAndAFailureKeepsIt) {
               std::tuple(0u, false, sampleProject(), QString::fromUtf8(sample::kSampleProjectTitle),
                          doc.meshes()->planeZone));
 
-    // Garbage and a file that does not open: a message naming the file, the project stays.
+    // Garbage, a file that does not open, a folder: a message naming the file and, in the
+    // window's words, why; the project stays.
     const HMeshProject* before = doc.meshes();
     test::writeFile(dir_.file("broken.kovv5"), "not a project");
-    for (const QString& path : {file("broken.kovv5"), file("missing.kovv5")}) {
+    std::filesystem::create_directories(dir_.file("folder.kovv5"));
+    for (const auto& [path, why] :
+         {std::pair{file("broken.kovv5"), QStringLiteral("XML 文書ではありません")},
+          {file("missing.kovv5"), QStringLiteral("ファイルが見つかりません")},
+          {file("folder.kovv5"), QStringLiteral("フォルダーです")}}) {
         messages.clear();
         EXPECT_FALSE(doc.OnOpenDocument(path));
         ASSERT_EQ(messages.size(), 1u);
         EXPECT_TRUE(messages[0].text.startsWith(path)) << messages[0].text.toStdString();
+        EXPECT_TRUE(messages[0].text.contains(why)) << messages[0].text.toStdString();
         EXPECT_EQ(std::tuple(doc.meshes(), doc.PathName()), std::tuple(before, sampleProject()));
     }
     EXPECT_EQ(recentFileList(), QStringList{sampleProject()});
@@ -567,7 +574,11 @@ TEST_F(AppTest, DamagedProjectsAndUnreadableLayersAreToldAndSavingAsks) {
     const QString told = messages[0].text;
     EXPECT_EQ(messages[0].icon, QMessageBox::Warning);
     EXPECT_TRUE(told.contains(damaged + QStringLiteral(" は破損しています"))) << told.toStdString();
-    EXPECT_TRUE(told.contains(QString::fromStdString(lonely) + QStringLiteral(": its header")))
+    // Japanese throughout: the parser's and the reader's English stay out of the window.
+    EXPECT_TRUE(told.contains(QString::fromStdString(lonely) +
+                              QStringLiteral(": ヘッダーファイル（.csv）が同じフォルダーにも")))
+        << told.toStdString();
+    EXPECT_FALSE(told.contains(QRegularExpression("its header|end tag|end of buffer")))
         << told.toStdString();
 
     // Save asks; No keeps the damaged file as it is.
