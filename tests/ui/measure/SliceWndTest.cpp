@@ -23,7 +23,7 @@ ProfileData profile(double top) {
     for (int i = 0; i <= 40; ++i)
         data.samples.push_back({i * 10.0, 0, top * i / 40});
     data.step = 10.0;
-    data.lastSpacing = 10.0;
+    data.length = 400.0;
     data.vertexDistances = {0.0, 150.0, 400.0};
     return data;
 }
