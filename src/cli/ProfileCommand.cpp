@@ -99,20 +99,6 @@ OptionResult profileOption(const Arguments& a, size_t& i, ProfileOptions& o) {
     return OptionResult::Taken;
 }
 
-const char* kindName(CellKind kind) {
-    switch (kind) {
-        case CellKind::Elevation:
-            return "ground";
-        case CellKind::Water:
-            return "water";
-        case CellKind::NoData:
-            return "nodata";
-        case CellKind::None:
-            break;
-    }
-    return "none";
-}
-
 // One row a sample, at its distance along the line; the elevation only where there is ground
 // (the filled-in heights of the drawing are no data).
 std::string csvText(const ProfileData& data) {
@@ -120,15 +106,15 @@ std::string csvText(const ProfileData& data) {
     char line[200];
     for (size_t i = 0; i < data.samples.size(); ++i) {
         const FPoint& s = data.samples[i];
-        const bool ground = data.hasGround(i);
+        const CellKind kind = data.kindAt(i);
         std::snprintf(line, sizeof line, "%.3f,%.3f,%.3f,", data.sampleDistance(i), s.x, s.y);
         out += line;
-        if (ground) {
+        if (kind == CellKind::Elevation) {
             std::snprintf(line, sizeof line, "%.2f", s.z);
             out += line;
         }
         out += ',';
-        out += kindName(i < data.kinds.size() ? data.kinds[i] : CellKind::Elevation);
+        out += cellKindName(kind);
         out += '\n';
     }
     return out;

@@ -18,8 +18,8 @@ double ProfileData::sampleDistance(size_t i) const {
     return static_cast<double>(i) * step;
 }
 
-bool ProfileData::hasGround(size_t i) const {
-    return i >= kinds.size() || kinds[i] == CellKind::Elevation;
+CellKind ProfileData::kindAt(size_t i) const {
+    return i < kinds.size() ? kinds[i] : CellKind::Elevation;
 }
 
 double stepFromSetting(const std::string& text) {

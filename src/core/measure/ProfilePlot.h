@@ -29,8 +29,8 @@ struct ProfileData {
 
     // Metres along the line of sample i: i × step, the last one the end of the line.
     double sampleDistance(size_t i) const;
-    // Whether sample i has a real ground elevation (false for water, no data and no mesh).
-    bool hasGround(size_t i) const;
+    // What sample i found (ground where no kinds were kept).
+    CellKind kindAt(size_t i) const;
 };
 
 // The sampling step of the setting text: its leading decimal value, or 0 for an empty text, a
