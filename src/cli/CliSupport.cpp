@@ -359,4 +359,18 @@ bool writeOutputFile(const char* command, const std::string& path, const QByteAr
     return false;
 }
 
+const char* cellKindName(CellKind kind) {
+    switch (kind) {
+        case CellKind::Elevation:
+            return "ground";
+        case CellKind::Water:
+            return "water";
+        case CellKind::NoData:
+            return "nodata";
+        case CellKind::None:
+            break;
+    }
+    return "none";
+}
+
 }  // namespace kov::cli

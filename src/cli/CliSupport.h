@@ -157,4 +157,8 @@ private:
 bool writeOutputFile(const char* command, const std::string& path, const QByteArray& bytes,
                      const char* emptyReason);
 
+// What a point holds, as kovtool prints it: "ground", "water", "nodata" (a mesh without a
+// value) or "none" (no mesh).
+const char* cellKindName(CellKind kind);
+
 }  // namespace kov::cli

@@ -22,18 +22,9 @@ void appendAnswer(const HMeshProject& project, double x, double y, std::string& 
         out += text;
         return;
     }
-    switch (project.queryElevation(x, y, WaterCells::Answer).kind) {
-        case CellKind::Water:
-            out += "water\n";
-            return;
-        case CellKind::None:
-            out += "none\n";
-            return;
-        case CellKind::NoData:
-        case CellKind::Elevation:
-            break;
-    }
-    out += "nodata\n";
+    // Without an elevation the meshes hold water or no value there, or none covers the point.
+    out += cellKindName(project.queryElevation(x, y, WaterCells::Answer).kind);
+    out += '\n';
 }
 
 // Answers every "E N" line of stdin; 0, or 1 after a bad line.

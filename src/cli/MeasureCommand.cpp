@@ -1,5 +1,6 @@
 // kovtool measure: the lengths, area and slopes of a polyline, as the measuring tools of the
 // program show and copy them.
+#include <cmath>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -92,6 +93,14 @@ int runMeasure(const Arguments& args) {
     // The clicked vertices and the last point as the mouse point.
     const std::vector<FPoint> vertices(line.begin(), line.end() - 1);
     const Measures measures = ComputeMeasures(vertices, line.back());
+    // Points far enough apart overflow the sums: no number to print is honest.
+    if (!std::isfinite(measures.total) || !std::isfinite(measures.area)) {
+        std::fprintf(stderr,
+                     "kovtool measure: the %s is beyond the range of numbers (the points lie too "
+                     "far apart)\n",
+                     std::isfinite(measures.total) ? "enclosed area" : "length of the line");
+        return 1;
+    }
 
     std::string out;
     if (parsed.json) {
@@ -124,11 +133,12 @@ int runMeasure(const Arguments& args) {
         for (size_t i = 0; i + 1 < line.size(); ++i) {
             const auto slope = segmentSlope(project, {line[i]}, line[i + 1]);
             if (!slope) {
+                const bool noLength = polylineLength({line[i], line[i + 1]}) == 0.0;
                 std::fprintf(stderr,
-                             "kovtool measure: segment %zu (%s,%s to %s,%s): no elevation at "
-                             "both ends, no slope\n",
-                             i + 1, jsonNumber(line[i].x).c_str(), jsonNumber(line[i].y).c_str(),
-                             jsonNumber(line[i + 1].x).c_str(), jsonNumber(line[i + 1].y).c_str());
+                             "kovtool measure: segment %zu (%s,%s to %s,%s): %s, no slope\n", i + 1,
+                             jsonNumber(line[i].x).c_str(), jsonNumber(line[i].y).c_str(),
+                             jsonNumber(line[i + 1].x).c_str(), jsonNumber(line[i + 1].y).c_str(),
+                             noLength ? "the segment has no length" : "an end has no elevation");
                 continue;
             }
             FPoint from = line[i];

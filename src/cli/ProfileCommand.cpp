@@ -100,14 +100,23 @@ OptionResult profileOption(const Arguments& a, size_t& i, ProfileOptions& o) {
     return OptionResult::Taken;
 }
 
+// One row a sample, at its distance along the line; the elevation only where there is ground
+// (the filled-in heights of the drawing are no data).
 std::string csvText(const ProfileData& data) {
-    std::string out = "distance,easting,northing,elevation\n";
-    char line[160];
+    std::string out = "distance,easting,northing,elevation,found\n";
+    char line[200];
     for (size_t i = 0; i < data.samples.size(); ++i) {
         const FPoint& s = data.samples[i];
-        std::snprintf(line, sizeof line, "%.3f,%.3f,%.3f,%.2f\n", data.sampleDistance(i), s.x, s.y,
-                      s.z);
+        const CellKind kind = data.kindAt(i);
+        std::snprintf(line, sizeof line, "%.3f,%.3f,%.3f,", data.sampleDistance(i), s.x, s.y);
         out += line;
+        if (kind == CellKind::Elevation) {
+            std::snprintf(line, sizeof line, "%.2f", s.z);
+            out += line;
+        }
+        out += ',';
+        out += cellKindName(kind);
+        out += '\n';
     }
     return out;
 }
@@ -186,10 +195,17 @@ int runProfile(const Arguments& args) {
     bool known = false;
     for (const char* kind : kKinds)
         known = known || equalsIgnoringCase(extension, kind);
-    if (o.output.empty() || !known) {
+    if (o.output.empty()) {
         std::fprintf(stderr,
                      "kovtool profile: -o OUT.csv, OUT.emf, OUT.png, OUT.pdf or OUT.svg is "
                      "required\n");
+        return 2;
+    }
+    if (!known) {
+        std::fprintf(stderr,
+                     "kovtool profile: no output format for \"%s\": the name must end in .csv, "
+                     ".emf, .png, .pdf or .svg\n",
+                     o.output.c_str());
         return 2;
     }
     if (o.line.size() < 2) {
@@ -202,9 +218,15 @@ int runProfile(const Arguments& args) {
     if (!loadMeshes("profile", data, project)) return 1;
     char stepText[64] = "";
     if (o.step > 0.0) std::snprintf(stepText, sizeof stepText, "%.17g", o.step);
-    const std::optional<ProfileData> profile = buildProfile(project, o.line, stepText, o.maxPoints);
+    ProfileRefusal refusal = ProfileRefusal::None;
+    const std::optional<ProfileData> profile =
+        buildProfile(project, o.line, stepText, o.maxPoints, &refusal);
     if (!profile) {
-        std::fprintf(stderr, "kovtool profile: the line has no length\n");
+        // The data were checked for a mesh above: what is left is the line.
+        const char* why = refusal == ProfileRefusal::LengthOverflow
+                              ? "the line is too long: its length is beyond the range of numbers"
+                              : "the line has no length";
+        std::fprintf(stderr, "kovtool profile: %s\n", why);
         return 1;
     }
     QByteArray bytes;

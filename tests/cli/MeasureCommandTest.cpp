@@ -55,6 +55,11 @@ TEST_F(KovtoolMeasureTest, TextShowsTheWindowRowsAndCopiedSlopeLinesJsonTheNumbe
     out = measure("--slope --line 1002.5,2002.5 1102.5,2002.5 1300,2002.5", &code);
     EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 4) << "no slope off the tile: " << out;
     EXPECT_NE(lastError().find("segment 2"), std::string::npos) << lastError();
+    measure("--slope --line 1002.5,2002.5 1002.5,2002.5", &code);
+    EXPECT_NE(lastError().find("segment 1 (1002.5,2002.5 to 1002.5,2002.5): the segment has no "
+                               "length"),
+              std::string::npos)
+        << lastError();
     // JSON: slope keys only where both ends have an elevation.
     out = measure(std::string(kTriangle) + " 2000,3000 --json", &code);
     ASSERT_EQ(code, 0) << lastError();
@@ -79,7 +84,9 @@ TEST_F(KovtoolMeasureTest, BadArgumentsFailWithAMessage) {
              {"--line 1,2", "at least two points"},
              {"--line 1,2 3,4 --line 5,6 7,8", "more than once"},
              {"--line 1,2 3,4 --slopes", "'--slopes'"},
-             {"--line 1,2 3,4 " + dir.file("missing"), "missing"}}) {
+             {"--line 1,2 3,4 " + dir.file("missing"), "missing"},
+             {"--line 1e308,0 -1e308,0", "length of the line is beyond the range of numbers"},
+             {"--line 1e200,0 -1e200,0 0,1e200", "enclosed area is beyond"}}) {
         int code = 0;
         EXPECT_EQ(measure(args, &code), "") << args;
         EXPECT_NE(code, 0) << args;

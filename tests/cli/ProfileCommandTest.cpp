@@ -26,24 +26,33 @@ protected:
         delete dir;
         dir = nullptr;
     }
-    static int run(const std::string& args) {
+    // The exit code; what the command said goes to `said`.
+    static int run(const std::string& args, std::string* said = nullptr) {
         int code = -1;
-        test::runCommand(std::string(KOVTOOL_PATH) + " profile " + args + " 2>/dev/null", &code);
+        const std::string error = dir->file("stderr");
+        test::runCommand(std::string(KOVTOOL_PATH) + " profile " + args + " 2>'" + error + "'",
+                         &code);
+        if (said) *said = test::readFile(error);
         return code;
     }
-    static std::vector<std::vector<double>> csvRows(const std::string& path) {
+    struct Row {
+        double distance, east, north;
+        std::string elevation, found;
+    };
+    static std::vector<Row> csvRows(const std::string& path) {
         std::istringstream in(test::readFile(path));
         std::string line;
         std::getline(in, line);
-        EXPECT_EQ(line, "distance,easting,northing,elevation");
-        std::vector<std::vector<double>> rows;
+        EXPECT_EQ(line, "distance,easting,northing,elevation,found");
+        std::vector<Row> rows;
         while (std::getline(in, line)) {
-            std::vector<double> row;
+            std::vector<std::string> f;
             std::istringstream fields(line);
-            for (std::string f; std::getline(fields, f, ',');)
-                row.push_back(std::stod(f));
-            EXPECT_EQ(row.size(), 4u) << line;
-            rows.push_back(row);
+            for (std::string field; std::getline(fields, field, ',');)
+                f.push_back(field);
+            EXPECT_EQ(f.size(), 5u) << line;
+            if (f.size() == 5)
+                rows.push_back({std::stod(f[0]), std::stod(f[1]), std::stod(f[2]), f[3], f[4]});
         }
         return rows;
     }
@@ -52,24 +61,30 @@ protected:
 };
 
 constexpr const char* kLine = "--line -9500,-37000 -7000,-34000 -4500,-33200";
+constexpr const char* kSeaLine = "--line -9500,-37000 -7000,-34000 -4200,-37300 -4198,-37300";
 
 TEST_F(ProfileCommandTest, CsvFollowsTheLineAndGdalReadsTheSameCells) {
+    // Out to sea, the last leg shorter than a step and at an angle to the one before.
     const std::string csv = dir->file("p.csv");
-    ASSERT_EQ(run(data + " " + kLine + " --step 7.5 -o '" + csv + "'"), 0);
+    ASSERT_EQ(run(data + " " + kSeaLine + " --step 7.5 -o '" + csv + "'"), 0);
     const auto rows = csvRows(csv);
 
     // Our own sampling: every 7.5 m along the line, the last row at its end.
-    const double px[] = {-9500, -7000, -4500}, py[] = {-37000, -34000, -33200};
-    const double d1 = std::hypot(2500, 3000), length = d1 + std::hypot(2500, 800);
-    const size_t count = static_cast<size_t>(std::floor(length / 7.5)) + 2;
-    ASSERT_EQ(rows.size(), count);
+    const double px[] = {-9500, -7000, -4200, -4198}, py[] = {-37000, -34000, -37300, -37300};
+    std::vector<double> at = {0};
+    for (int s = 1; s < 4; ++s)
+        at.push_back(at.back() + std::hypot(px[s] - px[s - 1], py[s] - py[s - 1]));
+    const double length = at.back();
+    ASSERT_EQ(rows.size(), static_cast<size_t>(std::floor(length / 7.5)) + 2);
     for (size_t i = 0; i < rows.size(); ++i) {
         const double d = std::min(i * 7.5, length);
-        const int s = d <= d1 ? 0 : 1;
-        const double t = s == 0 ? d / d1 : (d - d1) / (length - d1);
-        EXPECT_NEAR(rows[i][0], d, 1e-3) << i;
-        EXPECT_NEAR(rows[i][1], px[s] + t * (px[s + 1] - px[s]), 1e-3) << i;
-        EXPECT_NEAR(rows[i][2], py[s] + t * (py[s + 1] - py[s]), 1e-3) << i;
+        size_t s = 0;
+        while (s < 2 && d > at[s + 1])
+            ++s;
+        const double t = (d - at[s]) / (at[s + 1] - at[s]);
+        EXPECT_NEAR(rows[i].distance, d, 1e-3) << i;
+        EXPECT_NEAR(rows[i].east, px[s] + t * (px[s + 1] - px[s]), 1e-3) << i;
+        EXPECT_NEAR(rows[i].north, py[s] + t * (py[s + 1] - py[s]), 1e-3) << i;
     }
 
     // GDAL on a GeoTIFF of the same cells (the tiles' ASCII grids) at the sample points.
@@ -82,7 +97,7 @@ TEST_F(ProfileCommandTest, CsvFollowsTheLineAndGdalReadsTheSameCells) {
     std::string points;
     for (const auto& r : rows) {
         char line[80];
-        std::snprintf(line, sizeof line, "%.6f %.6f\n", r[1], r[2]);
+        std::snprintf(line, sizeof line, "%.6f %.6f\n", r.east, r.north);
         points += line;
     }
     test::writeFile(dir->file("points.txt"), points);
@@ -90,19 +105,29 @@ TEST_F(ProfileCommandTest, CsvFollowsTheLineAndGdalReadsTheSameCells) {
         "gdallocationinfo -valonly -geoloc '" + tif + "' < '" + dir->file("points.txt") + "'",
         &code));
     ASSERT_EQ(code, 0);
-    size_t compared = 0;
+    size_t compared = 0, empty = 0;
     for (size_t i = 0; i < rows.size(); ++i) {
         std::string v;
         ASSERT_TRUE(std::getline(values, v)) << i;
-        if (v.empty() || std::stod(v) <= -9999.0) continue;  // water, no data, outside
         // On a cell edge the two readers may pick either neighbour (GDAL counts rows from the
         // north): only points inside a cell are compared.
         auto onEdge = [](double c) { return std::fabs(c / 5.0 - std::round(c / 5.0)) < 1e-6; };
-        if (onEdge(rows[i][1]) || onEdge(rows[i][2])) continue;
-        EXPECT_NEAR(rows[i][3], std::stod(v), 0.0051) << "sample " << i;
+        if (onEdge(rows[i].east) || onEdge(rows[i].north)) continue;
         ++compared;
+        if (v.empty() || std::stod(v) <= -9999.0) {  // water, no data, outside: no height at all
+            EXPECT_EQ(rows[i].elevation, "") << "sample " << i;
+            EXPECT_TRUE(rows[i].found == "water" || rows[i].found == "nodata" ||
+                        rows[i].found == "none")
+                << "sample " << i << ": " << rows[i].found;
+            ++empty;
+            continue;
+        }
+        EXPECT_EQ(rows[i].found, "ground") << "sample " << i;
+        EXPECT_NEAR(std::stod(rows[i].elevation), std::stod(v), 0.0051) << "sample " << i;
     }
     EXPECT_GT(compared, rows.size() * 9 / 10);
+    EXPECT_GT(empty, rows.size() / 10) << "the line crosses the sea";
+    EXPECT_EQ(rows.back().found, "water");
 }
 
 TEST_F(ProfileCommandTest, WritesEveryPictureKind) {
@@ -125,15 +150,22 @@ TEST_F(ProfileCommandTest, WritesEveryPictureKind) {
 
 TEST_F(ProfileCommandTest, BadArgumentsAndUnusableLines) {
     const std::string out = " -o '" + dir->file("x.csv") + "'";
-    EXPECT_EQ(run(data + out), 2);                               // no line
-    EXPECT_EQ(run(data + " --line 1,2" + out), 2);               // one point
-    EXPECT_EQ(run(data + " " + kLine + " -o x.txt"), 2);         // unknown output
+    EXPECT_EQ(run(data + out), 2);                  // no line
+    EXPECT_EQ(run(data + " --line 1,2" + out), 2);  // one point
+    std::string said;
+    EXPECT_EQ(run(data + " " + kLine + " -o x.txt", &said), 2);  // unknown output format
+    EXPECT_NE(said.find("no output format for \"x.txt\": the name must end in .csv, .emf, .png, "
+                        ".pdf or .svg"),
+              std::string::npos)
+        << said;
     EXPECT_EQ(run(data + " " + kLine + " --step -1" + out), 2);  // negative step
     EXPECT_EQ(run(data + " " + kLine + " --max-points x" + out), 2);
     EXPECT_EQ(run(data + " " + kLine + " --size 0x5" + out), 2);
     EXPECT_EQ(run(data + " " + kLine + " --bogus" + out), 2);
     // A line without length, and data without a mesh: errors, no file.
     EXPECT_EQ(run(data + " --line 5,5 5,5" + out), 1);
+    EXPECT_EQ(run(data + " --line 1e308,0 -1e308,0" + out, &said), 1);
+    EXPECT_NE(said.find("length is beyond the range of numbers"), std::string::npos) << said;
     EXPECT_EQ(run("'" + dir->file("shape") + "' " + kLine + out), 1);
     EXPECT_FALSE(std::ifstream(dir->file("x.csv")).good());
 }

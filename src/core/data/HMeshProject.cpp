@@ -276,7 +276,7 @@ void HMeshProject::FindNeighbours(const ZarHMesh& mesh, MeshNeighbours& neighbou
 }
 
 int HMeshProject::SampleProfile(const std::vector<FPoint>& polyline, double& spacing, int maxCount,
-                                std::vector<FPoint>& samples) const {
+                                std::vector<FPoint>& samples, std::vector<CellKind>* kinds) const {
     const size_t n = polyline.size();
     if (n < 2) return 0;
     std::vector<double> distance(n, 0.0);
@@ -286,9 +286,14 @@ int HMeshProject::SampleProfile(const std::vector<FPoint>& polyline, double& spa
     }
     const double length = distance[n - 1];
 
+    // A sample at every step from the start and one at the end: a length that is a whole number
+    // of steps (within rounding) ends on a step, which then is the end and comes only once.
+    double steps = length / spacing;
+    if (std::fabs(steps - std::round(steps)) <= 1e-9 * std::max(1.0, steps))
+        steps = std::round(steps);
     // A profile has at least 3 samples: a smaller maximum is taken as 3.
     maxCount = std::max(maxCount, 3);
-    double count = std::floor(length / spacing) + 2.0;
+    double count = std::ceil(steps) + 1.0;
     if (!(count >= 3.0)) {  // also a NaN count from a zero or invalid spacing
         count = 3.0;
         spacing = length / 2.0;
@@ -303,32 +308,33 @@ int HMeshProject::SampleProfile(const std::vector<FPoint>& polyline, double& spa
     for (int k = 0; k < total; ++k) {
         const double d = k * spacing;
         FPoint sample;
-        bool endpoint = false;
-        if (d > length) {
+        // The last sample is the end vertex whatever the count, so the end's rule holds for it.
+        const bool endpoint = k == 0 || k == total - 1;
+        if (k == total - 1) {
             sample = polyline[n - 1];
-            endpoint = true;
         } else if (k == 0) {
             sample = polyline[0];
-            endpoint = true;
         } else {
             // The distances only grow with k, so the segment search continues where it stopped.
             while (segment < n - 1 && d > distance[segment])
                 ++segment;
             const double span = distance[segment] - distance[segment - 1];
             const double t = span > 0.0 ? (d - distance[segment - 1]) / span : 0.0;
-            // A sample exactly at the end of the line (d = L, as the last of a clamped count
-            // falls) is still an intermediate one: without elevation it repeats the previous.
             sample.x = (1.0 - t) * polyline[segment - 1].x + t * polyline[segment].x;
             sample.y = (1.0 - t) * polyline[segment - 1].y + t * polyline[segment].y;
         }
-        double z = 0.0;
-        if (FindElevation(sample.x, sample.y, z)) {
+        // Water lets a mesh below give the ground; without ground the water cell is named.
+        PointElevation found = queryElevation(sample.x, sample.y, WaterCells::LookBelow);
+        double z = found.z;
+        if (found.kind == CellKind::Elevation) {
             if (!endpoint) previousZ = z;
         } else {
             z = endpoint ? 0.0 : previousZ;
+            if (found.kind == CellKind::NoData)
+                found = queryElevation(sample.x, sample.y, WaterCells::Answer);
         }
         samples.push_back({sample.x, sample.y, z});
-        if (d > length) break;
+        if (kinds) kinds->push_back(found.kind);
     }
     return 1;
 }

@@ -133,10 +133,12 @@ public:
     // meshes' extents and cell sizes must not change once they were added.
     void FindNeighbours(const ZarHMesh& mesh, MeshNeighbours& neighbours) const;
     // Samples elevations along a polyline at the given spacing (written back as used) and appends
-    // them to samples: at least 3 and at most maxCount (a maximum below 3 counts as 3); 0 for
-    // fewer than two vertices.
+    // them to samples: at least 3 and at most maxCount (a maximum below 3 counts as 3), the last
+    // at the end vertex; 0 for fewer than two vertices. Where no ground answers, z is filled in
+    // for drawing (0 at the ends, else the previous sample's); kinds, when given, receives what
+    // each sample really found.
     int SampleProfile(const std::vector<FPoint>& polyline, double& spacing, int maxCount,
-                      std::vector<FPoint>& samples) const;
+                      std::vector<FPoint>& samples, std::vector<CellKind>* kinds = nullptr) const;
 
     // The colour map of a slot (outside 0..255 means 0). An empty slot is filled with a copy of
     // slot 0 on first request; slots 3 and 4 carry preset ramps.

@@ -41,10 +41,27 @@ constexpr uint32_t kBrushSlot = 2;
 constexpr uint32_t kFontSlot = 3;
 constexpr uint16_t kHandles = 4;
 constexpr int kHeaderSize = 108;  // with both header extensions
+constexpr uint32_t kMapModeAnisotropic = 8;
+// Logical units per reference pixel: drawings keep their fractions of a pixel, so that an
+// enlarged picture shows smooth lines rather than whole-pixel steps.
+constexpr int kSubunits = 16;
 
-int32_t toDevice(double v) {
+int32_t rounded(double v) {
     if (!std::isfinite(v)) return 0;
     return static_cast<int32_t>(std::clamp(std::lround(v), -0x3FFFFFFFL, 0x3FFFFFFFL));
+}
+
+// Reference pixels as logical units.
+int32_t toLogical(double pixels) {
+    return rounded(pixels * kSubunits);
+}
+
+// Logical units as whole reference pixels, rounded outwards for the low or the high edge.
+int32_t pixelFloor(int32_t logical) {
+    return static_cast<int32_t>(std::floor(logical / static_cast<double>(kSubunits)));
+}
+int32_t pixelCeil(int32_t logical) {
+    return static_cast<int32_t>(std::ceil(logical / static_cast<double>(kSubunits)));
 }
 
 uint32_t colorRef(const QColor& c) {
@@ -112,6 +129,10 @@ struct Bounds {
         b = std::max(b, y + grow);
     }
     bool empty() const { return l > r; }
+    // Logical bounds as reference pixels, the pixels they touch included.
+    Bounds pixels() const {
+        return empty() ? *this : Bounds{pixelFloor(l), pixelFloor(t), pixelCeil(r), pixelCeil(b)};
+    }
 };
 
 }  // namespace
@@ -126,6 +147,13 @@ public:
         fileBounds_ = Bounds{};
         penMade_ = brushMade_ = fontMade_ = false;
         textColor_ = 0xFFFFFFFF;
+        // Logical units are a fraction of a reference pixel.
+        const QSize size = device_->size_;
+        add(Record(emr::kSetMapMode).u32(kMapModeAnisotropic));
+        add(Record(emr::kSetWindowExtEx)
+                .i32(size.width() * kSubunits)
+                .i32(size.height() * kSubunits));
+        add(Record(emr::kSetViewportExtEx).i32(size.width()).i32(size.height()));
         // Text is written at its baseline over whatever lies below.
         add(Record(emr::kSetBkMode).u32(kTransparent));
         add(Record(emr::kSetTextAlign).u32(kTextAlignBaseline));
@@ -202,7 +230,7 @@ public:
             textColor_ = color;
         }
         const QPointF at = transform_.map(p);
-        const int32_t x = toDevice(at.x()), y = toDevice(at.y());
+        const int32_t x = toLogical(at.x()), y = toLogical(at.y());
         // Advances of every code unit, so that readers place the characters as we measured.
         const QFontMetricsF metrics(item.font(), device_);
         std::vector<int32_t> dx(static_cast<size_t>(text.size()), 0);
@@ -212,19 +240,22 @@ public:
             if (text.at(i).isLowSurrogate()) continue;
             const int len = text.at(i).isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
             run += metrics.horizontalAdvance(text.mid(i, len));
-            dx[static_cast<size_t>(i)] = toDevice(run) - placed;
-            placed = toDevice(run);
+            dx[static_cast<size_t>(i)] = toLogical(run) - placed;
+            placed = toLogical(run);
         }
         const int32_t width = placed;
-        const int32_t ascent = toDevice(metrics.ascent()), descent = toDevice(metrics.descent());
-        const int32_t l = x, t = y - ascent, r = x + width, b = y + descent;
-        fileBounds_.add(l, t);
-        fileBounds_.add(r, b);
+        const int32_t ascent = toLogical(metrics.ascent()), descent = toLogical(metrics.descent());
+        Bounds box;
+        box.add(x, y - ascent);
+        box.add(x + width, y + descent);
+        fileBounds_.add(box.l, box.t);
+        fileBounds_.add(box.r, box.b);
+        const Bounds pixels = box.pixels();  // this record's bounds are in device units
         const uint32_t chars = static_cast<uint32_t>(text.size());
         const uint32_t offString = 76;
         const uint32_t offDx = offString + ((chars * 2 + 3) & ~3u);
         Record rec(emr::kExtTextOutW);
-        rec.rect(l, t, r, b).u32(1).f32(0.0f).f32(0.0f);  // compatible mode, no scaling
+        rec.rect(pixels.l, pixels.t, pixels.r, pixels.b).u32(1).f32(0.0f).f32(0.0f);  // no scaling
         rec.i32(x).i32(y).u32(chars).u32(offString).u32(0).rect(0, 0, -1, -1).u32(offDx);
         rec.utf16(text, text.size());
         rec.align();
@@ -244,7 +275,7 @@ private:
 
     int32_t penWidth() const {
         if (pen_.style() == Qt::NoPen) return 0;
-        return std::max<int32_t>(1, toDevice(pen_.widthF()));
+        return std::max<int32_t>(kSubunits, toLogical(pen_.widthF()));
     }
 
     void selectPen() {
@@ -252,7 +283,7 @@ private:
                                : pen_.style() == Qt::DashLine ? kPenDash
                                : pen_.style() == Qt::DotLine  ? kPenDot
                                                               : kPenSolid;
-        const int32_t width = pen_.style() == Qt::NoPen ? 0 : toDevice(pen_.widthF());
+        const int32_t width = pen_.style() == Qt::NoPen ? 0 : toLogical(pen_.widthF());
         const uint32_t color = colorRef(pen_.color());
         if (penMade_ && style == penStyle_ && width == penWidth_ && color == penColor_) return;
         if (penMade_) {
@@ -288,8 +319,8 @@ private:
     }
 
     void selectFont(const QFont& font) {
-        int32_t height = font.pixelSize();
-        if (height <= 0) height = toDevice(font.pointSizeF() * device_->reference_.dpiY() / 72.0);
+        int32_t height = toLogical(font.pixelSize());
+        if (height <= 0) height = toLogical(font.pointSizeF() * device_->reference_.dpiY() / 72.0);
         const QString face = font.family().left(31);
         const int32_t weight = font.bold() ? 700 : 400;
         const bool italic = font.italic();
@@ -331,7 +362,7 @@ private:
         pts.reserve(static_cast<size_t>(count));
         for (int i = 0; i < count; ++i) {
             const QPointF q = transform_.map(points[i]);
-            pts.emplace_back(toDevice(q.x()), toDevice(q.y()));
+            pts.emplace_back(toLogical(q.x()), toLogical(q.y()));
             box.add(pts.back().first, pts.back().second);
         }
         const int32_t grow = penWidth() / 2;
@@ -348,8 +379,8 @@ private:
         selectPen();
         selectBrush(true);
         const QRectF m = transform_.mapRect(r);
-        const int32_t l = toDevice(m.left()), t = toDevice(m.top());
-        const int32_t rr = toDevice(m.right()), b = toDevice(m.bottom());
+        const int32_t l = toLogical(m.left()), t = toLogical(m.top());
+        const int32_t rr = toLogical(m.right()), b = toLogical(m.bottom());
         const int32_t grow = penWidth() / 2;
         fileBounds_.add(l, t, grow);
         fileBounds_.add(rr, b, grow);
@@ -361,7 +392,7 @@ private:
         const QString description =
             QStringLiteral("KovView") + QChar(0) + device_->title_ + QChar(0) + QChar(0);
         Record rec(emr::kHeader);
-        Bounds b = fileBounds_;
+        Bounds b = fileBounds_.pixels();  // the header's bounds are in device units
         if (b.empty()) b = Bounds{0, 0, -1, -1};
         rec.rect(b.l, b.t, b.r, b.b);
         // The frame: the drawing area in 0.01 mm of the reference device.
@@ -371,8 +402,7 @@ private:
         const double ky = ref.pixels.height() > 0
                               ? ref.millimetres.height() * 100.0 / ref.pixels.height()
                               : 100.0 * 25.4 / 96.0;
-        rec.rect(0, 0, toDevice(device_->size_.width() * kx),
-                 toDevice(device_->size_.height() * ky));
+        rec.rect(0, 0, rounded(device_->size_.width() * kx), rounded(device_->size_.height() * ky));
         rec.u32(0x464D4520).u32(0x00010000);
         const int descriptionBytes = ((static_cast<int>(description.size()) * 2) + 3) & ~3;
         const uint32_t fileBytes =
@@ -381,7 +411,7 @@ private:
         rec.u16(kHandles).u16(0);
         rec.u32(static_cast<uint32_t>(description.size())).u32(kHeaderSize).u32(0);
         rec.i32(ref.pixels.width()).i32(ref.pixels.height());
-        rec.i32(toDevice(ref.millimetres.width())).i32(toDevice(ref.millimetres.height()));
+        rec.i32(rounded(ref.millimetres.width())).i32(rounded(ref.millimetres.height()));
         rec.u32(0).u32(0).u32(0);  // no pixel format, no OpenGL
         rec.u32(static_cast<uint32_t>(std::lround(ref.millimetres.width() * 1000.0)));
         rec.u32(static_cast<uint32_t>(std::lround(ref.millimetres.height() * 1000.0)));

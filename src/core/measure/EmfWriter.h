@@ -1,6 +1,7 @@
 // An enhanced metafile (EMF) as a paint device: what a QPainter draws on it (pens, brushes,
 // lines, polylines, polygons, rectangles, ellipses, paths as polylines and text) becomes EMF
-// records in device units of a reference device. Pictures are not recorded.
+// records in logical units of a sixteenth of a reference device's pixel. Pictures are not
+// recorded.
 #pragma once
 
 #include <QByteArray>
@@ -58,7 +59,10 @@ namespace emr {
 inline constexpr uint32_t kHeader = 1;
 inline constexpr uint32_t kPolygon = 3;
 inline constexpr uint32_t kPolyline = 4;
+inline constexpr uint32_t kSetWindowExtEx = 9;
+inline constexpr uint32_t kSetViewportExtEx = 11;
 inline constexpr uint32_t kEof = 14;
+inline constexpr uint32_t kSetMapMode = 17;
 inline constexpr uint32_t kSetBkMode = 18;
 inline constexpr uint32_t kSetTextAlign = 22;
 inline constexpr uint32_t kSetTextColor = 24;

@@ -65,7 +65,8 @@ std::optional<Slope> segmentSlope(const HMeshProject& project, const std::vector
     if (!project.FindElevation(last.x, last.y, z1) ||
         !project.FindElevation(current.x, current.y, z2))
         return std::nullopt;
-    return slopeOf(z1, z2, ComputeMeasures(vertices, current).total);
+    // Over the segment's own length: the earlier segments lie elsewhere on the ground.
+    return slopeOf(z1, z2, std::hypot(current.x - last.x, current.y - last.y));
 }
 
 std::vector<TickLine> scaleTicks(QPointF a, QPointF b, double metres) {

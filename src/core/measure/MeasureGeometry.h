@@ -38,7 +38,7 @@ struct Slope {
 Slope slopeOf(double z1, double z2, double length);
 // The slope of the segment from the last vertex to the current point: none without a vertex,
 // when the point lies on the last vertex, or when either end has no elevation in the project.
-// The ratio is taken over the total length of the line to the current point.
+// The ratio is taken over that segment's length.
 std::optional<Slope> segmentSlope(const HMeshProject& project, const std::vector<FPoint>& vertices,
                                   const FPoint& current);
 

@@ -14,14 +14,12 @@ namespace kov {
 
 double ProfileData::sampleDistance(size_t i) const {
     const size_t n = samples.size();
-    if (n >= 2 && i >= n - 1) return drawnLength();
+    if (n >= 2 && i >= n - 1) return length;
     return static_cast<double>(i) * step;
 }
 
-double ProfileData::drawnLength() const {
-    const size_t n = samples.size();
-    if (n < 2) return 0.0;
-    return static_cast<double>(n - 2) * step + lastSpacing;
+CellKind ProfileData::kindAt(size_t i) const {
+    return i < kinds.size() ? kinds[i] : CellKind::Elevation;
 }
 
 double stepFromSetting(const std::string& text) {
@@ -36,8 +34,14 @@ double stepFromSetting(const std::string& text) {
 
 std::optional<ProfileData> buildProfile(const HMeshProject& project,
                                         const std::vector<FPoint>& line,
-                                        const std::string& stepText, int maxPoints) {
-    if (line.size() < 2) return std::nullopt;
+                                        const std::string& stepText, int maxPoints,
+                                        ProfileRefusal* refusal) {
+    auto refuse = [refusal](ProfileRefusal why) {
+        if (refusal) *refusal = why;
+        return std::nullopt;
+    };
+    if (refusal) *refusal = ProfileRefusal::None;
+    if (line.size() < 2) return refuse(ProfileRefusal::TooFewPoints);
     ProfileData data;
     data.vertexDistances.reserve(line.size());
     double run = 0.0;
@@ -46,18 +50,17 @@ std::optional<ProfileData> buildProfile(const HMeshProject& project,
         data.vertexDistances.push_back(run);
     }
     // A line without length has no profile (all samples would sit on one spot).
-    if (!(run > 0.0) || !std::isfinite(run)) return std::nullopt;
+    if (!std::isfinite(run)) return refuse(ProfileRefusal::LengthOverflow);
+    if (!(run > 0.0)) return refuse(ProfileRefusal::NoLength);
     double step = stepFromSetting(stepText);
     if (step <= 0.0) step = project.GetMaxCellSize();
-    if (!(step > 0.0)) return std::nullopt;  // no mesh to take the step from
+    if (!(step > 0.0)) return refuse(ProfileRefusal::NoMesh);  // no mesh to take the step from
     if (!project.SampleProfile(line, step, std::clamp(maxPoints, 3, kMostProfileSamples),
-                               data.samples) ||
+                               data.samples, &data.kinds) ||
         data.samples.size() < 2)
-        return std::nullopt;
+        return refuse(ProfileRefusal::TooFewPoints);
     data.step = step;
-    const FPoint& a = data.samples[data.samples.size() - 2];
-    const FPoint& b = data.samples.back();
-    data.lastSpacing = std::hypot(b.x - a.x, b.y - a.y);
+    data.length = run;
     return data;
 }
 
@@ -115,7 +118,7 @@ ProfileLayout drawProfile(QPainter& painter, const QRectF& r, const ProfileData&
                           const ProfileStyle& style) {
     ProfileLayout out;
     const size_t n = data.samples.size();
-    const double length = data.drawnLength();
+    const double length = data.length;
     if (n < 2 || !(length > 0.0) || !std::isfinite(length) || !(data.step > 0.0)) return out;
 
     painter.save();

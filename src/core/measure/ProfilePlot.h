@@ -19,14 +19,18 @@ namespace kov {
 // A sampled line: what the cross-section window keeps as its own copy.
 struct ProfileData {
     std::vector<double> vertexDistances;  // each clicked vertex, metres along the line (0 first)
-    std::vector<FPoint> samples;          // x, y and elevation of each sample, in line order
-    double step = 0.0;                    // metres between consecutive samples
-    double lastSpacing = 0.0;             // plane distance of the last two samples (may be shorter)
+    // x, y and elevation of each sample, in line order. Where no ground answered, the elevation
+    // is only filled in for drawing (0 at the ends, else the previous sample's): kinds says what
+    // each sample found; a sample without a kind counts as ground.
+    std::vector<FPoint> samples;
+    std::vector<CellKind> kinds;
+    double step = 0.0;    // metres between consecutive samples
+    double length = 0.0;  // metres along the line to its end, where the last sample lies
 
     // Metres along the line of sample i: i × step, the last one the end of the line.
     double sampleDistance(size_t i) const;
-    // Length of the line as drawn: (samples − 2) × step + last spacing.
-    double drawnLength() const;
+    // What sample i found (ground where no kinds were kept).
+    CellKind kindAt(size_t i) const;
 };
 
 // The sampling step of the setting text: its leading decimal value, or 0 for an empty text, a
@@ -36,13 +40,18 @@ double stepFromSetting(const std::string& text);
 // The most samples a profile takes, whatever the settings ask (about 240 MB of points).
 inline constexpr int kMostProfileSamples = 10'000'000;
 
+// Why a line gives no profile.
+enum class ProfileRefusal { None, TooFewPoints, NoLength, LengthOverflow, NoMesh };
+
 // Samples the line (map points in click order) over the collection: step from the setting
 // text (else the coarsest cell size), at most maxPoints samples (below 3 taken as 3, above
-// kMostProfileSamples as that). None when
-// the line has fewer than two points or no length, or there is no mesh to give a step.
+// kMostProfileSamples as that). None, with the reason in `refusal`, when the line has fewer
+// than two points, no length or a length beyond the range of numbers, or there is no mesh to
+// give a step.
 std::optional<ProfileData> buildProfile(const HMeshProject& project,
                                         const std::vector<FPoint>& line,
-                                        const std::string& stepText, int maxPoints);
+                                        const std::string& stepText, int maxPoints,
+                                        ProfileRefusal* refusal = nullptr);
 
 // The numbers the drawing is made of, for a rectangle of a device.
 struct ProfileAxis {

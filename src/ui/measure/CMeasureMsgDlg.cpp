@@ -14,6 +14,7 @@
 
 #include "core/base/SettingsStore.h"
 #include "ui/app/CKovVApp.h"
+#include "ui/measure/ToolWindow.h"
 
 namespace kov {
 namespace {
@@ -91,13 +92,17 @@ CMeasureMsgDlg::CMeasureMsgDlg(QWidget* parent) : QDialog(parent) {
     connect(copy_, &QPushButton::clicked, this,
             [this] { QGuiApplication::clipboard()->setText(copyText()); });
     grid->addWidget(copy_, 0, 2, Qt::AlignTop);
+    makeToolWindow(*this);
 }
 
 CMeasureMsgDlg::~CMeasureMsgDlg() {
     // A window never shown has no position of its own to keep.
     if (!positionApplied_) return;
-    settings::writeInt(kSection, "XPos", pos().x());
-    settings::writeInt(kSection, "YPos", pos().y());
+    // The inner corner, the one a window can be placed by before the window manager has framed
+    // it: the frame's corner given back there would put the window a title bar higher each time.
+    const QPoint corner = geometry().topLeft();
+    settings::writeInt(kSection, "XPos", corner.x());
+    settings::writeInt(kSection, "YPos", corner.y());
 }
 
 void CMeasureMsgDlg::setLabel(int row, const QString& text) {
@@ -129,7 +134,8 @@ void CMeasureMsgDlg::setVisible(bool visible) {
         const QPoint stored(settings::readInt(kSection, "XPos", -1),
                             settings::readInt(kSection, "YPos", -1));
         const QScreen* where = screen() ? screen() : QGuiApplication::primaryScreen();
-        if (where && storedPositionFits(stored, where->virtualSize())) move(stored);
+        if (where && storedPositionFits(stored, where->virtualSize()))
+            setGeometry(QRect(stored, size()));
     }
     QDialog::setVisible(visible);
 }

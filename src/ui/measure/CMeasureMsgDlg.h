@@ -5,9 +5,9 @@
 // measuring track that opens it holds it by a QPointer: closing the window (its close box or
 // Esc) destroys it, so the pointer turns null, and the track then ends.
 //
-// Its top-left corner is kept in the settings section "MeasureMsgDlg" ("XPos", "YPos"): written
-// when the window is destroyed, applied the first time it is shown when it lies inside the
-// screen.
+// The top-left corner inside its frame is kept in the settings section "MeasureMsgDlg" ("XPos",
+// "YPos"): written when the window is destroyed, applied the first time it is shown when it lies
+// inside the screen.
 #pragma once
 
 #include <QDialog>

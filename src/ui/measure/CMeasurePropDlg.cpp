@@ -12,6 +12,7 @@
 #include "core/base/SettingsStore.h"
 #include "ui/app/CKovVDoc.h"
 #include "ui/app/CMainFrame.h"
+#include "ui/measure/ToolWindow.h"
 #include "ui/widgets/DialogPrompts.h"
 
 namespace kov {
@@ -45,6 +46,7 @@ CMeasurePropDlg::CMeasurePropDlg(QWidget* parent) : QDialog(parent) {
     layout->addWidget(group);
     layout->addWidget(tick_);
     layout->addWidget(buttons);
+    makeToolWindow(*this);
 
     (settings::readInt(kSection, "Window", 1) != 0 ? window_ : tip_)->setChecked(true);
     tick_->setChecked(settings::readInt(kSection, "Tick", 1) != 0);

@@ -122,10 +122,12 @@ TEST(HMeshProjectNeighbours, EdgesMatchWithinToleranceAndCellSizesMustAgree) {
 }
 
 TEST(HMeshProjectProfile, CountsSpacingBendsAndMissingElevations) {
-    // Elevation 0.1 m per metre of easting between x = 0 and 100, water strip at 40..50 m.
+    // Elevation 0.1 m per metre of easting between x = 0 and 100, water strip at 40..50 m, no
+    // data at 60..61 m.
     HMeshProject project;
-    auto m =
-        makeMesh(100, 10, 1.0, 0, 0, [](int c, int) { return c >= 40 && c < 50 ? MESH_WATER : c; });
+    auto m = makeMesh(100, 10, 1.0, 0, 0, [](int c, int) {
+        return c >= 40 && c < 50 ? MESH_WATER : c == 60 ? MESH_NODATA : c;
+    });
     project.AddMesh(m);
     auto profile = [&](const std::vector<FPoint>& line, double& spacing, int maxCount) {
         std::vector<FPoint> out;
@@ -134,11 +136,12 @@ TEST(HMeshProjectProfile, CountsSpacingBendsAndMissingElevations) {
     };
     double spacing = 5.0;
     EXPECT_TRUE(profile({{0, 1, 0}}, spacing, 100).empty());
-    // Short line: 3 samples; long line: at most maxCount; normally floor(L / s) + 2 with the last
-    // one clamped to the end.
+    // Short line: 3 samples; long line: at most maxCount; normally one every step and the end,
+    // which a length of whole steps reaches only once.
     for (const auto& [length, given, maxCount, count, used] : {std::tuple{3.0, 5.0, 100, 3u, 1.5},
                                                                {90.0, 1.0, 10, 10u, 10.0},
-                                                               {10.0, 4.0, 100, 4u, 4.0}}) {
+                                                               {10.0, 4.0, 100, 4u, 4.0},
+                                                               {12.0, 4.0, 100, 4u, 4.0}}) {
         spacing = given;
         const auto out = profile({{10, 1, 0}, {10 + length, 1, 0}}, spacing, maxCount);
         ASSERT_EQ(out.size(), count) << length;
@@ -150,14 +153,19 @@ TEST(HMeshProjectProfile, CountsSpacingBendsAndMissingElevations) {
     ASSERT_EQ(out.size(), 4u);
     EXPECT_EQ(std::pair(out[2].x, out[2].y), std::pair(14.0, 3.0));
     EXPECT_DOUBLE_EQ(out[2].z, 1.4);
-    // Samples at 35, 40, ..., 115, 120, 120: water at 40 and 45 reads 0 (the start vertex is no
+    // Samples at 35, 40, ..., 115, 120: water at 40 and 45 reads 0 (the start vertex is no
     // intermediate sample); past the mesh the last known value repeats; the end vertex without
-    // elevation is 0.
+    // elevation is 0. What each sample found is kept beside.
     spacing = 5.0;
-    out = profile({{35, 1, 0}, {55, 1, 0}, {120, 1, 0}}, spacing, 100);
-    ASSERT_EQ(out.size(), 19u);
-    EXPECT_EQ(std::tuple(out[0].z, out[1].z, out[2].z, out[3].z, out[14].z, out[18].z),
+    std::vector<CellKind> kinds;
+    out.clear();
+    project.SampleProfile({{35, 1, 0}, {55, 1, 0}, {120, 1, 0}}, spacing, 100, out, &kinds);
+    ASSERT_EQ(out.size(), 18u);
+    EXPECT_EQ(std::tuple(out[0].z, out[1].z, out[2].z, out[3].z, out[14].z, out[17].z),
               std::tuple(3.5, 0.0, 0.0, 5.0, 9.5, 0.0));
+    ASSERT_EQ(kinds.size(), out.size());
+    EXPECT_EQ(std::tuple(kinds[1], kinds[4], kinds[5], kinds[14]),
+              std::tuple(CellKind::Water, CellKind::Elevation, CellKind::NoData, CellKind::None));
 
     // A maximum below 3 counts as 3: the start, the middle and the end.
     for (int maxCount : {-1, 0, 1, 2}) {
@@ -166,13 +174,13 @@ TEST(HMeshProjectProfile, CountsSpacingBendsAndMissingElevations) {
         ASSERT_EQ(out.size(), 3u) << maxCount;
         EXPECT_EQ(std::tuple(spacing, out[1].x, out[2].x), std::tuple(40.0, 50.0, 90.0));
     }
-    // A clamped count puts the last sample at d = L exactly: an intermediate sample, so past the
-    // mesh it repeats the previous elevation instead of reading 0 as the end vertex does.
+    // A clamped count ends at the end vertex as well, and without elevation there it is 0 as
+    // without the clamp.
     spacing = 1.0;
     out = profile({{60, 1, 0}, {90, 1, 0}, {160, 1, 0}}, spacing, 5);
     ASSERT_EQ(out.size(), 5u);
     EXPECT_EQ(std::tuple(out[1].z, out[2].z, out[3].z, out[4].x, out[4].z),
-              std::tuple(8.5, 8.5, 8.5, 160.0, 8.5));
+              std::tuple(8.5, 8.5, 8.5, 160.0, 0.0));
 }
 
 TEST(HMeshProjectSettings, ShapeDefaultsComeFromTheSettingsStore) {

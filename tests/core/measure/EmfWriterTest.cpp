@@ -59,7 +59,7 @@ ProfileData sampleProfile() {
     for (int i = 0; i <= 50; ++i)
         data.samples.push_back({0, 0, 20.0 + 30.0 * std::sin(i / 8.0)});
     data.step = 20.0;
-    data.lastSpacing = 12.0;
+    data.length = 992.0;
     data.vertexDistances = {0.0, 400.0, 992.0};
     return data;
 }
@@ -89,10 +89,8 @@ TEST(EmfWriter, RecordsHeaderAndDescriptionAreConsistent) {
     std::vector<Rec> recs;
     ASSERT_TRUE(f.walk(recs));
     ASSERT_GE(recs.size(), 3u);
-    // Header: signature, version, file size, record count, frame in 0.01 mm of the reference.
+    // Header: file size, record count, frame in 0.01 mm of the reference.
     EXPECT_EQ(recs[0].type, emr::kHeader);
-    EXPECT_EQ(f.u32(40), 0x464D4520u);
-    EXPECT_EQ(f.u32(44), 0x10000u);
     EXPECT_EQ(f.u32(48), static_cast<uint32_t>(f.size()));
     EXPECT_EQ(f.u32(52), recs.size());
     EXPECT_EQ(f.i32(24), 0);
@@ -104,7 +102,13 @@ TEST(EmfWriter, RecordsHeaderAndDescriptionAreConsistent) {
     const QString description = f.utf16(f.u32(64), chars);
     EXPECT_EQ(description, QStringLiteral("KovView") + QChar(0) + QStringLiteral("断面図") +
                                QChar(0) + QChar(0));
-    // The bounds hold every polyline's bounds.
+    // Logical units: the window extent over the viewport extent (reference pixels).
+    double perPixel = 0.0;
+    for (const Rec& r : recs)
+        if (r.type == emr::kSetWindowExtEx) perPixel = f.i32(r.offset + 8) / 640.0;
+    ASSERT_GT(perPixel, 1.0) << "finer than a pixel";
+    auto pixels = [&](size_t at) { return f.i32(at) / perPixel; };
+    // The bounds (reference pixels) hold every polyline's bounds.
     const int32_t bl = f.i32(8), bt = f.i32(12), br = f.i32(16), bb = f.i32(20);
     EXPECT_EQ(recs.back().type, emr::kEof);
     EXPECT_EQ(recs.back().size, 20u);
@@ -115,7 +119,7 @@ TEST(EmfWriter, RecordsHeaderAndDescriptionAreConsistent) {
     const uint32_t handles = f.u32(56) & 0xFFFF;
     int ellipses = 0;
     QStringList strings;
-    std::vector<std::pair<int, int>> longest;
+    std::vector<std::pair<double, double>> longest;
     for (const Rec& r : recs) {
         switch (r.type) {
             case emr::kCreatePen:
@@ -149,8 +153,8 @@ TEST(EmfWriter, RecordsHeaderAndDescriptionAreConsistent) {
             }
             case emr::kEllipse: {
                 ++ellipses;
-                const QPointF c((f.i32(r.offset + 8) + f.i32(r.offset + 16)) / 2.0,
-                                (f.i32(r.offset + 12) + f.i32(r.offset + 20)) / 2.0);
+                const QPointF c((pixels(r.offset + 8) + pixels(r.offset + 16)) / 2.0,
+                                (pixels(r.offset + 12) + pixels(r.offset + 20)) / 2.0);
                 const QPointF m = made.layout.marks[static_cast<size_t>(ellipses - 1)];
                 EXPECT_NEAR(c.x(), m.x(), 1.0);
                 EXPECT_NEAR(c.y(), m.y(), 1.0);
@@ -159,15 +163,15 @@ TEST(EmfWriter, RecordsHeaderAndDescriptionAreConsistent) {
             case emr::kPolyline: {
                 const uint32_t n = f.u32(r.offset + 24);
                 EXPECT_EQ(r.size, 28 + 8 * n);
-                EXPECT_GE(f.i32(r.offset + 8), bl);
-                EXPECT_GE(f.i32(r.offset + 12), bt);
-                EXPECT_LE(f.i32(r.offset + 16), br);
-                EXPECT_LE(f.i32(r.offset + 20), bb);
+                EXPECT_GE(pixels(r.offset + 8), bl);
+                EXPECT_GE(pixels(r.offset + 12), bt);
+                EXPECT_LE(pixels(r.offset + 16), br);
+                EXPECT_LE(pixels(r.offset + 20), bb);
                 if (n > longest.size()) {
                     longest.clear();
                     for (uint32_t i = 0; i < n; ++i)
-                        longest.emplace_back(f.i32(r.offset + 28 + 8 * i),
-                                             f.i32(r.offset + 32 + 8 * i));
+                        longest.emplace_back(pixels(r.offset + 28 + 8 * i),
+                                             pixels(r.offset + 32 + 8 * i));
                 }
                 break;
             }
@@ -182,10 +186,19 @@ TEST(EmfWriter, RecordsHeaderAndDescriptionAreConsistent) {
     for (const QString& label : made.layout.distanceLabels + made.layout.elevationLabels)
         EXPECT_TRUE(strings.contains(label)) << label.toStdString();
     EXPECT_TRUE(strings.contains("m"));
-    // The profile polyline: every sample where the routine put it.
+    // The profile polyline: every sample where the routine put it, to a fraction of a pixel (so
+    // that an enlarged picture shows no whole-pixel steps).
     ASSERT_EQ(longest.size(), 51u);
-    EXPECT_EQ(longest.front().first, std::lround(made.layout.plot.left()));
-    EXPECT_EQ(longest.back().first, std::lround(made.layout.plot.right()));
+    const ProfileData data = sampleProfile();
+    const ProfileAxis axis = profileAxis(data.samples);
+    const QRectF plot = made.layout.plot;
+    for (size_t i = 0; i < longest.size(); ++i) {
+        const double x = plot.left() + data.sampleDistance(i) * plot.width() / data.length;
+        const double y = plot.bottom() - (data.samples[i].z - axis.bottom) * plot.height() /
+                                             (axis.top - axis.bottom);
+        EXPECT_NEAR(longest[i].first, x, 0.6 / perPixel) << i;
+        EXPECT_NEAR(longest[i].second, y, 0.6 / perPixel) << i;
+    }
 }
 
 TEST(EmfWriter, AWideMetafileEnlargesFontAndMarksAndEmf2svgReadsIt) {

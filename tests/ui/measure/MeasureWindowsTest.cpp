@@ -23,6 +23,7 @@
 #include "ui/dialogs/CHelpWindow.h"
 #include "ui/measure/CMeasureMsgDlg.h"
 #include "ui/measure/CMeasurePropDlg.h"
+#include "ui/measure/ToolWindow.h"
 
 namespace kov {
 namespace {
@@ -37,6 +38,16 @@ void press(QWidget* widget, int key) {
 
 using MeasureWindowsTest = test::WindowTest;
 
+// A tool window with a close box and no minimise or maximise button (without
+// CustomizeWindowHint a window manager offers them all, and some give any dialog a minimise
+// button).
+bool onlyCloses(const QWidget& window) {
+    const Qt::WindowFlags flags = window.windowFlags();
+    return window.windowType() == Qt::Tool &&
+           flags.testFlags(Qt::CustomizeWindowHint | Qt::WindowCloseButtonHint) &&
+           !(flags & Qt::WindowMinMaxButtonsHint);
+}
+
 TEST_F(MeasureWindowsTest, ResultRowsHideAndCopyTheShownValues) {
     CMeasureMsgDlg window(nullptr);
     for (int row = 0; row < CMeasureMsgDlg::kRowCount; ++row)
@@ -48,6 +59,7 @@ TEST_F(MeasureWindowsTest, ResultRowsHideAndCopyTheShownValues) {
     window.setValue(3, QStringLiteral("no such row"));
     window.hideRows(2);
     window.show();
+    EXPECT_TRUE(onlyCloses(window));
     EXPECT_EQ(control<QLabel>(window, 2752)->text(), QStringLiteral("勾　　配"));
     EXPECT_FALSE(control<QLabel>(window, 2753)->isVisible() ||
                  control<QLineEdit>(window, 2103)->isVisible());
@@ -72,27 +84,37 @@ TEST_F(MeasureWindowsTest, ClosingOrEscDestroysTheWindowAndKeepsItsPosition) {
     delete new CMeasureMsgDlg(nullptr);
     EXPECT_EQ(stored(), std::pair(-1, -1)) << "a window never shown keeps nothing";
 
-    // The stored place is used when shown; closing keeps the last one.
+    // The stored place (the corner inside the frame) is used when shown; closing keeps the last
+    // one, and the window reopens exactly there, time after time.
     settings::writeInt("MeasureMsgDlg", "XPos", 120);
     settings::writeInt("MeasureMsgDlg", "YPos", 140);
     QPointer<CMeasureMsgDlg> window = new CMeasureMsgDlg(nullptr);
     window->show();
-    EXPECT_EQ(window->pos(), QPoint(120, 140));
+    EXPECT_EQ(window->geometry().topLeft(), QPoint(120, 140));
     window->move(200, 210);
+    QPoint placed = window->geometry().topLeft();
+    for (int round = 0; round < 3; ++round) {
+        window->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_TRUE(window.isNull());
+        EXPECT_EQ(stored(), std::pair(placed.x(), placed.y())) << round;
+        window = new CMeasureMsgDlg(nullptr);
+        window->show();
+        EXPECT_EQ(window->geometry().topLeft(), placed) << round;
+    }
     window->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    EXPECT_TRUE(window.isNull());
-    EXPECT_EQ(stored(), std::pair(200, 210));
 
     // Esc in a value field closes it too; a place off the screen is not used.
     settings::writeInt("MeasureMsgDlg", "XPos", screen.width());
     window = new CMeasureMsgDlg(nullptr);
     window->move(60, 70);
     window->show();
+    placed = window->geometry().topLeft();
     press(control<QLineEdit>(*window, 2102), Qt::Key_Escape);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(window.isNull());
-    EXPECT_EQ(stored(), std::pair(60, 70));
+    EXPECT_EQ(stored(), std::pair(placed.x(), placed.y()));
 }
 
 // The command as the program registers it at start-up; F1 in each window opens its own page.
@@ -120,6 +142,9 @@ TEST_F(MeasureWindowsTest, PropertiesCommandStoresTheChoicesAndF1OpensEachPage) 
             auto* ticks = control<QCheckBox>(dialog, CMeasurePropDlg::kIdTick);
             EXPECT_EQ(std::tuple(first->isChecked(), second->isChecked(), ticks->isChecked()),
                       std::tuple(window, !window, tick));
+            // A tool window: a close box only, and room for the whole title.
+            EXPECT_TRUE(onlyCloses(dialog));
+            EXPECT_GE(dialog.width(), widthForTitle(dialog));
             press(ticks, Qt::Key_F1);
             helpPage = page();
             click(window ? second : first);

@@ -23,7 +23,7 @@ ProfileData profile(double top) {
     for (int i = 0; i <= 40; ++i)
         data.samples.push_back({i * 10.0, 0, top * i / 40});
     data.step = 10.0;
-    data.lastSpacing = 10.0;
+    data.length = 400.0;
     data.vertexDistances = {0.0, 150.0, 400.0};
     return data;
 }
@@ -175,7 +175,7 @@ TEST_F(SliceWndTest, TheTracksLineIsSampledWithTheSettings) {
     crossSectionBuilder()(document, line);
     ASSERT_NE(CSliceWnd::current(), nullptr);
     EXPECT_DOUBLE_EQ(CSliceWnd::current()->data().step, 5.0);
-    EXPECT_EQ(CSliceWnd::current()->data().samples.size(), 102u);
+    EXPECT_EQ(CSliceWnd::current()->data().samples.size(), 101u);  // 500 m: the end once
     settings::writeString("CrossSection", "Step", "2");
     settings::writeInt("CrossSection", "MaxPoint", 50);
     crossSectionBuilder()(document, line);
