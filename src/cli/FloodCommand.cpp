@@ -253,17 +253,20 @@ std::string geoTiffBytes(const FloodRankImage& image, const MapRect& rect, int e
     put32(out, 8);
     out += directory;
     out += values;
-    out.reserve(out.size() + static_cast<size_t>(w) * h);
-    for (int j = image.height - 1; j >= 0; --j)
-        out.append(reinterpret_cast<const char*>(image.pixels.data()) + static_cast<size_t>(j) * w,
-                   w);
+    const size_t header = out.size();
+    out.resize(header + static_cast<size_t>(w) * h);
+    for (int j = image.height - 1; j >= 0; --j) {
+        auto* row = reinterpret_cast<uint8_t*>(out.data()) + header +
+                    static_cast<size_t>(image.height - 1 - j) * w;
+        for (int i = 0; i < image.width; ++i)
+            row[i] = image.at(i, j);
+    }
     return out;
 }
 
 std::string jsonOf(const FloodOutcome& r, bool fromStart) {
-    std::vector<int64_t> cells(r.ranks.levels.size(), 0);
-    for (uint8_t p : r.image.pixels)
-        if (p < cells.size()) ++cells[p];
+    const auto counts = r.image.cells->histogram();
+    const std::vector<int64_t> cells(counts.begin(), counts.begin() + r.ranks.levels.size());
     const double cellArea = r.cellSize * r.cellSize;
     std::string s = "{\"grid\": [" + std::to_string(r.image.width) + ", " +
                     std::to_string(r.image.height) + "], \"cellSize\": " + jsonNumber(r.cellSize);
@@ -317,9 +320,14 @@ int runFlood(const Arguments& args) {
     p.rankColors = o.colors;
     for (size_t k = p.rankColors.size(); k < p.rankTexts.size(); ++k)
         p.rankColors.push_back(kDefaultColors[k]);
-    auto result = o.hasStart
-                      ? floodFromPoint(project, p, o.start, o.wall.empty() ? nullptr : &o.wall)
-                      : floodWholeArea(project, p);
+    FloodRefusal refusal;
+    auto result = o.hasStart ? floodFromPoint(project, p, o.start,
+                                              o.wall.empty() ? nullptr : &o.wall, &refusal)
+                             : floodWholeArea(project, p, &refusal);
+    if (!result && !refusalText(refusal).empty()) {
+        std::fprintf(stderr, "kovtool flood: %s\n", refusalText(refusal).c_str());
+        return 1;
+    }
     if (!result) {
         std::fprintf(stderr,
                      o.hasStart ? "kovtool flood: nothing is flooded from %g,%g (outside the "

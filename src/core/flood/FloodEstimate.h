@@ -53,13 +53,27 @@ struct FloodOutcome {
     double cellSize = 0.0;  // metres per grid cell (x)
 };
 
-// The rank image of the whole collection. None without meshes or memory.
-std::optional<FloodOutcome> floodWholeArea(HMeshProject& project, const FloodParameters& p);
-// The flood from a start point (plane metres); wall, when given, stops the flood. None when the
-// point lies outside the data or nothing was filled.
+// Why a flood gave no layer, with the figures its message needs.
+struct FloodRefusal {
+    FloodFailure cause = FloodFailure::None;
+    double columns = 0.0;  // the grid over the collection
+    double rows = 0.0;
+    int64_t budgetLeft = 0;  // bytes the project's memory budget had left for the layer
+};
+// The cause in a sentence (kovtool's words), for the causes other than a start point that
+// floods nothing.
+std::string refusalText(const FloodRefusal& refusal);
+
+// The rank image of the whole collection. None without meshes, for a grid over the cell cap, or
+// for a layer that does not fit in the project's memory budget; refusal, when given, says which.
+std::optional<FloodOutcome> floodWholeArea(HMeshProject& project, const FloodParameters& p,
+                                           FloodRefusal* refusal = nullptr);
+// The flood from a start point (plane metres); wall, when given, stops the flood. None also
+// when the point lies outside the data or nothing was filled.
 std::optional<FloodOutcome> floodFromPoint(HMeshProject& project, const FloodParameters& p,
                                            const FPoint& start,
-                                           const std::vector<FPoint>* wall = nullptr);
+                                           const std::vector<FPoint>* wall = nullptr,
+                                           FloodRefusal* refusal = nullptr);
 
 // Appends the layer as the topmost image (duplicates allowed) and switches nothing else; true
 // when the project took it.

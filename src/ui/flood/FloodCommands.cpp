@@ -1,6 +1,7 @@
 #include "ui/flood/FloodCommands.h"
 
 #include <QApplication>
+#include <algorithm>
 #include <memory>
 
 #include "core/base/CommandIds.h"
@@ -27,6 +28,33 @@ QWidget* parentOf(CKovVDoc& document) {
     return document.View() ? document.View()->window() : nullptr;
 }
 
+// Says why a flood made no layer, for the causes another start point would not mend (a start
+// point outside the data or one that fills nothing says nothing here).
+void reportRefusal(CKovVDoc& document, const FloodRefusal& refusal) {
+    QString text;
+    switch (refusal.cause) {
+        case FloodFailure::GridTooLarge:
+            text = QStringLiteral(
+                       "データの範囲が広すぎるため（%1 × %2 セル、上限 2^31 セル）、"
+                       "簡易浸水想定を実行できません。離れた地域は別々に読み込んでください")
+                       .arg(refusal.columns, 0, 'f', 0)
+                       .arg(refusal.rows, 0, 'f', 0);
+            break;
+        case FloodFailure::LayerLimit:
+            text = QStringLiteral(
+                       "簡易浸水想定の結果がメモリの上限（残り %1 MB）に収まらないため、"
+                       "結果を作成できません")
+                       .arg(std::max<int64_t>(refusal.budgetLeft, 0) >> 20);
+            break;
+        case FloodFailure::OutOfMemory:
+            text = QStringLiteral("メモリが不足しているため、簡易浸水想定の結果を作成できません");
+            break;
+        default:
+            return;
+    }
+    ShowMessage(parentOf(document), QMessageBox::Warning, text);
+}
+
 // Adds the result as the topmost image, shows the images and repaints.
 bool install(CKovVDoc& document, std::unique_ptr<ZarHImage>& layer) {
     if (!addFloodLayer(*document.meshes(), layer)) {
@@ -49,11 +77,15 @@ void runEstimation(CKovVDoc& document, int id) {
     const FloodParameters parameters = dialog.parameters();
     if (!dialog.fromStartPoint) {
         std::optional<FloodOutcome> result;
+        FloodRefusal refusal;
         {
             WaitCursor wait;
-            result = floodWholeArea(*project, parameters);
+            result = floodWholeArea(*project, parameters, &refusal);
         }
-        if (result) install(document, result->layer);
+        if (result)
+            install(document, result->layer);
+        else
+            reportRefusal(document, refusal);
         return;
     }
     const bool wall = dialog.lineAsWall;
@@ -75,12 +107,17 @@ bool runFloodFromPoint(CKovVDoc& document, const FloodParameters& parameters, bo
     HMeshProject* project = document.meshes();
     if (!project || project->meshCount() == 0) return false;
     std::optional<FloodOutcome> result;
+    FloodRefusal refusal;
     {
         WaitCursor wait;
         const bool wall = wallFromTrace && document.trace().size() >= 2;
-        result = floodFromPoint(*project, parameters, start, wall ? &document.trace() : nullptr);
+        result = floodFromPoint(*project, parameters, start, wall ? &document.trace() : nullptr,
+                                &refusal);
     }
-    if (!result) return false;
+    if (!result) {
+        reportRefusal(document, refusal);
+        return false;
+    }
     install(document, result->layer);
     return true;
 }
