@@ -122,6 +122,7 @@ bool HMeshFloodFill::SetCollection(HMeshProject& project) {
         return false;
     }
     wall_ = BlockGrid();
+    wallLost_ = false;
     failure_ = FloodFailure::None;
     return true;
 }
@@ -142,7 +143,8 @@ void HMeshFloodFill::SetWall(const std::vector<FPoint>& polyline) {
         if (wall_.width() == 0) wall_ = BlockGrid(gridWidth_, gridHeight_, 0);
         drawWall(polyline);
     } catch (const std::bad_alloc&) {
-        wall_ = BlockGrid();  // no wall rather than part of one
+        wall_ = BlockGrid();
+        wallLost_ = true;  // Run refuses rather than flood across a wall it could not draw
     }
 }
 
@@ -485,6 +487,10 @@ std::optional<FloodRankImage> HMeshFloodFill::Run(const std::vector<int32_t>& le
                                                   const FPoint& start, int32_t waterLevel,
                                                   bool depthMode) {
     int si = 0, sj = 0;
+    if (wallLost_) {
+        failure_ = FloodFailure::OutOfMemory;
+        return std::nullopt;
+    }
     if (!cellOf(start.x, start.y, si, sj)) {
         failure_ = FloodFailure::Outside;
         return std::nullopt;

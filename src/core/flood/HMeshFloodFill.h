@@ -174,7 +174,8 @@ private:
     bool rangeOn_ = false;
     double range_ = 0.0;
     FPoint start_;
-    BlockGrid wall_;  // 1 = wall; no blocks when there is none
+    BlockGrid wall_;         // 1 = wall; no blocks when there is none
+    bool wallLost_ = false;  // memory ran out while the wall was drawn
     std::vector<uint32_t> rowBuffer_;
     std::vector<uint8_t> rankBuffer_;
     // The rank image that Run is filling (null otherwise), with the rules it ranks by; pixels
