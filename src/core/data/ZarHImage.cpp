@@ -249,10 +249,16 @@ void ZarHImage::drawRanks(Dib24& target, const DrawArea& a, uint32_t scale, bool
         std::fill(sums.begin(), sums.end(), std::array<uint32_t, 4>{});
         for (int s = 0; s < ny; ++s) {
             const int j = cells.height() - 1 - rows[static_cast<size_t>(r) * ny + s];
+            // Columns run west to east: the block in hand serves until they leave it.
+            int block = -1;
+            const uint8_t* row = nullptr;
             for (int c = 0; c < w; ++c)
                 for (int t = 0; t < nx; ++t) {
                     const int i = columns[static_cast<size_t>(c) * nx + t];
-                    const uint8_t* row = cells.blockRow(i >> BlockGrid::kBlockBits, j);
+                    if (i >> BlockGrid::kBlockBits != block) {
+                        block = i >> BlockGrid::kBlockBits;
+                        row = cells.blockRow(block, j);
+                    }
                     const QRgb p =
                         colorOf[row ? row[i & (BlockGrid::kBlockSide - 1)] : cells.background()];
                     auto& sum = sums[c];
@@ -263,6 +269,11 @@ void ZarHImage::drawRanks(Dib24& target, const DrawArea& a, uint32_t scale, bool
                 }
         }
         uint8_t* out = target.row(a.bottom + h - 1 - r) + 3 * a.left;
+        if (n == 1) {
+            for (int c = 0; c < w; ++c, out += 3)
+                blendPixel(out, qRgba(sums[c][1], sums[c][2], sums[c][3], sums[c][0]), scale);
+            continue;
+        }
         for (int c = 0; c < w; ++c, out += 3) {
             const auto& sum = sums[c];
             const auto mean = [&](int k) { return (sum[k] + n / 2) / n; };
