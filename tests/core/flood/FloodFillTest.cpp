@@ -252,13 +252,6 @@ TEST(FloodLayerSize, GridOverTheCellCapIsNamedAsSuch) {
         EXPECT_NE(refusalText(*r).find("50000 x 50000 cells"), std::string::npos)
             << refusalText(*r);
     }
-    // A start outside the data is not one of the causes named here.
-    HMeshFloodFill fill;
-    auto small = projectOf(3, 3, [](int, int) { return 1; });
-    ASSERT_TRUE(fill.SetCollection(*small));
-    EXPECT_FALSE(fill.Run({5}, {0xFF}, FPoint{-5, -5}, 5, false));
-    EXPECT_EQ(fill.failure(), FloodFailure::Outside);
-    EXPECT_TRUE(refusalText({fill.failure()}).empty());
 }
 
 // ---- the fill itself
