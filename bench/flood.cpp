@@ -3,15 +3,22 @@
 // of the same cells (the memory floor: every cell read once and compared with the level).
 // BM_FloodRun is the whole start-point estimation (grid set-up, fill, mask, rank image);
 // BM_FloodFillOnly the scanline fill alone; BM_FloodWholeArea the rank image of every cell.
+// Drawing the whole-area result layer: BM_FloodLayerPan a view of 1280 x 1024 pixels at one cell
+// a pixel, moved on each time as a pan moves it; BM_FloodLayerOverview the whole layer in the
+// same view (4 x 4 cells sampled a pixel); BM_FloodLayerAs32Bits, for comparison, what every draw
+// cost when the layer was one palette picture converted to 32 bits whole.
 //
 // The tiles are built in memory from the sample terrain, as bench/render.cpp builds them.
 #include <benchmark/benchmark.h>
 
+#include <QImage>
 #include <memory>
 #include <vector>
 
 #include "SampleTiles.h"
+#include "core/base/Dib24.h"
 #include "core/data/HMeshProject.h"
+#include "core/data/ZarHImage.h"
 #include "core/flood/FloodEstimate.h"
 #include "core/flood/HMeshFloodFill.h"
 #include "sample/SampleData.h"
@@ -109,5 +116,67 @@ void BM_FloodWholeArea(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_FloodWholeArea)->Unit(benchmark::kMillisecond);
+
+const kov::ZarHImage& wholeAreaLayer() {
+    static std::unique_ptr<kov::ZarHImage> layer;
+    if (layer) return *layer;
+    kov::FloodParameters p;
+    p.rankTexts = {"5", "100", "200"};
+    p.rankColors = {0xFF0000, 0x00FF00, 0x0000FF};
+    layer = std::move(kov::floodWholeArea(block(), p)->layer);
+    return *layer;
+}
+
+constexpr int kViewWidth = 1280;
+constexpr int kViewHeight = 1024;
+
+void BM_FloodLayerPan(benchmark::State& state) {
+    const kov::ZarHImage& layer = wholeAreaLayer();
+    const double cell = (layer.xmax - layer.xmin) / layer.rankCells->width();
+    kov::Dib24 target(kViewWidth, kViewHeight);
+    int step = 0;
+    for (auto _ : state) {
+        // 64 pixels further east and north each time, within the layer.
+        const double x = layer.xmin + (step * 64 % 2000) * cell;
+        const double y = layer.ymin + (step * 64 % 1500) * cell;
+        ++step;
+        layer.DrawImage(target, {x, y, x + kViewWidth * cell, y + kViewHeight * cell}, 200);
+        benchmark::DoNotOptimize(target.bits());
+    }
+    state.SetItemsProcessed(state.iterations() * kViewWidth * kViewHeight);
+}
+BENCHMARK(BM_FloodLayerPan)->Unit(benchmark::kMillisecond);
+
+void BM_FloodLayerOverview(benchmark::State& state) {
+    const kov::ZarHImage& layer = wholeAreaLayer();
+    kov::Dib24 target(kViewWidth, kViewHeight);
+    for (auto _ : state) {
+        layer.DrawImage(target, {layer.xmin, layer.ymin, layer.xmax, layer.ymax}, 200);
+        benchmark::DoNotOptimize(target.bits());
+    }
+    state.SetItemsProcessed(state.iterations() * kViewWidth * kViewHeight);
+}
+BENCHMARK(BM_FloodLayerOverview)->Unit(benchmark::kMillisecond);
+
+void BM_FloodLayerAs32Bits(benchmark::State& state) {
+    const kov::ZarHImage& layer = wholeAreaLayer();
+    const kov::BlockGrid& cells = *layer.rankCells;
+    QImage picture(cells.width(), cells.height(), QImage::Format_Indexed8);
+    QVector<QRgb> table(16);
+    for (int k = 0; k < 16; ++k) {
+        const uint32_t c = layer.rankPalette[k];
+        table[k] = qRgb(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
+    }
+    picture.setColorTable(table);
+    for (int j = 0; j < cells.height(); ++j)
+        for (int i = 0; i < cells.width(); ++i)
+            picture.scanLine(cells.height() - 1 - j)[i] = cells.at(i, j);
+    for (auto _ : state) {
+        QImage converted = picture.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        benchmark::DoNotOptimize(converted.constBits());
+    }
+    state.SetItemsProcessed(state.iterations() * cells.width() * cells.height());
+}
+BENCHMARK(BM_FloodLayerAs32Bits)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -269,17 +269,20 @@ std::string geoTiffBytes(const FloodRankImage& image, const MapRect& rect, int e
     put32(out, 8);
     out += directory;
     out += values;
-    out.reserve(out.size() + static_cast<size_t>(w) * h);
-    for (int j = image.height - 1; j >= 0; --j)
-        out.append(reinterpret_cast<const char*>(image.pixels.data()) + static_cast<size_t>(j) * w,
-                   w);
+    const size_t header = out.size();
+    out.resize(header + static_cast<size_t>(w) * h);
+    for (int j = image.height - 1; j >= 0; --j) {
+        auto* row = reinterpret_cast<uint8_t*>(out.data()) + header +
+                    static_cast<size_t>(image.height - 1 - j) * w;
+        for (int i = 0; i < image.width; ++i)
+            row[i] = image.at(i, j);
+    }
     return out;
 }
 
 std::string jsonOf(const FloodOutcome& r, bool fromStart) {
-    std::vector<int64_t> cells(r.ranks.levels.size(), 0);
-    for (uint8_t p : r.image.pixels)
-        if (p < cells.size()) ++cells[p];
+    const auto counts = r.image.cells->histogram();
+    const std::vector<int64_t> cells(counts.begin(), counts.begin() + r.ranks.levels.size());
     const double cellArea = r.cellWidth * r.cellHeight;
     std::string s = "{\"grid\": [" + std::to_string(r.image.width) + ", " +
                     std::to_string(r.image.height) + "], \"cellSize\": [" +
@@ -301,25 +304,27 @@ std::string jsonOf(const FloodOutcome& r, bool fromStart) {
     return s;
 }
 
-void reportRefusal(FloodRefusal refusal, const FloodOptions& o) {
-    switch (refusal) {
-        case FloodRefusal::kOutsideData:
+void reportRefusal(const FloodRefusal& refusal, const FloodOptions& o) {
+    switch (refusal.cause) {
+        case FloodFailure::Outside:
             std::fprintf(stderr, "kovtool flood: the start point %g,%g lies outside the data\n",
                          o.start.x, o.start.y);
             return;
-        case FloodRefusal::kNothingFlooded:
+        case FloodFailure::NothingFilled:
             std::fprintf(stderr,
                          "kovtool flood: nothing is flooded from %g,%g: no ground at or below "
                          "%g m is reached\n",
                          o.start.x, o.start.y, o.level);
             return;
-        case FloodRefusal::kNothingRanked:
+        case FloodFailure::NothingRanked:
             std::fprintf(stderr, "kovtool flood: no %s falls into a rank\n",
                          o.hasStart ? "flooded cell" : "cell");
             return;
-        case FloodRefusal::kNone:
-        case FloodRefusal::kCannotMake:
+        case FloodFailure::None:
             break;
+        default:
+            std::fprintf(stderr, "kovtool flood: %s\n", refusalText(refusal).c_str());
+            return;
     }
     std::fprintf(stderr, "kovtool flood: the rank image cannot be made\n");
 }
@@ -389,7 +394,7 @@ int runFlood(const Arguments& args) {
     p.rankColors = o.colors;
     for (size_t k = p.rankColors.size(); k < p.rankTexts.size(); ++k)
         p.rankColors.push_back(kDefaultColors[k]);
-    FloodRefusal refusal = FloodRefusal::kNone;
+    FloodRefusal refusal;
     auto result = o.hasStart ? floodFromPoint(project, p, o.start,
                                               o.wall.empty() ? nullptr : &o.wall, &refusal)
                              : floodWholeArea(project, p, &refusal);

@@ -1,6 +1,7 @@
 // kovtool flood, run as a user runs it: the JSON numbers and the GeoTIFF as GDAL reads it.
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -160,6 +161,29 @@ TEST_F(KovtoolFloodTest, GeoTiffIsTheRankImageWhereGdalPlacesIt) {
             QJsonDocument::fromJson(QByteArray::fromStdString(kovtool("info", "--json"))).object();
         EXPECT_EQ(info["meshes"][0]["datum"].toString().toStdString(), name);
         EXPECT_EQ(info["meshes"][0]["epsg"].toInt(), epsg);
+    }
+}
+
+TEST_F(KovtoolFloodTest, TilesTooFarApartForOneGridAreRefusedWithTheirCause) {
+    // A second tile 250 km away: 50,040 x 50,030 cells of 5 m, more than 2^31.
+    test::TileSpec far;
+    far.cols = 40;
+    far.rows = 30;
+    far.xmin = 242000.0;
+    far.ymin = 214000.0;
+    far.codes.assign(30, std::vector<int>(40, 10));
+    test::writeTile(far, dir.file("F.kov"));
+    for (const std::string from : {"", " --from -7897.5,-35900"}) {
+        int code = -1;
+        test::runCommand(std::string(KOVTOOL_PATH) + " flood " + dir.file("V.kov") + " " +
+                             dir.file("F.kov") + " --level 5" + from + " -o " + dir.file("f.png") +
+                             " 2>" + dir.file("stderr"),
+                         &code);
+        EXPECT_EQ(code, 1) << from;
+        EXPECT_NE(test::readFile(dir.file("stderr")).find("50040 x 50030 cells, more than 2^31"),
+                  std::string::npos)
+            << test::readFile(dir.file("stderr"));
+        EXPECT_FALSE(QFile::exists(QString::fromStdString(dir.file("f.png"))));
     }
 }
 

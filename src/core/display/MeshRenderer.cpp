@@ -678,7 +678,7 @@ int renderMeshes(HMeshProject& project, Dib24& target, const MapRect* rect,
         const int count = project.imageCount();
         for (int i = 0; i < count; ++i) {
             const ZarHImage& image = *project.GetImage(i);
-            if (image.bitmap.isNull()) continue;
+            if (!image.hasPicture()) continue;
             if (progress) progress(i, count);
             if (!overlaps(fractionOf(image.xmin, image.ymin, image.xmax, image.ymax))) continue;
             image.DrawImage(target, view, opacity);

@@ -1,9 +1,9 @@
 #include "core/flood/FloodEstimate.h"
 
-#include <QImage>
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 
 #include "core/data/ZarHImage.h"
@@ -27,28 +27,6 @@ int32_t clampedLevel(double v) {
     return static_cast<int32_t>(std::clamp(v, -2.0e9, 2.0e9));
 }
 
-// The rank image as an 8-bit palette picture, row 0 the northern edge.
-QImage pictureOf(const FloodRankImage& image) {
-    QImage picture(image.width, image.height, QImage::Format_Indexed8);
-    if (picture.isNull()) return picture;
-    QVector<QRgb> table(16);
-    for (int k = 0; k < 16; ++k) {
-        const uint32_t c = image.palette[k];
-        table[k] = qRgb(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
-    }
-    picture.setColorTable(table);
-    for (int j = 0; j < image.height; ++j)
-        std::copy_n(image.pixels.data() + static_cast<size_t>(j) * image.width, image.width,
-                    picture.scanLine(image.height - 1 - j));
-    return picture;
-}
-
-// Sorts the meshes and answers the metres per raw unit of the last (finest) one.
-double unitOf(HMeshProject& project) {
-    project.SortMeshes();
-    return project.GetMesh(project.meshCount() - 1)->scale;
-}
-
 std::optional<FloodOutcome> finish(HMeshProject& project, const FloodParameters& p,
                                    HMeshFloodFill& fill, FloodRanks ranks, FloodRankImage image,
                                    bool fromStart) {
@@ -57,8 +35,8 @@ std::optional<FloodOutcome> finish(HMeshProject& project, const FloodParameters&
     out.cellWidth = (fill.gridRect().xmax - fill.gridRect().xmin) / fill.gridWidth();
     out.cellHeight = (fill.gridRect().ymax - fill.gridRect().ymin) / fill.gridHeight();
     auto layer = std::make_unique<ZarHImage>();
-    layer->bitmap = pictureOf(image);
-    if (layer->bitmap.isNull()) return std::nullopt;
+    layer->rankCells = image.cells;
+    layer->rankPalette = image.palette;
     const ZarHMesh& last = *project.GetMesh(project.meshCount() - 1);
     layer->name = nextFloodLayerName(fromStart);
     layer->xmin = fill.gridRect().xmin;
@@ -81,6 +59,28 @@ std::optional<FloodOutcome> finish(HMeshProject& project, const FloodParameters&
     return out;
 }
 
+std::nullopt_t refused(const HMeshFloodFill& fill, FloodRefusal* refusal) {
+    if (refusal) {
+        refusal->cause = fill.failure();
+        refusal->columns = fill.wantedColumns();
+        refusal->rows = fill.wantedRows();
+        refusal->budgetLeft = fill.rankImageLimit;
+    }
+    return std::nullopt;
+}
+
+// Lays the grid over the project with the rank image limited to what the memory budget has
+// left, and reads the ranks; none (refusal filled in) when there is no grid.
+std::optional<FloodRanks> prepare(HMeshProject& project, const FloodParameters& p,
+                                  HMeshFloodFill& fill, FloodRefusal* refusal) {
+    fill.rankImageLimit = project.memoryBudget - project.memoryInUse();
+    if (!fill.SetCollection(project)) {
+        refused(fill, refusal);
+        return std::nullopt;
+    }
+    return parseRanks(p.rankTexts, fill.unit());
+}
+
 std::vector<uint32_t> colorsFor(const FloodParameters& p, size_t count) {
     std::vector<uint32_t> colors(count, 0xFFFFFF);
     for (size_t r = 0; r < count && r < p.rankColors.size(); ++r)
@@ -88,8 +88,8 @@ std::vector<uint32_t> colorsFor(const FloodParameters& p, size_t count) {
     return colors;
 }
 
-std::nullopt_t refused(FloodRefusal* refusal, FloodRefusal why) {
-    if (refusal) *refusal = why;
+std::nullopt_t refusedFor(FloodFailure cause, FloodRefusal* refusal) {
+    if (refusal) *refusal = FloodRefusal{cause};
     return std::nullopt;
 }
 
@@ -125,52 +125,74 @@ std::string nextFloodLayerName(bool fromStartPoint) {
     return (fromStartPoint ? "FloodFillEx-" : "FloodFill-") + std::to_string(n);
 }
 
+std::string refusalText(const FloodRefusal& refusal) {
+    char text[200];
+    switch (refusal.cause) {
+        case FloodFailure::GridTooLarge:
+            std::snprintf(text, sizeof text,
+                          "the flood grid over the data would be %.0f x %.0f cells, more than "
+                          "2^31: the tiles lie too far apart for one flood",
+                          refusal.columns, refusal.rows);
+            return text;
+        case FloodFailure::LayerLimit:
+            std::snprintf(text, sizeof text,
+                          "the flood layer does not fit in the %lld MiB the memory budget has "
+                          "left",
+                          static_cast<long long>(std::max<int64_t>(refusal.budgetLeft, 0) >> 20));
+            return text;
+        case FloodFailure::OutOfMemory:
+            return "memory ran out while the flood layer was made";
+        case FloodFailure::NoGrid:
+            return "the data have no area to flood";
+        case FloodFailure::Outside:
+            return "the start point lies outside the data";
+        case FloodFailure::NothingFilled:
+            return "nothing is flooded: no ground at or below the water level is reached";
+        case FloodFailure::NothingRanked:
+            return "no flooded cell falls into a rank";
+        default:
+            return {};
+    }
+}
+
 std::optional<FloodOutcome> floodWholeArea(HMeshProject& project, const FloodParameters& p,
                                            FloodRefusal* refusal) {
-    const auto refuse = [refusal](FloodRefusal why) { return refused(refusal, why); };
-    if (project.meshCount() == 0) return refuse(FloodRefusal::kCannotMake);
-    const double unit = unitOf(project);
-    FloodRanks ranks = parseRanks(p.rankTexts, unit);
     HMeshFloodFill fill;
-    if (!fill.SetCollection(project)) return refuse(FloodRefusal::kCannotMake);
-    auto image = fill.RankAll(ranks.levels, colorsFor(p, ranks.levels.size()),
-                              waterLevelOf(p.height, unit), p.depthMode);
-    if (!image) return refuse(FloodRefusal::kCannotMake);
-    const auto ranked = [&](uint8_t pixel) { return pixel < ranks.levels.size(); };
-    if (std::none_of(image->pixels.begin(), image->pixels.end(), ranked))
-        return refuse(FloodRefusal::kNothingRanked);
-    auto out = finish(project, p, fill, std::move(ranks), std::move(*image), false);
-    if (!out) return refuse(FloodRefusal::kCannotMake);
-    return out;
+    const auto ranks = prepare(project, p, fill, refusal);
+    if (!ranks) return std::nullopt;
+    auto image = fill.RankAll(ranks->levels, colorsFor(p, ranks->levels.size()),
+                              waterLevelOf(p.height, fill.unit()), p.depthMode);
+    if (!image) return refused(fill, refusal);
+    const auto counts = image->cells->histogram();
+    if (std::all_of(counts.begin(), counts.begin() + ranks->levels.size(),
+                    [](int64_t n) { return n == 0; }))
+        return refusedFor(FloodFailure::NothingRanked, refusal);
+    return finish(project, p, fill, *ranks, std::move(*image), false);
 }
 
 std::optional<FloodOutcome> floodFromPoint(HMeshProject& project, const FloodParameters& p,
                                            const FPoint& start, const std::vector<FPoint>* wall,
                                            FloodRefusal* refusal) {
-    const auto refuse = [refusal](FloodRefusal why) { return refused(refusal, why); };
-    if (project.meshCount() == 0) return refuse(FloodRefusal::kCannotMake);
-    const double unit = unitOf(project);
-    FloodRanks ranks = parseRanks(p.rankTexts, unit);
     HMeshFloodFill fill;
-    if (!fill.SetCollection(project)) return refuse(FloodRefusal::kCannotMake);
+    const auto ranks = prepare(project, p, fill, refusal);
+    if (!ranks) return std::nullopt;
+    const double unit = fill.unit();
     // A start between the meshes is as much outside the data as one beyond the grid.
     int si = 0, sj = 0;
     if (!fill.cellOf(start.x, start.y, si, sj) || fill.GetPixel(si, sj) == kFloodOutside)
-        return refuse(FloodRefusal::kOutsideData);
+        return refusedFor(FloodFailure::Outside, refusal);
     fill.SetFlags((p.waterPasses ? HMeshFloodFill::kWaterPasses : 0) |
                   (p.noDataPasses ? HMeshFloodFill::kNoDataPasses : 0));
     fill.SetRange(p.rangeOn, p.range);
     if (wall) fill.SetWall(*wall);
-    auto image = fill.Run(ranks.levels, colorsFor(p, ranks.levels.size()), start,
+    auto image = fill.Run(ranks->levels, colorsFor(p, ranks->levels.size()), start,
                           waterLevelOf(p.height, unit), p.depthMode);
-    if (!image) return refuse(FloodRefusal::kCannotMake);
+    if (!image) return refused(fill, refusal);
     // The start cell is filled whatever its ground; without ground at or below the level
     // reached, nothing is flooded.
-    if (!fill.statsStarted) return refuse(FloodRefusal::kNothingFlooded);
-    if (image->filled == image->unranked) return refuse(FloodRefusal::kNothingRanked);
-    auto out = finish(project, p, fill, std::move(ranks), std::move(*image), true);
-    if (!out) return refuse(FloodRefusal::kCannotMake);
-    return out;
+    if (!fill.statsStarted) return refusedFor(FloodFailure::NothingFilled, refusal);
+    if (image->filled == image->unranked) return refusedFor(FloodFailure::NothingRanked, refusal);
+    return finish(project, p, fill, *ranks, std::move(*image), true);
 }
 
 bool addFloodLayer(HMeshProject& project, std::unique_ptr<ZarHImage>& layer) {

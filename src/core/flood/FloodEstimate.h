@@ -55,22 +55,25 @@ struct FloodOutcome {
     double cellHeight = 0.0;  // and south to north: grid cells need not be square
 };
 
-// Why a flood gives no result. A layer that would show nothing is not made either.
-enum class FloodRefusal {
-    kNone,
-    kCannotMake,      // no meshes, a grid too large, or not enough memory
-    kOutsideData,     // the start point lies outside every mesh
-    kNothingFlooded,  // no ground at or below the water level is reached from the start point
-    kNothingRanked,   // no cell (no flooded cell) falls into a rank
+// Why a flood gave no layer, with the figures its message needs. A layer that would show
+// nothing is not made either.
+struct FloodRefusal {
+    FloodFailure cause = FloodFailure::None;
+    double columns = 0.0;  // the grid over the collection
+    double rows = 0.0;
+    int64_t budgetLeft = 0;  // bytes the project's memory budget had left for the layer
 };
+// The cause in a sentence (kovtool's words).
+std::string refusalText(const FloodRefusal& refusal);
 
-// The rank image of the whole collection. None, with the reason in refusal when given, when it
-// cannot be made or no cell falls into a rank.
+// The rank image of the whole collection. None without meshes, for a grid over the cell cap, for
+// a layer that does not fit in the project's memory budget, or when no cell falls into a rank;
+// refusal, when given, says which.
 std::optional<FloodOutcome> floodWholeArea(HMeshProject& project, const FloodParameters& p,
                                            FloodRefusal* refusal = nullptr);
-// The flood from a start point (plane metres); wall, when given, stops the flood. None, with the
-// reason in refusal when given, when the point lies outside every mesh, the flood reaches no
-// ground at or below the level, or no flooded cell falls into a rank.
+// The flood from a start point (plane metres); wall, when given, stops the flood. None also when
+// the point lies outside every mesh, the flood reaches no ground at or below the level, or no
+// flooded cell falls into a rank.
 std::optional<FloodOutcome> floodFromPoint(HMeshProject& project, const FloodParameters& p,
                                            const FPoint& start,
                                            const std::vector<FPoint>* wall = nullptr,

@@ -9,7 +9,6 @@
 namespace kov {
 namespace {
 
-constexpr int64_t kMaxGridCells = int64_t{1} << 31;
 // A rank image pixel that no filled span has reached yet (only while Run fills).
 constexpr uint8_t kUnflooded = 0x80;
 
@@ -59,6 +58,8 @@ HMeshFloodFill::HMeshFloodFill() {
 bool HMeshFloodFill::SetCollection(HMeshProject& project) {
     placements_.clear();
     gridWidth_ = gridHeight_ = 0;
+    wantedColumns_ = wantedRows_ = 0.0;
+    failure_ = FloodFailure::NoGrid;
     if (project.meshCount() == 0) return false;
     project.SortMeshes();
     // The union of the meshes' extents (without UpdateExtent, which rescans every cell).
@@ -74,7 +75,13 @@ bool HMeshFloodFill::SetCollection(HMeshProject& project) {
     if (!(finest.width() > 0.0) || !(finest.height() > 0.0)) return false;
     const double w = std::floor((rect_.xmax - rect_.xmin) / finest.width() * finest.cols + 0.5);
     const double h = std::floor((rect_.ymax - rect_.ymin) / finest.height() * finest.rows + 0.5);
-    if (!(w >= 1.0) || !(h >= 1.0) || w * h > static_cast<double>(kMaxGridCells)) return false;
+    if (!(w >= 1.0) || !(h >= 1.0)) return false;
+    wantedColumns_ = w;
+    wantedRows_ = h;
+    if (w * h > static_cast<double>(kMaxFloodGridCells)) {
+        failure_ = FloodFailure::GridTooLarge;
+        return false;
+    }
     unit_ = finest.scale;
     gridWidth_ = static_cast<int>(w);
     gridHeight_ = static_cast<int>(h);
@@ -107,12 +114,16 @@ bool HMeshFloodFill::SetCollection(HMeshProject& project) {
             if (!p.colOf.empty() && !p.rowOf.empty()) placements_.push_back(std::move(p));
         }
         rowBuffer_.resize(static_cast<size_t>(gridWidth_));
+        rankBuffer_.resize(static_cast<size_t>(gridWidth_));
     } catch (const std::bad_alloc&) {
         gridWidth_ = gridHeight_ = 0;
         placements_.clear();
+        failure_ = FloodFailure::OutOfMemory;
         return false;
     }
-    wall_.clear();
+    wall_ = BlockGrid();
+    wallLost_ = false;
+    failure_ = FloodFailure::None;
     return true;
 }
 
@@ -128,13 +139,16 @@ void HMeshFloodFill::SetRange(bool on, double metres) {
 
 void HMeshFloodFill::SetWall(const std::vector<FPoint>& polyline) {
     if (gridWidth_ < 1 || gridHeight_ < 1) return;
-    if (wall_.empty()) {
-        try {
-            wall_.assign(static_cast<size_t>(gridWidth_) * gridHeight_, 0);
-        } catch (const std::bad_alloc&) {
-            return;
-        }
+    try {
+        if (wall_.width() == 0) wall_ = BlockGrid(gridWidth_, gridHeight_, 0);
+        drawWall(polyline);
+    } catch (const std::bad_alloc&) {
+        wall_ = BlockGrid();
+        wallLost_ = true;  // Run refuses rather than flood across a wall it could not draw
     }
+}
+
+void HMeshFloodFill::drawWall(const std::vector<FPoint>& polyline) {
     const double sx = gridWidth_ / (rect_.xmax - rect_.xmin);
     const double sy = gridHeight_ / (rect_.ymax - rect_.ymin);
     for (size_t k = 1; k < polyline.size(); ++k) {
@@ -171,7 +185,7 @@ void HMeshFloodFill::SetWall(const std::vector<FPoint>& polyline) {
         const int stepX = ax < bx ? 1 : -1, stepY = ay < by ? 1 : -1;
         int err = ddx + ddy;
         for (;;) {
-            wall_[static_cast<size_t>(ay) * gridWidth_ + ax] = 1;
+            wall_.set(ax, ay, 1);
             if (ax == bx && ay == by) break;
             const int e2 = 2 * err;
             if (e2 >= ddy) {
@@ -248,9 +262,7 @@ bool HMeshFloodFill::boundaryOf(uint32_t v, int i, int j, uint32_t level) const 
     } else if (static_cast<int32_t>(v) > static_cast<int32_t>(level)) {
         return true;
     }
-    if (!wall_.empty() && i >= 0 && j >= 0 && i < gridWidth_ && j < gridHeight_ &&
-        wall_[static_cast<size_t>(j) * gridWidth_ + i])
-        return true;
+    if (wall_.at(i, j)) return true;
     return rangeBoundary(i, j);
 }
 
@@ -270,8 +282,6 @@ void HMeshFloodFill::classifyRow(int y, int x0, int x1, uint8_t* out) {
     const uint32_t* v = rowBuffer_.data();
     readRow(y, x0, x1, rowBuffer_.data());
     const int32_t level = static_cast<int32_t>(boundaryValue);
-    const uint8_t* wall =
-        wall_.empty() ? nullptr : wall_.data() + static_cast<size_t>(y) * gridWidth_;
     const int n = x1 - x0 + 1;
     // Loops without branches and on locals only (the output bytes may alias any member), so that
     // they run on vectors. A marker that does not pass is compared with 0, which no marker is.
@@ -284,18 +294,20 @@ void HMeshFloodFill::classifyRow(int y, int x0, int x1, uint8_t* out) {
         const bool above = static_cast<int32_t>(c) > level;
         out[k] = static_cast<uint8_t>((marker & !passes) | (!marker & above));
     }
-    if (wall)
-        for (int k = 0; k < n; ++k)
-            out[k] |= wall[x0 + k];
+    wall_.forEachStoredRun(y, x0, x1, [&](int x, const uint8_t* wall, int count) {
+        for (int k = 0; k < count; ++k)
+            out[x - x0 + k] |= wall[k];
+    });
     if (rangeOn_)
         for (int k = 0; k < n; ++k)
             if (!out[k] && rangeBoundary(x0 + k, y)) out[k] = 1;
     if (!marks_) return;
 
-    uint8_t* ranks = marks_ + static_cast<size_t>(y) * gridWidth_ + x0;
+    uint8_t* ranks = rankBuffer_.data();
     rankRow(v, n, runLevels_, runWaterLevel_, runDepthMode_, ranks);
     for (int k = 0; k < n; ++k)
         ranks[k] |= kUnflooded;
+    storeRanks(y, x0, x1, ranks, *marks_);
     // Every ground cell the flood can meet in this row is an open one.
     int32_t low = INT32_MAX, high = INT32_MIN;
     for (int k = 0; k < n; ++k) {  // with masks rather than choices, which run on vectors
@@ -331,9 +343,38 @@ void HMeshFloodFill::classifyRow(int y, int x0, int x1, uint8_t* out) {
 
 void HMeshFloodFill::spanFilled(int y, int left, int right) {
     if (!marks_) return;
-    uint8_t* p = marks_ + static_cast<size_t>(y) * gridWidth_;
-    for (int x = left; x <= right; ++x)
-        p[x] &= static_cast<uint8_t>(~kUnflooded);
+    // Cells without a block (a start cell outside every mesh) read as having no rank.
+    runUnranked_ += right - left + 1;
+    marks_->forEachStoredRun(y, left, right, [&](int, uint8_t* p, int n) {
+        for (int k = 0; k < n; ++k) {
+            p[k] &= static_cast<uint8_t>(~kUnflooded);
+            runUnranked_ -= p[k] != kNoRank;
+        }
+    });
+}
+
+void HMeshFloodFill::storeRanks(int j, int x0, int x1, const uint8_t* ranks,
+                                BlockGrid& image) const {
+    for (const Placement& p : placements_) {
+        const int r = j - p.j0;
+        if (r < 0 || r >= static_cast<int>(p.rowOf.size())) continue;
+        const int a = std::max(x0, p.i0);
+        const int b = std::min(x1, p.i0 + static_cast<int>(p.colOf.size()) - 1);
+        if (a <= b) image.writeRow(j, a, b, ranks + (a - x0));
+    }
+}
+
+template <class Work>
+std::optional<FloodRankImage> HMeshFloodFill::guarded(Work&& work) {
+    failure_ = FloodFailure::None;
+    try {
+        return work();
+    } catch (const BlockLimitReached&) {
+        failure_ = FloodFailure::LayerLimit;
+    } catch (const std::bad_alloc&) {
+        failure_ = FloodFailure::OutOfMemory;
+    }
+    return std::nullopt;
 }
 
 void HMeshFloodFill::meetGround(int32_t z) {
@@ -415,7 +456,7 @@ FloodRankImage HMeshFloodFill::blankImage(const std::vector<uint32_t>& colors) c
     image.palette.fill(0xFFFFFF);
     for (size_t r = 0; r < colors.size() && r < kMaxRanks; ++r)
         image.palette[r] = colors[r] & 0xFFFFFF;
-    image.pixels.assign(static_cast<size_t>(gridWidth_) * gridHeight_, kNoRank);
+    image.cells = std::make_shared<BlockGrid>(gridWidth_, gridHeight_, kNoRank, rankImageLimit);
     return image;
 }
 
@@ -423,19 +464,22 @@ std::optional<FloodRankImage> HMeshFloodFill::RankAll(const std::vector<int32_t>
                                                       const std::vector<uint32_t>& colors,
                                                       int32_t waterLevel, bool depthMode) {
     if (gridWidth_ < 1 || gridHeight_ < 1) return std::nullopt;
-    try {
+    return guarded([&]() -> std::optional<FloodRankImage> {
         FloodRankImage image = blankImage(colors);
         std::vector<int32_t> used(levels.begin(),
                                   levels.begin() + std::min<size_t>(levels.size(), kMaxRanks));
-        for (int j = 0; j < gridHeight_; ++j) {
-            readRow(j, 0, gridWidth_ - 1, rowBuffer_.data());
-            rankRow(rowBuffer_.data(), gridWidth_, used, waterLevel, depthMode,
-                    image.pixels.data() + static_cast<size_t>(j) * gridWidth_);
-        }
+        // Only what meshes cover is read and ranked; the rest of the grid stays without blocks.
+        for (const Placement& p : placements_)
+            for (int r = 0; r < static_cast<int>(p.rowOf.size()); ++r) {
+                const int j = p.j0 + r, x0 = p.i0;
+                const int n = static_cast<int>(p.colOf.size());
+                readRow(j, x0, x0 + n - 1, rowBuffer_.data());
+                rankRow(rowBuffer_.data(), n, used, waterLevel, depthMode, rankBuffer_.data());
+                image.cells->writeRow(j, x0, x0 + n - 1, rankBuffer_.data());
+            }
+        image.cells->dropBackgroundBlocks();
         return image;
-    } catch (const std::bad_alloc&) {
-        return std::nullopt;
-    }
+    });
 }
 
 std::optional<FloodRankImage> HMeshFloodFill::Run(const std::vector<int32_t>& levels,
@@ -443,41 +487,52 @@ std::optional<FloodRankImage> HMeshFloodFill::Run(const std::vector<int32_t>& le
                                                   const FPoint& start, int32_t waterLevel,
                                                   bool depthMode) {
     int si = 0, sj = 0;
-    if (!cellOf(start.x, start.y, si, sj)) return std::nullopt;
+    if (wallLost_) {
+        failure_ = FloodFailure::OutOfMemory;
+        return std::nullopt;
+    }
+    if (!cellOf(start.x, start.y, si, sj)) {
+        failure_ = FloodFailure::Outside;
+        return std::nullopt;
+    }
     start_ = start;
     boundaryValue = static_cast<uint32_t>(waterLevel);
     statsStarted = false;
     lowestLevel = highestLevel = 0;
     struct Unmark {  // the rank image is marked only while the fill runs
-        uint8_t*& marks;
+        BlockGrid*& marks;
         ~Unmark() { marks = nullptr; }
     };
-    try {
+    return guarded([&]() -> std::optional<FloodRankImage> {
         // The rank image doubles as the flood mask: the fill ranks each row it classifies with
         // every pixel marked unflooded, and clears the mark of the spans it fills.
         FloodRankImage image = blankImage(colors);
+        BlockGrid& cells = *image.cells;
         runLevels_.assign(levels.begin(),
                           levels.begin() + std::min<size_t>(levels.size(), kMaxRanks));
         runWaterLevel_ = waterLevel;
         runDepthMode_ = depthMode;
+        runUnranked_ = 0;
         rowGround_.assign(static_cast<size_t>(gridHeight_), RowGround{});
         FillRect bounds;
         int64_t filled = 0;
         {
             Unmark unmark{marks_};
-            marks_ = image.pixels.data();
+            marks_ = &cells;
             filled = Fill(si, sj, FillRect{0, 0, gridWidth_ - 1, gridHeight_ - 1}, bounds, 0);
         }
-        if (filled == 0) return std::nullopt;
+        if (filled == 0) {
+            failure_ = FloodFailure::NothingFilled;
+            return std::nullopt;
+        }
         image.filled = filled;
+        image.unranked = runUnranked_;
         image.startI = si;
         image.startJ = sj;
 
         // The lowest and highest ground the flood met. The start cell is filled whatever the
         // rules say; every other flooded cell is an open one, counted in its row's figures.
-        const auto flooded = [&](int i, int j) {
-            return !(image.pixels[static_cast<size_t>(j) * gridWidth_ + i] & kUnflooded);
-        };
+        const auto flooded = [&](int i, int j) { return !(cells.at(i, j) & kUnflooded); };
         const uint32_t startValue = GetPixel(si, sj);
         if (!isFloodMarker(startValue) && static_cast<int32_t>(startValue) <= waterLevel)
             meetGround(static_cast<int32_t>(startValue));
@@ -507,22 +562,17 @@ std::optional<FloodRankImage> HMeshFloodFill::Run(const std::vector<int32_t>& le
         image.highest = statsStarted ? highestLevel : 0;
 
         // Cells the flood did not reach lose their rank. Only the flooded rows and one row on
-        // either side were ranked.
+        // either side were ranked; blocks left without a rank are given back.
         const int top = std::max(bounds.top - 1, 0);
         const int bottom = std::min(bounds.bottom + 1, gridHeight_ - 1);
-        uint8_t* p = image.pixels.data() + static_cast<size_t>(top) * gridWidth_;
-        const size_t n = static_cast<size_t>(bottom - top + 1) * gridWidth_;
-        int64_t unranked = 0;
-        for (size_t k = 0; k < n; ++k) {
-            const uint8_t q = p[k];
-            unranked += q == kNoRank;
-            p[k] = (q & kUnflooded) ? kNoRank : q;
-        }
-        image.unranked = unranked;
+        for (int j = top; j <= bottom; ++j)
+            cells.forEachStoredRun(j, 0, gridWidth_ - 1, [](int, uint8_t* p, int n) {
+                for (int k = 0; k < n; ++k)
+                    p[k] = (p[k] & kUnflooded) ? kNoRank : p[k];
+            });
+        cells.dropBackgroundBlocks();
         return image;
-    } catch (const std::bad_alloc&) {
-        return std::nullopt;
-    }
+    });
 }
 
 }  // namespace kov

@@ -5,9 +5,12 @@
 
 #include <array>
 #include <cstdint>
+#include <limits>
+#include <memory>
 #include <optional>
 #include <vector>
 
+#include "core/data/BlockGrid.h"
 #include "core/data/HMeshProject.h"
 #include "core/flood/HxFloodFill.h"
 
@@ -22,14 +25,30 @@ inline bool isFloodMarker(uint32_t v) {
 // Rank image pixel without a rank.
 inline constexpr uint8_t kNoRank = 15;
 inline constexpr int kMaxRanks = 9;
+// The most cells a flood grid may have.
+inline constexpr int64_t kMaxFloodGridCells = int64_t{1} << 31;
 
-// The rank image over the grid: pixel (i, j) at j * width + i, row 0 the southernmost; 16
-// palette entries (0x00BBGGRR), the rank colours first, the rest white.
+// Why a flood gave no result.
+enum class FloodFailure {
+    None,
+    NoGrid,         // no meshes, or meshes without area
+    GridTooLarge,   // the grid over the collection would pass kMaxFloodGridCells
+    Outside,        // the start point lies outside every mesh
+    NothingFilled,  // the fill found no cell, or no ground at or below the level
+    NothingRanked,  // no cell (no flooded cell) falls into a rank
+    LayerLimit,     // the rank image would pass the memory it was given
+    OutOfMemory,
+};
+
+// The rank image over the grid, row 0 the southernmost: one byte per cell in blocks that exist
+// only where meshes lie (absent blocks read kNoRank); 16 palette entries (0x00BBGGRR), the rank
+// colours first, the rest white.
 struct FloodRankImage {
     int width = 0;
     int height = 0;
-    std::vector<uint8_t> pixels;
+    std::shared_ptr<BlockGrid> cells;
     std::array<uint32_t, 16> palette{};
+    uint8_t at(int i, int j) const { return cells ? cells->at(i, j) : kNoRank; }
     // Statistics of a start-point run: the cells filled, and the raw levels of the lowest and
     // highest ground met (both 0 when no ground was met).
     int64_t filled = 0;
@@ -50,7 +69,8 @@ public:
     HMeshFloodFill();
 
     // Sorts the meshes (coarsest first) and lays the grid over the whole collection at the cell
-    // size of the last (finest) mesh. False without meshes or for a grid that cannot be held.
+    // size of the last (finest) mesh. False without meshes or for a grid that cannot be held
+    // (failure() says why).
     bool SetCollection(HMeshProject& project);
     void SetFlags(int bits);
     void SetRange(bool on, double metres);
@@ -61,7 +81,7 @@ public:
     // The flood from the start point up to the water level (raw units), its cells classified by
     // the rank levels (raw units, ascending, at most 9): ground height (first rank with
     // v <= level) or, in depth mode, depth (last rank with water - v >= level). None when the
-    // start lies outside the grid, nothing was filled or memory ran out.
+    // start lies outside the grid, nothing was filled or memory ran out (failure() says which).
     std::optional<FloodRankImage> Run(const std::vector<int32_t>& levels,
                                       const std::vector<uint32_t>& colors, const FPoint& start,
                                       int32_t waterLevel, bool depthMode);
@@ -82,6 +102,14 @@ public:
 
     int gridWidth() const { return gridWidth_; }
     int gridHeight() const { return gridHeight_; }
+    // The columns and rows the grid over the collection has, or would have had when it was
+    // refused as too large.
+    double wantedColumns() const { return wantedColumns_; }
+    double wantedRows() const { return wantedRows_; }
+    // Why the last SetCollection, Run or RankAll gave nothing.
+    FloodFailure failure() const { return failure_; }
+    // The most memory the rank image may take, in bytes (what the project's budget has left).
+    int64_t rankImageLimit = std::numeric_limits<int64_t>::max();
     const MapRect& gridRect() const { return rect_; }
     // Lowest and highest raw level accepted by IsBoundary (valid when statsStarted).
     int32_t lowestLevel = 0;
@@ -110,10 +138,18 @@ private:
     // units of the finest mesh's scale.
     void readRow(int j, int x0, int x1, uint32_t* out) const;
     bool boundaryOf(uint32_t v, int i, int j, uint32_t level) const;
+    void drawWall(const std::vector<FPoint>& polyline);
     bool rangeBoundary(int i, int j) const;
     void rankRow(const uint32_t* values, int n, const std::vector<int32_t>& levels,
                  int32_t waterLevel, bool depthMode, uint8_t* out) const;
+    // Stores the ranks of row j, columns x0..x1, where meshes cover them: the rest of the grid
+    // keeps no blocks.
+    void storeRanks(int j, int x0, int x1, const uint8_t* ranks, BlockGrid& image) const;
     FloodRankImage blankImage(const std::vector<uint32_t>& colors) const;
+    // Runs work and answers its result; a rank image over its limit or memory running out
+    // give none, with failure() set.
+    template <class Work>
+    std::optional<FloodRankImage> guarded(Work&& work);
     // The lowest and highest ground (neither marker nor boundary) of a grid row and the first
     // column holding each; lowAt -1 when the row has none.
     struct RowGround {
@@ -128,6 +164,9 @@ private:
     double unit_ = 1.0;
     int gridWidth_ = 0;
     int gridHeight_ = 0;
+    double wantedColumns_ = 0.0;
+    double wantedRows_ = 0.0;
+    FloodFailure failure_ = FloodFailure::None;
     std::vector<double> xOf_;  // plane x of each grid column
     std::vector<double> yOf_;  // plane y of each grid row
     std::vector<Placement> placements_;
@@ -136,11 +175,14 @@ private:
     bool rangeOn_ = false;
     double range_ = 0.0;
     FPoint start_;
-    std::vector<uint8_t> wall_;  // grid size, 1 = wall, empty when none
+    BlockGrid wall_;         // 1 = wall; no blocks when there is none
+    bool wallLost_ = false;  // memory ran out while the wall was drawn
     std::vector<uint32_t> rowBuffer_;
+    std::vector<uint8_t> rankBuffer_;
     // The rank image that Run is filling (null otherwise), with the rules it ranks by; pixels
     // carry kUnflooded until a filled span clears it.
-    uint8_t* marks_ = nullptr;
+    BlockGrid* marks_ = nullptr;
+    int64_t runUnranked_ = 0;  // filled cells without a rank
     std::vector<int32_t> runLevels_;
     int32_t runWaterLevel_ = 0;
     bool runDepthMode_ = false;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <new>
 
 namespace kov {
@@ -135,25 +136,24 @@ int64_t HxFloodFill::Fill(int x, int y, const FillRect& clip, FillRect& bounds, 
         return 0;
     const int cw = clip.right - clip.left + 1;
     const int ch = clip.bottom - clip.top + 1;
-    // One state per cell of the clip: open, boundary or filled. Rows are classified when the
-    // fill first touches them; filled cells are never entered again.
-    std::vector<uint8_t> state;
-    std::vector<uint8_t> classified;
+    // One state per cell of the clip: open, boundary or filled. A row is made and classified
+    // when the fill first touches it, so rows the flood never nears cost nothing; filled cells
+    // are never entered again.
+    std::vector<std::unique_ptr<uint8_t[]>> state;
     std::vector<Pending> stack;
     try {
-        state.resize(static_cast<size_t>(cw) * ch);
-        classified.assign(static_cast<size_t>(ch), 0);
+        state.resize(static_cast<size_t>(ch));
         stack.reserve(static_cast<size_t>(capacity_));
     } catch (const std::bad_alloc&) {
         return 0;
     }
     const auto rowOf = [&](int yy) {
-        uint8_t* r = state.data() + static_cast<size_t>(yy - clip.top) * cw;
-        if (!classified[yy - clip.top]) {
-            classifyRow(yy, clip.left, clip.right, r);
-            classified[yy - clip.top] = 1;
+        auto& r = state[static_cast<size_t>(yy - clip.top)];
+        if (!r) {
+            r.reset(new (std::nothrow) uint8_t[static_cast<size_t>(cw)]);
+            if (r) classifyRow(yy, clip.left, clip.right, r.get());
         }
-        return r;
+        return r.get();
     };
     const bool paint = (flags & kPaint) && destination_;
 
@@ -164,6 +164,7 @@ int64_t HxFloodFill::Fill(int x, int y, const FillRect& clip, FillRect& bounds, 
         const Pending e = stack.back();
         stack.pop_back();
         uint8_t* r = rowOf(e.y);
+        if (!r) return 0;
         const int cx = e.x - clip.left;
         if (r[cx] == kFilled) continue;  // covered by a span filled since it was pushed
         int l = cx;
@@ -185,6 +186,7 @@ int64_t HxFloodFill::Fill(int x, int y, const FillRect& clip, FillRect& bounds, 
         for (const int ny : {e.y - 1, e.y + 1}) {
             if (ny < clip.top || ny > clip.bottom) continue;
             const uint8_t* n = rowOf(ny);
+            if (!n) return 0;
             for (int i = l; i <= rr;) {
                 if (n[i] != kOpen) {
                     ++i;

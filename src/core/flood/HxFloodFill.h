@@ -50,7 +50,8 @@ public:
     // Fills the region of the start cell inside clip: the start cell itself is not tested (it is
     // always filled); from it every 4-connected non-boundary cell is reached once. bounds
     // receives the rectangle of the filled cells. Answers the number of cells filled; 0 when
-    // the start lies outside clip or the working memory cannot be had.
+    // the start lies outside clip or the working memory cannot be had. Working memory is one
+    // byte per cell of the rows the fill touches; what classifyRow throws passes through.
     int64_t Fill(int x, int y, const FillRect& clip, FillRect& bounds, int flags);
 
     // The most spans that were pending at once during the last Fill.

@@ -1,6 +1,7 @@
 #include "ui/flood/FloodCommands.h"
 
 #include <QApplication>
+#include <algorithm>
 #include <memory>
 
 #include "core/base/CommandIds.h"
@@ -28,34 +29,55 @@ QWidget* parentOf(CKovVDoc& document) {
     return document.View() ? document.View()->window() : nullptr;
 }
 
-// Tells why a flood gave no layer. A start outside the data only beeps: the pick goes on.
-void explain(CKovVDoc& document, FloodRefusal refusal, const FloodParameters& p, bool fromStart) {
+// Tells why a flood gave no layer. A start outside the data only beeps: the pick goes on. The
+// causes another start point would not mend (the grid's size, memory) get no hint to click again.
+void explain(CKovVDoc& document, const FloodRefusal& refusal, const FloodParameters& p,
+             bool fromStart) {
     QString text;
-    switch (refusal) {
-        case FloodRefusal::kOutsideData:
-        case FloodRefusal::kNone:
+    bool anotherStartHelps = true;
+    switch (refusal.cause) {
+        case FloodFailure::Outside:
+        case FloodFailure::None:
             QApplication::beep();
             return;
-        case FloodRefusal::kNothingFlooded:
+        case FloodFailure::NothingFilled:
             text = QStringLiteral("起点から想定高さ %1 m 以下の地盤に浸水が広がりません。")
                        .arg(QString::fromStdString(formatShort(p.height, 3)));
             break;
-        case FloodRefusal::kNothingRanked:
+        case FloodFailure::NothingRanked:
             text = fromStart ? QStringLiteral("浸水範囲のセルはどのランクにも該当しません。")
                              : QStringLiteral("どのランクにも該当するセルがありません。");
             text += QStringLiteral("\nランキングリストの値を確認してください。");
             break;
-        case FloodRefusal::kCannotMake:
+        case FloodFailure::GridTooLarge:
+            text = QStringLiteral(
+                       "データの範囲が広すぎるため（%1 × %2 セル、上限 2^31 セル）、"
+                       "簡易浸水想定を実行できません。離れた地域は別々に読み込んでください。")
+                       .arg(refusal.columns, 0, 'f', 0)
+                       .arg(refusal.rows, 0, 'f', 0);
+            anotherStartHelps = false;
+            break;
+        case FloodFailure::LayerLimit:
+            text = QStringLiteral(
+                       "簡易浸水想定の結果がメモリの上限（残り %1 MB）に収まらないため、"
+                       "結果を作成できません。")
+                       .arg(std::max<int64_t>(refusal.budgetLeft, 0) >> 20);
+            anotherStartHelps = false;
+            break;
+        case FloodFailure::OutOfMemory:
+        case FloodFailure::NoGrid:
             text = QStringLiteral(
                 "範囲が広すぎるか、メモリが不足しているため、"
                 "簡易浸水想定の結果を作成できません。");
+            anotherStartHelps = false;
             break;
     }
-    if (fromStart)
+    if (fromStart && anotherStartHelps)
         text += QStringLiteral(
             "\n別の起点をクリックするか、右クリックまたは Esc キーで中止して"
             "ください。");
-    ShowMessage(parentOf(document), QMessageBox::Information, text);
+    ShowMessage(parentOf(document),
+                anotherStartHelps ? QMessageBox::Information : QMessageBox::Warning, text);
 }
 
 // Adds the result as the topmost image, shows the images and repaints.
@@ -80,7 +102,7 @@ void runEstimation(CKovVDoc& document, int id) {
     const FloodParameters parameters = dialog.parameters();
     if (!dialog.fromStartPoint) {
         std::optional<FloodOutcome> result;
-        FloodRefusal refusal = FloodRefusal::kNone;
+        FloodRefusal refusal;
         {
             WaitCursor wait;
             result = floodWholeArea(*project, parameters, &refusal);
@@ -110,7 +132,7 @@ bool runFloodFromPoint(CKovVDoc& document, const FloodParameters& parameters, bo
     HMeshProject* project = document.meshes();
     if (!project || project->meshCount() == 0) return false;
     std::optional<FloodOutcome> result;
-    FloodRefusal refusal = FloodRefusal::kNone;
+    FloodRefusal refusal;
     {
         WaitCursor wait;
         const bool wall = wallFromTrace && document.trace().size() >= 2;

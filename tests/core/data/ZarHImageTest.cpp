@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QColor>
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <tuple>
@@ -271,6 +272,68 @@ TEST(DrawImage, OpacityAndFloodLayerWhite) {
             ->DrawImage(target, {0, 0, 20, 10}, c.opacity);
         EXPECT_EQ(target.pixel(0, 0), c.first) << c.name << " " << c.opacity;
         EXPECT_EQ(target.pixel(1, 0), c.second) << c.name << " " << c.opacity;
+    }
+}
+
+// A flood layer of w x h cells of 10 m: some cells ranked 0, 1 or 2 (red, green, blue), the
+// others without a rank (white, not drawn).
+std::unique_ptr<ZarHImage> rankLayer(int w, int h) {
+    auto layer = std::make_unique<ZarHImage>();
+    auto cells = std::make_shared<BlockGrid>(w, h, 15);
+    for (int j = 0; j < h; ++j)
+        for (int i = 0; i < w; ++i)
+            if ((i * 7 + j * 3) % 5 < 3) cells->set(i, j, static_cast<uint8_t>((i + 2 * j) % 3));
+    layer->rankCells = cells;
+    layer->rankPalette.fill(0xFFFFFF);
+    layer->rankPalette[0] = 0x0000FF;
+    layer->rankPalette[1] = 0x00FF00;
+    layer->rankPalette[2] = 0xFF0000;
+    layer->xmax = w * 10.0;
+    layer->ymax = h * 10.0;
+    layer->name = "FloodFillEx-1";
+    return layer;
+}
+
+TEST(DrawImage, FloodRanksAreDrawnAtTargetSizeFromTheShownPartOnly) {
+    // 600 x 360 cells (more than one block each way) at one cell a pixel: each pixel is its
+    // cell's rank colour, or the background where the cell has no rank.
+    const auto layer = rankLayer(600, 360);
+    const MapRect all{0, 0, 6000, 3600};
+    constexpr uint32_t kBackground = 0x404040;
+    const auto grey = [](int w, int h) {
+        Dib24 d(w, h);
+        std::fill(d.bits(), d.bits() + static_cast<size_t>(d.stride()) * h, 0x40);
+        return d;
+    };
+    Dib24 full = grey(600, 360);
+    layer->DrawImage(full, all, 255);
+    for (int j = 0; j < 360; j += 7)
+        for (int i = 0; i < 600; i += 3) {
+            const uint8_t rank = layer->rankCells->at(i, j);
+            EXPECT_EQ(full.pixel(i, j), rank < 3 ? layer->rankPalette[rank] : kBackground)
+                << i << "," << j;
+        }
+    // At 1 to 7.5 cells a pixel: drawing a part of the view alone (one that starts inside a
+    // cell) gives the same pixels as that part of the whole drawing.
+    for (const int w : {600, 240, 160, 80}) {
+        const int h = w * 360 / 600;
+        const double metresPerPixel = 6000.0 / w;
+        const int x0 = w / 4 + 1, y0 = h / 4 + 1, pw = w / 2, ph = h / 2;
+        Dib24 whole = grey(w, h), part = grey(pw, ph);
+        layer->DrawImage(whole, all, 200);
+        layer->DrawImage(part,
+                         {x0 * metresPerPixel, y0 * metresPerPixel, (x0 + pw) * metresPerPixel,
+                          (y0 + ph) * metresPerPixel},
+                         200);
+        int differing = 0;
+        for (int y = 0; y < ph; ++y)
+            for (int x = 0; x < pw; ++x)
+                differing += part.pixel(x, y) != whole.pixel(x + x0, y + y0);
+        EXPECT_EQ(differing, 0) << metresPerPixel / 10 << " cells a pixel";
+        if (w == 80) {  // shrunk, the ranks mix with the background
+            EXPECT_NE(whole.pixel(w / 2, h / 2), kBackground);
+            EXPECT_NE(whole.pixel(w / 2, h / 2), layer->rankPalette[0]);
+        }
     }
 }
 

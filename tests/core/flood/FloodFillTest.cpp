@@ -33,7 +33,7 @@ FloodParameters heightAndRanks(double height, std::vector<std::string> ranks) {
 }
 
 uint8_t rankAt(const FloodOutcome& out, int i, int j) {
-    return out.image.pixels[static_cast<size_t>(j) * out.image.width + i];
+    return out.image.at(i, j);
 }
 
 // ---- ranks and the whole-area classification
@@ -83,11 +83,11 @@ TEST(FloodWholeArea, DefaultsPaintEveryCellUpToFiveMetresBlue) {
     for (int r = 0; r < 10; ++r)
         for (int c = 0; c < 20; ++c)
             EXPECT_EQ(rankAt(*out, c, r), r < 9 && c <= 10 ? 0 : kNoRank) << c << "," << r;
-    // The layer: blue where ranked (row 0 of the picture is the north), white elsewhere.
+    // The layer draws the rank image: blue for rank 0, white for the rest.
     const ZarHImage& layer = *out->layer;
-    EXPECT_EQ(layer.bitmap.pixel(0, 9), qRgb(0, 0, 255));
-    EXPECT_EQ(layer.bitmap.pixel(19, 9), qRgb(255, 255, 255));
-    EXPECT_EQ(layer.bitmap.pixel(0, 0), qRgb(255, 255, 255));  // water row
+    EXPECT_EQ(layer.rankCells, out->image.cells);
+    EXPECT_EQ(layer.rankPalette[0], 0xFF0000u);
+    EXPECT_EQ(layer.rankPalette[kNoRank], 0xFFFFFFu);
     EXPECT_EQ(layer.rankCount, 1);
     EXPECT_DOUBLE_EQ(layer.rankHeights[0], 5.0);
     EXPECT_EQ(layer.xmax, 100.0);
@@ -157,9 +157,9 @@ TEST(FloodFromPoint, WaterNoDataAndUncoveredCells) {
     EXPECT_EQ(floodFromPoint(two, p, {1.0, 1.0})->image.filled, 16);
     // Outside the grid, or inside it between the meshes: outside the data either way.
     for (const FPoint start : {FPoint{-1.0, 1.0}, FPoint{6.0, 1.0}}) {
-        FloodRefusal why = FloodRefusal::kNone;
+        FloodRefusal why;
         EXPECT_FALSE(floodFromPoint(two, p, start, nullptr, &why));
-        EXPECT_EQ(why, FloodRefusal::kOutsideData);
+        EXPECT_EQ(why.cause, FloodFailure::Outside);
     }
 }
 
@@ -185,20 +185,20 @@ TEST(FloodFromPoint, StatisticsAndAHighStartCell) {
     // a rank; by area, no cell in a rank.
     const auto refusal = [&](double level, std::vector<std::string> ranks, double x,
                              bool depth = false) {
-        FloodRefusal why = FloodRefusal::kNone;
+        FloodRefusal why;
         FloodParameters p = heightAndRanks(level, std::move(ranks));
         p.depthMode = depth;
         const bool made = x < 0 ? bool(floodWholeArea(*project, p, &why))
                                 : bool(floodFromPoint(*project, p, {x, 1.5}, nullptr, &why));
-        EXPECT_EQ(made, why == FloodRefusal::kNone);
-        return why;
+        EXPECT_EQ(made, why.cause == FloodFailure::None);
+        return why.cause;
     };
-    EXPECT_EQ(refusal(3.0, {"9"}, 0.5), FloodRefusal::kNothingFlooded);
-    EXPECT_EQ(refusal(-1.0, {"9"}, 5.5), FloodRefusal::kNothingFlooded);
-    EXPECT_EQ(refusal(3.0, {"-1"}, 5.5), FloodRefusal::kNothingRanked);
-    EXPECT_EQ(refusal(3.0, {"-1"}, -1), FloodRefusal::kNothingRanked);
-    EXPECT_EQ(refusal(-1.0, {"0"}, -1, true), FloodRefusal::kNothingRanked);
-    EXPECT_EQ(refusal(0.0, {"0"}, -1, true), FloodRefusal::kNone);
+    EXPECT_EQ(refusal(3.0, {"9"}, 0.5), FloodFailure::NothingFilled);
+    EXPECT_EQ(refusal(-1.0, {"9"}, 5.5), FloodFailure::NothingFilled);
+    EXPECT_EQ(refusal(3.0, {"-1"}, 5.5), FloodFailure::NothingRanked);
+    EXPECT_EQ(refusal(3.0, {"-1"}, -1), FloodFailure::NothingRanked);
+    EXPECT_EQ(refusal(-1.0, {"0"}, -1, true), FloodFailure::NothingRanked);
+    EXPECT_EQ(refusal(0.0, {"0"}, -1, true), FloodFailure::None);
 }
 
 TEST(FloodFromPoint, OneCellWideWallAcrossTheValleyStopsIt) {
@@ -239,6 +239,67 @@ TEST(FloodFromPoint, RangeLimitAndDiagonalContacts) {
     EXPECT_EQ(floodFromPoint(*board, heightAndRanks(5.0, {"5"}), {4.5, 4.5})->image.filled, 1);
 }
 
+// ---- the size of the result layer
+
+TEST(FloodLayerSize, FarApartMeshesCostTheirOwnCellsWithinTheBudget) {
+    // Two meshes of 300 x 300 cells of 1 m, 19.7 km apart: a grid of 20,000 x 20,000 cells,
+    // 400 MB as one picture. Ground 1 m in the western half of each, 9 m in the eastern.
+    HMeshProject project;
+    for (const double corner : {0.0, 19700.0}) {
+        auto mesh = test::makeMesh(
+            300, 300, 1.0, corner, corner, [](int c, int) { return c < 150 ? 1 : 9; }, 1.0);
+        ASSERT_EQ(project.AddMesh(mesh), 1);
+    }
+    const FloodParameters p = heightAndRanks(5.0, {"5.0"});
+    // A mesh spans at most 3 x 3 blocks; the block table holds a pointer per block of the grid.
+    const int64_t perMesh = 9 * BlockGrid::kBlockBytes;
+    const int64_t table = int64_t{79} * 79 * static_cast<int64_t>(sizeof(void*));
+
+    auto whole = floodWholeArea(project, p);
+    ASSERT_TRUE(whole);
+    EXPECT_EQ(whole->image.width, 20000);
+    EXPECT_LE(whole->layer->memoryBytes(), 2 * perMesh + table);
+    EXPECT_EQ(whole->image.at(19700 + 149, 19700 + 299), 0);
+    EXPECT_EQ(whole->image.at(19700 + 150, 19700), kNoRank);
+    EXPECT_EQ(whole->image.at(10000, 10000), kNoRank);
+    EXPECT_EQ(whole->image.cells->histogram()[0], 2 * 150 * 300);
+
+    // From a point: the far mesh is ranked while its rows are read, and given back after.
+    auto from = floodFromPoint(project, p, FPoint{10.5, 10.5});
+    ASSERT_TRUE(from);
+    EXPECT_EQ(from->image.filled, 150 * 300);
+    EXPECT_LE(from->layer->memoryBytes(), perMesh + table);
+    const int64_t before = project.memoryInUse();
+    ASSERT_TRUE(addFloodLayer(project, from->layer));
+    EXPECT_EQ(project.memoryInUse() - before, from->image.cells->memoryBytes());
+
+    // A budget with less left than the layer needs: refused with its cause, nothing added.
+    project.memoryBudget = project.memoryInUse() + BlockGrid::kBlockBytes;
+    FloodRefusal refusal;
+    EXPECT_FALSE(floodWholeArea(project, p, &refusal));
+    EXPECT_EQ(refusal.cause, FloodFailure::LayerLimit);
+    EXPECT_NE(refusalText(refusal).find("memory budget"), std::string::npos);
+    EXPECT_EQ(project.imageCount(), 1);
+}
+
+TEST(FloodLayerSize, GridOverTheCellCapIsNamedAsSuch) {
+    // Meshes 49.7 km apart: 50,000 x 50,000 cells of 1 m, more than 2^31.
+    HMeshProject project;
+    for (const double corner : {0.0, 49700.0}) {
+        auto mesh = test::makeMesh(
+            300, 300, 1.0, corner, corner, [](int, int) { return 1; }, 1.0);
+        ASSERT_EQ(project.AddMesh(mesh), 1);
+    }
+    FloodRefusal whole, from;
+    EXPECT_FALSE(floodWholeArea(project, FloodParameters{}, &whole));
+    EXPECT_FALSE(floodFromPoint(project, FloodParameters{}, FPoint{10.5, 10.5}, nullptr, &from));
+    for (const FloodRefusal* r : {&whole, &from}) {
+        EXPECT_EQ(r->cause, FloodFailure::GridTooLarge);
+        EXPECT_NE(refusalText(*r).find("50000 x 50000 cells"), std::string::npos)
+            << refusalText(*r);
+    }
+}
+
 // ---- the fill itself
 
 TEST(FloodFill, CompletesWhenMoreThanTheStackCapacityOfSpansPend) {
@@ -253,7 +314,7 @@ TEST(FloodFill, CompletesWhenMoreThanTheStackCapacityOfSpansPend) {
     ASSERT_TRUE(out);
     EXPECT_GT(fill.peakPending(), HMeshFloodFill::kStackCapacity);
     EXPECT_EQ(out->filled, kWidth + (kWidth + 1) / 2);
-    EXPECT_EQ(out->pixels[static_cast<size_t>(kWidth) + kWidth - 1], 0);  // the last tooth
+    EXPECT_EQ(out->at(kWidth - 1, 1), 0);  // the last tooth
 }
 
 // The flood by a plain breadth-first search over the same rules, as a set of cells.
@@ -351,7 +412,7 @@ TEST(FloodFill, RegionIsTheFourConnectedComponentOfARandomTerrain) {
             count += expected[k];
             const int v = ref.ground[k];
             const bool ground = v != INT_MIN && v != MESH_WATER && v != MESH_NODATA;
-            ASSERT_EQ(out->pixels[k] == 0, expected[k] && ground)
+            ASSERT_EQ(out->at(k % w, k / w) == 0, expected[k] && ground)
                 << "trial " << trial << " cell " << k % w << "," << k / w;
         }
         ASSERT_EQ(out->filled, count) << "trial " << trial;
@@ -431,7 +492,7 @@ TEST(FloodFill, RanksAndGroundFiguresFollowTheRulesOnRandomTerrains) {
         for (size_t k = 0; k < flooded.size(); ++k) {
             const int v = ref.ground[k];
             const uint8_t rank = flooded[k] ? rankOf(v) : kNoRank;
-            ASSERT_EQ(out->pixels[k], rank)
+            ASSERT_EQ(out->at(k % w, k / w), rank)
                 << "trial " << trial << " cell " << k % w << "," << k / w;
             unranked += flooded[k] && rank == kNoRank;
             if (flooded[k] && v != MESH_WATER && v != MESH_NODATA && v <= level) {

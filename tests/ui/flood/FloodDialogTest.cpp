@@ -201,9 +201,21 @@ TEST_F(FloodDialogTest, WholeAreaAndStartPointRunsMakeNamedLayersThatClearRemove
     frame_->RouteCommand(kCmdFloodByGroundHeight);
     EXPECT_EQ(floodLayers(), 0);
 
-    // The whole area with the defaults: one layer on top, the images shown again.
+    // A memory budget with no room left for the layer: the window says so and adds nothing.
     answerWith([](QDialog&) {});
     const int before = project.imageCount();
+    const int64_t budget = project.memoryBudget;
+    project.memoryBudget = project.memoryInUse();
+    messages.clear();
+    frame_->RouteCommand(kCmdFloodByGroundHeight);
+    EXPECT_EQ(project.imageCount(), before);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_TRUE(messages[0].text.contains(QStringLiteral("メモリの上限")))
+        << messages[0].text.toStdString();
+    project.memoryBudget = budget;
+
+    // The whole area with the defaults: one layer on top, the images shown again.
+    answerWith([](QDialog&) {});
     frame_->RouteCommand(kCmdFloodByGroundHeight);
     ASSERT_EQ(project.imageCount(), before + 1);
     EXPECT_EQ(project.GetImage(before)->rankCount, 1);

@@ -1,0 +1,99 @@
+#include "core/data/BlockGrid.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace kov {
+namespace {
+
+int blocksFor(int cells) {
+    return static_cast<int>((static_cast<int64_t>(cells) + BlockGrid::kBlockSide - 1) >>
+                            BlockGrid::kBlockBits);
+}
+
+}  // namespace
+
+BlockGrid::BlockGrid(int width, int height, uint8_t background, int64_t byteLimit)
+    : width_(std::max(width, 0)),
+      height_(std::max(height, 0)),
+      blocksX_(blocksFor(width_)),
+      background_(background),
+      byteLimit_(byteLimit) {
+    const auto slots = static_cast<size_t>(blocksX_) * blocksFor(height_);
+    if (static_cast<int64_t>(slots * sizeof(blocks_[0])) > byteLimit_) throw BlockLimitReached();
+    blocks_.resize(slots);
+}
+
+uint8_t* BlockGrid::rowIn(int bi, int j) const {
+    if (bi < 0 || bi >= blocksX_ || j < 0 || j >= height_) return nullptr;
+    uint8_t* block = blocks_[static_cast<size_t>(j >> kBlockBits) * blocksX_ + bi].get();
+    return block ? block + static_cast<size_t>(j & (kBlockSide - 1)) * kBlockSide : nullptr;
+}
+
+uint8_t BlockGrid::at(int i, int j) const {
+    if (i < 0 || i >= width_) return background_;
+    const uint8_t* row = rowIn(i >> kBlockBits, j);
+    return row ? row[i & (kBlockSide - 1)] : background_;
+}
+
+uint8_t* BlockGrid::makeBlock(int bi, int bj) {
+    auto& slot = blocks_[static_cast<size_t>(bj) * blocksX_ + bi];
+    if (!slot) {
+        if (kBlockBytes > byteLimit_ - memoryBytes()) throw BlockLimitReached();
+        slot = std::make_unique_for_overwrite<uint8_t[]>(kBlockBytes);
+        std::memset(slot.get(), background_, kBlockBytes);
+        ++blockCount_;
+    }
+    return slot.get();
+}
+
+void BlockGrid::set(int i, int j, uint8_t value) {
+    if (i < 0 || j < 0 || i >= width_ || j >= height_) return;
+    uint8_t* block = makeBlock(i >> kBlockBits, j >> kBlockBits);
+    block[static_cast<size_t>(j & (kBlockSide - 1)) * kBlockSide + (i & (kBlockSide - 1))] = value;
+}
+
+void BlockGrid::writeRow(int j, int x0, int x1, const uint8_t* in) {
+    if (j < 0 || j >= height_) return;
+    for (int bi = x0 >> kBlockBits; x0 <= x1; ++bi) {
+        const int end = std::min(x1, ((bi + 1) << kBlockBits) - 1);
+        makeBlock(bi, j >> kBlockBits);
+        std::memcpy(rowIn(bi, j) + (x0 & (kBlockSide - 1)), in, static_cast<size_t>(end - x0 + 1));
+        in += end - x0 + 1;
+        x0 = end + 1;
+    }
+}
+
+std::array<int64_t, 256> BlockGrid::histogram() const {
+    std::array<int64_t, 256> counts{};
+    int64_t stored = 0;
+    for (int j = 0; j < height_; ++j)
+        for (int bi = 0; bi < blocksX_; ++bi) {
+            const uint8_t* row = rowIn(bi, j);
+            if (!row) continue;
+            // The last block column may reach past the grid's east edge.
+            const int n = std::min(kBlockSide, width_ - (bi << kBlockBits));
+            for (int k = 0; k < n; ++k)
+                ++counts[row[k]];
+            stored += n;
+        }
+    counts[background_] += static_cast<int64_t>(width_) * height_ - stored;
+    return counts;
+}
+
+void BlockGrid::dropBackgroundBlocks() {
+    for (auto& block : blocks_) {
+        if (!block) continue;
+        const uint8_t* p = block.get();
+        if (std::all_of(p, p + kBlockBytes, [&](uint8_t v) { return v == background_; })) {
+            block.reset();
+            --blockCount_;
+        }
+    }
+}
+
+int64_t BlockGrid::memoryBytes() const {
+    return blockCount_ * kBlockBytes + static_cast<int64_t>(blocks_.size() * sizeof(blocks_[0]));
+}
+
+}  // namespace kov
