@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <climits>
@@ -153,37 +154,61 @@ bool isReadableFile(const std::string& path) {
     return fd.get() >= 0;
 }
 
+namespace {
+
+// Reads from fd into buffer[filled..wanted); answers the bytes read in all, or -1 (errno set).
+ssize_t readUpTo(int fd, char* buffer, size_t wanted) {
+    size_t filled = 0;
+    while (filled < wanted) {
+        const ssize_t n = ::read(fd, buffer + filled, wanted - filled);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return -1;
+        if (n == 0) break;
+        filled += static_cast<size_t>(n);
+    }
+    return static_cast<ssize_t>(filled);
+}
+
+}  // namespace
+
 std::unique_ptr<HxFile> openFile(const std::string& path, FileBuffer buffer, std::string* reason,
-                                 uint64_t maxBytes) {
+                                 uint64_t maxBytes, const HeadCheck& headCheck) {
     if (path.empty()) return refuse(reason, "no such file");
     if (isInternetPath(path)) {
-        std::optional<FileBuffer> fetched = fetchWhole(path, reason, maxBytes);
+        std::optional<ReceivedBytes> fetched = fetchWhole(path, reason, maxBytes);
         if (!fetched) return nullptr;
+        if (headCheck) {
+            std::string refusal = headCheck(fetched->view().substr(0, kHeadBytes));
+            if (!refusal.empty()) return refuse(reason, std::move(refusal));
+        }
         return std::make_unique<HxFile>(path, std::move(*fetched));
     }
     struct stat st;
     FileDescriptor fd(openRegularFile(path, st, reason));
     if (fd.get() < 0) return nullptr;
-    if (static_cast<uint64_t>(st.st_size) > maxBytes)
+    const auto size = static_cast<uint64_t>(st.st_size);
+    if (size > maxBytes)
         return refuse(reason, "larger than " + std::to_string(maxBytes) + " bytes");
+    if (headCheck) {
+        char head[kHeadBytes];
+        const ssize_t n = readUpTo(fd.get(), head, std::min<uint64_t>(size, kHeadBytes));
+        if (n < 0) return refuse(reason, std::strerror(errno));
+        std::string refusal = headCheck(std::string_view(head, static_cast<size_t>(n)));
+        if (!refusal.empty()) return refuse(reason, std::move(refusal));
+        if (::lseek(fd.get(), 0, SEEK_SET) != 0) return refuse(reason, std::strerror(errno));
+    }
 
     try {
-        // One byte more than the file's size, so that reaching the end needs no growth unless
-        // the file grew while it was read.
-        buffer.resize(static_cast<size_t>(st.st_size) + 1);
-        size_t filled = 0;
-        for (;;) {
-            if (filled > maxBytes) return nullptr;  // it grew past the bound while being read
-            if (filled == buffer.size()) buffer.resize(buffer.size() * 2);
-            const ssize_t n = ::read(fd.get(), buffer.data() + filled, buffer.size() - filled);
-            if (n < 0) {
-                if (errno == EINTR) continue;
-                return refuse(reason, std::strerror(errno));
-            }
-            if (n == 0) break;
-            filled += static_cast<size_t>(n);
-        }
-        buffer.resize(filled);
+        // One byte more than the file's size tells whether it grew while it was read: what was
+        // held would then be a part of it, and a file that keeps growing must not take all the
+        // memory.
+        buffer.resize(static_cast<size_t>(size) + 1);
+        const ssize_t filled = readUpTo(fd.get(), buffer.data(), buffer.size());
+        if (filled < 0) return refuse(reason, std::strerror(errno));
+        if (static_cast<uint64_t>(filled) > size)
+            return refuse(
+                reason, "it grew beyond its " + std::to_string(size) + " bytes while it was read");
+        buffer.resize(static_cast<size_t>(filled));
     } catch (const std::bad_alloc&) {
         return refuse(reason,
                       "not enough memory to hold its " + std::to_string(st.st_size) + " bytes");
