@@ -34,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Ranks: the texts between commas, over a unit of the first byte's choosing.
     const double units[] = {0.1, 0.01, 1.0, 1e-300};
     const double unit = units[size > 0 ? data[0] % 4 : 0];
-    const FloodRanks ranks = parseRanks(splitText(text, ','), unit);
+    const FloodRanks ranks = parseRanks(split(text, ','), unit);
     check(ranks.levels.size() == ranks.heights.size() &&
           ranks.levels.size() <= static_cast<size_t>(kMaxRanks));
     for (size_t i = 1; i < ranks.levels.size(); ++i)

@@ -83,7 +83,7 @@ OptionResult floodOption(const Arguments& a, size_t& i, FloodOptions& o) {
     } else if (arg == "--from") {
         ok = o.hasStart = parsePair(value, o.start.x, o.start.y);
     } else if (arg == "--ranks") {
-        o.ranks = splitText(value, ',');
+        o.ranks = split(value, ',');
         double h = 0.0;
         for (const std::string& r : o.ranks)
             ok = ok && parseDouble(r, h);

@@ -43,7 +43,7 @@ bool parseSize(std::string_view text, int& w, int& h) {
 }
 
 bool parseRect(std::string_view text, MapRect& rect) {
-    const std::vector<std::string> parts = splitText(text, ',');
+    const std::vector<std::string> parts = split(text, ',');
     double v[4];
     if (parts.size() != 4) return false;
     for (int i = 0; i < 4; ++i)
@@ -78,7 +78,7 @@ bool parsePair(std::string_view text, double& first, double& second) {
     return skipBlanks(i) == text.size();
 }
 
-std::vector<std::string> splitText(std::string_view text, char separator) {
+std::vector<std::string> split(std::string_view text, char separator) {
     std::vector<std::string> parts;
     size_t from = 0;
     for (;;) {
@@ -90,8 +90,8 @@ std::vector<std::string> splitText(std::string_view text, char separator) {
 }
 
 bool parseColors(std::string_view text, std::vector<uint32_t>& colors) {
-    for (const std::string& item : splitText(text, ';')) {
-        const std::vector<std::string> rgb = splitText(item, ',');
+    for (const std::string& item : split(text, ';')) {
+        const std::vector<std::string> rgb = split(item, ',');
         if (rgb.size() != 3) return false;
         uint32_t color = 0;
         for (int k = 0; k < 3; ++k) {

@@ -22,7 +22,7 @@ bool parseRect(std::string_view text, MapRect& rect);
 // Two finite numbers separated by blanks, tabs or one comma ("E N", "E,N").
 bool parsePair(std::string_view text, double& first, double& second);
 // The parts of text between the separators (one part more than separators).
-std::vector<std::string> splitText(std::string_view text, char separator);
+std::vector<std::string> split(std::string_view text, char separator);
 // "r,g,b;r,g,b;...": channels 0..255, at most kMaxRanks colours, appended as 0x00BBGGRR.
 bool parseColors(std::string_view text, std::vector<uint32_t>& colors);
 

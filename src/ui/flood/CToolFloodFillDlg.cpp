@@ -69,9 +69,8 @@ CToolFloodFillDlg::CToolFloodFillDlg(unsigned resource, bool lineAvailable, QWid
     noDataPasses = settings::readInt(s, "NoBorderN", 0) != 0;
     rangeLimit = settings::readInt(s, "Range", 0) != 0;
     lineAsWall = settings::readInt(s, "SelArcBound", 0) != 0;
-    // Levels and distances far beyond any landscape (metres).
-    height = settings::readRealIn(s, "Height", 5.0, -1.0e5, 1.0e5);
-    range = settings::readRealIn(s, "RangeMax", 3000.0, 0.0, 1.0e7);
+    height = settings::readReal(s, "Height", 5.0);
+    range = settings::readReal(s, "RangeMax", 3000.0);
     for (int d = 1; d <= kRanks; ++d) {
         const std::string key = std::to_string(d);
         rankTexts[d - 1] = settings::readString(s, "H" + key, d == 1 ? "5.0" : "");
