@@ -65,6 +65,9 @@ std::string lowerCase(std::string text) {
     return text;
 }
 
+// findPathIgnoringCase component by component, listings from cache when given.
+std::string walkIgnoringCase(const std::string& path, FolderListingCache* cache);
+
 // Calls onEntry with the name of every entry of folder until it answers true.
 template <typename OnEntry>
 void forEachEntry(const std::string& folder, OnEntry onEntry) {
@@ -104,6 +107,18 @@ std::string FolderListingCache::findIgnoringCase(const std::string& folder,
         });
     const auto found = entries.find(lowerCase(name));
     return found == entries.end() ? std::string() : found->second;
+}
+
+std::string FolderListingCache::resolveFolder(const std::string& folder) {
+    {
+        const std::lock_guard hold(lock_);
+        if (const auto known = folders_.find(folder); known != folders_.end()) return known->second;
+    }
+    // Worked out without the lock: the walk lists folders through this cache.
+    std::string resolved = walkIgnoringCase(folder, this);
+    if (!resolved.empty() && resolved.back() != '/') resolved += '/';
+    const std::lock_guard hold(lock_);
+    return folders_.try_emplace(folder, std::move(resolved)).first->second;
 }
 
 FolderListingScope::FolderListingScope() : outer_(scopedCache) {
@@ -220,6 +235,24 @@ std::string findPathIgnoringCase(const std::string& path, FolderListingCache* ca
     if (path.empty()) return {};
     if (!cache) cache = scopedCache;
     if (exists(path) || isInternetPath(path)) return path;
+    const size_t slash = path.rfind('/');
+    if (!cache || slash == std::string::npos || slash + 1 == path.size())
+        return walkIgnoringCase(path, cache);
+    // The folder once per cache, then the name in its listing.
+    const std::string folder = cache->resolveFolder(path.substr(0, slash + 1));
+    if (folder.empty()) return {};
+    const std::string name = path.substr(slash + 1);
+    const std::string match = cache->findIgnoringCase(folder, name);
+    if (match.empty()) return {};
+    // Names that differ only in case: the one asked for when it exists as written.
+    if (match != name && exists(folder + name)) return folder + name;
+    return folder + match;
+}
+
+namespace {
+
+std::string walkIgnoringCase(const std::string& path, FolderListingCache* cache) {
+    if (exists(path)) return path;
     // Walk the components, replacing each that does not exist by a case-insensitive match.
     std::string resolved = path[0] == '/' ? "/" : "";
     size_t pos = path[0] == '/' ? 1 : 0;
@@ -241,6 +274,8 @@ std::string findPathIgnoringCase(const std::string& path, FolderListingCache* ca
     }
     return exists(resolved) ? resolved : std::string();
 }
+
+}  // namespace
 
 std::pair<std::string, std::string> splitFolder(const std::string& path) {
     const size_t slash = path.find_last_of("/\\");

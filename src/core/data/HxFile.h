@@ -76,11 +76,16 @@ public:
     // The entry of folder whose name equals name without regard to ASCII case; empty when none.
     // Threads reading the files of one load may share the cache.
     std::string findIgnoringCase(const std::string& folder, const std::string& name);
+    // The existing folder (ending in '/') that folder names, matched as findPathIgnoringCase
+    // matches; empty when there is none. Worked out once per folder: a search that tries many
+    // names in the same folders costs one look-up per name.
+    std::string resolveFolder(const std::string& folder);
 
 private:
     std::mutex lock_;
     // Per folder: entry names by their lower-case form (the first of equal forms wins).
     std::unordered_map<std::string, std::unordered_map<std::string, std::string>> listings_;
+    std::unordered_map<std::string, std::string> folders_;  // resolveFolder's answers
 };
 
 // While an object of this class lives, every findPathIgnoringCase on this thread without a

@@ -115,7 +115,9 @@ std::optional<ReceivedBytes> fetchWhole(const std::string& url, std::string* rea
     if (deadline) {
         const auto left =
             std::chrono::duration_cast<std::chrono::milliseconds>(*deadline - Clock::now());
-        if (left.count() <= 0)
+        // Less than a tenth of a second (as when the previous fetch ran to the deadline) is
+        // too little to fetch anything: the time is used up.
+        if (left.count() < 100)
             return fail("the load's time for internet files (" +
                         std::to_string(limits.loadSeconds) + " s) is used up");
         milliseconds = std::min<long long>(milliseconds, left.count());

@@ -59,6 +59,13 @@ TEST(FileService, OpensRegularFilesAndMatchesPathsWithoutCase) {
     EXPECT_EQ(openFile(dir.file("none")), nullptr);
     EXPECT_EQ(findPathIgnoringCase(dir.file("data/tile.kov")), dir.file("Data/Tile.KOV"));
     EXPECT_EQ(findPathIgnoringCase(dir.file("DATA/other.kov")), "");
+    // The same through a cache that lists each folder once, also where names differ only in
+    // case: the one written wins.
+    test::writeFile(dir.file("Data/tile.kov"), "lower");
+    FolderListingCache cache;
+    for (const char* name : {"tile.kov", "Tile.KOV"})
+        EXPECT_EQ(findPathIgnoringCase(dir.file("DATA/") + name, &cache), dir.file("Data/") + name);
+    EXPECT_EQ(findPathIgnoringCase(dir.file("DATA/other.kov"), &cache), "");
     EXPECT_EQ(baseName("/a/b.c/T1.tar.kov"), "T1.tar");
     EXPECT_EQ(fileExtension("/a/b.c/T1"), "");
 }
