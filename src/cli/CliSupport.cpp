@@ -258,59 +258,6 @@ void reportUnreadableStdin(const char* command) {
     std::fprintf(stderr, "kovtool %s: cannot read stdin: %s\n", command, std::strerror(errno));
 }
 
-bool parsePair(std::string_view text, double& first, double& second) {
-    auto skipBlanks = [&](size_t i) {
-        while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r')))
-            ++i;
-        return i;
-    };
-    auto number = [&](size_t& i, double& out) {
-        if (i < text.size() && text[i] == '+') ++i;
-        const auto result = std::from_chars(text.data() + i, text.data() + text.size(), out);
-        if (result.ec != std::errc() || !std::isfinite(out)) return false;
-        i = static_cast<size_t>(result.ptr - text.data());
-        return true;
-    };
-    size_t i = skipBlanks(0);
-    if (!number(i, first)) return false;
-    const size_t afterFirst = i;
-    i = skipBlanks(i);
-    if (i < text.size() && text[i] == ',')
-        i = skipBlanks(i + 1);
-    else if (i == afterFirst)
-        return false;  // the numbers need a separator
-    if (!number(i, second)) return false;
-    return skipBlanks(i) == text.size();
-}
-
-bool parseInt(std::string_view text, int& out) {
-    const auto r = std::from_chars(text.data(), text.data() + text.size(), out);
-    return r.ec == std::errc() && r.ptr == text.data() + text.size();
-}
-
-bool parseSize(const std::string& text, int& w, int& h) {
-    const size_t x = text.find_first_of("xX");
-    return x != std::string::npos && parseInt(std::string_view(text).substr(0, x), w) &&
-           parseInt(std::string_view(text).substr(x + 1), h) && w >= 1 && h >= 1 && w <= 20000 &&
-           h <= 20000;
-}
-
-bool parseRect(const std::string& text, MapRect& rect) {
-    double v[4];
-    std::string_view rest = text;
-    for (int i = 0; i < 4; ++i) {
-        const auto r = std::from_chars(rest.data(), rest.data() + rest.size(), v[i]);
-        if (r.ec != std::errc()) return false;
-        rest.remove_prefix(static_cast<size_t>(r.ptr - rest.data()));
-        if (i < 3) {
-            if (rest.empty() || rest[0] != ',') return false;
-            rest.remove_prefix(1);
-        }
-    }
-    rect = {v[0], v[1], v[2], v[3]};
-    return rest.empty() && rect.xmax > rect.xmin && rect.ymax > rect.ymin;
-}
-
 std::optional<MapRect> fittedViewRect(const char* command, const HMeshProject& project,
                                       const MapRect* request, int w, int h) {
     MapRect wanted;

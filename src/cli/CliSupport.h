@@ -13,6 +13,7 @@
 
 #include <optional>
 
+#include "cli/OptionParsers.h"
 #include "core/data/HMeshProject.h"
 
 class QByteArray;
@@ -60,12 +61,6 @@ bool parseDataArguments(
     const char* command, const std::vector<std::string>& args, DataArguments& out,
     const std::function<OptionResult(const std::vector<std::string>&, size_t&)>& ownOption);
 
-// Option values: a whole number (all of the text), "WxH" (1..20000 each way), and
-// "XMIN,YMIN,XMAX,YMAX" with the maximum above the minimum each way.
-bool parseInt(std::string_view text, int& out);
-bool parseSize(const std::string& text, int& w, int& h);
-bool parseRect(const std::string& text, MapRect& rect);
-
 // The map rectangle a w x h view shows for the request (the project's whole extent without
 // one), by the view's rules: at least 10 m each way, at most 5 pixels per metre, centred, edges
 // on the project's largest cell. Empty, after a message on stderr, when it is not finite.
@@ -83,9 +78,6 @@ std::string jsonString(std::string_view text);
 // string: it is "path":null,"pathBytes":"..." with its bytes percent-encoded (every byte but
 // A-Z a-z 0-9 - . _ ~ / as %XX), which decode back to the very bytes of the file's name.
 std::string jsonPathFields(const std::string& path);
-
-// Parses two numbers separated by blanks, tabs or one comma ("E N", "E,N"); false otherwise.
-bool parsePair(std::string_view text, double& first, double& second);
 
 // Reports on stderr a line of stdin that is not an "E N" pair.
 void reportBadPairLine(const char* command, long long lineNumber, std::string_view line);

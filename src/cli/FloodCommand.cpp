@@ -4,7 +4,6 @@
 #include <QBuffer>
 #include <QFontDatabase>
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -49,49 +48,6 @@ struct FloodOptions {
     int height = 1080;
     bool legend = false;
 };
-
-bool parseDouble(std::string_view text, double& out) {
-    const auto r = std::from_chars(text.data(), text.data() + text.size(), out);
-    return r.ec == std::errc() && r.ptr == text.data() + text.size() && std::isfinite(out);
-}
-
-std::vector<std::string> split(const std::string& text, char separator) {
-    std::vector<std::string> parts;
-    size_t from = 0;
-    for (;;) {
-        const size_t at = text.find(separator, from);
-        parts.push_back(text.substr(from, at - from));
-        if (at == std::string::npos) return parts;
-        from = at + 1;
-    }
-}
-
-bool parseColors(const std::string& text, std::vector<uint32_t>& colors) {
-    for (const std::string& item : split(text, ';')) {
-        const auto rgb = split(item, ',');
-        if (rgb.size() != 3) return false;
-        uint32_t color = 0;
-        for (int k = 0; k < 3; ++k) {
-            int v = -1;
-            const auto r = std::from_chars(rgb[k].data(), rgb[k].data() + rgb[k].size(), v);
-            if (r.ec != std::errc() || r.ptr != rgb[k].data() + rgb[k].size() || v < 0 || v > 255)
-                return false;
-            color |= static_cast<uint32_t>(v) << (8 * k);
-        }
-        colors.push_back(color);
-    }
-    return colors.size() <= static_cast<size_t>(kMaxRanks);
-}
-
-bool parseSize(const std::string& text, int& w, int& h) {
-    const size_t x = text.find_first_of("xX");
-    if (x == std::string::npos) return false;
-    const std::string a = text.substr(0, x), b = text.substr(x + 1);
-    const auto ra = std::from_chars(a.data(), a.data() + a.size(), w);
-    const auto rb = std::from_chars(b.data(), b.data() + b.size(), h);
-    return ra.ec == std::errc() && rb.ec == std::errc() && ra.ptr == a.data() + a.size() &&
-           rb.ptr == b.data() + b.size() && w >= 1 && h >= 1 && w <= 20000 && h <= 20000;
-}
 
 OptionResult floodOption(const Arguments& a, size_t& i, FloodOptions& o) {
     const std::string& arg = a[i];

@@ -5,7 +5,6 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QSvgGenerator>
-#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -30,27 +29,6 @@ struct ProfileOptions {
     int height = 500;
     bool marks = true;
 };
-
-bool parseWhole(const std::string& text, double& out) {
-    const auto r = std::from_chars(text.data(), text.data() + text.size(), out);
-    return r.ec == std::errc() && r.ptr == text.data() + text.size() && std::isfinite(out);
-}
-
-bool parseWhole(const std::string& text, long long& out) {
-    const auto r = std::from_chars(text.data(), text.data() + text.size(), out);
-    return r.ec == std::errc() && r.ptr == text.data() + text.size();
-}
-
-bool parseSize(const std::string& text, int& w, int& h) {
-    const size_t x = text.find_first_of("xX");
-    long long a = 0, b = 0;
-    if (x == std::string::npos || !parseWhole(text.substr(0, x), a) ||
-        !parseWhole(text.substr(x + 1), b) || a < 1 || b < 1 || a > 20000 || b > 20000)
-        return false;
-    w = static_cast<int>(a);
-    h = static_cast<int>(b);
-    return true;
-}
 
 bool isPoint(const std::string& text, FPoint& p) {
     if (text.empty() || text.rfind("--", 0) == 0) return false;
@@ -85,10 +63,10 @@ OptionResult profileOption(const Arguments& a, size_t& i, ProfileOptions& o) {
     } else if (arg == "--size") {
         ok = parseSize(value, o.width, o.height);
     } else if (arg == "--step") {
-        ok = parseWhole(value, o.step) && o.step >= 0.0;
+        ok = parseDouble(value, o.step) && o.step >= 0.0;
     } else {
         long long n = 0;
-        ok = parseWhole(value, n) && n <= kMostProfileSamples;
+        ok = parseInt(value, n) && n <= kMostProfileSamples;
         // The sampling divides by the count less one: fewer than 3 samples are taken as 3.
         if (ok) o.maxPoints = static_cast<int>(std::max(n, 3LL));
     }

@@ -139,6 +139,15 @@ TEST_F(KovtoolDataTest, ElevAnswersElevationWaterNoDataAndNone) {
               "121.5 201 0.90\n"
               "99 201 none\n"
               "101 214 55.50\n");
+
+    // A hand-made project that lists the fine tile first answers as the window does: from the
+    // fine tile where it has data.
+    test::writeFile(dir.file("fineFirst.kovv5"),
+                    "<?xml version='1.0'?>\n<MeshProject><Mesh>" + dir.file("fine/F.kov") +
+                        "</Mesh><Mesh>" + dir.file("set/Data/W.kov") + "</Mesh></MeshProject>");
+    EXPECT_EQ(kovtool("elev " + dir.file("fineFirst.kovv5") + " --at 102,213", &code),
+              "102 213 55.50\n")
+        << lastError();
 }
 
 TEST_F(KovtoolDataTest, ElevStreamsPointsFromStdinAndReportsBadLines) {

@@ -41,9 +41,9 @@ void LocalHttpServer::trickle(const std::string& path, int bytes, int pauseMilli
     trickles_[path] = {bytes, pauseMilliseconds};
 }
 
-void LocalHttpServer::stall(const std::string& path) {
+void LocalHttpServer::stall(const std::string& path, int64_t claimedBytes) {
     std::lock_guard lock(mutex_);
-    stalls_[path] = true;
+    stalls_[path] = claimedBytes;
 }
 
 std::string LocalHttpServer::url(const std::string& path) const {
@@ -76,7 +76,9 @@ void LocalHttpServer::answer(int client) {
     std::unique_lock lock(mutex_);
     const auto file = files_.find(path);
     const std::shared_ptr<const std::string> body = file == files_.end() ? nullptr : file->second;
-    const bool stall = stalls_.count(path) > 0;
+    const auto stalled = stalls_.find(path);
+    const bool stall = stalled != stalls_.end();
+    const int64_t claimed = stall ? stalled->second : 0;
     const auto trickle = trickles_.find(path);
     const std::pair<int, int> trickled =
         trickle == trickles_.end() ? std::pair<int, int>{0, 0} : trickle->second;
@@ -101,7 +103,7 @@ void LocalHttpServer::answer(int client) {
     }
     // The body is sent from the stored copy: a test that measures memory sees the client's.
     const std::string head =
-        stall   ? "HTTP/1.0 200 OK\r\nContent-Length: 1000\r\n\r\nabc"
+        stall   ? "HTTP/1.0 200 OK\r\nContent-Length: " + std::to_string(claimed) + "\r\n\r\nabc"
         : !body ? "HTTP/1.0 404 Not Found\r\nContent-Length: 0\r\n\r\n"
                 : "HTTP/1.0 200 OK\r\nContent-Length: " + std::to_string(body->size()) + "\r\n\r\n";
     if (!send(head.data(), head.size())) return;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -11,8 +12,8 @@
 namespace kov::test {
 
 // Serves the files given with Put; other paths answer 404. A path registered with Stall sends
-// its headers and a few bytes, then nothing until the server stops; one registered with Trickle
-// sends its bytes one at a time with a pause after each.
+// its headers (announcing claimedBytes) and a few bytes, then nothing until the server stops; one
+// registered with Trickle sends its bytes one at a time with a pause after each.
 class LocalHttpServer {
 public:
     LocalHttpServer();  // listens on an ephemeral port
@@ -21,7 +22,7 @@ public:
     LocalHttpServer& operator=(const LocalHttpServer&) = delete;
 
     void put(const std::string& path, const std::string& body);
-    void stall(const std::string& path);
+    void stall(const std::string& path, int64_t claimedBytes = 1000);
     void trickle(const std::string& path, int bytes, int pauseMilliseconds);
     // "http://127.0.0.1:PORT" + path
     std::string url(const std::string& path) const;
@@ -37,7 +38,7 @@ private:
     std::atomic<int> requests_{0};
     std::mutex mutex_;
     std::map<std::string, std::shared_ptr<const std::string>> files_;
-    std::map<std::string, bool> stalls_;
+    std::map<std::string, int64_t> stalls_;                // the length announced
     std::map<std::string, std::pair<int, int>> trickles_;  // bytes, pause
     std::thread thread_;
 };

@@ -483,6 +483,16 @@ double readReal(std::string_view section, std::string_view key, double def) {
     return value ? decodeReal(*value, def) : def;
 }
 
+int readIntIn(std::string_view section, std::string_view key, int def, int lo, int hi) {
+    return std::clamp(readInt(section, key, def), lo, hi);
+}
+
+double readRealIn(std::string_view section, std::string_view key, double def, double lo,
+                  double hi) {
+    const double value = readReal(section, key, def);
+    return std::isfinite(value) ? std::clamp(value, lo, hi) : def;
+}
+
 uint32_t readColor(std::string_view section, std::string_view key, uint32_t def) {
     const std::optional<std::string> value = readValue(section, key);
     return value ? decodeColor(*value, def) : def;

@@ -69,6 +69,10 @@ std::string readString(std::string_view section, std::string_view key, std::stri
 int readInt(std::string_view section, std::string_view key, int def);
 double readReal(std::string_view section, std::string_view key, double def);
 uint32_t readColor(std::string_view section, std::string_view key, uint32_t def);
+// The same, limited to lo..hi: a stored number outside is taken as the nearer bound (a real that
+// is no finite number as def), so that no arithmetic on a setting can overflow.
+int readIntIn(std::string_view section, std::string_view key, int def, int lo, int hi);
+double readRealIn(std::string_view section, std::string_view key, double def, double lo, double hi);
 // Copies the stored block into `buffer` and returns its length; 0 with nothing copied when the
 // key is absent or the block is longer than `size`.
 size_t readBinary(std::string_view section, std::string_view key, void* buffer, size_t size);

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <climits>
@@ -64,6 +65,9 @@ std::string lowerCase(std::string text) {
     return text;
 }
 
+// findPathIgnoringCase component by component, listings from cache when given.
+std::string walkIgnoringCase(const std::string& path, FolderListingCache* cache);
+
 // Calls onEntry with the name of every entry of folder until it answers true.
 template <typename OnEntry>
 void forEachEntry(const std::string& folder, OnEntry onEntry) {
@@ -103,6 +107,18 @@ std::string FolderListingCache::findIgnoringCase(const std::string& folder,
         });
     const auto found = entries.find(lowerCase(name));
     return found == entries.end() ? std::string() : found->second;
+}
+
+std::string FolderListingCache::resolveFolder(const std::string& folder) {
+    {
+        const std::lock_guard hold(lock_);
+        if (const auto known = folders_.find(folder); known != folders_.end()) return known->second;
+    }
+    // Worked out without the lock: the walk lists folders through this cache.
+    std::string resolved = walkIgnoringCase(folder, this);
+    if (!resolved.empty() && resolved.back() != '/') resolved += '/';
+    const std::lock_guard hold(lock_);
+    return folders_.try_emplace(folder, std::move(resolved)).first->second;
 }
 
 FolderListingScope::FolderListingScope() : outer_(scopedCache) {
@@ -153,37 +169,61 @@ bool isReadableFile(const std::string& path) {
     return fd.get() >= 0;
 }
 
+namespace {
+
+// Reads from fd into buffer[filled..wanted); answers the bytes read in all, or -1 (errno set).
+ssize_t readUpTo(int fd, char* buffer, size_t wanted) {
+    size_t filled = 0;
+    while (filled < wanted) {
+        const ssize_t n = ::read(fd, buffer + filled, wanted - filled);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return -1;
+        if (n == 0) break;
+        filled += static_cast<size_t>(n);
+    }
+    return static_cast<ssize_t>(filled);
+}
+
+}  // namespace
+
 std::unique_ptr<HxFile> openFile(const std::string& path, FileBuffer buffer, std::string* reason,
-                                 uint64_t maxBytes) {
+                                 uint64_t maxBytes, const HeadCheck& headCheck) {
     if (path.empty()) return refuse(reason, "no such file");
     if (isInternetPath(path)) {
-        std::optional<FileBuffer> fetched = fetchWhole(path, reason, maxBytes);
+        std::optional<ReceivedBytes> fetched = fetchWhole(path, reason, maxBytes);
         if (!fetched) return nullptr;
+        if (headCheck) {
+            std::string refusal = headCheck(fetched->view().substr(0, kHeadBytes));
+            if (!refusal.empty()) return refuse(reason, std::move(refusal));
+        }
         return std::make_unique<HxFile>(path, std::move(*fetched));
     }
     struct stat st;
     FileDescriptor fd(openRegularFile(path, st, reason));
     if (fd.get() < 0) return nullptr;
-    if (static_cast<uint64_t>(st.st_size) > maxBytes)
+    const auto size = static_cast<uint64_t>(st.st_size);
+    if (size > maxBytes)
         return refuse(reason, "larger than " + std::to_string(maxBytes) + " bytes");
+    if (headCheck) {
+        char head[kHeadBytes];
+        const ssize_t n = readUpTo(fd.get(), head, std::min<uint64_t>(size, kHeadBytes));
+        if (n < 0) return refuse(reason, std::strerror(errno));
+        std::string refusal = headCheck(std::string_view(head, static_cast<size_t>(n)));
+        if (!refusal.empty()) return refuse(reason, std::move(refusal));
+        if (::lseek(fd.get(), 0, SEEK_SET) != 0) return refuse(reason, std::strerror(errno));
+    }
 
     try {
-        // One byte more than the file's size, so that reaching the end needs no growth unless
-        // the file grew while it was read.
-        buffer.resize(static_cast<size_t>(st.st_size) + 1);
-        size_t filled = 0;
-        for (;;) {
-            if (filled > maxBytes) return nullptr;  // it grew past the bound while being read
-            if (filled == buffer.size()) buffer.resize(buffer.size() * 2);
-            const ssize_t n = ::read(fd.get(), buffer.data() + filled, buffer.size() - filled);
-            if (n < 0) {
-                if (errno == EINTR) continue;
-                return refuse(reason, std::strerror(errno));
-            }
-            if (n == 0) break;
-            filled += static_cast<size_t>(n);
-        }
-        buffer.resize(filled);
+        // One byte more than the file's size tells whether it grew while it was read: what was
+        // held would then be a part of it, and a file that keeps growing must not take all the
+        // memory.
+        buffer.resize(static_cast<size_t>(size) + 1);
+        const ssize_t filled = readUpTo(fd.get(), buffer.data(), buffer.size());
+        if (filled < 0) return refuse(reason, std::strerror(errno));
+        if (static_cast<uint64_t>(filled) > size)
+            return refuse(
+                reason, "it grew beyond its " + std::to_string(size) + " bytes while it was read");
+        buffer.resize(static_cast<size_t>(filled));
     } catch (const std::bad_alloc&) {
         return refuse(reason,
                       "not enough memory to hold its " + std::to_string(st.st_size) + " bytes");
@@ -195,6 +235,24 @@ std::string findPathIgnoringCase(const std::string& path, FolderListingCache* ca
     if (path.empty()) return {};
     if (!cache) cache = scopedCache;
     if (exists(path) || isInternetPath(path)) return path;
+    const size_t slash = path.rfind('/');
+    if (!cache || slash == std::string::npos || slash + 1 == path.size())
+        return walkIgnoringCase(path, cache);
+    // The folder once per cache, then the name in its listing.
+    const std::string folder = cache->resolveFolder(path.substr(0, slash + 1));
+    if (folder.empty()) return {};
+    const std::string name = path.substr(slash + 1);
+    const std::string match = cache->findIgnoringCase(folder, name);
+    if (match.empty()) return {};
+    // Names that differ only in case: the one asked for when it exists as written.
+    if (match != name && exists(folder + name)) return folder + name;
+    return folder + match;
+}
+
+namespace {
+
+std::string walkIgnoringCase(const std::string& path, FolderListingCache* cache) {
+    if (exists(path)) return path;
     // Walk the components, replacing each that does not exist by a case-insensitive match.
     std::string resolved = path[0] == '/' ? "/" : "";
     size_t pos = path[0] == '/' ? 1 : 0;
@@ -216,6 +274,8 @@ std::string findPathIgnoringCase(const std::string& path, FolderListingCache* ca
     }
     return exists(resolved) ? resolved : std::string();
 }
+
+}  // namespace
 
 std::pair<std::string, std::string> splitFolder(const std::string& path) {
     const size_t slash = path.find_last_of("/\\");

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "core/data/LargeBlockAllocator.h"
+#include "core/data/ReceivedBytes.h"
 
 namespace kov {
 
@@ -23,30 +25,45 @@ public:
         : fullPath_(std::move(fullPath)), contents_(std::move(contents)) {}
     HxFile(std::string fullPath, std::string_view contents)
         : HxFile(std::move(fullPath), FileBuffer(contents.begin(), contents.end())) {}
+    // A fetched file, held where its bytes arrived.
+    HxFile(std::string fullPath, ReceivedBytes received)
+        : fullPath_(std::move(fullPath)), received_(std::move(received)) {}
 
     // The file's own full path (absolute for local files).
     const std::string& fullPath() const { return fullPath_; }
-    std::string_view contents() const { return {contents_.data(), contents_.size()}; }
-    // Hands the buffer back, so that the next openFile can reuse its memory.
+    std::string_view contents() const {
+        return received_.view().empty() ? std::string_view(contents_.data(), contents_.size())
+                                        : received_.view();
+    }
+    // Hands the buffer back, so that the next openFile can reuse its memory (empty for a
+    // fetched file).
     FileBuffer takeContents() { return std::move(contents_); }
 
 private:
     std::string fullPath_;
     FileBuffer contents_;
+    ReceivedBytes received_;
 };
 
 // No bound on the size of a file but the memory that can be had.
 inline constexpr uint64_t kAnyFileSize = UINT64_MAX;
 
+// Judges a file by its first bytes (at most kHeadBytes; fewer when the file is shorter) before
+// the rest is read: answers why the file is refused, or an empty text to read it whole.
+using HeadCheck = std::function<std::string(std::string_view head)>;
+inline constexpr size_t kHeadBytes = 4096;
+
 // Opens a file; null when it cannot be opened, is not a regular file (a FIFO, device or folder
-// never blocks the open: it is refused without being read) or holds more than maxBytes, and then
-// *reason (when given) says why. Internet paths ("http:", "https:", "ftp:") are fetched whole;
+// never blocks the open: it is refused without being read), holds more than maxBytes, fails the
+// head check, or grows while it is read (no byte beyond the size it had when opened is held), and
+// then *reason (when given) says why. Internet paths ("http:", "https:", "ftp:") are fetched whole;
 // their full path is the address. A local file's full path is made absolute without resolving
 // symbolic links: a file reached through a link is named, and looked for beside, as the link. A
 // buffer from an earlier file may be passed in to be reused: readers of many files avoid fresh
 // memory per file.
 std::unique_ptr<HxFile> openFile(const std::string& path, FileBuffer buffer = {},
-                                 std::string* reason = nullptr, uint64_t maxBytes = kAnyFileSize);
+                                 std::string* reason = nullptr, uint64_t maxBytes = kAnyFileSize,
+                                 const HeadCheck& headCheck = {});
 
 // Whether openFile may read the path: an internet path, or a regular file that can be opened for
 // reading. Answers at once for a FIFO or device.
@@ -59,11 +76,16 @@ public:
     // The entry of folder whose name equals name without regard to ASCII case; empty when none.
     // Threads reading the files of one load may share the cache.
     std::string findIgnoringCase(const std::string& folder, const std::string& name);
+    // The existing folder (ending in '/') that folder names, matched as findPathIgnoringCase
+    // matches; empty when there is none. Worked out once per folder: a search that tries many
+    // names in the same folders costs one look-up per name.
+    std::string resolveFolder(const std::string& folder);
 
 private:
     std::mutex lock_;
     // Per folder: entry names by their lower-case form (the first of equal forms wins).
     std::unordered_map<std::string, std::unordered_map<std::string, std::string>> listings_;
+    std::unordered_map<std::string, std::string> folders_;  // resolveFolder's answers
 };
 
 // While an object of this class lives, every findPathIgnoringCase on this thread without a

@@ -5,46 +5,40 @@
 #include <chrono>
 #include <memory>
 #include <mutex>
+#include <optional>
 
 namespace kov {
 namespace {
 
+using Clock = std::chrono::steady_clock;
+
 std::mutex limitsMutex;
 FetchLimits currentLimits;
 FetchCancelCheck cancelCheck;
+std::optional<Clock::time_point> loadDeadline;  // of the outermost FetchLoadScope
 
 struct CurlDeleter {
     void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
 };
 
 struct Download {
-    CURL* curl = nullptr;
-    FileBuffer bytes;
+    ReceivedBytes bytes;
     uint64_t maxBytes = 0;
-    bool sized = false;  // room reserved (or not) from the Content-Length
     bool tooLarge = false;
+    bool outOfMemory = false;
     FetchCancelCheck cancel;
-    std::chrono::steady_clock::time_point lastAsked;
+    Clock::time_point lastAsked;
 };
 
 size_t appendChunk(char* data, size_t size, size_t count, void* userData) {
     auto* download = static_cast<Download*>(userData);
     const size_t n = size * count;
-    if (download->bytes.size() + n > download->maxBytes) {
+    if (download->bytes.view().size() + n > download->maxBytes) {
         download->tooLarge = true;
         return 0;  // aborts the transfer
     }
-    try {
-        if (!download->sized) {
-            download->sized = true;
-            curl_off_t length = -1;
-            if (curl_easy_getinfo(download->curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) ==
-                    CURLE_OK &&
-                length > 0 && static_cast<uint64_t>(length) <= download->maxBytes)
-                download->bytes.reserve(static_cast<size_t>(length));
-        }
-        download->bytes.insert(download->bytes.end(), data, data + n);
-    } catch (const std::bad_alloc&) {
+    if (!download->bytes.append(std::string_view(data, n))) {
+        download->outOfMemory = true;
         return 0;
     }
     return n;
@@ -52,7 +46,7 @@ size_t appendChunk(char* data, size_t size, size_t count, void* userData) {
 
 int askCancel(void* userData, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
     auto* download = static_cast<Download*>(userData);
-    const auto now = std::chrono::steady_clock::now();
+    const auto now = Clock::now();
     if (now - download->lastAsked < std::chrono::milliseconds(50)) return 0;
     download->lastAsked = now;
     return download->cancel() ? 1 : 0;  // nonzero aborts the transfer
@@ -86,8 +80,19 @@ void setFetchCancelCheck(FetchCancelCheck check) {
     cancelCheck = std::move(check);
 }
 
-std::optional<FileBuffer> fetchWhole(const std::string& url, std::string* reason,
-                                     uint64_t maxBytes) {
+FetchLoadScope::FetchLoadScope() {
+    std::lock_guard lock(limitsMutex);
+    outermost_ = !loadDeadline;
+    if (outermost_) loadDeadline = Clock::now() + std::chrono::seconds(currentLimits.loadSeconds);
+}
+
+FetchLoadScope::~FetchLoadScope() {
+    std::lock_guard lock(limitsMutex);
+    if (outermost_) loadDeadline.reset();
+}
+
+std::optional<ReceivedBytes> fetchWhole(const std::string& url, std::string* reason,
+                                        uint64_t maxBytes) {
     static std::once_flag initialised;
     std::call_once(initialised, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
     auto fail = [&](std::string text) {
@@ -96,15 +101,32 @@ std::optional<FileBuffer> fetchWhole(const std::string& url, std::string* reason
     };
     std::unique_ptr<CURL, CurlDeleter> curl(curl_easy_init());
     if (!curl) return fail("the network library cannot be started");
-    const FetchLimits limits = getFetchLimits();
-    CURL* h = curl.get();
+    FetchLimits limits;
     Download download;
-    download.curl = h;
-    download.maxBytes = std::min(maxBytes, static_cast<uint64_t>(std::max(limits.maxBytes, 0LL)));
+    std::optional<Clock::time_point> deadline;
     {
         std::lock_guard lock(limitsMutex);
+        limits = currentLimits;
         download.cancel = cancelCheck;
+        deadline = loadDeadline;
     }
+    // The time this fetch may take: its own limit, or what is left of the load's.
+    long long milliseconds = limits.totalSeconds * 1000LL;
+    if (deadline) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(*deadline - Clock::now());
+        // Less than a tenth of a second (as when the previous fetch ran to the deadline) is
+        // too little to fetch anything: the time is used up.
+        if (left.count() < 100)
+            return fail("the load's time for internet files (" +
+                        std::to_string(limits.loadSeconds) + " s) is used up");
+        milliseconds = std::min<long long>(milliseconds, left.count());
+    }
+    CURL* h = curl.get();
+    download.maxBytes = std::min(maxBytes, static_cast<uint64_t>(std::max(limits.maxBytes, 0LL)));
+    download.bytes = ReceivedBytes(static_cast<size_t>(download.maxBytes));
+    if (download.maxBytes > 0 && download.bytes.capacity() == 0)
+        return fail("no room for " + std::to_string(download.maxBytes) + " bytes can be reserved");
 
     curl_easy_setopt(h, CURLOPT_URL, url.c_str());
     curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https,ftp");
@@ -116,7 +138,7 @@ std::optional<FileBuffer> fetchWhole(const std::string& url, std::string* reason
     curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT, limits.connectSeconds);
     curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
     curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, limits.stallSeconds);
-    curl_easy_setopt(h, CURLOPT_TIMEOUT, limits.totalSeconds);
+    curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, static_cast<long>(milliseconds));
     curl_easy_setopt(h, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(download.maxBytes));
     curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, appendChunk);
     curl_easy_setopt(h, CURLOPT_WRITEDATA, &download);
@@ -131,6 +153,7 @@ std::optional<FileBuffer> fetchWhole(const std::string& url, std::string* reason
     const CURLcode result = curl_easy_perform(h);
     if (download.tooLarge || result == CURLE_FILESIZE_EXCEEDED)
         return fail("larger than the limit of " + std::to_string(download.maxBytes) + " bytes");
+    if (download.outOfMemory) return fail("not enough memory for its bytes");
     if (result == CURLE_ABORTED_BY_CALLBACK) return fail("cancelled");
     if (result == CURLE_HTTP_RETURNED_ERROR) {
         long status = 0;

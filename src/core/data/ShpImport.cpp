@@ -236,13 +236,30 @@ void ShpImport::Clear() {
     bounds = MapRect();
 }
 
+std::string ShpImport::headRefusal(std::string_view head) {
+    if (head.size() < 4) return {};
+    const auto fileCode = static_cast<int32_t>(bigEndian32(head.data()));
+    if (fileCode == kFileCode) return {};
+    return "not a shapefile: the file code at byte 0 is " + std::to_string(fileCode) + ", not " +
+           std::to_string(kFileCode);
+}
+
+namespace {
+
+// A shapefile's main file or index, refused unread when its first bytes disqualify it.
+std::unique_ptr<HxFile> openShapeFile(const std::string& path, std::string* reason) {
+    return openFile(path, {}, reason, ShpImport::kMaxFileBytes, ShpImport::headRefusal);
+}
+
+}  // namespace
+
 int ShpImport::Load(const std::string& shpPath, HxProgress* progress) {
     Clear();
     path = shpPath;
-    std::unique_ptr<HxFile> file = openFile(shpPath, {}, &errorText);
+    std::unique_ptr<HxFile> file = openShapeFile(shpPath, &errorText);
     if (!file) {
         const std::string found = findPathIgnoringCase(shpPath);
-        if (!found.empty() && found != shpPath) file = openFile(found, {}, &errorText);
+        if (!found.empty() && found != shpPath) file = openShapeFile(found, &errorText);
     }
     if (!file) return 0;
 
@@ -251,10 +268,10 @@ int ShpImport::Load(const std::string& shpPath, HxProgress* progress) {
     if (useIndex && file->contents().size() >= kHeaderSize) {
         const std::string indexPath =
             splitFolder(file->fullPath()).first + baseName(file->fullPath()) + ".shx";
-        index = openFile(indexPath);
+        index = openShapeFile(indexPath, nullptr);
         if (!index) {
             const std::string found = findPathIgnoringCase(indexPath);
-            if (!found.empty() && found != indexPath) index = openFile(found);
+            if (!found.empty() && found != indexPath) index = openShapeFile(found, nullptr);
         }
     }
     return loadFromMemory(file->contents(), index ? index->contents() : std::string_view(),
@@ -288,11 +305,8 @@ int ShpImport::loadFromMemory(std::string_view shp, std::string_view shx, HxProg
                       version, shapeType, box[0], box[1], box[2], box[3]);
         progress->SetText(text);
     }
-    if (fileCode != kFileCode) {
-        errorText = "not a shapefile: the file code at byte 0 is " + std::to_string(fileCode) +
-                    ", not " + std::to_string(kFileCode);
-        return 0;
-    }
+    errorText = headRefusal(shp);
+    if (!errorText.empty()) return 0;
 
     // A range is absent when its bounds hold the "no value" numbers (at or below -1e38); a
     // range that merely reaches below zero, as land below sea level does, is present.

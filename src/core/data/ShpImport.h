@@ -57,6 +57,11 @@ public:
     static constexpr size_t kHeaderSize = 100;
     static constexpr int32_t kMaxMultiPoints = 9999999;
     static constexpr int32_t kMaxPolyCount = 10000000;
+    // The largest file the header's length field (16-bit words in an int32) can describe.
+    static constexpr uint64_t kMaxFileBytes = uint64_t{INT32_MAX} * 2;
+    // Why a file whose first bytes are head is no shapefile (main file or index); empty when
+    // its file code is 9994 or it is too short to tell.
+    static std::string headRefusal(std::string_view head);
 
     // Memory: every byte of the main file is read at most once (index entries that point into a
     // record already read, or before it, are passed over, and end the read when strict), so a

@@ -69,11 +69,23 @@ void blendPixel(uint8_t* out, QRgb p, uint32_t scale) {
 int ZarHImage::Load(const std::string& imagePath) {
     const std::string extension = fileExtension(imagePath);
     errorText.clear();
+    // No file beyond the largest picture that is decoded, and none whose first bytes already
+    // tell that no decoder reads it, is read whole.
+    const auto open = [&](const std::string& path) {
+        return openFile(path, {}, &errorText, static_cast<uint64_t>(PictureLimits().maxBytes),
+                        [](std::string_view head) {
+                            return mayHoldPicture(head) ? std::string()
+                                                        : std::string(
+                                                              "the picture cannot be decoded: "
+                                                              "its first bytes are of no "
+                                                              "known picture format");
+                        });
+    };
     // A path copied from another machine may differ from the file's name in letter case.
-    auto file = openFile(imagePath, {}, &errorText);
+    auto file = open(imagePath);
     if (!file) {
         const std::string found = findPathIgnoringCase(imagePath);
-        if (!found.empty()) file = openFile(found, {}, &errorText);
+        if (!found.empty() && found != imagePath) file = open(found);
     }
     if (!file) return 0;
     GeoTiffTags tags;

@@ -55,7 +55,13 @@ bool ZarHMesh::allocateCells(int64_t newCols, int64_t newRows) {
         return false;
     }
     try {
-        cells.assign(static_cast<size_t>(newCols * newRows), MESH_NODATA);
+        // A grid holds exactly its cells: assign would keep a larger earlier capacity (the
+        // reader's default 400 x 300) in every small tile.
+        const auto count = static_cast<size_t>(newCols * newRows);
+        if (cells.capacity() == count)
+            cells.assign(count, MESH_NODATA);
+        else
+            decltype(cells)(count, MESH_NODATA).swap(cells);
     } catch (const std::bad_alloc&) {
         return false;
     }

@@ -76,6 +76,7 @@ std::vector<std::string> expandLayerPaths(const std::vector<std::string>& paths,
 int loadLayerPaths(const std::vector<std::string>& paths, HMeshProject& project, LoadReport& report,
                    const LoadOptions& options) {
     const FolderListingScope listings;  // each folder is listed at most once per load
+    const FetchLoadScope fetches;       // and its internet files share one time limit
     const std::vector<std::string> files = expandLayerPaths(paths, &report.missing);
     HxProgress* progress = options.progress;
     int added = 0;

@@ -388,6 +388,7 @@ bool isProjectFilePath(const std::string& path) {
 bool LoadProjectFile(HMeshProject& project, const std::string& path, HxProgress* progress,
                      ProjectLoadReport* report) {
     const FolderListingScope listings;  // each folder is listed at most once per load
+    const FetchLoadScope fetches;       // and its internet files share one time limit
     ProjectLoadReport unused;
     ProjectLoadReport& out = report ? *report : unused;
     out = ProjectLoadReport();
@@ -424,7 +425,10 @@ bool LoadProjectFile(HMeshProject& project, const std::string& path, HxProgress*
     ProjectReader reader(project, path, progress, out);
     if (parser.Root()) reader.walk(*parser.Root());
     project.projectPath = path;
-    project.UpdateExtent();
+    project.UpdateExtent();  // the project zone is the first mesh's in file order
+    // Every consumer (the view, kovtool, profiles, the flood fill) sees one order: finer meshes
+    // last, so that they answer first, whatever order a hand-made file lists them in.
+    project.SortMeshes();
     if (project.meshCount() > 0) return true;
     if (!reader.foundProject())
         return fail(LoadProblem::NotAProject, "no <" + std::string(kRootName) + "> element");

@@ -14,11 +14,12 @@ ProjectDefaults projectDefaultsFromSettings() {
     map.seaColor = settings::readColor(colorMap, "ColorSea", map.seaColor);
     map.topColor = settings::readColor(colorMap, "ColorTop", map.topColor);
     map.bottomColor = settings::readColor(colorMap, "ColorBottom", map.bottomColor);
-    map.shadowLevel = settings::readReal(colorMap, "ShadowLevel", map.shadowLevel);
+    // The shade of a slope turned away from the light: a fraction of the full colour.
+    map.shadowLevel = settings::readRealIn(colorMap, "ShadowLevel", map.shadowLevel, 0.0, 1.0);
     ShapeDisplayDefaults& shape = d.shape;
-    shape.penWidth = settings::readReal("Shape", "PenWidth", shape.penWidth);
+    shape.penWidth = settings::readRealIn("Shape", "PenWidth", shape.penWidth, 0.0, 100.0);  // mm
     shape.penColor = settings::readColor("Shape", "PenColor", shape.penColor);
-    shape.fillAlpha = settings::readInt("Shape", "FillAlpha", shape.fillAlpha);
+    shape.fillAlpha = settings::readIntIn("Shape", "FillAlpha", shape.fillAlpha, 0, 255);
     shape.fillColor = settings::readColor("Shape", "FillColor", shape.fillColor);
     return d;
 }

@@ -108,11 +108,15 @@ ResolvedPath ResolveStoredPath(const std::string& storedPath, const std::string&
     const std::string& name = stored.file;
 
     std::unordered_set<std::string> tried;
-    FolderListingCache listings;
+    // A load lists each folder once for all its entries (its FolderListingScope); a lone call
+    // lists them once for its own candidates.
+    FolderListingCache ownListings;
+    FolderListingCache* listings = FolderListingScope::current();
+    if (!listings) listings = &ownListings;
     std::string found;
     auto attempt = [&](std::string candidate) {
         if (!tried.insert(candidate).second) return false;
-        found = findPathIgnoringCase(candidate, &listings);
+        found = findPathIgnoringCase(candidate, listings);
         return !found.empty();
     };
 

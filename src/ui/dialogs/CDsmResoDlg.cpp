@@ -60,7 +60,8 @@ CDsmResoDlg::CDsmResoDlg(QWidget* parent) : QDialog(parent) {
     int mode = settings::readInt(kSection, "Mode", kDefaultMode);
     if (mode < 0 || mode >= kModeCount) mode = kDefaultMode;
     modes_[mode]->setChecked(true);
-    custom_->setText(QString::number(settings::readInt(kSection, "szEntValue", kDefaultCustom)));
+    custom_->setText(
+        QString::number(settings::readIntIn(kSection, "szEntValue", kDefaultCustom, 0, 999999)));
 }
 
 int CDsmResoDlg::mode() const {

@@ -77,7 +77,7 @@ QStringList TrackRangeOp::promptTexts() {
 }
 
 TrackRangeOp::TrackRangeOp() : KovTrack(kLevel) {
-    lineWidth_ = std::clamp(settings::readInt(kSection, "Rubber", 3), 1, 7);
+    lineWidth_ = settings::readIntIn(kSection, "Rubber", 3, 1, 7);
     displayFlags_ = 0;
     if (settings::readInt(kSection, "Check1", 1)) displayFlags_ |= kShowSegment;
     if (settings::readInt(kSection, "Check2", 1)) displayFlags_ |= kShowTotal;

@@ -96,7 +96,8 @@ PrintSettings readPrintSettings() {
     PrintSettings s;
     s.mode = settings::readInt(kSection, "Mode", kPrintFillPaper);
     if (s.mode < kPrintAtScale || s.mode > kPrintScaleAround) s.mode = kPrintFillPaper;
-    s.scale = settings::readReal(kSection, "Scale", kDefaultPrintScale);
+    // No map is printed at a scale beyond 1:1,000,000,000.
+    s.scale = settings::readRealIn(kSection, "Scale", kDefaultPrintScale, 0.0, 1.0e9);
     if (!(s.scale >= kMinPrintScale)) s.scale = kDefaultPrintScale;
     s.title = readFlag("FtTitle");
     s.date = readFlag("FttDate");

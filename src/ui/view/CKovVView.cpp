@@ -89,9 +89,11 @@ void CKovVView::reloadSettings() {
     scaleBar_ = settings::readInt(kTipSection, "ScaleBar", 1) != 0;
     tipColor_ = colorFromRef(settings::readColor(kTipSection, "Color", 0));
     viewFont_ = readSettingsFont(kTipSection, "LogFont", defaultTipFont());
-    logPixel_ = settings::readInt(kTipSection, "LogPixel", 96);
+    // Screens reach some hundreds of pixels per inch; a larger value would draw the scale bar
+    // as a block over the map.
+    logPixel_ = settings::readIntIn(kTipSection, "LogPixel", 96, 0, 600);
     if (logPixel_ < 1) logPixel_ = 96;
-    rubberWidth_ = settings::readInt("TrackRange", "Rubber", 3);
+    rubberWidth_ = settings::readIntIn("TrackRange", "Rubber", 3, 0, 7);
     tip_->setTipFont(viewFont_);
     tip_->setTextColor(tipColor_);
     if (!quickTip_) tip_->hideTip();

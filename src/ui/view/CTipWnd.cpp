@@ -9,17 +9,10 @@
 #include <string>
 
 #include "core/base/SettingsStore.h"
-#include "core/base/TextCodec.h"
 
 namespace kov {
 
 namespace {
-
-int32_t littleEndian32(const uint8_t* p) {
-    return static_cast<int32_t>(static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-                                (static_cast<uint32_t>(p[2]) << 16) |
-                                (static_cast<uint32_t>(p[3]) << 24));
-}
 
 // Families tried after the stored face, so that Japanese text always has glyphs.
 const QStringList& japaneseFallbacks(bool fixedPitch) {
@@ -40,33 +33,20 @@ const QColor kShadow(128, 128, 128);
 }  // namespace
 
 QFont fontFromLogFont(const uint8_t* bytes, size_t size, const QFont& fallback) {
-    if (!bytes || size < kLogFontSize) return fallback;
-    const int32_t height = littleEndian32(bytes);
-    const int32_t weight = littleEndian32(bytes + 16);
-    const bool fixedPitch = (bytes[27] & 3) == 1;  // FIXED_PITCH
-
-    const char* face = reinterpret_cast<const char*>(bytes + 28);
-    const std::string faceCp932(face, std::find(face, face + 32, '\0'));
-    std::string faceUtf8;
-    if (!cp932ToUtf8(faceCp932, faceUtf8)) faceUtf8.clear();
-
+    const std::optional<LogFont> stored = decodeLogFont(bytes, size);
+    if (!stored) return fallback;
     QFont font = fallback;
     QStringList families;
-    if (!faceUtf8.empty()) families << QString::fromStdString(faceUtf8);
-    families << japaneseFallbacks(fixedPitch);
+    if (!stored->faceUtf8.empty()) families << QString::fromStdString(stored->faceUtf8);
+    families << japaneseFallbacks(stored->fixedPitch);
     font.setFamilies(families);
-    if (fixedPitch) font.setStyleHint(QFont::TypeWriter);
-    font.setFixedPitch(fixedPitch);
-    if (height < 0) {
-        font.setPixelSize(std::clamp(-height, 1, 500));
-    } else if (height > 0) {
-        // A cell height includes the internal leading, about a sixth of it in common fonts.
-        font.setPixelSize(std::clamp(height * 5 / 6, 1, 500));
-    }
-    if (weight > 0) font.setWeight(static_cast<QFont::Weight>(std::clamp(weight, 100, 900)));
-    font.setItalic(bytes[20] != 0);
-    font.setUnderline(bytes[21] != 0);
-    font.setStrikeOut(bytes[22] != 0);
+    if (stored->fixedPitch) font.setStyleHint(QFont::TypeWriter);
+    font.setFixedPitch(stored->fixedPitch);
+    if (stored->pixelSize > 0) font.setPixelSize(stored->pixelSize);
+    if (stored->weight > 0) font.setWeight(static_cast<QFont::Weight>(stored->weight));
+    font.setItalic(stored->italic);
+    font.setUnderline(stored->underline);
+    font.setStrikeOut(stored->strikeOut);
     return font;
 }
 

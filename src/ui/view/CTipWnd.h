@@ -13,17 +13,12 @@
 #include <cstdint>
 #include <string_view>
 
+#include "core/base/LogFont.h"
+
 namespace kov {
 
-// Size in bytes of a stored font description (the Windows LOGFONT layout: height, width,
-// escapement, orientation and weight as 32-bit little-endian integers, then italic, underline,
-// strike-out, character set, three precision bytes and pitch-and-family, then a 32-byte face
-// name in CP932).
-inline constexpr size_t kLogFontSize = 60;
-
-// The font of a stored description; `fallback` when the description is shorter than
-// kLogFontSize. A negative height is the character height in pixels, a positive one the cell
-// height.
+// The font of a stored description (decodeLogFont); `fallback` when the description is shorter
+// than kLogFontSize.
 QFont fontFromLogFont(const uint8_t* bytes, size_t size, const QFont& fallback);
 // The font stored under section/key of the settings store, `fallback` when there is none.
 QFont readSettingsFont(std::string_view section, std::string_view key, const QFont& fallback);

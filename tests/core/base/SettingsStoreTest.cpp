@@ -1,4 +1,5 @@
 #include "core/base/IniFile.h"
+#include "core/base/LogFont.h"
 #include "core/base/SettingsStore.h"
 
 #include "support/TestSupport.h"
@@ -202,6 +203,33 @@ TEST_F(SettingsStoreTest, ValuesRoundTripThroughTheFile) {
     EXPECT_EQ(readFile(ini_),
               "[MainFrame]\nZoom = 0\nYPos=3\n[S]\nInt=\nReal=\nColor=\nText=\n"
               "[ColorMap]\nCOLOR1 = RGB(255,0,0)\nCOLOR2 = #0000FF\n");
+}
+
+TEST_F(SettingsStoreTest, HandEditedNumbersAreLimitedBeforeUse) {
+    // Font descriptions whose heights are the extreme 32-bit values, as a hand-edited file holds.
+    auto logFont = [](uint32_t height) {
+        uint8_t bytes[kLogFontSize] = {};
+        for (int i = 0; i < 4; ++i)
+            bytes[i] = static_cast<uint8_t>(height >> (8 * i));
+        bytes[16] = 0xFF, bytes[17] = 0xFF, bytes[18] = 0xFF, bytes[19] = 0x7F;  // weight
+        return encodeLetterPairs(bytes, sizeof bytes);
+    };
+    kov::test::writeFile(ini_,
+                         "[KovViewTip]\nLogPixel=2147483647\nLogFont=" + logFont(0x7FFFFFFF) +
+                             "\n[TrackRange]\nRubber=-2147483648\nLogFont=" + logFont(0x80000000) +
+                             "\n[Shape]\nPenWidth=1e400\nFillAlpha=999\n");
+    EXPECT_EQ(readIntIn("KovViewTip", "LogPixel", 96, 0, 600), 600);
+    EXPECT_EQ(readIntIn("TrackRange", "Rubber", 3, 0, 7), 0);
+    EXPECT_EQ(readIntIn("Shape", "FillAlpha", 128, 0, 255), 255);
+    EXPECT_EQ(readIntIn("Shape", "Missing", 128, 0, 255), 128);
+    EXPECT_EQ(readRealIn("Shape", "PenWidth", 0.75, 0.0, 100.0), 0.75) << "not a finite number";
+    for (const char* section : {"KovViewTip", "TrackRange"}) {
+        uint8_t bytes[kLogFontSize];
+        ASSERT_EQ(readBinary(section, "LogFont", bytes, sizeof bytes), kLogFontSize);
+        const std::optional<LogFont> font = decodeLogFont(bytes, sizeof bytes);
+        ASSERT_TRUE(font) << section;
+        EXPECT_EQ(std::pair(font->pixelSize, font->weight), std::pair(kMaxFontPixels, 900));
+    }
 }
 
 TEST_F(SettingsStoreTest, PermissionsOverlongStringsRefusedValuesAndUnusableLocations) {

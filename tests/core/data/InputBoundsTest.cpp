@@ -7,6 +7,7 @@
 
 #include <QBuffer>
 #include <QImage>
+#include <filesystem>
 #include <functional>
 
 #include "core/data/HMeshProject.h"
@@ -52,13 +53,45 @@ TEST(NonRegularFiles, FifosAndDevicesAreRefusedWithoutBlocking) {
     EXPECT_TRUE(isReadableFile(dir.file("t.kov")));
 }
 
-TEST(FileSizeBound, LargerFilesAreRefusedUnread) {
+// The bytes this process has read from files so far ("rchar" of /proc/self/io).
+uint64_t bytesRead() {
+    const std::string io = test::readFile("/proc/self/io");
+    const size_t at = io.find("rchar: ");
+    return at == std::string::npos ? 0 : std::stoull(io.substr(at + 7));
+}
+
+TEST(FileSizeBound, LargerDisqualifiedAndGrowingFilesAreRefusedUnread) {
     TempDir dir;
     test::writeFile(dir.file("f"), std::string(100, 'x'));
     EXPECT_EQ(openFile(dir.file("f"), {}, nullptr, 99), nullptr);
     const auto file = openFile(dir.file("f"), {}, nullptr, 100);
     ASSERT_NE(file, nullptr);
     EXPECT_EQ(file->contents().size(), 100u);
+
+    // A gigabyte of zeros (sparse): the first bytes already tell it is no picture and no
+    // shapefile, and a picture file beyond the largest decoded picture is not read at all.
+    for (const auto& [name, bytes] : {std::pair{"zeros.png", uint64_t{1} << 30},
+                                      {"zeros.shp", uint64_t{1} << 30},
+                                      {"huge.png", uint64_t{3} << 30}}) {
+        test::writeFile(dir.file(name), "");
+        std::filesystem::resize_file(dir.file(name), bytes);
+    }
+    const uint64_t before = bytesRead();
+    ZarHImage picture, tooLarge;
+    EXPECT_EQ(picture.Load(dir.file("zeros.png")), 0);
+    EXPECT_NE(picture.errorText.find("first bytes"), std::string::npos) << picture.errorText;
+    EXPECT_EQ(tooLarge.Load(dir.file("huge.png")), 0);
+    EXPECT_NE(tooLarge.errorText.find("larger than"), std::string::npos) << tooLarge.errorText;
+    ShpImport shapes;
+    EXPECT_EQ(shapes.Load(dir.file("zeros.shp"), nullptr), 0);
+    EXPECT_NE(shapes.errorText.find("not a shapefile"), std::string::npos) << shapes.errorText;
+    EXPECT_LT(bytesRead() - before, uint64_t{1} << 20);
+
+    // A file that holds more than its size when opened (as one that grows while it is read)
+    // is refused after one byte beyond that size.
+    std::string reason;
+    EXPECT_EQ(openFile("/proc/self/status", {}, &reason), nullptr);
+    EXPECT_NE(reason.find("grew"), std::string::npos) << reason;
 }
 
 TEST(ReaderBounds, TileHeadersCannotClaimMoreCellsThanTheirDataCanFill) {
@@ -148,7 +181,7 @@ TEST(MemoryBudget, LayersPastTheBudgetAreRefusedAndNamed) {
     tile.xmin = 20;
     test::writeTile(tile, dir.file("two.kov"));
     HMeshProject small;
-    small.memoryBudget = 600'000;  // one tile's grid (room for 400 x 300 cells)
+    small.memoryBudget = 60;  // one 4 x 3 tile's grid
     LoadReport report;
     EXPECT_EQ(loadLayerPaths({dir.file("one.kov"), dir.file("two.kov")}, small, report), 1);
     EXPECT_EQ(report.overBudget, std::vector<std::string>{dir.file("two.kov")});

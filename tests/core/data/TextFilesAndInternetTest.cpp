@@ -59,6 +59,13 @@ TEST(FileService, OpensRegularFilesAndMatchesPathsWithoutCase) {
     EXPECT_EQ(openFile(dir.file("none")), nullptr);
     EXPECT_EQ(findPathIgnoringCase(dir.file("data/tile.kov")), dir.file("Data/Tile.KOV"));
     EXPECT_EQ(findPathIgnoringCase(dir.file("DATA/other.kov")), "");
+    // The same through a cache that lists each folder once, also where names differ only in
+    // case: the one written wins.
+    test::writeFile(dir.file("Data/tile.kov"), "lower");
+    FolderListingCache cache;
+    for (const char* name : {"tile.kov", "Tile.KOV"})
+        EXPECT_EQ(findPathIgnoringCase(dir.file("DATA/") + name, &cache), dir.file("Data/") + name);
+    EXPECT_EQ(findPathIgnoringCase(dir.file("DATA/other.kov"), &cache), "");
     EXPECT_EQ(baseName("/a/b.c/T1.tar.kov"), "T1.tar");
     EXPECT_EQ(fileExtension("/a/b.c/T1"), "");
 }
@@ -151,6 +158,18 @@ TEST_F(InternetPathTest, ATrickleEndsByTheTotalLimitAndACancelEndsAnyFetch) {
     setFetchCancelCheck({});
     EXPECT_EQ(asked, 3);
     EXPECT_LT(Clock::now() - start, std::chrono::seconds(10));
+
+    // The fetches of one load share its time: once it is used up, the next asks nothing.
+    limits.totalSeconds = 600;
+    limits.loadSeconds = 1;
+    setFetchLimits(limits);
+    const FetchLoadScope load;
+    EXPECT_EQ(openFile(server.url("/trickle.kov")), nullptr);
+    const int requests = server.requestCount();
+    std::string reason;
+    EXPECT_EQ(openFile(server.url("/trickle.kov"), {}, &reason), nullptr);
+    EXPECT_NE(reason.find("used up"), std::string::npos) << reason;
+    EXPECT_EQ(server.requestCount(), requests);
 }
 
 // The peak of resident memory (kB) since it was last reset, and the resident memory now.
@@ -160,20 +179,32 @@ int64_t statusKb(const char* key) {
     return at == std::string::npos ? -1 : std::atoll(status.c_str() + at + std::strlen(key) + 1);
 }
 
-TEST_F(InternetPathTest, TheBodyIsHeldOnce) {
+// Resets the peak of resident memory; false where that cannot be done.
+bool resetPeakMemory() {
+    std::FILE* reset = std::fopen("/proc/self/clear_refs", "w");
+    return reset && std::fputs("5", reset) >= 0 && std::fclose(reset) == 0;
+}
+
+TEST_F(InternetPathTest, TheBodyIsHeldOnceAndNothingIsHeldForWhatIsOnlyAnnounced) {
     constexpr int64_t kSize = int64_t{64} << 20;
     server.put("/big.tif", std::string(kSize, 'k'));
-    {
-        std::FILE* reset = std::fopen("/proc/self/clear_refs", "w");
-        if (!reset || std::fputs("5", reset) < 0 || std::fclose(reset) != 0)
-            GTEST_SKIP() << "the peak of resident memory cannot be reset here";
-    }
-    const int64_t before = statusKb("VmRSS:");
+    if (!resetPeakMemory()) GTEST_SKIP() << "the peak of resident memory cannot be reset here";
+    int64_t before = statusKb("VmRSS:");
     const auto file = openFile(server.url("/big.tif"));
     ASSERT_NE(file, nullptr);
     EXPECT_EQ(file->contents().size(), static_cast<size_t>(kSize));
     const int64_t grown = statusKb("VmHWM:") - before;
     EXPECT_LT(grown, kSize / 1024 * 5 / 4) << "kB; the body is " << kSize / 1024 << " kB";
+
+    // A server that announces 512 MB and sends three bytes costs no more than those.
+    server.stall("/claims.kov", int64_t{512} << 20);
+    ASSERT_TRUE(resetPeakMemory());
+    before = statusKb("VmRSS:");
+    int asked = 0;
+    setFetchCancelCheck([&asked] { return ++asked == 3; });
+    EXPECT_EQ(openFile(server.url("/claims.kov")), nullptr);
+    setFetchCancelCheck({});
+    EXPECT_LT(statusKb("VmHWM:") - before, 16 << 10) << "kB";
 }
 
 }  // namespace

@@ -47,6 +47,8 @@ TEST(ZarVeyMesh5Read, HeaderAndRecordsFillTheGrid) {
     EXPECT_EQ(std::tuple(mesh.cell(3, 2), mesh.cell(0, 1), mesh.cell(1, 1), mesh.cell(0, 0)),
               std::tuple(400, MESH_WATER, MESH_NODATA, 7));
     EXPECT_EQ(std::pair(mesh.minRaw, mesh.maxRaw), std::pair(0, 400));
+    // A small tile costs its 12 cells, not the reader's default 400 x 300 grid.
+    EXPECT_EQ(mesh.memoryBytes(), 12 * 4);
 }
 
 TEST(ZarVeyMesh5Read, HeaderIsSearchedBesideThenInTheSiblingHeaderFolderIgnoringCase) {

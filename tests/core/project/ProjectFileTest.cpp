@@ -12,6 +12,7 @@
 #include "core/base/SettingsStore.h"
 #include "core/base/TextCodec.h"
 #include "core/data/HMeshProject.h"
+#include "core/data/HxFile.h"
 #include "core/data/ShpImport.h"
 #include "core/data/ZarHColorMap.h"
 #include "core/data/ZarHImage.h"
@@ -274,10 +275,25 @@ TEST_F(ProjectFileTest, MovedProjectsFindTheirLayers) {
                                         "<Mesh>C:\\data\\site\\gone.kov</Mesh></MeshProject>"));
     HMeshProject loaded;
     ProjectLoadReport report;
+    uint64_t listings = folderListingsRead();
     ASSERT_TRUE(LoadProjectFile(loaded, project, nullptr, &report));
+    const uint64_t listingsForOneMissing = folderListingsRead() - listings;
     EXPECT_EQ(loaded.meshCount(), 2);
     EXPECT_EQ(report.missing, std::vector<std::string>{"C:\\data\\site\\gone.kov"});
     EXPECT_TRUE(report.unreadable.empty());
+
+    // Each folder is listed once per load, however many entries are searched for in it.
+    std::string entries;
+    for (int i = 0; i < 50; ++i)
+        entries += "<Mesh>C:\\data\\site\\gone" + std::to_string(i) + ".kov</Mesh>";
+    test::writeFile(project, projectXml("<MeshProject><Mesh>C:\\data\\site\\Data\\T0.kov</Mesh>"
+                                        "<Mesh>C:\\data\\site\\T1.kov</Mesh>" +
+                                        entries + "</MeshProject>"));
+    HMeshProject many;
+    listings = folderListingsRead();
+    ASSERT_TRUE(LoadProjectFile(many, project, nullptr, &report));
+    EXPECT_EQ(report.missing.size(), 50u);
+    EXPECT_EQ(folderListingsRead() - listings, listingsForOneMissing);
 }
 
 // Layers that are found but refused, and a file that ends in the middle, are reported with
@@ -353,8 +369,8 @@ TEST_F(ProjectFileTest, RepeatedEntriesAreNotReadAgain) {
     HMeshProject project;
     ASSERT_TRUE(LoadProjectFile(project, dir_.file("p.kovv5")));
     EXPECT_EQ(project.meshCount(), 3);
-    EXPECT_EQ(server.requestCount(), 3 + 2) << "the tile, its header (beside, then in Header/) "
-                                               "and the picture (tried twice), once each";
+    EXPECT_EQ(server.requestCount(), 3 + 1) << "the tile, its header (beside, then in Header/) "
+                                               "and the picture, once each";
 }
 
 TEST_F(ProjectFileTest, NonRegularAndOversizedProjectFilesAreRefusedUnread) {

@@ -72,6 +72,18 @@ QImage decodeWithQt(std::string_view bytes, const char* formatHint, const Pictur
     return image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
 }
 
+bool mayHoldPicture(std::string_view head) {
+    using namespace std::string_view_literals;
+    for (const std::string_view signature : {"BM"sv, "II*\0"sv, "MM\0*"sv, "II+\0"sv, "MM\0+"sv})
+        if (head.starts_with(signature)) return true;
+    // PCX: manufacturer byte 10, then the version, then run-length encoding 0 or 1.
+    if (head.size() >= 3 && head[0] == 0x0A && static_cast<unsigned char>(head[2]) <= 1)
+        return true;
+    QByteArray data = QByteArray::fromRawData(head.data(), static_cast<qsizetype>(head.size()));
+    QBuffer buffer(&data);
+    return buffer.open(QIODevice::ReadOnly) && !QImageReader::imageFormat(&buffer).isEmpty();
+}
+
 QImage decodePicture(std::string_view bytes, std::string_view extension, GeoTiffTags* tags,
                      const PictureLimits& given) {
     if (tags) *tags = GeoTiffTags();

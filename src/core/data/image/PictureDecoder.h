@@ -21,6 +21,11 @@ QImage decodeWithQt(std::string_view bytes, const char* formatHint,
 // anything else. The decoders refuse such files before the library sees them.
 std::string pictureDamage(std::string_view bytes);
 
+// Whether a file may hold a picture that some decoder reads, judged from its first bytes alone:
+// the signature of a format of our own readers (BMP, PCX, TIFF) or one that Qt's readers
+// recognise. A file that fails is refused before the rest of it is read.
+bool mayHoldPicture(std::string_view head);
+
 // Decodes a whole file by its extension (any letter case): ".bmp"/".dib", ".pcx" and
 // ".tif"/".tiff" by our own readers, ".gif", ".jpg"/".jpeg", ".png" and ".tga" by Qt's readers
 // of that format; other extensions, and files the chosen reader rejects, by Qt's readers with
