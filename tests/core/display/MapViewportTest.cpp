@@ -32,8 +32,6 @@ TEST(MapViewport, SetViewFitsCapsAndSnaps) {
     // around the centre (100.5, 100.5), snapped down to multiples of 5 m.
     ASSERT_TRUE(v.setView({100, 100, 101, 101}, 800, 600, 5.0));
     EXPECT_EQ(edges(v), std::tuple(20.0, 40.0, 180.001, 160.001));
-    EXPECT_DOUBLE_EQ(v.unitsPerPixel, 160.001 / 800);
-    EXPECT_EQ(std::pair(v.right, v.bottom), std::pair(799.0, 599.0));
 
     // A large request is shown whole: here its height decides the scale (0.6 pixels per metre).
     ASSERT_TRUE(v.setView({0, 0, 1000, 1000}, 800, 600, 0.0));
