@@ -201,16 +201,6 @@ TEST_F(ProjectFileTest, DeclaredEncodingsAndValueForms) {
     }
 }
 
-TEST_F(ProjectFileTest, DsmEntriesByExtension) {
-    test::writeFile(dir_.file("dsm/P.TXT"), "1,0,0,10.0\n2,4,0,11.0\n3,0,4,12.0\n4,4,4,13.0\n");
-    test::writeFile(dir_.file("p.kovv5"),
-                    projectXml("<MeshProject><Mesh UPP=\"2\">" + dir_.file("dsm/P.TXT") +
-                               "</Mesh></MeshProject>"));
-    HMeshProject project;
-    ASSERT_TRUE(LoadProjectFile(project, dir_.file("p.kovv5")));
-    EXPECT_EQ(project.GetMesh(0)->cellSize, 2.0);
-}
-
 TEST_F(ProjectFileTest, SaveReplacesTheFileOnlyWhenEverythingWorked) {
     HMeshProject project;
     LoadReport report;
@@ -348,14 +338,17 @@ TEST_F(ProjectFileTest, RepeatedEntriesAreNotReadAgain) {
     for (int i = 0; i < 3; ++i)
         body += "<Mesh>" + server.url("/Data/T.kov") + "</Mesh><IMesh>" + server.url("/photo.png") +
                 "</IMesh>";
-    // A DSM file at two cell sizes is two meshes.
-    test::writeFile(dir_.file("points.txt"), "1,10,10,5\n2,30,20,6\n");
+    // A DSM file (told by its extension in any case) at two cell sizes is two meshes.
+    test::writeFile(dir_.file("points.TXT"), "1,10,10,5\n2,30,20,6\n");
     for (const char* upp : {"1", "2", "1"})
-        body += "<Mesh UPP=\"" + std::string(upp) + "\">" + dir_.file("points.txt") + "</Mesh>";
+        body += "<Mesh UPP=\"" + std::string(upp) + "\">" + dir_.file("points.TXT") + "</Mesh>";
     test::writeFile(dir_.file("p.kovv5"), projectXml(body + "</MeshProject>"));
     HMeshProject project;
     ASSERT_TRUE(LoadProjectFile(project, dir_.file("p.kovv5")));
-    EXPECT_EQ(project.meshCount(), 3);
+    ASSERT_EQ(project.meshCount(), 3);
+    EXPECT_EQ(
+        project.GetMesh(0)->cellSize + project.GetMesh(1)->cellSize + project.GetMesh(2)->cellSize,
+        5.0 + 2.0 + 1.0);
     EXPECT_EQ(server.requestCount(), 3 + 1) << "the tile, its header (beside, then in Header/) "
                                                "and the picture, once each";
 }
