@@ -123,14 +123,15 @@ TEST(ProfileDrawing, MarksSitOnTheProfileAtTheVertexDistances) {
     auto y = [&](double z) {
         return plot.bottom() - (z - axis.bottom) * plot.height() / (axis.top - axis.bottom);
     };
+    // The middle vertex half-way from 20 to 40 m; the last at the end of the frame, on the last
+    // sample.
+    const QPointF marks[] = {
+        {plot.left(), y(0)}, {plot.left() + plot.width() * 15 / 35, y(30)}, {plot.right(), y(30)}};
     ASSERT_EQ(d.layout.marks.size(), 3u);
-    EXPECT_NEAR(d.layout.marks[0].x(), plot.left(), 1e-9);
-    EXPECT_NEAR(d.layout.marks[0].y(), y(0), 1e-9);
-    EXPECT_NEAR(d.layout.marks[1].x(), plot.left() + plot.width() * 15 / 35, 1e-9);
-    EXPECT_NEAR(d.layout.marks[1].y(), y(30), 1e-9);  // half-way from 20 to 40
-    // The last vertex is at the end of the frame, on the last sample.
-    EXPECT_NEAR(d.layout.marks[2].x(), plot.right(), 1e-9);
-    EXPECT_NEAR(d.layout.marks[2].y(), y(30), 1e-9);
+    for (size_t k = 0; k < 3; ++k) {
+        EXPECT_NEAR(d.layout.marks[k].x(), marks[k].x(), 1e-9) << k;
+        EXPECT_NEAR(d.layout.marks[k].y(), marks[k].y(), 1e-9) << k;
+    }
     for (const QPointF& m : d.layout.marks)
         EXPECT_GT(redPixelsNear(d.image, m, 6), 10);
     // The profile ends at the right edge of the frame: black there at the last elevation.
