@@ -43,7 +43,6 @@ struct TileSpec {
     double ymin = 0.0;
     std::string name = "tile";            // header value 15, bytes as written
     std::vector<std::vector<int>> codes;  // rows x cols; empty: all zero
-    std::string lineEnd = "\n";
 };
 
 std::string headerText(const TileSpec& tile);
