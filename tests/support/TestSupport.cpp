@@ -66,7 +66,7 @@ std::string headerText(const TileSpec& t) {
     values[21] = cm(t.xmin + t.cols * cell);
     std::string text;
     for (int n = 1; n <= 21; ++n)
-        text += "item" + std::to_string(n) + "," + values[n] + t.lineEnd;
+        text += "item" + std::to_string(n) + "," + values[n] + "\n";
     return text;
 }
 
@@ -81,7 +81,7 @@ std::string dataText(const TileSpec& t) {
             std::snprintf(field, sizeof field, "%5d", code);
             text += field;
         }
-        text += t.lineEnd;
+        text += "\n";
     }
     return text;
 }

@@ -3,7 +3,10 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
+
+#include "core/base/HxProgress.h"
 
 namespace kov::test {
 
@@ -40,7 +43,6 @@ struct TileSpec {
     double ymin = 0.0;
     std::string name = "tile";            // header value 15, bytes as written
     std::vector<std::vector<int>> codes;  // rows x cols; empty: all zero
-    std::string lineEnd = "\n";
 };
 
 std::string headerText(const TileSpec& tile);
@@ -51,6 +53,20 @@ void writeTile(const TileSpec& tile, const std::string& dataPath,
 // Writes the tile as folder/tile.kov and a project of it, folder/tile.kovv5; answers the
 // project's path.
 std::string writeTileProject(const TileSpec& tile, const std::string& folder);
+
+// A progress reporter that keeps each position with its total and the texts it is sent, and
+// asks to cancel from call number cancelAt on (0: never).
+class RecordingProgress : public HxProgress {
+public:
+    int SetPos(long long current, long long total) override {
+        positions.push_back({current, total});
+        return cancelAt > 0 && static_cast<int>(positions.size()) >= cancelAt;
+    }
+    void SetText(const std::string& text) override { texts += text; }
+    std::vector<std::pair<long long, long long>> positions;
+    std::string texts;
+    int cancelAt = 0;
+};
 
 // Runs work on another thread. When it has not ended after ten seconds (an open waiting for a
 // FIFO's writer), writers open the FIFO until the work ends, and the answer is false.

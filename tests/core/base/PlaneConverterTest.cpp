@@ -28,10 +28,9 @@ Geo convert(const PlaneConverter& pc, double east, double north) {
 }
 
 TEST(PlaneConverter, ConvergenceHeightUnsetZonesEllipsoidsAndFootpoint) {
-    PlaneConverter pc, fresh, bessel9;  // fresh: never set up, origin 0, 0
+    PlaneConverter pc, bessel9;
     pc.setup(9, kEllipsoidGrs80);
     bessel9.setup(9, kEllipsoidBessel);
-    EXPECT_EQ(std::pair(convert(fresh, 0, 0).lat, convert(fresh, 0, 0).lon), std::pair(0.0, 0.0));
     EXPECT_EQ(convert(pc, 0.0, 100000.0).gamma, 0.0);
     const Geo east = convert(pc, 100000.0, 0.0), west = convert(pc, -100000.0, 0.0);
     EXPECT_GT(east.gamma, 0.0);

@@ -1,7 +1,6 @@
-// Sheet codes, number texts and the base progress reporter.
+// Sheet codes and number texts.
 #include <gtest/gtest.h>
 
-#include "core/base/HxProgress.h"
 #include "core/base/MapSheet.h"
 #include "core/base/NumberFormat.h"
 
@@ -74,19 +73,6 @@ TEST(NumberFormat, Examples) {
     };
     for (const auto& c : cases)
         EXPECT_EQ(c.format(c.value, c.decimals), c.text) << c.value << " " << c.decimals;
-}
-
-TEST(HxProgress, BaseReporterStepMaskAndCancelFlag) {
-    HxProgress progress;
-    for (const auto& [total, mask] : {std::pair(0LL, 63LL),
-                                      {127 * 62LL, 63LL},
-                                      {127 * 63LL, 63LL},
-                                      {127 * 64LL, 127LL},
-                                      {127 * 1000LL, 1023LL}})
-        EXPECT_EQ(progress.StepMask(total), mask) << total;
-    EXPECT_EQ(progress.Begin() + progress.SetPos(5, 10) + progress.IsCancelled(), 0);
-    progress.SetCancelled(1);
-    EXPECT_EQ(progress.IsCancelled(), 1);
 }
 
 }  // namespace

@@ -27,20 +27,22 @@ protected:
     test::TempDir dir_;
 };
 
-TEST_F(ColorMapTest, DefaultsAndSettings) {
-    ZarHColorMap map;
-    ASSERT_EQ(map.stopCount(), 2);
-    EXPECT_EQ(map.stop(2), nullptr);
-
+TEST_F(ColorMapTest, ProjectDefaultsComeFromTheSettingsOnlyWhenAsked) {
     test::writeFile(dir_.file("kov.ini"),
-                    "[ColorMap]\nCOLOR1=RGB(10,20,30)\nColorNone=RGB(1,2,3)\n");
+                    "[ColorMap]\nCOLOR1=RGB(10,20,30)\nColorNone=RGB(1,2,3)\n[Shape]\n"
+                    "PenWidth=1.25\nPenColor=RGB(1,2,3)\nFillAlpha=64\nFillColor=#0000FF\n");
     settings::setLocation(dir_.file("kov.ini"));
-    EXPECT_EQ(ZarHColorMap().stop(0)->color, rgb32(230, 255, 128))
+    EXPECT_EQ(std::pair(ZarHColorMap().stop(0)->color, HMeshProject().shapePenWidth),
+              std::pair(rgb32(230, 255, 128), 0.75))
         << "only a caller reads settings";
-    ZarHColorMap fromSettings(projectDefaultsFromSettings().colorMap);
+    const ProjectDefaults defaults = projectDefaultsFromSettings();
+    ZarHColorMap fromSettings(defaults.colorMap);
     EXPECT_EQ(fromSettings.stop(0)->color, rgb32(10, 20, 30));
     // No-data is never painted on creation, whatever the settings say.
     EXPECT_EQ(fromSettings.noDataColor, rgb32(1, 2, 3) | kColorNotPainted);
+    const HMeshProject c(defaults);
+    EXPECT_EQ(std::tuple(c.shapePenWidth, c.shapePenColor, c.shapeFillAlpha, c.shapeFillColor),
+              std::tuple(1.25, 0x030201u, 64, 0xFFu));
 }
 
 TEST_F(ColorMapTest, RampEndsAndHsvInterpolation) {

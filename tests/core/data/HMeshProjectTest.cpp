@@ -4,11 +4,8 @@
 
 #include <tuple>
 
-#include "core/base/SettingsStore.h"
 #include "core/data/ZarHImage.h"
-#include "core/project/SettingsDefaults.h"
 #include "support/MeshFixtures.h"
-#include "support/TestSupport.h"
 
 namespace kov {
 namespace {
@@ -181,20 +178,6 @@ TEST(HMeshProjectProfile, CountsSpacingBendsAndMissingElevations) {
     ASSERT_EQ(out.size(), 5u);
     EXPECT_EQ(std::tuple(out[1].z, out[2].z, out[3].z, out[4].x, out[4].z),
               std::tuple(8.5, 8.5, 8.5, 160.0, 0.0));
-}
-
-TEST(HMeshProjectSettings, ShapeDefaultsComeFromTheSettingsStore) {
-    test::TempDir dir;
-    test::writeFile(
-        dir.file("kov.ini"),
-        "[Shape]\nPenWidth=1.25\nPenColor=RGB(1,2,3)\nFillAlpha=64\nFillColor=#0000FF\n");
-    settings::setLocation(dir.file("kov.ini"));
-    EXPECT_EQ(HMeshProject().shapePenWidth, 0.75) << "only a caller reads settings";
-    HMeshProject c(projectDefaultsFromSettings());
-    EXPECT_EQ(std::tuple(c.shapePenWidth, c.shapePenColor, c.shapeFillAlpha, c.shapeFillColor),
-              std::tuple(1.25, 0x030201u, 64, 0xFFu));
-    settings::setLocation(dir.file("absent.ini"));
-    EXPECT_EQ(HMeshProject(projectDefaultsFromSettings()).shapeFillColor, 0xFFFF80u);
 }
 
 }  // namespace

@@ -10,7 +10,6 @@
 #include <optional>
 #include <sstream>
 
-#include "core/base/HxProgress.h"
 #include "sample/SampleShapes.h"
 #include "support/TestSupport.h"
 
@@ -141,17 +140,7 @@ std::string describe(const ShpImport& layer, bool withLines = false) {
     return text;
 }
 
-class RecordingProgress : public HxProgress {
-public:
-    int SetPos(long long current, long long total) override {
-        positions.push_back({current, total});
-        return cancelAfter >= 0 && static_cast<int>(positions.size()) > cancelAfter;
-    }
-    void SetText(const std::string& t) override { text += t; }
-    std::string text;
-    std::vector<std::pair<long long, long long>> positions;
-    int cancelAfter = -1;
-};
+using test::RecordingProgress;
 
 TEST(ShpImportHeader, IndexFoundBesideSummarySentAndShortOrForeignFilesKeepNothing) {
     TempDir dir;
@@ -165,7 +154,7 @@ TEST(ShpImportHeader, IndexFoundBesideSummarySentAndShortOrForeignFilesKeepNothi
     RecordingProgress progress;
     ASSERT_EQ(layer.Load(dir.file("Roads.shp"), &progress), 1);
     EXPECT_EQ(layer.pointCount(), 0);  // the index was found despite the letter case
-    EXPECT_EQ(progress.text,
+    EXPECT_EQ(progress.texts,
               "Roads.shp HD:9994 (    78 Length) Ver 1000   Shp:03  "
               "bound(  -9900.00  -37400.50   -4100.00  -33100.25)\r\n");
     EXPECT_EQ(std::pair(layer.bounds.xmin, layer.bounds.ymax), std::pair(-19800.0, -66200.5));
@@ -350,7 +339,7 @@ TEST(ShpImportProgress, PositionsAtTheMaskAndCancelKeepsTheRecordsRead) {
     const Files f = build(records);
     const long long size = static_cast<long long>(f.shp.size());
     RecordingProgress all, cancelling;
-    cancelling.cancelAfter = 1;
+    cancelling.cancelAt = 2;
     ShpImport layer;
     ASSERT_EQ(layer.loadFromMemory(f.shp, f.shx, &all), 1);
     EXPECT_EQ(layer.pointCount(), 200);

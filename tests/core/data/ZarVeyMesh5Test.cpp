@@ -71,11 +71,8 @@ TEST(ZarVeyMesh5Read, HeaderIsSearchedBesideThenInTheSiblingHeaderFolderIgnoring
     EXPECT_EQ(missing.Load(dir.file("Nowhere/T3.kov")), 0);
     EXPECT_EQ(missing.errorText, "No such file or directory");
     EXPECT_EQ(missing.path, "") << "path is kept unchanged when the data file cannot be opened";
-}
 
-// A tile reached through a link finds the header beside the link, not beside its target.
-TEST(ZarVeyMesh5Read, LinkedTileFindsTheHeaderBesideTheLink) {
-    TempDir dir;
+    // A tile reached through a link finds the header beside the link, not beside its target.
     test::writeFile(dir.file("store/blob.kov"), test::dataText(smallTile()));
     test::writeFile(dir.file("set/T4.csv"), test::headerText(smallTile()));
     std::filesystem::create_symlink(dir.file("store/blob.kov"), dir.file("set/T4.kov"));

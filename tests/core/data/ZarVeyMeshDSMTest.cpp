@@ -191,17 +191,6 @@ TEST(ZarVeyMeshDSM, RejectsGridsBeyondTheLimitAndEmptyFiles) {
     EXPECT_EQ(read(mesh, "1,2,3\n\n") + read(mesh, point(2000, 10, "1")), 0);
 }
 
-// Records the positions and totals reported and cancels at call number cancelAt (0: never).
-class RecordingProgress : public HxProgress {
-public:
-    int SetPos(long long current, long long total) override {
-        positions.push_back({current, total});
-        return static_cast<int>(positions.size()) == cancelAt;
-    }
-    std::vector<std::pair<long long, long long>> positions;
-    int cancelAt = 0;
-};
-
 TEST(ZarVeyMeshDSM, ReportsProgressEvery4096LinesAndStopsOnCancel) {
     std::string text;
     std::vector<long long> ends;
@@ -210,27 +199,26 @@ TEST(ZarVeyMeshDSM, ReportsProgressEvery4096LinesAndStopsOnCancel) {
         ends.push_back(static_cast<long long>(text.size()));
     }
     const long long n = static_cast<long long>(text.size());
-    RecordingProgress named, unnamed;  // a file without a sheet name is read twice
+    test::RecordingProgress named, unnamed;  // a file without a sheet name is read twice
     ZarVeyMeshDSM mesh(10.0);
     ASSERT_EQ(read(mesh, text, "09LD12.txt", &named), 1);
     EXPECT_EQ(named.positions,
               (decltype(named.positions){{ends[0], n}, {ends[4096], n}, {ends[8192], n}}));
     ASSERT_EQ(read(mesh, text, "points.txt", &unnamed), 1);
-    EXPECT_EQ(unnamed.positions, (decltype(unnamed.positions){{ends[0], 2 * n},
-                                                              {ends[4096], 2 * n},
-                                                              {ends[8192], 2 * n},
-                                                              {ends[0] + n, 2 * n},
-                                                              {ends[4096] + n, 2 * n},
-                                                              {ends[8192] + n, 2 * n}}));
+    decltype(unnamed.positions) twice;
+    for (const long long pass : {0LL, n})
+        for (const int line : {0, 4096, 8192})
+            twice.push_back({ends[line] + pass, 2 * n});
+    EXPECT_EQ(unnamed.positions, twice);
     for (int cancelAt : {1, 5}) {
-        RecordingProgress progress;
+        test::RecordingProgress progress;
         progress.cancelAt = cancelAt;
         ZarVeyMeshDSM cancelled(10.0);
         EXPECT_EQ(read(cancelled, text, "points.txt", &progress), 0);
         EXPECT_EQ(static_cast<int>(progress.positions.size()), cancelAt);
         EXPECT_TRUE(cancelled.cells.empty());
     }
-    RecordingProgress flagged;
+    test::RecordingProgress flagged;
     flagged.SetCancelled(1);
     EXPECT_EQ(read(mesh, text, "09LD12.txt", &flagged), 0);
 }

@@ -32,8 +32,6 @@ TEST(MapViewport, SetViewFitsCapsAndSnaps) {
     // around the centre (100.5, 100.5), snapped down to multiples of 5 m.
     ASSERT_TRUE(v.setView({100, 100, 101, 101}, 800, 600, 5.0));
     EXPECT_EQ(edges(v), std::tuple(20.0, 40.0, 180.001, 160.001));
-    EXPECT_DOUBLE_EQ(v.unitsPerPixel, 160.001 / 800);
-    EXPECT_EQ(std::pair(v.right, v.bottom), std::pair(799.0, 599.0));
 
     // A large request is shown whole: here its height decides the scale (0.6 pixels per metre).
     ASSERT_TRUE(v.setView({0, 0, 1000, 1000}, 800, 600, 0.0));
@@ -87,10 +85,7 @@ TEST(MapViewport, ZoomStopsAtTheScaleLimitAndBeyondTheWidenedExtent) {
     while (v.zoom(kZoomAtCentre, -1, std::nullopt, *project).zoomed)
         ASSERT_LT(++levels, 30);
     // Stopped only once every side reaches beyond the extent plus 1000 m.
-    EXPECT_LT(v.x0, -1000.0);
-    EXPECT_GT(v.x1, 2000.0);
-    EXPECT_LT(v.y0, -1000.0);
-    EXPECT_GT(v.y1, 2000.0);
+    EXPECT_TRUE(v.x0 < -1000.0 && v.x1 > 2000.0 && v.y0 < -1000.0 && v.y1 > 2000.0);
     ASSERT_TRUE(v.zoom(kZoomAtCentre, 1, std::nullopt, *project).zoomed);
     EXPECT_TRUE(v.canZoomOut(*project)) << "one level in and it may zoom out again";
     EXPECT_FALSE(v.canZoomOut(HMeshProject())) << "without meshes there is no extent";
@@ -158,12 +153,11 @@ TEST(MapViewport, PanAndResizeKeepTheScale) {
 
 TEST(MapViewport, WheelStepsKeepTheRemainderAndZoomOneLevel) {
     int remainder = 0;
-    EXPECT_EQ(takeWheelSteps(remainder, 60), 0);
-    EXPECT_EQ(takeWheelSteps(remainder, 60), 1);
-    EXPECT_EQ(takeWheelSteps(remainder, -130), -1);
-    EXPECT_EQ(remainder, -10);
-    EXPECT_EQ(takeWheelSteps(remainder, 250), 2);
-    EXPECT_EQ(remainder, 0);
+    for (const auto& [delta, steps, left] :
+         {std::tuple{60, 0, 60}, {60, 1, 0}, {-130, -1, -10}, {250, 2, 0}}) {
+        EXPECT_EQ(takeWheelSteps(remainder, delta), steps) << delta;
+        EXPECT_EQ(remainder, left) << delta;
+    }
 
     EXPECT_EQ(wheelZoomMode(false, false, true), kZoomAtCursor);
     EXPECT_EQ(wheelZoomMode(false, false, false), kZoomAtCentre);

@@ -56,10 +56,7 @@ protected:
 
 TEST_F(MeshRendererTest, ShadeValuesOfKnownNormals) {
     const ZarHShade light(45.0, 45.0, 0.5, 0.7);
-    // Flat ground: d = sin 45 degrees, the reflection meets the view, full brightness.
-    EXPECT_NEAR(-light.light[2], std::sqrt(0.5), 1e-12);
-    EXPECT_NEAR(light.light[0], -0.5, 1e-12) << "the light comes from the north-east";
-    EXPECT_NEAR(light.light[1], -0.5, 1e-12);
+    // Flat ground: the reflection meets the view, full brightness.
     EXPECT_EQ(light.shadeValue(0, 0, -1), 255);
 
     // Values worked out by hand for slopes of gradient 0.75 without ambient light.

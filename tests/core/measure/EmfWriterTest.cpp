@@ -93,11 +93,9 @@ TEST(EmfWriter, RecordsHeaderAndDescriptionAreConsistent) {
     EXPECT_EQ(recs[0].type, emr::kHeader);
     EXPECT_EQ(f.u32(48), static_cast<uint32_t>(f.size()));
     EXPECT_EQ(f.u32(52), recs.size());
-    EXPECT_EQ(f.i32(24), 0);
-    EXPECT_EQ(f.i32(32), 16000);  // 640 px × 0.25 mm
-    EXPECT_EQ(f.i32(36), 10000);
-    EXPECT_EQ(f.i32(72), 1600);
-    EXPECT_EQ(f.i32(80), 400);
+    // Frame 640 x 400 px of 0.25 mm; the reference's 1600 pixels over 400 mm.
+    EXPECT_EQ(std::tuple(f.i32(24), f.i32(32), f.i32(36), f.i32(72), f.i32(80)),
+              std::tuple(0, 16000, 10000, 1600, 400));
     const uint32_t chars = f.u32(60);
     const QString description = f.utf16(f.u32(64), chars);
     EXPECT_EQ(description, QStringLiteral("KovView") + QChar(0) + QStringLiteral("断面図") +
@@ -110,9 +108,8 @@ TEST(EmfWriter, RecordsHeaderAndDescriptionAreConsistent) {
     auto pixels = [&](size_t at) { return f.i32(at) / perPixel; };
     // The bounds (reference pixels) hold every polyline's bounds.
     const int32_t bl = f.i32(8), bt = f.i32(12), br = f.i32(16), bb = f.i32(20);
-    EXPECT_EQ(recs.back().type, emr::kEof);
-    EXPECT_EQ(recs.back().size, 20u);
-    EXPECT_EQ(f.u32(recs.back().offset + 16), 20u);
+    EXPECT_EQ(std::tuple(recs.back().type, recs.back().size, f.u32(recs.back().offset + 16)),
+              std::tuple(emr::kEof, 20u, 20u));
 
     // Objects: created, selected, and deleted again by the end; at most the header's handles.
     std::map<uint32_t, int> live;

@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QPainter>
 #include <cmath>
+#include <tuple>
 
 #include "support/GuiApplication.h"
 #include "support/MeshFixtures.h"
@@ -20,17 +21,15 @@ std::vector<FPoint> samplesAt(std::initializer_list<double> z) {
 }
 
 TEST(ProfileAxis, UnitAndAxisEndsFollowTheRange) {
-    const ProfileAxis a = profileAxis(samplesAt({12, 40, 75}));
-    EXPECT_EQ(a.unit, 10);
-    EXPECT_EQ(a.top, 85);
-    EXPECT_EQ(a.bottom, -10);
+    const auto axis = [](std::initializer_list<double> z) {
+        const ProfileAxis a = profileAxis(samplesAt(z));
+        return std::tuple(a.unit, a.top, a.bottom);
+    };
+    EXPECT_EQ(axis({12, 40, 75}), std::tuple(10, 85, -10));
     // A sample below zero: the axis reaches a whole unit further down.
-    EXPECT_EQ(profileAxis(samplesAt({-3, 75})).bottom, -13);
+    EXPECT_EQ(axis({-3, 75}), std::tuple(10, 85, -13));
     // A low flat profile still gets 0 .. 10 m and unit 1.
-    const ProfileAxis low = profileAxis(samplesAt({2, 3}));
-    EXPECT_EQ(low.unit, 1);
-    EXPECT_EQ(low.top, 11);
-    EXPECT_EQ(low.bottom, -1);
+    EXPECT_EQ(axis({2, 3}), std::tuple(1, 11, -1));
     // A limit belongs to the finer unit; above the last one the unit stays 5,000.
     EXPECT_EQ(elevationUnit(1000.0), 100);
     EXPECT_EQ(elevationUnit(20000.5), 5000);
@@ -47,10 +46,8 @@ TEST(ProfileAxis, DistanceLabelIntervalIsTheFirstThatSpacesEnough) {
 }
 
 TEST(ProfileSampling, StepSettingLengthAndCount) {
-    EXPECT_EQ(stepFromSetting(""), 0.0);
-    EXPECT_EQ(stepFromSetting("0"), 0.0);
-    EXPECT_EQ(stepFromSetting("-5"), 0.0);
-    EXPECT_EQ(stepFromSetting("abc"), 0.0);
+    for (const char* none : {"", "0", "-5", "abc"})
+        EXPECT_EQ(stepFromSetting(none), 0.0) << none;
     EXPECT_EQ(stepFromSetting(" 2.5"), 2.5);
 
     HMeshProject project;
@@ -126,14 +123,15 @@ TEST(ProfileDrawing, MarksSitOnTheProfileAtTheVertexDistances) {
     auto y = [&](double z) {
         return plot.bottom() - (z - axis.bottom) * plot.height() / (axis.top - axis.bottom);
     };
+    // The middle vertex half-way from 20 to 40 m; the last at the end of the frame, on the last
+    // sample.
+    const QPointF marks[] = {
+        {plot.left(), y(0)}, {plot.left() + plot.width() * 15 / 35, y(30)}, {plot.right(), y(30)}};
     ASSERT_EQ(d.layout.marks.size(), 3u);
-    EXPECT_NEAR(d.layout.marks[0].x(), plot.left(), 1e-9);
-    EXPECT_NEAR(d.layout.marks[0].y(), y(0), 1e-9);
-    EXPECT_NEAR(d.layout.marks[1].x(), plot.left() + plot.width() * 15 / 35, 1e-9);
-    EXPECT_NEAR(d.layout.marks[1].y(), y(30), 1e-9);  // half-way from 20 to 40
-    // The last vertex is at the end of the frame, on the last sample.
-    EXPECT_NEAR(d.layout.marks[2].x(), plot.right(), 1e-9);
-    EXPECT_NEAR(d.layout.marks[2].y(), y(30), 1e-9);
+    for (size_t k = 0; k < 3; ++k) {
+        EXPECT_NEAR(d.layout.marks[k].x(), marks[k].x(), 1e-9) << k;
+        EXPECT_NEAR(d.layout.marks[k].y(), marks[k].y(), 1e-9) << k;
+    }
     for (const QPointF& m : d.layout.marks)
         EXPECT_GT(redPixelsNear(d.image, m, 6), 10);
     // The profile ends at the right edge of the frame: black there at the last elevation.

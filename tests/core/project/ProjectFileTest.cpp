@@ -8,7 +8,6 @@
 #include <optional>
 #include <tuple>
 
-#include "core/base/HxProgress.h"
 #include "core/base/SettingsStore.h"
 #include "core/base/TextCodec.h"
 #include "core/data/HMeshProject.h"
@@ -202,16 +201,6 @@ TEST_F(ProjectFileTest, DeclaredEncodingsAndValueForms) {
     }
 }
 
-TEST_F(ProjectFileTest, DsmEntriesByExtension) {
-    test::writeFile(dir_.file("dsm/P.TXT"), "1,0,0,10.0\n2,4,0,11.0\n3,0,4,12.0\n4,4,4,13.0\n");
-    test::writeFile(dir_.file("p.kovv5"),
-                    projectXml("<MeshProject><Mesh UPP=\"2\">" + dir_.file("dsm/P.TXT") +
-                               "</Mesh></MeshProject>"));
-    HMeshProject project;
-    ASSERT_TRUE(LoadProjectFile(project, dir_.file("p.kovv5")));
-    EXPECT_EQ(project.GetMesh(0)->cellSize, 2.0);
-}
-
 TEST_F(ProjectFileTest, SaveReplacesTheFileOnlyWhenEverythingWorked) {
     HMeshProject project;
     LoadReport report;
@@ -340,18 +329,6 @@ TEST_F(ProjectFileTest, UnreadableLayersAndDamageAreReported) {
     EXPECT_EQ(report.unreadable.size(), 2u) << "the report starts empty";
 }
 
-class RecordingProgress : public HxProgress {
-public:
-    int SetPos(long long current, long long) override {
-        positions.push_back(current);
-        return current >= stopAt;
-    }
-    void SetText(const std::string& text) override { texts.push_back(text); }
-    std::vector<long long> positions;
-    std::vector<std::string> texts;
-    long long stopAt = 1000;
-};
-
 TEST_F(ProjectFileTest, RepeatedEntriesAreNotReadAgain) {
     test::LocalHttpServer server;
     test::TileSpec tile;
@@ -361,14 +338,17 @@ TEST_F(ProjectFileTest, RepeatedEntriesAreNotReadAgain) {
     for (int i = 0; i < 3; ++i)
         body += "<Mesh>" + server.url("/Data/T.kov") + "</Mesh><IMesh>" + server.url("/photo.png") +
                 "</IMesh>";
-    // A DSM file at two cell sizes is two meshes.
-    test::writeFile(dir_.file("points.txt"), "1,10,10,5\n2,30,20,6\n");
+    // A DSM file (told by its extension in any case) at two cell sizes is two meshes.
+    test::writeFile(dir_.file("points.TXT"), "1,10,10,5\n2,30,20,6\n");
     for (const char* upp : {"1", "2", "1"})
-        body += "<Mesh UPP=\"" + std::string(upp) + "\">" + dir_.file("points.txt") + "</Mesh>";
+        body += "<Mesh UPP=\"" + std::string(upp) + "\">" + dir_.file("points.TXT") + "</Mesh>";
     test::writeFile(dir_.file("p.kovv5"), projectXml(body + "</MeshProject>"));
     HMeshProject project;
     ASSERT_TRUE(LoadProjectFile(project, dir_.file("p.kovv5")));
-    EXPECT_EQ(project.meshCount(), 3);
+    ASSERT_EQ(project.meshCount(), 3);
+    EXPECT_EQ(
+        project.GetMesh(0)->cellSize + project.GetMesh(1)->cellSize + project.GetMesh(2)->cellSize,
+        5.0 + 2.0 + 1.0);
     EXPECT_EQ(server.requestCount(), 3 + 1) << "the tile, its header (beside, then in Header/) "
                                                "and the picture, once each";
 }
@@ -400,7 +380,7 @@ TEST_F(ProjectFileTest, LoaderAsksForTheDsmCellOnceAndFitsTheColourMapOnce) {
     test::writeFile(dir_.file("b.txt"), "1,100,0,10\n2,104,0,11\n3,100,4,12\n4,104,4,13\n");
     HMeshProject project;
     LoadReport report;
-    RecordingProgress progress;
+    test::RecordingProgress progress;
     int asked = 0;
     bool fit = true;
     LoadOptions options;
@@ -414,16 +394,16 @@ TEST_F(ProjectFileTest, LoaderAsksForTheDsmCellOnceAndFitsTheColourMapOnce) {
         loadLayerPaths({dir_.file("a.txt"), tile(0), dir_.file("b.txt")}, project, report, options),
         1);
     EXPECT_EQ(asked, 1);
-    EXPECT_EQ(progress.texts, std::vector<std::string>{"ミラド（標高メッシュ）T0を読み込み中..."});
+    EXPECT_EQ(progress.texts, "ミラド（標高メッシュ）T0を読み込み中...");
     EXPECT_FALSE(fit);
     EXPECT_EQ(project.GetColorMap(0)->stop(0)->height, 1.0);
     EXPECT_EQ(project.GetColorMap(0)->stop(1)->height, 12.0);
 
     // A later load does not fit again; Esc stops after the files loaded so far.
     options.askDsmCellSize = [&]() -> std::optional<double> { return 0.05; };  // below 0.1
-    progress.stopAt = 0;
+    progress.cancelAt = 1;  // every position asks to cancel
     EXPECT_EQ(loadLayerPaths({tile(1)}, project, report, options), 0);
-    progress.stopAt = 1000;
+    progress.cancelAt = 0;
     EXPECT_EQ(loadLayerPaths({tile(1), dir_.file("a.txt")}, project, report, options), 1);
     EXPECT_EQ(project.GetColorMap(0)->stop(1)->height, 12.0);
     EXPECT_EQ(project.meshCount(), 2);
