@@ -677,7 +677,6 @@ TEST_F(AppTest, TitlesAreCutToTheirFirst128Bytes) {
 
 TEST_F(AppTest, ToolCommandsRunTheirHandlerOrSayTheyAreMissing) {
     CKovVDoc& doc = *document_;
-    EXPECT_EQ(states({kCmdMeasureDistanceArea, kCmdMeasureProperties}), "01");
     CommandState state;
     EXPECT_FALSE(doc.OnUpdateCommand(kCmdNewProject, state)) << "new belongs to the application";
 

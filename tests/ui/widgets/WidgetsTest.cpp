@@ -24,11 +24,6 @@ std::vector<uint8_t> storedCustomColours() {
     return bytes;
 }
 
-TEST(ColorRefTest, RedIsTheLowByte) {
-    EXPECT_EQ(std::tuple(colorFromRef(0x80FF8040u), refFromColor(QColor(1, 2, 3))),
-              std::tuple(QColor(0x40, 0x80, 0xFF), 0x00030201u));
-}
-
 TEST_F(WidgetsTest, CustomColoursRoundTripThroughTheSettings) {
     for (int i = 0; i < 16; ++i)
         QColorDialog::setCustomColor(i, QColor(i, 2 * i, 255 - i));
