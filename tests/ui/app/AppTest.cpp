@@ -888,8 +888,7 @@ TEST_F(AppTest, HelpPagesAndMessages) {
         dialog->setWindowModality(Qt::ApplicationModal);
         dialog->show();
         QWidget* control = dialog->findChildren<QWidget*>().front();
-        QKeyEvent f1(QEvent::KeyPress, Qt::Key_F1, Qt::NoModifier);
-        QApplication::sendEvent(control, &f1);
+        QTest::keyClick(control, Qt::Key_F1);
         ASSERT_NE(app_->helpWindow(), nullptr);
         const QString page = QStringLiteral("/D%1.htm")
                                  .arg(dialog->property("helpId").toUInt(), 5, 10, QLatin1Char('0'));
