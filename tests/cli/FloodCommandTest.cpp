@@ -10,12 +10,12 @@
 #include <sstream>
 #include <tuple>
 
-#include "support/TestSupport.h"
+#include "cli/Kovtool.h"
 
 namespace kov {
 namespace {
 
-class KovtoolFloodTest : public ::testing::Test {
+class KovtoolFloodTest : public ::testing::Test, protected test::KovtoolRuns {
 protected:
     void SetUp() override {
         // A valley 40 x 30 cells of 5 m: ground |c - 20| metres; a water cell in the north row.
@@ -31,18 +31,15 @@ protected:
         }
         test::writeTile(tile, dir.file("V.kov"));
     }
-    // Runs kovtool COMMAND on V.kov; stdout, with the exit code and stderr kept.
-    std::string kovtool(const std::string& command, const std::string& args) {
-        return test::runCommand(std::string(KOVTOOL_PATH) + " " + command + " " +
-                                    dir.file("V.kov") + " " + args + " 2>" + dir.file("stderr"),
-                                &code);
+    // Runs kovtool COMMAND on V.kov; stdout, with the exit code in `code`.
+    std::string onValley(const std::string& command, const std::string& args) {
+        return kovtool(command + " " + dir.file("V.kov") + " " + args, &code);
     }
     QJsonObject floodJson(const std::string& args) {
-        const std::string out = kovtool("flood", args);
-        EXPECT_EQ(code, 0) << test::readFile(dir.file("stderr"));
+        const std::string out = onValley("flood", args);
+        EXPECT_EQ(code, 0) << lastError();
         return QJsonDocument::fromJson(QByteArray::fromStdString(out)).object();
     }
-    test::TempDir dir;
     test::TileSpec tile;
     int code = -1;
 };
@@ -104,9 +101,9 @@ TEST_F(KovtoolFloodTest, NonSquareCellsAndRunsThatAreRefused) {
         {"--level 5 --water-passes", 2, "--water-passes"},
     };
     for (const auto& [args, exitCode, reason] : refused) {
-        EXPECT_EQ(kovtool("flood", args + " --json" + png), "");
+        EXPECT_EQ(onValley("flood", args + " --json" + png), "");
         EXPECT_EQ(code, exitCode) << args;
-        EXPECT_NE(test::readFile(dir.file("stderr")).find(reason), std::string::npos) << args;
+        EXPECT_NE(lastError().find(reason), std::string::npos) << args;
         EXPECT_FALSE(std::filesystem::exists(dir.file("f.png"))) << args;
     }
 }
@@ -158,7 +155,7 @@ TEST_F(KovtoolFloodTest, GeoTiffIsTheRankImageWhereGdalPlacesIt) {
         const std::string srs = test::runCommand("gdalsrsinfo -o epsg " + dir.file("d.tif"));
         EXPECT_NE(srs.find("EPSG:" + std::to_string(epsg)), std::string::npos) << text << srs;
         const QJsonObject info =
-            QJsonDocument::fromJson(QByteArray::fromStdString(kovtool("info", "--json"))).object();
+            QJsonDocument::fromJson(QByteArray::fromStdString(onValley("info", "--json"))).object();
         EXPECT_EQ(info["meshes"][0]["datum"].toString().toStdString(), name);
         EXPECT_EQ(info["meshes"][0]["epsg"].toInt(), epsg);
     }
@@ -174,15 +171,10 @@ TEST_F(KovtoolFloodTest, TilesTooFarApartForOneGridAreRefusedWithTheirCause) {
     far.codes.assign(30, std::vector<int>(40, 10));
     test::writeTile(far, dir.file("F.kov"));
     for (const std::string from : {"", " --from -7897.5,-35900"}) {
-        int code = -1;
-        test::runCommand(std::string(KOVTOOL_PATH) + " flood " + dir.file("V.kov") + " " +
-                             dir.file("F.kov") + " --level 5" + from + " -o " + dir.file("f.png") +
-                             " 2>" + dir.file("stderr"),
-                         &code);
+        onValley("flood", dir.file("F.kov") + " --level 5" + from + " -o " + dir.file("f.png"));
         EXPECT_EQ(code, 1) << from;
-        EXPECT_NE(test::readFile(dir.file("stderr")).find("50040 x 50030 cells, more than 2^31"),
-                  std::string::npos)
-            << test::readFile(dir.file("stderr"));
+        EXPECT_NE(lastError().find("50040 x 50030 cells, more than 2^31"), std::string::npos)
+            << lastError();
         EXPECT_FALSE(QFile::exists(QString::fromStdString(dir.file("f.png"))));
     }
 }

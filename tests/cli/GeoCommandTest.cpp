@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "cli/FixedFormat.h"
+#include "cli/Kovtool.h"
 #include "core/base/NumberFormat.h"
 #include "core/base/PlaneConverter.h"
-#include "support/TestSupport.h"
 
 namespace kov {
 namespace {
@@ -46,22 +46,17 @@ TEST(FormatFixed10, SameDigitsAsPrintf) {
         ASSERT_EQ(std::string(text, cli::formatFixed10(text, v)), printfFixed10(v)) << v;
 }
 
-struct GeoRun {
-    std::string out, err;
+// kovtool geo, its exit status in `status`.
+class GeoCommand : public ::testing::Test, protected test::KovtoolRuns {
+protected:
+    // Runs "kovtool geo ARGS" with stdin from the given text (none when input is null).
+    std::string geo(const std::string& args, const std::string* input = nullptr) {
+        if (input) test::writeFile(dir.file("stdin.txt"), *input);
+        const std::string in = input ? " < '" + dir.file("stdin.txt") + "'" : " < /dev/null";
+        return kovtool("geo " + args + in, &status);
+    }
     int status = -1;
 };
-
-// Runs "kovtool geo ARGS" with stdin from the given text (none when input is null).
-GeoRun runGeo(const test::TempDir& dir, const std::string& args,
-              const std::string* input = nullptr) {
-    std::string command = std::string("'") + KOVTOOL_PATH + "' geo " + args;
-    if (input) test::writeFile(dir.file("stdin.txt"), *input);
-    command += input ? " < '" + dir.file("stdin.txt") + "'" : " < /dev/null";
-    GeoRun run;
-    run.out = test::runCommand(command + " 2> '" + dir.file("stderr.txt") + "'", &run.status);
-    run.err = test::readFile(dir.file("stderr.txt"));
-    return run;
-}
 
 std::string expectedLine(const PlaneConverter& pc, double east, double north, bool dms = false) {
     const double in[3] = {east, north, 0.0};
@@ -71,24 +66,21 @@ std::string expectedLine(const PlaneConverter& pc, double east, double north, bo
     return printfFixed10(out[1]) + " " + printfFixed10(out[0]) + "\n";
 }
 
-TEST(GeoCommand, PointsOnTheCommandLineInDecimalOrDms) {
-    test::TempDir dir;
-    EXPECT_EQ(runGeo(dir, "--zone 9 0 0").out, "36.0000000000 139.8333333333\n");
+TEST_F(GeoCommand, PointsOnTheCommandLineInDecimalOrDms) {
+    EXPECT_EQ(geo("--zone 9 0 0"), "36.0000000000 139.8333333333\n");
     PlaneConverter pc;
     pc.setup(3, kEllipsoidGrs80);
-    const GeoRun run =
-        runGeo(dir, "-100000.5 --zone=3 +25000");  // options and numbers in any order
-    EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(run.out, expectedLine(pc, -100000.5, 25000.0));
+    // Options and numbers in any order.
+    EXPECT_EQ(geo("-100000.5 --zone=3 +25000"), expectedLine(pc, -100000.5, 25000.0));
+    EXPECT_EQ(status, 0) << lastError();
 
     pc.setup(16, kEllipsoidGrs80);
     const std::string input = "-120000 80000\n5000.25 -33000\n";
-    EXPECT_EQ(runGeo(dir, "--dms --zone 16", &input).out,
+    EXPECT_EQ(geo("--dms --zone 16", &input),
               expectedLine(pc, -120000, 80000, true) + expectedLine(pc, 5000.25, -33000, true));
 }
 
-TEST(GeoCommand, StreamsPairsFromStdin) {
-    test::TempDir dir;
+TEST_F(GeoCommand, StreamsPairsFromStdin) {
     PlaneConverter pc;
     pc.setup(12, kEllipsoidGrs80);
     // Enough lines to cross several read blocks, in varied spellings.
@@ -108,18 +100,16 @@ TEST(GeoCommand, StreamsPairsFromStdin) {
     input += "+1500 -2500";  // last line without a line end
     expected += expectedLine(pc, 1500.0, -2500.0);
 
-    const GeoRun run = runGeo(dir, "--zone 12", &input);
-    EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(run.err, "");
-    ASSERT_EQ(run.out.size(), expected.size());
-    EXPECT_TRUE(run.out == expected);
+    const std::string out = geo("--zone 12", &input);
+    EXPECT_EQ(std::tuple(status, lastError()), std::tuple(0, ""));
+    ASSERT_EQ(out.size(), expected.size());
+    EXPECT_TRUE(out == expected);
 
     const std::string longLine = std::string(3 << 20, ' ') + "10 20\n";  // longer than a block
-    EXPECT_EQ(runGeo(dir, "--zone 12", &longLine).out, expectedLine(pc, 10.0, 20.0));
+    EXPECT_EQ(geo("--zone 12", &longLine), expectedLine(pc, 10.0, 20.0));
 }
 
-TEST(GeoCommand, BadArgumentsAndUnreadableLinesFailWithAMessage) {
-    test::TempDir dir;
+TEST_F(GeoCommand, BadArgumentsAndUnreadableLinesFailWithAMessage) {
     PlaneConverter pc;
     pc.setup(9, kEllipsoidGrs80);
     const std::string one = expectedLine(pc, 1.0, 2.0), two = expectedLine(pc, 3.0, 4.0);
@@ -141,10 +131,10 @@ TEST(GeoCommand, BadArgumentsAndUnreadableLinesFailWithAMessage) {
         {"--zone 9", "1 2\n3 4\n5x 6", "line 3:", one + two},  // last line, no line end
     };
     for (const auto& c : cases) {
-        const GeoRun run = runGeo(dir, c.args, c.input == "-" ? nullptr : &c.input);
-        EXPECT_NE(run.status, 0) << c.args << " " << c.input;
-        EXPECT_NE(run.err.find(c.message), std::string::npos) << c.args << ": " << run.err;
-        EXPECT_EQ(run.out, c.convertedBefore) << c.args << " " << c.input;
+        EXPECT_EQ(geo(c.args, c.input == "-" ? nullptr : &c.input), c.convertedBefore)
+            << c.args << " " << c.input;
+        EXPECT_NE(status, 0) << c.args << " " << c.input;
+        EXPECT_NE(lastError().find(c.message), std::string::npos) << c.args << ": " << lastError();
     }
 }
 

@@ -3,39 +3,24 @@
 // themselves; their tests are with the readers.)
 #include <gtest/gtest.h>
 
-#include "support/TestSupport.h"
+#include "cli/Kovtool.h"
 
 namespace kov {
 namespace {
 
-class KovtoolHostileInputTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        test::TileSpec tile;
-        test::writeTile(tile, dir.file("t.kov"));
-    }
-    // Runs kovtool under the given shell prefix; stderr is kept in lastError.
-    std::string kovtool(const std::string& args, int* exitCode,
-                        const std::string& prefix = std::string()) {
-        const std::string out = test::runCommand(
-            prefix + "'" + KOVTOOL_PATH + "' " + args + " 2>" + dir.file("stderr"), exitCode);
-        lastError = test::readFile(dir.file("stderr"));
-        return out;
-    }
-    test::TempDir dir;
-    std::string lastError;
-};
+class KovtoolHostileInputTest : public ::testing::Test, protected test::KovtoolRuns {};
 
 TEST_F(KovtoolHostileInputTest, MemoryThatCannotBeHadEndsTheCommandWithAMessage) {
 #ifdef KOV_SANITIZED_BUILD
     GTEST_SKIP() << "AddressSanitizer's shadow memory does not fit an address-space limit";
 #endif
+    test::writeTile({}, dir.file("t.kov"));
     // A 200 MB line on stdin under a 400 MB address space: its buffer cannot grow.
     int code = -1;
     kovtool("elev '" + dir.file("t.kov") + "'", &code,
             "ulimit -v 400000; perl -e 'print \"1\" x 200000000' | ");
-    EXPECT_EQ(code, 1) << lastError;
-    EXPECT_NE(lastError.find("kovtool elev: out of memory"), std::string::npos) << lastError;
+    EXPECT_EQ(code, 1) << lastError();
+    EXPECT_NE(lastError().find("kovtool elev: out of memory"), std::string::npos) << lastError();
 }
 
 }  // namespace

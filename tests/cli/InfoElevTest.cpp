@@ -6,16 +6,15 @@
 #include <QJsonObject>
 #include <set>
 
-#include "support/TestSupport.h"
+#include "cli/Kovtool.h"
 
 namespace kov {
 namespace {
 
-using test::runCommand;
 using test::TempDir;
 using test::TileSpec;
 
-class KovtoolDataTest : public ::testing::Test {
+class KovtoolDataTest : public ::testing::Test, protected test::KovtoolRuns {
 protected:
     void SetUp() override {
         // Two 5 m tiles side by side in Data/ + Header/, and a finer 2.5 m tile over the west one.
@@ -39,12 +38,6 @@ protected:
         fine.codes = {{555, -1111}, {-9999, 444}};
         test::writeTile(fine, dir.file("fine/F.kov"));
     }
-    std::string kovtool(const std::string& args, int* exitCode) {
-        return runCommand(std::string(KOVTOOL_PATH) + " " + args + " 2>" + dir.file("stderr"),
-                          exitCode);
-    }
-    std::string lastError() { return test::readFile(dir.file("stderr")); }
-    TempDir dir;
 };
 
 TEST_F(KovtoolDataTest, InfoJsonDescribesEveryMeshAndTheCollection) {

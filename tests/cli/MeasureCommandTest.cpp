@@ -5,12 +5,12 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
-#include "support/TestSupport.h"
+#include "cli/Kovtool.h"
 
 namespace kov {
 namespace {
 
-class KovtoolMeasureTest : public ::testing::Test {
+class KovtoolMeasureTest : public ::testing::Test, protected test::KovtoolRuns {
 protected:
     void SetUp() override {
         // 30 x 24 cells of 5 m from (1000, 2000): 100 m in column 0, 105 m in 10, 110 m in 20.
@@ -26,12 +26,8 @@ protected:
         test::writeTile(tile, dir.file("t/A.kov"));
     }
     std::string measure(const std::string& args, int* exitCode) {
-        return test::runCommand(std::string(KOVTOOL_PATH) + " measure " + dir.file("t") + " " +
-                                    args + " 2>" + dir.file("stderr"),
-                                exitCode);
+        return kovtool("measure " + dir.file("t") + " " + args, exitCode);
     }
-    std::string lastError() { return test::readFile(dir.file("stderr")); }
-    test::TempDir dir;
 };
 
 // East 100 m uphill, then back 50 m west and 10 m north downhill.

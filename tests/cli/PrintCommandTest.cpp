@@ -88,14 +88,6 @@ TEST_F(KovtoolPrintTest, ModeZeroPrintsTheMapAtScaleCentredWithTheFooterBelow) {
     EXPECT_NEAR((footer.left + footer.right) / 2, 105.0, 1.0);
 }
 
-TEST_F(KovtoolPrintTest, RefusesWhatCannotBePrinted) {
-    EXPECT_EQ(exitOf("print " + dir->file("sample.kovv5")), 2);  // no output
-    EXPECT_EQ(exitOf("print " + dir->file("sample.kovv5") + " -o x.pdf --scale 0"), 2);
-    EXPECT_EQ(exitOf("print " + dir->file("sample.kovv5") + " -o x.pdf --paper Z9"), 2);
-    EXPECT_EQ(exitOf("print " + dir->file("sample.kovv5") + " --printer no-such-queue-here"), 1);
-    EXPECT_NE(lastError().find("no-such-queue-here"), std::string::npos);
-}
-
 TEST_F(KovtoolPrintTest, AMapLargerThanThePaperIsRefusedOrCutWithClip) {
     // 1500 x 1000 m at 1:2 would be 750 x 500 m of paper.
     const std::string over =

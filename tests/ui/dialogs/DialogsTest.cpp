@@ -205,8 +205,7 @@ TEST_F(ProjectDlgTest, DsmCellSizeDialogKeepsItsChoiceAndRefusesSizesBelowATenth
     EXPECT_EQ(std::tuple(CDsmResoDlg::ask(nullptr), settings::readInt("DsmResoDlg", "Mode", -1)),
               std::tuple(std::nullopt, 5));
 
-    // Fixed choices and a stored mode out of range.
-    EXPECT_EQ(CDsmResoDlg::cellSizeOfMode(4, 7), 50.0);
+    // A stored mode out of range.
     settings::writeInt("DsmResoDlg", "Mode", 9);
     EXPECT_EQ(CDsmResoDlg().mode(), 2);
 }
@@ -305,12 +304,6 @@ ZarHColorMap mapWithStops(double low, double high) {
     stops[1].height = high;
     map.setStops(stops, 2);
     return map;
-}
-
-TEST(LeadingNumberTest, ReadsTheNumberAtTheStartOrZero) {
-    for (const auto& [text, value] :
-         {std::pair{"12.5m", 12.5}, {"  -3", -3.0}, {"+4", 4.0}, {"abc", 0.0}, {"", 0.0}})
-        EXPECT_EQ(leadingNumber(text), value) << text;
 }
 
 TEST_F(ColorMapDlgTest, ShowsTheMapAndAppliesEveryChangeToTheWorkingCopy) {

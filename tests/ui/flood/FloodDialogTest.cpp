@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTest>
 #include <cmath>
 #include <utility>
 
@@ -11,7 +12,6 @@
 #include "core/data/ZarHImage.h"
 #include "core/flood/FloodEstimate.h"
 #include "support/MeshFixtures.h"
-#include "support/ui/Input.h"
 #include "support/ui/WindowTest.h"
 #include "ui/app/CKovVDoc.h"
 #include "ui/app/CMainFrame.h"
@@ -26,14 +26,16 @@ namespace {
 using test::control;
 using Dlg = CToolFloodFillDlg;
 
-using test::click;
+void click(QWidget* widget) {
+    QTest::mouseClick(widget, Qt::LeftButton);
+}
 
 // Replaces the text of an edit field by typing it.
 void type(QLineEdit* edit, const QString& text) {
     edit->setFocus();
     edit->selectAll();
-    test::pressKey(edit, Qt::Key_Delete);
-    test::typeText(edit, text);
+    QTest::keyClick(edit, Qt::Key_Delete);
+    QTest::keyClicks(edit, text);
 }
 
 std::string enabledStates(const QDialog& d) {

@@ -6,12 +6,12 @@
 #include <QPrinter>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTest>
 #include <QTimer>
 #include <memory>
 
 #include "core/base/CommandIds.h"
 #include "core/flood/FloodEstimate.h"
-#include "support/ui/Input.h"
 #include "support/ui/WindowTest.h"
 #include "ui/app/CKovVDoc.h"
 #include "ui/app/CMainFrame.h"
@@ -48,7 +48,9 @@ protected:
     CKovVView& view() { return *frame_->View(); }
     void store(const char* key, int value) { settings::writeInt("QPrintDlg", key, value); }
     // Clicks a button on its indicator, at its left.
-    static void click(QWidget* widget) { test::click(widget, QPointF(6, widget->height() / 2)); }
+    static void click(QWidget* widget) {
+        QTest::mouseClick(widget, Qt::LeftButton, {}, QPoint(6, widget->height() / 2));
+    }
 
     test::TempDir dir_;
     std::unique_ptr<CKovVDoc> document_;
@@ -81,18 +83,19 @@ TEST_F(PrintDialogTest, StoredSettingsModesAndOk) {
     // last good scale again and the dialog stays open.
     for (const char* bad : {"0", "-500", "abc"}) {
         scale->selectAll();
-        test::typeText(scale, QString::fromLatin1(bad));
+        QTest::keyClicks(scale, QString::fromLatin1(bad));
         click(control<QPushButton>(dialog, 1));
         EXPECT_TRUE(dialog.isVisible()) << bad;
         EXPECT_EQ(scale->text(), QStringLiteral("2500")) << bad;
     }
     EXPECT_EQ(messages.size(), 3u);
     click(control<QPushButton>(dialog, 1));  // OK
-    EXPECT_EQ(settings::readInt("QPrintDlg", "Mode", -1), 2);
-    EXPECT_EQ(settings::readReal("QPrintDlg", "Scale", -1), 2500.0);
-    EXPECT_EQ(settings::readInt("QPrintDlg", "Legend", -1), 1);
-    EXPECT_EQ(settings::readInt("QPrintDlg", "FtTime", -1), 1);
-    EXPECT_EQ(settings::readInt("QPrintDlg", "FttDate", -1), 0);
+    EXPECT_EQ(std::tuple(settings::readInt("QPrintDlg", "Mode", -1),
+                         settings::readReal("QPrintDlg", "Scale", -1),
+                         settings::readInt("QPrintDlg", "Legend", -1),
+                         settings::readInt("QPrintDlg", "FtTime", -1),
+                         settings::readInt("QPrintDlg", "FttDate", -1)),
+              std::tuple(2, 2500.0, 1, 1, 0));
 }
 
 // A flood result with ranks makes room for its legend rows: the largest printable map is 7 mm
@@ -122,16 +125,16 @@ TEST_F(PrintDialogTest, TypedScaleCountsAfterOneSecondAndTheMiniatureHasItsBlueF
     ASSERT_TRUE(dialog.statusText().contains(QStringLiteral("オーバー")));
     scale->setFocus();
     scale->selectAll();
-    test::typeText(scale, QStringLiteral("100000"));
-    test::pumpFor(500);
+    QTest::keyClicks(scale, QStringLiteral("100000"));
+    QTest::qWait(500);
     EXPECT_EQ(dialog.previewCount(), drawn);  // still typing
-    test::pumpFor(800);
+    QTest::qWait(800);
     EXPECT_EQ(dialog.previewCount(), drawn + 1);
     EXPECT_FALSE(dialog.statusText().contains(QStringLiteral("オーバー")));
     // A typed 0 is refused when it would count: the miniature keeps the last good scale.
     scale->selectAll();
-    test::typeText(scale, QStringLiteral("0"));
-    test::pumpFor(1300);
+    QTest::keyClicks(scale, QStringLiteral("0"));
+    QTest::qWait(1300);
     EXPECT_EQ(std::tuple(messages.size(), scale->text()), std::tuple(1u, QStringLiteral("100000")));
     EXPECT_EQ(dialog.settings().scale, 100000.0);
 
@@ -166,10 +169,10 @@ TEST_F(PrintDialogTest, ScaleListShowsTheHistoryThenThePresets) {
             if (action->text() == QStringLiteral(" 1 / 5,000 ")) chosen = action;
         }
         ASSERT_NE(chosen, nullptr);
-        test::click(menu, QPointF(menu->actionGeometry(chosen).center()));
+        QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(chosen).center());
     });
     click(control<QPushButton>(dialog, CQPrintDlg::kIdScaleList));
-    test::pumpFor(200);
+    QTest::qWait(200);
     ASSERT_EQ(texts.size(), 17);
     EXPECT_EQ(texts.mid(0, 4), (QStringList{" 1 / 1234 ", " 1 / 99999 ", "-", " 1 / 250 "}));
     EXPECT_EQ(texts.last(), QStringLiteral(" 1 / 5,000,000 "));

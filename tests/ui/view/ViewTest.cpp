@@ -2,6 +2,7 @@
 #include <QClipboard>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QTest>
 
 #include <cmath>
 #include <cstring>
@@ -18,7 +19,6 @@
 #include "core/display/MapStatusText.h"
 #include "core/flood/FloodEstimate.h"
 #include "core/print/PageComposer.h"
-#include "support/ui/Input.h"
 #include "support/ui/WindowTest.h"
 #include "ui/app/CKovVDoc.h"
 #include "ui/view/CKovVView.h"
@@ -114,10 +114,7 @@ protected:
         QMouseEvent event(type, pos, view_->mapToGlobal(pos), button, button, modifiers);
         QCoreApplication::sendEvent(view_.get(), &event);
     }
-    void pressKey(int key, Qt::KeyboardModifiers modifiers = {}) {
-        QKeyEvent event(QEvent::KeyPress, key, modifiers);
-        QCoreApplication::sendEvent(view_.get(), &event);
-    }
+    void pressKey(int key) { QTest::keyClick(view_.get(), Qt::Key(key)); }
     void wheel(QPoint pos, int delta, Qt::KeyboardModifiers modifiers = {}) {
         QWheelEvent event(pos, view_->mapToGlobal(pos), QPoint(), QPoint(0, delta), Qt::NoButton,
                           modifiers, Qt::NoScrollPhase, false);
@@ -273,7 +270,7 @@ TEST_F(KovVViewTest, ReliefIsRenderedOnceAndTheTipDoesNotRedrawIt) {
     const QPoint pos = cellPixel(100, 50);
     move(pos);
     CTipWnd* tip = view_->tipWindow();
-    ASSERT_TRUE(test::waitUntil([&] { return tip->isVisible(); }, 3000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return tip->isVisible(); }, 3000));
     const FPoint p = view_->viewport().deviceToMap(pos);
     EXPECT_EQ(tip->Text().toStdString(), quickTipText(doc_.coordinates(), 9, p.x, p.y, 105.0));
     EXPECT_EQ(tip->size(), CTipWnd::tipSize(tip->Text(), tip->tipFont()));
@@ -285,7 +282,7 @@ TEST_F(KovVViewTest, ReliefIsRenderedOnceAndTheTipDoesNotRedrawIt) {
     QCoreApplication::sendEvent(view_.get(), &leave);
     EXPECT_FALSE(tip->isVisible());
     move(pos);
-    ASSERT_TRUE(test::waitUntil([&] { return tip->isVisible(); }, 3000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return tip->isVisible(); }, 3000));
     pressKey(Qt::Key_Right);
     EXPECT_EQ(std::tuple(tip->isVisible(), view_->reliefImage().isNull()), std::tuple(false, true));
 
@@ -293,7 +290,7 @@ TEST_F(KovVViewTest, ReliefIsRenderedOnceAndTheTipDoesNotRedrawIt) {
     EXPECT_TRUE(view_->OnCommand(kCmdToggleQuickCoordinates));
     EXPECT_EQ(settings::readInt("KovViewTip", "QTip", 1), 0);
     move(pos);
-    EXPECT_FALSE(test::waitUntil([&] { return tip->isVisible(); }, 800));
+    EXPECT_FALSE(QTest::qWaitFor([&] { return tip->isVisible(); }, 800));
     EXPECT_FALSE(state(kCmdToggleQuickCoordinates).checked);
 
     EXPECT_TRUE(view_->OnCommand(kCmdToggleScaleBar));
@@ -399,9 +396,8 @@ protected:
 TEST(ScrollPad, ClicksSendTheCommandOfTheirZone) {
     PadButton pad;
     pad.show();
-    test::click(&pad, QPointF(35, 4));
-    test::click(&pad, QPointF(35, 35));
-    test::click(&pad, QPointF(70, 70));
+    for (const QPoint at : {QPoint(35, 4), QPoint(35, 35), QPoint(70, 70)})
+        QTest::mouseClick(&pad, Qt::LeftButton, {}, at);
     EXPECT_EQ(pad.sent, (std::vector<int>{kCmdScrollNorth, kCmdScrollCentre, kCmdScrollSouthEast}));
 
     // Over the centre the special cursor shows.

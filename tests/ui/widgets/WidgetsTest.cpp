@@ -1,10 +1,6 @@
-#include <QApplication>
 #include <QColorDialog>
-#include <QKeyEvent>
 #include <QPushButton>
-#include <QTimer>
 
-#include <array>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -26,25 +22,6 @@ std::vector<uint8_t> storedCustomColours() {
     std::vector<uint8_t> bytes(64);
     EXPECT_EQ(settings::readBinary("HxColorDlg", "CustumColors", bytes.data(), bytes.size()), 64u);
     return bytes;
-}
-
-TEST(ColorRefTest, RedIsTheLowByte) {
-    EXPECT_EQ(std::tuple(colorFromRef(0x80FF8040u), refFromColor(QColor(1, 2, 3))),
-              std::tuple(QColor(0x40, 0x80, 0xFF), 0x00030201u));
-}
-
-TEST_F(WidgetsTest, MessageBoxesCarryTheProgramsTitle) {
-    testPrompts().message = nullptr;  // the real box
-    QString caption;
-    QTimer::singleShot(0, [&caption] {
-        QWidget* box = QApplication::activeModalWidget();
-        ASSERT_NE(box, nullptr);
-        caption = box->windowTitle();
-        QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
-        QApplication::sendEvent(box, &escape);
-    });
-    ShowMessage(nullptr, QMessageBox::Information, QStringLiteral("text"), QMessageBox::Ok);
-    EXPECT_EQ(caption, QStringLiteral("Kov Viewer5"));
 }
 
 TEST_F(WidgetsTest, CustomColoursRoundTripThroughTheSettings) {

@@ -1,0 +1,29 @@
+// kovtool run as a separate process, in a folder of the test's own, its standard error kept for
+// the failure messages.
+#pragma once
+
+#include <string>
+
+#include "support/TestSupport.h"
+
+namespace kov::test {
+
+class KovtoolRuns {
+public:
+    // Runs kovtool with the arguments, after the shell prefix; answers its standard output.
+    std::string kovtool(const std::string& args, int* exitCode, const std::string& prefix = {}) {
+        return runCommand(
+            prefix + "'" + KOVTOOL_PATH + "' " + args + " 2>'" + dir.file("stderr") + "'",
+            exitCode);
+    }
+    int exitOf(const std::string& args) {
+        int code = -1;
+        kovtool(args, &code);
+        return code;
+    }
+    std::string lastError() const { return readFile(dir.file("stderr")); }
+
+    TempDir dir;
+};
+
+}  // namespace kov::test
