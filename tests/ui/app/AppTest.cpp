@@ -214,7 +214,9 @@ TEST_F(AppTest, StatusBarAndScrollPadDegradeWithoutOverlapOrJumps) {
         }
         EXPECT_LE(pane(4)->geometry().right(), frame.statusBar()->width());
         EXPECT_EQ(pane(4)->shownText(), elevation) << width << ": the coordinates give way";
-        if (width == 760) EXPECT_TRUE(pane(0)->shownText().endsWith(QStringLiteral("0:00:07")));
+        if (width == 760) {
+            EXPECT_TRUE(pane(0)->shownText().endsWith(QStringLiteral("0:00:07")));
+        }
     }
 
     frame.resize(600, 380);
