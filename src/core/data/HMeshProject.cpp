@@ -199,14 +199,6 @@ void HMeshProject::TransformPoint(const FPoint& in, FPoint& out) const {
     out = {scaleX * in.x + offsetX, scaleY * in.y + offsetY, in.z};
 }
 
-void HMeshProject::TransformRect(const MapRect& in, MapRect& out) const {
-    FPoint low;
-    FPoint high;
-    TransformPoint({in.xmin, in.ymin, 0.0}, low);
-    TransformPoint({in.xmax, in.ymax, 0.0}, high);
-    out = {low.x, low.y, high.x, high.y};
-}
-
 const MeshPointIndex& HMeshProject::pointIndex() const {
     std::lock_guard lock(neighbourIndexLock_);
     if (!pointIndex_) {

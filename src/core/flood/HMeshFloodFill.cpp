@@ -236,7 +236,7 @@ void HMeshFloodFill::readRow(int j, int x0, int x1, uint32_t* out) const {
     }
 }
 
-uint32_t HMeshFloodFill::GetPixel(int i, int j) {
+uint32_t HMeshFloodFill::GetPixel(int i, int j) const {
     if (i < 0 || j < 0 || i >= gridWidth_ || j >= gridHeight_) return kFloodOutside;
     for (auto p = placements_.rbegin(); p != placements_.rend(); ++p) {
         const int c = i - p->i0, r = j - p->j0;
@@ -254,34 +254,10 @@ bool HMeshFloodFill::rangeBoundary(int i, int j) const {
     return dx * dx + dy * dy > range_ * range_;
 }
 
-bool HMeshFloodFill::boundaryOf(uint32_t v, int i, int j, uint32_t level) const {
-    if (isFloodMarker(v)) {
-        const bool passes = (v == static_cast<uint32_t>(MESH_WATER) && waterPasses_) ||
-                            (v == static_cast<uint32_t>(MESH_NODATA) && noDataPasses_);
-        if (!passes) return true;
-    } else if (static_cast<int32_t>(v) > static_cast<int32_t>(level)) {
-        return true;
-    }
-    if (wall_.at(i, j)) return true;
-    return rangeBoundary(i, j);
-}
-
-bool HMeshFloodFill::IsBoundary(int i, int j, uint32_t level) {
-    const uint32_t v = GetPixel(i, j);
-    if (boundaryOf(v, i, j, level)) return true;
-    if (!isFloodMarker(v)) {
-        const int32_t z = static_cast<int32_t>(v);
-        lowestLevel = statsStarted ? std::min(lowestLevel, z) : z;
-        highestLevel = statsStarted ? std::max(highestLevel, z) : z;
-        statsStarted = true;
-    }
-    return false;
-}
-
 void HMeshFloodFill::classifyRow(int y, int x0, int x1, uint8_t* out) {
     const uint32_t* v = rowBuffer_.data();
     readRow(y, x0, x1, rowBuffer_.data());
-    const int32_t level = static_cast<int32_t>(boundaryValue);
+    const int32_t level = waterLevel_;
     const int n = x1 - x0 + 1;
     // Loops without branches and on locals only (the output bytes may alias any member), so that
     // they run on vectors. A marker that does not pass is compared with 0, which no marker is.
@@ -496,7 +472,7 @@ std::optional<FloodRankImage> HMeshFloodFill::Run(const std::vector<int32_t>& le
         return std::nullopt;
     }
     start_ = start;
-    boundaryValue = static_cast<uint32_t>(waterLevel);
+    waterLevel_ = waterLevel;
     statsStarted = false;
     lowestLevel = highestLevel = 0;
     struct Unmark {  // the rank image is marked only while the fill runs
@@ -519,7 +495,7 @@ std::optional<FloodRankImage> HMeshFloodFill::Run(const std::vector<int32_t>& le
         {
             Unmark unmark{marks_};
             marks_ = &cells;
-            filled = Fill(si, sj, FillRect{0, 0, gridWidth_ - 1, gridHeight_ - 1}, bounds, 0);
+            filled = Fill(si, sj, FillRect{0, 0, gridWidth_ - 1, gridHeight_ - 1}, bounds);
         }
         if (filled == 0) {
             failure_ = FloodFailure::NothingFilled;

@@ -95,10 +95,9 @@ public:
 
     // The raw value of a grid cell in units of the finest mesh's scale (a mesh of another scale
     // is converted); kFloodOutside where no mesh covers it.
-    uint32_t GetPixel(int i, int j) override;
+    uint32_t GetPixel(int i, int j) const;
     // Metres per raw unit of the grid (the finest mesh's scale).
     double unit() const { return unit_; }
-    bool IsBoundary(int i, int j, uint32_t level) override;
 
     int gridWidth() const { return gridWidth_; }
     int gridHeight() const { return gridHeight_; }
@@ -111,7 +110,7 @@ public:
     // The most memory the rank image may take, in bytes (what the project's budget has left).
     int64_t rankImageLimit = std::numeric_limits<int64_t>::max();
     const MapRect& gridRect() const { return rect_; }
-    // Lowest and highest raw level accepted by IsBoundary (valid when statsStarted).
+    // Lowest and highest raw level of the open ground the fill met (valid when statsStarted).
     int32_t lowestLevel = 0;
     int32_t highestLevel = 0;
     bool statsStarted = false;
@@ -137,7 +136,6 @@ private:
     // The raw values of grid row j, columns x0..x1 (the last mesh containing a cell answers), in
     // units of the finest mesh's scale.
     void readRow(int j, int x0, int x1, uint32_t* out) const;
-    bool boundaryOf(uint32_t v, int i, int j, uint32_t level) const;
     void drawWall(const std::vector<FPoint>& polyline);
     bool rangeBoundary(int i, int j) const;
     void rankRow(const uint32_t* values, int n, const std::vector<int32_t>& levels,
@@ -178,6 +176,7 @@ private:
     BlockGrid wall_;         // 1 = wall; no blocks when there is none
     bool wallLost_ = false;  // memory ran out while the wall was drawn
     std::vector<uint32_t> rowBuffer_;
+    int32_t waterLevel_ = 0;  // the level of the running fill: ground above it is a boundary
     std::vector<uint8_t> rankBuffer_;
     // The rank image that Run is filling (null otherwise), with the rules it ranks by; pixels
     // carry kUnflooded until a filled span clears it.
