@@ -90,14 +90,14 @@ void BM_FloodFillOnly(benchmark::State& state) {
     kov::HMeshFloodFill fill;
     fill.SetCollection(project);
     fill.SetFlags(kov::HMeshFloodFill::kWaterPasses);
-    fill.boundaryValue = kLevel;
+    fill.SetWaterLevel(kLevel);
     int i = 0, j = 0;
     fill.cellOf(kStartX, kStartY, i, j);
     int64_t filled = 0;
     for (auto _ : state) {
         kov::FillRect bounds;
         filled = fill.Fill(i, j, kov::FillRect{0, 0, fill.gridWidth() - 1, fill.gridHeight() - 1},
-                           bounds, 0);
+                           bounds);
         benchmark::DoNotOptimize(filled);
     }
     state.counters["filled"] = static_cast<double>(filled);

@@ -77,6 +77,8 @@ public:
     // Draws the polyline (plane metres) into the wall mask, one cell wide; wall cells stop the
     // flood.
     void SetWall(const std::vector<FPoint>& polyline);
+    // The level (raw units) above which ground stops a bare Fill; Run sets it itself.
+    void SetWaterLevel(int32_t level) { waterLevel_ = level; }
 
     // The flood from the start point up to the water level (raw units), its cells classified by
     // the rank levels (raw units, ascending, at most 9): ground height (first rank with
