@@ -229,20 +229,10 @@ std::string jsonString(std::string_view text) {
 
 std::string jsonPathFields(const std::string& path) {
     if (isValidUtf8(path)) return "\"path\":" + jsonString(path);
-    std::string bytes;
-    for (const char ch : path) {
-        const auto c = static_cast<unsigned char>(ch);
-        const bool unreserved = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
-                                (c >= '0' && c <= '9') || (c != 0 && std::strchr("-._~/", c));
-        if (unreserved) {
-            bytes += ch;
-        } else {
-            char escape[4];
-            std::snprintf(escape, sizeof escape, "%%%02X", c);
-            bytes += escape;
-        }
-    }
-    return "\"path\":null,\"pathBytes\":\"" + bytes + "\"";
+    // Percent-encoded bytes: letters, digits, "-._~" and "/" stay, everything else is %XX.
+    const QByteArray bytes =
+        QByteArray(path.data(), static_cast<qsizetype>(path.size())).toPercentEncoding("/");
+    return "\"path\":null,\"pathBytes\":\"" + bytes.toStdString() + "\"";
 }
 
 void reportBadPairLine(const char* command, long long lineNumber, std::string_view line) {

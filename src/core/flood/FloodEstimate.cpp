@@ -144,12 +144,6 @@ std::string refusalText(const FloodRefusal& refusal) {
             return "memory ran out while the flood layer was made";
         case FloodFailure::NoGrid:
             return "the data have no area to flood";
-        case FloodFailure::Outside:
-            return "the start point lies outside the data";
-        case FloodFailure::NothingFilled:
-            return "nothing is flooded: no ground at or below the water level is reached";
-        case FloodFailure::NothingRanked:
-            return "no flooded cell falls into a rank";
         default:
             return {};
     }

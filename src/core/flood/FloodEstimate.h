@@ -63,7 +63,8 @@ struct FloodRefusal {
     double rows = 0.0;
     int64_t budgetLeft = 0;  // bytes the project's memory budget had left for the layer
 };
-// The cause in a sentence (kovtool's words).
+// The cause in a sentence (kovtool's words) for the causes that concern the grid and memory;
+// kovtool words the others with the start point and level it was given.
 std::string refusalText(const FloodRefusal& refusal);
 
 // The rank image of the whole collection. None without meshes, for a grid over the cell cap, for
