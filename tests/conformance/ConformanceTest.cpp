@@ -1,5 +1,6 @@
-// Cross-checks against peer programs: our answer and a peer's on the same input, case by case from
-// the tables in cases/, one table per peer (proj, ogr, gdal). A case is a block of lines:
+// Cross-checks against peer programs: our answer and a peer's on the same input, case by case
+// from the tables in cases/, one table per peer (proj, ogr, gdal, emf2svg). A case is a block of
+// lines:
 //   case: NAME
 //   input: a shell command that prepares the input in {dir} (optional)
 //   ours: our side: a shell command, "= row; row; ..." (what the peer must answer), or one of our
