@@ -6,8 +6,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <filesystem>
-#include <map>
-#include <sstream>
 #include <tuple>
 
 #include "cli/Kovtool.h"
@@ -105,59 +103,6 @@ TEST_F(KovtoolFloodTest, NonSquareCellsAndRunsThatAreRefused) {
         EXPECT_EQ(code, exitCode) << args;
         EXPECT_NE(lastError().find(reason), std::string::npos) << args;
         EXPECT_FALSE(std::filesystem::exists(dir.file("f.png"))) << args;
-    }
-}
-
-TEST_F(KovtoolFloodTest, GeoTiffIsTheRankImageWhereGdalPlacesIt) {
-    floodJson("--level 2 --ranks 1,2 --colors '0,0,255;255,0,0' -o " + dir.file("f.tif"));
-    int code = -1;
-    const std::string info =
-        test::runCommand("gdalinfo -json " + dir.file("f.tif") + " 2>/dev/null", &code);
-    ASSERT_EQ(code, 0) << "gdalinfo is needed (gdal-bin)";
-    const QJsonObject o = QJsonDocument::fromJson(QByteArray::fromStdString(info)).object();
-    EXPECT_EQ(o["size"].toArray(), (QJsonArray{40, 30}));
-    EXPECT_NE(o["coordinateSystem"].toObject()["wkt"].toString().indexOf("\"EPSG\",6677"), -1);
-    EXPECT_EQ(o["geoTransform"].toArray(), (QJsonArray{-8000.0, 5.0, 0.0, -35850.0, 0.0, -5.0}));
-    const QJsonObject band = o["bands"].toArray()[0].toObject();
-    EXPECT_EQ(band["noDataValue"].toDouble(), 15.0);
-    const QJsonArray palette = band["colorTable"].toObject()["entries"].toArray();
-    EXPECT_EQ(palette[0].toArray(), (QJsonArray{0, 0, 255, 255}));
-    EXPECT_EQ(palette[1].toArray(), (QJsonArray{255, 0, 0, 255}));
-
-    // The cells as GDAL reads them: x y value at the cell centres.
-    test::runCommand("gdal_translate -q -of XYZ " + dir.file("f.tif") + " " + dir.file("f.xyz"),
-                     &code);
-    ASSERT_EQ(code, 0);
-    std::istringstream xyz(test::readFile(dir.file("f.xyz")));
-    std::map<int, int> counts;
-    double x = 0, y = 0;
-    int v = 0, lines = 0;
-    while (xyz >> x >> y >> v) {
-        const int c = static_cast<int>((x + 8000.0) / 5.0), r = static_cast<int>((y + 36000) / 5);
-        const int ground = std::abs(c - 20);
-        const int expected = r == 29 && c == 20 ? 15 : ground <= 1 ? 0 : ground <= 2 ? 1 : 15;
-        ASSERT_EQ(v, expected) << x << " " << y;
-        ++lines;
-    }
-    EXPECT_EQ(lines, 40 * 30);
-
-    // The system is the tile's zone on the datum its header states; info shows the same.
-    const std::tuple<const char*, const char*, int> datums[] = {
-        {"JGD2000", "JGD2000", 2451},
-        {"日本測地系2000", "JGD2000", 2451},
-        {"TOKYO", "Tokyo", 30169},
-        {"日本測地系", "Tokyo", 30169},
-    };
-    for (const auto& [text, name, epsg] : datums) {
-        tile.datum = text;
-        test::writeTile(tile, dir.file("V.kov"));
-        floodJson("--level 2 -o " + dir.file("d.tif"));
-        const std::string srs = test::runCommand("gdalsrsinfo -o epsg " + dir.file("d.tif"));
-        EXPECT_NE(srs.find("EPSG:" + std::to_string(epsg)), std::string::npos) << text << srs;
-        const QJsonObject info =
-            QJsonDocument::fromJson(QByteArray::fromStdString(onValley("info", "--json"))).object();
-        EXPECT_EQ(info["meshes"][0]["datum"].toString().toStdString(), name);
-        EXPECT_EQ(info["meshes"][0]["epsg"].toInt(), epsg);
     }
 }
 

@@ -2,15 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include <cctype>
-#include <charconv>
 #include <cstring>
 #include <filesystem>
 #include <map>
 #include <optional>
-#include <sstream>
 
-#include "sample/SampleShapes.h"
 #include "support/TestSupport.h"
 
 // The cases name only the fields that matter to them; the rest keep their defaults.
@@ -348,97 +344,6 @@ TEST(ShpImportProgress, PositionsAtTheMaskAndCancelKeepsTheRecordsRead) {
                                  {100, size}, {1892, size}, {3684, size}, {5476, size}}));
     ASSERT_EQ(layer.loadFromMemory(f.shp, {}, &cancelling), 1);
     EXPECT_EQ(std::pair(layer.pointCount(), layer.bounds.xmax), std::pair(64, 30.0));
-}
-
-// --- Agreement with OGR on files that ogr2ogr writes, and on the sample layers ---
-
-// A WKT geometry in the form of describe(): the innermost groups of coordinates, the third
-// coordinate (Z, else M) or 0.
-std::string fromWkt(const std::string& wkt) {
-    std::string r = wkt.find("POLYGON") != std::string::npos ? "P"
-                    : wkt.find("POINT") != std::string::npos ? "."
-                                                             : "L";
-    for (size_t open = wkt.find('('); (open = wkt.find('(', open)) != std::string::npos;) {
-        const size_t close = wkt.find(')', open);
-        if (wkt[open + 1] == '(') {
-            ++open;
-            continue;
-        }
-        for (size_t p = open + 1, n = 0; p < close; ++n) {
-            double c[4] = {0, 0, 0, 0};
-            for (int k = 0; k < 4 && p < close && wkt[p] != ','; ++k) {
-                p = static_cast<size_t>(std::from_chars(&wkt[p], &wkt[close], c[k]).ptr - &wkt[0]);
-                p += wkt[p] == ' ';
-            }
-            r += (n ? "," : "(") + vertex(c[0], c[1], c[2]);
-            p += wkt[p] == ',';
-        }
-        r += ")";
-        open = close;
-    }
-    return r;
-}
-
-// The layer read here holds the same records, ids and coordinates as `ogrinfo` reports.
-void expectSameAsOgr(const std::string& shp, int expectedFeatures) {
-    int exitCode = -1;
-    const std::string out =
-        test::runCommand("ogrinfo -al -q -fields=NO '" + shp + "' 2>&1", &exitCode);
-    ASSERT_EQ(exitCode, 0) << out;
-    std::string expected, line;
-    int features = 0, id = 0;
-    for (std::istringstream lines(out); std::getline(lines, line);) {
-        if (line.rfind("OGRFeature(", 0) == 0) {
-            ++features;
-            id = std::stoi(line.substr(line.find("):") + 2)) + 1;
-        } else if (id > 0 && line.size() > 2 && line.rfind("  ", 0) == 0 && std::isupper(line[2]) &&
-                   line.find(" = ") == std::string::npos) {
-            expected += (expected.empty() ? "" : " ") + std::to_string(id) + fromWkt(line);
-        }
-    }
-    ASSERT_EQ(features, expectedFeatures) << out;
-    ShpImport layer;
-    ASSERT_EQ(layer.Load(shp, nullptr), 1);
-    EXPECT_EQ(layer.recordCounter, features);
-    EXPECT_EQ(describe(layer, true), expected) << shp;
-}
-
-// Null records, multi-part lines, polygons with holes, and the Z and M arrays: the variants that
-// take distinct branches of the reader (plain points come with the sample layers).
-TEST(ShpImportOgr, FilesWrittenByOgrReadTheSame) {
-    const std::vector<std::pair<const char*, std::vector<std::string>>> cases = {
-        {"MULTIPOINT", {"MULTIPOINT ((1 2),(3 4),(5 6))", "", "MULTIPOINT ((7 8))"}},
-        {"ARC", {"MULTILINESTRING ((-9900 -37400,-8500 -36900.5),(5 5,6 6))"}},
-        {"POLYGON",
-         {"MULTIPOLYGON (((20 0,30 10,30 0,20 0)),((40 0,50 10,50 0,40 0),(42 1,48 1,48 7,42 "
-          "1)))"}},
-        {"POLYGONZ", {"POLYGON Z ((0 0 1,0 10 2,10 10 3,10 0 4,0 0 1),(2 2 5,4 2 6,4 4 7,2 2 5))"}},
-        {"ARCM", {"MULTILINESTRING M ((0 0 1,1 1 2),(5 5 7,6 6 8))"}},
-        {"ARCZM", {"LINESTRING ZM (0 0 1 9,1 1 2 8)"}},
-    };
-    TempDir dir;
-    for (const auto& [shpt, wkt] : cases) {
-        std::string csv = "id,WKT\n";
-        for (size_t i = 0; i < wkt.size(); ++i)
-            csv += std::to_string(i) + ",\"" + wkt[i] + "\"\n";
-        const std::string base = dir.file(std::string("ogr_") + shpt);
-        test::writeFile(base + ".csv", csv);
-        int exitCode = -1;
-        const std::string out =
-            test::runCommand("ogr2ogr -f 'ESRI Shapefile' '" + base + ".shp' '" + base +
-                                 ".csv' -lco SHPT=" + shpt + " 2>&1",
-                             &exitCode);
-        ASSERT_EQ(exitCode, 0) << out;
-        expectSameAsOgr(base + ".shp", static_cast<int>(wkt.size()));
-    }
-}
-
-TEST(ShpImportOgr, SampleLayersReadTheSameInOgrAndHere) {
-    TempDir dir;
-    std::string error;
-    ASSERT_TRUE(sample::writeSampleShapefile(dir.path(), &error)) << error;
-    for (const auto& [name, features] : {std::pair("areas", 3), {"roads", 3}, {"points", 5}})
-        expectSameAsOgr(dir.file(std::string("shape/") + name + ".shp"), features);
 }
 
 }  // namespace

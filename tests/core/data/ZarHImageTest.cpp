@@ -80,59 +80,6 @@ TEST(GeoTiffKeys, RectangleNeedsPositiveScaleAndTiePointButNoKeys) {
     }
 }
 
-// GeoTIFFs as GDAL writes them from a 4 x 3 picture, zones, datums and rectangles read from its
-// keys. GDAL writes x = easting, y = northing, also for the Japanese plane systems whose EPSG axis
-// order is northing first.
-TEST(GdalGeoTiff, KeysPixelsAndWorldFiles) {
-    const struct {
-        std::string srs;
-        int zone, utmZone, datum;
-        const char* rect;
-    } cases[] = {
-        {"EPSG:2451", 9, 0, 1, "-8000 -36030 -7960 -36000"},
-        {"EPSG:30179", 19, 0, 0, "-8000 -36030 -7960 -36000"},
-        {"EPSG:6669", 1, 0, 1, "-8000 -36030 -7960 -36000"},
-        {"EPSG:32654", 0, 54, 1, "-8000 -36030 -7960 -36000"},
-        {"EPSG:4612", 9, 0, 7, "0 0 0 0"},  // geographic: defaults and no rectangle
-        {"", 9, 0, 7, "0 0 0 0"},           // no keys
-        // Pixel scale and tie point without a key directory: placed, not geographic, and
-        // without an ellipsoid the datum is Tokyo's, as for keys that name none.
-        {"-", 9, 0, 0, "-8000 -36030 -7960 -36000"},
-    };
-    TempDir dir;
-    std::string ppm = "P6\n4 3\n255\n", script;
-    for (int i = 0; i < 12; ++i)
-        ppm += {char(20 * i), char(100), char(250 - 20 * i)};
-    writeFile(dir.file("in.ppm"), ppm);
-    for (size_t n = 0; n < std::size(cases); ++n) {
-        script += "gdal_translate -q -of GTiff ";
-        if (!cases[n].srs.empty() && cases[n].srs != "-")
-            script += "-a_srs '" + cases[n].srs + "' ";
-        if (!cases[n].srs.empty()) script += "-a_ullr -8000 -36000 -7960 -36030 ";
-        script += dir.file("in.ppm") + " " + dir.file("t" + std::to_string(n) + ".tif") + " & ";
-    }
-    test::runCommand(script + "wait");
-    for (size_t n = 0; n < std::size(cases); ++n) {
-        const auto& c = cases[n];
-        ZarHImage image;
-        image.datumFlag = 7;  // shows whether the keys set it
-        ASSERT_EQ(image.Load(dir.file("t" + std::to_string(n) + ".tif")), 1) << c.srs;
-        EXPECT_EQ(std::tuple(image.zone, image.utmZone, image.datumFlag, text(image)),
-                  std::tuple(c.zone, c.utmZone, c.datum, c.rect))
-            << c.srs;
-        if (n != 5) continue;
-        EXPECT_EQ(image.name, "t5.tif");
-        ASSERT_EQ(image.bitmap.size(), QSize(4, 3));
-        EXPECT_EQ(image.bitmap.pixel(0, 0), qRgb(0, 100, 250));
-        EXPECT_EQ(image.bitmap.pixel(3, 2), qRgb(220, 100, 30));
-    }
-    // A world file wins over the keys; the keys' zone stays.
-    writeFile(dir.file("t0.TFW"), "2\n0\n0\n-2\n101\n199\n");
-    ZarHImage image;
-    ASSERT_EQ(image.Load(dir.file("t0.tif")), 1);
-    EXPECT_EQ(std::pair(text(image), image.zone), std::pair(std::string("100 194 108 200"), 9));
-}
-
 TEST(WorldFile, NumbersToRectangle) {
     const std::pair<const char*, const char*> cases[] = {
         // 100 x 50 pixels

@@ -4,8 +4,10 @@
 
 #include <QImage>
 #include <cmath>
+#include <map>
 #include <numbers>
 #include <random>
+#include <set>
 
 #include "core/base/SettingsStore.h"
 #include "core/data/MeshNeighbourIndex.h"
@@ -237,22 +239,45 @@ TEST_F(MeshRendererTest, TileWithoutNeighboursCopiesItsOuterShading) {
         EXPECT_EQ(s(nx - 2, j), s(nx - 4, j)) << j;
     EXPECT_NE(s(nx - 4, 2), s(nx - 3, 2)) << "the copied column differs from its neighbour";
 
-    // One triangle per sample: the sample, the one north of it and the one north-east of it;
-    // rows are shaded several samples at a time.
-    const ZarHShade light(map);
-    auto height = [&](int i, int j) { return mesh->cell(i - 1, j - 1) * 0.1; };
-    for (int j = 1; j <= ny - 3; ++j) {
-        for (int i = 1; i <= nx - 3; ++i) {
-            const double x = 5 * (height(i + 1, j + 1) - height(i, j + 1));
-            const double y = (height(i, j + 1) - height(i, j)) * 5;
-            const double inv = 1.0 / std::sqrt(x * x + y * y + 625.0);
-            EXPECT_EQ(s(i, j), light.shadeValue(x * inv, y * inv, -25.0 * inv)) << i << " " << j;
-        }
-    }
-
     // The pixels use those shades: top-right block = cell (5, 4).
     const Rgb top = map.tableColor((5 * 5 * 3 + 4 * 4 * 2 + 5 * 4 * 2) * 0.1);
     EXPECT_EQ(dib.pixel(22, 18), shaded(top, s(nx - 4, ny - 3)));
+}
+
+// One triangle per sample: the sample, the one north of it and the one north-east of it. A
+// plane rising 3 in 4 eastward faces west, one rising southward faces north: with a light from the
+// north-east 45 degrees up and no ambient light their shades are 97 and 99 (worked out by hand).
+TEST_F(MeshRendererTest, EachSampleIsShadedByItsTriangleToTheNorth) {
+    HMeshProject owner;
+    ZarHColorMap& map = *owner.GetColorMap(0);
+    map.lightAzimuth = map.lightElevation = 45;
+    map.diffuseWeight = 0.5;
+    map.shadowLevel = 0;
+    // The shades of the samples that have all their neighbours, by (column, row) from 1.
+    auto shades = [&](const std::function<int(int, int)>& code) {
+        auto mesh = makeMesh(6, 5, 10.0, 0, 0, code);
+        MeshNeighbours nb;
+        nb.mesh[MeshNeighbours::Centre] = mesh.get();
+        Dib24 dib(24, 20);
+        std::vector<uint8_t> shade;
+        EXPECT_EQ(renderOneMesh(dib, {0, 0, 1, 1}, &shade, map, nb, 0, 0.0), 1);
+        std::map<std::pair<int, int>, int> inner;
+        for (int j = 1; j <= 4; ++j)
+            for (int i = 1; i <= 5; ++i)
+                inner[{i, j}] = shade[static_cast<size_t>(j * 8 + i)];
+        return inner;
+    };
+    for (const auto& [east, north, expected] : {std::tuple{75, 0, 97}, {0, -75, 99}})
+        for (const auto& [at, shade] : shades([&](int c, int r) { return east * c + north * r; }))
+            EXPECT_EQ(shade, expected) << east << " " << at.first << "," << at.second;
+    // One raised sample changes exactly its own triangle and those of the samples south and
+    // south-west of it (with diffuse light only, flat ground is no longer at full brightness).
+    map.diffuseWeight = 100;
+    const auto flat = shades([](int, int) { return 0; });
+    std::set<std::pair<int, int>> changed;
+    for (const auto& [at, shade] : shades([](int c, int r) { return c == 2 && r == 2 ? 50 : 0; }))
+        if (shade != flat.at(at)) changed.insert(at);
+    EXPECT_EQ(changed, (std::set<std::pair<int, int>>{{3, 3}, {3, 2}, {2, 2}}));
 }
 
 TEST_F(MeshRendererTest, NoDataShowsWhatLiesBelowAndWaterIsPainted) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QFontDatabase>
+#include <QFontMetricsF>
 #include <QImage>
 #include <QPainter>
 #include <cmath>
@@ -86,6 +88,13 @@ struct Drawn {
     ProfileLayout layout;
 };
 
+// The labels' font: the general font at 12 pixels, as draw() asks for.
+QFont labelFont() {
+    QFont font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+    font.setPixelSize(12);
+    return font;
+}
+
 Drawn draw(const ProfileData& data, bool marks, QSize size = {600, 400}) {
     test::ensureGuiApplication();
     Drawn d{QImage(size, QImage::Format_RGB32), {}};
@@ -155,12 +164,22 @@ TEST(ProfileDrawing, LabelsTicksAndTheSkipRule) {
     EXPECT_EQ(d.layout.distanceLabels, (QStringList{"0", "1", "2"}));
     EXPECT_EQ(d.layout.elevationLabels, (QStringList{" -10", "   0", "  10", "  20", "  30", "  40",
                                                      "  50", "  60", "  70", "  80"}));
-    // Too little height for every label: every other one, the bottom always.
-    const Drawn low = draw(data, true, {600, 150});
-    ASSERT_FALSE(low.layout.elevationLabels.isEmpty());
-    EXPECT_EQ(low.layout.elevationLabels.first(), " -10");
-    EXPECT_LT(low.layout.elevationLabels.size(), 10);
-    EXPECT_GT(low.layout.elevationLabels.size(), 1);
+    // With less height, a label closer than a line and 4 pixels to the one below is left out;
+    // the bottom one always stays, and none goes that need not.
+    const double gap = QFontMetricsF(labelFont()).height() + 4.0;
+    for (int height = 120; height <= 400; height += 4) {
+        const Drawn low = draw(data, true, {600, height});
+        const double perMetre = low.layout.plot.height() / 95.0;  // -10 .. 85 m
+        ASSERT_FALSE(low.layout.elevationLabels.isEmpty());
+        EXPECT_EQ(low.layout.elevationLabels.first(), " -10");
+        for (qsizetype k = 1; k < low.layout.elevationLabels.size(); ++k) {
+            const double apart = (low.layout.elevationLabels[k].toDouble() -
+                                  low.layout.elevationLabels[k - 1].toDouble()) *
+                                 perMetre;
+            EXPECT_GE(apart, gap) << height << " px high, label " << k;
+            EXPECT_LT(apart - 10 * perMetre, gap) << height << " px high, label " << k;
+        }
+    }
 
     // Fewer than two samples or no length: nothing at all.
     ProfileData one;

@@ -15,38 +15,41 @@ namespace {
 // An A4 page at 600 dpi with 4 mm margins: 4772 x 6920 printable pixels.
 constexpr PrintDevice kA4At600{4772, 6920, 600};
 
+// The printable area of that page: 95 % of 202.01 mm across, 90 % of 292.95 mm down.
+constexpr double kAreaWidth = 191.914, kAreaHeight = 263.652;
+
 TEST(PrintLayoutTest, TheThreeModesRelateAreaPaperAndScale) {
     const PrintableArea area = printableArea(kA4At600, false, false);
+    EXPECT_NEAR(area.width, kAreaWidth, 1e-3);
+    EXPECT_NEAR(area.height, kAreaHeight, 1e-3);
     // Mode 0: a 1000 m wide view at 1:2500 is 400 mm wide, more than A4 can take.
     const MapRect view{0, 0, 1000, 600};
     const auto atScale = paperLayout(kPrintAtScale, view, 2500, area);
     ASSERT_TRUE(atScale);
-    EXPECT_DOUBLE_EQ(atScale->width, 400.0);
-    EXPECT_DOUBLE_EQ(atScale->height, 240.0);
-    EXPECT_FALSE(atScale->fits);
+    EXPECT_EQ(std::tuple(atScale->width, atScale->height, atScale->fits),
+              std::tuple(400.0, 240.0, false));
 
-    // Mode 1 on a portrait page with a landscape view: the full width, part of the height, the
-    // map's shape kept; the scale follows from the paper.
+    // Mode 1 on a portrait page with a landscape view: the full width, 60 % of it down, and the
+    // scale follows from the paper: 1000 m on 191.91 mm.
     const auto fill = paperLayout(kPrintFillPaper, view, 2500, area);
     ASSERT_TRUE(fill);
-    EXPECT_NEAR(fill->width, area.width, 1e-9);
-    EXPECT_NEAR(fill->height, area.width * 0.6, 1e-9);
-    EXPECT_LT(fill->height, area.height);
+    EXPECT_NEAR(fill->width, kAreaWidth, 1e-3);
+    EXPECT_NEAR(fill->height, 115.148, 1e-3);
     EXPECT_TRUE(fill->fits);
-    EXPECT_NEAR(fill->scale, 1000.0 * 1000.0 / area.width, 1e-6);
+    EXPECT_NEAR(fill->scale, 5210.67, 0.01);
     // A tall view fills the height instead.
     const auto tall = paperLayout(kPrintFillPaper, MapRect{0, 0, 100, 1000}, 2500, area);
-    EXPECT_NEAR(tall->height, area.height, 1e-9);
-    EXPECT_NEAR(tall->width, area.height / 10, 1e-9);
+    EXPECT_NEAR(tall->height, kAreaHeight, 1e-3);
+    EXPECT_NEAR(tall->width, 26.365, 1e-3);
 
     // Mode 2: the paper is the printable area, the rectangle the scale's share of it around the
-    // view's centre.
+    // view's centre: at 1:1000 a millimetre is a metre.
     const auto around = paperLayout(kPrintScaleAround, view, 1000, area);
     ASSERT_TRUE(around);
-    EXPECT_NEAR(around->rect.xmin + around->rect.xmax, 1000.0, 1e-9);
-    EXPECT_NEAR(around->rect.ymin + around->rect.ymax, 600.0, 1e-9);
-    EXPECT_NEAR(around->rect.xmax - around->rect.xmin, area.width, 1e-9);  // 1 mm is 1 m
-    EXPECT_NEAR(around->rect.ymax - around->rect.ymin, area.height, 1e-9);
+    EXPECT_NEAR(around->rect.xmin, 500 - kAreaWidth / 2, 1e-3);
+    EXPECT_NEAR(around->rect.xmax, 500 + kAreaWidth / 2, 1e-3);
+    EXPECT_NEAR(around->rect.ymin, 300 - kAreaHeight / 2, 1e-3);
+    EXPECT_NEAR(around->rect.ymax, 300 + kAreaHeight / 2, 1e-3);
 
     EXPECT_FALSE(paperLayout(kPrintAtScale, view, 0.009, area));
     EXPECT_FALSE(paperLayout(kPrintAtScale, MapRect{0, 0, 0, 10}, 2500, area));
@@ -54,27 +57,34 @@ TEST(PrintLayoutTest, TheThreeModesRelateAreaPaperAndScale) {
 
 TEST(PrintLayoutTest, LargeMapsAreRenderedAtHalfResolutionAndAMapLargerThanThePaperIsCut) {
     PrintSettings s;  // mode 1, no legend, no footer
-    const auto plan = planPage(s, kA4At600, MapRect{0, 0, 1600, 900}, false, "", {});
+    // 4533 pixels across (95 % of the page) and a quarter of that down: one side over 2400 is
+    // enough to render at half the resolution, then stretch.
+    auto plan = planPage(s, kA4At600, MapRect{0, 0, 1600, 400}, false, "", {});
     ASSERT_TRUE(plan);
-    // About 4500 pixels across at 600 dpi: rendered at half that and 300 dpi, then stretched.
-    EXPECT_NEAR(plan->width, 4500, 50);
+    EXPECT_EQ(std::tuple(plan->width, plan->height), std::tuple(4533, 1133));
     EXPECT_EQ(std::tuple(plan->renderWidth, plan->renderHeight, plan->renderDpi),
-              std::tuple(plan->width / 2, plan->height / 2, 300));
+              std::tuple(2266, 566, 300));
     EXPECT_TRUE(plan->footer.isEmpty());
+    // A tall map of 6228 pixels is halved twice; a map of 2400 pixels at most is rendered as it
+    // is.
+    plan = planPage(s, kA4At600, MapRect{0, 0, 100, 1000}, false, "", {});
+    EXPECT_EQ(std::tuple(plan->renderWidth, plan->renderHeight, plan->renderDpi),
+              std::tuple(155, 1557, 150));
+    plan = planPage(s, PrintDevice{2526, 4000, 600}, MapRect{0, 0, 100, 100}, false, "", {});
+    EXPECT_EQ(std::tuple(plan->width, plan->renderWidth, plan->renderDpi),
+              std::tuple(2399, 2399, 600));
 
     // 1500 x 1000 m at 1:0.5 would be 3 x 2 km of paper: the printable area's share of it
-    // around the view's centre, at the same scale.
+    // around the view's centre (0.5 mm of ground per millimetre), at the same scale.
     s.mode = kPrintAtScale;
     s.scale = 0.5;
-    const PrintableArea area = printableArea(kA4At600, false, false);
     const auto cut = planPage(s, kA4At600, MapRect{0, 0, 1500, 1000}, false, "", {});
     ASSERT_TRUE(cut);
-    EXPECT_LE(cut->width, 4772);
-    EXPECT_LE(cut->height, 6920);
-    EXPECT_NEAR(cut->rect.xmax - cut->rect.xmin, area.width * 0.5 / 1000, 1e-9);
-    EXPECT_NEAR(cut->rect.ymax - cut->rect.ymin, area.height * 0.5 / 1000, 1e-9);
-    EXPECT_NEAR(cut->rect.xmin + cut->rect.xmax, 1500.0, 1e-9);
-    EXPECT_NEAR(cut->rect.ymin + cut->rect.ymax, 1000.0, 1e-9);
+    EXPECT_EQ(std::tuple(cut->width, cut->height), std::tuple(4533, 6228));
+    EXPECT_NEAR(cut->rect.xmin, 750 - kAreaWidth / 4000, 1e-5);
+    EXPECT_NEAR(cut->rect.xmax, 750 + kAreaWidth / 4000, 1e-5);
+    EXPECT_NEAR(cut->rect.ymin, 500 - kAreaHeight / 4000, 1e-5);
+    EXPECT_NEAR(cut->rect.ymax, 500 + kAreaHeight / 4000, 1e-5);
     EXPECT_DOUBLE_EQ(cut->scale, 0.5);
 
     s.scale = 0.005;
