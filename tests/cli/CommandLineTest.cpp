@@ -89,13 +89,6 @@ TEST_F(KovtoolCommandLines, AValueFollowsItsOptionAsTheNextWordOrAfterAnEqualsSi
         EXPECT_EQ(kovtool(c.attached, &attachedExit), spaced) << c.attached << lastError();
         EXPECT_EQ(attachedExit, 0);
     }
-    // A picture of the requested size either way.
-    for (const char* size : {" --size 64x48", " --size=64x48"}) {
-        const std::string png = dir->file("eq.png");
-        ASSERT_EQ(exitOf("render " + project + " -o " + png + size), 0) << lastError();
-        EXPECT_EQ(test::runCommand("identify -format '%w %h' " + png), "64 48");
-        std::filesystem::remove(png);
-    }
 }
 
 // Every refusal names the command and its cause, and nothing is written.
@@ -110,8 +103,6 @@ TEST_F(KovtoolCommandLines, UnusableCommandLinesAreRefusedWithExitStatusTwo) {
         {"render " + p + o(".png") + "--step inf", "render: bad value for --step: \"inf\""},
         {"profile --line 1,2 3,4 " + p + o(".csv") + "--step=inf",
          "profile: bad value for --step: \"inf\""},
-        {"print " + p + o(".pdf") + "--scale inf", "print: bad value for --scale: \"inf\""},
-        {"flood --json " + p + "--level inf", "flood: bad value for --level: \"inf\""},
         {"render " + p + o(".png") + "--dpi", "render: --dpi needs a value"},
         {"render " + p + o(".png") + "--legend=1", "render: unknown option '--legend=1'"},
         {"render " + p + o(".bmp"), "render: " + dir->file("out") + ".bmp: cannot write this"},

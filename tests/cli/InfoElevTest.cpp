@@ -96,23 +96,6 @@ TEST_F(KovtoolDataTest, InfoNamesFilesByteExactWhenTheirPathIsNotUtf8) {
     EXPECT_EQ(text.find("\x90\xbc"), std::string::npos);
 }
 
-TEST_F(KovtoolDataTest, InfoFailsLoudlyOnBadPaths) {
-    test::writeFile(dir.file("lonely/X.kov"), "no header anywhere\n");
-    // Data that cannot be read exits 1.
-    const struct {
-        std::string command;
-        int code;
-        const char* message;
-    } cases[] = {{"info " + dir.file("set/Data/missing.kov"), 1, "missing.kov"},
-                 {"info " + dir.file("lonely/X.kov"), 1, "lonely/X.kov"}};
-    for (const auto& c : cases) {
-        int code = 0;
-        kovtool(c.command, &code);
-        EXPECT_EQ(code, c.code) << c.command;
-        EXPECT_NE(lastError().find(c.message), std::string::npos) << lastError();
-    }
-}
-
 TEST_F(KovtoolDataTest, ElevAnswersElevationWaterNoDataAndNone) {
     int code = -1;
     const std::string out = kovtool(
