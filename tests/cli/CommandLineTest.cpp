@@ -77,8 +77,12 @@ TEST_F(KovtoolCommandLines, AValueFollowsItsOptionAsTheNextWordOrAfterAnEqualsSi
          "elev --at=-9000,-35000 --dsm-cell=2 " + project},
         {"measure --json --line -9500,-35500 -9000,-35000 " + project,
          "measure --json --line=-9500,-35500 -9000,-35000 " + project},
-        {"flood --json --level 8 --from -7000,-36800 --ranks 4,8 --range 900 " + project,
-         "flood --json --level=8 --from=-7000,-36800 --ranks=4,8 --range=900 " + project},
+        {"flood --json --level 8 --from -7000,-36800 --ranks 4,8 --wall -7400,-36000 "
+         "-7300,-37000 " +
+             project,
+         "flood --json --level=8 --from=-7000,-36800 --ranks=4,8 --wall=-7400,-36000 "
+         "-7300,-37000 " +
+             project},
         {"geo --zone 9 -9000 -35000", "geo --zone=9 -9000 -35000"},
     };
     for (const auto& c : cases) {
@@ -105,6 +109,7 @@ TEST_F(KovtoolCommandLines, UnusableCommandLinesAreRefusedWithExitStatusTwo) {
          "profile: bad value for --step: \"inf\""},
         {"render " + p + o(".png") + "--dpi", "render: --dpi needs a value"},
         {"render " + p + o(".png") + "--legend=1", "render: unknown option '--legend=1'"},
+        {"render " + p + "-o=" + dir->file("out.png"), "render: unknown option '-o="},
         {"render " + p + o(".bmp"), "render: " + dir->file("out") + ".bmp: cannot write this"},
         {"render " + p + "--size 10x10", "render: -o OUT.png (or OUT.pdf) is required"},
         {"render " + o(".png"), "render: no data path given"},
