@@ -136,43 +136,29 @@ bool loadDataPaths(const DataArguments& data, HMeshProject& project,
     return true;
 }
 
-bool parseDataArguments(
-    const char* command, const std::vector<std::string>& args, DataArguments& out,
-    const std::function<OptionResult(const std::vector<std::string>&, size_t&)>& ownOption) {
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (arg == "--dsm-cell" || arg.rfind("--dsm-cell=", 0) == 0) {
-            const std::string value =
-                arg == "--dsm-cell" ? (i + 1 < args.size() ? args[++i] : "") : arg.substr(11);
-            const auto result =
-                std::from_chars(value.data(), value.data() + value.size(), out.dsmCellSize);
-            if (result.ec != std::errc() || result.ptr != value.data() + value.size() ||
-                !(out.dsmCellSize >= 0.1 && out.dsmCellSize <= 1000.0)) {
-                std::fprintf(stderr,
-                             "kovtool %s: --dsm-cell needs a cell size from 0.1 to 1000 m "
-                             "(got \"%s\")\n",
-                             command, value.c_str());
-                return false;
-            }
-            continue;
-        }
-        if (arg == "-q" || arg == "--quiet") {
-            out.quiet = true;
-            continue;
-        }
-        if (arg.size() < 2 || arg[0] != '-') {
-            out.paths.push_back(arg);
-            continue;
-        }
-        switch (ownOption(args, i)) {
-            case OptionResult::Taken:
-                break;
-            case OptionResult::Bad:
-                return false;
-            case OptionResult::NotMine:
-                std::fprintf(stderr, "kovtool %s: unknown option '%s'\n", command, arg.c_str());
-                return false;
-        }
+bool parseDataArguments(const char* command, const Arguments& args, DataArguments& out,
+                        std::vector<Option> options) {
+    const auto cellRefusal = [](const std::string& value) {
+        return "--dsm-cell needs a cell size from 0.1 to 1000 m (got \"" + value + "\")";
+    };
+    options.push_back(valueOption(
+        "--dsm-cell",
+        [&out, cellRefusal](const std::string& value, std::string& why) {
+            if (parseNumber(value, out.dsmCellSize, 0.1, 1000.0)) return true;
+            why = cellRefusal(value);
+            return false;
+        },
+        cellRefusal("")));
+    options.push_back(switchOption("-q", out.quiet));
+    options.push_back(switchOption("--quiet", out.quiet));
+    Operands paths;
+    paths.take = [&out](const std::string& path, std::string&) {
+        out.paths.push_back(path);
+        return true;
+    };
+    if (const std::optional<ArgumentError> error = readArguments(args, options, paths)) {
+        reportArgumentError(command, *error);
+        return false;
     }
     // Like any other missing argument, a missing data path is a usage error (exit status 2).
     if (out.paths.empty()) {
@@ -180,6 +166,10 @@ bool parseDataArguments(
         return false;
     }
     return true;
+}
+
+void reportArgumentError(const char* command, const ArgumentError& error) {
+    std::fprintf(stderr, "kovtool %s: %s\n", command, error.text.c_str());
 }
 
 std::string jsonNumber(double value) {

@@ -5,7 +5,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -14,6 +13,7 @@
 #include <optional>
 
 #include "cli/OptionParsers.h"
+#include "cli/OptionReader.h"
 #include "core/data/HMeshProject.h"
 
 class QByteArray;
@@ -42,10 +42,7 @@ bool loadMeshes(const char* command, const DataArguments& data, HMeshProject& pr
 // True when paths name exactly one project file.
 bool isProjectArgument(const std::vector<std::string>& paths);
 
-// The arguments of a command that reads data paths: the paths, "--dsm-cell M" and the
-// command's own options. ownOption looks at args[i] (and may advance i past a value); it
-// answers Taken, NotMine (then args[i] is an unknown option) or Bad after printing why.
-enum class OptionResult { Taken, NotMine, Bad };
+// The arguments of a command that reads data paths: the paths, "--dsm-cell M" and "-q".
 struct DataArguments {
     std::vector<std::string> paths;
     double dsmCellSize = 5.0;
@@ -55,11 +52,13 @@ struct DataArguments {
 // The loaders' progress for a command: the texts on stderr when it is a terminal and the
 // command is not quiet (never in pipes), else nothing.
 std::unique_ptr<HxProgress> commandProgress(bool quiet);
-// False after a message (the command then exits 2) for an unknown or bad option and when no
-// data path is given.
-bool parseDataArguments(
-    const char* command, const std::vector<std::string>& args, DataArguments& out,
-    const std::function<OptionResult(const std::vector<std::string>&, size_t&)>& ownOption);
+// Reads a command line of data paths, "--dsm-cell M", "-q" and the command's own options. False
+// after a message (the command then exits 2) for an unknown or bad option and when no data path
+// is given.
+bool parseDataArguments(const char* command, const Arguments& args, DataArguments& out,
+                        std::vector<Option> options = {});
+// Says on stderr why the command line was refused.
+void reportArgumentError(const char* command, const ArgumentError& error);
 
 // The map rectangle a w x h view shows for the request (the project's whole extent without
 // one), by the view's rules: at least 10 m each way, at most 5 pixels per metre, centred, edges

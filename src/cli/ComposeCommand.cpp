@@ -1,5 +1,6 @@
 // kovtool compose: a new project file from layer files and folders.
 #include <cstdio>
+#include <optional>
 
 #include "cli/CliSupport.h"
 #include "cli/Commands.h"
@@ -13,22 +14,14 @@ namespace kov::cli {
 
 int runCompose(const Arguments& args) {
     std::string output;
-    std::string title;
-    bool titleGiven = false;
+    std::optional<std::string> title;
     DataArguments data;
-    const bool parsed =
-        parseDataArguments("compose", args, data, [&](const Arguments& a, size_t& i) {
-            std::string* target = a[i] == "-o" ? &output : a[i] == "--title" ? &title : nullptr;
-            if (!target) return OptionResult::NotMine;
-            if (i + 1 >= a.size()) {
-                std::fprintf(stderr, "kovtool compose: %s needs a value\n", a[i].c_str());
-                return OptionResult::Bad;
-            }
-            titleGiven = titleGiven || target == &title;
-            *target = a[++i];
-            return OptionResult::Taken;
-        });
-    if (!parsed) return 2;
+    const Option titleOption = valueOption("--title", [&title](const std::string& value) {
+        title = value;
+        return true;
+    });
+    if (!parseDataArguments("compose", args, data, {textOption("-o", output), titleOption}))
+        return 2;
     if (output.empty()) {
         std::fprintf(stderr, "kovtool compose: -o OUT.kovv5 is required\n");
         return 2;
@@ -40,7 +33,7 @@ int runCompose(const Arguments& args) {
     }
     // The project file stores text as characters: bytes that are not UTF-8 would be saved as
     // replacement characters.
-    if (titleGiven && !isValidUtf8(title)) {
+    if (title && !isValidUtf8(*title)) {
         std::fprintf(stderr, "kovtool compose: the title given with --title is not valid UTF-8\n");
         return 2;
     }
@@ -67,7 +60,7 @@ int runCompose(const Arguments& args) {
         std::fprintf(stderr, "kovtool compose: the given paths hold no elevation mesh\n");
         return 1;
     }
-    if (titleGiven) project.projectTitle = title;
+    if (title) project.projectTitle = *title;
     std::string cause;
     if (!SaveProjectFile(project, output, &cause)) {
         std::fprintf(stderr, "kovtool compose: %s への保存に失敗しました: %s\n", output.c_str(),

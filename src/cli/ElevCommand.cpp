@@ -47,19 +47,22 @@ int answerStdin(const HMeshProject& project) {
 int runElev(const Arguments& args) {
     std::vector<std::pair<double, double>> points;
     DataArguments data;
-    const bool parsed = parseDataArguments("elev", args, data, [&](const Arguments& a, size_t& i) {
-        if (a[i] != "--at" && a[i].rfind("--at=", 0) != 0) return OptionResult::NotMine;
-        const std::string value =
-            a[i] == "--at" ? (i + 1 < a.size() ? a[++i] : "") : a[i].substr(5);
-        double x = 0.0, y = 0.0;
-        if (!parsePair(value, x, y)) {
-            std::fprintf(stderr, "kovtool elev: --at needs E,N (got \"%s\")\n", value.c_str());
-            return OptionResult::Bad;
-        }
-        points.emplace_back(x, y);
-        return OptionResult::Taken;
-    });
-    if (!parsed) return 2;
+    const auto refusal = [](const std::string& value) {
+        return "--at needs E,N (got \"" + value + "\")";
+    };
+    const Option at = valueOption(
+        "--at",
+        [&](const std::string& value, std::string& why) {
+            double x = 0.0, y = 0.0;
+            if (!parsePair(value, x, y)) {
+                why = refusal(value);
+                return false;
+            }
+            points.emplace_back(x, y);
+            return true;
+        },
+        refusal(""));
+    if (!parseDataArguments("elev", args, data, {at})) return 2;
     HMeshProject project;
     if (!loadMeshes("elev", data, project)) return 1;
     if (points.empty()) return answerStdin(project);

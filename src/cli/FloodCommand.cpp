@@ -49,77 +49,67 @@ struct FloodOptions {
     bool legend = false;
 };
 
-OptionResult floodOption(const Arguments& a, size_t& i, FloodOptions& o) {
-    const std::string& arg = a[i];
-    if (arg == "--depth") return o.depth = true, OptionResult::Taken;
-    if (arg == "--water-passes") return o.waterPasses = true, OptionResult::Taken;
-    if (arg == "--nodata-passes") return o.noDataPasses = true, OptionResult::Taken;
-    if (arg == "--json") return o.json = true, OptionResult::Taken;
-    if (arg == "--legend") return o.legend = true, OptionResult::Taken;
-    if (arg == "--wall") {
-        // The vertices follow as E,N words up to the next option or path.
-        size_t k = i + 1;
-        for (; k < a.size(); ++k) {
-            double e = 0.0, n = 0.0;
-            if (a[k].find(',') == std::string::npos || !parsePair(a[k], e, n)) break;
-            o.wall.push_back({e, n, 0.0});
+// The dialog's rule (a falling value ends the list) suits its nine rows; a list typed here is
+// taken whole or refused.
+bool takeRanks(const std::string& value, std::vector<std::string>& ranks, std::string& why) {
+    std::vector<std::string> heights = split(value, ',');
+    double previous = -HUGE_VAL;
+    for (const std::string& r : heights) {
+        double h = 0.0;
+        if (!parseNumber(r, h)) return false;
+        if (h <= previous) {
+            char text[64];
+            std::snprintf(text, sizeof text, "%g", previous);
+            why = "--ranks must ascend (" + r + " follows " + text + "): \"" + value + "\"";
+            return false;
         }
-        if (k < i + 3) {
-            std::fprintf(stderr, "kovtool flood: --wall needs at least two E,N vertices\n");
-            return OptionResult::Bad;
-        }
-        i = k - 1;
-        return OptionResult::Taken;
+        previous = h;
     }
-    if (arg != "--level" && arg != "--from" && arg != "--ranks" && arg != "--colors" &&
-        arg != "--range" && arg != "-o" && arg != "--size")
-        return OptionResult::NotMine;
-    if (i + 1 >= a.size()) {
-        std::fprintf(stderr, "kovtool flood: %s needs a value\n", arg.c_str());
-        return OptionResult::Bad;
+    if (heights.size() > static_cast<size_t>(kMaxRanks)) {
+        why = "--ranks takes at most " + std::to_string(kMaxRanks) + " heights, not " +
+              std::to_string(heights.size());
+        return false;
     }
-    const std::string& value = a[++i];
-    bool ok = true;
-    if (arg == "--level") {
-        ok = o.hasLevel = parseDouble(value, o.level);
-    } else if (arg == "--from") {
-        ok = o.hasStart = parsePair(value, o.start.x, o.start.y);
-    } else if (arg == "--ranks") {
-        // The dialog's rule (a falling value ends the list) suits its nine rows; a list typed
-        // here is taken whole or refused.
-        o.ranks = split(value, ',');
-        double previous = -HUGE_VAL;
-        for (const std::string& r : o.ranks) {
-            double h = 0.0;
-            ok = ok && parseDouble(r, h);
-            if (ok && h <= previous) {
-                std::fprintf(stderr, "kovtool flood: --ranks must ascend (%s follows %g): \"%s\"\n",
-                             r.c_str(), previous, value.c_str());
-                return OptionResult::Bad;
-            }
-            previous = h;
-        }
-        if (ok && o.ranks.size() > static_cast<size_t>(kMaxRanks)) {
-            std::fprintf(stderr, "kovtool flood: --ranks takes at most %d heights, not %zu\n",
-                         kMaxRanks, o.ranks.size());
-            return OptionResult::Bad;
-        }
-    } else if (arg == "--colors") {
-        o.colors.clear();
-        ok = parseColors(value, o.colors);
-    } else if (arg == "--range") {
-        ok = o.rangeOn = parseDouble(value, o.range) && o.range > 0.0;
-    } else if (arg == "--size") {
-        ok = parseSize(value, o.width, o.height);
-    } else {
-        o.output = value;
-    }
-    if (!ok) {
-        std::fprintf(stderr, "kovtool flood: bad value for %s: \"%s\"\n", arg.c_str(),
-                     value.c_str());
-        return OptionResult::Bad;
-    }
-    return OptionResult::Taken;
+    ranks = std::move(heights);
+    return true;
+}
+
+std::vector<Option> floodOptions(FloodOptions& o) {
+    // The vertices follow as E,N words up to the next option or path.
+    const auto wallVertex = [&o](const std::string& word) {
+        FPoint p;
+        if (word.find(',') == std::string::npos || !parsePoint(word, p)) return false;
+        o.wall.push_back(p);
+        return true;
+    };
+    const auto wallEnd = [](size_t count, const std::string&, std::string& why) {
+        if (count >= 2) return true;
+        why = "--wall needs at least two E,N vertices";
+        return false;
+    };
+    return {
+        valueOption("--level",
+                    [&o](const std::string& v) { return o.hasLevel = parseNumber(v, o.level); }),
+        valueOption(
+            "--from",
+            [&o](const std::string& v) { return o.hasStart = parsePair(v, o.start.x, o.start.y); }),
+        valueOption("--ranks", [&o](const std::string& v,
+                                    std::string& why) { return takeRanks(v, o.ranks, why); }),
+        valueOption("--colors", [&o](const std::string& v) { return parseColors(v, o.colors); }),
+        valueOption("--range",
+                    [&o](const std::string& v) {
+                        return o.rangeOn = parseNumber(v, o.range) && o.range > 0.0;
+                    }),
+        wordsOption("--wall", wallVertex, wallEnd),
+        textOption("-o", o.output),
+        valueOption("--size",
+                    [&o](const std::string& v) { return parseSize(v, o.width, o.height); }),
+        switchOption("--depth", o.depth),
+        switchOption("--water-passes", o.waterPasses),
+        switchOption("--nodata-passes", o.noDataPasses),
+        switchOption("--json", o.json),
+        switchOption("--legend", o.legend),
+    };
 }
 
 // ---- GeoTIFF of the rank image
@@ -309,9 +299,7 @@ int epsgOf(const HMeshProject& project) {
 int runFlood(const Arguments& args) {
     FloodOptions o;
     DataArguments data;
-    if (!parseDataArguments("flood", args, data,
-                            [&](const Arguments& a, size_t& i) { return floodOption(a, i, o); }))
-        return 2;
+    if (!parseDataArguments("flood", args, data, floodOptions(o))) return 2;
     const std::string extension = fileExtension(o.output);
     const bool tiff =
         equalsIgnoringCase(extension, ".tif") || equalsIgnoringCase(extension, ".tiff");

@@ -3,7 +3,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <optional>
@@ -29,22 +28,7 @@ const char kUsage[] =
     "  metres) to \"LATITUDE LONGITUDE\" in degrees on GRS-80, or d:mm:ss.s with --dms.\n"
     "  Without E N, reads one \"E N\" pair per line from stdin (blank lines are skipped).\n";
 
-// One number from [p, end): an optional "+" is accepted besides what from_chars takes.
-const char* parseNumber(const char* p, const char* end, double& value) {
-    if (p < end && *p == '+') ++p;
-    const auto [next, ec] = std::from_chars(p, end, value);
-    if (ec != std::errc() || next == p) return nullptr;
-    return next;
-}
-
-std::optional<double> parseWholeNumber(const std::string& text) {
-    double value;
-    const char* end = text.data() + text.size();
-    const char* next = parseNumber(text.data(), end, value);
-    if (!next || next != end) return std::nullopt;
-    return value;
-}
-
+// A negative number is a coordinate, not an option.
 bool looksNumeric(const std::string& arg) {
     return arg.size() >= 2 && arg[0] == '-' && ((arg[1] >= '0' && arg[1] <= '9') || arg[1] == '.');
 }
@@ -138,44 +122,33 @@ int runGeo(const Arguments& args) {
     std::optional<int> zone;
     bool dms = false;
     std::vector<double> point;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (arg == "--dms") {
-            dms = true;
-            continue;
-        }
-        if (arg == "--zone" || arg.rfind("--zone=", 0) == 0) {
-            std::string text;
-            if (arg == "--zone") {
-                if (i + 1 >= args.size()) {
-                    std::fprintf(stderr, "kovtool geo: --zone needs a zone number (1 to 19)\n");
-                    return 2;
-                }
-                text = args[++i];
-            } else {
-                text = arg.substr(7);
+    const Option zoneOption = valueOption(
+        "--zone",
+        [&zone](const std::string& value, std::string& why) {
+            int z = 0;
+            if (!parseNumber(value, z, 1, kZoneCount)) {
+                why = "invalid zone '" + value + "' (must be 1 to 19)";
+                return false;
             }
-            int value = 0;
-            const auto [next, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-            if (ec != std::errc() || next != text.data() + text.size() || value < 1 ||
-                value > kZoneCount) {
-                std::fprintf(stderr, "kovtool geo: invalid zone '%s' (must be 1 to 19)\n",
-                             text.c_str());
-                return 2;
-            }
-            zone = value;
-            continue;
+            zone = z;
+            return true;
+        },
+        "--zone needs a zone number (1 to 19)");
+    Operands numbers;
+    numbers.dashed = looksNumeric;
+    numbers.take = [&point](const std::string& arg, std::string& why) {
+        double value = 0.0;
+        if (!parseCoordinate(arg, value)) {
+            why = "'" + arg + "' is not a number";
+            return false;
         }
-        if (arg.rfind("-", 0) == 0 && !looksNumeric(arg)) {
-            std::fprintf(stderr, "kovtool geo: unknown option '%s'\n%s", arg.c_str(), kUsage);
-            return 2;
-        }
-        const std::optional<double> value = parseWholeNumber(arg);
-        if (!value) {
-            std::fprintf(stderr, "kovtool geo: '%s' is not a number\n", arg.c_str());
-            return 2;
-        }
-        point.push_back(*value);
+        point.push_back(value);
+        return true;
+    };
+    if (const auto error = readArguments(args, {switchOption("--dms", dms), zoneOption}, numbers)) {
+        std::fprintf(stderr, "kovtool geo: %s\n%s", error->text.c_str(),
+                     error->unknownOption ? kUsage : "");
+        return 2;
     }
     if (!zone) {
         std::fprintf(stderr, "kovtool geo: --zone is required\n%s", kUsage);

@@ -181,12 +181,7 @@ void printText(const HMeshProject& project) {
 int runInfo(const Arguments& args) {
     bool json = false;
     DataArguments data;
-    const bool parsed = parseDataArguments("info", args, data, [&](const Arguments& a, size_t& i) {
-        if (a[i] != "--json") return OptionResult::NotMine;
-        json = true;
-        return OptionResult::Taken;
-    });
-    if (!parsed) return 2;
+    if (!parseDataArguments("info", args, data, {switchOption("--json", json)})) return 2;
     HMeshProject project;
     ProjectLoadReport report;
     if (!loadDataPaths(data, project, &report)) return 1;

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cli/CliSupport.h"
@@ -23,35 +24,20 @@ struct MeasureArguments {
 };
 
 // "--line E,N E,N ...": every following argument that reads as a pair is a point.
-OptionResult takeOption(const Arguments& a, size_t& i, MeasureArguments& out) {
-    if (a[i] == "--slope") {
-        out.slope = true;
-        return OptionResult::Taken;
-    }
-    if (a[i] == "--json") {
-        out.json = true;
-        return OptionResult::Taken;
-    }
-    if (a[i] != "--line") return OptionResult::NotMine;
-    if (out.lineGiven) {
-        std::fprintf(stderr, "kovtool measure: --line is given more than once\n");
-        return OptionResult::Bad;
-    }
-    out.lineGiven = true;
-    double east = 0.0, north = 0.0;
-    while (i + 1 < a.size() && parsePair(a[i + 1], east, north)) {
-        out.line.push_back({east, north, 0.0});
-        ++i;
-    }
-    if (out.line.size() < 2) {
-        const std::string next = i + 1 < a.size() ? a[i + 1] : std::string();
-        std::fprintf(stderr,
-                     "kovtool measure: --line needs at least two points E,N (got %zu%s%s%s)\n",
-                     out.line.size(), next.empty() ? "" : ", then \"", next.c_str(),
-                     next.empty() ? "" : "\"");
-        return OptionResult::Bad;
-    }
-    return OptionResult::Taken;
+std::vector<Option> measureOptions(MeasureArguments& out) {
+    const auto end = [&out](size_t, const std::string& next, std::string& why) {
+        if (out.lineGiven) {
+            why = "--line is given more than once";
+            return false;
+        }
+        out.lineGiven = true;
+        if (out.line.size() >= 2) return true;
+        why = "--line needs at least two points E,N (got " + std::to_string(out.line.size()) +
+              (next.empty() ? "" : ", then \"" + next + "\"") + ")";
+        return false;
+    };
+    return {pointsOption("--line", out.line, end), switchOption("--slope", out.slope),
+            switchOption("--json", out.json)};
 }
 
 std::optional<double> elevationAt(const HMeshProject& project, const FPoint& point) {
@@ -74,10 +60,7 @@ std::string jsonPoint(const FPoint& point, const std::optional<double>& z) {
 
 int runMeasure(const Arguments& args) {
     MeasureArguments parsed;
-    if (!parseDataArguments("measure", args, parsed.data, [&](const Arguments& a, size_t& i) {
-            return takeOption(a, i, parsed);
-        }))
-        return 2;
+    if (!parseDataArguments("measure", args, parsed.data, measureOptions(parsed))) return 2;
     if (!parsed.lineGiven) {
         std::fprintf(stderr, "kovtool measure: --line E,N E,N [E,N ...] is required\n");
         return 2;

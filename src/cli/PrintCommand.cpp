@@ -9,7 +9,6 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QTemporaryDir>
-#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -59,59 +58,47 @@ bool pageSizeOf(const std::string& name, QPageSize::PageSizeId& id) {
     return false;
 }
 
-OptionResult printOption(const Arguments& a, size_t& i, PrintOptions& o) {
-    const std::string& arg = a[i];
+std::vector<Option> printOptions(PrintOptions& o) {
     PrintSettings& s = o.settings;
-    if (arg == "--landscape") return o.landscape = true, OptionResult::Taken;
-    if (arg == "--clip") return o.clip = true, OptionResult::Taken;
-    if (arg == "--legend") return s.legend = true, OptionResult::Taken;
-    if (arg == "--title") return s.title = true, OptionResult::Taken;
-    if (arg == "--date") return s.date = true, OptionResult::Taken;
-    if (arg == "--time") return s.time = true, OptionResult::Taken;
-    if (arg == "--scale-text") return s.scaleText = true, OptionResult::Taken;
-    static const char* const kValued[] = {"-o",    "--printer", "--mode", "--scale", "--paper",
-                                          "--dpi", "--comment", "--rect", "--size"};
-    bool valued = false;
-    for (const char* name : kValued)
-        valued = valued || arg == name;
-    if (!valued) return OptionResult::NotMine;
-    if (i + 1 >= a.size()) {
-        std::fprintf(stderr, "kovtool print: %s needs a value\n", arg.c_str());
-        return OptionResult::Bad;
-    }
-    const std::string& value = a[++i];
-    bool ok = true;
-    if (arg == "-o") {
-        o.output = value;
-    } else if (arg == "--printer") {
-        ok = !value.empty();
-        o.printer = value;
-    } else if (arg == "--mode") {
-        ok = parseInt(value, s.mode) && s.mode >= kPrintAtScale && s.mode <= kPrintScaleAround;
-    } else if (arg == "--scale") {
-        const auto r = std::from_chars(value.data(), value.data() + value.size(), s.scale);
-        ok = r.ec == std::errc() && r.ptr == value.data() + value.size() &&
-             std::isfinite(s.scale) && s.scale >= kMinPrintScale;
-    } else if (arg == "--paper") {
-        QPageSize::PageSizeId id;
-        ok = pageSizeOf(value, id);
-        o.paper = value;
-    } else if (arg == "--dpi") {
-        ok = parseInt(value, o.dpi) && o.dpi >= 72 && o.dpi <= 2400;
-    } else if (arg == "--comment") {
-        s.comment = true;
-        s.commentText = QString::fromStdString(value);
-    } else if (arg == "--rect") {
-        ok = o.hasRect = parseRect(value, o.rect);
-    } else {
-        ok = parseSize(value, o.width, o.height);
-    }
-    if (!ok) {
-        std::fprintf(stderr, "kovtool print: bad value for %s: \"%s\"\n", arg.c_str(),
-                     value.c_str());
-        return OptionResult::Bad;
-    }
-    return OptionResult::Taken;
+    return {
+        textOption("-o", o.output),
+        valueOption("--printer",
+                    [&o](const std::string& v) {
+                        o.printer = v;
+                        return !v.empty();
+                    }),
+        valueOption("--mode",
+                    [&s](const std::string& v) {
+                        return parseNumber(v, s.mode, kPrintAtScale, kPrintScaleAround);
+                    }),
+        valueOption("--scale",
+                    [&s](const std::string& v) { return parseNumber(v, s.scale, kMinPrintScale); }),
+        valueOption("--paper",
+                    [&o](const std::string& v) {
+                        QPageSize::PageSizeId id;
+                        o.paper = v;
+                        return pageSizeOf(v, id);
+                    }),
+        valueOption("--dpi",
+                    [&o](const std::string& v) { return parseNumber(v, o.dpi, 72, 2400); }),
+        valueOption("--comment",
+                    [&s](const std::string& v) {
+                        s.comment = true;
+                        s.commentText = QString::fromStdString(v);
+                        return true;
+                    }),
+        valueOption("--rect",
+                    [&o](const std::string& v) { return o.hasRect = parseRect(v, o.rect); }),
+        valueOption("--size",
+                    [&o](const std::string& v) { return parseSize(v, o.width, o.height); }),
+        switchOption("--landscape", o.landscape),
+        switchOption("--clip", o.clip),
+        switchOption("--legend", s.legend),
+        switchOption("--title", s.title),
+        switchOption("--date", s.date),
+        switchOption("--time", s.time),
+        switchOption("--scale-text", s.scaleText),
+    };
 }
 
 // Prints the planned page as one page of the job "ZOVO2" (a PDF is titled after the project);
@@ -138,9 +125,7 @@ bool printPlannedPage(QPrinter& printer, HMeshProject& project, const PagePlan& 
 int runPrint(const Arguments& args) {
     PrintOptions o;
     DataArguments data;
-    if (!parseDataArguments("print", args, data,
-                            [&](const Arguments& a, size_t& i) { return printOption(a, i, o); }))
-        return 2;
+    if (!parseDataArguments("print", args, data, printOptions(o))) return 2;
     if (o.printer.empty() == o.output.empty()) {
         std::fprintf(stderr, "kovtool print: either -o OUT.pdf or --printer NAME is required\n");
         return 2;

@@ -8,6 +8,8 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <limits>
+#include <utility>
 
 #include "cli/CliSupport.h"
 #include "cli/Commands.h"
@@ -30,52 +32,31 @@ struct ProfileOptions {
     bool marks = true;
 };
 
-bool isPoint(const std::string& text, FPoint& p) {
-    if (text.empty() || text.rfind("--", 0) == 0) return false;
-    return parsePair(text, p.x, p.y) && std::isfinite(p.x) && std::isfinite(p.y);
-}
-
-OptionResult profileOption(const Arguments& a, size_t& i, ProfileOptions& o) {
-    const std::string& arg = a[i];
-    if (arg == "--no-marks") return o.marks = false, OptionResult::Taken;
-    if (arg == "--line") {
-        FPoint p;
-        while (i + 1 < a.size() && isPoint(a[i + 1], p)) {
-            o.line.push_back(p);
-            ++i;
-        }
-        if (o.line.size() < 2) {
-            std::fprintf(stderr, "kovtool profile: --line needs at least two points E,N\n");
-            return OptionResult::Bad;
-        }
-        return OptionResult::Taken;
-    }
-    if (arg != "-o" && arg != "--size" && arg != "--step" && arg != "--max-points")
-        return OptionResult::NotMine;
-    if (i + 1 >= a.size()) {
-        std::fprintf(stderr, "kovtool profile: %s needs a value\n", arg.c_str());
-        return OptionResult::Bad;
-    }
-    const std::string& value = a[++i];
-    bool ok = true;
-    if (arg == "-o") {
-        o.output = value;
-    } else if (arg == "--size") {
-        ok = parseSize(value, o.width, o.height);
-    } else if (arg == "--step") {
-        ok = parseDouble(value, o.step) && o.step >= 0.0;
-    } else {
-        long long n = 0;
-        ok = parseInt(value, n) && n <= kMostProfileSamples;
-        // The sampling divides by the count less one: fewer than 3 samples are taken as 3.
-        if (ok) o.maxPoints = static_cast<int>(std::max(n, 3LL));
-    }
-    if (!ok) {
-        std::fprintf(stderr, "kovtool profile: bad value for %s: \"%s\"\n", arg.c_str(),
-                     value.c_str());
-        return OptionResult::Bad;
-    }
-    return OptionResult::Taken;
+std::vector<Option> profileOptions(ProfileOptions& o) {
+    const auto lineEnd = [&o](size_t, const std::string&, std::string& why) {
+        if (o.line.size() >= 2) return true;
+        why = "--line needs at least two points E,N";
+        return false;
+    };
+    return {
+        pointsOption("--line", o.line, lineEnd),
+        textOption("-o", o.output),
+        valueOption("--size",
+                    [&o](const std::string& v) { return parseSize(v, o.width, o.height); }),
+        valueOption("--step", [&o](const std::string& v) { return parseNumber(v, o.step, 0.0); }),
+        valueOption("--max-points",
+                    [&o](const std::string& v) {
+                        long long n = 0;
+                        if (!parseNumber(v, n, std::numeric_limits<long long>::min(),
+                                         kMostProfileSamples))
+                            return false;
+                        // The sampling divides by the count less one: fewer than 3 samples are
+                        // taken as 3.
+                        o.maxPoints = static_cast<int>(std::max(n, 3LL));
+                        return true;
+                    }),
+        switchOption("--no-marks", o.marks, false),
+    };
 }
 
 // One row a sample, at its distance along the line; the elevation only where there is ground
@@ -165,9 +146,7 @@ QByteArray pictureBytes(const std::string& extension, const ProfileData& data,
 int runProfile(const Arguments& args) {
     ProfileOptions o;
     DataArguments data;
-    if (!parseDataArguments("profile", args, data,
-                            [&](const Arguments& a, size_t& i) { return profileOption(a, i, o); }))
-        return 2;
+    if (!parseDataArguments("profile", args, data, profileOptions(o))) return 2;
     const std::string extension = fileExtension(o.output);
     static const char* const kKinds[] = {".csv", ".emf", ".png", ".pdf", ".svg"};
     bool known = false;

@@ -3,7 +3,6 @@
 #include <QFontDatabase>
 #include <QPainter>
 #include <QPdfWriter>
-#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -34,40 +33,22 @@ struct RenderOptions {
     double step = -1.0;
 };
 
-OptionResult renderOption(const Arguments& a, size_t& i, RenderOptions& o) {
-    const std::string& arg = a[i];
-    if (arg == "--legend") return o.legend = true, OptionResult::Taken;
-    if (arg == "--no-sheets") return o.sheets = false, OptionResult::Taken;
-    if (arg == "--no-scalebar") return o.scaleBar = false, OptionResult::Taken;
-    if (arg != "-o" && arg != "--size" && arg != "--rect" && arg != "--dpi" &&
-        arg != "--step-mode" && arg != "--step")
-        return OptionResult::NotMine;
-    if (i + 1 >= a.size()) {
-        std::fprintf(stderr, "kovtool render: %s needs a value\n", arg.c_str());
-        return OptionResult::Bad;
-    }
-    const std::string& value = a[++i];
-    bool ok = true;
-    if (arg == "-o") {
-        o.output = value;
-    } else if (arg == "--size") {
-        ok = parseSize(value, o.width, o.height);
-    } else if (arg == "--rect") {
-        ok = o.hasRect = parseRect(value, o.rect);
-    } else if (arg == "--step-mode") {
-        ok = parseInt(value, o.stepMode) && o.stepMode >= 0 && o.stepMode <= 2;
-    } else if (arg == "--step") {
-        const auto r = std::from_chars(value.data(), value.data() + value.size(), o.step);
-        ok = r.ec == std::errc() && r.ptr == value.data() + value.size() && o.step >= 0.0;
-    } else {
-        ok = parseInt(value, o.dpi) && o.dpi >= 10 && o.dpi <= 2400;
-    }
-    if (!ok) {
-        std::fprintf(stderr, "kovtool render: bad value for %s: \"%s\"\n", arg.c_str(),
-                     value.c_str());
-        return OptionResult::Bad;
-    }
-    return OptionResult::Taken;
+std::vector<Option> renderOptions(RenderOptions& o) {
+    return {
+        textOption("-o", o.output),
+        valueOption("--size",
+                    [&o](const std::string& v) { return parseSize(v, o.width, o.height); }),
+        valueOption("--rect",
+                    [&o](const std::string& v) { return o.hasRect = parseRect(v, o.rect); }),
+        valueOption("--dpi",
+                    [&o](const std::string& v) { return parseNumber(v, o.dpi, 10, 2400); }),
+        valueOption("--step-mode",
+                    [&o](const std::string& v) { return parseNumber(v, o.stepMode, 0, 2); }),
+        valueOption("--step", [&o](const std::string& v) { return parseNumber(v, o.step, 0.0); }),
+        switchOption("--legend", o.legend),
+        switchOption("--no-sheets", o.sheets, false),
+        switchOption("--no-scalebar", o.scaleBar, false),
+    };
 }
 
 // The page as a one-page PDF of the page's size at dpi, titled; empty when it cannot be drawn.
@@ -95,9 +76,7 @@ QByteArray pdfBytes(const QImage& page, int dpi, const QString& title) {
 int runRender(const Arguments& args) {
     RenderOptions o;
     DataArguments data;
-    if (!parseDataArguments("render", args, data,
-                            [&](const Arguments& a, size_t& i) { return renderOption(a, i, o); }))
-        return 2;
+    if (!parseDataArguments("render", args, data, renderOptions(o))) return 2;
     const std::string extension = fileExtension(o.output);
     const bool pdf = equalsIgnoringCase(extension, ".pdf");
     if (o.output.empty()) {

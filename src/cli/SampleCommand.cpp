@@ -1,9 +1,10 @@
 // kovtool sample OUTDIR [--block N] [--asc]: writes the deterministic sample data set.
-#include <charconv>
 #include <cstdio>
 #include <string>
 
 #include "cli/Commands.h"
+#include "cli/OptionParsers.h"
+#include "cli/OptionReader.h"
 #include "sample/SampleData.h"
 
 namespace kov::cli {
@@ -21,27 +22,27 @@ int usageError(const std::string& message) {
 int runSample(const Arguments& args) {
     std::string outDir;
     sample::SampleOptions options;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (arg == "--block") {
-            if (i + 1 >= args.size()) return usageError("--block needs a number");
-            const std::string& text = args[++i];
-            int n = 0;
-            const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), n);
-            if (ec != std::errc() || end != text.data() + text.size()) {
-                return usageError("--block needs a number, not '" + text + "'");
-            }
-            options.block = n;
-        } else if (arg == "--asc") {
-            options.esriAscii = true;
-        } else if (!arg.empty() && arg[0] == '-') {
-            return usageError("unknown option '" + arg + "'");
-        } else if (outDir.empty()) {
-            outDir = arg;
-        } else {
-            return usageError("more than one output folder given");
+    const Option block = valueOption(
+        "--block",
+        [&options](const std::string& value, std::string& why) {
+            if (parseNumber(value, options.block)) return true;
+            why = "--block needs a number, not '" + value + "'";
+            return false;
+        },
+        "--block needs a number");
+    Operands folder;
+    folder.dashed = [](const std::string&) { return false; };
+    folder.take = [&outDir](const std::string& arg, std::string& why) {
+        if (!outDir.empty()) {
+            why = "more than one output folder given";
+            return false;
         }
-    }
+        outDir = arg;
+        return true;
+    };
+    if (const auto refused =
+            readArguments(args, {block, switchOption("--asc", options.esriAscii)}, folder))
+        return usageError(refused->text);
     if (outDir.empty()) return usageError("no output folder given");
     std::string error;
     if (!sample::validateOptions(options, &error)) return usageError(error);

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "cli/Commands.h"
+#include "cli/OptionReader.h"
 #include "core/data/LibraryMessages.h"
 
 namespace {
@@ -71,10 +72,6 @@ void printUsage(FILE* out) {
                  "path, an output format the command does not write)\n");
 }
 
-bool isHelpOption(const std::string& arg) {
-    return arg == "-h" || arg == "--help";
-}
-
 // Output that could not be written (a full disk, a closed pipe) fails the command: a result
 // cut short is never reported as complete.
 int checkedOutput(int status) {
@@ -93,7 +90,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::string name = argv[1];
-    if (isHelpOption(name) || name == "help") {
+    if (kov::cli::asksForHelp({name}) || name == "help") {
         printUsage(stdout);
         return checkedOutput(0);
     }
@@ -104,8 +101,7 @@ int main(int argc, char** argv) {
     for (const Command& c : kCommands) {
         if (name != c.name) continue;
         const kov::cli::Arguments args(argv + 2, argv + argc);
-        for (const std::string& arg : args) {
-            if (!isHelpOption(arg)) continue;
+        if (kov::cli::asksForHelp(args)) {
             std::printf("usage: kovtool %s\n", c.usage);
             return checkedOutput(0);
         }

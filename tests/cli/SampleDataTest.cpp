@@ -165,19 +165,5 @@ TEST(SampleCommand, LargerBlockKeepsTheTerrainAndPutsEveryTileInData) {
     }
 }
 
-TEST(SampleCommand, ReportsBadArguments) {
-    test::TempDir dir;
-    const std::string d = " '" + dir.path() + "'";
-    for (const std::string& args : {std::string(""), d + " --block", d + " --block x",
-                                    d + " --block 0", d + " --frobnicate", std::string(" a b")}) {
-        int exitCode = 0;
-        const std::string out =
-            test::runCommand(std::string(KOVTOOL_PATH) + " sample" + args + " 2>&1", &exitCode);
-        EXPECT_NE(exitCode, 0) << args;
-        EXPECT_NE(out.find("kovtool sample:"), std::string::npos) << args;
-    }
-    EXPECT_TRUE(fs::is_empty(dir.path()));
-}
-
 }  // namespace
 }  // namespace kov

@@ -4,9 +4,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
-#include <sys/stat.h>
-
 #include <filesystem>
+#include <sstream>
 
 #include <gtest/gtest.h>
 
@@ -50,10 +49,7 @@ TEST_F(KovtoolSampleTest, ComposeWritesAProjectThatInfoAndElevRead) {
 TEST_F(KovtoolSampleTest, RefusalsNameTheirCause) {
     const std::string project = dir->file("sample.kovv5");
     test::writeFile(dir->file("bad.kovv5"), "<?xml version='1.0'?><Other/>");
-    std::filesystem::create_directories(dir->file("refused/folder.kovv5"));  // and its parent
-    ASSERT_EQ(::mkfifo(dir->file("refused/fifo.kovv5").c_str(), 0600), 0);
-    std::filesystem::create_symlink("/dev/zero", dir->file("refused/zero.kovv5"));
-    std::filesystem::create_symlink("/dev/full", dir->file("refused/full.kovv5"));
+    // (Project files that are folders, FIFOs or devices are refused by the reader: its tests.)
     // A project none of whose tiles can be read: one without a header, one whose header is
     // there but cannot be read (a folder).
     for (const char* tile : {"refused/lonely/L", "refused/unread/U"}) {
@@ -61,6 +57,7 @@ TEST_F(KovtoolSampleTest, RefusalsNameTheirCause) {
         std::filesystem::copy_file(dir->file("Data/09LD281.kov"), dir->file(tile) + ".kov");
     }
     std::filesystem::create_directories(dir->file("refused/unread/U.csv"));
+    std::filesystem::create_symlink("/dev/full", dir->file("refused/full.kovv5"));
     test::writeFile(dir->file("refused/nothing.kovv5"),
                     "<?xml version='1.0'?><MeshProject><Mesh>" + dir->file("refused/lonely/L.kov") +
                         "</Mesh><Mesh>" + dir->file("refused/unread/U.kov") +
@@ -68,16 +65,13 @@ TEST_F(KovtoolSampleTest, RefusalsNameTheirCause) {
     test::writeFile(dir->file("refused/far.txt"), "1,0,0,1\n2,100000,100000,1\n");
     test::writeFile(dir->file("refused/photo.jpg"), "\x89PNG not a picture");
     test::writeFile(dir->file("refused/cut.png"), std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16));
-    test::writeFile(dir->file("refused/text.png"), "not a picture");
-    for (const char* world : {"photo.jgw", "cut.pgw", "text.pgw"})
+    for (const char* world : {"photo.jgw", "cut.pgw"})
         test::writeFile(dir->file(std::string("refused/") + world), "1\n0\n0\n-1\n0\n0\n");
     const struct {
         std::string args;
         int code;
         const char* message;
     } cases[] = {
-        {"compose " + dir->path(), 2, ""},  // no -o
-        {"compose -o " + dir->file("x.txt") + " " + dir->path(), 2, ""},
         {"compose -o " + dir->file("none.kovv5") + " " + dir->file("shape/roads.shp"), 1, ""},
         {"compose -o " + dir->file("no/such/dir.kovv5") + " " + dir->file("tiles"), 1,
          "への保存に失敗しました: cannot create a file in its folder: No such file"},
@@ -87,16 +81,13 @@ TEST_F(KovtoolSampleTest, RefusalsNameTheirCause) {
         {"info " + dir->file("bad.kovv5"), 1,
          "標高メッシュプロジェクトファイルと識別できません: no <MeshProject> element"},
         {"info " + dir->file("none.kovv5"), 1, "No such file or directory"},
-        {"info " + dir->file("refused/folder.kovv5"), 1, "a folder"},
-        {"info " + dir->file("refused/fifo.kovv5"), 1, "FIFO"},
-        {"info " + dir->file("refused/zero.kovv5"), 1, "not a regular file"},
+        {"info " + dir->file("Data/none.kov"), 1, "Data/none.kov: no such file or folder"},
+        {"info " + dir->file("refused/lonely/L.kov"), 1,
+         "L.kov: cannot be read as a 5 m mesh tile (data file or header): its header L.csv is "
+         "found neither"},
         {"info " + dir->file("refused/nothing.kovv5"), 1,
          "U.csv cannot be read: not a regular file"},
         {"info " + dir->file("refused/nothing.kovv5"), 1, "L.csv is found neither beside it"},
-        {"render " + project + " -o " + dir->file("x.png") + " --size 0x10", 2, ""},
-        {"render " + project + " -o " + dir->file("x.png") + " --rect 1,2,0,4", 2, ""},
-        {"render " + project + " -o " + dir->file("x.bmp"), 2, ""},
-        {"render " + project + " --size 10x10", 2, ""},  // no -o
         {"render " + project + " -o " + dir->file("no/such/x.png") + " --size 10x10", 1, ""},
         {"info --dsm-cell 0.1 " + dir->file("refused/far.txt"), 1,
          "cannot be read as a DSM point file: its grid of 1000000 x 1005000 cells of 0.1 m exceeds "
@@ -104,13 +95,8 @@ TEST_F(KovtoolSampleTest, RefusalsNameTheirCause) {
         {"info http://127.0.0.1:1/T.kov", 1, "(data file or header): Failed to connect"},
         {"info " + dir->file("refused/photo.jpg"), 1,
          "georeferenced image: the picture cannot be decoded"},
-        {"info " + dir->file("refused/text.png"), 1,
-         "georeferenced image: the picture cannot be decoded"},
         {"info " + dir->file("refused/cut.png"), 1,
          "georeferenced image: the PNG file ends at byte 16 before its IEND chunk"},
-        {"print " + project, 2, ""},  // no output
-        {"print " + project + " -o x.pdf --scale 0", 2, ""},
-        {"print " + project + " -o x.pdf --paper Z9", 2, ""},
         {"print " + project + " --printer no-such-queue-here", 1, "no-such-queue-here"},
     };
     // (No permission cannot be shown here: the tests run as root, who reads every file.)
@@ -150,7 +136,7 @@ TEST_F(KovtoolSampleTest, InfoJsonDescribesDsmShapesAndImages) {
     EXPECT_EQ(image["zone"].toInt(), 9);
 }
 
-TEST_F(KovtoolSampleTest, FinerDsmAnswersOverTheTilesAndBadLayersFail) {
+TEST_F(KovtoolSampleTest, FinerDsmAnswersOverTheTiles) {
     std::string points;
     for (int i = 0; i < 20; ++i)
         for (int j = 0; j < 20; ++j)
@@ -165,35 +151,21 @@ TEST_F(KovtoolSampleTest, FinerDsmAnswersOverTheTilesAndBadLayersFail) {
     ASSERT_EQ(code, 0) << lastError();
     const std::string dsmOnly = kovtool("elev " + dsm + in, &code);
     const std::string tileOnly = kovtool("elev " + tile + in, &code);
-    auto lines = [](const std::string& text) {
-        std::vector<std::string> out;
-        for (size_t start = 0, end; (end = text.find('\n', start)) != std::string::npos;
-             start = end + 1)
-            out.push_back(text.substr(start, end - start));
-        return out;
-    };
-    const auto b = lines(both), d = lines(dsmOnly), t = lines(tileOnly);
-    ASSERT_EQ(b.size(), 400u);
-    int fromDsm = 0, differentFromTile = 0;
-    for (size_t i = 0; i < b.size(); ++i) {
-        const bool dsmKnows =
-            d[i].find_first_of("0123456789", d[i].rfind(' ')) != std::string::npos;
-        if (dsmKnows) {
-            ++fromDsm;
-            EXPECT_EQ(b[i], d[i]) << "the finer DSM is asked first";
-        } else {
-            EXPECT_EQ(b[i], t[i]) << "without DSM data the tile answers";
-        }
-        differentFromTile += b[i] != t[i];
+    std::istringstream b(both), d(dsmOnly), t(tileOnly);
+    int lines = 0, fromDsm = 0, differentFromTile = 0;
+    for (std::string bl, dl, tl; std::getline(b, bl) && std::getline(d, dl) && std::getline(t, tl);
+         ++lines) {
+        // The finer DSM is asked first; where it holds no height the tile answers.
+        const bool dsmKnows = dl.find_first_of("0123456789", dl.rfind(' ')) != std::string::npos;
+        EXPECT_EQ(bl, dsmKnows ? dl : tl) << lines;
+        fromDsm += dsmKnows;
+        differentFromTile += bl != tl;
     }
+    EXPECT_EQ(lines, 400);
     EXPECT_GT(fromDsm, 20);
     EXPECT_GT(differentFromTile, 0) << "buildings stand out of the terrain";
 
     EXPECT_NE(exitOf("elev " + dir->file("shape/areas.shp") + " --at 0,0"), 0) << "no mesh";
-    EXPECT_EQ(exitOf("info --dsm-cell 0 " + dir->file("dsm/09LD281.txt")), 2);
-    test::writeFile(dir->file("bad/photo.jpg"), "not a picture");
-    EXPECT_NE(exitOf("info " + dir->file("bad/photo.jpg")), 0);
-    EXPECT_NE(lastError().find("georeferenced image"), std::string::npos) << lastError();
 }
 
 // A project whose layers cannot all be read opens with what can be read; every layer left out
@@ -232,15 +204,6 @@ TEST_F(KovtoolSampleTest, ProjectLayersThatCannotBeReadAreWarningsWithTheirReaso
               1);
     EXPECT_NE(lastError().find("nothing to draw: the extent is not finite"), std::string::npos)
         << lastError();
-}
-
-// A title that is not UTF-8 would be saved as replacement characters.
-TEST_F(KovtoolSampleTest, ComposeRefusesATitleThatIsNotUtf8) {
-    EXPECT_EQ(exitOf("compose -o " + dir->file("t.kovv5") + " --title \"$(printf '\\377\\376')\" " +
-                     dir->file("tiles")),
-              2);
-    EXPECT_NE(lastError().find("not valid UTF-8"), std::string::npos) << lastError();
-    EXPECT_FALSE(std::filesystem::exists(dir->file("t.kovv5")));
 }
 
 // kovtool render on the sample project.
