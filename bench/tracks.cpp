@@ -29,7 +29,7 @@
 #include "core/data/ZarHMesh.h"
 #include "sample/SampleData.h"
 #include "ui/app/CKovVDoc.h"
-#include "ui/measure/KovTrack.h"
+#include "ui/interaction/KovTrack.h"
 #include "ui/view/CKovVView.h"
 
 namespace {

@@ -29,7 +29,7 @@
 #include "ui/flood/FloodCommands.h"
 #include "ui/measure/CMeasurePropDlg.h"
 #include "ui/measure/CSliceWnd.h"
-#include "ui/measure/KovTrack.h"
+#include "ui/interaction/KovTrack.h"
 #include "ui/print/PrintJob.h"
 #include "ui/view/CKovVView.h"
 #include "ui/widgets/DialogPrompts.h"

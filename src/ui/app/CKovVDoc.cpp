@@ -19,7 +19,7 @@
 #include "ui/app/CMainProgress.h"
 #include "ui/app/FrameServices.h"
 #include "ui/app/LoadProblemText.h"
-#include "ui/measure/KovTrack.h"
+#include "ui/interaction/KovTrack.h"
 #include "ui/view/CKovVView.h"
 #include "ui/widgets/DialogPrompts.h"
 

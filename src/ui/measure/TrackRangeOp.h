@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "ui/measure/CMeasureMsgDlg.h"
-#include "ui/measure/KovTrack.h"
+#include "ui/interaction/KovTrack.h"
 
 namespace kov {
 

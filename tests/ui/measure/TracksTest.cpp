@@ -12,10 +12,10 @@
 #include "support/ui/WindowTest.h"
 #include "ui/app/CKovVDoc.h"
 #include "ui/measure/CMeasureMsgDlg.h"
-#include "ui/measure/KovTrack.h"
+#include "ui/interaction/KovTrack.h"
 #include "ui/measure/MeasureHooks.h"
 #include "ui/measure/TrackRangeOp.h"
-#include "ui/measure/TrackZoom.h"
+#include "ui/interaction/TrackZoom.h"
 #include "ui/view/CKovVView.h"
 #include "ui/view/CTipWnd.h"
 

@@ -1,4 +1,4 @@
-#include "ui/measure/KovTrack.h"
+#include "ui/interaction/KovTrack.h"
 
 #include <QApplication>
 #include <QPainter>
@@ -8,7 +8,7 @@
 #include "ui/app/FrameServices.h"
 #include "ui/measure/MeasureHooks.h"
 #include "ui/measure/TrackRangeOp.h"
-#include "ui/measure/TrackZoom.h"
+#include "ui/interaction/TrackZoom.h"
 #include "ui/view/CKovVView.h"
 
 namespace kov {

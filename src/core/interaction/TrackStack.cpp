@@ -1,4 +1,4 @@
-#include "core/measure/TrackStack.h"
+#include "core/interaction/TrackStack.h"
 
 #include <map>
 #include <mutex>

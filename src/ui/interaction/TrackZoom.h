@@ -5,7 +5,7 @@
 #include <QImage>
 #include <cstdint>
 
-#include "ui/measure/KovTrack.h"
+#include "ui/interaction/KovTrack.h"
 
 namespace kov {
 

@@ -11,7 +11,7 @@
 #include <optional>
 
 #include "core/data/HMeshProject.h"
-#include "core/measure/TrackStack.h"
+#include "core/interaction/TrackStack.h"
 #include "ui/view/CKovVView.h"
 
 class QPainter;
