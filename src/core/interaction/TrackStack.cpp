@@ -1,37 +1,43 @@
 #include "core/interaction/TrackStack.h"
 
 #include <map>
-#include <mutex>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 namespace kov {
 
-const TrackClass StdTrack::classStdTrack = {"StdTrack", nullptr};
-
 namespace {
 
-StdTrack* g_current = nullptr;
+// The tracks between construction and destruction; declared first so that it outlives the
+// tracks still held below at exit.
+std::unordered_set<const StdTrack*> g_alive;
+std::unique_ptr<StdTrack> g_current;
 bool g_popInProgress = false;
-std::vector<StdTrack*> g_ended;
-std::recursive_mutex g_endedLock;
+std::vector<std::unique_ptr<StdTrack>> g_ended;
 
-std::map<QString, TrackCreator>& creators() {
-    static std::map<QString, TrackCreator> map;
+std::map<std::string, TrackCreator>& creators() {
+    static std::map<std::string, TrackCreator> map;
     return map;
 }
 
 }  // namespace
 
-// Lets the stack functions set the chain pointer of a track.
+// Lets the stack functions move the chain of a track.
 struct TrackStackAccess {
-    static void setPrevious(StdTrack* track, StdTrack* previous) { track->previous_ = previous; }
+    static std::unique_ptr<StdTrack>& previous(StdTrack& track) { return track.previous_; }
 };
 
-bool StdTrack::IsKindOf(const TrackClass* cls) const {
-    for (const TrackClass* c = GetRuntimeClass(); c; c = c->base)
-        if (c == cls) return true;
-    return false;
+StdTrack::StdTrack(int level) : level_(level) {
+    g_alive.insert(this);
+}
+
+StdTrack::~StdTrack() {
+    g_alive.erase(this);
+}
+
+bool StdTrack::isAlive(const StdTrack* track) {
+    return g_alive.count(track) != 0;
 }
 
 void StdTrack::Finish() {
@@ -39,100 +45,72 @@ void StdTrack::Finish() {
     EndTrack(this);
 }
 
-bool PushTrack(StdTrack* track) {
+bool PushTrack(std::unique_ptr<StdTrack> track) {
     if (!track) return false;
-    StdTrack* current = g_current;
+    StdTrack* current = g_current.get();
     if (!current) {
-        TrackStackAccess::setPrevious(track, nullptr);
-        g_current = track;
+        g_current = std::move(track);
         return true;
     }
     if (current->captured()) return false;
     if (current->level() == StdTrack::kSuspendAlways || current->level() < track->level()) {
         current->Suspend();
-        TrackStackAccess::setPrevious(track, current);
-        g_current = track;
+        TrackStackAccess::previous(*track) = std::move(g_current);
+        g_current = std::move(track);
         return true;
     }
     if (current->level() > track->level()) return false;
     if (!current->CanReplace()) return false;
     current->End();
-    TrackStackAccess::setPrevious(track, current->previous());
-    // The stack may have popped the replaced track while it ended; it must not be deleted twice.
-    if (g_current == current) {
-        g_current = nullptr;
-        delete current;
-    }
-    g_current = track;
+    // The replaced track may have popped itself while it ended: it then waits among the ended
+    // tracks and the track below it is current again.
+    std::unique_ptr<StdTrack>& below =
+        g_current.get() == current ? TrackStackAccess::previous(*current) : g_current;
+    TrackStackAccess::previous(*track) = std::move(below);
+    g_current = std::move(track);
     return true;
 }
 
-namespace {
-// The tracks between construction and destruction.
-std::mutex g_aliveLock;
-std::unordered_set<const StdTrack*> g_alive;
-}  // namespace
-
-StdTrack::StdTrack(int level) : level_(level) {
-    std::lock_guard lock(g_aliveLock);
-    g_alive.insert(this);
-}
-
-StdTrack::~StdTrack() {
-    alive_ = 0;
-    std::lock_guard lock(g_aliveLock);
-    g_alive.erase(this);
-}
-
-bool StdTrack::isAlive(const StdTrack* track) {
-    std::lock_guard lock(g_aliveLock);
-    return g_alive.count(track) != 0;
-}
-
-void EndTrack(StdTrack* track) {
-    (void)track;  // always the current track
+void EndTrack(StdTrack*) {
+    // The track ended is always the current one.
     if (!g_current || g_popInProgress) return;
     g_popInProgress = true;
-    StdTrack* ended = g_current;
-    if (!StdTrack::isAlive(ended) || ended->aliveMarker() != StdTrack::kAliveMarker) {
-        g_current = nullptr;
+    if (!StdTrack::isAlive(g_current.get())) {
+        // Its memory is no longer the stack's to free.
+        (void)g_current.release();
         g_popInProgress = false;
         return;
     }
-    StdTrack* below = ended->previous();
-    ended->End();
-    g_current = below;
-    if (below) below->Resume();
-    {
-        std::lock_guard lock(g_endedLock);
-        if (!g_current) PurgeEndedTracks();
-        g_ended.push_back(ended);
-    }
+    g_current->End();
+    std::unique_ptr<StdTrack> ended = std::move(g_current);
+    g_current = std::move(TrackStackAccess::previous(*ended));
+    if (g_current) g_current->Resume();
+    if (!g_current) PurgeEndedTracks();
+    g_ended.push_back(std::move(ended));
     g_popInProgress = false;
 }
 
 void PurgeEndedTracks() {
-    std::lock_guard lock(g_endedLock);
-    std::vector<StdTrack*> ended;
+    // Taken out first: a destructor that ends or purges finds an empty list.
+    std::vector<std::unique_ptr<StdTrack>> ended;
     ended.swap(g_ended);
-    for (StdTrack* track : ended)
-        delete track;
+    for (std::unique_ptr<StdTrack>& track : ended)
+        track.reset();
 }
 
 StdTrack* currentTrack() {
-    return g_current;
+    return g_current.get();
 }
 
 int endedTrackCount() {
-    std::lock_guard lock(g_endedLock);
     return static_cast<int>(g_ended.size());
 }
 
-void registerTrackClass(const TrackClass& cls, TrackCreator creator) {
-    creators()[QString::fromLatin1(cls.name)] = std::move(creator);
+void registerTrackClass(const std::string& className, TrackCreator creator) {
+    creators()[className] = std::move(creator);
 }
 
-std::unique_ptr<StdTrack> createTrack(const QString& className) {
+std::unique_ptr<StdTrack> createTrack(const std::string& className) {
     const auto it = creators().find(className);
     if (it == creators().end() || !it->second) return nullptr;
     return it->second();

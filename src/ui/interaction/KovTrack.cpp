@@ -6,14 +6,10 @@
 #include "core/base/CommandIds.h"
 #include "ui/app/CKovVDoc.h"
 #include "ui/app/FrameServices.h"
-#include "ui/measure/MeasureHooks.h"
-#include "ui/measure/TrackRangeOp.h"
 #include "ui/interaction/TrackZoom.h"
 #include "ui/view/CKovVView.h"
 
 namespace kov {
-
-const TrackClass KovTrack::classKovTrack = {"KovTrack", &StdTrack::classStdTrack};
 
 namespace {
 
@@ -108,27 +104,23 @@ void KovTrack::ShowMessage(const QString& text) {
 }
 
 KovTrack* GetCurrentKovTrack() {
-    StdTrack* current = currentTrack();
-    if (current && current->IsKindOf(&KovTrack::classKovTrack))
-        return static_cast<KovTrack*>(current);
-    return nullptr;
+    return dynamic_cast<KovTrack*>(currentTrack());
 }
 
-bool StartKovTrack(CKovVDoc& document, const QString& className, const QStringList& arguments,
+bool StartKovTrack(CKovVDoc& document, const std::string& className, const QStringList& arguments,
                    int mode) {
     KovTrack::setActiveDocument(&document);
     std::unique_ptr<StdTrack> created = createTrack(className);
     KovTrack::setActiveDocument(nullptr);
-    if (!created || !created->IsKindOf(&KovTrack::classKovTrack)) return false;
-    auto* track = static_cast<KovTrack*>(created.get());
+    auto* track = dynamic_cast<KovTrack*>(created.get());
+    if (!track) return false;
     track->arguments().append(arguments);
     track->setMode(mode);
-    if (!PushTrack(track)) {
+    if (!PushTrack(std::move(created))) {
         ++g_refused;
         QApplication::beep();
         return false;
     }
-    created.release();
     track->Start();
     if (CKovVView* view = document.View()) view->update();
     return true;
@@ -199,8 +191,7 @@ public:
             arguments << QString::asprintf("%.6f", anchor->x)
                       << QString::asprintf("%.6f", anchor->y);
         }
-        return StartKovTrack(*view.document(), QString::fromLatin1(TrackZoom::classTrackZoom.name),
-                             arguments, mode);
+        return StartKovTrack(*view.document(), TrackZoom::kClassName, arguments, mode);
     }
 
     void paintFeedback(CKovVView& view, QPainter& painter) override {
@@ -215,51 +206,23 @@ public:
 };
 
 void startFromCommand(CKovVDoc& document, int id) {
-    switch (id) {
-        case kCmdZoomIn:
-            StartKovTrack(document, QString::fromLatin1(TrackZoom::classTrackZoom.name), {},
-                          TrackZoom::kZoomIn);
-            break;
-        case kCmdZoomOut:
-            StartKovTrack(document, QString::fromLatin1(TrackZoom::classTrackZoom.name), {},
-                          TrackZoom::kZoomOut);
-            break;
-        case kCmdPan:
-            StartKovTrack(document, QString::fromLatin1(TrackZoom::classTrackZoom.name), {},
-                          TrackZoom::kPan);
-            break;
-        case kCmdMeasureDistanceArea:
-            StartKovTrack(document, QString::fromLatin1(TrackRangeOp::classTrackRangeOp.name), {},
-                          TrackRangeOp::kDistanceArea);
-            break;
-        case kCmdMeasureDistanceSlope:
-            StartKovTrack(document, QString::fromLatin1(TrackRangeOp::classTrackRangeOp.name), {},
-                          TrackRangeOp::kDistanceSlope);
-            break;
-        case kCmdCrossSection:
-            // The line of a cross-section; the cross-section window builds it when finished.
-            StartKovTrack(document, QString::fromLatin1(TrackRangeOp::classTrackRangeOp.name), {},
-                          TrackRangeOp::kCrossSection);
-            break;
-        default:
-            break;
-    }
+    const int mode = id == kCmdZoomIn    ? TrackZoom::kZoomIn
+                     : id == kCmdZoomOut ? TrackZoom::kZoomOut
+                                         : TrackZoom::kPan;
+    StartKovTrack(document, TrackZoom::kClassName, {}, mode);
 }
 
 }  // namespace
 
 void registerTracks() {
-    registerTrackClass(TrackZoom::classTrackZoom, [] { return std::make_unique<TrackZoom>(); });
-    registerTrackClass(TrackRangeOp::classTrackRangeOp,
-                       [] { return std::make_unique<TrackRangeOp>(); });
+    registerTrackClass(TrackZoom::kClassName, [] { return std::make_unique<TrackZoom>(); });
     static TrackRoute route;
     CKovVView::setTrackRoute(&route);
-    for (int id : {kCmdZoomIn, kCmdZoomOut, kCmdPan, kCmdMeasureDistanceArea,
-                   kCmdMeasureDistanceSlope, kCmdCrossSection})
+    for (int id : {kCmdZoomIn, kCmdZoomOut, kCmdPan})
         CKovVDoc::setCommandHandler(id, startFromCommand);
-    setMeasuringTrackStarter([](CKovVDoc& document, int mode) {
-        return StartKovTrack(document, QString::fromLatin1(TrackRangeOp::classTrackRangeOp.name),
-                             {}, mode);
+    CKovVDoc::setTrackEnder([](const CKovVDoc* owner) {
+        const KovTrack* track = GetCurrentKovTrack();
+        if (!owner || (track && track->document() == owner)) endAllTracks();
     });
 }
 

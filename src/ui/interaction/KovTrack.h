@@ -9,6 +9,7 @@
 #include <QString>
 #include <QStringList>
 #include <optional>
+#include <string>
 
 #include "core/data/HMeshProject.h"
 #include "core/interaction/TrackStack.h"
@@ -22,12 +23,9 @@ class CKovVDoc;
 
 class KovTrack : public StdTrack {
 public:
-    static const TrackClass classKovTrack;
-
     // Binds the track to the active document (setActiveDocument) and its view.
     explicit KovTrack(int level);
     ~KovTrack() override;
-    const TrackClass* GetRuntimeClass() const override { return &classKovTrack; }
 
     // The document new tracks are bound to (StartKovTrack sets it).
     static void setActiveDocument(CKovVDoc* document);
@@ -103,9 +101,10 @@ protected:
 // The current track when it is a KovTrack, else null.
 KovTrack* GetCurrentKovTrack();
 
-// Creates a track of the class for the document, hands it the arguments and the mode and makes
-// it current (then starts it); a refused track is deleted with a beep and false is returned.
-bool StartKovTrack(CKovVDoc& document, const QString& className, const QStringList& arguments,
+// Creates a track of the class (registerTrackClass) for the document, hands it the arguments and
+// the mode and makes it current (then starts it); a refused track is deleted with a beep and
+// false is returned.
+bool StartKovTrack(CKovVDoc& document, const std::string& className, const QStringList& arguments,
                    int mode);
 // Times StartKovTrack refused a track (each with a beep).
 int refusedTrackCount();
@@ -113,8 +112,8 @@ int refusedTrackCount();
 // Ends every track (the document closes) and deletes them.
 void endAllTracks();
 
-// Registers the track classes, the view's event route, the commands that start tracks and the
-// starter of the measuring track for other tools.
+// Registers the zoom and pan track, the view's event route, the zoom and pan commands and the
+// ending of the tracks when a document closes its project.
 void registerTracks();
 
 }  // namespace kov

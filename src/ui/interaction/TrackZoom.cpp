@@ -11,8 +11,6 @@
 
 namespace kov {
 
-const TrackClass TrackZoom::classTrackZoom = {"TrackZoom", &KovTrack::classKovTrack};
-
 namespace {
 
 // Milliseconds since an arbitrary start, wrapping like a 32-bit tick count.

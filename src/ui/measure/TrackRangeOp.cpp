@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "core/base/CommandIds.h"
 #include "core/base/SettingsStore.h"
 #include "core/measure/MeasureGeometry.h"
 #include "ui/app/CKovVDoc.h"
@@ -20,8 +21,6 @@
 #include "ui/view/CTipWnd.h"
 
 namespace kov {
-
-const TrackClass TrackRangeOp::classTrackRangeOp = {"TrackRangeOp", &KovTrack::classKovTrack};
 
 namespace {
 
@@ -387,6 +386,26 @@ void TrackRangeOp::DrawFeedback(CKovVView& view, const FPoint& point, bool remov
         const QPoint at = view.mapToGlobal(toClient(view, point).toPoint());
         tip_->showTip(tip.join(QStringLiteral("\r\n")), at + QPoint(kTipOffset, -kTipOffset));
     }
+}
+
+namespace {
+
+void startFromCommand(CKovVDoc& document, int id) {
+    const int mode = id == kCmdMeasureDistanceArea    ? TrackRangeOp::kDistanceArea
+                     : id == kCmdMeasureDistanceSlope ? TrackRangeOp::kDistanceSlope
+                                                      : TrackRangeOp::kCrossSection;
+    StartKovTrack(document, TrackRangeOp::kClassName, {}, mode);
+}
+
+}  // namespace
+
+void registerMeasuringTracks() {
+    registerTrackClass(TrackRangeOp::kClassName, [] { return std::make_unique<TrackRangeOp>(); });
+    for (int id : {kCmdMeasureDistanceArea, kCmdMeasureDistanceSlope, kCmdCrossSection})
+        CKovVDoc::setCommandHandler(id, startFromCommand);
+    setMeasuringTrackStarter([](CKovVDoc& document, int mode) {
+        return StartKovTrack(document, TrackRangeOp::kClassName, {}, mode);
+    });
 }
 
 }  // namespace kov
