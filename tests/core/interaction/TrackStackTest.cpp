@@ -93,7 +93,7 @@ TEST_F(TrackStackTest, TheSameLevelReplacesAtOnceUnlessTheCurrentTrackRefuses) {
     EXPECT_EQ(currentTrack(), area);
 }
 
-TEST_F(TrackStackTest, ANestedEndDoesNothingAndADestroyedTrackIsDroppedUntouched) {
+TEST_F(TrackStackTest, ATrackEndingItselfAgainIsPoppedOnceAndADestroyedOneIsDroppedUntouched) {
     LoggedTrack* below = push("below", 0);
     LoggedTrack* reentrant = push("reentrant", 2);
     reentrant->endsAgain = true;
@@ -101,6 +101,12 @@ TEST_F(TrackStackTest, ANestedEndDoesNothingAndADestroyedTrackIsDroppedUntouched
     EndTrack(reentrant);
     EXPECT_EQ(log, (Log{"end reentrant", "resume below"}));
     EXPECT_EQ(currentTrack(), below);
+    // Replaced, a track that pops itself while it ends leaves the new one on the track below.
+    push("again", 2)->endsAgain = true;
+    LoggedTrack* replacing = push("replacing", 2);
+    ASSERT_NE(replacing, nullptr);
+    EXPECT_EQ(replacing->previous(), below);
+    replacing->Finish();
     below->Finish();
 
     // A track destroyed behind the stack's back: the end makes no call into it.
