@@ -14,7 +14,6 @@ namespace kov {
 namespace {
 
 CKovVDoc* g_activeDocument = nullptr;
-int g_refused = 0;
 
 }  // namespace
 
@@ -117,17 +116,12 @@ bool StartKovTrack(CKovVDoc& document, const std::string& className, const QStri
     track->arguments().append(arguments);
     track->setMode(mode);
     if (!PushTrack(std::move(created))) {
-        ++g_refused;
         QApplication::beep();
         return false;
     }
     track->Start();
     if (CKovVView* view = document.View()) view->update();
     return true;
-}
-
-int refusedTrackCount() {
-    return g_refused;
 }
 
 void endAllTracks() {
@@ -140,17 +134,20 @@ void endAllTracks() {
 
 namespace {
 
+// The current track when it is bound to the view's document, else null.
+KovTrack* trackOf(const CKovVView& view) {
+    KovTrack* track = GetCurrentKovTrack();
+    return track && track->document() == view.document() ? track : nullptr;
+}
+
 // The view's events go to the current track of its document.
 class TrackRoute : public ViewTrackRoute {
 public:
-    bool isRunning(CKovVView& view) override {
-        KovTrack* track = GetCurrentKovTrack();
-        return track && track->document() == view.document();
-    }
+    bool isRunning(CKovVView& view) override { return trackOf(view) != nullptr; }
 
     void OnMouse(CKovVView& view, MouseEvent event, unsigned flags, const FPoint& point) override {
-        KovTrack* track = GetCurrentKovTrack();
-        if (!track || track->document() != view.document()) return;
+        KovTrack* track = trackOf(view);
+        if (!track) return;
         // During the capture a point outside the view belongs to the view under the cursor; the
         // document has one view, so the point stays as received.
         track->setCurrentView(&view);
@@ -180,8 +177,7 @@ public:
     }
 
     void Cancel(CKovVView& view) override {
-        KovTrack* track = GetCurrentKovTrack();
-        if (track && track->document() == view.document()) track->Cancel();
+        if (KovTrack* track = trackOf(view)) track->Cancel();
     }
 
     bool startZoom(CKovVView& view, int mode, const FPoint* anchor) override {
@@ -199,27 +195,31 @@ public:
     }
 
     std::optional<QCursor> Cursor(CKovVView& view) override {
-        KovTrack* track = GetCurrentKovTrack();
-        if (!track || track->document() != view.document()) return std::nullopt;
-        return track->GetCursor();
+        KovTrack* track = trackOf(view);
+        return track ? track->GetCursor() : std::nullopt;
     }
 };
 
-void startFromCommand(CKovVDoc& document, int id) {
-    const int mode = id == kCmdZoomIn    ? TrackZoom::kZoomIn
-                     : id == kCmdZoomOut ? TrackZoom::kZoomOut
-                                         : TrackZoom::kPan;
-    StartKovTrack(document, TrackZoom::kClassName, {}, mode);
-}
-
 }  // namespace
 
+void registerTrackCommands(const std::string& className, TrackCreator creator,
+                           std::initializer_list<TrackCommand> commands) {
+    registerTrackClass(className, std::move(creator));
+    for (const TrackCommand& command : commands) {
+        CKovVDoc::setCommandHandler(command.id,
+                                    [className, mode = command.mode](CKovVDoc& document, int) {
+                                        StartKovTrack(document, className, {}, mode);
+                                    });
+    }
+}
+
 void registerTracks() {
-    registerTrackClass(TrackZoom::kClassName, [] { return std::make_unique<TrackZoom>(); });
+    registerTrackCommands(TrackZoom::kClassName, [] { return std::make_unique<TrackZoom>(); },
+                          {{kCmdZoomIn, TrackZoom::kZoomIn},
+                           {kCmdZoomOut, TrackZoom::kZoomOut},
+                           {kCmdPan, TrackZoom::kPan}});
     static TrackRoute route;
     CKovVView::setTrackRoute(&route);
-    for (int id : {kCmdZoomIn, kCmdZoomOut, kCmdPan})
-        CKovVDoc::setCommandHandler(id, startFromCommand);
     CKovVDoc::setTrackEnder([](const CKovVDoc* owner) {
         const KovTrack* track = GetCurrentKovTrack();
         if (!owner || (track && track->document() == owner)) endAllTracks();

@@ -8,6 +8,7 @@
 #include <QRect>
 #include <QString>
 #include <QStringList>
+#include <initializer_list>
 #include <optional>
 #include <string>
 
@@ -106,11 +107,18 @@ KovTrack* GetCurrentKovTrack();
 // false is returned.
 bool StartKovTrack(CKovVDoc& document, const std::string& className, const QStringList& arguments,
                    int mode);
-// Times StartKovTrack refused a track (each with a beep).
-int refusedTrackCount();
 
 // Ends every track (the document closes) and deletes them.
 void endAllTracks();
+
+// A document command that starts a track of a class in a mode (the commands pass no arguments).
+struct TrackCommand {
+    int id;
+    int mode;
+};
+// Registers the track class by its name and the commands that start it.
+void registerTrackCommands(const std::string& className, TrackCreator creator,
+                           std::initializer_list<TrackCommand> commands);
 
 // Registers the zoom and pan track, the view's event route, the zoom and pan commands and the
 // ending of the tracks when a document closes its project.

@@ -373,21 +373,12 @@ void TrackRangeOp::DrawFeedback(CKovVView& view, const FPoint& point, bool remov
     }
 }
 
-namespace {
-
-void startFromCommand(CKovVDoc& document, int id) {
-    const int mode = id == kCmdMeasureDistanceArea    ? TrackRangeOp::kDistanceArea
-                     : id == kCmdMeasureDistanceSlope ? TrackRangeOp::kDistanceSlope
-                                                      : TrackRangeOp::kCrossSection;
-    StartKovTrack(document, TrackRangeOp::kClassName, {}, mode);
-}
-
-}  // namespace
-
 void registerMeasuringTracks() {
-    registerTrackClass(TrackRangeOp::kClassName, [] { return std::make_unique<TrackRangeOp>(); });
-    for (int id : {kCmdMeasureDistanceArea, kCmdMeasureDistanceSlope, kCmdCrossSection})
-        CKovVDoc::setCommandHandler(id, startFromCommand);
+    // The cross-section command draws the line that the cross-section window builds.
+    registerTrackCommands(TrackRangeOp::kClassName, [] { return std::make_unique<TrackRangeOp>(); },
+                          {{kCmdMeasureDistanceArea, TrackRangeOp::kDistanceArea},
+                           {kCmdMeasureDistanceSlope, TrackRangeOp::kDistanceSlope},
+                           {kCmdCrossSection, TrackRangeOp::kCrossSection}});
     setMeasuringTrackStarter([](CKovVDoc& document, int mode) {
         return StartKovTrack(document, TrackRangeOp::kClassName, {}, mode);
     });
