@@ -29,7 +29,8 @@
 #include "core/data/ZarHMesh.h"
 #include "sample/SampleData.h"
 #include "ui/app/CKovVDoc.h"
-#include "ui/measure/KovTrack.h"
+#include "ui/interaction/KovTrack.h"
+#include "ui/measure/TrackRangeOp.h"
 #include "ui/view/CKovVView.h"
 
 namespace {
@@ -59,6 +60,7 @@ QApplication& application() {
         kov::settings::setLocation(
             (QDir::tempPath() + QStringLiteral("/bench_tracks.ini")).toStdString());
         kov::registerTracks();
+        kov::registerMeasuringTracks();
         return a;
     }();
     return *app;

@@ -1,5 +1,6 @@
 #include "core/measure/MeasureGeometry.h"
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 
@@ -103,12 +104,29 @@ std::vector<TickLine> scaleTicks(QPointF a, QPointF b, double metres) {
         const double t = i * interval / metres;
         if (t > 1.0) break;
         const QPoint at(static_cast<int>(a.x() + t * dx), static_cast<int>(a.y() + t * dy));
-        const double reach = i % longStep == 0 ? 12.0 : 8.0;
+        const double reach = i % longStep == 0 ? kLongTickPixels : kShortTickPixels;
         const QPoint off(static_cast<int>(std::lround(nx * reach)),
                          static_cast<int>(std::lround(ny * reach)));
         ticks.push_back({at - off, at + off});
     }
     return ticks;
+}
+
+QRect rubberLineRect(const std::vector<QPointF>& points, int lineWidth) {
+    if (points.empty()) return {};
+    // Rectangles of no size cannot be united (Qt takes them for null and keeps only one), so
+    // the box is gathered by hand.
+    double left = points[0].x(), right = left, top = points[0].y(), bottom = top;
+    for (const QPointF& p : points) {
+        left = std::min(left, p.x());
+        right = std::max(right, p.x());
+        top = std::min(top, p.y());
+        bottom = std::max(bottom, p.y());
+    }
+    const int margin = std::max((lineWidth + 1) / 2, kLongTickPixels) + 2;
+    return QRectF(QPointF(left, top), QPointF(right, bottom))
+        .toAlignedRect()
+        .adjusted(-margin, -margin, margin, margin);
 }
 
 QString lengthText(double metres) {

@@ -5,6 +5,7 @@
 
 #include <QPoint>
 #include <QPointF>
+#include <QRect>
 #include <QString>
 #include <optional>
 #include <vector>
@@ -42,15 +43,24 @@ Slope slopeOf(double z1, double z2, double length);
 std::optional<Slope> segmentSlope(const HMeshProject& project, const std::vector<FPoint>& vertices,
                                   const FPoint& current);
 
+// How far the scale ticks reach to each side of the segment (client pixels).
+inline constexpr int kLongTickPixels = 12;
+inline constexpr int kShortTickPixels = 8;
+
 // One tick drawn across a segment (client pixels).
 struct TickLine {
     QPoint from;
     QPoint to;
 };
 // The scale ticks on the segment a→b (client pixels) that is `metres` long: a tick at every
-// round interval that fits the segment's pixel length (one per 36 px at most), long ticks (12 px
-// to each side) at every 10th, 5th or 2nd interval, short ones 8 px; none below 1 m.
+// round interval that fits the segment's pixel length (one per 36 px at most), long ticks at
+// every 10th, 5th or 2nd interval, short ones between; none below 1 m.
 std::vector<TickLine> scaleTicks(QPointF a, QPointF b, double metres);
+
+// Where the rubber line through the points (client pixels) may paint: their box grown by half
+// the line width with its round caps or by the long ticks across it, whichever reaches further,
+// and two pixels for rounding. Empty without points.
+QRect rubberLineRect(const std::vector<QPointF>& points, int lineWidth);
 
 // "%8s (m)" / "%8s (㎡)" with the grouped one-decimal number ("   300.0 (m)").
 QString lengthText(double metres);

@@ -27,9 +27,10 @@
 #include "ui/dialogs/CHelpWindow.h"
 #include "ui/dialogs/CProjectDlg.h"
 #include "ui/flood/FloodCommands.h"
+#include "ui/interaction/KovTrack.h"
 #include "ui/measure/CMeasurePropDlg.h"
 #include "ui/measure/CSliceWnd.h"
-#include "ui/measure/KovTrack.h"
+#include "ui/measure/TrackRangeOp.h"
 #include "ui/print/PrintJob.h"
 #include "ui/view/CKovVView.h"
 #include "ui/widgets/DialogPrompts.h"
@@ -314,6 +315,7 @@ bool CKovVApp::InitInstance(const QStringList& arguments) {
     registerCrossSectionWindow();
     registerMeasureDialogs();
     registerTracks();
+    registerMeasuringTracks();
     registerPrinting();
     registerFloodCommands();
 

@@ -19,7 +19,6 @@
 #include "ui/app/CMainProgress.h"
 #include "ui/app/FrameServices.h"
 #include "ui/app/LoadProblemText.h"
-#include "ui/measure/KovTrack.h"
 #include "ui/view/CKovVView.h"
 #include "ui/widgets/DialogPrompts.h"
 
@@ -35,6 +34,15 @@ CKovVDoc::ProjectDialog& registeredProjectDialog() {
 CKovVDoc::ColorMapDialog& registeredColorMapDialog() {
     static CKovVDoc::ColorMapDialog dialog;
     return dialog;
+}
+
+CKovVDoc::TrackEnder& registeredTrackEnder() {
+    static CKovVDoc::TrackEnder ender;
+    return ender;
+}
+
+void endTracks(const CKovVDoc* owner) {
+    if (registeredTrackEnder()) registeredTrackEnder()(owner);
 }
 
 std::map<int, CKovVDoc::CommandHandler>& toolCommands() {
@@ -97,8 +105,7 @@ bool startingUp() {
 CKovVDoc::CKovVDoc(QObject* parent) : QObject(parent) {}
 
 CKovVDoc::~CKovVDoc() {
-    const KovTrack* track = GetCurrentKovTrack();
-    if (track && track->document() == this) endAllTracks();
+    endTracks(this);
 }
 
 void CKovVDoc::setProjectDialog(ProjectDialog dialog) {
@@ -107,6 +114,10 @@ void CKovVDoc::setProjectDialog(ProjectDialog dialog) {
 
 void CKovVDoc::setColorMapDialog(ColorMapDialog dialog) {
     registeredColorMapDialog() = std::move(dialog);
+}
+
+void CKovVDoc::setTrackEnder(TrackEnder ender) {
+    registeredTrackEnder() = std::move(ender);
 }
 
 void CKovVDoc::setCommandHandler(int id, CommandHandler handler) {
@@ -189,7 +200,7 @@ void CKovVDoc::RedrawAllViews() {
 
 void CKovVDoc::installProject(std::unique_ptr<HMeshProject> project) {
     // The tracks of the project that closes end with it.
-    endAllTracks();
+    endTracks(nullptr);
     meshes_ = std::move(project);
     hasProject_ = 1;
     MapRect extent;

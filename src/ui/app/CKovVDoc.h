@@ -74,6 +74,10 @@ public:
     // command reports that it is not available.
     using CommandHandler = std::function<void(CKovVDoc& document, int id)>;
     static void setCommandHandler(int id, CommandHandler handler);
+    // The interaction tracks end when the project closes; the track framework registers how.
+    // With a document: only when the current track is bound to it; with null: in any case.
+    using TrackEnder = std::function<void(const CKovVDoc* owner)>;
+    static void setTrackEnder(TrackEnder ender);
 
     bool OnCommand(int id) override;
     bool OnUpdateCommand(int id, CommandState& state) override;

@@ -6,9 +6,9 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPainterPathStroker>
-#include <algorithm>
 #include <cstdint>
 
+#include "core/base/CommandIds.h"
 #include "core/base/SettingsStore.h"
 #include "core/measure/MeasureGeometry.h"
 #include "ui/app/CKovVDoc.h"
@@ -21,14 +21,10 @@
 
 namespace kov {
 
-const TrackClass TrackRangeOp::classTrackRangeOp = {"TrackRangeOp", &KovTrack::classKovTrack};
-
 namespace {
 
 constexpr const char* kSection = "TrackRange";
 const QColor kRubberGrey(128, 128, 128);
-// Length of the ticks to each side of the segment.
-constexpr int kLongTick = 12;
 
 void copyText(const QString& text) {
     if (QClipboard* clipboard = QGuiApplication::clipboard()) clipboard->setText(text);
@@ -285,22 +281,10 @@ void TrackRangeOp::slopeReport() {
 
 QRect TrackRangeOp::FeedbackRect(CKovVView& view, const FPoint& point) {
     if (state_ == 0 || vertices_.empty()) return {};
-    // The box of the mouse point and every vertex (rectangles of no size cannot be united: Qt
-    // takes them for null and keeps only one of them).
-    const QPointF first = toClient(view, point);
-    double left = first.x(), right = first.x(), top = first.y(), bottom = first.y();
-    for (const FPoint& v : vertices_) {
-        const QPointF p = toClient(view, v);
-        left = std::min(left, p.x());
-        right = std::max(right, p.x());
-        top = std::min(top, p.y());
-        bottom = std::max(bottom, p.y());
-    }
-    // Half the line width with its round caps, and the long ticks across the segment.
-    const int margin = std::max((lineWidth_ + 1) / 2, kLongTick) + 2;
-    return QRectF(QPointF(left, top), QPointF(right, bottom))
-        .toAlignedRect()
-        .adjusted(-margin, -margin, margin, margin);
+    std::vector<QPointF> line{toClient(view, point)};
+    for (const FPoint& v : vertices_)
+        line.push_back(toClient(view, v));
+    return rubberLineRect(line, lineWidth_);
 }
 
 void TrackRangeOp::PaintFeedback(CKovVView& view, QPainter& painter, const FPoint& point) {
@@ -387,6 +371,17 @@ void TrackRangeOp::DrawFeedback(CKovVView& view, const FPoint& point, bool remov
         const QPoint at = view.mapToGlobal(toClient(view, point).toPoint());
         tip_->showTip(tip.join(QStringLiteral("\r\n")), at + QPoint(kTipOffset, -kTipOffset));
     }
+}
+
+void registerMeasuringTracks() {
+    // The cross-section command draws the line that the cross-section window builds.
+    registerTrackCommands(TrackRangeOp::kClassName, [] { return std::make_unique<TrackRangeOp>(); },
+                          {{kCmdMeasureDistanceArea, TrackRangeOp::kDistanceArea},
+                           {kCmdMeasureDistanceSlope, TrackRangeOp::kDistanceSlope},
+                           {kCmdCrossSection, TrackRangeOp::kCrossSection}});
+    setMeasuringTrackStarter([](CKovVDoc& document, int mode) {
+        return StartKovTrack(document, TrackRangeOp::kClassName, {}, mode);
+    });
 }
 
 }  // namespace kov

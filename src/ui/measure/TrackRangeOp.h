@@ -11,8 +11,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "ui/interaction/KovTrack.h"
 #include "ui/measure/CMeasureMsgDlg.h"
-#include "ui/measure/KovTrack.h"
 
 namespace kov {
 
@@ -20,7 +20,7 @@ class CTipWnd;
 
 class TrackRangeOp : public KovTrack {
 public:
-    static const TrackClass classTrackRangeOp;
+    static constexpr char kClassName[] = "TrackRangeOp";
     static constexpr int kLevel = 0;
     enum Mode { kDistanceArea = 0, kCrossSection = 1, kDistanceSlope = 3, kFloodStart = 4 };
     // Display flags.
@@ -34,7 +34,6 @@ public:
     // Reads the settings of section "TrackRange".
     TrackRangeOp();
     ~TrackRangeOp() override;
-    const TrackClass* GetRuntimeClass() const override { return &classTrackRangeOp; }
 
     void End() override;
     void Resume() override;
@@ -84,5 +83,8 @@ private:
     int32_t useWindow_ = 1;
     QPointer<CMeasureMsgDlg> window_;
 };
+
+// Registers the measuring track, the commands that start it and its starter for other tools.
+void registerMeasuringTracks();
 
 }  // namespace kov

@@ -59,7 +59,7 @@ TEST(MeasureNumbers, SlopesRiseAndFallWithTheGround) {
     EXPECT_FALSE(segmentSlope(project, {}, {2.5, 2.5, 0}));
 }
 
-TEST(MeasureTicks, IntervalsFollowTheSegmentsPixelLength) {
+TEST(MeasureTicks, IntervalsFollowTheSegmentsPixelLengthInsideTheRepaintedRectangle) {
     // 1,234 m over 400 px: a tick every 100 m (13 ticks), every 10th long.
     const auto ticks = scaleTicks({0, 0}, {400, 0}, 1234.0);
     ASSERT_EQ(ticks.size(), 13u);
@@ -69,6 +69,10 @@ TEST(MeasureTicks, IntervalsFollowTheSegmentsPixelLength) {
     EXPECT_EQ(ticks[5].to.y() - ticks[5].from.y(), 16);
     EXPECT_EQ(ticks[10].to.y() - ticks[10].from.y(), 24);
     EXPECT_EQ(ticks[12].from.x(), static_cast<int>(1200 / 1234.0 * 400));
+    // The rubber line's repaint rectangle holds every tick end, however thin the line.
+    const QRect repainted = rubberLineRect({{400, 0}, {0, 0}}, 1);
+    for (const TickLine& tick : ticks)
+        EXPECT_TRUE(repainted.contains(tick.from) && repainted.contains(tick.to));
 
     // Shorter on screen: 1,234 m over 100 px (n = 2) → every 1,000 m, every 2nd long.
     EXPECT_EQ(scaleTicks({0, 0}, {100, 0}, 1234.0).size(), 2u);

@@ -3,40 +3,25 @@
 // process-wide stack, so that a short track (a zoom) can interrupt a long one (a measurement)
 // and hand control back when it ends. Ended tracks are deleted later, at the next purge, since
 // a track usually ends itself from inside one of its own event handlers.
+//
+// Everything here runs on the GUI thread.
 #pragma once
 
-#include <QString>
-#include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 
 namespace kov {
 
-class StdTrack;
-
-// The run-time class of a track: its name and its base, so that a track can be tested for
-// being of a class or one derived from it, and created by its name (trackFactory).
-struct TrackClass {
-    const char* name;
-    const TrackClass* base;
-};
-
 class StdTrack {
 public:
-    // Marks a track between construction and destruction.
-    static constexpr uint32_t kAliveMarker = 0x24B19BF;
     // A track of this level is suspended by any new track.
     static constexpr int kSuspendAlways = 9;
-
-    static const TrackClass classStdTrack;
 
     explicit StdTrack(int level);
     virtual ~StdTrack();
     StdTrack(const StdTrack&) = delete;
     StdTrack& operator=(const StdTrack&) = delete;
-
-    virtual const TrackClass* GetRuntimeClass() const { return &classStdTrack; }
-    bool IsKindOf(const TrackClass* cls) const;
 
     // False: a new track of the same level is refused instead of replacing this one.
     virtual bool CanReplace() { return true; }
@@ -53,28 +38,26 @@ public:
     bool captured() const { return captured_; }
 
     int level() const { return level_; }
-    StdTrack* previous() const { return previous_; }
-    uint32_t aliveMarker() const { return alive_; }
+    // The track suspended below this one, or null.
+    StdTrack* previous() const { return previous_.get(); }
     // Whether the track is between construction and destruction. Asked of the pointer, not of
-    // the object: a destroyed track's memory must not be read (its marker included).
+    // the object: a destroyed track's memory must not be read.
     static bool isAlive(const StdTrack* track);
 
 private:
-    friend bool PushTrack(StdTrack* track);
-    friend void EndTrack(StdTrack* track);
     friend struct TrackStackAccess;
 
-    StdTrack* previous_ = nullptr;
-    int32_t level_;
+    // The stack is a chain: each track owns the one suspended below it.
+    std::unique_ptr<StdTrack> previous_;
+    int level_;
     bool captured_ = false;
-    uint32_t alive_ = kAliveMarker;
 };
 
-// Makes the track current, or refuses it (the caller keeps and deletes a refused track):
-// an empty stack takes it; a track holding the capture refuses; a current track of level 9 or
-// of a lower level is suspended under it; a higher level refuses; the same level is replaced
-// (ended and deleted at once) unless it refuses by CanReplace. The stack owns accepted tracks.
-bool PushTrack(StdTrack* track);
+// Makes the track current, or refuses and destroys it: an empty stack takes it; a track holding
+// the capture refuses; a current track of level 9 or of a lower level is suspended under it; a
+// higher level refuses; the same level is replaced (ended and destroyed at once) unless it
+// refuses by CanReplace.
+bool PushTrack(std::unique_ptr<StdTrack> track);
 // Pops the current track (the one being ended) and files it for deletion; the track below is
 // resumed. Does nothing when nested in another EndTrack; a current track that is no longer alive
 // (destroyed behind the stack's back) is dropped without a call into it.
@@ -87,7 +70,7 @@ int endedTrackCount();
 
 // Creating tracks by class name.
 using TrackCreator = std::function<std::unique_ptr<StdTrack>()>;
-void registerTrackClass(const TrackClass& cls, TrackCreator creator);
-std::unique_ptr<StdTrack> createTrack(const QString& className);
+void registerTrackClass(const std::string& className, TrackCreator creator);
+std::unique_ptr<StdTrack> createTrack(const std::string& className);
 
 }  // namespace kov

@@ -1,4 +1,4 @@
-#include "ui/measure/TrackCursors.h"
+#include "ui/interaction/TrackCursors.h"
 
 #include <QPixmap>
 #include <QString>

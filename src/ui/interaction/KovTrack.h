@@ -8,10 +8,12 @@
 #include <QRect>
 #include <QString>
 #include <QStringList>
+#include <initializer_list>
 #include <optional>
+#include <string>
 
 #include "core/data/HMeshProject.h"
-#include "core/measure/TrackStack.h"
+#include "core/interaction/TrackStack.h"
 #include "ui/view/CKovVView.h"
 
 class QPainter;
@@ -22,12 +24,9 @@ class CKovVDoc;
 
 class KovTrack : public StdTrack {
 public:
-    static const TrackClass classKovTrack;
-
     // Binds the track to the active document (setActiveDocument) and its view.
     explicit KovTrack(int level);
     ~KovTrack() override;
-    const TrackClass* GetRuntimeClass() const override { return &classKovTrack; }
 
     // The document new tracks are bound to (StartKovTrack sets it).
     static void setActiveDocument(CKovVDoc* document);
@@ -103,18 +102,26 @@ protected:
 // The current track when it is a KovTrack, else null.
 KovTrack* GetCurrentKovTrack();
 
-// Creates a track of the class for the document, hands it the arguments and the mode and makes
-// it current (then starts it); a refused track is deleted with a beep and false is returned.
-bool StartKovTrack(CKovVDoc& document, const QString& className, const QStringList& arguments,
+// Creates a track of the class (registerTrackClass) for the document, hands it the arguments and
+// the mode and makes it current (then starts it); a refused track is deleted with a beep and
+// false is returned.
+bool StartKovTrack(CKovVDoc& document, const std::string& className, const QStringList& arguments,
                    int mode);
-// Times StartKovTrack refused a track (each with a beep).
-int refusedTrackCount();
 
 // Ends every track (the document closes) and deletes them.
 void endAllTracks();
 
-// Registers the track classes, the view's event route, the commands that start tracks and the
-// starter of the measuring track for other tools.
+// A document command that starts a track of a class in a mode (the commands pass no arguments).
+struct TrackCommand {
+    int id;
+    int mode;
+};
+// Registers the track class by its name and the commands that start it.
+void registerTrackCommands(const std::string& className, TrackCreator creator,
+                           std::initializer_list<TrackCommand> commands);
+
+// Registers the zoom and pan track, the view's event route, the zoom and pan commands and the
+// ending of the tracks when a document closes its project.
 void registerTracks();
 
 }  // namespace kov

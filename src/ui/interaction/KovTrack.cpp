@@ -1,4 +1,4 @@
-#include "ui/measure/KovTrack.h"
+#include "ui/interaction/KovTrack.h"
 
 #include <QApplication>
 #include <QPainter>
@@ -6,19 +6,14 @@
 #include "core/base/CommandIds.h"
 #include "ui/app/CKovVDoc.h"
 #include "ui/app/FrameServices.h"
-#include "ui/measure/MeasureHooks.h"
-#include "ui/measure/TrackRangeOp.h"
-#include "ui/measure/TrackZoom.h"
+#include "ui/interaction/TrackZoom.h"
 #include "ui/view/CKovVView.h"
 
 namespace kov {
 
-const TrackClass KovTrack::classKovTrack = {"KovTrack", &StdTrack::classStdTrack};
-
 namespace {
 
 CKovVDoc* g_activeDocument = nullptr;
-int g_refused = 0;
 
 }  // namespace
 
@@ -108,34 +103,25 @@ void KovTrack::ShowMessage(const QString& text) {
 }
 
 KovTrack* GetCurrentKovTrack() {
-    StdTrack* current = currentTrack();
-    if (current && current->IsKindOf(&KovTrack::classKovTrack))
-        return static_cast<KovTrack*>(current);
-    return nullptr;
+    return dynamic_cast<KovTrack*>(currentTrack());
 }
 
-bool StartKovTrack(CKovVDoc& document, const QString& className, const QStringList& arguments,
+bool StartKovTrack(CKovVDoc& document, const std::string& className, const QStringList& arguments,
                    int mode) {
     KovTrack::setActiveDocument(&document);
     std::unique_ptr<StdTrack> created = createTrack(className);
     KovTrack::setActiveDocument(nullptr);
-    if (!created || !created->IsKindOf(&KovTrack::classKovTrack)) return false;
-    auto* track = static_cast<KovTrack*>(created.get());
+    auto* track = dynamic_cast<KovTrack*>(created.get());
+    if (!track) return false;
     track->arguments().append(arguments);
     track->setMode(mode);
-    if (!PushTrack(track)) {
-        ++g_refused;
+    if (!PushTrack(std::move(created))) {
         QApplication::beep();
         return false;
     }
-    created.release();
     track->Start();
     if (CKovVView* view = document.View()) view->update();
     return true;
-}
-
-int refusedTrackCount() {
-    return g_refused;
 }
 
 void endAllTracks() {
@@ -148,17 +134,20 @@ void endAllTracks() {
 
 namespace {
 
+// The current track when it is bound to the view's document, else null.
+KovTrack* trackOf(const CKovVView& view) {
+    KovTrack* track = GetCurrentKovTrack();
+    return track && track->document() == view.document() ? track : nullptr;
+}
+
 // The view's events go to the current track of its document.
 class TrackRoute : public ViewTrackRoute {
 public:
-    bool isRunning(CKovVView& view) override {
-        KovTrack* track = GetCurrentKovTrack();
-        return track && track->document() == view.document();
-    }
+    bool isRunning(CKovVView& view) override { return trackOf(view) != nullptr; }
 
     void OnMouse(CKovVView& view, MouseEvent event, unsigned flags, const FPoint& point) override {
-        KovTrack* track = GetCurrentKovTrack();
-        if (!track || track->document() != view.document()) return;
+        KovTrack* track = trackOf(view);
+        if (!track) return;
         // During the capture a point outside the view belongs to the view under the cursor; the
         // document has one view, so the point stays as received.
         track->setCurrentView(&view);
@@ -188,8 +177,7 @@ public:
     }
 
     void Cancel(CKovVView& view) override {
-        KovTrack* track = GetCurrentKovTrack();
-        if (track && track->document() == view.document()) track->Cancel();
+        if (KovTrack* track = trackOf(view)) track->Cancel();
     }
 
     bool startZoom(CKovVView& view, int mode, const FPoint* anchor) override {
@@ -199,8 +187,7 @@ public:
             arguments << QString::asprintf("%.6f", anchor->x)
                       << QString::asprintf("%.6f", anchor->y);
         }
-        return StartKovTrack(*view.document(), QString::fromLatin1(TrackZoom::classTrackZoom.name),
-                             arguments, mode);
+        return StartKovTrack(*view.document(), TrackZoom::kClassName, arguments, mode);
     }
 
     void paintFeedback(CKovVView& view, QPainter& painter) override {
@@ -208,58 +195,34 @@ public:
     }
 
     std::optional<QCursor> Cursor(CKovVView& view) override {
-        KovTrack* track = GetCurrentKovTrack();
-        if (!track || track->document() != view.document()) return std::nullopt;
-        return track->GetCursor();
+        KovTrack* track = trackOf(view);
+        return track ? track->GetCursor() : std::nullopt;
     }
 };
 
-void startFromCommand(CKovVDoc& document, int id) {
-    switch (id) {
-        case kCmdZoomIn:
-            StartKovTrack(document, QString::fromLatin1(TrackZoom::classTrackZoom.name), {},
-                          TrackZoom::kZoomIn);
-            break;
-        case kCmdZoomOut:
-            StartKovTrack(document, QString::fromLatin1(TrackZoom::classTrackZoom.name), {},
-                          TrackZoom::kZoomOut);
-            break;
-        case kCmdPan:
-            StartKovTrack(document, QString::fromLatin1(TrackZoom::classTrackZoom.name), {},
-                          TrackZoom::kPan);
-            break;
-        case kCmdMeasureDistanceArea:
-            StartKovTrack(document, QString::fromLatin1(TrackRangeOp::classTrackRangeOp.name), {},
-                          TrackRangeOp::kDistanceArea);
-            break;
-        case kCmdMeasureDistanceSlope:
-            StartKovTrack(document, QString::fromLatin1(TrackRangeOp::classTrackRangeOp.name), {},
-                          TrackRangeOp::kDistanceSlope);
-            break;
-        case kCmdCrossSection:
-            // The line of a cross-section; the cross-section window builds it when finished.
-            StartKovTrack(document, QString::fromLatin1(TrackRangeOp::classTrackRangeOp.name), {},
-                          TrackRangeOp::kCrossSection);
-            break;
-        default:
-            break;
+}  // namespace
+
+void registerTrackCommands(const std::string& className, TrackCreator creator,
+                           std::initializer_list<TrackCommand> commands) {
+    registerTrackClass(className, std::move(creator));
+    for (const TrackCommand& command : commands) {
+        CKovVDoc::setCommandHandler(command.id,
+                                    [className, mode = command.mode](CKovVDoc& document, int) {
+                                        StartKovTrack(document, className, {}, mode);
+                                    });
     }
 }
 
-}  // namespace
-
 void registerTracks() {
-    registerTrackClass(TrackZoom::classTrackZoom, [] { return std::make_unique<TrackZoom>(); });
-    registerTrackClass(TrackRangeOp::classTrackRangeOp,
-                       [] { return std::make_unique<TrackRangeOp>(); });
+    registerTrackCommands(TrackZoom::kClassName, [] { return std::make_unique<TrackZoom>(); },
+                          {{kCmdZoomIn, TrackZoom::kZoomIn},
+                           {kCmdZoomOut, TrackZoom::kZoomOut},
+                           {kCmdPan, TrackZoom::kPan}});
     static TrackRoute route;
     CKovVView::setTrackRoute(&route);
-    for (int id : {kCmdZoomIn, kCmdZoomOut, kCmdPan, kCmdMeasureDistanceArea,
-                   kCmdMeasureDistanceSlope, kCmdCrossSection})
-        CKovVDoc::setCommandHandler(id, startFromCommand);
-    setMeasuringTrackStarter([](CKovVDoc& document, int mode) {
-        return StartKovTrack(document, QString::fromLatin1(TrackRangeOp::classTrackRangeOp.name),
-                             {}, mode);
+    CKovVDoc::setTrackEnder([](const CKovVDoc* owner) {
+        const KovTrack* track = GetCurrentKovTrack();
+        if (!owner || (track && track->document() == owner)) endAllTracks();
     });
 }
 

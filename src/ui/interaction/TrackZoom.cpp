@@ -1,4 +1,4 @@
-#include "ui/measure/TrackZoom.h"
+#include "ui/interaction/TrackZoom.h"
 
 #include <QApplication>
 #include <QPainter>
@@ -6,12 +6,10 @@
 #include <chrono>
 #include <cmath>
 
-#include "ui/measure/TrackCursors.h"
+#include "ui/interaction/TrackCursors.h"
 #include "ui/view/CKovVView.h"
 
 namespace kov {
-
-const TrackClass TrackZoom::classTrackZoom = {"TrackZoom", &KovTrack::classKovTrack};
 
 namespace {
 

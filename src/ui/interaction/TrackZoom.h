@@ -5,13 +5,13 @@
 #include <QImage>
 #include <cstdint>
 
-#include "ui/measure/KovTrack.h"
+#include "ui/interaction/KovTrack.h"
 
 namespace kov {
 
 class TrackZoom : public KovTrack {
 public:
-    static const TrackClass classTrackZoom;
+    static constexpr char kClassName[] = "TrackZoom";
     static constexpr int kLevel = 2;
     enum Mode { kZoomIn = 0, kZoomOut = 1, kPan = 3 };
     // A press and a release closer than this in either direction are a click.
@@ -21,7 +21,6 @@ public:
 
     TrackZoom();
     ~TrackZoom() override;
-    const TrackClass* GetRuntimeClass() const override { return &classTrackZoom; }
 
     void Start() override;
     void Cancel() override;
