@@ -394,7 +394,8 @@ TEST_F(AppTest, StepMasksEscapeAndTheLoadersReporter) {
     auto escape = [this] { QTest::keyClick(frame_.get(), Qt::Key_Escape); };
     // Esc pressed before begin does not cancel the first step.
     escape();
-    ProgressReport(ProgressCode::Begin, QStringLiteral("work"));
+    frame_->SetPaneText(0, QStringLiteral("ready"));
+    progress.Begin();
     EXPECT_EQ(ProgressPosition(1, 10), 0);
     escape();
     EXPECT_EQ(ProgressPosition(2, 10), 1) << "pressed since the last test";
@@ -407,7 +408,8 @@ TEST_F(AppTest, StepMasksEscapeAndTheLoadersReporter) {
     // An endless indicator for a total of 0.
     ProgressPosition(5, 0);
     EXPECT_EQ(frame_->paneProgress(1), -1);
-    ProgressReport(ProgressCode::End);
+    progress.End();
+    EXPECT_EQ(frame_->PaneText(0), QStringLiteral("ready")) << "a begin without a text keeps it";
 }
 
 TEST_F(AppTest, OutOfMemoryEndsTheCommandWithAMessageAndEscStopsAFetch) {
@@ -418,12 +420,13 @@ TEST_F(AppTest, OutOfMemoryEndsTheCommandWithAMessageAndEscStopsAFetch) {
         ProgressReport(ProgressCode::Begin, QStringLiteral("work"));
         throw std::bad_alloc();
     });
+    frame_->SetPaneText(0, QStringLiteral("ready"));
     frame_->RouteCommand(kCmdMeasureDistanceArea);
     CKovVDoc::setCommandHandler(kCmdMeasureDistanceArea, {});
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_TRUE(messages[0].text.startsWith(QStringLiteral("メモリが不足しています")));
     EXPECT_TRUE(frame_->View()->isEnabled());
-    EXPECT_EQ(frame_->paneProgress(1), -1) << "the progress display ended";
+    EXPECT_EQ(status(), std::tuple(QStringLiteral("ready"), -1)) << "the progress display ended";
 
     // A fetch keeps the window's events flowing, and Esc ends it.
     test::LocalHttpServer server;
