@@ -20,13 +20,13 @@ namespace kov {
 
 namespace {
 
-ProgressHost::Clock& clock() {
+ProgressHost::Clock& installedClock() {
     static ProgressHost::Clock clock;
     return clock;
 }
 
 int64_t now() {
-    if (clock()) return clock()();
+    if (installedClock()) return installedClock()();
     return QDateTime::currentMSecsSinceEpoch();
 }
 
@@ -47,7 +47,7 @@ ProgressHost::~ProgressHost() {
 }
 
 void ProgressHost::setClock(Clock clock) {
-    kov::clock() = std::move(clock);
+    installedClock() = std::move(clock);
 }
 
 long long ProgressHost::stepMask(long long total) {
