@@ -23,7 +23,6 @@ public:
     virtual void SetCancelled(int flag) { cancelled_ = flag; }
     virtual void SetText(const std::string& /*text*/) {}
 
-protected:
     // The smallest 2^k - 1 that is at least quotient, but at least floor.
     static long long maskAtLeast(long long quotient, long long floor);
 

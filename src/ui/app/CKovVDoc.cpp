@@ -289,10 +289,10 @@ bool CKovVDoc::OnOpenDocument(const QString& path) {
     ProjectLoadReport report;
     {
         CMainProgress progress;
-        ProgressReport(-2, QStringLiteral("%1 を読み込み中...").arg(path));
-        ProgressReport(-7, 1);
+        ProgressReport(ProgressCode::Begin, QStringLiteral("%1 を読み込み中...").arg(path));
+        ProgressReport(ProgressCode::Options, kProgressShowTimes);
         loaded = LoadProjectFile(*project, localPath(path), &progress, &report);
-        ProgressReport(-3);
+        ProgressReport(ProgressCode::End);
     }
     for (int pane = 0; pane < CMainFrame::kPaneCount; ++pane)
         setStatusText(pane, QString());

@@ -4,27 +4,20 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QDateTime>
 #include <QDir>
 #include <QDockWidget>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QFontDatabase>
-#include <QKeyEvent>
-#include <QLabel>
-#include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
-#include <QPainter>
 #include <QScreen>
 #include <QStatusBar>
 #include <QStatusTipEvent>
 #include <QUrl>
 #include <algorithm>
-#include <cmath>
 #include <new>
 
 #include "core/base/CommandIds.h"
@@ -48,16 +41,6 @@ namespace kov {
 namespace {
 
 CMainFrame* g_mainFrame = nullptr;
-
-CMainFrame::Clock& progressClock() {
-    static CMainFrame::Clock clock;
-    return clock;
-}
-
-int64_t now() {
-    if (progressClock()) return progressClock()();
-    return QDateTime::currentMSecsSinceEpoch();
-}
 
 // Menu texts, status-bar prompts (before the line feed) and tooltips (after it) of the commands.
 struct CommandText {
@@ -168,11 +151,6 @@ int commandIdOf(const QObject* object) {
     return ok ? id : 0;
 }
 
-QString durationText(int64_t seconds) {
-    return QString::asprintf("%2d:%02d:%02d", static_cast<int>(seconds / 3600),
-                             static_cast<int>(seconds % 3600 / 60), static_cast<int>(seconds % 60));
-}
-
 }  // namespace
 
 // ---- toolbar
@@ -210,20 +188,17 @@ CMainFrame::CMainFrame(CKovVDoc* document, QWidget* parent)
     setWindowIcon(QIcon(QStringLiteral(":/icons/kovview.png")));
     setObjectName(QString::number(kMainFrameResource));
     stored_ = FramePlacement::Load();
-    qApp->installEventFilter(this);
     // A fetch of an internet path keeps the window alive and stops on Esc.
     setFetchCancelCheck([] {
         CMainFrame* frame = instance();
         if (!frame) return false;
         frame->PumpMessages();
-        return frame->testEscape();
+        return frame->progressHost().testEscape();
     });
 }
 
 CMainFrame::~CMainFrame() {
     if (!placementSaved_ && everShown_) savePlacement();
-    qApp->removeEventFilter(this);
-    endWaitCursor();
     if (document_ && document_->View() == view_) document_->setView(nullptr);
     if (g_mainFrame == this) {
         g_mainFrame = nullptr;
@@ -233,10 +208,6 @@ CMainFrame::~CMainFrame() {
 
 CMainFrame* CMainFrame::instance() {
     return g_mainFrame;
-}
-
-void CMainFrame::setProgressClock(Clock clock) {
-    progressClock() = std::move(clock);
 }
 
 bool CMainFrame::Create() {
@@ -606,6 +577,10 @@ int CMainFrame::paneProgress(int pane) const {
     return panes_[pane]->progress;
 }
 
+StatusPane* CMainFrame::statusPane(int pane) const {
+    return pane >= 0 && pane < kPaneCount ? panes_[pane] : nullptr;
+}
+
 bool CMainFrame::statusBarShown() const {
     return isVisible() && status_ && status_->isVisible() && panes_[0];
 }
@@ -753,50 +728,6 @@ bool CMainFrame::event(QEvent* event) {
     return QMainWindow::event(event);
 }
 
-bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
-    const QEvent::Type type = event->type();
-    if (type == QEvent::KeyPress || type == QEvent::KeyRelease) {
-        const auto* key = static_cast<QKeyEvent*>(event);
-        if (key->key() == Qt::Key_Escape) {
-            if (type == QEvent::KeyPress) {
-                escapeDown_ = true;
-                escapePressed_ = true;
-            } else if (!key->isAutoRepeat()) {
-                escapeDown_ = false;
-            }
-        }
-    }
-    if (!pumping_) return QMainWindow::eventFilter(watched, event);
-
-    switch (type) {
-        case QEvent::ContextMenu:
-        case QEvent::NonClientAreaMouseButtonPress:
-        case QEvent::NonClientAreaMouseButtonDblClick:
-        case QEvent::MouseButtonDblClick:
-        case QEvent::Shortcut:
-            return true;
-        case QEvent::Close:
-            // Closing a window is a system command.
-            event->ignore();
-            return true;
-        case QEvent::KeyPress:
-        case QEvent::KeyRelease:
-        case QEvent::ShortcutOverride: {
-            // System keys: anything with Alt, and F10, which opens the menu.
-            const auto* key = static_cast<QKeyEvent*>(event);
-            return key->key() == Qt::Key_Alt || key->key() == Qt::Key_F10 ||
-                   (key->modifiers() & Qt::AltModifier);
-        }
-        case QEvent::MouseButtonPress:
-        case QEvent::MouseButtonRelease:
-            // Opening a menu.
-            return qobject_cast<QMenuBar*>(watched) != nullptr ||
-                   qobject_cast<QMenu*>(watched) != nullptr;
-        default:
-            return false;
-    }
-}
-
 // ---- long work
 // -----------------------------------------------------------------------------------
 
@@ -809,195 +740,11 @@ void CMainFrame::enableInput(bool enable) {
     if (enable && view_) view_->setFocus(Qt::OtherFocusReason);
 }
 
-void CMainFrame::PumpMessages() {
-    const bool wasPumping = pumping_;
-    pumping_ = true;
-    QCoreApplication::processEvents(QEventLoop::AllEvents);
-    pumping_ = wasPumping;
-}
-
-bool CMainFrame::testEscape() {
-    const bool escape = escapeDown_ || escapePressed_;
-    escapePressed_ = false;
-    return escape;
-}
-
-void CMainFrame::waitForEscapeRelease() {
-    QElapsedTimer waited;
-    waited.start();
-    // A release that never arrives (the key went up in another window) must not hang us.
-    while (escapeDown_ && waited.elapsed() < 3000) {
-        const bool wasPumping = pumping_;
-        pumping_ = true;
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 20);
-        pumping_ = wasPumping;
-    }
-    escapeDown_ = false;
-    escapePressed_ = false;
-}
-
 void CMainFrame::recoverFromOutOfMemory() {
-    pumping_ = false;
-    stopIndicator();
-    endWaitCursor();
-    const QStringList saved = progress_.savedTexts;
-    progress_ = ProgressState{};
-    if (!saved.isEmpty()) showPane0(saved.front());
+    progress_.abandon();
     enableInput(true);
     ShowMessage(this, QMessageBox::Critical,
                 QStringLiteral("メモリが不足しています。処理を中止しました。"));
-}
-
-void CMainFrame::startWaitCursor() {
-    if (waitCursor_) return;
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    waitCursor_ = true;
-}
-
-void CMainFrame::endWaitCursor() {
-    if (!waitCursor_) return;
-    QApplication::restoreOverrideCursor();
-    waitCursor_ = false;
-}
-
-void CMainFrame::showPane0(const QString& text) {
-    SetPaneText(0, text);
-}
-
-void CMainFrame::stopIndicator() {
-    for (StatusPane* pane : panes_)
-        if (pane) pane->setIndicator(-1, -1);
-}
-
-// ---- progress
-// ------------------------------------------------------------------------------------
-
-int32_t CMainFrame::progress(int code, long long argument, const QString* text) {
-    if (!statusBarShown()) return 0;
-    switch (code) {
-        case -2:
-        case -9:
-            progressBegin(code, text);
-            return 0;
-        case -3:
-        case -10:
-            progressEnd(code);
-            return 0;
-        case -1: {
-            const long long quotient = argument / 63;
-            if (quotient < 15) return 15;
-            long long mask = 1;
-            while (mask < quotient)
-                mask = mask * 2 + 1;
-            return static_cast<int32_t>(std::min<long long>(mask, INT32_MAX));
-        }
-        case -4:
-            if (text) {
-                showPane0(*text);
-                progress_.message = *text;
-            }
-            return 0;
-        case -5: {
-            const int32_t step =
-                argument < 1 ? progress_.lastTotal : static_cast<int32_t>(argument);
-            progress_.base += step;
-            progress_.offset += step;
-            return 0;
-        }
-        case -6: {
-            const int pane = static_cast<int>(std::clamp<long long>(argument, 0, 3));
-            if (pane != progress_.indicatorPane && panes_[progress_.indicatorPane]) {
-                // A running indicator moves along.
-                StatusPane* old = panes_[progress_.indicatorPane];
-                panes_[pane]->setIndicator(old->progress, old->marquee);
-                old->setIndicator(-1, -1);
-            }
-            progress_.indicatorPane = pane;
-            return 0;
-        }
-        case -7:
-            progress_.flags = static_cast<int32_t>(argument);
-            return 0;
-        case -8:
-            showPane0(progress_.message);
-            return 0;
-        default:
-            if (code >= 0) return progressPosition(code, static_cast<int32_t>(argument));
-            return 0;
-    }
-}
-
-void CMainFrame::progressBegin(int code, const QString* text) {
-    PumpMessages();
-    waitForEscapeRelease();
-    progress_.base = 0;
-    progress_.offset = 0;
-    progress_.flags = 0;
-    progress_.lastTotal = 0;
-    progress_.message.clear();
-    if (code == -2 || text) progress_.savedTexts << PaneText(0);
-    if (text) {
-        showPane0(*text);
-        progress_.message = *text;
-    }
-    if (!progress_.persistent) {
-        panes_[progress_.indicatorPane]->setIndicator(0, -1);
-        startWaitCursor();
-        progress_.startTime = now();
-        if (code == -9) progress_.persistent = true;
-    }
-}
-
-void CMainFrame::progressEnd(int code) {
-    const QString popped =
-        progress_.savedTexts.isEmpty() ? QString() : progress_.savedTexts.takeLast();
-    if (code == -3 && progress_.persistent) {
-        showPane0(popped);
-        statusBar()->repaint();
-        PumpMessages();
-        return;
-    }
-    stopIndicator();
-    showPane0(popped);
-    statusBar()->repaint();
-    PumpMessages();
-    waitForEscapeRelease();
-    endWaitCursor();
-    const QStringList saved = progress_.savedTexts;
-    progress_ = ProgressState{};
-    progress_.savedTexts = saved;
-}
-
-int32_t CMainFrame::progressPosition(int32_t current, int32_t total) {
-    StatusPane* indicator = panes_[progress_.indicatorPane];
-    if (total == 0) {
-        progress_.offset = (progress_.offset + 1) % 100;
-        indicator->setIndicator(-1, progress_.offset);
-        if (waitCursor_) QApplication::changeOverrideCursor(Qt::WaitCursor);
-        return 0;
-    }
-    const int64_t all = int64_t{total} + progress_.base;
-    const int64_t done = std::min<int64_t>(int64_t{current} + progress_.offset, all);
-    progress_.lastTotal = static_cast<int32_t>(all);
-    const int percent = all > 0 ? static_cast<int>(std::llround(100.0 * done / all)) : 0;
-    indicator->setIndicator(std::clamp(percent, 0, 100), -1);
-    if (waitCursor_) QApplication::changeOverrideCursor(Qt::WaitCursor);
-
-    if ((progress_.flags & 1) && done > 0 && all > 0) {
-        const int64_t elapsed = (now() - progress_.startTime) / 1000;
-        if (elapsed >= 1) {
-            // E x (2 - r) / r with r = done / all: runs ahead of the plain proportion while the
-            // work is young and meets it at the end.
-            const int64_t estimated = elapsed * (2 * all - done) / done;
-            const bool japanese = QLocale().language() == QLocale::Japanese;
-            const QString format = japanese ? QStringLiteral("%1  経過 %2   推定所要 %3")
-                                            : QStringLiteral("%1  Elapsed %2  Total Estimated %3");
-            showPane0(
-                format.arg(progress_.message, durationText(elapsed), durationText(estimated)));
-        }
-    }
-    PumpMessages();
-    return testEscape() ? 1 : 0;
 }
 
 }  // namespace kov

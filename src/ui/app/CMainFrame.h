@@ -1,20 +1,18 @@
 // The main window: menu bar, toolbar with the image-display drop-down, five-pane status bar,
 // scroll pad bar and the map view. It routes commands (view, document, frame, application),
-// remembers its placement between runs and hosts the program's progress reporting.
+// remembers its placement between runs and holds the program's progress display.
 #pragma once
 
 #include <QFont>
 #include <QMainWindow>
-#include <QPointer>
 #include <QSize>
 #include <QStringList>
 #include <QTimer>
 #include <QToolBar>
-#include <cstdint>
-#include <functional>
 #include <map>
 
 #include "ui/app/FrameServices.h"
+#include "ui/app/ProgressHost.h"
 
 class QComboBox;
 class QDockWidget;
@@ -103,6 +101,8 @@ public:
     int paneWidth(int pane) const;
     // The progress indicator of a pane: percent 0..100, or -1 when none runs.
     int paneProgress(int pane) const;
+    // Pane 0..4 (null before the status bar is made).
+    StatusPane* statusPane(int pane) const;
     // The main window exists, is shown and has a visible status bar.
     bool statusBarShown() const;
 
@@ -116,16 +116,10 @@ public:
     // ---- long work
     // Disables (or enables again) the menus, toolbar, scroll pad and view while a project loads.
     void enableInput(bool enable);
-    // Lets waiting events run, except the input that could start other work: context menus,
-    // clicks on window frames, system keys, menus, shortcuts, double clicks and window closing.
-    void PumpMessages();
-    // The process-wide progress function (see FrameServices.h).
-    int32_t progress(int code, long long argument, const QString* text);
-    // The millisecond clock of the elapsed-time display (tests install their own).
-    using Clock = std::function<int64_t()>;
-    static void setProgressClock(Clock clock);
-    // True when Esc is down or was pressed since the last test; clears the pressed mark.
-    bool testEscape();
+    // Lets waiting events run, except the input that could start other work (see ProgressHost).
+    void PumpMessages() { progress_.pump(); }
+    // The progress display behind ProgressReport (FrameServices.h).
+    ProgressHost& progressHost() { return progress_; }
     // After work that ran out of memory: input enabled again, the progress display ended, and
     // the user told (a message box, never an abort).
     void recoverFromOutOfMemory();
@@ -135,25 +129,12 @@ public:
 
 protected:
     bool event(QEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
 private:
-    struct ProgressState {
-        QString message;
-        int32_t base = 0;
-        int32_t offset = 0;
-        int32_t lastTotal = 0;
-        int32_t flags = 0;
-        int indicatorPane = 1;
-        int64_t startTime = 0;
-        bool persistent = false;
-        QStringList savedTexts;
-    };
-
     QAction* makeAction(int id);
     void createActions();
     void createToolBar();
@@ -163,16 +144,6 @@ private:
     void updateMenu(QMenu* menu);
     void savePlacement();
     void applyStoredPlacement();
-
-    // Progress helpers.
-    void progressBegin(int code, const QString* text);
-    void progressEnd(int code);
-    int32_t progressPosition(int32_t current, int32_t total);
-    void startWaitCursor();
-    void endWaitCursor();
-    void waitForEscapeRelease();
-    void showPane0(const QString& text);
-    void stopIndicator();
 
     CKovVDoc* document_;
     CKovVView* view_ = nullptr;
@@ -196,11 +167,7 @@ private:
     bool showingPrompt_ = false;
     QString textUnderPrompt_;
 
-    ProgressState progress_;
-    bool waitCursor_ = false;
-    bool pumping_ = false;
-    bool escapeDown_ = false;
-    bool escapePressed_ = false;
+    ProgressHost progress_{*this};
 };
 
 }  // namespace kov

@@ -1,23 +1,23 @@
 #include "ui/app/CMainProgress.h"
 
-#include <QString>
 #include <cmath>
 
 #include "ui/app/FrameServices.h"
+#include "ui/app/ProgressHost.h"
 
 namespace kov {
 
 int CMainProgress::Begin() {
-    ProgressReport(-2, QString());
+    ProgressReport(ProgressCode::Begin);
     return 1;
 }
 
 void CMainProgress::End() {
-    ProgressReport(-3);
+    ProgressReport(ProgressCode::End);
 }
 
 long long CMainProgress::StepMask(long long total) {
-    return maskAtLeast(total / 63, 15);
+    return ProgressHost::stepMask(total);
 }
 
 void CMainProgress::SetFraction(double fraction) {
@@ -25,7 +25,7 @@ void CMainProgress::SetFraction(double fraction) {
 }
 
 int CMainProgress::SetPos(long long current, long long total) {
-    ProgressReport(static_cast<int>(current), total);
+    ProgressPosition(current, total);
     return 0;
 }
 

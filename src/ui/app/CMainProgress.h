@@ -10,11 +10,10 @@ namespace kov {
 
 class CMainProgress : public HxProgress {
 public:
-    // Starts the indicator (progress code -2 without a text); answers 1.
+    // Starts the indicator (without a text: the document shows its own); answers 1.
     int Begin() override;
-    // Ends it (code -3).
     void End() override;
-    // 15 while total / 63 is below 15, else the smallest 2^k - 1 of at least total / 63.
+    // The main window's cadence (ProgressHost::stepMask).
     long long StepMask(long long total) override;
     // SetPos(fraction x 100 rounded half away from zero, 100).
     void SetFraction(double fraction) override;

@@ -25,17 +25,23 @@ void postCommand(int id) {
         Qt::QueuedConnection);
 }
 
-int32_t ProgressReport(int code, long long argument) {
+int32_t ProgressReport(ProgressCode code, long long argument) {
     CMainFrame* frame = CMainFrame::instance();
     if (!frame) return 0;
-    return frame->progress(code, argument, nullptr);
+    return frame->progressHost().report(code, argument, nullptr);
 }
 
-int32_t ProgressReport(int code, const QString& text) {
+int32_t ProgressReport(ProgressCode code, const QString& text) {
     CMainFrame* frame = CMainFrame::instance();
     if (!frame) return 0;
-    // An empty text counts as no text: the message stays.
-    return frame->progress(code, 0, text.isEmpty() ? nullptr : &text);
+    return frame->progressHost().report(code, 0, text.isEmpty() ? nullptr : &text);
+}
+
+int32_t ProgressPosition(long long current, long long total) {
+    CMainFrame* frame = CMainFrame::instance();
+    if (!frame) return 0;
+    return frame->progressHost().position(static_cast<int32_t>(current),
+                                          static_cast<int32_t>(total));
 }
 
 }  // namespace kov

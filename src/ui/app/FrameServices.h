@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "ui/app/ProgressCode.h"
+
 namespace kov {
 
 // Enabling and check state of a command (menu entry, toolbar button).
@@ -35,12 +37,15 @@ void setStatusText(int pane, const QString& text);
 // entry or toolbar button would).
 void postCommand(int id);
 
-// The process-wide progress function of the main frame: codes -1 .. -10 and positions (code =
-// current count, argument = total), as the main frame documents them. 0 without a visible
-// status bar.
-int32_t ProgressReport(int code, long long argument = 0);
-// The codes that take a text (-2 begin, -9 begin persistent, -4 message).
-int32_t ProgressReport(int code, const QString& text);
+// The process-wide progress display of the main frame (ProgressHost): the code says what to do
+// with the argument (see ProgressCode.h). Answers the step mask for ProgressCode::StepMask, else
+// 0; 0 without a visible status bar.
+int32_t ProgressReport(ProgressCode code, long long argument = 0);
+// The codes that take a text (Begin, BeginPersistent, Message); an empty text counts as none.
+int32_t ProgressReport(ProgressCode code, const QString& text);
+// Shows the position current of total (total 0: an endless indicator); answers 1 when the user
+// pressed Esc to stop the work.
+int32_t ProgressPosition(long long current, long long total);
 
 // The message naming the layers that a load left out because they would take the project past
 // its memory budget.

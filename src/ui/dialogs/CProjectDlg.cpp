@@ -76,13 +76,13 @@ public:
     ~CompositionProgress() override { closeWindow(); }
 
     int Begin() override {
-        ProgressReport(-9);
-        ProgressReport(-7, 1);
+        ProgressReport(ProgressCode::BeginPersistent);
+        ProgressReport(ProgressCode::Options, kProgressShowTimes);
         return 1;
     }
     void End() override {
         closeWindow();
-        ProgressReport(-10);
+        ProgressReport(ProgressCode::EndPersistent);
     }
     int SetPos(long long current, long long total) override {
         if (total == static_cast<long long>(files_.size()) && current == next_) {
@@ -91,7 +91,7 @@ public:
             ++next_;
             expectMessage_ = true;
             setStatusText(2, fromUtf8(baseName(files_[file_])));
-            return ProgressReport(static_cast<int>(current), total);
+            return ProgressPosition(current, total);
         }
         if (window_) return window_->SetPos(current, total);
         return 0;
@@ -104,7 +104,7 @@ public:
         if (!expectMessage_) return;
         expectMessage_ = false;
         const QString message = fromUtf8(text);
-        ProgressReport(-4, message);
+        ProgressReport(ProgressCode::Message, message);
         if (equalsIgnoringCase(fileExtension(files_[file_]), ".txt")) {
             window_ =
                 std::make_unique<CProgressWnd>(owner_, fromUtf8(baseName(files_[file_])), message);

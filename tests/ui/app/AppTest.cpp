@@ -86,7 +86,7 @@ protected:
         setFileDialogHook({});
         CKovVDoc::setProjectDialog({});
         CKovVDoc::setColorMapDialog({});
-        CMainFrame::setProgressClock({});
+        ProgressHost::setClock({});
         QLocale::setDefault(QLocale::c());
         test::SampleWindowTest::TearDown();
     }
@@ -321,88 +321,95 @@ TEST_F(AppTest, PlacementRoundTripAndMaximisedWindow) {
 
 TEST_F(AppTest, ProgressShowsElapsedAndEstimatedTime) {
     int64_t now = 1000;
-    CMainFrame::setProgressClock([&now] { return now; });
+    ProgressHost::setClock([&now] { return now; });
     makeFrame().show();
     frame_->SetPaneText(0, QStringLiteral("before"));
 
     QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
-    ProgressReport(-2, QStringLiteral("読み込み中"));
-    ProgressReport(-7, 1);
+    ProgressReport(ProgressCode::Begin, QStringLiteral("読み込み中"));
+    ProgressReport(ProgressCode::Options, kProgressShowTimes);
     now += 500;
-    ProgressReport(10, 100);
+    ProgressPosition(10, 100);
     EXPECT_EQ(status(), std::tuple(QStringLiteral("読み込み中"), 10)) << "below a second: no times";
     now = 13000;
-    ProgressReport(30, 100);
+    ProgressPosition(30, 100);
     EXPECT_EQ(frame_->PaneText(0), QStringLiteral("読み込み中  経過  0:00:12   推定所要  0:01:08"));
 
     QLocale::setDefault(QLocale::c());
     // Hours include whole days.
     now = 1000 + (26 * 3600 + 5) * int64_t{1000};
-    ProgressReport(50, 100);
+    ProgressPosition(50, 100);
     EXPECT_EQ(frame_->PaneText(0),
               QStringLiteral("読み込み中  Elapsed 26:00:05  Total Estimated 78:00:15"));
-    ProgressReport(-3);
+    ProgressReport(ProgressCode::End);
     EXPECT_EQ(status(), std::tuple(QStringLiteral("before"), -1));
 }
 
 TEST_F(AppTest, ProgressStagesPanesAndPersistentMode) {
     makeFrame().show();
-    ProgressReport(-2, QStringLiteral("one"));
-    ProgressReport(80, 100);
+    ProgressReport(ProgressCode::Begin, QStringLiteral("one"));
+    ProgressPosition(80, 100);
     // The next stage adds the last total shown to base and offset.
-    ProgressReport(-5, 0);
-    ProgressReport(50, 100);
+    ProgressReport(ProgressCode::NextStage, 0);
+    ProgressPosition(50, 100);
     EXPECT_EQ(frame_->paneProgress(1), 75);
-    ProgressReport(500, 100);
+    ProgressPosition(500, 100);
     EXPECT_EQ(frame_->paneProgress(1), 100) << "the position is capped at the total";
     // The indicator moves to another pane.
-    ProgressReport(-6, 7);
+    ProgressReport(ProgressCode::IndicatorPane, 7);
     EXPECT_EQ(std::tuple(frame_->paneProgress(3), frame_->paneProgress(1)), std::tuple(100, -1));
-    ProgressReport(-4, QStringLiteral("two"));
+    ProgressReport(ProgressCode::Message, QStringLiteral("two"));
     frame_->SetPaneText(0, QStringLiteral("other"));
-    ProgressReport(-8);
+    ProgressReport(ProgressCode::ShowMessage);
     EXPECT_EQ(frame_->PaneText(0), QStringLiteral("two"));
-    ProgressReport(-3);
+    ProgressReport(ProgressCode::End);
     EXPECT_EQ(status(3), std::tuple(QString(), -1));
 
     // Persistent mode keeps one indicator across inner begin/end pairs.
-    ProgressReport(-9, QStringLiteral("all"));
-    ProgressReport(-2, QStringLiteral("file 1"));
-    ProgressReport(40, 100);
-    ProgressReport(-3);
+    ProgressReport(ProgressCode::BeginPersistent, QStringLiteral("all"));
+    ProgressReport(ProgressCode::Begin, QStringLiteral("file 1"));
+    ProgressPosition(40, 100);
+    ProgressReport(ProgressCode::End);
     EXPECT_EQ(status(), std::tuple(QStringLiteral("all"), 40));
-    ProgressReport(-10);
+    ProgressReport(ProgressCode::EndPersistent);
+    EXPECT_EQ(status(), std::tuple(QString(), -1));
 
     // Without a visible status bar nothing happens.
     frame_->statusBar()->hide();
-    EXPECT_EQ(ProgressReport(-1, 100000), 0);
-    ProgressReport(-2, QStringLiteral("unseen"));
+    EXPECT_EQ(ProgressReport(ProgressCode::StepMask, 100000), 0);
+    ProgressReport(ProgressCode::Begin, QStringLiteral("unseen"));
     EXPECT_EQ(status(), std::tuple(QString(), -1));
 }
 
-TEST_F(AppTest, StepMasksAndEscape) {
-    CMainProgress progress;
-    EXPECT_EQ(ProgressReport(-1, 100000), 0) << "no main window";
+TEST_F(AppTest, StepMasksEscapeAndTheLoadersReporter) {
     makeFrame().show();
-    EXPECT_EQ(ProgressReport(-1, 500), 15);
+    // The window's cadence, for the loaders' reporter as for the process-wide function: at least
+    // 15, else total / 63 rounded up to 2^k - 1.
+    CMainProgress progress;
+    for (const auto& [total, mask] : {std::pair{500LL, 15}, {63LL * 127, 127}, {63LL * 128, 255}}) {
+        EXPECT_EQ(ProgressReport(ProgressCode::StepMask, total), mask) << total;
+        EXPECT_EQ(progress.StepMask(total), mask) << total;
+    }
 
     auto escape = [this] { QTest::keyClick(frame_.get(), Qt::Key_Escape); };
     // Esc pressed before begin does not cancel the first step.
     escape();
-    ProgressReport(-2, QStringLiteral("work"));
-    EXPECT_EQ(ProgressReport(1, 10), 0);
+    frame_->SetPaneText(0, QStringLiteral("ready"));
+    progress.Begin();
+    EXPECT_EQ(ProgressPosition(1, 10), 0);
     escape();
-    EXPECT_EQ(ProgressReport(2, 10), 1) << "pressed since the last test";
-    EXPECT_EQ(ProgressReport(3, 10), 0);
-    // The main frame's reporter never cancels a loader, and it shows the fraction.
+    EXPECT_EQ(ProgressPosition(2, 10), 1) << "pressed since the last test";
+    EXPECT_EQ(ProgressPosition(3, 10), 0);
+    // The loaders' reporter never cancels a loader, and it shows the fraction.
     escape();
     EXPECT_EQ(progress.SetPos(4, 10), 0);
     progress.SetFraction(0.625);
     EXPECT_EQ(frame_->paneProgress(1), 63);
     // An endless indicator for a total of 0.
-    ProgressReport(5, 0);
+    ProgressPosition(5, 0);
     EXPECT_EQ(frame_->paneProgress(1), -1);
-    ProgressReport(-3);
+    progress.End();
+    EXPECT_EQ(frame_->PaneText(0), QStringLiteral("ready")) << "a begin without a text keeps it";
 }
 
 TEST_F(AppTest, OutOfMemoryEndsTheCommandWithAMessageAndEscStopsAFetch) {
@@ -410,15 +417,16 @@ TEST_F(AppTest, OutOfMemoryEndsTheCommandWithAMessageAndEscStopsAFetch) {
     openSample();
     CKovVDoc::setCommandHandler(kCmdMeasureDistanceArea, [this](CKovVDoc&, int) {
         frame_->enableInput(false);
-        ProgressReport(-2, QStringLiteral("work"));
+        ProgressReport(ProgressCode::Begin, QStringLiteral("work"));
         throw std::bad_alloc();
     });
+    frame_->SetPaneText(0, QStringLiteral("ready"));
     frame_->RouteCommand(kCmdMeasureDistanceArea);
     CKovVDoc::setCommandHandler(kCmdMeasureDistanceArea, {});
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_TRUE(messages[0].text.startsWith(QStringLiteral("メモリが不足しています")));
     EXPECT_TRUE(frame_->View()->isEnabled());
-    EXPECT_EQ(frame_->paneProgress(1), -1) << "the progress display ended";
+    EXPECT_EQ(status(), std::tuple(QStringLiteral("ready"), -1)) << "the progress display ended";
 
     // A fetch keeps the window's events flowing, and Esc ends it.
     test::LocalHttpServer server;
