@@ -23,10 +23,9 @@
 #include <memory>
 
 #include "core/base/HxProgress.h"
+#include "core/base/PathNames.h"
 #include "core/base/SettingsStore.h"
 #include "core/data/HMeshProject.h"
-#include "core/data/HxFile.h"
-#include "core/data/InternetFetch.h"
 #include "core/data/ShpImport.h"
 #include "core/data/ZarHImage.h"
 #include "core/project/LayerLoader.h"

@@ -64,8 +64,6 @@ TEST(FileService, OpensRegularFilesMatchesPathsWithoutCaseAndSaysWhyNot) {
     for (const char* name : {"tile.kov", "Tile.KOV"})
         EXPECT_EQ(findPathIgnoringCase(dir.file("DATA/") + name, &cache), dir.file("Data/") + name);
     EXPECT_EQ(findPathIgnoringCase(dir.file("DATA/other.kov"), &cache), "");
-    EXPECT_EQ(baseName("/a/b.c/T1.tar.kov"), "T1.tar");
-    EXPECT_EQ(fileExtension("/a/b.c/T1"), "");
 
     // Refusals say why.
     std::string reason;
@@ -88,13 +86,6 @@ protected:
     FetchLimits saved;
     test::LocalHttpServer server;
 };
-
-TEST(InternetPathRule, PrefixesInAnyCaseFromFiveCharacters) {
-    for (const char* yes : {"http:", "HTTP://host/a.kov", "Ftp://host/a.kov", "https://host/a"})
-        EXPECT_TRUE(isInternetPath(yes)) << yes;
-    for (const char* no : {"ftp:", "http", "/data/http:/a.kov", "file:///a.kov"})
-        EXPECT_FALSE(isInternetPath(no)) << no;
-}
 
 TEST_F(InternetPathTest, TileAndItsSiblingHeaderAreFetched) {
     test::TileSpec tile;

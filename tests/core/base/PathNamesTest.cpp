@@ -1,0 +1,77 @@
+#include "core/base/PathNames.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <tuple>
+
+namespace kov {
+namespace {
+
+TEST(PathNames, FolderNameAndExtensionSplitAtEitherSeparatorAndTheLastDot) {
+    const struct {
+        const char* path;
+        const char* folder;
+        const char* base;
+        const char* extension;
+    } cases[] = {
+        {"/a/b.c/T1.tar.kov", "/a/b.c/", "T1.tar", ".kov"},  // a dot in a folder is no extension
+        {"/a/b.c/T1", "/a/b.c/", "T1", ""},
+        {"C:\\Data\\T2.KOV", "C:\\Data\\", "T2", ".KOV"},
+        {"T3.txt", "", "T3", ".txt"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        EXPECT_EQ(std::tuple(splitFolder(c.path).first, baseName(c.path), fileExtension(c.path)),
+                  std::tuple(c.folder, c.base, c.extension));
+        EXPECT_EQ(withoutExtension(c.path), std::string(c.folder) + c.base);
+    }
+}
+
+TEST(PathNames, WindowsPathsSplitIntoDriveFolderAndFile) {
+    const struct {
+        const char* path;
+        const char* drive;
+        const char* folder;
+        const char* file;
+    } cases[] = {
+        {"C:\\data\\Data\\T0101.kov", "C:", "/data/Data/", "T0101.kov"},
+        {"\\\\server\\share\\site\\T.kov", "//server/share", "/site/", "T.kov"},
+        {"\\\\server\\share", "//server/share", "", ""},
+        {"d:T.kov", "d:", "", "T.kov"},
+        {"/home/kov/T.kov", "", "/home/kov/", "T.kov"},
+        {"1:\\T.kov", "", "1:/", "T.kov"},  // no drive letter
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        const WindowsPathParts parts = splitWindowsPath(c.path);
+        EXPECT_EQ(std::tuple(parts.drive, parts.folder, parts.file),
+                  std::tuple(c.drive, c.folder, c.file));
+    }
+}
+
+TEST(PathNames, AbsolutePathsAreWorkedOutOnTheTextAlone) {
+    const std::string here = std::filesystem::current_path().string();
+    EXPECT_EQ(absolutePath("a/./b/../T.kov"), here + "/a/T.kov");
+    EXPECT_EQ(absolutePath("/no/such/../T.kov"), "/no/T.kov");
+}
+
+TEST(PathNames, NamesCompareInAnyAsciiCaseAndOtherBytesExactly) {
+    EXPECT_TRUE(equalsIgnoringCase("Data/Tile.KOV", "data/tile.kov"));
+    EXPECT_FALSE(equalsIgnoringCase(".kov", ".kovv"));
+    EXPECT_FALSE(equalsIgnoringCase("[", "{"));  // 0x5B and 0x7B are no letters
+    EXPECT_FALSE(equalsIgnoringCase("\xC3\x89", "\xC3\xA9")) << "É and é in UTF-8";
+    EXPECT_EQ(lowerAscii("MAIN@Frame\xC3\x89"), "main@frame\xC3\x89");
+    EXPECT_TRUE(startsWithIgnoringCase("FILE:///a", "file:"));
+    EXPECT_FALSE(startsWithIgnoringCase("fil", "file:"));
+}
+
+TEST(PathNames, InternetPathsBeginWithTheirSchemeInAnyCaseFromFiveCharacters) {
+    for (const char* yes : {"http:", "HTTP://host/a.kov", "Ftp://host/a.kov", "https://host/a"})
+        EXPECT_TRUE(isInternetPath(yes)) << yes;
+    for (const char* no : {"ftp:", "http", "/data/http:/a.kov", "file:///a.kov"})
+        EXPECT_FALSE(isInternetPath(no)) << no;
+}
+
+}  // namespace
+}  // namespace kov
