@@ -9,32 +9,23 @@ namespace kov {
 namespace {
 
 TEST(PathNames, FolderNameAndExtensionSplitAtEitherSeparatorAndTheLastDot) {
-    const struct {
-        const char* path;
-        const char* folder;
-        const char* base;
-        const char* extension;
-    } cases[] = {
+    // Path, folder, base name, extension.
+    const std::tuple<std::string, std::string, std::string, std::string> cases[] = {
         {"/a/b.c/T1.tar.kov", "/a/b.c/", "T1.tar", ".kov"},  // a dot in a folder is no extension
         {"/a/b.c/T1", "/a/b.c/", "T1", ""},
         {"C:\\Data\\T2.KOV", "C:\\Data\\", "T2", ".KOV"},
         {"T3.txt", "", "T3", ".txt"},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.path);
-        EXPECT_EQ(std::tuple(splitFolder(c.path).first, baseName(c.path), fileExtension(c.path)),
-                  std::tuple(c.folder, c.base, c.extension));
-        EXPECT_EQ(withoutExtension(c.path), std::string(c.folder) + c.base);
+    for (const auto& [path, folder, base, extension] : cases) {
+        EXPECT_EQ(std::tuple(splitFolder(path).first, baseName(path), fileExtension(path)),
+                  std::tuple(folder, base, extension));
+        EXPECT_EQ(withoutExtension(path), folder + base);
     }
 }
 
 TEST(PathNames, WindowsPathsSplitIntoDriveFolderAndFile) {
-    const struct {
-        const char* path;
-        const char* drive;
-        const char* folder;
-        const char* file;
-    } cases[] = {
+    // Path, drive, folder, file.
+    const std::tuple<const char*, std::string, std::string, std::string> cases[] = {
         {"C:\\data\\Data\\T0101.kov", "C:", "/data/Data/", "T0101.kov"},
         {"\\\\server\\share\\site\\T.kov", "//server/share", "/site/", "T.kov"},
         {"\\\\server\\share", "//server/share", "", ""},
@@ -42,11 +33,11 @@ TEST(PathNames, WindowsPathsSplitIntoDriveFolderAndFile) {
         {"/home/kov/T.kov", "", "/home/kov/", "T.kov"},
         {"1:\\T.kov", "", "1:/", "T.kov"},  // no drive letter
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.path);
-        const WindowsPathParts parts = splitWindowsPath(c.path);
+    for (const auto& [path, drive, folder, file] : cases) {
+        const WindowsPathParts parts = splitWindowsPath(path);
         EXPECT_EQ(std::tuple(parts.drive, parts.folder, parts.file),
-                  std::tuple(c.drive, c.folder, c.file));
+                  std::tuple(drive, folder, file))
+            << path;
     }
 }
 
