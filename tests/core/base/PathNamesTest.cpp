@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <tuple>
 
 namespace kov {
@@ -39,12 +38,6 @@ TEST(PathNames, WindowsPathsSplitIntoDriveFolderAndFile) {
                   std::tuple(drive, folder, file))
             << path;
     }
-}
-
-TEST(PathNames, AbsolutePathsAreWorkedOutOnTheTextAlone) {
-    const std::string here = std::filesystem::current_path().string();
-    EXPECT_EQ(absolutePath("a/./b/../T.kov"), here + "/a/T.kov");
-    EXPECT_EQ(absolutePath("/no/such/../T.kov"), "/no/T.kov");
 }
 
 TEST(PathNames, NamesCompareInAnyAsciiCaseAndOtherBytesExactly) {

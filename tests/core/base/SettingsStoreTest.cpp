@@ -181,7 +181,6 @@ TEST_F(SettingsStoreTest, ValuesRoundTripThroughTheFile) {
     uint8_t font[6] = {};
     EXPECT_EQ(readBinary("KovViewTip", "LogFont", font, sizeof font), 6u);
     EXPECT_EQ(font[5], 255);
-    EXPECT_EQ(readBinary("KovViewTip", "LogFont", font, 5), 0u) << "a buffer too short";
 
     // Rewriting a key replaces its line; names match without regard to case.
     EXPECT_TRUE(writeInt("MAINFRAME", "xpos", 320));
