@@ -17,9 +17,9 @@
 #include "cli/CliSupport.h"
 #include "cli/Commands.h"
 #include "core/base/AtomicFile.h"
+#include "core/base/PathNames.h"
 #include "core/base/PdfText.h"
 #include "core/data/HMeshProject.h"
-#include "core/data/HxFile.h"
 #include "core/display/FloodLegend.h"
 #include "core/print/PrintLayout.h"
 

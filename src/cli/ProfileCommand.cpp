@@ -13,9 +13,9 @@
 
 #include "cli/CliSupport.h"
 #include "cli/Commands.h"
+#include "core/base/PathNames.h"
 #include "core/base/PdfText.h"
 #include "core/data/HMeshProject.h"
-#include "core/data/HxFile.h"
 #include "core/measure/EmfWriter.h"
 #include "core/measure/ProfilePlot.h"
 

@@ -9,9 +9,9 @@
 
 #include "cli/CliSupport.h"
 #include "cli/Commands.h"
+#include "core/base/PathNames.h"
 #include "core/base/PdfText.h"
 #include "core/data/HMeshProject.h"
-#include "core/data/HxFile.h"
 #include "core/display/MapViewport.h"
 #include "core/display/PngEncoder.h"
 #include "core/print/PageComposer.h"

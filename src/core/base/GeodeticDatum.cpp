@@ -1,15 +1,15 @@
 #include "core/base/GeodeticDatum.h"
 
-#include <algorithm>
-#include <cctype>
 #include <string>
+
+#include "core/base/PathNames.h"
 
 namespace kov {
 
 GeodeticDatum datumOfText(std::string_view text) {
-    std::string lower(text);
-    std::transform(lower.begin(), lower.end(), lower.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    // ASCII letters only: std::tolower would follow the locale and could change bytes of the
+    // Japanese names.
+    const std::string lower = lowerAscii(std::string(text));
     const auto has = [&](std::string_view part) { return lower.find(part) != std::string::npos; };
     // The year decides first: "日本測地系2000" is JGD2000, not the old Japanese datum.
     if (has("2011")) return GeodeticDatum::kJgd2011;

@@ -1,5 +1,7 @@
 #include "core/base/IniFile.h"
 
+#include "core/base/PathNames.h"
+
 namespace kov {
 
 namespace {
@@ -14,17 +16,6 @@ std::string_view trimmed(std::string_view text) {
     while (!text.empty() && isBlank(text.back()))
         text.remove_suffix(1);
     return text;
-}
-
-char lowerAscii(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool sameName(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (lowerAscii(a[i]) != lowerAscii(b[i])) return false;
-    return true;
 }
 
 bool hasLineBreak(std::string_view text) {
@@ -89,7 +80,8 @@ IniFile IniFile::parse(std::string_view text) {
 
 size_t IniFile::findSection(std::string_view section) const {
     for (size_t i = 0; i < lines_.size(); ++i)
-        if (lines_[i].kind == Line::Kind::Section && sameName(lines_[i].name, section)) return i;
+        if (lines_[i].kind == Line::Kind::Section && equalsIgnoringCase(lines_[i].name, section))
+            return i;
     return lines_.size();
 }
 
@@ -97,7 +89,7 @@ std::optional<std::string> IniFile::value(std::string_view section, std::string_
     for (size_t i = findSection(section) + 1; i < lines_.size(); ++i) {
         const Line& line = lines_[i];
         if (line.kind == Line::Kind::Section) break;
-        if (line.kind == Line::Kind::Entry && sameName(line.name, key))
+        if (line.kind == Line::Kind::Entry && equalsIgnoringCase(line.name, key))
             return std::string(valueAsRead(std::string_view(line.text).substr(line.valueStart)));
     }
     return std::nullopt;
@@ -141,7 +133,7 @@ bool IniFile::setValue(std::string_view section, std::string_view key, std::stri
         Line& line = lines_[i];
         if (line.kind == Line::Kind::Section) break;
         if (line.kind != Line::Kind::Entry) continue;
-        if (sameName(line.name, key)) {
+        if (equalsIgnoringCase(line.name, key)) {
             line = classify(std::move(entry));
             return true;
         }

@@ -3,6 +3,7 @@
 #include "core/base/AtomicFile.h"
 #include "core/base/IniFile.h"
 #include "core/base/NumberFormat.h"
+#include "core/base/PathNames.h"
 #include "core/base/TextScan.h"
 
 #include <algorithm>
@@ -224,15 +225,7 @@ bool writeValue(std::string_view section, std::string_view key, std::string_view
 // -------------------------------------------------------------------------------------
 
 bool isUserStoreMarker(std::string_view text) {
-    if (text.size() != kUserStoreMarker.size()) return false;
-    for (size_t i = 0; i < text.size(); ++i) {
-        char c = text[i];
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        char m = kUserStoreMarker[i];
-        if (m >= 'A' && m <= 'Z') m = static_cast<char>(m - 'A' + 'a');
-        if (c != m) return false;
-    }
-    return true;
+    return equalsIgnoringCase(text, kUserStoreMarker);
 }
 
 void setLocation(const std::string& text) {

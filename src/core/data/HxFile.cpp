@@ -11,8 +11,8 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 
+#include "core/base/PathNames.h"
 #include "core/data/InternetFetch.h"
 
 namespace kov {
@@ -33,14 +33,6 @@ private:
     int fd_;
 };
 
-// Absolute and without "." and ".." components, but links stay links: a tile reached through a
-// link finds its header beside the link, a DSM file is placed by the link's name.
-std::string absolutePath(const std::string& path) {
-    std::error_code error;
-    const std::filesystem::path absolute = std::filesystem::absolute(path, error);
-    return error ? path : absolute.lexically_normal().string();
-}
-
 // Sets *reason when asked; answers null for the caller's return.
 std::nullptr_t refuse(std::string* reason, std::string text) {
     if (reason) *reason = std::move(text);
@@ -54,16 +46,6 @@ bool exists(const std::string& path) {
 
 std::atomic<uint64_t> listingsRead{0};
 thread_local FolderListingCache* scopedCache = nullptr;
-
-char lowerAscii(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
-}
-
-std::string lowerCase(std::string text) {
-    for (char& c : text)
-        c = lowerAscii(c);
-    return text;
-}
 
 // findPathIgnoringCase component by component, listings from cache when given.
 std::string walkIgnoringCase(const std::string& path, FolderListingCache* cache);
@@ -102,10 +84,10 @@ std::string FolderListingCache::findIgnoringCase(const std::string& folder,
     auto& entries = inserted.first->second;
     if (inserted.second)
         forEachEntry(folder, [&](const char* entry) {
-            entries.try_emplace(lowerCase(entry), entry);
+            entries.try_emplace(lowerAscii(entry), entry);
             return false;
         });
-    const auto found = entries.find(lowerCase(name));
+    const auto found = entries.find(lowerAscii(name));
     return found == entries.end() ? std::string() : found->second;
 }
 
@@ -276,34 +258,5 @@ std::string walkIgnoringCase(const std::string& path, FolderListingCache* cache)
 }
 
 }  // namespace
-
-std::pair<std::string, std::string> splitFolder(const std::string& path) {
-    const size_t slash = path.find_last_of("/\\");
-    if (slash == std::string::npos) return {std::string(), path};
-    return {path.substr(0, slash + 1), path.substr(slash + 1)};
-}
-
-std::string baseName(const std::string& path) {
-    std::string name = splitFolder(path).second;
-    const size_t dot = name.rfind('.');
-    if (dot != std::string::npos) name.resize(dot);
-    return name;
-}
-
-std::string fileExtension(const std::string& path) {
-    const std::string name = splitFolder(path).second;
-    const size_t dot = name.rfind('.');
-    return dot == std::string::npos ? std::string() : name.substr(dot);
-}
-
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        auto lower = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; };
-        if (lower(static_cast<unsigned char>(a[i])) != lower(static_cast<unsigned char>(b[i])))
-            return false;
-    }
-    return true;
-}
 
 }  // namespace kov

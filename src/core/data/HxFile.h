@@ -118,13 +118,4 @@ uint64_t folderListingsRead();
 // given cache, else from the thread's FolderListingScope when there is one.
 std::string findPathIgnoringCase(const std::string& path, FolderListingCache* cache = nullptr);
 
-// Splits at the last '/' or '\\': the folder including its separator, and the file name.
-std::pair<std::string, std::string> splitFolder(const std::string& path);
-// The file name without its last extension.
-std::string baseName(const std::string& path);
-// The last extension including the dot, or an empty string.
-std::string fileExtension(const std::string& path);
-// ASCII case-insensitive comparison, for file extensions and names.
-bool equalsIgnoringCase(std::string_view a, std::string_view b);
-
 }  // namespace kov

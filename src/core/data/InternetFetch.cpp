@@ -52,18 +52,7 @@ int askCancel(void* userData, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
     return download->cancel() ? 1 : 0;  // nonzero aborts the transfer
 }
 
-bool startsWithIgnoringCase(std::string_view text, std::string_view prefix) {
-    return text.size() >= prefix.size() &&
-           equalsIgnoringCase(text.substr(0, prefix.size()), prefix);
-}
-
 }  // namespace
-
-bool isInternetPath(std::string_view path) {
-    return path.size() >= 5 &&
-           (startsWithIgnoringCase(path, "http:") || startsWithIgnoringCase(path, "https:") ||
-            startsWithIgnoringCase(path, "ftp:"));
-}
 
 void setFetchLimits(const FetchLimits& limits) {
     std::lock_guard lock(limitsMutex);

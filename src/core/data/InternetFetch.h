@@ -5,15 +5,10 @@
 #include <functional>
 #include <optional>
 #include <string>
-#include <string_view>
 
-#include "core/data/HxFile.h"
+#include "core/data/ReceivedBytes.h"
 
 namespace kov {
-
-// Whether the file service fetches this path from the internet: at least five characters,
-// beginning with "http:", "https:" or "ftp:" in any letter case.
-bool isInternetPath(std::string_view path);
 
 // The whole resource, or nothing when the fetch failed (no connection, an error status, a
 // time-out, a cancel, or more than the limits' maxBytes or the given maxBytes); then *reason

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "core/base/HxProgress.h"
+#include "core/base/PathNames.h"
 #include "core/data/HxFile.h"
 
 namespace kov {
@@ -266,8 +267,7 @@ int ShpImport::Load(const std::string& shpPath, HxProgress* progress) {
     // The index beside the main file: same folder and base name, extension ".shx".
     std::unique_ptr<HxFile> index;
     if (useIndex && file->contents().size() >= kHeaderSize) {
-        const std::string indexPath =
-            splitFolder(file->fullPath()).first + baseName(file->fullPath()) + ".shx";
+        const std::string indexPath = withoutExtension(file->fullPath()) + ".shx";
         index = openShapeFile(indexPath, nullptr);
         if (!index) {
             const std::string found = findPathIgnoringCase(indexPath);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/base/Dib24.h"
+#include "core/base/PathNames.h"
 #include "core/data/HMeshProject.h"
 #include "core/data/HxFile.h"
 #include "core/data/image/GeoTiffKeys.h"

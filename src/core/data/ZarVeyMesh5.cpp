@@ -5,10 +5,10 @@
 #include <cmath>
 #include <filesystem>
 
+#include "core/base/PathNames.h"
 #include "core/base/TextCodec.h"
 #include "core/base/TextScan.h"
 #include "core/data/HxFile.h"
-#include "core/data/InternetFetch.h"
 
 namespace kov {
 namespace {

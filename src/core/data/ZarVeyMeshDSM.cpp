@@ -12,6 +12,7 @@
 
 #include "core/base/HxProgress.h"
 #include "core/base/MapSheet.h"
+#include "core/base/PathNames.h"
 #include "core/base/TextScan.h"
 #include "core/data/HxFile.h"
 

@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "core/base/HxProgress.h"
+#include "core/base/PathNames.h"
 #include "core/data/HMeshProject.h"
 #include "core/data/HxFile.h"
 #include "core/data/InternetFetch.h"

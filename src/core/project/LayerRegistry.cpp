@@ -1,5 +1,6 @@
 #include "core/project/LayerRegistry.h"
 
+#include "core/base/PathNames.h"
 #include "core/data/HMeshProject.h"
 #include "core/data/HxFile.h"
 #include "core/data/ShpImport.h"

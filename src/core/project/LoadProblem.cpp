@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "core/data/InternetFetch.h"
+#include "core/base/PathNames.h"
 
 namespace kov {
 namespace {

@@ -4,7 +4,6 @@
 #include <charconv>
 #include <cstdio>
 #include <ctime>
-#include <filesystem>
 #include <memory>
 #include <optional>
 #include <set>
@@ -13,6 +12,7 @@
 #include "core/base/AtomicFile.h"
 #include "core/base/HxProgress.h"
 #include "core/base/NumberFormat.h"
+#include "core/base/PathNames.h"
 #include "core/base/TextCodec.h"
 #include "core/base/TextScan.h"
 #include "core/data/HMeshProject.h"
@@ -60,10 +60,7 @@ std::string versionText() {
 
 // Absolute, as layer paths are written; internet addresses stay as they are.
 std::string storedForm(const std::string& path) {
-    if (path.empty() || isInternetPath(path)) return path;
-    std::error_code error;
-    const std::filesystem::path absolute = std::filesystem::absolute(path, error);
-    return error ? path : absolute.lexically_normal().string();
+    return path.empty() || isInternetPath(path) ? path : absolutePath(path);
 }
 
 // --- reading ---------------------------------------------------------------------------------

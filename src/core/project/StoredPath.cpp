@@ -1,52 +1,14 @@
 #include "core/project/StoredPath.h"
 
-#include <algorithm>
 #include <filesystem>
 #include <unordered_set>
 #include <vector>
 
+#include "core/base/PathNames.h"
 #include "core/data/HxFile.h"
 
 namespace kov {
 namespace {
-
-bool startsWithIgnoringCase(const std::string& text, std::string_view prefix) {
-    return text.size() >= prefix.size() &&
-           equalsIgnoringCase(std::string_view(text).substr(0, prefix.size()), prefix);
-}
-
-// A path split the Windows way: drive, folder (with its separators), file name with extension.
-struct PathParts {
-    std::string drive;  // "C:" or "//server/share"; empty for a path of this system
-    std::string folder;
-    std::string file;
-    // Drive letters and shares of Windows paths do not exist on this system.
-    bool driveAvailable() const { return drive.empty(); }
-};
-
-PathParts split(std::string path) {
-    std::replace(path.begin(), path.end(), '\\', '/');
-    PathParts parts;
-    size_t start = 0;
-    if (path.size() >= 2 && path[1] == ':' &&
-        ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'))) {
-        start = 2;
-    } else if (path.size() >= 2 && path[0] == '/' && path[1] == '/') {
-        // "//server/share" counts as the drive.
-        const size_t server = path.find('/', 2);
-        const size_t share = server == std::string::npos ? server : path.find('/', server + 1);
-        start = share == std::string::npos ? path.size() : share;
-    }
-    parts.drive = path.substr(0, start);
-    const size_t slash = path.rfind('/');
-    if (slash == std::string::npos || slash < start) {
-        parts.file = path.substr(start);
-    } else {
-        parts.folder = path.substr(start, slash + 1 - start);
-        parts.file = path.substr(slash + 1);
-    }
-    return parts;
-}
 
 // Deeper folders keep only their last components for the run search: the candidates grow with
 // the square of both counts.
@@ -96,15 +58,16 @@ ResolvedPath ResolveStoredPath(const std::string& storedPath, const std::string&
     // A name of this system may hold '\': the path as written comes first.
     std::error_code error;
     if (std::filesystem::exists(storedPath, error)) return {storedPath, true};
-    const PathParts stored = split(storedPath);
-    if (stored.driveAvailable()) {
+    const WindowsPathParts stored = splitWindowsPath(storedPath);
+    // Drive letters and shares of Windows paths do not exist on this system.
+    if (stored.drive.empty()) {
         const std::string existing = findPathIgnoringCase(stored.folder + stored.file);
         if (!existing.empty()) return {existing, true};
     }
     if (projectPath.empty()) return {storedPath, false};
 
     std::filesystem::path absolute = std::filesystem::absolute(projectPath, error);
-    const PathParts project = split(error ? projectPath : absolute.string());
+    const WindowsPathParts project = splitWindowsPath(error ? projectPath : absolute.string());
     const std::string& name = stored.file;
 
     std::unordered_set<std::string> tried;

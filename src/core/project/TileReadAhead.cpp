@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <thread>
 
+#include "core/base/PathNames.h"
 #include "core/data/HxFile.h"
-#include "core/data/InternetFetch.h"
 
 namespace kov {
 

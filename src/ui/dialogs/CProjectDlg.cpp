@@ -23,13 +23,13 @@
 #include <memory>
 
 #include "core/base/HxProgress.h"
+#include "core/base/PathNames.h"
 #include "core/base/SettingsStore.h"
 #include "core/data/HMeshProject.h"
-#include "core/data/HxFile.h"
-#include "core/data/InternetFetch.h"
 #include "core/data/ShpImport.h"
 #include "core/data/ZarHImage.h"
 #include "core/project/LayerLoader.h"
+#include "core/project/LayerRegistry.h"
 #include "ui/app/CKovVDoc.h"
 #include "ui/app/FrameServices.h"
 #include "ui/dialogs/CColorMapDlg.h"
@@ -105,7 +105,7 @@ public:
         expectMessage_ = false;
         const QString message = fromUtf8(text);
         ProgressReport(ProgressCode::Message, message);
-        if (equalsIgnoringCase(fileExtension(files_[file_]), ".txt")) {
+        if (layerKindOfPath(files_[file_]) == LayerKind::DsmPoints) {
             window_ =
                 std::make_unique<CProgressWnd>(owner_, fromUtf8(baseName(files_[file_])), message);
             window_->Begin();

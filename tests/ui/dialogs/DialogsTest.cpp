@@ -1,13 +1,14 @@
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDropEvent>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
-
-#include <QFileInfo>
+#include <set>
 
 #include <gtest/gtest.h>
 
@@ -21,6 +22,7 @@
 #include "ui/dialogs/CProjectDlg.h"
 #include "ui/widgets/CColorWell.h"
 #include "ui/widgets/CHxColorDlg.h"
+#include "ui/widgets/CProgressWnd.h"
 #include "ui/widgets/DialogPrompts.h"
 
 namespace kov {
@@ -118,17 +120,13 @@ TEST_F(ProjectDlgTest, ComposesAProjectFromAFolderAndFilesThroughTheButtons) {
               std::tuple(QMessageBox::Warning, 9));
 }
 
-TEST_F(ProjectDlgTest, ChangingAProjectDoesNotFitTheColourRamp) {
-    dialog_.setFitColourMap(false);
-    const auto before = stopHeights();
-    EXPECT_EQ(dialog_.loadFiles(northTiles()), 3);
-    EXPECT_EQ(stopHeights(), before);
-}
-
 TEST_F(ProjectDlgTest, RemovesExactlyTheSelectedLinesAcrossKinds) {
+    dialog_.setFitColourMap(false);  // a change to a project keeps its ramp
+    const auto ramp = stopHeights();
     ASSERT_EQ(dialog_.loadFiles(northTiles({sample("image/aerial.png"), sample("shape/areas.shp"),
                                             sample("shape/roads.shp")})),
               6);
+    EXPECT_EQ(stopHeights(), ramp);
     const QStringList before = layerLines();
     ASSERT_EQ(before.size(), 6);
 
@@ -157,54 +155,49 @@ TEST_F(ProjectDlgTest, RemovesExactlyTheSelectedLinesAcrossKinds) {
               std::tuple(QStringList{before[5]}, 0, false));
 }
 
-TEST_F(ProjectDlgTest, AsksForTheDsmCellSizeOncePerLoadAndCancelSkipsOnlyDsmFiles) {
-    // A second DSM file on the neighbouring 1:2500 sheet.
-    const std::string second = dir_.file("09LD282.txt");
-    test::writeFile(second, "1,-5000.5,-36500.5,12.5\r\n2,-4990.5,-36490.5,13.5\r\n");
-    const std::vector<std::string> files = {sample("dsm/09LD281.txt"), northTiles()[0], second,
-                                            sample("image/aerial.png")};
-    int asked = 0;
-    bool accept = false;
-    testPrompts().runModal = [&](QDialog& dialog) {
-        EXPECT_NE(dynamic_cast<CDsmResoDlg*>(&dialog), nullptr);
-        ++asked;
-        return endDialog(dialog, accept);
-    };
-    EXPECT_EQ(dialog_.loadFiles(files), 2);
-    EXPECT_EQ(std::tuple(asked, project_.meshCount(), project_.imageCount()), std::tuple(1, 1, 1));
+// Records the titles of the progress windows shown while it lives.
+class ShownProgressWindows : public QObject {
+public:
+    ShownProgressWindows() { qApp->installEventFilter(this); }
+    ~ShownProgressWindows() override { qApp->removeEventFilter(this); }
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        auto* window = qobject_cast<CProgressWnd*>(watched);
+        if (window && event->type() == QEvent::Show) titles.push_back(window->windowTitle());
+        return false;
+    }
+    QStringList titles;
+};
 
-    // Accepted (5 m, the default choice): both DSM files of the load, one question.
-    accept = true;
-    EXPECT_EQ(dialog_.loadFiles(files), 2);
-    EXPECT_EQ(std::tuple(asked, project_.meshCount()), std::tuple(2, 3));
-    std::vector<double> dsmCells;
-    for (int i = 0; i < project_.meshCount(); ++i)
-        if (project_.GetMesh(i)->path.ends_with(".txt"))
-            dsmCells.push_back(project_.GetMesh(i)->cellSize);
-    EXPECT_EQ(dsmCells, (std::vector{5.0, 5.0}));
-}
-
-TEST_F(ProjectDlgTest, DsmCellSizeDialogKeepsItsChoiceAndRefusesSizesBelowATenth) {
+TEST_F(ProjectDlgTest, DsmCellSizeIsAskedOncePerLoadAndKeptAndEachDsmFileShowsItsProgress) {
     EXPECT_EQ(CDsmResoDlg().cellSize(), 5.0);
     bool accept = true;
-    int mode = 5;
+    int mode = 5, asked = 0;
     QString custom = QStringLiteral("3");
     testPrompts().runModal = [&](QDialog& dialog) {
+        ++asked;
         test::control<QRadioButton>(dialog, CDsmResoDlg::kIdMode0 + mode)->setChecked(true);
         test::control<QLineEdit>(dialog, CDsmResoDlg::kIdCustomValue)->setText(custom);
         return endDialog(dialog, accept);
     };
-    EXPECT_EQ(CDsmResoDlg::ask(nullptr), std::optional<double>(3.0));
+    // A second DSM file on the neighbouring 1:2500 sheet, its extension in capitals.
+    const std::string second = dir_.file("09LD282.TXT");
+    test::writeFile(second, "1,-5000.5,-36500.5,12.5\r\n2,-4990.5,-36490.5,13.5\r\n");
+    ShownProgressWindows windows;
+    EXPECT_EQ(dialog_.loadFiles({sample("dsm/09LD281.txt"), northTiles()[0], second}), 3);
+    std::multiset<double> cells;
+    for (int i = 0; i < project_.meshCount(); ++i)
+        cells.insert(project_.GetMesh(i)->cellSize);
+    EXPECT_EQ(std::tuple(asked, cells, windows.titles.join(' ').toStdString()),
+              std::tuple(1, std::multiset{3.0, 3.0, 5.0}, "09LD281 09LD282"));
     EXPECT_EQ(CDsmResoDlg().cellSize(), 3.0) << "the choice is kept";
-    custom = QStringLiteral("0");
-    EXPECT_EQ(CDsmResoDlg::ask(nullptr), std::nullopt);
 
+    custom = QStringLiteral("0");  // below a tenth of a metre
+    EXPECT_EQ(CDsmResoDlg::ask(nullptr), std::nullopt);
     // Cancel writes nothing.
     accept = false;
     mode = 0;
     EXPECT_EQ(std::tuple(CDsmResoDlg::ask(nullptr), settings::readInt("DsmResoDlg", "Mode", -1)),
               std::tuple(std::nullopt, 5));
-
     // A stored mode out of range.
     settings::writeInt("DsmResoDlg", "Mode", 9);
     EXPECT_EQ(CDsmResoDlg().mode(), 2);

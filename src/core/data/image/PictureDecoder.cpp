@@ -9,7 +9,7 @@
 
 #include <zlib.h>
 
-#include "core/data/HxFile.h"
+#include "core/base/PathNames.h"
 #include "core/data/image/BmpDecoder.h"
 #include "core/data/image/PcxDecoder.h"
 #include "core/data/image/TiffDecoder.h"

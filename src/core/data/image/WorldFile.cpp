@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 
+#include "core/base/PathNames.h"
 #include "core/data/HxFile.h"
 
 namespace kov {
@@ -86,7 +87,7 @@ std::optional<MapRect> parseWorldFile(std::string_view text, int width, int heig
 }
 
 std::optional<MapRect> applyWorldFiles(const std::string& imagePath, int width, int height) {
-    const std::string stem = splitFolder(imagePath).first + baseName(imagePath);
+    const std::string stem = withoutExtension(imagePath);
     for (std::string_view extension : worldFileExtensions(fileExtension(imagePath))) {
         const std::string found = findPathIgnoringCase(stem + std::string(extension));
         if (found.empty()) continue;
