@@ -76,7 +76,7 @@ protected:
     int floodLayers() const {
         int n = 0;
         for (int i = 0; i < document_->meshes()->imageCount(); ++i)
-            n += document_->meshes()->GetImage(i)->name.find("FloodFill") != std::string::npos;
+            n += document_->meshes()->GetImage(i)->isFloodResult();
         return n;
     }
     bool enabled(int id) {
@@ -220,7 +220,8 @@ TEST_F(FloodDialogTest, WholeAreaAndStartPointRunsMakeNamedLayersThatClearRemove
     answerWith([](QDialog&) {});
     frame_->RouteCommand(kCmdFloodByGroundHeight);
     ASSERT_EQ(project.imageCount(), before + 1);
-    EXPECT_EQ(project.GetImage(before)->rankCount, 1);
+    ASSERT_TRUE(project.GetImage(before)->isFloodResult());
+    EXPECT_EQ(project.GetImage(before)->flood->ranks.size(), 1u);
     EXPECT_EQ(std::tuple(project.imageVisible, project.imageTransparency), std::tuple(1, 20));
     EXPECT_TRUE(enabled(kCmdClearFlood));
 
@@ -236,19 +237,13 @@ TEST_F(FloodDialogTest, WholeAreaAndStartPointRunsMakeNamedLayersThatClearRemove
     ASSERT_TRUE(floodStarter());
     // A point outside the data gives nothing and keeps the picking going.
     EXPECT_FALSE(floodStarter()(*document_, FPoint{0.0, 0.0}));
-    // Ground at or below the water level of 5 m near the coast.
-    FPoint start;
-    for (double y = -37400; y < -33000; y += 5) {
-        double z = 0;
-        if (project.FindElevation(-7500, y, z) && z > 0.5 && z < 4.0) {
-            start = {-7500, y};
-            break;
-        }
-    }
-    ASSERT_NE(start.y, 0.0);
+    // Ground below the water level of 5 m near the coast.
+    const FPoint start{-4500, -35900};
+    double ground = 0;
+    ASSERT_TRUE(project.FindElevation(start.x, start.y, ground) && ground > 0.5 && ground < 4.0);
     ASSERT_TRUE(floodStarter()(*document_, start));
     ASSERT_TRUE(floodStarter()(*document_, start));
-    EXPECT_EQ(project.GetImage(project.imageCount() - 1)->floodDepthMode, 1);
+    EXPECT_TRUE(project.GetImage(project.imageCount() - 1)->flood->depthMode);
     EXPECT_EQ(floodLayers(), 3);
 
     frame_->RouteCommand(kCmdClearFlood);
