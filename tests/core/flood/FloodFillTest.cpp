@@ -8,6 +8,7 @@
 
 #include "core/data/HMeshProject.h"
 #include "core/data/ZarHImage.h"
+#include "core/display/FloodLegend.h"
 #include "core/flood/FloodEstimate.h"
 #include "core/flood/HMeshFloodFill.h"
 #include "support/MeshFixtures.h"
@@ -103,9 +104,16 @@ TEST(FloodWholeArea, DepthModeRanksByDepthBelowTheWaterLevel) {
     EXPECT_EQ(out->image.at(0, 0), 1);
     EXPECT_EQ(out->image.at(1, 0), 2);
     EXPECT_EQ(out->image.at(2, 0), kNoRank);  // above the water
+    // The result keeps the ranks in metres and the mode they were made in.
+    const FloodResult& result = *out->layer->flood;
+    EXPECT_TRUE(result.depthMode);
+    std::vector<double> heights;
+    for (const FloodRank& rank : result.ranks)
+        heights.push_back(rank.height);
+    EXPECT_EQ(heights, (std::vector<double>{0.5, 1.0, 2.0, 5.0}));
 }
 
-TEST(FloodLayers, NamesCountAndClearingRemovesOnlyFloodResults) {
+TEST(FloodLayers, NamesTheLegendsRanksAndClearingRemovesOnlyFloodResults) {
     auto project = projectOf(4, 4, [](int, int) { return 1; });
     auto other = std::make_unique<ZarHImage>();
     other->name = "photo.png";
@@ -114,17 +122,26 @@ TEST(FloodLayers, NamesCountAndClearingRemovesOnlyFloodResults) {
     const std::string second = nextFloodLayerName(true);
     EXPECT_EQ(first.substr(0, 12), "FloodFillEx-");
     EXPECT_EQ(std::stoi(second.substr(12)), std::stoi(first.substr(12)) + 1);
-    for (int k = 0; k < 2; ++k) {
-        auto out = floodFromPoint(*project, FloodParameters{}, FPoint{1.5, 1.5});
+    for (const char* rank : {"5.0", "3"}) {
+        auto out = floodFromPoint(*project, heightAndRanks(5.0, {rank}), FPoint{1.5, 1.5});
         ASSERT_TRUE(out);
         EXPECT_TRUE(addFloodLayer(*project, out->layer));  // same extent: duplicates allowed
     }
+    // On top, a result saved as a picture and loaded again: a flood result without ranks. The
+    // legends show the topmost result that has ranks.
+    auto saved = std::make_unique<ZarHImage>();
+    saved->flood.emplace();
+    project->AddImage(saved, true);
+    const FloodResult* shown = rankedFloodResult(*project);
+    ASSERT_TRUE(shown && shown->ranks.size() == 1u);
+    EXPECT_EQ(shown->ranks[0].height, 3.0);
+
     auto whole = floodWholeArea(*project, FloodParameters{});
     EXPECT_EQ(whole->layer->name.substr(0, 10), "FloodFill-");
     addFloodLayer(*project, whole->layer);
-    EXPECT_EQ(project->imageCount(), 4);
+    EXPECT_EQ(project->imageCount(), 5);
     EXPECT_TRUE(hasFloodLayer(*project));
-    EXPECT_EQ(clearFloodLayers(*project), 3);
+    EXPECT_EQ(clearFloodLayers(*project), 4);
     ASSERT_EQ(project->imageCount(), 1);
     EXPECT_EQ(project->GetImage(0)->name, "photo.png");
     EXPECT_FALSE(hasFloodLayer(*project));
