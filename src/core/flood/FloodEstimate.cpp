@@ -23,6 +23,26 @@ int32_t clampedLevel(double v) {
     return static_cast<int32_t>(std::clamp(v, -2.0e9, 2.0e9));
 }
 
+// The colours asked for, white for ranks without one.
+std::vector<uint32_t> colorsFor(const FloodParameters& p, size_t count) {
+    std::vector<uint32_t> colors(count, 0xFFFFFF);
+    for (size_t r = 0; r < count && r < p.rankColors.size(); ++r)
+        colors[r] = p.rankColors[r];
+    return colors;
+}
+
+FloodResult resultOf(const FloodParameters& p, const FloodRanks& ranks, const FloodRankImage& image,
+                     double unit) {
+    FloodResult result;
+    result.lowest = image.lowest * unit;
+    result.highest = image.highest * unit;
+    result.depthMode = p.depthMode;
+    const std::vector<uint32_t> colors = colorsFor(p, ranks.heights.size());
+    for (size_t r = 0; r < ranks.heights.size(); ++r)
+        result.ranks.push_back({ranks.heights[r], colors[r] & 0xFFFFFF});
+    return result;
+}
+
 std::optional<FloodOutcome> finish(HMeshProject& project, const FloodParameters& p,
                                    HMeshFloodFill& fill, FloodRanks ranks, FloodRankImage image,
                                    bool fromStart) {
@@ -41,13 +61,7 @@ std::optional<FloodOutcome> finish(HMeshProject& project, const FloodParameters&
     layer->ymax = fill.gridRect().ymax;
     layer->zone = project.planeZone;
     layer->flagC = last.flagA;
-    FloodResult& result = layer->flood.emplace();
-    result.lowest = image.lowest * out.unit;
-    result.highest = image.highest * out.unit;
-    result.depthMode = p.depthMode;
-    for (size_t r = 0; r < ranks.heights.size(); ++r)
-        result.ranks.push_back(
-            {ranks.heights[r], r < p.rankColors.size() ? p.rankColors[r] & 0xFFFFFF : 0xFFFFFF});
+    layer->flood = resultOf(p, ranks, image, out.unit);
     out.layer = std::move(layer);
     out.image = std::move(image);
     out.ranks = std::move(ranks);
@@ -74,13 +88,6 @@ std::optional<FloodRanks> prepare(HMeshProject& project, const FloodParameters& 
         return std::nullopt;
     }
     return parseRanks(p.rankTexts, fill.unit());
-}
-
-std::vector<uint32_t> colorsFor(const FloodParameters& p, size_t count) {
-    std::vector<uint32_t> colors(count, 0xFFFFFF);
-    for (size_t r = 0; r < count && r < p.rankColors.size(); ++r)
-        colors[r] = p.rankColors[r];
-    return colors;
 }
 
 std::nullopt_t refusedFor(FloodFailure cause, FloodRefusal* refusal) {
