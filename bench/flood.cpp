@@ -132,7 +132,7 @@ constexpr int kViewHeight = 1024;
 
 void BM_FloodLayerPan(benchmark::State& state) {
     const kov::ZarHImage& layer = wholeAreaLayer();
-    const double cell = (layer.xmax - layer.xmin) / layer.rankCells->width();
+    const double cell = (layer.xmax - layer.xmin) / layer.indexedCells->width();
     kov::Dib24 target(kViewWidth, kViewHeight);
     int step = 0;
     for (auto _ : state) {
@@ -160,11 +160,11 @@ BENCHMARK(BM_FloodLayerOverview)->Unit(benchmark::kMillisecond);
 
 void BM_FloodLayerAs32Bits(benchmark::State& state) {
     const kov::ZarHImage& layer = wholeAreaLayer();
-    const kov::BlockGrid& cells = *layer.rankCells;
+    const kov::BlockGrid& cells = *layer.indexedCells;
     QImage picture(cells.width(), cells.height(), QImage::Format_Indexed8);
     QVector<QRgb> table(16);
     for (int k = 0; k < 16; ++k) {
-        const uint32_t c = layer.rankPalette[k];
+        const uint32_t c = layer.palette[k];
         table[k] = qRgb(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
     }
     picture.setColorTable(table);

@@ -237,8 +237,8 @@ std::string jsonOf(const FloodOutcome& r, bool fromStart) {
                                             std::to_string(r.image.startJ) + "]"
                                       : std::string("null"));
     s += ", \"filled\": " + (fromStart ? std::to_string(r.image.filled) : std::string("null"));
-    s += ", \"lowest\": " + jsonNumber(r.layer->floodLowest);
-    s += ", \"highest\": " + jsonNumber(r.layer->floodHighest);
+    s += ", \"lowest\": " + jsonNumber(r.layer->flood->lowest);
+    s += ", \"highest\": " + jsonNumber(r.layer->flood->highest);
     s += ", \"ranks\": [";
     for (size_t k = 0; k < cells.size(); ++k) {
         if (k) s += ", ";

@@ -18,7 +18,7 @@ namespace kov {
 namespace {
 
 constexpr QRgb kOpaqueWhite = 0xFFFFFFFFu;
-constexpr int kMostSamples = 4;  // per axis and target pixel, when a rank image shrinks
+constexpr int kMostSamples = 4;  // per axis and target pixel, when an indexed picture shrinks
 
 // For each of n target pixels, the source index at its centre: start + (i + 0.5) * scale,
 // limited to 0..limit-1.
@@ -132,20 +132,22 @@ int ZarHImage::Load(const std::string& imagePath) {
     bitmap = std::move(picture);
     path = imagePath;
     name = baseName(imagePath) + extension;
+    flood.reset();
+    if (isFloodLayerName(name)) flood.emplace();
     return 1;
 }
 
 void ZarHImage::DrawImage(Dib24& target, const MapRect& shown, int opacity) const {
     if (!hasPicture() || target.isEmpty()) return;
-    const int pw = rankCells ? rankCells->width() : bitmap.width();
-    const int ph = rankCells ? rankCells->height() : bitmap.height();
+    const int pw = indexedCells ? indexedCells->width() : bitmap.width();
+    const int ph = indexedCells ? indexedCells->height() : bitmap.height();
     if (pw < 1 || ph < 1) return;
     const auto area = drawAreaOf(target, shown, pw, ph);
     if (!area) return;
     const uint32_t scale = opacity >= 1 && opacity <= 254 ? static_cast<uint32_t>(opacity) : 255;
-    const bool dropWhite = name.find("FloodFill") != std::string::npos;
-    if (rankCells)
-        drawRanks(target, *area, scale, dropWhite);
+    const bool dropWhite = isFloodResult();
+    if (indexedCells)
+        drawIndexed(target, *area, scale, dropWhite);
     else
         drawPicture(target, *area, scale, dropWhite);
 }
@@ -233,8 +235,9 @@ void ZarHImage::drawPicture(Dib24& target, const DrawArea& a, uint32_t scale,
     }
 }
 
-void ZarHImage::drawRanks(Dib24& target, const DrawArea& a, uint32_t scale, bool dropWhite) const {
-    const BlockGrid& cells = *rankCells;
+void ZarHImage::drawIndexed(Dib24& target, const DrawArea& a, uint32_t scale,
+                            bool dropWhite) const {
+    const BlockGrid& cells = *indexedCells;
     const int w = a.w, h = a.h;
     // Each target pixel averages n x n cells spread evenly over those it covers (n up to 4);
     // at one cell or less per pixel it shows the cell at its centre.
@@ -243,9 +246,9 @@ void ZarHImage::drawRanks(Dib24& target, const DrawArea& a, uint32_t scale, bool
     };
     const int nx = samplesPer(a.sw / w), ny = samplesPer(a.sh / h);
     const int n = nx * ny;
-    std::array<QRgb, 256> colorOf{};  // premultiplied; white left out in flood layers
+    std::array<QRgb, 256> colorOf{};  // premultiplied; white left out in flood results
     for (int k = 0; k < 16; ++k) {
-        const uint32_t c = rankPalette[k];
+        const uint32_t c = palette[k];
         const QRgb rgb = qRgb(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
         colorOf[k] = dropWhite && rgb == kOpaqueWhite ? 0 : rgb;
     }

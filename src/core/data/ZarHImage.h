@@ -9,6 +9,7 @@
 #include <string>
 
 #include "core/data/BlockGrid.h"
+#include "core/data/FloodResult.h"
 
 namespace kov {
 
@@ -30,18 +31,19 @@ public:
 
     // Draws the part of the image that lies in the map rectangle shown by target (x east,
     // y north over the whole bitmap). Opacity 1..254 scales the picture's alpha; 0 and 255 draw
-    // it as it is. In flood result layers (name containing "FloodFill") opaque white pixels are
-    // left out. Only the part shown is read, and the work is that of the target's pixels.
+    // it as it is. In flood results opaque white pixels are left out, so that cells without a
+    // rank let the map show through. Only the part shown is read, and the work is that of the
+    // target's pixels.
     void DrawImage(Dib24& target, const MapRect& shown, int opacity) const;
 
-    // Whether there is anything to draw: a picture or a rank image.
-    bool hasPicture() const { return !bitmap.isNull() || rankCells; }
-    // The memory the decoded picture or the rank image holds, in bytes (what the project's
-    // memory budget counts).
+    // Whether there is anything to draw: a decoded or an indexed picture.
+    bool hasPicture() const { return !bitmap.isNull() || indexedCells; }
+    // The memory the picture holds, in bytes (what the project's memory budget counts).
     int64_t memoryBytes() const {
         return static_cast<int64_t>(bitmap.sizeInBytes()) +
-               (rankCells ? rankCells->memoryBytes() : 0);
+               (indexedCells ? indexedCells->memoryBytes() : 0);
     }
+    bool isFloodResult() const { return flood.has_value(); }
 
     HMeshProject* owner = nullptr;  // set by AddImage
     QImage bitmap;                  // the decoded picture, premultiplied 32-bit, row 0 at the top
@@ -59,17 +61,13 @@ public:
     // Why the last Load failed; empty after a successful one. Shown by the caller.
     std::string errorText;
 
-    // Flood estimation results (layers named "FloodFill-%d" / "FloodFillEx-%d"); untouched by
-    // Load. Instead of a bitmap they hold the rank image, row 0 the southernmost, drawn through
-    // rankPalette (0x00BBGGRR): value r < rankCount is rank r, 15 none.
-    std::shared_ptr<const BlockGrid> rankCells;
-    std::array<uint32_t, 16> rankPalette{};
-    double floodLowest = 0.0;    // metres: lowest ground met by the flood (0 for the whole area)
-    double floodHighest = 0.0;   // metres: highest ground met by the flood
-    int32_t floodDepthMode = 0;  // 1: ranks are flood depths ("m～" from the value up)
-    int32_t rankCount = 0;
-    std::array<double, 10> rankHeights{};   // metres
-    std::array<uint32_t, 10> rankColors{};  // 0x00BBGGRR
+    // A picture made in memory instead of the bitmap (a flood's rank image): one palette index
+    // per cell, row 0 the southernmost, drawn through the palette (0x00BBGGRR).
+    std::shared_ptr<const BlockGrid> indexedCells;
+    std::array<uint32_t, 16> palette{};
+    // Set when the layer is a flood result: by the flood estimation that makes it, and by Load
+    // for a picture whose name marks it as one (isFloodLayerName).
+    std::optional<FloodResult> flood;
 
 private:
     // Where the picture lands: target pixels from left and from bottom (counted from the bottom
@@ -88,7 +86,7 @@ private:
     std::optional<DrawArea> drawAreaOf(const Dib24& target, const MapRect& shown, int pw,
                                        int ph) const;
     void drawPicture(Dib24& target, const DrawArea& area, uint32_t scale, bool dropWhite) const;
-    void drawRanks(Dib24& target, const DrawArea& area, uint32_t scale, bool dropWhite) const;
+    void drawIndexed(Dib24& target, const DrawArea& area, uint32_t scale, bool dropWhite) const;
 };
 
 }  // namespace kov

@@ -2,7 +2,6 @@
 
 #include <QPainter>
 #include <algorithm>
-#include <string>
 
 #include "core/base/NumberFormat.h"
 #include "core/data/HMeshProject.h"
@@ -10,30 +9,29 @@
 
 namespace kov {
 
-const ZarHImage* rankedFloodLayer(const HMeshProject& project) {
+const FloodResult* rankedFloodResult(const HMeshProject& project) {
     for (int i = project.imageCount() - 1; i >= 0; --i) {
         const ZarHImage* image = project.GetImage(i);
-        if (image->name.find("FloodFill") != std::string::npos && image->rankCount > 0)
-            return image;
+        if (image->isFloodResult() && !image->flood->ranks.empty()) return &*image->flood;
     }
     return nullptr;
 }
 
 bool hasRankedFloodResult(const HMeshProject& project) {
-    return rankedFloodLayer(project) != nullptr;
+    return rankedFloodResult(project) != nullptr;
 }
 
 QString floodRankLabel(double height) {
     return QString::fromStdString(formatShort(height, 2) + "(m)～");
 }
 
-QColor floodRankColor(const ZarHImage& layer, int r) {
-    const uint32_t c = layer.rankColors[static_cast<size_t>(r)];
+QColor floodRankColor(const FloodRank& rank) {
+    const uint32_t c = rank.color;
     return {static_cast<int>(c & 0xFF), static_cast<int>((c >> 8) & 0xFF),
             static_cast<int>((c >> 16) & 0xFF)};
 }
 
-int drawFloodRankRows(QPainter& painter, const ZarHImage& layer, const QRect& area, int rowHeight,
+int drawFloodRankRows(QPainter& painter, const FloodResult& flood, const QRect& area, int rowHeight,
                       const QFont& font) {
     if (rowHeight < 2 || area.isEmpty()) return 0;
     painter.save();
@@ -44,16 +42,15 @@ int drawFloodRankRows(QPainter& painter, const ZarHImage& layer, const QRect& ar
     int x = area.left();
     int y = area.top();
     int drawn = 0;
-    const int count = std::min<int>(layer.rankCount, static_cast<int>(layer.rankHeights.size()));
-    for (int r = 0; r < count; ++r) {
-        const QString label = floodRankLabel(layer.rankHeights[r]);
+    for (const FloodRank& rank : flood.ranks) {
+        const QString label = floodRankLabel(rank.height);
         const int itemWidth = box + gap / 2 + painter.fontMetrics().horizontalAdvance(label) + gap;
         if (x > area.left() && x + itemWidth > area.right() + 1) {  // next row
             x = area.left();
             y += rowHeight;
         }
         if (y + rowHeight > area.bottom() + 1) break;
-        painter.setBrush(floodRankColor(layer, r));
+        painter.setBrush(floodRankColor(rank));
         painter.drawRect(x, y + (rowHeight - box) / 2, box - 1, box - 1);
         painter.setBrush(Qt::NoBrush);
         painter.drawText(QRect(x + box + gap / 2, y, itemWidth, rowHeight),

@@ -11,10 +11,6 @@
 namespace kov {
 namespace {
 
-bool isFloodName(const std::string& name) {
-    return name.find("FloodFill") != std::string::npos;
-}
-
 std::string trimmed(const std::string& text) {
     const size_t a = text.find_first_not_of(" \t\r\n");
     if (a == std::string::npos) return {};
@@ -27,6 +23,26 @@ int32_t clampedLevel(double v) {
     return static_cast<int32_t>(std::clamp(v, -2.0e9, 2.0e9));
 }
 
+// The colours asked for, white for ranks without one.
+std::vector<uint32_t> colorsFor(const FloodParameters& p, size_t count) {
+    std::vector<uint32_t> colors(count, 0xFFFFFF);
+    for (size_t r = 0; r < count && r < p.rankColors.size(); ++r)
+        colors[r] = p.rankColors[r];
+    return colors;
+}
+
+FloodResult resultOf(const FloodParameters& p, const FloodRanks& ranks, const FloodRankImage& image,
+                     double unit) {
+    FloodResult result;
+    result.lowest = image.lowest * unit;
+    result.highest = image.highest * unit;
+    result.depthMode = p.depthMode;
+    const std::vector<uint32_t> colors = colorsFor(p, ranks.heights.size());
+    for (size_t r = 0; r < ranks.heights.size(); ++r)
+        result.ranks.push_back({ranks.heights[r], colors[r] & 0xFFFFFF});
+    return result;
+}
+
 std::optional<FloodOutcome> finish(HMeshProject& project, const FloodParameters& p,
                                    HMeshFloodFill& fill, FloodRanks ranks, FloodRankImage image,
                                    bool fromStart) {
@@ -35,8 +51,8 @@ std::optional<FloodOutcome> finish(HMeshProject& project, const FloodParameters&
     out.cellWidth = (fill.gridRect().xmax - fill.gridRect().xmin) / fill.gridWidth();
     out.cellHeight = (fill.gridRect().ymax - fill.gridRect().ymin) / fill.gridHeight();
     auto layer = std::make_unique<ZarHImage>();
-    layer->rankCells = image.cells;
-    layer->rankPalette = image.palette;
+    layer->indexedCells = image.cells;
+    layer->palette = image.palette;
     const ZarHMesh& last = *project.GetMesh(project.meshCount() - 1);
     layer->name = nextFloodLayerName(fromStart);
     layer->xmin = fill.gridRect().xmin;
@@ -45,14 +61,7 @@ std::optional<FloodOutcome> finish(HMeshProject& project, const FloodParameters&
     layer->ymax = fill.gridRect().ymax;
     layer->zone = project.planeZone;
     layer->flagC = last.flagA;
-    layer->floodLowest = image.lowest * out.unit;
-    layer->floodHighest = image.highest * out.unit;
-    layer->floodDepthMode = p.depthMode ? 1 : 0;
-    layer->rankCount = static_cast<int32_t>(ranks.levels.size());
-    for (size_t r = 0; r < ranks.heights.size(); ++r) {
-        layer->rankHeights[r] = ranks.heights[r];
-        layer->rankColors[r] = r < p.rankColors.size() ? p.rankColors[r] & 0xFFFFFF : 0xFFFFFF;
-    }
+    layer->flood = resultOf(p, ranks, image, out.unit);
     out.layer = std::move(layer);
     out.image = std::move(image);
     out.ranks = std::move(ranks);
@@ -79,13 +88,6 @@ std::optional<FloodRanks> prepare(HMeshProject& project, const FloodParameters& 
         return std::nullopt;
     }
     return parseRanks(p.rankTexts, fill.unit());
-}
-
-std::vector<uint32_t> colorsFor(const FloodParameters& p, size_t count) {
-    std::vector<uint32_t> colors(count, 0xFFFFFF);
-    for (size_t r = 0; r < count && r < p.rankColors.size(); ++r)
-        colors[r] = p.rankColors[r];
-    return colors;
 }
 
 std::nullopt_t refusedFor(FloodFailure cause, FloodRefusal* refusal) {
@@ -195,14 +197,14 @@ bool addFloodLayer(HMeshProject& project, std::unique_ptr<ZarHImage>& layer) {
 
 bool hasFloodLayer(const HMeshProject& project) {
     for (int i = 0; i < project.imageCount(); ++i)
-        if (isFloodName(project.GetImage(i)->name)) return true;
+        if (project.GetImage(i)->isFloodResult()) return true;
     return false;
 }
 
 int clearFloodLayers(HMeshProject& project) {
     int removed = 0;
     for (int i = project.imageCount() - 1; i >= 0; --i) {
-        if (!isFloodName(project.GetImage(i)->name)) continue;
+        if (!project.GetImage(i)->isFloodResult()) continue;
         project.RemoveImage(i);
         ++removed;
     }

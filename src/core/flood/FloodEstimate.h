@@ -23,8 +23,8 @@ struct FloodRanks {
 };
 
 // Takes the texts in order up to the first empty one (or one that is not a finite number) and at
-// most nine; each height is the decimal value of its text, its level height / unit rounded half
-// away from zero; a level below the previous one ends the list there.
+// most kMaxRanks; each height is the decimal value of its text, its level height / unit rounded
+// half away from zero; a level below the previous one ends the list there.
 FloodRanks parseRanks(const std::vector<std::string>& texts, double unit);
 // The water level in raw units: the highest code at or below the height (height / unit rounded
 // down, a level typed to the unit's precision giving exactly its code).
@@ -83,7 +83,7 @@ std::optional<FloodOutcome> floodFromPoint(HMeshProject& project, const FloodPar
 // Appends the layer as the topmost image (duplicates allowed) and switches nothing else; true
 // when the project took it.
 bool addFloodLayer(HMeshProject& project, std::unique_ptr<ZarHImage>& layer);
-// Whether any image is a flood result (its name contains "FloodFill").
+// Whether any image is a flood result.
 bool hasFloodLayer(const HMeshProject& project);
 // Removes every flood result, last to first; the number removed.
 int clearFloodLayers(HMeshProject& project);

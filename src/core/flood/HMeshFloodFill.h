@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/data/BlockGrid.h"
+#include "core/data/FloodResult.h"
 #include "core/data/HMeshProject.h"
 #include "core/flood/HxFloodFill.h"
 
@@ -24,7 +25,6 @@ inline bool isFloodMarker(uint32_t v) {
 
 // Rank image pixel without a rank.
 inline constexpr uint8_t kNoRank = 15;
-inline constexpr int kMaxRanks = 9;
 // The most cells a flood grid may have.
 inline constexpr int64_t kMaxFloodGridCells = int64_t{1} << 31;
 

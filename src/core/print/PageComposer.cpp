@@ -97,7 +97,7 @@ int legendBandHeight(int dpi, bool floodRows) {
 QImage composePage(HMeshProject& project, const MapRect& rect, int w, int h, int dpi, bool legend,
                    const PageStyle& style) {
     if (w < 1 || h < 1 || !(rect.xmax > rect.xmin) || !(rect.ymax > rect.ymin)) return {};
-    const ZarHImage* flood = legend ? rankedFloodLayer(project) : nullptr;
+    const FloodResult* flood = legend ? rankedFloodResult(project) : nullptr;
     const int band = legend ? legendBandHeight(dpi, flood != nullptr) : 0;
     QImage page(w, h + band, QImage::Format_RGB32);
     if (page.isNull()) return page;

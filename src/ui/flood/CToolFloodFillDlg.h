@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <string>
 
+#include "core/data/FloodResult.h"
+
 class QCheckBox;
 class QLineEdit;
 
@@ -22,7 +24,7 @@ class CToolFloodFillDlg : public QDialog {
 public:
     static constexpr unsigned kGroundHeightResource = 1907;
     static constexpr unsigned kDepthResource = 1908;
-    static constexpr int kRanks = 9;
+    static constexpr int kRanks = kMaxRanks;  // a row for each
     // Control ids (object names).
     static constexpr int kIdRankEdit = 2101;   // .. 2109
     static constexpr int kIdHeight = 2120;     // the water level

@@ -4,9 +4,9 @@
 #include <algorithm>
 
 #include "core/base/NumberFormat.h"
+#include "core/data/FloodResult.h"
 #include "core/data/HMeshProject.h"
 #include "core/data/ZarHColorMap.h"
-#include "core/data/ZarHImage.h"
 #include "core/display/Dib24Image.h"
 #include "core/display/FloodLegend.h"
 #include "ui/app/CKovVDoc.h"
@@ -20,7 +20,7 @@ QString heightLabel(double height) {
     return QString::fromStdString(formatShort(height, 1) + " (m)");
 }
 
-// The ranks of the flood layer that the legend shows, and the height of their column; none when
+// The ranks of the flood result that the legend shows, and the height of their column; none when
 // they do not fit in a legend of w x h.
 struct RankColumn {
     int count = 0;
@@ -28,14 +28,15 @@ struct RankColumn {
     int height() const { return count > 0 ? CQLegend::kRankGap + count * rowHeight : 0; }
 };
 
-RankColumn rankColumn(const ZarHImage* flood, const QFontMetrics& metrics, int w, int h) {
+RankColumn rankColumn(const FloodResult* flood, const QFontMetrics& metrics, int w, int h) {
     if (!flood) return {};
     RankColumn column;
-    column.count = std::min<int>(flood->rankCount, static_cast<int>(flood->rankHeights.size()));
+    column.count = static_cast<int>(flood->ranks.size());
     column.rowHeight = std::max(metrics.height(), CQLegend::kRankBox + 2);
     const int labelRoom = w - CQLegend::kRankBox - 3;
     for (int r = 0; r < column.count; ++r)
-        if (metrics.horizontalAdvance(floodRankLabel(flood->rankHeights[r])) > labelRoom) return {};
+        if (metrics.horizontalAdvance(floodRankLabel(flood->ranks[r].height)) > labelRoom)
+            return {};
     if (h - 2 * CQLegend::kLabelBand - column.height() < CQLegend::kMinimumStrip) return {};
     return column;
 }
@@ -61,7 +62,7 @@ void CQLegend::paintEvent(QPaintEvent*) {
 
     QPainter painter(this);
     const int w = width();
-    const ZarHImage* flood = rankedFloodLayer(*document_->meshes());
+    const FloodResult* flood = rankedFloodResult(*document_->meshes());
     const RankColumn ranks = rankColumn(flood, painter.fontMetrics(), w, height());
     // The strip and its labels take what the ranks leave.
     const int h = height() - ranks.height();
@@ -78,10 +79,11 @@ void CQLegend::paintEvent(QPaintEvent*) {
 
     for (int r = 0; r < ranks.count; ++r) {
         const int y = h + kRankGap + r * ranks.rowHeight;
-        painter.setBrush(floodRankColor(*flood, r));
+        const FloodRank& rank = flood->ranks[r];
+        painter.setBrush(floodRankColor(rank));
         painter.drawRect(0, y + (ranks.rowHeight - kRankBox) / 2, kRankBox - 1, kRankBox - 1);
         painter.drawText(QRect(kRankBox + 3, y, w - kRankBox - 3, ranks.rowHeight),
-                         Qt::AlignLeft | Qt::AlignVCenter, floodRankLabel(flood->rankHeights[r]));
+                         Qt::AlignLeft | Qt::AlignVCenter, floodRankLabel(rank.height));
     }
 }
 

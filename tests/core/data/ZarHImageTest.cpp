@@ -121,6 +121,15 @@ TEST(ImageFiles, WorldFileChoiceAndFailures) {
     writeFile(dir.file("map.pngw"), example);
     ASSERT_EQ(image.Load(map), 1);
     EXPECT_EQ(image.xmin, 1000);
+    // A picture saved under a flood result's name is one again when loaded; letter case counts,
+    // and the next picture loaded decides anew.
+    for (const auto& [base, flood] : {std::pair<std::string, bool>("FloodFill-2", true),
+                                      {"floodfill-3", false},
+                                      {"map", false}}) {
+        writeFile(dir.file(base + ".pgw"), example);
+        ASSERT_EQ(image.Load(picture(base + ".png", "PNG")), 1);
+        EXPECT_EQ(image.isFloodResult(), flood) << base;
+    }
     // Pictures other than TIFF need a usable world file; a failed load keeps nothing.
     picture("lone.png", "PNG");
     writeFile(dir.file("broken.png"), "not a picture");
@@ -133,12 +142,11 @@ TEST(ImageFiles, WorldFileChoiceAndFailures) {
 }
 
 // An image with its picture given directly, placed at the rectangle.
-std::unique_ptr<ZarHImage> makeImage(const QImage& picture, MapRect r,
-                                     const std::string& name = "a.png") {
+std::unique_ptr<ZarHImage> makeImage(const QImage& picture, MapRect r, bool flood = false) {
     auto image = std::make_unique<ZarHImage>();
     image->bitmap = picture.convertToFormat(QImage::Format_ARGB32_Premultiplied);
     image->xmin = r.xmin, image->ymin = r.ymin, image->xmax = r.xmax, image->ymax = r.ymax;
-    image->name = name;
+    if (flood) image->flood.emplace();
     return image;
 }
 
@@ -199,26 +207,26 @@ TEST(DrawImage, OpacityAndFloodLayerWhite) {
     QImage halfAlpha(1, 1, QImage::Format_ARGB32);
     halfAlpha.setPixel(0, 0, qRgba(255, 0, 0, 128));
     const struct {
-        const char* name;
+        bool flood;
         const QImage* picture;
         int opacity;
         uint32_t first, second;
     } cases[] = {
-        {"a.png", &picture, 0, 0x0000FF, 0xFFFFFF},  // 0 draws opaque
-        {"a.png", &picture, 128, 0x7F0080, 0xFF8080},
-        {"FloodFill_3.png", &picture, 255, 0x0000FF, 0xFF0000},
-        {"FloodFill_3.png", &picture, 51, 0xCC0033, 0xFF0000},
-        {"floodfill.png", &picture, 255, 0x0000FF, 0xFFFFFF},  // the name is case-sensitive
-        {"a.png", &halfAlpha, 128, 0xBF0040, 0xFF0000},        // and the picture's own alpha
+        {false, &picture, 0, 0x0000FF, 0xFFFFFF},  // 0 draws opaque
+        {false, &picture, 128, 0x7F0080, 0xFF8080},
+        {true, &picture, 255, 0x0000FF, 0xFF0000},
+        {true, &picture, 51, 0xCC0033, 0xFF0000},
+        {false, &halfAlpha, 128, 0xBF0040, 0xFF0000},  // and the picture's own alpha
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "flood " << c.flood << ", opacity " << c.opacity);
         Dib24 target(2, 1);
         target.setPixel(0, 0, 0xFF0000);
         target.setPixel(1, 0, 0xFF0000);
-        makeImage(*c.picture, {0, 0, c.picture->width() * 10.0, 10}, c.name)
+        makeImage(*c.picture, {0, 0, c.picture->width() * 10.0, 10}, c.flood)
             ->DrawImage(target, {0, 0, 20, 10}, c.opacity);
-        EXPECT_EQ(target.pixel(0, 0), c.first) << c.name << " " << c.opacity;
-        EXPECT_EQ(target.pixel(1, 0), c.second) << c.name << " " << c.opacity;
+        EXPECT_EQ(target.pixel(0, 0), c.first);
+        EXPECT_EQ(target.pixel(1, 0), c.second);
     }
 }
 
@@ -230,14 +238,14 @@ std::unique_ptr<ZarHImage> rankLayer(int w, int h) {
     for (int j = 0; j < h; ++j)
         for (int i = 0; i < w; ++i)
             if ((i * 7 + j * 3) % 5 < 3) cells->set(i, j, static_cast<uint8_t>((i + 2 * j) % 3));
-    layer->rankCells = cells;
-    layer->rankPalette.fill(0xFFFFFF);
-    layer->rankPalette[0] = 0x0000FF;
-    layer->rankPalette[1] = 0x00FF00;
-    layer->rankPalette[2] = 0xFF0000;
+    layer->indexedCells = cells;
+    layer->palette.fill(0xFFFFFF);
+    layer->palette[0] = 0x0000FF;
+    layer->palette[1] = 0x00FF00;
+    layer->palette[2] = 0xFF0000;
     layer->xmax = w * 10.0;
     layer->ymax = h * 10.0;
-    layer->name = "FloodFillEx-1";
+    layer->flood.emplace();
     return layer;
 }
 
@@ -256,8 +264,8 @@ TEST(DrawImage, FloodRanksAreDrawnAtTargetSizeFromTheShownPartOnly) {
     layer->DrawImage(full, all, 255);
     for (int j = 0; j < 360; j += 7)
         for (int i = 0; i < 600; i += 3) {
-            const uint8_t rank = layer->rankCells->at(i, j);
-            EXPECT_EQ(full.pixel(i, j), rank < 3 ? layer->rankPalette[rank] : kBackground)
+            const uint8_t rank = layer->indexedCells->at(i, j);
+            EXPECT_EQ(full.pixel(i, j), rank < 3 ? layer->palette[rank] : kBackground)
                 << i << "," << j;
         }
     // At 1 to 7.5 cells a pixel: drawing a part of the view alone (one that starts inside a
@@ -279,7 +287,7 @@ TEST(DrawImage, FloodRanksAreDrawnAtTargetSizeFromTheShownPartOnly) {
         EXPECT_EQ(differing, 0) << metresPerPixel / 10 << " cells a pixel";
         if (w == 80) {  // shrunk, the ranks mix with the background
             EXPECT_NE(whole.pixel(w / 2, h / 2), kBackground);
-            EXPECT_NE(whole.pixel(w / 2, h / 2), layer->rankPalette[0]);
+            EXPECT_NE(whole.pixel(w / 2, h / 2), layer->palette[0]);
         }
     }
 }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <deque>
@@ -7,6 +8,7 @@
 
 #include "core/data/HMeshProject.h"
 #include "core/data/ZarHImage.h"
+#include "core/display/FloodLegend.h"
 #include "core/flood/FloodEstimate.h"
 #include "core/flood/HMeshFloodFill.h"
 #include "support/MeshFixtures.h"
@@ -30,10 +32,6 @@ FloodParameters heightAndRanks(double height, std::vector<std::string> ranks) {
     p.rankTexts = std::move(ranks);
     p.rankColors.assign(p.rankTexts.size(), 0x00FF00);
     return p;
-}
-
-uint8_t rankAt(const FloodOutcome& out, int i, int j) {
-    return out.image.at(i, j);
 }
 
 // ---- ranks and the whole-area classification
@@ -67,7 +65,7 @@ TEST(FloodWaterLevel, IsTheHighestCodeAtOrBelowTheWater) {
     auto out = floodFromPoint(*project, heightAndRanks(4.1, {"4.1"}), {0.5, 0.5});
     ASSERT_TRUE(out);
     EXPECT_EQ(out->image.filled, 2);
-    EXPECT_DOUBLE_EQ(out->layer->floodHighest, 4.1);
+    EXPECT_DOUBLE_EQ(out->layer->flood->highest, 4.1);
 }
 
 TEST(FloodWholeArea, DefaultsPaintEveryCellUpToFiveMetresBlue) {
@@ -82,15 +80,17 @@ TEST(FloodWholeArea, DefaultsPaintEveryCellUpToFiveMetresBlue) {
     ASSERT_EQ(out->image.width, 20);
     for (int r = 0; r < 10; ++r)
         for (int c = 0; c < 20; ++c)
-            EXPECT_EQ(rankAt(*out, c, r), r < 9 && c <= 10 ? 0 : kNoRank) << c << "," << r;
-    // The layer draws the rank image: blue for rank 0, white for the rest.
+            EXPECT_EQ(out->image.at(c, r), r < 9 && c <= 10 ? 0 : kNoRank) << c << "," << r;
+    // The layer draws the rank image, blue for rank 0 and white for the rest, and is a flood
+    // result of that one rank.
     const ZarHImage& layer = *out->layer;
-    EXPECT_EQ(layer.rankCells, out->image.cells);
-    EXPECT_EQ(layer.rankPalette[0], 0xFF0000u);
-    EXPECT_EQ(layer.rankPalette[kNoRank], 0xFFFFFFu);
-    EXPECT_EQ(layer.rankCount, 1);
-    EXPECT_DOUBLE_EQ(layer.rankHeights[0], 5.0);
+    EXPECT_EQ(layer.indexedCells, out->image.cells);
+    EXPECT_EQ(std::pair(layer.palette[0], layer.palette[kNoRank]), std::pair(0xFF0000u, 0xFFFFFFu));
     EXPECT_EQ(layer.xmax, 100.0);
+    ASSERT_TRUE(layer.isFloodResult());
+    ASSERT_EQ(layer.flood->ranks.size(), 1u);
+    EXPECT_EQ(std::pair(layer.flood->ranks[0].height, layer.flood->ranks[0].color),
+              std::pair(5.0, 0xFF0000u));
 }
 
 TEST(FloodWholeArea, DepthModeRanksByDepthBelowTheWaterLevel) {
@@ -101,12 +101,19 @@ TEST(FloodWholeArea, DepthModeRanksByDepthBelowTheWaterLevel) {
     p.depthMode = true;
     auto out = floodWholeArea(*project, p);
     ASSERT_TRUE(out);
-    EXPECT_EQ(rankAt(*out, 0, 0), 1);
-    EXPECT_EQ(rankAt(*out, 1, 0), 2);
-    EXPECT_EQ(rankAt(*out, 2, 0), kNoRank);  // above the water
+    EXPECT_EQ(out->image.at(0, 0), 1);
+    EXPECT_EQ(out->image.at(1, 0), 2);
+    EXPECT_EQ(out->image.at(2, 0), kNoRank);  // above the water
+    // The result keeps the ranks in metres and the mode they were made in.
+    const FloodResult& result = *out->layer->flood;
+    EXPECT_TRUE(result.depthMode);
+    std::vector<double> heights;
+    for (const FloodRank& rank : result.ranks)
+        heights.push_back(rank.height);
+    EXPECT_EQ(heights, (std::vector<double>{0.5, 1.0, 2.0, 5.0}));
 }
 
-TEST(FloodLayers, NamesCountAndClearingRemovesOnlyFloodResults) {
+TEST(FloodLayers, NamesTheLegendsRanksAndClearingRemovesOnlyFloodResults) {
     auto project = projectOf(4, 4, [](int, int) { return 1; });
     auto other = std::make_unique<ZarHImage>();
     other->name = "photo.png";
@@ -115,17 +122,26 @@ TEST(FloodLayers, NamesCountAndClearingRemovesOnlyFloodResults) {
     const std::string second = nextFloodLayerName(true);
     EXPECT_EQ(first.substr(0, 12), "FloodFillEx-");
     EXPECT_EQ(std::stoi(second.substr(12)), std::stoi(first.substr(12)) + 1);
-    for (int k = 0; k < 2; ++k) {
-        auto out = floodFromPoint(*project, FloodParameters{}, FPoint{1.5, 1.5});
+    for (const char* rank : {"5.0", "3"}) {
+        auto out = floodFromPoint(*project, heightAndRanks(5.0, {rank}), FPoint{1.5, 1.5});
         ASSERT_TRUE(out);
         EXPECT_TRUE(addFloodLayer(*project, out->layer));  // same extent: duplicates allowed
     }
+    // On top, a result saved as a picture and loaded again: a flood result without ranks. The
+    // legends show the topmost result that has ranks.
+    auto saved = std::make_unique<ZarHImage>();
+    saved->flood.emplace();
+    project->AddImage(saved, true);
+    const FloodResult* shown = rankedFloodResult(*project);
+    ASSERT_TRUE(shown && shown->ranks.size() == 1u);
+    EXPECT_EQ(shown->ranks[0].height, 3.0);
+
     auto whole = floodWholeArea(*project, FloodParameters{});
     EXPECT_EQ(whole->layer->name.substr(0, 10), "FloodFill-");
     addFloodLayer(*project, whole->layer);
-    EXPECT_EQ(project->imageCount(), 4);
+    EXPECT_EQ(project->imageCount(), 5);
     EXPECT_TRUE(hasFloodLayer(*project));
-    EXPECT_EQ(clearFloodLayers(*project), 3);
+    EXPECT_EQ(clearFloodLayers(*project), 4);
     ASSERT_EQ(project->imageCount(), 1);
     EXPECT_EQ(project->GetImage(0)->name, "photo.png");
     EXPECT_FALSE(hasFloodLayer(*project));
@@ -133,72 +149,37 @@ TEST(FloodLayers, NamesCountAndClearingRemovesOnlyFloodResults) {
 
 // ---- boundary rules of the start-point flood
 
-TEST(FloodFromPoint, WaterNoDataAndUncoveredCells) {
-    // A row: ground 0, water, ground 0, no data, ground 0.
-    auto project = projectOf(5, 1, [](int c, int) {
-        return c == 1 ? MESH_WATER : c == 3 ? MESH_NODATA : 0;
-    });
-    FloodParameters p = heightAndRanks(5.0, {"5"});
-    EXPECT_EQ(floodFromPoint(*project, p, {0.5, 0.5})->image.filled, 1);
-    p.waterPasses = true;
-    EXPECT_EQ(floodFromPoint(*project, p, {0.5, 0.5})->image.filled, 3);
-    p.noDataPasses = true;
-    auto out = floodFromPoint(*project, p, {0.5, 0.5});
-    EXPECT_EQ(out->image.filled, 5);
-    EXPECT_EQ(out->image.unranked, 2);  // the water and no-data cells have no rank
-
-    // Two meshes touching only at a corner: the uncovered cells between them stop the flood.
-    HMeshProject two;
-    auto a = test::makeFlatMesh(4, 4, 1.0, 0.0, 0.0, 0);
-    auto b = test::makeFlatMesh(4, 4, 1.0, 4.0, 4.0, 0);
-    two.AddMesh(a);
-    two.AddMesh(b);
-    p.noDataPasses = p.waterPasses = true;
-    EXPECT_EQ(floodFromPoint(two, p, {1.0, 1.0})->image.filled, 16);
-    // Outside the grid, or inside it between the meshes: outside the data either way.
-    for (const FPoint start : {FPoint{-1.0, 1.0}, FPoint{6.0, 1.0}}) {
-        FloodRefusal why;
-        EXPECT_FALSE(floodFromPoint(two, p, start, nullptr, &why));
-        EXPECT_EQ(why.cause, FloodFailure::Outside);
-    }
-}
-
-TEST(FloodFromPoint, StatisticsAndAHighStartCell) {
-    // A valley: ground rises 1 m per column away from column 5; water at 3 m.
+// A flood that would show nothing is refused, with the reason: no ground at or below the level
+// reached (a start high on the slope, water below every cell), or no flooded cell in a rank; by
+// area, no cell in a rank.
+TEST(FloodRefusal, FloodsThatWouldShowNothing) {
+    // A valley: ground rises 1 m per column away from column 5.
     auto project = projectOf(11, 3, [](int c, int) { return std::abs(c - 5); });
-    auto out = floodFromPoint(*project, heightAndRanks(3.0, {"1", "3"}), {5.5, 1.5});
-    ASSERT_TRUE(out);
-    EXPECT_EQ(out->image.filled, 7 * 3);
-    EXPECT_EQ(out->image.lowest, 0);
-    EXPECT_EQ(out->image.highest, 3);
-    EXPECT_DOUBLE_EQ(out->layer->floodHighest, 3.0);
-    EXPECT_EQ(rankAt(*out, 5, 0), 0);
-    EXPECT_EQ(rankAt(*out, 8, 0), 1);
-    EXPECT_EQ(rankAt(*out, 9, 0), kNoRank);
-    // A start on ground above the water still fills its own cell and spreads from it.
-    out = floodFromPoint(*project, heightAndRanks(3.0, {"9"}), {9.5, 1.5});
-    ASSERT_TRUE(out);
-    EXPECT_EQ(out->image.filled, 7 * 3 + 1);
-
-    // A flood that would show nothing is refused, with the reason: no ground at or below the
-    // level reached (a start high on the slope, water below every cell), or no flooded cell in
-    // a rank; by area, no cell in a rank.
-    const auto refusal = [&](double level, std::vector<std::string> ranks, double x,
-                             bool depth = false) {
-        FloodRefusal why;
-        FloodParameters p = heightAndRanks(level, std::move(ranks));
-        p.depthMode = depth;
-        const bool made = x < 0 ? bool(floodWholeArea(*project, p, &why))
-                                : bool(floodFromPoint(*project, p, {x, 1.5}, nullptr, &why));
-        EXPECT_EQ(made, why.cause == FloodFailure::None);
-        return why.cause;
+    const struct {
+        double level;
+        const char* rank;
+        double x;  // the start's easting; none for the whole area
+        bool depth;
+        FloodFailure cause;
+    } cases[] = {
+        {3.0, "9", 0.5, false, FloodFailure::NothingFilled},
+        {-1.0, "9", 5.5, false, FloodFailure::NothingFilled},
+        {3.0, "-1", 5.5, false, FloodFailure::NothingRanked},
+        {3.0, "-1", NAN, false, FloodFailure::NothingRanked},
+        {-1.0, "0", NAN, true, FloodFailure::NothingRanked},
+        {0.0, "0", NAN, true, FloodFailure::None},
     };
-    EXPECT_EQ(refusal(3.0, {"9"}, 0.5), FloodFailure::NothingFilled);
-    EXPECT_EQ(refusal(-1.0, {"9"}, 5.5), FloodFailure::NothingFilled);
-    EXPECT_EQ(refusal(3.0, {"-1"}, 5.5), FloodFailure::NothingRanked);
-    EXPECT_EQ(refusal(3.0, {"-1"}, -1), FloodFailure::NothingRanked);
-    EXPECT_EQ(refusal(-1.0, {"0"}, -1, true), FloodFailure::NothingRanked);
-    EXPECT_EQ(refusal(0.0, {"0"}, -1, true), FloodFailure::None);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.level << " " << c.rank << " " << c.x);
+        FloodRefusal why;
+        FloodParameters p = heightAndRanks(c.level, {c.rank});
+        p.depthMode = c.depth;
+        const bool made = std::isnan(c.x)
+                              ? bool(floodWholeArea(*project, p, &why))
+                              : bool(floodFromPoint(*project, p, {c.x, 1.5}, nullptr, &why));
+        EXPECT_EQ(made, c.cause == FloodFailure::None);
+        EXPECT_EQ(why.cause, c.cause);
+    }
 }
 
 TEST(FloodFromPoint, OneCellWideWallAcrossTheValleyStopsIt) {
@@ -212,7 +193,7 @@ TEST(FloodFromPoint, OneCellWideWallAcrossTheValleyStopsIt) {
     EXPECT_EQ(free->image.filled, 40 * 14);
     EXPECT_LT(walled->image.filled, 40 * 14 / 2 + 40);
     for (int j = 3; j <= 16; ++j)
-        EXPECT_EQ(rankAt(*walled, 39, j), kNoRank);
+        EXPECT_EQ(walled->image.at(39, j), kNoRank);
 }
 
 TEST(FloodFromPoint, RangeLimit) {
@@ -228,7 +209,7 @@ TEST(FloodFromPoint, RangeLimit) {
     int64_t ranked = 0;
     for (int j = 0; j < 400; ++j)
         for (int i = 0; i < 400; ++i) {
-            if (rankAt(*out, i, j) == kNoRank) continue;
+            if (out->image.at(i, j) == kNoRank) continue;
             ++ranked;
             EXPECT_LE(std::hypot(i * 5.0 - start.x, j * 5.0 - start.y), 500.0);
         }
@@ -276,24 +257,6 @@ TEST(FloodLayerSize, FarApartMeshesCostTheirOwnCellsWithinTheBudget) {
     EXPECT_EQ(refusal.cause, FloodFailure::LayerLimit);
     EXPECT_NE(refusalText(refusal).find("memory budget"), std::string::npos);
     EXPECT_EQ(project.imageCount(), 1);
-}
-
-TEST(FloodLayerSize, GridOverTheCellCapIsNamedAsSuch) {
-    // Meshes 49.7 km apart: 50,000 x 50,000 cells of 1 m, more than 2^31.
-    HMeshProject project;
-    for (const double corner : {0.0, 49700.0}) {
-        auto mesh = test::makeMesh(
-            300, 300, 1.0, corner, corner, [](int, int) { return 1; }, 1.0);
-        ASSERT_EQ(project.AddMesh(mesh), 1);
-    }
-    FloodRefusal whole, from;
-    EXPECT_FALSE(floodWholeArea(project, FloodParameters{}, &whole));
-    EXPECT_FALSE(floodFromPoint(project, FloodParameters{}, FPoint{10.5, 10.5}, nullptr, &from));
-    for (const FloodRefusal* r : {&whole, &from}) {
-        EXPECT_EQ(r->cause, FloodFailure::GridTooLarge);
-        EXPECT_NE(refusalText(*r).find("50000 x 50000 cells"), std::string::npos)
-            << refusalText(*r);
-    }
 }
 
 // ---- the fill itself

@@ -76,7 +76,7 @@ protected:
     int floodLayers() const {
         int n = 0;
         for (int i = 0; i < document_->meshes()->imageCount(); ++i)
-            n += document_->meshes()->GetImage(i)->name.find("FloodFill") != std::string::npos;
+            n += document_->meshes()->GetImage(i)->isFloodResult();
         return n;
     }
     bool enabled(int id) {
@@ -165,32 +165,6 @@ TEST_F(FloodDialogTest, NumbersThatAreNotFiniteAreIgnoredWhenStoredAndRefusedOnO
     EXPECT_DOUBLE_EQ(d.height, 2.0);
 }
 
-TEST_F(FloodDialogTest, FloodsThatWouldShowNothingAreSaidAndAddNoLayer) {
-    openSample();
-    HMeshProject& project = *document_->meshes();
-    // From a start point with the water below every cell: said, and the pick goes on.
-    setMeasuringTrackStarter([](CKovVDoc&, int) { return true; });
-    answerWith([](QDialog& d) {
-        click(control<QCheckBox>(d, Dlg::kIdFromStart));
-        type(control<QLineEdit>(d, Dlg::kIdHeight), QStringLiteral("-100"));
-    });
-    frame_->RouteCommand(kCmdFloodByGroundHeight);
-    const ZarHMesh& first = *project.GetMesh(0);
-    const FPoint inside{(first.xmin + first.xmax) / 2, (first.ymin + first.ymax) / 2};
-    EXPECT_FALSE(floodStarter()(*document_, inside));
-    ASSERT_EQ(messages.size(), 1u);
-    EXPECT_TRUE(messages[0].text.contains(QStringLiteral("浸水が広がりません")));
-
-    // A start between two meshes is outside the data: refused without a message.
-    MapRect extent;
-    project.GetExtent(extent);
-    auto far = test::makeFlatMesh(4, 4, 5.0, extent.xmax + 100.0, extent.ymin, 0);
-    ASSERT_EQ(project.AddMesh(far), 1);
-    EXPECT_FALSE(floodStarter()(*document_, FPoint{extent.xmax + 50.0, extent.ymin + 5.0}));
-    EXPECT_EQ(messages.size(), 1u);
-    EXPECT_EQ(floodLayers(), 0);
-}
-
 TEST_F(FloodDialogTest, WholeAreaAndStartPointRunsMakeNamedLayersThatClearRemoves) {
     EXPECT_FALSE(enabled(kCmdFloodByGroundHeight));  // no data yet
     openSample();
@@ -217,10 +191,10 @@ TEST_F(FloodDialogTest, WholeAreaAndStartPointRunsMakeNamedLayersThatClearRemove
     project.memoryBudget = budget;
 
     // The whole area with the defaults: one layer on top, the images shown again.
-    answerWith([](QDialog&) {});
     frame_->RouteCommand(kCmdFloodByGroundHeight);
     ASSERT_EQ(project.imageCount(), before + 1);
-    EXPECT_EQ(project.GetImage(before)->rankCount, 1);
+    ASSERT_TRUE(project.GetImage(before)->isFloodResult());
+    EXPECT_EQ(project.GetImage(before)->flood->ranks.size(), 1u);
     EXPECT_EQ(std::tuple(project.imageVisible, project.imageTransparency), std::tuple(1, 20));
     EXPECT_TRUE(enabled(kCmdClearFlood));
 
@@ -234,21 +208,26 @@ TEST_F(FloodDialogTest, WholeAreaAndStartPointRunsMakeNamedLayersThatClearRemove
     frame_->RouteCommand(kCmdFloodByDepth);
     EXPECT_EQ(trackMode, 4);
     ASSERT_TRUE(floodStarter());
-    // A point outside the data gives nothing and keeps the picking going.
+    // Starts that give nothing keep the picking going: outside the data (also between two
+    // meshes) without a word, on high ground with the reason.
+    MapRect extent;
+    project.GetExtent(extent);
+    auto far = test::makeFlatMesh(4, 4, 5.0, extent.xmax + 100.0, extent.ymin, 0);
+    ASSERT_EQ(project.AddMesh(far), 1);
+    messages.clear();
     EXPECT_FALSE(floodStarter()(*document_, FPoint{0.0, 0.0}));
-    // Ground at or below the water level of 5 m near the coast.
-    FPoint start;
-    for (double y = -37400; y < -33000; y += 5) {
-        double z = 0;
-        if (project.FindElevation(-7500, y, z) && z > 0.5 && z < 4.0) {
-            start = {-7500, y};
-            break;
-        }
-    }
-    ASSERT_NE(start.y, 0.0);
+    EXPECT_FALSE(floodStarter()(*document_, FPoint{extent.xmax + 50.0, extent.ymin + 5.0}));
+    EXPECT_TRUE(messages.empty());
+    EXPECT_FALSE(floodStarter()(*document_, FPoint{-9500, -35000}));
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_TRUE(messages[0].text.contains(QStringLiteral("浸水が広がりません")));
+    // Ground below the water level of 5 m near the coast.
+    const FPoint start{-4500, -35900};
+    double ground = 0;
+    ASSERT_TRUE(project.FindElevation(start.x, start.y, ground) && ground > 0.5 && ground < 4.0);
     ASSERT_TRUE(floodStarter()(*document_, start));
     ASSERT_TRUE(floodStarter()(*document_, start));
-    EXPECT_EQ(project.GetImage(project.imageCount() - 1)->floodDepthMode, 1);
+    EXPECT_TRUE(project.GetImage(project.imageCount() - 1)->flood->depthMode);
     EXPECT_EQ(floodLayers(), 3);
 
     frame_->RouteCommand(kCmdClearFlood);
