@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -45,6 +46,14 @@ std::string readFile(const std::string& path) {
     std::stringstream buffer;
     buffer << in.rdbuf();
     return buffer.str();
+}
+
+std::string repeat(const std::string& text, int times) {
+    std::string out;
+    out.reserve(text.size() * static_cast<size_t>(std::max(times, 0)));
+    for (int i = 0; i < times; ++i)
+        out += text;
+    return out;
 }
 
 std::string headerText(const TileSpec& t) {

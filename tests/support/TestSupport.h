@@ -29,6 +29,8 @@ private:
 // Writes bytes to a file, creating its folders.
 void writeFile(const std::string& path, const std::string& contents);
 std::string readFile(const std::string& path);
+// times copies of text, one after the other.
+std::string repeat(const std::string& text, int times);
 
 // Description of a synthetic 5 m style tile; codes are given north row first, as the data file
 // lists them (codes[0] is record row 1).
