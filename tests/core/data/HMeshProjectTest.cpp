@@ -145,17 +145,13 @@ TEST(HMeshProjectProfile, CountsSpacingBendsAndMissingElevations) {
         EXPECT_EQ(std::tuple(spacing, out[count - 2].x, out.back().x),
                   std::tuple(used, 10 + (count - 2) * used, 10 + length));
     }
-    spacing = 3.0;  // L = 8: samples at 0, 3, 6 and the end; 6 lies past the bend
-    auto out = profile({{10, 1, 0}, {14, 1, 0}, {14, 5, 0}}, spacing, 100);
-    ASSERT_EQ(out.size(), 4u);
-    EXPECT_EQ(std::pair(out[2].x, out[2].y), std::pair(14.0, 3.0));
-    EXPECT_DOUBLE_EQ(out[2].z, 1.4);
     // Samples at 35, 40, ..., 115, 120: water at 40 and 45 reads 0 (the start vertex is no
     // intermediate sample); past the mesh the last known value repeats; the end vertex without
     // elevation is 0. What each sample found is kept beside.
+    // (Samples past a bend are placed along the line in the profile tests.)
     spacing = 5.0;
     std::vector<CellKind> kinds;
-    out.clear();
+    std::vector<FPoint> out;
     project.SampleProfile({{35, 1, 0}, {55, 1, 0}, {120, 1, 0}}, spacing, 100, out, &kinds);
     ASSERT_EQ(out.size(), 18u);
     EXPECT_EQ(std::tuple(out[0].z, out[1].z, out[2].z, out[3].z, out[14].z, out[17].z),
