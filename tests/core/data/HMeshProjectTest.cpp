@@ -13,19 +13,30 @@ namespace {
 using test::makeFlatMesh;
 using test::makeMesh;
 
-TEST(HMeshProjectLists, DuplicatesAreRefusedAndStayWithTheCaller) {
+TEST(HMeshProjectLists, DuplicatesAndMeshesPastTheBudgetAreRefusedAndStayWithTheCaller) {
     HMeshProject project;
+    EXPECT_GE(project.memoryBudget, int64_t{256} << 20) << "half the physical memory";
+    project.memoryBudget = 48 + 192;  // the grids of first and finer, 4 bytes a cell
     auto first = makeFlatMesh(4, 3, 5.0, 0, 0, 10), same = makeFlatMesh(4, 3, 5.0, 0, 0, 20);
     auto finer = makeFlatMesh(8, 6, 2.5, 0, 0, 30);  // same extent, other cell size
+    auto beside = makeFlatMesh(4, 3, 5.0, 20, 0, 40);
+    beside->path = "beside.kov";
     ASSERT_EQ(project.AddMesh(first), 1);
     EXPECT_EQ(first, nullptr);
     EXPECT_EQ(project.AddMesh(same), 0);
+    EXPECT_EQ(project.lastRefusal(), HMeshProject::Refusal::Duplicate);
     ASSERT_NE(same, nullptr) << "a refused mesh remains the caller's";
     EXPECT_EQ(same->owner, nullptr);
     EXPECT_EQ(project.AddMesh(finer) * 2 + (project.GetMesh(2) == nullptr), 3);
     EXPECT_EQ(project.GetMesh(0)->owner, &project);
+    EXPECT_EQ(project.memoryInUse(), 48 + 192);
+    EXPECT_EQ(project.AddMesh(beside), 0);
+    EXPECT_EQ(project.lastRefusal(), HMeshProject::Refusal::MemoryBudget);
+    ASSERT_NE(beside, nullptr);
+    EXPECT_EQ(project.budgetRefusals(), std::vector<std::string>{"beside.kov"});
     ASSERT_EQ(project.RemoveMesh(0), 1);
     EXPECT_EQ(project.GetMesh(0)->cellSize, 2.5) << "later elements move down";
+    EXPECT_EQ(project.AddMesh(beside), 1) << "room again";
 
     // Images: refused only for a bit-equal extent, unless duplicates are allowed.
     auto image = [](double x0) {

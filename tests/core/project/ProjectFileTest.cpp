@@ -181,29 +181,32 @@ TEST_F(ProjectFileTest, MovedProjectsFindTheirLayers) {
     fs::rename(moved + "/Data/T1.csv", moved + "/T1.csv");
     const std::string project = moved + "/p.kovv5";
 
-    // 4a: the stored folder taken relative to the project folder.
     fs::create_directories(moved + "/old/x");
     fs::copy(moved + "/Data/T0.kov", moved + "/old/x/A.kov");
-    EXPECT_EQ(ResolveStoredPath("/old/x/A.kov", project).path, moved + "/old/x/A.kov");
-    // 4c: the file beside the project file, before a copy one folder up.
     fs::copy(moved + "/T1.kov", dir_.file("new/T1.kov"));
-    EXPECT_EQ(ResolveStoredPath("/somewhere/else/T1.kov", project).path, moved + "/T1.kov");
-    // Runs: the project folder plus the tail of the stored folder, from a Windows path whose
-    // letter case differs.
-    const ResolvedPath windows = ResolveStoredPath("D:\\Survey\\site\\DATA\\t0.KOV", project);
-    EXPECT_TRUE(windows.found);
-    EXPECT_EQ(windows.path, moved + "/Data/T0.kov");
-    const ResolvedPath lost = ResolveStoredPath("C:\\nowhere\\Q.kov", project);
-    EXPECT_FALSE(lost.found);
-    EXPECT_EQ(lost.path, "C:\\nowhere\\Q.kov");
-    EXPECT_TRUE(ResolveStoredPath("HTTP://host/a.kov", "").found);
-    // A folder of this system whose name holds '\': the path as written, before any split.
     const std::string backslash = dir_.file("a\\b/Q.kov");
     fs::create_directories(dir_.file("a\\b"));
     fs::copy(moved + "/T1.kov", backslash);
-    const ResolvedPath written = ResolveStoredPath(backslash, project);
-    EXPECT_TRUE(written.found);
-    EXPECT_EQ(written.path, backslash);
+    const struct {
+        std::string stored, path;
+        bool found;
+    } cases[] = {
+        // The stored folder taken relative to the project folder.
+        {"/old/x/A.kov", moved + "/old/x/A.kov", true},
+        // The file beside the project file, before a copy one folder up.
+        {"/somewhere/else/T1.kov", moved + "/T1.kov", true},
+        // The project folder plus the tail of the stored folder, from a Windows path whose
+        // letter case differs.
+        {"D:\\Survey\\site\\DATA\\t0.KOV", moved + "/Data/T0.kov", true},
+        {"C:\\nowhere\\Q.kov", "C:\\nowhere\\Q.kov", false},
+        {"HTTP://host/a.kov", "HTTP://host/a.kov", true},
+        // A folder of this system whose name holds '\': the path as written, before any split.
+        {backslash, backslash, true},
+    };
+    for (const auto& c : cases) {
+        const ResolvedPath resolved = ResolveStoredPath(c.stored, project);
+        EXPECT_EQ(std::pair(resolved.path, resolved.found), std::pair(c.path, c.found)) << c.stored;
+    }
 
     test::writeFile(project, projectXml("<MeshProject><Mesh>C:\\data\\site\\Data\\T0.kov</Mesh>"
                                         "<Mesh>C:\\data\\site\\T1.kov</Mesh>"
