@@ -14,6 +14,9 @@
 #include <memory>
 #include <sstream>
 
+#include <QBuffer>
+#include <QImage>
+
 #include "core/data/HMeshProject.h"
 #include "core/data/ZarVeyMesh5.h"
 #include "core/project/ProjectFile.h"
@@ -54,6 +57,13 @@ std::string repeat(const std::string& text, int times) {
     for (int i = 0; i < times; ++i)
         out += text;
     return out;
+}
+
+std::string encodedImage(const QImage& image, const char* format) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    return image.save(&buffer, format) ? bytes.toStdString() : std::string();
 }
 
 std::string headerText(const TileSpec& t) {

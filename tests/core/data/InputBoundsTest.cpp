@@ -5,7 +5,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <QBuffer>
 #include <QImage>
 #include <filesystem>
 #include <functional>
@@ -135,13 +134,10 @@ TEST(ReaderBounds, PicturesAreCheckedAgainstWhatTheirFileCanHold) {
     // 8000 x 8000 pixels of one colour: a PNG of some kilobytes that decodes to 256 MB.
     QImage mono(8000, 8000, QImage::Format_Mono);
     mono.fill(0);
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    ASSERT_TRUE(mono.save(&buffer, "PNG"));
-    ASSERT_LT(png.size(), 1 << 20);
-    EXPECT_TRUE(
-        decodePicture(std::string_view(png.constData(), png.size()), ".png", nullptr).isNull());
+    const std::string png = test::encodedImage(mono, "PNG");
+    ASSERT_FALSE(png.empty());
+    ASSERT_LT(png.size(), 1u << 20);
+    EXPECT_TRUE(decodePicture(png, ".png", nullptr).isNull());
 
     // An aerial photograph of 20,000 x 15,000 pixels in a file of tens of megabytes fits.
     EXPECT_TRUE(fitsLimits(20000, 15000, limitsForFile(size_t{40} << 20)));

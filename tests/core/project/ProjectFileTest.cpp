@@ -187,10 +187,8 @@ TEST_F(ProjectFileTest, MovedProjectsFindTheirLayers) {
     const std::string backslash = dir_.file("a\\b/Q.kov");
     fs::create_directories(dir_.file("a\\b"));
     fs::copy(moved + "/T1.kov", backslash);
-    const struct {
-        std::string stored, path;
-        bool found;
-    } cases[] = {
+    const std::tuple<std::string, std::string, bool> cases[] = {
+        // stored, resolved, found
         // The stored folder taken relative to the project folder.
         {"/old/x/A.kov", moved + "/old/x/A.kov", true},
         // The file beside the project file, before a copy one folder up.
@@ -203,9 +201,9 @@ TEST_F(ProjectFileTest, MovedProjectsFindTheirLayers) {
         // A folder of this system whose name holds '\': the path as written, before any split.
         {backslash, backslash, true},
     };
-    for (const auto& c : cases) {
-        const ResolvedPath resolved = ResolveStoredPath(c.stored, project);
-        EXPECT_EQ(std::pair(resolved.path, resolved.found), std::pair(c.path, c.found)) << c.stored;
+    for (const auto& [stored, path, found] : cases) {
+        const ResolvedPath resolved = ResolveStoredPath(stored, project);
+        EXPECT_EQ(std::pair(resolved.path, resolved.found), std::pair(path, found)) << stored;
     }
 
     test::writeFile(project, projectXml("<MeshProject><Mesh>C:\\data\\site\\Data\\T0.kov</Mesh>"
