@@ -285,10 +285,11 @@ TEST_F(ProjectFileTest, RepeatedEntriesAreNotReadAgain) {
     for (int i = 0; i < 3; ++i)
         body += "<Mesh>" + server.url("/Data/T.kov") + "</Mesh><IMesh>" + server.url("/photo.png") +
                 "</IMesh>";
-    // A DSM file (told by its extension in any case) at two cell sizes is two meshes.
+    // A DSM file (told by its extension in any case) at two cell sizes is two meshes; without
+    // UPP its cell is 2 m.
     test::writeFile(dir_.file("points.TXT"), "1,10,10,5\n2,30,20,6\n");
-    for (const char* upp : {"1", "2", "1"})
-        body += "<Mesh UPP=\"" + std::string(upp) + "\">" + dir_.file("points.TXT") + "</Mesh>";
+    for (const std::string upp : {" UPP=\"1\"", "", " UPP=\"1\""})
+        body += "<Mesh" + upp + ">" + dir_.file("points.TXT") + "</Mesh>";
     test::writeFile(dir_.file("p.kovv5"), projectXml(body + "</MeshProject>"));
     HMeshProject project;
     ASSERT_TRUE(LoadProjectFile(project, dir_.file("p.kovv5")));
