@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -12,6 +13,9 @@
 #include <future>
 #include <memory>
 #include <sstream>
+
+#include <QBuffer>
+#include <QImage>
 
 #include "core/data/HMeshProject.h"
 #include "core/data/ZarVeyMesh5.h"
@@ -45,6 +49,21 @@ std::string readFile(const std::string& path) {
     std::stringstream buffer;
     buffer << in.rdbuf();
     return buffer.str();
+}
+
+std::string repeat(const std::string& text, int times) {
+    std::string out;
+    out.reserve(text.size() * static_cast<size_t>(std::max(times, 0)));
+    for (int i = 0; i < times; ++i)
+        out += text;
+    return out;
+}
+
+std::string encodedImage(const QImage& image, const char* format) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    return image.save(&buffer, format) ? bytes.toStdString() : std::string();
 }
 
 std::string headerText(const TileSpec& t) {

@@ -8,6 +8,8 @@
 
 #include "core/base/HxProgress.h"
 
+class QImage;
+
 namespace kov::test {
 
 // A fresh folder under the system's temporary folder, removed with everything in it.
@@ -29,6 +31,10 @@ private:
 // Writes bytes to a file, creating its folders.
 void writeFile(const std::string& path, const std::string& contents);
 std::string readFile(const std::string& path);
+// times copies of text, one after the other.
+std::string repeat(const std::string& text, int times);
+// The image as a file of a format Qt writes ("PNG", "BMP", "JPEG"); empty when it cannot.
+std::string encodedImage(const QImage& image, const char* format);
 
 // Description of a synthetic 5 m style tile; codes are given north row first, as the data file
 // lists them (codes[0] is record row 1).

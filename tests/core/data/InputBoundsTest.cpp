@@ -5,7 +5,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <QBuffer>
 #include <QImage>
 #include <filesystem>
 #include <functional>
@@ -135,46 +134,18 @@ TEST(ReaderBounds, PicturesAreCheckedAgainstWhatTheirFileCanHold) {
     // 8000 x 8000 pixels of one colour: a PNG of some kilobytes that decodes to 256 MB.
     QImage mono(8000, 8000, QImage::Format_Mono);
     mono.fill(0);
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    ASSERT_TRUE(mono.save(&buffer, "PNG"));
-    ASSERT_LT(png.size(), 1 << 20);
-    EXPECT_TRUE(
-        decodePicture(std::string_view(png.constData(), png.size()), ".png", nullptr).isNull());
+    const std::string png = test::encodedImage(mono, "PNG");
+    ASSERT_FALSE(png.empty());
+    ASSERT_LT(png.size(), 1u << 20);
+    EXPECT_TRUE(decodePicture(png, ".png", nullptr).isNull());
 
     // An aerial photograph of 20,000 x 15,000 pixels in a file of tens of megabytes fits.
     EXPECT_TRUE(fitsLimits(20000, 15000, limitsForFile(size_t{40} << 20)));
     EXPECT_FALSE(fitsLimits(20000, 15000, limitsForFile(size_t{300} << 10)));
 }
 
-TEST(MemoryBudget, LayersPastTheBudgetAreRefusedAndNamed) {
-    auto mesh = [](double x, const char* path) {
-        auto m = std::make_unique<ZarHMesh>();
-        m->allocateCells(400, 300);  // 480,000 bytes
-        m->xmin = x;
-        m->xmax = x + 2000;
-        m->path = path;
-        return m;
-    };
-    HMeshProject project;
-    EXPECT_GE(project.memoryBudget, int64_t{256} << 20) << "half the physical memory";
-    project.memoryBudget = 1'000'000;
-    std::unique_ptr<ZarHMesh> a = mesh(0, "a.kov"), b = mesh(2000, "b.kov");
-    std::unique_ptr<ZarHMesh> c = mesh(4000, "c.kov"), again = mesh(0, "again.kov");
-    ASSERT_EQ(project.AddMesh(a), 1);
-    EXPECT_EQ(project.AddMesh(again), 0);
-    EXPECT_EQ(project.lastRefusal(), HMeshProject::Refusal::Duplicate);
-    ASSERT_EQ(project.AddMesh(b), 1);
-    EXPECT_EQ(project.memoryInUse(), 960'000);
-    EXPECT_EQ(project.AddMesh(c), 0);
-    EXPECT_EQ(project.lastRefusal(), HMeshProject::Refusal::MemoryBudget);
-    ASSERT_NE(c, nullptr) << "a refused layer stays with the caller";
-    EXPECT_EQ(project.budgetRefusals(), std::vector<std::string>{"c.kov"});
-    project.RemoveMesh(0);
-    EXPECT_EQ(project.AddMesh(c), 1) << "room again";
-
-    // The loader names the file that did not fit.
+// The collection's own refusals are in its tests; the loader names the file that did not fit.
+TEST(MemoryBudget, TheLoaderNamesLayersPastTheBudget) {
     TempDir dir;
     test::TileSpec tile;
     test::writeTile(tile, dir.file("one.kov"));

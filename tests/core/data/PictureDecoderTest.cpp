@@ -1,7 +1,6 @@
 // The picture decoders of the image overlay: bitmaps, PCX and the fall-back to Qt's readers.
 #include <gtest/gtest.h>
 
-#include <QBuffer>
 #include <QColor>
 #include <string>
 #include <vector>
@@ -9,6 +8,7 @@
 #include "core/data/image/BmpDecoder.h"
 #include "core/data/image/PcxDecoder.h"
 #include "core/data/image/PictureDecoder.h"
+#include "support/TestSupport.h"
 
 namespace kov {
 namespace {
@@ -123,13 +123,7 @@ TEST(PictureDecoder, ChoosesByExtensionAndFallsBackToQt) {
     QImage source(3, 2, QImage::Format_RGB32);
     source.fill(kRed);
     source.setPixel(2, 1, kBlue);
-    auto saved = [&](const char* format) {
-        QByteArray bytes;
-        QBuffer buffer(&bytes);
-        buffer.open(QIODevice::WriteOnly);
-        EXPECT_TRUE(source.save(&buffer, format)) << format;
-        return bytes.toStdString();
-    };
+    const auto saved = [&](const char* format) { return test::encodedImage(source, format); };
     // Uncompressed 24-bit TGA 2.0, rows bottom-up: Qt reads it only when told the format.
     std::string tga = std::string("\0\0\x02", 3) + std::string(9, '\0') + le16(3) + le16(2) +
                       std::string("\x18\0", 2);
@@ -156,11 +150,8 @@ TEST(PictureDecoder, ChoosesByExtensionAndFallsBackToQt) {
 TEST(PictureDecoder, DamagedPngIsRefusedWithItsOffset) {
     QImage source(3, 2, QImage::Format_RGB32);
     source.fill(kRed);
-    QByteArray saved;
-    QBuffer buffer(&saved);
-    buffer.open(QIODevice::WriteOnly);
-    ASSERT_TRUE(source.save(&buffer, "PNG"));
-    const std::string png = saved.toStdString();
+    const std::string png = test::encodedImage(source, "PNG");
+    ASSERT_FALSE(png.empty());
     EXPECT_EQ(pictureDamage(png), "");
     EXPECT_EQ(pictureDamage("GIF89a"), "") << "only PNG files are looked at";
     std::string flipped = png;

@@ -269,6 +269,10 @@ TEST(ShpImportRecords, BrokenPositionsAndLengthsNeverLeaveTheFile) {
     }
 }
 
+// hasZ and hasM come from the header's ranges and say whether Z and M values are read; carriesZ
+// and carriesM say, as ogrinfo reports them ("3D Measured Line String"), whether the shapes carry
+// them: from the shape type, with M for a Z type only when its M range is not the 0..0 that a
+// plain file writes.
 TEST(ShpImportRecords, ZAndMRules) {
     const std::vector<XY> xy = {{0, 0}, {1, 1}};
     const double none = -1e39;
@@ -276,55 +280,38 @@ TEST(ShpImportRecords, ZAndMRules) {
         const char* what;
         Header header;
         Poly record;
-        const char* expected;  // hasZ, hasM and the record
+        const char* expected;  // carries (- for neither), hasZ and hasM, the record
     } cases[] = {
         // clang-format off
-        {"Z of a Z record", {}, {.type = 13, .xy = xy, .z = {1, 2}, .m = {5, 6}}, "111L(0 0 1,1 1 2)"},
-        {"no-value Z", {}, {.type = 15, .xy = xy, .z = {none, 3}}, "111P(0 0 0,1 1 3)"},
+        {"plain line", {.zRange = {none, none}, .mRange = {none, none}}, {.xy = xy}, "- 00 1L(0 0 0,1 1 0)"},
+        {"Z of a Z record", {}, {.type = 13, .xy = xy, .z = {1, 2}, .m = {5, 6}}, "Z 11 1L(0 0 1,1 1 2)"},
+        {"no-value Z", {}, {.type = 15, .xy = xy, .z = {none, 3}}, "Z 11 1P(0 0 0,1 1 3)"},
         {"Z range below zero", {.zRange = {-5, 10}}, {.type = 13, .xy = xy, .z = {-5, 2}},
-         "111L(0 0 -5,1 1 2)"},
+         "Z 11 1L(0 0 -5,1 1 2)"},
         {"no Z range", {.zRange = {none, none}}, {.type = 13, .xy = xy, .z = {1, 2}},
-         "011L(0 0 0,1 1 0)"},
+         "Z 01 1L(0 0 0,1 1 0)"},
+        {"Z with an M range", {.mRange = {5, 6}}, {.type = 13, .xy = xy, .z = {1, 2}, .m = {5, 6}},
+         "ZM 11 1L(0 0 1,1 1 2)"},
+        {"multipatch", {}, {.type = 31, .xy = xy, .z = {1, 2}, .partTypes = {0}}, "Z 11 1P(0 0 1,1 1 2)"},
         {"M of an M record", {.mRange = {5, 6}}, {.type = 23, .xy = xy, .m = {5, 6}},
-         "111L(0 0 5,1 1 6)"},
+         "M 11 1L(0 0 5,1 1 6)"},
         {"M without an M range", {.mRange = {none, none}}, {.type = 23, .xy = xy, .m = {5, 6}},
-         "101L(0 0 0,1 1 0)"},
-        {"M record without M", {}, {.type = 23, .xy = xy}, "111L(0 0 0,1 1 0)"},
+         "M 10 1L(0 0 0,1 1 0)"},
+        {"M record without M", {}, {.type = 23, .xy = xy}, "M 11 1L(0 0 0,1 1 0)"},
         // clang-format on
     };
     for (const auto& c : cases) {
-        const Files f = build({poly(c.record)}, c.header);
+        Header header = c.header;
+        header.type = c.record.type;
+        const Files f = build({poly(c.record)}, header);
         ShpImport layer;
         ASSERT_EQ(layer.loadFromMemory(f.shp, f.shx, nullptr), 1);
-        EXPECT_EQ(std::to_string(layer.hasZ) + std::to_string(layer.hasM) + describe(layer, true),
+        const std::string carries =
+            std::string(layer.carriesZ() ? "Z" : "") + (layer.carriesM() ? "M" : "");
+        EXPECT_EQ((carries.empty() ? "-" : carries) + " " + std::to_string(layer.hasZ) +
+                      std::to_string(layer.hasM) + " " + describe(layer, true),
                   c.expected)
             << c.what;
-    }
-}
-
-// Z and M as ogrinfo reports them ("3D Measured Line String"): from the shape type, not from
-// the header's ranges, which a plain 2-D file fills with 0..0.
-TEST(ShpImportRecords, ShapeTypeSaysWhetherShapesCarryZAndM) {
-    const double none = -1e39;
-    const struct {
-        Header header;
-        const char* expected;
-    } cases[] = {
-        {{.type = 3}, ""},
-        {{.type = 1, .zRange = {none, none}, .mRange = {none, none}}, ""},
-        {{.type = 13, .zRange = {1, 2}}, "Z"},
-        {{.type = 13, .zRange = {1, 2}, .mRange = {none, none}}, "Z"},
-        {{.type = 13, .zRange = {1, 2}, .mRange = {5, 6}}, "ZM"},
-        {{.type = 23, .mRange = {0, 0}}, "M"},
-        {{.type = 31}, "Z"},
-    };
-    for (const auto& c : cases) {
-        const Files f = build({}, c.header);
-        ShpImport layer;
-        ASSERT_EQ(layer.loadFromMemory(f.shp, f.shx, nullptr), 1);
-        EXPECT_EQ(std::string(layer.carriesZ() ? "Z" : "") + (layer.carriesM() ? "M" : ""),
-                  c.expected)
-            << "type " << c.header.type;
     }
 }
 
