@@ -46,16 +46,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
         check(layer.pointCount() == 0 && layer.polylineCount() == 0);
         return 0;
     }
-    for (int i = 0; i < layer.pointCount(); ++i)
-        check(layer.getPoint(i)->id >= 1 && layer.getPoint(i)->id <= layer.recordCounter);
-    for (int i = 0; i < layer.polylineCount(); ++i) {
-        const kov::SHP_POLYLINE* line = layer.getPolyline(i);
-        check(line->id >= 1 && line->id <= layer.recordCounter);
-        check(!line->points.empty());
-        for (const auto& part : line->parts)
+    for (const auto& point : layer.points)
+        check(point.id >= 1 && point.id <= layer.recordCounter);
+    for (const auto& line : layer.polylines) {
+        check(line.id >= 1 && line.id <= layer.recordCounter);
+        check(!line.points.empty());
+        for (const auto& part : line.parts)
             check(!part.empty());
     }
-    check(!layer.getPoint(layer.pointCount()) && !layer.getPolyline(-1));
     // Every byte of the main file is read at most once: the layer stays within a few times it.
     check(layer.memoryBytes() <= static_cast<int64_t>(4 * shp.size()) + 4096);
     return 0;

@@ -16,7 +16,6 @@ public:
     virtual void End() {}
     // 63 while total / 127 is below 63, else the smallest 2^k - 1 of at least total / 127.
     virtual long long StepMask(long long total);
-    virtual void SetFraction(double /*fraction*/) {}
     // Reports the position; answers nonzero when the work is to stop.
     virtual int SetPos(long long /*current*/, long long /*total*/) { return 0; }
     virtual int IsCancelled() const { return cancelled_; }

@@ -195,10 +195,6 @@ double HMeshProject::GetMaxCellSize() const {
     return largest;
 }
 
-void HMeshProject::TransformPoint(const FPoint& in, FPoint& out) const {
-    out = {scaleX * in.x + offsetX, scaleY * in.y + offsetY, in.z};
-}
-
 const MeshPointIndex& HMeshProject::pointIndex() const {
     std::lock_guard lock(neighbourIndexLock_);
     if (!pointIndex_) {

@@ -116,7 +116,6 @@ public:
     double GetMinElevation() const;
     double GetMaxElevation() const;
     double GetMaxCellSize() const;
-    void TransformPoint(const FPoint& in, FPoint& out) const;
 
     // The one point query: the meshes are asked last first (finer meshes, sorted last and drawn
     // on top, answer first); a no-data cell lets the mesh below answer.

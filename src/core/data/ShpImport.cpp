@@ -194,16 +194,6 @@ private:
     ShpImport& layer_;
 };
 
-const SHP_POINT* ShpImport::getPoint(int index) const {
-    if (index < 0 || index >= pointCount()) return nullptr;
-    return &points[static_cast<size_t>(index)];
-}
-
-const SHP_POLYLINE* ShpImport::getPolyline(int index) const {
-    if (index < 0 || index >= polylineCount()) return nullptr;
-    return &polylines[static_cast<size_t>(index)];
-}
-
 bool ShpImport::carriesZ() const {
     return shapeType == kPointZ || shapeType == kPolyLineZ || shapeType == kPolygonZ ||
            shapeType == kMultiPointZ || shapeType == kMultiPatch;

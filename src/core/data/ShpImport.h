@@ -80,9 +80,7 @@ public:
     int64_t memoryBytes() const;
 
     int pointCount() const { return static_cast<int>(points.size()); }
-    const SHP_POINT* getPoint(int index) const;
     int polylineCount() const { return static_cast<int>(polylines.size()); }
-    const SHP_POLYLINE* getPolyline(int index) const;
 
     std::string path;
     std::string errorText;      // why the last Load failed: the file error or the damage found

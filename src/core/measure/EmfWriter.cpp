@@ -187,31 +187,16 @@ public:
             polyRecord(emr::kPolyline, pts, 2);
         }
     }
-    void drawLines(const QLine* lines, int count) override {
-        for (int i = 0; i < count; ++i)
-            drawLines(std::array<QLineF, 1>{QLineF(lines[i])}.data(), 1);
-    }
 
     void drawPolygon(const QPointF* points, int count, PolygonDrawMode mode) override {
         polyRecord(mode == PolylineMode ? emr::kPolyline : emr::kPolygon, points, count);
-    }
-    void drawPolygon(const QPoint* points, int count, PolygonDrawMode mode) override {
-        QPolygonF polygon;
-        for (int i = 0; i < count; ++i)
-            polygon << QPointF(points[i]);
-        drawPolygon(polygon.constData(), count, mode);
     }
 
     void drawRects(const QRectF* rects, int count) override {
         for (int i = 0; i < count; ++i)
             boxRecord(emr::kRectangle, rects[i]);
     }
-    void drawRects(const QRect* rects, int count) override {
-        for (int i = 0; i < count; ++i)
-            boxRecord(emr::kRectangle, QRectF(rects[i]));
-    }
     void drawEllipse(const QRectF& r) override { boxRecord(emr::kEllipse, r); }
-    void drawEllipse(const QRect& r) override { boxRecord(emr::kEllipse, QRectF(r)); }
 
     void drawPath(const QPainterPath& path) override {
         const bool closed = brush_.style() != Qt::NoBrush;

@@ -661,35 +661,6 @@ bool COXParser::ParseWith(std::string_view text, const ParseOptions& options) {
     return Impl(*this, text, options).Run();
 }
 
-const char* COXParser::ErrorText(int code) {
-    switch (code) {
-        case 101:
-            return "NULL buffer passed in";
-        case 102:
-            return "Unexpected end of buffer";
-        case 103:
-            return "Out of memory";
-        case 104:
-            return "Unable to retrieve a token";
-        case 105:
-            return "Illegal characters encountered in token";
-        case 106:
-            return "Unexpected token type";
-        case 107:
-            return "Missing end tag";
-        case 108:
-            return "Bad entity string";
-        case 109:
-            return "Bad integer value";
-        case 110:
-            return "Missing end bracket in tag";
-        case 201:
-            return "Unexpected end tag";
-        default:
-            return "Unknown Error";
-    }
-}
-
 void COXParser::OnError(const Error&) {}
 
 bool COXParser::OnTopLevelInstruction(const std::string&) {

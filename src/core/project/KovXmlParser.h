@@ -87,9 +87,6 @@ public:
     bool ParseBuffer(std::string_view text);
     const COXParserElement* Root() const { return root_.get(); }
 
-    // The short text of an error code ("Unknown Error" for codes without one).
-    static const char* ErrorText(int code);
-
     struct Error {
         int code = 0;
         int line = 0;

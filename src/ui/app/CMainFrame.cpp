@@ -359,13 +359,6 @@ void CMainFrame::createScrollPadBar() {
     });
 }
 
-void CMainFrame::setScrollPadWidget(QWidget* widget) {
-    if (!scrollPadBar_ || !widget) return;
-    QWidget* old = scrollPadBar_->widget();
-    scrollPadBar_->setWidget(widget);
-    if (old && old != widget) old->deleteLater();
-}
-
 void CMainFrame::createMenuBar() {
     QMenuBar* bar = menuBar();
     bar->setObjectName(QStringLiteral("129"));

@@ -76,7 +76,6 @@ public:
     QComboBox* imageCombo() const { return imageCombo_; }
     QDockWidget* scrollPadBar() const { return scrollPadBar_; }
     // Puts the scroll pad into its bar (the bar keeps an empty placeholder until then).
-    void setScrollPadWidget(QWidget* widget);
     // The action of a command id (menu entry, toolbar button, accelerator); null when none.
     QAction* Action(int id) const;
     // The texts of the image-display drop-down, entry 0 to 10.

@@ -20,10 +20,6 @@ long long CMainProgress::StepMask(long long total) {
     return ProgressHost::stepMask(total);
 }
 
-void CMainProgress::SetFraction(double fraction) {
-    SetPos(std::llround(fraction * 100.0), 100);
-}
-
 int CMainProgress::SetPos(long long current, long long total) {
     ProgressPosition(current, total);
     return 0;

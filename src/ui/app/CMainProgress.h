@@ -15,8 +15,6 @@ public:
     void End() override;
     // The main window's cadence (ProgressHost::stepMask).
     long long StepMask(long long total) override;
-    // SetPos(fraction x 100 rounded half away from zero, 100).
-    void SetFraction(double fraction) override;
     // Shows the position; never asks the loader to stop (answers 0).
     int SetPos(long long current, long long total) override;
     // Texts of the loaders are not shown: the document shows its own message.

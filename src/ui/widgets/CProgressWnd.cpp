@@ -60,10 +60,6 @@ void CProgressWnd::End() {
     QCoreApplication::processEvents();
 }
 
-void CProgressWnd::SetFraction(double fraction) {
-    SetPos(std::lround(fraction * 100.0), 100);
-}
-
 int CProgressWnd::SetPos(long long current, long long total) {
     int value = 0;
     if (total > 0) {

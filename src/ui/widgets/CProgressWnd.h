@@ -23,7 +23,6 @@ public:
     int Begin() override;
     // Hides it.
     void End() override;
-    void SetFraction(double fraction) override;
     // Moves the bar, lets pending events run and answers the cancel flag (Cancel button or Esc).
     int SetPos(long long current, long long total) override;
     void SetText(const std::string& text) override;
