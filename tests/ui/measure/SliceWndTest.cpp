@@ -70,6 +70,7 @@ TEST_F(SliceWndTest, OneWindowAtATimeWithItsMenuAndItsOwnCopy) {
 TEST_F(SliceWndTest, ControlPointMarksToggleAndAreRemembered) {
     CSliceWnd* w = open(profile(75));
     EXPECT_GT(redPixels(w->plotWidget()->grab().toImage()), 20);
+    EXPECT_TRUE(w->action(kCmdToggleControlPoints)->isChecked());
     w->action(kCmdToggleControlPoints)->trigger();
     EXPECT_EQ(settings::readInt("SliceWnd", "FPos", 1), 0);
     EXPECT_FALSE(w->action(kCmdToggleControlPoints)->isChecked());
