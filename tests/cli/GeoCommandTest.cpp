@@ -14,12 +14,6 @@
 namespace kov {
 namespace {
 
-std::string printfFixed10(double v) {
-    char text[400];
-    std::snprintf(text, sizeof text, "%.10f", v);
-    return text;
-}
-
 TEST(FormatFixed10, SameDigitsAsPrintf) {
     using limits = std::numeric_limits<double>;
     // Rounding edges, the end of the fast path at 2^30, and printf's own cases.
@@ -39,9 +33,11 @@ TEST(FormatFixed10, SameDigitsAsPrintf) {
         values.push_back(std::pow(10.0, exponent(rng)) * (i % 2 ? -1 : 1));
         values.push_back(k(rng) * tie);
     }
-    char text[cli::kFixed10MaxChars];
-    for (double v : values)
-        ASSERT_EQ(std::string(text, cli::formatFixed10(text, v)), printfFixed10(v)) << v;
+    char text[cli::kFixed10MaxChars], printed[400];
+    for (double v : values) {
+        std::snprintf(printed, sizeof printed, "%.10f", v);
+        ASSERT_EQ(std::string(text, cli::formatFixed10(text, v)), printed) << v;
+    }
 }
 
 // kovtool geo, its exit status in `status`.

@@ -45,13 +45,9 @@ TEST_F(KovtoolDataTest, InfoJsonDescribesEveryMeshAndTheCollection) {
     const std::string out =
         kovtool("info --json " + dir.file("set") + " " + dir.file("fine/F.kov"), &code);
     ASSERT_EQ(code, 0) << lastError();
-    QJsonParseError error;
-    const QJsonObject root =
-        QJsonDocument::fromJson(QByteArray::fromStdString(out), &error).object();
-    ASSERT_EQ(error.error, QJsonParseError::NoError) << out;
-    EXPECT_EQ(root["zone"].toInt(), 9);
-    const QJsonArray extent = root["extent"].toArray();
-    EXPECT_EQ(extent, QJsonArray({100.0, 200.0, 140.0, 215.0}));
+    const QJsonObject root = QJsonDocument::fromJson(QByteArray::fromStdString(out)).object();
+    EXPECT_EQ(root["zone"].toInt(), 9) << out;
+    EXPECT_EQ(root["extent"].toArray(), QJsonArray({100.0, 200.0, 140.0, 215.0}));
     const QJsonArray meshes = root["meshes"].toArray();
     ASSERT_EQ(meshes.size(), 3);
     // Sorted coarsest first: the two 5 m tiles in name order, then the 2.5 m tile.
@@ -123,26 +119,22 @@ TEST_F(KovtoolDataTest, ElevAnswersElevationWaterNoDataAndNone) {
         << lastError();
 }
 
-TEST_F(KovtoolDataTest, ElevStreamsPointsFromStdinAndReportsBadLines) {
+// (Reading the lines, across read blocks and in every spelling, is shared with geo: its tests.)
+TEST_F(KovtoolDataTest, ElevStreamsPointsFromStdinUpToABadLine) {
+    // More answers than one write of them holds (64 KiB), then a bad line after a blank one.
     std::string input, expected;
-    for (int i = 0; i < 5000; ++i) {
-        input += "121 201\n";
-        expected += "121 201 0.90\n";
+    for (int i = 0; i < 6000; ++i) {
+        input += i % 2 ? "121 201\n" : "  130.5,\t214.9\r\n";
+        expected += i % 2 ? "121 201 0.90\n" : "130.5 214.9 0.30\n";
     }
-    input += "  130.5,\t214.9\r\n";
-    test::writeFile(dir.file("points.txt"), input);
+    test::writeFile(dir.file("points.txt"), input + "\n121 x\n7 8\n");
     int code = -1;
     const std::string out =
         kovtool("elev " + dir.file("set") + " < " + dir.file("points.txt"), &code);
-    ASSERT_EQ(code, 0) << lastError();
-    EXPECT_TRUE(out == expected + "130.5 214.9 0.30\n") << out.substr(0, 100);
-
-    test::writeFile(dir.file("bad.txt"), "121 201\n\n121 x\n");
-    const std::string partial =
-        kovtool("elev " + dir.file("set") + " < " + dir.file("bad.txt"), &code);
     EXPECT_EQ(code, 1);
-    EXPECT_EQ(partial, "121 201 0.90\n");
-    EXPECT_NE(lastError().find("line 3"), std::string::npos) << lastError();
+    ASSERT_EQ(out.size(), expected.size());
+    EXPECT_TRUE(out == expected);
+    EXPECT_NE(lastError().find("line 6002"), std::string::npos) << lastError();
 }
 
 // Input that needs more memory than kovtool can have ends the command with a message and a

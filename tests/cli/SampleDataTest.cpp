@@ -7,7 +7,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -15,7 +14,7 @@
 #include "core/base/TextCodec.h"
 #include "core/base/TextScan.h"
 #include "core/data/ZarVeyMesh5.h"
-#include "support/TestSupport.h"
+#include "support/SampleSuite.h"
 
 namespace kov {
 namespace {
@@ -31,31 +30,21 @@ std::vector<std::string> splitLines(const std::string& text) {
 }
 
 // The default set, written once for the whole suite.
-class SampleDataSet : public ::testing::Test {
+class SampleDataSet : public test::SampleSetSuite {
 protected:
-    static void SetUpTestSuite() {
-        dir_ = new test::TempDir();
-        std::string error;
-        ASSERT_TRUE(sample::writeSampleDataSet(dir_->path(), SampleOptions(), &error)) << error;
-    }
-    static void TearDownTestSuite() {
-        delete dir_;
-        dir_ = nullptr;
-    }
     static std::string read(const std::string& relative) {
-        return test::readFile(dir_->file(relative));
+        return test::readFile(dir->file(relative));
     }
-    static inline test::TempDir* dir_ = nullptr;
 };
 
 TEST_F(SampleDataSet, IsIdenticalWhenWrittenAgain) {
     test::TempDir again;
     ASSERT_TRUE(sample::writeSampleDataSet(again.path(), SampleOptions(), nullptr));
     int files = 0;
-    for (const auto& entry : fs::recursive_directory_iterator(dir_->path())) {
+    for (const auto& entry : fs::recursive_directory_iterator(dir->path())) {
         if (!entry.is_regular_file()) continue;
         ++files;
-        const std::string relative = fs::relative(entry.path(), dir_->path()).string();
+        const std::string relative = fs::relative(entry.path(), dir->path()).string();
         // The project file names its layers by absolute path and carries the time of writing.
         if (relative == sample::kSampleProjectName) continue;
         EXPECT_EQ(test::readFile(again.file(relative)), read(relative)) << relative;
@@ -82,7 +71,7 @@ TEST_F(SampleDataSet, NineSheetsHoldTheTerrainAndLoad) {
         const long long south = -37500 + 1500 * t.blockRow, west = -10000 + 2000 * t.blockCol;
         EXPECT_EQ(t.code, sheetCodeOfPoint(9, west + 1000, south + 750));
         ZarVeyMesh5 mesh;
-        ASSERT_EQ(mesh.Load(dir_->file(t.dataPath)), 1) << t.dataPath;
+        ASSERT_EQ(mesh.Load(dir->file(t.dataPath)), 1) << t.dataPath;
         EXPECT_EQ(std::tuple(mesh.xmin, mesh.ymin, mesh.xmax, mesh.ymax, mesh.zone),
                   std::tuple(west, south, west + 2000, south + 1500, 9));
         EXPECT_EQ(mesh.name, "サンプル地区 " + t.code);
@@ -144,25 +133,9 @@ TEST(SampleCommand, LargerBlockKeepsTheTerrainAndPutsEveryTileInData) {
     ASSERT_EQ(corner.dataPath, "Data/" + corner.code + ".kov");
     EXPECT_EQ(test::readFile(dir.file(corner.dataPath)), sample::tileDataText(corner));
 
-    // The ESRI ASCII copy holds the same elevations in metres.
-    const std::vector<std::string> asc =
-        splitLines(test::readFile(dir.file("asc/" + corner.code + ".asc")));
-    ASSERT_EQ(asc.size(), 6u + 300u);
-    EXPECT_EQ(asc[2], "xllcorner -10000");
-    EXPECT_EQ(asc[3], "yllcorner -37500");
-    ZarVeyMesh5 mesh;
-    ASSERT_EQ(mesh.Load(dir.file(corner.dataPath)), 1);
-    for (int r : {0, 150, 299}) {
-        std::istringstream values(asc[6 + r]);
-        for (int c = 0; c < 400; ++c) {
-            double metres = 0.0;
-            ASSERT_TRUE(values >> metres) << r << " " << c;
-            double z = -9999.0;
-            mesh.GetCellValue(c, 299 - r, z);
-            EXPECT_NEAR(metres, z, 1e-9) << r << " " << c;
-        }
-        EXPECT_TRUE(values.eof());
-    }
+    // The ESRI ASCII copies are written beside (their contents are read by GDAL in the
+    // conformance cases).
+    EXPECT_TRUE(fs::exists(dir.file("asc/" + corner.code + ".asc")));
 }
 
 }  // namespace

@@ -6,6 +6,8 @@
 
 #include <filesystem>
 #include <sstream>
+#include <tuple>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -27,7 +29,7 @@ protected:
     }
 };
 
-TEST_F(KovtoolSampleTest, ComposeWritesAProjectThatInfoAndElevRead) {
+TEST_F(KovtoolSampleTest, ComposeWritesAProjectThatInfoReads) {
     const std::string out = dir->file("composed.kovv5");
     int code = -1;
     kovtool("compose -o " + out + " --title '河川 <調査>' " + dir->path() + " " +
@@ -39,11 +41,6 @@ TEST_F(KovtoolSampleTest, ComposeWritesAProjectThatInfoAndElevRead) {
     const QJsonArray meshes = root["meshes"].toArray();
     ASSERT_EQ(meshes.size(), 9);  // the set's folder contributes the six tiles of its Data folder
     EXPECT_EQ(root["shapes"].toArray().size(), 1);
-
-    const std::string elevation =
-        kovtool("elev " + out + " --at -9000,-35000 --at 99999,99999", &code);
-    EXPECT_EQ(code, 0);
-    EXPECT_NE(elevation.find("none"), std::string::npos);
 }
 
 TEST_F(KovtoolSampleTest, RefusalsNameTheirCause) {
@@ -89,6 +86,8 @@ TEST_F(KovtoolSampleTest, RefusalsNameTheirCause) {
          "U.csv cannot be read: not a regular file"},
         {"info " + dir->file("refused/nothing.kovv5"), 1, "L.csv is found neither beside it"},
         {"render " + project + " -o " + dir->file("no/such/x.png") + " --size 10x10", 1, ""},
+        {"render " + project + " -o " + dir->file("x.png") + " --rect -1e308,0,1e308,1", 1,
+         "nothing to draw: the extent is not finite"},
         {"info --dsm-cell 0.1 " + dir->file("refused/far.txt"), 1,
          "cannot be read as a DSM point file: its grid of 1000000 x 1005000 cells of 0.1 m exceeds "
          "the limit of"},
@@ -199,11 +198,6 @@ TEST_F(KovtoolSampleTest, ProjectLayersThatCannotBeReadAreWarningsWithTheirReaso
 
     EXPECT_EQ(exitOf("render " + path + " -o " + extra.file("p.png") + " --size 64x48"), 0)
         << lastError();
-    EXPECT_EQ(exitOf("render " + path + " -o " + extra.file("q.png") +
-                     " --size 64x48 --rect -1e308,0,1e308,1"),
-              1);
-    EXPECT_NE(lastError().find("nothing to draw: the extent is not finite"), std::string::npos)
-        << lastError();
 }
 
 // kovtool render on the sample project.
@@ -286,30 +280,24 @@ TEST_F(KovtoolSampleTest, ProgressOnATerminalOnly) {
 
 // As every GDAL tool: --version and COMMAND --help answer on stdout with exit 0, without a display.
 TEST(CommandLines, HelpAndVersionNeedNoDisplay) {
-    const std::string noDisplay = "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM ";
-    for (const char* command : {"info", "elev", "geo", "compose", "render", "sample"}) {
+    const std::string tool = KOVTOOL_PATH, view = KOVVIEW_PATH;
+    // The command line, its exit status and how its output starts.
+    std::vector<std::tuple<std::string, int, std::string>> cases = {
+        {tool + " --version", 0, "kovtool (Kov View5) 2."},
+        {view + " --version", 0, "kovview (Kov View5) 2."},
+        {view + " --help", 0, "usage: kovview"},
+        {view + " --bogus", 2, "kovview: unknown option --bogus\nusage: kovview"},
+    };
+    for (const char* command : {"info", "elev", "geo", "compose", "render", "sample"})
+        cases.emplace_back(tool + " " + command + " --dsm-cell 2 --help", 0,
+                           std::string("usage: kovtool ") + command + " ");
+    for (const auto& [args, status, start] : cases) {
         int exitCode = -1;
         const std::string out = test::runCommand(
-            noDisplay + KOVTOOL_PATH + " " + command + " --dsm-cell 2 --help 2>&1", &exitCode);
-        EXPECT_EQ(exitCode, 0) << command;
-        EXPECT_EQ(out.rfind(std::string("usage: kovtool ") + command + " ", 0), 0u) << out;
+            "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM " + args + " 2>&1", &exitCode);
+        EXPECT_EQ(exitCode, status) << args;
+        EXPECT_EQ(out.rfind(start, 0), 0u) << out;
     }
-    for (const std::string program : {KOVTOOL_PATH, KOVVIEW_PATH}) {
-        int exitCode = -1;
-        const std::string version =
-            test::runCommand(noDisplay + program + " --version 2>&1", &exitCode);
-        EXPECT_EQ(exitCode, 0) << program;
-        EXPECT_NE(version.find(" (Kov View5) 2."), std::string::npos) << version;
-    }
-    int exitCode = -1;
-    const std::string usage =
-        test::runCommand(noDisplay + KOVVIEW_PATH + " --help 2>&1", &exitCode);
-    EXPECT_EQ(exitCode, 0);
-    EXPECT_EQ(usage.rfind("usage: kovview", 0), 0u) << usage;
-    const std::string refused =
-        test::runCommand(noDisplay + KOVVIEW_PATH + " --bogus 2>&1", &exitCode);
-    EXPECT_EQ(exitCode, 2);
-    EXPECT_EQ(refused.rfind("kovview: unknown option --bogus\nusage: kovview", 0), 0u) << refused;
 }
 
 }  // namespace

@@ -49,7 +49,6 @@ protected:
         QTest::qWaitFor([w] { return w->isVisible(); });
         return w;
     }
-    test::TempDir dir_;
 };
 
 TEST_F(SliceWndTest, OneWindowAtATimeWithItsMenuAndItsOwnCopy) {
@@ -57,7 +56,6 @@ TEST_F(SliceWndTest, OneWindowAtATimeWithItsMenuAndItsOwnCopy) {
     QPointer<CSliceWnd> first = open(data);
     data.samples.clear();  // the window keeps its own copy
     EXPECT_EQ(first->data().samples.size(), 41u);
-    EXPECT_TRUE(first->action(kCmdToggleControlPoints)->isChecked());
 
     QPointer<CSliceWnd> second = open(profile(20));
     EXPECT_TRUE(first.isNull());
@@ -72,6 +70,7 @@ TEST_F(SliceWndTest, OneWindowAtATimeWithItsMenuAndItsOwnCopy) {
 TEST_F(SliceWndTest, ControlPointMarksToggleAndAreRemembered) {
     CSliceWnd* w = open(profile(75));
     EXPECT_GT(redPixels(w->plotWidget()->grab().toImage()), 20);
+    EXPECT_TRUE(w->action(kCmdToggleControlPoints)->isChecked());
     w->action(kCmdToggleControlPoints)->trigger();
     EXPECT_EQ(settings::readInt("SliceWnd", "FPos", 1), 0);
     EXPECT_FALSE(w->action(kCmdToggleControlPoints)->isChecked());
@@ -113,7 +112,7 @@ TEST_F(SliceWndTest, PrintsOnePageAtNinetyPercentWithTheWindowsAspect) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return w->plotWidget()->width() == 800; }));
     const double aspect = double(w->plotWidget()->width()) / w->plotWidget()->height();
     QPrinter& printer = sharedPrinter();
-    const std::string pdf = dir_.file("slice.pdf");
+    const std::string pdf = dir->file("slice.pdf");
     printer.setOutputFormat(QPrinter::PdfFormat);
     printer.setOutputFileName(QString::fromStdString(pdf));
     printer.setPageSize(QPageSize(QPageSize::A4));
@@ -127,10 +126,10 @@ TEST_F(SliceWndTest, PrintsOnePageAtNinetyPercentWithTheWindowsAspect) {
     EXPECT_NE(info.find("Pages:           1"), std::string::npos) << info;
     EXPECT_NE(info.find("Title:           Slice"), std::string::npos) << info;
     // The ink lies in the box at 5 % from the left and top, 90 % wide, of the window's aspect.
-    test::runCommand("pdftoppm -r 50 -png -singlefile '" + pdf + "' '" + dir_.file("page") + "'",
+    test::runCommand("pdftoppm -r 50 -png -singlefile '" + pdf + "' '" + dir->file("page") + "'",
                      &code);
     ASSERT_EQ(code, 0);
-    const QImage page(QString::fromStdString(dir_.file("page.png")));
+    const QImage page(QString::fromStdString(dir->file("page.png")));
     ASSERT_FALSE(page.isNull());
     QRect ink;
     for (int y = 0; y < page.height(); ++y)
@@ -148,14 +147,14 @@ TEST_F(SliceWndTest, PrintsOnePageAtNinetyPercentWithTheWindowsAspect) {
 
 TEST_F(SliceWndTest, SavesTheMetafileAndSaysWhenItCannot) {
     CSliceWnd* w = open(profile(75));
-    QString answer = QString::fromStdString(dir_.file("p.emf"));
+    QString answer = QString::fromStdString(dir->file("p.emf"));
     CSliceWnd::setSavePrompt([&](QWidget*, const QString&) { return answer; });
     w->action(kCmdSaveMetafile)->trigger();
-    const std::string bytes = test::readFile(dir_.file("p.emf"));
+    const std::string bytes = test::readFile(dir->file("p.emf"));
     ASSERT_GT(bytes.size(), 200u);
     EXPECT_EQ(bytes.substr(40, 4), " EMF");
     EXPECT_TRUE(messages.empty());
-    answer = QString::fromStdString(dir_.file("missing/p.emf"));
+    answer = QString::fromStdString(dir->file("missing/p.emf"));
     w->action(kCmdSaveMetafile)->trigger();
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_TRUE(messages[0].text.startsWith(answer)) << messages[0].text.toStdString();

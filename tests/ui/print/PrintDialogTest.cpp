@@ -36,7 +36,7 @@ protected:
         frame_->show();
         ASSERT_TRUE(document_->OnOpenDocument(sampleProject()));
         printer_.setOutputFormat(QPrinter::PdfFormat);
-        printer_.setOutputFileName(QString::fromStdString(dir_.file("page.pdf")));
+        printer_.setOutputFileName(QString::fromStdString(dir->file("page.pdf")));
         printer_.setPageSize(QPageSize(QPageSize::A4));
         printer_.setResolution(600);
     }
@@ -52,7 +52,6 @@ protected:
         QTest::mouseClick(widget, Qt::LeftButton, {}, QPoint(6, widget->height() / 2));
     }
 
-    test::TempDir dir_;
     std::unique_ptr<CKovVDoc> document_;
     std::unique_ptr<CMainFrame> frame_;
     QPrinter printer_{QPrinter::HighResolution};
@@ -183,7 +182,7 @@ TEST_F(PrintDialogTest, ScaleListShowsTheHistoryThenThePresets) {
 TEST_F(PrintDialogTest, PrintCommandPrintsOnePageOrTellsWhyNot) {
     registerPrinting();
     QPrinter& printer = sharedPrinter();
-    const QString pdf = QString::fromStdString(dir_.file("job.pdf"));
+    const QString pdf = QString::fromStdString(dir->file("job.pdf"));
     printer.setOutputFormat(QPrinter::PdfFormat);
     printer.setOutputFileName(pdf);
     testPrompts().runModal = [](QDialog& dialog) {
