@@ -74,12 +74,10 @@ TEST(ProfileSampling, StepSettingLengthAndCount) {
     EXPECT_EQ(p->samples.size(), 3u);
     EXPECT_DOUBLE_EQ(p->step, 75.0);
     EXPECT_DOUBLE_EQ(p->sampleDistance(2), 150.0);
-    // No length, a length beyond the numbers, no mesh: no profile, and why.
+    // No length, no mesh: no profile, and why (kovtool's tests name a length beyond the numbers).
     ProfileRefusal why = ProfileRefusal::None;
     EXPECT_FALSE(buildProfile(project, {{10, 10, 0}, {10, 10, 0}}, "", 100, &why));
     EXPECT_EQ(why, ProfileRefusal::NoLength);
-    EXPECT_FALSE(buildProfile(project, {{1e308, 0, 0}, {-1e308, 0, 0}}, "", 100, &why));
-    EXPECT_EQ(why, ProfileRefusal::LengthOverflow);
     EXPECT_FALSE(buildProfile(HMeshProject(), line, "", 100, &why));
     EXPECT_EQ(why, ProfileRefusal::NoMesh);
 }

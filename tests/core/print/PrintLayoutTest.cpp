@@ -22,7 +22,8 @@ constexpr double kAreaWidth = 191.914, kAreaHeight = 263.652;
 TEST(PrintLayoutTest, TheThreeModesRelateAreaPaperAndScale) {
     // The area is checked through the paper sizes that fill it.
     const PrintableArea area = printableArea(kA4At600, false, false);
-    // Mode 0: a 1000 m wide view at 1:2500 is 400 mm wide, more than A4 can take.
+    // Mode 0: a 1000 m wide view at 1:2500 is 400 mm wide, more than A4 can take (though not
+    // too high for it).
     const MapRect view{0, 0, 1000, 600};
     const auto atScale = paperLayout(kPrintAtScale, view, 2500, area);
     ASSERT_TRUE(atScale);
