@@ -37,9 +37,6 @@ const std::string kFolder = std::string(KOV_SOURCE_DIR) + "/tests/conformance";
 struct Case {
     std::string peer, name, input, ours, theirs, tolerance = "0";
 };
-void PrintTo(const Case& c, std::ostream* out) {
-    *out << c.peer << ": " << c.name;
-}
 
 // Every table of cases/: blocks of "key: value" lines, each opened by "case: NAME".
 std::vector<Case> loadCases() {
