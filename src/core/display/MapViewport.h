@@ -93,12 +93,6 @@ public:
     // mapToDevice rounded half away from zero to whole pixels, for drawing.
     QPoint mapToPixel(double x, double y) const;
 
-    // The elevation under a client pixel (see elevationAtMapPoint).
-    double elevationAt(QPointF device, const HMeshProject& project) const {
-        const FPoint p = deviceToMap(device);
-        return elevationAtMapPoint(project, p.x, p.y);
-    }
-
     bool contains(QPointF device) const {
         return device.x() >= left && device.x() <= right && device.y() >= top &&
                device.y() <= bottom;

@@ -172,11 +172,6 @@ TEST(MapViewport, ElevationUnderTheCursor) {
     EXPECT_EQ(elevationAtMapPoint(project, 7, 2), kElevationWater);
     EXPECT_DOUBLE_EQ(elevationAtMapPoint(project, 2, 7), 45.6);
     EXPECT_EQ(elevationAtMapPoint(project, 40, 5), kElevationNoData);  // east edge is outside
-
-    // Through the device: the view's top-left pixel is the north-west corner.
-    MapViewport v;
-    ASSERT_TRUE(v.setView({0, 0, 40, 40}, 40, 40, 0.0));
-    EXPECT_EQ(v.elevationAt(QPointF(7.5, 37.5), project), kElevationWater);
 }
 
 }  // namespace
