@@ -21,6 +21,7 @@
 #include "ui/app/LoadProblemText.h"
 #include "ui/view/CKovVView.h"
 #include "ui/widgets/DialogPrompts.h"
+#include "ui/widgets/WaitCursor.h"
 
 namespace kov {
 
@@ -228,7 +229,7 @@ bool CKovVDoc::OnNewDocument() {
         if (view_) view_->update();
         return true;
     }
-    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const WaitCursor waiting;
     installProject(std::move(project));
     // A new project has no file yet: saving it must not overwrite the one shown before.
     pathName_.clear();
@@ -237,7 +238,6 @@ bool CKovVDoc::OnNewDocument() {
     SetModifiedFlag(true);
     selectImageEntry();
     RedrawAllViews();
-    QApplication::restoreOverrideCursor();
     return true;
 }
 

@@ -39,6 +39,7 @@
 #include "ui/widgets/CProgressWnd.h"
 #include "ui/widgets/DialogPrompts.h"
 #include "ui/widgets/LineHeight.h"
+#include "ui/widgets/WaitCursor.h"
 
 namespace kov {
 namespace {
@@ -125,15 +126,6 @@ private:
     size_t file_ = 0;
     bool expectMessage_ = false;
     std::unique_ptr<CProgressWnd> window_;
-};
-
-// The wait cursor for the lifetime of the object.
-class WaitCursor {
-public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
 };
 
 }  // namespace

@@ -13,17 +13,10 @@
 #include "ui/measure/MeasureHooks.h"
 #include "ui/view/CKovVView.h"
 #include "ui/widgets/DialogPrompts.h"
+#include "ui/widgets/WaitCursor.h"
 
 namespace kov {
 namespace {
-
-class WaitCursor {
-public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
 
 QWidget* parentOf(CKovVDoc& document) {
     return document.View() ? document.View()->window() : nullptr;
