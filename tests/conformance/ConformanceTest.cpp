@@ -108,10 +108,10 @@ std::string shell(const std::string& command) {
 // --- Our readers, and the peers' answers in the same rows ---
 
 // "latitude longitude 0" for each "northing easting" line of the file.
-void planeToGeodetic(std::istream& spec, std::ostream& out) {
+void planeToGeodetic(std::istream& words, std::ostream& out) {
     int zone = 0;
     std::string ellipsoid, points;
-    spec >> zone >> ellipsoid >> points;
+    words >> zone >> ellipsoid >> points;
     PlaneConverter pc;
     pc.setup(zone, ellipsoid == "bessel" ? kEllipsoidBessel : kEllipsoidGrs80);
     std::istringstream file(test::readFile(points));
@@ -125,9 +125,9 @@ void planeToGeodetic(std::istream& spec, std::ostream& out) {
 
 // A row per point and per part of a line or polygon: id, kind (. point, L line, P polygon), then
 // x y z of every vertex.
-void shapefileRows(std::istream& spec, std::ostream& out) {
+void shapefileRows(std::istream& words, std::ostream& out) {
     std::string path;
-    spec >> path;
+    words >> path;
     ShpImport layer;
     if (layer.Load(path, nullptr) != 1) return;
     std::map<int, std::ostringstream> records;
@@ -187,9 +187,9 @@ std::string ogrinfoRows(const std::string& ogrinfo) {
 
 // The zone, UTM zone, datum (set to 7 before: shows whether the file set it), rectangle, the
 // picture's size and its first and last pixel.
-void imageRow(std::istream& spec, std::ostream& out) {
+void imageRow(std::istream& words, std::ostream& out) {
     std::string path;
-    spec >> path;
+    words >> path;
     test::ensureGuiApplication();
     ZarHImage image;
     image.datumFlag = 7;
