@@ -10,6 +10,7 @@
 
 #include "core/base/AtomicFile.h"
 #include "core/base/HxProgress.h"
+#include "core/base/PlaneConverter.h"
 #include "core/base/TextCodec.h"
 #include "core/data/HMeshProject.h"
 #include "core/data/HxFile.h"
@@ -29,6 +30,8 @@ const char* layerKindName(LayerKind kind) {
             return "DSM point file";
         case LayerKind::Shapefile:
             return "shapefile";
+        case LayerKind::DemSource:
+            return "elevation source (FG-GML DEM or raster DEM)";
         case LayerKind::Image:
             break;
     }
@@ -48,10 +51,10 @@ bool isProjectArgument(const std::vector<std::string>& paths) {
 
 namespace {
 
-bool loadProjectPath(const std::string& path, HMeshProject& project, HxProgress* progress,
-                     ProjectLoadReport* projectReport) {
+bool loadProjectPath(const std::string& path, const DemSettings& dem, HMeshProject& project,
+                     HxProgress* progress, ProjectLoadReport* projectReport) {
     ProjectLoadReport report;
-    const bool loaded = LoadProjectFile(project, path, progress, &report);
+    const bool loaded = LoadProjectFile(project, path, progress, &report, dem);
     progress->End();
     if (!loaded)
         std::fprintf(stderr, "kovtool: %s は標高メッシュプロジェクトファイルと識別できません: %s\n",
@@ -67,7 +70,7 @@ bool loadProjectPath(const std::string& path, HMeshProject& project, HxProgress*
         std::fprintf(stderr, "kovtool: %s: layer of the project not found\n", p.c_str());
     for (const auto& layer : report.unreadable)
         std::fprintf(stderr, "kovtool: %s: layer of the project cannot be read as a %s: %s\n",
-                     layer.path.c_str(), layerKindName(layerKindOfPath(layer.path)),
+                     layer.path.c_str(), layerKindName(layer.kind),
                      layer.reason.c_str());
     for (const auto& p : report.duplicates)
         std::fprintf(stderr, "kovtool: %s: layer of the project skipped, already loaded\n",
@@ -107,7 +110,7 @@ bool loadDataPaths(const DataArguments& data, HMeshProject& project,
     const std::vector<std::string>& paths = data.paths;
     const std::unique_ptr<HxProgress> progress = commandProgress(data.quiet);
     if (isProjectArgument(paths))
-        return loadProjectPath(paths[0], project, progress.get(), projectReport);
+        return loadProjectPath(paths[0], data.dem, project, progress.get(), projectReport);
     for (const auto& p : paths)
         if (isProjectFilePath(p)) {
             std::fprintf(stderr, "kovtool: %s: a project file must be the only path\n", p.c_str());
@@ -117,13 +120,14 @@ bool loadDataPaths(const DataArguments& data, HMeshProject& project,
     LoadOptions options;
     options.dsmCellSize = data.dsmCellSize;
     options.progress = progress.get();
+    options.dem = data.dem;
     const int added = loadLayerPaths(paths, project, report, options);
     progress->End();
     for (const auto& p : report.missing)
         std::fprintf(stderr, "kovtool: %s: no such file or folder\n", p.c_str());
     for (const auto& layer : report.unreadable)
         std::fprintf(stderr, "kovtool: %s: cannot be read as a %s: %s\n", layer.path.c_str(),
-                     layerKindName(layerKindOfPath(layer.path)), layer.reason.c_str());
+                     layerKindName(layer.kind), layer.reason.c_str());
     for (const auto& p : report.overBudget)
         reportOverBudget(p, project);
     for (const auto& p : report.duplicates)
@@ -138,17 +142,35 @@ bool loadDataPaths(const DataArguments& data, HMeshProject& project,
 
 bool parseDataArguments(const char* command, const Arguments& args, DataArguments& out,
                         std::vector<Option> options) {
-    const auto cellRefusal = [](const std::string& value) {
-        return "--dsm-cell needs a cell size from 0.1 to 1000 m (got \"" + value + "\")";
+    // A cell size option and what it says when its value is refused.
+    const auto cellOption = [](const char* name, double& target) {
+        const auto refusal = [name](const std::string& value) {
+            return std::string(name) + " needs a cell size from 0.1 to 1000 m (got \"" + value +
+                   "\")";
+        };
+        return valueOption(
+            name,
+            [&target, refusal](const std::string& value, std::string& why) {
+                if (parseNumber(value, target, 0.1, 1000.0)) return true;
+                why = refusal(value);
+                return false;
+            },
+            refusal(""));
     };
+    options.push_back(cellOption("--dsm-cell", out.dsmCellSize));
+    options.push_back(cellOption("--cell", out.demCellSize));
     options.push_back(valueOption(
-        "--dsm-cell",
-        [&out, cellRefusal](const std::string& value, std::string& why) {
-            if (parseNumber(value, out.dsmCellSize, 0.1, 1000.0)) return true;
-            why = cellRefusal(value);
+        "--zone",
+        [&out](const std::string& value, std::string& why) {
+            int zone = 0;
+            if (parseNumber(value, zone, 1, kZoneCount)) {
+                out.dem.zone = zone;
+                return true;
+            }
+            why = "--zone needs a plane rectangular zone from 1 to 19 (got \"" + value + "\")";
             return false;
         },
-        cellRefusal("")));
+        "--zone needs a plane rectangular zone from 1 to 19"));
     options.push_back(switchOption("-q", out.quiet));
     options.push_back(switchOption("--quiet", out.quiet));
     Operands paths;
@@ -165,6 +187,7 @@ bool parseDataArguments(const char* command, const Arguments& args, DataArgument
         std::fprintf(stderr, "kovtool %s: no data path given\n", command);
         return false;
     }
+    if (out.demCellSize > 0) out.dem.cellSize = out.demCellSize;
     return true;
 }
 

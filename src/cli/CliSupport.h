@@ -15,6 +15,7 @@
 #include "cli/OptionParsers.h"
 #include "cli/OptionReader.h"
 #include "core/data/HMeshProject.h"
+#include "core/project/DemLoading.h"
 
 class QByteArray;
 class QGuiApplication;
@@ -42,17 +43,21 @@ bool loadMeshes(const char* command, const DataArguments& data, HMeshProject& pr
 // True when paths name exactly one project file.
 bool isProjectArgument(const std::vector<std::string>& paths);
 
-// The arguments of a command that reads data paths: the paths, "--dsm-cell M" and "-q".
+// The arguments of a command that reads data paths: the paths, "--dsm-cell M", "--zone Z",
+// "--cell M" (elevation sources placed in a zone) and "-q".
 struct DataArguments {
     std::vector<std::string> paths;
     double dsmCellSize = 5.0;
+    double demCellSize = 0.0;  // --cell; 0 when not given
+    DemSettings dem;
     bool quiet = false;  // -q: no progress on the terminal
 };
 
 // The loaders' progress for a command: the texts on stderr when it is a terminal and the
 // command is not quiet (never in pipes), else nothing.
 std::unique_ptr<HxProgress> commandProgress(bool quiet);
-// Reads a command line of data paths, "--dsm-cell M", "-q" and the command's own options. False
+// Reads a command line of data paths, "--dsm-cell M", "--zone Z", "--cell M", "-q" and the
+// command's own options. False
 // after a message (the command then exits 2) for an unknown or bad option and when no data path
 // is given.
 bool parseDataArguments(const char* command, const Arguments& args, DataArguments& out,

@@ -10,6 +10,7 @@
 #include "core/data/ShpImport.h"
 #include "core/data/ZarHColorMap.h"
 #include "core/data/ZarHImage.h"
+#include "core/data/dem/ZonePlacement.h"
 #include "core/project/ProjectFile.h"
 
 namespace kov::cli {
@@ -18,7 +19,33 @@ namespace {
 const char* kindOf(const ZarHMesh& mesh) {
     if (std::strcmp(mesh.className(), "ZarVeyMesh5") == 0) return "mesh5";
     if (std::strcmp(mesh.className(), "ZarVeyMeshDSM") == 0) return "dsm";
+    if (dynamic_cast<const ZarDemMesh*>(&mesh)) return "dem";
     return "mesh";
+}
+
+// What a mesh placed from an elevation source was before: its kind, system and cells.
+std::string sourceJson(const ZarHMesh& mesh) {
+    const auto* dem = dynamic_cast<const ZarDemMesh*>(&mesh);
+    if (!dem) return "";
+    return ",\"source\":{\"kind\":" + jsonString(dem->sourceKind) +
+           ",\"datum\":" + (dem->sourceDatum.empty() ? "null" : jsonString(dem->sourceDatum)) +
+           ",\"crs\":" + jsonString(dem->sourceCrs) +
+           ",\"spacing\":" + jsonNumber(dem->sourceSpacing) +
+           ",\"ground\":" + std::to_string(dem->sourceCounts.ground) +
+           ",\"water\":" + std::to_string(dem->sourceCounts.water) +
+           ",\"noData\":" + std::to_string(dem->sourceCounts.noData) + "}";
+}
+
+void printSource(const ZarHMesh& mesh) {
+    const auto* dem = dynamic_cast<const ZarDemMesh*>(&mesh);
+    if (!dem) return;
+    const CellCounts& counts = dem->sourceCounts;
+    std::printf("      source     %s%s%s, %s, %g m spacing\n", dem->sourceKind.c_str(),
+                dem->sourceDatum.empty() ? "" : ", datum ", dem->sourceDatum.c_str(),
+                dem->sourceCrs.c_str(), dem->sourceSpacing);
+    std::printf("      cells      %lld ground, %lld water, %lld no data\n",
+                static_cast<long long>(counts.ground), static_cast<long long>(counts.water),
+                static_cast<long long>(counts.noData));
 }
 
 // Parts of all polylines of a layer, the first part of each included.
@@ -99,7 +126,8 @@ void printJson(const HMeshProject& project, const std::string& projectFields) {
                ",\"ymin\":" + jsonNumber(m.ymin) + ",\"xmax\":" + jsonNumber(m.xmax) +
                ",\"ymax\":" + jsonNumber(m.ymax) +
                ",\"minElevation\":" + jsonNumber(m.minRaw * m.scale) +
-               ",\"maxElevation\":" + jsonNumber(m.maxRaw * m.scale) + datumJson(m) + "}";
+               ",\"maxElevation\":" + jsonNumber(m.maxRaw * m.scale) + datumJson(m) +
+               sourceJson(m) + "}";
     }
     out += "],\"shapes\":[";
     for (int i = 0; i < project.shapeCount(); ++i) {
@@ -142,6 +170,7 @@ void printText(const HMeshProject& project) {
                     m.ymax);
         std::printf("      elevation  %.1f .. %.1f m\n", m.minRaw * m.scale, m.maxRaw * m.scale);
         std::printf("      datum      %s\n", datumText(m).c_str());
+        printSource(m);
     }
     for (int i = 0; i < project.shapeCount(); ++i) {
         const ShpImport& shape = *project.GetShape(i);

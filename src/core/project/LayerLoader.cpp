@@ -12,6 +12,7 @@
 #include "core/data/HxFile.h"
 #include "core/data/InternetFetch.h"
 #include "core/data/ZarHColorMap.h"
+#include "core/data/dem/DemSource.h"
 #include "core/project/LayerRegistry.h"
 #include "core/project/TileReadAhead.h"
 
@@ -32,6 +33,15 @@ std::vector<std::string> filesWithExtension(const std::filesystem::path& folder,
 }
 
 }  // namespace
+
+std::vector<std::string> demSourcesOfFolder(const std::string& folder) {
+    std::vector<std::string> sources;
+    for (const char* extension : {".xml", ".zip", ".tif", ".tiff", ".asc", ".img", ".vrt"})
+        for (std::string& file : filesWithExtension(folder, extension))
+            if (probeDemFile(file).kind != DemFileKind::None) sources.push_back(std::move(file));
+    std::sort(sources.begin(), sources.end());
+    return sources;
+}
 
 std::vector<std::string> tilesOfFolder(const std::string& folder) {
     std::vector<std::string> tiles = filesWithExtension(folder, ".kov");
@@ -65,6 +75,8 @@ std::vector<std::string> expandLayerPaths(const std::vector<std::string>& paths,
         } else if (std::filesystem::is_directory(path, error)) {
             for (std::string& tile : tilesOfFolder(path))
                 files.push_back(std::move(tile));
+            for (std::string& source : demSourcesOfFolder(path))
+                files.push_back(std::move(source));
         } else if (std::filesystem::exists(path, error)) {
             files.push_back(path);
         } else if (missing) {
@@ -90,11 +102,16 @@ int loadLayerPaths(const std::vector<std::string>& paths, HMeshProject& project,
         progress->SetText(text);
     };
 
+    std::vector<DemRequest> demSources;
+    bool stopped = false;  // Esc
     if (progress) progress->Begin();
     TileReadAhead readAhead(files);
     const int count = static_cast<int>(files.size());
     for (int i = 0; i < count; ++i) {
-        if (progress && progress->SetPos(i, count)) break;
+        if (progress && progress->SetPos(i, count)) {
+            stopped = true;
+            break;
+        }
         const std::string& path = files[static_cast<size_t>(i)];
         const std::string name = baseName(path);
         const LayerKind kind = layerKindOfPath(path);
@@ -114,6 +131,9 @@ int loadLayerPaths(const std::vector<std::string>& paths, HMeshProject& project,
             case LayerKind::Shapefile:
                 say("シェープファイル %sを読み込み中...", name);
                 break;
+            case LayerKind::DemSource:
+                demSources.push_back({path, 0.0});
+                continue;
             case LayerKind::Image:
                 say("%sを読み込み中...", name);
                 break;
@@ -122,7 +142,7 @@ int loadLayerPaths(const std::vector<std::string>& paths, HMeshProject& project,
         LoadedLayer layer =
             ahead ? std::move(*ahead) : loadLayer(path, kind, dsmCellSize, progress);
         if (!layer.loaded()) {
-            report.unreadable.push_back({path, std::move(layer.reason), layer.problem});
+            report.unreadable.push_back({path, std::move(layer.reason), layer.problem, kind});
         } else if (!addLayer(project, layer)) {
             if (project.lastRefusal() == HMeshProject::Refusal::MemoryBudget)
                 report.overBudget.push_back(path);
@@ -132,6 +152,8 @@ int loadLayerPaths(const std::vector<std::string>& paths, HMeshProject& project,
             ++added;
         }
     }
+    if (!demSources.empty() && !stopped)
+        added += loadDemSources(demSources, options.dem, project, report, progress);
     if (progress) progress->End();
 
     if (added > 0) {

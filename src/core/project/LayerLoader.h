@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "core/project/DemLoading.h"
+#include "core/project/LayerRegistry.h"
 #include "core/project/LoadProblem.h"
 
 namespace kov {
@@ -20,6 +22,7 @@ struct UnreadableLayer {
     std::string path;
     std::string reason;
     LoadProblem problem = LoadProblem::Damaged;
+    LayerKind kind = LayerKind::Image;  // what it was read as
 };
 
 struct LoadReport {
@@ -42,19 +45,27 @@ struct LoadOptions {
     // A new project's first load that adds a layer fits colour stops 0 and 1 of slot 0 to the
     // data's elevation range and clears the flag.
     bool* fitColourMap = nullptr;
+    // Where elevation sources that are placed (FG-GML DEM files, raster DEMs) go, and at what
+    // cell size (see demTarget).
+    DemSettings dem;
 };
 
 // The tiles of a folder: its "*.kov" files, or, when it has none, those of its "Data"
 // subfolder; sorted by name.
 std::vector<std::string> tilesOfFolder(const std::string& folder);
+// The elevation sources of a folder, sorted by name: its FG-GML DEM files, zips of them and
+// raster DEMs (told by their content).
+std::vector<std::string> demSourcesOfFolder(const std::string& folder);
 
 // The files a load reads, in order: internet paths and files as they are, folders replaced by
-// tilesOfFolder; paths that do not exist are left out and, when asked, listed in *missing.
+// tilesOfFolder and demSourcesOfFolder; paths that do not exist are left out and, when asked,
+// listed in *missing.
 std::vector<std::string> expandLayerPaths(const std::vector<std::string>& paths,
                                           std::vector<std::string>* missing = nullptr);
 
-// Loads files and folders (a folder contributes tilesOfFolder) in the given order: ".kov" tiles,
-// ".txt" DSM point files, ".shp" shapefiles, and any other extension as an image. When any
+// Loads files and folders (a folder contributes tilesOfFolder and demSourcesOfFolder) in the
+// given order: ".kov" tiles, ".txt" DSM point files, ".shp" shapefiles, elevation sources (all
+// of them together, after the rest, placed by options.dem) and images. When any
 // layer was added, the meshes are sorted, the extent updated and, when asked, the colour map
 // fitted. Returns the number added.
 int loadLayerPaths(const std::vector<std::string>& paths, HMeshProject& project, LoadReport& report,

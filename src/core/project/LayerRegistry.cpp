@@ -7,14 +7,16 @@
 #include "core/data/ZarHImage.h"
 #include "core/data/ZarVeyMesh5.h"
 #include "core/data/ZarVeyMeshDSM.h"
+#include "core/data/dem/DemSource.h"
 
 namespace kov {
 
-LayerKind layerKindOfPath(std::string_view path) {
-    const std::string extension = fileExtension(std::string(path));
+LayerKind layerKindOfPath(const std::string& path) {
+    const std::string extension = fileExtension(path);
     if (equalsIgnoringCase(extension, ".kov")) return LayerKind::MeshTile;
     if (equalsIgnoringCase(extension, ".txt")) return LayerKind::DsmPoints;
     if (equalsIgnoringCase(extension, ".shp")) return LayerKind::Shapefile;
+    if (probeDemFile(path).kind != DemFileKind::None) return LayerKind::DemSource;
     return LayerKind::Image;
 }
 
@@ -56,12 +58,23 @@ LoadedLayer loadLayer(const std::string& path, LayerKind kind, double dsmCellSiz
                 layer.reason = shape->errorText;
             break;
         }
+        case LayerKind::DemSource:
+            layer.reason = "an elevation source is read with the others of its load";
+            break;
         case LayerKind::Image: {
             auto image = std::make_unique<ZarHImage>();
-            if (image->Load(path))
+            if (image->Load(path)) {
                 layer.image = std::move(image);
-            else
-                layer.reason = image->errorText;
+                break;
+            }
+            // What the file is not, where its content told (an XML file that is no FG-GML DEM, a
+            // picture GDAL knows but the overlay reader does not).
+            const std::string notElevation = probeDemFile(path).why;
+            layer.reason = notElevation.empty()
+                               ? image->errorText
+                               : "neither an elevation source (" + notElevation +
+                                     ") nor a picture the overlay reader knows (" +
+                                     image->errorText + ")";
             break;
         }
     }

@@ -16,12 +16,16 @@ class ShpImport;
 class ZarHImage;
 class ZarHMesh;
 
-// By the extension, in any letter case: ".kov" 5 m tiles, ".txt" DSM point files, ".shp"
-// shapefiles; anything else is taken for a georeferenced image.
-enum class LayerKind { MeshTile, DsmPoints, Shapefile, Image };
-LayerKind layerKindOfPath(std::string_view path);
+// The extension decides where it is plain, in any letter case: ".kov" 5 m tiles, ".txt" DSM
+// point files, ".shp" shapefiles. Any other file is told by its content: an FG-GML DEM file, a
+// zip of them (or a member path inside zips) or a raster with one numeric band is an elevation
+// source placed in the project's zone (core/project/DemLoading.h); anything else is taken for
+// a georeferenced image.
+enum class LayerKind { MeshTile, DsmPoints, Shapefile, DemSource, Image };
+LayerKind layerKindOfPath(const std::string& path);
 inline bool isMeshKind(LayerKind kind) {
-    return kind == LayerKind::MeshTile || kind == LayerKind::DsmPoints;
+    return kind == LayerKind::MeshTile || kind == LayerKind::DsmPoints ||
+           kind == LayerKind::DemSource;
 }
 
 // One layer read from its file: exactly one member is set when the reader accepted the file;
@@ -38,7 +42,8 @@ struct LoadedLayer {
     bool loaded() const { return mesh || image || shape; }
 };
 
-// Reads the file with the reader of its kind; DSM point files are gridded at dsmCellSize
+// Reads the file with the reader of its kind (not an elevation source: those of a load are read
+// together by loadDemSources); DSM point files are gridded at dsmCellSize
 // metres. The progress object (may be null) is handed to the readers that report progress.
 LoadedLayer loadLayer(const std::string& path, LayerKind kind, double dsmCellSize,
                       HxProgress* progress);

@@ -10,9 +10,11 @@
 #include <unordered_set>
 
 #include "core/base/AtomicFile.h"
+#include "core/base/GeodeticDatum.h"
 #include "core/base/HxProgress.h"
 #include "core/base/NumberFormat.h"
 #include "core/base/PathNames.h"
+#include "core/base/PlaneConverter.h"
 #include "core/base/TextCodec.h"
 #include "core/base/TextScan.h"
 #include "core/data/HMeshProject.h"
@@ -21,6 +23,7 @@
 #include "core/data/ShpImport.h"
 #include "core/data/ZarHColorMap.h"
 #include "core/data/ZarHImage.h"
+#include "core/project/DemLoading.h"
 #include "core/project/KovXmlParser.h"
 #include "core/project/LayerRegistry.h"
 #include "core/project/StoredPath.h"
@@ -118,8 +121,8 @@ struct MeshEntry {
 class ProjectReader {
 public:
     ProjectReader(HMeshProject& project, const std::string& path, HxProgress* progress,
-                  LoadReport& report)
-        : project_(project), path_(path), progress_(progress), report_(report) {}
+                  LoadReport& report, const DemSettings& dem)
+        : project_(project), path_(path), progress_(progress), report_(report), dem_(dem) {}
 
     // Every MeshProject element (root name compared exactly), in document order, adds its
     // layers. The walk is iterative: the tree's depth is the file's to choose.
@@ -165,6 +168,12 @@ private:
             } else if (equalsIgnoringCase(name, "Mesh")) {
                 const COXAttribute* upp = attribute("UPP");
                 meshes.push_back({elementText(child), upp ? realOf(*upp) : 0.0});
+            } else if (equalsIgnoringCase(name, "Zone")) {
+                // The zone of the meshes placed from elevation sources; the caller's choice wins.
+                const int zone = parseLeadingInt(elementText(child));
+                if (!dem_.zone && zone >= 1 && zone <= kZoneCount) dem_.zone = zone;
+                if (auto* a = attribute("Datum"); a && dem_.datum == GeodeticDatum::kUnstated)
+                    dem_.datum = datumOfText(a->stringValue);
             } else if (equalsIgnoringCase(name, "IMesh")) {
                 images.push_back(elementText(child));
             } else if (equalsIgnoringCase(name, "Shp")) {
@@ -210,9 +219,9 @@ private:
     }
 
     // Adds the layer, or lists it as unreadable, duplicate or over the memory budget.
-    void add(const std::string& path, LoadedLayer layer) {
+    void add(const std::string& path, LayerKind kind, LoadedLayer layer) {
         if (!layer.loaded())
-            report_.unreadable.push_back({path, std::move(layer.reason), layer.problem});
+            report_.unreadable.push_back({path, std::move(layer.reason), layer.problem, kind});
         else if (addLayer(project_, layer))
             return;
         else if (project_.lastRefusal() == HMeshProject::Refusal::MemoryBudget)
@@ -230,23 +239,27 @@ private:
             double upp;
         };
         std::vector<MeshToRead> toRead;
+        std::vector<DemRequest> demSources;
         for (const MeshEntry& mesh : meshes) {
             std::optional<std::string> path = resolve(mesh.path);
             if (!path) continue;
             const LayerKind kind = layerKindOfPath(*path);
             if (!isMeshKind(kind)) {
-                report_.unreadable.push_back(
-                    {*path, "not an elevation mesh file (.kov, .txt)", LoadProblem::NotAMeshFile});
+                report_.unreadable.push_back({*path, "not an elevation mesh file",
+                                              LoadProblem::NotAMeshFile, kind});
                 continue;
             }
             // A tile read again would be refused as a duplicate: it is not read at all. A DSM
-            // file gridded at another cell size is another mesh.
-            const double cellSize = kind == LayerKind::DsmPoints ? mesh.upp : 0.0;
+            // file gridded (or a source placed) at another cell size is another mesh.
+            const double cellSize = kind == LayerKind::MeshTile ? 0.0 : mesh.upp;
             if (!loadedMeshes_.emplace(*path, cellSize).second) {
                 report_.duplicates.push_back(*path);
                 continue;
             }
-            toRead.push_back({std::move(*path), kind, mesh.upp});
+            if (kind == LayerKind::DemSource)
+                demSources.push_back({std::move(*path), dem_.cellSize ? 0.0 : mesh.upp});
+            else
+                toRead.push_back({std::move(*path), kind, mesh.upp});
         }
         std::vector<std::string> paths;
         for (const MeshToRead& mesh : toRead)
@@ -260,9 +273,11 @@ private:
                 progress_->SetText(baseName(mesh.path));
             }
             std::optional<LoadedLayer> ahead = readAhead.take(static_cast<size_t>(i));
-            add(mesh.path,
+            add(mesh.path, mesh.kind,
                 ahead ? std::move(*ahead) : loadLayer(mesh.path, mesh.kind, mesh.upp, progress_));
         }
+        // After the tiles, whose zone the sources then take.
+        if (!demSources.empty()) loadDemSources(demSources, dem_, project_, report_, progress_);
         for (const std::string& stored : images) {
             const auto path = resolve(stored);
             if (!path) continue;
@@ -270,11 +285,12 @@ private:
                 report_.duplicates.push_back(*path);
                 continue;
             }
-            add(*path, loadLayer(*path, LayerKind::Image, 0.0, nullptr));
+            add(*path, LayerKind::Image, loadLayer(*path, LayerKind::Image, 0.0, nullptr));
         }
         for (const std::string& stored : shapes)
             if (const auto path = resolve(stored))
-                add(*path, loadLayer(*path, LayerKind::Shapefile, 0.0, nullptr));
+                add(*path, LayerKind::Shapefile,
+                    loadLayer(*path, LayerKind::Shapefile, 0.0, nullptr));
     }
 
     HMeshProject& project_;
@@ -284,6 +300,7 @@ private:
     const std::string& path_;
     HxProgress* progress_;
     LoadReport& report_;
+    DemSettings dem_;
     bool foundProject_ = false;
 };
 
@@ -357,6 +374,12 @@ std::string projectFileText(const HMeshProject& project, const std::string& comm
         text +=
             "\t<Shp>" + escapeProjectText(storedForm(project.GetShape(i)->path)) + "</Shp>" + eol;
     text += "\t<Zukaku>" + std::to_string(project.showSheetInfo) + "</Zukaku>" + eol;
+    // Meshes placed from elevation sources need their zone again; only their projects say it.
+    if (const ZarHMesh* placed = firstPlacedMesh(project)) {
+        const char* datum = datumName(placed->datum);
+        text += "\t<Zone Datum=\"" + std::string(*datum ? datum : "JGD2011") + "\">" +
+                std::to_string(placed->zone) + "</Zone>" + eol;
+    }
 
     const ZarHColorMap* map = project.colorMapSlot(0);
     const auto [first, second] = map ? map->firstTwoStops() : ZarHColorMap().firstTwoStops();
@@ -383,7 +406,7 @@ bool isProjectFilePath(const std::string& path) {
 }
 
 bool LoadProjectFile(HMeshProject& project, const std::string& path, HxProgress* progress,
-                     ProjectLoadReport* report) {
+                     ProjectLoadReport* report, const DemSettings& dem) {
     const FolderListingScope listings;  // each folder is listed at most once per load
     const FetchLoadScope fetches;       // and its internet files share one time limit
     ProjectLoadReport unused;
@@ -419,7 +442,7 @@ bool LoadProjectFile(HMeshProject& project, const std::string& path, HxProgress*
             break;
         }
     }
-    ProjectReader reader(project, path, progress, out);
+    ProjectReader reader(project, path, progress, out, dem);
     if (parser.Root()) reader.walk(*parser.Root());
     project.projectPath = path;
     project.UpdateExtent();  // the project zone is the first mesh's in file order

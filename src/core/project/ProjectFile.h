@@ -34,9 +34,10 @@ struct ProjectLoadReport : LoadReport {
 
 // Reads a project file into a freshly made data set; succeeds when at least one mesh was added.
 // projectPath is set either way. What could not be used is listed in *report when asked, and
-// why the load failed.
+// why the load failed. Elevation sources are placed in the zone the file names ("Zone"), unless
+// dem names one (its cell size, when set, replaces the stored ones).
 bool LoadProjectFile(HMeshProject& project, const std::string& path, HxProgress* progress = nullptr,
-                     ProjectLoadReport* report = nullptr);
+                     ProjectLoadReport* report = nullptr, const DemSettings& dem = {});
 
 // Writes the project file, replacing the file atomically, and sets projectPath on success; on
 // failure *error (when given) says why.

@@ -1,5 +1,6 @@
 #include "core/project/StoredPath.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <unordered_set>
 #include <vector>
@@ -49,6 +50,17 @@ std::vector<std::string> runs(const std::vector<std::string>& components) {
     return runs;
 }
 
+// Where the first zip of a path ends when members follow it ("d/a.zip/b.xml" -> 7); npos for a
+// path that names no member of a zip.
+size_t archiveEnd(const std::string& path) {
+    const std::string lower = lowerAscii(path);
+    for (size_t at = lower.find(".zip"); at != std::string::npos; at = lower.find(".zip", at + 1)) {
+        const size_t end = at + 4;
+        if (end < path.size() && (path[end] == '/' || path[end] == '\\')) return end;
+    }
+    return std::string::npos;
+}
+
 }  // namespace
 
 ResolvedPath ResolveStoredPath(const std::string& storedPath, const std::string& projectPath) {
@@ -58,6 +70,14 @@ ResolvedPath ResolveStoredPath(const std::string& storedPath, const std::string&
     // A name of this system may hold '\': the path as written comes first.
     std::error_code error;
     if (std::filesystem::exists(storedPath, error)) return {storedPath, true};
+    // A member of a zip: the zip is looked for as any stored file, the member path kept.
+    if (const size_t end = archiveEnd(storedPath); end != std::string::npos) {
+        ResolvedPath archive = ResolveStoredPath(storedPath.substr(0, end), projectPath);
+        if (!archive.found) return {storedPath, false};
+        std::string member = storedPath.substr(end + 1);
+        std::replace(member.begin(), member.end(), '\\', '/');
+        return {archive.path + "/" + member, true};
+    }
     const WindowsPathParts stored = splitWindowsPath(storedPath);
     // Drive letters and shares of Windows paths do not exist on this system.
     if (stored.drive.empty()) {

@@ -17,7 +17,8 @@ struct ResolvedPath {
 // the stored path split; the stored folder taken as relative to the project folder; the stored
 // folder from the root; the file beside the project file; then every combination of runs of
 // consecutive folder names of the project folder and of the stored folder. A candidate that does
-// not exist exactly is matched component by component without regard to case.
+// not exist exactly is matched component by component without regard to case. A member of a zip
+// ("C:\data\dem.zip/inner.zip/FG-GML-....xml") is found where its zip is found by these rules.
 ResolvedPath ResolveStoredPath(const std::string& storedPath, const std::string& projectPath);
 
 }  // namespace kov

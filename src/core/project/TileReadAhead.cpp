@@ -20,7 +20,8 @@ TileReadAhead::~TileReadAhead() {
 }
 
 bool TileReadAhead::readsAhead(size_t i) const {
-    return layerKindOfPath(paths_[i]) == LayerKind::MeshTile && !isInternetPath(paths_[i]);
+    // The extension decides a tile (no content is looked at for it).
+    return equalsIgnoringCase(fileExtension(paths_[i]), ".kov") && !isInternetPath(paths_[i]);
 }
 
 void TileReadAhead::startUpTo(size_t end) {

@@ -1,0 +1,257 @@
+#include "core/project/DemLoading.h"
+
+#include <algorithm>
+#include <map>
+#include <memory>
+
+#include "core/base/HxProgress.h"
+#include "core/base/PathNames.h"
+#include "core/data/HMeshProject.h"
+#include "core/data/HxFile.h"
+#include "core/data/dem/DemSource.h"
+#include "core/data/dem/FgGmlReader.h"
+#include "core/data/dem/RasterDem.h"
+#include "core/data/dem/ZipArchive.h"
+#include "core/data/dem/ZonePlacement.h"
+#include "core/project/LayerLoader.h"
+
+namespace kov {
+namespace {
+
+// An FG-GML DEM1A file holds some 20 MB of text; nothing near this bound is a DEM file.
+constexpr uint64_t kMaxFgGmlFileBytes = uint64_t{256} << 20;
+
+struct Source {
+    std::string path;
+    double cellSize = 0.0;  // as requested; 0: the settings' or the source's own
+    GeoGrid grid;
+    bool hasCentre = false;
+    double latitude = 0.0;
+    double longitude = 0.0;
+};
+
+// Reads the sources of the requests one by one, files and zips alike; what cannot be read goes
+// to the report.
+class SourceReader {
+public:
+    explicit SourceReader(LoadReport& report) : report_(report) {}
+
+    void read(const DemRequest& request) {
+        ArchivePath inArchive;
+        if (splitArchivePath(request.path, inArchive)) {
+            members_[inArchive.file][inArchive.joined()] = request.cellSize;
+            return;
+        }
+        const DemProbe probe = probeDemFile(request.path);
+        switch (probe.kind) {
+            case DemFileKind::FgGml:
+                readFgGmlFile(request);
+                break;
+            case DemFileKind::FgGmlZip:
+                readWholeZip(request);
+                break;
+            case DemFileKind::RasterDem:
+                readRaster(request, probe);
+                break;
+            case DemFileKind::None:
+                refuse(request.path, "not an elevation source" +
+                                         (probe.why.empty() ? "" : ": " + probe.why));
+                break;
+        }
+    }
+
+    // The members named one by one (project files), each zip walked once for all of them.
+    void readNamedMembers() {
+        for (const auto& [file, wanted] : members_) {
+            std::map<std::string, double> left = wanted;
+            walk(file, [&](const std::string& member) { return left.count(member) > 0; },
+                 [&](const std::string& member) { return left.at(member); }, &left);
+            for (const auto& [member, cellSize] : left)
+                refuse(member, "no such FG-GML DEM file in the zip");
+        }
+    }
+
+    std::vector<Source>& sources() { return sources_; }
+
+private:
+    void refuse(const std::string& path, std::string reason) {
+        report_.unreadable.push_back(
+            {path, std::move(reason), LoadProblem::Damaged, LayerKind::DemSource});
+    }
+
+    void addFgGml(const std::string& path, double cellSize, std::string_view text) {
+        Source source;
+        source.path = path;
+        source.cellSize = cellSize;
+        std::string error;
+        if (!readFgGmlDem(text, source.grid, &error)) {
+            refuse(path, error);
+            return;
+        }
+        source.hasCentre = true;
+        source.latitude = (source.grid.north + source.grid.south()) / 2;
+        source.longitude = (source.grid.west + source.grid.east()) / 2;
+        sources_.push_back(std::move(source));
+    }
+
+    void readFgGmlFile(const DemRequest& request) {
+        std::string reason;
+        const auto file = openFile(request.path, {}, &reason, kMaxFgGmlFileBytes);
+        if (!file) {
+            refuse(request.path, reason);
+            return;
+        }
+        addFgGml(request.path, request.cellSize, file->contents());
+    }
+
+    void readWholeZip(const DemRequest& request) {
+        const size_t before = sources_.size();
+        const size_t refusedBefore = report_.unreadable.size();
+        walk(request.path,
+             [](const std::string& member) {
+                 return equalsIgnoringCase(fileExtension(member), ".xml");
+             },
+             [&](const std::string&) { return request.cellSize; }, nullptr);
+        if (sources_.size() == before && report_.unreadable.size() == refusedBefore)
+            refuse(request.path, "the zip holds no FG-GML DEM file");
+    }
+
+    // Reads the selected members of a zip (zips inside it included); found members are taken
+    // out of *left when given.
+    template <typename Select, typename CellSizeOf>
+    void walk(const std::string& file, Select select, CellSizeOf cellSizeOf,
+              std::map<std::string, double>* left) {
+        std::vector<RefusedMember> refused;
+        std::string error;
+        const bool opened = visitArchiveMembers(
+            file, select,
+            [&](const std::string& member, std::vector<uint8_t>& bytes) {
+                const std::string_view text(reinterpret_cast<const char*>(bytes.data()),
+                                            bytes.size());
+                if (!looksLikeFgGmlDem(text.substr(0, 4096))) {
+                    if (left) refuse(member, "not an FG-GML DEM file");
+                } else {
+                    addFgGml(member, cellSizeOf(member), text);
+                }
+                if (left) left->erase(member);
+                return true;
+            },
+            &refused, &error);
+        if (!opened) {
+            if (left) left->clear();
+            refuse(file, error);
+        }
+        for (RefusedMember& member : refused) {
+            if (left) left->erase(member.path);
+            refuse(member.path, std::move(member.reason));
+        }
+    }
+
+    void readRaster(const DemRequest& request, const DemProbe& probe) {
+        Source source;
+        source.path = request.path;
+        source.cellSize = request.cellSize;
+        std::string error;
+        if (!readRasterDem(request.path, source.grid, &error)) {
+            refuse(request.path, error);
+            return;
+        }
+        source.hasCentre = probe.hasCentre;
+        source.latitude = probe.latitude;
+        source.longitude = probe.longitude;
+        sources_.push_back(std::move(source));
+    }
+
+    LoadReport& report_;
+    std::vector<Source> sources_;
+    // Members named one by one, by zip file: their paths and requested cell sizes.
+    std::map<std::string, std::map<std::string, double>> members_;
+};
+
+GeodeticDatum datumOfSource(const std::string& datumName) {
+    return datumName == "JGD2000" ? GeodeticDatum::kJgd2000 : GeodeticDatum::kJgd2011;
+}
+
+}  // namespace
+
+ZoneGrid demTarget(const HMeshProject& project, const DemSettings& settings, double latitude,
+                   double longitude, const std::string& firstSourceDatum) {
+    ZoneGrid target;
+    if (project.meshCount() > 0) {
+        const ZarHMesh& first = *project.GetMesh(0);
+        target.zone = first.zone;
+        target.datum = first.datum;
+    } else {
+        target.zone = settings.zone ? *settings.zone : zoneNearest(latitude, longitude);
+        target.datum = settings.datum != GeodeticDatum::kUnstated ? settings.datum
+                                                                  : datumOfSource(firstSourceDatum);
+    }
+    if (settings.cellSize) target.cellSize = *settings.cellSize;
+    return target;
+}
+
+int loadDemSources(const std::vector<DemRequest>& requests, const DemSettings& settings,
+                   HMeshProject& project, LoadReport& report, HxProgress* progress) {
+    SourceReader reader(report);
+    const int count = static_cast<int>(requests.size());
+    for (int i = 0; i < count; ++i) {
+        const DemRequest& request = requests[static_cast<size_t>(i)];
+        if (progress) {
+            if (progress->SetPos(i, count)) break;
+            progress->SetText("標高データ " + baseName(request.path) + "を読み込み中...");
+        }
+        reader.read(request);
+    }
+    reader.readNamedMembers();
+    std::vector<Source>& sources = reader.sources();
+    if (sources.empty()) return 0;
+
+    const Source& first = sources.front();
+    const ZoneGrid zone = demTarget(project, settings, first.latitude, first.longitude,
+                                    first.grid.datumName);
+    // Sources of one cell size are placed together (neighbours help each other's edges).
+    std::map<double, std::vector<Source*>> byCellSize;
+    for (Source& source : sources) {
+        double cellSize = source.cellSize;
+        if (!(cellSize > 0)) cellSize = settings.cellSize ? *settings.cellSize : 0.0;
+        if (!(cellSize > 0)) cellSize = source.grid.nominalSpacing > 0 ? source.grid.nominalSpacing : 5.0;
+        byCellSize[cellSize].push_back(&source);
+    }
+    int added = 0;
+    for (const auto& [cellSize, group] : byCellSize) {
+        ZoneGrid target = zone;
+        target.cellSize = cellSize;
+        std::vector<const GeoGrid*> grids;
+        for (const Source* source : group)
+            grids.push_back(&source->grid);
+        std::vector<std::string> errors;
+        std::vector<std::unique_ptr<ZarDemMesh>> meshes = placeGrids(grids, target, errors);
+        for (size_t i = 0; i < group.size(); ++i) {
+            const std::string& path = group[i]->path;
+            if (i >= meshes.size() || !meshes[i]) {
+                report.unreadable.push_back({path, i < errors.size() ? errors[i] : "cannot be placed",
+                                             LoadProblem::Damaged, LayerKind::DemSource});
+                continue;
+            }
+            meshes[i]->path = path;
+            meshes[i]->name = baseName(path);
+            std::unique_ptr<ZarHMesh> mesh = std::move(meshes[i]);
+            if (project.AddMesh(mesh)) {
+                ++added;
+            } else if (project.lastRefusal() == HMeshProject::Refusal::MemoryBudget) {
+                report.overBudget.push_back(path);
+            } else {
+                report.duplicates.push_back(path);
+            }
+        }
+    }
+    return added;
+}
+
+const ZarHMesh* firstPlacedMesh(const HMeshProject& project) {
+    for (int i = 0; i < project.meshCount(); ++i)
+        if (dynamic_cast<const ZarDemMesh*>(project.GetMesh(i))) return project.GetMesh(i);
+    return nullptr;
+}
+
+}  // namespace kov
