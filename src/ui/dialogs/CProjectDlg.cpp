@@ -24,10 +24,12 @@
 
 #include "core/base/HxProgress.h"
 #include "core/base/PathNames.h"
+#include "core/base/PlaneConverter.h"
 #include "core/base/SettingsStore.h"
 #include "core/data/HMeshProject.h"
 #include "core/data/ShpImport.h"
 #include "core/data/ZarHImage.h"
+#include "core/data/dem/ZonePlacement.h"
 #include "core/project/LayerLoader.h"
 #include "core/project/LayerRegistry.h"
 #include "ui/app/CKovVDoc.h"
@@ -106,7 +108,7 @@ public:
         expectMessage_ = false;
         const QString message = fromUtf8(text);
         ProgressReport(ProgressCode::Message, message);
-        if (layerKindOfPath(files_[file_]) == LayerKind::DsmPoints) {
+        if (equalsIgnoringCase(fileExtension(files_[file_]), ".txt")) {  // a DSM point file
             window_ =
                 std::make_unique<CProgressWnd>(owner_, fromUtf8(baseName(files_[file_])), message);
             window_->Begin();
@@ -200,6 +202,28 @@ CProjectDlg::CProjectDlg(QWidget* parent) : QDialog(parent) {
     auto* colorMap = new QPushButton(QStringLiteral("カラーマップ >>"), this);
     setId(colorMap, kIdColorMap);
 
+    // Where FG-GML DEM files and raster DEMs are placed.
+    auto* zoneLabel = new QLabel(QStringLiteral("平面直角座標系(&Z)"), this);
+    zone_ = new QComboBox(this);
+    setId(zone_, kIdZone);
+    zoneLabel->setBuddy(zone_);
+    static const char* const kRoman[kZoneCount] = {"I",   "II",   "III", "IV",  "V",
+                                                   "VI",  "VII",  "VIII", "IX", "X",
+                                                   "XI",  "XII",  "XIII", "XIV", "XV",
+                                                   "XVI", "XVII", "XVIII", "XIX"};
+    for (int zone = 1; zone <= kZoneCount; ++zone)
+        zone_->addItem(QStringLiteral("第%1系").arg(QString::fromLatin1(kRoman[zone - 1])), zone);
+    zone_->setCurrentIndex(8);
+    zone_->setToolTip(QStringLiteral(
+        "基盤地図情報DEM・GeoTIFF等の標高データを配置する系（既定: データの中心に原点が最も近い系）"));
+    auto* cellLabel = new QLabel(QStringLiteral("配置セルサイズ(&S)"), this);
+    cellSize_ = new QComboBox(this);
+    setId(cellSize_, kIdCellSize);
+    cellLabel->setBuddy(cellSize_);
+    cellSize_->addItem(QStringLiteral("元データの間隔"), 0.0);
+    for (double size : {0.5, 1.0, 2.0, 5.0, 10.0})
+        cellSize_->addItem(QStringLiteral("%1 m").arg(size), size);
+
     // Layout: title on top; the list with its buttons; the preview with OK, Cancel and the
     // display settings beside it.
     auto* titleRow = new QHBoxLayout;
@@ -222,6 +246,11 @@ CProjectDlg::CProjectDlg(QWidget* parent) : QDialog(parent) {
     settingsColumn->addWidget(penWidth_);
     settingsColumn->addWidget(fillColorLabel);
     settingsColumn->addWidget(fillColor_);
+    settingsColumn->addSpacing(8);
+    settingsColumn->addWidget(zoneLabel);
+    settingsColumn->addWidget(zone_);
+    settingsColumn->addWidget(cellLabel);
+    settingsColumn->addWidget(cellSize_);
     settingsColumn->addSpacing(8);
     settingsColumn->addWidget(colorMap);
 
@@ -252,6 +281,8 @@ CProjectDlg::CProjectDlg(QWidget* parent) : QDialog(parent) {
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(layers_, &QListWidget::itemSelectionChanged, this, &CProjectDlg::updateButtons);
     connect(imageDisplay_, &QComboBox::activated, this, &CProjectDlg::imageDisplayChanged);
+    connect(zone_, &QComboBox::activated, this, &CProjectDlg::zoneChosen);
+    connect(cellSize_, &QComboBox::activated, this, &CProjectDlg::cellSizeChosen);
 
     updateButtons();
 }
@@ -298,6 +329,71 @@ void CProjectDlg::fillList() {
 void CProjectDlg::updateButtons() {
     remove_->setEnabled(!layers_->selectedItems().isEmpty());
     removeAll_->setEnabled(project_ && project_->meshCount() > 0);
+    showZone();
+}
+
+namespace {
+
+// Whether every mesh was placed from an elevation source (so that it can be placed again).
+bool onlyPlacedMeshes(const HMeshProject& project) {
+    for (int i = 0; i < project.meshCount(); ++i)
+        if (!dynamic_cast<const ZarDemMesh*>(project.GetMesh(i))) return false;
+    return true;
+}
+
+}  // namespace
+
+void CProjectDlg::showZone() {
+    if (!project_) return;
+    if (project_->meshCount() > 0) {
+        const int index = zone_->findData(project_->GetMesh(0)->zone);
+        if (index >= 0) zone_->setCurrentIndex(index);
+    }
+    const bool free = onlyPlacedMeshes(*project_);
+    zone_->setEnabled(free);
+    zone_->setToolTip(free ? QString()
+                           : QStringLiteral("標高メッシュの系に合わせて配置します"));
+}
+
+DemSettings CProjectDlg::demSettings() const {
+    DemSettings settings;
+    // Without the user's choice a new project takes the zone nearest to the data.
+    if (zoneChosenByUser_ || (project_ && project_->meshCount() > 0))
+        settings.zone = zone_->currentData().toInt();
+    if (const double size = cellSize_->currentData().toDouble(); size > 0)
+        settings.cellSize = size;
+    return settings;
+}
+
+void CProjectDlg::zoneChosen() {
+    zoneChosenByUser_ = true;
+    placeAgain();
+}
+
+void CProjectDlg::cellSizeChosen() {
+    placeAgain();
+}
+
+void CProjectDlg::placeAgain() {
+    if (!project_ || loading_ || project_->meshCount() == 0 || !onlyPlacedMeshes(*project_))
+        return;
+    std::vector<DemRequest> sources;
+    for (int i = 0; i < project_->meshCount(); ++i)
+        sources.push_back({project_->GetMesh(i)->path, 0.0});
+    DemSettings settings = demSettings();
+    settings.zone = zone_->currentData().toInt();
+    loading_ = true;
+    {
+        WaitCursor wait;
+        while (project_->meshCount() > 0)
+            project_->RemoveMesh(project_->meshCount() - 1);
+        LoadReport report;
+        loadDemSources(sources, settings, *project_, report, nullptr);
+        project_->SortMeshes();
+        project_->UpdateExtent();
+    }
+    loading_ = false;
+    refresh();
 }
 
 void CProjectDlg::refresh() {
@@ -316,9 +412,11 @@ QString CProjectDlg::fileFilter() {
         "イメージデータ(JPG) (*.jpg)",
         "DSMデータ (*.txt)",
         "シェープファイル (*.shp)",
+        "基盤地図情報 数値標高モデル (*.xml *.zip)",
+        "標高ラスタ GeoTIFF 等 (*.tif *.tiff *.asc *.img *.vrt)",
         "イメージデータ (*.png *.jpg *.jpeg *.tif *.tiff *.bmp *.gif *.pcx)",
-        "読み込めるすべてのファイル (*.kov *.txt *.shp *.png *.jpg *.jpeg *.tif *.tiff *.bmp "
-        "*.gif *.pcx)",
+        "読み込めるすべてのファイル (*.kov *.txt *.shp *.xml *.zip *.asc *.img *.vrt *.png *.jpg "
+        "*.jpeg *.tif *.tiff *.bmp *.gif *.pcx)",
         "すべてのファイル (*)",
     };
     QStringList filters;
@@ -347,6 +445,7 @@ int CProjectDlg::loadFiles(const std::vector<std::string>& paths) {
         options.dsmCellSize = 2.0;  // until the user is asked
         options.progress = &progress;
         options.fitColourMap = &fitColourMap_;
+        options.dem = demSettings();
         options.askDsmCellSize = [this]() {
             QApplication::restoreOverrideCursor();
             const std::optional<double> size = CDsmResoDlg::ask(this);
@@ -387,7 +486,9 @@ void CProjectDlg::addFolder() {
     if (!stored.endsWith(QLatin1Char('/'))) stored += QLatin1Char('/');
     settings::writeString(kSection, kLastDir, stored.toStdString());
 
-    const std::vector<std::string> tiles = tilesOfFolder(folder.toStdString());
+    std::vector<std::string> tiles = tilesOfFolder(folder.toStdString());
+    for (std::string& source : demSourcesOfFolder(folder.toStdString()))
+        tiles.push_back(std::move(source));
     if (tiles.empty()) {
         ShowMessage(this, QMessageBox::Warning,
                     QStringLiteral("指定のフォルダには標高メッシュデータが見つかりません"));

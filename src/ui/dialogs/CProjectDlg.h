@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "core/project/DemLoading.h"
+
 class QCheckBox;
 class QComboBox;
 class QLineEdit;
@@ -42,6 +44,8 @@ public:
         kIdImageLabel = 2752,
         kIdPenWidthLabel = 2753,
         kIdFillColorLabel = 2754,
+        kIdZone = 2602,
+        kIdCellSize = 2603,
     };
 
     explicit CProjectDlg(QWidget* parent = nullptr);
@@ -67,6 +71,12 @@ public:
     void removeAll();
     void editColorMap();
 
+    // The plane rectangular zone and cell size that elevation sources (FG-GML DEM files, raster
+    // DEMs) are placed on. The zone is the meshes' own once the project has any; while all its
+    // meshes are such sources, choosing another zone or cell size places them again.
+    void zoneChosen();
+    void cellSizeChosen();
+
     // Title, map-sheet display and image display into the collection.
     void writeValues();
     // One line per mesh, image and shapefile layer; then the buttons are updated.
@@ -87,6 +97,12 @@ private:
     void updateButtons();
     void imageDisplayChanged();
     void refresh();
+    // The zone shown: the meshes' own, else the one chosen; enabled while it can change.
+    void showZone();
+    // The settings of the next load of elevation sources.
+    DemSettings demSettings() const;
+    // Places every mesh of the project again (all placed from sources) by the controls.
+    void placeAgain();
 
     HMeshProject* project_ = nullptr;
     bool fitColourMap_ = true;
@@ -101,6 +117,9 @@ private:
     QComboBox* imageDisplay_ = nullptr;
     QComboBox* penWidth_ = nullptr;
     CColorWell* fillColor_ = nullptr;
+    QComboBox* zone_ = nullptr;
+    QComboBox* cellSize_ = nullptr;
+    bool zoneChosenByUser_ = false;
 };
 
 // Hands the composition dialog and the colour-map dialog to the document.
