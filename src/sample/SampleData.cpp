@@ -1,5 +1,7 @@
 #include "sample/SampleData.h"
 
+#include "sample/SampleDem.h"
+
 #include "sample/SampleDsm.h"
 #include "sample/SampleImage.h"
 #include "sample/SampleProject.h"
@@ -507,7 +509,8 @@ bool writeSampleDataSet(const std::string& outDir, const SampleOptions& options,
     // The overlay layers lie over the default block; the larger blocks are for benchmarks.
     if (options.block > 3) return true;
     return writeSampleDsm(outDir, error) && writeSampleShapefile(outDir, error) &&
-           writeSampleImage(outDir, error) && writeSampleProject(outDir, error);
+           writeSampleImage(outDir, error) && writeSampleProject(outDir, error) &&
+           writeSampleDem(outDir, error);
 }
 
 }  // namespace kov::sample
