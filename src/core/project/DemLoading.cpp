@@ -88,6 +88,7 @@ private:
             refuse(path, error);
             return;
         }
+        namedKind(baseName(path), source.grid.kind);
         source.hasCentre = true;
         source.latitude = (source.grid.north + source.grid.south()) / 2;
         source.longitude = (source.grid.west + source.grid.east()) / 2;
@@ -167,6 +168,16 @@ private:
     // Members named one by one, by zip file: their paths and requested cell sizes.
     std::map<std::string, std::map<std::string, double>> members_;
 };
+
+// The document says "5mメッシュ", the name of a national DEM file its class as well
+// ("FG-GML-5339-46-00-DEM5A-20161001"): "FG-GML DEM5" becomes "FG-GML DEM5A".
+void namedKind(const std::string& name, std::string& kind) {
+    const size_t at = name.find("-DEM");
+    if (at == std::string::npos) return;
+    const std::string named = name.substr(at + 1, name.find('-', at + 1) - at - 1);  // "DEM5A"
+    if (named.size() > 3 && kind == "FG-GML " + named.substr(0, named.size() - 1))
+        kind = "FG-GML " + named;
+}
 
 GeodeticDatum datumOfSource(const std::string& datumName) {
     return datumName == "JGD2000" ? GeodeticDatum::kJgd2000 : GeodeticDatum::kJgd2011;

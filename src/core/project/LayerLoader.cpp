@@ -13,6 +13,7 @@
 #include "core/data/InternetFetch.h"
 #include "core/data/ZarHColorMap.h"
 #include "core/data/dem/DemSource.h"
+#include "core/data/dem/ZipArchive.h"
 #include "core/project/LayerRegistry.h"
 #include "core/project/TileReadAhead.h"
 
@@ -54,6 +55,12 @@ std::vector<std::string> tilesOfFolder(const std::string& folder) {
 
 namespace {
 
+// "d/a.zip/b.xml": a member path inside a zip that exists.
+bool isArchiveMemberPath(const std::string& path) {
+    ArchivePath parts;
+    return splitArchivePath(path, parts);
+}
+
 // Stops 0 and 1 of slot 0 take the data's lowest and highest elevation.
 void fitColourMap(HMeshProject& project) {
     ZarHColorMap& map = *project.GetColorMap(0);
@@ -77,7 +84,7 @@ std::vector<std::string> expandLayerPaths(const std::vector<std::string>& paths,
                 files.push_back(std::move(tile));
             for (std::string& source : demSourcesOfFolder(path))
                 files.push_back(std::move(source));
-        } else if (std::filesystem::exists(path, error)) {
+        } else if (std::filesystem::exists(path, error) || isArchiveMemberPath(path)) {
             files.push_back(path);
         } else if (missing) {
             missing->push_back(path);
