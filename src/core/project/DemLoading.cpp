@@ -21,6 +21,16 @@ namespace {
 // An FG-GML DEM1A file holds some 20 MB of text; nothing near this bound is a DEM file.
 constexpr uint64_t kMaxFgGmlFileBytes = uint64_t{256} << 20;
 
+// The document says "5mメッシュ", the name of a national DEM file its class as well
+// ("FG-GML-5339-46-00-DEM5A-20161001"): "FG-GML DEM5" becomes "FG-GML DEM5A".
+void namedKind(const std::string& name, std::string& kind) {
+    const size_t at = name.find("-DEM");
+    if (at == std::string::npos) return;
+    const std::string named = name.substr(at + 1, name.find('-', at + 1) - at - 1);  // "DEM5A"
+    if (named.size() > 3 && kind == "FG-GML " + named.substr(0, named.size() - 1))
+        kind = "FG-GML " + named;
+}
+
 struct Source {
     std::string path;
     double cellSize = 0.0;  // as requested; 0: the settings' or the source's own
@@ -168,16 +178,6 @@ private:
     // Members named one by one, by zip file: their paths and requested cell sizes.
     std::map<std::string, std::map<std::string, double>> members_;
 };
-
-// The document says "5mメッシュ", the name of a national DEM file its class as well
-// ("FG-GML-5339-46-00-DEM5A-20161001"): "FG-GML DEM5" becomes "FG-GML DEM5A".
-void namedKind(const std::string& name, std::string& kind) {
-    const size_t at = name.find("-DEM");
-    if (at == std::string::npos) return;
-    const std::string named = name.substr(at + 1, name.find('-', at + 1) - at - 1);  // "DEM5A"
-    if (named.size() > 3 && kind == "FG-GML " + named.substr(0, named.size() - 1))
-        kind = "FG-GML " + named;
-}
 
 GeodeticDatum datumOfSource(const std::string& datumName) {
     return datumName == "JGD2000" ? GeodeticDatum::kJgd2000 : GeodeticDatum::kJgd2011;
