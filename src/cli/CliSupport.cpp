@@ -70,8 +70,7 @@ bool loadProjectPath(const std::string& path, const DemSettings& dem, HMeshProje
         std::fprintf(stderr, "kovtool: %s: layer of the project not found\n", p.c_str());
     for (const auto& layer : report.unreadable)
         std::fprintf(stderr, "kovtool: %s: layer of the project cannot be read as a %s: %s\n",
-                     layer.path.c_str(), layerKindName(layer.kind),
-                     layer.reason.c_str());
+                     layer.path.c_str(), layerKindName(layer.kind), layer.reason.c_str());
     for (const auto& p : report.duplicates)
         std::fprintf(stderr, "kovtool: %s: layer of the project skipped, already loaded\n",
                      p.c_str());

@@ -65,8 +65,7 @@ bool fgGmlText(const LatLonTerrain& terrain, const char* meshCode, std::string& 
     return true;
 }
 
-bool writeZip(const std::filesystem::path& root, const LatLonTerrain& terrain,
-              std::string* error) {
+bool writeZip(const std::filesystem::path& root, const LatLonTerrain& terrain, std::string* error) {
     std::vector<std::pair<std::string, std::string>> members;
     for (const char* mesh : kSampleDemMeshes) {
         std::string text;

@@ -11,8 +11,7 @@ namespace kov::sample {
 inline constexpr const char* kSampleDemZipPath = "dem/FG-GML-5339-46-DEM5A.zip";
 inline constexpr const char* kSampleDemTiffPath = "dem/sample-dem-jgd2011.tif";
 // The third-level meshes of the zip (2 x 2, 5 m cells, JGD2011), south-west first.
-inline constexpr const char* kSampleDemMeshes[] = {"53394600", "53394601", "53394610",
-                                                   "53394611"};
+inline constexpr const char* kSampleDemMeshes[] = {"53394600", "53394601", "53394610", "53394611"};
 
 bool writeSampleDem(const std::string& outDir, std::string* error);
 

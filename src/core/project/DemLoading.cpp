@@ -64,8 +64,8 @@ public:
                 readRaster(request, probe);
                 break;
             case DemFileKind::None:
-                refuse(request.path, "not an elevation source" +
-                                         (probe.why.empty() ? "" : ": " + probe.why));
+                refuse(request.path,
+                       "not an elevation source" + (probe.why.empty() ? "" : ": " + probe.why));
                 break;
         }
     }
@@ -74,8 +74,9 @@ public:
     void readNamedMembers() {
         for (const auto& [file, wanted] : members_) {
             std::map<std::string, double> left = wanted;
-            walk(file, [&](const std::string& member) { return left.count(member) > 0; },
-                 [&](const std::string& member) { return left.at(member); }, &left);
+            walk(
+                file, [&](const std::string& member) { return left.count(member) > 0; },
+                [&](const std::string& member) { return left.at(member); }, &left);
             for (const auto& [member, cellSize] : left)
                 refuse(member, "no such FG-GML DEM file in the zip");
         }
@@ -118,11 +119,12 @@ private:
     void readWholeZip(const DemRequest& request) {
         const size_t before = sources_.size();
         const size_t refusedBefore = report_.unreadable.size();
-        walk(request.path,
-             [](const std::string& member) {
-                 return equalsIgnoringCase(fileExtension(member), ".xml");
-             },
-             [&](const std::string&) { return request.cellSize; }, nullptr);
+        walk(
+            request.path,
+            [](const std::string& member) {
+                return equalsIgnoringCase(fileExtension(member), ".xml");
+            },
+            [&](const std::string&) { return request.cellSize; }, nullptr);
         if (sources_.size() == before && report_.unreadable.size() == refusedBefore)
             refuse(request.path, "the zip holds no FG-GML DEM file");
     }
@@ -218,14 +220,15 @@ int loadDemSources(const std::vector<DemRequest>& requests, const DemSettings& s
     if (sources.empty()) return 0;
 
     const Source& first = sources.front();
-    const ZoneGrid zone = demTarget(project, settings, first.latitude, first.longitude,
-                                    first.grid.datumName);
+    const ZoneGrid zone =
+        demTarget(project, settings, first.latitude, first.longitude, first.grid.datumName);
     // Sources of one cell size are placed together (neighbours help each other's edges).
     std::map<double, std::vector<Source*>> byCellSize;
     for (Source& source : sources) {
         double cellSize = source.cellSize;
         if (!(cellSize > 0)) cellSize = settings.cellSize ? *settings.cellSize : 0.0;
-        if (!(cellSize > 0)) cellSize = source.grid.nominalSpacing > 0 ? source.grid.nominalSpacing : 5.0;
+        if (!(cellSize > 0))
+            cellSize = source.grid.nominalSpacing > 0 ? source.grid.nominalSpacing : 5.0;
         byCellSize[cellSize].push_back(&source);
     }
     int added = 0;
@@ -240,7 +243,8 @@ int loadDemSources(const std::vector<DemRequest>& requests, const DemSettings& s
         for (size_t i = 0; i < group.size(); ++i) {
             const std::string& path = group[i]->path;
             if (i >= meshes.size() || !meshes[i]) {
-                report.unreadable.push_back({path, i < errors.size() ? errors[i] : "cannot be placed",
+                report.unreadable.push_back({path,
+                                             i < errors.size() ? errors[i] : "cannot be placed",
                                              LoadProblem::Damaged, LayerKind::DemSource});
                 continue;
             }

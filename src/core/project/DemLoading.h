@@ -19,8 +19,8 @@ struct ZoneGrid;
 
 // What the user chose for the sources of a load; unset values follow the rules of demTarget.
 struct DemSettings {
-    std::optional<int> zone;          // 1..19
-    std::optional<double> cellSize;   // metres
+    std::optional<int> zone;                         // 1..19
+    std::optional<double> cellSize;                  // metres
     GeodeticDatum datum = GeodeticDatum::kUnstated;  // of the zone; kUnstated: by the sources
 };
 

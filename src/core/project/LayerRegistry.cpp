@@ -70,11 +70,10 @@ LoadedLayer loadLayer(const std::string& path, LayerKind kind, double dsmCellSiz
             // What the file is not, where its content told (an XML file that is no FG-GML DEM, a
             // picture GDAL knows but the overlay reader does not).
             const std::string notElevation = probeDemFile(path).why;
-            layer.reason = notElevation.empty()
-                               ? image->errorText
-                               : "neither an elevation source (" + notElevation +
-                                     ") nor a picture the overlay reader knows (" +
-                                     image->errorText + ")";
+            layer.reason = notElevation.empty() ? image->errorText
+                                                : "neither an elevation source (" + notElevation +
+                                                      ") nor a picture the overlay reader knows (" +
+                                                      image->errorText + ")";
             break;
         }
     }

@@ -245,8 +245,8 @@ private:
             if (!path) continue;
             const LayerKind kind = layerKindOfPath(*path);
             if (!isMeshKind(kind)) {
-                report_.unreadable.push_back({*path, "not an elevation mesh file",
-                                              LoadProblem::NotAMeshFile, kind});
+                report_.unreadable.push_back(
+                    {*path, "not an elevation mesh file", LoadProblem::NotAMeshFile, kind});
                 continue;
             }
             // A tile read again would be refused as a duplicate: it is not read at all. A DSM

@@ -207,15 +207,15 @@ CProjectDlg::CProjectDlg(QWidget* parent) : QDialog(parent) {
     zone_ = new QComboBox(this);
     setId(zone_, kIdZone);
     zoneLabel->setBuddy(zone_);
-    static const char* const kRoman[kZoneCount] = {"I",   "II",   "III", "IV",  "V",
-                                                   "VI",  "VII",  "VIII", "IX", "X",
-                                                   "XI",  "XII",  "XIII", "XIV", "XV",
-                                                   "XVI", "XVII", "XVIII", "XIX"};
+    static const char* const kRoman[kZoneCount] = {
+        "I",  "II",  "III",  "IV",  "V",  "VI",  "VII",  "VIII",  "IX", "X",
+        "XI", "XII", "XIII", "XIV", "XV", "XVI", "XVII", "XVIII", "XIX"};
     for (int zone = 1; zone <= kZoneCount; ++zone)
         zone_->addItem(QStringLiteral("第%1系").arg(QString::fromLatin1(kRoman[zone - 1])), zone);
     zone_->setCurrentIndex(8);
-    zone_->setToolTip(QStringLiteral(
-        "基盤地図情報DEM・GeoTIFF等の標高データを配置する系（既定: データの中心に原点が最も近い系）"));
+    zone_->setToolTip(
+        QStringLiteral("基盤地図情報DEM・GeoTIFF等の標高データを配置する系（既定: "
+                       "データの中心に原点が最も近い系）"));
     auto* cellLabel = new QLabel(QStringLiteral("配置セルサイズ(&S)"), this);
     cellSize_ = new QComboBox(this);
     setId(cellSize_, kIdCellSize);
@@ -351,8 +351,7 @@ void CProjectDlg::showZone() {
     }
     const bool free = onlyPlacedMeshes(*project_);
     zone_->setEnabled(free);
-    zone_->setToolTip(free ? QString()
-                           : QStringLiteral("標高メッシュの系に合わせて配置します"));
+    zone_->setToolTip(free ? QString() : QStringLiteral("標高メッシュの系に合わせて配置します"));
 }
 
 DemSettings CProjectDlg::demSettings() const {
@@ -360,8 +359,7 @@ DemSettings CProjectDlg::demSettings() const {
     // Without the user's choice a new project takes the zone nearest to the data.
     if (zoneChosenByUser_ || (project_ && project_->meshCount() > 0))
         settings.zone = zone_->currentData().toInt();
-    if (const double size = cellSize_->currentData().toDouble(); size > 0)
-        settings.cellSize = size;
+    if (const double size = cellSize_->currentData().toDouble(); size > 0) settings.cellSize = size;
     return settings;
 }
 
@@ -375,8 +373,7 @@ void CProjectDlg::cellSizeChosen() {
 }
 
 void CProjectDlg::placeAgain() {
-    if (!project_ || loading_ || project_->meshCount() == 0 || !onlyPlacedMeshes(*project_))
-        return;
+    if (!project_ || loading_ || project_->meshCount() == 0 || !onlyPlacedMeshes(*project_)) return;
     std::vector<DemRequest> sources;
     for (int i = 0; i < project_->meshCount(); ++i)
         sources.push_back({project_->GetMesh(i)->path, 0.0});

@@ -65,8 +65,10 @@ DemProbe probeDemFile(const std::string& path) {
     if (splitArchivePath(path, inArchive)) {
         // A member of a zip: what it holds is judged when it is read.
         const std::string& last = inArchive.members.back();
-        if (equalsIgnoringCase(fileExtension(last), ".xml")) probe.kind = DemFileKind::FgGml;
-        else probe.why = "a zip member that is not an XML file";
+        if (equalsIgnoringCase(fileExtension(last), ".xml"))
+            probe.kind = DemFileKind::FgGml;
+        else
+            probe.why = "a zip member that is not an XML file";
         return probe;
     }
     const std::string head = readHead(path);
@@ -91,7 +93,8 @@ DemProbe probeDemFile(const std::string& path) {
             probe.longitude = raster.centreLongitude;
             break;
         case RasterRole::Picture:
-            probe.why = "a " + raster.driver + " picture (" + raster.why + "), not an elevation raster";
+            probe.why =
+                "a " + raster.driver + " picture (" + raster.why + "), not an elevation raster";
             break;
         case RasterRole::NotRaster:
             break;

@@ -1,0 +1,133 @@
+// Elevation sources placed in the project's zone, through the loaders a user's load takes:
+// the registry's judgement by content, the zone rules, project files moved with their zips.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "core/data/HMeshProject.h"
+#include "core/project/LayerLoader.h"
+#include "core/project/LayerRegistry.h"
+#include "core/project/ProjectFile.h"
+#include "sample/SampleDem.h"
+#include "support/SampleSuite.h"
+
+namespace kov {
+namespace {
+
+class DemLoadingTest : public test::SampleSetSuite {
+protected:
+    static std::string zip() { return dir->file(sample::kSampleDemZipPath); }
+    static std::string tiff() { return dir->file(sample::kSampleDemTiffPath); }
+
+    static int load(HMeshProject& project, const std::vector<std::string>& paths,
+                    const DemSettings& dem = {}) {
+        LoadReport report;
+        LoadOptions options;
+        options.dem = dem;
+        const int added = loadLayerPaths(paths, project, report, options);
+        EXPECT_TRUE(report.ok()) << (report.unreadable.empty() ? "" : report.unreadable[0].reason);
+        return added;
+    }
+    static DemSettings inZone(int zone, double cellSize = 0) {
+        DemSettings settings;
+        settings.zone = zone;
+        if (cellSize > 0) settings.cellSize = cellSize;
+        return settings;
+    }
+};
+
+TEST_F(DemLoadingTest, ContentDecidesWhatAFileIs) {
+    const std::string member = zip() + "/FG-GML-5339-46-11-DEM5A-20161001.xml";
+    test::writeFile(dir->file("other.xml"), "<?xml version=\"1.0\"?><Dataset/>");
+    std::filesystem::copy_file(tiff(), dir->file("dem.jpg"));  // a misleading name
+    struct {
+        std::string path;
+        LayerKind kind;
+    } cases[] = {{zip(), LayerKind::DemSource},
+                 {member, LayerKind::DemSource},
+                 {tiff(), LayerKind::DemSource},
+                 {dir->file("dem.jpg"), LayerKind::DemSource},
+                 {dir->file("other.xml"), LayerKind::Image}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        EXPECT_EQ(layerKindOfPath(c.path), c.kind);
+    }
+    // What it is not is named, not a "damaged" picture.
+    const LoadedLayer other = loadLayer(dir->file("other.xml"), LayerKind::Image, 5.0, nullptr);
+    EXPECT_NE(other.reason.find("not an FG-GML DEM"), std::string::npos) << other.reason;
+}
+
+TEST_F(DemLoadingTest, ZoneIsTheTilesThenTheChoiceThenTheNearest) {
+    HMeshProject withTiles;
+    ASSERT_GT(load(withTiles, {dir->path(), tiff()}, inZone(2)), 0);
+    const ZarHMesh* placed = firstPlacedMesh(withTiles);
+    ASSERT_NE(placed, nullptr);
+    EXPECT_EQ(placed->zone, 9);  // the tiles' zone, whatever was chosen
+    // A point of the tiles answers the same from the placed raster (both are the terrain).
+    double fromTiles = 0, fromRaster = 0;
+    bool tileAnswered = false;
+    for (int i = 0; i < withTiles.meshCount(); ++i)
+        if (withTiles.GetMesh(i) != placed)
+            tileAnswered |= withTiles.GetMesh(i)->GetElevation(-5800, -35200, fromTiles) != 0;
+    ASSERT_TRUE(tileAnswered);
+    ASSERT_TRUE(placed->GetElevation(-5800, -35200, fromRaster));
+    EXPECT_NEAR(fromRaster, fromTiles, 1.0);
+
+    HMeshProject chosen, nearest;
+    ASSERT_EQ(load(chosen, {zip()}, inZone(8)), 4);
+    ASSERT_EQ(load(nearest, {zip()}), 4);
+    EXPECT_EQ(chosen.GetMesh(0)->zone, 8);
+    EXPECT_EQ(nearest.GetMesh(0)->zone, 9);  // Tokyo Bay: zone 9's origin is nearest
+    EXPECT_EQ(chosen.GetMesh(0)->cellSize, 5.0);
+}
+
+TEST_F(DemLoadingTest, ProjectFindsItsZipMembersAfterTheMove) {
+    const std::string before = dir->file("move/before"), after = dir->file("move/after");
+    std::filesystem::create_directories(before);
+    std::filesystem::copy_file(zip(), before + "/dem.zip");
+    HMeshProject project;
+    ASSERT_EQ(load(project, {before + "/dem.zip"}, inZone(10, 10.0)), 4);
+    ASSERT_TRUE(SaveProjectFile(project, before + "/p.kovv5"));
+    const std::string text = test::readFile(before + "/p.kovv5");
+    EXPECT_NE(text.find("<Mesh UPP=\"10\">" + before + "/dem.zip/FG-GML-5339-46-00-DEM5A"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("<Zone Datum=\"JGD2011\">10</Zone>"), std::string::npos) << text;
+
+    std::filesystem::rename(before, after);
+    HMeshProject reopened;
+    ProjectLoadReport report;
+    ASSERT_TRUE(LoadProjectFile(reopened, after + "/p.kovv5", nullptr, &report));
+    EXPECT_TRUE(report.missing.empty() && report.unreadable.empty());
+    ASSERT_EQ(reopened.meshCount(), 4);
+    for (int i = 0; i < 4; ++i) {
+        const ZarHMesh& a = *project.GetMesh(i);
+        const ZarHMesh& b = *reopened.GetMesh(i);
+        EXPECT_EQ(b.zone, 10);
+        EXPECT_EQ(b.cellSize, 10.0);
+        EXPECT_EQ(b.xmin, a.xmin);
+        EXPECT_EQ(b.ymax, a.ymax);
+        EXPECT_TRUE(b.cells == a.cells) << i;
+        EXPECT_EQ(b.path.substr(0, after.size()), after);
+    }
+}
+
+TEST_F(DemLoadingTest, MembersNamedOneByOneReadTheirZipOnce) {
+    // A project of single members, one of them gone from the zip: the others load, the missing
+    // one is named.
+    const std::string member = zip() + "/FG-GML-5339-46-01-DEM5A-20161001.xml";
+    test::writeFile(dir->file("members.kovv5"),
+                    "<?xml version='1.0' encoding='UTF-8'?>\n<MeshProject>\n<Mesh UPP=\"5\">" +
+                        member + "</Mesh>\n<Mesh UPP=\"5\">" + zip() +
+                        "/FG-GML-5339-46-99-DEM5A-20161001.xml</Mesh>\n</MeshProject>\n");
+    HMeshProject project;
+    ProjectLoadReport report;
+    ASSERT_TRUE(LoadProjectFile(project, dir->file("members.kovv5"), nullptr, &report));
+    ASSERT_EQ(project.meshCount(), 1);
+    EXPECT_EQ(project.GetMesh(0)->path, member);
+    ASSERT_EQ(report.unreadable.size(), 1u);
+    EXPECT_NE(report.unreadable[0].path.find("-99-"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace kov
