@@ -135,6 +135,36 @@ TEST_F(KovtoolSampleTest, InfoJsonDescribesDsmShapesAndImages) {
     EXPECT_EQ(image["zone"].toInt(), 9);
 }
 
+TEST_F(KovtoolSampleTest, ElevationSourcesArePlacedInTheChosenZone) {
+    const std::string zip = dir->file("dem/FG-GML-5339-46-DEM5A.zip");
+    const QJsonObject root = infoJson("--zone 6 --cell 10 " + zip);
+    const QJsonArray meshes = root["meshes"].toArray();
+    ASSERT_EQ(meshes.size(), 4);
+    const QJsonObject first = meshes[0].toObject();
+    EXPECT_EQ(first["kind"].toString(), "dem");
+    EXPECT_EQ(first["epsg"].toInt(), 6674);  // JGD2011, zone VI
+    EXPECT_EQ(first["cellSize"].toDouble(), 10.0);
+    const QJsonObject source = first["source"].toObject();
+    EXPECT_EQ(source["kind"].toString(), "FG-GML DEM5A");
+    EXPECT_EQ(source["ground"].toInt() + source["water"].toInt() + source["noData"].toInt(),
+              225 * 150);
+    EXPECT_GT(source["water"].toInt(), 0) << "the file holds the coast";
+    // Placed in the tiles' zone, the national DEM answers the tiles' ground (both are the
+    // terrain, the DEM resampled twice).
+    const auto elevationAt = [&](const std::string& path) {
+        int code = -1;
+        std::istringstream out(kovtool("elev -q --at -5800,-35200 " + path, &code));
+        EXPECT_EQ(code, 0) << lastError();
+        double east = 0, north = 0, z = -1;
+        out >> east >> north >> z;
+        return z;
+    };
+    EXPECT_NEAR(elevationAt(zip), elevationAt(dir->path()), 0.5);
+    EXPECT_EQ(exitOf("elev -q --zone 20 " + zip), 2);
+    EXPECT_NE(lastError().find("--zone needs a plane rectangular zone"), std::string::npos);
+    EXPECT_EQ(exitOf("info --cell 0 " + zip), 2);
+}
+
 TEST_F(KovtoolSampleTest, FinerDsmAnswersOverTheTiles) {
     std::string points;
     for (int i = 0; i < 20; ++i)
