@@ -1,0 +1,112 @@
+#include "core/data/dem/SourceMosaic.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace kov {
+namespace {
+
+// Steps agree to this fraction; origins lie this fraction of a step off a whole step at most.
+constexpr double kStepTolerance = 1e-9;
+constexpr double kOriginTolerance = 1e-6;
+// Grids further apart than this many cells are not one mosaic (and their indices stay small).
+constexpr double kMostCellsApart = 1e9;
+// Positions further out than this are nowhere near a grid.
+constexpr double kFarPosition = 1e12;
+
+bool sameCrs(const SourceCrs& a, const SourceCrs& b) {
+    if (a.epsg != 0 || b.epsg != 0) return a.epsg == b.epsg;
+    return !a.wkt.empty() && a.wkt == b.wkt;
+}
+
+bool sameStep(double a, double b) {
+    return std::abs(a - b) <= kStepTolerance * std::abs(a);
+}
+
+// Whether d steps is a whole number of steps, not too many.
+bool wholeSteps(double d) {
+    return std::abs(d) < kMostCellsApart && std::abs(d - std::round(d)) <= kOriginTolerance;
+}
+
+int64_t floorDiv(int64_t a, int64_t b) {
+    const int64_t q = a / b;
+    return (a % b != 0 && (a < 0) != (b < 0)) ? q - 1 : q;
+}
+
+}  // namespace
+
+SourceMosaic::SourceMosaic(const GeoGrid& first)
+    : west_(first.west),
+      north_(first.north),
+      stepX_(first.stepX),
+      stepY_(first.stepY),
+      bucketCols_(std::max(first.cols, 1)),
+      bucketRows_(std::max(first.rows, 1)) {
+    add(first);
+}
+
+bool SourceMosaic::fits(const GeoGrid& grid) const {
+    const GeoGrid& first = *members_.front().grid;
+    return sameCrs(first.crs, grid.crs) && sameStep(stepX_, grid.stepX) &&
+           sameStep(stepY_, grid.stepY) && wholeSteps((grid.west - west_) / stepX_) &&
+           wholeSteps((north_ - grid.north) / stepY_);
+}
+
+uint64_t SourceMosaic::bucketKey(int64_t bucketCol, int64_t bucketRow) {
+    return (static_cast<uint64_t>(static_cast<uint32_t>(bucketCol)) << 32) |
+           static_cast<uint32_t>(bucketRow);
+}
+
+void SourceMosaic::add(const GeoGrid& grid) {
+    const Member member{&grid, std::llround((grid.west - west_) / stepX_),
+                        std::llround((north_ - grid.north) / stepY_)};
+    const auto position = static_cast<uint32_t>(members_.size());
+    members_.push_back(member);
+    if (grid.cols < 1 || grid.rows < 1) return;
+    const int64_t firstCol = floorDiv(member.col0, bucketCols_);
+    const int64_t lastCol = floorDiv(member.col0 + grid.cols - 1, bucketCols_);
+    const int64_t firstRow = floorDiv(member.row0, bucketRows_);
+    const int64_t lastRow = floorDiv(member.row0 + grid.rows - 1, bucketRows_);
+    for (int64_t r = firstRow; r <= lastRow; ++r)
+        for (int64_t c = firstCol; c <= lastCol; ++c)
+            buckets_[bucketKey(c, r)].push_back(position);
+}
+
+const SourceMosaic::Member* SourceMosaic::memberHolding(int64_t col, int64_t row) const {
+    auto holds = [col, row](const Member& m) {
+        return col >= m.col0 && col < m.col0 + m.grid->cols && row >= m.row0 &&
+               row < m.row0 + m.grid->rows;
+    };
+    const auto it =
+        buckets_.find(bucketKey(floorDiv(col, bucketCols_), floorDiv(row, bucketRows_)));
+    if (it == buckets_.end()) return nullptr;
+    for (uint32_t position : it->second) {
+        if (holds(members_[position])) return &members_[position];
+    }
+    return nullptr;
+}
+
+int32_t SourceMosaic::codeAt(int64_t col, int64_t row) const {
+    const Member* m = memberHolding(col, row);
+    if (!m) return MESH_NODATA;
+    return m->grid->code(static_cast<int>(col - m->col0), static_cast<int>(row - m->row0));
+}
+
+int32_t SourceMosaic::sample(double col, double row) const {
+    if (!(std::abs(col) < kFarPosition && std::abs(row) < kFarPosition)) return MESH_NODATA;
+    const double colFloor = std::floor(col), rowFloor = std::floor(row);
+    const auto c0 = static_cast<int64_t>(colFloor);
+    const auto r0 = static_cast<int64_t>(rowFloor);
+    const double tx = col - colFloor, ty = row - rowFloor;
+    const int32_t nw = codeAt(c0, r0), ne = codeAt(c0 + 1, r0);
+    const int32_t sw = codeAt(c0, r0 + 1), se = codeAt(c0 + 1, r0 + 1);
+    if (!isSpecialCode(nw) && !isSpecialCode(ne) && !isSpecialCode(sw) && !isSpecialCode(se)) {
+        const double north = nw + tx * (static_cast<double>(ne) - nw);
+        const double south = sw + tx * (static_cast<double>(se) - sw);
+        return static_cast<int32_t>(std::lround(north + ty * (south - north)));
+    }
+    const int32_t nearest[2][2] = {{nw, ne}, {sw, se}};
+    return nearest[ty >= 0.5][tx >= 0.5];
+}
+
+}  // namespace kov
