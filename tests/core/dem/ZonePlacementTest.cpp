@@ -338,7 +338,9 @@ TEST(ZonePlacement, CoastlineStaysWater) {
     int water = 0;
     for (int32_t code : meshes[0]->cells) {
         water += code == MESH_WATER;
-        if (!isSpecialCode(code)) EXPECT_GT(code, 30000);
+        if (!isSpecialCode(code)) {
+            EXPECT_GT(code, 30000);
+        }
     }
     EXPECT_GT(water, meshes[0]->cols * meshes[0]->rows / 4);
 }
@@ -357,7 +359,8 @@ TEST(ZonePlacement, RefusalsSayWhy) {
                  {&far, {}, "more than 1000 km"},
                  {&huge, {9, GeodeticDatum::kJgd2011, 0.05}, "cells, more than"},
                  {&empty, {}, "no cells"},
-                 {&far, {20, GeodeticDatum::kJgd2011, 5}, "zone 20"}};
+                 {&far, {20, GeodeticDatum::kJgd2011, 5}, "zone 20"},
+                 {&far, {9, GeodeticDatum::kJgd2011, NAN}, "between 1 mm and 100 km"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
         std::vector<std::string> errors;

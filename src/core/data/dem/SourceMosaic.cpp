@@ -28,6 +28,11 @@ bool wholeSteps(double d) {
     return std::abs(d) < kMostCellsApart && std::abs(d - std::round(d)) <= kOriginTolerance;
 }
 
+bool overlap(const auto& a, const auto& b) {
+    return a.col0 < b.col0 + b.grid->cols && b.col0 < a.col0 + a.grid->cols &&
+           a.row0 < b.row0 + b.grid->rows && b.row0 < a.row0 + a.grid->rows;
+}
+
 int64_t floorDiv(int64_t a, int64_t b) {
     const int64_t q = a / b;
     return (a % b != 0 && (a < 0) != (b < 0)) ? q - 1 : q;
@@ -58,8 +63,11 @@ uint64_t SourceMosaic::bucketKey(int64_t bucketCol, int64_t bucketRow) {
 }
 
 void SourceMosaic::add(const GeoGrid& grid) {
-    const Member member{&grid, std::llround((grid.west - west_) / stepX_),
-                        std::llround((north_ - grid.north) / stepY_)};
+    Member member{&grid, std::llround((grid.west - west_) / stepX_),
+                  std::llround((north_ - grid.north) / stepY_)};
+    for (const Member& earlier : members_) {
+        member.overlapped = member.overlapped || overlap(earlier, member);
+    }
     const auto position = static_cast<uint32_t>(members_.size());
     members_.push_back(member);
     if (grid.cols < 1 || grid.rows < 1) return;
@@ -73,15 +81,20 @@ void SourceMosaic::add(const GeoGrid& grid) {
 }
 
 const SourceMosaic::Member* SourceMosaic::memberHolding(int64_t col, int64_t row) const {
-    auto holds = [col, row](const Member& m) {
-        return col >= m.col0 && col < m.col0 + m.grid->cols && row >= m.row0 &&
-               row < m.row0 + m.grid->rows;
-    };
+    // Where grids overlap the first one added answers: a later grid found last time is asked
+    // again only when no earlier grid overlaps it.
+    if (lastHit_ < members_.size()) {
+        const Member& last = members_[lastHit_];
+        if (!last.overlapped && last.holds(col, row)) return &last;
+    }
     const auto it =
         buckets_.find(bucketKey(floorDiv(col, bucketCols_), floorDiv(row, bucketRows_)));
     if (it == buckets_.end()) return nullptr;
     for (uint32_t position : it->second) {
-        if (holds(members_[position])) return &members_[position];
+        if (members_[position].holds(col, row)) {
+            lastHit_ = position;
+            return &members_[position];
+        }
     }
     return nullptr;
 }
@@ -98,8 +111,18 @@ int32_t SourceMosaic::sample(double col, double row) const {
     const auto c0 = static_cast<int64_t>(colFloor);
     const auto r0 = static_cast<int64_t>(rowFloor);
     const double tx = col - colFloor, ty = row - rowFloor;
-    const int32_t nw = codeAt(c0, r0), ne = codeAt(c0 + 1, r0);
-    const int32_t sw = codeAt(c0, r0 + 1), se = codeAt(c0 + 1, r0 + 1);
+    int32_t nw, ne, sw, se;
+    const Member* m = memberHolding(c0, r0);
+    if (m && !m->overlapped && m->holds(c0 + 1, r0 + 1)) {
+        // All four in one grid (the usual case): read them directly.
+        const int32_t* north = &m->grid->codes[static_cast<size_t>(r0 - m->row0) * m->grid->cols +
+                                               static_cast<size_t>(c0 - m->col0)];
+        const int32_t* south = north + m->grid->cols;
+        nw = north[0], ne = north[1], sw = south[0], se = south[1];
+    } else {
+        nw = codeAt(c0, r0), ne = codeAt(c0 + 1, r0);
+        sw = codeAt(c0, r0 + 1), se = codeAt(c0 + 1, r0 + 1);
+    }
     if (!isSpecialCode(nw) && !isSpecialCode(ne) && !isSpecialCode(sw) && !isSpecialCode(se)) {
         const double north = nw + tx * (static_cast<double>(ne) - nw);
         const double south = sw + tx * (static_cast<double>(se) - sw);

@@ -1,5 +1,6 @@
 // Source grids of one coordinate system on one lattice (the same steps, origins whole steps
-// apart), looked up as one grid: neighbouring FG-GML files and raster tiles form one.
+// apart), looked up as one grid: neighbouring FG-GML files and raster tiles form one. Look-ups
+// remember the last grid hit: one thread at a time.
 #pragma once
 
 #include <cstdint>
@@ -38,6 +39,10 @@ private:
         const GeoGrid* grid;
         int64_t col0;  // global index of the grid's cell (0, 0)
         int64_t row0;
+        bool overlapped = false;  // an earlier grid overlaps it and answers there
+        bool holds(int64_t col, int64_t row) const {
+            return col >= col0 && col < col0 + grid->cols && row >= row0 && row < row0 + grid->rows;
+        }
     };
     static uint64_t bucketKey(int64_t bucketCol, int64_t bucketRow);
     const Member* memberHolding(int64_t col, int64_t row) const;
@@ -46,6 +51,8 @@ private:
     int64_t bucketCols_, bucketRows_;  // the first grid's size: a bucket holds few grids
     std::vector<Member> members_;
     std::unordered_map<uint64_t, std::vector<uint32_t>> buckets_;  // member positions
+    // The last grid found: neighbouring look-ups mostly hit it again.
+    mutable size_t lastHit_ = 0;
 };
 
 }  // namespace kov

@@ -23,6 +23,8 @@ constexpr double kZoneReachMetres = 1'000'000.0;
 constexpr int kBlockCells = 16;
 // The most a source position interpolated in a block may be off, in source cells.
 constexpr double kMostPositionError = 1e-3;
+// The cell sizes a grid may be placed at, in metres.
+constexpr double kFinestCell = 0.001, kCoarsestCell = 100'000.0;
 // Segments of each edge of a footprint's outline (edges are curves in the zone).
 constexpr int kMostOutlineSegments = 256;
 
@@ -435,7 +437,8 @@ std::vector<std::unique_ptr<ZarDemMesh>> placeGrids(const std::vector<const GeoG
     std::vector<std::unique_ptr<ZarDemMesh>> placed(grids.size());
     errors.assign(grids.size(), std::string());
     const int zoneEpsg = planeRectangularEpsg(target.datum, target.zone);
-    const bool targetOk = zoneEpsg != 0 && std::isfinite(target.cellSize) && target.cellSize > 0;
+    const bool targetOk =
+        zoneEpsg != 0 && target.cellSize >= kFinestCell && target.cellSize <= kCoarsestCell;
     std::vector<std::unique_ptr<SourceMosaic>> mosaics;
     const std::vector<size_t> mosaicOf = formMosaics(grids, mosaics);
     std::map<std::string, ZoneTransforms> transforms;  // by coordinate system
@@ -444,7 +447,7 @@ std::vector<std::unique_ptr<ZarDemMesh>> placeGrids(const std::vector<const GeoG
         std::string& why = errors[k];
         if (!targetOk) {
             why = zoneEpsg == 0 ? "zone " + std::to_string(target.zone) + " is not one of 1..19"
-                                : "the cell size is not a positive number of metres";
+                                : "the cell size is not between 1 mm and 100 km";
             continue;
         }
         if (mosaicOf[k] == SIZE_MAX) {
