@@ -5,10 +5,10 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <functional>
+#include <iomanip>
 #include <optional>
 #include <sstream>
 
@@ -84,39 +84,31 @@ TEST(ZonePlacement, ZoneNearestToCities) {
 // ground and 0 for the rest).
 void writeAsciiGrid(const GeoGrid& g, const std::string& path, bool indicator) {
     std::ofstream out(path);
-    char line[160];
-    std::snprintf(line, sizeof line,
-                  "ncols %d\nnrows %d\nxllcorner %.17g\nyllcorner %.17g\ncellsize %.17g\n", g.cols,
-                  g.rows, g.west, g.south(), g.stepX);
-    out << line;
-    for (int r = 0; r < g.rows; ++r) {
+    out << std::setprecision(17) << "ncols " << g.cols << "\nnrows " << g.rows << "\nxllcorner "
+        << g.west << "\nyllcorner " << g.south() << "\ncellsize " << g.stepX << '\n'
+        << std::fixed << std::setprecision(3);
+    for (int r = 0; r < g.rows; ++r, out << '\n')
         for (int c = 0; c < g.cols; ++c) {
             const int32_t code = g.code(c, r);
-            const double v = code == MESH_WATER    ? kWaterValue
-                             : code == MESH_NODATA ? kNoDataValue
-                                                   : code / 1000.0;
-            std::snprintf(line, sizeof line, "%.3f ", indicator ? !isSpecialCode(code) : v);
-            out << line;
+            out << (indicator             ? !isSpecialCode(code)
+                    : code == MESH_WATER  ? kWaterValue
+                    : code == MESH_NODATA ? kNoDataValue
+                                          : code / 1000.0)
+                << ' ';
         }
-        out << '\n';
-    }
 }
 
 // Warps source onto the mesh's cells; answers the values north row first, empty on failure.
 std::vector<double> gdalwarp(const std::string& tool, const std::string& source, const ZarHMesh& m,
                              const char* method, const std::string& output) {
-    QStringList args{"-q", "-overwrite", "-s_srs", "EPSG:6668", "-t_srs", "EPSG:6677", "-te"};
+    QStringList args = QString(
+                           "-q -overwrite -s_srs EPSG:6668 -t_srs EPSG:6677 -tr 5 5 -et 0 "
+                           "-dstnodata -99999 -of AAIGrid -r")
+                           .split(' ');
+    args << method << "-te";
     for (double v : {m.xmin, m.ymin, m.xmax, m.ymax})
         args << QString::number(v, 'f', 3);
-    args << "-tr"
-         << "5"
-         << "5"
-         << "-r" << method << "-et"
-         << "0"
-         << "-dstnodata"
-         << "-99999"
-         << "-of"
-         << "AAIGrid" << QString::fromStdString(source) << QString::fromStdString(output);
+    args << QString::fromStdString(source) << QString::fromStdString(output);
     QProcess p;
     p.start(QString::fromStdString(tool), args);
     if (!p.waitForFinished(60000) || p.exitCode() != 0) {
@@ -124,9 +116,9 @@ std::vector<double> gdalwarp(const std::string& tool, const std::string& source,
         return {};
     }
     std::istringstream in(test::readFile(output));
-    std::string word;
-    for (int k = 0; k < 12 && in >> word;)
-        ++k;  // six header lines of a key and a value
+    std::string header[12];  // six lines of a key and a value
+    for (std::string& word : header)
+        in >> word;
     std::vector<double> values;
     for (double v; in >> v;)
         values.push_back(v);
@@ -137,7 +129,8 @@ std::vector<double> gdalwarp(const std::string& tool, const std::string& source,
 TEST(ZonePlacement, AgreesWithGdalwarp) {
     const QString tool = QStandardPaths::findExecutable("gdalwarp");
     if (tool.isEmpty()) GTEST_SKIP() << "gdalwarp is not installed";
-    // A ring of no data, a bay of water and a hole of no data in hills near Tokyo.
+    // A ring of no data, a bay of water and a hole of no data in hills near Tokyo: cells near the
+    // coast take the nearest class, as gdalwarp -r near does, and never blend the water code.
     const GeoGrid g = latLonGrid(139.70, 35.70, 90, 60, [](int c, int r) {
         if (c == 0 || r == 0 || c == 89 || r == 59) return MESH_NODATA;
         if (std::hypot(c - 20, r - 40) < 12) return MESH_WATER;
@@ -233,15 +226,12 @@ TEST(ZonePlacement, NeighboursMeetWithoutSeam) {
         }
     // A point on or near a boundary answers the same whichever part is asked first.
     HMeshProject forward, backward;
-    auto fill = [&](HMeshProject& p, bool reverse) {
-        auto meshes = place(q.pointers());
-        for (size_t k = 0; k < meshes.size(); ++k) {
-            std::unique_ptr<ZarHMesh> m = std::move(meshes[reverse ? meshes.size() - 1 - k : k]);
-            ASSERT_EQ(p.AddMesh(m), 1);
-        }
-    };
-    fill(forward, false);
-    fill(backward, true);
+    auto partsInOrder = place(q.pointers()), partsReversed = place(q.pointers());
+    for (size_t k = 0; k < 4; ++k) {
+        std::unique_ptr<ZarHMesh> a = std::move(partsInOrder[k]),
+                                  b = std::move(partsReversed[3 - k]);
+        ASSERT_TRUE(forward.AddMesh(a) && backward.AddMesh(b));
+    }
     for (double y = w.ymin; y < w.ymax; y += 1.7)
         for (double x = w.xmin; x < w.xmax; x += 1.7) {
             const PointElevation a = forward.queryElevation(x, y, WaterCells::Answer);
@@ -275,11 +265,10 @@ TEST(ZonePlacement, ReliefDrawnWithoutSeamLine) {
         dib24ToImage(one).save(QString(folder) + "/placed-whole.png");
         dib24ToImage(four).save(QString(folder) + "/placed-quadrants.png");
     }
-    // Hill shading needs a neighbour beyond a mesh's edge; the parts hold their neighbours'
-    // cells there, so the relief of the four is the relief of the whole, but for two things of
-    // the renderer: each mesh rounds its cell edges to pixels on its own (a pixel may show the
-    // next pixel's colour), and the outermost cells of a mesh copy the shade from further in
-    // (a few levels off where the terrain curves). A gap or a shifted row is far more.
+    // The parts hold their neighbours' cells beyond their edges, so their hill shading is the
+    // whole's but for the renderer's own rounding: each mesh rounds its cell edges to pixels
+    // (a pixel may show the next one's colour) and its outermost cells copy the shade from
+    // further in (a few levels off). A gap or a shifted row is far more.
     auto channelDifference = [](uint32_t a, uint32_t b) {
         int most = 0;
         for (int shift : {0, 8, 16})
@@ -315,7 +304,6 @@ TEST(ZonePlacement, DatumsGoToTheirZones) {
         EXPECT_EQ(meshes[0]->zone, 9);
         EXPECT_EQ(meshes[0]->xmin, 0.0);
         EXPECT_EQ(meshes[0]->ymin, 0.0);
-        EXPECT_NEAR(meshes[0]->ymax, 20 * kStep * 111000, 10);  // ~111 km a degree of latitude
     }
 }
 
@@ -327,22 +315,6 @@ TEST(ZonePlacement, GridAcrossZoneAreasIsPlaced) {
     EXPECT_LT(meshes[0]->xmax, -70000);  // west of zone 9's meridian
     EXPECT_EQ(meshes[0]->cellSize, 10.0);
     EXPECT_GT(meshes[0]->maxRaw, meshes[0]->minRaw);
-}
-
-TEST(ZonePlacement, CoastlineStaysWater) {
-    // Water west of column 20: a cell next to it never blends the water code into ground.
-    const GeoGrid g = latLonGrid(139.70, 35.70, 60, 40,
-                                 [](int c, int r) { return c < 20 ? MESH_WATER : hills(c, r); });
-    const auto meshes = place({&g});
-    ASSERT_TRUE(meshes[0]);
-    int water = 0;
-    for (int32_t code : meshes[0]->cells) {
-        water += code == MESH_WATER;
-        if (!isSpecialCode(code)) {
-            EXPECT_GT(code, 30000);
-        }
-    }
-    EXPECT_GT(water, meshes[0]->cols * meshes[0]->rows / 4);
 }
 
 TEST(ZonePlacement, RefusalsSayWhy) {
