@@ -322,6 +322,7 @@ TEST(ZonePlacement, RefusalsSayWhy) {
     GeoGrid far = latLonGrid(155.0, 36.0, 10, 10, hills);  // 1400 km east of zone 9
     GeoGrid huge = latLonGrid(139.0, 36.0, 10, 10, hills);
     huge.stepX = huge.stepY = 0.5;  // 5° square at 0.05 m
+    GeoGrid wild = latLonGrid(1e300, 36.0, 10, 10, hills);
     GeoGrid empty;
     const struct {
         const GeoGrid* grid;
@@ -331,6 +332,7 @@ TEST(ZonePlacement, RefusalsSayWhy) {
                  {&far, {}, "more than 1000 km"},
                  {&huge, {9, GeodeticDatum::kJgd2011, 0.05}, "cells, more than"},
                  {&empty, {}, "no cells"},
+                 {&wild, {}, "cannot be transformed"},
                  {&far, {20, GeodeticDatum::kJgd2011, 5}, "zone 20"},
                  {&far, {9, GeodeticDatum::kJgd2011, NAN}, "between 1 mm and 100 km"}};
     for (const auto& c : cases) {

@@ -11,6 +11,8 @@ constexpr double kStepTolerance = 1e-9;
 constexpr double kOriginTolerance = 1e-6;
 // Grids further apart than this many cells are not one mosaic (and their indices stay small).
 constexpr double kMostCellsApart = 1e9;
+// The most buckets one grid may be filed in.
+constexpr int64_t kMostBucketsOfAGrid = 64;
 // Positions further out than this are nowhere near a grid.
 constexpr double kFarPosition = 1e12;
 
@@ -52,9 +54,11 @@ SourceMosaic::SourceMosaic(const GeoGrid& first)
 
 bool SourceMosaic::fits(const GeoGrid& grid) const {
     const GeoGrid& first = *members_.front().grid;
+    // A grid far larger than the first would sit in too many buckets: it stays on its own.
+    const int64_t buckets = (grid.cols / bucketCols_ + 2) * (grid.rows / bucketRows_ + 2);
     return sameCrs(first.crs, grid.crs) && sameStep(stepX_, grid.stepX) &&
            sameStep(stepY_, grid.stepY) && wholeSteps((grid.west - west_) / stepX_) &&
-           wholeSteps((north_ - grid.north) / stepY_);
+           wholeSteps((north_ - grid.north) / stepY_) && buckets <= kMostBucketsOfAGrid;
 }
 
 uint64_t SourceMosaic::bucketKey(int64_t bucketCol, int64_t bucketRow) {
@@ -65,19 +69,20 @@ uint64_t SourceMosaic::bucketKey(int64_t bucketCol, int64_t bucketRow) {
 void SourceMosaic::add(const GeoGrid& grid) {
     Member member{&grid, std::llround((grid.west - west_) / stepX_),
                   std::llround((north_ - grid.north) / stepY_)};
-    for (const Member& earlier : members_) {
-        member.overlapped = member.overlapped || overlap(earlier, member);
-    }
     const auto position = static_cast<uint32_t>(members_.size());
-    members_.push_back(member);
-    if (grid.cols < 1 || grid.rows < 1) return;
+    if (grid.cols < 1 || grid.rows < 1) return members_.push_back(member);
     const int64_t firstCol = floorDiv(member.col0, bucketCols_);
     const int64_t lastCol = floorDiv(member.col0 + grid.cols - 1, bucketCols_);
     const int64_t firstRow = floorDiv(member.row0, bucketRows_);
     const int64_t lastRow = floorDiv(member.row0 + grid.rows - 1, bucketRows_);
     for (int64_t r = firstRow; r <= lastRow; ++r)
-        for (int64_t c = firstCol; c <= lastCol; ++c)
-            buckets_[bucketKey(c, r)].push_back(position);
+        for (int64_t c = firstCol; c <= lastCol; ++c) {
+            std::vector<uint32_t>& bucket = buckets_[bucketKey(c, r)];
+            for (uint32_t earlier : bucket)
+                member.overlapped = member.overlapped || overlap(members_[earlier], member);
+            bucket.push_back(position);
+        }
+    members_.push_back(member);
 }
 
 const SourceMosaic::Member* SourceMosaic::memberHolding(int64_t col, int64_t row) const {
