@@ -307,6 +307,21 @@ TEST(ZonePlacement, DatumsGoToTheirZones) {
     }
 }
 
+TEST(ZonePlacement, GridOnTheZoneLatticeKeepsItsCells) {
+    // A raster already in zone 9 on the 5 m lattice: every cell lands on itself, rows flipped.
+    GeoGrid g = latLonGrid(-1000.0, 2000.0, 40, 30, hills);
+    g.stepX = g.stepY = 5.0;
+    g.crs = {6677, "", false, "JGD2011 / Japan Plane Rectangular CS IX"};
+    const auto meshes = place({&g});
+    ASSERT_TRUE(meshes[0]);
+    const ZarDemMesh& m = *meshes[0];
+    EXPECT_EQ(std::vector<double>({m.xmin, m.ymin, m.xmax, m.ymax}),
+              std::vector<double>({-1000.0, 1850.0, -800.0, 2000.0}));
+    for (int r = 0; r < g.rows; ++r)
+        for (int c = 0; c < g.cols; ++c)
+            ASSERT_EQ(m.cell(c, m.rows - 1 - r), g.code(c, r)) << c << ", " << r;
+}
+
 TEST(ZonePlacement, GridAcrossZoneAreasIsPlaced) {
     // Across the meridian of 139° E (Kanagawa and Shizuoka), placed in zone 9.
     const GeoGrid g = latLonGrid(138.99, 35.30, 300, 40, hills);

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <map>
 #include <memory>
 #include <numbers>
@@ -197,7 +198,9 @@ std::optional<LatticeRect> zoneRectangle(const GeoGrid& g, OGRCoordinateTransfor
     const double j0 = std::floor(y0 / cs + kSnap), j1 = std::ceil(y1 / cs - kSnap);
     const double cols = std::max(i1 - i0, 1.0), rows = std::max(j1 - j0, 1.0);
     if (cols * rows > static_cast<double>(ZarHMesh::kMaxCells)) {
-        why = "at " + std::to_string(cs) + " m it needs " + std::to_string(std::llround(cols)) +
+        char size[32];
+        std::snprintf(size, sizeof size, "%g", cs);
+        why = "at " + std::string(size) + " m it needs " + std::to_string(std::llround(cols)) +
               " x " + std::to_string(std::llround(rows)) + " cells, more than " +
               std::to_string(ZarHMesh::kMaxCells);
         return std::nullopt;
