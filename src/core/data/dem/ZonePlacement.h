@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "core/base/GeodeticDatum.h"
-#include "core/data/dem/GeoGrid.h"
 #include "core/data/ZarHMesh.h"
+#include "core/data/dem/GeoGrid.h"
 
 namespace kov {
 
@@ -21,8 +21,9 @@ struct ZoneGrid {
     double cellSize = 5.0;
 };
 
-// The zone a source goes to when the project has none yet: the zone whose origin is nearest
-// (on the ellipsoid) to the point.
+// The zone a source goes to when the project has none yet: the zone whose origin (latitude
+// and longitude) is nearest to the point by great-circle distance; 9 for a point that is not
+// a number.
 int zoneNearest(double latitude, double longitude);
 
 // A mesh placed from a source grid. Codes are millimetres (scale 0.001).
