@@ -1,0 +1,257 @@
+#include "core/data/dem/RasterDem.h"
+
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QProcess>
+#include <filesystem>
+
+#include "support/TestSupport.h"
+
+namespace kov {
+namespace {
+
+using test::TempDir;
+using test::writeFile;
+
+// A grid in JGD2011 / Japan Plane Rectangular CS IX: elevations of whole and fractional
+// millimetres, below sea level, and no-data cells.
+GeoGrid zoneGrid(int cols, int rows) {
+    GeoGrid grid;
+    grid.cols = cols;
+    grid.rows = rows;
+    grid.west = -5000.0;
+    grid.north = 12000.0;
+    grid.stepX = grid.stepY = 5.0;
+    grid.crs.epsg = 6677;
+    for (int i = 0; i < cols * rows; ++i)
+        grid.codes.push_back(i % 7 == 3 ? MESH_NODATA : (i * 1237) % 90000 - 2500);
+    return grid;
+}
+
+std::string written(const GeoGrid& grid, const std::string& path) {
+    std::string error;
+    EXPECT_TRUE(writeRasterDem(grid, path, "GTiff", &error)) << error;
+    return path;
+}
+
+// A VRT of one band over band 1 of source; band holds the band's extra elements.
+std::string vrtOver(const std::string& source, int cols, int rows, const std::string& type,
+                    const std::string& srs, const std::string& geoTransform,
+                    const std::string& band = "") {
+    const std::string size =
+        "xSize=\"" + std::to_string(cols) + "\" ySize=\"" + std::to_string(rows) + "\"";
+    return "<VRTDataset rasterXSize=\"" + std::to_string(cols) + "\" rasterYSize=\"" +
+           std::to_string(rows) + "\">" + (srs.empty() ? "" : "<SRS>" + srs + "</SRS>") +
+           "<GeoTransform>" + geoTransform + "</GeoTransform><VRTRasterBand dataType=\"" + type +
+           "\" band=\"1\">" + band + "<SimpleSource><SourceFilename>" + source +
+           "</SourceFilename><SourceBand>1</SourceBand><SrcRect xOff=\"0\" yOff=\"0\" " + size +
+           "/><DstRect xOff=\"0\" yOff=\"0\" " + size +
+           "/></SimpleSource></VRTRasterBand></VRTDataset>";
+}
+
+TEST(RasterDem, Float32GeoTiffRoundTripKeepsValuesNoDataAndPlace) {
+    TempDir dir;
+    GeoGrid grid = zoneGrid(300, 270);  // more than one 256 × 256 tile each way
+    grid.codes[5] = MESH_WATER;         // a raster has no water class: it comes back as no data
+    const std::string path = written(grid, dir.file("dem.tif"));
+
+    const RasterProbe probe = probeRaster(path);
+    EXPECT_EQ(probe.role, RasterRole::Elevation) << probe.why;
+    EXPECT_EQ(probe.driver, "GeoTIFF");
+    ASSERT_TRUE(probe.hasCentre);
+    // About 11.3 km north and 4.3 km west of zone IX's origin, 36° N 139° 50' E.
+    EXPECT_NEAR(probe.centreLatitude, 36.0 + 11325.0 / 110990.0, 0.001);
+    EXPECT_NEAR(probe.centreLongitude, 139.0 + 50.0 / 60.0 - 4250.0 / 90180.0, 0.001);
+
+    GeoGrid read;
+    std::string error;
+    ASSERT_TRUE(readRasterDem(path, read, &error)) << error;
+    grid.codes[5] = MESH_NODATA;
+    EXPECT_EQ(read.codes, grid.codes);
+    EXPECT_EQ(read.cols, 300);
+    EXPECT_EQ(read.rows, 270);
+    EXPECT_DOUBLE_EQ(read.west, -5000.0);
+    EXPECT_DOUBLE_EQ(read.north, 12000.0);
+    EXPECT_DOUBLE_EQ(read.stepY, 5.0);
+    EXPECT_EQ(read.crs.epsg, 6677);
+    EXPECT_FALSE(read.crs.geographic);
+    EXPECT_EQ(read.crs.name, "JGD2011 / Japan Plane Rectangular CS IX");
+    EXPECT_EQ(read.datumName, "JGD2011");
+    EXPECT_DOUBLE_EQ(read.nominalSpacing, 5.0);
+    EXPECT_EQ(read.kind, "GeoTIFF");
+    const int64_t noData = std::count(grid.codes.begin(), grid.codes.end(), MESH_NODATA);
+    EXPECT_EQ(read.counts.noData, noData);
+    EXPECT_EQ(read.counts.ground, 300 * 270 - noData);
+}
+
+TEST(RasterDem, AsciiGridInLatitudeAndLongitude) {
+    TempDir dir;
+    writeFile(dir.file("dem.asc"),
+              "ncols 4\nnrows 3\nxllcorner 139.0\nyllcorner 35.0\ncellsize 0.01\n"
+              "NODATA_value -9999\n1 2 3 4\n5.5 -9999 7 8\n9 10 11 -0.25\n");
+    writeFile(dir.file("dem.prj"),
+              "GEOGCS[\"JGD2011\",DATUM[\"Japanese_Geodetic_Datum_2011\","
+              "SPHEROID[\"GRS 1980\",6378137,298.257222101]],PRIMEM["
+              "\"Greenwich\",0],UNIT[\"degree\",0.0174532925199433]]");
+    const RasterProbe probe = probeRaster(dir.file("dem.asc"));
+    EXPECT_EQ(probe.role, RasterRole::Elevation) << probe.why;
+    EXPECT_EQ(probe.driver, "Arc/Info ASCII Grid");
+    ASSERT_TRUE(probe.hasCentre);
+    EXPECT_NEAR(probe.centreLatitude, 35.015, 1e-9);
+    EXPECT_NEAR(probe.centreLongitude, 139.02, 1e-9);
+
+    GeoGrid grid;
+    std::string error;
+    ASSERT_TRUE(readRasterDem(dir.file("dem.asc"), grid, &error)) << error;
+    EXPECT_EQ(grid.codes, (std::vector<int32_t>{1000, 2000, 3000, 4000, 5500, MESH_NODATA, 7000,
+                                                8000, 9000, 10000, 11000, -250}));
+    EXPECT_TRUE(grid.crs.geographic);
+    EXPECT_EQ(grid.datumName, "JGD2011");
+    EXPECT_DOUBLE_EQ(grid.north, 35.03);
+    EXPECT_DOUBLE_EQ(grid.nominalSpacing, 1113.2);
+    EXPECT_EQ(grid.counts.noData, 1);
+}
+
+TEST(RasterDem, PicturesAreNotElevation) {
+    TempDir dir;
+    for (const char* bands : {"1", "3"}) {
+        const QStringList arguments = {
+            "-q",       "-of",    "GTiff",
+            "-outsize", "4",      "4",
+            "-bands",   bands,    "-ot",
+            "Byte",     "-a_srs", "EPSG:6677",
+            "-a_ullr",  "0",      "20",
+            "20",       "0",      QString::fromStdString(dir.file(bands + std::string(".tif")))};
+        ASSERT_EQ(QProcess::execute("gdal_create", arguments), 0);
+    }
+    QImage indexed(4, 4, QImage::Format_Indexed8);
+    indexed.setColorTable({qRgb(0, 0, 0), qRgb(255, 0, 0)});
+    indexed.fill(1);
+    ASSERT_TRUE(indexed.save(QString::fromStdString(dir.file("palette.png"))));
+    writeFile(dir.file("uint16-palette.vrt"),
+              "<VRTDataset rasterXSize=\"2\" rasterYSize=\"2\"><VRTRasterBand dataType=\"UInt16\" "
+              "band=\"1\"><ColorInterp>Palette</ColorInterp><ColorTable><Entry c1=\"0\" c2=\"0\" "
+              "c3=\"0\" c4=\"255\"/></ColorTable></VRTRasterBand></VRTDataset>");
+    const struct {
+        const char* file;
+        const char* why;
+    } cases[] = {{"1.tif", "data type Byte"},
+                 {"3.tif", "3 bands"},
+                 {"palette.png", "a palette"},
+                 {"uint16-palette.vrt", "a palette"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        const RasterProbe probe = probeRaster(dir.file(c.file));
+        EXPECT_EQ(probe.role, RasterRole::Picture);
+        EXPECT_EQ(probe.why, c.why);
+        GeoGrid grid;
+        std::string error;
+        EXPECT_FALSE(readRasterDem(dir.file(c.file), grid, &error));
+        EXPECT_EQ(error, std::string("not an elevation raster: ") + c.why);
+    }
+}
+
+TEST(RasterDem, VerticalUnitsScaleAndOffsetGiveMetres) {
+    TempDir dir;
+    const GeoGrid grid = zoneGrid(3, 2);
+    const std::string source = written(grid, dir.file("source.tif"));
+    const std::string gt = "-5000, 5, 0, 12000, 0, -5";
+    const struct {
+        const char* name;
+        std::string vrt;
+        bool integer;  // the band's type rounds the source's values
+        double metresPerValue;
+        double offsetMetres;
+    } cases[] = {
+        {"Int16 in feet, scale and offset",
+         vrtOver(source, 3, 2, "Int16", "EPSG:6677", gt,
+                 "<UnitType>ft</UnitType><Scale>0.5</Scale><Offset>10</Offset>"),
+         true, 0.5 * 0.3048, 10 * 0.3048},
+        {"US survey feet",
+         vrtOver(source, 3, 2, "Int32", "EPSG:6677", gt, "<UnitType>US survey foot</UnitType>"),
+         true, 1200.0 / 3937.0, 0.0},
+        {"a vertical CRS in US survey feet", vrtOver(source, 3, 2, "Float64", "EPSG:6677+6360", gt),
+         false, 1200.0 / 3937.0, 0.0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        writeFile(dir.file("dem.vrt"), c.vrt);
+        GeoGrid read;
+        std::string error;
+        ASSERT_TRUE(readRasterDem(dir.file("dem.vrt"), read, &error)) << error;
+        EXPECT_EQ(read.crs.epsg, 6677);
+        for (size_t i = 0; i < grid.codes.size(); ++i) {
+            if (grid.codes[i] == MESH_NODATA) continue;
+            const double metres = grid.codes[i] / 1000.0;
+            const double value = c.integer ? std::round(metres) : metres;
+            EXPECT_NEAR(read.codes[i], (value * c.metresPerValue + c.offsetMetres) * 1000.0, 0.51);
+        }
+    }
+}
+
+TEST(RasterDem, SouthUpRasterIsFlipped) {
+    TempDir dir;
+    const GeoGrid grid = zoneGrid(3, 4);
+    const std::string source = written(grid, dir.file("source.tif"));
+    writeFile(dir.file("south-up.vrt"),
+              vrtOver(source, 3, 4, "Float32", "EPSG:6677", "-5000, 5, 0, 11980, 0, 5",
+                      "<NoDataValue>-9999</NoDataValue>"));
+    GeoGrid read;
+    std::string error;
+    ASSERT_TRUE(readRasterDem(dir.file("south-up.vrt"), read, &error)) << error;
+    EXPECT_DOUBLE_EQ(read.north, 12000.0);
+    EXPECT_DOUBLE_EQ(read.stepY, 5.0);
+    for (int r = 0; r < 4; ++r)
+        for (int c = 0; c < 3; ++c)
+            EXPECT_EQ(read.code(c, r), grid.code(c, 3 - r)) << c << r;
+}
+
+TEST(RasterDem, RefusesWithTheReason) {
+    TempDir dir;
+    const std::string source = written(zoneGrid(3, 2), dir.file("source.tif"));
+    const std::string gt = "-5000, 5, 0, 12000, 0, -5";
+    const struct {
+        const char* name;
+        std::string vrt;
+        const char* why;
+    } cases[] = {
+        {"no CRS", vrtOver(source, 3, 2, "Float32", "", gt), "no coordinate system"},
+        {"rotated", vrtOver(source, 3, 2, "Float32", "EPSG:6677", "-5000, 5, 1, 12000, 0, -5"),
+         "a rotated or sheared raster"},
+        {"unknown unit",
+         vrtOver(source, 3, 2, "Float32", "EPSG:6677", gt, "<UnitType>furlong</UnitType>"),
+         "the vertical unit \"furlong\""},
+        {"beyond a million metres",
+         vrtOver(source, 3, 2, "Float32", "EPSG:6677", gt, "<Scale>1e6</Scale>"),
+         "beyond 1,000,000 m"},
+        {"too many cells", vrtOver(source, 70000, 70000, "Float32", "EPSG:6677", gt),
+         "more than the 268435456"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        writeFile(dir.file("dem.vrt"), c.vrt);
+        GeoGrid grid;
+        std::string error;
+        EXPECT_FALSE(readRasterDem(dir.file("dem.vrt"), grid, &error));
+        EXPECT_NE(error.find(c.why), std::string::npos) << error;
+    }
+}
+
+TEST(RasterDem, DamagedAndForeignFilesAreRefusedWithoutCrashing) {
+    TempDir dir;
+    const std::string path = written(zoneGrid(600, 600), dir.file("dem.tif"));
+    std::filesystem::resize_file(path, std::filesystem::file_size(path) / 2);
+    writeFile(dir.file("notes.txt"), "not a raster\n");
+    for (const std::string& file : {path, dir.file("notes.txt"), dir.path()}) {
+        SCOPED_TRACE(file);
+        GeoGrid grid;
+        std::string error;
+        EXPECT_FALSE(readRasterDem(file, grid, &error));
+        EXPECT_FALSE(error.empty());
+    }
+    EXPECT_EQ(probeRaster(dir.file("notes.txt")).role, RasterRole::NotRaster);
+}
+
+}  // namespace
+}  // namespace kov
