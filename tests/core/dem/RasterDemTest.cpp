@@ -207,6 +207,29 @@ TEST(RasterDem, SouthUpRasterIsFlipped) {
             EXPECT_EQ(read.code(c, r), grid.code(c, 3 - r)) << c << r;
 }
 
+TEST(RasterDem, TheBandsOwnMaskMarksNoData) {
+    TempDir dir;
+    const GeoGrid grid = zoneGrid(7, 3);
+    const std::string source = written(grid, dir.file("source.tif"));
+    // The mask is the value made a byte: elevations below half a metre (and -9999) are masked.
+    const QStringList arguments = {"-q",
+                                   "-a_nodata",
+                                   "none",
+                                   "-mask",
+                                   "1",
+                                   "--config",
+                                   "GDAL_TIFF_INTERNAL_MASK",
+                                   "YES",
+                                   QString::fromStdString(source),
+                                   QString::fromStdString(dir.file("masked.tif"))};
+    ASSERT_EQ(QProcess::execute("gdal_translate", arguments), 0);
+    GeoGrid read;
+    std::string error;
+    ASSERT_TRUE(readRasterDem(dir.file("masked.tif"), read, &error)) << error;
+    for (size_t i = 0; i < grid.codes.size(); ++i)
+        EXPECT_EQ(read.codes[i], grid.codes[i] >= 500 ? grid.codes[i] : MESH_NODATA) << i;
+}
+
 TEST(RasterDem, RefusesWithTheReason) {
     TempDir dir;
     const std::string source = written(zoneGrid(3, 2), dir.file("source.tif"));

@@ -227,27 +227,39 @@ bool crsOf(GDALDataset& dataset, GeoGrid& grid, OGRSpatialReference& srs, std::s
     return true;
 }
 
-// Rows read at once: whole blocks where a block row fits in a chunk.
-int chunkRows(GDALRasterBand& band, int cols, int rows) {
+// A part of the raster read at once, in the file's columns and rows.
+struct Window {
+    int col = 0;
+    int row = 0;
+    int cols = 0;
+    int rows = 0;
+};
+
+// The size of the windows: whole rows of whole blocks where they fit in a chunk (the common
+// case), else as much of a row as fits.
+Window windowSize(GDALRasterBand& band, int cols, int rows) {
     int blockCols = 0, blockRows = 0;
     band.GetBlockSize(&blockCols, &blockRows);
-    int64_t chunk = std::max<int64_t>(1, kChunkCells / cols);
-    if (blockRows > 0 && chunk >= blockRows) chunk -= chunk % blockRows;
-    return static_cast<int>(std::min<int64_t>(chunk, rows));
+    Window size;
+    size.cols = static_cast<int>(std::min<int64_t>(cols, kChunkCells));
+    int64_t chunkRows = std::max<int64_t>(1, kChunkCells / size.cols);
+    if (blockRows > 0 && chunkRows >= blockRows) chunkRows -= chunkRows % blockRows;
+    size.rows = static_cast<int>(std::min<int64_t>(chunkRows, rows));
+    return size;
 }
 
-// Turns one chunk of stored values into codes of the grid's rows.
-bool convertChunk(const std::vector<double>& values, const std::vector<GByte>& mask,
-                  const ValueRule& rule, int firstRow, int chunk, const Placement& placement,
-                  GeoGrid& grid, std::string* error) {
-    for (int i = 0; i < chunk; ++i) {
-        const int fileRow = firstRow + i;
+// Turns the stored values of a window into codes of the grid.
+bool convertWindow(const std::vector<double>& values, const std::vector<GByte>& mask,
+                   const ValueRule& rule, const Window& window, const Placement& placement,
+                   GeoGrid& grid, std::string* error) {
+    for (int i = 0; i < window.rows; ++i) {
+        const int fileRow = window.row + i;
         const int row = placement.southUp ? grid.rows - 1 - fileRow : fileRow;
-        int32_t* codes = grid.codes.data() + static_cast<size_t>(row) * grid.cols;
-        const double* stored = values.data() + static_cast<size_t>(i) * grid.cols;
-        const GByte* valid =
-            rule.useMask ? mask.data() + static_cast<size_t>(i) * grid.cols : nullptr;
-        for (int c = 0; c < grid.cols; ++c) {
+        int32_t* codes = grid.codes.data() + static_cast<size_t>(row) * grid.cols + window.col;
+        const size_t first = static_cast<size_t>(i) * window.cols;
+        const double* stored = values.data() + first;
+        const GByte* valid = rule.useMask ? mask.data() + first : nullptr;
+        for (int c = 0; c < window.cols; ++c) {
             const double v = stored[c];
             if (std::isnan(v) || (rule.hasNoData && v == rule.noData) || (valid && !valid[c])) {
                 codes[c] = MESH_NODATA;
@@ -256,29 +268,36 @@ bool convertChunk(const std::vector<double>& values, const std::vector<GByte>& m
             const double metres = v * rule.scale + rule.offset;
             if (!(std::abs(metres) <= kMostMetres))
                 return fail(error, "a value of " + std::to_string(metres) + " m at column " +
-                                       std::to_string(c) + ", row " + std::to_string(fileRow) +
-                                       ", beyond 1,000,000 m");
+                                       std::to_string(window.col + c) + ", row " +
+                                       std::to_string(fileRow) + ", beyond 1,000,000 m");
             codes[c] = millimetreCode(metres);
         }
     }
     return true;
 }
 
+bool readWindow(GDALRasterBand& band, const Window& window, void* data, GDALDataType type) {
+    return band.RasterIO(GF_Read, window.col, window.row, window.cols, window.rows, data,
+                         window.cols, window.rows, type, 0, 0, nullptr) == CE_None;
+}
+
 bool readCells(GDALRasterBand& band, const ValueRule& rule, const Placement& placement,
                GeoGrid& grid, std::string* error) {
-    const int step = chunkRows(band, grid.cols, grid.rows);
-    std::vector<double> values(static_cast<size_t>(step) * grid.cols);
+    const Window size = windowSize(band, grid.cols, grid.rows);
+    std::vector<double> values(static_cast<size_t>(size.cols) * size.rows);
     std::vector<GByte> mask(rule.useMask ? values.size() : 0);
     GDALRasterBand* maskBand = rule.useMask ? band.GetMaskBand() : nullptr;
-    for (int row = 0; row < grid.rows; row += step) {
-        const int chunk = std::min(step, grid.rows - row);
-        CPLErrorReset();
-        if (band.RasterIO(GF_Read, 0, row, grid.cols, chunk, values.data(), grid.cols, chunk,
-                          GDT_Float64, 0, 0, nullptr) != CE_None ||
-            (maskBand && maskBand->RasterIO(GF_Read, 0, row, grid.cols, chunk, mask.data(),
-                                            grid.cols, chunk, GDT_Byte, 0, 0, nullptr) != CE_None))
-            return fail(error, "cannot read rows from " + std::to_string(row) + gdalReason());
-        if (!convertChunk(values, mask, rule, row, chunk, placement, grid, error)) return false;
+    for (int row = 0; row < grid.rows; row += size.rows) {
+        for (int col = 0; col < grid.cols; col += size.cols) {
+            const Window window{col, row, std::min(size.cols, grid.cols - col),
+                                std::min(size.rows, grid.rows - row)};
+            CPLErrorReset();
+            if (!readWindow(band, window, values.data(), GDT_Float64) ||
+                (maskBand && !readWindow(*maskBand, window, mask.data(), GDT_Byte)))
+                return fail(error,
+                            "cannot read the cells from row " + std::to_string(row) + gdalReason());
+            if (!convertWindow(values, mask, rule, window, placement, grid, error)) return false;
+        }
     }
     return true;
 }
@@ -322,8 +341,12 @@ void initialiseGdal() {
         const CPLErrorHandler previous = CPLSetErrorHandler(CPLQuietErrorHandler);
         if (previous != nullptr && previous != CPLDefaultErrorHandler) CPLSetErrorHandler(previous);
         GDALAllRegister();
-        for (const char* name : kNetworkDrivers)
-            if (GDALDriverH driver = GDALGetDriverByName(name)) GDALDeregisterDriver(driver);
+        for (const char* name : kNetworkDrivers) {
+            if (GDALDriverH driver = GDALGetDriverByName(name)) {
+                GDALDeregisterDriver(driver);
+                GDALDestroyDriver(driver);
+            }
+        }
     });
 }
 
