@@ -5,6 +5,8 @@
 #include <QImage>
 #include <QProcess>
 #include <filesystem>
+#include <functional>
+#include <tuple>
 
 #include "support/TestSupport.h"
 
@@ -55,7 +57,6 @@ TEST(RasterDem, Float32GeoTiffRoundTripKeepsValuesNoDataAndPlace) {
     GeoGrid grid = zoneGrid(300, 270);  // more than one 256 × 256 tile each way
     grid.codes[5] = MESH_WATER;         // a raster has no water class: it comes back as no data
     const std::string path = written(grid, dir.file("dem.tif"));
-
     const RasterProbe probe = probeRaster(path);
     EXPECT_EQ(probe.role, RasterRole::Elevation) << probe.why;
     EXPECT_EQ(probe.driver, "GeoTIFF");
@@ -63,26 +64,19 @@ TEST(RasterDem, Float32GeoTiffRoundTripKeepsValuesNoDataAndPlace) {
     // About 11.3 km north and 4.3 km west of zone IX's origin, 36° N 139° 50' E.
     EXPECT_NEAR(probe.centreLatitude, 36.0 + 11325.0 / 110990.0, 0.001);
     EXPECT_NEAR(probe.centreLongitude, 139.0 + 50.0 / 60.0 - 4250.0 / 90180.0, 0.001);
-
     GeoGrid read;
     std::string error;
     ASSERT_TRUE(readRasterDem(path, read, &error)) << error;
     grid.codes[5] = MESH_NODATA;
     EXPECT_EQ(read.codes, grid.codes);
-    EXPECT_EQ(read.cols, 300);
-    EXPECT_EQ(read.rows, 270);
-    EXPECT_DOUBLE_EQ(read.west, -5000.0);
-    EXPECT_DOUBLE_EQ(read.north, 12000.0);
-    EXPECT_DOUBLE_EQ(read.stepY, 5.0);
+    EXPECT_EQ(std::tie(read.cols, read.rows, read.west, read.north, read.stepX, read.stepY),
+              std::tie(grid.cols, grid.rows, grid.west, grid.north, grid.stepX, grid.stepY));
     EXPECT_EQ(read.crs.epsg, 6677);
-    EXPECT_FALSE(read.crs.geographic);
     EXPECT_EQ(read.crs.name, "JGD2011 / Japan Plane Rectangular CS IX");
     EXPECT_EQ(read.datumName, "JGD2011");
     EXPECT_DOUBLE_EQ(read.nominalSpacing, 5.0);
     EXPECT_EQ(read.kind, "GeoTIFF");
-    const int64_t noData = std::count(grid.codes.begin(), grid.codes.end(), MESH_NODATA);
-    EXPECT_EQ(read.counts.noData, noData);
-    EXPECT_EQ(read.counts.ground, 300 * 270 - noData);
+    EXPECT_EQ(read.counts.noData, std::count(grid.codes.begin(), grid.codes.end(), MESH_NODATA));
 }
 
 TEST(RasterDem, AsciiGridInLatitudeAndLongitude) {
@@ -100,7 +94,6 @@ TEST(RasterDem, AsciiGridInLatitudeAndLongitude) {
     ASSERT_TRUE(probe.hasCentre);
     EXPECT_NEAR(probe.centreLatitude, 35.015, 1e-9);
     EXPECT_NEAR(probe.centreLongitude, 139.02, 1e-9);
-
     GeoGrid grid;
     std::string error;
     ASSERT_TRUE(readRasterDem(dir.file("dem.asc"), grid, &error)) << error;
@@ -110,21 +103,21 @@ TEST(RasterDem, AsciiGridInLatitudeAndLongitude) {
     EXPECT_EQ(grid.datumName, "JGD2011");
     EXPECT_DOUBLE_EQ(grid.north, 35.03);
     EXPECT_DOUBLE_EQ(grid.nominalSpacing, 1113.2);
-    EXPECT_EQ(grid.counts.noData, 1);
+}
+
+// Runs a GDAL command-line tool; the arguments are split at spaces.
+int gdal(const std::string& command) {
+    QStringList arguments = QProcess::splitCommand(QString::fromStdString(command));
+    const QString program = arguments.takeFirst();
+    return QProcess::execute(program, arguments);
 }
 
 TEST(RasterDem, PicturesAreNotElevation) {
     TempDir dir;
-    for (const char* bands : {"1", "3"}) {
-        const QStringList arguments = {
-            "-q",       "-of",    "GTiff",
-            "-outsize", "4",      "4",
-            "-bands",   bands,    "-ot",
-            "Byte",     "-a_srs", "EPSG:6677",
-            "-a_ullr",  "0",      "20",
-            "20",       "0",      QString::fromStdString(dir.file(bands + std::string(".tif")))};
-        ASSERT_EQ(QProcess::execute("gdal_create", arguments), 0);
-    }
+    for (const std::string bands : {"1", "3"})
+        ASSERT_EQ(gdal("gdal_create -q -outsize 4 4 -ot Byte -a_srs EPSG:6677 -bands " + bands +
+                       " " + dir.file(bands + ".tif")),
+                  0);
     QImage indexed(4, 4, QImage::Format_Indexed8);
     indexed.setColorTable({qRgb(0, 0, 0), qRgb(255, 0, 0)});
     indexed.fill(1);
@@ -152,82 +145,61 @@ TEST(RasterDem, PicturesAreNotElevation) {
     }
 }
 
-TEST(RasterDem, VerticalUnitsScaleAndOffsetGiveMetres) {
-    TempDir dir;
-    const GeoGrid grid = zoneGrid(3, 2);
-    const std::string source = written(grid, dir.file("source.tif"));
-    const std::string gt = "-5000, 5, 0, 12000, 0, -5";
-    const struct {
-        const char* name;
-        std::string vrt;
-        bool integer;  // the band's type rounds the source's values
-        double metresPerValue;
-        double offsetMetres;
-    } cases[] = {
-        {"Int16 in feet, scale and offset",
-         vrtOver(source, 3, 2, "Int16", "EPSG:6677", gt,
-                 "<UnitType>ft</UnitType><Scale>0.5</Scale><Offset>10</Offset>"),
-         true, 0.5 * 0.3048, 10 * 0.3048},
-        {"US survey feet",
-         vrtOver(source, 3, 2, "Int32", "EPSG:6677", gt, "<UnitType>US survey foot</UnitType>"),
-         true, 1200.0 / 3937.0, 0.0},
-        {"a vertical CRS in US survey feet", vrtOver(source, 3, 2, "Float64", "EPSG:6677+6360", gt),
-         false, 1200.0 / 3937.0, 0.0},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        writeFile(dir.file("dem.vrt"), c.vrt);
-        GeoGrid read;
-        std::string error;
-        ASSERT_TRUE(readRasterDem(dir.file("dem.vrt"), read, &error)) << error;
-        EXPECT_EQ(read.crs.epsg, 6677);
-        for (size_t i = 0; i < grid.codes.size(); ++i) {
-            if (grid.codes[i] == MESH_NODATA) continue;
-            const double metres = grid.codes[i] / 1000.0;
-            const double value = c.integer ? std::round(metres) : metres;
-            EXPECT_NEAR(read.codes[i], (value * c.metresPerValue + c.offsetMetres) * 1000.0, 0.51);
-        }
-    }
-}
-
-TEST(RasterDem, SouthUpRasterIsFlipped) {
-    TempDir dir;
-    const GeoGrid grid = zoneGrid(3, 4);
-    const std::string source = written(grid, dir.file("source.tif"));
-    writeFile(dir.file("south-up.vrt"),
-              vrtOver(source, 3, 4, "Float32", "EPSG:6677", "-5000, 5, 0, 11980, 0, 5",
-                      "<NoDataValue>-9999</NoDataValue>"));
-    GeoGrid read;
-    std::string error;
-    ASSERT_TRUE(readRasterDem(dir.file("south-up.vrt"), read, &error)) << error;
-    EXPECT_DOUBLE_EQ(read.north, 12000.0);
-    EXPECT_DOUBLE_EQ(read.stepY, 5.0);
-    for (int r = 0; r < 4; ++r)
-        for (int c = 0; c < 3; ++c)
-            EXPECT_EQ(read.code(c, r), grid.code(c, 3 - r)) << c << r;
-}
-
-TEST(RasterDem, TheBandsOwnMaskMarksNoData) {
+TEST(RasterDem, StoredValuesBecomeMillimetresInTheGridsRows) {
     TempDir dir;
     const GeoGrid grid = zoneGrid(7, 3);
     const std::string source = written(grid, dir.file("source.tif"));
-    // The mask is the value made a byte: elevations below half a metre (and -9999) are masked.
-    const QStringList arguments = {"-q",
-                                   "-a_nodata",
-                                   "none",
-                                   "-mask",
-                                   "1",
-                                   "--config",
-                                   "GDAL_TIFF_INTERNAL_MASK",
-                                   "YES",
-                                   QString::fromStdString(source),
-                                   QString::fromStdString(dir.file("masked.tif"))};
-    ASSERT_EQ(QProcess::execute("gdal_translate", arguments), 0);
-    GeoGrid read;
-    std::string error;
-    ASSERT_TRUE(readRasterDem(dir.file("masked.tif"), read, &error)) << error;
-    for (size_t i = 0; i < grid.codes.size(); ++i)
-        EXPECT_EQ(read.codes[i], grid.codes[i] >= 500 ? grid.codes[i] : MESH_NODATA) << i;
+    // The source's values as stored: no-data cells hold -9999.
+    const auto stored = [&](int c, int r) {
+        return grid.code(c, r) == MESH_NODATA ? -9999.0 : grid.code(c, r) / 1000.0;
+    };
+    const double noData = std::nan("");
+    const double usFoot = 1200.0 / 3937.0;
+    const std::string gt = "-5000, 5, 0, 12000, 0, -5";
+    // The mask of masked.tif is the value made a byte: values below half a metre are masked.
+    ASSERT_EQ(
+        gdal("gdal_translate -q -a_nodata none -mask 1 --config GDAL_TIFF_INTERNAL_MASK YES " +
+             source + " " + dir.file("masked.tif")),
+        0);
+    const struct {
+        const char* name;
+        std::string vrt;                         // empty: masked.tif
+        std::function<double(int, int)> metres;  // NaN: no data
+    } cases[] = {
+        {"Int16 in feet, scale and offset",
+         vrtOver(source, 7, 3, "Int16", "EPSG:6677", gt,
+                 "<UnitType>ft</UnitType><Scale>0.5</Scale><Offset>10</Offset>"),
+         [&](int c, int r) { return (std::round(stored(c, r)) * 0.5 + 10) * 0.3048; }},
+        {"Int32 in US survey feet",
+         vrtOver(source, 7, 3, "Int32", "EPSG:6677", gt, "<UnitType>US survey foot</UnitType>"),
+         [&](int c, int r) { return std::round(stored(c, r)) * usFoot; }},
+        {"a vertical CRS in US survey feet", vrtOver(source, 7, 3, "Float64", "EPSG:6677+6360", gt),
+         [&](int c, int r) { return stored(c, r) * usFoot; }},
+        {"south-up rows",
+         vrtOver(source, 7, 3, "Float32", "EPSG:6677", "-5000, 5, 0, 11985, 0, 5",
+                 "<NoDataValue>-9999</NoDataValue>"),
+         [&](int c, int r) { return stored(c, 2 - r) == -9999 ? noData : stored(c, 2 - r); }},
+        {"the band's own mask", "",
+         [&](int c, int r) { return stored(c, r) >= 0.5 ? stored(c, r) : noData; }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = c.vrt.empty() ? dir.file("masked.tif") : dir.file("dem.vrt");
+        if (!c.vrt.empty()) writeFile(path, c.vrt);
+        GeoGrid read;
+        std::string error;
+        ASSERT_TRUE(readRasterDem(path, read, &error)) << error;
+        EXPECT_EQ(read.crs.epsg, 6677);
+        EXPECT_DOUBLE_EQ(read.north, 12000.0);
+        for (int r = 0; r < 3; ++r)
+            for (int col = 0; col < 7; ++col) {
+                const double metres = c.metres(col, r);
+                if (std::isnan(metres))
+                    EXPECT_EQ(read.code(col, r), MESH_NODATA) << col << "," << r;
+                else
+                    EXPECT_NEAR(read.code(col, r), metres * 1000.0, 0.51) << col << "," << r;
+            }
+    }
 }
 
 TEST(RasterDem, RefusesWithTheReason) {
