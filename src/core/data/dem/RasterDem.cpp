@@ -43,18 +43,28 @@ std::string gdalReason() {
     return text.empty() ? std::string() : " (" + text + ")";
 }
 
-// Only regular files are opened (a FIFO would block the open), and GDAL's in-memory files.
-bool isOpenablePath(const std::string& path) {
-    if (path.starts_with("/vsimem/")) return true;
+// Why a path cannot be opened as a raster: only regular files are opened (a FIFO would block
+// the open), and GDAL's in-memory files; empty when it may be.
+std::string unopenable(const std::string& path) {
+    if (path.starts_with("/vsimem/")) return "";
     std::error_code ec;
-    return std::filesystem::is_regular_file(path, ec);
+    const std::filesystem::file_status status = std::filesystem::status(path, ec);
+    if (!std::filesystem::exists(status)) return "no such file";
+    return std::filesystem::is_regular_file(status) ? "" : "not a regular file";
 }
 
-GDALDatasetUniquePtr openRaster(const std::string& path) {
-    if (!isOpenablePath(path)) return nullptr;
+// Opens the raster, or says why it cannot be opened.
+GDALDatasetUniquePtr openRaster(const std::string& path, std::string& why) {
+    why = unopenable(path);
+    if (!why.empty()) return nullptr;
     CPLErrorReset();
-    return GDALDatasetUniquePtr(
+    GDALDatasetUniquePtr dataset(
         GDALDataset::Open(path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY | GDAL_OF_VERBOSE_ERROR));
+    // A file no driver knows fails to open; one a driver knows but cannot read says why.
+    if (!dataset)
+        why = CPLGetLastErrorNo() == CPLE_OpenFailed ? "not a raster GDAL reads"
+                                                     : "a damaged raster" + gdalReason();
+    return dataset;
 }
 
 bool isElevationType(GDALDataType type) {
@@ -353,12 +363,8 @@ void initialiseGdal() {
 RasterProbe probeRaster(const std::string& path) {
     initialiseGdal();
     RasterProbe probe;
-    const GDALDatasetUniquePtr dataset = openRaster(path);
-    if (!dataset) {
-        probe.why =
-            isOpenablePath(path) ? "not a raster GDAL reads" + gdalReason() : "not a regular file";
-        return probe;
-    }
+    const GDALDatasetUniquePtr dataset = openRaster(path, probe.why);
+    if (!dataset) return probe;
     probe.driver = driverName(*dataset);
     probe.role = roleOf(*dataset, probe.why);
     if (const auto centre = centreLatLon(*dataset)) {
@@ -375,10 +381,9 @@ bool readRasterDem(const std::string& path, GeoGrid& grid, std::string* error) {
 
 bool readRasterDem(const std::string& path, GeoGrid& grid, int64_t maxCells, std::string* error) {
     initialiseGdal();
-    const GDALDatasetUniquePtr dataset = openRaster(path);
-    if (!dataset)
-        return fail(error, isOpenablePath(path) ? "not a raster GDAL reads" + gdalReason()
-                                                : "not a regular file");
+    std::string why;
+    const GDALDatasetUniquePtr dataset = openRaster(path, why);
+    if (!dataset) return fail(error, why);
     try {
         GeoGrid read;
         if (!readDataset(*dataset, read, maxCells, error)) return false;
