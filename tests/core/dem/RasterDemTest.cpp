@@ -99,6 +99,7 @@ TEST(RasterDem, AsciiGridInLatitudeAndLongitude) {
     EXPECT_EQ(grid.codes, (std::vector<int32_t>{1000, 2000, 3000, 4000, 5500, MESH_NODATA, 7000,
                                                 8000, 9000, 10000, 11000, -250}));
     EXPECT_TRUE(grid.crs.geographic);
+    EXPECT_EQ(grid.crs.epsg, 6668);  // from a .prj that names no code
     EXPECT_EQ(grid.datumName, "JGD2011");
     EXPECT_DOUBLE_EQ(grid.north, 35.03);
     EXPECT_DOUBLE_EQ(grid.nominalSpacing, 1113.2);

@@ -208,6 +208,27 @@ double nominalSpacingOf(const GeoGrid& grid, const OGRSpatialReference& srs) {
     return std::min(grid.stepX, grid.stepY) * srs.GetLinearUnits();
 }
 
+int epsgCode(const OGRSpatialReference& srs) {
+    const char* authority = srs.GetAuthorityName(nullptr);
+    const char* code = srs.GetAuthorityCode(nullptr);
+    return authority && code && std::string_view(authority) == "EPSG" ? std::atoi(code) : 0;
+}
+
+// The EPSG code of the system, also when the file describes it without naming one (an ESRI .prj
+// beside an ASCII grid): PROJ's best match, when it is sure of it.
+int epsgCodeOf(const OGRSpatialReference& srs) {
+    if (const int code = epsgCode(srs)) return code;
+    int count = 0;
+    int* confidence = nullptr;
+    OGRSpatialReferenceH* matches = srs.FindMatches(nullptr, &count, &confidence);
+    int code = 0;
+    for (int i = 0; i < count && code == 0; ++i)
+        if (confidence[i] >= 90) code = epsgCode(*OGRSpatialReference::FromHandle(matches[i]));
+    OSRFreeSRSArray(matches);
+    CPLFree(confidence);
+    return code;
+}
+
 // The horizontal CRS of the raster into grid.crs; srs is that CRS.
 bool crsOf(GDALDataset& dataset, GeoGrid& grid, OGRSpatialReference& srs, std::string* error) {
     const OGRSpatialReference* source = dataset.GetSpatialRef();
@@ -221,11 +242,7 @@ bool crsOf(GDALDataset& dataset, GeoGrid& grid, OGRSpatialReference& srs, std::s
     grid.crs = {};
     grid.crs.geographic = srs.IsGeographic();
     grid.crs.name = srs.GetName() ? srs.GetName() : "";
-    OGRSpatialReference identified(srs);
-    if (identified.GetAuthorityCode(nullptr) == nullptr) identified.AutoIdentifyEPSG();
-    const char* authority = identified.GetAuthorityName(nullptr);
-    const char* code = identified.GetAuthorityCode(nullptr);
-    if (authority && code && std::string_view(authority) == "EPSG") grid.crs.epsg = std::atoi(code);
+    grid.crs.epsg = epsgCodeOf(srs);
     if (grid.crs.epsg == 0) {
         char* wkt = nullptr;
         const char* options[] = {"FORMAT=WKT2_2019", nullptr};

@@ -116,6 +116,13 @@ GDALDatasetUniquePtr memoryRaster(const GeoGrid& grid, std::string* error) {
     return dataset;
 }
 
+char** creationOptions(const std::string& format) {
+    static const char* tiff[] = {"TILED=YES", "COMPRESS=DEFLATE", nullptr};
+    static const char* ascii[] = {"DECIMAL_PRECISION=3", nullptr};  // millimetres
+    const char** options = format == "GTiff" ? tiff : format == "AAIGrid" ? ascii : nullptr;
+    return const_cast<char**>(options);
+}
+
 bool isWritable(const GeoGrid& grid) {
     return grid.cols > 0 && grid.rows > 0 && grid.stepX > 0.0 && grid.stepY > 0.0 &&
            grid.codes.size() == static_cast<size_t>(grid.cols) * grid.rows;
@@ -137,11 +144,9 @@ bool writeRasterDem(const GeoGrid& grid, const std::string& path, const std::str
     ScratchFolder scratch(target.string());
     if (scratch.path().empty()) return fail(error, "cannot make a scratch folder beside " + path);
     const fs::path scratchFile = scratch.path() / target.filename();
-    const char* tiffOptions[] = {"TILED=YES", "COMPRESS=DEFLATE", nullptr};
     CPLErrorReset();
     GDALDatasetUniquePtr written(driver->CreateCopy(scratchFile.c_str(), source.get(), FALSE,
-                                                    format == "GTiff" ? tiffOptions : nullptr,
-                                                    nullptr, nullptr));
+                                                    creationOptions(format), nullptr, nullptr));
     if (!written) return fail(error, "cannot write " + path + gdalReason());
     written.reset();  // closing flushes: its failure is the last error
     if (CPLGetLastErrorType() == CE_Failure)
