@@ -7,8 +7,11 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
+#include <limits>
 #include <memory>
 #include <mutex>
 #include <new>
@@ -152,7 +155,7 @@ bool valueRuleOf(GDALRasterBand& band, const OGRSpatialReference& srs, ValueRule
     const std::optional<double> factor = verticalUnitFactor(band, srs, unit);
     if (!factor || !(*factor > 0.0))
         return fail(error, "the vertical unit \"" + unit +
-                               "\" is none we know (metres, feet, US survey feet)");
+                               "\" is none we know (metres, feet, US survey feet, cm, mm)");
     int has = 0;
     double noData = band.GetNoDataValue(&has);
     if (has && band.GetRasterDataType() == GDT_Float32 && std::isfinite(noData) &&
@@ -161,7 +164,7 @@ bool valueRuleOf(GDALRasterBand& band, const OGRSpatialReference& srs, ValueRule
     rule.hasNoData = has != 0 && !std::isnan(noData);
     rule.noData = noData;
     const double scale = band.GetScale(), offset = band.GetOffset();
-    if (!std::isfinite(scale) || !std::isfinite(offset) || scale == 0.0)
+    if (!std::isfinite(scale) || !std::isfinite(offset))
         return fail(error, "a scale or offset that is not a number");
     rule.scale = scale * *factor;
     rule.offset = offset * *factor;
@@ -188,6 +191,8 @@ bool placementOf(GDALDataset& dataset, GeoGrid& grid, Placement& placement, std:
     grid.stepX = gt[1];
     grid.stepY = std::abs(gt[5]);
     grid.north = placement.southUp ? gt[3] + grid.rows * gt[5] : gt[3];
+    if (!std::isfinite(grid.east()) || !std::isfinite(grid.south()) || !std::isfinite(grid.north))
+        return fail(error, "an extent beyond any number");
     return true;
 }
 
