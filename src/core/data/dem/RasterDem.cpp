@@ -9,6 +9,7 @@
 #include <array>
 #include <cctype>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <limits>
@@ -30,7 +31,9 @@ constexpr std::array kNetworkDrivers = {"WMS",    "WMTS",       "WCS",      "HTT
 
 // Cells read at once: the grid's memory plus this many doubles (and mask bytes) at most.
 constexpr int64_t kChunkCells = int64_t{1} << 20;
-constexpr double kMostMetres = 1e6;  // beyond this a value is a fault, not an elevation
+// Beyond this a value is a fault, not an elevation; the millimetre codes hold no less than
+// -268,435 m (the special codes lie below).
+constexpr double kMostMetres = 100000.0;
 constexpr double kUsSurveyFoot = 1200.0 / 3937.0;
 
 bool fail(std::string* error, std::string reason) {
@@ -280,6 +283,12 @@ Window windowSize(GDALRasterBand& band, int cols, int rows) {
     return size;
 }
 
+std::string metresText(double metres) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.6g", metres);
+    return text;
+}
+
 // Turns the stored values of a window into codes of the grid.
 bool convertWindow(const std::vector<double>& values, const std::vector<GByte>& mask,
                    const ValueRule& rule, const Window& window, const Placement& placement,
@@ -299,9 +308,9 @@ bool convertWindow(const std::vector<double>& values, const std::vector<GByte>& 
             }
             const double metres = v * rule.scale + rule.offset;
             if (!(std::abs(metres) <= kMostMetres))
-                return fail(error, "a value of " + std::to_string(metres) + " m at column " +
+                return fail(error, "a value of " + metresText(metres) + " m at column " +
                                        std::to_string(window.col + c) + ", row " +
-                                       std::to_string(fileRow) + ", beyond 1,000,000 m");
+                                       std::to_string(fileRow) + ", beyond ±100,000 m");
             codes[c] = millimetreCode(metres);
         }
     }
