@@ -51,31 +51,47 @@ std::string vrtOver(const std::string& source, int cols, int rows, const std::st
            "/></SimpleSource></VRTRasterBand></VRTDataset>";
 }
 
-TEST(RasterDem, Float32GeoTiffRoundTripKeepsValuesNoDataAndPlace) {
-    TempDir dir;
+TEST(RasterDem, WrittenRastersReadBackWithValuesNoDataAndPlace) {
     GeoGrid grid = zoneGrid(300, 270);  // more than one 256 × 256 tile each way
     grid.codes[5] = MESH_WATER;         // a raster has no water class: it comes back as no data
-    const std::string path = written(grid, dir.file("dem.tif"));
-    const RasterProbe probe = probeRaster(path);
-    EXPECT_EQ(probe.role, RasterRole::Elevation) << probe.why;
-    EXPECT_EQ(probe.driver, "GeoTIFF");
-    ASSERT_TRUE(probe.hasCentre);
-    // About 11.3 km north and 4.3 km west of zone IX's origin, 36° N 139° 50' E.
-    EXPECT_NEAR(probe.centreLatitude, 36.0 + 11325.0 / 110990.0, 0.001);
-    EXPECT_NEAR(probe.centreLongitude, 139.0 + 50.0 / 60.0 - 4250.0 / 90180.0, 0.001);
-    GeoGrid read;
+    GeoGrid expected = grid;
+    expected.codes[5] = MESH_NODATA;
+    const struct {
+        const char* format;
+        const char* file;
+        const char* driver;
+        size_t files;  // the raster and its companions, nothing left of the scratch folder
+    } cases[] = {{"GTiff", "dem.tif", "GeoTIFF", 1},
+                 {"AAIGrid", "dem.asc", "Arc/Info ASCII Grid", 2}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.format);
+        TempDir dir;
+        const std::string path = dir.file(c.file);
+        std::string error;
+        ASSERT_TRUE(writeRasterDem(grid, path, c.format, &error)) << error;
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), c.files);
+        const RasterProbe probe = probeRaster(path);
+        EXPECT_EQ(probe.role, RasterRole::Elevation) << probe.why;
+        ASSERT_TRUE(probe.hasCentre);
+        // About 11.3 km north and 4.3 km west of zone IX's origin, 36° N 139° 50' E.
+        EXPECT_NEAR(probe.centreLatitude, 36.0 + 11325.0 / 110990.0, 0.001);
+        EXPECT_NEAR(probe.centreLongitude, 139.0 + 50.0 / 60.0 - 4250.0 / 90180.0, 0.001);
+        GeoGrid read;
+        ASSERT_TRUE(readRasterDem(path, read, &error)) << error;
+        EXPECT_EQ(read.codes, expected.codes);
+        EXPECT_EQ(std::tie(read.cols, read.rows, read.west, read.north, read.stepX, read.stepY),
+                  std::tie(grid.cols, grid.rows, grid.west, grid.north, grid.stepX, grid.stepY));
+        EXPECT_EQ(read.crs.epsg, 6677);
+        EXPECT_EQ(read.crs.name, "JGD2011 / Japan Plane Rectangular CS IX");
+        EXPECT_EQ(read.datumName, "JGD2011");
+        EXPECT_DOUBLE_EQ(read.nominalSpacing, 5.0);
+        EXPECT_EQ(read.kind, c.driver);
+        EXPECT_EQ(read.counts.noData,
+                  std::count(expected.codes.begin(), expected.codes.end(), MESH_NODATA));
+    }
     std::string error;
-    ASSERT_TRUE(readRasterDem(path, read, &error)) << error;
-    grid.codes[5] = MESH_NODATA;
-    EXPECT_EQ(read.codes, grid.codes);
-    EXPECT_EQ(std::tie(read.cols, read.rows, read.west, read.north, read.stepX, read.stepY),
-              std::tie(grid.cols, grid.rows, grid.west, grid.north, grid.stepX, grid.stepY));
-    EXPECT_EQ(read.crs.epsg, 6677);
-    EXPECT_EQ(read.crs.name, "JGD2011 / Japan Plane Rectangular CS IX");
-    EXPECT_EQ(read.datumName, "JGD2011");
-    EXPECT_DOUBLE_EQ(read.nominalSpacing, 5.0);
-    EXPECT_EQ(read.kind, "GeoTIFF");
-    EXPECT_EQ(read.counts.noData, std::count(grid.codes.begin(), grid.codes.end(), MESH_NODATA));
+    EXPECT_FALSE(writeRasterDem(grid, TempDir().file("dem.png"), "PNGX", &error));
+    EXPECT_EQ(error, "GDAL writes no raster of format \"PNGX\"");
 }
 
 TEST(RasterDem, AsciiGridInLatitudeAndLongitude) {
