@@ -1,5 +1,6 @@
 #include "core/data/LibraryMessages.h"
 
+#include <cpl_error.h>
 #include <tiffio.h>
 
 #include <QString>
@@ -38,6 +39,11 @@ void tiffMessage(const char* module, const char* format, va_list arguments) {
     printLine((std::string(module ? module : "libtiff") + ": " + text).c_str());
 }
 
+void CPL_STDCALL gdalMessage(CPLErr level, CPLErrorNum, const char* text) {
+    if (level != CE_Fatal && !showWarnings) return;
+    printLine((std::string("GDAL: ") + (text ? text : "")).c_str());
+}
+
 }  // namespace
 
 void installLibraryMessageFilter(const char* program) {
@@ -46,6 +52,7 @@ void installLibraryMessageFilter(const char* program) {
     qInstallMessageHandler(qtMessage);
     TIFFSetWarningHandler(tiffMessage);
     TIFFSetErrorHandler(tiffMessage);
+    CPLSetErrorHandler(gdalMessage);
 }
 
 }  // namespace kov

@@ -2,6 +2,7 @@
 // raster GDAL reads. The rest of the program never sees a GDAL type.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "core/data/dem/GeoGrid.h"
@@ -34,6 +35,16 @@ RasterProbe probeRaster(const std::string& path);
 bool readRasterDem(const std::string& path, GeoGrid& grid, std::string* error);
 
 inline constexpr int64_t kMaxRasterDemCells = int64_t{1} << 28;
+
+// The same with a smaller bound on the cells (the fuzzer's).
+bool readRasterDem(const std::string& path, GeoGrid& grid, int64_t maxCells, std::string* error);
+
+// Writes grid as a Float32 raster of GDAL's format ("GTiff": tiled, deflate; "AAIGrid": with its
+// .prj) in the grid's CRS: no-data and water cells are -9999, the band's nodata value (a raster
+// has no water class). The files appear whole or not at all: they are written in a scratch
+// folder beside path and renamed into place.
+bool writeRasterDem(const GeoGrid& grid, const std::string& path, const std::string& format,
+                    std::string* error);
 
 // Makes GDAL quiet and ready; called by every function here, cheap after the first call.
 void initialiseGdal();

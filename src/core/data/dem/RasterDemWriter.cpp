@@ -1,0 +1,157 @@
+// Writing a grid as a raster DEM: for the tests, the benchmarks and the sample generator.
+#include <fcntl.h>
+#include <gdal_priv.h>
+#include <ogr_spatialref.h>
+#include <unistd.h>
+
+#include <cpl_error.h>
+#include <filesystem>
+#include <vector>
+
+#include "core/base/AtomicFile.h"
+#include "core/data/dem/RasterDem.h"
+
+namespace kov {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr double kNoDataValue = -9999.0;
+
+bool fail(std::string* error, std::string reason) {
+    if (error) *error = std::move(reason);
+    return false;
+}
+
+std::string gdalReason() {
+    const std::string text = CPLGetLastErrorMsg();
+    return text.empty() ? std::string() : " (" + text + ")";
+}
+
+// A folder beside the target where GDAL writes the file and its companions (an ASCII grid's
+// .prj); removed with whatever is left in it.
+class ScratchFolder {
+public:
+    explicit ScratchFolder(const std::string& target) {
+        removeStaleScratch(target);
+        std::string name = scratchTemplate(target);
+        if (::mkdtemp(name.data()) != nullptr) path_ = name;
+    }
+    ~ScratchFolder() {
+        std::error_code ec;
+        if (!path_.empty()) fs::remove_all(path_, ec);
+    }
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+    const fs::path& path() const { return path_; }
+
+private:
+    fs::path path_;
+};
+
+bool syncFile(const fs::path& file) {
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool synced = ::fsync(fd) == 0;
+    ::close(fd);
+    return synced;
+}
+
+// Moves the files GDAL wrote into the target's folder, the main file last so that a reader who
+// finds it finds its companions too.
+bool moveIntoPlace(const fs::path& scratch, const fs::path& target, std::string* error) {
+    std::vector<fs::path> companions;
+    std::error_code ec;
+    for (const fs::directory_entry& entry : fs::directory_iterator(scratch, ec)) {
+        if (!syncFile(entry.path())) return fail(error, "cannot flush " + entry.path().string());
+        if (entry.path().filename() != target.filename()) companions.push_back(entry.path());
+    }
+    if (ec) return fail(error, "cannot list " + scratch.string() + ": " + ec.message());
+    companions.push_back(scratch / target.filename());
+    for (const fs::path& file : companions) {
+        fs::rename(file, target.parent_path() / file.filename(), ec);
+        if (ec) return fail(error, "cannot rename " + file.string() + ": " + ec.message());
+    }
+    return true;
+}
+
+bool setCrs(GDALDataset& dataset, const SourceCrs& crs, std::string* error) {
+    OGRSpatialReference srs;
+    const OGRErr made =
+        crs.epsg != 0 ? srs.importFromEPSG(crs.epsg) : srs.importFromWkt(crs.wkt.c_str());
+    if (made != OGRERR_NONE) return fail(error, "a coordinate system GDAL does not know");
+    srs.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
+    return dataset.SetSpatialRef(&srs) == CE_None || fail(error, "cannot set the CRS");
+}
+
+float storedValue(int32_t code) {
+    return isSpecialCode(code) ? static_cast<float>(kNoDataValue)
+                               : static_cast<float>(code / 1000.0);
+}
+
+// The grid as a Float32 raster in memory, ready to be copied by the format's driver.
+GDALDatasetUniquePtr memoryRaster(const GeoGrid& grid, std::string* error) {
+    GDALDriver* memory = GetGDALDriverManager()->GetDriverByName("MEM");
+    GDALDatasetUniquePtr dataset(
+        memory ? memory->Create("", grid.cols, grid.rows, 1, GDT_Float32, nullptr) : nullptr);
+    if (!dataset) {
+        fail(error, "cannot make the raster" + gdalReason());
+        return nullptr;
+    }
+    double gt[6] = {grid.west, grid.stepX, 0.0, grid.north, 0.0, -grid.stepY};
+    GDALRasterBand* band = dataset->GetRasterBand(1);
+    if (!setCrs(*dataset, grid.crs, error)) return nullptr;
+    dataset->SetGeoTransform(gt);
+    band->SetNoDataValue(kNoDataValue);
+    std::vector<float> row(static_cast<size_t>(grid.cols));
+    for (int r = 0; r < grid.rows; ++r) {
+        for (int c = 0; c < grid.cols; ++c)
+            row[c] = storedValue(grid.code(c, r));
+        if (band->RasterIO(GF_Write, 0, r, grid.cols, 1, row.data(), grid.cols, 1, GDT_Float32, 0,
+                           0, nullptr) != CE_None) {
+            fail(error, "cannot fill the raster" + gdalReason());
+            return nullptr;
+        }
+    }
+    return dataset;
+}
+
+char** creationOptions(const std::string& format) {
+    static const char* tiff[] = {"TILED=YES", "COMPRESS=DEFLATE", nullptr};
+    static const char* ascii[] = {"DECIMAL_PRECISION=3", nullptr};  // millimetres
+    const char** options = format == "GTiff" ? tiff : format == "AAIGrid" ? ascii : nullptr;
+    return const_cast<char**>(options);
+}
+
+bool isWritable(const GeoGrid& grid) {
+    return grid.cols > 0 && grid.rows > 0 && grid.stepX > 0.0 && grid.stepY > 0.0 &&
+           grid.codes.size() == static_cast<size_t>(grid.cols) * grid.rows;
+}
+
+}  // namespace
+
+bool writeRasterDem(const GeoGrid& grid, const std::string& path, const std::string& format,
+                    std::string* error) {
+    initialiseGdal();
+    if (!isWritable(grid)) return fail(error, "the grid's size and its cells do not agree");
+    GDALDriver* driver = GetGDALDriverManager()->GetDriverByName(format.c_str());
+    if (driver == nullptr || driver->GetMetadataItem(GDAL_DCAP_CREATECOPY) == nullptr)
+        return fail(error, "GDAL writes no raster of format \"" + format + "\"");
+    const GDALDatasetUniquePtr source = memoryRaster(grid, error);
+    if (!source) return false;
+
+    const fs::path target = fs::absolute(path);
+    ScratchFolder scratch(target.string());
+    if (scratch.path().empty()) return fail(error, "cannot make a scratch folder beside " + path);
+    const fs::path scratchFile = scratch.path() / target.filename();
+    CPLErrorReset();
+    GDALDatasetUniquePtr written(driver->CreateCopy(scratchFile.c_str(), source.get(), FALSE,
+                                                    creationOptions(format), nullptr, nullptr));
+    if (!written) return fail(error, "cannot write " + path + gdalReason());
+    written.reset();  // closing flushes: its failure is the last error
+    if (CPLGetLastErrorType() == CE_Failure)
+        return fail(error, "cannot write " + path + gdalReason());
+    return moveIntoPlace(scratch.path(), target, error);
+}
+
+}  // namespace kov
