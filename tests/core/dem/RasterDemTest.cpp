@@ -118,7 +118,7 @@ TEST(RasterDem, AsciiGridInLatitudeAndLongitude) {
     EXPECT_EQ(grid.crs.epsg, 6668);  // from a .prj that names no code
     EXPECT_EQ(grid.datumName, "JGD2011");
     EXPECT_DOUBLE_EQ(grid.north, 35.03);
-    EXPECT_DOUBLE_EQ(grid.nominalSpacing, 1113.2);
+    EXPECT_DOUBLE_EQ(grid.nominalSpacing, 911.7);  // the shorter side: east-west at 35° N
 }
 
 // Runs a GDAL command-line tool; the arguments are split at spaces.
