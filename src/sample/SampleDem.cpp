@@ -65,28 +65,39 @@ bool fgGmlText(const LatLonTerrain& terrain, const char* meshCode, std::string& 
     return true;
 }
 
-bool writeZip(const std::filesystem::path& root, const LatLonTerrain& terrain, std::string* error) {
-    std::vector<std::pair<std::string, std::string>> members;
-    for (const char* mesh : kSampleDemMeshes) {
-        std::string text;
-        if (!fgGmlText(terrain, mesh, text)) {
-            if (error) *error = std::string("cannot make the FG-GML file of mesh ") + mesh;
-            return false;
-        }
-        const std::string code = mesh;
-        members.emplace_back("FG-GML-" + code.substr(0, 4) + "-" + code.substr(4, 2) + "-" +
-                                 code.substr(6, 2) + "-DEM5A-20161001.xml",
-                             std::move(text));
-    }
-    return writeZipFile((root / kSampleDemZipPath).string(), members, error);
+std::string fgGmlFileName(const std::string& code) {
+    return "FG-GML-" + code.substr(0, 4) + "-" + code.substr(4, 2) + "-" + code.substr(6, 2) +
+           "-DEM5A-20161001.xml";
 }
 
-// The four meshes' area as one grid of the same cells.
-bool writeTiff(const std::filesystem::path& root, const LatLonTerrain& terrain,
-               std::string* error) {
+}  // namespace
+
+bool writeFgGmlZip(const std::string& zipPath, const std::vector<std::string>& meshCodes,
+                   std::string* error) {
+    const LatLonTerrain terrain(error);
+    if (!terrain.ready()) return false;
+    std::vector<std::pair<std::string, std::string>> members;
+    for (const std::string& mesh : meshCodes) {
+        std::string text;
+        if (mesh.size() != 8 || !fgGmlText(terrain, mesh.c_str(), text)) {
+            if (error) *error = "cannot make the FG-GML file of mesh " + mesh;
+            return false;
+        }
+        members.emplace_back(fgGmlFileName(mesh), std::move(text));
+    }
+    return writeZipFile(zipPath, members, error);
+}
+
+bool writeLatLonDem(const std::string& path, const std::string& southWestMesh,
+                    const std::string& northEastMesh, const std::string& format,
+                    std::string* error) {
     MeshEnvelope southWest, northEast;
-    meshEnvelope(kSampleDemMeshes[0], southWest);
-    meshEnvelope(kSampleDemMeshes[3], northEast);
+    const LatLonTerrain terrain(error);
+    if (!terrain.ready()) return false;
+    if (!meshEnvelope(southWestMesh, southWest) || !meshEnvelope(northEastMesh, northEast)) {
+        if (error) *error = "not a mesh code: " + southWestMesh + " or " + northEastMesh;
+        return false;
+    }
     GeoGrid grid;
     grid.west = southWest.west;
     grid.north = northEast.north;
@@ -104,17 +115,17 @@ bool writeTiff(const std::filesystem::path& root, const LatLonTerrain& terrain,
                                  : code == kNoDataCode ? MESH_NODATA
                                                        : code * 100);
     }
-    return writeRasterDem(grid, (root / kSampleDemTiffPath).string(), "GTiff", error);
+    return writeRasterDem(grid, path, format, error);
 }
-
-}  // namespace
 
 bool writeSampleDem(const std::string& outDir, std::string* error) {
     const std::filesystem::path root(outDir);
     std::error_code ec;
     std::filesystem::create_directories(root / "dem", ec);
-    const LatLonTerrain terrain(error);
-    return terrain.ready() && writeZip(root, terrain, error) && writeTiff(root, terrain, error);
+    const std::vector<std::string> meshes(std::begin(kSampleDemMeshes), std::end(kSampleDemMeshes));
+    return writeFgGmlZip((root / kSampleDemZipPath).string(), meshes, error) &&
+           writeLatLonDem((root / kSampleDemTiffPath).string(), meshes.front(), meshes.back(),
+                          "GTiff", error);
 }
 
 }  // namespace kov::sample

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace kov::sample {
 
@@ -14,5 +15,15 @@ inline constexpr const char* kSampleDemTiffPath = "dem/sample-dem-jgd2011.tif";
 inline constexpr const char* kSampleDemMeshes[] = {"53394600", "53394601", "53394610", "53394611"};
 
 bool writeSampleDem(const std::string& outDir, std::string* error);
+
+// The sample terrain as national DEM data of any third-level meshes ("53394600"): a zip of
+// their DEM5A files.
+bool writeFgGmlZip(const std::string& zipPath, const std::vector<std::string>& meshCodes,
+                   std::string* error);
+// The same cells as one latitude-longitude raster of GDAL's format ("GTiff", "AAIGrid"),
+// covering the meshes from the south-west one to the north-east one; water is no data.
+bool writeLatLonDem(const std::string& path, const std::string& southWestMesh,
+                    const std::string& northEastMesh, const std::string& format,
+                    std::string* error);
 
 }  // namespace kov::sample
