@@ -40,6 +40,7 @@ void readDocument(benchmark::State& state, const std::string& text) {
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
     state.counters["cells"] = static_cast<double>(grid.codes.size());
+    state.counters["text_bytes"] = static_cast<double>(text.size());
 }
 
 void BM_ReadDem5A(benchmark::State& state) {

@@ -184,6 +184,10 @@ TEST(FgGmlReader, ReadsTheHeaderFromTheFirstKilobytes) {
     EXPECT_FALSE(readFgGmlHeader(replaced(head, "jgd2011", "wgs84"), header, &error));
     EXPECT_NE(error.find("fguuid:wgs84.bl"), std::string::npos) << error;
     EXPECT_FALSE(readFgGmlHeader(text.substr(0, 600), header, &error));
+
+    EXPECT_EQ(fgGmlDemTypeOfName("FG-GML-5339-45-28-DEM5A-20161001.xml"), "5A");
+    EXPECT_EQ(fgGmlDemTypeOfName("FG-GML-533945-DEM10B-20090201.xml"), "10B");
+    EXPECT_EQ(fgGmlDemTypeOfName("FG-GML-533945-ALL-20090201.xml"), "");
 }
 
 TEST(SampleFgGml, MeshCodesGiveTheirSquares) {

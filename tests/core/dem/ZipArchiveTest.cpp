@@ -51,7 +51,8 @@ std::string withStatedSize(std::string bytes, uint32_t size) {
     for (const auto& [signature, offset] : places) {
         const size_t at = bytes.find(std::string(signature, 4));
         EXPECT_NE(at, std::string::npos);
-        for (int i = 0; i < 4; ++i) bytes[at + offset + i] = static_cast<char>(size >> (8 * i));
+        for (int i = 0; i < 4; ++i)
+            bytes[at + offset + i] = static_cast<char>(size >> (8 * i));
     }
     return bytes;
 }
@@ -110,9 +111,13 @@ TEST(ZipArchive, RefusesBombsAndDamageMemberByMember) {
         const char* reason;
     } cases[] = {
         {"stated size above the bound", zipped({{"big.xml", big}}), small, "more than the bound"},
-        {"inflates past its stated size", withStatedSize(zipped({{"big.xml", big}}), 1000), {},
+        {"inflates past its stated size",
+         withStatedSize(zipped({{"big.xml", big}}), 1000),
+         {},
          "inflates past its stated size of 1000"},
-        {"inflates to less", withStatedSize(zipped({{"big.xml", big}}), 200000), {},
+        {"inflates to less",
+         withStatedSize(zipped({{"big.xml", big}}), 200000),
+         {},
          "not its stated 200000"},
         {"traversal", zipped({{"../x.xml", "x"}}), {}, "unsafe"},
     };
@@ -163,8 +168,8 @@ TEST(ZipArchive, SplitsPathsAtTheArchiveFile) {
     EXPECT_EQ(split.file, dir.file("data/a.ZIP"));
     EXPECT_EQ(split.members, (std::vector<std::string>{"b.zip", "c.xml"}));
     EXPECT_EQ(split.joined(), dir.file("data/a.ZIP/b.zip/c.xml"));
-    for (const char* path : {"data/a.ZIP", "data/x.zip/c.xml", "data/missing.zip/b.xml",
-                             "data/a.ZIP//b.xml"}) {
+    for (const char* path :
+         {"data/a.ZIP", "data/x.zip/c.xml", "data/missing.zip/b.xml", "data/a.ZIP//b.xml"}) {
         SCOPED_TRACE(path);
         EXPECT_FALSE(splitArchivePath(dir.file(path), split));
     }
@@ -174,8 +179,8 @@ TEST(ZipArchive, TellsSafeMemberNames) {
     for (const char* name : {"a.xml", "dir/b.xml", "a..b/c.xml", "./x"}) {
         EXPECT_TRUE(isSafeMemberName(name)) << name;
     }
-    for (const char* name : {"", "../x.xml", "a/../../x", "a/..", "/etc/passwd", "C:x.xml",
-                             "a\\b.xml"}) {
+    for (const char* name :
+         {"", "../x.xml", "a/../../x", "a/..", "/etc/passwd", "C:x.xml", "a\\b.xml"}) {
         EXPECT_FALSE(isSafeMemberName(name)) << name;
     }
 }

@@ -86,7 +86,7 @@ struct DemParse {
     int demCount = 0;
     int field = -1;  // the header element whose text is being kept
     std::string texts[kFieldCount];
-    bool seen[kFieldCount] = {};
+    bool seen[kFieldCount] = {};  // read to their end tags
     std::string srsName;
     bool sawSrsName = false;
     std::string sequenceOrder;
@@ -179,7 +179,6 @@ void onStartElement(void* user, const xmlChar* localname, const xmlChar*, const 
         if (parse.seen[f])
             return parse.fail("more than one <" + std::string(name) + "> at line " +
                               std::to_string(parse.line()));
-        parse.seen[f] = true;
         parse.field = f;
         if (f == kSequence)
             parse.sequenceOrder = trimmed(attribute(attributeCount, attributes, "order"));
@@ -198,6 +197,8 @@ void onEndElement(void* user, const xmlChar*, const xmlChar*, const xmlChar*) {
             return parse.fail(parse.tuples.error());
         }
     }
+    // A field counts once its end tag is read: a head cut inside it does not hold it.
+    if (parse.field >= 0) parse.seen[parse.field] = true;
     parse.field = -1;
     if (parse.depth == parse.demDepth) parse.demDepth = 0;
     --parse.depth;
@@ -325,7 +326,7 @@ bool fieldNumbers(DemParse& parse, Field field, std::vector<double>& out, size_t
         parse.error = std::string("the DEM has no <") + kFieldNames[field] + ">";
         return false;
     }
-    if (parse.seen[field] && !parseNumbers(parse.texts[field], out, count)) {
+    if (!parseNumbers(parse.texts[field], out, count)) {
         parse.error = std::string("the <") + kFieldNames[field] + "> element holds \"" +
                       std::string(trimmed(parse.texts[field])) + "\", not " +
                       std::to_string(count) + " numbers";
@@ -428,7 +429,7 @@ bool fillHeader(DemParse& parse) {
         return false;
     }
     const std::string_view mesh = trimmed(parse.texts[kMesh]);
-    if (mesh.empty() || mesh.size() > 10 ||
+    if (!parse.seen[kMesh] || mesh.empty() || mesh.size() > 10 ||
         !std::all_of(mesh.begin(), mesh.end(), [](char c) { return c >= '0' && c <= '9'; })) {
         parse.error = "the DEM's <mesh> is not a mesh code";
         return false;
@@ -470,6 +471,19 @@ void nameKindAndCrs(const FgGmlHeader& header, GeoGrid& grid) {
 }
 
 }  // namespace
+
+std::string fgGmlDemTypeOfName(std::string_view fileName) {
+    const size_t dem = fileName.rfind("-DEM");
+    if (dem == std::string_view::npos) return {};
+    size_t end = dem + 4;
+    while (end < fileName.size() && std::isdigit(static_cast<unsigned char>(fileName[end])))
+        ++end;
+    if (end == dem + 4 || end == fileName.size() ||
+        !std::isupper(static_cast<unsigned char>(fileName[end]))) {
+        return {};
+    }
+    return std::string(fileName.substr(dem + 4, end + 1 - dem - 4));
+}
 
 bool looksLikeFgGmlDem(std::string_view head) {
     return head.find(kFgdNamespace) != std::string_view::npos &&
