@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <iconv.h>
 
 #include <cmath>
 #include <string>
@@ -59,6 +60,32 @@ TEST(FgGmlReader, PlacesCellsFromTheStartPointAndFillsTheRestWithNoData) {
         EXPECT_EQ(grid.kind, "FG-GML DEM5");
         EXPECT_EQ(grid.nominalSpacing, 5.0);
     }
+}
+
+std::string inShiftJis(std::string utf8) {
+    iconv_t convert = iconv_open("SHIFT_JIS", "UTF-8");
+    std::string out(utf8.size() * 2, '\0');
+    char* in = utf8.data();
+    char* to = out.data();
+    size_t inLeft = utf8.size(), outLeft = out.size();
+    EXPECT_NE(iconv(convert, &in, &inLeft, &to, &outLeft), static_cast<size_t>(-1));
+    iconv_close(convert);
+    out.resize(out.size() - outLeft);
+    return out;
+}
+
+// The encoding the document declares decides what its bytes say, on the fast route too.
+TEST(FgGmlReader, ReadsTheDeclaredEncoding) {
+    const std::string text = sample::fgGmlDemText(smallSpec());
+    GeoGrid utf8, shiftJis, latin1;
+    std::string error;
+    ASSERT_TRUE(readFgGmlDem(text, utf8, &error)) << error;
+    const std::string declared = replaced(text, "UTF-8", "Shift_JIS");
+    ASSERT_TRUE(readFgGmlDem(inShiftJis(declared), shiftJis, &error)) << error;
+    EXPECT_EQ(shiftJis.codes, utf8.codes);
+    // UTF-8 bytes read as Latin-1 are no cell types.
+    EXPECT_FALSE(readFgGmlDem(replaced(text, "UTF-8", "ISO-8859-1"), latin1, &error));
+    EXPECT_NE(error.find("unknown cell type"), std::string::npos) << error;
 }
 
 TEST(FgGmlReader, TakesTheDatumFromTheSrsName) {
