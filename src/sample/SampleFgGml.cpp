@@ -1,5 +1,6 @@
 #include "sample/SampleFgGml.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>

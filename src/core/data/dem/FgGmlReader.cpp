@@ -4,6 +4,7 @@
 #include <libxml/parserInternals.h>
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <climits>
 #include <cmath>
@@ -50,7 +51,7 @@ std::string_view trimmed(std::string_view text) {
     return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
 }
 
-// Whitespace-separated numbers, exactly out.size() of them.
+// Whitespace-separated numbers into out: exactly count of them, or false.
 template <typename Number>
 bool parseNumbers(std::string_view text, std::vector<Number>& out, size_t count) {
     out.clear();
@@ -191,11 +192,7 @@ void onEndElement(void* user, const xmlChar*, const xmlChar*, const xmlChar*) {
     if (parse.stopped) return;
     if (parse.inTuples) {
         parse.inTuples = false;
-        if (parse.preset) {
-            if (parse.markers != 1) parse.fail("the tuple list's marker is missing");
-        } else if (!parse.tuples.finish()) {
-            return parse.fail(parse.tuples.error());
-        }
+        if (!parse.preset && !parse.tuples.finish()) return parse.fail(parse.tuples.error());
     }
     // A field counts once its end tag is read: a head cut inside it does not hold it.
     if (parse.field >= 0) parse.seen[parse.field] = true;

@@ -58,6 +58,17 @@ bool parseMillimetres(const char* p, const char* end, int64_t& millimetres) {
     return true;
 }
 
+// White space separates tuples; other control characters are refused where they stand.
+bool isSeparator(char c) {
+    return static_cast<unsigned char>(c) <= ' ';
+}
+
+const char* endOfTuple(const char* p, const char* end) {
+    while (p < end && !isSeparator(*p))
+        ++p;
+    return p;
+}
+
 }  // namespace
 
 void TupleList::begin(int64_t capacity, long firstLine, size_t textBytes) {
@@ -116,9 +127,7 @@ bool TupleList::feed(std::string_view piece) {
     const char* p = piece.data();
     const char* end = p + piece.size();
     if (!carry_.empty()) {
-        const char* tupleEnd = p;
-        while (tupleEnd<end&& static_cast<unsigned char>(*tupleEnd)> ' ')
-            ++tupleEnd;
+        const char* tupleEnd = endOfTuple(p, end);
         if (carry_.size() + (tupleEnd - p) > kMaxTupleBytes) return fail("a tuple too long");
         carry_.append(p, tupleEnd);
         if (tupleEnd == end) return true;
@@ -127,7 +136,7 @@ bool TupleList::feed(std::string_view piece) {
         p = tupleEnd;
     }
     while (p < end) {
-        for (; p < end && static_cast<unsigned char>(*p) <= ' '; ++p) {
+        for (; p < end && isSeparator(*p); ++p) {
             if (*p == '\n') {
                 ++line_;
             } else if (*p != ' ' && *p != '\r' && *p != '\t') {
@@ -135,8 +144,7 @@ bool TupleList::feed(std::string_view piece) {
             }
         }
         const char* start = p;
-        while (p<end&& static_cast<unsigned char>(*p)> ' ')
-            ++p;
+        p = endOfTuple(p, end);
         if (start == p) break;
         if (p == end) {  // cut by the end of the piece: finished by the next one
             if (p - start > static_cast<ptrdiff_t>(kMaxTupleBytes)) return fail("a tuple too long");

@@ -4,7 +4,7 @@
 #include <zip.h>
 
 #include <algorithm>
-#include <cstring>
+#include <cctype>
 #include <utility>
 
 #include "core/base/AtomicFile.h"
