@@ -250,6 +250,30 @@ bool isUtf8(const xmlChar* declared) {
     return name == "UTF-8" || name == "UTF8";
 }
 
+std::string haltText(int status) {
+    if (status == XML_ERR_INVALID_ENCODING || status == XML_ERR_UNSUPPORTED_ENCODING ||
+        status == XML_I18N_CONV_FAILED) {
+        return "malformed XML: the bytes are not in the document's encoding";
+    }
+    return "malformed XML (libxml2 error " + std::to_string(status) + ")";
+}
+
+// libxml2 reports a few faults (encoding conversion) only to its generic error function, which
+// prints; readers never print, so it is silenced on this thread while a document is parsed.
+class QuietGenericErrors {
+public:
+    QuietGenericErrors() : function_(xmlGenericError), context_(xmlGenericErrorContext) {
+        xmlSetGenericErrorFunc(nullptr, ignoreMessage);
+    }
+    ~QuietGenericErrors() { xmlSetGenericErrorFunc(context_, function_); }
+    QuietGenericErrors(const QuietGenericErrors&) = delete;
+    QuietGenericErrors& operator=(const QuietGenericErrors&) = delete;
+
+private:
+    xmlGenericErrorFunc function_;
+    void* context_;
+};
+
 struct ContextFree {
     void operator()(xmlParserCtxtPtr context) const { xmlFreeParserCtxt(context); }
 };
@@ -276,13 +300,17 @@ bool runParse(std::string_view text, DemParse& parse) {
     }
     xmlCtxtUseOptions(context.get(), XML_PARSE_NONET | XML_PARSE_NOCDATA);
     parse.context = context.get();
+    const QuietGenericErrors quiet;
     size_t at = 0;
+    int status = 0;
     do {
         const size_t size = std::min(text.size() - at, static_cast<size_t>(kChunkBytes));
         const bool last = at + size == text.size() && !parse.headerOnly;
-        xmlParseChunk(context.get(), text.data() + at, static_cast<int>(size), last);
+        status = xmlParseChunk(context.get(), text.data() + at, static_cast<int>(size), last);
         at += size;
-    } while (at < text.size() && !parse.stopped && parse.error.empty());
+    } while (at < text.size() && !parse.stopped && parse.error.empty() && status == 0);
+    // Some faults (bytes not in the declared encoding) halt the parser without an error event.
+    if (status != 0 && !parse.stopped && parse.error.empty()) parse.error = haltText(status);
     if (parse.headerOnly) return parse.headerDone || fillHeader(parse);
     if (parse.error.empty() && !context->wellFormed) parse.error = "malformed XML";
     if (parse.preset && parse.error.empty() && !isUtf8(context->encoding))
