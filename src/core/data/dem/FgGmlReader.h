@@ -11,9 +11,9 @@ namespace kov {
 
 // What the head of an FG-GML DEM file says (its first few kilobytes suffice).
 struct FgGmlHeader {
-    std::string meshCode;  // "533945"
-    std::string demType;   // "5A", "10B", "1A"
-    std::string datumName; // "JGD2000", "JGD2011", "JGD2024"
+    std::string meshCode;                                     // "533945"
+    std::string demType;                                      // "5A", "10B", "1A"
+    std::string datumName;                                    // "JGD2000", "JGD2011", "JGD2024"
     double south = 0.0, west = 0.0, north = 0.0, east = 0.0;  // degrees
     int cols = 0, rows = 0;
 };
@@ -31,6 +31,12 @@ bool readFgGmlHeader(std::string_view text, FgGmlHeader& header, std::string* er
 // unchanged, with the reason in error, for any damage: malformed XML, a list longer than the
 // grid, values that are not numbers, an envelope outside Japan, more than kMaxCells cells.
 bool readFgGmlDem(std::string_view text, GeoGrid& grid, std::string* error);
+
+// The DEM type a national DEM file's name states: "FG-GML-5339-45-28-DEM5A-20161001.xml" ->
+// "5A"; empty when it states none. The documents' <type> states only the spacing ("5m..."), so
+// the reader's demType and kind hold the spacing alone ("5", "FG-GML DEM5") unless the caller
+// completes them from the name.
+std::string fgGmlDemTypeOfName(std::string_view fileName);
 
 // The largest grid the reader accepts: a DEM1A file holds 1125 x 750 cells.
 inline constexpr int64_t kMaxFgGmlCells = int64_t{1} << 24;

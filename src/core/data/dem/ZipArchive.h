@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace kov {
@@ -75,11 +76,23 @@ struct RefusedMember {
     std::string path;
     std::string reason;
 };
-bool visitArchiveMembers(const std::string& path,
-                         const std::function<bool(const std::string& memberPath)>& select,
-                         const std::function<bool(const std::string& memberPath,
-                                                  std::vector<uint8_t>& bytes)>& visit,
-                         std::vector<RefusedMember>* refused, std::string* error,
-                         const ZipLimits& limits = {});
+bool visitArchiveMembers(
+    const std::string& path, const std::function<bool(const std::string& memberPath)>& select,
+    const std::function<bool(const std::string& memberPath, std::vector<uint8_t>& bytes)>& visit,
+    std::vector<RefusedMember>* refused, std::string* error, const ZipLimits& limits = {});
+// The same for an archive held in memory, whose members' paths begin with path.
+bool visitArchiveBytes(
+    std::vector<uint8_t> bytes, const std::string& path,
+    const std::function<bool(const std::string& memberPath)>& select,
+    const std::function<bool(const std::string& memberPath, std::vector<uint8_t>& bytes)>& visit,
+    std::vector<RefusedMember>* refused, std::string* error, const ZipLimits& limits = {});
+
+// A zip archive of the members (name, bytes), deflated, in order: into out, or written to path
+// through a scratch file renamed over it (replaceFileAtomically). For the sample set and tests.
+bool zipBytes(const std::vector<std::pair<std::string, std::string>>& members, std::string& out,
+              std::string* error);
+bool writeZipFile(const std::string& path,
+                  const std::vector<std::pair<std::string, std::string>>& members,
+                  std::string* error);
 
 }  // namespace kov
