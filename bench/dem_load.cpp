@@ -29,8 +29,7 @@ bool writeData(const std::string& dir) {
     std::string error;
     const bool written =
         kov::sample::writeFgGmlZip(dir + "/FG-GML-5339-46-DEM5A.zip", secondMeshFiles(), &error) &&
-        kov::sample::writeLatLonDem(dir + "/533946.asc", "53394600", "53394699", "AAIGrid",
-                                    &error);
+        kov::sample::writeLatLonDem(dir + "/533946.asc", "53394600", "53394699", "AAIGrid", &error);
     if (!written) std::fprintf(stderr, "bench_dem_load: %s\n", error.c_str());
     return written;
 }

@@ -22,13 +22,13 @@ FgGmlCell terrain(double lat, double lon) {
 }
 
 std::string documentText(int cols, int rows, const char* demType) {
-    kov::sample::FgGmlSpec spec;
-    spec.demType = demType;
-    spec.cols = cols;
-    spec.rows = rows;
-    spec.startX = 3;  // real files start part-way
-    spec.cells = kov::sample::terrainCells(spec, terrain);
-    return kov::sample::fgGmlDemText(spec);
+    kov::sample::FgGmlDocument document;
+    document.demType = demType;
+    document.cols = cols;
+    document.rows = rows;
+    document.startX = 3;  // real files start part-way
+    document.cells = kov::sample::terrainCells(document, terrain);
+    return kov::sample::fgGmlDemText(document);
 }
 
 void readDocument(benchmark::State& state, const std::string& text) {

@@ -51,7 +51,7 @@ FgGmlCell cellOfCode(int code) {
 }
 
 bool fgGmlText(const LatLonTerrain& terrain, const char* meshCode, std::string& text) {
-    FgGmlSpec file;
+    FgGmlDocument file;
     file.meshCode = meshCode;
     if (!meshEnvelope(file.meshCode, file.envelope)) return false;
     std::vector<int> codes;

@@ -63,25 +63,26 @@ bool meshEnvelope(std::string_view code, MeshEnvelope& out) {
     return true;
 }
 
-std::vector<FgGmlCell> terrainCells(const FgGmlSpec& spec, const FgGmlTerrain& terrain,
+std::vector<FgGmlCell> terrainCells(const FgGmlDocument& document, const FgGmlTerrain& terrain,
                                     int64_t count) {
-    const int64_t cells = int64_t{spec.cols} * spec.rows;
-    const int64_t start = int64_t{spec.startY} * spec.cols + spec.startX;
+    const int64_t cells = int64_t{document.cols} * document.rows;
+    const int64_t start = int64_t{document.startY} * document.cols + document.startX;
     const int64_t end = count < 0 ? cells : std::min(cells, start + count);
-    const MeshEnvelope& e = spec.envelope;
-    const double stepX = (e.east - e.west) / spec.cols, stepY = (e.north - e.south) / spec.rows;
+    const MeshEnvelope& e = document.envelope;
+    const double stepX = (e.east - e.west) / document.cols,
+                 stepY = (e.north - e.south) / document.rows;
     std::vector<FgGmlCell> out;
     out.reserve(static_cast<size_t>(std::max<int64_t>(0, end - start)));
     for (int64_t i = start; i < end; ++i) {
-        const int64_t row = i / spec.cols, col = i % spec.cols;
+        const int64_t row = i / document.cols, col = i % document.cols;
         out.push_back(terrain(e.north - (row + 0.5) * stepY, e.west + (col + 0.5) * stepX));
     }
     return out;
 }
 
-std::string fgGmlDemText(const FgGmlSpec& spec) {
+std::string fgGmlDemText(const FgGmlDocument& document) {
     std::string out;
-    out.reserve(1024 + spec.cells.size() * 20);
+    out.reserve(1024 + document.cells.size() * 20);
     out +=
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
         "<Dataset xsi:schemaLocation=\"http://fgd.gsi.go.jp/spec/2008/FGD_GMLSchema "
@@ -92,16 +93,16 @@ std::string fgGmlDemText(const FgGmlSpec& spec) {
         "<gml:description>基盤地図情報メタデータ ID=fmdid:15-3101</gml:description>\n"
         "<gml:name>基盤地図情報ダウンロードデータ（GML版）</gml:name>\n"
         "<DEM gml:id=\"DEM001\">\n";
-    out += "<fid>fgoid:10-00100-15-60101-" + spec.meshCode + "</fid>\n";
+    out += "<fid>fgoid:10-00100-15-60101-" + document.meshCode + "</fid>\n";
     out +=
         "<lfSpanFr gml:id=\"DEM001-1\"><gml:timePosition>2016-10-01</gml:timePosition>"
         "</lfSpanFr>\n<devDate gml:id=\"DEM001-2\"><gml:timePosition>2016-10-01"
         "</gml:timePosition></devDate>\n<orgGILvl>0</orgGILvl>\n<orgMDId>H23G0104</orgMDId>\n";
-    out += "<type>" + spacingText(spec.demType) + "</type>\n";
-    out += "<mesh>" + spec.meshCode + "</mesh>\n";
+    out += "<type>" + spacingText(document.demType) + "</type>\n";
+    out += "<mesh>" + document.meshCode + "</mesh>\n";
     out += "<coverage gml:id=\"DEM001-3\">\n<gml:boundedBy>\n<gml:Envelope srsName=\"" +
-           spec.srsName + "\">\n<gml:lowerCorner>";
-    const MeshEnvelope& e = spec.envelope;
+           document.srsName + "\">\n<gml:lowerCorner>";
+    const MeshEnvelope& e = document.envelope;
     appendNumber(out, e.south, "%.9g");
     out += ' ';
     appendNumber(out, e.west, "%.9g");
@@ -113,13 +114,13 @@ std::string fgGmlDemText(const FgGmlSpec& spec) {
         "</gml:upperCorner>\n</gml:Envelope>\n</gml:boundedBy>\n<gml:gridDomain>\n"
         "<gml:Grid dimension=\"2\" gml:id=\"DEM001-4\">\n<gml:limits>\n<gml:GridEnvelope>\n"
         "<gml:low>0 0</gml:low>\n<gml:high>";
-    out += std::to_string(spec.cols - 1) + ' ' + std::to_string(spec.rows - 1);
+    out += std::to_string(document.cols - 1) + ' ' + std::to_string(document.rows - 1);
     out +=
         "</gml:high>\n</gml:GridEnvelope>\n</gml:limits>\n<gml:axisLabels>x y"
         "</gml:axisLabels>\n</gml:Grid>\n</gml:gridDomain>\n<gml:rangeSet>\n<gml:DataBlock>\n"
         "<gml:rangeParameters><QuantityList uom=\"DEM構成点\"/></gml:rangeParameters>\n"
         "<gml:tupleList>\n";
-    for (const FgGmlCell& cell : spec.cells) {
+    for (const FgGmlCell& cell : document.cells) {
         out += cell.type;
         out += ',';
         appendValue(out, cell.metres);
@@ -129,7 +130,7 @@ std::string fgGmlDemText(const FgGmlSpec& spec) {
         "</gml:tupleList>\n</gml:DataBlock>\n</gml:rangeSet>\n<gml:coverageFunction>\n"
         "<gml:GridFunction>\n<gml:sequenceRule order=\"+x-y\">Linear</gml:sequenceRule>\n"
         "<gml:startPoint>";
-    out += std::to_string(spec.startX) + ' ' + std::to_string(spec.startY);
+    out += std::to_string(document.startX) + ' ' + std::to_string(document.startY);
     out +=
         "</gml:startPoint>\n</gml:GridFunction>\n</gml:coverageFunction>\n</coverage>\n"
         "</DEM>\n</Dataset>\n";

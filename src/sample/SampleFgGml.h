@@ -24,7 +24,7 @@ struct FgGmlCell {
     double metres = 0.0;
 };
 
-struct FgGmlSpec {
+struct FgGmlDocument {
     std::string meshCode = "53394528";
     std::string demType = "5A";  // the spacing in its leading digits: 5 m, 10 m, 1 m
     std::string srsName = "fguuid:jgd2011.bl";
@@ -34,13 +34,13 @@ struct FgGmlSpec {
     std::vector<FgGmlCell> cells;
 };
 
-// The cells of spec's grid from its start point on, count of them (all when negative), from the
-// terrain at each cell's centre.
+// The cells of the document's grid from its start point on, count of them (all when negative), from
+// the terrain at each cell's centre.
 using FgGmlTerrain = std::function<FgGmlCell(double latitude, double longitude)>;
-std::vector<FgGmlCell> terrainCells(const FgGmlSpec& spec, const FgGmlTerrain& terrain,
+std::vector<FgGmlCell> terrainCells(const FgGmlDocument& document, const FgGmlTerrain& terrain,
                                     int64_t count = -1);
 
 // The document's text, UTF-8, one tuple a line, values with two decimals (-9999. for none).
-std::string fgGmlDemText(const FgGmlSpec& spec);
+std::string fgGmlDemText(const FgGmlDocument& document);
 
 }  // namespace kov::sample

@@ -21,16 +21,6 @@ namespace {
 // An FG-GML DEM1A file holds some 20 MB of text; nothing near this bound is a DEM file.
 constexpr uint64_t kMaxFgGmlFileBytes = uint64_t{256} << 20;
 
-// The document says "5mメッシュ", the name of a national DEM file its class as well
-// ("FG-GML-5339-46-00-DEM5A-20161001"): "FG-GML DEM5" becomes "FG-GML DEM5A".
-void namedKind(const std::string& name, std::string& kind) {
-    const size_t at = name.find("-DEM");
-    if (at == std::string::npos) return;
-    const std::string named = name.substr(at + 1, name.find('-', at + 1) - at - 1);  // "DEM5A"
-    if (named.size() > 3 && kind == "FG-GML " + named.substr(0, named.size() - 1))
-        kind = "FG-GML " + named;
-}
-
 struct Source {
     std::string path;
     double cellSize = 0.0;  // as requested; 0: the settings' or the source's own
@@ -99,7 +89,9 @@ private:
             refuse(path, error);
             return;
         }
-        namedKind(baseName(path), source.grid.kind);
+        // The document states the spacing ("FG-GML DEM5"), the file's name the class as well.
+        if (const std::string named = fgGmlDemTypeOfName(baseName(path)); !named.empty())
+            source.grid.kind = "FG-GML DEM" + named;
         source.hasCentre = true;
         source.latitude = (source.grid.north + source.grid.south()) / 2;
         source.longitude = (source.grid.west + source.grid.east()) / 2;

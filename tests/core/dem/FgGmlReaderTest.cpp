@@ -12,19 +12,19 @@ namespace kov {
 namespace {
 
 using sample::FgGmlCell;
-using sample::FgGmlSpec;
+using sample::FgGmlDocument;
 
 // A 4 x 3 grid whose list starts at cell (1, 0) and ends two cells early.
-FgGmlSpec smallSpec() {
-    FgGmlSpec spec;
-    spec.cols = 4;
-    spec.rows = 3;
-    spec.envelope = {35.0, 139.0, 35.003, 139.004};
-    spec.startX = 1;
-    spec.cells = {{"地表面", 12.34},   {"表層面", -0.5},   {"その他", 100.25},
+FgGmlDocument smallDocument() {
+    FgGmlDocument document;
+    document.cols = 4;
+    document.rows = 3;
+    document.envelope = {35.0, 139.0, 35.003, 139.004};
+    document.startX = 1;
+    document.cells = {{"地表面", 12.34},   {"表層面", -0.5},   {"その他", 100.25},
                   {"海水面", -9999.0}, {"内水面", 3.0},    {"データなし", 7.0},
                   {"地表面", -9999.0}, {"地表面", 1234.5}, {"地表面", 0.004}};
-    return spec;
+    return document;
 }
 
 // Replaces the first occurrence of from in text.
@@ -36,7 +36,7 @@ std::string replaced(std::string text, const std::string& from, const std::strin
 
 TEST(FgGmlReader, PlacesCellsFromTheStartPointAndFillsTheRestWithNoData) {
     // Four decimals round half away from zero.
-    const std::string text = replaced(sample::fgGmlDemText(smallSpec()), "1234.50", "-123.4565");
+    const std::string text = replaced(sample::fgGmlDemText(smallDocument()), "1234.50", "-123.4565");
     // Through libxml2 alone too: a comment inside the list leaves the fast route.
     const std::string commented = replaced(text, "<gml:tupleList>", "<gml:tupleList><!-- -->");
     const std::vector<int32_t> expected = {MESH_NODATA, 12340,      -500,        100250,
@@ -76,7 +76,7 @@ std::string inShiftJis(std::string utf8) {
 
 // The encoding the document declares decides what its bytes say, on the fast route too.
 TEST(FgGmlReader, ReadsTheDeclaredEncoding) {
-    const std::string text = sample::fgGmlDemText(smallSpec());
+    const std::string text = sample::fgGmlDemText(smallDocument());
     GeoGrid utf8, shiftJis, latin1;
     std::string error;
     ASSERT_TRUE(readFgGmlDem(text, utf8, &error)) << error;
@@ -101,10 +101,10 @@ TEST(FgGmlReader, TakesTheDatumFromTheSrsName) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.srsName);
-        FgGmlSpec spec = smallSpec();
-        spec.srsName = c.srsName;
+        FgGmlDocument document = smallDocument();
+        document.srsName = c.srsName;
         GeoGrid grid;
-        ASSERT_TRUE(readFgGmlDem(sample::fgGmlDemText(spec), grid, nullptr));
+        ASSERT_TRUE(readFgGmlDem(sample::fgGmlDemText(document), grid, nullptr));
         EXPECT_EQ(grid.crs.epsg, c.epsg);
         EXPECT_TRUE(grid.crs.geographic);
         EXPECT_EQ(grid.datumName, c.datum);
@@ -113,10 +113,10 @@ TEST(FgGmlReader, TakesTheDatumFromTheSrsName) {
 }
 
 TEST(FgGmlReader, RefusesDamageWithAReasonAndLeavesTheGridAlone) {
-    const std::string good = sample::fgGmlDemText(smallSpec());
-    FgGmlSpec longer = smallSpec();
+    const std::string good = sample::fgGmlDemText(smallDocument());
+    FgGmlDocument longer = smallDocument();
     longer.cells.resize(12, {"地表面", 1.0});
-    FgGmlSpec outside = smallSpec();
+    FgGmlDocument outside = smallDocument();
     outside.envelope = {50.0, 139.0, 50.003, 139.004};
     struct Case {
         const char* what;
@@ -151,7 +151,7 @@ TEST(FgGmlReader, RefusesDamageWithAReasonAndLeavesTheGridAlone) {
 }
 
 TEST(FgGmlReader, NamesTheLineOfABadValue) {
-    const std::string text = replaced(sample::fgGmlDemText(smallSpec()), "1234.50", "12e");
+    const std::string text = replaced(sample::fgGmlDemText(smallDocument()), "1234.50", "12e");
     size_t line = 1;
     for (size_t at = 0; at < text.find("12e"); ++at)
         line += text[at] == '\n';
@@ -163,16 +163,16 @@ TEST(FgGmlReader, NamesTheLineOfABadValue) {
 
 // A 1 m file is larger than the parser's first piece: the list is cut between pieces.
 TEST(FgGmlReader, ReadsAOneMetreFileOnBothRoutes) {
-    FgGmlSpec spec;
-    spec.demType = "1A";
-    spec.cols = 1125;
-    spec.rows = 750;
-    spec.startX = 17;
+    FgGmlDocument document;
+    document.demType = "1A";
+    document.cols = 1125;
+    document.rows = 750;
+    document.startX = 17;
     auto terrain = [](double lat, double lon) {
         return FgGmlCell{"地表面", std::round((lat - 35) * 1e6 + (lon - 139) * 1e5) / 100};
     };
-    spec.cells = sample::terrainCells(spec, terrain, 800000);
-    const std::string text = sample::fgGmlDemText(spec);
+    document.cells = sample::terrainCells(document, terrain, 800000);
+    const std::string text = sample::fgGmlDemText(document);
     const std::string commented = replaced(text, "<gml:tupleList>", "<gml:tupleList><!-- -->");
     GeoGrid fast, full;
     std::string error;
@@ -191,9 +191,9 @@ TEST(FgGmlReader, ReadsAOneMetreFileOnBothRoutes) {
 }
 
 TEST(FgGmlReader, ReadsTheHeaderFromTheFirstKilobytes) {
-    FgGmlSpec spec;
-    spec.cells = sample::terrainCells(spec, [](double, double) { return FgGmlCell{"地表面", 1}; });
-    const std::string text = sample::fgGmlDemText(spec);
+    FgGmlDocument document;
+    document.cells = sample::terrainCells(document, [](double, double) { return FgGmlCell{"地表面", 1}; });
+    const std::string text = sample::fgGmlDemText(document);
     const std::string head = text.substr(0, 4096);
     ASSERT_LT(head.size(), text.size());
     EXPECT_TRUE(looksLikeFgGmlDem(head));
@@ -201,7 +201,7 @@ TEST(FgGmlReader, ReadsTheHeaderFromTheFirstKilobytes) {
     FgGmlHeader header;
     std::string error;
     ASSERT_TRUE(readFgGmlHeader(head, header, &error)) << error;
-    EXPECT_EQ(header.meshCode, spec.meshCode);
+    EXPECT_EQ(header.meshCode, document.meshCode);
     EXPECT_EQ(header.demType, "5");
     EXPECT_EQ(header.datumName, "JGD2011");
     EXPECT_EQ(header.cols, 225);
