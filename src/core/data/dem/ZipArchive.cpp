@@ -331,6 +331,10 @@ bool zipBytes(const std::vector<std::pair<std::string, std::string>>& members, s
         }
         zip_set_file_compression(archive.get(), static_cast<zip_uint64_t>(index), ZIP_CM_DEFLATE,
                                  0);
+        // A fixed date, not the clock's: the same members make the same bytes.
+        constexpr zip_uint16_t kMidnight = 0, k1October2016 = ((2016 - 1980) << 9) | (10 << 5) | 1;
+        zip_file_set_dostime(archive.get(), static_cast<zip_uint64_t>(index), kMidnight,
+                             k1October2016, 0);
     }
     if (zip_close(archive.get()) != 0)
         return setError(error,

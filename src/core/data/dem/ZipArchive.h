@@ -87,8 +87,9 @@ bool visitArchiveBytes(
     const std::function<bool(const std::string& memberPath, std::vector<uint8_t>& bytes)>& visit,
     std::vector<RefusedMember>* refused, std::string* error, const ZipLimits& limits = {});
 
-// A zip archive of the members (name, bytes), deflated, in order: into out, or written to path
-// through a scratch file renamed over it (replaceFileAtomically). For the sample set and tests.
+// A zip archive of the members (name, bytes), deflated, in order, each dated 1 October 2016 (so
+// that the same members give the same bytes): into out, or written to path through a scratch
+// file renamed over it (replaceFileAtomically). For the sample set and tests.
 bool zipBytes(const std::vector<std::pair<std::string, std::string>>& members, std::string& out,
               std::string* error);
 bool writeZipFile(const std::string& path,
