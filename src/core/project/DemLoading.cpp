@@ -179,13 +179,29 @@ GeodeticDatum datumOfSource(const std::string& datumName) {
 
 }  // namespace
 
+namespace {
+
+bool isPlaced(const ZarHMesh& mesh) {
+    return dynamic_cast<const ZarDemMesh*>(&mesh) != nullptr;
+}
+
+// The first mesh not placed from a source: the one whose zone the sources take.
+const ZarHMesh* zoneDecidingMesh(const HMeshProject& project) {
+    for (int i = 0; i < project.meshCount(); ++i)
+        if (!isPlaced(*project.GetMesh(i))) return project.GetMesh(i);
+    return nullptr;
+}
+
+}  // namespace
+
 ZoneGrid demTarget(const HMeshProject& project, const DemSettings& settings, double latitude,
                    double longitude, const std::string& firstSourceDatum) {
     ZoneGrid target;
-    if (project.meshCount() > 0) {
-        const ZarHMesh& first = *project.GetMesh(0);
-        target.zone = first.zone;
-        target.datum = first.datum;
+    const ZarHMesh* deciding = zoneDecidingMesh(project);
+    if (!deciding && project.meshCount() > 0) deciding = project.GetMesh(0);
+    if (deciding) {
+        target.zone = deciding->zone;
+        target.datum = deciding->datum;
     } else {
         target.zone = settings.zone ? *settings.zone : zoneNearest(latitude, longitude);
         target.datum = settings.datum != GeodeticDatum::kUnstated ? settings.datum
@@ -257,8 +273,31 @@ int loadDemSources(const std::vector<DemRequest>& requests, const DemSettings& s
 
 const ZarHMesh* firstPlacedMesh(const HMeshProject& project) {
     for (int i = 0; i < project.meshCount(); ++i)
-        if (dynamic_cast<const ZarDemMesh*>(project.GetMesh(i))) return project.GetMesh(i);
+        if (isPlaced(*project.GetMesh(i))) return project.GetMesh(i);
     return nullptr;
+}
+
+bool placedOutsideProjectZone(const HMeshProject& project) {
+    const ZarHMesh* placed = firstPlacedMesh(project);
+    const ZarHMesh* deciding = zoneDecidingMesh(project);
+    return placed && deciding &&
+           planeRectangularEpsg(placed->datum, placed->zone) !=
+               planeRectangularEpsg(deciding->datum, deciding->zone);
+}
+
+int placeSourcesAgain(HMeshProject& project, const DemSettings& settings, bool keepCellSizes,
+                      LoadReport& report, HxProgress* progress) {
+    std::vector<DemRequest> sources;
+    for (int i = project.meshCount() - 1; i >= 0; --i) {
+        const ZarHMesh& mesh = *project.GetMesh(i);
+        if (!isPlaced(mesh)) continue;
+        sources.insert(sources.begin(), {mesh.path, keepCellSizes ? mesh.cellSize : 0.0});
+        project.RemoveMesh(i);
+    }
+    const int placed = loadDemSources(sources, settings, project, report, progress);
+    project.SortMeshes();
+    project.UpdateExtent();
+    return placed;
 }
 
 }  // namespace kov

@@ -31,8 +31,9 @@ struct DemRequest {
     double cellSize = 0.0;
 };
 
-// The zone sources go to: the zone and datum of the project's first mesh when it has any; else
-// the settings' zone, else the zone whose origin is nearest to (latitude, longitude); on the
+// The zone sources go to: the zone and datum of the project's first mesh not placed from a
+// source (a tile, a DSM file), else of its first mesh; for a project without meshes the
+// settings' zone, else the zone whose origin is nearest to (latitude, longitude), on the
 // settings' datum, else JGD2011, or JGD2000 when the first source names JGD2000.
 ZoneGrid demTarget(const HMeshProject& project, const DemSettings& settings, double latitude,
                    double longitude, const std::string& firstSourceDatum);
@@ -43,6 +44,16 @@ ZoneGrid demTarget(const HMeshProject& project, const DemSettings& settings, dou
 // is that of the placed meshes (their zone and datum).
 int loadDemSources(const std::vector<DemRequest>& requests, const DemSettings& settings,
                    HMeshProject& project, LoadReport& report, HxProgress* progress);
+
+// Places every mesh of the project that came from a source again, in the zone demTarget gives
+// for the project's other meshes and the settings: after the user chose another zone or cell
+// size (keepCellSizes false: the settings' or the sources' own), or after tiles of another zone
+// arrived (keepCellSizes true). Returns the number placed; the others go to report.
+int placeSourcesAgain(HMeshProject& project, const DemSettings& settings, bool keepCellSizes,
+                      LoadReport& report, HxProgress* progress);
+// Whether meshes placed from sources lie in another zone (or datum) than the project's other
+// meshes, which decide it.
+bool placedOutsideProjectZone(const HMeshProject& project);
 
 // The first mesh placed from such a source (its project file then stores the zone); null when
 // there is none.

@@ -161,6 +161,9 @@ int loadLayerPaths(const std::vector<std::string>& paths, HMeshProject& project,
     }
     if (!demSources.empty() && !stopped)
         added += loadDemSources(demSources, options.dem, project, report, progress);
+    // Tiles of another zone than the sources placed by an earlier load: the tiles decide.
+    if (added > 0 && placedOutsideProjectZone(project))
+        placeSourcesAgain(project, options.dem, true, report, progress);
     if (progress) progress->End();
 
     if (added > 0) {

@@ -374,20 +374,13 @@ void CProjectDlg::cellSizeChosen() {
 
 void CProjectDlg::placeAgain() {
     if (!project_ || loading_ || project_->meshCount() == 0 || !onlyPlacedMeshes(*project_)) return;
-    std::vector<DemRequest> sources;
-    for (int i = 0; i < project_->meshCount(); ++i)
-        sources.push_back({project_->GetMesh(i)->path, 0.0});
     DemSettings settings = demSettings();
     settings.zone = zone_->currentData().toInt();
     loading_ = true;
     {
         WaitCursor wait;
-        while (project_->meshCount() > 0)
-            project_->RemoveMesh(project_->meshCount() - 1);
         LoadReport report;
-        loadDemSources(sources, settings, *project_, report, nullptr);
-        project_->SortMeshes();
-        project_->UpdateExtent();
+        placeSourcesAgain(*project_, settings, false, report, nullptr);
     }
     loading_ = false;
     refresh();

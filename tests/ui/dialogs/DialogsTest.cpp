@@ -8,6 +8,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTest>
 #include <set>
 
 #include <gtest/gtest.h>
@@ -15,6 +16,7 @@
 #include "core/data/HMeshProject.h"
 #include "core/data/ZarHColorMap.h"
 #include "sample/SampleData.h"
+#include "sample/SampleDem.h"
 #include "support/ui/WindowTest.h"
 #include "ui/dialogs/CColorMapDlg.h"
 #include "ui/dialogs/CDsmResoDlg.h"
@@ -118,6 +120,27 @@ TEST_F(ProjectDlgTest, ComposesAProjectFromAFolderAndFilesThroughTheButtons) {
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(std::tuple(messages[0].icon, project_.meshCount()),
               std::tuple(QMessageBox::Warning, 9));
+}
+
+TEST_F(ProjectDlgTest, PlacesNationalDemInTheChosenZoneUntilTilesDecideIt) {
+    QComboBox* zone = control<QComboBox>(CProjectDlg::kIdZone);
+    ASSERT_EQ(dialog_.loadFiles({sample(sample::kSampleDemZipPath)}), 4);
+    EXPECT_EQ(project_.GetMesh(0)->zone, 9);  // the zone nearest to the data
+    EXPECT_EQ(zone->currentData().toInt(), 9);
+    // The user picks zone X on the drop-down with the keyboard: the files are placed there.
+    dialog_.show();
+    zone->setFocus();
+    QTest::keyClick(zone, Qt::Key_Down);
+    ASSERT_EQ(project_.meshCount(), 4);
+    EXPECT_EQ(project_.GetMesh(0)->zone, 10);
+    EXPECT_EQ(layerLines().size(), 4);
+    // Tiles of zone IX arrive: the zone is theirs, the files follow and the choice is closed.
+    dialog_.loadFiles(northTiles());
+    ASSERT_EQ(project_.meshCount(), 7);
+    for (int i = 0; i < project_.meshCount(); ++i)
+        EXPECT_EQ(project_.GetMesh(i)->zone, 9) << project_.GetMesh(i)->path;
+    EXPECT_FALSE(zone->isEnabled());
+    EXPECT_EQ(zone->currentData().toInt(), 9);
 }
 
 TEST_F(ProjectDlgTest, RemovesExactlyTheSelectedLinesAcrossKinds) {
