@@ -1,8 +1,11 @@
 #include "core/project/DemLoading.h"
 
 #include <algorithm>
+#include <deque>
+#include <future>
 #include <map>
 #include <memory>
+#include <thread>
 
 #include "core/base/HxProgress.h"
 #include "core/base/PathNames.h"
@@ -72,7 +75,12 @@ public:
         }
     }
 
-    std::vector<Source>& sources() { return sources_; }
+    // The sources read, in the order of the requests, once every parse has ended.
+    std::vector<Source>& sources() {
+        while (!parsing_.empty())
+            collectParse();
+        return sources_;
+    }
 
 private:
     void refuse(const std::string& path, std::string reason) {
@@ -80,22 +88,36 @@ private:
             {path, std::move(reason), LoadProblem::Damaged, LayerKind::DemSource});
     }
 
-    void addFgGml(const std::string& path, double cellSize, std::string_view text) {
-        Source source;
-        source.path = path;
-        source.cellSize = cellSize;
-        std::string error;
-        if (!readFgGmlDem(text, source.grid, &error)) {
-            refuse(path, error);
-            return;
-        }
-        // The document states the spacing ("FG-GML DEM5"), the file's name the class as well.
-        if (const std::string named = fgGmlDemTypeOfName(baseName(path)); !named.empty())
-            source.grid.kind = "FG-GML DEM" + named;
-        source.hasCentre = true;
-        source.latitude = (source.grid.north + source.grid.south()) / 2;
-        source.longitude = (source.grid.west + source.grid.east()) / 2;
-        sources_.push_back(std::move(source));
+    // Parses an FG-GML document on a worker thread while the next is taken out of its zip: at
+    // most one per core at a time, taken in the order they came.
+    void addFgGml(const std::string& path, double cellSize, std::vector<uint8_t> bytes) {
+        ++accepted_;
+        if (parsing_.size() >= parsesAhead_) collectParse();
+        parsing_.push_back(std::async(std::launch::async, [path, cellSize,
+                                                           bytes = std::move(bytes)] {
+            Parse parse;
+            Source& source = parse.source;
+            source.path = path;
+            source.cellSize = cellSize;
+            const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+            if (!readFgGmlDem(text, source.grid, &parse.error)) return parse;
+            // The document states the spacing ("FG-GML DEM5"), the file's name the class too.
+            if (const std::string named = fgGmlDemTypeOfName(baseName(path)); !named.empty())
+                source.grid.kind = "FG-GML DEM" + named;
+            source.hasCentre = true;
+            source.latitude = (source.grid.north + source.grid.south()) / 2;
+            source.longitude = (source.grid.west + source.grid.east()) / 2;
+            return parse;
+        }));
+    }
+
+    void collectParse() {
+        Parse parse = parsing_.front().get();
+        parsing_.pop_front();
+        if (parse.error.empty())
+            sources_.push_back(std::move(parse.source));
+        else
+            refuse(parse.source.path, std::move(parse.error));
     }
 
     void readFgGmlFile(const DemRequest& request) {
@@ -105,11 +127,12 @@ private:
             refuse(request.path, reason);
             return;
         }
-        addFgGml(request.path, request.cellSize, file->contents());
+        const std::string_view text = file->contents();
+        addFgGml(request.path, request.cellSize, std::vector<uint8_t>(text.begin(), text.end()));
     }
 
     void readWholeZip(const DemRequest& request) {
-        const size_t before = sources_.size();
+        const size_t before = accepted_;
         const size_t refusedBefore = report_.unreadable.size();
         walk(
             request.path,
@@ -117,7 +140,7 @@ private:
                 return equalsIgnoringCase(fileExtension(member), ".xml");
             },
             [&](const std::string&) { return request.cellSize; }, nullptr);
-        if (sources_.size() == before && report_.unreadable.size() == refusedBefore)
+        if (accepted_ == before && report_.unreadable.size() == refusedBefore)
             refuse(request.path, "the zip holds no FG-GML DEM file");
     }
 
@@ -136,7 +159,7 @@ private:
                 if (!looksLikeFgGmlDem(text.substr(0, 4096))) {
                     if (left) refuse(member, "not an FG-GML DEM file");
                 } else {
-                    addFgGml(member, cellSizeOf(member), text);
+                    addFgGml(member, cellSizeOf(member), std::move(bytes));
                 }
                 if (left) left->erase(member);
                 return true;
@@ -167,8 +190,15 @@ private:
         sources_.push_back(std::move(source));
     }
 
+    struct Parse {
+        Source source;
+        std::string error;
+    };
     LoadReport& report_;
     std::vector<Source> sources_;
+    std::deque<std::future<Parse>> parsing_;
+    const size_t parsesAhead_ = std::max(1u, std::thread::hardware_concurrency());
+    size_t accepted_ = 0;  // FG-GML documents handed to a parse
     // Members named one by one, by zip file: their paths and requested cell sizes.
     std::map<std::string, std::map<std::string, double>> members_;
 };

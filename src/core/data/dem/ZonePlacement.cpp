@@ -10,6 +10,7 @@
 #include <memory>
 #include <numbers>
 #include <optional>
+#include <thread>
 
 #include "core/base/PlaneConverter.h"
 #include "core/data/dem/SourceMosaic.h"
@@ -434,49 +435,91 @@ ZarDemMesh::ZarDemMesh() {
     scale = 0.001;
 }
 
+namespace {
+
+// One worker's share of a placement: grids first, first + stride, ... With transformations of
+// its own (PROJ's objects serve one thread) and its own copies of the mosaics' look-up state.
+struct PlacementShare {
+    const std::vector<const GeoGrid*>& grids;
+    const ZoneGrid& target;
+    int zoneEpsg;
+    const std::vector<std::unique_ptr<SourceMosaic>>& mosaics;
+    const std::vector<size_t>& mosaicOf;
+    std::vector<std::unique_ptr<ZarDemMesh>>& placed;
+    std::vector<std::string>& errors;
+
+    void run(size_t first, size_t stride) const {
+        const QuietGdalErrors quiet;  // GDAL's error handlers are the thread's own
+        std::vector<SourceMosaic> own;
+        for (const auto& mosaic : mosaics)
+            own.push_back(*mosaic);
+        std::map<std::string, ZoneTransforms> transforms;  // by coordinate system
+        for (size_t k = first; k < grids.size(); k += stride) {
+            try {
+                placed[k] =
+                    placeOne(*grids[k], mosaicOf[k] == SIZE_MAX ? nullptr : &own[mosaicOf[k]],
+                             transforms, errors[k]);
+            } catch (const std::bad_alloc&) {
+                errors[k] = "there is no memory to place it";
+            }
+        }
+    }
+
+    std::unique_ptr<ZarDemMesh> placeOne(const GeoGrid& g, const SourceMosaic* mosaic,
+                                         std::map<std::string, ZoneTransforms>& transforms,
+                                         std::string& why) const {
+        if (!mosaic) {
+            why = "the grid holds no cells or its steps are not positive";
+            return nullptr;
+        }
+        auto [it, fresh] = transforms.try_emplace(crsKey(g.crs));
+        if (fresh) it->second = makeTransforms(g.crs, zoneEpsg);
+        const ZoneTransforms& t = it->second;
+        if (!t.toZone) {
+            why = t.why;
+            return nullptr;
+        }
+        const std::optional<LatticeRect> rect = zoneRectangle(g, *t.toZone, target, why);
+        if (!rect) return nullptr;
+        std::unique_ptr<ZarDemMesh> mesh = placedMesh(g, target, *rect);
+        if (!mesh) {
+            why =
+                "there is no memory for its " + std::to_string(rect->cols * rect->rows) + " cells";
+            return nullptr;
+        }
+        LatticeFiller(*t.toSource, *mosaic, target.cellSize, *rect, *mesh).fill();
+        mesh->UpdateMinMax();
+        return mesh;
+    }
+};
+
+}  // namespace
+
 std::vector<std::unique_ptr<ZarDemMesh>> placeGrids(const std::vector<const GeoGrid*>& grids,
                                                     const ZoneGrid& target,
                                                     std::vector<std::string>& errors) {
     std::vector<std::unique_ptr<ZarDemMesh>> placed(grids.size());
     errors.assign(grids.size(), std::string());
     const int zoneEpsg = planeRectangularEpsg(target.datum, target.zone);
-    const bool targetOk =
-        zoneEpsg != 0 && target.cellSize >= kFinestCell && target.cellSize <= kCoarsestCell;
+    if (zoneEpsg == 0 || !(target.cellSize >= kFinestCell && target.cellSize <= kCoarsestCell)) {
+        const std::string why = zoneEpsg == 0
+                                    ? "zone " + std::to_string(target.zone) + " is not one of 1..19"
+                                    : "the cell size is not between 1 mm and 100 km";
+        errors.assign(grids.size(), why);
+        return placed;
+    }
     std::vector<std::unique_ptr<SourceMosaic>> mosaics;
     const std::vector<size_t> mosaicOf = formMosaics(grids, mosaics);
-    std::map<std::string, ZoneTransforms> transforms;  // by coordinate system
-    const QuietGdalErrors quiet;
-    for (size_t k = 0; k < grids.size(); ++k) {
-        std::string& why = errors[k];
-        if (!targetOk) {
-            why = zoneEpsg == 0 ? "zone " + std::to_string(target.zone) + " is not one of 1..19"
-                                : "the cell size is not between 1 mm and 100 km";
-            continue;
-        }
-        if (mosaicOf[k] == SIZE_MAX) {
-            why = "the grid holds no cells or its steps are not positive";
-            continue;
-        }
-        const GeoGrid& g = *grids[k];
-        auto [it, fresh] = transforms.try_emplace(crsKey(g.crs));
-        if (fresh) it->second = makeTransforms(g.crs, zoneEpsg);
-        const ZoneTransforms& t = it->second;
-        if (!t.toZone) {
-            why = t.why;
-            continue;
-        }
-        const std::optional<LatticeRect> rect = zoneRectangle(g, *t.toZone, target, why);
-        if (!rect) continue;
-        std::unique_ptr<ZarDemMesh> mesh = placedMesh(g, target, *rect);
-        if (!mesh) {
-            why =
-                "there is no memory for its " + std::to_string(rect->cols * rect->rows) + " cells";
-            continue;
-        }
-        LatticeFiller(*t.toSource, *mosaics[mosaicOf[k]], target.cellSize, *rect, *mesh).fill();
-        mesh->UpdateMinMax();
-        placed[k] = std::move(mesh);
-    }
+    const PlacementShare share{grids, target, zoneEpsg, mosaics, mosaicOf, placed, errors};
+    // The grids are shared out over the cores; each grid is placed by one of them alone.
+    const size_t workers = std::clamp<size_t>(std::thread::hardware_concurrency(), 1,
+                                              std::min<size_t>(grids.size(), 8));
+    std::vector<std::thread> helpers;
+    for (size_t w = 1; w < workers; ++w)
+        helpers.emplace_back([&share, w, workers] { share.run(w, workers); });
+    share.run(0, workers);
+    for (std::thread& helper : helpers)
+        helper.join();
     return placed;
 }
 
