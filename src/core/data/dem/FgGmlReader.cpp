@@ -9,6 +9,7 @@
 #include <climits>
 #include <cmath>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -280,7 +281,9 @@ struct ContextFree {
 
 // Runs the SAX parse over text; the whole of it, or (headerOnly) up to the tuple list.
 bool runParse(std::string_view text, DemParse& parse) {
-    xmlInitParser();
+    // Documents are parsed on several threads at once: libxml2 is set up once, before any.
+    static std::once_flag initialised;
+    std::call_once(initialised, xmlInitParser);
     xmlSAXHandler sax{};
     sax.initialized = XML_SAX2_MAGIC;
     sax.startElementNs = onStartElement;
