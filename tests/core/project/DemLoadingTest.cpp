@@ -2,6 +2,7 @@
 // the registry's judgement by content, the zone rules, project files moved with their zips.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 
 #include "core/data/HMeshProject.h"
@@ -55,6 +56,13 @@ TEST_F(DemLoadingTest, ContentDecidesWhatAFileIs) {
     // What it is not is named, not a "damaged" picture.
     const LoadedLayer other = loadLayer(dir->file("other.xml"), LayerKind::Image, 5.0, nullptr);
     EXPECT_NE(other.reason.find("not an FG-GML DEM"), std::string::npos) << other.reason;
+    ASSERT_EQ(std::system(("gdal_translate -q -ot UInt32 '" + tiff() + "' '" +
+                           dir->file("uint32.tif") + "'")
+                              .c_str()),
+              0);
+    const LoadedLayer unsigned32 =
+        loadLayer(dir->file("uint32.tif"), LayerKind::Image, 5.0, nullptr);
+    EXPECT_NE(unsigned32.reason.find("data type UInt32"), std::string::npos) << unsigned32.reason;
 }
 
 TEST_F(DemLoadingTest, ZoneIsTheTilesThenTheChoiceThenTheNearest) {
