@@ -31,7 +31,7 @@ const char* layerKindName(LayerKind kind) {
         case LayerKind::Shapefile:
             return "shapefile";
         case LayerKind::DemSource:
-            return "elevation source (FG-GML DEM or raster DEM)";
+            return "raster or FG-GML elevation source";
         case LayerKind::Image:
             break;
     }

@@ -9,7 +9,6 @@
 #include <array>
 #include <cctype>
 #include <cmath>
-#include <numbers>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -17,6 +16,7 @@
 #include <memory>
 #include <mutex>
 #include <new>
+#include <numbers>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -107,11 +107,26 @@ std::string driverName(GDALDataset& dataset) {
     return name ? name : "";
 }
 
+// Whether the system's ellipsoid could be the Earth's: a semi-major axis of 6,000 to 7,000 km
+// and an inverse flattening of 250 to 350 (or a sphere). PROJ itself fails on systems of damaged
+// files that name an authority's code with other values (a crash in 9.1), so the rest is never
+// handed to it.
+bool earthlyEllipsoid(const OGRSpatialReference& srs) {
+    OGRErr semiMajorError = OGRERR_NONE, flatteningError = OGRERR_NONE;
+    const double semiMajor = srs.GetSemiMajor(&semiMajorError);
+    const double inverseFlattening = srs.GetInvFlattening(&flatteningError);
+    return semiMajorError == OGRERR_NONE && flatteningError == OGRERR_NONE && semiMajor >= 6.0e6 &&
+           semiMajor <= 7.0e6 &&
+           (inverseFlattening == 0.0 || (inverseFlattening >= 250.0 && inverseFlattening <= 350.0));
+}
+
 // The centre of the raster as JGD2011 latitude and longitude.
 std::optional<std::pair<double, double>> centreLatLon(GDALDataset& dataset) {
     const OGRSpatialReference* srs = dataset.GetSpatialRef();
     double gt[6];
-    if (srs == nullptr || srs->IsEmpty() || dataset.GetGeoTransform(gt) != CE_None) return {};
+    if (srs == nullptr || srs->IsEmpty() || !earthlyEllipsoid(*srs) ||
+        dataset.GetGeoTransform(gt) != CE_None)
+        return {};
     OGRSpatialReference target;
     target.importFromEPSG(6668);
     target.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
@@ -247,6 +262,8 @@ int epsgCodeOf(const OGRSpatialReference& srs) {
 bool crsOf(GDALDataset& dataset, GeoGrid& grid, OGRSpatialReference& srs, std::string* error) {
     const OGRSpatialReference* source = dataset.GetSpatialRef();
     if (source == nullptr || source->IsEmpty()) return fail(error, "no coordinate system");
+    if (!earthlyEllipsoid(*source))
+        return fail(error, "a coordinate system whose ellipsoid is not the Earth's (damaged)");
     srs = *source;
     if (srs.IsCompound()) srs.StripVertical();
     if (!srs.IsGeographic() && !srs.IsProjected())
