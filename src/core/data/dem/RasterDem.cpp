@@ -120,6 +120,8 @@ bool earthlyEllipsoid(const OGRSpatialReference& srs) {
            (inverseFlattening == 0.0 || (inverseFlattening >= 250.0 && inverseFlattening <= 350.0));
 }
 
+int epsgCodeOf(const OGRSpatialReference& srs);
+
 // The centre of the raster as JGD2011 latitude and longitude.
 std::optional<std::pair<double, double>> centreLatLon(GDALDataset& dataset) {
     const OGRSpatialReference* srs = dataset.GetSpatialRef();
@@ -127,11 +129,18 @@ std::optional<std::pair<double, double>> centreLatLon(GDALDataset& dataset) {
     if (srs == nullptr || srs->IsEmpty() || !earthlyEllipsoid(*srs) ||
         dataset.GetGeoTransform(gt) != CE_None)
         return {};
+    // PROJ 9.1 crashes on some systems as damaged files define them under an authority's code
+    // (EPSG 6988 from a fuzzed GeoTIFF): where a code is named, its own definition is used, as
+    // the placement of the grid does too.
+    OGRSpatialReference source;
+    const int code = epsgCodeOf(*srs);
+    if (code == 0 || source.importFromEPSG(code) != OGRERR_NONE) source = *srs;
+    source.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
     OGRSpatialReference target;
     target.importFromEPSG(6668);
     target.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
     std::unique_ptr<OGRCoordinateTransformation> transform(
-        OGRCreateCoordinateTransformation(srs, &target));
+        OGRCreateCoordinateTransformation(&source, &target));
     if (!transform) return {};
     const double column = dataset.GetRasterXSize() / 2.0, row = dataset.GetRasterYSize() / 2.0;
     double x = gt[0] + column * gt[1] + row * gt[2];
