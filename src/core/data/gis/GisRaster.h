@@ -1,0 +1,65 @@
+// Georeferenced rasters written through GDAL for desktop GIS tools: the collection's elevation
+// and rendered maps. The rest of the program never sees a GDAL type.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+class QImage;
+
+namespace kov {
+
+// A north-up grid of square or rectangular cells in a projected system named by its EPSG code.
+// Row 0 is the northernmost row, column 0 the westernmost (as GIS files store them); cell (c, r)
+// covers x from west + c * cellWidth and y down from north - r * cellHeight.
+struct RasterPlacement {
+    int cols = 0;
+    int rows = 0;
+    double west = 0.0;
+    double north = 0.0;
+    double cellWidth = 0.0;   // > 0
+    double cellHeight = 0.0;  // > 0
+    int epsg = 0;  // the zone's code: JGD2011 6669-6687, JGD2000 2443-2461, Tokyo 30161-30179
+};
+
+// What a cell of an exported elevation raster holds.
+enum class CellClass : uint8_t { NoData = 0, Ground = 1, Water = 2 };
+
+// The elevation of an area as a GIS raster holds it: metres where the class is Ground,
+// kRasterNoData elsewhere; classes says which cells are water.
+struct ElevationRaster {
+    static constexpr float kRasterNoData = -9999.0f;
+    RasterPlacement placement;
+    std::vector<float> metres;       // cols * rows, row 0 north
+    std::vector<CellClass> classes;  // cols * rows
+};
+
+// The raster formats we write, chosen by the output's extension.
+enum class RasterFormat {
+    CloudOptimizedGeoTiff,  // ".tif", ".tiff": COG, deflate, overviews
+    AsciiGrid,              // ".asc": ESRI ASCII grid with its .prj (one band: water is no data)
+    Vrt,                    // ".vrt": a VRT over GeoTIFF tiles in a folder beside it
+};
+// Empty for any other extension.
+std::optional<RasterFormat> rasterFormatOfPath(const std::string& path);
+
+// Writes the raster: band 1 "elevation" (Float32 metres, nodata kRasterNoData over water and no
+// data); GeoTIFF and VRT add band 2 "class" (0 no data, 1 ground, 2 water) so that water can be
+// told apart. Every file appears whole or not at all; the previous file survives any failure,
+// and a failure leaves no file behind. False with the reason in error.
+bool writeElevationRaster(const ElevationRaster& raster, const std::string& path,
+                          RasterFormat format, std::string* error);
+
+// Writes a rendered map as an RGBA GeoTIFF (deflate) placed on the placement's rectangle
+// (the image's size must equal cols x rows). Atomic as above.
+bool writeImageGeoTiff(const QImage& image, const RasterPlacement& placement,
+                       const std::string& path, std::string* error);
+
+// The companions that place a PNG in a GIS: a world file (".pgw": pixel width, 0, 0, -pixel
+// height, x and y of the north-west pixel's centre) and "<png>.aux.xml" with the CRS. Atomic.
+bool writeImageGeoreference(const RasterPlacement& placement, const std::string& pngPath,
+                            std::string* error);
+
+}  // namespace kov
