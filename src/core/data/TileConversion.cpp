@@ -1,0 +1,181 @@
+#include "core/data/TileConversion.h"
+
+#include <cmath>
+#include <cstdio>
+#include <ctime>
+#include <set>
+#include <utility>
+
+#include "core/base/HxProgress.h"
+
+namespace kov {
+namespace {
+
+// A sheet's place on the grid: whole sheets north and east of the zone's origin.
+using SheetIndex = std::pair<long long, long long>;  // (row, column)
+
+// The sheets a mesh's rectangle overlaps (an edge on a sheet line touches only one side).
+void addSheetsOf(const ZarHMesh& mesh, std::set<SheetIndex>& sheets) {
+    const auto first = [](double edge, long long size) {
+        return static_cast<long long>(std::floor(edge / static_cast<double>(size)));
+    };
+    const auto last = [](double edge, long long size) {
+        return static_cast<long long>(std::ceil(edge / static_cast<double>(size))) - 1;
+    };
+    for (long long r = first(mesh.ymin, kSheetHeight); r <= last(mesh.ymax, kSheetHeight); ++r)
+        for (long long c = first(mesh.xmin, kSheetWidth); c <= last(mesh.xmax, kSheetWidth); ++c)
+            sheets.emplace(r, c);
+}
+
+// The datum the meshes name; false when two of them name different ones.
+bool commonDatum(const HMeshProject& project, GeodeticDatum& datum) {
+    datum = GeodeticDatum::kUnstated;
+    for (int i = 0; i < project.meshCount(); ++i) {
+        const GeodeticDatum named = project.GetMesh(i)->datum;
+        if (named == GeodeticDatum::kUnstated) continue;
+        if (datum != GeodeticDatum::kUnstated && named != datum) return false;
+        datum = named;
+    }
+    return true;
+}
+
+std::string todayText() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y/%m/%d", &local);
+    return text;
+}
+
+std::string placeText(double x, double y) {
+    char text[96];
+    std::snprintf(text, sizeof text, "E %.1f N %.1f", x, y);
+    return text;
+}
+
+// Whether some cell could hold an elevation without a code: the meshes' range reaches past the
+// fields' range or down to the no-data marker.
+bool mayHoldUnwritable(const HMeshProject& project) {
+    // A whole code of margin: the rounding of a range's end must not decide.
+    return project.GetMinElevation() * 10.0 < kTileNoDataCode + 1 ||
+           project.GetMaxElevation() * 10.0 > kTileHighestCode - 1;
+}
+
+}  // namespace
+
+bool planTiles(const HMeshProject& project, TilePlan& plan, std::string* error) {
+    const auto fail = [&](std::string reason) {
+        if (error) *error = std::move(reason);
+        return false;
+    };
+    plan = TilePlan{};
+    if (project.meshCount() == 0) return fail("the collection holds no elevation mesh");
+    plan.zone = project.planeZone;
+    std::set<SheetIndex> sheets;
+    for (int i = 0; i < project.meshCount(); ++i) {
+        const ZarHMesh& mesh = *project.GetMesh(i);
+        if (mesh.zone != plan.zone)
+            return fail("the meshes lie in different zones (" + std::to_string(plan.zone) +
+                        " and " + std::to_string(mesh.zone) + "); convert each zone on its own");
+        addSheetsOf(mesh, sheets);
+    }
+    if (!commonDatum(project, plan.datum))
+        return fail("the meshes name different datums; convert each datum on its own");
+    for (const auto& [row, column] : sheets) {
+        SheetRect rect{plan.zone, column * kSheetWidth, row * kSheetHeight,
+                       (column + 1) * kSheetWidth, (row + 1) * kSheetHeight};
+        bool valid = true;
+        std::string code = sheetCodeOfPoint(plan.zone, rect.xmin + kSheetWidth / 2,
+                                            rect.ymin + kSheetHeight / 2, &valid);
+        if (!valid)
+            return fail("the sheet at " + placeText(rect.xmin, rect.ymin) +
+                        " lies outside the lettered sheet grid of zone " +
+                        std::to_string(plan.zone));
+        plan.sheets.push_back(rect);
+        plan.codes.push_back(std::move(code));
+    }
+    return true;
+}
+
+SheetContent sampleSheet(const HMeshProject& project, const TilePlan& plan, size_t i,
+                         MeshTile& tile, std::string* error) {
+    const SheetRect& sheet = plan.sheets[i];
+    tile.code = plan.codes[i];
+    tile.cols = kConvertedCols;
+    tile.rows = kConvertedRows;
+    tile.cellSize = kConvertedCellSize;
+    tile.west = static_cast<double>(sheet.xmin);
+    tile.south = static_cast<double>(sheet.ymin);
+    tile.zone = plan.zone;
+    tile.datum = plan.datum;
+    tile.codes.assign(static_cast<size_t>(tile.cols) * tile.rows, kTileNoDataCode);
+    bool filled = false;
+    const double half = kConvertedCellSize / 2;
+    for (int r = 0; r < tile.rows; ++r) {
+        const double y = static_cast<double>(sheet.ymax) - half - r * kConvertedCellSize;
+        int32_t* row = &tile.codes[static_cast<size_t>(r) * tile.cols];
+        for (int c = 0; c < tile.cols; ++c) {
+            const double x = static_cast<double>(sheet.xmin) + half + c * kConvertedCellSize;
+            double z = 0.0;
+            if (project.FindElevation(x, y, z)) {
+                const long long code = std::llround(z * 10.0);
+                if (!isWritableElevationCode(code)) {
+                    if (error)
+                        *error = "the elevation " + std::to_string(z) + " m at " + placeText(x, y) +
+                                 " has no code in the tile format (it holds -999.8 to 9999.9 m "
+                                 "in 0.1 m, -111.1 m marking no data)";
+                    return SheetContent::Unwritable;
+                }
+                row[c] = static_cast<int32_t>(code);
+                filled = true;
+            } else if (project.queryElevation(x, y, WaterCells::Answer).kind == CellKind::Water) {
+                row[c] = kTileWaterCode;
+                filled = true;
+            }
+        }
+    }
+    return filled ? SheetContent::Filled : SheetContent::Empty;
+}
+
+bool convertToTiles(const HMeshProject& project, const std::string& folder,
+                    TileConversionReport& report, HxProgress* progress) {
+    report = TileConversionReport{};
+    TilePlan plan;
+    if (!planTiles(project, plan, &report.error)) return false;
+    HxProgress none;
+    if (!progress) progress = &none;
+    const long long total = static_cast<long long>(plan.sheets.size());
+    const long long mask = progress->StepMask(total);
+    MeshTile tile;
+    // Refused before anything is written, at the cost of sampling twice, only when the
+    // meshes' range says a refusal is possible.
+    if (mayHoldUnwritable(project)) {
+        for (size_t i = 0; i < plan.sheets.size(); ++i)
+            if (sampleSheet(project, plan, i, tile, &report.error) == SheetContent::Unwritable)
+                return false;
+    }
+    tile.created = todayText();
+    tile.author = "Kov View5";
+    tile.crlf = true;  // as the programs that made the format write their files
+    for (size_t i = 0; i < plan.sheets.size(); ++i) {
+        if ((static_cast<long long>(i) & mask) == 0 && progress->SetPos(i, total)) {
+            report.error = "the conversion was cancelled";
+            return false;
+        }
+        const SheetContent content = sampleSheet(project, plan, i, tile, &report.error);
+        if (content == SheetContent::Unwritable) return false;
+        if (content == SheetContent::Empty) continue;
+        tile.name = tile.code;
+        std::string why;
+        if (!writeMeshTile(folder, tile, &why)) {
+            report.error = "tile " + tile.code + ": " + why;
+            return false;
+        }
+        ++report.written;
+        report.codes.push_back(tile.code);
+    }
+    return true;
+}
+
+}  // namespace kov
