@@ -19,6 +19,10 @@ bool isUsableFolder(const std::string& folder) {
     return !std::filesystem::exists(status) || std::filesystem::is_directory(status);
 }
 
+std::string tilesText(int count) {
+    return std::to_string(count) + (count == 1 ? " tile" : " tiles");
+}
+
 }  // namespace
 
 int runConvert(const Arguments& args) {
@@ -42,9 +46,12 @@ int runConvert(const Arguments& args) {
     progress->End();
     if (!complete) {
         std::fprintf(stderr, "kovtool convert: %s\n", report.error.c_str());
-        std::fprintf(stderr,
-                     "kovtool convert: the conversion is incomplete: %d tiles were written to %s\n",
-                     report.written, output.c_str());
+        if (report.written == 0)
+            std::fprintf(stderr, "kovtool convert: no tile was written\n");
+        else
+            std::fprintf(stderr,
+                         "kovtool convert: the conversion is incomplete: %s written to %s\n",
+                         tilesText(report.written).c_str(), output.c_str());
         return 1;
     }
     if (report.written == 0) {
@@ -52,7 +59,8 @@ int runConvert(const Arguments& args) {
                      "kovtool convert: the data holds no ground or water: no tile written\n");
         return 1;
     }
-    std::printf("%s: %d tiles (Data/*.kov, Header/*.csv)\n", output.c_str(), report.written);
+    std::printf("%s: %s (Data/*.kov, Header/*.csv)\n", output.c_str(),
+                tilesText(report.written).c_str());
     return 0;
 }
 

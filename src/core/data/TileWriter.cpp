@@ -25,16 +25,17 @@ public:
         static const FieldTable table;
         return table;
     }
-    const char* field(int code) const {
-        return &text_[static_cast<size_t>(code - kTileWaterCode) * kFieldWidth];
-    }
+    const char* field(int code) const { return &text_[offset(code)]; }
 
 private:
-    FieldTable() : text_(static_cast<size_t>(kTileHighestCode - kTileWaterCode + 1) * 5 + 1) {
-        for (int c = kTileWaterCode; c <= kTileHighestCode; ++c)
-            std::snprintf(field(c), kFieldWidth + 1, "%5d", c);
+    static size_t offset(int code) {
+        return static_cast<size_t>(code - kTileWaterCode) * kFieldWidth;
     }
-    char* field(int code) { return &text_[static_cast<size_t>(code - kTileWaterCode) * 5]; }
+    // One more byte for the terminator snprintf writes after the last field.
+    FieldTable() : text_(offset(kTileHighestCode + 1) + 1) {
+        for (int c = kTileWaterCode; c <= kTileHighestCode; ++c)
+            std::snprintf(&text_[offset(c)], kFieldWidth + 1, "%5d", c);
+    }
     std::vector<char> text_;
 };
 
@@ -149,8 +150,13 @@ bool writeMeshTile(const std::string& folder, const MeshTile& tile, std::string*
     }
     std::string data;
     if (!formatTileData(tile, data, error)) return false;
-    return replaceFileAtomically(headerPath.string(), header, error) &&
-           replaceFileAtomically(dataPath.string(), data, error);
+    const auto replace = [error](const std::filesystem::path& path, const std::string& bytes) {
+        std::string why;
+        if (replaceFileAtomically(path.string(), bytes, &why)) return true;
+        if (error) *error = path.string() + ": " + why;
+        return false;
+    };
+    return replace(headerPath, header) && replace(dataPath, data);
 }
 
 }  // namespace kov
