@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 #include <ctime>
+#include <future>
 #include <set>
 #include <utility>
 
@@ -61,6 +62,55 @@ bool mayHoldUnwritable(const HMeshProject& project) {
     return project.GetMinElevation() * 10.0 < kTileNoDataCode + 1 ||
            project.GetMaxElevation() * 10.0 > kTileHighestCode - 1;
 }
+
+// Writes one tile in the background while the next is sampled: the writes wait for the disk
+// (every file is flushed), the sampling for the processor.
+class WriteBehind {
+public:
+    WriteBehind(const std::string& folder, TileConversionReport& report)
+        : folder_(folder), report_(report) {
+        for (MeshTile& tile : tiles_) {
+            tile.created = todayText();
+            tile.author = "Kov View5";
+            tile.crlf = true;  // as the programs that made the format write their files
+        }
+    }
+    // The tile to fill next: never the one being written.
+    MeshTile& next() { return tiles_[slot_]; }
+    // Waits for the write in flight and counts it; false when it failed (why: in the report).
+    bool finish() {
+        if (!pending_.valid()) return true;
+        const MeshTile& written = tiles_[1 - slot_];
+        const std::string why = pending_.get();
+        if (!why.empty()) {
+            report_.error = "tile " + written.code + ": " + why;
+            return false;
+        }
+        ++report_.written;
+        report_.codes.push_back(written.code);
+        return true;
+    }
+    // Starts writing next() once the previous write has succeeded.
+    bool start() {
+        if (!finish()) return false;
+        MeshTile& tile = tiles_[slot_];
+        tile.name = tile.code;
+        pending_ = std::async(std::launch::async, [this, &tile] {
+            std::string why;
+            if (writeMeshTile(folder_, tile, &why)) return std::string();
+            return why.empty() ? std::string("cannot be written") : why;
+        });
+        slot_ = 1 - slot_;
+        return true;
+    }
+
+private:
+    const std::string folder_;
+    TileConversionReport& report_;
+    MeshTile tiles_[2];
+    int slot_ = 0;
+    std::future<std::string> pending_;
+};
 
 }  // namespace
 
@@ -143,39 +193,34 @@ bool convertToTiles(const HMeshProject& project, const std::string& folder,
     report = TileConversionReport{};
     TilePlan plan;
     if (!planTiles(project, plan, &report.error)) return false;
-    HxProgress none;
-    if (!progress) progress = &none;
-    const long long total = static_cast<long long>(plan.sheets.size());
-    const long long mask = progress->StepMask(total);
-    MeshTile tile;
     // Refused before anything is written, at the cost of sampling twice, only when the
     // meshes' range says a refusal is possible.
     if (mayHoldUnwritable(project)) {
+        MeshTile tile;
         for (size_t i = 0; i < plan.sheets.size(); ++i)
             if (sampleSheet(project, plan, i, tile, &report.error) == SheetContent::Unwritable)
                 return false;
     }
-    tile.created = todayText();
-    tile.author = "Kov View5";
-    tile.crlf = true;  // as the programs that made the format write their files
+    HxProgress none;
+    if (!progress) progress = &none;
+    const long long total = static_cast<long long>(plan.sheets.size());
+    const long long mask = progress->StepMask(total);
+    WriteBehind writer(folder, report);
     for (size_t i = 0; i < plan.sheets.size(); ++i) {
         if ((static_cast<long long>(i) & mask) == 0 && progress->SetPos(i, total)) {
+            writer.finish();
             report.error = "the conversion was cancelled";
             return false;
         }
+        MeshTile& tile = writer.next();
         const SheetContent content = sampleSheet(project, plan, i, tile, &report.error);
-        if (content == SheetContent::Unwritable) return false;
-        if (content == SheetContent::Empty) continue;
-        tile.name = tile.code;
-        std::string why;
-        if (!writeMeshTile(folder, tile, &why)) {
-            report.error = "tile " + tile.code + ": " + why;
+        if (content == SheetContent::Unwritable) {
+            writer.finish();
             return false;
         }
-        ++report.written;
-        report.codes.push_back(tile.code);
+        if (content == SheetContent::Filled && !writer.start()) return false;
     }
-    return true;
+    return writer.finish();
 }
 
 }  // namespace kov
