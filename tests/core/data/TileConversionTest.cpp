@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <optional>
+#include <utility>
 
 #include "core/data/ZarVeyMesh5.h"
 #include "support/MeshFixtures.h"
@@ -58,21 +59,19 @@ TEST(TileConversion, ElevationsAtTheEdgesOfTheFormat) {
         EXPECT_EQ(east.xmin, 2000.0);
         EXPECT_EQ(east.cell(0, 0), *c.code);
         EXPECT_EQ(east.cell(1, 0), MESH_NODATA);
-        EXPECT_EQ(east.datum, GeodeticDatum::kJgd2011);
     }
 }
 
 // Tiles name one zone and one datum: meshes that disagree are refused, not relabelled.
 TEST(TileConversion, MeshesOfDifferentZonesOrDatumsAreRefused) {
-    HMeshProject zones, datums;
-    addEdgeMesh(zones, 0, 9);
-    addEdgeMesh(zones, 0, 2, GeodeticDatum::kJgd2011, 100.0);
-    addEdgeMesh(datums, 0, 9, GeodeticDatum::kJgd2011);
-    addEdgeMesh(datums, 0, 9, GeodeticDatum::kTokyo, 100.0);
-    for (const HMeshProject* project : {&zones, &datums}) {
+    for (const auto& [zone, datum] :
+         {std::pair{2, GeodeticDatum::kJgd2011}, std::pair{9, GeodeticDatum::kTokyo}}) {
+        HMeshProject project;
+        addEdgeMesh(project, 0);
+        addEdgeMesh(project, 0, zone, datum, 100.0);
         TilePlan plan;
         std::string error;
-        EXPECT_FALSE(planTiles(*project, plan, &error));
+        EXPECT_FALSE(planTiles(project, plan, &error));
         EXPECT_NE(error.find("different"), std::string::npos) << error;
     }
 }
