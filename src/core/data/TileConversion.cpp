@@ -15,17 +15,22 @@ namespace {
 // A sheet's place on the grid: whole sheets north and east of the zone's origin.
 using SheetIndex = std::pair<long long, long long>;  // (row, column)
 
-// The sheets a mesh's rectangle overlaps (an edge on a sheet line touches only one side).
-void addSheetsOf(const ZarHMesh& mesh, std::set<SheetIndex>& sheets) {
+// The sheets a mesh's rectangle overlaps (an edge on a sheet line touches only one side); false
+// when they are more than kMaxConvertedSheets.
+bool addSheetsOf(const ZarHMesh& mesh, std::set<SheetIndex>& sheets) {
     const auto first = [](double edge, long long size) {
         return static_cast<long long>(std::floor(edge / static_cast<double>(size)));
     };
     const auto last = [](double edge, long long size) {
         return static_cast<long long>(std::ceil(edge / static_cast<double>(size))) - 1;
     };
-    for (long long r = first(mesh.ymin, kSheetHeight); r <= last(mesh.ymax, kSheetHeight); ++r)
-        for (long long c = first(mesh.xmin, kSheetWidth); c <= last(mesh.xmax, kSheetWidth); ++c)
+    const long long r0 = first(mesh.ymin, kSheetHeight), r1 = last(mesh.ymax, kSheetHeight);
+    const long long c0 = first(mesh.xmin, kSheetWidth), c1 = last(mesh.xmax, kSheetWidth);
+    if ((r1 - r0 + 1) * (c1 - c0 + 1) > kMaxConvertedSheets) return false;
+    for (long long r = r0; r <= r1; ++r)
+        for (long long c = c0; c <= c1; ++c)
             sheets.emplace(r, c);
+    return static_cast<long long>(sheets.size()) <= kMaxConvertedSheets;
 }
 
 // The datum the meshes name; false when two of them name different ones.
@@ -128,7 +133,9 @@ bool planTiles(const HMeshProject& project, TilePlan& plan, std::string* error) 
         if (mesh.zone != plan.zone)
             return fail("the meshes lie in different zones (" + std::to_string(plan.zone) +
                         " and " + std::to_string(mesh.zone) + "); convert each zone on its own");
-        addSheetsOf(mesh, sheets);
+        if (!addSheetsOf(mesh, sheets))
+            return fail("the meshes span more than " + std::to_string(kMaxConvertedSheets) +
+                        " sheets; convert them in parts");
     }
     if (!commonDatum(project, plan.datum))
         return fail("the meshes name different datums; convert each datum on its own");

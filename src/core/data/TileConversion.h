@@ -18,6 +18,8 @@ class HxProgress;
 inline constexpr double kConvertedCellSize = 5.0;
 inline constexpr int kConvertedCols = 400;  // 2000 m
 inline constexpr int kConvertedRows = 300;  // 1500 m
+// The most sheets one conversion plans: 300,000 km2, some 80 GB of tiles.
+inline constexpr long long kMaxConvertedSheets = 100000;
 
 // The sheets the collection's extent touches, and the zone and datum the tiles name.
 struct TilePlan {
@@ -29,7 +31,7 @@ struct TilePlan {
 
 // Plans the conversion of the collection as of its last UpdateExtent. False with the reason in
 // error when it holds no mesh, when its meshes lie in different zones or name different datums,
-// or when a sheet lies outside the lettered sheet grid.
+// span more than kMaxConvertedSheets sheets, or reach outside the lettered sheet grid.
 bool planTiles(const HMeshProject& project, TilePlan& plan, std::string* error);
 
 // What the collection answers at the centres of a sheet's cells.

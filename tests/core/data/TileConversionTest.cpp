@@ -62,15 +62,22 @@ TEST(TileConversion, ElevationsAtTheEdgesOfTheFormat) {
     }
 }
 
-// Tiles name one zone and one datum: meshes that disagree are refused, not relabelled.
-TEST(TileConversion, MeshesOfDifferentZonesOrDatumsAreRefused) {
+// Tiles name one zone and one datum: meshes that disagree are refused, not relabelled. A
+// conversion of more sheets than the bound is refused before any is sampled.
+TEST(TileConversion, RefusesMixedZonesOrDatumsAndTooManySheets) {
+    HMeshProject vast;
+    auto mesh = test::makeFlatMesh(700, 500, 1000.0, 0.0, 0.0, 10);  // 116,550 sheets
+    ASSERT_EQ(vast.AddMesh(mesh), 1);
+    vast.UpdateExtent();
+    TilePlan plan;
+    std::string error;
+    EXPECT_FALSE(planTiles(vast, plan, &error));
+    EXPECT_NE(error.find("more than 100000 sheets"), std::string::npos) << error;
     for (const auto& [zone, datum] :
          {std::pair{2, GeodeticDatum::kJgd2011}, std::pair{9, GeodeticDatum::kTokyo}}) {
         HMeshProject project;
         addEdgeMesh(project, 0);
         addEdgeMesh(project, 0, zone, datum, 100.0);
-        TilePlan plan;
-        std::string error;
         EXPECT_FALSE(planTiles(project, plan, &error));
         EXPECT_NE(error.find("different"), std::string::npos) << error;
     }
