@@ -18,5 +18,6 @@ int runProfile(const Arguments& args);
 int runMeasure(const Arguments& args);
 int runPrint(const Arguments& args);
 int runFlood(const Arguments& args);
+int runConvert(const Arguments& args);
 
 }  // namespace kov::cli

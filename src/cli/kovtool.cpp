@@ -53,6 +53,10 @@ const Command kCommands[] = {
      "              [--colors R,G,B;...] [--water-passes] [--nodata-passes] [--range M]\n"
      "              [--wall E,N E,N ...] [-o OUT.png|OUT.tif] [--json] [--size WxH] [--legend]\n"
      "                               flood estimation: whole area, or from a start point"},
+    {"convert", kov::cli::runConvert,
+     "convert PATH... -o FOLDER [--zone Z] [--cell M] [--dsm-cell M] [-q]\n"
+     "                               write the data as 5 m tiles on the sheet grid\n"
+     "                               (FOLDER/Data/<sheet>.kov, FOLDER/Header/<sheet>.csv)"},
     {"sample", kov::cli::runSample,
      "sample OUTDIR [--block N] [--asc]\n"
      "                               write the sample data set (N x N tiles, default 3;\n"

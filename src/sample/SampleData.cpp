@@ -10,13 +10,12 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <limits>
 #include <system_error>
 
 #include "core/base/MapSheet.h"
-#include "core/base/TextCodec.h"
+#include "core/data/TileWriter.h"
 
 namespace kov::sample {
 
@@ -207,33 +206,6 @@ int terrainCell(const RowContext& row, long long u, long long hills, const Patch
 // ---------------------------------------------------------------------------------------------
 // Files.
 
-// "%5d" of every code from -9999 to 99999, without the cost of printf per field.
-class FieldTable {
-public:
-    static const FieldTable& instance() {
-        static const FieldTable table;
-        return table;
-    }
-    const char* field(int code) const { return &text_[static_cast<size_t>(code - kMin) * 5]; }
-    static constexpr int kMin = -9999;
-    static constexpr int kMax = 99999;
-
-private:
-    FieldTable() : text_(static_cast<size_t>(kMax - kMin + 1) * 5 + 1) {
-        for (int c = kMin; c <= kMax; ++c) {
-            std::snprintf(&text_[static_cast<size_t>(c - kMin) * 5], 6, "%5d", c);
-        }
-    }
-    std::vector<char> text_;
-};
-
-// Formats a decimal integer right-aligned in `width` characters.
-void putRightAligned(char* out, int width, long long value) {
-    char text[24];
-    const int n = std::snprintf(text, sizeof text, "%*lld", width, value);
-    std::memcpy(out, text, static_cast<size_t>(std::min(n, width)));
-}
-
 // The codes of one tile, north row first (the order of the data file).
 void tileCodes(const SampleTile& tile, std::vector<int32_t>& codes) {
     codes.resize(static_cast<size_t>(kTileCols) * kTileRows);
@@ -245,33 +217,23 @@ void tileCodes(const SampleTile& tile, std::vector<int32_t>& codes) {
     }
 }
 
-std::string recordPrefix(const std::string& code) {
-    std::string prefix = code.substr(std::min<size_t>(2, code.size()));
-    prefix.resize(6, ' ');
-    return prefix;
-}
-
-// Formats the data file into text, reusing its storage from the previous tile.
-void dataTextOfCodes(const SampleTile& tile, const std::vector<int32_t>& codes, std::string& text) {
-    const FieldTable& fields = FieldTable::instance();
-    const std::string prefix = recordPrefix(tile.code);
-    const size_t eol = tile.crlf ? 2 : 1;
-    const size_t recordLength = 10 + 5 * kTileCols + eol;
-    text.resize(recordLength * kTileRows);
-    char* p = text.data();
-    for (int r = 0; r < kTileRows; ++r) {
-        std::memcpy(p, prefix.data(), 6);
-        putRightAligned(p + 6, 4, r + 1);
-        p += 10;
-        const int32_t* row = &codes[static_cast<size_t>(r) * kTileCols];
-        for (int c = 0; c < kTileCols; ++c) {
-            const int code = std::clamp<int>(row[c], FieldTable::kMin, FieldTable::kMax);
-            std::memcpy(p, fields.field(code), 5);
-            p += 5;
-        }
-        if (tile.crlf) *p++ = '\r';
-        *p++ = '\n';
-    }
+// The tile as the core writer takes it, without its codes.
+MeshTile meshTileOf(const SampleTile& tile, int zone) {
+    MeshTile out;
+    out.code = tile.code;
+    out.name = tileDisplayName(tile.code);
+    out.cols = kTileCols;
+    out.rows = kTileRows;
+    out.cellSize = kCellSize;
+    out.west = static_cast<double>(tile.west);
+    out.south = static_cast<double>(tile.south);
+    out.zone = zone;
+    out.datum = GeodeticDatum::kJgd2011;
+    out.created = "2024/04/01";
+    out.author = "Kov View5 サンプルデータ";
+    out.method = "航空レーザ測量";
+    out.crlf = tile.crlf;
+    return out;
 }
 
 // ESRI ASCII grid of the tile: elevations in metres with one decimal, north row first.
@@ -307,22 +269,21 @@ std::string esriAsciiText(const SampleTile& tile, const std::vector<int32_t>& co
 // layers, a project file) are written by functions of their own after this one.
 bool writeTiles(const std::filesystem::path& root, const SampleOptions& options,
                 const std::vector<SampleTile>& tiles, std::string* error) {
-    std::vector<int32_t> codes;
     std::string text;
     for (const SampleTile& tile : tiles) {
-        tileCodes(tile, codes);
-        dataTextOfCodes(tile, codes, text);
-        if (!writeWholeFile(root / tile.dataPath, text, error)) {
+        MeshTile mesh = meshTileOf(tile, options.zone);
+        tileCodes(tile, mesh.codes);
+        if (!formatTileData(mesh, text, error) ||
+            !writeWholeFile(root / tile.dataPath, text, error))
             return false;
-        }
-        const std::string header = tileHeaderText(tile, options.zone);
+        const std::string header = tileHeaderText(mesh);
         if (header.empty()) {
             if (error) *error = "cannot encode the header of " + tile.code + " in CP932";
             return false;
         }
         if (!writeWholeFile(root / tile.headerPath, header, error)) return false;
         if (options.esriAscii && !writeWholeFile(root / "asc" / (tile.code + ".asc"),
-                                                 esriAsciiText(tile, codes), error)) {
+                                                 esriAsciiText(tile, mesh.codes), error)) {
             return false;
         }
     }
@@ -444,51 +405,15 @@ std::string tileDisplayName(const std::string& code) {
 }
 
 std::string tileDataText(const SampleTile& tile) {
-    std::vector<int32_t> codes;
-    tileCodes(tile, codes);
+    MeshTile mesh = meshTileOf(tile, 9);
+    tileCodes(tile, mesh.codes);
     std::string text;
-    dataTextOfCodes(tile, codes, text);
+    formatTileData(mesh, text);
     return text;
 }
 
 std::string tileHeaderText(const SampleTile& tile, int zone) {
-    const long long east = tile.west + kTileWidth;
-    const long long north = tile.south + kTileHeight;
-    const char* eol = tile.crlf ? "\r\n" : "\n";
-    char numbers[4][32];
-    std::snprintf(numbers[0], sizeof numbers[0], "%lld", tile.south * 100);
-    std::snprintf(numbers[1], sizeof numbers[1], "%lld", tile.west * 100);
-    std::snprintf(numbers[2], sizeof numbers[2], "%lld", north * 100);
-    std::snprintf(numbers[3], sizeof numbers[3], "%lld", east * 100);
-    const std::string lines[21][2] = {
-        {"ファイル名", tile.code + ".kov"},
-        {"データ種別", "5mメッシュ（標高）"},
-        {"列数", std::to_string(kTileCols)},
-        {"行数", std::to_string(kTileRows)},
-        {"メッシュ間隔(m)", "5.00"},
-        {"メッシュ間隔(m)詳細", "5.000"},
-        {"測地系", "JGD2011"},
-        {"作成日", "2024/04/01"},
-        {"作成者", "Kov View5 サンプルデータ"},
-        {"標高単位(m)", "0.1"},
-        {"記録形式", "固定長 5桁"},
-        {"図郭番号", tile.code},
-        {"水域コード", std::to_string(kWaterCode)},
-        {"欠測コード", std::to_string(kNoDataCode)},
-        {"名称", tileDisplayName(tile.code)},
-        {"計測方法", "航空レーザ測量"},
-        {"座標系", std::to_string(zone)},
-        {"南端X(cm)", numbers[0]},
-        {"西端Y(cm)", numbers[1]},
-        {"北端X(cm)", numbers[2]},
-        {"東端Y(cm)", numbers[3]},
-    };
-    std::string utf8;
-    for (const auto& line : lines)
-        utf8 += line[0] + "," + line[1] + eol;
-    std::string cp932;
-    if (!utf8ToCp932(utf8, cp932)) return std::string();
-    return cp932;
+    return tileHeaderText(meshTileOf(tile, zone));
 }
 
 bool writeSampleDataSet(const std::string& outDir, const SampleOptions& options,

@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "core/data/TileWriter.h"
+
 namespace kov::sample {
 
 // Geometry of one tile: the usual 5 m tile of a 2000 m x 1500 m map sheet.
@@ -24,8 +26,8 @@ inline constexpr int kTileWidth = kTileCols * kCellSize;
 inline constexpr int kTileHeight = kTileRows * kCellSize;
 
 // Codes of the data file (elevations are codes in units of 0.1 m).
-inline constexpr int kWaterCode = -9999;
-inline constexpr int kNoDataCode = -1111;
+inline constexpr int kWaterCode = kTileWaterCode;
+inline constexpr int kNoDataCode = kTileNoDataCode;
 
 struct SampleOptions {
     // Tiles per side of the square block. Up to 3: the northern row of tiles goes to "tiles/"

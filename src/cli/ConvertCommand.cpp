@@ -1,0 +1,67 @@
+// kovtool convert: whatever the program reads, written out as 5 m tiles on the sheet grid.
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+#include "cli/CliSupport.h"
+#include "cli/Commands.h"
+#include "core/base/HxProgress.h"
+#include "core/data/HMeshProject.h"
+#include "core/data/TileConversion.h"
+
+namespace kov::cli {
+namespace {
+
+// A target that exists but is no folder is refused before the data is read.
+bool isUsableFolder(const std::string& folder) {
+    std::error_code error;
+    const auto status = std::filesystem::status(folder, error);
+    return !std::filesystem::exists(status) || std::filesystem::is_directory(status);
+}
+
+std::string tilesText(int count) {
+    return std::to_string(count) + (count == 1 ? " tile" : " tiles");
+}
+
+}  // namespace
+
+int runConvert(const Arguments& args) {
+    std::string output;
+    DataArguments data;
+    if (!parseDataArguments("convert", args, data, {textOption("-o", output)})) return 2;
+    if (output.empty()) {
+        std::fprintf(stderr, "kovtool convert: -o FOLDER is required\n");
+        return 2;
+    }
+    if (!isUsableFolder(output)) {
+        std::fprintf(stderr, "kovtool convert: %s: exists and is not a folder\n", output.c_str());
+        return 1;
+    }
+    HMeshProject project;
+    if (!loadMeshes("convert", data, project)) return 1;
+
+    const std::unique_ptr<HxProgress> progress = commandProgress(data.quiet);
+    TileConversionReport report;
+    const bool complete = convertToTiles(project, output, report, progress.get());
+    progress->End();
+    if (!complete) {
+        std::fprintf(stderr, "kovtool convert: %s\n", report.error.c_str());
+        if (report.written == 0)
+            std::fprintf(stderr, "kovtool convert: no tile was written\n");
+        else
+            std::fprintf(stderr,
+                         "kovtool convert: the conversion is incomplete: %s written to %s\n",
+                         tilesText(report.written).c_str(), output.c_str());
+        return 1;
+    }
+    if (report.written == 0) {
+        std::fprintf(stderr,
+                     "kovtool convert: the data holds no ground or water: no tile written\n");
+        return 1;
+    }
+    std::printf("%s: %s (Data/*.kov, Header/*.csv)\n", output.c_str(),
+                tilesText(report.written).c_str());
+    return 0;
+}
+
+}  // namespace kov::cli
