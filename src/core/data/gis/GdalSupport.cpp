@@ -18,6 +18,13 @@ std::unique_ptr<OGRSpatialReference> spatialReference(int epsg) {
     return srs;
 }
 
+CPLStringList stringList(const std::vector<std::string>& strings) {
+    CPLStringList list;
+    for (const std::string& s : strings)
+        list.AddString(s.c_str());
+    return list;
+}
+
 GDALDriver* writingDriver(const char* name, std::string* error) {
     initialiseGdal();
     GDALDriver* driver = GetGDALDriverManager()->GetDriverByName(name);

@@ -5,8 +5,11 @@
 #include <gdal_priv.h>
 #include <ogr_spatialref.h>
 
+#include <cpl_string.h>
+
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace kov::gis {
 
@@ -21,6 +24,9 @@ std::string gdalReason();
 // The zone's system from its EPSG code with x easting and y northing (GDAL would otherwise
 // follow the authority's northing-first order for these codes). Null for an unknown code.
 std::unique_ptr<OGRSpatialReference> spatialReference(int epsg);
+
+// GDAL's list of strings (options, file names).
+CPLStringList stringList(const std::vector<std::string>& strings);
 
 // The driver of that name when GDAL has it and can create files with it, else null with why.
 GDALDriver* writingDriver(const char* name, std::string* error);
