@@ -36,4 +36,40 @@ GDALDriver* writingDriver(const char* name, std::string* error) {
     return nullptr;
 }
 
+void geoTransform(const RasterPlacement& p, int col, int row, double gt[6]) {
+    gt[0] = p.west + col * p.cellWidth;
+    gt[1] = p.cellWidth;
+    gt[2] = 0.0;
+    gt[3] = p.north - row * p.cellHeight;
+    gt[4] = 0.0;
+    gt[5] = -p.cellHeight;
+}
+
+GDALDatasetUniquePtr emptyMemoryDataset(int cols, int rows) {
+    GDALDriver* memory = writingDriver("MEM", nullptr);
+    return GDALDatasetUniquePtr(memory ? memory->Create("", cols, rows, 0, GDT_Byte, nullptr)
+                                       : nullptr);
+}
+
+bool lendBand(GDALDataset& dataset, GDALDataType type, const void* data, int pixelStep,
+              size_t lineStep) {
+    char pointer[64] = {};
+    CPLPrintPointer(pointer, const_cast<void*>(data), sizeof(pointer));
+    const CPLStringList options = stringList({std::string("DATAPOINTER=") + pointer,
+                                              "PIXELOFFSET=" + std::to_string(pixelStep),
+                                              "LINEOFFSET=" + std::to_string(lineStep)});
+    return dataset.AddBand(type, const_cast<char**>(options.List())) == CE_None;
+}
+
+bool placeDataset(GDALDataset& dataset, const RasterPlacement& p, int col, int row,
+                  std::string* error) {
+    const std::unique_ptr<OGRSpatialReference> srs = spatialReference(p.epsg);
+    if (!srs) return fail(error, "unknown coordinate system EPSG:" + std::to_string(p.epsg));
+    double gt[6];
+    geoTransform(p, col, row, gt);
+    if (dataset.SetSpatialRef(srs.get()) != CE_None || dataset.SetGeoTransform(gt) != CE_None)
+        return fail(error, "cannot place the raster" + gdalReason());
+    return true;
+}
+
 }  // namespace kov::gis

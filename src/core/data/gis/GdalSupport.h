@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "core/data/gis/GisRaster.h"
+
 namespace kov::gis {
 
 inline bool fail(std::string* error, std::string reason) {
@@ -30,5 +32,20 @@ CPLStringList stringList(const std::vector<std::string>& strings);
 
 // The driver of that name when GDAL has it and can create files with it, else null with why.
 GDALDriver* writingDriver(const char* name, std::string* error);
+
+// The GDAL geotransform of the placement's cell (col, row) as the north-west corner.
+void geoTransform(const RasterPlacement& p, int col, int row, double gt[6]);
+
+// A MEM dataset of that size without bands, for lendBand.
+GDALDatasetUniquePtr emptyMemoryDataset(int cols, int rows);
+
+// Lends a buffer to the dataset as its next band (no copy; the buffer must outlive it):
+// pixelStep bytes between cells, lineStep bytes between rows.
+bool lendBand(GDALDataset& dataset, GDALDataType type, const void* data, int pixelStep,
+              size_t lineStep);
+
+// Sets the placement's system and the geotransform of its cell (col, row) as the corner.
+bool placeDataset(GDALDataset& dataset, const RasterPlacement& p, int col, int row,
+                  std::string* error);
 
 }  // namespace kov::gis

@@ -51,44 +51,6 @@ struct Window {
     int rows = 0;
 };
 
-void geoTransform(const RasterPlacement& p, const Window& w, double gt[6]) {
-    gt[0] = p.west + w.col * p.cellWidth;
-    gt[1] = p.cellWidth;
-    gt[2] = 0.0;
-    gt[3] = p.north - w.row * p.cellHeight;
-    gt[4] = 0.0;
-    gt[5] = -p.cellHeight;
-}
-
-GDALDatasetUniquePtr emptyMemoryDataset(int cols, int rows) {
-    GDALDriver* memory = gis::writingDriver("MEM", nullptr);
-    return GDALDatasetUniquePtr(memory ? memory->Create("", cols, rows, 0, GDT_Byte, nullptr)
-                                       : nullptr);
-}
-
-// Lends a buffer to the dataset as its next band: pixelStep bytes between cells, lineStep
-// bytes between rows.
-bool lendBand(GDALDataset& dataset, GDALDataType type, const void* data, int pixelStep,
-              size_t lineStep) {
-    char pointer[64] = {};
-    CPLPrintPointer(pointer, const_cast<void*>(data), sizeof(pointer));
-    const CPLStringList options = gis::stringList({std::string("DATAPOINTER=") + pointer,
-                                                   "PIXELOFFSET=" + std::to_string(pixelStep),
-                                                   "LINEOFFSET=" + std::to_string(lineStep)});
-    return dataset.AddBand(type, const_cast<char**>(options.List())) == CE_None;
-}
-
-bool placeDataset(GDALDataset& dataset, const RasterPlacement& p, const Window& w,
-                  std::string* error) {
-    const std::unique_ptr<OGRSpatialReference> srs = gis::spatialReference(p.epsg);
-    if (!srs) return fail(error, "unknown coordinate system EPSG:" + std::to_string(p.epsg));
-    double gt[6];
-    geoTransform(p, w, gt);
-    if (dataset.SetSpatialRef(srs.get()) != CE_None || dataset.SetGeoTransform(gt) != CE_None)
-        return fail(error, "cannot place the raster" + gdalReason());
-    return true;
-}
-
 void describeBand(GDALRasterBand& band, const char* name, const char* encoding) {
     band.SetDescription(name);
     band.SetMetadataItem("ENCODING", encoding);
@@ -98,17 +60,18 @@ void describeBand(GDALRasterBand& band, const char* name, const char* encoding) 
 // caller's buffers.
 GDALDatasetUniquePtr elevationDataset(const ElevationRaster& raster, const float* classes,
                                       const Window& w, std::string* error) {
-    GDALDatasetUniquePtr dataset = emptyMemoryDataset(w.cols, w.rows);
+    GDALDatasetUniquePtr dataset = gis::emptyMemoryDataset(w.cols, w.rows);
     if (!dataset) {
         fail(error, "cannot make the raster" + gdalReason());
         return nullptr;
     }
     const size_t first = static_cast<size_t>(w.row) * raster.placement.cols + w.col;
     const size_t line = static_cast<size_t>(raster.placement.cols) * sizeof(float);
-    bool lent = lendBand(*dataset, GDT_Float32, raster.metres.data() + first, sizeof(float), line);
+    bool lent =
+        gis::lendBand(*dataset, GDT_Float32, raster.metres.data() + first, sizeof(float), line);
     if (classes)
-        lent = lent && lendBand(*dataset, GDT_Float32, classes + first, sizeof(float), line);
-    if (!lent || !placeDataset(*dataset, raster.placement, w, error)) {
+        lent = lent && gis::lendBand(*dataset, GDT_Float32, classes + first, sizeof(float), line);
+    if (!lent || !gis::placeDataset(*dataset, raster.placement, w.col, w.row, error)) {
         if (!lent) fail(error, "cannot make the raster" + gdalReason());
         return nullptr;
     }
@@ -260,16 +223,15 @@ bool writeImageGeoTiff(const QImage& image, const RasterPlacement& placement,
     if (!isPlaced(placement) || image.width() != placement.cols || image.height() != placement.rows)
         return fail(error, "the picture's size and its placement do not agree");
     const QImage rgba = image.convertToFormat(QImage::Format_RGBA8888);
-    GDALDatasetUniquePtr source = emptyMemoryDataset(rgba.width(), rgba.height());
+    GDALDatasetUniquePtr source = gis::emptyMemoryDataset(rgba.width(), rgba.height());
     bool lent = source != nullptr;
     for (int band = 0; lent && band < 4; ++band)
-        lent = lendBand(*source, GDT_Byte, rgba.constBits() + band, 4, rgba.bytesPerLine());
+        lent = gis::lendBand(*source, GDT_Byte, rgba.constBits() + band, 4, rgba.bytesPerLine());
     if (!lent) return fail(error, "cannot make the raster" + gdalReason());
     const GDALColorInterp roles[4] = {GCI_RedBand, GCI_GreenBand, GCI_BlueBand, GCI_AlphaBand};
     for (int band = 0; band < 4; ++band)
         source->GetRasterBand(band + 1)->SetColorInterpretation(roles[band]);
-    if (!placeDataset(*source, placement, {0, 0, placement.cols, placement.rows}, error))
-        return false;
+    if (!gis::placeDataset(*source, placement, 0, 0, error)) return false;
     ScratchFolder scratch(path);
     if (scratch.path().empty()) return fail(error, "cannot write in the folder of " + path);
     return copyDataset("GTiff", *source, scratch.file().string(),
@@ -300,7 +262,7 @@ bool writeImageGeoreference(const RasterPlacement& placement, const std::string&
     if (!auxWritten) return fail(error, "cannot write " + pngPath + ".aux.xml");
 
     double gt[6];
-    geoTransform(placement, {0, 0, placement.cols, placement.rows}, gt);
+    gis::geoTransform(placement, 0, 0, gt);
     const std::string base = (scratch.path() / fs::path(pngPath).filename()).string();
     if (!GDALWriteWorldFile(base.c_str(), "pgw", gt))
         return fail(error, "cannot write the world file of " + pngPath);
