@@ -51,8 +51,10 @@ const Command kCommands[] = {
     {"flood", kov::cli::runFlood,
      "flood PATH... --level H [--from E,N] [--depth] [--ranks H1,H2,...]\n"
      "              [--colors R,G,B;...] [--water-passes] [--nodata-passes] [--range M]\n"
-     "              [--wall E,N E,N ...] [-o OUT.png|OUT.tif] [--json] [--size WxH] [--legend]\n"
-     "                               flood estimation: whole area, or from a start point"},
+     "              [--wall E,N E,N ...] [-o OUT.png|OUT.tif|OUT.gpkg|OUT.geojson|OUT.shp]\n"
+     "              [--depth-raster OUT.tif] [--json] [--size WxH] [--legend]\n"
+     "                               flood estimation: whole area, or from a start point;\n"
+     "                               polygons per rank, depths, volume (--json)"},
     {"sample", kov::cli::runSample,
      "sample OUTDIR [--block N] [--asc]\n"
      "                               write the sample data set (N x N tiles, default 3;\n"
@@ -66,17 +68,18 @@ void printUsage(FILE* out) {
                  "       kovtool --version\n\ncommands:\n");
     for (const Command& c : kCommands)
         std::fprintf(out, "  %s\n", c.usage);
-    std::fprintf(out,
-                 "\nPATH: 5 m tiles (.kov) and their folders, DSM point files (.txt), shapefiles,\n"
-                 "georeferenced pictures, and elevation sources placed in a plane rectangular\n"
-                 "zone: FG-GML DEM files (.xml), zips of them (zips inside zips too; a member as\n"
-                 "DEM.zip/member.xml) and raster DEMs GDAL reads (GeoTIFF, .asc, .img, .vrt, ...).\n"
-                 "Every command that reads PATHs takes --zone Z (1..19; default: the zone of the\n"
-                 "tiles loaded, else the zone whose origin is nearest to the data) and --cell M\n"
-                 "(the placed cell size; default: the source's own spacing).\n"
-                 "\nexit status: 0 done; 1 the data could not be read or the result could not be\n"
-                 "written; 2 bad arguments (an unknown option, a bad value, a missing -o or data\n"
-                 "path, an output format the command does not write)\n");
+    std::fprintf(
+        out,
+        "\nPATH: 5 m tiles (.kov) and their folders, DSM point files (.txt), shapefiles,\n"
+        "georeferenced pictures, and elevation sources placed in a plane rectangular\n"
+        "zone: FG-GML DEM files (.xml), zips of them (zips inside zips too; a member as\n"
+        "DEM.zip/member.xml) and raster DEMs GDAL reads (GeoTIFF, .asc, .img, .vrt, ...).\n"
+        "Every command that reads PATHs takes --zone Z (1..19; default: the zone of the\n"
+        "tiles loaded, else the zone whose origin is nearest to the data) and --cell M\n"
+        "(the placed cell size; default: the source's own spacing).\n"
+        "\nexit status: 0 done; 1 the data could not be read or the result could not be\n"
+        "written; 2 bad arguments (an unknown option, a bad value, a missing -o or data\n"
+        "path, an output format the command does not write)\n");
 }
 
 // Output that could not be written (a full disk, a closed pipe) fails the command: a result
