@@ -68,18 +68,17 @@ void printUsage(FILE* out) {
                  "       kovtool --version\n\ncommands:\n");
     for (const Command& c : kCommands)
         std::fprintf(out, "  %s\n", c.usage);
-    std::fprintf(
-        out,
-        "\nPATH: 5 m tiles (.kov) and their folders, DSM point files (.txt), shapefiles,\n"
-        "georeferenced pictures, and elevation sources placed in a plane rectangular\n"
-        "zone: FG-GML DEM files (.xml), zips of them (zips inside zips too; a member as\n"
-        "DEM.zip/member.xml) and raster DEMs GDAL reads (GeoTIFF, .asc, .img, .vrt, ...).\n"
-        "Every command that reads PATHs takes --zone Z (1..19; default: the zone of the\n"
-        "tiles loaded, else the zone whose origin is nearest to the data) and --cell M\n"
-        "(the placed cell size; default: the source's own spacing).\n"
-        "\nexit status: 0 done; 1 the data could not be read or the result could not be\n"
-        "written; 2 bad arguments (an unknown option, a bad value, a missing -o or data\n"
-        "path, an output format the command does not write)\n");
+    std::fprintf(out,
+                 "\nPATH: 5 m tiles (.kov) and their folders, DSM point files (.txt), shapefiles,\n"
+                 "georeferenced pictures, and elevation sources placed in a plane rectangular\n"
+                 "zone: FG-GML DEM files (.xml), zips of them (zips inside zips too; a member as\n"
+                 "DEM.zip/member.xml) and raster DEMs GDAL reads (GeoTIFF, .asc, .img, .vrt, ...).\n"
+                 "Every command that reads PATHs takes --zone Z (1..19; default: the zone of the\n"
+                 "tiles loaded, else the zone whose origin is nearest to the data) and --cell M\n"
+                 "(the placed cell size; default: the source's own spacing).\n"
+                 "\nexit status: 0 done; 1 the data could not be read or the result could not be\n"
+                 "written; 2 bad arguments (an unknown option, a bad value, a missing -o or data\n"
+                 "path, an output format the command does not write)\n");
 }
 
 // Output that could not be written (a full disk, a closed pipe) fails the command: a result
