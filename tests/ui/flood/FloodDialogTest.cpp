@@ -2,9 +2,12 @@
 #include <gtest/gtest.h>
 #include <QCheckBox>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QTest>
 #include <cmath>
+#include <filesystem>
+#include <sstream>
 #include <utility>
 
 #include "core/base/CommandIds.h"
@@ -13,6 +16,7 @@
 #include "core/flood/FloodEstimate.h"
 #include "support/MeshFixtures.h"
 #include "support/ui/WindowTest.h"
+#include "ui/app/CKovVApp.h"
 #include "ui/app/CKovVDoc.h"
 #include "ui/app/CMainFrame.h"
 #include "ui/flood/CToolFloodFillDlg.h"
@@ -60,6 +64,7 @@ protected:
         frame_.reset();
         document_.reset();
         setFloodStarter({});
+        setFileDialogHook({});
         setMeasuringTrackStarter({});
         test::SampleWindowTest::TearDown();
     }
@@ -78,6 +83,21 @@ protected:
         for (int i = 0; i < document_->meshes()->imageCount(); ++i)
             n += document_->meshes()->GetImage(i)->isFloodResult();
         return n;
+    }
+    // Opens the menu holding the command and clicks the command; false when it is disabled.
+    bool pick(int id) {
+        QAction* action = frame_->Action(id);
+        for (QMenu* menu : frame_->findChildren<QMenu*>()) {
+            if (!menu->actions().contains(action)) continue;
+            menu->popup(frame_->mapToGlobal(QPoint(10, 10)));
+            EXPECT_TRUE(QTest::qWaitForWindowExposed(menu));
+            const bool enabled = action->isEnabled();
+            QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(action).center());
+            menu->hide();
+            return enabled;
+        }
+        ADD_FAILURE() << "no menu holds " << id;
+        return false;
     }
     bool enabled(int id) {
         frame_->updateCommandStates();
@@ -234,6 +254,63 @@ TEST_F(FloodDialogTest, WholeAreaAndStartPointRunsMakeNamedLayersThatClearRemove
     EXPECT_EQ(floodLayers(), 0);
     EXPECT_EQ(project.imageCount(), before);
     EXPECT_FALSE(enabled(kCmdClearFlood));
+}
+
+// Saving the topmost result as polygons, picked from the menu with the mouse, read back by OGR.
+TEST_F(FloodDialogTest, TheTopmostResultIsSavedAsOnePolygonFeaturePerRank) {
+    openSample();
+    std::vector<FileDialogRequest> requests;
+    std::optional<QString> chosen;
+    setFileDialogHook([&](const FileDialogRequest& request) {
+        requests.push_back(request);
+        return chosen;
+    });
+    EXPECT_FALSE(pick(kCmdExportFlood));  // no flood result yet
+    EXPECT_TRUE(requests.empty());
+
+    // The whole area by ground height with the defaults: one rank, up to 5 m.
+    testPrompts().runModal = [](QDialog&) { return int(QDialog::Accepted); };
+    frame_->RouteCommand(kCmdFloodByGroundHeight);
+    HMeshProject& project = *document_->meshes();
+    const ZarHImage& layer = *project.GetImage(project.imageCount() - 1);
+    ASSERT_TRUE(layer.isFloodResult());
+
+    const std::string path = settingsDir.file("flood.geojson");
+    chosen = QString::fromStdString(path);
+    ASSERT_TRUE(pick(kCmdExportFlood));
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_TRUE(requests[0].save);
+    for (const char* pattern : {"*.gpkg", "*.geojson", "*.shp"})
+        EXPECT_TRUE(requests[0].filter.contains(QLatin1String(pattern))) << pattern;
+    EXPECT_TRUE(messages.empty()) << messages[0].text.toStdString();
+
+    int code = -1;
+    std::istringstream rows(
+        test::runCommand("ogr2ogr -f CSV /vsistdout/ " + path +
+                             " -dialect OGRSQL -sql 'SELECT rank, basis, upper, area, volume, "
+                             "OGR_GEOM_AREA AS m FROM flood'",
+                         &code));
+    ASSERT_EQ(code, 0);
+    std::string header, row;
+    std::getline(rows, header);
+    ASSERT_TRUE(std::getline(rows, row));
+    EXPECT_FALSE(std::getline(rows, header)) << "one rank, one feature";
+    double upper = 0, area = 0, measured = 0;
+    ASSERT_EQ(std::sscanf(row.c_str(), "\"1\",ground,%lf,%lf,,%lf", &upper, &area, &measured), 3)
+        << row;
+    const double cell = (layer.xmax - layer.xmin) / layer.indexedCells->width() *
+                        (layer.ymax - layer.ymin) / layer.indexedCells->height();
+    EXPECT_EQ(upper, 5.0);
+    EXPECT_NEAR(area, layer.indexedCells->histogram()[0] * cell, 1e-6);
+    EXPECT_NEAR(measured, area, 1e-3);
+
+    // A folder that does not exist: the window says so and leaves nothing.
+    const std::string lost = settingsDir.file("no/flood.gpkg");
+    chosen = QString::fromStdString(lost);
+    ASSERT_TRUE(pick(kCmdExportFlood));
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_TRUE(messages[0].text.contains(QStringLiteral("保存できませんでした")));
+    EXPECT_FALSE(std::filesystem::exists(settingsDir.file("no")));
 }
 
 }  // namespace
