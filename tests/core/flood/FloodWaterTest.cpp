@@ -1,5 +1,5 @@
-// The water of a flood: depths and volumes counted here from the terrain itself, against what
-// FloodWater measures and the depth raster holds.
+// The water of a flood: volumes counted here from the terrain itself against what FloodWater
+// measures (the depth raster is read back through GDAL in the kovtool tests).
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -46,20 +46,7 @@ TEST(FloodWater, DepthsAndVolumeOfAFloodAndOfTheWholeArea) {
         EXPECT_NEAR(water.rankVolumes[0] + water.rankVolumes[1] + water.rankVolumes[2], volume,
                     1e-6);
         EXPECT_EQ(water.groundlessCells, fromStart ? 1 : 0);
-        if (!fromStart) continue;
-
-        ElevationRaster depths;
-        ASSERT_TRUE(floodDepthRaster(project, *out, water, 6677, depths, &error)) << error;
-        EXPECT_EQ((std::array{depths.placement.cols, depths.placement.rows}), (std::array{6, 6}));
-        EXPECT_EQ(depths.classes[2], CellClass::Water);  // north row first
-        EXPECT_FALSE(floodDepthRaster(project, *out, water, 6677, depths, &error, 35));
-        EXPECT_NE(error.find("6 x 6 cells"), std::string::npos) << error;
     }
-    // A flood that kept no mask has nothing to count.
-    p.keepFloodMask = false;
-    FloodWater water;
-    EXPECT_FALSE(
-        measureFloodWater(project, *floodFromPoint(project, p, {1012.5, 2002.5}), water, nullptr));
 }
 
 }  // namespace
