@@ -1,6 +1,7 @@
 // kovtool flood: the flood estimation of the program (whole area, or from a start point) over
-// the given data, written as the drawn map (PNG), as the rank image itself (GeoTIFF) and/or as
-// JSON numbers.
+// the given data, written as the drawn map (PNG), as the rank image itself (GeoTIFF), as the
+// ranks' polygons (GeoPackage, GeoJSON, Shapefile, KML), as the depth raster and/or as JSON
+// numbers with the water's volume.
 #include <QBuffer>
 #include <QFontDatabase>
 #include <algorithm>
@@ -16,8 +17,12 @@
 #include "core/base/PathNames.h"
 #include "core/data/HMeshProject.h"
 #include "core/data/ZarHImage.h"
+#include "core/data/gis/GisRaster.h"
+#include "core/data/gis/GisVector.h"
 #include "core/display/MapViewport.h"
 #include "core/flood/FloodEstimate.h"
+#include "core/flood/FloodExport.h"
+#include "core/flood/FloodWater.h"
 #include "core/print/PageComposer.h"
 
 namespace kov::cli {
@@ -43,6 +48,7 @@ struct FloodOptions {
     double range = 0.0;
     std::vector<FPoint> wall;
     std::string output;
+    std::string depthRaster;
     bool json = false;
     int width = 1920;
     int height = 1080;
@@ -102,6 +108,7 @@ std::vector<Option> floodOptions(FloodOptions& o) {
                     }),
         wordsOption("--wall", wallVertex, wallEnd),
         textOption("-o", o.output),
+        textOption("--depth-raster", o.depthRaster),
         valueOption("--size",
                     [&o](const std::string& v) { return parseSize(v, o.width, o.height); }),
         switchOption("--depth", o.depth),
@@ -226,7 +233,7 @@ std::string geoTiffBytes(const FloodRankImage& image, const MapRect& rect, int e
     return out;
 }
 
-std::string jsonOf(const FloodOutcome& r, bool fromStart) {
+std::string jsonOf(const FloodOutcome& r, const FloodWater& water, bool fromStart) {
     const auto counts = r.image.cells->histogram();
     const std::vector<int64_t> cells(counts.begin(), counts.begin() + r.ranks.levels.size());
     const double cellArea = r.cellWidth * r.cellHeight;
@@ -239,12 +246,15 @@ std::string jsonOf(const FloodOutcome& r, bool fromStart) {
     s += ", \"filled\": " + (fromStart ? std::to_string(r.image.filled) : std::string("null"));
     s += ", \"lowest\": " + jsonNumber(r.layer->flood->lowest);
     s += ", \"highest\": " + jsonNumber(r.layer->flood->highest);
+    s +=
+        ", \"volume\": " + jsonNumber(water.volume) + ", \"deepest\": " + jsonNumber(water.deepest);
     s += ", \"ranks\": [";
     for (size_t k = 0; k < cells.size(); ++k) {
         if (k) s += ", ";
         s += "{\"height\": " + jsonNumber(r.ranks.heights[k]) +
              ", \"cells\": " + std::to_string(cells[k]) +
-             ", \"area\": " + jsonNumber(static_cast<double>(cells[k]) * cellArea) + "}";
+             ", \"area\": " + jsonNumber(static_cast<double>(cells[k]) * cellArea) +
+             ", \"volume\": " + jsonNumber(water.rankVolumes[k]) + "}";
     }
     s += "], \"unranked\": " + std::to_string(fromStart ? r.image.unranked : 0) + "}\n";
     return s;
@@ -275,23 +285,20 @@ void reportRefusal(const FloodRefusal& refusal, const FloodOptions& o) {
     std::fprintf(stderr, "kovtool flood: the rank image cannot be made\n");
 }
 
-// The EPSG code of the meshes' plane rectangular system: their zone on the datum they state.
-// Meshes stating different datums are warned of; the finest (last) one's is taken.
+// The EPSG code the georeferenced outputs state; meshes stating different datums are warned of.
 int epsgOf(const HMeshProject& project) {
-    GeodeticDatum datum = GeodeticDatum::kUnstated;
     bool mixed = false;
-    for (int i = 0; i < project.meshCount(); ++i) {
-        const GeodeticDatum d = project.GetMesh(i)->datum;
-        if (d == GeodeticDatum::kUnstated) continue;
-        mixed = mixed || (datum != GeodeticDatum::kUnstated && d != datum);
-        datum = d;
-    }
+    const int epsg = floodEpsg(project, &mixed);
     if (mixed)
         std::fprintf(stderr,
-                     "kovtool flood: warning: the meshes state different datums; the GeoTIFF "
-                     "states %s, that of the finest mesh\n",
-                     datumName(datum));
-    return planeRectangularEpsg(datum, std::clamp(project.planeZone, 1, 19));
+                     "kovtool flood: warning: the meshes state different datums; the outputs "
+                     "state EPSG:%d, that of the finest mesh\n",
+                     epsg);
+    return epsg;
+}
+
+void reportWriteFailure(const std::string& path, const std::string& why) {
+    std::fprintf(stderr, "kovtool flood: %s cannot be written: %s\n", path.c_str(), why.c_str());
 }
 
 }  // namespace
@@ -304,10 +311,19 @@ int runFlood(const Arguments& args) {
     const bool tiff =
         equalsIgnoringCase(extension, ".tif") || equalsIgnoringCase(extension, ".tiff");
     const bool png = equalsIgnoringCase(extension, ".png");
-    if (!o.hasLevel || (o.output.empty() && !o.json) || (!o.output.empty() && !tiff && !png)) {
+    const bool vector = !o.output.empty() && vectorFormatOfPath(o.output).has_value();
+    if (!o.hasLevel || (o.output.empty() && !o.json && o.depthRaster.empty()) ||
+        (!o.output.empty() && !tiff && !png && !vector)) {
         std::fprintf(stderr,
-                     "kovtool flood: --level H and at least one of -o OUT.png|OUT.tif and --json "
-                     "are required\n");
+                     "kovtool flood: --level H and at least one of "
+                     "-o OUT.png|OUT.tif|OUT.gpkg|OUT.geojson|OUT.shp|OUT.kml, --depth-raster "
+                     "OUT.tif and --json are required\n");
+        return 2;
+    }
+    if (!o.depthRaster.empty() && !rasterFormatOfPath(o.depthRaster)) {
+        std::fprintf(stderr,
+                     "kovtool flood: --depth-raster takes OUT.tif, OUT.asc or OUT.vrt: %s\n",
+                     o.depthRaster.c_str());
         return 2;
     }
     if (!o.hasStart) {
@@ -336,6 +352,8 @@ int runFlood(const Arguments& args) {
     p.range = o.range;
     p.rankTexts = o.ranks;
     p.rankColors = o.colors;
+    const bool measured = o.json || vector || !o.depthRaster.empty();
+    p.keepFloodMask = measured;
     for (size_t k = p.rankColors.size(); k < p.rankTexts.size(); ++k)
         p.rankColors.push_back(kDefaultColors[k]);
     FloodRefusal refusal;
@@ -347,12 +365,29 @@ int runFlood(const Arguments& args) {
         reportRefusal(refusal, o);
         return 1;
     }
-    const std::string json = o.json ? jsonOf(*result, o.hasStart) : std::string();
+    FloodWater water;
+    std::string why;
+    if (measured && !measureFloodWater(project, *result, water, &why)) {
+        std::fprintf(stderr, "kovtool flood: %s\n", why.c_str());
+        return 1;
+    }
+    const std::string json = o.json ? jsonOf(*result, water, o.hasStart) : std::string();
+    const int epsg = tiff || vector || !o.depthRaster.empty() ? epsgOf(project) : 0;
+    if (!o.depthRaster.empty() &&
+        !writeFloodDepths(project, *result, water, epsg, o.depthRaster, &why)) {
+        reportWriteFailure(o.depthRaster, why);
+        return 1;
+    }
 
-    if (tiff) {
+    if (vector) {
+        if (!writeFloodPolygons(*result->layer, &water.rankVolumes, epsg, o.output, &why)) {
+            reportWriteFailure(o.output, why);
+            return 1;
+        }
+    } else if (tiff) {
         const ZarHImage& layer = *result->layer;
         const MapRect grid{layer.xmin, layer.ymin, layer.xmax, layer.ymax};
-        const std::string bytes = geoTiffBytes(result->image, grid, epsgOf(project));
+        const std::string bytes = geoTiffBytes(result->image, grid, epsg);
         const QByteArray file(bytes.data(), static_cast<qsizetype>(bytes.size()));
         if (!writeOutputFile("flood", o.output, file, "the picture cannot be encoded")) return 1;
     } else if (png) {

@@ -51,8 +51,10 @@ const Command kCommands[] = {
     {"flood", kov::cli::runFlood,
      "flood PATH... --level H [--from E,N] [--depth] [--ranks H1,H2,...]\n"
      "              [--colors R,G,B;...] [--water-passes] [--nodata-passes] [--range M]\n"
-     "              [--wall E,N E,N ...] [-o OUT.png|OUT.tif] [--json] [--size WxH] [--legend]\n"
-     "                               flood estimation: whole area, or from a start point"},
+     "              [--wall E,N E,N ...] [-o OUT.png|OUT.tif|OUT.gpkg|OUT.geojson|OUT.shp]\n"
+     "              [--depth-raster OUT.tif] [--json] [--size WxH] [--legend]\n"
+     "                               flood estimation: whole area, or from a start point;\n"
+     "                               polygons per rank, depths, volume (--json)"},
     {"convert", kov::cli::runConvert,
      "convert PATH... -o FOLDER [--zone Z] [--cell M] [--dsm-cell M] [-q]\n"
      "                               write the data as 5 m tiles on the sheet grid\n"

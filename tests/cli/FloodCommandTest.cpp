@@ -1,17 +1,38 @@
-// kovtool flood, run as a user runs it: the JSON numbers and the GeoTIFF as GDAL reads it.
+// kovtool flood, run as a user runs it: the JSON numbers, and the GeoTIFFs and polygons as GDAL
+// and OGR read them, against our own count (GRASS r.lake: tests/conformance/cases/grass.txt).
 #include <gtest/gtest.h>
 
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <cmath>
 #include <filesystem>
+#include <map>
+#include <sstream>
 #include <tuple>
 
 #include "cli/Kovtool.h"
 
 namespace kov {
 namespace {
+
+// The cells of band 1 of a raster as GDAL reads them: (x, y) of the cell centre -> value; nodata
+// cells are left out.
+std::map<std::pair<double, double>, double> cellsOf(const std::string& raster) {
+    int code = -1;
+    std::istringstream text(test::runCommand(
+        "gdal_translate -q -b 1 -of XYZ '" + raster + "' /vsistdout/ 2>/dev/null", &code));
+    EXPECT_EQ(code, 0) << raster;
+    std::map<std::pair<double, double>, double> cells;
+    double x = 0, y = 0;
+    std::string v;  // "-nan" is no number to operator>>
+    while (text >> x >> y >> v) {
+        const double value = std::strtod(v.c_str(), nullptr);
+        if (value != -9999.0 && !std::isnan(value)) cells[{x, y}] = value;
+    }
+    return cells;
+}
 
 class KovtoolFloodTest : public ::testing::Test, protected test::KovtoolRuns {
 protected:
@@ -110,6 +131,54 @@ TEST_F(KovtoolFloodTest, NonSquareCellsAndRunsThatAreRefused) {
         EXPECT_EQ(code, exitCode) << args;
         EXPECT_NE(lastError().find(reason), std::string::npos) << args;
         EXPECT_FALSE(std::filesystem::exists(dir.file("f.png"))) << args;
+    }
+}
+
+TEST_F(KovtoolFloodTest, DepthsVolumeAndPolygonsReadBackThroughGdal) {
+    const std::string depth = dir.file("d.tif"), polygons = dir.file("f.gpkg");
+    const QJsonObject o = floodJson("--level 5.05 --from -7897.5,-35900 --ranks 1,3 --json -o " +
+                                    polygons + " --depth-raster " + depth);
+    // Ground |c - 20| m under water at 5.05 m in columns 15..25, but the water cell.
+    double volume = -5.05 * 25.0;
+    for (int c = 15; c <= 25; ++c)
+        volume += (5.05 - std::abs(c - 20)) * 25.0 * 30;
+    EXPECT_NEAR(o["volume"].toDouble(), volume, 1e-6);
+    const auto cells = cellsOf(depth);
+    EXPECT_EQ(cells.size(), 11u * 30 - 1);
+    EXPECT_FALSE(cells.count({-7897.5, -35852.5}));  // the water cell, in the north row
+    for (const auto& [at, metres] : cells)
+        ASSERT_NEAR(metres, 5.05 - std::abs((at.first + 8000.0) / 5.0 - 20.5), 1e-5) << at.first;
+    int status = -1;
+    EXPECT_NE(test::runCommand("gdalinfo " + depth, &status).find("\"EPSG\",6677"),
+              std::string::npos);
+
+    // One feature per rank: OGR's measure of the polygons, the numbers of the JSON.
+    const std::string rows = test::runCommand(
+        "ogr2ogr -f CSV /vsistdout/ " + polygons +
+            " -dialect OGRSQL -sql 'SELECT rank, lower, upper, area, volume, OGR_GEOM_AREA "
+            "FROM flood ORDER BY rank'",
+        &status);
+    const QJsonArray ranks = o["ranks"].toArray();
+    const auto row = [&](int r, const char* range) {
+        const QJsonObject rank = ranks[r].toObject();
+        return QString("\"%1\",%2,%3,%4,%3\n")
+            .arg(r + 1)
+            .arg(range)
+            .arg(rank["area"].toDouble())
+            .arg(rank["volume"].toDouble())
+            .toStdString();
+    };
+    EXPECT_EQ(rows, "rank,lower,upper,area,volume,OGR_GEOM_AREA\n" + row(0, ",1") + row(1, "1,3"));
+    EXPECT_NE(test::runCommand("ogrinfo -so " + polygons + " flood", &status).find("6677"),
+              std::string::npos);
+
+    // Bad names are refused before any work (exit 2), unwritable targets fail (exit 1).
+    for (const auto& [args, exitCode] : {std::pair{"-o " + dir.file("f.xyz"), 2},
+                                         {"--depth-raster " + dir.file("no/d.tif"), 1},
+                                         {"-o " + dir.file("no/f.shp"), 1}}) {
+        onValley("flood", "--level 5 --from -7897.5,-35900 " + args);
+        EXPECT_EQ(code, exitCode) << args << lastError();
+        EXPECT_FALSE(std::filesystem::exists(dir.file("no"))) << args;
     }
 }
 

@@ -44,6 +44,7 @@ inline constexpr int kCmdCrossSection = 32774;
 inline constexpr int kCmdFloodByGroundHeight = 32790;
 inline constexpr int kCmdFloodByDepth = 32792;
 inline constexpr int kCmdClearFlood = 32791;
+inline constexpr int kCmdExportFlood = 33110;  // the topmost flood result as polygons
 
 // Help menu and the help accelerators.
 inline constexpr int kCmdHelpContents = 57667;

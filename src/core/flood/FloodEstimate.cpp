@@ -48,6 +48,9 @@ std::optional<FloodOutcome> finish(HMeshProject& project, const FloodParameters&
                                    bool fromStart) {
     FloodOutcome out;
     out.unit = fill.unit();
+    out.grid = fill.gridRect();
+    out.level = p.height;
+    out.levelCode = waterLevelOf(p.height, out.unit);
     out.cellWidth = (fill.gridRect().xmax - fill.gridRect().xmin) / fill.gridWidth();
     out.cellHeight = (fill.gridRect().ymax - fill.gridRect().ymin) / fill.gridHeight();
     auto layer = std::make_unique<ZarHImage>();
@@ -180,6 +183,7 @@ std::optional<FloodOutcome> floodFromPoint(HMeshProject& project, const FloodPar
     fill.SetFlags((p.waterPasses ? HMeshFloodFill::kWaterPasses : 0) |
                   (p.noDataPasses ? HMeshFloodFill::kNoDataPasses : 0));
     fill.SetRange(p.rangeOn, p.range);
+    fill.keepFloodMask = p.keepFloodMask;
     if (wall) fill.SetWall(*wall);
     auto image = fill.Run(ranks->levels, colorsFor(p, ranks->levels.size()), start,
                           waterLevelOf(p.height, unit), p.depthMode);

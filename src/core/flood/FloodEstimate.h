@@ -40,6 +40,9 @@ struct FloodParameters {
     double range = 3000.0;
     std::vector<std::string> rankTexts{"5.0"};
     std::vector<uint32_t> rankColors{0xFF0000};  // 0x00BBGGRR, one per rank text
+    // A flood from a start point keeps which cells it reached (FloodRankImage::flooded), for
+    // the depths and volumes of FloodExport.
+    bool keepFloodMask = false;
 };
 
 // The next layer name: "FloodFill-%d" (whole area) or "FloodFillEx-%d" (start point), each
@@ -51,8 +54,11 @@ struct FloodOutcome {
     FloodRankImage image;              // the rank image it was made from
     FloodRanks ranks;
     double unit = 1.0;        // metres per raw unit
+    double level = 0.0;       // the water level asked for, metres
+    int32_t levelCode = 0;    // and in raw units: ground above it stops the flood
     double cellWidth = 0.0;   // metres per grid cell, west to east
     double cellHeight = 0.0;  // and south to north: grid cells need not be square
+    MapRect grid;             // the grid's plane rectangle (the layer's, which may be handed on)
 };
 
 // Why a flood gave no layer, with the figures its message needs. A layer that would show

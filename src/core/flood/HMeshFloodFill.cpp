@@ -329,6 +329,12 @@ void HMeshFloodFill::spanFilled(int y, int left, int right) {
     });
 }
 
+void HMeshFloodFill::keepFlooded(int j, int x, const uint8_t* marked, int n, BlockGrid& mask) {
+    for (int k = 0; k < n; ++k)
+        rankBuffer_[static_cast<size_t>(k)] = (marked[k] & kUnflooded) ? 0 : 1;
+    mask.writeRow(j, x, x + n - 1, rankBuffer_.data());
+}
+
 void HMeshFloodFill::storeRanks(int j, int x0, int x1, const uint8_t* ranks,
                                 BlockGrid& image) const {
     for (const Placement& p : placements_) {
@@ -541,12 +547,16 @@ std::optional<FloodRankImage> HMeshFloodFill::Run(const std::vector<int32_t>& le
         // either side were ranked; blocks left without a rank are given back.
         const int top = std::max(bounds.top - 1, 0);
         const int bottom = std::min(bounds.bottom + 1, gridHeight_ - 1);
+        if (keepFloodMask)
+            image.flooded = std::make_shared<BlockGrid>(gridWidth_, gridHeight_, 0, rankImageLimit);
         for (int j = top; j <= bottom; ++j)
-            cells.forEachStoredRun(j, 0, gridWidth_ - 1, [](int, uint8_t* p, int n) {
+            cells.forEachStoredRun(j, 0, gridWidth_ - 1, [&](int x, uint8_t* p, int n) {
+                if (image.flooded) keepFlooded(j, x, p, n, *image.flooded);
                 for (int k = 0; k < n; ++k)
                     p[k] = (p[k] & kUnflooded) ? kNoRank : p[k];
             });
         cells.dropBackgroundBlocks();
+        if (image.flooded) image.flooded->dropBackgroundBlocks();
         return image;
     });
 }

@@ -57,6 +57,9 @@ struct FloodRankImage {
     int32_t highest = 0;
     int startI = -1;
     int startJ = -1;
+    // With HMeshFloodFill::keepFloodMask: 1 on every cell the flood reached, ranked or not
+    // (blocks only where it did).
+    std::shared_ptr<BlockGrid> flooded;
 };
 
 // (The original name _HMeshFloodFill begins with an underscore and a capital, which C++
@@ -95,6 +98,10 @@ public:
     // The grid cell of a plane point (floor of its fraction of the grid); false outside.
     bool cellOf(double x, double y, int& i, int& j) const;
 
+    // The raw values of grid row j, columns x0..x1 (the last mesh containing a cell answers), in
+    // units of the finest mesh's scale; kFloodOutside where no mesh covers a cell.
+    void readRow(int j, int x0, int x1, uint32_t* out) const;
+
     // The raw value of a grid cell in units of the finest mesh's scale (a mesh of another scale
     // is converted); kFloodOutside where no mesh covers it.
     uint32_t GetPixel(int i, int j) const;
@@ -111,6 +118,8 @@ public:
     FloodFailure failure() const { return failure_; }
     // The most memory the rank image may take, in bytes (what the project's budget has left).
     int64_t rankImageLimit = std::numeric_limits<int64_t>::max();
+    // Whether Run keeps the flood mask in the rank image it answers.
+    bool keepFloodMask = false;
     const MapRect& gridRect() const { return rect_; }
     // Lowest and highest raw level of the open ground the fill met (valid when statsStarted).
     int32_t lowestLevel = 0;
@@ -135,9 +144,6 @@ private:
         std::vector<int32_t> colOf;
         std::vector<int32_t> rowOf;
     };
-    // The raw values of grid row j, columns x0..x1 (the last mesh containing a cell answers), in
-    // units of the finest mesh's scale.
-    void readRow(int j, int x0, int x1, uint32_t* out) const;
     void drawWall(const std::vector<FPoint>& polyline);
     bool rangeBoundary(int i, int j) const;
     void rankRow(const uint32_t* values, int n, const std::vector<int32_t>& levels,
@@ -145,6 +151,8 @@ private:
     // Stores the ranks of row j, columns x0..x1, where meshes cover them: the rest of the grid
     // keeps no blocks.
     void storeRanks(int j, int x0, int x1, const uint8_t* ranks, BlockGrid& image) const;
+    // Copies which of the n marked cells from (x, j) on were flooded into the mask.
+    void keepFlooded(int j, int x, const uint8_t* marked, int n, BlockGrid& mask);
     FloodRankImage blankImage(const std::vector<uint32_t>& colors) const;
     // Runs work and answers its result; a rank image over its limit or memory running out
     // give none, with failure() set.

@@ -67,6 +67,7 @@ constexpr ToolCommand kToolCommands[] = {
     {kCmdFloodByGroundHeight, "簡易浸水想定(地盤高）"},
     {kCmdFloodByDepth, "簡易浸水想定（浸水高）"},
     {kCmdClearFlood, "簡易浸水想定結果のクリアー"},
+    {kCmdExportFlood, "浸水範囲のエクスポート"},
     {kCmdPrint, "印刷"},
     {kCmdPrintWithoutDialog, "印刷"},
 };
@@ -516,6 +517,7 @@ bool CKovVDoc::OnUpdateCommand(int id, CommandState& state) {
             state.enabled = has && !trace_.empty();
             return true;
         case kCmdClearFlood:
+        case kCmdExportFlood:
             state.enabled = meshes_ && hasFloodLayer(*meshes_);
             return true;
         case kCmdMeasureProperties:

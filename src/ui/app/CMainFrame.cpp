@@ -95,6 +95,8 @@ constexpr CommandText kCommandTexts[] = {
      "浸水の深さでランク分けした簡易浸水想定図を作成します\n簡易浸水想定（浸水高）"},
     {kCmdClearFlood, "簡易浸水想定結果のクリアー(&R)...",
      "簡易浸水想定の結果をすべて消去します\n簡易浸水想定結果のクリアー"},
+    {kCmdExportFlood, "浸水範囲のエクスポート(&X)...",
+     "最前面の簡易浸水想定の結果をランクごとのポリゴンとして保存します\n浸水範囲のエクスポート"},
     {kCmdHelpContents, "このビューワの使い方(&H)", "ヘルプの目次を表示します\nヘルプ"},
     {kCmdAbout, "このプログラムの情報(&A)...",
      "プログラムの情報とバージョンを表示します\nバージョン情報"},
@@ -141,7 +143,8 @@ const MenuLayout kMenuLayout[] = {
       kCmdToggleToolBar, kCmdToggleStatusBar}},
     {"図上計測(&R)",
      {kCmdMeasureDistanceArea, kCmdMeasureDistanceSlope, 0, kCmdClearTrace, kCmdMeasureProperties,
-      0, kCmdCrossSection, 0, kCmdFloodByGroundHeight, kCmdFloodByDepth, kCmdClearFlood}},
+      0, kCmdCrossSection, 0, kCmdFloodByGroundHeight, kCmdFloodByDepth, kCmdClearFlood,
+      kCmdExportFlood}},
     {"ヘルプ(&H)", {kCmdHelpContents, 0, kCmdAbout}},
 };
 

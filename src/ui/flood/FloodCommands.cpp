@@ -1,6 +1,7 @@
 #include "ui/flood/FloodCommands.h"
 
 #include <QApplication>
+#include <QFile>
 #include <algorithm>
 #include <memory>
 
@@ -8,6 +9,8 @@
 #include "core/base/NumberFormat.h"
 #include "core/data/ZarHImage.h"
 #include "core/flood/FloodEstimate.h"
+#include "core/flood/FloodExport.h"
+#include "ui/app/CKovVApp.h"
 #include "ui/app/CKovVDoc.h"
 #include "ui/flood/CToolFloodFillDlg.h"
 #include "ui/measure/MeasureHooks.h"
@@ -118,6 +121,41 @@ void clearResults(CKovVDoc& document, int) {
     if (clearFloodLayers(*document.meshes()) > 0) document.RedrawAllViews();
 }
 
+// The flood result drawn on top: the last one among the images.
+const ZarHImage* topmostFloodResult(const HMeshProject& project) {
+    for (int i = project.imageCount() - 1; i >= 0; --i)
+        if (project.GetImage(i)->isFloodResult()) return project.GetImage(i);
+    return nullptr;
+}
+
+// Saves the ranks of the topmost flood result as polygons in a vector file the user names (the
+// file dialog asks before replacing a file).
+void exportResult(CKovVDoc& document, int) {
+    const HMeshProject* project = document.meshes();
+    const ZarHImage* layer = project ? topmostFloodResult(*project) : nullptr;
+    if (!layer) return;
+    FileDialogRequest request;
+    request.save = true;
+    request.defaultExtension = QStringLiteral("gpkg");
+    request.filter = QStringLiteral(
+        "GeoPackage ファイル (*.gpkg)|*.gpkg|GeoJSON ファイル (*.geojson)|*.geojson|"
+        "シェープファイル (*.shp)|*.shp||");
+    request.initialPath = QString::fromStdString(layer->name) + QStringLiteral(".gpkg");
+    const std::optional<QString> chosen = promptFileName(parentOf(document), request);
+    if (!chosen) return;
+    std::string error;
+    bool written = false;
+    {
+        WaitCursor wait;
+        written = writeFloodPolygons(*layer, nullptr, floodEpsg(*project),
+                                     QFile::encodeName(*chosen).toStdString(), &error);
+    }
+    if (!written)
+        ShowMessage(parentOf(document), QMessageBox::Warning,
+                    QStringLiteral("浸水範囲を %1 に保存できませんでした。\n%2")
+                        .arg(*chosen, QString::fromStdString(error)));
+}
+
 }  // namespace
 
 bool runFloodFromPoint(CKovVDoc& document, const FloodParameters& parameters, bool wallFromTrace,
@@ -144,6 +182,7 @@ void registerFloodCommands() {
     CKovVDoc::setCommandHandler(kCmdFloodByGroundHeight, runEstimation);
     CKovVDoc::setCommandHandler(kCmdFloodByDepth, runEstimation);
     CKovVDoc::setCommandHandler(kCmdClearFlood, clearResults);
+    CKovVDoc::setCommandHandler(kCmdExportFlood, exportResult);
 }
 
 }  // namespace kov

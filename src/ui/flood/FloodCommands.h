@@ -1,6 +1,6 @@
 // The flood estimation commands of the document: by ground height (32790) and by flood depth
-// (32792), over the whole area or from a point picked on the map, and clearing the results
-// (32791).
+// (32792), over the whole area or from a point picked on the map, clearing the results (32791)
+// and saving the topmost one's ranks as polygons (33110).
 #pragma once
 
 namespace kov {
@@ -9,7 +9,7 @@ class CKovVDoc;
 struct FPoint;
 struct FloodParameters;
 
-// Registers the three commands with the document.
+// Registers the four commands with the document.
 void registerFloodCommands();
 
 // Runs the flood from a picked start point and adds the result layer (image display switched

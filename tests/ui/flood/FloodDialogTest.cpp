@@ -2,9 +2,11 @@
 #include <gtest/gtest.h>
 #include <QCheckBox>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QTest>
 #include <cmath>
+#include <filesystem>
 #include <utility>
 
 #include "core/base/CommandIds.h"
@@ -13,6 +15,7 @@
 #include "core/flood/FloodEstimate.h"
 #include "support/MeshFixtures.h"
 #include "support/ui/WindowTest.h"
+#include "ui/app/CKovVApp.h"
 #include "ui/app/CKovVDoc.h"
 #include "ui/app/CMainFrame.h"
 #include "ui/flood/CToolFloodFillDlg.h"
@@ -60,6 +63,7 @@ protected:
         frame_.reset();
         document_.reset();
         setFloodStarter({});
+        setFileDialogHook({});
         setMeasuringTrackStarter({});
         test::SampleWindowTest::TearDown();
     }
@@ -78,6 +82,21 @@ protected:
         for (int i = 0; i < document_->meshes()->imageCount(); ++i)
             n += document_->meshes()->GetImage(i)->isFloodResult();
         return n;
+    }
+    // Opens the menu holding the command and clicks the command; false when it is disabled.
+    bool pick(int id) {
+        QAction* action = frame_->Action(id);
+        for (QMenu* menu : frame_->findChildren<QMenu*>()) {
+            if (!menu->actions().contains(action)) continue;
+            menu->popup(frame_->mapToGlobal(QPoint(10, 10)));
+            EXPECT_TRUE(QTest::qWaitForWindowExposed(menu));
+            const bool enabled = action->isEnabled();
+            QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(action).center());
+            menu->hide();
+            return enabled;
+        }
+        ADD_FAILURE() << "no menu holds " << id;
+        return false;
     }
     bool enabled(int id) {
         frame_->updateCommandStates();
@@ -234,6 +253,42 @@ TEST_F(FloodDialogTest, WholeAreaAndStartPointRunsMakeNamedLayersThatClearRemove
     EXPECT_EQ(floodLayers(), 0);
     EXPECT_EQ(project.imageCount(), before);
     EXPECT_FALSE(enabled(kCmdClearFlood));
+}
+
+// Saving the topmost result as polygons, picked from the menu with the mouse, read back by OGR.
+TEST_F(FloodDialogTest, TheTopmostResultIsSavedAsOnePolygonFeaturePerRank) {
+    openSample();
+    std::optional<QString> chosen;
+    int asked = 0;
+    setFileDialogHook([&](const FileDialogRequest& request) {
+        EXPECT_TRUE(request.save && request.filter.contains(QLatin1String("*.shp")));
+        return ++asked, chosen;
+    });
+    EXPECT_FALSE(pick(kCmdExportFlood));  // no flood result yet
+    testPrompts().runModal = [](QDialog&) { return int(QDialog::Accepted); };
+    frame_->RouteCommand(kCmdFloodByGroundHeight);  // whole area, one rank up to 5 m
+    const HMeshProject& project = *document_->meshes();
+    const ZarHImage& layer = *project.GetImage(project.imageCount() - 1);
+    ASSERT_TRUE(layer.isFloodResult());
+    const std::string path = settingsDir.file("flood.geojson");
+    chosen = QString::fromStdString(path);
+    ASSERT_TRUE(pick(kCmdExportFlood));
+    EXPECT_EQ(asked, 1);
+    EXPECT_TRUE(messages.empty());
+    int code = -1;
+    const std::string rows = test::runCommand(
+        "ogr2ogr -f CSV /vsistdout/ " + path +
+            " -dialect OGRSQL -sql 'SELECT rank, upper, area, OGR_GEOM_AREA AS m FROM flood'",
+        &code);
+    const double area = layer.indexedCells->histogram()[0] * 25.0;  // cells of 5 m
+    EXPECT_EQ(rows, QString("rank,upper,area,m\n\"1\",5,%1,%1\n").arg(area).toStdString());
+
+    // A folder that does not exist: the window says so and leaves nothing.
+    chosen = QString::fromStdString(settingsDir.file("no/flood.gpkg"));
+    ASSERT_TRUE(pick(kCmdExportFlood));
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_TRUE(messages[0].text.contains(QStringLiteral("保存できませんでした")));
+    EXPECT_FALSE(std::filesystem::exists(settingsDir.file("no")));
 }
 
 }  // namespace

@@ -1,0 +1,53 @@
+// The water of a flood: volumes counted here from the terrain itself against what FloodWater
+// measures (the depth raster is read back through GDAL in the kovtool tests).
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "core/data/HMeshProject.h"
+#include "core/flood/FloodWater.h"
+#include "support/MeshFixtures.h"
+
+namespace kov {
+namespace {
+
+// Two basins of 5 m cells (codes in 0.1 m) split by a 9 m ridge in column 6: the west one
+// slopes up to the north and holds a water cell, the east one is flat at 0.5 m.
+int basinCode(int c, int r) {
+    if (c == 2 && r == 5) return MESH_WATER;
+    return c == 6 ? 90 : c < 6 ? std::abs(c - 2) * 10 + r : 5;
+}
+
+TEST(FloodWater, DepthsAndVolumeOfAFloodAndOfTheWholeArea) {
+    HMeshProject project;
+    auto mesh = test::makeMesh(12, 6, 5.0, 1000.0, 2000.0, basinCode);
+    project.AddMesh(mesh);
+    project.UpdateExtent();
+    FloodParameters p;
+    p.height = 3.05;
+    p.rankTexts = {"1", "2", "3"};
+    p.waterPasses = true;
+    p.keepFloodMask = true;
+    for (const bool fromStart : {true, false}) {
+        SCOPED_TRACE(fromStart ? "from a start point" : "whole area");
+        auto out =
+            fromStart ? floodFromPoint(project, p, {1012.5, 2002.5}) : floodWholeArea(project, p);
+        ASSERT_TRUE(out);
+        FloodWater water;
+        std::string error;
+        ASSERT_TRUE(measureFloodWater(project, *out, water, &error)) << error;
+        double volume = 0.0;  // the west basin, or both
+        for (int c = 0; c < (fromStart ? 6 : 12); ++c)
+            for (int r = 0; r < 6; ++r)
+                if (const int code = basinCode(c, r); code != MESH_WATER && code <= 30)
+                    volume += (3.05 - code * 0.1) * 25.0;
+        EXPECT_NEAR(water.volume, volume, 1e-6);
+        // Every wet cell lies at or below the top rank; the water cell is crossed, not counted.
+        EXPECT_NEAR(water.rankVolumes[0] + water.rankVolumes[1] + water.rankVolumes[2], volume,
+                    1e-6);
+        EXPECT_EQ(water.groundlessCells, fromStart ? 1 : 0);
+    }
+}
+
+}  // namespace
+}  // namespace kov
