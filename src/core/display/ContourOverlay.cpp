@@ -24,7 +24,8 @@ constexpr int kIndexEvery = 5;
 // Dark brown, as contours are printed on topographic maps; slightly transparent so that the
 // relief shows through where lines crowd.
 const QColor kLineColor(110, 55, 15, 220);
-const QColor kHaloColor(255, 255, 255, 200);
+const QColor kLabelColor(90, 45, 10);
+const QColor kHaloColor(255, 255, 255, 180);
 constexpr double kLabelPixels = 11.0;
 // A label needs a line at least this many times its own width.
 constexpr double kLabelRoom = 3.0;
@@ -79,10 +80,10 @@ void drawLabels(QPainter& painter, const MapViewport& view, const std::vector<Co
                 const ContourStyle& style) {
     QFont font = style.font;
     font.setPixelSize(std::max(1, static_cast<int>(std::lround(kLabelPixels * style.pixelScale))));
+    font.setBold(true);  // thin strokes vanish in the halo
     const QFontMetricsF metrics(font);
     const QRectF area(view.left, view.top, view.clientWidth(), view.clientHeight());
     std::vector<QRectF> placed;
-    painter.setBrush(kLineColor);
     for (const ContourLine& line : lines) {
         if (!line.index) continue;
         const QString text = elevationLabel(line.elevation);
@@ -100,8 +101,8 @@ void drawLabels(QPainter& painter, const MapViewport& view, const std::vector<Co
         painter.save();
         painter.translate(anchor->first);
         painter.rotate(anchor->second);
-        painter.strokePath(path, QPen(kHaloColor, 3.0 * style.pixelScale));
-        painter.fillPath(path, kLineColor);
+        painter.strokePath(path, QPen(kHaloColor, 2.0 * style.pixelScale));
+        painter.fillPath(path, kLabelColor);
         painter.restore();
     }
 }

@@ -229,7 +229,7 @@ void CKovVView::composeMapPicture() {
     mapPicture_ = relief_.convertToFormat(QImage::Format_RGB32);
     QPainter painter(&mapPicture_);
     std::string error;
-    if (paintContours(painter, *currentProject(), viewport_, contours_, {1.0, true, viewFont_},
+    if (paintContours(painter, *currentProject(), viewport_, contours_, {1.0, true, font()},
                       contourCache_, &error))
         return;
     const QString note =

@@ -29,12 +29,13 @@ protected:
         project_.UpdateExtent();
         view_.setView({0, 0, 1000, 500}, 500, 250, 5.0);
     }
-    // The dark pixels of row y within `reach` columns of x.
-    static int darkAround(const QImage& image, int x, int y, int reach) {
-        int dark = 0;
-        for (int c = std::max(0, x - reach); c <= std::min(image.width() - 1, x + reach); ++c)
-            dark += qRed(image.pixel(c, y)) < 200;
-        return dark;
+    // The ink over white in the area: how much darker than white its pixels are, summed.
+    static int ink(const QImage& image, const QRect& area) {
+        int sum = 0;
+        for (int y = area.top(); y <= area.bottom(); ++y)
+            for (int x = area.left(); x <= area.right(); ++x)
+                sum += 255 - qRed(image.pixel(x, y));
+        return sum;
     }
 
     test::TempDir dir_;
@@ -51,24 +52,21 @@ TEST_F(ContourOverlayTest, LinesLieOnTheirContoursAndIndexLinesAreThicker) {
     ASSERT_TRUE(paintContours(painter, project_, view_, {true, 10.0, true}, {}, cache, &error))
         << error;
     painter.end();
-    // Row 20 is away from the labels: dark pixels only at the lines, x = 50, 100 ... 450.
-    int dark = 0;
-    for (int x = 0; x < 500; ++x)
-        dark += qRed(image.pixel(x, 20)) < 200;
+    // Row 20 is away from the labels: ink only at the lines, x = 50, 100 ... 450.
+    const int lineInk = ink(image, QRect(47, 20, 7, 1));
     int onLines = 0;
     for (int line = 1; line <= 9; ++line) {
         SCOPED_TRACE(line);
-        const int near = darkAround(image, 50 * line, 20, 3);
-        EXPECT_GE(near, 1);
+        const int near = ink(image, QRect(50 * line - 3, 20, 7, 1));
+        // The 50 m line (the 5th from 0 m) is the index contour, twice as wide.
+        EXPECT_NEAR(near, line == 5 ? 2 * lineInk : lineInk, lineInk / 4);
         onLines += near;
-        // The 50 m line (the 5th from 0 m) is the index contour.
-        if (line != 5) {
-            EXPECT_LT(near, darkAround(image, 250, 20, 3));
-        }
     }
-    EXPECT_EQ(dark, onLines) << "no line away from a contour";
-    // The label sits halfway along the index line.
-    EXPECT_GT(darkAround(image, 250, 125, 10), darkAround(image, 250, 20, 10));
+    EXPECT_GT(lineInk, 100);
+    EXPECT_EQ(ink(image, QRect(0, 20, 500, 1)), onLines) << "no line away from a contour";
+    // The label sits halfway along the index line: ink beside the line there only.
+    EXPECT_GT(ink(image, QRect(243, 105, 5, 40)), 500);
+    EXPECT_EQ(ink(image, QRect(243, 20, 5, 40)), 0);
 }
 
 TEST_F(ContourOverlayTest, AutomaticIntervalIsARoundNumberKeepingLinesApart) {
