@@ -60,15 +60,28 @@ void overlayLoop(benchmark::State& state, bool traceEachTime) {
     QImage picture(kWidth, kHeight, QImage::Format_RGB32);
     const kov::ContourDisplay display{true, 0.0, true};
     kov::ContourCache cache;
-    for (auto _ : state) {
-        if (traceEachTime) cache.clear();
+    auto paint = [&] {
         picture.fill(Qt::white);
         QPainter painter(&picture);
         std::string error;
         if (!kov::paintContours(painter, block(), view, display, {}, cache, &error))
             state.SkipWithError(error.c_str());
+    };
+    if (!traceEachTime) paint();  // the lines in the cache
+    for (auto _ : state) {
+        if (traceEachTime) cache.clear();
+        paint();
     }
-    state.counters["interval_m"] = kov::autoContourInterval(view.unitsPerPixel);
+    kov::ContourSettings settings;
+    settings.interval = kov::autoContourInterval(view.unitsPerPixel);
+    const auto* lines =
+        cache.linesFor(block(), view.world(), kov::contourCellSize(block(), view.unitsPerPixel),
+                       settings, nullptr);
+    size_t vertices = 0;
+    for (const kov::ContourLine& line : lines ? *lines : std::vector<kov::ContourLine>{})
+        vertices += line.points.size();
+    state.counters["interval_m"] = settings.interval;
+    state.counters["vertices"] = static_cast<double>(vertices);
 }
 
 void BM_TraceAndDraw(benchmark::State& state) {

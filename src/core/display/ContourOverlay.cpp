@@ -179,9 +179,10 @@ void drawContours(QPainter& painter, const MapViewport& view, const std::vector<
     for (bool index : {false, true}) {
         const bool thick = index && style.indexLines;
         const double width = thick ? kIndexContourPenWidth : kContourPenWidth;
-        QPen pen(kLineColor, width * style.pixelScale);
-        pen.setCapStyle(Qt::RoundCap);
-        pen.setJoinStyle(Qt::RoundJoin);
+        // Cosmetic pens take the rasteriser's fast path for thin lines; their width is in
+        // device pixels, so the device's pixel ratio is applied here.
+        QPen pen(kLineColor, width * style.pixelScale * painter.device()->devicePixelRatioF());
+        pen.setCosmetic(true);
         painter.setPen(pen);
         for (const ContourLine& line : lines) {
             if (line.index == index && line.points.size() >= 2)
