@@ -13,6 +13,7 @@
 
 #include "core/base/CommandIds.h"
 #include "core/display/ContourOverlay.h"
+#include "support/ImagePixels.h"
 #include "support/ui/WindowTest.h"
 #include "ui/app/CKovVApp.h"
 #include "ui/app/CKovVDoc.h"
@@ -59,13 +60,7 @@ protected:
         view().repaint();
     }
     int contourPixels() {
-        const QImage relief = view().reliefImage().convertToFormat(QImage::Format_RGB32);
-        const QImage map = view().mapPicture().convertToFormat(QImage::Format_RGB32);
-        int n = 0;
-        for (int y = 0; y < map.height(); ++y)
-            for (int x = 0; x < map.width(); ++x)
-                n += map.pixel(x, y) != relief.pixel(x, y);
-        return n;
+        return test::differingPixels(view().mapPicture(), view().reliefImage(), view().rect());
     }
     // What a GDAL command prints for the file.
     static std::string gdal(const std::string& command, const QString& path,
