@@ -220,6 +220,7 @@ void CKovVView::renderRelief() {
 }
 
 void CKovVView::composeMapPicture() {
+    contourProblem_.clear();
     if (!contours_.show || relief_.isNull()) {
         mapPicture_ = relief_;
         return;
@@ -232,14 +233,18 @@ void CKovVView::composeMapPicture() {
     if (paintContours(painter, *currentProject(), viewport_, contours_, {1.0, true, font()},
                       contourCache_, &error))
         return;
-    const QString note =
-        QStringLiteral("等高線を表示できません：%1（間隔を広げるか拡大してください）")
+    contourProblem_ =
+        QStringLiteral("等高線を表示できません。間隔を広げるか、拡大してください。\n%1")
             .arg(QString::fromStdString(error));
-    painter.setFont(viewFont_);
-    const QRect box = painter.fontMetrics().boundingRect(note).adjusted(-4, -2, 4, 2);
-    painter.fillRect(box.translated(8 - box.left(), 8 - box.top()), QColor(255, 255, 192));
+}
+
+void CKovVView::paintContourProblem(QPainter& painter) {
+    painter.setFont(font());
+    const QRect text = painter.fontMetrics().boundingRect(QRect(12, 12, width() - 24, height()),
+                                                          Qt::TextWordWrap, contourProblem_);
+    painter.fillRect(text.adjusted(-4, -2, 4, 2), QColor(255, 255, 192));
     painter.setPen(Qt::black);
-    painter.drawText(box.translated(8 - box.left(), 8 - box.top()), Qt::AlignCenter, note);
+    painter.drawText(text, Qt::TextWordWrap, contourProblem_);
 }
 
 void CKovVView::setContourDisplay(const ContourDisplay& display) {
@@ -289,6 +294,7 @@ void CKovVView::paintEvent(QPaintEvent*) {
     if (project.showSheetInfo) {
         drawMapSheets(painter, viewport_, project.planeZone, logicalDpiX(), viewFont_);
     }
+    if (!contourProblem_.isEmpty()) paintContourProblem(painter);
     if (trackRunning()) g_trackRoute->paintFeedback(*this, painter);
 }
 

@@ -160,8 +160,10 @@ private:
     HMeshProject* currentProject() const;
     bool HasProject() const;
     void renderRelief();
-    // The relief with the contours over it (and a note when they cannot be drawn).
+    // The relief with the contours over it; the problem is kept when they cannot be drawn.
     void composeMapPicture();
+    // Says over the map why its contours are missing.
+    void paintContourProblem(QPainter& painter);
     // The contour display changed: stored, and the map redrawn without rendering the relief.
     void setContourDisplay(const ContourDisplay& display);
     void paintStartScreen(QPainter& painter);
@@ -177,6 +179,7 @@ private:
     QImage mapPicture_;
     ContourDisplay contours_;
     ContourCache contourCache_;
+    QString contourProblem_;             // why the contours are missing; empty while they are drawn
     std::optional<MapRect> shownWhole_;  // what showWhole keeps fitted
     QImage startPicture_;
     CTipWnd* tip_ = nullptr;

@@ -7,7 +7,6 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <cmath>
-#include <memory>
 
 #include <gtest/gtest.h>
 
@@ -16,31 +15,21 @@
 #include "support/ImagePixels.h"
 #include "support/ui/WindowTest.h"
 #include "ui/app/CKovVApp.h"
-#include "ui/app/CKovVDoc.h"
-#include "ui/app/CMainFrame.h"
 #include "ui/view/CKovVView.h"
 
 namespace kov {
 namespace {
 
-// The main window over the sample project; file dialogs answer target_.
-class MapMenuTest : public test::SampleWindowTest {
+// File dialogs answer target_.
+class MapMenuTest : public test::SampleFrameTest {
 protected:
     void SetUp() override {
-        test::SampleWindowTest::SetUp();
-        document_ = std::make_unique<CKovVDoc>();
-        frame_ = std::make_unique<CMainFrame>(document_.get());
-        ASSERT_TRUE(frame_->Create());
-        frame_->resize(900, 700);
-        frame_->show();
-        ASSERT_TRUE(document_->OnOpenDocument(sampleProject()));
+        test::SampleFrameTest::SetUp();
         setFileDialogHook([this](const FileDialogRequest&) { return target_; });
     }
     void TearDown() override {
         setFileDialogHook({});
-        frame_.reset();
-        document_.reset();
-        test::SampleWindowTest::TearDown();
+        test::SampleFrameTest::TearDown();
     }
     CKovVView& view() { return *frame_->View(); }
 
@@ -68,8 +57,6 @@ protected:
         return test::runCommand(command + " '" + path.toStdString() + "' " + more + " 2>&1");
     }
 
-    std::unique_ptr<CKovVDoc> document_;
-    std::unique_ptr<CMainFrame> frame_;
     std::optional<QString> target_;
     test::TempDir out_;
 };
