@@ -18,6 +18,7 @@ inline constexpr int kCmdFirstRecentFile = 57616;     // the recent files follow
 inline constexpr int kCmdExit = 57665;
 inline constexpr int kCmdChangeProject = 32771;
 inline constexpr int kCmdCopyViewToClipboard = 32786;
+inline constexpr int kCmdExportVisibleElevation = 33122;  // GIS raster of the visible area
 
 // Settings menu.
 inline constexpr int kCmdEditColorMap = 32777;
@@ -34,6 +35,9 @@ inline constexpr int kCmdToggleScaleBar = 32782;
 inline constexpr int kCmdToggleSheetInfo = 32795;
 inline constexpr int kCmdToggleToolBar = 59392;
 inline constexpr int kCmdToggleStatusBar = 59393;
+// Contour lines over the map, and their interval.
+inline constexpr int kCmdToggleContours = 33120;
+inline constexpr int kCmdContourSettings = 33121;
 
 // Measurement menu, and the flood estimation, which has handlers but no entry in the menu bar.
 inline constexpr int kCmdMeasureDistanceArea = 32773;

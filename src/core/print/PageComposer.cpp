@@ -120,6 +120,11 @@ QImage composePage(HMeshProject& project, const MapRect& rect, int w, int h, int
     QPainter painter(&page);
     painter.drawImage(0, 0, dib24ToImage(relief));
     painter.setClipRect(0, 0, w, h);
+    if (style.contours.show) {
+        ContourCache cache;
+        paintContours(painter, project, view, style.contours,
+                      {dpi / 96.0, true, QGuiApplication::font()}, cache, nullptr);
+    }
     drawShapes(painter, project, view, dpi);
     if (project.showSheetInfo) drawMapSheets(painter, view, project.planeZone, dpi, style.font);
     if (style.scaleBar)

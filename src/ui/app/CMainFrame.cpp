@@ -58,6 +58,9 @@ constexpr CommandText kCommandTexts[] = {
     {kCmdPrint, "印刷(&P)...", "縮尺を指定して地図を印刷します\n印刷"},
     {kCmdCopyViewToClipboard, "表示画面をクリップボードにコピー(&C)",
      "表示中の画面をイメージにしてクリップボードにコピーします\nクリップボードにコピー"},
+    {kCmdExportVisibleElevation, "表示範囲の標高をエクスポート(&G)...",
+     "表示中の範囲の標高を GeoTIFF などの GIS "
+     "ラスターに書き出します\n表示範囲の標高をエクスポート"},
     {kCmdSaveProject, "上書き保存(&S)", "プロジェクトを上書き保存します\n上書き保存"},
     {kCmdSaveProjectAs, "名前を付けて保存(&A)...",
      "プロジェクトに名前を付けて保存します\n名前を付けて保存"},
@@ -77,6 +80,8 @@ constexpr CommandText kCommandTexts[] = {
      "スケールバーの表示/非表示を切り替えます\nスケールバー"},
     {kCmdToggleSheetInfo, "図郭情報の表示(&G)",
      "図郭の境界線と図郭番号の表示を切り替えます\n図郭情報の表示"},
+    {kCmdToggleContours, "等高線(&C)", "地図に等高線を重ねて表示します\n等高線"},
+    {kCmdContourSettings, "等高線の設定(&I)...", "等高線の表示と間隔を設定します\n等高線の設定"},
     {kCmdToggleToolBar, "ツールバー(&T)",
      "ツールバーの表示/非表示を切り替えます\nツールバーの表示切り替え"},
     {kCmdToggleStatusBar, "ステータスバー(&S)",
@@ -109,9 +114,9 @@ constexpr CommandText kCommandTexts[] = {
 };
 
 // Commands that show a check mark.
-constexpr int kCheckCommands[] = {kCmdToggleQuickCoordinates, kCmdToggleScrollPad,
-                                  kCmdToggleScaleBar,         kCmdToggleSheetInfo,
-                                  kCmdToggleToolBar,          kCmdToggleStatusBar};
+constexpr int kCheckCommands[] = {
+    kCmdToggleQuickCoordinates, kCmdToggleScrollPad, kCmdToggleScaleBar, kCmdToggleSheetInfo,
+    kCmdToggleContours,         kCmdToggleToolBar,   kCmdToggleStatusBar};
 
 // The toolbar in order; 0 is a separator, kImageComboId the drop-down.
 // clang-format off
@@ -135,12 +140,12 @@ struct MenuLayout {
 const MenuLayout kMenuLayout[] = {
     {"ファイル(&F)",
      {kCmdNewProject, kCmdOpenProject, 0, kCmdChangeProject, 0, kCmdPrint, kCmdCopyViewToClipboard,
-      0, kCmdSaveProject, kCmdSaveProjectAs, 0, -1, 0, kCmdExit}},
+      kCmdExportVisibleElevation, 0, kCmdSaveProject, kCmdSaveProjectAs, 0, -1, 0, kCmdExit}},
     {"設定(&S)", {kCmdEditColorMap}},
     {"表示(&V)",
      {kCmdShowWholeArea, kCmdZoomIn, kCmdZoomOut, kCmdPan, 0, kCmdRedraw, 0,
       kCmdToggleQuickCoordinates, kCmdToggleScrollPad, kCmdToggleScaleBar, kCmdToggleSheetInfo, 0,
-      kCmdToggleToolBar, kCmdToggleStatusBar}},
+      kCmdToggleContours, kCmdContourSettings, 0, kCmdToggleToolBar, kCmdToggleStatusBar}},
     {"図上計測(&R)",
      {kCmdMeasureDistanceArea, kCmdMeasureDistanceSlope, 0, kCmdClearTrace, kCmdMeasureProperties,
       0, kCmdCrossSection, 0, kCmdFloodByGroundHeight, kCmdFloodByDepth, kCmdClearFlood,

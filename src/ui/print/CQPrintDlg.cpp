@@ -297,9 +297,7 @@ void CQPrintDlg::drawPreview(const PrintSettings& s) {
         const std::optional<PagePlan> plan = planViewPage(s, view_, printer_);
         CKovVDoc* document = view_.document();
         if (plan && document && document->meshes()) {
-            PageStyle style;
-            style.scaleBar = view_.scaleBar();
-            style.font = view_.viewFont();
+            const PageStyle style = view_.pageStyle();
             painter.setClipRect(paper);
             drawPlannedPage(painter, *document->meshes(), shrunk(*plan, f), style);
             painter.setClipping(false);

@@ -159,9 +159,7 @@ PrintOutcome printPage(const PrintSettings& settings, CKovVView& view, QPrinter&
     printer.setPrintRange(QPrinter::AllPages);
     QPainter painter;
     if (!painter.begin(&printer)) return PrintOutcome::Failed;
-    PageStyle style;
-    style.scaleBar = view.scaleBar();
-    style.font = view.viewFont();
+    const PageStyle style = view.pageStyle();
     if (!drawPlannedPage(painter, *document->meshes(), *plan, style)) {
         printer.abort();
         painter.end();

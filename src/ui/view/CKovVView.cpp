@@ -18,7 +18,9 @@
 #include "core/display/ScaleBar.h"
 #include "core/print/PageComposer.h"
 #include "ui/app/CKovVDoc.h"
+#include "ui/dialogs/CContourDlg.h"
 #include "ui/view/CTipWnd.h"
+#include "ui/view/VisibleAreaExport.h"
 #include "ui/widgets/CHxColorDlg.h"
 #include "ui/widgets/DevicePixels.h"
 #include "ui/widgets/DialogPrompts.h"
@@ -94,6 +96,8 @@ void CKovVView::reloadSettings() {
     logPixel_ = settings::readIntIn(kTipSection, "LogPixel", 96, 0, 600);
     if (logPixel_ < 1) logPixel_ = 96;
     rubberWidth_ = settings::readIntIn("TrackRange", "Rubber", 3, 0, 7);
+    contours_ = readContourDisplay();
+    mapPicture_ = QImage();
     tip_->setTipFont(viewFont_);
     tip_->setTextColor(tipColor_);
     if (!quickTip_) tip_->hideTip();
@@ -142,6 +146,9 @@ void CKovVView::showWhole(const MapRect& rect) {
 
 void CKovVView::invalidateMap() {
     relief_ = QImage();
+    mapPicture_ = QImage();
+    // The data may have changed under the same collection (a project opened again in its place).
+    contourCache_.clear();
     tip_->hideTip();
     update();
     // The map moved under a resting cursor (wheel, keys, scroll pad): the panes follow the
@@ -212,6 +219,41 @@ void CKovVView::renderRelief() {
     relief_ = forDevice(*this, dib24ToImage(dib));
 }
 
+void CKovVView::composeMapPicture() {
+    contourProblem_.clear();
+    if (!contours_.show || relief_.isNull()) {
+        mapPicture_ = relief_;
+        return;
+    }
+    // A 32-bit copy: antialiased lines draw fastest there, and the copy keeps the relief's
+    // device pixel ratio, so the lines come out sharp on a high-DPI screen.
+    mapPicture_ = relief_.convertToFormat(QImage::Format_RGB32);
+    QPainter painter(&mapPicture_);
+    std::string error;
+    if (paintContours(painter, *currentProject(), viewport_, contours_, {1.0, true, font()},
+                      contourCache_, &error))
+        return;
+    contourProblem_ =
+        QStringLiteral("等高線を表示できません。間隔を広げるか、拡大してください。\n%1")
+            .arg(QString::fromStdString(error));
+}
+
+void CKovVView::paintContourProblem(QPainter& painter) {
+    painter.setFont(font());
+    const QRect text = painter.fontMetrics().boundingRect(QRect(12, 12, width() - 24, height()),
+                                                          Qt::TextWordWrap, contourProblem_);
+    painter.fillRect(text.adjusted(-4, -2, 4, 2), QColor(255, 255, 192));
+    painter.setPen(Qt::black);
+    painter.drawText(text, Qt::TextWordWrap, contourProblem_);
+}
+
+void CKovVView::setContourDisplay(const ContourDisplay& display) {
+    contours_ = display;
+    writeContourDisplay(display);
+    mapPicture_ = QImage();
+    update();
+}
+
 void CKovVView::paintStartScreen(QPainter& painter) {
     painter.fillRect(rect(), Qt::white);
     const QString version = versionText(KOV_VERSION);
@@ -238,9 +280,10 @@ void CKovVView::paintEvent(QPaintEvent*) {
     }
     HMeshProject& project = *currentProject();
     if (relief_.isNull() && width() > 0 && height() > 0) renderRelief();
-    painter.drawImage(0, 0, relief_);
+    if (mapPicture_.isNull()) composeMapPicture();
+    painter.drawImage(0, 0, mapPicture_);
     const QRegion uncovered =
-        QRegion(rect()) - QRegion(QRect(QPoint(), relief_.deviceIndependentSize().toSize()));
+        QRegion(rect()) - QRegion(QRect(QPoint(), mapPicture_.deviceIndependentSize().toSize()));
     for (const QRect& r : uncovered)
         painter.fillRect(r, Qt::white);
 
@@ -251,6 +294,7 @@ void CKovVView::paintEvent(QPaintEvent*) {
     if (project.showSheetInfo) {
         drawMapSheets(painter, viewport_, project.planeZone, logicalDpiX(), viewFont_);
     }
+    if (!contourProblem_.isEmpty()) paintContourProblem(painter);
     if (trackRunning()) g_trackRoute->paintFeedback(*this, painter);
 }
 
@@ -446,13 +490,18 @@ void CKovVView::keyPressEvent(QKeyEvent* event) {
 
 // ---- commands ------------------------------------------------------------------------------
 
-void CKovVView::copyToClipboard() {
-    if (!HasProject()) return;
+PageStyle CKovVView::pageStyle() const {
     PageStyle style;
     style.scaleBar = scaleBar_;
     style.font = viewFont_;
+    style.contours = contours_;
+    return style;
+}
+
+void CKovVView::copyToClipboard() {
+    if (!HasProject()) return;
     const QImage picture = composePage(*currentProject(), viewport_.world(), width(), height(),
-                                       kClipboardDpi, true, style);
+                                       kClipboardDpi, true, pageStyle());
     if (picture.isNull()) return;
     QGuiApplication::clipboard()->setImage(picture);
     ShowMessage(this, QMessageBox::Information,
@@ -495,6 +544,20 @@ bool CKovVView::OnCommand(int id) {
         case kCmdCopyViewToClipboard:
             copyToClipboard();
             return true;
+        case kCmdToggleContours: {
+            ContourDisplay display = contours_;
+            display.show = !display.show;
+            setContourDisplay(display);
+            return true;
+        }
+        case kCmdContourSettings:
+            if (const auto chosen =
+                    CContourDlg::ask(this, contours_, autoContourInterval(viewport_.unitsPerPixel)))
+                setContourDisplay(*chosen);
+            return true;
+        case kCmdExportVisibleElevation:
+            if (HasProject()) exportVisibleElevation(*this);
+            return true;
         default:
             return false;
     }
@@ -508,6 +571,7 @@ bool CKovVView::OnUpdateCommand(int id, CommandState& state) {
     switch (id) {
         case kCmdShowWholeArea:
         case kCmdCopyViewToClipboard:
+        case kCmdExportVisibleElevation:
             state.enabled = HasProject();
             return true;
         case kCmdZoomIn:
@@ -523,6 +587,13 @@ bool CKovVView::OnUpdateCommand(int id, CommandState& state) {
         case kCmdToggleScaleBar:
             state.enabled = true;
             state.checked = scaleBar_;
+            return true;
+        case kCmdToggleContours:
+            state.enabled = true;
+            state.checked = contours_.show;
+            return true;
+        case kCmdContourSettings:
+            state.enabled = true;
             return true;
         default:
             return false;

@@ -10,7 +10,9 @@
 #include <QWidget>
 #include <optional>
 
+#include "core/display/ContourOverlay.h"
 #include "core/display/MapViewport.h"
+#include "core/print/PageComposer.h"
 #include "ui/app/FrameServices.h"
 
 class QPainter;
@@ -117,6 +119,13 @@ public:
     void reloadSettings();
     // The cached relief, null until the next paint renders it.
     const QImage& reliefImage() const { return relief_; }
+    // The relief with the contour lines (the relief itself while they are off), null until the
+    // next paint.
+    const QImage& mapPicture() const { return mapPicture_; }
+    // The contour lines as shown (settings section "Contour").
+    const ContourDisplay& contourDisplay() const { return contours_; }
+    // How pages composed from this view look: scale bar, font and contours as on the screen.
+    PageStyle pageStyle() const;
     CTipWnd* tipWindow() const { return tip_; }
 
     // The start screen's version line for a version "major.minor.patch".
@@ -151,6 +160,12 @@ private:
     HMeshProject* currentProject() const;
     bool HasProject() const;
     void renderRelief();
+    // The relief with the contours over it; the problem is kept when they cannot be drawn.
+    void composeMapPicture();
+    // Says over the map why its contours are missing.
+    void paintContourProblem(QPainter& painter);
+    // The contour display changed: stored, and the map redrawn without rendering the relief.
+    void setContourDisplay(const ContourDisplay& display);
     void paintStartScreen(QPainter& painter);
     void updateStatusPanes(QPointF device);
     void clearStatusPanes();
@@ -161,6 +176,10 @@ private:
     void updateTrackCursor();
 
     QImage relief_;
+    QImage mapPicture_;
+    ContourDisplay contours_;
+    ContourCache contourCache_;
+    QString contourProblem_;             // why the contours are missing; empty while they are drawn
     std::optional<MapRect> shownWhole_;  // what showWhole keeps fitted
     QImage startPicture_;
     CTipWnd* tip_ = nullptr;

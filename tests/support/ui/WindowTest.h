@@ -5,12 +5,15 @@
 #include <QMessageBox>
 #include <QString>
 #include <QWidget>
+#include <memory>
 #include <vector>
 
 #include "core/base/SettingsStore.h"
 #include "support/SampleSuite.h"
 #include "support/TestSupport.h"
 #include "support/ui/TestApplication.h"
+#include "ui/app/CKovVDoc.h"
+#include "ui/app/CMainFrame.h"
 #include "ui/widgets/DialogPrompts.h"
 
 namespace kov::test {
@@ -59,6 +62,28 @@ using WindowTest = WindowTestOf<::testing::Test>;
 class SampleWindowTest : public WindowTestOf<SampleSetSuite> {
 protected:
     static QString sampleProject() { return QString::fromStdString(dir->file("sample.kovv5")); }
+};
+
+// The main window, 1000 x 700, shown over the sample project.
+class SampleFrameTest : public SampleWindowTest {
+protected:
+    void SetUp() override {
+        SampleWindowTest::SetUp();
+        document_ = std::make_unique<CKovVDoc>();
+        frame_ = std::make_unique<CMainFrame>(document_.get());
+        ASSERT_TRUE(frame_->Create());
+        frame_->resize(1000, 700);
+        frame_->show();
+        ASSERT_TRUE(document_->OnOpenDocument(sampleProject()));
+    }
+    void TearDown() override {
+        frame_.reset();
+        document_.reset();
+        SampleWindowTest::TearDown();
+    }
+
+    std::unique_ptr<CKovVDoc> document_;
+    std::unique_ptr<CMainFrame> frame_;
 };
 
 }  // namespace kov::test

@@ -25,25 +25,14 @@ namespace {
 
 using test::control;
 
-class PrintDialogTest : public test::SampleWindowTest {
+class PrintDialogTest : public test::SampleFrameTest {
 protected:
     void SetUp() override {
-        test::SampleWindowTest::SetUp();
-        document_ = std::make_unique<CKovVDoc>();
-        frame_ = std::make_unique<CMainFrame>(document_.get());
-        ASSERT_TRUE(frame_->Create());
-        frame_->resize(1000, 700);
-        frame_->show();
-        ASSERT_TRUE(document_->OnOpenDocument(sampleProject()));
+        test::SampleFrameTest::SetUp();
         printer_.setOutputFormat(QPrinter::PdfFormat);
         printer_.setOutputFileName(QString::fromStdString(dir->file("page.pdf")));
         printer_.setPageSize(QPageSize(QPageSize::A4));
         printer_.setResolution(600);
-    }
-    void TearDown() override {
-        frame_.reset();
-        document_.reset();
-        test::SampleWindowTest::TearDown();
     }
     CKovVView& view() { return *frame_->View(); }
     void store(const char* key, int value) { settings::writeInt("QPrintDlg", key, value); }
@@ -52,8 +41,6 @@ protected:
         QTest::mouseClick(widget, Qt::LeftButton, {}, QPoint(6, widget->height() / 2));
     }
 
-    std::unique_ptr<CKovVDoc> document_;
-    std::unique_ptr<CMainFrame> frame_;
     QPrinter printer_{QPrinter::HighResolution};
 };
 
