@@ -98,10 +98,10 @@ bool copyDataset(const char* driverName, GDALDataset& source, const std::string&
     const CPLStringList list = gis::stringList(options);
     GDALDatasetUniquePtr written(driver->CreateCopy(
         file.c_str(), &source, FALSE, const_cast<char**>(list.List()), nullptr, nullptr));
-    if (!written) return fail(error, "cannot write " + file + gdalReason());
+    if (!written) return fail(error, std::string(driverName) + " failed" + gdalReason());
     written.reset();  // closing flushes: its failure is the last error
     if (CPLGetLastErrorType() == CE_Failure)
-        return fail(error, "cannot write " + file + gdalReason());
+        return fail(error, std::string(driverName) + " failed" + gdalReason());
     return true;
 }
 
@@ -170,8 +170,7 @@ bool writeVrt(const ElevationRaster& raster, const fs::path& file, std::string* 
     CPLErrorReset();
     GDALDatasetH vrt =
         GDALBuildVRT(file.c_str(), names.size(), nullptr, names.List(), nullptr, nullptr);
-    if (vrt == nullptr || !describeVrt(vrt))
-        return fail(error, "cannot write " + file.string() + gdalReason());
+    if (vrt == nullptr || !describeVrt(vrt)) return fail(error, "the VRT failed" + gdalReason());
     return true;
 }
 
@@ -203,19 +202,21 @@ bool writeElevationRaster(const ElevationRaster& raster, const std::string& path
     ScratchFolder scratch(path);
     if (scratch.path().empty()) return fail(error, "cannot write in the folder of " + path);
     const fs::path file = scratch.file();
+    std::string why;
     bool written = false;
     switch (format) {
         case RasterFormat::CloudOptimizedGeoTiff:
-            written = writeCog(raster, file, error);
+            written = writeCog(raster, file, &why);
             break;
         case RasterFormat::AsciiGrid:
-            written = writeAsciiGrid(raster, file, error);
+            written = writeAsciiGrid(raster, file, &why);
             break;
         case RasterFormat::Vrt:
-            written = writeVrt(raster, file, error);
+            written = writeVrt(raster, file, &why);
             break;
     }
-    return written && scratch.moveIntoPlace(error);
+    if (!written) return fail(error, "cannot write " + path + ": " + why);
+    return scratch.moveIntoPlace(error);
 }
 
 bool writeImageGeoTiff(const QImage& image, const RasterPlacement& placement,
@@ -234,10 +235,12 @@ bool writeImageGeoTiff(const QImage& image, const RasterPlacement& placement,
     if (!gis::placeDataset(*source, placement, 0, 0, error)) return false;
     ScratchFolder scratch(path);
     if (scratch.path().empty()) return fail(error, "cannot write in the folder of " + path);
-    return copyDataset("GTiff", *source, scratch.file().string(),
-                       {"TILED=YES", "COMPRESS=DEFLATE", "PHOTOMETRIC=RGB", "ALPHA=UNASSOCIATED"},
-                       error) &&
-           scratch.moveIntoPlace(error);
+    std::string why;
+    if (!copyDataset("GTiff", *source, scratch.file().string(),
+                     {"TILED=YES", "COMPRESS=DEFLATE", "PHOTOMETRIC=RGB", "ALPHA=UNASSOCIATED"},
+                     &why))
+        return fail(error, "cannot write " + path + ": " + why);
+    return scratch.moveIntoPlace(error);
 }
 
 bool writeImageGeoreference(const RasterPlacement& placement, const std::string& pngPath,
