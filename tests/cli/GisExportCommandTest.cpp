@@ -77,6 +77,9 @@ TEST_F(GisExportCommands, RenderedMapsArePlacedOnTheirRectangle) {
         for (int i = 0; i < 6; ++i)
             EXPECT_NEAR(gt[i], expectedGt[i], kViewRounding) << i;
         EXPECT_STREQ(map->GetSpatialRef()->GetAuthorityCode(nullptr), "6677");
+        if (std::strcmp(name, "map.tif") == 0) {  // RGBA
+            EXPECT_EQ(map->GetRasterBand(4)->GetColorInterpretation(), GCI_AlphaBand);
+        }
     }
     // The PNG's pHYs chunk: 300 dpi is 11811 dots a metre, each way.
     const std::string png = readFile(dir->file("map.png"));

@@ -9,7 +9,6 @@
 
 #include <QImage>
 #include <algorithm>
-#include <cctype>
 #include <cmath>
 #include <filesystem>
 
@@ -30,13 +29,6 @@ constexpr int kVrtTileCells = 2048;
 constexpr const char* kElevationEncoding =
     "metres; -9999 where the class band says no data (0) or water (2)";
 constexpr const char* kClassEncoding = "0 no data, 1 ground, 2 water";
-
-std::string lowerExtension(const std::string& path) {
-    std::string ext = fs::path(path).extension().string();
-    std::transform(ext.begin(), ext.end(), ext.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return ext;
-}
 
 bool isPlaced(const RasterPlacement& p) {
     return p.cols > 0 && p.rows > 0 && p.cellWidth > 0.0 && p.cellHeight > 0.0 &&
@@ -186,7 +178,7 @@ bool checkRaster(const ElevationRaster& raster, std::string* error) {
 }  // namespace
 
 std::optional<RasterFormat> rasterFormatOfPath(const std::string& path) {
-    const std::string ext = lowerExtension(path);
+    const std::string ext = gis::lowerExtension(path);
     if (ext == ".tif" || ext == ".tiff") return RasterFormat::CloudOptimizedGeoTiff;
     if (ext == ".asc") return RasterFormat::AsciiGrid;
     if (ext == ".vrt") return RasterFormat::Vrt;
