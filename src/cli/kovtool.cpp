@@ -58,9 +58,11 @@ const Command kCommands[] = {
     {"export", kov::cli::runExport,
      "export PATH... -o OUT.tif|OUT.asc|OUT.vrt [--rect XMIN,YMIN,XMAX,YMAX] [--cell M]\n"
      "               [--zone Z] [-q]\n"
-     "                               the elevation as a GIS raster in the zone's EPSG system:\n"
-     "                               band 1 metres (nodata -9999), band 2 class (0 no data,\n"
-     "                               1 ground, 2 water; not in .asc); cell: the finest mesh's"},
+     "                               the elevation as a GIS raster in the zone's EPSG system\n"
+     "                               (.tif: COG; .vrt: over GeoTIFF tiles in OUT_tiles/):\n"
+     "                               band 1 metres, nodata -9999; band 2 class: 0 no data,\n"
+     "                               1 ground, 2 water (.asc: one band, water is nodata);\n"
+     "                               cells of --cell M, else of the finest mesh"},
     {"contour", kov::cli::runContour,
      "contour PATH... -o OUT.gpkg|OUT.geojson|OUT.shp|OUT.kml --interval M [--base M]\n"
      "               [--rect XMIN,YMIN,XMAX,YMAX] [--cell M] [-q]\n"
