@@ -116,7 +116,7 @@ int runRender(const Arguments& args) {
     const bool tiff =
         equalsIgnoringCase(extension, ".tif") || equalsIgnoringCase(extension, ".tiff");
     if (o.output.empty()) {
-        std::fprintf(stderr, "kovtool render: -o OUT.png (or OUT.pdf, OUT.tif) is required\n");
+        std::fprintf(stderr, "kovtool render: -o OUT.png (or OUT.pdf) is required\n");
         return 2;
     }
     if (!pdf && !tiff && !equalsIgnoringCase(extension, ".png")) {
