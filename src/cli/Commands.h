@@ -19,5 +19,7 @@ int runMeasure(const Arguments& args);
 int runPrint(const Arguments& args);
 int runFlood(const Arguments& args);
 int runConvert(const Arguments& args);
+int runExport(const Arguments& args);
+int runContour(const Arguments& args);
 
 }  // namespace kov::cli

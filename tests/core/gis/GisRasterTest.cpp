@@ -1,10 +1,7 @@
 #include <gdal_priv.h>
 #include <gtest/gtest.h>
 
-#include <QImage>
-#include <cmath>
 #include <filesystem>
-#include <fstream>
 
 #include "core/data/gis/GisRaster.h"
 #include "support/TestSupport.h"
@@ -96,58 +93,6 @@ TEST(GisRaster, EveryFormatReadsBackWithValuesClassesNoDataAndPlacement) {
     EXPECT_GT(cog->GetRasterBand(1)->GetOverviewCount(), 0);
     EXPECT_EQ(
         std::distance(fs::directory_iterator(dir.file("dem_tiles")), fs::directory_iterator()), 2);
-}
-
-TEST(GisRaster, AFailedWriteKeepsTheOldFileAndLeavesNothingBehind) {
-    test::TempDir dir;
-    const std::string path = dir.file("kept.tif");
-    test::writeFile(path, "old");
-    ElevationRaster raster = slopeRaster();
-    raster.placement.epsg = 1;  // no system GDAL knows
-    std::string error;
-    EXPECT_FALSE(writeElevationRaster(raster, path, RasterFormat::CloudOptimizedGeoTiff, &error));
-    raster.placement.epsg = 6677;
-    raster.metres.pop_back();
-    EXPECT_FALSE(writeElevationRaster(raster, path, RasterFormat::CloudOptimizedGeoTiff, &error));
-    EXPECT_EQ(test::readFile(path), "old");
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
-}
-
-TEST(GisRaster, ARenderedMapIsPlacedAsRgbaGeoTiffAndAsPngWithWorldFileAndCrs) {
-    test::TempDir dir;
-    const RasterPlacement placement{3, 2, 1000.0, 2000.0, 2.0, 4.0, 6677};
-    QImage image(3, 2, QImage::Format_ARGB32);
-    image.fill(QColor(10, 20, 30, 255));
-    image.setPixelColor(2, 1, QColor(200, 100, 50, 0));  // transparent: alpha 0 is kept
-    std::string error;
-    ASSERT_TRUE(writeImageGeoTiff(image, placement, dir.file("map.tif"), &error)) << error;
-    const GDALDatasetUniquePtr tiff = openRaster(dir.file("map.tif"));
-    ASSERT_TRUE(tiff);
-    expectPlacedOn(*tiff, placement);
-    EXPECT_EQ(epsgOf(*tiff), 6677);
-    ASSERT_EQ(tiff->GetRasterCount(), 4);
-    EXPECT_EQ(tiff->GetRasterBand(4)->GetColorInterpretation(), GCI_AlphaBand);
-    const std::vector<float> expected[4] = {{10, 10, 10, 10, 10, 200},
-                                            {20, 20, 20, 20, 20, 100},
-                                            {30, 30, 30, 30, 30, 50},
-                                            {255, 255, 255, 255, 255, 0}};
-    for (int band = 1; band <= 4; ++band)
-        EXPECT_EQ(bandValues(*tiff, band), expected[band - 1]) << band;
-
-    const std::string png = dir.file("map.png");
-    ASSERT_TRUE(image.save(QString::fromStdString(png)));
-    ASSERT_TRUE(writeImageGeoreference(placement, png, &error)) << error;
-    std::ifstream world(dir.file("map.pgw"));
-    double numbers[6] = {};
-    for (double& n : numbers)
-        world >> n;
-    const double expectedWorld[6] = {2.0, 0.0, 0.0, -4.0, 1001.0, 1998.0};  // pixel centres
-    for (int i = 0; i < 6; ++i)
-        EXPECT_DOUBLE_EQ(numbers[i], expectedWorld[i]) << i;
-    const GDALDatasetUniquePtr placed = openRaster(png);  // GDAL reads the world file and .aux.xml
-    ASSERT_TRUE(placed);
-    expectPlacedOn(*placed, placement);
-    EXPECT_EQ(epsgOf(*placed), 6677);
 }
 
 }  // namespace

@@ -140,6 +140,10 @@ bool allocate(ElevationRaster& out, int64_t cells, std::string* error) {
 
 }  // namespace
 
+int collectionEpsg(const HMeshProject& project) {
+    return planeRectangularEpsg(datumOf(project), project.planeZone);
+}
+
 RasterPlacement collectionPlacement(const HMeshProject& project, const MapRect& rect,
                                     double cellSize) {
     const bool finite = std::isfinite(rect.xmin) && std::isfinite(rect.ymin) &&
@@ -161,7 +165,7 @@ RasterPlacement collectionPlacement(const HMeshProject& project, const MapRect& 
     p.north = north;
     p.cellWidth = cellSize;
     p.cellHeight = cellSize;
-    p.epsg = planeRectangularEpsg(datumOf(project), project.planeZone);
+    p.epsg = collectionEpsg(project);
     return p;
 }
 

@@ -7,6 +7,7 @@
 #include <ogrsf_frmts.h>
 
 #include <cmath>
+#include <limits>
 #include <map>
 
 #include "core/data/gis/GdalSupport.h"
@@ -35,30 +36,32 @@ MemoryLayer memoryLayer(const char* field, OGRFieldType type, OGRwkbGeometryType
     return out;
 }
 
-// The contour level a value lies at or just above: floor((value - base) / interval).
-double levelBelow(float value, const ContourSettings& s) {
-    return std::floor((value - s.base) / s.interval);
-}
-
 // How many vertices the lines will hold: one where a line crosses the segment between two
-// neighbouring ground cells' centres, which is what the generator makes (before it refines
-// nothing: it draws straight between crossings). Stops counting beyond the bound.
+// neighbouring ground cells' centres, which is what the generator makes (it draws straight
+// between crossings). The levels of a row are kept for the next; stops beyond the bound.
 double vertexEstimate(const ElevationRaster& raster, const ContourSettings& s) {
     const RasterPlacement& p = raster.placement;
-    const auto ground = [&](size_t i) { return raster.classes[i] == CellClass::Ground; };
+    constexpr double kNone = -std::numeric_limits<double>::infinity();  // not ground
+    const double perMetre = 1.0 / s.interval;
+    std::vector<double> above(static_cast<size_t>(p.cols), kNone), row(above.size());
     double vertices = 0.0;
     for (int r = 0; r < p.rows && vertices <= s.maxVertices; ++r) {
+        const size_t first = static_cast<size_t>(r) * p.cols;
         for (int c = 0; c < p.cols; ++c) {
-            const size_t i = static_cast<size_t>(r) * p.cols + c;
-            if (!ground(i)) continue;
-            const double here = levelBelow(raster.metres[i], s);
-            if (c + 1 < p.cols && ground(i + 1))
-                vertices += std::abs(levelBelow(raster.metres[i + 1], s) - here);
-            if (r + 1 < p.rows && ground(i + p.cols))
-                vertices += std::abs(levelBelow(raster.metres[i + p.cols], s) - here);
+            const bool ground = raster.classes[first + c] == CellClass::Ground;
+            row[c] = ground ? std::floor((raster.metres[first + c] - s.base) * perMetre) : kNone;
+            if (!ground) continue;
+            if (c > 0 && row[c - 1] != kNone) vertices += std::abs(row[c] - row[c - 1]);
+            if (above[c] != kNone) vertices += std::abs(row[c] - above[c]);
         }
+        std::swap(row, above);
     }
     return vertices;
+}
+
+std::string boundText(const ContourSettings& s) {
+    return "the contours would hold more than " + std::to_string(s.maxVertices) +
+           " vertices: choose a larger interval or a smaller area";
 }
 
 bool checkSettings(const ContourSettings& s, std::string* error) {
@@ -81,6 +84,51 @@ std::vector<VectorVertex> verticesOf(const OGRLineString& line) {
     return points;
 }
 
+// The generator's lines taken straight into ContourLines as it makes them (no copy kept in an
+// OGR layer); it stops the generator once the lines pass the vertex bound.
+class ContourSink final : public OGRLayer {
+public:
+    ContourSink(const ContourSettings& settings, std::vector<ContourLine>& lines)
+        : settings_(settings), lines_(lines), definition_(new OGRFeatureDefn("contours")) {
+        definition_->Reference();
+        definition_->SetGeomType(wkbLineString);
+        OGRFieldDefn elevation("elev", OFTReal);
+        definition_->AddFieldDefn(&elevation);
+    }
+    ~ContourSink() override { definition_->Release(); }
+    ContourSink(const ContourSink&) = delete;
+    ContourSink& operator=(const ContourSink&) = delete;
+
+    bool exceeded() const { return vertices_ > settings_.maxVertices; }
+    void ResetReading() override {}
+    OGRFeature* GetNextFeature() override { return nullptr; }
+    OGRFeatureDefn* GetLayerDefn() override { return definition_; }
+    int TestCapability(const char* capability) override {
+        return EQUAL(capability, OLCSequentialWrite);
+    }
+
+protected:
+    OGRErr ICreateFeature(OGRFeature* feature) override {
+        const OGRGeometry* geometry = feature->GetGeometryRef();
+        if (geometry == nullptr || wkbFlatten(geometry->getGeometryType()) != wkbLineString)
+            return OGRERR_NONE;
+        ContourLine line;
+        line.elevation = feature->GetFieldAsDouble(0);
+        line.index = isIndexLevel(line.elevation, settings_);
+        line.points = verticesOf(*geometry->toLineString());
+        vertices_ += static_cast<int64_t>(line.points.size());
+        if (exceeded()) return OGRERR_FAILURE;
+        lines_.push_back(std::move(line));
+        return OGRERR_NONE;
+    }
+
+private:
+    const ContourSettings& settings_;
+    std::vector<ContourLine>& lines_;
+    OGRFeatureDefn* definition_;
+    int64_t vertices_ = 0;
+};
+
 bool generateContours(const ElevationRaster& raster, const ContourSettings& s, OGRLayer& layer,
                       std::string* error) {
     const RasterPlacement& p = raster.placement;
@@ -101,27 +149,6 @@ bool generateContours(const ElevationRaster& raster, const ContourSettings& s, O
     if (GDALContourGenerateEx(dataset->GetRasterBand(1), OGRLayer::ToHandle(&layer), options.List(),
                               nullptr, nullptr) != CE_None)
         return fail(error, "cannot trace the contours" + gdalReason());
-    return true;
-}
-
-bool collectLines(OGRLayer& layer, const ContourSettings& s, std::vector<ContourLine>& lines,
-                  std::string* error) {
-    int64_t vertices = 0;
-    layer.ResetReading();
-    for (const auto& feature : layer) {
-        const OGRGeometry* geometry = feature->GetGeometryRef();
-        if (geometry == nullptr || wkbFlatten(geometry->getGeometryType()) != wkbLineString)
-            continue;
-        ContourLine line;
-        line.elevation = feature->GetFieldAsDouble(0);
-        line.index = isIndexLevel(line.elevation, s);
-        line.points = verticesOf(*geometry->toLineString());
-        vertices += static_cast<int64_t>(line.points.size());
-        if (vertices > s.maxVertices)
-            return fail(error, "the contours would hold more than " +
-                                   std::to_string(s.maxVertices) + " vertices");
-        lines.push_back(std::move(line));
-    }
     return true;
 }
 
@@ -149,16 +176,13 @@ bool traceContours(const ElevationRaster& raster, const ContourSettings& setting
     if (cells == 0 || raster.metres.size() != cells || raster.classes.size() != cells)
         return fail(error, "the raster's size and its cells do not agree");
     if (vertexEstimate(raster, settings) > static_cast<double>(settings.maxVertices))
-        return fail(error, "the contours would hold more than " +
-                               std::to_string(settings.maxVertices) +
-                               " vertices: choose a larger interval or a smaller area");
-    MemoryLayer work = memoryLayer("elev", OFTReal, wkbLineString);
-    if (work.layer == nullptr)
-        return fail(error, "cannot make a layer for the contours" + gdalReason());
+        return fail(error, boundText(settings));
     std::vector<ContourLine> traced;
-    if (!generateContours(raster, settings, *work.layer, error) ||
-        !collectLines(*work.layer, settings, traced, error))
+    ContourSink sink(settings, traced);
+    if (!generateContours(raster, settings, sink, error)) {
+        if (sink.exceeded()) fail(error, boundText(settings));
         return false;
+    }
     lines = std::move(traced);
     return true;
 }

@@ -9,7 +9,6 @@
 
 #include <QImage>
 #include <algorithm>
-#include <cctype>
 #include <cmath>
 #include <filesystem>
 
@@ -30,13 +29,6 @@ constexpr int kVrtTileCells = 2048;
 constexpr const char* kElevationEncoding =
     "metres; -9999 where the class band says no data (0) or water (2)";
 constexpr const char* kClassEncoding = "0 no data, 1 ground, 2 water";
-
-std::string lowerExtension(const std::string& path) {
-    std::string ext = fs::path(path).extension().string();
-    std::transform(ext.begin(), ext.end(), ext.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return ext;
-}
 
 bool isPlaced(const RasterPlacement& p) {
     return p.cols > 0 && p.rows > 0 && p.cellWidth > 0.0 && p.cellHeight > 0.0 &&
@@ -98,10 +90,10 @@ bool copyDataset(const char* driverName, GDALDataset& source, const std::string&
     const CPLStringList list = gis::stringList(options);
     GDALDatasetUniquePtr written(driver->CreateCopy(
         file.c_str(), &source, FALSE, const_cast<char**>(list.List()), nullptr, nullptr));
-    if (!written) return fail(error, "cannot write " + file + gdalReason());
+    if (!written) return fail(error, std::string(driverName) + " failed" + gdalReason());
     written.reset();  // closing flushes: its failure is the last error
     if (CPLGetLastErrorType() == CE_Failure)
-        return fail(error, "cannot write " + file + gdalReason());
+        return fail(error, std::string(driverName) + " failed" + gdalReason());
     return true;
 }
 
@@ -170,8 +162,7 @@ bool writeVrt(const ElevationRaster& raster, const fs::path& file, std::string* 
     CPLErrorReset();
     GDALDatasetH vrt =
         GDALBuildVRT(file.c_str(), names.size(), nullptr, names.List(), nullptr, nullptr);
-    if (vrt == nullptr || !describeVrt(vrt))
-        return fail(error, "cannot write " + file.string() + gdalReason());
+    if (vrt == nullptr || !describeVrt(vrt)) return fail(error, "the VRT failed" + gdalReason());
     return true;
 }
 
@@ -187,7 +178,7 @@ bool checkRaster(const ElevationRaster& raster, std::string* error) {
 }  // namespace
 
 std::optional<RasterFormat> rasterFormatOfPath(const std::string& path) {
-    const std::string ext = lowerExtension(path);
+    const std::string ext = gis::lowerExtension(path);
     if (ext == ".tif" || ext == ".tiff") return RasterFormat::CloudOptimizedGeoTiff;
     if (ext == ".asc") return RasterFormat::AsciiGrid;
     if (ext == ".vrt") return RasterFormat::Vrt;
@@ -203,19 +194,21 @@ bool writeElevationRaster(const ElevationRaster& raster, const std::string& path
     ScratchFolder scratch(path);
     if (scratch.path().empty()) return fail(error, "cannot write in the folder of " + path);
     const fs::path file = scratch.file();
+    std::string why;
     bool written = false;
     switch (format) {
         case RasterFormat::CloudOptimizedGeoTiff:
-            written = writeCog(raster, file, error);
+            written = writeCog(raster, file, &why);
             break;
         case RasterFormat::AsciiGrid:
-            written = writeAsciiGrid(raster, file, error);
+            written = writeAsciiGrid(raster, file, &why);
             break;
         case RasterFormat::Vrt:
-            written = writeVrt(raster, file, error);
+            written = writeVrt(raster, file, &why);
             break;
     }
-    return written && scratch.moveIntoPlace(error);
+    if (!written) return fail(error, "cannot write " + path + ": " + why);
+    return scratch.moveIntoPlace(error);
 }
 
 bool writeImageGeoTiff(const QImage& image, const RasterPlacement& placement,
@@ -234,10 +227,12 @@ bool writeImageGeoTiff(const QImage& image, const RasterPlacement& placement,
     if (!gis::placeDataset(*source, placement, 0, 0, error)) return false;
     ScratchFolder scratch(path);
     if (scratch.path().empty()) return fail(error, "cannot write in the folder of " + path);
-    return copyDataset("GTiff", *source, scratch.file().string(),
-                       {"TILED=YES", "COMPRESS=DEFLATE", "PHOTOMETRIC=RGB", "ALPHA=UNASSOCIATED"},
-                       error) &&
-           scratch.moveIntoPlace(error);
+    std::string why;
+    if (!copyDataset("GTiff", *source, scratch.file().string(),
+                     {"TILED=YES", "COMPRESS=DEFLATE", "PHOTOMETRIC=RGB", "ALPHA=UNASSOCIATED"},
+                     &why))
+        return fail(error, "cannot write " + path + ": " + why);
+    return scratch.moveIntoPlace(error);
 }
 
 bool writeImageGeoreference(const RasterPlacement& placement, const std::string& pngPath,
