@@ -1,20 +1,15 @@
 // Writing a grid as a raster DEM: for the tests, the benchmarks and the sample generator.
-#include <fcntl.h>
 #include <gdal_priv.h>
 #include <ogr_spatialref.h>
-#include <unistd.h>
 
 #include <cpl_error.h>
-#include <filesystem>
 #include <vector>
 
-#include "core/base/AtomicFile.h"
+#include "core/base/ScratchFolder.h"
 #include "core/data/dem/RasterDem.h"
 
 namespace kov {
 namespace {
-
-namespace fs = std::filesystem;
 
 constexpr double kNoDataValue = -9999.0;
 
@@ -26,53 +21,6 @@ bool fail(std::string* error, std::string reason) {
 std::string gdalReason() {
     const std::string text = CPLGetLastErrorMsg();
     return text.empty() ? std::string() : " (" + text + ")";
-}
-
-// A folder beside the target where GDAL writes the file and its companions (an ASCII grid's
-// .prj); removed with whatever is left in it.
-class ScratchFolder {
-public:
-    explicit ScratchFolder(const std::string& target) {
-        removeStaleScratch(target);
-        std::string name = scratchTemplate(target);
-        if (::mkdtemp(name.data()) != nullptr) path_ = name;
-    }
-    ~ScratchFolder() {
-        std::error_code ec;
-        if (!path_.empty()) fs::remove_all(path_, ec);
-    }
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-    const fs::path& path() const { return path_; }
-
-private:
-    fs::path path_;
-};
-
-bool syncFile(const fs::path& file) {
-    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    const bool synced = ::fsync(fd) == 0;
-    ::close(fd);
-    return synced;
-}
-
-// Moves the files GDAL wrote into the target's folder, the main file last so that a reader who
-// finds it finds its companions too.
-bool moveIntoPlace(const fs::path& scratch, const fs::path& target, std::string* error) {
-    std::vector<fs::path> companions;
-    std::error_code ec;
-    for (const fs::directory_entry& entry : fs::directory_iterator(scratch, ec)) {
-        if (!syncFile(entry.path())) return fail(error, "cannot flush " + entry.path().string());
-        if (entry.path().filename() != target.filename()) companions.push_back(entry.path());
-    }
-    if (ec) return fail(error, "cannot list " + scratch.string() + ": " + ec.message());
-    companions.push_back(scratch / target.filename());
-    for (const fs::path& file : companions) {
-        fs::rename(file, target.parent_path() / file.filename(), ec);
-        if (ec) return fail(error, "cannot rename " + file.string() + ": " + ec.message());
-    }
-    return true;
 }
 
 bool setCrs(GDALDataset& dataset, const SourceCrs& crs, std::string* error) {
@@ -140,10 +88,9 @@ bool writeRasterDem(const GeoGrid& grid, const std::string& path, const std::str
     const GDALDatasetUniquePtr source = memoryRaster(grid, error);
     if (!source) return false;
 
-    const fs::path target = fs::absolute(path);
-    ScratchFolder scratch(target.string());
+    ScratchFolder scratch(path);
     if (scratch.path().empty()) return fail(error, "cannot make a scratch folder beside " + path);
-    const fs::path scratchFile = scratch.path() / target.filename();
+    const std::string scratchFile = scratch.file().string();
     CPLErrorReset();
     GDALDatasetUniquePtr written(driver->CreateCopy(scratchFile.c_str(), source.get(), FALSE,
                                                     creationOptions(format), nullptr, nullptr));
@@ -151,7 +98,7 @@ bool writeRasterDem(const GeoGrid& grid, const std::string& path, const std::str
     written.reset();  // closing flushes: its failure is the last error
     if (CPLGetLastErrorType() == CE_Failure)
         return fail(error, "cannot write " + path + gdalReason());
-    return moveIntoPlace(scratch.path(), target, error);
+    return scratch.moveIntoPlace(error);
 }
 
 }  // namespace kov
