@@ -116,8 +116,9 @@ TEST_F(ProfileCommandTest, VectorSamplesAreTheCsvRowsWithWaterLeftNull) {
         EXPECT_EQ(p["found"].toString().toStdString(), rows[i].found) << i;
         // The CSV leaves the elevation empty where the GIS file has null.
         EXPECT_EQ(p["elevation"].isNull(), rows[i].elevation.empty()) << i;
-        if (!rows[i].elevation.empty())
+        if (!rows[i].elevation.empty()) {
             EXPECT_NEAR(p["elevation"].toDouble(), std::stod(rows[i].elevation), 0.005) << i;
+        }
         water += rows[i].found == "water";
     }
     EXPECT_GT(water, 0);

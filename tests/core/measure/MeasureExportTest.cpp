@@ -122,7 +122,9 @@ TEST_F(MeasureExportTest, ProfileSamplesKeepMissingElevationsNull) {
             const bool ground = data->kindAt(i) == CellKind::Elevation;
             EXPECT_EQ(p.value("found").toString(), ground ? "ground" : "none");
             nulls += std::isnan(number(p, "elevation"));
-            if (ground) EXPECT_NEAR(number(p, "elevation"), data->samples[i].z, 1e-9) << i;
+            if (ground) {
+                EXPECT_NEAR(number(p, "elevation"), data->samples[i].z, 1e-9) << i;
+            }
         }
         EXPECT_EQ(nulls, 11);  // from 100 m on, beyond the edge: eleven samples 10 m apart
         const test::OgrLayer path0 = test::readOgrLayer(path, gpkg ? "profile_line" : "");

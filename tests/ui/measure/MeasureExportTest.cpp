@@ -1,11 +1,12 @@
 // The export commands as a user reaches them: a line measured with mouse clicks, the 図上計測
-// menu opened with Alt+R and the entry chosen by its key, the save dialog filled in by keys;
-// the cross-section window's ファイル menu likewise. The files are read back by ogr2ogr.
+// menu opened and its entry chosen with clicks, the save dialog filled in by keys; the
+// cross-section window's ファイル menu likewise. The files are read back by ogr2ogr.
 #include <QApplication>
 #include <QComboBox>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -48,13 +49,22 @@ protected:
         document_.reset();
         test::SampleWindowTest::TearDown();
     }
-    // Opens a menu of the window's menu bar by its Alt key and answers the popup.
-    static QMenu* openMenu(QWidget* window, Qt::Key key) {
-        QTest::keyClick(window, key, Qt::AltModifier);
+    // Opens a menu of the window's menu bar with a click on its title; answers the popup.
+    static QMenu* openMenu(QMainWindow* window, const QString& title) {
+        QMenuBar* bar = window->menuBar();
+        for (QAction* entry : bar->actions())
+            if (entry->text() == title)
+                QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(entry).center());
         return qobject_cast<QMenu*>(QApplication::activePopupWidget());
     }
-    // Answers the next save dialog as a user would: the filter `down` entries below the first
-    // chosen with the arrow key, the name typed and Enter pressed. Keeps the filter labels.
+    // Chooses the entry of an open menu with a click.
+    static void choose(QMenu* menu, QAction* entry) {
+        ASSERT_TRUE(menu && entry);
+        QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(entry).center());
+    }
+    // Answers the next save dialog as a user would: in the export folder, the filter `down`
+    // entries below the first chosen with the arrow key, the name typed and Enter pressed. Keeps
+    // the filter labels.
     void answerSaveDialog(int down, const std::string& name) {
         testPrompts().runModal = [this, down, name](QDialog& dialog) {
             dialog.show();
@@ -65,8 +75,10 @@ protected:
                 filters << types->itemText(i);
             for (int i = 0; i < down; ++i)
                 QTest::keyClick(types, Qt::Key_Down);
+            static_cast<QFileDialog&>(dialog).setDirectory(
+                QString::fromStdString(exportDir.path()));
             edit->setFocus();
-            QTest::keyClicks(edit, QString::fromStdString(exportDir.file(name)));
+            QTest::keyClicks(edit, QString::fromStdString(name));
             QTest::keyClick(edit, Qt::Key_Return);
             return dialog.result();
         };
@@ -80,7 +92,7 @@ protected:
 
 TEST_F(MeasureExportTest, MeasuredLineGoesOutThroughTheMeasureMenu) {
     ASSERT_TRUE(document_->OnOpenDocument(sampleProject()));
-    QMenu* menu = openMenu(frame_.get(), Qt::Key_R);
+    QMenu* menu = openMenu(frame_.get(), QStringLiteral("図上計測(&R)"));
     ASSERT_NE(menu, nullptr);
     QAction* command = frame_->findChild<QAction*>(QString::number(kCmdExportMeasurement));
     ASSERT_NE(command, nullptr);
@@ -101,10 +113,10 @@ TEST_F(MeasureExportTest, MeasuredLineGoesOutThroughTheMeasureMenu) {
     ASSERT_EQ(trace.size(), 4u);
 
     answerSaveDialog(1, "trace");  // GeoPackage: the name gets its extension
-    menu = openMenu(frame_.get(), Qt::Key_R);
+    menu = openMenu(frame_.get(), QStringLiteral("図上計測(&R)"));
     ASSERT_NE(menu, nullptr);
     EXPECT_TRUE(command->isEnabled());
-    QTest::keyClick(menu, Qt::Key_X);
+    choose(menu, command);
     EXPECT_EQ(filters.size(), 4) << filters.join(',').toStdString();
     EXPECT_TRUE(messages.empty()) << messages[0].text.toStdString();
 
@@ -132,9 +144,8 @@ TEST_F(MeasureExportTest, CrossSectionGoesOutThroughItsFileMenuWithoutShapefiles
     ASSERT_TRUE(QTest::qWaitForWindowActive(window));
 
     answerSaveDialog(0, "section");  // GeoJSON
-    QMenu* menu = openMenu(window, Qt::Key_F);
-    ASSERT_NE(menu, nullptr);
-    QTest::keyClick(menu, Qt::Key_E);
+    QAction* command = window->action(kCmdExportProfile);
+    choose(openMenu(window, QStringLiteral("ファイル(&F)")), command);
     EXPECT_EQ(filters.size(), 3) << "no shapefile: " << filters.join(',').toStdString();
     const test::OgrLayer layer = test::readOgrLayer(exportDir.file("section.geojson"));
     EXPECT_EQ(layer.crs, "urn:ogc:def:crs:EPSG::6677");
@@ -144,7 +155,7 @@ TEST_F(MeasureExportTest, CrossSectionGoesOutThroughItsFileMenuWithoutShapefiles
 
     // A file that cannot be written is said in a message box.
     answerSaveDialog(0, "missing/section");
-    QTest::keyClick(openMenu(window, Qt::Key_F), Qt::Key_E);
+    choose(openMenu(window, QStringLiteral("ファイル(&F)")), command);
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_TRUE(messages[0].text.contains(QStringLiteral("書き出せませんでした")));
 }
