@@ -6,7 +6,6 @@
 #include <QJsonObject>
 
 #include "cli/Kovtool.h"
-#include "support/OgrReadBack.h"
 
 namespace kov {
 namespace {
@@ -75,47 +74,18 @@ TEST_F(KovtoolMeasureTest, TextShowsTheWindowRowsAndCopiedSlopeLinesJsonTheNumbe
     EXPECT_FALSE(off.contains("slopeDegrees") || off.contains("slopePercent"));
 }
 
-TEST_F(KovtoolMeasureTest, MissingDataAndOverflowingNumbersFailWithAMessage) {
+TEST_F(KovtoolMeasureTest, MissingDataOverflowAndBadOutputsFailWithAMessage) {
     for (const auto& [args, message] : std::initializer_list<std::pair<std::string, std::string>>{
              {"--line 1,2 3,4 " + dir.file("missing"), "missing"},
              {"--line 1e308,0 -1e308,0", "length of the line is beyond the range of numbers"},
-             {"--line 1e200,0 -1e200,0 0,1e200", "enclosed area is beyond"}}) {
+             {"--line 1e200,0 -1e200,0 0,1e200", "enclosed area is beyond"},
+             {"--line 1,2 3,4 -o m.txt", "the name must end in .geojson, .gpkg, .shp or .kml"},
+             {"--line 1,2 3,4 -o " + dir.file("no/m.gpkg"), "m.gpkg cannot be written"}}) {
         int code = 0;
         EXPECT_EQ(measure(args, &code), "") << args;
         EXPECT_NE(code, 0) << args;
         EXPECT_NE(lastError().find(message), std::string::npos) << args << ": " << lastError();
     }
-}
-
-TEST_F(KovtoolMeasureTest, VectorFileHoldsTheNumbersOfTheJsonOutput) {
-    const std::string line = std::string(kTriangle) + " 2000,3000";
-    int code = -1;
-    const QJsonObject shown =
-        QJsonDocument::fromJson(QByteArray::fromStdString(measure(line + " --json", &code)))
-            .object();
-    const std::string shp = dir.file("out/m.shp");
-    test::writeFile(dir.file("out/old"), "");  // the output's folder
-    measure(line + " -o " + shp, &code);
-    ASSERT_EQ(code, 0) << lastError();
-    const test::OgrLayer layer = test::readOgrLayer(shp);
-    ASSERT_EQ(layer.features.size(), 4);
-    EXPECT_FALSE(layer.crs.empty());
-    EXPECT_NEAR(test::propertiesOf(layer.features, 0)["length"].toDouble(),
-                shown["total"].toDouble(), 1e-9);
-    const QJsonArray segments = shown["segments"].toArray();
-    for (qsizetype i = 0; i < segments.size(); ++i) {
-        SCOPED_TRACE(i);
-        const QJsonObject segment = segments[i].toObject();
-        const QJsonObject written = test::propertiesOf(layer.features, i + 1);
-        EXPECT_NEAR(written["length"].toDouble(), segment["length"].toDouble(), 1e-9);
-        EXPECT_EQ(written["slope_deg"].isNull(), !segment.contains("slopeDegrees"));
-        EXPECT_NEAR(written["slope_deg"].toDouble(), segment["slopeDegrees"].toDouble(), 1e-9);
-    }
-    // An unknown extension is a bad argument; a folder that does not exist a failed write.
-    EXPECT_EQ(exitOf("measure " + dir.file("t") + " " + line + " -o m.txt"), 2);
-    EXPECT_NE(lastError().find(".geojson, .gpkg, .shp or .kml"), std::string::npos);
-    EXPECT_EQ(exitOf("measure " + dir.file("t") + " " + line + " -o " + dir.file("no/m.gpkg")), 1);
-    EXPECT_NE(lastError().find("cannot be written"), std::string::npos) << lastError();
 }
 
 }  // namespace

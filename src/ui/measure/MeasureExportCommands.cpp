@@ -1,11 +1,8 @@
 #include "ui/measure/MeasureExportCommands.h"
 
-#include <QAction>
 #include <QApplication>
-#include <QEvent>
 #include <QFile>
 #include <QFileDialog>
-#include <QMenu>
 
 #include "core/base/CommandIds.h"
 #include "core/measure/MeasureExport.h"
@@ -35,31 +32,6 @@ QString suffixOf(const QString& label) {
         if (label == QString::fromUtf8(filter.label)) return QString::fromLatin1(filter.suffix);
     return {};
 }
-
-bool canExportTrace(CKovVDoc* document) {
-    return document && document->HasProject() && document->trace().size() >= 2;
-}
-
-// The menu of the menu bar that holds the action.
-QMenu* menuHolding(QAction* action) {
-    if (!action) return nullptr;
-    for (QObject* object : action->associatedObjects())
-        if (auto* menu = qobject_cast<QMenu*>(object)) return menu;
-    return nullptr;
-}
-
-// Gives every main frame the command when it is first shown (its menus are built by then).
-class FrameWatcher : public QObject {
-public:
-    using QObject::QObject;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::Show)
-            if (auto* frame = qobject_cast<CMainFrame*>(watched)) addMeasureExportCommand(*frame);
-        return false;
-    }
-};
 
 }  // namespace
 
@@ -93,7 +65,7 @@ bool writeExport(QWidget* parent, const QString& path, const ExportWriter& write
 }
 
 void exportTrace(CKovVDoc& document, QWidget* parent) {
-    if (!canExportTrace(&document)) return;
+    if (!document.meshes() || document.trace().size() < 2) return;
     const QString path =
         askExportPath(parent, ExportKind::MeasuredLine, QStringLiteral("計測結果のエクスポート"));
     if (path.isEmpty()) return;
@@ -104,35 +76,10 @@ void exportTrace(CKovVDoc& document, QWidget* parent) {
     });
 }
 
-void addMeasureExportCommand(CMainFrame& frame) {
-    const QString name = QString::number(kCmdExportMeasurement);
-    if (frame.findChild<QAction*>(name)) return;
-    QAction* clear = frame.Action(kCmdClearTrace);
-    QMenu* menu = menuHolding(clear);
-    if (!menu) return;
-    auto* action = new QAction(QStringLiteral("計測結果のエクスポート(&X)..."), &frame);
-    action->setObjectName(name);
-    action->setStatusTip(
-        QStringLiteral("計測した線の距離・面積・区間ごとの勾配を GIS のファイルに書き出します"));
-    action->setToolTip(QStringLiteral("計測結果のエクスポート"));
-    const QList<QAction*> entries = menu->actions();
-    const qsizetype at = entries.indexOf(clear) + 1;
-    menu->insertAction(at < entries.size() ? entries[at] : nullptr, action);
-    QObject::connect(action, &QAction::triggered, &frame, [&frame] {
-        if (CKovVDoc* document = frame.document()) exportTrace(*document, &frame);
-    });
-    // The frame's own update of the menu knows only its commands (it disables this one as
-    // unknown); this runs after it.
-    QObject::connect(menu, &QMenu::aboutToShow, action,
-                     [&frame, action] { action->setEnabled(canExportTrace(frame.document())); });
-    action->setEnabled(canExportTrace(frame.document()));
-}
-
 void registerMeasureExport() {
-    static FrameWatcher* watcher = nullptr;
-    if (watcher || !qApp) return;
-    watcher = new FrameWatcher(qApp);
-    qApp->installEventFilter(watcher);
+    CKovVDoc::setCommandHandler(kCmdExportMeasurement, [](CKovVDoc& document, int) {
+        exportTrace(document, CMainFrame::instance());
+    });
 }
 
 }  // namespace kov

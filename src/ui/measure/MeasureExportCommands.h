@@ -12,7 +12,6 @@ class QWidget;
 namespace kov {
 
 class CKovVDoc;
-class CMainFrame;
 
 // The formats a save dialog offers: every vector format for a measured line; no shapefile for
 // a cross-section (a shapefile holds lines or points, not both).
@@ -28,13 +27,11 @@ QString askExportPath(QWidget* parent, ExportKind kind, const QString& title);
 using ExportWriter = std::function<bool(const std::string& path, std::string* error)>;
 bool writeExport(QWidget* parent, const QString& path, const ExportWriter& write);
 
-// The 図上計測 command: asks for the file and writes the document's trace to it.
+// The 図上計測 command: asks for the file and writes the document's trace to it (a line of two
+// points or more; the document enables the command only then).
 void exportTrace(CKovVDoc& document, QWidget* parent);
 
-// Adds the command to the frame's 図上計測 menu after "軌跡のクリアー", enabled while the document
-// has a project and a measured line of two points or more. Once per frame.
-void addMeasureExportCommand(CMainFrame& frame);
-// Adds the command to every main frame when it is first shown.
+// Registers exportTrace as the document's handler of the command.
 void registerMeasureExport();
 
 }  // namespace kov
