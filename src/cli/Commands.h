@@ -18,5 +18,7 @@ int runProfile(const Arguments& args);
 int runMeasure(const Arguments& args);
 int runPrint(const Arguments& args);
 int runFlood(const Arguments& args);
+int runExport(const Arguments& args);
+int runContour(const Arguments& args);
 
 }  // namespace kov::cli

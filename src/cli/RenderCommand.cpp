@@ -12,6 +12,8 @@
 #include "core/base/PathNames.h"
 #include "core/base/PdfText.h"
 #include "core/data/HMeshProject.h"
+#include "core/data/gis/CollectionRaster.h"
+#include "core/data/gis/GisRaster.h"
 #include "core/display/MapViewport.h"
 #include "core/display/PngEncoder.h"
 #include "core/print/PageComposer.h"
@@ -71,6 +73,38 @@ QByteArray pdfBytes(const QImage& page, int dpi, const QString& title) {
     return withSearchableText(bytes);
 }
 
+// The picture's pixels on the map: the shown rectangle cut into w x h cells.
+RasterPlacement picturePlacement(const HMeshProject& project, const MapRect& shown, int w, int h) {
+    RasterPlacement p;
+    p.cols = w;
+    p.rows = h;
+    p.west = shown.xmin;
+    p.north = shown.ymax;
+    p.cellWidth = (shown.xmax - shown.xmin) / w;
+    p.cellHeight = (shown.ymax - shown.ymin) / h;
+    p.epsg = collectionEpsg(project);
+    return p;
+}
+
+// The PNG with its resolution chunk at dpi, then its world file and .aux.xml; or the GeoTIFF.
+bool writePicture(const std::string& output, bool tiff, QImage page,
+                  const RasterPlacement& placement, int dpi) {
+    std::string error;
+    if (tiff) {
+        if (writeImageGeoTiff(page, placement, output, &error)) return true;
+        std::fprintf(stderr, "kovtool render: %s\n", error.c_str());
+        return false;
+    }
+    const int dotsPerMetre = static_cast<int>(std::lround(dpi / 0.0254));
+    page.setDotsPerMeterX(dotsPerMetre);
+    page.setDotsPerMeterY(dotsPerMetre);
+    if (!writeOutputFile("render", output, encodePng(page), "the picture cannot be encoded"))
+        return false;
+    if (writeImageGeoreference(placement, output, &error)) return true;
+    std::fprintf(stderr, "kovtool render: %s\n", error.c_str());
+    return false;
+}
+
 }  // namespace
 
 int runRender(const Arguments& args) {
@@ -79,14 +113,16 @@ int runRender(const Arguments& args) {
     if (!parseDataArguments("render", args, data, renderOptions(o))) return 2;
     const std::string extension = fileExtension(o.output);
     const bool pdf = equalsIgnoringCase(extension, ".pdf");
+    const bool tiff =
+        equalsIgnoringCase(extension, ".tif") || equalsIgnoringCase(extension, ".tiff");
     if (o.output.empty()) {
         std::fprintf(stderr, "kovtool render: -o OUT.png (or OUT.pdf) is required\n");
         return 2;
     }
-    if (!pdf && !equalsIgnoringCase(extension, ".png")) {
+    if (!pdf && !tiff && !equalsIgnoringCase(extension, ".png")) {
         std::fprintf(stderr,
                      "kovtool render: %s: cannot write this format; the output name must end in "
-                     ".png or .pdf\n",
+                     ".png, .pdf or .tif\n",
                      o.output.c_str());
         return 2;
     }
@@ -111,8 +147,12 @@ int runRender(const Arguments& args) {
                      o.width, o.height);
         return 1;
     }
-    const QByteArray bytes =
-        pdf ? pdfBytes(page, o.dpi, QString::fromStdString(project.projectTitle)) : encodePng(page);
+    if (!pdf)
+        return writePicture(o.output, tiff, page,
+                            picturePlacement(project, *shown, o.width, o.height), o.dpi)
+                   ? 0
+                   : 1;
+    const QByteArray bytes = pdfBytes(page, o.dpi, QString::fromStdString(project.projectTitle));
     return writeOutputFile("render", o.output, bytes, "the picture cannot be encoded") ? 0 : 1;
 }
 

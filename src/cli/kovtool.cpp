@@ -30,10 +30,12 @@ const Command kCommands[] = {
      "compose -o OUT.kovv5 [--title T] [--dsm-cell M] [-q] PATH...\n"
      "                               write a project file of the given files and folders"},
     {"render", kov::cli::runRender,
-     "render PATH... -o OUT.png|OUT.pdf [--size WxH] [--rect XMIN,YMIN,XMAX,YMAX]\n"
+     "render PATH... -o OUT.png|OUT.pdf|OUT.tif [--size WxH] [--rect XMIN,YMIN,XMAX,YMAX]\n"
      "               [--dpi N] [--legend] [--no-sheets] [--no-scalebar]\n"
      "               [--step-mode 0|1|2] [--step M] [-q]\n"
-     "                               draw the map as the view shows it"},
+     "                               draw the map as the view shows it; .tif: an RGBA\n"
+     "                               GeoTIFF placed on the map, .png: with a world file\n"
+     "                               (.pgw) and OUT.png.aux.xml naming the system"},
     {"profile", kov::cli::runProfile,
      "profile PATH... --line E,N E,N [E,N ...] [--step M] [--max-points N]\n"
      "               -o OUT.csv|OUT.emf|OUT.png|OUT.pdf|OUT.svg|OUT.geojson|OUT.gpkg|OUT.kml\n"
@@ -56,6 +58,19 @@ const Command kCommands[] = {
      "              [--colors R,G,B;...] [--water-passes] [--nodata-passes] [--range M]\n"
      "              [--wall E,N E,N ...] [-o OUT.png|OUT.tif] [--json] [--size WxH] [--legend]\n"
      "                               flood estimation: whole area, or from a start point"},
+    {"export", kov::cli::runExport,
+     "export PATH... -o OUT.tif|OUT.asc|OUT.vrt [--rect XMIN,YMIN,XMAX,YMAX] [--cell M]\n"
+     "               [--zone Z] [-q]\n"
+     "                               the elevation as a GIS raster in the zone's EPSG system\n"
+     "                               (.tif: COG; .vrt: over GeoTIFF tiles in OUT_tiles/):\n"
+     "                               band 1 metres, nodata -9999; band 2 class: 0 no data,\n"
+     "                               1 ground, 2 water (.asc: one band, water is nodata);\n"
+     "                               cells of --cell M, else of the finest mesh"},
+    {"contour", kov::cli::runContour,
+     "contour PATH... -o OUT.gpkg|OUT.geojson|OUT.shp|OUT.kml --interval M [--base M]\n"
+     "               [--rect XMIN,YMIN,XMAX,YMAX] [--cell M] [-q]\n"
+     "                               contour lines (fields elev, index: every 5th from base);\n"
+     "                               at most 33554432 vertices"},
     {"sample", kov::cli::runSample,
      "sample OUTDIR [--block N] [--asc]\n"
      "                               write the sample data set (N x N tiles, default 3;\n"
@@ -69,17 +84,18 @@ void printUsage(FILE* out) {
                  "       kovtool --version\n\ncommands:\n");
     for (const Command& c : kCommands)
         std::fprintf(out, "  %s\n", c.usage);
-    std::fprintf(out,
-                 "\nPATH: 5 m tiles (.kov) and their folders, DSM point files (.txt), shapefiles,\n"
-                 "georeferenced pictures, and elevation sources placed in a plane rectangular\n"
-                 "zone: FG-GML DEM files (.xml), zips of them (zips inside zips too; a member as\n"
-                 "DEM.zip/member.xml) and raster DEMs GDAL reads (GeoTIFF, .asc, .img, .vrt, ...).\n"
-                 "Every command that reads PATHs takes --zone Z (1..19; default: the zone of the\n"
-                 "tiles loaded, else the zone whose origin is nearest to the data) and --cell M\n"
-                 "(the placed cell size; default: the source's own spacing).\n"
-                 "\nexit status: 0 done; 1 the data could not be read or the result could not be\n"
-                 "written; 2 bad arguments (an unknown option, a bad value, a missing -o or data\n"
-                 "path, an output format the command does not write)\n");
+    std::fprintf(
+        out,
+        "\nPATH: 5 m tiles (.kov) and their folders, DSM point files (.txt), shapefiles,\n"
+        "georeferenced pictures, and elevation sources placed in a plane rectangular\n"
+        "zone: FG-GML DEM files (.xml), zips of them (zips inside zips too; a member as\n"
+        "DEM.zip/member.xml) and raster DEMs GDAL reads (GeoTIFF, .asc, .img, .vrt, ...).\n"
+        "Every command that reads PATHs takes --zone Z (1..19; default: the zone of the\n"
+        "tiles loaded, else the zone whose origin is nearest to the data) and --cell M\n"
+        "(the placed cell size; default: the source's own spacing).\n"
+        "\nexit status: 0 done; 1 the data could not be read or the result could not be\n"
+        "written; 2 bad arguments (an unknown option, a bad value, a missing -o or data\n"
+        "path, an output format the command does not write)\n");
 }
 
 // Output that could not be written (a full disk, a closed pipe) fails the command: a result

@@ -11,6 +11,10 @@ namespace kov {
 
 class HxProgress;
 
+// The EPSG code of the collection's zone on its meshes' datum (the first mesh that states one;
+// JGD2011 when none does).
+int collectionEpsg(const HMeshProject& project);
+
 // The grid covering rect with cells of cellSize metres, its edges moved outward onto whole
 // multiples of cellSize (the lattice the meshes lie on); epsg is the meshes' zone and datum.
 // Empty (cols == 0) when rect is empty or not finite, or cellSize <= 0.

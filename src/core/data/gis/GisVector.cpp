@@ -5,7 +5,6 @@
 #include <ogrsf_frmts.h>
 
 #include <algorithm>
-#include <cctype>
 #include <filesystem>
 
 #include "core/base/ScratchFolder.h"
@@ -17,13 +16,6 @@ namespace {
 namespace fs = std::filesystem;
 using gis::fail;
 using gis::gdalReason;
-
-std::string lowerExtension(const std::string& path) {
-    std::string ext = fs::path(path).extension().string();
-    std::transform(ext.begin(), ext.end(), ext.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return ext;
-}
 
 const char* driverName(VectorFormat format) {
     switch (format) {
@@ -264,7 +256,7 @@ bool writeDataset(GDALDriver& driver, const std::string& file, const std::vector
 }  // namespace
 
 std::optional<VectorFormat> vectorFormatOfPath(const std::string& path) {
-    const std::string ext = lowerExtension(path);
+    const std::string ext = gis::lowerExtension(path);
     if (ext == ".geojson" || ext == ".json") return VectorFormat::GeoJson;
     if (ext == ".gpkg") return VectorFormat::GeoPackage;
     if (ext == ".shp") return VectorFormat::Shapefile;

@@ -1,0 +1,56 @@
+#include "cli/CollectionGrid.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "core/data/ZarHMesh.h"
+
+namespace kov::cli {
+namespace {
+
+double finestCell(const HMeshProject& project) {
+    double finest = project.GetMesh(0)->cellSize;
+    for (int i = 1; i < project.meshCount(); ++i)
+        finest = std::min(finest, project.GetMesh(i)->cellSize);
+    return finest;
+}
+
+bool overlaps(const MapRect& a, const MapRect& b) {
+    return a.xmin < b.xmax && b.xmin < a.xmax && a.ymin < b.ymax && b.ymin < a.ymax;
+}
+
+}  // namespace
+
+Option rectOption(GridRequest& request) {
+    return valueOption("--rect", [&request](const std::string& v) {
+        return request.hasRect = parseRect(v, request.rect);
+    });
+}
+
+bool sampleRequestedGrid(const char* command, HMeshProject& project, const GridRequest& request,
+                         const DataArguments& data, ElevationRaster& out) {
+    project.UpdateExtent();
+    MapRect extent;
+    project.GetExtent(extent);
+    const MapRect rect = request.hasRect ? request.rect : extent;
+    if (!overlaps(rect, extent)) {
+        std::fprintf(stderr,
+                     "kovtool %s: the rectangle x %.3f .. %.3f, y %.3f .. %.3f lies outside the "
+                     "data (x %.3f .. %.3f, y %.3f .. %.3f)\n",
+                     command, rect.xmin, rect.xmax, rect.ymin, rect.ymax, extent.xmin, extent.xmax,
+                     extent.ymin, extent.ymax);
+        return false;
+    }
+    const double cell = data.demCellSize > 0.0 ? data.demCellSize : finestCell(project);
+    const RasterPlacement placement = collectionPlacement(project, rect, cell);
+    std::string error;
+    if (placement.cols == 0 || !sampleCollection(project, placement, out, &error, kMaxGridCells)) {
+        std::fprintf(stderr, "kovtool %s: %s%s\n", command,
+                     placement.cols == 0 ? "the grid has no cells" : error.c_str(),
+                     placement.cols == 0 ? "" : " (choose a larger --cell or a smaller --rect)");
+        return false;
+    }
+    return true;
+}
+
+}  // namespace kov::cli

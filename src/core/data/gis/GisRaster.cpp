@@ -1,0 +1,267 @@
+// Georeferenced rasters through GDAL: the cells are lent to MEM datasets (no copy) and the
+// format's driver copies them into a file inside a scratch folder beside the target, which is
+// then moved into place with its companions.
+#include "core/data/gis/GisRaster.h"
+
+#include <cpl_minixml.h>
+#include <cpl_string.h>
+#include <gdal_utils.h>
+
+#include <QImage>
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+
+#include "core/base/ScratchFolder.h"
+#include "core/data/gis/GdalSupport.h"
+
+namespace kov {
+namespace {
+
+namespace fs = std::filesystem;
+using gis::fail;
+using gis::gdalReason;
+
+// The VRT's tiles: 2048 x 2048 cells (32 MB of both bands) keep a tile quick to open on its
+// own and the tile count of a prefecture's data in the hundreds.
+constexpr int kVrtTileCells = 2048;
+
+constexpr const char* kElevationEncoding =
+    "metres; -9999 where the class band says no data (0) or water (2)";
+constexpr const char* kClassEncoding = "0 no data, 1 ground, 2 water";
+
+bool isPlaced(const RasterPlacement& p) {
+    return p.cols > 0 && p.rows > 0 && p.cellWidth > 0.0 && p.cellHeight > 0.0 &&
+           std::isfinite(p.west) && std::isfinite(p.north);
+}
+
+// A part of the placement: cols x rows cells from cell (col, row).
+struct Window {
+    int col = 0;
+    int row = 0;
+    int cols = 0;
+    int rows = 0;
+};
+
+void describeBand(GDALRasterBand& band, const char* name, const char* encoding) {
+    band.SetDescription(name);
+    band.SetMetadataItem("ENCODING", encoding);
+}
+
+// The elevation (and the class band, when given) of a window as a MEM dataset over the
+// caller's buffers.
+GDALDatasetUniquePtr elevationDataset(const ElevationRaster& raster, const float* classes,
+                                      const Window& w, std::string* error) {
+    GDALDatasetUniquePtr dataset = gis::emptyMemoryDataset(w.cols, w.rows);
+    if (!dataset) {
+        fail(error, "cannot make the raster" + gdalReason());
+        return nullptr;
+    }
+    const size_t first = static_cast<size_t>(w.row) * raster.placement.cols + w.col;
+    const size_t line = static_cast<size_t>(raster.placement.cols) * sizeof(float);
+    bool lent =
+        gis::lendBand(*dataset, GDT_Float32, raster.metres.data() + first, sizeof(float), line);
+    if (classes)
+        lent = lent && gis::lendBand(*dataset, GDT_Float32, classes + first, sizeof(float), line);
+    if (!lent || !gis::placeDataset(*dataset, raster.placement, w.col, w.row, error)) {
+        if (!lent) fail(error, "cannot make the raster" + gdalReason());
+        return nullptr;
+    }
+    GDALRasterBand& elevation = *dataset->GetRasterBand(1);
+    elevation.SetNoDataValue(ElevationRaster::kRasterNoData);
+    elevation.SetUnitType("m");
+    describeBand(elevation, "elevation", kElevationEncoding);
+    if (classes) describeBand(*dataset->GetRasterBand(2), "class", kClassEncoding);
+    return dataset;
+}
+
+std::vector<float> classValues(const ElevationRaster& raster) {
+    std::vector<float> values(raster.classes.size());
+    std::transform(raster.classes.begin(), raster.classes.end(), values.begin(),
+                   [](CellClass c) { return static_cast<float>(c); });
+    return values;
+}
+
+bool copyDataset(const char* driverName, GDALDataset& source, const std::string& file,
+                 const std::vector<std::string>& options, std::string* error) {
+    GDALDriver* driver = gis::writingDriver(driverName, error);
+    if (driver == nullptr) return false;
+    CPLErrorReset();
+    const CPLStringList list = gis::stringList(options);
+    GDALDatasetUniquePtr written(driver->CreateCopy(
+        file.c_str(), &source, FALSE, const_cast<char**>(list.List()), nullptr, nullptr));
+    if (!written) return fail(error, std::string(driverName) + " failed" + gdalReason());
+    written.reset();  // closing flushes: its failure is the last error
+    if (CPLGetLastErrorType() == CE_Failure)
+        return fail(error, std::string(driverName) + " failed" + gdalReason());
+    return true;
+}
+
+const std::vector<std::string>& tiffOptions() {
+    static const std::vector<std::string> options = {"TILED=YES", "COMPRESS=DEFLATE", "PREDICTOR=3",
+                                                     "NUM_THREADS=ALL_CPUS"};
+    return options;
+}
+
+// Nearest overviews keep the class band's codes whole.
+bool writeCog(const ElevationRaster& raster, const std::string& file, std::string* error) {
+    const std::vector<float> classes = classValues(raster);
+    const Window all{0, 0, raster.placement.cols, raster.placement.rows};
+    GDALDatasetUniquePtr source = elevationDataset(raster, classes.data(), all, error);
+    return source && copyDataset("COG", *source, file,
+                                 {"COMPRESS=DEFLATE", "PREDICTOR=YES", "OVERVIEWS=AUTO",
+                                  "RESAMPLING=NEAREST", "NUM_THREADS=ALL_CPUS"},
+                                 error);
+}
+
+// One band: an ASCII grid has no second band, so water is no data there.
+bool writeAsciiGrid(const ElevationRaster& raster, const std::string& file, std::string* error) {
+    const Window all{0, 0, raster.placement.cols, raster.placement.rows};
+    GDALDatasetUniquePtr source = elevationDataset(raster, nullptr, all, error);
+    return source && copyDataset("AAIGrid", *source, file, {"DECIMAL_PRECISION=3"}, error);
+}
+
+std::vector<Window> tileWindows(const RasterPlacement& p) {
+    std::vector<Window> windows;
+    for (int row = 0; row < p.rows; row += kVrtTileCells)
+        for (int col = 0; col < p.cols; col += kVrtTileCells)
+            windows.push_back({col, row, std::min(kVrtTileCells, p.cols - col),
+                               std::min(kVrtTileCells, p.rows - row)});
+    return windows;
+}
+
+bool describeVrt(GDALDatasetH vrt) {
+    GDALDataset& dataset = *GDALDataset::FromHandle(vrt);
+    GDALRasterBand& elevation = *dataset.GetRasterBand(1);
+    elevation.SetUnitType("m");
+    describeBand(elevation, "elevation", kElevationEncoding);
+    describeBand(*dataset.GetRasterBand(2), "class", kClassEncoding);
+    CPLErrorReset();
+    GDALClose(vrt);
+    return CPLGetLastErrorType() != CE_Failure;
+}
+
+// GeoTIFF tiles in "<stem>_tiles/" and the VRT over them, its paths relative to itself.
+bool writeVrt(const ElevationRaster& raster, const fs::path& file, std::string* error) {
+    const std::string folderName = file.stem().string() + "_tiles";
+    const fs::path folder = file.parent_path() / folderName;
+    std::error_code ec;
+    if (!fs::create_directory(folder, ec)) return fail(error, "cannot make " + folder.string());
+    const std::vector<float> classes = classValues(raster);
+    std::vector<std::string> tiles;
+    for (const Window& w : tileWindows(raster.placement)) {
+        GDALDatasetUniquePtr source = elevationDataset(raster, classes.data(), w, error);
+        const std::string name = "tile_" + std::to_string(w.row / kVrtTileCells) + "_" +
+                                 std::to_string(w.col / kVrtTileCells) + ".tif";
+        if (!source ||
+            !copyDataset("GTiff", *source, (folder / name).string(), tiffOptions(), error))
+            return false;
+        tiles.push_back((folder / name).string());
+    }
+    CPLStringList names = gis::stringList(tiles);
+    CPLErrorReset();
+    GDALDatasetH vrt =
+        GDALBuildVRT(file.c_str(), names.size(), nullptr, names.List(), nullptr, nullptr);
+    if (vrt == nullptr || !describeVrt(vrt)) return fail(error, "the VRT failed" + gdalReason());
+    return true;
+}
+
+bool checkRaster(const ElevationRaster& raster, std::string* error) {
+    const RasterPlacement& p = raster.placement;
+    const size_t cells = isPlaced(p) ? static_cast<size_t>(p.cols) * p.rows : 0;
+    if (cells == 0) return fail(error, "the raster has no cells");
+    if (raster.metres.size() != cells || raster.classes.size() != cells)
+        return fail(error, "the raster's size and its cells do not agree");
+    return true;
+}
+
+}  // namespace
+
+std::optional<RasterFormat> rasterFormatOfPath(const std::string& path) {
+    const std::string ext = gis::lowerExtension(path);
+    if (ext == ".tif" || ext == ".tiff") return RasterFormat::CloudOptimizedGeoTiff;
+    if (ext == ".asc") return RasterFormat::AsciiGrid;
+    if (ext == ".vrt") return RasterFormat::Vrt;
+    return std::nullopt;
+}
+
+bool writeElevationRaster(const ElevationRaster& raster, const std::string& path,
+                          RasterFormat format, std::string* error) {
+    if (!checkRaster(raster, error)) return false;
+    if (!gis::spatialReference(raster.placement.epsg))
+        return fail(error,
+                    "unknown coordinate system EPSG:" + std::to_string(raster.placement.epsg));
+    ScratchFolder scratch(path);
+    if (scratch.path().empty()) return fail(error, "cannot write in the folder of " + path);
+    const fs::path file = scratch.file();
+    std::string why;
+    bool written = false;
+    switch (format) {
+        case RasterFormat::CloudOptimizedGeoTiff:
+            written = writeCog(raster, file, &why);
+            break;
+        case RasterFormat::AsciiGrid:
+            written = writeAsciiGrid(raster, file, &why);
+            break;
+        case RasterFormat::Vrt:
+            written = writeVrt(raster, file, &why);
+            break;
+    }
+    if (!written) return fail(error, "cannot write " + path + ": " + why);
+    return scratch.moveIntoPlace(error);
+}
+
+bool writeImageGeoTiff(const QImage& image, const RasterPlacement& placement,
+                       const std::string& path, std::string* error) {
+    if (!isPlaced(placement) || image.width() != placement.cols || image.height() != placement.rows)
+        return fail(error, "the picture's size and its placement do not agree");
+    const QImage rgba = image.convertToFormat(QImage::Format_RGBA8888);
+    GDALDatasetUniquePtr source = gis::emptyMemoryDataset(rgba.width(), rgba.height());
+    bool lent = source != nullptr;
+    for (int band = 0; lent && band < 4; ++band)
+        lent = gis::lendBand(*source, GDT_Byte, rgba.constBits() + band, 4, rgba.bytesPerLine());
+    if (!lent) return fail(error, "cannot make the raster" + gdalReason());
+    const GDALColorInterp roles[4] = {GCI_RedBand, GCI_GreenBand, GCI_BlueBand, GCI_AlphaBand};
+    for (int band = 0; band < 4; ++band)
+        source->GetRasterBand(band + 1)->SetColorInterpretation(roles[band]);
+    if (!gis::placeDataset(*source, placement, 0, 0, error)) return false;
+    ScratchFolder scratch(path);
+    if (scratch.path().empty()) return fail(error, "cannot write in the folder of " + path);
+    std::string why;
+    if (!copyDataset("GTiff", *source, scratch.file().string(),
+                     {"TILED=YES", "COMPRESS=DEFLATE", "PHOTOMETRIC=RGB", "ALPHA=UNASSOCIATED"},
+                     &why))
+        return fail(error, "cannot write " + path + ": " + why);
+    return scratch.moveIntoPlace(error);
+}
+
+bool writeImageGeoreference(const RasterPlacement& placement, const std::string& pngPath,
+                            std::string* error) {
+    if (!isPlaced(placement)) return fail(error, "the picture has no placement");
+    const std::unique_ptr<OGRSpatialReference> srs = gis::spatialReference(placement.epsg);
+    if (!srs)
+        return fail(error, "unknown coordinate system EPSG:" + std::to_string(placement.epsg));
+    char* wkt = nullptr;
+    srs->exportToWkt(&wkt);
+    const std::string srsText = wkt ? wkt : "";
+    CPLFree(wkt);
+
+    // GDAL's own sidecar of the PNG: "<png>.aux.xml" holding the system (x east, y north).
+    ScratchFolder scratch(pngPath + ".aux.xml");
+    if (scratch.path().empty()) return fail(error, "cannot write in the folder of " + pngPath);
+    CPLXMLNode* root = CPLCreateXMLNode(nullptr, CXT_Element, "PAMDataset");
+    CPLXMLNode* srsNode = CPLCreateXMLElementAndValue(root, "SRS", srsText.c_str());
+    CPLAddXMLAttributeAndValue(srsNode, "dataAxisToSRSAxisMapping", "1,2");
+    const bool auxWritten = CPLSerializeXMLTreeToFile(root, scratch.file().c_str()) != 0;
+    CPLDestroyXMLNode(root);
+    if (!auxWritten) return fail(error, "cannot write " + pngPath + ".aux.xml");
+
+    double gt[6];
+    gis::geoTransform(placement, 0, 0, gt);
+    const std::string base = (scratch.path() / fs::path(pngPath).filename()).string();
+    if (!GDALWriteWorldFile(base.c_str(), "pgw", gt))
+        return fail(error, "cannot write the world file of " + pngPath);
+    return scratch.moveIntoPlace(error);
+}
+
+}  // namespace kov

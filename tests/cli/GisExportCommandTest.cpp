@@ -1,0 +1,94 @@
+#include <gdal_priv.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+#include "support/SampleSuite.h"
+
+namespace kov::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+class GisExportCommands : public SampleSetSuite {
+protected:
+    static void SetUpTestSuite() {
+        SampleSetSuite::SetUpTestSuite();
+        GDALAllRegister();
+    }
+    static std::string data() { return dir->file("Data"); }
+    static GDALDatasetUniquePtr open(const std::string& path) {
+        return GDALDatasetUniquePtr(
+            GDALDataset::Open(path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY));
+    }
+};
+
+TEST_F(GisExportCommands, BadRequestsFailWithTheirExitCodeAndLeaveNoFile) {
+    const fs::path out = dir->file("out");
+    fs::create_directories(out);
+    struct Case {
+        std::string args;
+        int exit;
+        const char* says;
+    };
+    const Case cases[] = {
+        {"export " + data() + " -o " + (out / "x.png").string(), 2, "cannot write this format"},
+        {"export " + data() + " --rect 0,0,100,100 -o " + (out / "x.tif").string(), 1,
+         "outside the data"},
+        {"export " + data() + " -o /nonexistent/x.tif", 1, "cannot write"},
+        {"contour " + data() + " --interval 0 -o " + (out / "c.gpkg").string(), 2, "--interval"},
+        {"contour " + data() + " --interval 5 -o " + (out / "c.dxf").string(), 2,
+         "cannot write this format"},
+        {"contour " + data() + " --interval 0.0001 -o " + (out / "c.gpkg").string(), 2, "vertices"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args);
+        EXPECT_EQ(exitOf(c.args), c.exit);
+        EXPECT_NE(lastError().find(c.says), std::string::npos) << lastError();
+        EXPECT_TRUE(fs::is_empty(out));
+    }
+}
+
+// The requested rectangle has the picture's proportions and lies on the 5 m cells, so the map
+// shows it: 2.5 m a pixel, to the view's rounding of its edges (millimetres).
+constexpr double kViewRounding = 0.005;
+
+TEST_F(GisExportCommands, RenderedMapsArePlacedOnTheirRectangle) {
+    const std::string rect = " --rect -9000,-35500,-8000,-35000 --size 400x200 --dpi 300 -q -o ";
+    ASSERT_EQ(exitOf("render " + data() + rect + dir->file("map.png")), 0) << lastError();
+    ASSERT_EQ(exitOf("render " + data() + rect + dir->file("map.tif")), 0) << lastError();
+    std::ifstream world(dir->file("map.pgw"));
+    const double expectedWorld[6] = {2.5, 0, 0, -2.5, -8998.75, -35001.25};  // pixel centres
+    for (const double expected : expectedWorld) {
+        double n = NAN;
+        world >> n;
+        EXPECT_NEAR(n, expected, kViewRounding);
+    }
+    for (const char* name : {"map.png", "map.tif"}) {
+        SCOPED_TRACE(name);
+        const GDALDatasetUniquePtr map = open(dir->file(name));
+        ASSERT_TRUE(map);
+        double gt[6] = {};
+        ASSERT_EQ(map->GetGeoTransform(gt), CE_None);
+        const double expectedGt[6] = {-9000, 2.5, 0, -35000, 0, -2.5};
+        for (int i = 0; i < 6; ++i)
+            EXPECT_NEAR(gt[i], expectedGt[i], kViewRounding) << i;
+        EXPECT_STREQ(map->GetSpatialRef()->GetAuthorityCode(nullptr), "6677");
+        if (std::strcmp(name, "map.tif") == 0) {  // RGBA
+            EXPECT_EQ(map->GetRasterBand(4)->GetColorInterpretation(), GCI_AlphaBand);
+        }
+    }
+    // The PNG's pHYs chunk: 300 dpi is 11811 dots a metre, each way.
+    const std::string png = readFile(dir->file("map.png"));
+    const size_t at = png.find("pHYs");
+    ASSERT_NE(at, std::string::npos);
+    const auto byte = [&](size_t i) { return static_cast<unsigned char>(png[at + 4 + i]); };
+    EXPECT_EQ((byte(0) << 24) | (byte(1) << 16) | (byte(2) << 8) | byte(3), 11811);
+    EXPECT_EQ((byte(4) << 24) | (byte(5) << 16) | (byte(6) << 8) | byte(7), 11811);
+}
+
+}  // namespace
+}  // namespace kov::test
