@@ -1,11 +1,8 @@
 #include "core/measure/MeasureExport.h"
 
-#include <algorithm>
 #include <optional>
 #include <utility>
 
-#include "core/base/GeodeticDatum.h"
-#include "core/data/ZarHMesh.h"
 #include "core/measure/MeasureGeometry.h"
 
 namespace kov {
@@ -77,15 +74,6 @@ bool checkLine(const std::vector<FPoint>& line, std::string* error) {
 }
 
 }  // namespace
-
-int collectionEpsg(const HMeshProject& project) {
-    GeodeticDatum datum = GeodeticDatum::kUnstated;
-    for (int i = 0; i < project.meshCount(); ++i)
-        if (const GeodeticDatum stated = project.GetMesh(i)->datum;
-            stated != GeodeticDatum::kUnstated)
-            datum = stated;
-    return planeRectangularEpsg(datum, std::clamp(project.planeZone, 1, 19));
-}
 
 VectorLayer measuredLineLayer(const HMeshProject& project, const std::vector<FPoint>& line) {
     VectorLayer layer;

@@ -7,14 +7,11 @@
 #include <vector>
 
 #include "core/data/HMeshProject.h"
+#include "core/data/gis/CollectionRaster.h"  // collectionEpsg: the zone's code the files carry
 #include "core/data/gis/GisVector.h"
 #include "core/measure/ProfilePlot.h"
 
 namespace kov {
-
-// The EPSG code of the collection's plane rectangular system: its zone on the datum its meshes
-// state (the last mesh stating one, the finest after sorting; JGD2011 when none states one).
-int collectionEpsg(const HMeshProject& project);
 
 // Field names of the measured line's layer.
 inline constexpr const char* kFieldKind = "kind";      // "line" or "segment"
