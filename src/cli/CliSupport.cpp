@@ -15,6 +15,7 @@
 #include "core/data/HMeshProject.h"
 #include "core/data/HxFile.h"
 #include "core/display/MapViewport.h"
+#include "core/measure/MeasureExport.h"
 #include "core/project/LayerLoader.h"
 #include "core/project/LayerRegistry.h"
 #include "core/project/ProjectFile.h"
@@ -309,17 +310,8 @@ bool writeOutputFile(const char* command, const std::string& path, const QByteAr
 }
 
 const char* cellKindName(CellKind kind) {
-    switch (kind) {
-        case CellKind::Elevation:
-            return "ground";
-        case CellKind::Water:
-            return "water";
-        case CellKind::NoData:
-            return "nodata";
-        case CellKind::None:
-            break;
-    }
-    return "none";
+    // The same words as the GIS exports of the cross-section.
+    return cellKindText(kind);
 }
 
 }  // namespace kov::cli

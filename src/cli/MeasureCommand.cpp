@@ -1,5 +1,6 @@
 // kovtool measure: the lengths, area and slopes of a polyline, as the measuring tools of the
-// program show and copy them.
+// program show and copy them; with -o also the line, its segments and their numbers as a vector
+// file for GIS tools.
 #include <cmath>
 #include <cstdio>
 #include <optional>
@@ -10,6 +11,8 @@
 #include "cli/CliSupport.h"
 #include "cli/Commands.h"
 #include "core/data/HMeshProject.h"
+#include "core/data/gis/GisVector.h"
+#include "core/measure/MeasureExport.h"
 #include "core/measure/MeasureGeometry.h"
 
 namespace kov::cli {
@@ -21,6 +24,7 @@ struct MeasureArguments {
     bool lineGiven = false;
     bool slope = false;
     bool json = false;
+    std::string output;  // -o: the vector file, empty for none
 };
 
 // "--line E,N E,N ...": every following argument that reads as a pair is a point.
@@ -37,7 +41,7 @@ std::vector<Option> measureOptions(MeasureArguments& out) {
         return false;
     };
     return {pointsOption("--line", out.line, end), switchOption("--slope", out.slope),
-            switchOption("--json", out.json)};
+            switchOption("--json", out.json), textOption("-o", out.output)};
 }
 
 std::optional<double> elevationAt(const HMeshProject& project, const FPoint& point) {
@@ -65,6 +69,13 @@ int runMeasure(const Arguments& args) {
         std::fprintf(stderr, "kovtool measure: --line E,N E,N [E,N ...] is required\n");
         return 2;
     }
+    if (!parsed.output.empty() && !vectorFormatOfPath(parsed.output)) {
+        std::fprintf(stderr,
+                     "kovtool measure: no vector format for \"%s\": the name must end in "
+                     ".geojson, .gpkg, .shp or .kml\n",
+                     parsed.output.c_str());
+        return 2;
+    }
     HMeshProject project;
     if (!loadDataPaths(parsed.data, project)) return 1;
 
@@ -82,6 +93,12 @@ int runMeasure(const Arguments& args) {
                      "kovtool measure: the %s is beyond the range of numbers (the points lie too "
                      "far apart)\n",
                      std::isfinite(measures.total) ? "enclosed area" : "length of the line");
+        return 1;
+    }
+    std::string error;
+    if (!parsed.output.empty() && !exportMeasuredLine(project, line, parsed.output, &error)) {
+        std::fprintf(stderr, "kovtool measure: %s cannot be written: %s\n", parsed.output.c_str(),
+                     error.c_str());
         return 1;
     }
 

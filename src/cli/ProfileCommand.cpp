@@ -1,5 +1,6 @@
 // kovtool profile: the cross-section of a line over the data, as the samples (CSV) or as the
-// cross-section window draws it (EMF, PNG, PDF, SVG).
+// cross-section window draws it (EMF, PNG, PDF, SVG), or the line and its samples as a vector
+// file for GIS tools (GeoJSON, GeoPackage, KML).
 #include <QBuffer>
 #include <QImage>
 #include <QPainter>
@@ -16,7 +17,9 @@
 #include "core/base/PathNames.h"
 #include "core/base/PdfText.h"
 #include "core/data/HMeshProject.h"
+#include "core/data/gis/GisVector.h"
 #include "core/measure/EmfWriter.h"
+#include "core/measure/MeasureExport.h"
 #include "core/measure/ProfilePlot.h"
 
 namespace kov::cli {
@@ -149,20 +152,22 @@ int runProfile(const Arguments& args) {
     if (!parseDataArguments("profile", args, data, profileOptions(o))) return 2;
     const std::string extension = fileExtension(o.output);
     static const char* const kKinds[] = {".csv", ".emf", ".png", ".pdf", ".svg"};
-    bool known = false;
+    const std::optional<VectorFormat> vector = vectorFormatOfPath(o.output);
+    bool known = vector && holdsProfile(*vector);
     for (const char* kind : kKinds)
         known = known || equalsIgnoringCase(extension, kind);
     if (o.output.empty()) {
         std::fprintf(stderr,
-                     "kovtool profile: -o OUT.csv, OUT.emf, OUT.png, OUT.pdf or OUT.svg is "
-                     "required\n");
+                     "kovtool profile: -o OUT.csv, OUT.emf, OUT.png, OUT.pdf, OUT.svg, "
+                     "OUT.geojson, OUT.gpkg or OUT.kml is required\n");
         return 2;
     }
     if (!known) {
         std::fprintf(stderr,
                      "kovtool profile: no output format for \"%s\": the name must end in .csv, "
-                     ".emf, .png, .pdf or .svg\n",
-                     o.output.c_str());
+                     ".emf, .png, .pdf, .svg, .geojson, .gpkg or .kml%s\n",
+                     o.output.c_str(),
+                     vector ? " (a shapefile holds lines or points, not both)" : "");
         return 2;
     }
     if (o.line.size() < 2) {
@@ -184,6 +189,13 @@ int runProfile(const Arguments& args) {
                               ? "the line is too long: its length is beyond the range of numbers"
                               : "the line has no length";
         std::fprintf(stderr, "kovtool profile: %s\n", why);
+        return 1;
+    }
+    if (vector) {
+        std::string error;
+        if (exportProfile(o.line, *profile, collectionEpsg(project), o.output, &error)) return 0;
+        std::fprintf(stderr, "kovtool profile: %s cannot be written: %s\n", o.output.c_str(),
+                     error.c_str());
         return 1;
     }
     QByteArray bytes;

@@ -38,12 +38,15 @@ const Command kCommands[] = {
      "                               (.pgw) and OUT.png.aux.xml naming the system"},
     {"profile", kov::cli::runProfile,
      "profile PATH... --line E,N E,N [E,N ...] [--step M] [--max-points N]\n"
-     "               -o OUT.csv|OUT.emf|OUT.png|OUT.pdf|OUT.svg [--size WxH] [--no-marks] [-q]\n"
-     "                               cross-section of a line: the samples or the drawing"},
+     "               -o OUT.csv|OUT.emf|OUT.png|OUT.pdf|OUT.svg|OUT.geojson|OUT.gpkg|OUT.kml\n"
+     "               [--size WxH] [--no-marks] [-q]\n"
+     "                               cross-section of a line: the samples, the drawing or a GIS\n"
+     "                               file of the line and its samples"},
     {"measure", kov::cli::runMeasure,
      "measure PATH...|PROJECT.kovv5 --line E,N E,N [E,N ...] [--slope] [--json]\n"
-     "               [--dsm-cell M] [-q]\n"
-     "                               segment and total length, area and slopes of a line"},
+     "               [-o OUT.geojson|OUT.gpkg|OUT.shp|OUT.kml] [--dsm-cell M] [-q]\n"
+     "                               segment and total length, area and slopes of a line\n"
+     "                               (-o: also the line and its segments as a GIS file)"},
     {"print", kov::cli::runPrint,
      "print PROJECT -o OUT.pdf | --printer NAME [--mode 0|1|2] [--scale N] [--clip]\n"
      "               [--paper A4|A3|A5|B4|B5|Letter|...] [--landscape] [--dpi N]\n"

@@ -74,11 +74,13 @@ TEST_F(KovtoolMeasureTest, TextShowsTheWindowRowsAndCopiedSlopeLinesJsonTheNumbe
     EXPECT_FALSE(off.contains("slopeDegrees") || off.contains("slopePercent"));
 }
 
-TEST_F(KovtoolMeasureTest, MissingDataAndOverflowingNumbersFailWithAMessage) {
+TEST_F(KovtoolMeasureTest, MissingDataOverflowAndBadOutputsFailWithAMessage) {
     for (const auto& [args, message] : std::initializer_list<std::pair<std::string, std::string>>{
              {"--line 1,2 3,4 " + dir.file("missing"), "missing"},
              {"--line 1e308,0 -1e308,0", "length of the line is beyond the range of numbers"},
-             {"--line 1e200,0 -1e200,0 0,1e200", "enclosed area is beyond"}}) {
+             {"--line 1e200,0 -1e200,0 0,1e200", "enclosed area is beyond"},
+             {"--line 1,2 3,4 -o m.txt", "the name must end in .geojson, .gpkg, .shp or .kml"},
+             {"--line 1,2 3,4 -o " + dir.file("no/m.gpkg"), "m.gpkg cannot be written"}}) {
         int code = 0;
         EXPECT_EQ(measure(args, &code), "") << args;
         EXPECT_NE(code, 0) << args;

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "support/OgrReadBack.h"
 #include "support/SampleSuite.h"
 
 namespace kov {
@@ -21,7 +22,7 @@ protected:
     }
     struct Row {
         double distance = 0, east = 0, north = 0;
-        std::string found;
+        std::string elevation, found;
     };
     static std::vector<Row> csvRows(const std::string& path) {
         std::istringstream in(test::readFile(path));
@@ -34,7 +35,10 @@ protected:
             const char* text = line.c_str();
             EXPECT_EQ(std::sscanf(text, "%lf,%lf,%lf", &row.distance, &row.east, &row.north), 3)
                 << line;
-            row.found = line.substr(line.rfind(',') + 1);
+            const size_t found = line.rfind(',');
+            const size_t elevation = line.rfind(',', found - 1) + 1;
+            row.elevation = line.substr(elevation, found - elevation);
+            row.found = line.substr(found + 1);
         }
         return rows;
     }
@@ -94,6 +98,32 @@ TEST_F(ProfileCommandTest, UnusableLinesAndDataWriteNothing) {
         << lastError();
     EXPECT_EQ(exitOf("profile '" + dir->file("shape") + "' " + kLine + out), 1);
     EXPECT_FALSE(std::ifstream(dir->file("x.csv")).good());
+}
+
+TEST_F(ProfileCommandTest, VectorSamplesAreTheCsvRowsWithWaterLeftNull) {
+    const std::string csv = dir->file("v.csv");
+    const std::string gpkg = dir->file("v.gpkg");
+    ASSERT_EQ(run(kSeaLine + " --step 25 -o '" + csv + "'"), 0);
+    ASSERT_EQ(run(kSeaLine + " --step 25 -o '" + gpkg + "'"), 0) << lastError();
+    const auto rows = csvRows(csv);
+    const test::OgrLayer samples = test::readOgrLayer(gpkg, "profile_samples");
+    ASSERT_EQ(samples.features.size(), qsizetype(rows.size()));
+    EXPECT_EQ(samples.crs, "urn:ogc:def:crs:EPSG::6677");
+    EXPECT_EQ(rows.back().found, "water");
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const QJsonObject p = test::propertiesOf(samples.features, qsizetype(i));
+        EXPECT_NEAR(p["distance"].toDouble(), rows[i].distance, 1e-3) << i;
+        EXPECT_EQ(p["found"].toString().toStdString(), rows[i].found) << i;
+        // The CSV leaves the elevation empty where the GIS file has null.
+        EXPECT_EQ(p["elevation"].isNull(), rows[i].elevation.empty()) << i;
+        if (!rows[i].elevation.empty()) {
+            EXPECT_NEAR(p["elevation"].toDouble(), std::stod(rows[i].elevation), 0.005) << i;
+        }
+    }
+    // A shapefile holds lines or points, not both: a bad argument, nothing written.
+    EXPECT_EQ(run(kLine + " -o '" + dir->file("v.shp") + "'"), 2);
+    EXPECT_NE(lastError().find("not both"), std::string::npos) << lastError();
+    EXPECT_FALSE(std::ifstream(dir->file("v.shp")).good());
 }
 
 }  // namespace

@@ -80,4 +80,9 @@ inline constexpr int kCmdSaveMetafile = 32179;
 inline constexpr int kCmdToggleControlPoints = 32180;
 inline constexpr int kCmdCloseWindow = 57602;
 
+// Measurements out to GIS files: the measured line (図上計測 menu) and the cross-section (the
+// cross-section window's menu).
+inline constexpr int kCmdExportMeasurement = 33100;
+inline constexpr int kCmdExportProfile = 33101;
+
 }  // namespace kov

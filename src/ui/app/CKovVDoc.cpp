@@ -63,6 +63,7 @@ constexpr ToolCommand kToolCommands[] = {
     {kCmdMeasureDistanceArea, "距離と面積"},
     {kCmdMeasureDistanceSlope, "距離と勾配"},
     {kCmdCrossSection, "断面図"},
+    {kCmdExportMeasurement, "計測結果のエクスポート"},
     {kCmdMeasureProperties, "計測のプロパティ"},
     {kCmdFloodByGroundHeight, "簡易浸水想定(地盤高）"},
     {kCmdFloodByDepth, "簡易浸水想定（浸水高）"},
@@ -512,6 +513,9 @@ bool CKovVDoc::OnUpdateCommand(int id, CommandState& state) {
             return true;
         case kCmdZoomOut:
             state.enabled = has && view_ && view_->viewport().canZoomOut(*meshes_);
+            return true;
+        case kCmdExportMeasurement:
+            state.enabled = has && trace_.size() >= 2;
             return true;
         case kCmdClearTrace:
             state.enabled = has && !trace_.empty();

@@ -91,6 +91,9 @@ constexpr CommandText kCommandTexts[] = {
     {kCmdMeasureDistanceSlope, "距離と勾配(&G)",
      "クリックした線の距離と勾配を計測します\n距離と勾配"},
     {kCmdClearTrace, "軌跡のクリアー(&C)", "計測した軌跡を消去します\n軌跡のクリアー"},
+    {kCmdExportMeasurement, "計測結果のエクスポート(&M)...",
+     "計測した線の距離・面積・区間ごとの勾配を GIS "
+     "のファイルに書き出します\n計測結果のエクスポート"},
     {kCmdMeasureProperties, "計測のプロパティ(&P)...",
      "計測結果の表示方法を設定します\n計測のプロパティ"},
     {kCmdCrossSection, "断面図(&S)", "クリックした線に沿った断面図を表示します\n断面図"},
@@ -147,9 +150,9 @@ const MenuLayout kMenuLayout[] = {
       kCmdToggleQuickCoordinates, kCmdToggleScrollPad, kCmdToggleScaleBar, kCmdToggleSheetInfo, 0,
       kCmdToggleContours, kCmdContourSettings, 0, kCmdToggleToolBar, kCmdToggleStatusBar}},
     {"図上計測(&R)",
-     {kCmdMeasureDistanceArea, kCmdMeasureDistanceSlope, 0, kCmdClearTrace, kCmdMeasureProperties,
-      0, kCmdCrossSection, 0, kCmdFloodByGroundHeight, kCmdFloodByDepth, kCmdClearFlood,
-      kCmdExportFlood}},
+     {kCmdMeasureDistanceArea, kCmdMeasureDistanceSlope, 0, kCmdClearTrace, kCmdExportMeasurement,
+      kCmdMeasureProperties, 0, kCmdCrossSection, 0, kCmdFloodByGroundHeight, kCmdFloodByDepth,
+      kCmdClearFlood, kCmdExportFlood}},
     {"ヘルプ(&H)", {kCmdHelpContents, 0, kCmdAbout}},
 };
 

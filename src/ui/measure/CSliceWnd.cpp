@@ -15,9 +15,11 @@
 #include "core/base/CommandIds.h"
 #include "core/base/SettingsStore.h"
 #include "core/measure/EmfWriter.h"
+#include "core/measure/MeasureExport.h"
 #include "ui/app/CKovVDoc.h"
 #include "ui/app/CMainFrame.h"
 #include "ui/app/SharedPrinter.h"
+#include "ui/measure/MeasureExportCommands.h"
 #include "ui/measure/MeasureHooks.h"
 #include "ui/widgets/DialogPrompts.h"
 
@@ -75,12 +77,13 @@ bool SlicePlacement::fits(const QSize& screen) const {
            y < screen.height() - 32 && width <= screen.width() && height <= screen.height();
 }
 
-CSliceWnd* CSliceWnd::Open(const ProfileData& data, QWidget* owner) {
+CSliceWnd* CSliceWnd::Open(const ProfileData& data, QWidget* owner, std::vector<FPoint> line,
+                           int epsg) {
     if (g_current) {
         g_current->close();
         delete g_current.data();
     }
-    auto* window = new CSliceWnd(data, owner);
+    auto* window = new CSliceWnd(data, owner, std::move(line), epsg);
     g_current = window;
     window->show();
     return window;
@@ -94,8 +97,8 @@ void CSliceWnd::setSavePrompt(SavePrompt prompt) {
     savePrompt() = std::move(prompt);
 }
 
-CSliceWnd::CSliceWnd(const ProfileData& data, QWidget* owner)
-    : QMainWindow(owner, Qt::Window), data_(data) {
+CSliceWnd::CSliceWnd(const ProfileData& data, QWidget* owner, std::vector<FPoint> line, int epsg)
+    : QMainWindow(owner, Qt::Window), data_(data), line_(std::move(line)), epsg_(epsg) {
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("断面図"));
     setWindowIcon(QIcon(QStringLiteral(":/icons/kovview.png")));
@@ -134,6 +137,9 @@ void CSliceWnd::createMenus() {
     add(file, kCmdPrinterSetup, "プリンタの設定(&R)...", [this] { runPrinterSetup(this); });
     add(file, kCmdPrint, "印刷(&P)", [this] { OnPrint(); });
     add(file, kCmdSaveMetafile, "メタファイルにして保存(&S)...", [this] { OnSaveMetafile(); });
+    QAction* exportEntry =
+        add(file, kCmdExportProfile, "断面のエクスポート(&E)...", [this] { OnExportProfile(); });
+    exportEntry->setEnabled(line_.size() >= 2);  // a window opened without its line
     file->addSeparator();
     // Close posts the request, so the window is not destroyed inside its own menu.
     add(file, kCmdCloseWindow, "閉じる(&C)",
@@ -224,6 +230,16 @@ void CSliceWnd::OnSaveMetafile() {
                     QStringLiteral("%1 への保存に失敗しました").arg(path));
 }
 
+void CSliceWnd::OnExportProfile() {
+    if (line_.size() < 2) return;
+    const QString path =
+        askExportPath(this, ExportKind::Profile, QStringLiteral("断面のエクスポート"));
+    if (path.isEmpty()) return;
+    writeExport(this, path, [this](const std::string& target, std::string* error) {
+        return exportProfile(line_, data_, epsg_, target, error);
+    });
+}
+
 void CSliceWnd::savePlacement() {
     placementSaved_ = true;
     if (isMinimized()) return;
@@ -252,7 +268,7 @@ void registerCrossSectionWindow() {
         const int maxPoints = settings::readInt("CrossSection", "MaxPoint", 10000);
         const std::optional<ProfileData> data = buildProfile(*project, line, stepText, maxPoints);
         if (!data) return;  // a line without length or no mesh: no window
-        CSliceWnd::Open(*data, CMainFrame::instance());
+        CSliceWnd::Open(*data, CMainFrame::instance(), line, collectionEpsg(*project));
     });
 }
 

@@ -1,6 +1,6 @@
 // The cross-section window: the profile of a line clicked on the map, with its own copy of the
-// samples; it prints the profile and saves it as an enhanced metafile. One at a time: opening a
-// new cross-section closes the previous window.
+// samples; it prints the profile, saves it as an enhanced metafile and exports the line and its
+// samples to a GIS file. One at a time: opening a new cross-section closes the previous window.
 #pragma once
 
 #include <QMainWindow>
@@ -28,8 +28,10 @@ class CSliceWnd : public QMainWindow {
     Q_OBJECT
 public:
     // Closes the current window (if any) and opens a new one with the profile, owned by the
-    // main frame.
-    static CSliceWnd* Open(const ProfileData& data, QWidget* owner);
+    // main frame. The clicked line (map points) and the EPSG code of its zone are what the
+    // export writes; without a line there is nothing to export.
+    static CSliceWnd* Open(const ProfileData& data, QWidget* owner, std::vector<FPoint> line = {},
+                           int epsg = 0);
     // The window shown now, or null.
     static CSliceWnd* current();
     // Stand-in for the save dialog (tests): answers the chosen path or an empty text.
@@ -47,6 +49,7 @@ public:
     void OnPrint();
     void OnSaveMetafile();
     void OnToggleControlPoints();
+    void OnExportProfile();
     // Draws the profile onto the printer: 90 % of the page at the plot's aspect ratio, the
     // top-left at 5 %. False when the printer cannot be drawn on.
     bool printTo(QPrinter& printer);
@@ -57,11 +60,13 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    explicit CSliceWnd(const ProfileData& data, QWidget* owner);
+    CSliceWnd(const ProfileData& data, QWidget* owner, std::vector<FPoint> line, int epsg);
     void createMenus();
     void savePlacement();
 
     ProfileData data_;
+    std::vector<FPoint> line_;
+    int epsg_ = 0;
     bool showMarks_ = true;
     bool placementSaved_ = false;
     QWidget* plot_ = nullptr;

@@ -15,6 +15,7 @@
 #include "ui/app/CMainFrame.h"
 #include "ui/app/FrameServices.h"
 #include "ui/measure/CMeasureMsgDlg.h"
+#include "ui/measure/MeasureExportCommands.h"
 #include "ui/measure/MeasureHooks.h"
 #include "ui/view/CKovVView.h"
 #include "ui/view/CTipWnd.h"
@@ -382,6 +383,8 @@ void registerMeasuringTracks() {
     setMeasuringTrackStarter([](CKovVDoc& document, int mode) {
         return StartKovTrack(document, TrackRangeOp::kClassName, {}, mode);
     });
+    // The measured line out to GIS files, from the 図上計測 menu.
+    registerMeasureExport();
 }
 
 }  // namespace kov

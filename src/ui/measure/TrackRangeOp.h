@@ -84,7 +84,8 @@ private:
     QPointer<CMeasureMsgDlg> window_;
 };
 
-// Registers the measuring track, the commands that start it and its starter for other tools.
+// Registers the measuring track, the commands that start it, its starter for other tools and
+// the export of the measured line.
 void registerMeasuringTracks();
 
 }  // namespace kov
