@@ -21,6 +21,7 @@
 #include "core/data/gis/GisVector.h"
 #include "core/display/MapViewport.h"
 #include "core/flood/FloodEstimate.h"
+#include "core/data/gis/CollectionRaster.h"
 #include "core/flood/FloodExport.h"
 #include "core/flood/FloodWater.h"
 #include "core/print/PageComposer.h"
@@ -288,7 +289,7 @@ void reportRefusal(const FloodRefusal& refusal, const FloodOptions& o) {
 // The EPSG code the georeferenced outputs state; meshes stating different datums are warned of.
 int epsgOf(const HMeshProject& project) {
     bool mixed = false;
-    const int epsg = floodEpsg(project, &mixed);
+    const int epsg = collectionEpsg(project, &mixed);
     if (mixed)
         std::fprintf(stderr,
                      "kovtool flood: warning: the meshes state different datums; the outputs "

@@ -149,8 +149,10 @@ TEST_F(KovtoolFloodTest, DepthsVolumeAndPolygonsReadBackThroughGdal) {
     for (const auto& [at, metres] : cells)
         ASSERT_NEAR(metres, 5.05 - std::abs((at.first + 8000.0) / 5.0 - 20.5), 1e-5) << at.first;
     int status = -1;
-    EXPECT_NE(test::runCommand("gdalinfo " + depth, &status).find("\"EPSG\",6677"),
-              std::string::npos);
+    const std::string info = test::runCommand("gdalinfo " + depth, &status);
+    EXPECT_NE(info.find("\"EPSG\",6677"), std::string::npos);
+    EXPECT_NE(info.find("Description = depth"), std::string::npos);  // one band, as r.lake's
+    EXPECT_EQ(info.find("Band 2"), std::string::npos);
 
     // One feature per rank: OGR's measure of the polygons, the numbers of the JSON.
     const std::string rows = test::runCommand(

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <new>
 
-#include "core/base/GeodeticDatum.h"
 #include "core/data/BlockGrid.h"
 #include "core/data/gis/Contours.h"
 
@@ -41,19 +40,6 @@ std::pair<FieldValue, FieldValue> rankRange(const FloodResult& result, size_t r)
 }
 
 }  // namespace
-
-int floodEpsg(const HMeshProject& project, bool* mixed) {
-    GeodeticDatum datum = GeodeticDatum::kUnstated;
-    bool differ = false;
-    for (int i = 0; i < project.meshCount(); ++i) {
-        const GeodeticDatum d = project.GetMesh(i)->datum;
-        if (d == GeodeticDatum::kUnstated) continue;
-        differ = differ || (datum != GeodeticDatum::kUnstated && d != datum);
-        datum = d;
-    }
-    if (mixed) *mixed = differ;
-    return planeRectangularEpsg(datum, std::clamp(project.planeZone, 1, 19));
-}
 
 bool floodPolygonLayer(const ZarHImage& layer, const std::vector<double>* rankVolumes,
                        VectorLayer& out, std::string* error, int64_t maxCells) {
@@ -133,7 +119,7 @@ bool writeFloodDepths(HMeshProject& project, const FloodOutcome& outcome, const 
     if (!format) return fail(error, "unknown raster file extension (use .tif, .asc or .vrt)");
     ElevationRaster depths;
     return floodDepthRaster(project, outcome, water, epsg, depths, error) &&
-           writeElevationRaster(depths, path, *format, error);
+           writeElevationRaster(depths, path, *format, error, kFloodDepthQuantity);
 }
 
 }  // namespace kov

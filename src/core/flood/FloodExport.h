@@ -16,10 +16,6 @@ namespace kov {
 // The most cells the rectangle around a result's ranked cells may have to be made polygons.
 inline constexpr int64_t kMaxPolygonizedCells = int64_t{1} << 30;
 
-// The EPSG code of the meshes' plane rectangular system: their zone on the datum they state (the
-// finest mesh's when they differ; mixed, when given, says whether they do).
-int floodEpsg(const HMeshProject& project, bool* mixed = nullptr);
-
 // The ranks of a flood result layer as polygons: layer "flood", one MultiPolygon feature per rank
 // holding cells, with fields rank (1 on), basis ("ground": the rank's ground heights run from
 // above lower up to upper; "depth": its depths run from lower up to below upper), lower and upper

@@ -111,7 +111,6 @@ bool floodDepthRaster(HMeshProject& project, const FloodOutcome& outcome, const 
                         epsg};
     try {
         raster.metres.assign(static_cast<size_t>(cells), ElevationRaster::kRasterNoData);
-        raster.classes.assign(static_cast<size_t>(cells), CellClass::NoData);
     } catch (const std::bad_alloc&) {
         raster = ElevationRaster{};
         return fail(error, "memory ran out for the depth raster");
@@ -122,11 +121,9 @@ bool floodDepthRaster(HMeshProject& project, const FloodOutcome& outcome, const 
         const size_t row = static_cast<size_t>(water.j1 - j) * static_cast<size_t>(cols);
         for (int k = std::max(0, water.i0 - x); k < n && x + k <= water.i1; ++k) {
             const Wetness w = wetnessOf(values[k], reached, k, outcome.levelCode);
-            if (w == Wetness::Dry) continue;
+            if (w != Wetness::Ground) continue;  // flooded water has no depth we know
             const size_t at = row + static_cast<size_t>(x + k - water.i0);
-            raster.classes[at] = w == Wetness::Ground ? CellClass::Ground : CellClass::Water;
-            if (w == Wetness::Ground)
-                raster.metres[at] = static_cast<float>(depthOf(outcome, values[k]));
+            raster.metres[at] = static_cast<float>(depthOf(outcome, values[k]));
         }
     };
     return forEachFloodStretch(project, outcome, visit, error);

@@ -40,8 +40,8 @@ bool measureFloodWater(HMeshProject& project, const FloodOutcome& outcome, Flood
                        std::string* error);
 
 // The depths as a raster over the rectangle bounding the flooded cells, in the zone's system
-// epsg: metres on the cells holding water (class Ground), kRasterNoData elsewhere; flooded water
-// and no-data cells are marked class Water. False with the reason in error when nothing is
+// epsg: metres on the flooded ground cells, kRasterNoData elsewhere (flooded water and no-data
+// cells too: their depth is unknown); no classes. False with the reason in error when nothing is
 // flooded, the rectangle passes maxCells or memory runs out.
 bool floodDepthRaster(HMeshProject& project, const FloodOutcome& outcome, const FloodWater& water,
                       int epsg, ElevationRaster& raster, std::string* error,

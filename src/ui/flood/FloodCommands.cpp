@@ -9,6 +9,7 @@
 #include "core/base/NumberFormat.h"
 #include "core/data/ZarHImage.h"
 #include "core/flood/FloodEstimate.h"
+#include "core/data/gis/CollectionRaster.h"
 #include "core/flood/FloodExport.h"
 #include "ui/app/CKovVApp.h"
 #include "ui/app/CKovVDoc.h"
@@ -147,7 +148,7 @@ void exportResult(CKovVDoc& document, int) {
     bool written = false;
     {
         WaitCursor wait;
-        written = writeFloodPolygons(*layer, nullptr, floodEpsg(*project),
+        written = writeFloodPolygons(*layer, nullptr, collectionEpsg(*project),
                                      QFile::encodeName(*chosen).toStdString(), &error);
     }
     if (!written)

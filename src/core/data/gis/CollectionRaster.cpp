@@ -24,12 +24,6 @@ bool fail(std::string* error, std::string reason) {
 // Edges within a micrometre of a lattice line count as on it.
 constexpr double kLatticeTolerance = 1e-6;
 
-GeodeticDatum datumOf(const HMeshProject& project) {
-    for (int i = 0; i < project.meshCount(); ++i)
-        if (project.GetMesh(i)->datum != GeodeticDatum::kUnstated) return project.GetMesh(i)->datum;
-    return GeodeticDatum::kUnstated;
-}
-
 // The nearest whole number when value is within the tolerance of one.
 bool wholeNumber(double value, long long& whole) {
     const double rounded = std::round(value);
@@ -140,8 +134,17 @@ bool allocate(ElevationRaster& out, int64_t cells, std::string* error) {
 
 }  // namespace
 
-int collectionEpsg(const HMeshProject& project) {
-    return planeRectangularEpsg(datumOf(project), project.planeZone);
+int collectionEpsg(const HMeshProject& project, bool* mixedDatums) {
+    GeodeticDatum datum = GeodeticDatum::kUnstated;
+    bool differ = false;
+    for (int i = 0; i < project.meshCount(); ++i) {
+        const GeodeticDatum stated = project.GetMesh(i)->datum;
+        if (stated == GeodeticDatum::kUnstated) continue;
+        differ = differ || (datum != GeodeticDatum::kUnstated && stated != datum);
+        datum = stated;
+    }
+    if (mixedDatums) *mixedDatums = differ;
+    return planeRectangularEpsg(datum, project.planeZone);
 }
 
 RasterPlacement collectionPlacement(const HMeshProject& project, const MapRect& rect,

@@ -11,9 +11,10 @@ namespace kov {
 
 class HxProgress;
 
-// The EPSG code of the collection's zone on its meshes' datum (the first mesh that states one;
-// JGD2011 when none does).
-int collectionEpsg(const HMeshProject& project);
+// The EPSG code of the collection's zone on its meshes' datum: that of the last mesh stating one
+// (meshes are sorted coarsest first, so the finest); JGD2011 when none does. *mixedDatums (when
+// given) says whether meshes state different datums.
+int collectionEpsg(const HMeshProject& project, bool* mixedDatums = nullptr);
 
 // The grid covering rect with cells of cellSize metres, its edges moved outward onto whole
 // multiples of cellSize (the lattice the meshes lie on); epsg is the meshes' zone and datum.

@@ -26,8 +26,6 @@ using gis::gdalReason;
 // own and the tile count of a prefecture's data in the hundreds.
 constexpr int kVrtTileCells = 2048;
 
-constexpr const char* kElevationEncoding =
-    "metres; -9999 where the class band says no data (0) or water (2)";
 constexpr const char* kClassEncoding = "0 no data, 1 ground, 2 water";
 
 bool isPlaced(const RasterPlacement& p) {
@@ -50,8 +48,8 @@ void describeBand(GDALRasterBand& band, const char* name, const char* encoding) 
 
 // The elevation (and the class band, when given) of a window as a MEM dataset over the
 // caller's buffers.
-GDALDatasetUniquePtr elevationDataset(const ElevationRaster& raster, const float* classes,
-                                      const Window& w, std::string* error) {
+GDALDatasetUniquePtr elevationDataset(const ElevationRaster& raster, const RasterQuantity& quantity,
+                                      const float* classes, const Window& w, std::string* error) {
     GDALDatasetUniquePtr dataset = gis::emptyMemoryDataset(w.cols, w.rows);
     if (!dataset) {
         fail(error, "cannot make the raster" + gdalReason());
@@ -70,12 +68,14 @@ GDALDatasetUniquePtr elevationDataset(const ElevationRaster& raster, const float
     GDALRasterBand& elevation = *dataset->GetRasterBand(1);
     elevation.SetNoDataValue(ElevationRaster::kRasterNoData);
     elevation.SetUnitType("m");
-    describeBand(elevation, "elevation", kElevationEncoding);
+    describeBand(elevation, quantity.name, quantity.encoding);
     if (classes) describeBand(*dataset->GetRasterBand(2), "class", kClassEncoding);
     return dataset;
 }
 
-std::vector<float> classValues(const ElevationRaster& raster) {
+// The class band's values; none for a quantity without one.
+std::vector<float> classValues(const ElevationRaster& raster, const RasterQuantity& quantity) {
+    if (!quantity.classBand) return {};
     std::vector<float> values(raster.classes.size());
     std::transform(raster.classes.begin(), raster.classes.end(), values.begin(),
                    [](CellClass c) { return static_cast<float>(c); });
@@ -104,10 +104,12 @@ const std::vector<std::string>& tiffOptions() {
 }
 
 // Nearest overviews keep the class band's codes whole.
-bool writeCog(const ElevationRaster& raster, const std::string& file, std::string* error) {
-    const std::vector<float> classes = classValues(raster);
+bool writeCog(const ElevationRaster& raster, const RasterQuantity& quantity,
+              const std::string& file, std::string* error) {
+    const std::vector<float> classes = classValues(raster, quantity);
     const Window all{0, 0, raster.placement.cols, raster.placement.rows};
-    GDALDatasetUniquePtr source = elevationDataset(raster, classes.data(), all, error);
+    GDALDatasetUniquePtr source = elevationDataset(
+        raster, quantity, quantity.classBand ? classes.data() : nullptr, all, error);
     return source && copyDataset("COG", *source, file,
                                  {"COMPRESS=DEFLATE", "PREDICTOR=YES", "OVERVIEWS=AUTO",
                                   "RESAMPLING=NEAREST", "NUM_THREADS=ALL_CPUS"},
@@ -115,9 +117,10 @@ bool writeCog(const ElevationRaster& raster, const std::string& file, std::strin
 }
 
 // One band: an ASCII grid has no second band, so water is no data there.
-bool writeAsciiGrid(const ElevationRaster& raster, const std::string& file, std::string* error) {
+bool writeAsciiGrid(const ElevationRaster& raster, const RasterQuantity& quantity,
+                    const std::string& file, std::string* error) {
     const Window all{0, 0, raster.placement.cols, raster.placement.rows};
-    GDALDatasetUniquePtr source = elevationDataset(raster, nullptr, all, error);
+    GDALDatasetUniquePtr source = elevationDataset(raster, quantity, nullptr, all, error);
     return source && copyDataset("AAIGrid", *source, file, {"DECIMAL_PRECISION=3"}, error);
 }
 
@@ -130,27 +133,29 @@ std::vector<Window> tileWindows(const RasterPlacement& p) {
     return windows;
 }
 
-bool describeVrt(GDALDatasetH vrt) {
+bool describeVrt(GDALDatasetH vrt, const RasterQuantity& quantity) {
     GDALDataset& dataset = *GDALDataset::FromHandle(vrt);
     GDALRasterBand& elevation = *dataset.GetRasterBand(1);
     elevation.SetUnitType("m");
-    describeBand(elevation, "elevation", kElevationEncoding);
-    describeBand(*dataset.GetRasterBand(2), "class", kClassEncoding);
+    describeBand(elevation, quantity.name, quantity.encoding);
+    if (quantity.classBand) describeBand(*dataset.GetRasterBand(2), "class", kClassEncoding);
     CPLErrorReset();
     GDALClose(vrt);
     return CPLGetLastErrorType() != CE_Failure;
 }
 
 // GeoTIFF tiles in "<stem>_tiles/" and the VRT over them, its paths relative to itself.
-bool writeVrt(const ElevationRaster& raster, const fs::path& file, std::string* error) {
+bool writeVrt(const ElevationRaster& raster, const RasterQuantity& quantity, const fs::path& file,
+              std::string* error) {
     const std::string folderName = file.stem().string() + "_tiles";
     const fs::path folder = file.parent_path() / folderName;
     std::error_code ec;
     if (!fs::create_directory(folder, ec)) return fail(error, "cannot make " + folder.string());
-    const std::vector<float> classes = classValues(raster);
+    const std::vector<float> classes = classValues(raster, quantity);
     std::vector<std::string> tiles;
     for (const Window& w : tileWindows(raster.placement)) {
-        GDALDatasetUniquePtr source = elevationDataset(raster, classes.data(), w, error);
+        GDALDatasetUniquePtr source = elevationDataset(
+            raster, quantity, quantity.classBand ? classes.data() : nullptr, w, error);
         const std::string name = "tile_" + std::to_string(w.row / kVrtTileCells) + "_" +
                                  std::to_string(w.col / kVrtTileCells) + ".tif";
         if (!source ||
@@ -162,15 +167,17 @@ bool writeVrt(const ElevationRaster& raster, const fs::path& file, std::string* 
     CPLErrorReset();
     GDALDatasetH vrt =
         GDALBuildVRT(file.c_str(), names.size(), nullptr, names.List(), nullptr, nullptr);
-    if (vrt == nullptr || !describeVrt(vrt)) return fail(error, "the VRT failed" + gdalReason());
+    if (vrt == nullptr || !describeVrt(vrt, quantity))
+        return fail(error, "the VRT failed" + gdalReason());
     return true;
 }
 
-bool checkRaster(const ElevationRaster& raster, std::string* error) {
+bool checkRaster(const ElevationRaster& raster, const RasterQuantity& quantity,
+                 std::string* error) {
     const RasterPlacement& p = raster.placement;
     const size_t cells = isPlaced(p) ? static_cast<size_t>(p.cols) * p.rows : 0;
     if (cells == 0) return fail(error, "the raster has no cells");
-    if (raster.metres.size() != cells || raster.classes.size() != cells)
+    if (raster.metres.size() != cells || (quantity.classBand && raster.classes.size() != cells))
         return fail(error, "the raster's size and its cells do not agree");
     return true;
 }
@@ -186,8 +193,8 @@ std::optional<RasterFormat> rasterFormatOfPath(const std::string& path) {
 }
 
 bool writeElevationRaster(const ElevationRaster& raster, const std::string& path,
-                          RasterFormat format, std::string* error) {
-    if (!checkRaster(raster, error)) return false;
+                          RasterFormat format, std::string* error, const RasterQuantity& quantity) {
+    if (!checkRaster(raster, quantity, error)) return false;
     if (!gis::spatialReference(raster.placement.epsg))
         return fail(error,
                     "unknown coordinate system EPSG:" + std::to_string(raster.placement.epsg));
@@ -198,13 +205,13 @@ bool writeElevationRaster(const ElevationRaster& raster, const std::string& path
     bool written = false;
     switch (format) {
         case RasterFormat::CloudOptimizedGeoTiff:
-            written = writeCog(raster, file, &why);
+            written = writeCog(raster, quantity, file, &why);
             break;
         case RasterFormat::AsciiGrid:
-            written = writeAsciiGrid(raster, file, &why);
+            written = writeAsciiGrid(raster, quantity, file, &why);
             break;
         case RasterFormat::Vrt:
-            written = writeVrt(raster, file, &why);
+            written = writeVrt(raster, quantity, file, &why);
             break;
     }
     if (!written) return fail(error, "cannot write " + path + ": " + why);

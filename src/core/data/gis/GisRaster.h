@@ -33,8 +33,18 @@ struct ElevationRaster {
     static constexpr float kRasterNoData = -9999.0f;
     RasterPlacement placement;
     std::vector<float> metres;       // cols * rows, row 0 north
-    std::vector<CellClass> classes;  // cols * rows
+    std::vector<CellClass> classes;  // cols * rows; unused when the quantity has no class band
 };
+
+// What the metres of a raster are: the name and encoding band 1 carries, and whether the class
+// band is written (a flood's depths are one band, as other flood models write them).
+struct RasterQuantity {
+    const char* name = "elevation";
+    const char* encoding = "metres; -9999 where the class band says no data (0) or water (2)";
+    bool classBand = true;
+};
+inline constexpr RasterQuantity kFloodDepthQuantity{
+    "depth", "flood depth in metres (water level minus ground); -9999 where not flooded", false};
 
 // The raster formats we write, chosen by the output's extension.
 enum class RasterFormat {
@@ -47,10 +57,12 @@ std::optional<RasterFormat> rasterFormatOfPath(const std::string& path);
 
 // Writes the raster: band 1 "elevation" (Float32 metres, nodata kRasterNoData over water and no
 // data); GeoTIFF and VRT add band 2 "class" (0 no data, 1 ground, 2 water) so that water can be
-// told apart. Every file appears whole or not at all; the previous file survives any failure,
-// and a failure leaves no file behind. False with the reason in error.
+// told apart (quantity names band 1 and says whether band 2 is written). Every file appears
+// whole or not at all; the previous file survives any failure, and a failure leaves no file
+// behind. False with the reason in error.
 bool writeElevationRaster(const ElevationRaster& raster, const std::string& path,
-                          RasterFormat format, std::string* error);
+                          RasterFormat format, std::string* error,
+                          const RasterQuantity& quantity = {});
 
 // Writes a rendered map as an RGBA GeoTIFF (deflate) placed on the placement's rectangle
 // (the image's size must equal cols x rows). Atomic as above.
