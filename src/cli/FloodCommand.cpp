@@ -17,11 +17,11 @@
 #include "core/base/PathNames.h"
 #include "core/data/HMeshProject.h"
 #include "core/data/ZarHImage.h"
+#include "core/data/gis/CollectionRaster.h"
 #include "core/data/gis/GisRaster.h"
 #include "core/data/gis/GisVector.h"
 #include "core/display/MapViewport.h"
 #include "core/flood/FloodEstimate.h"
-#include "core/data/gis/CollectionRaster.h"
 #include "core/flood/FloodExport.h"
 #include "core/flood/FloodWater.h"
 #include "core/print/PageComposer.h"
@@ -120,118 +120,27 @@ std::vector<Option> floodOptions(FloodOptions& o) {
     };
 }
 
-// ---- GeoTIFF of the rank image
-
-void put16(std::string& out, uint16_t v) {
-    out.push_back(static_cast<char>(v & 0xFF));
-    out.push_back(static_cast<char>(v >> 8));
-}
-void put32(std::string& out, uint32_t v) {
-    put16(out, static_cast<uint16_t>(v & 0xFFFF));
-    put16(out, static_cast<uint16_t>(v >> 16));
-}
-void putDouble(std::string& out, double v) {
-    uint64_t bits = 0;
-    std::memcpy(&bits, &v, sizeof bits);
-    put32(out, static_cast<uint32_t>(bits));
-    put32(out, static_cast<uint32_t>(bits >> 32));
-}
-
-// A little-endian, uncompressed, one-strip palette TIFF of the rank image (north row first)
-// with its georeference: pixel scale, the north-west tie point and the projected system.
-std::string geoTiffBytes(const FloodRankImage& image, const MapRect& rect, int epsg) {
-    enum Type : uint16_t { kShort = 3, kLong = 4, kDouble = 12, kAscii = 2 };
-    struct Entry {
-        uint16_t tag;
-        uint16_t type;
-        uint32_t count;
-        std::string data;  // the value bytes
-    };
-    const auto shorts = [](std::initializer_list<uint16_t> v) {
-        std::string s;
-        for (uint16_t x : v)
-            put16(s, x);
-        return s;
-    };
-    const auto longs = [](uint32_t v) {
-        std::string s;
-        put32(s, v);
-        return s;
-    };
-    const auto doubles = [](std::initializer_list<double> v) {
-        std::string s;
-        for (double x : v)
-            putDouble(s, x);
-        return s;
-    };
-    const uint32_t w = static_cast<uint32_t>(image.width), h = static_cast<uint32_t>(image.height);
-    std::string colormap;
-    for (int channel = 0; channel < 3; ++channel)
-        for (int k = 0; k < 256; ++k) {
-            const uint32_t c = k < 16 ? image.palette[k] : 0xFFFFFF;
-            put16(colormap, static_cast<uint16_t>(((c >> (8 * channel)) & 0xFF) * 257));
-        }
-    // GeoKey directory: version 1.1.0, three keys: projected model, pixel is area, the system.
-    const std::string geoKeys =
-        shorts({1, 1, 0, 3, 1024, 0, 1, 1, 1025, 0, 1, 1, 3072, 0, 1, static_cast<uint16_t>(epsg)});
-    const double sx = (rect.xmax - rect.xmin) / w, sy = (rect.ymax - rect.ymin) / h;
-    std::vector<Entry> entries = {
-        {256, kLong, 1, longs(w)},
-        {257, kLong, 1, longs(h)},
-        {258, kShort, 1, shorts({8})},
-        {259, kShort, 1, shorts({1})},
-        {262, kShort, 1, shorts({3})},  // palette colour
-        {273, kLong, 1, longs(0)},      // strip offset, set below
-        {277, kShort, 1, shorts({1})},
-        {278, kLong, 1, longs(h)},
-        {279, kLong, 1, longs(w * h)},
-        {284, kShort, 1, shorts({1})},
-        {320, kShort, 768, colormap},
-        {33550, kDouble, 3, doubles({sx, sy, 0.0})},
-        {33922, kDouble, 6, doubles({0.0, 0.0, 0.0, rect.xmin, rect.ymax, 0.0})},
-        {34735, kShort, static_cast<uint32_t>(geoKeys.size() / 2), geoKeys},
-        {42113, kAscii, 3, std::string("15\0", 3)},  // GDAL no-data: pixels without a rank
-    };
-    // Layout: header, directory, out-of-line values, then the pixels.
-    const uint32_t dirSize = 2 + 12 * static_cast<uint32_t>(entries.size()) + 4;
-    uint32_t extra = 8 + dirSize;
-    std::string values;
-    std::string directory;
-    put16(directory, static_cast<uint16_t>(entries.size()));
-    uint32_t pixelOffset = extra;
-    for (const Entry& e : entries)
-        if (e.data.size() > 4)
-            pixelOffset += static_cast<uint32_t>((e.data.size() + 1) & ~size_t{1});
-    for (Entry& e : entries) {
-        if (e.tag == 273) e.data = longs(pixelOffset);
-        put16(directory, e.tag);
-        put16(directory, e.type);
-        put32(directory, e.count);
-        if (e.data.size() <= 4) {
-            std::string inline4 = e.data;
-            inline4.resize(4, '\0');
-            directory += inline4;
-        } else {
-            put32(directory, extra + static_cast<uint32_t>(values.size()));
-            values += e.data;
-            if (values.size() % 2) values.push_back('\0');
-        }
-    }
-    put32(directory, 0);  // no further directory
-    std::string out = "II";
-    put16(out, 42);
-    put32(out, 8);
-    out += directory;
-    out += values;
-    const size_t header = out.size();
-    out.resize(header + static_cast<size_t>(w) * h);
-    for (int j = image.height - 1; j >= 0; --j) {
-        auto* row = reinterpret_cast<uint8_t*>(out.data()) + header +
-                    static_cast<size_t>(image.height - 1 - j) * w;
+// The rank image as a palette raster placed on the grid (north row first); cells without a
+// rank are its no data.
+PaletteRaster rankRaster(const FloodRankImage& image, const MapRect& rect, int epsg) {
+    PaletteRaster raster;
+    raster.placement = {image.width,
+                        image.height,
+                        rect.xmin,
+                        rect.ymax,
+                        (rect.xmax - rect.xmin) / image.width,
+                        (rect.ymax - rect.ymin) / image.height,
+                        epsg};
+    raster.cells.resize(static_cast<size_t>(image.width) * image.height);
+    for (int j = 0; j < image.height; ++j) {
+        uint8_t* row =
+            raster.cells.data() + static_cast<size_t>(image.height - 1 - j) * image.width;
         for (int i = 0; i < image.width; ++i)
             row[i] = image.at(i, j);
     }
-    return out;
+    raster.palette.assign(image.palette.begin(), image.palette.end());
+    raster.noData = kNoRank;
+    return raster;
 }
 
 std::string jsonOf(const FloodOutcome& r, const FloodWater& water, bool fromStart) {
@@ -388,9 +297,11 @@ int runFlood(const Arguments& args) {
     } else if (tiff) {
         const ZarHImage& layer = *result->layer;
         const MapRect grid{layer.xmin, layer.ymin, layer.xmax, layer.ymax};
-        const std::string bytes = geoTiffBytes(result->image, grid, epsg);
-        const QByteArray file(bytes.data(), static_cast<qsizetype>(bytes.size()));
-        if (!writeOutputFile("flood", o.output, file, "the picture cannot be encoded")) return 1;
+        std::string why;
+        if (!writePaletteGeoTiff(rankRaster(result->image, grid, epsg), o.output, &why)) {
+            reportWriteFailure(o.output, why);
+            return 1;
+        }
     } else if (png) {
         if (!addFloodLayer(project, result->layer)) {
             std::fprintf(stderr, "kovtool flood: the result layer does not fit in memory\n");

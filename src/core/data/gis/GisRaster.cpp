@@ -242,6 +242,37 @@ bool writeImageGeoTiff(const QImage& image, const RasterPlacement& placement,
     return scratch.moveIntoPlace(error);
 }
 
+bool writePaletteGeoTiff(const PaletteRaster& raster, const std::string& path, std::string* error) {
+    const RasterPlacement& p = raster.placement;
+    if (!isPlaced(p) || raster.cells.size() != static_cast<size_t>(p.cols) * p.rows)
+        return fail(error, "the picture's size and its placement do not agree");
+    GDALDatasetUniquePtr source = gis::emptyMemoryDataset(p.cols, p.rows);
+    if (!source || !gis::lendBand(*source, GDT_Byte, raster.cells.data(), 1, p.cols))
+        return fail(error, "cannot make the raster" + gdalReason());
+    GDALColorTable colours;
+    for (int value = 0; value < 256; ++value) {
+        const uint32_t c = value < static_cast<int>(raster.palette.size())
+                               ? raster.palette[static_cast<size_t>(value)]
+                               : 0xFFFFFFu;
+        const GDALColorEntry entry = {static_cast<short>(c & 0xFF),
+                                      static_cast<short>((c >> 8) & 0xFF),
+                                      static_cast<short>((c >> 16) & 0xFF), 255};
+        colours.SetColorEntry(value, &entry);
+    }
+    GDALRasterBand& band = *source->GetRasterBand(1);
+    band.SetColorTable(&colours);
+    band.SetColorInterpretation(GCI_PaletteIndex);
+    if (raster.noData >= 0 && raster.noData <= 255) band.SetNoDataValue(raster.noData);
+    if (!gis::placeDataset(*source, p, 0, 0, error)) return false;
+    ScratchFolder scratch(path);
+    if (scratch.path().empty()) return fail(error, "cannot write in the folder of " + path);
+    std::string why;
+    if (!copyDataset("GTiff", *source, scratch.file().string(), {"TILED=YES", "COMPRESS=DEFLATE"},
+                     &why))
+        return fail(error, "cannot write " + path + ": " + why);
+    return scratch.moveIntoPlace(error);
+}
+
 bool writeImageGeoreference(const RasterPlacement& placement, const std::string& pngPath,
                             std::string* error) {
     if (!isPlaced(placement)) return fail(error, "the picture has no placement");

@@ -69,6 +69,17 @@ bool writeElevationRaster(const ElevationRaster& raster, const std::string& path
 bool writeImageGeoTiff(const QImage& image, const RasterPlacement& placement,
                        const std::string& path, std::string* error);
 
+// A class picture: one byte per cell (row 0 north) and the colour of each value as 0x00BBGGRR;
+// values past the palette are white. Cells holding noData are transparent to GIS tools.
+struct PaletteRaster {
+    RasterPlacement placement;
+    std::vector<uint8_t> cells;
+    std::vector<uint32_t> palette;
+    int noData = -1;  // none when outside 0..255
+};
+// Writes it as a deflated palette GeoTIFF. Atomic as above.
+bool writePaletteGeoTiff(const PaletteRaster& raster, const std::string& path, std::string* error);
+
 // The companions that place a PNG in a GIS: a world file (".pgw": pixel width, 0, 0, -pixel
 // height, x and y of the north-west pixel's centre) and "<png>.aux.xml" with the CRS. Atomic.
 bool writeImageGeoreference(const RasterPlacement& placement, const std::string& pngPath,
