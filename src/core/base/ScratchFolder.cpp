@@ -88,6 +88,9 @@ bool ScratchFolder::moveIntoPlace(std::string* error) {
             if (!moveFolder(entry, to, error)) return false;
             continue;
         }
+        // A file written again keeps the permissions its owner gave it.
+        const fs::file_status previous = fs::status(to, ec);
+        if (fs::is_regular_file(previous)) fs::permissions(entry, previous.permissions(), ec);
         fs::rename(entry, to, ec);
         if (ec) return fail(error, "cannot rename " + entry.string() + ": " + ec.message());
     }

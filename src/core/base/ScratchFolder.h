@@ -23,7 +23,8 @@ public:
 
     // Flushes everything written here and moves it beside the target, the target's own file
     // last so that a reader who finds it finds its companions too. A folder replaces the one of
-    // its name (the old one is removed once the new one is in place).
+    // its name (the old one is removed once the new one is in place); a file that replaces one
+    // keeps the old one's permissions.
     bool moveIntoPlace(std::string* error);
 
 private:

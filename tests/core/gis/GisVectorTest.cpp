@@ -108,6 +108,12 @@ TEST(GisVector, AFailedWriteKeepsTheOldFileAndLeavesNothingBehind) {
     for (const auto& entry : fs::directory_iterator(dir.path()))
         names.push_back(entry.path().filename().string());
     EXPECT_EQ(names, std::vector<std::string>{"kept.gpkg"});
+
+    // A file written again keeps the permissions its owner gave it.
+    fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    ASSERT_TRUE(writeVectorFile({measuredLines()}, 6677, path, &error)) << error;
+    EXPECT_EQ(fs::status(path).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
 }
 
 }  // namespace
