@@ -53,11 +53,12 @@ bool writeArea(const HMeshProject& project, const MapRect& area, const QString& 
     ElevationRaster raster;
     CMainProgress progress;
     progress.Begin();
-    const bool sampled =
-        sampleCollection(project, placement, raster, error, kMaxVisibleExportCells, &progress);
+    const bool written =
+        sampleCollection(project, placement, raster, error, kMaxVisibleExportCells, &progress) &&
+        writeElevationRaster(raster, QFile::encodeName(path).toStdString(), format, error, {},
+                             &progress);
     progress.End();
-    return sampled &&
-           writeElevationRaster(raster, QFile::encodeName(path).toStdString(), format, error);
+    return written;
 }
 
 }  // namespace

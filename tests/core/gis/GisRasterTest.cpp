@@ -1,8 +1,10 @@
 #include <gdal_priv.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
+#include "core/base/HxProgress.h"
 #include "core/data/gis/GisRaster.h"
 #include "support/TestSupport.h"
 
@@ -93,6 +95,47 @@ TEST(GisRaster, EveryFormatReadsBackWithValuesClassesNoDataAndPlacement) {
     EXPECT_GT(cog->GetRasterBand(1)->GetOverviewCount(), 0);
     EXPECT_EQ(
         std::distance(fs::directory_iterator(dir.file("dem_tiles")), fs::directory_iterator()), 2);
+}
+
+// Progress that records the positions GDAL reports and cancels at the one given.
+class RecordingProgress : public HxProgress {
+public:
+    explicit RecordingProgress(long long cancelAt) : cancelAt_(cancelAt) {}
+    int SetPos(long long current, long long total) override {
+        positions.push_back(current * 1000 / total);
+        if (current >= cancelAt_) SetCancelled(1);
+        return IsCancelled();
+    }
+    std::vector<long long> positions;
+
+private:
+    long long cancelAt_;
+};
+
+TEST(GisRaster, ProgressFollowsTheWriteAndItsCancelKeepsThePreviousFile) {
+    test::TempDir dir;
+    const ElevationRaster raster = slopeRaster();
+    for (const char* name : {"p.tif", "p.vrt"}) {
+        SCOPED_TRACE(name);
+        const std::string path = dir.file(name);
+        std::string error;
+        RecordingProgress full(1 << 30);
+        ASSERT_TRUE(
+            writeElevationRaster(raster, path, *rasterFormatOfPath(path), &error, {}, &full))
+            << error;
+        ASSERT_FALSE(full.positions.empty());
+        EXPECT_TRUE(std::is_sorted(full.positions.begin(), full.positions.end()));
+        EXPECT_EQ(full.positions.back(), 1000);
+        const auto before = fs::last_write_time(path);
+        const auto entries = std::distance(fs::directory_iterator(dir.path()), {});
+
+        RecordingProgress cancelling(1);
+        EXPECT_FALSE(
+            writeElevationRaster(raster, path, *rasterFormatOfPath(path), &error, {}, &cancelling));
+        EXPECT_EQ(error.find("cancelled") != std::string::npos, true) << error;
+        EXPECT_EQ(fs::last_write_time(path), before);
+        EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), {}), entries);
+    }
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include <cmath>
 #include <filesystem>
 
+#include "core/base/HxProgress.h"
 #include "core/base/ScratchFolder.h"
 #include "core/data/gis/GdalSupport.h"
 
@@ -82,14 +83,34 @@ std::vector<float> classValues(const ElevationRaster& raster, const RasterQuanti
     return values;
 }
 
+// A part of a write reported to the caller's progress: GDAL's fraction of this copy mapped onto
+// [first, first + span) of the whole; the user's cancel stops GDAL.
+struct ProgressPart {
+    HxProgress* progress = nullptr;
+    double first = 0.0;
+    double span = 1.0;
+};
+constexpr long long kProgressSteps = 1000;
+
+int CPL_STDCALL reportProgress(double complete, const char*, void* data) {
+    const ProgressPart& part = *static_cast<const ProgressPart*>(data);
+    const double whole = part.first + part.span * std::clamp(complete, 0.0, 1.0);
+    return part.progress->SetPos(static_cast<long long>(whole * kProgressSteps), kProgressSteps) ==
+               0 &&
+           !part.progress->IsCancelled();
+}
+
 bool copyDataset(const char* driverName, GDALDataset& source, const std::string& file,
-                 const std::vector<std::string>& options, std::string* error) {
+                 const std::vector<std::string>& options, std::string* error,
+                 const ProgressPart& part = {}) {
     GDALDriver* driver = gis::writingDriver(driverName, error);
     if (driver == nullptr) return false;
     CPLErrorReset();
     const CPLStringList list = gis::stringList(options);
     GDALDatasetUniquePtr written(driver->CreateCopy(
-        file.c_str(), &source, FALSE, const_cast<char**>(list.List()), nullptr, nullptr));
+        file.c_str(), &source, FALSE, const_cast<char**>(list.List()),
+        part.progress ? reportProgress : nullptr, const_cast<ProgressPart*>(&part)));
+    if (part.progress && part.progress->IsCancelled()) return fail(error, "cancelled");
     if (!written) return fail(error, std::string(driverName) + " failed" + gdalReason());
     written.reset();  // closing flushes: its failure is the last error
     if (CPLGetLastErrorType() == CE_Failure)
@@ -105,7 +126,7 @@ const std::vector<std::string>& tiffOptions() {
 
 // Nearest overviews keep the class band's codes whole.
 bool writeCog(const ElevationRaster& raster, const RasterQuantity& quantity,
-              const std::string& file, std::string* error) {
+              const std::string& file, std::string* error, HxProgress* progress) {
     const std::vector<float> classes = classValues(raster, quantity);
     const Window all{0, 0, raster.placement.cols, raster.placement.rows};
     GDALDatasetUniquePtr source = elevationDataset(
@@ -113,15 +134,16 @@ bool writeCog(const ElevationRaster& raster, const RasterQuantity& quantity,
     return source && copyDataset("COG", *source, file,
                                  {"COMPRESS=DEFLATE", "PREDICTOR=YES", "OVERVIEWS=AUTO",
                                   "RESAMPLING=NEAREST", "NUM_THREADS=ALL_CPUS"},
-                                 error);
+                                 error, {progress});
 }
 
 // One band: an ASCII grid has no second band, so water is no data there.
 bool writeAsciiGrid(const ElevationRaster& raster, const RasterQuantity& quantity,
-                    const std::string& file, std::string* error) {
+                    const std::string& file, std::string* error, HxProgress* progress) {
     const Window all{0, 0, raster.placement.cols, raster.placement.rows};
     GDALDatasetUniquePtr source = elevationDataset(raster, quantity, nullptr, all, error);
-    return source && copyDataset("AAIGrid", *source, file, {"DECIMAL_PRECISION=3"}, error);
+    return source &&
+           copyDataset("AAIGrid", *source, file, {"DECIMAL_PRECISION=3"}, error, {progress});
 }
 
 std::vector<Window> tileWindows(const RasterPlacement& p) {
@@ -146,20 +168,23 @@ bool describeVrt(GDALDatasetH vrt, const RasterQuantity& quantity) {
 
 // GeoTIFF tiles in "<stem>_tiles/" and the VRT over them, its paths relative to itself.
 bool writeVrt(const ElevationRaster& raster, const RasterQuantity& quantity, const fs::path& file,
-              std::string* error) {
+              std::string* error, HxProgress* progress) {
     const std::string folderName = file.stem().string() + "_tiles";
     const fs::path folder = file.parent_path() / folderName;
     std::error_code ec;
     if (!fs::create_directory(folder, ec)) return fail(error, "cannot make " + folder.string());
     const std::vector<float> classes = classValues(raster, quantity);
     std::vector<std::string> tiles;
-    for (const Window& w : tileWindows(raster.placement)) {
+    const std::vector<Window> windows = tileWindows(raster.placement);
+    const double share = 1.0 / static_cast<double>(windows.size());
+    for (const Window& w : windows) {
         GDALDatasetUniquePtr source = elevationDataset(
             raster, quantity, quantity.classBand ? classes.data() : nullptr, w, error);
         const std::string name = "tile_" + std::to_string(w.row / kVrtTileCells) + "_" +
                                  std::to_string(w.col / kVrtTileCells) + ".tif";
+        const ProgressPart part{progress, share * static_cast<double>(tiles.size()), share};
         if (!source ||
-            !copyDataset("GTiff", *source, (folder / name).string(), tiffOptions(), error))
+            !copyDataset("GTiff", *source, (folder / name).string(), tiffOptions(), error, part))
             return false;
         tiles.push_back((folder / name).string());
     }
@@ -193,7 +218,8 @@ std::optional<RasterFormat> rasterFormatOfPath(const std::string& path) {
 }
 
 bool writeElevationRaster(const ElevationRaster& raster, const std::string& path,
-                          RasterFormat format, std::string* error, const RasterQuantity& quantity) {
+                          RasterFormat format, std::string* error, const RasterQuantity& quantity,
+                          HxProgress* progress) {
     if (!checkRaster(raster, quantity, error)) return false;
     if (!gis::spatialReference(raster.placement.epsg))
         return fail(error,
@@ -205,13 +231,13 @@ bool writeElevationRaster(const ElevationRaster& raster, const std::string& path
     bool written = false;
     switch (format) {
         case RasterFormat::CloudOptimizedGeoTiff:
-            written = writeCog(raster, quantity, file, &why);
+            written = writeCog(raster, quantity, file, &why, progress);
             break;
         case RasterFormat::AsciiGrid:
-            written = writeAsciiGrid(raster, quantity, file, &why);
+            written = writeAsciiGrid(raster, quantity, file, &why, progress);
             break;
         case RasterFormat::Vrt:
-            written = writeVrt(raster, quantity, file, &why);
+            written = writeVrt(raster, quantity, file, &why, progress);
             break;
     }
     if (!written) return fail(error, "cannot write " + path + ": " + why);

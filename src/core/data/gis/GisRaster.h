@@ -11,6 +11,8 @@ class QImage;
 
 namespace kov {
 
+class HxProgress;
+
 // A north-up grid of square or rectangular cells in a projected system named by its EPSG code.
 // Row 0 is the northernmost row, column 0 the westernmost (as GIS files store them); cell (c, r)
 // covers x from west + c * cellWidth and y down from north - r * cellHeight.
@@ -59,10 +61,11 @@ std::optional<RasterFormat> rasterFormatOfPath(const std::string& path);
 // data); GeoTIFF and VRT add band 2 "class" (0 no data, 1 ground, 2 water) so that water can be
 // told apart (quantity names band 1 and says whether band 2 is written). Every file appears
 // whole or not at all; the previous file survives any failure, and a failure leaves no file
-// behind. False with the reason in error.
+// behind. False with the reason in error. progress (when given) follows GDAL's work, and its
+// cancel stops the write ("cancelled"), leaving the previous file.
 bool writeElevationRaster(const ElevationRaster& raster, const std::string& path,
                           RasterFormat format, std::string* error,
-                          const RasterQuantity& quantity = {});
+                          const RasterQuantity& quantity = {}, HxProgress* progress = nullptr);
 
 // Writes a rendered map as an RGBA GeoTIFF (deflate) placed on the placement's rectangle
 // (the image's size must equal cols x rows). Atomic as above.
