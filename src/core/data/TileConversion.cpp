@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "core/base/HxProgress.h"
+#include "core/data/gis/CollectionRaster.h"
 
 namespace kov {
 namespace {
@@ -31,18 +32,6 @@ bool addSheetsOf(const ZarHMesh& mesh, std::set<SheetIndex>& sheets) {
         for (long long c = c0; c <= c1; ++c)
             sheets.emplace(r, c);
     return static_cast<long long>(sheets.size()) <= kMaxConvertedSheets;
-}
-
-// The datum the meshes name; false when two of them name different ones.
-bool commonDatum(const HMeshProject& project, GeodeticDatum& datum) {
-    datum = GeodeticDatum::kUnstated;
-    for (int i = 0; i < project.meshCount(); ++i) {
-        const GeodeticDatum named = project.GetMesh(i)->datum;
-        if (named == GeodeticDatum::kUnstated) continue;
-        if (datum != GeodeticDatum::kUnstated && named != datum) return false;
-        datum = named;
-    }
-    return true;
 }
 
 std::string todayText() {
@@ -137,8 +126,9 @@ bool planTiles(const HMeshProject& project, TilePlan& plan, std::string* error) 
             return fail("the meshes span more than " + std::to_string(kMaxConvertedSheets) +
                         " sheets; convert them in parts");
     }
-    if (!commonDatum(project, plan.datum))
-        return fail("the meshes name different datums; convert each datum on its own");
+    bool mixedDatums = false;
+    plan.datum = collectionDatum(project, &mixedDatums);
+    if (mixedDatums) return fail("the meshes name different datums; convert each datum on its own");
     for (const auto& [row, column] : sheets) {
         SheetRect rect{plan.zone, column * kSheetWidth, row * kSheetHeight,
                        (column + 1) * kSheetWidth, (row + 1) * kSheetHeight};

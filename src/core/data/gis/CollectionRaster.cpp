@@ -134,7 +134,7 @@ bool allocate(ElevationRaster& out, int64_t cells, std::string* error) {
 
 }  // namespace
 
-int collectionEpsg(const HMeshProject& project, bool* mixedDatums) {
+GeodeticDatum collectionDatum(const HMeshProject& project, bool* mixedDatums) {
     GeodeticDatum datum = GeodeticDatum::kUnstated;
     bool differ = false;
     for (int i = 0; i < project.meshCount(); ++i) {
@@ -144,7 +144,11 @@ int collectionEpsg(const HMeshProject& project, bool* mixedDatums) {
         datum = stated;
     }
     if (mixedDatums) *mixedDatums = differ;
-    return planeRectangularEpsg(datum, project.planeZone);
+    return datum;
+}
+
+int collectionEpsg(const HMeshProject& project, bool* mixedDatums) {
+    return planeRectangularEpsg(collectionDatum(project, mixedDatums), project.planeZone);
 }
 
 RasterPlacement collectionPlacement(const HMeshProject& project, const MapRect& rect,

@@ -11,9 +11,11 @@ namespace kov {
 
 class HxProgress;
 
-// The EPSG code of the collection's zone on its meshes' datum: that of the last mesh stating one
-// (meshes are sorted coarsest first, so the finest); JGD2011 when none does. *mixedDatums (when
-// given) says whether meshes state different datums.
+// The datum the collection's meshes state: that of the last mesh stating one (meshes are sorted
+// coarsest first, so the finest); kUnstated when none does. *mixedDatums (when given) says
+// whether meshes state different datums.
+GeodeticDatum collectionDatum(const HMeshProject& project, bool* mixedDatums = nullptr);
+// The EPSG code of the collection's zone on that datum (JGD2011 when none is stated).
 int collectionEpsg(const HMeshProject& project, bool* mixedDatums = nullptr);
 
 // The grid covering rect with cells of cellSize metres, its edges moved outward onto whole

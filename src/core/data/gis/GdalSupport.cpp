@@ -2,20 +2,9 @@
 
 #include <cpl_error.h>
 
-#include <algorithm>
-#include <cctype>
-#include <filesystem>
-
 #include "core/data/dem/RasterDem.h"
 
 namespace kov::gis {
-
-std::string lowerExtension(const std::string& path) {
-    std::string ext = std::filesystem::path(path).extension().string();
-    std::transform(ext.begin(), ext.end(), ext.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return ext;
-}
 
 std::string gdalReason() {
     const std::string text = CPLGetLastErrorMsg();

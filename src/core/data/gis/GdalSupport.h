@@ -20,9 +20,6 @@ inline bool fail(std::string* error, std::string reason) {
     return false;
 }
 
-// The path's extension in lower case, with its dot (".tif").
-std::string lowerExtension(const std::string& path);
-
 // GDAL's last message in parentheses, or nothing.
 std::string gdalReason();
 

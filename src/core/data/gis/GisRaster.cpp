@@ -13,6 +13,7 @@
 #include <filesystem>
 
 #include "core/base/HxProgress.h"
+#include "core/base/PathNames.h"
 #include "core/base/ScratchFolder.h"
 #include "core/data/gis/GdalSupport.h"
 
@@ -210,7 +211,7 @@ bool checkRaster(const ElevationRaster& raster, const RasterQuantity& quantity,
 }  // namespace
 
 std::optional<RasterFormat> rasterFormatOfPath(const std::string& path) {
-    const std::string ext = gis::lowerExtension(path);
+    const std::string ext = lowerAscii(fileExtension(path));
     if (ext == ".tif" || ext == ".tiff") return RasterFormat::CloudOptimizedGeoTiff;
     if (ext == ".asc") return RasterFormat::AsciiGrid;
     if (ext == ".vrt") return RasterFormat::Vrt;

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "core/base/PathNames.h"
 #include "core/base/ScratchFolder.h"
 #include "core/data/gis/GdalSupport.h"
 
@@ -256,7 +257,7 @@ bool writeDataset(GDALDriver& driver, const std::string& file, const std::vector
 }  // namespace
 
 std::optional<VectorFormat> vectorFormatOfPath(const std::string& path) {
-    const std::string ext = gis::lowerExtension(path);
+    const std::string ext = lowerAscii(fileExtension(path));
     if (ext == ".geojson" || ext == ".json") return VectorFormat::GeoJson;
     if (ext == ".gpkg") return VectorFormat::GeoPackage;
     if (ext == ".shp") return VectorFormat::Shapefile;
