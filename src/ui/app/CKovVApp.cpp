@@ -246,14 +246,36 @@ QString qtFileFilter(const QString& windowsFilter) {
     return filters.join(QStringLiteral(";;"));
 }
 
+namespace {
+
+// The extension of a filter's first pattern: "GeoJSON (*.geojson *.json)" -> "geojson".
+QString filterExtension(const QString& filter) {
+    const int star = filter.indexOf(QLatin1String("(*."));
+    if (star < 0) return {};
+    QString extension;
+    for (int i = star + 3; i < filter.size() && filter[i].isLetterOrNumber(); ++i)
+        extension += filter[i];
+    return extension;
+}
+
+}  // namespace
+
 std::optional<QString> promptFileName(QWidget* parent, const FileDialogRequest& request) {
     if (theFileDialogHook()) return theFileDialogHook()(request);
-    QFileDialog dialog(parent, request.save ? QStringLiteral("名前を付けて保存")
-                                            : QStringLiteral("ファイルを開く"));
+    const QString title = !request.title.isEmpty() ? request.title
+                          : request.save           ? QStringLiteral("名前を付けて保存")
+                                                   : QStringLiteral("ファイルを開く");
+    QFileDialog dialog(parent, title);
     dialog.setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(request.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     dialog.setNameFilters(qtFileFilter(request.filter).split(QStringLiteral(";;")));
     dialog.setDefaultSuffix(request.defaultExtension);
+    if (request.save)
+        QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
+                         [&dialog](const QString& filter) {
+                             const QString extension = filterExtension(filter);
+                             if (!extension.isEmpty()) dialog.setDefaultSuffix(extension);
+                         });
     if (!request.initialPath.isEmpty()) {
         const QFileInfo initial(request.initialPath);
         if (initial.isDir()) {
@@ -263,7 +285,8 @@ std::optional<QString> promptFileName(QWidget* parent, const FileDialogRequest& 
             dialog.selectFile(initial.fileName());
         }
     }
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    if (runModal(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
     return dialog.selectedFiles().constFirst();
 }
 

@@ -83,9 +83,12 @@ void removeFromRecentFileList(const QString& path);
 // ---- file dialogs ------------------------------------------------------------------------------
 
 // A file dialog as the program asks for it: Windows-style filter "name|pattern|...||", default
-// extension without the dot. Answers the chosen path, or nothing for cancel.
+// extension without the dot (a save dialog then adds the extension of the filter the user
+// chooses), the title ("名前を付けて保存" or "ファイルを開く" when empty). Answers the chosen path,
+// or nothing for cancel.
 struct FileDialogRequest {
     bool save = false;
+    QString title;
     QString defaultExtension;
     QString filter;
     QString initialPath;

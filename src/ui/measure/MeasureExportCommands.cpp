@@ -2,54 +2,28 @@
 
 #include <QApplication>
 #include <QFile>
-#include <QFileDialog>
 
 #include "core/base/CommandIds.h"
 #include "core/measure/MeasureExport.h"
+#include "ui/app/CKovVApp.h"
 #include "ui/app/CKovVDoc.h"
 #include "ui/app/CMainFrame.h"
 #include "ui/widgets/DialogPrompts.h"
 
 namespace kov {
 
-namespace {
-
-struct FormatFilter {
-    const char* label;   // as QFileDialog takes it: the patterns in the closing parentheses
-    const char* suffix;  // added to a name without an extension
-    bool holdsProfile;
-};
-
-constexpr FormatFilter kFilters[] = {
-    {"GeoJSON ファイル (*.geojson *.json)", "geojson", true},
-    {"GeoPackage ファイル (*.gpkg)", "gpkg", true},
-    {"シェープファイル (*.shp)", "shp", false},
-    {"KML ファイル (*.kml)", "kml", true},
-};
-
-QString suffixOf(const QString& label) {
-    for (const FormatFilter& filter : kFilters)
-        if (label == QString::fromUtf8(filter.label)) return QString::fromLatin1(filter.suffix);
-    return {};
-}
-
-}  // namespace
-
 QString askExportPath(QWidget* parent, ExportKind kind, const QString& title) {
-    QStringList labels;
-    for (const FormatFilter& filter : kFilters)
-        if (kind == ExportKind::MeasuredLine || filter.holdsProfile)
-            labels << QString::fromUtf8(filter.label);
-    QFileDialog dialog(parent, title);
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setNameFilters(labels);
-    dialog.setDefaultSuffix(suffixOf(labels.constFirst()));
-    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
-                     [&dialog](const QString& label) { dialog.setDefaultSuffix(suffixOf(label)); });
-    // Asks before an existing file is replaced (the dialog's default).
-    if (runModal(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
-    return dialog.selectedFiles().constFirst();
+    FileDialogRequest request;
+    request.save = true;  // asks before an existing file is replaced (the dialog's default)
+    request.title = title;
+    request.defaultExtension = QStringLiteral("geojson");
+    request.filter = QStringLiteral(
+        "GeoJSON ファイル (*.geojson *.json)|*.geojson;*.json|"
+        "GeoPackage ファイル (*.gpkg)|*.gpkg|");
+    if (kind == ExportKind::MeasuredLine)  // a shapefile holds lines or points, not both
+        request.filter += QStringLiteral("シェープファイル (*.shp)|*.shp|");
+    request.filter += QStringLiteral("KML ファイル (*.kml)|*.kml||");
+    return promptFileName(parent, request).value_or(QString());
 }
 
 bool writeExport(QWidget* parent, const QString& path, const ExportWriter& write) {
