@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The sample terrain as in-memory tiles for the benchmarks: the same cells `kovtool sample`
 // writes, without reading text files.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Contour overlay speed on the 100-tile sample block (10 x 10 tiles of 400 x 300 cells of 5 m)
 // in a 1920 x 1080 view: the whole block, 1 px per cell and 1 px per metre. "Trace" samples the
 // collection and traces the lines (what a new view costs); "Draw" draws the cached lines over

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Loading the national DEM as a user does: the packed zip of one second-level mesh (100 DEM5A
 // files of the sample terrain) read and placed in zone 9 by the loader.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Placing latitude/longitude DEM grids in a plane rectangular zone: one DEM5A-sized grid
 // (225 x 150 cells of 0.2") at 5 m, and a 10 x 10 mosaic of them placed in one call.
 #include <benchmark/benchmark.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // DSM conversion speed: 10 million points on a 1:5000 sheet (4000 m x 3000 m) converted to a
 // 1 m mesh. The points lie on a jittered 1 m x 1.2 m grid over the sample terrain.
 //

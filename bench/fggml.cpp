@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // FG-GML DEM reading speed: a DEM5A document of 225 x 150 cells (about 1.4 MB, like the national
 // DEM's files) parsed into a grid, its header alone, and a DEM1A document of 1125 x 750 cells.
 #include <benchmark/benchmark.h>

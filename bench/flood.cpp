@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Flood speed: the 10 x 10 block of sample tiles (4000 x 3000 cells of 5 m) flooded from one
 // point at 200 m, water passing, which covers about 8.8 M of the 12 M cells; against a plain scan
 // of the same cells (the memory floor: every cell read once and compared with the level).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Plane rectangular to geodetic conversions per second.
 #include <benchmark/benchmark.h>
 

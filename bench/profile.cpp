@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Cross-section speed: a 20 km polyline over the 10 x 10 sample block (100 tiles of 400 x 300
 // cells of 5 m, built in memory from the sample terrain as `kovtool sample --block 10` writes
 // them), 10,000 samples, then the window's drawing routine into an 800 x 500 picture.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Raster DEM reading speed: a 2000 × 2000 Float32 GeoTIFF in a plane zone (tiled, deflate, as
 // writeRasterDem writes it; and as an ESRI ASCII grid, as many DEMs are handed out),
 // read into a grid of millimetre codes.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Relief drawing speed: renderMeshes of a 1920 x 1080 view over mosaics of 9, 100, 1000 and
 // 10,000 sample tiles (400 x 300 cells of 5 m each), whole mosaic in view (shaded gradient and
 // step bands with edges), a view zoomed in to 1 px per cell and a view beside the mosaic.

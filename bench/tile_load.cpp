@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Loading speed of 5 m tiles: the 100 tiles of a 10 x 10 sample block, read with ZarVeyMesh5.
 // bytes_per_second counts the .kov data text only (headers are a few hundred bytes each).
 //

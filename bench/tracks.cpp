@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Cost of the tracks' feedback in a 1920 x 1080 map view, through the real event path: a mouse
 // event sent to the view, then the repaint it asked for (the view draws its cached relief, the
 // overlays and the feedback in the region the track invalidated). Mosaics of 100 and 10,000

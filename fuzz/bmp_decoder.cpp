@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fuzzes the bitmap (".bmp", ".dib") picture decoder.
 #include <cstddef>
 #include <cstdint>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fuzzes drawing an image overlay into the renderer's bitmap: the input gives the image's
 // rectangle, the shown rectangle (eight doubles), the opacity, the picture and target sizes and
 // whether the image is a flood layer; the picture's pixels follow.

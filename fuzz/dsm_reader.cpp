@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fuzzes the DSM point reader. The first input byte chooses the file name (a sheet code or not),
 // the cell size and whether a progress object takes part; the rest is the file. The same bytes
 // also make a small grid whose gap filling is checked against a plain search.

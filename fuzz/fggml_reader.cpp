@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fuzzes the FG-GML DEM reader: the whole document, and its header from the same bytes.
 #include <cstddef>
 #include <cstdint>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fuzzes the GeoTIFF side of the image overlay. Inputs that start like a TIFF file are decoded
 // from memory with their GeoTIFF tags, which are then interpreted; other inputs are read as
 // key values (four 16-bit codes and two doubles) for the interpretation alone.

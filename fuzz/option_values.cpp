@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Feeds arbitrary bytes to the readers of small stored or typed values: the stored tip font
 // description, the flood rank lists and kovtool's option values. Whatever they accept lies in
 // its documented range; sanitizers catch any arithmetic that overflows on the way.

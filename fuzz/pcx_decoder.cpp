@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fuzzes the PCX picture decoder.
 #include <cstddef>
 #include <cstdint>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fuzzes the whole project file reader: the input is the project file. Its layer paths resolve
 // against a small fixed data folder made at start-up (two tiles), so that layer loading is
 // reached. DSM point files are left out: gridding them at the tiny cell sizes a fuzzer writes

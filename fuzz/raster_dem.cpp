@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fuzzes the raster DEM reader: the input is a raster file (a GeoTIFF, or any format GDAL tells
 // by its content) held in GDAL's memory file system.
 // The fuzz targets are not given GDAL's include folder: name it from the system one.

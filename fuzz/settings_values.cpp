@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Feeds arbitrary bytes to the settings file parser and the value decoders, and checks that what
 // the store writes reads back unchanged.
 #include "core/base/IniFile.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fuzzes the shapefile reader. Input: one flag byte (bit 0 strict, bit 1 ignore the index,
 // bit 2 a progress object that cancels at its third report), the index length as two bytes
 // little-endian, the index, then the main file.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fuzzes the 5 m tile reader: the input is a header CSV, a NUL byte, then the data file.
 #include <cstddef>
 #include <cstdint>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fuzzes the world-file parser: two bytes of width and two of height, then the file's text.
 #include <cmath>
 #include <cstddef>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fuzzes the XML parser: the input is a whole document. The tree is walked afterwards; every
 // name and text in it must be valid UTF-8 and every node must point back to its element.
 #include <cstddef>

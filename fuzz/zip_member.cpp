@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fuzzes the zip member reader: the bytes opened as an archive and every member read, then the
 // same bytes walked with the archives inside them.
 #include <cstddef>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Draws the toolbar icons (16 x 15 pixels, one PNG per command id), the map cursors of the zoom
 // and pan tracks (32 x 32, "cursor<resource id>.png") and the program icon into the current
 // folder. Not part of the build; the PNGs it writes are kept in the repository.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Draws the pictures of the map view and the scroll pad (scrollpad.png, pan_cursor.png,
 // start.png) into the current folder. Not part of the build; the PNGs are committed. Rebuild with
 //   g++ -std=c++20 -fPIC draw_view_images.cpp $(pkg-config --cflags --libs Qt6Gui) -o /tmp/draw

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // kovview: the desktop program.
 #include <QApplication>
 #include <QElapsedTimer>

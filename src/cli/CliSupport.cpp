@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "cli/CliSupport.h"
 
 #include <charconv>

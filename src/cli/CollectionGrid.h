@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The collection on a grid, as kovtool export and kovtool contour read it.
 #pragma once
 

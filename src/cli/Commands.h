@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The kovtool sub-commands. Each takes the arguments after its own name and returns the exit code.
 #pragma once
 

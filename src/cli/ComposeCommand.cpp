@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // kovtool compose: a new project file from layer files and folders.
 #include <cstdio>
 #include <optional>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // kovtool contour: contour lines of the collection (GDAL's contour generator) as a vector file.
 #include <cmath>
 #include <cstdio>

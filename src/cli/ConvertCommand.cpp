@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // kovtool convert: whatever the program reads, written out as 5 m tiles on the sheet grid.
 #include <cstdio>
 #include <filesystem>

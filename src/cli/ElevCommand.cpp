@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // kovtool elev: elevations at points, from the command line or streamed through stdin.
 #include <cstdio>
 #include <string>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // kovtool export: the collection's elevation as a GIS raster (Cloud-Optimized GeoTIFF, ESRI
 // ASCII grid or a VRT over GeoTIFF tiles) in the zone's EPSG system.
 #include <cstdio>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fast fixed-point number output with exactly the digits of printf("%.10f").
 #pragma once
 

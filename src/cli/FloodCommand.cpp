@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // kovtool flood: the flood estimation of the program (whole area, or from a start point) over
 // the given data, written as the drawn map (PNG), as the rank image itself (GeoTIFF), as the
 // ranks' polygons (GeoPackage, GeoJSON, Shapefile, KML), as the depth raster and/or as JSON

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // kovtool geo: plane rectangular coordinates (easting, northing in metres) of one zone to latitude
 // and longitude on GRS-80. Streams "E N" pairs from stdin when no point is given.
 #include <unistd.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // kovtool info: the meshes of the given paths and their collection.
 #include <cstdio>
 #include <cstring>

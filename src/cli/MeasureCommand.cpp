@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // kovtool measure: the lengths, area and slopes of a polyline, as the measuring tools of the
 // program show and copy them; with -o also the line, its segments and their numbers as a vector
 // file for GIS tools.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The values of kovtool's options, read from their texts. Each parser takes the whole text or
 // nothing: on failure the target is left as it was.
 #pragma once

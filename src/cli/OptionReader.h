@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // kovtool's command lines, read by a table of the command's options: each option says what it
 // takes after its name and where that goes. Every option with a value takes it as "--name value"
 // or "--name=value".

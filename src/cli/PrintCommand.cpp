@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // kovtool print: the map page as the program prints it (legend band, footer, the three modes)
 // on a PDF file of a given paper or on a printer of the printing system.
 #include <QCoreApplication>

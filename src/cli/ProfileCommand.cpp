@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // kovtool profile: the cross-section of a line over the data, as the samples (CSV) or as the
 // cross-section window draws it (EMF, PNG, PDF, SVG), or the line and its samples as a vector
 // file for GIS tools (GeoJSON, GeoPackage, KML).

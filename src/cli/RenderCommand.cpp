@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // kovtool render: the map as the view or the clipboard copy shows it, written as PNG or PDF.
 #include <QBuffer>
 #include <QFontDatabase>

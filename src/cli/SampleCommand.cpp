@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // kovtool sample OUTDIR [--block N] [--asc]: writes the deterministic sample data set.
 #include <cstdio>
 #include <string>

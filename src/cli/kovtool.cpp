@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // kovtool: the command-line companion of Kov View5.
 #include <cerrno>
 #include <cstdio>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The deterministic sample data set: 5 m elevation tiles of an invented stretch of coast in
 // zone 9, identical bytes on every machine. Used by `kovtool sample`, the tests and the
 // benchmarks.

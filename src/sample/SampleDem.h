@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The national DEM's forms of the sample terrain: a zip of four FG-GML DEM5A files (as the
 // downloads come) and a Float32 GeoTIFF DEM in latitude and longitude, both over the coast and
 // the river mouth of the default tile block.

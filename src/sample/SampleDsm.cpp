@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "sample/SampleDsm.h"
 
 #include <charconv>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A DSM point file for the sample data set: the surface (ground plus a few buildings) of part of
 // the coastal sheet 09LD281 of the default tile block, from the same terrain as the tiles.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "sample/SampleFgGml.h"
 
 #include <algorithm>

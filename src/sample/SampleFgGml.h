@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // FG-GML DEM documents written from what a test or the sample data set gives: the header's
 // fields and the list of cells, or a terrain function of latitude and longitude.
 #pragma once

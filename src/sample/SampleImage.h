@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The sample data set's image overlay: an invented aerial photograph of the sample terrain,
 // a PNG with a world file, identical bytes on every run.
 #pragma once

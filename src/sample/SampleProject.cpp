@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "sample/SampleProject.h"
 
 #include <filesystem>

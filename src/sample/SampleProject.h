@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The project file of the sample data set: every tile of the default block, the aerial image
 // and the shapefile layers, with a Japanese title.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "sample/SampleShapes.h"
 
 #include "sample/SampleData.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Shapefile layers of the sample data set: a few areas, roads and points over the default block
 // (zone 9, x -10000..-4000, y -37500..-33000), identical bytes on every machine.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // kovtool's command lines: the value parsers, "--opt value" and "--opt=value" through real
 // commands, and the refusals of command lines that cannot be used (exit status 2).
 #include <gtest/gtest.h>

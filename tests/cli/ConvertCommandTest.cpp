@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // kovtool convert: the sample's sources written as tiles and read back by the tile loader.
 #include <gtest/gtest.h>
 

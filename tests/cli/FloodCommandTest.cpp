@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // kovtool flood, run as a user runs it: the JSON numbers, and the GeoTIFFs and polygons as GDAL
 // and OGR read them, against our own count (GRASS r.lake: tests/conformance/cases/grass.txt).
 #include <gtest/gtest.h>

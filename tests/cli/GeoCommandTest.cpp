@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // kovtool geo, run as a separate process, and its number formatter.
 #include <gtest/gtest.h>
 

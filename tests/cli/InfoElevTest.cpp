@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // kovtool info and elev, run as a user runs them.
 #include <gtest/gtest.h>
 

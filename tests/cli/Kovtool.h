@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // kovtool run as a separate process, in a folder of the test's own, its standard error kept for
 // the failure messages.
 #pragma once

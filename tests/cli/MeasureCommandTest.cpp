@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // kovtool measure on a made-up tile whose ground rises 0.5 m per 5 m cell eastwards.
 #include <gtest/gtest.h>
 

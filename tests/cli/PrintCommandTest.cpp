@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // kovtool print: the printed page read back from the PDF with poppler-utils.
 #include <QImage>
 #include <QRegularExpression>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // kovtool profile, run as a user runs it: the samples against our own sampling of the line, the
 // pictures, and bad arguments.
 #include <gtest/gtest.h>

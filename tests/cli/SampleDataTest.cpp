@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "sample/SampleData.h"
 #include "sample/SampleProject.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // kovtool compose, info, elev and render on the sample set and its project.
 #include <QImage>
 #include <QJsonArray>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Cross-checks against peer programs: our answer and a peer's on the same input, case by case
 // from the tables in cases/, one table per peer (proj, ogr, gdal, emf2svg). A case is a block of
 // lines:

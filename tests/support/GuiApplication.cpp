@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "support/GuiApplication.h"
 
 #include <QGuiApplication>

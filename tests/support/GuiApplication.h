@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The one QGuiApplication of a core test program that draws text (fonts need one).
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "support/LocalHttpServer.h"
 
 #include <arpa/inet.h>

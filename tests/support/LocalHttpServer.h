@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A minimal HTTP/1.0 server on 127.0.0.1 for tests of internet paths.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Small in-memory meshes for the elevation data tests.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Vector files read back through OGR's own tool, not our readers: a layer converted to GeoJSON
 // by ogr2ogr, in the file's own coordinates, with the code of its coordinate system.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A test suite over the default sample data set, written once into a temporary folder, with
 // kovtool runs whose standard error is kept for the failure messages.
 #pragma once

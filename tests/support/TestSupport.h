@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Helpers shared by the tests: temporary folders, files and small tiles.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Replacing a file so that a failure never loses the previous one and readers never see a part.
 #pragma once
 

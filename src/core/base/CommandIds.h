@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The command identifiers of the menus, the toolbar, the accelerators and the scroll pad. A
 // command travels by its id from the action or control that raises it to the frame, document,
 // view or application that handles it; the help pages of the commands are named after the ids

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The plain 24-bit bitmap that the renderer draws into: rows bottom-up, each row padded to a
 // multiple of 4 bytes, pixels stored blue, green, red.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The geodetic datum of plane rectangular coordinates, and the EPSG code of a zone on it.
 #pragma once
 

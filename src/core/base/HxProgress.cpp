@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/base/HxProgress.h"
 
 namespace kov {

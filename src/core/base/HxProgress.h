@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The progress-reporter interface that long-running loaders take.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/base/IniFile.h"
 
 #include "core/base/PathNames.h"

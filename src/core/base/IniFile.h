@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The text of a settings file of sections and keys:
 //
 //   [Section]

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The stored font description of the tip windows, read into numbers that are safe to use.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/base/MapSheet.h"
 
 #include <algorithm>

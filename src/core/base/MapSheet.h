@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Map-sheet codes of the national 1:5000 sheet grid (sheets of 2000 m x 1500 m).
 #pragma once
 

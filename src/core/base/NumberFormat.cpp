@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/base/NumberFormat.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Number texts shown in the view, the dialogs, the legend and printing, and written to the project
 // and settings files. All of them are independent of the process locale (the decimal point is
 // always ".").

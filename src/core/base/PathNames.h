@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Paths and names as text: a path's folder, name and extension, a Windows path's drive, names
 // compared as the file systems of the data sets compare them (ASCII letters in any case), and
 // internet paths told from local ones. Nothing here opens, lists or looks for a file.

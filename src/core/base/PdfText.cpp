@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/base/PdfText.h"
 
 #include <QFile>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Searchable text in the PDFs that Qt writes. Qt's PDF engine names the text of each glyph by
 // the lowest code point the font maps to that glyph; CJK fonts map the Kangxi radicals
 // (U+2F00..) to the glyphs of the ordinary ideographs, so "標高" copied or extracted from such a

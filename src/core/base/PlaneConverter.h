@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Plane rectangular coordinates of the 19 Japanese zones to geodetic latitude and longitude
 // (inverse Gauss-Krüger projection, scale factor 0.9999 on the central meridian).
 #pragma once

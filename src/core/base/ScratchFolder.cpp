@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/base/ScratchFolder.h"
 
 #include <fcntl.h>

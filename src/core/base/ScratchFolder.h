@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Writing a file with its companions (a shapefile's .shx/.dbf/.prj, a grid's .prj, a VRT's tiles)
 // so that readers see the old set or the new one, never a part, and a failure leaves nothing.
 #pragma once

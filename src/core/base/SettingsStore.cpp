@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/base/SettingsStore.h"
 
 #include "core/base/AtomicFile.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The settings store: typed values by section and key, kept as text in one settings file per
 // process.
 //

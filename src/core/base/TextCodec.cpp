@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/base/TextCodec.h"
 
 #include <iconv.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Conversion of outside text to the program's UTF-8.
 #pragma once
 

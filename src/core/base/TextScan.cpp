@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/base/TextScan.h"
 
 #include <charconv>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Small text scanning helpers shared by the file readers.
 #pragma once
 

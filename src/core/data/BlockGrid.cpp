@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/data/BlockGrid.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A grid of one-byte cells kept in square blocks that exist only once a cell in them is written;
 // an absent block reads as the background value. Two areas far apart cost their own blocks, not
 // the rectangle around them. Row 0 is the southernmost row.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What makes an image layer a flood estimation result: the ranks it was classified into and the
 // ground the flood met. The flood estimation fills it in; the renderer, the legends, print and
 // the flood commands ask the layer for it.

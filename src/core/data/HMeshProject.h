@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The data set of one project: meshes, image overlays, shapefile layers and display settings.
 #pragma once
 

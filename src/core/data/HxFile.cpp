@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/data/HxFile.h"
 
 #include <dirent.h>

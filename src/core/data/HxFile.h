@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The file service: opens a path for reading and hands out its whole contents.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/data/InternetFetch.h"
 
 #include <curl/curl.h>

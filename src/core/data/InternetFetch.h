@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fetching "http:" and "ftp:" paths whole into memory for the file service.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // An allocator for big arrays that are written right after allocation (cell grids).
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/data/LibraryMessages.h"
 
 #include <cpl_error.h>

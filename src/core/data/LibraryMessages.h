@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Messages that Qt and the libraries under our readers print on their own (libpng through Qt's
 // image readers, libtiff, Qt's warnings) would land on stderr in the middle of a program's
 // output. The programs route them through one filter instead.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Finds the 3 x 3 neighbourhood of a mesh among the meshes of a project without scanning the
 // whole list: meshes are indexed by cell size and corner points, because every neighbour shares
 // a corner with the mesh (within the edge tolerance).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Finds the meshes that may hold a map point without trying every mesh of a project: a grid of
 // buckets over the meshes' united extent, each bucket listing (in list order) the meshes whose
 // extent reaches into it. A point lookup then tries only its bucket's meshes — for a 100-tile

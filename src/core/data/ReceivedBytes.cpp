@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/data/ReceivedBytes.h"
 
 #include <sys/mman.h>

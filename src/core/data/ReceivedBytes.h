@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Bytes that arrive piece by piece (a download), held where they first land.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A shapefile layer drawn over the map: the points, polylines and polygons of one ESRI
 // shapefile (".shp" with its ".shx" index when present), read into memory.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The collection written out as 5 m tiles cut on the map-sheet grid of its zone, so that any
 // program that reads tiles can use what the program reads (FG-GML, raster DEMs, DSM points).
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Writer of 5 m elevation tiles in the layout ZarVeyMesh5 reads: a fixed-width ".kov" data file
 // (codes in 0.1 m) and its header CSV in CP932.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The colour map that turns elevations into colours: a ramp of colour stops interpolated in HSV
 // space, sampled into a 1000-entry table for the renderer, plus the fixed colours and the
 // hill-shading light parameters that drawing needs beside the ramp.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/data/ZarHImage.h"
 
 #include <QColor>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A georeferenced raster image (aerial photograph, scanned map) drawn over or under the map.
 #pragma once
 

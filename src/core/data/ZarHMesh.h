@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The in-memory elevation grid that every reader fills and every consumer reads.
 #pragma once
 

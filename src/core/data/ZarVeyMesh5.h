@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reader of 5 m elevation tiles: a fixed-width ".kov" data file plus its header CSV.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reader of DSM point files: text lines "number,x,y,z" binned into a grid of square cells.
 #pragma once
 

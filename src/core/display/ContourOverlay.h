@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Contour lines over the map picture. The visible area is sampled from the collection at about a
 // screen pixel (never finer than the finest mesh, so that a zoomed-out view costs no more than a
 // zoomed-in one), traced at the chosen interval and drawn antialiased in brown, every 5th line

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Crossing from the renderer's bottom-up 24-bit bitmap to Qt's top-down images.
 #pragma once
 

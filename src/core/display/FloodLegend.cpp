@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/display/FloodLegend.h"
 
 #include <QPainter>

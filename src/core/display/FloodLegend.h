@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The flood ranking of a legend: which flood result's ranks a legend shows, and the rows of
 // rank colours with their heights ("%s(m)～").
 #pragma once

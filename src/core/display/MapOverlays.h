@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Vector drawing over the relief bitmap of the map: map-sheet boundaries with their codes, the
 // shapefile layers of a project, and the grey measurement line. All of them draw through a
 // QPainter in the device pixels of a MapViewport, without antialiasing.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Texts that describe the map point under the cursor: the four status bar panes and the quick
 // coordinate tip.
 #pragma once

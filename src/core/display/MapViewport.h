@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Which rectangle of the map the view shows at which scale, and the arithmetic of zooming,
 // panning, resizing and converting between window pixels and map metres.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Draws the elevation meshes of a project as colour-graded relief (hill-shaded gradient, flat
 // step bands, or step bands with lit and shaded band edges) and then its image overlays into a
 // 24-bit bitmap covering a rectangle of the map.

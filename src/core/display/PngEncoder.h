@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // PNG files of rendered maps, written fast: every row with the same cheap filter (no per-row
 // trial of all five filters) and zlib's run-length strategy. The pixels are exactly the
 // picture's; the file is larger than a size-optimising encoder's.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The scale bar drawn at the bottom of the map and of printed maps: a bar of 1, 2, 3, 4, 5 or 10
 // equal segments with a round total length, "0" at its start and the total at its end.
 #pragma once

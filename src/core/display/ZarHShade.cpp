@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/display/ZarHShade.h"
 
 #include <cmath>

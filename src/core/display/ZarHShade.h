@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The hill-shading light of the relief: a directional light from the colour map's azimuth and
 // elevation, a fixed view from 30 degrees above, diffuse plus specular terms and an ambient level.
 #pragma once

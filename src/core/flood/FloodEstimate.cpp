@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/flood/FloodEstimate.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The flood estimation as the program and kovtool run it: the rank texts read with the mesh
 // scale, the whole-area classification or the flood from a start point, and the result layer
 // added to the project.

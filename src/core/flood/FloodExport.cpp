@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/flood/FloodExport.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A flood result as GIS tools take it: the ranks as polygons (one feature per rank) and the
 // depths as a raster, in the zone's coordinate system.
 #pragma once

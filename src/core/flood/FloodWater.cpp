@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/flood/FloodWater.h"
 
 #include <algorithm>

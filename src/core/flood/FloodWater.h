@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The water a flood result holds: the depth over each flooded cell and the volume, in all and
 // per rank, counted on the flood's grid.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/flood/HMeshFloodFill.h"
 
 #include <algorithm>

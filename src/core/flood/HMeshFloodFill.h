@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The flood fill over a project's meshes: a virtual grid at the finest cell size over the whole
 // collection, the flood's boundary rules (water level, water and no-data cells, a wall line, a
 // distance limit) and the ranked result image.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A scanline seed fill over a grid: spans of non-boundary cells joined through the rows above and
 // below; a subclass says which cells are boundaries, a row at a time. The mesh flood fill builds
 // on it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/interaction/TrackStack.h"
 
 #include <map>

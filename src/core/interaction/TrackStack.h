@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Interaction tracks: an operation of the map that spans several mouse events (zoom, pan,
 // measuring) is an object that receives the events while it is current. Tracks live on one
 // process-wide stack, so that a short track (a zoom) can interrupt a long one (a measurement)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // An enhanced metafile (EMF) as a paint device: what a QPainter draws on it (pens, brushes,
 // lines, polylines, polygons, rectangles, ellipses, paths as polylines and text) becomes EMF
 // records in logical units of a sixteenth of a reference device's pixel. Pictures are not

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Measurements and cross-sections as vector layers for desktop GIS tools: the numbers the
 // measuring tools and the cross-section window show, with their line, in the zone's plane
 // rectangular system.

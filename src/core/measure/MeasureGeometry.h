@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The numbers of the measuring tools: lengths, area, slope and the scale ticks of a segment, in
 // plane metres (x and y; z is the elevation delivered with a click and never enters a length),
 // and the texts they are shown and copied with.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The cross-section: sampling a clicked line into a profile and drawing that profile (distance
 // along the line across, elevation up) with a QPainter on any device: the window, a printer
 // page, a metafile, a picture file.

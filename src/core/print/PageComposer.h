@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Composes the picture of a map page: the relief of the map rectangle with its overlays
 // (shapes, map sheets, scale bar) and, below it, the legend band. Printing, the clipboard copy
 // of the view, the print preview and `kovtool render` all use it.

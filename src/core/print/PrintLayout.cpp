@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/print/PrintLayout.h"
 
 #include <QGuiApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The geometry of a printed map page: the printable area of a printer page, the size of the
 // map on the paper in the three print modes, the resolution the map is rendered at, where the
 // map, its legend band and the footer line go, and the drawing of the page with a QPainter on

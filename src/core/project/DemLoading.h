@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Loading the elevation sources that are placed in the project's zone (FG-GML DEM files, zips
 // of them, GDAL raster DEMs): all sources of one load are read first, then placed together, so
 // that neighbouring sources meet without a seam.

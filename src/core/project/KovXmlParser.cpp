@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/project/KovXmlParser.h"
 
 #include <algorithm>

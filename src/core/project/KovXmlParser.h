@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A small, forgiving XML parser that turns a whole document held in memory into a tree of
 // nodes. It works byte by byte: a multi-byte character is never split or read as markup.
 // KovXmlParser adds reading a file, the declared encoding (everything is converted to UTF-8

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Loads layer files into a mesh collection the way a new project is composed: every file is
 // read by the reader its extension names and added, then the meshes are sorted and the extent
 // computed.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/project/LayerRegistry.h"
 
 #include "core/base/PathNames.h"

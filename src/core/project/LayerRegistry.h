@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Which reader a layer file goes to, and reading it: the one place that maps a file to its
 // layer kind, used by the project file reader, the composition loader and kovtool.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/project/LoadProblem.h"
 
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Why a file (a layer or a project file) could not be used: a code the window names in its own
 // words, beside the English text that logs and kovtool show.
 #pragma once

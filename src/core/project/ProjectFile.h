@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The project file (".kovv5", older ".kovv"): a small XML document listing the layer files and
 // the display settings of a project.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/project/SettingsDefaults.h"
 
 #include "core/base/SettingsStore.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The settings a new project starts from, as the desktop program's settings give them.
 #pragma once
 

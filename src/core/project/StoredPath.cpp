@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/project/StoredPath.h"
 
 #include <algorithm>

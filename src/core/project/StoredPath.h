@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Finding the layer files named in a project file again after the project (or the whole data
 // folder) was moved, also when it was written on Windows.
 #pragma once

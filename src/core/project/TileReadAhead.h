@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reads the 5 m tiles of a load on other threads, ahead of the loop that adds the layers in
 // order: the tiles' text is parsed on every core while the loop shows progress and adds what was
 // read. Only local tile files are read ahead (their reader shares nothing between threads);

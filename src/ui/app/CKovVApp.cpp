@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/app/CKovVApp.h"
 
 #include <QAction>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The application: start-up and exit, the command line, the recent-file list, help and the
 // About box. One instance lives from main() to the end of the program; it owns the document and
 // the main frame.

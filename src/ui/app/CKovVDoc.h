@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The one open project of the program: owns the mesh collection, opens, creates, changes and
 // saves projects, asks to save before a project is replaced, and carries the project commands
 // of the File, Settings, View and Measurement menus.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/app/CMainFrame.h"
 
 #include <QAction>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The main window: menu bar, toolbar with the image-display drop-down, five-pane status bar,
 // scroll pad bar and the map view. It routes commands (view, document, frame, application),
 // remembers its placement between runs and holds the program's progress display.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The progress reporter that loaders get while the main window shows their progress: it forwards
 // to the main frame's progress function (status bar indicator, elapsed and estimated time).
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The frame services backed by the main window; without one every call does nothing.
 #include <QMetaObject>
 #include <QPointer>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What windows ask of the main frame: status-bar texts, progress reporting and command routing.
 // The main frame provides these; without a main frame (tests of single windows, kovtool) every
 // call does nothing and answers 0.

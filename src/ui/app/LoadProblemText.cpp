@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/app/LoadProblemText.h"
 
 namespace kov {

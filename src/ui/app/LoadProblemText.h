@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The window's own words for why a file could not be used; the readers' English texts stay in
 // logs and kovtool.
 #pragma once

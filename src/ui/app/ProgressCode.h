@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What a report to the main window's progress display asks for (see ProgressReport in
 // FrameServices.h). Positions are reported apart, with ProgressPosition.
 #pragma once

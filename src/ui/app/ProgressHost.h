@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The main window's progress display: the indicator in a status-bar pane, the message with the
 // elapsed and estimated time in pane 0, the wait cursor, and the event pumping that keeps the
 // window alive during long work while Esc asks it to stop.

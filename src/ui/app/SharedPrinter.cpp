@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/app/SharedPrinter.h"
 
 #include <QCoreApplication>

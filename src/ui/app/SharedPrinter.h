@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The program's one printer object: the printer set-up (57606), the print dialog and the
 // cross-section window all print on it, so a paper or printer chosen in one is used by all.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A pane of the status bar: one line of text, or the progress indicator drawn over the pane.
 // Its height does not depend on its text, so the status bar never jumps when texts arrive; a
 // text wider than the pane is elided (in the middle for pane 0, where paths and the progress

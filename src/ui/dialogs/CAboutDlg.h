@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The About box: program name, version, product line and a link to the maker's web site.
 #pragma once
 

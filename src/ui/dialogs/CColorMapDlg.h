@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The colour-map dialog: edits a working copy of a colour map (the two ends of the elevation
 // ramp, the reverse flag, water, no-data and background colours) and the step mode and step of
 // the display, with a gradient preview of the ramp.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Sets the contour lines of the map: shown or not, the interval (by the scale, or metres of the
 // user's own) and whether every 5th line is an index contour. OK stores the choice in the
 // settings section "Contour".

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Asks for the cell size at which DSM point files are gridded: 1, 2, 5, 10 or 50 m, or a whole
 // number of metres of the user's own. The choice is kept in the settings section "DsmResoDlg".
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Preview of a whole project in a small window: the meshes and images drawn over the project's
 // extent, widened to the window's aspect ratio, and kept until a redraw is requested.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The built-in help window: shows the program's HTML help pages with back, forward and contents
 // buttons. Links to other pages of the help open in the window, web links in the browser.
 #pragma once

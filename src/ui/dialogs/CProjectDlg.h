@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The project composition dialog: the title, the list of elevation meshes, images and
 // shapefile layers, the map-sheet display, the image display and the colour map of a project,
 // with a preview of the whole project. Layers are added to and removed from the collection at

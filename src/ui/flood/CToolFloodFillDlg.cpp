@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/flood/CToolFloodFillDlg.h"
 
 #include <QCheckBox>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The flood estimation dialog in its two layouts: by ground height (1907, ranks up to a height)
 // and by flood depth (1908, ranks from a depth up). It holds nine ranks with their colours, the
 // water level, and whether the flood starts from a point picked on the map, with its boundary

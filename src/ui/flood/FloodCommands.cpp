@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/flood/FloodCommands.h"
 
 #include <QApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The flood estimation commands of the document: by ground height (32790) and by flood depth
 // (32792), over the whole area or from a point picked on the map, clearing the results (32791)
 // and saving the topmost one's ranks as polygons (33110).

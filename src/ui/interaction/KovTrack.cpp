@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/interaction/KovTrack.h"
 
 #include <QApplication>

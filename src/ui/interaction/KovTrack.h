@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A track bound to the project document and its map view: receives the view's mouse events as
 // map points, keeps the mouse capture in the view, draws its feedback over the view's picture
 // and shows its prompt in the status bar.

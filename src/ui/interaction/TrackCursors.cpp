@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/interaction/TrackCursors.h"
 
 #include <QPixmap>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The map cursors of the zoom and pan tracks, by resource id.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/interaction/TrackZoom.h"
 
 #include <QApplication>

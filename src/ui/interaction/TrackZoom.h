@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The zoom and pan track: zoom in to a dragged rectangle (or ×2 at a click), zoom out about the
 // view centre, and move the map by dragging it.
 #pragma once

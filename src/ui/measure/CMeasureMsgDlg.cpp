@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/measure/CMeasureMsgDlg.h"
 
 #include <QClipboard>

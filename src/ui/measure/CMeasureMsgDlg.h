@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The result window of the measuring tools, "図上計測": three rows of a label and a read-only
 // value, and "コピー(&C)", which copies the values shown.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/measure/CMeasurePropDlg.h"
 
 #include <QApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // "図上計測のプロパティ": whether the measuring tools show their results in the result window
 // or in a tip beside the cursor, and whether they draw scale ticks on the current segment. The
 // choices are the settings "Window" and "Tick" of the section "TrackRange"; OK stores them and

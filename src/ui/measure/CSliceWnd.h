@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The cross-section window: the profile of a line clicked on the map, with its own copy of the
 // samples; it prints the profile, saves it as an enhanced metafile and exports the line and its
 // samples to a GIS file. One at a time: opening a new cross-section closes the previous window.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Measurements out to GIS files: "計測結果のエクスポート" in the 図上計測 menu writes the
 // document's measured line (the trace), and the cross-section window's "断面のエクスポート" writes
 // its line and samples; both ask for the file in a save dialog with a filter per format.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the measuring track hands over when it is used by other tools: the line of a
 // cross-section (mode 1, ended by a right-click or Esc) and the start point of a flood
 // estimation (mode 4, one click). The cross-section window and the flood estimation register

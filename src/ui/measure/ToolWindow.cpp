@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/measure/ToolWindow.h"
 
 #include <QApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The look of the measuring tools' small windows (the result window, the properties dialog):
 // a title and a close box, no minimise or maximise buttons, and wide enough for the window
 // manager to show the whole title.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The measuring track: the user clicks a line on the map and reads, while moving the mouse, the
 // length of the current segment, the total length, the enclosed area or the slope of the
 // segment, in the result window or in a tip beside the cursor; finished lines become the

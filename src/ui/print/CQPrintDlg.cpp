@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/print/CQPrintDlg.h"
 
 #include <QCheckBox>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The print dialog "印刷": how the view's map area, the paper and the scale relate (three
 // modes), the scale with its pop-up list of recent and usual scales, the footer items, the
 // legend, the printer, and a miniature of the page with the largest printable size. Its fields

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/print/PrintJob.h"
 
 #include <QApplication>

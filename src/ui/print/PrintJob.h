@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The print job of the map: the print settings as the settings store keeps them, the page
 // printed on a QPrinter, and the print commands of the document (the dialog, and printing
 // without it from the command line).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The map window: keeps the viewport, turns mouse and keyboard input into zooming and panning,
 // draws the relief with its overlays, shows coordinates and elevation under the cursor, and
 // copies the visible map to the clipboard. Without a project it shows the start screen.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The colour legend of the scroll pad: a vertical strip of the project's colour map with the
 // highest ramp height above it and the lowest below it. When the project holds a flood result
 // with ranks and the legend is tall enough, a column of the rank colours with their heights

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The scroll pad bar: the eight-way scroll pad above the colour legend. The main frame puts it
 // in a dock window titled "ｽｸﾛｰﾙﾊﾟｯﾄﾞ".
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The round eight-way scroll pad: a click on one of its eight sectors scrolls the map half a view
 // that way, a click on its centre starts the zoom-and-move track.
 #pragma once

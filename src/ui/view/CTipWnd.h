@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A small text window beside the cursor: the quick coordinate tip of the map view and the tip of
 // the measurement tools. Borderless, always on top, never takes the focus, never takes the mouse.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The File menu's export of the visible area's elevation: a GIS raster (Cloud-Optimized GeoTIFF,
 // ESRI ASCII grid or a VRT over GeoTIFF tiles, by the extension) of the part of the collection
 // the map shows, at the finest mesh's cell size, in the zone's coordinate system.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Colour-well button: a push button whose face shows a colour; a click opens the colour dialog
 // and a chosen colour replaces the well's colour.
 #pragma once

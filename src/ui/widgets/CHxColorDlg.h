@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The colour dialog of the program: keeps its 16 custom colours between runs in the settings
 // store ("HxColorDlg" / "CustumColors", 64 bytes: 16 colours 0x00BBGGRR, little-endian).
 #pragma once

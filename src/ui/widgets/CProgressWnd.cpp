@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/widgets/CProgressWnd.h"
 
 #include <QCloseEvent>

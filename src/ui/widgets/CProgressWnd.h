@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A small progress window for one long read (a DSM point file): title, message, progress bar
 // and a cancel button. It is the progress reporter handed to the reader; while it is shown, it
 // keeps input away from the other windows and lets them repaint.

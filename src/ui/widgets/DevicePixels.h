@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Pictures drawn for a widget at the screen's own resolution: on a high-DPI screen (device pixel
 // ratio 2) a picture of the widget's size in device pixels, marked with that ratio, is drawn
 // sharp at the widget's logical size instead of being scaled up.

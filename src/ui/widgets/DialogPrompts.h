@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The file, folder and message prompts and the modal runs of our dialogs go through these
 // functions, so that tests (and scripted runs) can answer them in place of a user.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The height of one line of text as Qt draws it, fallback fonts included: Japanese text in a
 // Latin interface font is drawn with a taller CJK font, so widgets sized by the interface font
 // alone grow or show uneven rows once such a text appears.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/base/AtomicFile.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/base/PathNames.h"
 
 #include <gtest/gtest.h>

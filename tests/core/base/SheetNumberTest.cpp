@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Sheet codes and number texts.
 #include <gtest/gtest.h>
 

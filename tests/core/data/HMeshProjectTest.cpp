@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/data/HMeshProject.h"
 
 #include <gtest/gtest.h>

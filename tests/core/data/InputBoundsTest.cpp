@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Hostile inputs: files that are no regular files, and small files that claim huge amounts of
 // memory. Every reader answers at once and within its documented bound; the project refuses a
 // layer past its memory budget.

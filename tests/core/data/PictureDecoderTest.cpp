@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The picture decoders of the image overlay: bitmaps, PCX and the fall-back to Qt's readers.
 #include <gtest/gtest.h>
 

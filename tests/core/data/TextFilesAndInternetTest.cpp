@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Text scanning and codecs, and the file service with local and internet paths (the latter
 // against a server on 127.0.0.1).
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/data/TileConversion.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The image overlay: georeference from GeoTIFF keys and world files, and drawing into the
 // renderer's bitmap.
 #include "core/data/ZarHImage.h"

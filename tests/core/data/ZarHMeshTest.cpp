@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/data/ZarHMesh.h"
 
 #include <gtest/gtest.h>

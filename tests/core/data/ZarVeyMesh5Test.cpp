@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/data/ZarVeyMesh5.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/data/ZarVeyMeshDSM.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/display/MapStatusText.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/display/MeshRenderer.h"
 
 #include <gtest/gtest.h>

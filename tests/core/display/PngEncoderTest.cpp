@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/display/PngEncoder.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The water of a flood: volumes counted here from the terrain itself against what FloodWater
 // measures (the depth raster is read back through GDAL in the kovtool tests).
 #include <gtest/gtest.h>

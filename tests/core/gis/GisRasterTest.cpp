@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <gdal_priv.h>
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/measure/EmfWriter.h"
 
 #include <gtest/gtest.h>

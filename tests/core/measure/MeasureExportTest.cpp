@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The measured line written in every vector format and read back by ogr2ogr: the numbers are
 // those the measuring tools show, a value the data cannot give is null.
 #include "core/measure/MeasureExport.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/measure/ProfilePlot.h"
 
 #include <gtest/gtest.h>

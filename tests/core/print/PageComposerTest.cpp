@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/print/PageComposer.h"
 
 #include <gtest/gtest.h>

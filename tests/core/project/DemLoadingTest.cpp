@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Elevation sources placed in the project's zone, through the loaders a user's load takes:
 // the registry's judgement by content, the zone rules, project files moved with their zips.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/project/ProjectFile.h"
 
 #include <gtest/gtest.h>

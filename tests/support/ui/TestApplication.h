@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The one QApplication of a test program that shows windows (offscreen under ctest).
 #pragma once
 

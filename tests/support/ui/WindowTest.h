@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The fixture of window tests: one application, a settings file of their own, and message boxes
 // that are recorded (with their icon and buttons) and answered with `answer` instead of shown.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The flood estimation dialogs, commands and result layers, driven as a user drives them.
 #include <gtest/gtest.h>
 #include <QCheckBox>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // On a screen at twice the density (QT_SCALE_FACTOR=2) the relief, the legend and the preview are
 // drawn at device pixels, not drawn at logical size and scaled up.
 #include <gtest/gtest.h>

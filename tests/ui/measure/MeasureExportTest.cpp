@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The export commands as a user reaches them: a line measured with clicks, the menu entry
 // clicked, the save dialog's filter and name given by keys; the files read back by ogr2ogr.
 #include <QApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The result window of the measuring tools and the measurement properties dialog, driven by
 // mouse and key events as a user drives them.
 #include <QApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/measure/CSliceWnd.h"
 
 #include <gtest/gtest.h>

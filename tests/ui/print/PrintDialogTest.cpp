@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The print dialog driven through its controls, and the print commands printing to PDF.
 #include <QApplication>
 #include <QCheckBox>

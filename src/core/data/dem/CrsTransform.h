@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Coordinates from one reference system to another through PROJ (by way of GDAL), x east and
 // y north in both (longitude before latitude for geographic systems).
 #pragma once

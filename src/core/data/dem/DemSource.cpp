@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/data/dem/DemSource.h"
 
 #include <fstream>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Which files are elevation sources that must be placed in a zone (FG-GML DEM files, zips of
 // them, GDAL raster DEMs), told by their content, and reading them all of one load.
 #pragma once

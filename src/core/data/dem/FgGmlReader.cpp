@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/data/dem/FgGmlReader.h"
 
 #include <libxml/parser.h>

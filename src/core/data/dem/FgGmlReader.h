@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reader of the national DEM's FG-GML (JPGIS) XML files: DEM5A/5B/5C, DEM10A/10B, DEM1A.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/data/dem/FgGmlTuples.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The tuple list of an FG-GML DEM: "type,value" tuples separated by white space (one a line in
 // the files), read from the pieces the XML parser hands over, into cell codes.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // An elevation grid as a source file holds it (an FG-GML DEM file or a GDAL raster), in the
 // source's own coordinates, before it is placed in a plane rectangular zone.
 #pragma once

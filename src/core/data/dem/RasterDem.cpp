@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/data/dem/RasterDem.h"
 
 #include <cpl_conv.h>

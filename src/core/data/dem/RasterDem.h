@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Raster DEMs through GDAL: GeoTIFF/COG, ESRI ASCII grid, Erdas Imagine, VRT and every other
 // raster GDAL reads. The rest of the program never sees a GDAL type.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Writing a grid as a raster DEM: for the tests, the benchmarks and the sample generator.
 #include <gdal_priv.h>
 #include <ogr_spatialref.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Source grids of one coordinate system on one lattice (the same steps, origins whole steps
 // apart), looked up as one grid: neighbouring FG-GML files and raster tiles form one. Look-ups
 // remember the last grid hit: one thread at a time.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/data/dem/ZipArchive.h"
 
 #include <sys/stat.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Members of zip files, zips inside zips included, read within stated bounds. Paths into
 // archives are written "folder/outer.zip/inner.zip/member.xml": the archive taken as a folder.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/data/dem/ZonePlacement.h"
 
 #include <cpl_error.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Places source grids in a plane rectangular zone: every source becomes a mesh on the zone's
 // lattice of square cells, transformed through PROJ (by way of GDAL).
 #pragma once

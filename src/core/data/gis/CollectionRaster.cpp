@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The collection on a regular grid. The meshes are laid on the grid one after the other in the
 // project's order, each over what the earlier ones left, with the rules of the point query: a
 // later mesh's elevation wins, water never covers an elevation, no data changes nothing. A mesh

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The collection's elevation on a regular grid: what `kovtool export`, the contours and the
 // tile conversion read.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Contours with GDAL's contour generator and class polygons with GDAL's polygonize, both on
 // MEM datasets lent the caller's cells and writing into an in-memory OGR layer that is then
 // read into our own types.

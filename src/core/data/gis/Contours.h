@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Contour lines of an elevation raster (GDAL's contour generator) and the polygons of a class
 // image (GDAL's polygonize). The rest of the program never sees a GDAL type.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/data/gis/GdalSupport.h"
 
 #include <cpl_error.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the GDAL writers of this folder share; included only by their .cpp files, so that no
 // GDAL type leaves the folder.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Georeferenced rasters through GDAL: the cells are lent to MEM datasets (no copy) and the
 // format's driver copies them into a file inside a scratch folder beside the target, which is
 // then moved into place with its companions.

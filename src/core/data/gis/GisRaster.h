@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Georeferenced rasters written through GDAL for desktop GIS tools: the collection's elevation
 // and rendered maps. The rest of the program never sees a GDAL type.
 #pragma once

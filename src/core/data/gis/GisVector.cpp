@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Vector files through OGR: the layers are built as OGR features in a file inside a scratch
 // folder beside the target, then moved into place with their companions.
 #include "core/data/gis/GisVector.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Vector files for desktop GIS tools (GeoJSON, GeoPackage, Shapefile, KML) written through OGR.
 // The rest of the program never sees a GDAL type.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reader of Windows device-independent bitmaps (".bmp", ".dib").
 #pragma once
 

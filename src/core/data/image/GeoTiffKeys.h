@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Interpretation of the GeoTIFF keys of an image: coordinate kind, zone and datum.
 #pragma once
 

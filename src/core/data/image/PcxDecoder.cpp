@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/data/image/PcxDecoder.h"
 
 #include <array>

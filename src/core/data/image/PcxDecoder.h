@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reader of ZSoft PCX pictures.
 #pragma once
 

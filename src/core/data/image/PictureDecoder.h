@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The picture decoding service: chooses a decoder by file extension.
 #pragma once
 

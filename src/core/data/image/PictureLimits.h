@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Size limits every picture decoder enforces before it allocates pixels.
 #pragma once
 

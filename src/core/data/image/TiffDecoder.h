@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reader of TIFF pictures and their GeoTIFF tags, from a file held in memory.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // World files: the text files beside an image that place its pixels in map coordinates.
 #pragma once
 
