@@ -1,0 +1,18 @@
+// SPDX-License-Identifier: MIT
+// kovtool's own messages and headings are in the reader's language: Japanese when the locale
+// for messages is Japanese (LC_ALL, else LC_MESSAGES, else LANG begins with "ja"), English
+// otherwise. Texts that come from the data (titles, names) are shown as they are.
+#pragma once
+
+namespace kov::cli {
+
+// True when kovtool speaks Japanese; read from the environment once.
+bool japaneseMessages();
+
+// The English or the Japanese text of one message, by japaneseMessages(). Both texts are given
+// where the message is written, so that each message has one home.
+inline const char* localText(const char* english, const char* japanese) {
+    return japaneseMessages() ? japanese : english;
+}
+
+}  // namespace kov::cli
