@@ -186,7 +186,7 @@ TEST_F(KovtoolCommandLines, OutputToStdoutIsTheFileTheCommandWrites) {
 TEST_F(KovtoolCommandLines, LineFileFromAFileOrStdinIsTheLine) {
     const std::string p = dir->file("sample.kovv5");
     const std::string file = dir->file("line.txt");
-    test::writeFile(file, "-9500 -35500\r\n\n  -9000,-35000\n-8500 , -35400");
+    test::writeFile(file, "-9500 -35500\r\n\r\n  -9000,-35000\n-8500 , -35400");
     for (const char* command : {"measure --json ", "profile -o - -f csv "}) {
         SCOPED_TRACE(command);
         const std::string base = command + p;
