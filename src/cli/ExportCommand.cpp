@@ -13,15 +13,14 @@ namespace {
 
 const CommandHelp kExportHelp{
     "export", "PATH... -o OUT.tif|OUT.asc|OUT.vrt [OPTION]...",
-    localText(
-        "The elevation as a GIS raster in the zone's EPSG system (.tif: COG; .vrt: over\n"
-        "GeoTIFF tiles in OUT_tiles/): band 1 metres, nodata -9999; band 2 class: 0 no\n"
-        "data, 1 ground, 2 water (.asc: one band, water is nodata); cells of --cell M,\n"
-        "else of the finest mesh.",
-        "標高を座標系の EPSG の GIS ラスターに (.tif: COG、.vrt: OUT_tiles/ の GeoTIFF\n"
-        "タイルの上に): バンド 1 は m、nodata -9999。バンド 2 は区分: 0 値なし、1 地面、\n"
-        "2 水面 (.asc は一バンドで水面は nodata)。セルは --cell M、\n"
-        "なければ最も細かいメッシュの大きさ。")};
+    localText("The elevation as a GIS raster in the zone's EPSG system (.tif: COG; .vrt: over\n"
+              "GeoTIFF tiles in OUT_tiles/): band 1 metres, nodata -9999; band 2 class: 0 no\n"
+              "data, 1 ground, 2 water (.asc: one band, water is nodata); cells of --cell M,\n"
+              "else of the finest mesh.",
+              "標高を座標系の EPSG の GIS ラスターに (.tif: COG、.vrt: OUT_tiles/ の GeoTIFF\n"
+              "タイルの上に): バンド 1 は m、nodata -9999。バンド 2 は区分: 0 値なし、1 地面、\n"
+              "2 水面 (.asc は一バンドで水面は nodata)。セルは --cell M、\n"
+              "なければ最も細かいメッシュの大きさ。")};
 
 }  // namespace
 
