@@ -7,10 +7,14 @@
 #include <cstring>
 
 #include <QByteArray>
+#include <QFile>
 #include <QGuiApplication>
+#include <QTemporaryDir>
 
+#include "cli/Messages.h"
 #include "core/base/AtomicFile.h"
 #include "core/base/HxProgress.h"
+#include "core/base/PathNames.h"
 #include "core/base/PlaneConverter.h"
 #include "core/base/TextCodec.h"
 #include "core/data/HMeshProject.h"
@@ -141,8 +145,16 @@ bool loadDataPaths(const DataArguments& data, HMeshProject& project,
     return true;
 }
 
-bool parseDataArguments(const char* command, const Arguments& args, DataArguments& out,
-                        std::vector<Option> options) {
+const char* pointOrderHelp() {
+    return localText(
+        "E,N: easting then northing in metres of the plane rectangular zone "
+        "(the window's Y then X)",
+        "E,N: 平面直角座標の東西 (E) と南北 (N) をメートルで、この順に "
+        "(画面の Y、X の順)");
+}
+
+std::optional<int> parseDataArguments(const CommandHelp& command, const Arguments& args,
+                                      DataArguments& out, std::vector<Option> options) {
     // A cell size option and what it says when its value is refused.
     const auto cellOption = [](const char* name, double& target) {
         const auto refusal = [name](const std::string& value) {
@@ -158,42 +170,108 @@ bool parseDataArguments(const char* command, const Arguments& args, DataArgument
             },
             refusal(""));
     };
-    options.push_back(cellOption("--dsm-cell", out.dsmCellSize));
-    options.push_back(cellOption("--cell", out.demCellSize));
-    options.push_back(valueOption(
-        "--zone",
-        [&out](const std::string& value, std::string& why) {
-            int zone = 0;
-            if (parseNumber(value, zone, 1, kZoneCount)) {
-                out.dem.zone = zone;
-                return true;
-            }
-            why = "--zone needs a plane rectangular zone from 1 to 19 (got \"" + value + "\")";
-            return false;
-        },
-        "--zone needs a plane rectangular zone from 1 to 19"));
-    options.push_back(switchOption("-q", out.quiet));
-    options.push_back(switchOption("--quiet", out.quiet));
+    options.push_back(cellOption("--dsm-cell", out.dsmCellSize)
+                          .explained("M", localText("cell size of the grid DSM point files are "
+                                                    "resampled to (0.1..1000 m, default 5)",
+                                                    "DSM 点群ファイルを格子にするセルの大きさ "
+                                                    "(0.1〜1000 m、既定 5)")));
+    options.push_back(cellOption("--cell", out.demCellSize)
+                          .explained("M", localText("cell size of elevation sources placed in "
+                                                    "the zone (default: the source's own "
+                                                    "spacing)",
+                                                    "座標系に配置する標高データのセルの大きさ "
+                                                    "(既定: データ自身の間隔)")));
+    options.push_back(
+        valueOption(
+            "--zone",
+            [&out](const std::string& value, std::string& why) {
+                int zone = 0;
+                if (parseNumber(value, zone, 1, kZoneCount)) {
+                    out.dem.zone = zone;
+                    return true;
+                }
+                why = "--zone needs a plane rectangular zone from 1 to 19 (got \"" + value + "\")";
+                return false;
+            },
+            "--zone needs a plane rectangular zone from 1 to 19")
+            .explained("Z", localText("plane rectangular zone 1..19 elevation sources are placed "
+                                      "in (default: that of the tiles loaded, else the zone "
+                                      "whose origin is nearest to the data)",
+                                      "標高データを配置する平面直角座標系 1〜19 (既定: 読んだ"
+                                      "タイルの系、なければ原点が最も近い系)")));
+    Option quiet =
+        switchOption("--quiet", out.quiet)
+            .explained({}, localText("no progress on the terminal", "端末に進み具合を表示しない"));
+    quiet.shortName = "-q";
+    options.push_back(std::move(quiet));
     Operands paths;
     paths.take = [&out](const std::string& path, std::string&) {
         out.paths.push_back(path);
         return true;
     };
-    if (const std::optional<ArgumentError> error = readArguments(args, options, paths)) {
-        reportArgumentError(command, *error);
-        return false;
-    }
+    if (const std::optional<int> stop = readCommandLine(command, args, options, paths)) return stop;
     // Like any other missing argument, a missing data path is a usage error (exit status 2).
-    if (out.paths.empty()) {
-        std::fprintf(stderr, "kovtool %s: no data path given\n", command);
-        return false;
-    }
+    if (out.paths.empty())
+        return refuseArguments(command.name,
+                               localText("no data path given", "データのパスがありません"));
     if (out.demCellSize > 0) out.dem.cellSize = out.demCellSize;
-    return true;
+    return std::nullopt;
 }
 
-void reportArgumentError(const char* command, const ArgumentError& error) {
-    std::fprintf(stderr, "kovtool %s: %s\n", command, error.text.c_str());
+std::vector<Option> outputOptions(OutputArgument& out, std::string outputHelp,
+                                  std::vector<std::string> streamable) {
+    out.streamable = std::move(streamable);
+    std::string names;
+    for (const std::string& name : out.streamable)
+        names += (names.empty() ? "" : "|") + name;
+    Option format = textOption("--format", out.format)
+                        .explained(names, localText("the format of -o - (standard output)",
+                                                    "-o - (標準出力) の形式"));
+    format.shortName = "-f";
+    return {textOption("-o", out.path).explained("OUT", std::move(outputHelp)), std::move(format)};
+}
+
+bool checkOutputArgument(const char* command, const OutputArgument& out) {
+    if (!out.toStdout()) {
+        if (out.format.empty() || equalsIgnoringCase(fileExtension(out.path), "." + out.format))
+            return true;
+        refuseArguments(command, "--format " + out.format +
+                                     localText(" differs from the extension of ",
+                                               " が出力ファイルの拡張子と違います: ") +
+                                     out.path);
+        return false;
+    }
+    std::string names;
+    for (const std::string& format : out.streamable) {
+        if (equalsIgnoringCase(format, out.format)) return true;
+        names += (names.empty() ? "" : ", ") + format;
+    }
+    if (out.streamable.empty())
+        refuseArguments(command,
+                        localText("-o - is not possible: every output of this command "
+                                  "is a file or folder",
+                                  "-o - はできません: この出力はファイルかフォルダーです"));
+    else
+        refuseArguments(command, localText("-o - writes to standard output with --format ",
+                                           "-o - (標準出力) には --format で次の形式を: ") +
+                                     names);
+    return false;
+}
+
+OutputFile::OutputFile(const OutputArgument& out) : path_(out.path) {
+    if (!out.toStdout()) return;
+    scratch_ = std::make_unique<QTemporaryDir>();
+    path_ = scratch_->filePath(QString::fromStdString("stdout." + out.format)).toStdString();
+}
+
+OutputFile::~OutputFile() = default;
+
+bool OutputFile::deliver(const char* command) const {
+    if (!scratch_) return true;
+    QFile file(QString::fromStdString(path_));
+    QByteArray bytes;
+    if (file.open(QIODevice::ReadOnly)) bytes = file.readAll();
+    return writeOutputFile(command, "-", bytes, "the written file cannot be read back");
 }
 
 std::string jsonNumber(double value) {
@@ -302,6 +380,11 @@ DrawingApplication::~DrawingApplication() = default;
 bool writeOutputFile(const char* command, const std::string& path, const QByteArray& bytes,
                      const char* emptyReason) {
     std::string reason = emptyReason;
+    if (path == "-" && !bytes.isEmpty()) {
+        // A failed write to stdout is found when kovtool flushes it at the end.
+        std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout);
+        return true;
+    }
     if (!bytes.isEmpty() &&
         replaceFileAtomically(path, std::string_view(bytes.constData(), bytes.size()), &reason))
         return true;

@@ -20,6 +20,7 @@
 
 class QByteArray;
 class QGuiApplication;
+class QTemporaryDir;
 
 namespace kov {
 class HxProgress;
@@ -58,13 +59,49 @@ struct DataArguments {
 // command is not quiet (never in pipes), else nothing.
 std::unique_ptr<HxProgress> commandProgress(bool quiet);
 // Reads a command line of data paths, "--dsm-cell M", "--zone Z", "--cell M", "-q" and the
-// command's own options. False
-// after a message (the command then exits 2) for an unknown or bad option and when no data path
-// is given.
-bool parseDataArguments(const char* command, const Arguments& args, DataArguments& out,
-                        std::vector<Option> options = {});
-// Says on stderr why the command line was refused.
-void reportArgumentError(const char* command, const ArgumentError& error);
+// command's own options, or shows its help. The exit status when the command ends here: 0 after
+// the help; 2 after a message for an unknown or bad option and when no data path is given.
+std::optional<int> parseDataArguments(const CommandHelp& command, const Arguments& args,
+                                      DataArguments& out, std::vector<Option> options = {});
+
+// The help of an option that takes points: the order of the two numbers.
+const char* pointOrderHelp();
+
+// The output of a command: "-o FILE", or "-o -" (standard output) with "--format NAME".
+struct OutputArgument {
+    std::string path;    // -o; "-" for standard output
+    std::string format;  // -f, --format: an extension without its dot ("png", "geojson")
+    std::vector<std::string> streamable;  // the formats the command writes to standard output
+    bool toStdout() const { return path == "-"; }
+    // The name whose extension says the format: the path, or "stdout.FORMAT" for "-o -".
+    std::string formatName() const { return toStdout() ? "stdout." + format : path; }
+};
+// "-o OUT" (help: what the command writes) and "-f, --format NAME" for the formats it writes to
+// standard output.
+std::vector<Option> outputOptions(OutputArgument& out, std::string outputHelp,
+                                  std::vector<std::string> streamable);
+// Refuses "-o -" without --format or with a format the command cannot write to standard output,
+// and a --format that is not the -o file's extension. False after a message (the command then
+// exits 2).
+bool checkOutputArgument(const char* command, const OutputArgument& out);
+
+// A file that a writer of files (OGR's) writes for "-o -" in a scratch folder, then copied to
+// standard output; for "-o FILE" the file itself.
+class OutputFile {
+public:
+    explicit OutputFile(const OutputArgument& out);
+    ~OutputFile();
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+    // Where the writer writes.
+    const std::string& path() const { return path_; }
+    // Copies the written file to standard output for "-o -"; false after a message.
+    bool deliver(const char* command) const;
+
+private:
+    std::unique_ptr<QTemporaryDir> scratch_;
+    std::string path_;
+};
 
 // The map rectangle a w x h view shows for the request (the project's whole extent without
 // one), by the view's rules: at least 10 m each way, at most 5 pixels per metre, centred, edges
@@ -150,7 +187,8 @@ private:
 };
 
 // Writes the bytes beside the target and renames them over it, so that a failure leaves the
-// previous file as it was; an empty buffer is a failure for `emptyReason`. False after a message.
+// previous file as it was; "-" writes them to standard output. An empty buffer is a failure for
+// `emptyReason`. False after a message.
 bool writeOutputFile(const char* command, const std::string& path, const QByteArray& bytes,
                      const char* emptyReason);
 

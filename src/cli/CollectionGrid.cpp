@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "cli/Messages.h"
 #include "core/data/ZarHMesh.h"
 
 namespace kov::cli {
@@ -23,9 +24,14 @@ bool overlaps(const MapRect& a, const MapRect& b) {
 }  // namespace
 
 Option rectOption(GridRequest& request) {
-    return valueOption("--rect", [&request](const std::string& v) {
-        return request.hasRect = parseRect(v, request.rect);
-    });
+    return valueOption("--rect",
+                       [&request](const std::string& v) {
+                           return request.hasRect = parseRect(v, request.rect);
+                       })
+        .explained("EMIN,NMIN,EMAX,NMAX",
+                   localText("the area: easting and northing bounds in metres "
+                             "(default: the whole data)",
+                             "範囲: 東西・南北の最小と最大 (m、既定: データ全体)"));
 }
 
 bool sampleRequestedGrid(const char* command, HMeshProject& project, const GridRequest& request,

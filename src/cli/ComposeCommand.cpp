@@ -5,6 +5,7 @@
 
 #include "cli/CliSupport.h"
 #include "cli/Commands.h"
+#include "cli/Messages.h"
 #include "core/base/HxProgress.h"
 #include "core/base/TextCodec.h"
 #include "core/data/HMeshProject.h"
@@ -12,21 +13,37 @@
 #include "core/project/ProjectFile.h"
 
 namespace kov::cli {
+namespace {
+
+const CommandHelp kComposeHelp{
+    "compose", "-o OUT.kovv5 [OPTION]... PATH...",
+    localText("Writes a project file of the given files and folders, as the project dialog\n"
+              "composes a new project.",
+              "指定したファイルとフォルダーのプロジェクトファイルを、プロジェクトの\n"
+              "ダイアログが新しいプロジェクトを作るように書きます。")};
+
+}  // namespace
 
 int runCompose(const Arguments& args) {
     std::string output;
     std::optional<std::string> title;
     DataArguments data;
-    const Option titleOption = valueOption("--title", [&title](const std::string& value) {
-        title = value;
-        return true;
-    });
-    if (!parseDataArguments("compose", args, data, {textOption("-o", output), titleOption}))
-        return 2;
+    const Option titleOption =
+        valueOption("--title", [&title](const std::string& value) {
+            title = value;
+            return true;
+        }).explained("T", localText("the project's title (UTF-8)", "プロジェクトの表題 (UTF-8)"));
+    const Option outputOption = textOption("-o", output)
+                                    .explained("OUT.kovv5", localText("the project file to write",
+                                                                      "書くプロジェクトファイル"));
+    if (const std::optional<int> stop =
+            parseDataArguments(kComposeHelp, args, data, {outputOption, titleOption}))
+        return *stop;
     if (output.empty()) {
         std::fprintf(stderr, "kovtool compose: -o OUT.kovv5 is required\n");
         return 2;
     }
+    if (!checkOutputArgument("compose", {output})) return 2;
     if (!isProjectFilePath(output)) {
         std::fprintf(stderr, "kovtool compose: %s: the project file needs the extension .kovv5\n",
                      output.c_str());

@@ -6,6 +6,7 @@
 
 #include "cli/CliSupport.h"
 #include "cli/Commands.h"
+#include "cli/Messages.h"
 #include "core/base/HxProgress.h"
 #include "core/data/HMeshProject.h"
 #include "core/data/TileConversion.h"
@@ -24,16 +25,28 @@ std::string tilesText(int count) {
     return std::to_string(count) + (count == 1 ? " tile" : " tiles");
 }
 
+const CommandHelp kConvertHelp{
+    "convert", "PATH... -o FOLDER [OPTION]...",
+    localText("Writes the data as 5 m tiles on the map-sheet grid of the zone\n"
+              "(FOLDER/Data/<sheet>.kov, FOLDER/Header/<sheet>.csv), elevations to 0.1 m.",
+              "データを座標系の図郭の 5 m タイルに書きます\n"
+              "(FOLDER/Data/<図葉>.kov、FOLDER/Header/<図葉>.csv)、標高は 0.1 m 単位。")};
+
 }  // namespace
 
 int runConvert(const Arguments& args) {
     std::string output;
     DataArguments data;
-    if (!parseDataArguments("convert", args, data, {textOption("-o", output)})) return 2;
+    const Option folder = textOption("-o", output)
+                              .explained("FOLDER", localText("the folder the tiles are written to",
+                                                             "タイルを書くフォルダー"));
+    if (const std::optional<int> stop = parseDataArguments(kConvertHelp, args, data, {folder}))
+        return *stop;
     if (output.empty()) {
         std::fprintf(stderr, "kovtool convert: -o FOLDER is required\n");
         return 2;
     }
+    if (!checkOutputArgument("convert", {output})) return 2;
     if (!isUsableFolder(output)) {
         std::fprintf(stderr, "kovtool convert: %s: exists and is not a folder\n", output.c_str());
         return 1;

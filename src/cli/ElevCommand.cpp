@@ -5,6 +5,7 @@
 
 #include "cli/CliSupport.h"
 #include "cli/Commands.h"
+#include "cli/Messages.h"
 #include "core/data/HMeshProject.h"
 
 namespace kov::cli {
@@ -51,19 +52,30 @@ int runElev(const Arguments& args) {
     const auto refusal = [](const std::string& value) {
         return "--at needs E,N (got \"" + value + "\")";
     };
-    const Option at = valueOption(
-        "--at",
-        [&](const std::string& value, std::string& why) {
-            double x = 0.0, y = 0.0;
-            if (!parsePair(value, x, y)) {
-                why = refusal(value);
-                return false;
-            }
-            points.emplace_back(x, y);
-            return true;
-        },
-        refusal(""));
-    if (!parseDataArguments("elev", args, data, {at})) return 2;
+    const Option at =
+        valueOption(
+            "--at",
+            [&](const std::string& value, std::string& why) {
+                double x = 0.0, y = 0.0;
+                if (!parsePair(value, x, y)) {
+                    why = refusal(value);
+                    return false;
+                }
+                points.emplace_back(x, y);
+                return true;
+            },
+            refusal(""))
+            .explained("E,N", localText("a point; give it again for more, ", "点、複数可、") +
+                                  std::string(pointOrderHelp()));
+    static const CommandHelp kElevHelp{
+        "elev", "PATH...|PROJECT.kovv5 [--at E,N]... [OPTION]...",
+        localText("Elevation at points: \"E N ELEVATION\" a line, or water, nodata (a mesh\n"
+                  "without a value) or none (no mesh). Without --at, the \"E N\" lines of\n"
+                  "standard input.",
+                  "点の標高: 一行に \"E N 標高\"、または water、nodata (値のないメッシュ)、\n"
+                  "none (メッシュなし)。--at がなければ標準入力の \"E N\" の行。")};
+    if (const std::optional<int> stop = parseDataArguments(kElevHelp, args, data, {at}))
+        return *stop;
     HMeshProject project;
     if (!loadMeshes("elev", data, project)) return 1;
     if (points.empty()) return answerStdin(project);

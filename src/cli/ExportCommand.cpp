@@ -5,20 +5,42 @@
 
 #include "cli/CollectionGrid.h"
 #include "cli/Commands.h"
+#include "cli/Messages.h"
 #include "core/data/gis/GisRaster.h"
 
 namespace kov::cli {
+namespace {
+
+const CommandHelp kExportHelp{
+    "export", "PATH... -o OUT.tif|OUT.asc|OUT.vrt [OPTION]...",
+    localText("The elevation as a GIS raster in the zone's EPSG system (.tif: COG; .vrt: over\n"
+              "GeoTIFF tiles in OUT_tiles/): band 1 metres, nodata -9999; band 2 class: 0 no\n"
+              "data, 1 ground, 2 water (.asc: one band, water is nodata); cells of --cell M,\n"
+              "else of the finest mesh.",
+              "標高を座標系の EPSG の GIS ラスターに (.tif: COG、.vrt: OUT_tiles/ の GeoTIFF\n"
+              "タイルの上に): バンド 1 は m、nodata -9999。バンド 2 は区分: 0 値なし、1 地面、\n"
+              "2 水面 (.asc は一バンドで水面は nodata)。セルは --cell M、\n"
+              "なければ最も細かいメッシュの大きさ。")};
+
+}  // namespace
 
 int runExport(const Arguments& args) {
-    std::string output;
+    OutputArgument out;
     GridRequest request;
     DataArguments data;
-    if (!parseDataArguments("export", args, data, {textOption("-o", output), rectOption(request)}))
-        return 2;
+    const std::vector<Option> options = {
+        textOption("-o", out.path)
+            .explained("OUT", localText("the raster: .tif, .asc or .vrt (files only)",
+                                        "ラスター: .tif、.asc、.vrt (ファイルのみ)")),
+        rectOption(request)};
+    if (const std::optional<int> stop = parseDataArguments(kExportHelp, args, data, options))
+        return *stop;
+    const std::string& output = out.path;
     if (output.empty()) {
         std::fprintf(stderr, "kovtool export: -o OUT.tif (or OUT.asc, OUT.vrt) is required\n");
         return 2;
     }
+    if (!checkOutputArgument("export", out)) return 2;
     const std::optional<RasterFormat> format = rasterFormatOfPath(output);
     if (!format) {
         std::fprintf(stderr,

@@ -14,6 +14,7 @@
 
 #include "cli/CliSupport.h"
 #include "cli/Commands.h"
+#include "cli/Messages.h"
 #include "core/base/GeodeticDatum.h"
 #include "core/base/PathNames.h"
 #include "core/data/HMeshProject.h"
@@ -49,7 +50,7 @@ struct FloodOptions {
     bool rangeOn = false;
     double range = 0.0;
     std::vector<FPoint> wall;
-    std::string output;
+    OutputArgument output;
     std::string depthRaster;
     bool json = false;
     int width = 1920;
@@ -82,6 +83,15 @@ bool takeRanks(const std::string& value, std::vector<std::string>& ranks, std::s
     return true;
 }
 
+const CommandHelp kFloodHelp{
+    "flood", "PATH... --level H (-o OUT | --depth-raster OUT.tif | --json) [OPTION]...",
+    localText("The simple flood estimation: without --from every cell of the area is ranked by\n"
+              "its ground height (or its depth below H with --depth); with --from the cells\n"
+              "connected to the start point whose ground is at most H are flooded and ranked.",
+              "簡易浸水想定: --from なしでは全域の各セルを地盤高 (--depth で水位 H からの\n"
+              "深さ) でランク分けし、--from では起点からつながる地盤高 H 以下のセルを浸水させ\n"
+              "ランク分けします。")};
+
 std::vector<Option> floodOptions(FloodOptions& o) {
     // The vertices follow as E,N words up to the next option or path.
     const auto wallVertex = [&o](const std::string& word) {
@@ -95,30 +105,75 @@ std::vector<Option> floodOptions(FloodOptions& o) {
         why = "--wall needs at least two E,N vertices";
         return false;
     };
-    return {
+    std::vector<Option> options =
+        outputOptions(o.output,
+                      localText("the result: .png (the map drawn with it), .tif (the rank image), "
+                                ".gpkg, .geojson, .shp or .kml (a polygon per rank); "
+                                "- for standard output (png, geojson)",
+                                "結果: .png (結果を重ねた地図)、.tif (ランク画像)、 "
+                                ".gpkg、.geojson、.shp、.kml (ランクごとの多角形)。 "
+                                "- で標準出力 (png、geojson)"),
+                      {"png", "geojson"});
+    const std::vector<Option> own = {
         valueOption("--level",
-                    [&o](const std::string& v) { return o.hasLevel = parseNumber(v, o.level); }),
+                    [&o](const std::string& v) { return o.hasLevel = parseNumber(v, o.level); })
+            .explained("H",
+                       localText("the water level in metres (required)", "想定水位 (m、必須)")),
         valueOption(
             "--from",
-            [&o](const std::string& v) { return o.hasStart = parsePair(v, o.start.x, o.start.y); }),
+            [&o](const std::string& v) { return o.hasStart = parsePair(v, o.start.x, o.start.y); })
+            .explained("E,N", localText("flood from this start point, ", "この起点から浸水、") +
+                                  std::string(pointOrderHelp())),
         valueOption("--ranks", [&o](const std::string& v,
-                                    std::string& why) { return takeRanks(v, o.ranks, why); }),
-        valueOption("--colors", [&o](const std::string& v) { return parseColors(v, o.colors); }),
+                                    std::string& why) { return takeRanks(v, o.ranks, why); })
+            .explained("H1,H2,...",
+                       localText("up to nine ascending rank heights in metres (default 5.0): "
+                                 "a cell takes the first rank not below its ground, or with "
+                                 "--depth the last rank not above its depth",
+                                 "昇順のランクの高さ 9 個まで (m、既定 5.0): セルは地盤高以上の "
+                                 "最初のランク、--depth では深さ以下の最後のランクに入る")),
+        valueOption("--colors", [&o](const std::string& v) { return parseColors(v, o.colors); })
+            .explained("R,G,B;...", localText("the ranks' colours, 0..255 each (default: blue, "
+                                              "then towards red)",
+                                              "ランクの色、各 0〜255 (既定: 青から赤へ)")),
         valueOption("--range",
                     [&o](const std::string& v) {
                         return o.rangeOn = parseNumber(v, o.range) && o.range > 0.0;
-                    }),
-        wordsOption("--wall", wallVertex, wallEnd),
-        textOption("-o", o.output),
-        textOption("--depth-raster", o.depthRaster),
+                    })
+            .explained("M", localText("with --from: flood no farther than M metres from the "
+                                      "start",
+                                      "--from と: 起点から M m より遠くは浸水させない")),
+        wordsOption("--wall", wallVertex, wallEnd)
+            .explained("E,N E,N ...", localText("with --from: a line the flood cannot cross, ",
+                                                "--from と: 浸水が越えられない線、") +
+                                          std::string(pointOrderHelp())),
+        textOption("--depth-raster", o.depthRaster)
+            .explained("OUT.tif", localText("the depth of every flooded ground cell as a raster "
+                                            "(.tif, .asc, .vrt)",
+                                            "浸水した地面セルの深さのラスター (.tif、.asc、.vrt)")),
         valueOption("--size",
-                    [&o](const std::string& v) { return parseSize(v, o.width, o.height); }),
-        switchOption("--depth", o.depth),
-        switchOption("--water-passes", o.waterPasses),
-        switchOption("--nodata-passes", o.noDataPasses),
-        switchOption("--json", o.json),
-        switchOption("--legend", o.legend),
+                    [&o](const std::string& v) { return parseSize(v, o.width, o.height); })
+            .explained("WxH", localText("size of the .png map in pixels (default 1920x1080)",
+                                        ".png の地図の大きさ (ピクセル、既定 1920x1080)")),
+        switchOption("--depth", o.depth)
+            .explained({}, localText("rank by depth below the water level, not by ground height",
+                                     "地盤高でなく水位からの深さでランク分け")),
+        switchOption("--water-passes", o.waterPasses)
+            .explained({}, localText("with --from: the flood passes water cells (else they stop "
+                                     "it)",
+                                     "--from と: 水面のセルを越えて浸水する (既定は止まる)")),
+        switchOption("--nodata-passes", o.noDataPasses)
+            .explained({}, localText("with --from: the flood passes cells without a value",
+                                     "--from と: 値のないセルを越えて浸水する")),
+        switchOption("--json", o.json)
+            .explained({}, localText("the cells, areas and volumes per rank as JSON on standard "
+                                     "output",
+                                     "ランクごとのセル数・面積・体積を JSON で標準出力へ")),
+        switchOption("--legend", o.legend)
+            .explained({}, localText("draw the legend on the .png map", ".png の地図に凡例を描く")),
     };
+    options.insert(options.end(), own.begin(), own.end());
+    return options;
 }
 
 // The rank image as a palette raster placed on the grid (north row first); cells without a
@@ -217,24 +272,24 @@ void reportWriteFailure(const std::string& path, const std::string& why) {
 int runFlood(const Arguments& args) {
     FloodOptions o;
     DataArguments data;
-    if (!parseDataArguments("flood", args, data, floodOptions(o))) return 2;
-    const std::string extension = fileExtension(o.output);
+    if (const std::optional<int> stop = parseDataArguments(kFloodHelp, args, data, floodOptions(o)))
+        return *stop;
+    const std::string output = o.output.formatName();
+    const std::string extension = fileExtension(output);
     const bool tiff =
         equalsIgnoringCase(extension, ".tif") || equalsIgnoringCase(extension, ".tiff");
     const bool png = equalsIgnoringCase(extension, ".png");
-    const bool vector = !o.output.empty() && vectorFormatOfPath(o.output).has_value();
-    if (!o.hasLevel || (o.output.empty() && !o.json && o.depthRaster.empty()) ||
-        (!o.output.empty() && !tiff && !png && !vector)) {
+    const bool vector = !output.empty() && vectorFormatOfPath(output).has_value();
+    if (!o.output.path.empty() && !checkOutputArgument("flood", o.output)) return 2;
+    if (o.output.toStdout() && o.json)
+        return refuseArguments("flood", localText("-o - and --json both write to standard output",
+                                                  "-o - と --json はどちらも標準出力に書きます"));
+    if (!o.hasLevel || (output.empty() && !o.json && o.depthRaster.empty()) ||
+        (!output.empty() && !tiff && !png && !vector)) {
         std::fprintf(stderr,
                      "kovtool flood: --level H and at least one of "
                      "-o OUT.png|OUT.tif|OUT.gpkg|OUT.geojson|OUT.shp|OUT.kml, --depth-raster "
                      "OUT.tif and --json are required\n");
-        return 2;
-    }
-    if (!o.depthRaster.empty() && !rasterFormatOfPath(o.depthRaster)) {
-        std::fprintf(stderr,
-                     "kovtool flood: --depth-raster takes OUT.tif, OUT.asc or OUT.vrt: %s\n",
-                     o.depthRaster.c_str());
         return 2;
     }
     if (!o.hasStart) {
@@ -291,16 +346,18 @@ int runFlood(const Arguments& args) {
     }
 
     if (vector) {
-        if (!writeFloodPolygons(*result->layer, &water.rankVolumes, epsg, o.output, &why)) {
-            reportWriteFailure(o.output, why);
+        const OutputFile file(o.output);
+        if (!writeFloodPolygons(*result->layer, &water.rankVolumes, epsg, file.path(), &why)) {
+            reportWriteFailure(o.output.path, why);
             return 1;
         }
+        if (!file.deliver("flood")) return 1;
     } else if (tiff) {
         const ZarHImage& layer = *result->layer;
         const MapRect grid{layer.xmin, layer.ymin, layer.xmax, layer.ymax};
         std::string why;
-        if (!writePaletteGeoTiff(rankRaster(result->image, grid, epsg), o.output, &why)) {
-            reportWriteFailure(o.output, why);
+        if (!writePaletteGeoTiff(rankRaster(result->image, grid, epsg), o.output.path, &why)) {
+            reportWriteFailure(o.output.path, why);
             return 1;
         }
     } else if (png) {
@@ -321,7 +378,8 @@ int runFlood(const Arguments& args) {
         QBuffer buffer(&bytes);
         buffer.open(QIODevice::WriteOnly);
         if (page.isNull() || !page.save(&buffer, "PNG", kPngFastCompression)) bytes.clear();
-        if (!writeOutputFile("flood", o.output, bytes, "the picture cannot be encoded")) return 1;
+        if (!writeOutputFile("flood", o.output.path, bytes, "the picture cannot be encoded"))
+            return 1;
     }
     std::fwrite(json.data(), 1, json.size(), stdout);
     return 0;

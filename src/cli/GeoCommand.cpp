@@ -14,6 +14,7 @@
 #include "cli/CliSupport.h"
 #include "cli/Commands.h"
 #include "cli/FixedFormat.h"
+#include "cli/Messages.h"
 #include "core/base/NumberFormat.h"
 #include "core/base/PlaneConverter.h"
 
@@ -23,11 +24,15 @@ namespace {
 
 constexpr std::size_t kBlock = 1 << 20;
 
-const char kUsage[] =
-    "usage: kovtool geo --zone Z [--dms] [E N]\n"
-    "  Converts plane rectangular coordinates of zone Z (1 to 19; E = easting, N = northing in\n"
-    "  metres) to \"LATITUDE LONGITUDE\" in degrees on GRS-80, or d:mm:ss.s with --dms.\n"
-    "  Without E N, reads one \"E N\" pair per line from stdin (blank lines are skipped).\n";
+const CommandHelp kGeoHelp{
+    "geo", "--zone Z [--dms] [E N]",
+    localText("Converts plane rectangular coordinates of zone Z (E: easting, N: northing in\n"
+              "metres, the window's Y and X) to \"LATITUDE LONGITUDE\" in degrees on GRS-80.\n"
+              "Without E N, reads one \"E N\" pair per line from stdin (blank lines are\n"
+              "skipped).",
+              "座標系 Z の平面直角座標 (E: 東西、N: 南北、m。画面の Y と X) を GRS-80 の\n"
+              "\"緯度 経度\" (度) にします。E N がなければ標準入力の一行に一組の \"E N\" を\n"
+              "読みます (空行は飛ばす)。")};
 
 // A negative number is a coordinate, not an option.
 bool looksNumeric(const std::string& arg) {
@@ -123,18 +128,24 @@ int runGeo(const Arguments& args) {
     std::optional<int> zone;
     bool dms = false;
     std::vector<double> point;
-    const Option zoneOption = valueOption(
-        "--zone",
-        [&zone](const std::string& value, std::string& why) {
-            int z = 0;
-            if (!parseNumber(value, z, 1, kZoneCount)) {
-                why = "invalid zone '" + value + "' (must be 1 to 19)";
-                return false;
-            }
-            zone = z;
-            return true;
-        },
-        "--zone needs a zone number (1 to 19)");
+    const Option zoneOption =
+        valueOption(
+            "--zone",
+            [&zone](const std::string& value, std::string& why) {
+                int z = 0;
+                if (!parseNumber(value, z, 1, kZoneCount)) {
+                    why = "invalid zone '" + value + "' (must be 1 to 19)";
+                    return false;
+                }
+                zone = z;
+                return true;
+            },
+            "--zone needs a zone number (1 to 19)")
+            .explained("Z", localText("the plane rectangular zone, 1..19 (required)",
+                                      "平面直角座標系、1〜19 (必須)"));
+    const Option dmsOption = switchOption("--dms", dms)
+                                 .explained({}, localText("degrees, minutes and seconds: d:mm:ss.s",
+                                                          "度分秒で: d:mm:ss.s"));
     Operands numbers;
     numbers.dashed = looksNumeric;
     numbers.take = [&point](const std::string& arg, std::string& why) {
@@ -146,19 +157,12 @@ int runGeo(const Arguments& args) {
         point.push_back(value);
         return true;
     };
-    if (const auto error = readArguments(args, {switchOption("--dms", dms), zoneOption}, numbers)) {
-        std::fprintf(stderr, "kovtool geo: %s\n%s", error->text.c_str(),
-                     error->unknownOption ? kUsage : "");
-        return 2;
-    }
-    if (!zone) {
-        std::fprintf(stderr, "kovtool geo: --zone is required\n%s", kUsage);
-        return 2;
-    }
-    if (!point.empty() && point.size() != 2) {
-        std::fprintf(stderr, "kovtool geo: give a point as two numbers, E N\n%s", kUsage);
-        return 2;
-    }
+    if (const std::optional<int> stop =
+            readCommandLine(kGeoHelp, args, {zoneOption, dmsOption}, numbers))
+        return *stop;
+    if (!zone) return refuseWithUsage(kGeoHelp, "--zone is required");
+    if (!point.empty() && point.size() != 2)
+        return refuseWithUsage(kGeoHelp, "give a point as two numbers, E N");
 
     const Converter converter(*zone, dms);
     Output out;

@@ -5,6 +5,7 @@
 
 #include "cli/CliSupport.h"
 #include "cli/Commands.h"
+#include "cli/Messages.h"
 #include "core/base/GeodeticDatum.h"
 #include "core/base/TextCodec.h"
 #include "core/data/HMeshProject.h"
@@ -209,9 +210,18 @@ void printText(const HMeshProject& project) {
 }  // namespace
 
 int runInfo(const Arguments& args) {
+    static const CommandHelp kInfoHelp{
+        "info", "[OPTION]... PATH...|PROJECT.kovv5",
+        localText("Describes the layers (tiles, DSM, shapefiles, images) and their extent; with\n"
+                  "a project file also its settings and the layers that were not found.",
+                  "レイヤー (タイル、DSM、シェープファイル、画像) と範囲を示します。\n"
+                  "プロジェクトファイルでは設定と見つからないレイヤーも。")};
     bool json = false;
     DataArguments data;
-    if (!parseDataArguments("info", args, data, {switchOption("--json", json)})) return 2;
+    const Option jsonOption =
+        switchOption("--json", json).explained({}, localText("as JSON", "JSON で"));
+    if (const std::optional<int> stop = parseDataArguments(kInfoHelp, args, data, {jsonOption}))
+        return *stop;
     HMeshProject project;
     ProjectLoadReport report;
     if (!loadDataPaths(data, project, &report)) return 1;

@@ -11,6 +11,8 @@
 
 #include "cli/CliSupport.h"
 #include "cli/Commands.h"
+#include "cli/LineArgument.h"
+#include "cli/Messages.h"
 #include "core/data/HMeshProject.h"
 #include "core/data/gis/GisVector.h"
 #include "core/measure/MeasureExport.h"
@@ -21,28 +23,36 @@ namespace {
 
 struct MeasureArguments {
     DataArguments data;
-    std::vector<FPoint> line;
-    bool lineGiven = false;
+    LineArgument line;
     bool slope = false;
     bool json = false;
-    std::string output;  // -o: the vector file, empty for none
+    OutputArgument output;  // -o: the vector file, empty for none
 };
 
-// "--line E,N E,N ...": every following argument that reads as a pair is a point.
+const CommandHelp kMeasureHelp{
+    "measure", "PATH... (--line E,N E,N [E,N ...] | --line-file FILE|-) [OPTION]...",
+    localText("The lengths, area and slopes of a line as the measuring tools show them: the\n"
+              "last segment, the whole line and, from three points on, the area of the line\n"
+              "closed; with -o also the line and its segments as a GIS file.",
+              "計測ツールと同じ線の距離・面積・勾配: 最後の区間、線全体、三点以上なら\n"
+              "閉じた線の面積。-o で線と区間を GIS ファイルにも。")};
+
 std::vector<Option> measureOptions(MeasureArguments& out) {
-    const auto end = [&out](size_t, const std::string& next, std::string& why) {
-        if (out.lineGiven) {
-            why = "--line is given more than once";
-            return false;
-        }
-        out.lineGiven = true;
-        if (out.line.size() >= 2) return true;
-        why = "--line needs at least two points E,N (got " + std::to_string(out.line.size()) +
-              (next.empty() ? "" : ", then \"" + next + "\"") + ")";
-        return false;
-    };
-    return {pointsOption("--line", out.line, end), switchOption("--slope", out.slope),
-            switchOption("--json", out.json), textOption("-o", out.output)};
+    std::vector<Option> options = lineOptions(out.line);
+    const std::vector<Option> output =
+        outputOptions(out.output,
+                      localText("also the line as a GIS file: .geojson, .gpkg, .shp or .kml; "
+                                "- for standard output (geojson) instead of the measures",
+                                "線を GIS ファイルにも: .geojson、.gpkg、.shp、.kml。 "
+                                "- で計測値の代わりに標準出力へ (geojson)"),
+                      {"geojson"});
+    options.insert(options.end(), output.begin(), output.end());
+    options.push_back(switchOption("--slope", out.slope)
+                          .explained({}, localText("also a line per segment with its slope",
+                                                   "区間ごとの勾配の行も")));
+    options.push_back(switchOption("--json", out.json)
+                          .explained({}, localText("the measures as JSON", "計測値を JSON で")));
+    return options;
 }
 
 std::optional<double> elevationAt(const HMeshProject& project, const FPoint& point) {
@@ -65,22 +75,28 @@ std::string jsonPoint(const FPoint& point, const std::optional<double>& z) {
 
 int runMeasure(const Arguments& args) {
     MeasureArguments parsed;
-    if (!parseDataArguments("measure", args, parsed.data, measureOptions(parsed))) return 2;
-    if (!parsed.lineGiven) {
-        std::fprintf(stderr, "kovtool measure: --line E,N E,N [E,N ...] is required\n");
-        return 2;
-    }
-    if (!parsed.output.empty() && !vectorFormatOfPath(parsed.output)) {
+    if (const std::optional<int> stop =
+            parseDataArguments(kMeasureHelp, args, parsed.data, measureOptions(parsed)))
+        return *stop;
+    const OutputArgument& output = parsed.output;
+    if (!output.path.empty() && !checkOutputArgument("measure", output)) return 2;
+    if (output.toStdout() && (parsed.json || parsed.slope))
+        return refuseArguments("measure", localText("-o - writes only the GIS file: it takes no "
+                                                    "--json or --slope",
+                                                    "-o - は GIS ファイルだけを書きます: --json "
+                                                    "と --slope は使えません"));
+    if (!output.path.empty() && !vectorFormatOfPath(output.formatName())) {
         std::fprintf(stderr,
                      "kovtool measure: no vector format for \"%s\": the name must end in "
                      ".geojson, .gpkg, .shp or .kml\n",
-                     parsed.output.c_str());
+                     output.path.c_str());
         return 2;
     }
+    if (const std::optional<int> stop = resolveLine("measure", parsed.line)) return *stop;
     HMeshProject project;
     if (!loadDataPaths(parsed.data, project)) return 1;
 
-    const std::vector<FPoint>& line = parsed.line;
+    const std::vector<FPoint>& line = parsed.line.points;
     std::vector<std::optional<double>> elevations;
     for (const FPoint& point : line)
         elevations.push_back(elevationAt(project, point));
@@ -89,18 +105,22 @@ int runMeasure(const Arguments& args) {
     const std::vector<FPoint> vertices(line.begin(), line.end() - 1);
     const Measures measures = ComputeMeasures(vertices, line.back());
     // Points far enough apart overflow the sums: no number to print is honest.
-    if (!std::isfinite(measures.total) || !std::isfinite(measures.area)) {
-        std::fprintf(stderr,
-                     "kovtool measure: the %s is beyond the range of numbers (the points lie too "
-                     "far apart)\n",
-                     std::isfinite(measures.total) ? "enclosed area" : "length of the line");
-        return 1;
-    }
-    std::string error;
-    if (!parsed.output.empty() && !exportMeasuredLine(project, line, parsed.output, &error)) {
-        std::fprintf(stderr, "kovtool measure: %s cannot be written: %s\n", parsed.output.c_str(),
-                     error.c_str());
-        return 1;
+    if (!std::isfinite(measures.total) || !std::isfinite(measures.area))
+        return refuseArguments(
+            "measure",
+            std::string("the ") +
+                (std::isfinite(measures.total) ? "enclosed area" : "length of the line") +
+                " is beyond the range of numbers (the points lie too far apart)");
+    if (!output.path.empty()) {
+        const OutputFile file(output);
+        std::string error;
+        if (!exportMeasuredLine(project, line, file.path(), &error)) {
+            std::fprintf(stderr, "kovtool measure: %s cannot be written: %s\n", output.path.c_str(),
+                         error.c_str());
+            return 1;
+        }
+        if (!file.deliver("measure")) return 1;
+        if (output.toStdout()) return 0;  // the file alone on standard output
     }
 
     std::string out;

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 // kovtool's command lines, read by a table of the command's options: each option says what it
-// takes after its name and where that goes. Every option with a value takes it as "--name value"
-// or "--name=value".
+// takes after its name, where that goes and, for --help, what it means. Every option with a
+// value takes it as "--name value" or "--name=value"; options and operands may come in any order
+// and "--" ends the options.
 #pragma once
 
 #include <cstddef>
@@ -22,7 +23,8 @@ enum class Takes {
 };
 
 struct Option {
-    std::string name;  // "--size", "-o"
+    std::string name;       // "--size", "-o"
+    std::string shortName;  // another name for it ("-f" for "--format"); may be empty
     Takes takes = Takes::Nothing;
     // Nothing: the option is given (text is empty). Value: the value; false refuses it, with
     // `why` when set, else "bad value for NAME: "VALUE"". Words: one word after the option,
@@ -33,6 +35,12 @@ struct Option {
     // Words: after the words, with how many there were and the argument after them ("" at the
     // end); false refuses the option with `why`.
     std::function<bool(size_t count, const std::string& next, std::string& why)> end;
+    // For --help: what follows the name ("WxH"; empty for a switch) and what the option does.
+    std::string valueName;
+    std::string help;
+
+    // The option with its help.
+    Option explained(std::string value, std::string text) &&;
 };
 
 // The options, built: a switch that sets target to value; a value kept as it is; a value read
@@ -69,11 +77,33 @@ struct ArgumentError {
 };
 
 // Reads the arguments in order by the options and the operands; the first refusal ends it.
+// After "--" every argument is an operand.
 std::optional<ArgumentError> readArguments(const Arguments& args,
                                            const std::vector<Option>& options,
                                            const Operands& operands);
 
-// True when an argument asks for the command's usage ("-h", "--help").
+// True when an argument before "--" asks for the command's help ("-h", "--help").
 bool asksForHelp(const Arguments& args);
+
+// What `kovtool COMMAND --help` says besides the options.
+struct CommandHelp {
+    std::string name;      // "render"
+    std::string synopsis;  // what follows the name: "PATH... -o OUT [OPTION]..."
+    std::string summary;   // what the command does, lines of at most 78 characters
+};
+
+// The command's help: its usage line, its summary and a line or more for every option.
+std::string helpText(const CommandHelp& command, const std::vector<Option>& options);
+
+// Says on stderr why the command line was refused ("kovtool COMMAND: WHY"); answers 2, the exit
+// status of bad arguments.
+int refuseArguments(const std::string& command, const std::string& why);
+// refuseArguments, then the command's usage line.
+int refuseWithUsage(const CommandHelp& command, const std::string& why);
+
+// Reads a command line by the table: its help on stdout when asked for (exit status 0), or why
+// it was refused on stderr (exit status 2). Nothing when the command goes on.
+std::optional<int> readCommandLine(const CommandHelp& command, const Arguments& args,
+                                   const std::vector<Option>& options, const Operands& operands);
 
 }  // namespace kov::cli

@@ -17,6 +17,7 @@
 
 #include "cli/CliSupport.h"
 #include "cli/Commands.h"
+#include "cli/Messages.h"
 #include "core/base/AtomicFile.h"
 #include "core/base/PathNames.h"
 #include "core/base/PdfText.h"
@@ -28,7 +29,7 @@ namespace kov::cli {
 namespace {
 
 struct PrintOptions {
-    std::string output;
+    OutputArgument output;
     std::string printer;
     std::string paper = "A4";
     bool landscape = false;
@@ -59,47 +60,91 @@ bool pageSizeOf(const std::string& name, QPageSize::PageSizeId& id) {
     return false;
 }
 
+const CommandHelp kPrintHelp{
+    "print", "PATH...|PROJECT.kovv5 (-o OUT.pdf | --printer QUEUE) [OPTION]...",
+    localText("Prints the map page as the program prints it (legend band, footer) to a PDF\n"
+              "file of the paper or to a queue of the printing system; -o - -f pdf writes the\n"
+              "PDF to standard output.",
+              "地図のページをプログラムと同じに (凡例帯、フッター) 用紙の PDF ファイルか\n"
+              "印刷システムのキューに印刷します。-o - -f pdf で PDF を標準出力へ。")};
+
 std::vector<Option> printOptions(PrintOptions& o) {
     PrintSettings& s = o.settings;
-    return {
-        textOption("-o", o.output),
+    std::vector<Option> options = outputOptions(
+        o.output, localText("the PDF file; - for standard output", "PDF ファイル。- で標準出力"),
+        {"pdf"});
+    const std::vector<Option> own = {
         valueOption("--printer",
                     [&o](const std::string& v) {
                         o.printer = v;
                         return !v.empty();
-                    }),
+                    })
+            .explained("QUEUE", localText("print on this queue instead of -o",
+                                          "-o の代わりにこのキューに印刷")),
         valueOption("--mode",
                     [&s](const std::string& v) {
                         return parseNumber(v, s.mode, kPrintAtScale, kPrintScaleAround);
-                    }),
+                    })
+            .explained("0|1|2",
+                       localText("0 the view at the scale --scale, 1 the view filling "
+                                 "the paper (default), 2 the paper filled at the "
+                                 "scale around the view's centre",
+                                 "0 表示範囲を --scale の縮尺で、1 表示範囲を用紙いっぱい"
+                                 "に (既定)、 2 表示の中心のまわりを縮尺で用紙いっぱいに")),
         valueOption("--scale",
-                    [&s](const std::string& v) { return parseNumber(v, s.scale, kMinPrintScale); }),
+                    [&s](const std::string& v) { return parseNumber(v, s.scale, kMinPrintScale); })
+            .explained("N", localText("the scale 1/N of modes 0 and 2 (default 2500)",
+                                      "モード 0、2 の縮尺 1/N (既定 2500)")),
         valueOption("--paper",
                     [&o](const std::string& v) {
                         QPageSize::PageSizeId id;
                         o.paper = v;
                         return pageSizeOf(v, id);
-                    }),
-        valueOption("--dpi",
-                    [&o](const std::string& v) { return parseNumber(v, o.dpi, 72, 2400); }),
+                    })
+            .explained("NAME", localText("A2, A3, A4 (default), A5, B4, B5 (JIS), Letter, Legal "
+                                         "or Tabloid",
+                                         "A2、A3、A4 (既定)、A5、B4、B5 (JIS)、Letter、Legal、"
+                                         "Tabloid")),
+        valueOption("--dpi", [&o](const std::string& v) { return parseNumber(v, o.dpi, 72, 2400); })
+            .explained("N", localText("printer resolution 72..2400 (default 600)",
+                                      "印刷の解像度 72〜2400 (既定 600)")),
         valueOption("--comment",
                     [&s](const std::string& v) {
                         s.comment = true;
                         s.commentText = QString::fromStdString(v);
                         return true;
-                    }),
+                    })
+            .explained("TEXT", localText("a comment in the footer", "フッターのコメント")),
         valueOption("--rect",
-                    [&o](const std::string& v) { return o.hasRect = parseRect(v, o.rect); }),
+                    [&o](const std::string& v) { return o.hasRect = parseRect(v, o.rect); })
+            .explained("EMIN,NMIN,EMAX,NMAX",
+                       localText("the view: easting and northing bounds in metres "
+                                 "(default: the whole data), fitted to --size",
+                                 "表示範囲: 東西・南北の最小と最大 (m、既定: データ全体)、 "
+                                 "--size に合わせる")),
         valueOption("--size",
-                    [&o](const std::string& v) { return parseSize(v, o.width, o.height); }),
-        switchOption("--landscape", o.landscape),
-        switchOption("--clip", o.clip),
-        switchOption("--legend", s.legend),
-        switchOption("--title", s.title),
-        switchOption("--date", s.date),
-        switchOption("--time", s.time),
-        switchOption("--scale-text", s.scaleText),
+                    [&o](const std::string& v) { return parseSize(v, o.width, o.height); })
+            .explained("WxH", localText("the view's size in pixels the rectangle is fitted to "
+                                        "(default 1920x1080)",
+                                        "範囲を合わせる表示の大きさ (ピクセル、既定 1920x1080)")),
+        switchOption("--landscape", o.landscape)
+            .explained({}, localText("landscape paper", "用紙を横向きに")),
+        switchOption("--clip", o.clip)
+            .explained({}, localText("print a map larger than the paper cut to it (else "
+                                     "exit 1)",
+                                     "用紙より大きい地図を切って印刷 (なければ終了状態 1)")),
+        switchOption("--legend", s.legend).explained({}, localText("the legend band", "凡例帯")),
+        switchOption("--title", s.title)
+            .explained({}, localText("the project's title in the footer", "フッターに表題")),
+        switchOption("--date", s.date)
+            .explained({}, localText("the date in the footer", "フッターに日付")),
+        switchOption("--time", s.time)
+            .explained({}, localText("the time in the footer", "フッターに時刻")),
+        switchOption("--scale-text", s.scaleText)
+            .explained({}, localText("the scale in the footer", "フッターに縮尺")),
     };
+    options.insert(options.end(), own.begin(), own.end());
+    return options;
 }
 
 // Prints the planned page as one page of the job "ZOVO2" (a PDF is titled after the project);
@@ -126,16 +171,19 @@ bool printPlannedPage(QPrinter& printer, HMeshProject& project, const PagePlan& 
 int runPrint(const Arguments& args) {
     PrintOptions o;
     DataArguments data;
-    if (!parseDataArguments("print", args, data, printOptions(o))) return 2;
-    if (o.printer.empty() == o.output.empty()) {
+    if (const std::optional<int> stop = parseDataArguments(kPrintHelp, args, data, printOptions(o)))
+        return *stop;
+    const std::string& output = o.output.path;
+    if (o.printer.empty() == output.empty()) {
         std::fprintf(stderr, "kovtool print: either -o OUT.pdf or --printer NAME is required\n");
         return 2;
     }
-    if (!o.output.empty() && !equalsIgnoringCase(fileExtension(o.output), ".pdf")) {
+    if (!output.empty() && !checkOutputArgument("print", o.output)) return 2;
+    if (!output.empty() && !equalsIgnoringCase(fileExtension(o.output.formatName()), ".pdf")) {
         std::fprintf(stderr,
                      "kovtool print: %s: cannot write this format; the output name must end in "
                      ".pdf\n",
-                     o.output.c_str());
+                     output.c_str());
         return 2;
     }
     const DrawingApplication application;
@@ -155,11 +203,15 @@ int runPrint(const Arguments& args) {
     // A PDF is printed into a folder beside the target and then put in its place.
     std::optional<QTemporaryDir> scratch;
     QPrinter printer(QPrinter::HighResolution);
-    if (o.printer.empty()) {
-        removeStaleScratch(o.output);
-        scratch.emplace(QString::fromStdString(scratchTemplate(o.output)));
+    if (o.printer.empty() && o.output.toStdout()) {
+        scratch.emplace();  // in the system's folder for temporary files
+    } else if (o.printer.empty()) {
+        removeStaleScratch(output);
+        scratch.emplace(QString::fromStdString(scratchTemplate(output)));
+    }
+    if (scratch) {
         if (!scratch->isValid()) {
-            std::fprintf(stderr, "kovtool print: %s cannot be written: %s\n", o.output.c_str(),
+            std::fprintf(stderr, "kovtool print: %s cannot be written: %s\n", output.c_str(),
                          scratch->errorString().toUtf8().constData());
             return 1;
         }
@@ -205,7 +257,7 @@ int runPrint(const Arguments& args) {
         QFile file(printer.outputFileName());
         QByteArray bytes;
         if (file.open(QIODevice::ReadOnly)) bytes = withSearchableText(file.readAll());
-        if (!writeOutputFile("print", o.output, bytes, "the page cannot be read back")) return 1;
+        if (!writeOutputFile("print", output, bytes, "the page cannot be read back")) return 1;
     }
     return 0;
 }

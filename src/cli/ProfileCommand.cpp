@@ -15,6 +15,8 @@
 
 #include "cli/CliSupport.h"
 #include "cli/Commands.h"
+#include "cli/LineArgument.h"
+#include "cli/Messages.h"
 #include "core/base/PathNames.h"
 #include "core/base/PdfText.h"
 #include "core/data/HMeshProject.h"
@@ -27,8 +29,8 @@ namespace kov::cli {
 namespace {
 
 struct ProfileOptions {
-    std::vector<FPoint> line;
-    std::string output;
+    LineArgument line;
+    OutputArgument output;
     double step = 0.0;  // 0: the coarsest cell size
     int maxPoints = 10000;
     int width = 800;
@@ -36,18 +38,33 @@ struct ProfileOptions {
     bool marks = true;
 };
 
+const CommandHelp kProfileHelp{
+    "profile", "PATH... (--line E,N E,N [E,N ...] | --line-file FILE|-) -o OUT [OPTION]...",
+    localText("The cross-section of a line: the samples (.csv: distance,easting,northing,\n"
+              "elevation,found), the drawing of the cross-section window (.emf, .png, .pdf,\n"
+              ".svg) or the line and its samples as a GIS file (.geojson, .gpkg, .kml).",
+              "線の断面: 標本点 (.csv: distance,easting,northing,elevation,found)、\n"
+              "断面図ウィンドウの図 (.emf、.png、.pdf、.svg)、線と標本点の GIS ファイル\n"
+              "(.geojson、.gpkg、.kml)。")};
+
 std::vector<Option> profileOptions(ProfileOptions& o) {
-    const auto lineEnd = [&o](size_t, const std::string&, std::string& why) {
-        if (o.line.size() >= 2) return true;
-        why = "--line needs at least two points E,N";
-        return false;
-    };
-    return {
-        pointsOption("--line", o.line, lineEnd),
-        textOption("-o", o.output),
+    std::vector<Option> options = lineOptions(o.line);
+    const std::vector<Option> output = outputOptions(
+        o.output,
+        localText("the result: .csv, .emf, .png, .pdf, .svg, .geojson, .gpkg or .kml; "
+                  "- for standard output (csv, emf, png, pdf, svg, geojson)",
+                  "結果: .csv、.emf、.png、.pdf、.svg、.geojson、.gpkg、.kml。 "
+                  "- で標準出力 (csv、emf、png、pdf、svg、geojson)"),
+        {"csv", "emf", "png", "pdf", "svg", "geojson"});
+    const std::vector<Option> own = {
         valueOption("--size",
-                    [&o](const std::string& v) { return parseSize(v, o.width, o.height); }),
-        valueOption("--step", [&o](const std::string& v) { return parseNumber(v, o.step, 0.0); }),
+                    [&o](const std::string& v) { return parseSize(v, o.width, o.height); })
+            .explained("WxH", localText("size of the drawing in pixels (default 800x500)",
+                                        "図の大きさ (ピクセル、既定 800x500)")),
+        valueOption("--step", [&o](const std::string& v) { return parseNumber(v, o.step, 0.0); })
+            .explained("M", localText("distance between samples in metres (default: the "
+                                      "coarsest cell size)",
+                                      "標本点の間隔 (m、既定: 最も粗いセルの大きさ)")),
         valueOption("--max-points",
                     [&o](const std::string& v) {
                         long long n = 0;
@@ -58,9 +75,16 @@ std::vector<Option> profileOptions(ProfileOptions& o) {
                         // taken as 3.
                         o.maxPoints = static_cast<int>(std::max(n, 3LL));
                         return true;
-                    }),
-        switchOption("--no-marks", o.marks, false),
+                    })
+            .explained("N", localText("at most N samples (default 10000; below 3 taken as 3)",
+                                      "標本点の最大数 (既定 10000、3 未満は 3)")),
+        switchOption("--no-marks", o.marks, false)
+            .explained({}, localText("no red circles at the vertices in the drawing",
+                                     "図の頂点に赤丸を描かない")),
     };
+    options.insert(options.end(), output.begin(), output.end());
+    options.insert(options.end(), own.begin(), own.end());
+    return options;
 }
 
 // One row a sample, at its distance along the line; the elevation only where there is ground
@@ -150,31 +174,31 @@ QByteArray pictureBytes(const std::string& extension, const ProfileData& data,
 int runProfile(const Arguments& args) {
     ProfileOptions o;
     DataArguments data;
-    if (!parseDataArguments("profile", args, data, profileOptions(o))) return 2;
-    const std::string extension = fileExtension(o.output);
+    if (const std::optional<int> stop =
+            parseDataArguments(kProfileHelp, args, data, profileOptions(o)))
+        return *stop;
+    const std::string extension = fileExtension(o.output.formatName());
     static const char* const kKinds[] = {".csv", ".emf", ".png", ".pdf", ".svg"};
-    const std::optional<VectorFormat> vector = vectorFormatOfPath(o.output);
+    const std::optional<VectorFormat> vector = vectorFormatOfPath(o.output.formatName());
     bool known = vector && holdsProfile(*vector);
     for (const char* kind : kKinds)
         known = known || equalsIgnoringCase(extension, kind);
-    if (o.output.empty()) {
+    if (o.output.path.empty()) {
         std::fprintf(stderr,
                      "kovtool profile: -o OUT.csv, OUT.emf, OUT.png, OUT.pdf, OUT.svg, "
                      "OUT.geojson, OUT.gpkg or OUT.kml is required\n");
         return 2;
     }
+    if (!checkOutputArgument("profile", o.output)) return 2;
     if (!known) {
         std::fprintf(stderr,
                      "kovtool profile: no output format for \"%s\": the name must end in .csv, "
                      ".emf, .png, .pdf, .svg, .geojson, .gpkg or .kml%s\n",
-                     o.output.c_str(),
+                     o.output.path.c_str(),
                      vector ? " (a shapefile holds lines or points, not both)" : "");
         return 2;
     }
-    if (o.line.size() < 2) {
-        std::fprintf(stderr, "kovtool profile: --line E,N E,N [E,N ...] is required\n");
-        return 2;
-    }
+    if (const std::optional<int> stop = resolveLine("profile", o.line)) return *stop;
     const DrawingApplication application;
 
     HMeshProject project;
@@ -183,19 +207,20 @@ int runProfile(const Arguments& args) {
     if (o.step > 0.0) std::snprintf(stepText, sizeof stepText, "%.17g", o.step);
     ProfileRefusal refusal = ProfileRefusal::None;
     const std::optional<ProfileData> profile =
-        buildProfile(project, o.line, stepText, o.maxPoints, &refusal);
+        buildProfile(project, o.line.points, stepText, o.maxPoints, &refusal);
     if (!profile) {
-        // The data were checked for a mesh above: what is left is the line.
-        const char* why = refusal == ProfileRefusal::LengthOverflow
-                              ? "the line is too long: its length is beyond the range of numbers"
-                              : "the line has no length";
-        std::fprintf(stderr, "kovtool profile: %s\n", why);
-        return 1;
+        // The data were checked for a mesh above: what is left is the line, a bad argument.
+        return refuseArguments(
+            "profile", refusal == ProfileRefusal::LengthOverflow
+                           ? "the line is too long: its length is beyond the range of numbers"
+                           : "the line has no length");
     }
     if (vector) {
+        const OutputFile file(o.output);
         std::string error;
-        if (exportProfile(o.line, *profile, collectionEpsg(project), o.output, &error)) return 0;
-        std::fprintf(stderr, "kovtool profile: %s cannot be written: %s\n", o.output.c_str(),
+        if (exportProfile(o.line.points, *profile, collectionEpsg(project), file.path(), &error))
+            return file.deliver("profile") ? 0 : 1;
+        std::fprintf(stderr, "kovtool profile: %s cannot be written: %s\n", o.output.path.c_str(),
                      error.c_str());
         return 1;
     }
@@ -206,7 +231,7 @@ int runProfile(const Arguments& args) {
     } else {
         bytes = pictureBytes(extension, *profile, o);
     }
-    return writeOutputFile("profile", o.output, bytes, "the picture cannot be drawn") ? 0 : 1;
+    return writeOutputFile("profile", o.output.path, bytes, "the picture cannot be drawn") ? 0 : 1;
 }
 
 }  // namespace kov::cli

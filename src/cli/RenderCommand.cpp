@@ -10,6 +10,7 @@
 
 #include "cli/CliSupport.h"
 #include "cli/Commands.h"
+#include "cli/Messages.h"
 #include "core/base/PathNames.h"
 #include "core/base/PdfText.h"
 #include "core/data/HMeshProject.h"
@@ -23,7 +24,7 @@ namespace kov::cli {
 namespace {
 
 struct RenderOptions {
-    std::string output;
+    OutputArgument output;
     int width = 1920;
     int height = 1080;
     bool hasRect = false;
@@ -36,22 +37,60 @@ struct RenderOptions {
     double step = -1.0;
 };
 
+const CommandHelp kRenderHelp{
+    "render", "PATH... -o OUT.png|OUT.pdf|OUT.tif [OPTION]...",
+    localText("Draws the map as the view shows it. .tif: an RGBA GeoTIFF placed on the map;\n"
+              ".png: with a world file (.pgw) and OUT.png.aux.xml naming the system;\n"
+              "-o - -f png|pdf: the picture alone on standard output.",
+              "地図を画面と同じに描きます。.tif: 地図に配置した RGBA の GeoTIFF、\n"
+              ".png: ワールドファイル (.pgw) と座標系を記す OUT.png.aux.xml 付き、\n"
+              "-o - -f png|pdf: 画像だけを標準出力へ。")};
+
 std::vector<Option> renderOptions(RenderOptions& o) {
-    return {
-        textOption("-o", o.output),
+    std::vector<Option> options =
+        outputOptions(o.output,
+                      localText("the picture: .png, .pdf or .tif; - for standard output",
+                                "画像: .png、.pdf、.tif。- で標準出力"),
+                      {"png", "pdf"});
+    const std::vector<Option> own = {
         valueOption("--size",
-                    [&o](const std::string& v) { return parseSize(v, o.width, o.height); }),
+                    [&o](const std::string& v) { return parseSize(v, o.width, o.height); })
+            .explained("WxH", localText("picture size in pixels (default 1920x1080)",
+                                        "画像の大きさ (ピクセル、既定 1920x1080)")),
         valueOption("--rect",
-                    [&o](const std::string& v) { return o.hasRect = parseRect(v, o.rect); }),
-        valueOption("--dpi",
-                    [&o](const std::string& v) { return parseNumber(v, o.dpi, 10, 2400); }),
+                    [&o](const std::string& v) { return o.hasRect = parseRect(v, o.rect); })
+            .explained("EMIN,NMIN,EMAX,NMAX",
+                       localText("the area to draw: easting and northing bounds in metres "
+                                 "(default: the whole data), fitted to the picture",
+                                 "描く範囲: 東西・南北の最小と最大 (m、既定: データ全体)、 "
+                                 "画像の縦横比に合わせる")),
+        valueOption("--dpi", [&o](const std::string& v) { return parseNumber(v, o.dpi, 10, 2400); })
+            .explained("N", localText("resolution 10..2400 for the scale bar, the text and the "
+                                      "file (default 96)",
+                                      "縮尺記号・文字・ファイルの解像度 10〜2400 (既定 96)")),
         valueOption("--step-mode",
-                    [&o](const std::string& v) { return parseNumber(v, o.stepMode, 0, 2); }),
-        valueOption("--step", [&o](const std::string& v) { return parseNumber(v, o.step, 0.0); }),
-        switchOption("--legend", o.legend),
-        switchOption("--no-sheets", o.sheets, false),
-        switchOption("--no-scalebar", o.scaleBar, false),
+                    [&o](const std::string& v) { return parseNumber(v, o.stepMode, 0, 2); })
+            .explained("0|1|2", localText("colouring: 0 gradient, 1 step colours (flat bands "
+                                          "every --step m), 2 step colours with shaded band "
+                                          "edges (default: the project's)",
+                                          "彩色: 0 グラデーション、1 ステップ段彩 (--step m ごと"
+                                          "の帯)、 2 ステップ段彩影つき (既定: プロジェクトの"
+                                          "設定)")),
+        valueOption("--step", [&o](const std::string& v) { return parseNumber(v, o.step, 0.0); })
+            .explained("M", localText("height of a colour band in metres for --step-mode 1 "
+                                      "and 2 (default: the project's)",
+                                      "--step-mode 1、2 の帯の高さ (m、既定: プロジェクトの"
+                                      "設定)")),
+        switchOption("--legend", o.legend)
+            .explained({}, localText("draw the colour legend", "凡例を描く")),
+        switchOption("--no-sheets", o.sheets, false)
+            .explained({},
+                       localText("without the map-sheet grid and names", "図郭と図葉名を描かない")),
+        switchOption("--no-scalebar", o.scaleBar, false)
+            .explained({}, localText("without the scale bar", "縮尺記号を描かない")),
     };
+    options.insert(options.end(), own.begin(), own.end());
+    return options;
 }
 
 // The page as a one-page PDF of the page's size at dpi, titled; empty when it cannot be drawn.
@@ -101,6 +140,7 @@ bool writePicture(const std::string& output, bool tiff, QImage page,
     page.setDotsPerMeterY(dotsPerMetre);
     if (!writeOutputFile("render", output, encodePng(page), "the picture cannot be encoded"))
         return false;
+    if (output == "-") return true;  // the picture alone on standard output
     if (writeImageGeoreference(placement, output, &error)) return true;
     std::fprintf(stderr, "kovtool render: %s\n", error.c_str());
     return false;
@@ -111,20 +151,22 @@ bool writePicture(const std::string& output, bool tiff, QImage page,
 int runRender(const Arguments& args) {
     RenderOptions o;
     DataArguments data;
-    if (!parseDataArguments("render", args, data, renderOptions(o))) return 2;
-    const std::string extension = fileExtension(o.output);
+    if (const std::optional<int> stop =
+            parseDataArguments(kRenderHelp, args, data, renderOptions(o)))
+        return *stop;
+    const std::string extension = fileExtension(o.output.formatName());
     const bool pdf = equalsIgnoringCase(extension, ".pdf");
     const bool tiff =
         equalsIgnoringCase(extension, ".tif") || equalsIgnoringCase(extension, ".tiff");
-    if (o.output.empty()) {
-        std::fprintf(stderr, "kovtool render: -o OUT.png (or OUT.pdf) is required\n");
-        return 2;
-    }
+    if (o.output.path.empty())
+        return refuseArguments("render", localText("-o OUT.png (or OUT.pdf, OUT.tif) is required",
+                                                   "-o OUT.png (か OUT.pdf、OUT.tif) が必要です"));
+    if (!checkOutputArgument("render", o.output)) return 2;
     if (!pdf && !tiff && !equalsIgnoringCase(extension, ".png")) {
         std::fprintf(stderr,
                      "kovtool render: %s: cannot write this format; the output name must end in "
                      ".png, .pdf or .tif\n",
-                     o.output.c_str());
+                     o.output.path.c_str());
         return 2;
     }
     const DrawingApplication application;
@@ -149,12 +191,12 @@ int runRender(const Arguments& args) {
         return 1;
     }
     if (!pdf)
-        return writePicture(o.output, tiff, page,
+        return writePicture(o.output.path, tiff, page,
                             picturePlacement(project, *shown, o.width, o.height), o.dpi)
                    ? 0
                    : 1;
     const QByteArray bytes = pdfBytes(page, o.dpi, QString::fromStdString(project.projectTitle));
-    return writeOutputFile("render", o.output, bytes, "the picture cannot be encoded") ? 0 : 1;
+    return writeOutputFile("render", o.output.path, bytes, "the picture cannot be encoded") ? 0 : 1;
 }
 
 }  // namespace kov::cli

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "cli/Commands.h"
+#include "cli/Messages.h"
 #include "cli/OptionParsers.h"
 #include "cli/OptionReader.h"
 #include "sample/SampleData.h"
@@ -12,25 +13,31 @@ namespace kov::cli {
 
 namespace {
 
-int usageError(const std::string& message) {
-    std::fprintf(stderr, "kovtool sample: %s\n", message.c_str());
-    std::fprintf(stderr, "usage: kovtool sample OUTDIR [--block N] [--asc]\n");
-    return 2;
-}
+const CommandHelp kSampleHelp{
+    "sample", "OUTDIR [--block N] [--asc]",
+    localText("Writes the sample data set: 5 m tiles, a project file, DSM points, shapefiles,\n"
+              "pictures and FG-GML DEM files.",
+              "サンプルデータ (5 m タイル、プロジェクトファイル、DSM 点群、シェープファイル、\n"
+              "画像、FG-GML DEM ファイル) を書きます。")};
 
 }  // namespace
 
 int runSample(const Arguments& args) {
     std::string outDir;
     sample::SampleOptions options;
-    const Option block = valueOption(
-        "--block",
-        [&options](const std::string& value, std::string& why) {
-            if (parseNumber(value, options.block)) return true;
-            why = "--block needs a number, not '" + value + "'";
-            return false;
-        },
-        "--block needs a number");
+    const Option block =
+        valueOption(
+            "--block",
+            [&options](const std::string& value, std::string& why) {
+                if (parseNumber(value, options.block)) return true;
+                why = "--block needs a number, not '" + value + "'";
+                return false;
+            },
+            "--block needs a number")
+            .explained("N", localText("N x N tiles (default 3)", "N x N タイル (既定 3)"));
+    const Option asc = switchOption("--asc", options.esriAscii)
+                           .explained({}, localText("also ESRI ASCII grids of the tiles",
+                                                    "タイルの ESRI ASCII グリッドも"));
     Operands folder;
     folder.dashed = [](const std::string&) { return false; };
     folder.take = [&outDir](const std::string& arg, std::string& why) {
@@ -41,12 +48,11 @@ int runSample(const Arguments& args) {
         outDir = arg;
         return true;
     };
-    if (const auto refused =
-            readArguments(args, {block, switchOption("--asc", options.esriAscii)}, folder))
-        return usageError(refused->text);
-    if (outDir.empty()) return usageError("no output folder given");
+    if (const std::optional<int> stop = readCommandLine(kSampleHelp, args, {block, asc}, folder))
+        return *stop;
+    if (outDir.empty()) return refuseWithUsage(kSampleHelp, "no output folder given");
     std::string error;
-    if (!sample::validateOptions(options, &error)) return usageError(error);
+    if (!sample::validateOptions(options, &error)) return refuseWithUsage(kSampleHelp, error);
     if (!sample::writeSampleDataSet(outDir, options, &error)) {
         std::fprintf(stderr, "kovtool sample: %s\n", error.c_str());
         return 1;

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "cli/Commands.h"
+#include "cli/Messages.h"
 #include "cli/OptionReader.h"
 #include "core/data/LibraryMessages.h"
 
@@ -15,94 +16,73 @@ namespace {
 struct Command {
     const char* name;
     int (*run)(const kov::cli::Arguments&);
-    const char* usage;
+    const char* english;  // what it does, in a line
+    const char* japanese;
 };
 
 const Command kCommands[] = {
-    {"info", kov::cli::runInfo,
-     "info [--json] [--dsm-cell M] [-q] PATH... | PROJECT.kovv5\n"
-     "                               describe the layers (tiles, DSM, shapefiles, images)"},
-    {"elev", kov::cli::runElev,
-     "elev PATH...|PROJECT.kovv5 [--dsm-cell M] [-q] [--at E,N]...\n"
-     "                               elevation at points (stdin pairs without --at)"},
-    {"geo", kov::cli::runGeo,
-     "geo --zone Z [--dms] [E N]     plane coordinates to latitude and longitude (GRS-80)"},
-    {"compose", kov::cli::runCompose,
-     "compose -o OUT.kovv5 [--title T] [--dsm-cell M] [-q] PATH...\n"
-     "                               write a project file of the given files and folders"},
-    {"render", kov::cli::runRender,
-     "render PATH... -o OUT.png|OUT.pdf|OUT.tif [--size WxH] [--rect XMIN,YMIN,XMAX,YMAX]\n"
-     "               [--dpi N] [--legend] [--no-sheets] [--no-scalebar]\n"
-     "               [--step-mode 0|1|2] [--step M] [-q]\n"
-     "                               draw the map as the view shows it; .tif: an RGBA\n"
-     "                               GeoTIFF placed on the map, .png: with a world file\n"
-     "                               (.pgw) and OUT.png.aux.xml naming the system"},
-    {"profile", kov::cli::runProfile,
-     "profile PATH... --line E,N E,N [E,N ...] [--step M] [--max-points N]\n"
-     "               -o OUT.csv|OUT.emf|OUT.png|OUT.pdf|OUT.svg|OUT.geojson|OUT.gpkg|OUT.kml\n"
-     "               [--size WxH] [--no-marks] [-q]\n"
-     "                               cross-section of a line: the samples, the drawing or a GIS\n"
-     "                               file of the line and its samples"},
-    {"measure", kov::cli::runMeasure,
-     "measure PATH...|PROJECT.kovv5 --line E,N E,N [E,N ...] [--slope] [--json]\n"
-     "               [-o OUT.geojson|OUT.gpkg|OUT.shp|OUT.kml] [--dsm-cell M] [-q]\n"
-     "                               segment and total length, area and slopes of a line\n"
-     "                               (-o: also the line and its segments as a GIS file)"},
-    {"print", kov::cli::runPrint,
-     "print PROJECT -o OUT.pdf | --printer NAME [--mode 0|1|2] [--scale N] [--clip]\n"
-     "               [--paper A4|A3|A5|B4|B5|Letter|...] [--landscape] [--dpi N]\n"
-     "               [--legend] [--title] [--date] [--time] [--scale-text]\n"
-     "               [--comment TEXT] [--rect XMIN,YMIN,XMAX,YMAX] [--size WxH]\n"
-     "                               print the map page as the program prints it"},
-    {"flood", kov::cli::runFlood,
-     "flood PATH... --level H [--from E,N] [--depth] [--ranks H1,H2,...]\n"
-     "              [--colors R,G,B;...] [--water-passes] [--nodata-passes] [--range M]\n"
-     "              [--wall E,N E,N ...] [-o OUT.png|OUT.tif|OUT.gpkg|OUT.geojson|OUT.shp]\n"
-     "              [--depth-raster OUT.tif] [--json] [--size WxH] [--legend]\n"
-     "                               flood estimation: whole area, or from a start point;\n"
-     "                               polygons per rank, depths, volume (--json)"},
-    {"convert", kov::cli::runConvert,
-     "convert PATH... -o FOLDER [--zone Z] [--cell M] [--dsm-cell M] [-q]\n"
-     "                               write the data as 5 m tiles on the sheet grid\n"
-     "                               (FOLDER/Data/<sheet>.kov, FOLDER/Header/<sheet>.csv)"},
-    {"export", kov::cli::runExport,
-     "export PATH... -o OUT.tif|OUT.asc|OUT.vrt [--rect XMIN,YMIN,XMAX,YMAX] [--cell M]\n"
-     "               [--zone Z] [-q]\n"
-     "                               the elevation as a GIS raster in the zone's EPSG system\n"
-     "                               (.tif: COG; .vrt: over GeoTIFF tiles in OUT_tiles/):\n"
-     "                               band 1 metres, nodata -9999; band 2 class: 0 no data,\n"
-     "                               1 ground, 2 water (.asc: one band, water is nodata);\n"
-     "                               cells of --cell M, else of the finest mesh"},
-    {"contour", kov::cli::runContour,
-     "contour PATH... -o OUT.gpkg|OUT.geojson|OUT.shp|OUT.kml --interval M [--base M]\n"
-     "               [--rect XMIN,YMIN,XMAX,YMAX] [--cell M] [-q]\n"
-     "                               contour lines (fields elev, index: every 5th from base);\n"
-     "                               at most 33554432 vertices"},
-    {"sample", kov::cli::runSample,
-     "sample OUTDIR [--block N] [--asc]\n"
-     "                               write the sample data set (N x N tiles, default 3;\n"
-     "                               --asc adds ESRI ASCII grids of the tiles)"},
+    {"info", kov::cli::runInfo, "describe the layers (tiles, DSM, shapefiles, images)",
+     "レイヤー (タイル、DSM、シェープファイル、画像) を示す"},
+    {"elev", kov::cli::runElev, "elevation at points (--at E,N, or \"E N\" lines of stdin)",
+     "点の標高 (--at E,N、または標準入力の \"E N\" の行)"},
+    {"geo", kov::cli::runGeo, "plane coordinates E N to latitude and longitude (GRS-80)",
+     "平面直角座標 E N を緯度経度 (GRS-80) に"},
+    {"compose", kov::cli::runCompose, "write a project file of the given files and folders",
+     "ファイルとフォルダーからプロジェクトファイルを書く"},
+    {"render", kov::cli::runRender, "draw the map as the view shows it (.png, .pdf, .tif)",
+     "地図を画面と同じに描く (.png、.pdf、.tif)"},
+    {"profile", kov::cli::runProfile, "cross-section of a line: samples, drawing or GIS file",
+     "線の断面: 標本点、図、GIS ファイル"},
+    {"measure", kov::cli::runMeasure, "lengths, area and slopes of a line (-o: as a GIS file)",
+     "線の距離・面積・勾配 (-o: GIS ファイルにも)"},
+    {"print", kov::cli::runPrint, "print the map page to a PDF file or a printer queue",
+     "地図のページを PDF ファイルかプリンターに印刷"},
+    {"flood", kov::cli::runFlood, "flood estimation: whole area or from a start point",
+     "簡易浸水想定: 全域、または起点から"},
+    {"convert", kov::cli::runConvert, "write the data as 5 m tiles on the sheet grid",
+     "データを図郭の 5 m タイルに書く"},
+    {"export", kov::cli::runExport, "the elevation as a GIS raster (.tif, .asc, .vrt)",
+     "標高を GIS ラスターに (.tif、.asc、.vrt)"},
+    {"contour", kov::cli::runContour, "contour lines as a GIS file", "等高線を GIS ファイルに"},
+    {"sample", kov::cli::runSample, "write the sample data set", "サンプルデータを書く"},
 };
 
 void printUsage(FILE* out) {
-    std::fprintf(out,
-                 "usage: kovtool COMMAND [ARGS]\n"
-                 "       kovtool COMMAND --help     the command's usage\n"
-                 "       kovtool --version\n\ncommands:\n");
+    using kov::cli::localText;
+    std::fputs(localText("usage: kovtool COMMAND [ARGS]\n"
+                         "       kovtool COMMAND --help     the command's options\n"
+                         "       kovtool --version\n\ncommands:\n",
+                         "使い方: kovtool COMMAND [ARGS]\n"
+                         "        kovtool COMMAND --help     コマンドのオプション\n"
+                         "        kovtool --version\n\nコマンド:\n"),
+               out);
     for (const Command& c : kCommands)
-        std::fprintf(out, "  %s\n", c.usage);
-    std::fprintf(
-        out,
-        "\nPATH: 5 m tiles (.kov) and their folders, DSM point files (.txt), shapefiles,\n"
-        "georeferenced pictures, and elevation sources placed in a plane rectangular\n"
-        "zone: FG-GML DEM files (.xml), zips of them (zips inside zips too; a member as\n"
-        "DEM.zip/member.xml) and raster DEMs GDAL reads (GeoTIFF, .asc, .img, .vrt, ...).\n"
-        "Every command that reads PATHs takes --zone Z (1..19; default: the zone of the\n"
-        "tiles loaded, else the zone whose origin is nearest to the data) and --cell M\n"
-        "(the placed cell size; default: the source's own spacing).\n"
-        "\nexit status: 0 done; 1 the data could not be read or the result could not be\n"
-        "written; 2 bad arguments (an unknown option, a bad value, a missing -o or data\n"
-        "path, an output format the command does not write)\n");
+        std::fprintf(out, "  %-9s%s\n", c.name, localText(c.english, c.japanese));
+    std::fputs(
+        localText(
+            "\nPATH: 5 m tiles (.kov) and their folders, DSM point files (.txt), shapefiles,\n"
+            "georeferenced pictures, project files (.kovv5, alone), and elevation sources\n"
+            "placed in a plane rectangular zone: FG-GML DEM files (.xml), zips of them and\n"
+            "raster DEMs GDAL reads (GeoTIFF, .asc, .img, .vrt, ...).\n"
+            "Points are E,N: easting then northing in metres of the plane rectangular zone\n"
+            "(the window's Y then X). Options with a value take \"--opt value\" or\n"
+            "\"--opt=value\"; options may come before or after the paths; \"--\" ends them.\n"
+            "-o - -f FORMAT writes the result to standard output where the format allows.\n"
+            "\nexit status: 0 done; 1 the work failed (unreadable input, unwritable output,\n"
+            "nothing to work on in the data); 2 bad arguments (an unknown option, a bad\n"
+            "value, a missing -o or data path, an output format the command does not write,\n"
+            "conflicting options)\n",
+            "\nPATH: 5 m タイル (.kov) とそのフォルダー、DSM 点群ファイル (.txt)、シェープ\n"
+            "ファイル、位置情報付きの画像、プロジェクトファイル (.kovv5、単独で)、平面直角\n"
+            "座標系に配置する標高データ: FG-GML DEM ファイル (.xml)、その zip、GDAL が読む\n"
+            "ラスター DEM (GeoTIFF、.asc、.img、.vrt など)。\n"
+            "点は E,N: 平面直角座標の東西 (E)、南北 (N) をメートルでこの順に (画面の Y、X)。\n"
+            "値をとるオプションは \"--opt 値\" か \"--opt=値\"。オプションはパスの前後どちら\n"
+            "でもよく、\"--\" で終わります。-o - -f 形式 で結果を標準出力へ (できる形式のみ)。\n"
+            "\n終了状態: 0 完了。1 処理の失敗 (入力を読めない、出力を書けない、データに対象\n"
+            "がない)。2 引数の誤り (不明なオプション、値の誤り、-o やデータのパスがない、\n"
+            "書けない出力形式、両立しないオプション)\n"),
+        out);
 }
 
 // Output that could not be written (a full disk, a closed pipe) fails the command: a result
@@ -134,10 +114,6 @@ int main(int argc, char** argv) {
     for (const Command& c : kCommands) {
         if (name != c.name) continue;
         const kov::cli::Arguments args(argv + 2, argv + argc);
-        if (kov::cli::asksForHelp(args)) {
-            std::printf("usage: kovtool %s\n", c.usage);
-            return checkedOutput(0);
-        }
         // Memory that cannot be had ends the command with a message, never with an abort.
         try {
             return checkedOutput(c.run(args));
@@ -147,7 +123,8 @@ int main(int argc, char** argv) {
             return 1;
         }
     }
-    std::fprintf(stderr, "kovtool: unknown command '%s'\n", name.c_str());
+    std::fprintf(stderr, "kovtool: %s'%s'\n",
+                 kov::cli::localText("unknown command ", "不明なコマンドです: "), name.c_str());
     printUsage(stderr);
     return 2;
 }

@@ -3,12 +3,16 @@
 // commands, and the refusals of command lines that cannot be used (exit status 2).
 #include <gtest/gtest.h>
 
+#include <QRegularExpression>
+#include <QString>
+
 #include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "cli/OptionParsers.h"
+#include "cli/OptionReader.h"
 #include "support/SampleSuite.h"
 
 namespace kov {
@@ -67,33 +71,177 @@ TEST(OptionParsers, TakeTheWholeTextWithinRangeOrRefuseIt) {
     }
 }
 
-class KovtoolCommandLines : public test::SampleSetSuite {};
+class KovtoolCommandLines : public test::SampleSetSuite {
+protected:
+    // One command line of each command, with a value option written both ways.
+    struct CommandCase {
+        std::string command;
+        std::string spaced;      // options with their values as the next words
+        std::string attached;    // the same options as "--name=value"
+        std::string operands;    // paths (or numbers)
+        std::string result;      // a shell command printing the result; stdout when empty
+        std::string badValue;    // an option with a value it refuses
+        std::string incomplete;  // a command line without its output or data path
+        std::string unreadable;  // a command line whose input cannot be read or output written
+    };
+    static std::vector<CommandCase> commandCases() {
+        const std::string p = dir->file("sample.kovv5");
+        const std::string missing = dir->file("missing.kov");
+        const std::string line = "--line -9500,-35500 -9000,-35000 -8500,-35400";
+        const auto out = [](const char* name) { return dir->file(name); };
+        return {
+            {"info", "--zone 9", "--zone=9", p, "", "--zone 20", "--json", missing},
+            {"elev", "--at -9000,-35000", "--at=-9000,-35000", p, "", "--at 1,x", "--at 1,2",
+             "--at 1,2 " + missing},
+            {"geo", "--zone 9", "--zone=9", "-9000 -35000", "", "--zone 0", "1 2",
+             "--zone 9 < " + dir->path()},
+            {"compose", "-o " + out("c.kovv5") + " --title T",
+             "-o " + out("c.kovv5") + " --title=T", p.substr(0, p.rfind('/')) + "/tiles",
+             "cat " + out("c.kovv5"), "--dsm-cell 0", dir->path() + "/tiles",
+             "-o " + out("c.kovv5") + " " + missing},
+            {"render", "-o - -f png --size 64x48", "-o - --format=png --size=64x48", p, "",
+             "-o x.png --size 0x1", "--size 64x48 " + p, "-o x.png " + missing},
+            {"profile", line + " -o - -f csv --step 50", line + " -o - -f csv --step=50", p, "",
+             line + " -o x.csv --step -1", line, line + " -o x.csv " + missing},
+            {"measure", line + " --json", "--line=-9500,-35500 -9000,-35000 -8500,-35400 --json", p,
+             "", "--line 1,2 3,x", "", line + " " + missing},
+            {"print", "-o " + out("p.pdf") + " --paper A5", "-o " + out("p.pdf") + " --paper=A5", p,
+             "pdfinfo " + out("p.pdf") + " | grep 'Page size'", "-o x.pdf --mode 3", "--paper A5",
+             "-o x.pdf " + missing},
+            {"flood", "--json --level 8 --from -7000,-36800",
+             "--json --level=8 --from=-7000,-36800", p, "", "--json --level 8 --ranks 2,1",
+             "--level 8", "--json --level 8 " + missing},
+            {"convert", "-o " + out("tiles-out"), "-o " + out("tiles-out"), p, "", "-o x --zone 0",
+             "--zone 9", "-o " + p + " " + p},
+            {"export", "-o " + out("e.asc") + " --cell 50", "-o " + out("e.asc") + " --cell=50", p,
+             "cat " + out("e.asc"), "-o x.asc --cell 0", "--cell 50", "-o x.asc " + missing},
+            {"contour", "-o - -f geojson --interval 10", "-o - -f geojson --interval=10", p, "",
+             "-o x.gpkg --interval -1", "--interval 10", "-o x.gpkg --interval 10 " + missing},
+            {"sample", "--block 2", "--block=2", out("s"), "ls -R " + out("s"), "--block x", "",
+             p + "/x"},
+        };
+    }
+    // What a command line gives: its result, empty unless it ran with exit status 0.
+    static std::string resultOf(const std::string& args, const std::string& result) {
+        int code = -1;
+        const std::string out = kovtool(args, &code);
+        EXPECT_EQ(code, 0) << args << "\n" << lastError();
+        return result.empty() ? out : test::runCommand(result);
+    }
+};
 
-TEST_F(KovtoolCommandLines, AValueFollowsItsOptionAsTheNextWordOrAfterAnEqualsSign) {
-    const std::string project = dir->file("sample.kovv5");
+// Options before or after the paths, a value as the next word or after "=": the same result.
+TEST_F(KovtoolCommandLines, EveryCommandTakesOptionsAnywhereAndValuesAfterAnEqualsSign) {
+    for (const CommandCase& c : commandCases()) {
+        SCOPED_TRACE(c.command);
+        const std::string before =
+            resultOf(c.command + " " + c.spaced + " " + c.operands, c.result);
+        EXPECT_NE(before, "");
+        EXPECT_EQ(resultOf(c.command + " " + c.operands + " " + c.spaced, c.result), before);
+        EXPECT_EQ(resultOf(c.command + " " + c.operands + " " + c.attached, c.result), before);
+    }
+}
+
+// 2 for bad arguments, 1 for input that cannot be read or output that cannot be written.
+TEST_F(KovtoolCommandLines, EveryCommandAnswersByTheOneExitStatusTable) {
+    for (const CommandCase& c : commandCases()) {
+        SCOPED_TRACE(c.command);
+        EXPECT_EQ(exitOf(c.command + " --no-such-option " + c.spaced + " " + c.operands), 2)
+            << lastError();
+        EXPECT_EQ(exitOf(c.command + " " + c.operands + " " + c.badValue), 2) << lastError();
+        EXPECT_EQ(exitOf(c.command + " " + c.incomplete), 2) << lastError();
+        EXPECT_EQ(exitOf(c.command + " " + c.unreadable), 1) << lastError();
+    }
+    EXPECT_EQ(exitOf("no-such-command"), 2);
+    // After "--" an argument that looks like an option is a path.
+    EXPECT_EQ(exitOf("info -- --json"), 1);
+    EXPECT_NE(lastError().find("--json: no such file"), std::string::npos) << lastError();
+}
+
+// "-o - -f FORMAT" writes to stdout the very bytes "-o FILE" writes.
+TEST_F(KovtoolCommandLines, OutputToStdoutIsTheFileTheCommandWrites) {
+    const std::string p = dir->file("sample.kovv5") + " ";
+    const std::string line = "--line -9500,-35500 -9000,-35000 ";
     const struct {
-        std::string spaced, attached;
+        std::string args, format;
     } cases[] = {
-        {"elev --at -9000,-35000 --dsm-cell 2 " + project,
-         "elev --at=-9000,-35000 --dsm-cell=2 " + project},
-        {"measure --json --line -9500,-35500 -9000,-35000 " + project,
-         "measure --json --line=-9500,-35500 -9000,-35000 " + project},
-        {"flood --json --level 8 --from -7000,-36800 --ranks 4,8 --wall -7400,-36000 "
-         "-7300,-37000 " +
-             project,
-         "flood --json --level=8 --from=-7000,-36800 --ranks=4,8 --wall=-7400,-36000 "
-         "-7300,-37000 " +
-             project},
-        {"geo --zone 9 -9000 -35000", "geo --zone=9 -9000 -35000"},
+        {"profile " + p + line, "csv"},
+        {"profile " + p + line, "geojson"},
+        {"render --size 64x48 " + p, "png"},
     };
     for (const auto& c : cases) {
-        int spacedExit = -1, attachedExit = -1;
-        const std::string spaced = kovtool(c.spaced, &spacedExit);
-        EXPECT_EQ(spacedExit, 0) << c.spaced << lastError();
-        EXPECT_NE(spaced, "");
-        EXPECT_EQ(kovtool(c.attached, &attachedExit), spaced) << c.attached << lastError();
-        EXPECT_EQ(attachedExit, 0);
+        SCOPED_TRACE(c.format);
+        // A GeoJSON collection is named after its file: "stdout" on standard output.
+        const std::string file = dir->file("stdout." + c.format);
+        int code = -1;
+        kovtool(c.args + "-o " + file, &code);
+        ASSERT_EQ(code, 0) << lastError();
+        const std::string streamed = kovtool(c.args + "-o - -f " + c.format, &code);
+        EXPECT_EQ(code, 0) << lastError();
+        EXPECT_EQ(streamed, test::readFile(file));
     }
+}
+
+// The points of --line-file, from a file or stdin, are those of --line.
+TEST_F(KovtoolCommandLines, LineFileFromAFileOrStdinIsTheLine) {
+    const std::string p = dir->file("sample.kovv5");
+    const std::string file = dir->file("line.txt");
+    test::writeFile(file, "-9500 -35500\r\n\r\n  -9000,-35000\n-8500 , -35400");
+    for (const char* command : {"measure --json ", "profile -o - -f csv "}) {
+        SCOPED_TRACE(command);
+        const std::string base = command + p;
+        int code = -1;
+        const std::string expected =
+            kovtool(base + " --line -9500,-35500 -9000,-35000 -8500,-35400", &code);
+        ASSERT_EQ(code, 0) << lastError();
+        EXPECT_EQ(kovtool(base + " --line-file " + file, &code), expected) << lastError();
+        EXPECT_EQ(kovtool(base + " --line-file - < " + file, &code), expected) << lastError();
+        EXPECT_EQ(exitOf(base + " --line-file " + dir->file("no-line.txt")), 1);
+    }
+}
+
+// Every option a command's help lists is one the command takes.
+TEST_F(KovtoolCommandLines, EveryCommandsHelpListsOptionsItTakes) {
+    const QRegularExpression optionLine(QStringLiteral("^  (?:(-\\w), )?(--?[a-z][a-z-]*)"),
+                                        QRegularExpression::MultilineOption);
+    for (const CommandCase& c : commandCases()) {
+        SCOPED_TRACE(c.command);
+        int code = -1;
+        const QString help = QString::fromStdString(kovtool(c.command + " --help", &code));
+        EXPECT_EQ(code, 0);
+        int listed = 0;
+        for (auto it = optionLine.globalMatch(help); it.hasNext();) {
+            const auto match = it.next();
+            for (const QString& name : {match.captured(1), match.captured(2)}) {
+                if (name.isEmpty() || name == "-h" || name == "--help") continue;
+                ++listed;
+                exitOf(c.command + " " + name.toStdString() + " < /dev/null");
+                EXPECT_EQ(lastError().find("unknown option"), std::string::npos) << lastError();
+            }
+        }
+        EXPECT_GE(listed, 2) << help.toStdString();
+    }
+}
+
+TEST(OptionHelp, NamesEveryOptionOfTheTableWithItsValueAndText) {
+    using namespace cli;
+    bool flag = false;
+    std::string text;
+    std::vector<FPoint> points;
+    Option shortToo = textOption("--format", text).explained("NAME", "the format");
+    shortToo.shortName = "-f";
+    const std::vector<Option> options = {
+        switchOption("--legend", flag).explained({}, "draw the legend"),
+        std::move(shortToo),
+        pointsOption("--a-rather-long-option-name", points, {}).explained("E,N ...", "one\ntwo"),
+    };
+    const std::string help = helpText({"cmd", "PATH...", "Does it."}, options);
+    for (const char* line : {"\n  --legend                draw the legend\n",
+                             "\n  -f, --format NAME       the format\n",
+                             "\n  --a-rather-long-option-name E,N ...\n"
+                             "                          one\n                          two\n"})
+        EXPECT_NE(help.find(line), std::string::npos) << line << "\nin:\n" << help;
+    EXPECT_EQ(help.rfind("usage: kovtool cmd PATH...\nDoes it.\n", 0), 0u) << help;
 }
 
 // Every refusal names the command and its cause, and nothing is written.
@@ -102,6 +250,8 @@ TEST_F(KovtoolCommandLines, UnusableCommandLinesAreRefusedWithExitStatusTwo) {
     const auto o = [](const char* extension) {
         return "-o " + dir->file(std::string("out") + extension) + " ";
     };
+    const std::string badLine = dir->file("bad-line.txt");
+    test::writeFile(badLine, "1 2\n\n3,x\r\n");
     const struct {
         std::string args, said;
     } cases[] = {
@@ -109,10 +259,19 @@ TEST_F(KovtoolCommandLines, UnusableCommandLinesAreRefusedWithExitStatusTwo) {
         {"profile --line 1,2 3,4 " + p + o(".csv") + "--step=inf",
          "profile: bad value for --step: \"inf\""},
         {"render " + p + o(".png") + "--dpi", "render: --dpi needs a value"},
-        {"render " + p + o(".png") + "--legend=1", "render: unknown option '--legend=1'"},
+        {"render " + p + o(".png") + "--legend=1", "render: --legend takes no value (got \"1\")"},
+        {"render " + p + "-o -", "render: -o - writes to standard output with --format png, pdf"},
+        {"render " + p + "-o - -f tif", "render: -o - writes to standard output with --format"},
+        {"render " + p + "-f png " + o(".pdf"), "render: --format png differs from the extension"},
+        {"export " + p + "-o -", "export: -o - is not possible"},
+        {"measure " + p + "--line 1,2 3,4 -o - -f geojson --json", "measure: -o - writes only"},
+        {"flood --level 5 -o - -f png --json " + p, "flood: -o - and --json both write"},
+        {"measure " + p + "--line 1,2 3,4 --line-file -", "measure: give --line or --line-file"},
+        {"profile " + p + o(".csv") + "--line-file " + badLine,
+         "profile: " + badLine + ":3: expected \"E N\" or \"E,N\", got '3,x'"},
         {"render " + p + "-o=" + dir->file("out.png"), "render: unknown option '-o="},
         {"render " + p + o(".bmp"), "render: " + dir->file("out") + ".bmp: cannot write this"},
-        {"render " + p + "--size 10x10", "render: -o OUT.png (or OUT.pdf) is required"},
+        {"render " + p + "--size 10x10", "render: -o OUT.png (or OUT.pdf, OUT.tif) is required"},
         {"render " + o(".png"), "render: no data path given"},
         {"print " + p + o(".pdf") + "--paper Z9", "print: bad value for --paper: \"Z9\""},
         {"print " + p, "print: either -o OUT.pdf or --printer NAME is required"},
@@ -125,7 +284,8 @@ TEST_F(KovtoolCommandLines, UnusableCommandLinesAreRefusedWithExitStatusTwo) {
          "measure: --line needs at least two points E,N (got 1, then \"x\")"},
         {"measure " + p + "--line 1,2 3,4 --line 5,6 7,8",
          "measure: --line is given more than once"},
-        {"measure " + p + "--slope", "measure: --line E,N E,N [E,N ...] is required"},
+        {"measure " + p + "--slope",
+         "measure: --line E,N E,N [E,N ...] or --line-file FILE is required"},
         {"profile " + p + o(".csv") + "--line 1,2",
          "profile: --line needs at least two points E,N"},
         {"profile " + p + o(".txt") + "--line 1,2 3,4", "profile: no output format for"},
@@ -148,8 +308,7 @@ TEST_F(KovtoolCommandLines, UnusableCommandLinesAreRefusedWithExitStatusTwo) {
         {"geo --zone 9 inf 0", "geo: 'inf' is not a number"},
         {"geo --zone 9 100", "geo: give a point as two numbers, E N\nusage: kovtool geo"},
         {"geo --zone 9 --wgs84 1 2", "geo: unknown option '--wgs84'\nusage: kovtool geo"},
-        {"sample " + dir->file("out") + " --block x",
-         "sample: --block needs a number, not 'x'\nusage"},
+        {"sample " + dir->file("out") + " --block x", "sample: --block needs a number, not 'x'"},
         {"sample " + dir->file("out") + " --block 0", "sample: "},
         {"sample a b", "sample: more than one output folder given"},
         {"sample -", "sample: unknown option '-'"},

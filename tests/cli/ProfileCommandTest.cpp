@@ -92,9 +92,9 @@ TEST_F(ProfileCommandTest, WritesEveryPictureKind) {
 
 TEST_F(ProfileCommandTest, UnusableLinesAndDataWriteNothing) {
     const std::string out = " -o '" + dir->file("x.csv") + "'";
-    // A line without length, and data without a mesh: errors, no file.
-    EXPECT_EQ(run("--line 5,5 5,5" + out), 1);
-    EXPECT_EQ(run("--line 1e308,0 -1e308,0" + out), 1);
+    // A line without length (a bad argument), and data without a mesh: errors, no file.
+    EXPECT_EQ(run("--line 5,5 5,5" + out), 2);
+    EXPECT_EQ(run("--line 1e308,0 -1e308,0" + out), 2);
     EXPECT_NE(lastError().find("length is beyond the range of numbers"), std::string::npos)
         << lastError();
     EXPECT_EQ(exitOf("profile '" + dir->file("shape") + "' " + kLine + out), 1);
