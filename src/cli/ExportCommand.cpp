@@ -5,6 +5,7 @@
 
 #include "cli/CollectionGrid.h"
 #include "cli/Commands.h"
+#include "core/base/HxProgress.h"
 #include "core/data/gis/GisRaster.h"
 
 namespace kov::cli {
@@ -32,7 +33,10 @@ int runExport(const Arguments& args) {
     ElevationRaster raster;
     if (!sampleRequestedGrid("export", project, request, data, raster)) return 1;
     std::string error;
-    if (!writeElevationRaster(raster, output, *format, &error)) {
+    const std::unique_ptr<HxProgress> progress = commandProgress(data.quiet);
+    const bool written = writeElevationRaster(raster, output, *format, &error, {}, progress.get());
+    progress->End();
+    if (!written) {
         std::fprintf(stderr, "kovtool export: %s\n", error.c_str());
         return 1;
     }

@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 
 namespace kov::cli {
 

@@ -15,6 +15,7 @@
 
 #include "cli/CliSupport.h"
 #include "cli/Commands.h"
+#include "cli/Messages.h"
 #include "core/base/PathNames.h"
 #include "core/base/PdfText.h"
 #include "core/data/HMeshProject.h"
@@ -186,17 +187,20 @@ int runProfile(const Arguments& args) {
         buildProfile(project, o.line, stepText, o.maxPoints, &refusal);
     if (!profile) {
         // The data were checked for a mesh above: what is left is the line.
-        const char* why = refusal == ProfileRefusal::LengthOverflow
-                              ? "the line is too long: its length is beyond the range of numbers"
-                              : "the line has no length";
-        std::fprintf(stderr, "kovtool profile: %s\n", why);
+        std::fprintf(stderr, "%s",
+                     refusal == ProfileRefusal::LengthOverflow
+                         ? localText("kovtool profile: the line is too long: its length is beyond "
+                                     "the range of numbers\n",
+                                     "kovtool profile: 線が長すぎます: 長さが数値の範囲を超えて"
+                                     "います\n")
+                         : localText("kovtool profile: the line has no length\n",
+                                     "kovtool profile: 線に長さがありません\n"));
         return 1;
     }
     if (vector) {
         std::string error;
         if (exportProfile(o.line, *profile, collectionEpsg(project), o.output, &error)) return 0;
-        std::fprintf(stderr, "kovtool profile: %s cannot be written: %s\n", o.output.c_str(),
-                     error.c_str());
+        reportUnwritable("profile", o.output, error);
         return 1;
     }
     QByteArray bytes;
@@ -206,7 +210,10 @@ int runProfile(const Arguments& args) {
     } else {
         bytes = pictureBytes(extension, *profile, o);
     }
-    return writeOutputFile("profile", o.output, bytes, "the picture cannot be drawn") ? 0 : 1;
+    return writeOutputFile("profile", o.output, bytes,
+                           localText("the picture cannot be drawn", "図を描けません"))
+               ? 0
+               : 1;
 }
 
 }  // namespace kov::cli

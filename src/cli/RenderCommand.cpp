@@ -10,6 +10,7 @@
 
 #include "cli/CliSupport.h"
 #include "cli/Commands.h"
+#include "cli/Messages.h"
 #include "core/base/PathNames.h"
 #include "core/base/PdfText.h"
 #include "core/data/HMeshProject.h"
@@ -99,8 +100,7 @@ bool writePicture(const std::string& output, bool tiff, QImage page,
     const int dotsPerMetre = static_cast<int>(std::lround(dpi / 0.0254));
     page.setDotsPerMeterX(dotsPerMetre);
     page.setDotsPerMeterY(dotsPerMetre);
-    if (!writeOutputFile("render", output, encodePng(page), "the picture cannot be encoded"))
-        return false;
+    if (!writeOutputFile("render", output, encodePng(page), pictureNotEncoded())) return false;
     if (writeImageGeoreference(placement, output, &error)) return true;
     std::fprintf(stderr, "kovtool render: %s\n", error.c_str());
     return false;
@@ -144,7 +144,10 @@ int runRender(const Arguments& args) {
     const QImage page = composePage(project, *shown, o.width, o.height, o.dpi, o.legend, style);
     if (page.isNull()) {
         std::fprintf(stderr,
-                     "kovtool render: nothing to draw: a page of %d x %d pixels cannot be made\n",
+                     localText("kovtool render: nothing to draw: a page of %d x %d pixels cannot "
+                               "be made\n",
+                               "kovtool render: 描画できません: %d x %d 画素のページを作れま"
+                               "せん\n"),
                      o.width, o.height);
         return 1;
     }
@@ -154,7 +157,7 @@ int runRender(const Arguments& args) {
                    ? 0
                    : 1;
     const QByteArray bytes = pdfBytes(page, o.dpi, QString::fromStdString(project.projectTitle));
-    return writeOutputFile("render", o.output, bytes, "the picture cannot be encoded") ? 0 : 1;
+    return writeOutputFile("render", o.output, bytes, pictureNotEncoded()) ? 0 : 1;
 }
 
 }  // namespace kov::cli
