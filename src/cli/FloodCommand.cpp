@@ -201,7 +201,9 @@ void reportRefusal(const FloodRefusal& refusal, const FloodOptions& o) {
         case FloodFailure::None:
             break;
         default:
-            std::fprintf(stderr, "kovtool flood: %s\n", refusalText(refusal).c_str());
+            std::fprintf(
+                stderr, "kovtool flood: %s\n",
+                (japaneseMessages() ? refusalTextJapanese(refusal) : refusalText(refusal)).c_str());
             return;
     }
     std::fprintf(stderr, "%s",
