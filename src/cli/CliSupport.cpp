@@ -416,6 +416,13 @@ const char* pictureNotEncoded() {
     return localText("the picture cannot be encoded", "画像を符号化できません");
 }
 
+void reportWriterFailure(const char* command, const std::string& path, const std::string& reason) {
+    if (!japaneseMessages())
+        std::fprintf(stderr, "kovtool %s: %s\n", command, reason.c_str());
+    else
+        reportUnwritable(command, path, reason);
+}
+
 void reportUnwritable(const char* command, const std::string& path, const std::string& reason) {
     std::fprintf(stderr,
                  localText("kovtool %s: %s cannot be written: %s\n",

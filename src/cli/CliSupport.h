@@ -161,6 +161,9 @@ const char* pictureNotEncoded();
 bool writeOutputFile(const char* command, const std::string& path, const QByteArray& bytes,
                      const char* emptyReason);
 
+// Says on stderr why the output at path could not be written: the writer's reason as it is,
+// under a Japanese locale after a sentence that says so.
+void reportWriterFailure(const char* command, const std::string& path, const std::string& reason);
 // Says on stderr that the file at path cannot be written, and why.
 void reportUnwritable(const char* command, const std::string& path, const std::string& reason);
 

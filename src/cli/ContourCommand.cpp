@@ -56,7 +56,7 @@ int runContour(const Arguments& args) {
     const int epsg = raster.placement.epsg;
     raster = {};  // the cells are no longer needed while the file is written
     if (!writeVectorFile({contourLayer(lines)}, epsg, output, &error)) {
-        std::fprintf(stderr, "kovtool contour: %s\n", error.c_str());
+        reportWriterFailure("contour", output, error);
         return 1;
     }
     return 0;

@@ -51,7 +51,9 @@ int runConvert(const Arguments& args) {
     const bool complete = convertToTiles(project, output, report, progress.get());
     progress->End();
     if (!complete) {
-        std::fprintf(stderr, "kovtool convert: %s\n", report.error.c_str());
+        std::fprintf(
+            stderr, localText("kovtool convert: %s\n", "kovtool convert: 変換に失敗しました: %s\n"),
+            report.error.c_str());
         if (report.written == 0)
             std::fprintf(stderr, "%s",
                          localText("kovtool convert: no tile was written\n",

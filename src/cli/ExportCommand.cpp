@@ -37,7 +37,7 @@ int runExport(const Arguments& args) {
     const bool written = writeElevationRaster(raster, output, *format, &error, {}, progress.get());
     progress->End();
     if (!written) {
-        std::fprintf(stderr, "kovtool export: %s\n", error.c_str());
+        reportWriterFailure("export", output, error);
         return 1;
     }
     return 0;

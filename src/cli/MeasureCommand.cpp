@@ -122,16 +122,10 @@ int runMeasure(const Arguments& args) {
     const Measures measures = ComputeMeasures(vertices, line.back());
     // Points far enough apart overflow the sums: no number to print is honest.
     if (!std::isfinite(measures.total) || !std::isfinite(measures.area)) {
-        std::fprintf(stderr, "%s",
-                     std::isfinite(measures.total)
-                         ? localText("kovtool measure: the enclosed area is beyond the range of "
-                                     "numbers (the points lie too far apart)\n",
-                                     "kovtool measure: 面積が数値の範囲を超えています（点が離れ"
-                                     "すぎています）\n")
-                         : localText("kovtool measure: the length of the line is beyond the "
-                                     "range of numbers (the points lie too far apart)\n",
-                                     "kovtool measure: 線の長さが数値の範囲を超えています（点が"
-                                     "離れすぎています）\n"));
+        std::fprintf(stderr,
+                     "kovtool measure: the %s is beyond the range of numbers (the points lie too "
+                     "far apart)\n",
+                     std::isfinite(measures.total) ? "enclosed area" : "length of the line");
         return 1;
     }
     std::string error;

@@ -187,14 +187,10 @@ int runProfile(const Arguments& args) {
         buildProfile(project, o.line, stepText, o.maxPoints, &refusal);
     if (!profile) {
         // The data were checked for a mesh above: what is left is the line.
-        std::fprintf(stderr, "%s",
-                     refusal == ProfileRefusal::LengthOverflow
-                         ? localText("kovtool profile: the line is too long: its length is beyond "
-                                     "the range of numbers\n",
-                                     "kovtool profile: 線が長すぎます: 長さが数値の範囲を超えて"
-                                     "います\n")
-                         : localText("kovtool profile: the line has no length\n",
-                                     "kovtool profile: 線に長さがありません\n"));
+        const char* why = refusal == ProfileRefusal::LengthOverflow
+                              ? "the line is too long: its length is beyond the range of numbers"
+                              : "the line has no length";
+        std::fprintf(stderr, "kovtool profile: %s\n", why);
         return 1;
     }
     if (vector) {

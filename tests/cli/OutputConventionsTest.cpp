@@ -133,7 +133,7 @@ TEST_F(KovtoolOutputTest, MessagesAndHeadingsFollowTheLocaleWithoutMixing) {
     const std::string failures[] = {
         "info " + dir.file("missing.kov"),
         "info " + dir.file("bad.kovv5"),
-        "measure " + project + " --line 1e308,0 -1e308,0",
+        "export " + project + " -o " + dir.file("no/such/e.tif"),
         "flood --json --level 56 --from 0,0 " + project,
         "render " + project + " -o " + dir.file("no/such/r.png"),
     };
