@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "cli/CliSupport.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -23,6 +24,7 @@
 #include "core/measure/MeasureExport.h"
 #include "core/project/LayerLoader.h"
 #include "core/project/LayerRegistry.h"
+#include "core/project/LoadProblemText.h"
 #include "core/project/ProjectFile.h"
 
 namespace kov::cli {
@@ -31,22 +33,60 @@ namespace {
 const char* layerKindName(LayerKind kind) {
     switch (kind) {
         case LayerKind::MeshTile:
-            return "5 m mesh tile (data file or header)";
+            return localText("5 m mesh tile (data file or header)",
+                             "5 m メッシュ（データファイルまたはヘッダー）");
         case LayerKind::DsmPoints:
-            return "DSM point file";
+            return localText("DSM point file", "DSM 点群ファイル");
         case LayerKind::Shapefile:
-            return "shapefile";
+            return localText("shapefile", "シェープファイル");
         case LayerKind::DemSource:
-            return "raster or FG-GML elevation source";
+            return localText("raster or FG-GML elevation source",
+                             "ラスターまたは FG-GML の標高データ");
         case LayerKind::Image:
             break;
     }
-    return "georeferenced image";
+    return localText("georeferenced image", "位置情報付きの画像");
+}
+
+// Why a file could not be used, in the reader's language: the reader's English reason, or the
+// window's Japanese words for its problem; a file the reader refused for what it holds keeps the
+// reader's reason beside them, as no Japanese text says what exactly is wrong.
+std::string problemReason(LoadProblem problem, const std::string& english) {
+    if (!japaneseMessages()) return english;
+    const std::string japanese = loadProblemText(problem).toStdString();
+    if (problem != LoadProblem::Damaged || english.empty()) return japanese;
+    return japanese + ": " + english;
 }
 
 void reportOverBudget(const std::string& path, const HMeshProject& project) {
-    std::fprintf(stderr, "kovtool: %s: skipped, the layer exceeds the memory budget (%lld MiB)\n",
+    std::fprintf(stderr,
+                 localText("kovtool: %s: skipped, the layer exceeds the memory budget (%lld MiB)\n",
+                           "kovtool: %s: メモリーの上限（%lld MiB）を超えるため読み込みません\n"),
                  path.c_str(), static_cast<long long>(project.memoryBudget >> 20));
+}
+
+void reportUnreadable(const UnreadableLayer& layer, bool ofProject) {
+    const std::string reason = problemReason(layer.problem, layer.reason);
+    std::fprintf(stderr,
+                 ofProject ? localText("kovtool: %s: layer of the project cannot be read as a %s: "
+                                       "%s\n",
+                                       "kovtool: %s: プロジェクトのレイヤーを%sとして読み込めま"
+                                       "せん: %s\n")
+                           : localText("kovtool: %s: cannot be read as a %s: %s\n",
+                                       "kovtool: %s: %sとして読み込めません: %s\n"),
+                 layer.path.c_str(), layerKindName(layer.kind), reason.c_str());
+}
+
+void reportDamage(const std::string& path, const ProjectLoadReport& report) {
+    const std::string text =
+        japaneseMessages() ? xmlErrorText(report.errorCode).toStdString() : report.errorText;
+    std::fprintf(stderr,
+                 localText("kovtool: %s: the project file is damaged (error %d at line %d, column "
+                           "%d: %s); what could be read is used\n",
+                           "kovtool: %s: プロジェクトファイルが破損しています（エラー %d、%d 行 "
+                           "%d 桁: %s）。読み取れた部分を使います\n"),
+                 path.c_str(), report.errorCode, report.errorLine, report.errorColumn,
+                 text.c_str());
 }
 
 }  // namespace
@@ -63,22 +103,25 @@ bool loadProjectPath(const std::string& path, const DemSettings& dem, HMeshProje
     const bool loaded = LoadProjectFile(project, path, progress, &report, dem);
     progress->End();
     if (!loaded)
-        std::fprintf(stderr, "kovtool: %s は標高メッシュプロジェクトファイルと識別できません: %s\n",
-                     path.c_str(), report.problemText.c_str());
-    // Every layer that failed says why, also when none could be read.
-    if (report.damaged)
         std::fprintf(stderr,
-                     "kovtool: %s: the project file is damaged (error %d at line %d, column %d: "
-                     "%s); what could be read is used\n",
-                     path.c_str(), report.errorCode, report.errorLine, report.errorColumn,
-                     report.errorText.c_str());
+                     localText("kovtool: %s is not an elevation mesh project file: %s\n",
+                               "kovtool: %s は標高メッシュプロジェクトファイルと識別できません: "
+                               "%s\n"),
+                     path.c_str(), problemReason(report.problem, report.problemText).c_str());
+    // Every layer that failed says why, also when none could be read.
+    if (report.damaged) reportDamage(path, report);
     for (const auto& p : report.missing)
-        std::fprintf(stderr, "kovtool: %s: layer of the project not found\n", p.c_str());
+        std::fprintf(stderr,
+                     localText("kovtool: %s: layer of the project not found\n",
+                               "kovtool: %s: プロジェクトのレイヤーが見つかりません\n"),
+                     p.c_str());
     for (const auto& layer : report.unreadable)
-        std::fprintf(stderr, "kovtool: %s: layer of the project cannot be read as a %s: %s\n",
-                     layer.path.c_str(), layerKindName(layer.kind), layer.reason.c_str());
+        reportUnreadable(layer, true);
     for (const auto& p : report.duplicates)
-        std::fprintf(stderr, "kovtool: %s: layer of the project skipped, already loaded\n",
+        std::fprintf(stderr,
+                     localText("kovtool: %s: layer of the project skipped, already loaded\n",
+                               "kovtool: %s: 読み込み済みのため、プロジェクトのレイヤーを飛ば"
+                               "します\n"),
                      p.c_str());
     for (const auto& p : project.budgetRefusals())
         reportOverBudget(p, project);
@@ -86,21 +129,55 @@ bool loadProjectPath(const std::string& path, const DemSettings& dem, HMeshProje
     return loaded;
 }
 
-// Prints the loaders' progress texts on stderr, each over the last.
+// The loaders' progress as GDAL's command-line tools show theirs: "0...10...20...", a dot for
+// every 2.5 %, and "100 - done." at the end. The first total reported after Begin is the
+// outer count (the files of a load); positions of another total (a reader's own) move within
+// the current outer step. The line only grows: a position behind the shown one is ignored.
 class TerminalProgress : public HxProgress {
 public:
-    void SetText(const std::string& text) override {
-        std::fprintf(stderr, "\r\033[K%s", text.c_str());
-        shown_ = true;
+    int Begin() override {
+        outerTotal_ = 0;
+        return 0;
+    }
+    int SetPos(long long current, long long total) override {
+        if (total <= 0) return 0;
+        if (outerTotal_ == 0) outerTotal_ = total;
+        double fraction = 0.0;
+        if (total == outerTotal_) {
+            outer_ = current;
+            fraction = static_cast<double>(current) / total;
+        } else {
+            fraction = (outer_ + static_cast<double>(current) / total) / outerTotal_;
+        }
+        showUpTo(static_cast<int>(std::clamp(fraction, 0.0, 1.0) * kSteps));
+        return 0;
     }
     void End() override {
-        if (shown_) std::fputs("\r\033[K", stderr);
-        shown_ = false;
+        if (shown_ < 0) return;
+        showUpTo(kSteps);
+        std::fputs(localText(" - done.\n", " - 完了\n"), stderr);
+        shown_ = -1;
+        outerTotal_ = 0;
     }
     ~TerminalProgress() override { TerminalProgress::End(); }
 
 private:
-    bool shown_ = false;
+    static constexpr int kSteps = 40;  // 2.5 % each; every fourth a number of tens
+
+    void showUpTo(int step) {
+        while (shown_ < step) {
+            ++shown_;
+            if (shown_ % 4 == 0)
+                std::fprintf(stderr, "%d", shown_ / 4 * 10);
+            else
+                std::fputc('.', stderr);
+        }
+        std::fflush(stderr);
+    }
+
+    int shown_ = -1;  // the last step written, -1 before the first
+    long long outerTotal_ = 0;
+    long long outer_ = 0;
 };
 
 }  // namespace
@@ -118,7 +195,11 @@ bool loadDataPaths(const DataArguments& data, HMeshProject& project,
         return loadProjectPath(paths[0], data.dem, project, progress.get(), projectReport);
     for (const auto& p : paths)
         if (isProjectFilePath(p)) {
-            std::fprintf(stderr, "kovtool: %s: a project file must be the only path\n", p.c_str());
+            std::fprintf(stderr,
+                         localText("kovtool: %s: a project file must be the only path\n",
+                                   "kovtool: %s: プロジェクトファイルはほかのパスと一緒に指定で"
+                                   "きません\n"),
+                         p.c_str());
             return false;
         }
     LoadReport report;
@@ -128,21 +209,32 @@ bool loadDataPaths(const DataArguments& data, HMeshProject& project,
     options.dem = data.dem;
     const int added = loadLayerPaths(paths, project, report, options);
     progress->End();
-    for (const auto& p : report.missing)
-        std::fprintf(stderr, "kovtool: %s: no such file or folder\n", p.c_str());
-    for (const auto& layer : report.unreadable)
-        std::fprintf(stderr, "kovtool: %s: cannot be read as a %s: %s\n", layer.path.c_str(),
-                     layerKindName(layer.kind), layer.reason.c_str());
-    for (const auto& p : report.overBudget)
-        reportOverBudget(p, project);
-    for (const auto& p : report.duplicates)
-        std::fprintf(stderr, "kovtool: %s: skipped, the same layer is already loaded\n", p.c_str());
+    reportLoadProblems(report, project);
     if (!report.ok()) return false;
     if (added == 0) {
-        std::fprintf(stderr, "kovtool: no layer found in the given paths\n");
+        std::fprintf(stderr, "%s",
+                     localText("kovtool: no layer found in the given paths\n",
+                               "kovtool: 指定したパスにレイヤーがありません\n"));
         return false;
     }
     return true;
+}
+
+void reportLoadProblems(const LoadReport& report, const HMeshProject& project) {
+    for (const auto& p : report.missing)
+        std::fprintf(stderr,
+                     localText("kovtool: %s: no such file or folder\n",
+                               "kovtool: %s: ファイルまたはフォルダーがありません\n"),
+                     p.c_str());
+    for (const auto& layer : report.unreadable)
+        reportUnreadable(layer, false);
+    for (const auto& p : report.overBudget)
+        reportOverBudget(p, project);
+    for (const auto& p : report.duplicates)
+        std::fprintf(stderr,
+                     localText("kovtool: %s: skipped, the same layer is already loaded\n",
+                               "kovtool: %s: 同じレイヤーを読み込み済みのため飛ばします\n"),
+                     p.c_str());
 }
 
 const char* pointOrderHelp() {
@@ -332,12 +424,17 @@ void reportBadPairLine(const char* command, long long lineNumber, std::string_vi
     while (!text.empty() && text.back() == '\r')
         text.pop_back();
     if (text.size() > 80) text = text.substr(0, 77) + "...";
-    std::fprintf(stderr, "kovtool %s: line %lld: expected \"E N\", got '%s'\n", command, lineNumber,
-                 text.c_str());
+    std::fprintf(stderr,
+                 localText("kovtool %s: line %lld: expected \"E N\", got '%s'\n",
+                           "kovtool %s: %lld 行目: \"E N\" ではありません: '%s'\n"),
+                 command, lineNumber, text.c_str());
 }
 
 void reportUnreadableStdin(const char* command) {
-    std::fprintf(stderr, "kovtool %s: cannot read stdin: %s\n", command, std::strerror(errno));
+    std::fprintf(stderr,
+                 localText("kovtool %s: cannot read stdin: %s\n",
+                           "kovtool %s: 標準入力を読み取れません: %s\n"),
+                 command, std::strerror(errno));
 }
 
 std::optional<MapRect> fittedViewRect(const char* command, const HMeshProject& project,
@@ -355,8 +452,10 @@ std::optional<MapRect> fittedViewRect(const char* command, const HMeshProject& p
           std::isfinite(shown.ymax) && std::isfinite(shown.xmax - shown.xmin) &&
           std::isfinite(shown.ymax - shown.ymin))) {
         std::fprintf(stderr,
-                     "kovtool %s: nothing to draw: the extent is not finite (x %g .. %g, "
-                     "y %g .. %g)\n",
+                     localText("kovtool %s: nothing to draw: the extent is not finite (E %g .. %g, "
+                               "N %g .. %g)\n",
+                               "kovtool %s: 描画できません: 範囲が有限ではありません（E %g .. %g、"
+                               "N %g .. %g）\n"),
                      command, wanted.xmin, wanted.xmax, wanted.ymin, wanted.ymax);
         return std::nullopt;
     }
@@ -366,7 +465,10 @@ std::optional<MapRect> fittedViewRect(const char* command, const HMeshProject& p
 bool loadMeshes(const char* command, const DataArguments& data, HMeshProject& project) {
     if (!loadDataPaths(data, project)) return false;
     if (project.meshCount() > 0) return true;
-    std::fprintf(stderr, "kovtool %s: the given paths hold no elevation mesh\n", command);
+    std::fprintf(stderr,
+                 localText("kovtool %s: the given paths hold no elevation mesh\n",
+                           "kovtool %s: 指定したパスに標高メッシュがありません\n"),
+                 command);
     return false;
 }
 
@@ -388,9 +490,26 @@ bool writeOutputFile(const char* command, const std::string& path, const QByteAr
     if (!bytes.isEmpty() &&
         replaceFileAtomically(path, std::string_view(bytes.constData(), bytes.size()), &reason))
         return true;
-    std::fprintf(stderr, "kovtool %s: %s cannot be written: %s\n", command, path.c_str(),
-                 reason.c_str());
+    reportUnwritable(command, path, reason);
     return false;
+}
+
+const char* pictureNotEncoded() {
+    return localText("the picture cannot be encoded", "画像を符号化できません");
+}
+
+void reportWriterFailure(const char* command, const std::string& path, const std::string& reason) {
+    if (!japaneseMessages())
+        std::fprintf(stderr, "kovtool %s: %s\n", command, reason.c_str());
+    else
+        reportUnwritable(command, path, reason);
+}
+
+void reportUnwritable(const char* command, const std::string& path, const std::string& reason) {
+    std::fprintf(stderr,
+                 localText("kovtool %s: %s cannot be written: %s\n",
+                           "kovtool %s: %s に書き込めません: %s\n"),
+                 command, path.c_str(), reason.c_str());
 }
 
 const char* cellKindName(CellKind kind) {

@@ -24,6 +24,7 @@ class QTemporaryDir;
 
 namespace kov {
 class HxProgress;
+struct LoadReport;
 struct ProjectLoadReport;
 }  // namespace kov
 
@@ -35,13 +36,16 @@ namespace kov::cli {
 // A single project file (".kovv5", ".kovv") is opened as a project instead: its layers that
 // were not found or could not be read, and damage to the file, are warnings on stderr (the
 // project opens with what could be read) and are listed in *projectReport (when given).
-// Progress (the file being read) is shown on stderr when it is a terminal, unless quiet.
+// Progress (a percentage) is shown on stderr when it is a terminal, unless quiet.
 struct DataArguments;
 bool loadDataPaths(const DataArguments& data, HMeshProject& project,
                    ProjectLoadReport* projectReport = nullptr);
 // loadDataPaths, then a message when the paths hold no elevation mesh: false in both cases. The
 // start of every command that works on the meshes.
 bool loadMeshes(const char* command, const DataArguments& data, HMeshProject& project);
+// Says on stderr, in the reader's language, which paths were not found, could not be read or
+// were skipped.
+void reportLoadProblems(const LoadReport& report, const HMeshProject& project);
 // True when paths name exactly one project file.
 bool isProjectArgument(const std::vector<std::string>& paths);
 
@@ -55,8 +59,8 @@ struct DataArguments {
     bool quiet = false;  // -q: no progress on the terminal
 };
 
-// The loaders' progress for a command: the texts on stderr when it is a terminal and the
-// command is not quiet (never in pipes), else nothing.
+// The loaders' progress for a command: a percentage on stderr ("0...10...20... - done.") when
+// it is a terminal and the command is not quiet (never in pipes), else nothing.
 std::unique_ptr<HxProgress> commandProgress(bool quiet);
 // Reads a command line of data paths, "--dsm-cell M", "--zone Z", "--cell M", "-q" and the
 // command's own options, or shows its help. The exit status when the command ends here: 0 after
@@ -186,11 +190,20 @@ private:
     std::unique_ptr<QGuiApplication> application_;
 };
 
+// Why an encoder gave no bytes for a picture, in the reader's language.
+const char* pictureNotEncoded();
+
 // Writes the bytes beside the target and renames them over it, so that a failure leaves the
 // previous file as it was; "-" writes them to standard output. An empty buffer is a failure for
 // `emptyReason`. False after a message.
 bool writeOutputFile(const char* command, const std::string& path, const QByteArray& bytes,
                      const char* emptyReason);
+
+// Says on stderr why the output at path could not be written: the writer's reason as it is,
+// under a Japanese locale after a sentence that says so.
+void reportWriterFailure(const char* command, const std::string& path, const std::string& reason);
+// Says on stderr that the file at path cannot be written, and why.
+void reportUnwritable(const char* command, const std::string& path, const std::string& reason);
 
 // What a point holds, as kovtool prints it: "ground", "water", "nodata" (a mesh without a
 // value) or "none" (no mesh).

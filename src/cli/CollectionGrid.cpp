@@ -42,8 +42,10 @@ bool sampleRequestedGrid(const char* command, HMeshProject& project, const GridR
     const MapRect rect = request.hasRect ? request.rect : extent;
     if (!overlaps(rect, extent)) {
         std::fprintf(stderr,
-                     "kovtool %s: the rectangle x %.3f .. %.3f, y %.3f .. %.3f lies outside the "
-                     "data (x %.3f .. %.3f, y %.3f .. %.3f)\n",
+                     localText("kovtool %s: the rectangle E %.3f .. %.3f, N %.3f .. %.3f lies "
+                               "outside the data (E %.3f .. %.3f, N %.3f .. %.3f)\n",
+                               "kovtool %s: 矩形 E %.3f .. %.3f、N %.3f .. %.3f はデータ（E "
+                               "%.3f .. %.3f、N %.3f .. %.3f）の外にあります\n"),
                      command, rect.xmin, rect.xmax, rect.ymin, rect.ymax, extent.xmin, extent.xmax,
                      extent.ymin, extent.ymax);
         return false;
@@ -52,9 +54,14 @@ bool sampleRequestedGrid(const char* command, HMeshProject& project, const GridR
     const RasterPlacement placement = collectionPlacement(project, rect, cell);
     std::string error;
     if (placement.cols == 0 || !sampleCollection(project, placement, out, &error, kMaxGridCells)) {
-        std::fprintf(stderr, "kovtool %s: %s%s\n", command,
-                     placement.cols == 0 ? "the grid has no cells" : error.c_str(),
-                     placement.cols == 0 ? "" : " (choose a larger --cell or a smaller --rect)");
+        std::fprintf(
+            stderr, "kovtool %s: %s%s\n", command,
+            placement.cols == 0 ? localText("the grid has no cells", "格子にセルがありません")
+                                : error.c_str(),
+            placement.cols == 0 ? ""
+                                : localText(" (choose a larger --cell or a smaller --rect)",
+                                            "（--cell を大きくするか --rect を小さくして"
+                                            "ください）"));
         return false;
     }
     return true;

@@ -66,27 +66,26 @@ int runCompose(const Arguments& args) {
     options.fitColourMap = &fitColourMap;
     loadLayerPaths(data.paths, project, report, options);
     progress->End();
-    for (const auto& p : report.missing)
-        std::fprintf(stderr, "kovtool compose: %s: no such file or folder\n", p.c_str());
-    for (const auto& layer : report.unreadable)
-        std::fprintf(stderr, "kovtool compose: %s: cannot be read: %s\n", layer.path.c_str(),
-                     layer.reason.c_str());
-    for (const auto& p : report.duplicates)
-        std::fprintf(stderr, "kovtool compose: %s: skipped, already loaded\n", p.c_str());
+    reportLoadProblems(report, project);
     if (!report.ok()) return 1;
     if (project.meshCount() == 0) {
-        std::fprintf(stderr, "kovtool compose: the given paths hold no elevation mesh\n");
+        std::fprintf(stderr, "%s",
+                     localText("kovtool compose: the given paths hold no elevation mesh\n",
+                               "kovtool compose: 指定したパスに標高メッシュがありません\n"));
         return 1;
     }
     if (title) project.projectTitle = *title;
     std::string cause;
     if (!SaveProjectFile(project, output, &cause)) {
-        std::fprintf(stderr, "kovtool compose: %s への保存に失敗しました: %s\n", output.c_str(),
-                     cause.c_str());
+        std::fprintf(stderr,
+                     localText("kovtool compose: %s cannot be saved: %s\n",
+                               "kovtool compose: %s への保存に失敗しました: %s\n"),
+                     output.c_str(), cause.c_str());
         return 1;
     }
-    std::printf("%s: %d meshes, %d images, %d shapefiles\n", output.c_str(), project.meshCount(),
-                project.imageCount(), project.shapeCount());
+    std::printf(localText("%s: %d meshes, %d images, %d shapefiles\n",
+                          "%s: メッシュ %d、画像 %d、シェープファイル %d\n"),
+                output.c_str(), project.meshCount(), project.imageCount(), project.shapeCount());
     return 0;
 }
 

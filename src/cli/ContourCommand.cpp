@@ -78,7 +78,7 @@ int runContour(const Arguments& args) {
     raster = {};  // the cells are no longer needed while the file is written
     const OutputFile file(output);
     if (!writeVectorFile({contourLayer(lines)}, epsg, file.path(), &error)) {
-        std::fprintf(stderr, "kovtool contour: %s\n", error.c_str());
+        reportWriterFailure("contour", output.path, error);
         return 1;
     }
     return file.deliver("contour") ? 0 : 1;

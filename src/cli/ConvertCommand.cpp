@@ -22,6 +22,7 @@ bool isUsableFolder(const std::string& folder) {
 }
 
 std::string tilesText(int count) {
+    if (japaneseMessages()) return "タイル " + std::to_string(count) + " 枚";
     return std::to_string(count) + (count == 1 ? " tile" : " tiles");
 }
 
@@ -48,7 +49,10 @@ int runConvert(const Arguments& args) {
     }
     if (!checkOutputArgument("convert", {output})) return 2;
     if (!isUsableFolder(output)) {
-        std::fprintf(stderr, "kovtool convert: %s: exists and is not a folder\n", output.c_str());
+        std::fprintf(stderr,
+                     localText("kovtool convert: %s: exists and is not a folder\n",
+                               "kovtool convert: %s: フォルダーではないものがすでにあります\n"),
+                     output.c_str());
         return 1;
     }
     HMeshProject project;
@@ -59,18 +63,28 @@ int runConvert(const Arguments& args) {
     const bool complete = convertToTiles(project, output, report, progress.get());
     progress->End();
     if (!complete) {
-        std::fprintf(stderr, "kovtool convert: %s\n", report.error.c_str());
+        std::fprintf(
+            stderr, localText("kovtool convert: %s\n", "kovtool convert: 変換に失敗しました: %s\n"),
+            report.error.c_str());
         if (report.written == 0)
-            std::fprintf(stderr, "kovtool convert: no tile was written\n");
+            std::fprintf(stderr, "%s",
+                         localText("kovtool convert: no tile was written\n",
+                                   "kovtool convert: タイルを一枚も書き込んでいません\n"));
         else
             std::fprintf(stderr,
-                         "kovtool convert: the conversion is incomplete: %s written to %s\n",
+                         localText("kovtool convert: the conversion is incomplete: %s written to "
+                                   "%s\n",
+                                   "kovtool convert: 変換は途中までです: %s を %s に書き込み"
+                                   "ました\n"),
                          tilesText(report.written).c_str(), output.c_str());
         return 1;
     }
     if (report.written == 0) {
-        std::fprintf(stderr,
-                     "kovtool convert: the data holds no ground or water: no tile written\n");
+        std::fprintf(stderr, "%s",
+                     localText("kovtool convert: the data holds no ground or water: no tile "
+                               "written\n",
+                               "kovtool convert: データに地表も水面もないため、タイルを書き込み"
+                               "ません\n"));
         return 1;
     }
     std::printf("%s: %s (Data/*.kov, Header/*.csv)\n", output.c_str(),

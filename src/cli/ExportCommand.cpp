@@ -6,6 +6,7 @@
 #include "cli/CollectionGrid.h"
 #include "cli/Commands.h"
 #include "cli/Messages.h"
+#include "core/base/HxProgress.h"
 #include "core/data/gis/GisRaster.h"
 
 namespace kov::cli {
@@ -54,8 +55,11 @@ int runExport(const Arguments& args) {
     ElevationRaster raster;
     if (!sampleRequestedGrid("export", project, request, data, raster)) return 1;
     std::string error;
-    if (!writeElevationRaster(raster, output, *format, &error)) {
-        std::fprintf(stderr, "kovtool export: %s\n", error.c_str());
+    const std::unique_ptr<HxProgress> progress = commandProgress(data.quiet);
+    const bool written = writeElevationRaster(raster, output, *format, &error, {}, progress.get());
+    progress->End();
+    if (!written) {
+        reportWriterFailure("export", output, error);
         return 1;
     }
     return 0;

@@ -203,52 +203,66 @@ std::string jsonOf(const FloodOutcome& r, const FloodWater& water, bool fromStar
     const auto counts = r.image.cells->histogram();
     const std::vector<int64_t> cells(counts.begin(), counts.begin() + r.ranks.levels.size());
     const double cellArea = r.cellWidth * r.cellHeight;
-    std::string s = "{\"grid\": [" + std::to_string(r.image.width) + ", " +
-                    std::to_string(r.image.height) + "], \"cellSize\": [" +
-                    jsonNumber(r.cellWidth) + ", " + jsonNumber(r.cellHeight) + "]";
-    s += ", \"start\": " + (fromStart ? "[" + std::to_string(r.image.startI) + ", " +
-                                            std::to_string(r.image.startJ) + "]"
-                                      : std::string("null"));
-    s += ", \"filled\": " + (fromStart ? std::to_string(r.image.filled) : std::string("null"));
-    s += ", \"lowest\": " + jsonNumber(r.layer->flood->lowest);
-    s += ", \"highest\": " + jsonNumber(r.layer->flood->highest);
-    s +=
-        ", \"volume\": " + jsonNumber(water.volume) + ", \"deepest\": " + jsonNumber(water.deepest);
-    s += ", \"ranks\": [";
+    std::string s = "{\"grid\":[" + std::to_string(r.image.width) + "," +
+                    std::to_string(r.image.height) + "],\"cellSize\":[" + jsonNumber(r.cellWidth) +
+                    "," + jsonNumber(r.cellHeight) + "]";
+    s += ",\"start\":" + (fromStart ? "[" + std::to_string(r.image.startI) + "," +
+                                          std::to_string(r.image.startJ) + "]"
+                                    : std::string("null"));
+    s += ",\"filled\":" + (fromStart ? std::to_string(r.image.filled) : std::string("null"));
+    s += ",\"lowest\":" + jsonNumber(r.layer->flood->lowest);
+    s += ",\"highest\":" + jsonNumber(r.layer->flood->highest);
+    s += ",\"volume\":" + jsonNumber(water.volume) + ",\"deepest\":" + jsonNumber(water.deepest);
+    s += ",\"ranks\":[";
     for (size_t k = 0; k < cells.size(); ++k) {
-        if (k) s += ", ";
-        s += "{\"height\": " + jsonNumber(r.ranks.heights[k]) +
-             ", \"cells\": " + std::to_string(cells[k]) +
-             ", \"area\": " + jsonNumber(static_cast<double>(cells[k]) * cellArea) +
-             ", \"volume\": " + jsonNumber(water.rankVolumes[k]) + "}";
+        if (k) s += ",";
+        s += "{\"height\":" + jsonNumber(r.ranks.heights[k]) +
+             ",\"cells\":" + std::to_string(cells[k]) +
+             ",\"area\":" + jsonNumber(static_cast<double>(cells[k]) * cellArea) +
+             ",\"volume\":" + jsonNumber(water.rankVolumes[k]) + "}";
     }
-    s += "], \"unranked\": " + std::to_string(fromStart ? r.image.unranked : 0) + "}\n";
+    s += "],\"unranked\":" + std::to_string(fromStart ? r.image.unranked : 0) + "}\n";
     return s;
 }
 
 void reportRefusal(const FloodRefusal& refusal, const FloodOptions& o) {
     switch (refusal.cause) {
         case FloodFailure::Outside:
-            std::fprintf(stderr, "kovtool flood: the start point %g,%g lies outside the data\n",
+            std::fprintf(stderr,
+                         localText("kovtool flood: the start point E,N %g,%g lies outside the "
+                                   "data\n",
+                                   "kovtool flood: 開始点 E,N %g,%g はデータの外にあります\n"),
                          o.start.x, o.start.y);
             return;
         case FloodFailure::NothingFilled:
             std::fprintf(stderr,
-                         "kovtool flood: nothing is flooded from %g,%g: no ground at or below "
-                         "%g m is reached\n",
+                         localText("kovtool flood: nothing is flooded from E,N %g,%g: no ground "
+                                   "at or below %g m is reached\n",
+                                   "kovtool flood: E,N %g,%g からは何も浸水しません: %g m 以下の"
+                                   "地表に届きません\n"),
                          o.start.x, o.start.y, o.level);
             return;
         case FloodFailure::NothingRanked:
-            std::fprintf(stderr, "kovtool flood: no %s falls into a rank\n",
-                         o.hasStart ? "flooded cell" : "cell");
+            std::fprintf(stderr, "%s",
+                         o.hasStart
+                             ? localText("kovtool flood: no flooded cell falls into a rank\n",
+                                         "kovtool flood: どのランクに入る浸水セルもありま"
+                                         "せん\n")
+                             : localText("kovtool flood: no cell falls into a rank\n",
+                                         "kovtool flood: どのランクに入るセルもありま"
+                                         "せん\n"));
             return;
         case FloodFailure::None:
             break;
         default:
-            std::fprintf(stderr, "kovtool flood: %s\n", refusalText(refusal).c_str());
+            std::fprintf(
+                stderr, "kovtool flood: %s\n",
+                (japaneseMessages() ? refusalTextJapanese(refusal) : refusalText(refusal)).c_str());
             return;
     }
-    std::fprintf(stderr, "kovtool flood: the rank image cannot be made\n");
+    std::fprintf(stderr, "%s",
+                 localText("kovtool flood: the rank image cannot be made\n",
+                           "kovtool flood: ランク画像を作れません\n"));
 }
 
 // The EPSG code the georeferenced outputs state; meshes stating different datums are warned of.
@@ -257,14 +271,12 @@ int epsgOf(const HMeshProject& project) {
     const int epsg = collectionEpsg(project, &mixed);
     if (mixed)
         std::fprintf(stderr,
-                     "kovtool flood: warning: the meshes state different datums; the outputs "
-                     "state EPSG:%d, that of the finest mesh\n",
+                     localText("kovtool flood: warning: the meshes state different datums; the "
+                               "outputs state EPSG:%d, that of the finest mesh\n",
+                               "kovtool flood: 警告: メッシュの測地系が異なります。出力には最も"
+                               "細かいメッシュの EPSG:%d を記します\n"),
                      epsg);
     return epsg;
-}
-
-void reportWriteFailure(const std::string& path, const std::string& why) {
-    std::fprintf(stderr, "kovtool flood: %s cannot be written: %s\n", path.c_str(), why.c_str());
 }
 
 }  // namespace
@@ -341,14 +353,14 @@ int runFlood(const Arguments& args) {
     const int epsg = tiff || vector || !o.depthRaster.empty() ? epsgOf(project) : 0;
     if (!o.depthRaster.empty() &&
         !writeFloodDepths(project, *result, water, epsg, o.depthRaster, &why)) {
-        reportWriteFailure(o.depthRaster, why);
+        reportUnwritable("flood", o.depthRaster, why);
         return 1;
     }
 
     if (vector) {
         const OutputFile file(o.output);
         if (!writeFloodPolygons(*result->layer, &water.rankVolumes, epsg, file.path(), &why)) {
-            reportWriteFailure(o.output.path, why);
+            reportUnwritable("flood", o.output.path, why);
             return 1;
         }
         if (!file.deliver("flood")) return 1;
@@ -357,12 +369,14 @@ int runFlood(const Arguments& args) {
         const MapRect grid{layer.xmin, layer.ymin, layer.xmax, layer.ymax};
         std::string why;
         if (!writePaletteGeoTiff(rankRaster(result->image, grid, epsg), o.output.path, &why)) {
-            reportWriteFailure(o.output.path, why);
+            reportUnwritable("flood", o.output.path, why);
             return 1;
         }
     } else if (png) {
         if (!addFloodLayer(project, result->layer)) {
-            std::fprintf(stderr, "kovtool flood: the result layer does not fit in memory\n");
+            std::fprintf(stderr, "%s",
+                         localText("kovtool flood: the result layer does not fit in memory\n",
+                                   "kovtool flood: 結果のレイヤーがメモリーに収まりません\n"));
             return 1;
         }
         if (project.imageVisible == 0) project.imageVisible = 1;
@@ -378,8 +392,7 @@ int runFlood(const Arguments& args) {
         QBuffer buffer(&bytes);
         buffer.open(QIODevice::WriteOnly);
         if (page.isNull() || !page.save(&buffer, "PNG", kPngFastCompression)) bytes.clear();
-        if (!writeOutputFile("flood", o.output.path, bytes, "the picture cannot be encoded"))
-            return 1;
+        if (!writeOutputFile("flood", o.output.path, bytes, pictureNotEncoded())) return 1;
     }
     std::fwrite(json.data(), 1, json.size(), stdout);
     return 0;

@@ -109,16 +109,20 @@ private:
     bool dms_;
 };
 
+int reportUnwritableOutput() {
+    std::fprintf(
+        stderr, "%s",
+        localText("kovtool geo: cannot write the output\n", "kovtool geo: 出力を書き込めません\n"));
+    return 1;
+}
+
 // Converts every "E N" line of stdin. Returns the exit code.
 int streamStdin(const Converter& converter, Output& out) {
     const bool complete = forEachStdinPair("geo", [&](double east, double north) {
         converter.convert(east, north, out);
         return !out.failed();
     });
-    if (!out.flush()) {
-        std::fprintf(stderr, "kovtool geo: cannot write the output\n");
-        return 1;
-    }
+    if (!out.flush()) return reportUnwritableOutput();
     return complete ? 0 : 1;
 }
 
@@ -168,11 +172,7 @@ int runGeo(const Arguments& args) {
     Output out;
     if (point.size() == 2) {
         converter.convert(point[0], point[1], out);
-        if (!out.flush()) {
-            std::fprintf(stderr, "kovtool geo: cannot write the output\n");
-            return 1;
-        }
-        return 0;
+        return out.flush() ? 0 : reportUnwritableOutput();
     }
     return streamStdin(converter, out);
 }

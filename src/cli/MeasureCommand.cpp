@@ -13,6 +13,7 @@
 #include "cli/Commands.h"
 #include "cli/LineArgument.h"
 #include "cli/Messages.h"
+#include "core/base/NumberFormat.h"
 #include "core/data/HMeshProject.h"
 #include "core/data/gis/GisVector.h"
 #include "core/measure/MeasureExport.h"
@@ -61,14 +62,44 @@ std::optional<double> elevationAt(const HMeshProject& project, const FPoint& poi
     return z;
 }
 
-std::string utf8(const QString& text) {
-    return text.toStdString();
+// "[E,N,Z]" with null for a point without elevation.
+std::string jsonPoint(const FPoint& point, const std::optional<double>& z) {
+    return "[" + jsonNumber(point.x) + "," + jsonNumber(point.y) + "," +
+           (z ? jsonNumber(*z) : std::string("null")) + "]";
 }
 
-// "[e, n, z]" with null for a point without elevation.
-std::string jsonPoint(const FPoint& point, const std::optional<double>& z) {
-    return "[" + jsonNumber(point.x) + ", " + jsonNumber(point.y) + ", " +
-           (z ? jsonNumber(*z) : std::string("null")) + "]";
+// The rows of the result window: under a Japanese locale as the window's tip writes them, else
+// with English headings and the same numbers. The segment from the first vertex on, the total
+// length and the area from two vertices on.
+std::string resultRows(const Measures& measures, size_t vertexCount) {
+    if (japaneseMessages()) {
+        std::string out =
+            (QStringLiteral("区間距離: ") + lengthText(measures.segment)).toStdString();
+        if (vertexCount < 2) return out + "\n";
+        return out + "\n" +
+               (QStringLiteral("延長距離: ") + lengthText(measures.total)).toStdString() + "\n" +
+               (QStringLiteral("面　　積: ") + areaText(measures.area)).toStdString() + "\n";
+    }
+    char text[256];
+    std::snprintf(text, sizeof text, "segment: %8s (m)\n",
+                  formatGrouped(measures.segment, 1).c_str());
+    std::string out = text;
+    if (vertexCount < 2) return out;
+    std::snprintf(text, sizeof text, "total:   %8s (m)\narea:    %8s (m2)\n",
+                  formatGrouped(measures.total, 1).c_str(),
+                  formatGrouped(measures.area, 1).c_str());
+    return out + text;
+}
+
+// A slope line as the window copies it, but with its points as "E easting N northing" (the
+// window writes them northing first, unlabelled, as its "X Y").
+std::string slopeRow(const FPoint& from, const FPoint& to, double length, const Slope& slope) {
+    char text[400];
+    std::snprintf(text, sizeof text,
+                  "E %.1f N %.1f (%.3f m) - E %.1f N %.1f (%.3f m)  %.3f (m)  %.3f (Deg)  %.3f "
+                  "(%%)\n",
+                  from.x, from.y, from.z, to.x, to.y, to.z, length, slope.degrees, slope.percent);
+    return text;
 }
 
 }  // namespace
@@ -115,8 +146,7 @@ int runMeasure(const Arguments& args) {
         const OutputFile file(output);
         std::string error;
         if (!exportMeasuredLine(project, line, file.path(), &error)) {
-            std::fprintf(stderr, "kovtool measure: %s cannot be written: %s\n", output.path.c_str(),
-                         error.c_str());
+            reportUnwritable("measure", output.path, error);
             return 1;
         }
         if (!file.deliver("measure")) return 1;
@@ -125,17 +155,17 @@ int runMeasure(const Arguments& args) {
 
     std::string out;
     if (parsed.json) {
-        out += "{\"segment\": " + jsonNumber(measures.segment) +
-               ", \"total\": " + jsonNumber(measures.total) +
-               ", \"area\": " + jsonNumber(measures.area) + ", \"segments\": [";
+        out += "{\"segment\":" + jsonNumber(measures.segment) +
+               ",\"total\":" + jsonNumber(measures.total) +
+               ",\"area\":" + jsonNumber(measures.area) + ",\"segments\":[";
         for (size_t i = 0; i + 1 < line.size(); ++i) {
-            if (i > 0) out += ", ";
-            out += "{\"from\": " + jsonPoint(line[i], elevations[i]) +
-                   ", \"to\": " + jsonPoint(line[i + 1], elevations[i + 1]) +
-                   ", \"length\": " + jsonNumber(polylineLength({line[i], line[i + 1]}));
+            if (i > 0) out += ",";
+            out += "{\"from\":" + jsonPoint(line[i], elevations[i]) +
+                   ",\"to\":" + jsonPoint(line[i + 1], elevations[i + 1]) +
+                   ",\"length\":" + jsonNumber(polylineLength({line[i], line[i + 1]}));
             if (const auto slope = segmentSlope(project, {line[i]}, line[i + 1]))
-                out += ", \"slopeDegrees\": " + jsonNumber(slope->degrees) +
-                       ", \"slopePercent\": " + jsonNumber(slope->percent);
+                out += ",\"slopeDegrees\":" + jsonNumber(slope->degrees) +
+                       ",\"slopePercent\":" + jsonNumber(slope->percent);
             out += "}";
         }
         out += "]}\n";
@@ -143,34 +173,28 @@ int runMeasure(const Arguments& args) {
         return 0;
     }
 
-    // The rows of the result window (as the tip writes them): the segment from the first
-    // vertex on, the total length and the area from two vertices on.
-    out += utf8(QStringLiteral("区間距離: ") + lengthText(measures.segment)) + "\n";
-    if (vertices.size() >= 2) {
-        out += utf8(QStringLiteral("延長距離: ") + lengthText(measures.total)) + "\n";
-        out += utf8(QStringLiteral("面　　積: ") + areaText(measures.area)) + "\n";
-    }
+    out += resultRows(measures, vertices.size());
     if (parsed.slope) {
         for (size_t i = 0; i + 1 < line.size(); ++i) {
             const auto slope = segmentSlope(project, {line[i]}, line[i + 1]);
             if (!slope) {
                 const bool noLength = polylineLength({line[i], line[i + 1]}) == 0.0;
                 std::fprintf(stderr,
-                             "kovtool measure: segment %zu (%s,%s to %s,%s): %s, no slope\n", i + 1,
-                             jsonNumber(line[i].x).c_str(), jsonNumber(line[i].y).c_str(),
+                             localText("kovtool measure: segment %zu (E,N %s,%s to %s,%s): %s, no "
+                                       "slope\n",
+                                       "kovtool measure: 区間 %zu（E,N %s,%s から %s,%s）: %s"
+                                       "ため、勾配はありません\n"),
+                             i + 1, jsonNumber(line[i].x).c_str(), jsonNumber(line[i].y).c_str(),
                              jsonNumber(line[i + 1].x).c_str(), jsonNumber(line[i + 1].y).c_str(),
-                             noLength ? "the segment has no length" : "an end has no elevation");
+                             noLength ? localText("the segment has no length", "長さがない")
+                                      : localText("an end has no elevation", "端に標高がない"));
                 continue;
             }
             FPoint from = line[i];
             FPoint to = line[i + 1];
             from.z = *elevations[i];
             to.z = *elevations[i + 1];
-            // The copied line ends with "\r\n"; on the terminal a line ends with "\n".
-            std::string report = utf8(slopeReport(from, to, polylineLength({from, to}), *slope));
-            while (!report.empty() && (report.back() == '\n' || report.back() == '\r'))
-                report.pop_back();
-            out += report + "\n";
+            out += slopeRow(from, to, polylineLength({from, to}), *slope);
         }
     }
     std::fwrite(out.data(), 1, out.size(), stdout);

@@ -10,8 +10,10 @@ namespace kov::cli {
 bool japaneseMessages();
 
 // The English or the Japanese text of one message, by japaneseMessages(). Both texts are given
-// where the message is written, so that each message has one home.
-inline const char* localText(const char* english, const char* japanese) {
+// where the message is written, so that each message has one home. Either may be a printf
+// format: the compiler checks both against the arguments.
+__attribute__((format_arg(1), format_arg(2))) inline const char* localText(const char* english,
+                                                                           const char* japanese) {
     return japaneseMessages() ? japanese : english;
 }
 

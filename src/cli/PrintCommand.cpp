@@ -190,7 +190,10 @@ int runPrint(const Arguments& args) {
 
     const QString printerName = QString::fromStdString(o.printer);
     if (!o.printer.empty() && !QPrinterInfo::availablePrinterNames().contains(printerName)) {
-        std::fprintf(stderr, "kovtool print: no printer named \"%s\"\n", o.printer.c_str());
+        std::fprintf(stderr,
+                     localText("kovtool print: no printer named \"%s\"\n",
+                               "kovtool print: \"%s\" という名前のプリンターはありません\n"),
+                     o.printer.c_str());
         return 1;
     }
 
@@ -211,8 +214,7 @@ int runPrint(const Arguments& args) {
     }
     if (scratch) {
         if (!scratch->isValid()) {
-            std::fprintf(stderr, "kovtool print: %s cannot be written: %s\n", output.c_str(),
-                         scratch->errorString().toUtf8().constData());
+            reportUnwritable("print", output, scratch->errorString().toStdString());
             return 1;
         }
         printer.setOutputFormat(QPrinter::PdfFormat);
@@ -234,30 +236,46 @@ int runPrint(const Arguments& args) {
     const std::optional<PaperLayout> onPaper =
         paperLayout(o.settings.mode, *view, o.settings.scale, area);
     if (onPaper && !onPaper->fits) {
-        std::fprintf(stderr, "kovtool print: %s (the map is %.1f x %.1f mm at 1/%g)%s\n",
-                     printLimitText(area, false).toUtf8().constData(), onPaper->width,
-                     onPaper->height, onPaper->scale,
-                     o.clip ? "; printed cut to the paper around its centre"
-                            : ": give a smaller scale, a larger paper, or --clip to print the "
-                              "part that fits");
+        const char* outcome =
+            o.clip ? localText("; printed cut to the paper around its centre",
+                               "。中心の周りを用紙に合わせて切り取って印刷します")
+                   : localText(
+                         ": give a smaller scale, a larger paper, or --clip to print the "
+                         "part that fits",
+                         "。縮尺を小さくするか、用紙を大きくするか、--clip で収まる部分を"
+                         "印刷してください");
+        std::fprintf(stderr,
+                     localText("kovtool print: the map (%.1f x %.1f mm at 1/%g) exceeds the "
+                               "largest printable size %.1f x %.1f mm%s\n",
+                               "kovtool print: 地図（1/%3$g で %1$.1f x %2$.1f mm）はデータ印刷"
+                               "可能最大サイズ %4$.1f x %5$.1f mm をオーバーしています%6$s\n"),
+                     onPaper->width, onPaper->height, onPaper->scale, area.width, area.height,
+                     outcome);
         if (!o.clip) return 1;
     }
     const std::optional<PagePlan> plan =
         planPage(o.settings, device, *view, floodRanks,
                  QString::fromStdString(project.projectTitle), QDateTime::currentDateTime());
     if (!plan) {
-        std::fprintf(stderr, "kovtool print: nothing to print (the map is smaller than a dot)\n");
+        std::fprintf(stderr, "%s",
+                     localText("kovtool print: nothing to print (the map is smaller than a dot)\n",
+                               "kovtool print: 印刷するものがありません（地図が1ドットより小さい"
+                               "）\n"));
         return 1;
     }
     if (!printPlannedPage(printer, project, *plan)) {
-        std::fprintf(stderr, "kovtool print: the printer refused the page\n");
+        std::fprintf(stderr, "%s",
+                     localText("kovtool print: the printer refused the page\n",
+                               "kovtool print: プリンターがページを受け付けませんでした\n"));
         return 1;
     }
     if (o.printer.empty()) {
         QFile file(printer.outputFileName());
         QByteArray bytes;
         if (file.open(QIODevice::ReadOnly)) bytes = withSearchableText(file.readAll());
-        if (!writeOutputFile("print", output, bytes, "the page cannot be read back")) return 1;
+        if (!writeOutputFile("print", output, bytes,
+                             localText("the page cannot be read back", "ページを読み戻せません")))
+            return 1;
     }
     return 0;
 }

@@ -220,8 +220,7 @@ int runProfile(const Arguments& args) {
         std::string error;
         if (exportProfile(o.line.points, *profile, collectionEpsg(project), file.path(), &error))
             return file.deliver("profile") ? 0 : 1;
-        std::fprintf(stderr, "kovtool profile: %s cannot be written: %s\n", o.output.path.c_str(),
-                     error.c_str());
+        reportUnwritable("profile", o.output.path, error);
         return 1;
     }
     QByteArray bytes;
@@ -231,7 +230,10 @@ int runProfile(const Arguments& args) {
     } else {
         bytes = pictureBytes(extension, *profile, o);
     }
-    return writeOutputFile("profile", o.output.path, bytes, "the picture cannot be drawn") ? 0 : 1;
+    return writeOutputFile("profile", o.output.path, bytes,
+                           localText("the picture cannot be drawn", "図を描けません"))
+               ? 0
+               : 1;
 }
 
 }  // namespace kov::cli

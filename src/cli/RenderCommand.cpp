@@ -138,8 +138,7 @@ bool writePicture(const std::string& output, bool tiff, QImage page,
     const int dotsPerMetre = static_cast<int>(std::lround(dpi / 0.0254));
     page.setDotsPerMeterX(dotsPerMetre);
     page.setDotsPerMeterY(dotsPerMetre);
-    if (!writeOutputFile("render", output, encodePng(page), "the picture cannot be encoded"))
-        return false;
+    if (!writeOutputFile("render", output, encodePng(page), pictureNotEncoded())) return false;
     if (output == "-") return true;  // the picture alone on standard output
     if (writeImageGeoreference(placement, output, &error)) return true;
     std::fprintf(stderr, "kovtool render: %s\n", error.c_str());
@@ -186,7 +185,10 @@ int runRender(const Arguments& args) {
     const QImage page = composePage(project, *shown, o.width, o.height, o.dpi, o.legend, style);
     if (page.isNull()) {
         std::fprintf(stderr,
-                     "kovtool render: nothing to draw: a page of %d x %d pixels cannot be made\n",
+                     localText("kovtool render: nothing to draw: a page of %d x %d pixels cannot "
+                               "be made\n",
+                               "kovtool render: 描画できません: %d x %d 画素のページを作れま"
+                               "せん\n"),
                      o.width, o.height);
         return 1;
     }
@@ -196,7 +198,7 @@ int runRender(const Arguments& args) {
                    ? 0
                    : 1;
     const QByteArray bytes = pdfBytes(page, o.dpi, QString::fromStdString(project.projectTitle));
-    return writeOutputFile("render", o.output.path, bytes, "the picture cannot be encoded") ? 0 : 1;
+    return writeOutputFile("render", o.output.path, bytes, pictureNotEncoded()) ? 0 : 1;
 }
 
 }  // namespace kov::cli

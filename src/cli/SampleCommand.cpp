@@ -54,7 +54,10 @@ int runSample(const Arguments& args) {
     std::string error;
     if (!sample::validateOptions(options, &error)) return refuseWithUsage(kSampleHelp, error);
     if (!sample::writeSampleDataSet(outDir, options, &error)) {
-        std::fprintf(stderr, "kovtool sample: %s\n", error.c_str());
+        std::fprintf(stderr,
+                     localText("kovtool sample: %s\n",
+                               "kovtool sample: サンプルデータを書き込めません: %s\n"),
+                     error.c_str());
         return 1;
     }
     return 0;

@@ -89,7 +89,10 @@ void printUsage(FILE* out) {
 // cut short is never reported as complete.
 int checkedOutput(int status) {
     if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return status;
-    std::fprintf(stderr, "kovtool: cannot write the output: %s\n", std::strerror(errno));
+    std::fprintf(stderr,
+                 kov::cli::localText("kovtool: cannot write the output: %s\n",
+                                     "kovtool: 出力を書き込めません: %s\n"),
+                 std::strerror(errno));
     return status != 0 ? status : 1;
 }
 
@@ -119,7 +122,10 @@ int main(int argc, char** argv) {
             return checkedOutput(c.run(args));
         } catch (const std::bad_alloc&) {
             std::fflush(stdout);
-            std::fprintf(stderr, "kovtool %s: out of memory\n", c.name);
+            std::fprintf(stderr,
+                         kov::cli::localText("kovtool %s: out of memory\n",
+                                             "kovtool %s: メモリーが足りません\n"),
+                         c.name);
             return 1;
         }
     }

@@ -133,6 +133,11 @@ TEST_F(KovtoolFloodTest, NonSquareCellsAndRunsThatAreRefused) {
         EXPECT_NE(lastError().find(reason), std::string::npos) << args;
         EXPECT_FALSE(std::filesystem::exists(dir.file("f.png"))) << args;
     }
+    // Under a Japanese locale in the window's words.
+    locale = "ja_JP.UTF-8";
+    onValley("flood", tooFar + " --json");
+    EXPECT_NE(lastError().find("（50040 × 50030 セル、上限 2^31 セル）"), std::string::npos)
+        << lastError();
 }
 
 TEST_F(KovtoolFloodTest, DepthsVolumeAndPolygonsReadBackThroughGdal) {

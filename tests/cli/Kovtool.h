@@ -11,11 +11,12 @@ namespace kov::test {
 
 class KovtoolRuns {
 public:
-    // Runs kovtool with the arguments, after the shell prefix; answers its standard output.
+    // Runs kovtool with the arguments, after the shell prefix, in the locale; answers its
+    // standard output.
     std::string kovtool(const std::string& args, int* exitCode, const std::string& prefix = {}) {
-        return runCommand(
-            prefix + "'" + KOVTOOL_PATH + "' " + args + " 2>'" + dir.file("stderr") + "'",
-            exitCode);
+        return runCommand(prefix + "LC_ALL=" + locale + " '" + KOVTOOL_PATH + "' " + args + " 2>'" +
+                              dir.file("stderr") + "'",
+                          exitCode);
     }
     int exitOf(const std::string& args) {
         int code = -1;
@@ -25,6 +26,7 @@ public:
     std::string lastError() const { return readFile(dir.file("stderr")); }
 
     TempDir dir;
+    std::string locale = "C.UTF-8";  // kovtool's messages in English
 };
 
 }  // namespace kov::test

@@ -34,27 +34,32 @@ protected:
 // East 100 m uphill, then back 50 m west and 10 m north downhill.
 constexpr char kTriangle[] = "--line 1002.5,2002.5 1102.5,2002.5 1052.5,2012.5";
 
-TEST_F(KovtoolMeasureTest, TextShowsTheWindowRowsAndCopiedSlopeLinesJsonTheNumbers) {
+TEST_F(KovtoolMeasureTest, TextShowsTheWindowRowsAndSlopeLinesJsonTheNumbers) {
     int code = -1;
     std::string out = measure("--line 1000,2000 1100,2000 1100,2100 1000,2100", &code);
-    EXPECT_EQ(out, "区間距離:    100.0 (m)\n延長距離:    300.0 (m)\n面　　積: 10,000.0 (㎡)\n");
+    EXPECT_EQ(out, "segment:    100.0 (m)\ntotal:      300.0 (m)\narea:    10,000.0 (m2)\n");
     out = measure("--line 1000,2000 1000,2000.94", &code);
-    EXPECT_EQ(out, "区間距離:      0.9 (m)\n") << "two points: the segment alone";
+    EXPECT_EQ(out, "segment:      0.9 (m)\n") << "two points: the segment alone";
+    locale = "ja_JP.UTF-8";  // the window's rows
+    out = measure("--line 1000,2000 1100,2000 1100,2100 1000,2100", &code);
+    EXPECT_EQ(out, "区間距離:    100.0 (m)\n延長距離:    300.0 (m)\n面　　積: 10,000.0 (㎡)\n");
+    locale = "C.UTF-8";
 
+    // The window's copied slope lines, their points named E and N.
     out = measure(std::string(kTriangle) + " --slope", &code);
     ASSERT_EQ(code, 0) << lastError();
     EXPECT_EQ(out,
-              "区間距離:     51.0 (m)\n延長距離:    151.0 (m)\n面　　積:    500.0 (㎡)\n"
-              "2002.5 1002.5 (100.000 m) - 2002.5 1102.5 (110.000 m)  100.000 (m)  5.711 (Deg)  "
-              "10.000 (%)\n"
-              "2002.5 1102.5 (110.000 m) - 2012.5 1052.5 (105.000 m)  50.990 (m)  -5.600 (Deg)  "
-              "-9.806 (%)\n");
+              "segment:     51.0 (m)\ntotal:      151.0 (m)\narea:       500.0 (m2)\n"
+              "E 1002.5 N 2002.5 (100.000 m) - E 1102.5 N 2002.5 (110.000 m)  100.000 (m)  "
+              "5.711 (Deg)  10.000 (%)\n"
+              "E 1102.5 N 2002.5 (110.000 m) - E 1052.5 N 2012.5 (105.000 m)  50.990 (m)  "
+              "-5.600 (Deg)  -9.806 (%)\n");
     out = measure("--slope --line 1002.5,2002.5 1102.5,2002.5 1300,2002.5", &code);
     EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 4) << "no slope off the tile: " << out;
     EXPECT_NE(lastError().find("segment 2"), std::string::npos) << lastError();
     measure("--slope --line 1002.5,2002.5 1002.5,2002.5", &code);
-    EXPECT_NE(lastError().find("segment 1 (1002.5,2002.5 to 1002.5,2002.5): the segment has no "
-                               "length"),
+    EXPECT_NE(lastError().find("segment 1 (E,N 1002.5,2002.5 to 1002.5,2002.5): the segment has "
+                               "no length"),
               std::string::npos)
         << lastError();
     // JSON: slope keys only where both ends have an elevation.

@@ -23,9 +23,10 @@ protected:
         delete dir;
         dir = nullptr;
     }
-    // Runs kovtool with the arguments; answers its standard output.
+    // Runs kovtool with the arguments, its messages in English; answers its standard output.
     static std::string kovtool(const std::string& args, int* exitCode) {
-        return runCommand(std::string(KOVTOOL_PATH) + " " + args + " 2>" + dir->file("stderr"),
+        return runCommand("LC_ALL=C.UTF-8 " + std::string(KOVTOOL_PATH) + " " + args + " 2>" +
+                              dir->file("stderr"),
                           exitCode);
     }
     static int exitOf(const std::string& args) {

@@ -155,6 +155,30 @@ std::string refusalText(const FloodRefusal& refusal) {
     }
 }
 
+std::string refusalTextJapanese(const FloodRefusal& refusal) {
+    char text[400];
+    switch (refusal.cause) {
+        case FloodFailure::GridTooLarge:
+            std::snprintf(text, sizeof text,
+                          "データの範囲が広すぎるため（%.0f × %.0f セル、上限 2^31 セル）、"
+                          "簡易浸水想定を実行できません。離れた地域は別々に読み込んでください。",
+                          refusal.columns, refusal.rows);
+            return text;
+        case FloodFailure::LayerLimit:
+            std::snprintf(text, sizeof text,
+                          "簡易浸水想定の結果がメモリの上限（残り %lld MB）に収まらないため、"
+                          "結果を作成できません。",
+                          static_cast<long long>(std::max<int64_t>(refusal.budgetLeft, 0) >> 20));
+            return text;
+        case FloodFailure::OutOfMemory:
+        case FloodFailure::NoGrid:
+            return "範囲が広すぎるか、メモリが不足しているため、簡易浸水想定の結果を作成できません"
+                   "。";
+        default:
+            return {};
+    }
+}
+
 std::optional<FloodOutcome> floodWholeArea(HMeshProject& project, const FloodParameters& p,
                                            FloodRefusal* refusal) {
     HMeshFloodFill fill;

@@ -73,6 +73,9 @@ struct FloodRefusal {
 // The cause in a sentence (kovtool's words) for the causes that concern the grid and memory;
 // kovtool words the others with the start point and level it was given.
 std::string refusalText(const FloodRefusal& refusal);
+// The same causes in the window's Japanese sentences (UTF-8), also kovtool's under a Japanese
+// locale; empty for the other causes.
+std::string refusalTextJapanese(const FloodRefusal& refusal);
 
 // The rank image of the whole collection. None without meshes, for a grid over the cell cap, for
 // a layer that does not fit in the project's memory budget, or when no cell falls into a rank;

@@ -48,25 +48,10 @@ void explain(CKovVDoc& document, const FloodRefusal& refusal, const FloodParamet
             text += QStringLiteral("\nランキングリストの値を確認してください。");
             break;
         case FloodFailure::GridTooLarge:
-            text = QStringLiteral(
-                       "データの範囲が広すぎるため（%1 × %2 セル、上限 2^31 セル）、"
-                       "簡易浸水想定を実行できません。離れた地域は別々に読み込んでください。")
-                       .arg(refusal.columns, 0, 'f', 0)
-                       .arg(refusal.rows, 0, 'f', 0);
-            anotherStartHelps = false;
-            break;
         case FloodFailure::LayerLimit:
-            text = QStringLiteral(
-                       "簡易浸水想定の結果がメモリの上限（残り %1 MB）に収まらないため、"
-                       "結果を作成できません。")
-                       .arg(std::max<int64_t>(refusal.budgetLeft, 0) >> 20);
-            anotherStartHelps = false;
-            break;
         case FloodFailure::OutOfMemory:
         case FloodFailure::NoGrid:
-            text = QStringLiteral(
-                "範囲が広すぎるか、メモリが不足しているため、"
-                "簡易浸水想定の結果を作成できません。");
+            text = QString::fromStdString(refusalTextJapanese(refusal));
             anotherStartHelps = false;
             break;
     }

@@ -192,7 +192,7 @@ VectorLayer contourLayer(const std::vector<ContourLine>& lines) {
     VectorLayer layer;
     layer.name = "contours";
     layer.geometry = GeometryType::LineString;
-    layer.fields = {{"elev", FieldType::Real}, {"index", FieldType::Integer}};
+    layer.fields = {{"elev", FieldType::Real}, {"index", FieldType::Boolean}};
     layer.features.reserve(lines.size());
     for (const ContourLine& line : lines)
         layer.features.push_back(

@@ -28,7 +28,7 @@ struct ContourLine {
 // reason in error for an interval <= 0 or not finite, or when the bound is exceeded.
 bool traceContours(const ElevationRaster& raster, const ContourSettings& settings,
                    std::vector<ContourLine>& lines, std::string* error);
-// The lines as a vector layer "contours": fields "elev" (Real) and "index" (Integer 0/1).
+// The lines as a vector layer "contours": fields "elev" (Real) and "index" (Boolean).
 VectorLayer contourLayer(const std::vector<ContourLine>& lines);
 
 // The polygons of every non-zero value of a class image (one byte per cell, placed as the

@@ -60,6 +60,8 @@ OGRFieldType ogrFieldType(FieldType type) {
             return OFTReal;
         case FieldType::Text:
             return OFTString;
+        case FieldType::Boolean:
+            return OFTInteger;
     }
     return OFTString;
 }
@@ -200,13 +202,24 @@ bool checkLayers(const std::vector<VectorLayer>& layers, VectorFormat format, st
 
 char** layerOptions(VectorFormat format) {
     static const char* shapefile[] = {"ENCODING=UTF-8", nullptr};
-    return format == VectorFormat::Shapefile ? const_cast<char**>(shapefile) : nullptr;
+    // Fifteen significant digits: 2236.06797749979, not the binary noise of 2236.0679774997898.
+    static const char* geoJson[] = {"SIGNIFICANT_FIGURES=15", nullptr};
+    switch (format) {
+        case VectorFormat::Shapefile:
+            return const_cast<char**>(shapefile);
+        case VectorFormat::GeoJson:
+            return const_cast<char**>(geoJson);
+        default:
+            return nullptr;
+    }
 }
 
 bool createFields(OGRLayer& layer, const std::vector<VectorField>& fields, std::string* error) {
     for (const VectorField& field : fields) {
         OGRFieldDefn definition(field.name.c_str(), ogrFieldType(field.type));
         if (field.type == FieldType::Text) definition.SetWidth(254);  // a shapefile's widest
+        // GeoJSON writes true and false, a GeoPackage a BOOLEAN column.
+        if (field.type == FieldType::Boolean) definition.SetSubType(OFSTBoolean);
         if (layer.CreateField(&definition) != OGRERR_NONE)
             return fail(error, "cannot add the field \"" + field.name + "\"" + gdalReason());
     }

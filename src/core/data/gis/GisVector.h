@@ -20,7 +20,7 @@ enum class VectorFormat {
 // Empty for any other extension.
 std::optional<VectorFormat> vectorFormatOfPath(const std::string& path);
 
-enum class FieldType { Integer, Real, Text };
+enum class FieldType { Integer, Real, Text, Boolean };  // Boolean: the values 0 and 1
 struct VectorField {
     std::string name;  // ASCII, at most 10 characters (the shapefile limit)
     FieldType type = FieldType::Real;

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-// The window's own words for why a file could not be used; the readers' English texts stay in
-// logs and kovtool.
+// The Japanese words for why a file could not be used: the window's, and kovtool's under a
+// Japanese locale. The readers' English texts stay in logs and kovtool's English messages.
 #pragma once
 
 #include <QString>

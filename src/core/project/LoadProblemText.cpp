@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "ui/app/LoadProblemText.h"
+#include "core/project/LoadProblemText.h"
 
 namespace kov {
 
