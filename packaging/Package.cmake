@@ -92,14 +92,16 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME kovview)
 set(CPACK_PACKAGE_VENDOR "The Kov View5 for Linux developers")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "viewer for Japanese 5 m elevation mesh data")
+# Debian shows the description as it is: lines of at most 80 characters.
 set(CPACK_PACKAGE_DESCRIPTION
-  "Kov View5 composes 5 m elevation mesh tiles, national DEM files, DSM point files, shapefiles
-and aerial photos into a project and shows the terrain as a hill-shaded or banded relief, with
-the coordinates and the elevation under the cursor. It measures distances, areas and slopes,
-draws cross-sections, runs a simple flood estimate and prints maps at a chosen scale.
+  "Kov View5 composes 5 m elevation mesh tiles, national DEM files, DSM point
+files, shapefiles and aerial photos into a project and shows the terrain as a
+hill-shaded or banded relief, with the coordinates and the elevation under the
+cursor. It measures distances, areas and slopes, draws cross-sections, runs a
+simple flood estimate and prints maps at a chosen scale.
 
-The command-line companion kovtool renders, measures, prints and exports the same data for GIS
-tools (GeoTIFF, GeoPackage, GeoJSON, shapefiles).")
+The command-line companion kovtool renders, measures, prints and exports the
+same data for GIS tools (GeoTIFF, GeoPackage, GeoJSON, shapefiles).")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
