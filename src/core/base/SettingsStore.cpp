@@ -16,6 +16,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <mutex>
 #include <optional>
 
@@ -300,6 +301,14 @@ std::string settingsFilePath() {
 }
 
 void chooseStartupLocation(const std::string& executablePath) {
+    // A program installed by the package manager (or `cmake --install` into /usr/local) never
+    // keeps its settings among the system's programs, even when root could write there: the file
+    // would outlive the package and be shared by every user.
+    for (const char* systemFolder : {"/usr/", "/bin/", "/sbin/"})
+        if (executablePath.rfind(systemFolder, 0) == 0) {
+            setLocation(std::string(kUserStoreMarker));
+            return;
+        }
     const bool fileWritable =
         !executablePath.empty() && ::access(executablePath.c_str(), R_OK | W_OK) == 0;
     // The settings file is replaced through a temporary file beside it, so the folder must let us

@@ -51,9 +51,10 @@ std::string userSettingsPath();
 // The file that the current location stands for.
 std::string settingsFilePath();
 
-// Start-up choice: when the executable file cannot be opened for reading and writing, or its folder
-// does not let us create files, the location becomes "@Reg"; otherwise it is left as it is (the
-// default INI file beside the executable).
+// Start-up choice: when the executable lies in the system's folders (/usr, /bin, /sbin), when its
+// file cannot be opened for reading and writing, or when its folder does not let us create files,
+// the location becomes "@Reg"; otherwise it is left as it is (the default INI file beside the
+// executable).
 void chooseStartupLocation();
 void chooseStartupLocation(const std::string& executablePath);
 

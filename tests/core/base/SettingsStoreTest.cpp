@@ -281,6 +281,9 @@ TEST_F(SettingsStoreTest, StartupChoosesTheUserStoreWhenTheExecutableIsNotWritab
     EXPECT_EQ(location(), ini_);
     chooseStartupLocation(dir_.file("bin/missing"));
     EXPECT_TRUE(isUserStoreMarker(location()));
+    setLocation(ini_);
+    chooseStartupLocation("/usr/bin/env");  // installed with the system: root could write there
+    EXPECT_TRUE(isUserStoreMarker(location()));
     if (::geteuid() == 0) return;  // permissions do not restrict root
     for (const std::string& readOnly : {exe, dir_.file("bin")}) {
         setLocation(ini_);
