@@ -250,8 +250,10 @@ std::optional<int> parseDataArguments(const CommandHelp& command, const Argument
     // A cell size option and what it says when its value is refused.
     const auto cellOption = [](const char* name, double& target) {
         const auto refusal = [name](const std::string& value) {
-            return std::string(name) + " needs a cell size from 0.1 to 1000 m (got \"" + value +
-                   "\")";
+            return formatted(localText("%s needs a cell size from 0.1 to 1000 m (got \"%s\")",
+                                       "%s にはセルの大きさを 0.1〜1000 m で指定してください "
+                                       "(\"%s\")"),
+                             name, value.c_str());
         };
         return valueOption(
             name,
@@ -282,10 +284,15 @@ std::optional<int> parseDataArguments(const CommandHelp& command, const Argument
                     out.dem.zone = zone;
                     return true;
                 }
-                why = "--zone needs a plane rectangular zone from 1 to 19 (got \"" + value + "\")";
+                why = formatted(localText("--zone needs a plane rectangular zone from 1 to 19 "
+                                          "(got \"%s\")",
+                                          "--zone には平面直角座標系を 1〜19 で指定してください "
+                                          "(\"%s\")"),
+                                value.c_str());
                 return false;
             },
-            "--zone needs a plane rectangular zone from 1 to 19")
+            localText("--zone needs a plane rectangular zone from 1 to 19",
+                      "--zone には平面直角座標系を 1〜19 で指定してください"))
             .explained("Z", localText("plane rectangular zone 1..19 elevation sources are placed "
                                       "in (default: that of the tiles loaded, else the zone "
                                       "whose origin is nearest to the data)",
@@ -327,10 +334,11 @@ bool checkOutputArgument(const char* command, const OutputArgument& out) {
     if (!out.toStdout()) {
         if (out.format.empty() || equalsIgnoringCase(fileExtension(out.path), "." + out.format))
             return true;
-        refuseArguments(command, "--format " + out.format +
-                                     localText(" differs from the extension of ",
-                                               " が出力ファイルの拡張子と違います: ") +
-                                     out.path);
+        refuseArguments(command, formatted(localText("--format %s differs from the extension "
+                                                     "of %s",
+                                                     "--format %s が出力ファイルの拡張子と違い"
+                                                     "ます: %s"),
+                                           out.format.c_str(), out.path.c_str()));
         return false;
     }
     std::string names;
@@ -363,7 +371,9 @@ bool OutputFile::deliver(const char* command) const {
     QFile file(QString::fromStdString(path_));
     QByteArray bytes;
     if (file.open(QIODevice::ReadOnly)) bytes = file.readAll();
-    return writeOutputFile(command, "-", bytes, "the written file cannot be read back");
+    return writeOutputFile(
+        command, "-", bytes,
+        localText("the written file cannot be read back", "書いたファイルを読み戻せません"));
 }
 
 std::string jsonNumber(double value) {

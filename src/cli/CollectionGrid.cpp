@@ -53,15 +53,19 @@ bool sampleRequestedGrid(const char* command, HMeshProject& project, const GridR
     const double cell = data.demCellSize > 0.0 ? data.demCellSize : finestCell(project);
     const RasterPlacement placement = collectionPlacement(project, rect, cell);
     std::string error;
-    if (placement.cols == 0 || !sampleCollection(project, placement, out, &error, kMaxGridCells)) {
-        std::fprintf(
-            stderr, "kovtool %s: %s%s\n", command,
-            placement.cols == 0 ? localText("the grid has no cells", "格子にセルがありません")
-                                : error.c_str(),
-            placement.cols == 0 ? ""
-                                : localText(" (choose a larger --cell or a smaller --rect)",
-                                            "（--cell を大きくするか --rect を小さくして"
-                                            "ください）"));
+    if (placement.cols == 0) {
+        std::fprintf(stderr,
+                     localText("kovtool %s: the grid has no cells\n",
+                               "kovtool %s: 格子にセルがありません\n"),
+                     command);
+        return false;
+    }
+    if (!sampleCollection(project, placement, out, &error, kMaxGridCells)) {
+        std::fprintf(stderr,
+                     localText("kovtool %s: %s (choose a larger --cell or a smaller --rect)\n",
+                               "kovtool %s: 格子を作れません: %s（--cell を大きくするか --rect "
+                               "を小さくしてください）\n"),
+                     command, error.c_str());
         return false;
     }
     return true;

@@ -40,19 +40,26 @@ int runCompose(const Arguments& args) {
             parseDataArguments(kComposeHelp, args, data, {outputOption, titleOption}))
         return *stop;
     if (output.empty()) {
-        std::fprintf(stderr, "kovtool compose: -o OUT.kovv5 is required\n");
+        std::fputs(localText("kovtool compose: -o OUT.kovv5 is required\n",
+                             "kovtool compose: -o OUT.kovv5 が必要です\n"),
+                   stderr);
         return 2;
     }
     if (!checkOutputArgument("compose", {output})) return 2;
     if (!isProjectFilePath(output)) {
-        std::fprintf(stderr, "kovtool compose: %s: the project file needs the extension .kovv5\n",
+        std::fprintf(stderr,
+                     localText("kovtool compose: %s: the project file needs the extension .kovv5\n",
+                               "kovtool compose: %s: プロジェクトファイルの拡張子は .kovv5 に"
+                               "してください\n"),
                      output.c_str());
         return 2;
     }
     // The project file stores text as characters: bytes that are not UTF-8 would be saved as
     // replacement characters.
     if (title && !isValidUtf8(*title)) {
-        std::fprintf(stderr, "kovtool compose: the title given with --title is not valid UTF-8\n");
+        std::fputs(localText("kovtool compose: the title given with --title is not valid UTF-8\n",
+                             "kovtool compose: --title の表題が UTF-8 として正しくありません\n"),
+                   stderr);
         return 2;
     }
 

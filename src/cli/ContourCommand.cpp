@@ -53,14 +53,18 @@ int runContour(const Arguments& args) {
     if (const std::optional<int> stop = parseDataArguments(kContourHelp, args, data, options))
         return *stop;
     if (output.path.empty() || std::isnan(settings.interval)) {
-        std::fprintf(stderr, "kovtool contour: -o OUT and --interval M (> 0) are required\n");
+        std::fputs(localText("kovtool contour: -o OUT and --interval M (> 0) are required\n",
+                             "kovtool contour: -o OUT と --interval M (> 0) が必要です\n"),
+                   stderr);
         return 2;
     }
     if (!checkOutputArgument("contour", output)) return 2;
     if (!vectorFormatOfPath(output.formatName())) {
         std::fprintf(stderr,
-                     "kovtool contour: %s: cannot write this format; the output name must end "
-                     "in .gpkg, .geojson, .shp or .kml\n",
+                     localText("kovtool contour: %s: cannot write this format; the output name "
+                               "must end in .gpkg, .geojson, .shp or .kml\n",
+                               "kovtool contour: %s: この形式は書けません。出力名の末尾は "
+                               ".gpkg、.geojson、.shp、.kml のいずれかにしてください\n"),
                      output.path.c_str());
         return 2;
     }
@@ -71,7 +75,9 @@ int runContour(const Arguments& args) {
     std::vector<ContourLine> lines;
     std::string error;
     if (!traceContours(raster, settings, lines, &error)) {
-        std::fprintf(stderr, "kovtool contour: %s\n", error.c_str());
+        std::fprintf(
+            stderr, localText("kovtool contour: %s\n", "kovtool contour: 等高線を引けません: %s\n"),
+            error.c_str());
         return 2;  // the interval is too small for the area
     }
     const int epsg = raster.placement.epsg;

@@ -44,7 +44,9 @@ int runConvert(const Arguments& args) {
     if (const std::optional<int> stop = parseDataArguments(kConvertHelp, args, data, {folder}))
         return *stop;
     if (output.empty()) {
-        std::fprintf(stderr, "kovtool convert: -o FOLDER is required\n");
+        std::fputs(localText("kovtool convert: -o FOLDER is required\n",
+                             "kovtool convert: -o FOLDER が必要です\n"),
+                   stderr);
         return 2;
     }
     if (!checkOutputArgument("convert", {output})) return 2;

@@ -50,7 +50,9 @@ int runElev(const Arguments& args) {
     std::vector<std::pair<double, double>> points;
     DataArguments data;
     const auto refusal = [](const std::string& value) {
-        return "--at needs E,N (got \"" + value + "\")";
+        return formatted(
+            localText("--at needs E,N (got \"%s\")", "--at には E,N を指定してください (\"%s\")"),
+            value.c_str());
     };
     const Option at =
         valueOption(

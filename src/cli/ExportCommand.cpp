@@ -38,15 +38,19 @@ int runExport(const Arguments& args) {
         return *stop;
     const std::string& output = out.path;
     if (output.empty()) {
-        std::fprintf(stderr, "kovtool export: -o OUT.tif (or OUT.asc, OUT.vrt) is required\n");
+        std::fputs(localText("kovtool export: -o OUT.tif (or OUT.asc, OUT.vrt) is required\n",
+                             "kovtool export: -o OUT.tif (か OUT.asc、OUT.vrt) が必要です\n"),
+                   stderr);
         return 2;
     }
     if (!checkOutputArgument("export", out)) return 2;
     const std::optional<RasterFormat> format = rasterFormatOfPath(output);
     if (!format) {
         std::fprintf(stderr,
-                     "kovtool export: %s: cannot write this format; the output name must end in "
-                     ".tif, .asc or .vrt\n",
+                     localText("kovtool export: %s: cannot write this format; the output name "
+                               "must end in .tif, .asc or .vrt\n",
+                               "kovtool export: %s: この形式は書けません。出力名の末尾は .tif、"
+                               ".asc、.vrt のいずれかにしてください\n"),
                      output.c_str());
         return 2;
     }

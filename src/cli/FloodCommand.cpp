@@ -67,16 +67,17 @@ bool takeRanks(const std::string& value, std::vector<std::string>& ranks, std::s
         double h = 0.0;
         if (!parseNumber(r, h)) return false;
         if (h <= previous) {
-            char text[64];
-            std::snprintf(text, sizeof text, "%g", previous);
-            why = "--ranks must ascend (" + r + " follows " + text + "): \"" + value + "\"";
+            why = formatted(localText("--ranks must ascend (%s follows %g): \"%s\"",
+                                      "--ranks は昇順にしてください (%2$g の次が %1$s): \"%3$s\""),
+                            r.c_str(), previous, value.c_str());
             return false;
         }
         previous = h;
     }
     if (heights.size() > static_cast<size_t>(kMaxRanks)) {
-        why = "--ranks takes at most " + std::to_string(kMaxRanks) + " heights, not " +
-              std::to_string(heights.size());
+        why = formatted(localText("--ranks takes at most %d heights, not %zu",
+                                  "--ranks の高さは %d 個までです (%zu 個)"),
+                        kMaxRanks, heights.size());
         return false;
     }
     ranks = std::move(heights);
@@ -102,7 +103,8 @@ std::vector<Option> floodOptions(FloodOptions& o) {
     };
     const auto wallEnd = [](size_t count, const std::string&, std::string& why) {
         if (count >= 2) return true;
-        why = "--wall needs at least two E,N vertices";
+        why = localText("--wall needs at least two E,N vertices",
+                        "--wall には E,N の頂点が二つ以上必要です");
         return false;
     };
     std::vector<Option> options =
@@ -298,10 +300,13 @@ int runFlood(const Arguments& args) {
                                                   "-o - と --json はどちらも標準出力に書きます"));
     if (!o.hasLevel || (output.empty() && !o.json && o.depthRaster.empty()) ||
         (!output.empty() && !tiff && !png && !vector)) {
-        std::fprintf(stderr,
-                     "kovtool flood: --level H and at least one of "
-                     "-o OUT.png|OUT.tif|OUT.gpkg|OUT.geojson|OUT.shp|OUT.kml, --depth-raster "
-                     "OUT.tif and --json are required\n");
+        std::fputs(localText("kovtool flood: --level H and at least one of "
+                             "-o OUT.png|OUT.tif|OUT.gpkg|OUT.geojson|OUT.shp|OUT.kml, "
+                             "--depth-raster OUT.tif and --json are required\n",
+                             "kovtool flood: --level H と、-o "
+                             "OUT.png|OUT.tif|OUT.gpkg|OUT.geojson|OUT.shp|OUT.kml、"
+                             "--depth-raster OUT.tif、--json の少なくとも一つが必要です\n"),
+                   stderr);
         return 2;
     }
     if (!o.hasStart) {
@@ -312,8 +317,11 @@ int runFlood(const Arguments& args) {
                                                           {o.noDataPasses, "--nodata-passes"}};
         for (const auto& [given, name] : floodOnly)
             if (given) {
-                std::fprintf(stderr, "kovtool flood: %s applies only to a flood --from a point\n",
-                             name);
+                std::fprintf(
+                    stderr,
+                    localText("kovtool flood: %s applies only to a flood --from a point\n",
+                              "kovtool flood: %s は --from の起点からの浸水にだけ使えます\n"),
+                    name);
                 return 2;
             }
     }
@@ -346,7 +354,9 @@ int runFlood(const Arguments& args) {
     FloodWater water;
     std::string why;
     if (measured && !measureFloodWater(project, *result, water, &why)) {
-        std::fprintf(stderr, "kovtool flood: %s\n", why.c_str());
+        std::fprintf(stderr,
+                     localText("kovtool flood: %s\n", "kovtool flood: 浸水を測れません: %s\n"),
+                     why.c_str());
         return 1;
     }
     const std::string json = o.json ? jsonOf(*result, water, o.hasStart) : std::string();

@@ -138,13 +138,16 @@ int runGeo(const Arguments& args) {
             [&zone](const std::string& value, std::string& why) {
                 int z = 0;
                 if (!parseNumber(value, z, 1, kZoneCount)) {
-                    why = "invalid zone '" + value + "' (must be 1 to 19)";
+                    why = formatted(localText("invalid zone '%s' (must be 1 to 19)",
+                                              "座標系 '%s' は正しくありません (1〜19)"),
+                                    value.c_str());
                     return false;
                 }
                 zone = z;
                 return true;
             },
-            "--zone needs a zone number (1 to 19)")
+            localText("--zone needs a zone number (1 to 19)",
+                      "--zone には座標系の番号 (1〜19) が必要です"))
             .explained("Z", localText("the plane rectangular zone, 1..19 (required)",
                                       "平面直角座標系、1〜19 (必須)"));
     const Option dmsOption = switchOption("--dms", dms)
@@ -155,7 +158,8 @@ int runGeo(const Arguments& args) {
     numbers.take = [&point](const std::string& arg, std::string& why) {
         double value = 0.0;
         if (!parseCoordinate(arg, value)) {
-            why = "'" + arg + "' is not a number";
+            why = formatted(localText("'%s' is not a number", "'%s' は数値ではありません"),
+                            arg.c_str());
             return false;
         }
         point.push_back(value);
@@ -164,9 +168,11 @@ int runGeo(const Arguments& args) {
     if (const std::optional<int> stop =
             readCommandLine(kGeoHelp, args, {zoneOption, dmsOption}, numbers))
         return *stop;
-    if (!zone) return refuseWithUsage(kGeoHelp, "--zone is required");
+    if (!zone)
+        return refuseWithUsage(kGeoHelp, localText("--zone is required", "--zone が必要です"));
     if (!point.empty() && point.size() != 2)
-        return refuseWithUsage(kGeoHelp, "give a point as two numbers, E N");
+        return refuseWithUsage(kGeoHelp, localText("give a point as two numbers, E N",
+                                                   "点は二つの数値 E N で指定してください"));
 
     const Converter converter(*zone, dms);
     Output out;

@@ -27,10 +27,10 @@ std::optional<int> readPoints(const char* command, const std::string& name, std:
         }
         while (!text.empty() && text.back() == '\r')
             text.pop_back();
-        return refuseArguments(command, name + ":" + std::to_string(number) +
-                                            localText(": expected \"E N\" or \"E,N\", got '",
-                                                      ": \"E N\" か \"E,N\" ではありません: '") +
-                                            text + "'");
+        return refuseArguments(
+            command, formatted(localText("%s:%lld: expected \"E N\" or \"E,N\", got '%s'",
+                                         "%s:%lld: \"E N\" か \"E,N\" ではありません: '%s'"),
+                               name.c_str(), number, text.c_str()));
     }
     return std::nullopt;
 }
@@ -46,8 +46,10 @@ std::optional<int> readLineFile(const char* command, const std::string& file,
         if (const std::optional<int> badLine = readPoints(command, name, in, points))
             return badLine;
     if (in.eof() && !in.bad()) return std::nullopt;
-    std::fprintf(stderr, "kovtool %s: %s%s: %s\n", command, name.c_str(),
-                 localText(" cannot be read", " を読めません"), std::strerror(errno));
+    std::fprintf(
+        stderr,
+        localText("kovtool %s: %s cannot be read: %s\n", "kovtool %s: %s を読めません: %s\n"),
+        command, name.c_str(), std::strerror(errno));
     return 1;
 }
 
@@ -61,9 +63,15 @@ std::vector<Option> lineOptions(LineArgument& line) {
         }
         line.given = true;
         if (line.points.size() >= 2) return true;
-        why = localText("--line needs at least two points E,N (got ",
-                        "--line には E,N が二点以上必要です (") +
-              std::to_string(count) + (next.empty() ? "" : ", then \"" + next + "\"") + ")";
+        why = next.empty()
+                  ? formatted(localText("--line needs at least two points E,N (got %zu)",
+                                        "--line には E,N が二点以上必要です (%zu 点)"),
+                              count)
+                  : formatted(localText("--line needs at least two points E,N (got %zu, then "
+                                        "\"%s\")",
+                                        "--line には E,N が二点以上必要です (%zu 点の後に "
+                                        "\"%s\")"),
+                              count, next.c_str());
         return false;
     };
     return {
@@ -89,7 +97,8 @@ std::optional<int> resolveLine(const char* command, LineArgument& line) {
     if (const std::optional<int> stop = readLineFile(command, line.file, line.points)) return stop;
     if (line.points.size() >= 2) return std::nullopt;
     return refuseArguments(
-        command, line.file + localText(" holds fewer than two points", " の点が二つ未満です"));
+        command, formatted(localText("%s holds fewer than two points", "%s の点が二つ未満です"),
+                           line.file.c_str()));
 }
 
 }  // namespace kov::cli

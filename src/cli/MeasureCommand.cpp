@@ -118,8 +118,10 @@ int runMeasure(const Arguments& args) {
                                                     "と --slope は使えません"));
     if (!output.path.empty() && !vectorFormatOfPath(output.formatName())) {
         std::fprintf(stderr,
-                     "kovtool measure: no vector format for \"%s\": the name must end in "
-                     ".geojson, .gpkg, .shp or .kml\n",
+                     localText("kovtool measure: no vector format for \"%s\": the name must end "
+                               "in .geojson, .gpkg, .shp or .kml\n",
+                               "kovtool measure: \"%s\" のベクター形式がありません: 名前の末尾は "
+                               ".geojson、.gpkg、.shp、.kml のいずれかにしてください\n"),
                      output.path.c_str());
         return 2;
     }
@@ -139,9 +141,13 @@ int runMeasure(const Arguments& args) {
     if (!std::isfinite(measures.total) || !std::isfinite(measures.area))
         return refuseArguments(
             "measure",
-            std::string("the ") +
-                (std::isfinite(measures.total) ? "enclosed area" : "length of the line") +
-                " is beyond the range of numbers (the points lie too far apart)");
+            std::isfinite(measures.total)
+                ? localText("the enclosed area is beyond the range of numbers (the points lie "
+                            "too far apart)",
+                            "囲む面積が数値の範囲を超えます (点が離れすぎています)")
+                : localText("the length of the line is beyond the range of numbers (the points "
+                            "lie too far apart)",
+                            "線の長さが数値の範囲を超えます (点が離れすぎています)"));
     if (!output.path.empty()) {
         const OutputFile file(output);
         std::string error;

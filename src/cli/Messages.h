@@ -4,6 +4,8 @@
 // otherwise. Texts that come from the data (titles, names) are shown as they are.
 #pragma once
 
+#include <string>
+
 namespace kov::cli {
 
 // True when kovtool speaks Japanese; read from the environment once.
@@ -16,5 +18,9 @@ __attribute__((format_arg(1), format_arg(2))) inline const char* localText(const
                                                                            const char* japanese) {
     return japaneseMessages() ? japanese : english;
 }
+
+// The printf format filled in, as a string: a message built from pieces in the order its
+// language wants them ("formatted(localText(...), ...)").
+__attribute__((format(printf, 1, 2))) std::string formatted(const char* format, ...);
 
 }  // namespace kov::cli

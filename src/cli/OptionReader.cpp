@@ -32,8 +32,8 @@ const Option* optionOf(const std::string& arg, const std::vector<Option>& option
 
 ArgumentError badValue(const Option& option, const std::string& value, std::string why) {
     if (why.empty())
-        why = localText("bad value for ", "値が正しくありません: ") + option.name + ": \"" + value +
-              "\"";
+        why = formatted(localText("bad value for %s: \"%s\"", "%s の値が正しくありません: \"%s\""),
+                        option.name.c_str(), value.c_str());
     return {std::move(why)};
 }
 
@@ -42,7 +42,8 @@ std::optional<ArgumentError> readValue(const Option& option,
                                        const Arguments& args, size_t& i) {
     if (!attached && i + 1 >= args.size()) {
         if (!option.missing.empty()) return ArgumentError{option.missing};
-        return ArgumentError{option.name + localText(" needs a value", " には値が必要です")};
+        return ArgumentError{
+            formatted(localText("%s needs a value", "%s には値が必要です"), option.name.c_str())};
     }
     const std::string& value = attached ? *attached : args[++i];
     std::string why;
@@ -211,16 +212,17 @@ std::optional<ArgumentError> readArguments(const Arguments& args,
                 continue;
             }
             return ArgumentError{
-                localText("unknown option '", "不明なオプションです: '") + arg + "'", true};
+                formatted(localText("unknown option '%s'", "不明なオプションです: '%s'"),
+                          arg.c_str()),
+                true};
         }
         std::optional<ArgumentError> error;
         switch (option->takes) {
             case Takes::Nothing:
                 if (attached)
-                    return ArgumentError{
-                        option->name +
-                        localText(" takes no value (got \"", " は値をとりません (\"") + *attached +
-                        "\")"};
+                    return ArgumentError{formatted(
+                        localText("%s takes no value (got \"%s\")", "%s は値をとりません (\"%s\")"),
+                        option->name.c_str(), attached->c_str())};
                 option->take({}, why);
                 break;
             case Takes::Value:

@@ -175,14 +175,19 @@ int runPrint(const Arguments& args) {
         return *stop;
     const std::string& output = o.output.path;
     if (o.printer.empty() == output.empty()) {
-        std::fprintf(stderr, "kovtool print: either -o OUT.pdf or --printer NAME is required\n");
+        std::fputs(localText("kovtool print: either -o OUT.pdf or --printer NAME is required\n",
+                             "kovtool print: -o OUT.pdf か --printer NAME のどちらか一方が"
+                             "必要です\n"),
+                   stderr);
         return 2;
     }
     if (!output.empty() && !checkOutputArgument("print", o.output)) return 2;
     if (!output.empty() && !equalsIgnoringCase(fileExtension(o.output.formatName()), ".pdf")) {
         std::fprintf(stderr,
-                     "kovtool print: %s: cannot write this format; the output name must end in "
-                     ".pdf\n",
+                     localText("kovtool print: %s: cannot write this format; the output name "
+                               "must end in .pdf\n",
+                               "kovtool print: %s: この形式は書けません。出力名の末尾は .pdf に"
+                               "してください\n"),
                      output.c_str());
         return 2;
     }

@@ -184,18 +184,25 @@ int runProfile(const Arguments& args) {
     for (const char* kind : kKinds)
         known = known || equalsIgnoringCase(extension, kind);
     if (o.output.path.empty()) {
-        std::fprintf(stderr,
-                     "kovtool profile: -o OUT.csv, OUT.emf, OUT.png, OUT.pdf, OUT.svg, "
-                     "OUT.geojson, OUT.gpkg or OUT.kml is required\n");
+        std::fputs(localText("kovtool profile: -o OUT.csv, OUT.emf, OUT.png, OUT.pdf, OUT.svg, "
+                             "OUT.geojson, OUT.gpkg or OUT.kml is required\n",
+                             "kovtool profile: -o OUT.csv (か OUT.emf、OUT.png、OUT.pdf、"
+                             "OUT.svg、OUT.geojson、OUT.gpkg、OUT.kml) が必要です\n"),
+                   stderr);
         return 2;
     }
     if (!checkOutputArgument("profile", o.output)) return 2;
     if (!known) {
         std::fprintf(stderr,
-                     "kovtool profile: no output format for \"%s\": the name must end in .csv, "
-                     ".emf, .png, .pdf, .svg, .geojson, .gpkg or .kml%s\n",
+                     localText("kovtool profile: no output format for \"%s\": the name must end "
+                               "in .csv, .emf, .png, .pdf, .svg, .geojson, .gpkg or .kml%s\n",
+                               "kovtool profile: \"%s\" の出力形式がありません: 名前の末尾は "
+                               ".csv、.emf、.png、.pdf、.svg、.geojson、.gpkg、.kml のいずれか"
+                               "にしてください%s\n"),
                      o.output.path.c_str(),
-                     vector ? " (a shapefile holds lines or points, not both)" : "");
+                     !vector ? ""
+                             : localText(" (a shapefile holds lines or points, not both)",
+                                         " (シェープファイルは線か点の一方しか持てません)"));
         return 2;
     }
     if (const std::optional<int> stop = resolveLine("profile", o.line)) return *stop;
@@ -211,9 +218,11 @@ int runProfile(const Arguments& args) {
     if (!profile) {
         // The data were checked for a mesh above: what is left is the line, a bad argument.
         return refuseArguments(
-            "profile", refusal == ProfileRefusal::LengthOverflow
-                           ? "the line is too long: its length is beyond the range of numbers"
-                           : "the line has no length");
+            "profile",
+            refusal == ProfileRefusal::LengthOverflow
+                ? localText("the line is too long: its length is beyond the range of numbers",
+                            "線が長すぎます: 長さが数値の範囲を超えます")
+                : localText("the line has no length", "線に長さがありません"));
     }
     if (vector) {
         const OutputFile file(o.output);

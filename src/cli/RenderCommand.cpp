@@ -132,7 +132,7 @@ bool writePicture(const std::string& output, bool tiff, QImage page,
     std::string error;
     if (tiff) {
         if (writeImageGeoTiff(page, placement, output, &error)) return true;
-        std::fprintf(stderr, "kovtool render: %s\n", error.c_str());
+        reportWriterFailure("render", output, error);
         return false;
     }
     const int dotsPerMetre = static_cast<int>(std::lround(dpi / 0.0254));
@@ -141,7 +141,7 @@ bool writePicture(const std::string& output, bool tiff, QImage page,
     if (!writeOutputFile("render", output, encodePng(page), pictureNotEncoded())) return false;
     if (output == "-") return true;  // the picture alone on standard output
     if (writeImageGeoreference(placement, output, &error)) return true;
-    std::fprintf(stderr, "kovtool render: %s\n", error.c_str());
+    reportWriterFailure("render", output, error);
     return false;
 }
 
@@ -163,8 +163,10 @@ int runRender(const Arguments& args) {
     if (!checkOutputArgument("render", o.output)) return 2;
     if (!pdf && !tiff && !equalsIgnoringCase(extension, ".png")) {
         std::fprintf(stderr,
-                     "kovtool render: %s: cannot write this format; the output name must end in "
-                     ".png, .pdf or .tif\n",
+                     localText("kovtool render: %s: cannot write this format; the output name "
+                               "must end in .png, .pdf or .tif\n",
+                               "kovtool render: %s: この形式は書けません。出力名の末尾は .png、"
+                               ".pdf、.tif のいずれかにしてください\n"),
                      o.output.path.c_str());
         return 2;
     }

@@ -30,10 +30,12 @@ int runSample(const Arguments& args) {
             "--block",
             [&options](const std::string& value, std::string& why) {
                 if (parseNumber(value, options.block)) return true;
-                why = "--block needs a number, not '" + value + "'";
+                why = formatted(localText("--block needs a number, not '%s'",
+                                          "--block には数値を指定してください ('%s')"),
+                                value.c_str());
                 return false;
             },
-            "--block needs a number")
+            localText("--block needs a number", "--block には数値が必要です"))
             .explained("N", localText("N x N tiles (default 3)", "N x N タイル (既定 3)"));
     const Option asc = switchOption("--asc", options.esriAscii)
                            .explained({}, localText("also ESRI ASCII grids of the tiles",
@@ -42,7 +44,8 @@ int runSample(const Arguments& args) {
     folder.dashed = [](const std::string&) { return false; };
     folder.take = [&outDir](const std::string& arg, std::string& why) {
         if (!outDir.empty()) {
-            why = "more than one output folder given";
+            why =
+                localText("more than one output folder given", "出力フォルダーが二つ以上あります");
             return false;
         }
         outDir = arg;
@@ -50,9 +53,15 @@ int runSample(const Arguments& args) {
     };
     if (const std::optional<int> stop = readCommandLine(kSampleHelp, args, {block, asc}, folder))
         return *stop;
-    if (outDir.empty()) return refuseWithUsage(kSampleHelp, "no output folder given");
+    if (outDir.empty())
+        return refuseWithUsage(kSampleHelp,
+                               localText("no output folder given", "出力フォルダーがありません"));
     std::string error;
-    if (!sample::validateOptions(options, &error)) return refuseWithUsage(kSampleHelp, error);
+    // The reason is the sample writer's own English text.
+    if (!sample::validateOptions(options, &error))
+        return refuseWithUsage(
+            kSampleHelp,
+            formatted(localText("%s", "オプションが正しくありません: %s"), error.c_str()));
     if (!sample::writeSampleDataSet(outDir, options, &error)) {
         std::fprintf(stderr,
                      localText("kovtool sample: %s\n",

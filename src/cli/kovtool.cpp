@@ -129,8 +129,10 @@ int main(int argc, char** argv) {
             return 1;
         }
     }
-    std::fprintf(stderr, "kovtool: %s'%s'\n",
-                 kov::cli::localText("unknown command ", "不明なコマンドです: "), name.c_str());
+    std::fprintf(stderr,
+                 kov::cli::localText("kovtool: unknown command '%s'\n",
+                                     "kovtool: 不明なコマンドです: '%s'\n"),
+                 name.c_str());
     printUsage(stderr);
     return 2;
 }

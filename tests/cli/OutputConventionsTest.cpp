@@ -129,27 +129,42 @@ TEST_F(KovtoolOutputTest, InfoJsonNamesTheSystemAndItsPlaceAsGdalinfoDoes) {
 
 TEST_F(KovtoolOutputTest, MessagesAndHeadingsFollowTheLocaleWithoutMixing) {
     test::writeFile(dir.file("bad.kovv5"), "not a project");
-    // Failures of the work, and a result with headings (on stdout).
-    const std::string failures[] = {
-        "info " + dir.file("missing.kov"),
-        "info " + dir.file("bad.kovv5"),
-        "export " + project + " -o " + dir.file("no/such/e.tif"),
-        "flood --json --level 56 --from 0,0 " + project,
-        "render " + project + " -o " + dir.file("no/such/r.png"),
+    const std::string render = "render " + project + " -o " + dir.file("r.png");
+    // Failures of the work (1), and arguments refused by the option reader, by the commands'
+    // own checks and by kovtool itself (2).
+    const std::pair<std::string, int> failures[] = {
+        {"info " + dir.file("missing.kov"), 1},
+        {"info " + dir.file("bad.kovv5"), 1},
+        {"export " + project + " -o " + dir.file("no/such/e.tif"), 1},
+        {"flood --json --level 56 --from 0,0 " + project, 1},
+        {"render " + project + " -o " + dir.file("no/such/r.png"), 1},
+        {render + " --bogus", 2},
+        {render + " --size=big", 2},
+        {render + " --size", 2},
+        {"flood --json --level 56 --ranks 3,2 " + project, 2},
+        {"flood --json --level 56 --from 0,0 --wall 1,1 " + project, 2},
+        {"elev --at 1 " + project, 2},
+        {"geo --zone 20 1 2", 2},
+        {"sample " + dir.file("s") + " --block 0", 2},
+        {"nosuch", 2},
     };
-    for (const std::string& args : failures) {
+    for (const auto& [args, status] : failures) {
         SCOPED_TRACE(args);
         locale = "C.UTF-8";
-        EXPECT_EQ(exitOf(args), 1);
+        EXPECT_EQ(exitOf(args), status);
         const std::string english = lastError();
+        EXPECT_FALSE(english.empty());
         EXPECT_TRUE(isAscii(english)) << english;
         locale = "ja_JP.UTF-8";
-        EXPECT_EQ(exitOf(args), 1);
-        // Every line of it Japanese.
+        EXPECT_EQ(exitOf(args), status);
+        // Every line of it Japanese, but the blank and indented lines of kovtool's usage.
         std::istringstream japanese(lastError());
         for (std::string message; std::getline(japanese, message);)
-            EXPECT_FALSE(isAscii(message)) << message;
+            if (!message.empty() && message[0] != ' ') {
+                EXPECT_FALSE(isAscii(message)) << message;
+            }
     }
+    // The headings of results (on stdout).
     int code = -1;
     locale = "C.UTF-8";
     EXPECT_TRUE(isAscii(kovtool("measure " + project + " --line 0,0 3,4 0,4", &code)));
