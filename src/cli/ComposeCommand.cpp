@@ -45,7 +45,7 @@ int runCompose(const Arguments& args) {
                    stderr);
         return 2;
     }
-    if (!checkOutputArgument("compose", {output})) return 2;
+    if (!checkOutputArgument("compose", OutputArgument{output, {}, {}})) return 2;
     if (!isProjectFilePath(output)) {
         std::fprintf(stderr,
                      localText("kovtool compose: %s: the project file needs the extension .kovv5\n",

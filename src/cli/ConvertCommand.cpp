@@ -49,7 +49,7 @@ int runConvert(const Arguments& args) {
                    stderr);
         return 2;
     }
-    if (!checkOutputArgument("convert", {output})) return 2;
+    if (!checkOutputArgument("convert", OutputArgument{output, {}, {}})) return 2;
     if (!isUsableFolder(output)) {
         std::fprintf(stderr,
                      localText("kovtool convert: %s: exists and is not a folder\n",
