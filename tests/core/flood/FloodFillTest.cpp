@@ -288,16 +288,11 @@ std::vector<uint8_t> breadthFirst(const Reference& ref, int si, int sj, int leve
                                   bool noData, double range, double sx, double sy) {
     const auto open = [&](int i, int j) {
         const int v = ref.ground[j * ref.w + i];
-        if (v == INT_MIN) return false;
-        if (v == MESH_WATER) {
-            if (!water) return false;
-        } else if (v == MESH_NODATA) {
-            if (!noData) return false;
-        } else if (v > level) {
-            return false;
-        }
-        if (ref.wall[j * ref.w + i]) return false;
-        return !(range > 0 && std::hypot(i - sx, j - sy) > range);
+        const bool wet = v == MESH_WATER    ? water
+                         : v == MESH_NODATA ? noData
+                                            : v != INT_MIN && v <= level;
+        const bool reached = !(range > 0 && std::hypot(i - sx, j - sy) > range);
+        return wet && reached && !ref.wall[j * ref.w + i];
     };
     std::vector<uint8_t> seen(ref.ground.size(), 0);
     std::deque<std::pair<int, int>> queue{{si, sj}};
