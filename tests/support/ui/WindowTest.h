@@ -3,9 +3,11 @@
 // that are recorded (with their icon and buttons) and answered with `answer` instead of shown.
 #pragma once
 
+#include <QImage>
 #include <QMessageBox>
 #include <QString>
 #include <QWidget>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -44,6 +46,11 @@ protected:
         testPrompts() = {};
         settings::setLocation("");
     }
+    // The text of the one message told: empty, and a failure, unless exactly one was told.
+    QString onlyMessage() const {
+        EXPECT_EQ(messages.size(), 1u);
+        return messages.size() == 1 ? messages[0].text : QString();
+    }
 
     TempDir settingsDir;
     std::vector<Message> messages;
@@ -56,6 +63,29 @@ T* control(const QWidget& dialog, int id) {
     T* control = dialog.findChild<T*>(QString::number(id));
     EXPECT_NE(control, nullptr) << id;
     return control;
+}
+
+// The number of pixels of the image for which counted holds.
+inline int countPixels(const QImage& image, const std::function<bool(QRgb)>& counted) {
+    int n = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            n += counted(image.pixel(x, y));
+    return n;
+}
+
+// Writes a project of one tile of cols x rows cells of 5 m from the zone origin whose cell in
+// column c and row r (row 0 the southernmost) holds code(c, r); answers the project file's path.
+inline std::string writeCodedProject(const TempDir& dir, int cols, int rows,
+                                     const std::function<int(int c, int r)>& code) {
+    TileSpec tile;
+    tile.cols = cols;
+    tile.rows = rows;
+    tile.codes.assign(rows, std::vector<int>(cols));
+    for (int i = 0; i < rows; ++i)
+        for (int c = 0; c < cols; ++c)
+            tile.codes[i][c] = code(c, rows - 1 - i);  // the file lists the northern row first
+    return writeTileProject(tile, dir.path());
 }
 
 using WindowTest = WindowTestOf<::testing::Test>;

@@ -373,19 +373,18 @@ TEST_F(ColorMapDlgTest, ShowsTheMapAndAppliesEveryChangeToTheWorkingCopy) {
 }
 
 TEST_F(ColorMapDlgTest, OptimiseTakesTheWholeMetresAroundTheDataRange) {
-    ZarHColorMap map = mapWithStops(0, 200);
-    CColorMapDlg dialog(nullptr, map, 0, 5, 3.7, 152.2);
-    QPushButton* optimise = control<QPushButton>(dialog, CColorMapDlg::kIdOptimise);
-    ASSERT_TRUE(optimise->isVisibleTo(&dialog));
-    optimise->click();
-    EXPECT_EQ(control<QLineEdit>(dialog, CColorMapDlg::kIdLastHeight)->text(), "153");
-    EXPECT_EQ(std::pair(map.stop(0)->height, map.stop(1)->height), std::pair(3.0, 153.0));
-
     // Negative ranges round outward as well.
-    ZarHColorMap low = mapWithStops(0, 200);
-    CColorMapDlg below(nullptr, low, 0, 5, -2.5, -0.5);
-    below.optimiseHeights();
-    EXPECT_EQ(std::pair(low.stop(0)->height, low.stop(1)->height), std::pair(-3.0, -0.0));
+    for (const auto& [low, high, first, last] :
+         {std::tuple{3.7, 152.2, 3.0, 153.0}, {-2.5, -0.5, -3.0, -0.0}}) {
+        ZarHColorMap map = mapWithStops(0, 200);
+        CColorMapDlg dialog(nullptr, map, 0, 5, low, high);
+        QPushButton* optimise = control<QPushButton>(dialog, CColorMapDlg::kIdOptimise);
+        ASSERT_TRUE(optimise->isVisibleTo(&dialog));
+        optimise->click();
+        EXPECT_EQ(control<QLineEdit>(dialog, CColorMapDlg::kIdLastHeight)->text(),
+                  QString::number(last));
+        EXPECT_EQ(std::pair(map.stop(0)->height, map.stop(1)->height), std::pair(first, last));
+    }
 }
 
 TEST_F(ColorMapDlgTest, ASingleStopMapTakesOnlyFirstStopChanges) {

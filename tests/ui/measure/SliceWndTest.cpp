@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
-#include <QCoreApplication>
 #include <QImage>
 #include <QPointer>
 #include <QPrinter>
@@ -30,11 +29,7 @@ ProfileData profile(double top) {
 }
 
 int redPixels(const QImage& image) {
-    int n = 0;
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            if (image.pixel(x, y) == qRgb(255, 0, 0)) ++n;
-    return n;
+    return test::countPixels(image, [](QRgb p) { return p == qRgb(255, 0, 0); });
 }
 
 class SliceWndTest : public test::SampleWindowTest {
@@ -83,10 +78,9 @@ TEST_F(SliceWndTest, ControlPointMarksToggleAndAreRemembered) {
 }
 
 TEST_F(SliceWndTest, PlacementOnTheScreenMaximisedNotReapplied) {
-    settings::writeInt("SliceWnd", "XPos", 100);
-    settings::writeInt("SliceWnd", "YPos", 120);
-    settings::writeInt("SliceWnd", "XSize", 500);
-    settings::writeInt("SliceWnd", "YSize", 300);
+    for (const auto& [key, value] :
+         {std::pair{"XPos", 100}, {"YPos", 120}, {"XSize", 500}, {"YSize", 300}})
+        settings::writeInt("SliceWnd", key, value);
     CSliceWnd* w = open(profile(75));
     EXPECT_EQ(w->geometry(), QRect(100, 120, 500, 300));
     // Maximised at close: "Zoom" 1, the normal place kept.
@@ -157,8 +151,7 @@ TEST_F(SliceWndTest, SavesTheMetafileAndSaysWhenItCannot) {
     EXPECT_TRUE(messages.empty());
     answer = QString::fromStdString(dir->file("missing/p.emf"));
     w->action(kCmdSaveMetafile)->trigger();
-    ASSERT_EQ(messages.size(), 1u);
-    EXPECT_TRUE(messages[0].text.startsWith(answer)) << messages[0].text.toStdString();
+    EXPECT_TRUE(onlyMessage().startsWith(answer));
 }
 
 TEST_F(SliceWndTest, TheTracksLineIsSampledWithTheSettings) {

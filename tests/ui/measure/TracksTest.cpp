@@ -1,5 +1,4 @@
 // SPDX-License-Identifier: MIT
-#include <QApplication>
 #include <QClipboard>
 #include <QScreen>
 #include <QTest>
@@ -30,14 +29,7 @@ const auto* const kEnvironment =
 // 400 x 300 cells of 5 m (2000 m x 1500 m) rising eastwards by 0.5 m a cell: 100 m at the west
 // edge, 10 m more every 100 m.
 std::string writeSlopeProject(const test::TempDir& dir) {
-    test::TileSpec tile;
-    tile.cols = 400;
-    tile.rows = 300;
-    tile.codes.assign(300, std::vector<int>(400));
-    for (auto& row : tile.codes)
-        for (int c = 0; c < 400; ++c)
-            row[c] = 1000 + 5 * c;
-    return test::writeTileProject(tile, dir.path());
+    return test::writeCodedProject(dir, 400, 300, [](int c, int) { return 1000 + 5 * c; });
 }
 
 // What the window system shows of the widget: the repainted parts of its window, not a fresh

@@ -1,7 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include <QApplication>
 #include <QClipboard>
-#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QTest>
 
@@ -41,18 +39,6 @@ int testCode(int c, int r) {
     if (c < 20) return -9999;
     if (c >= 380 && r < 20) return -1111;
     return c * 10 + r;
-}
-
-// Writes the tile and a project file listing it; answers the project file's path.
-std::string writeTestProject(const test::TempDir& dir) {
-    test::TileSpec tile;
-    tile.cols = 400;
-    tile.rows = 300;
-    tile.codes.assign(300, std::vector<int>(400));
-    for (int i = 0; i < 300; ++i)
-        for (int c = 0; c < 400; ++c)
-            tile.codes[i][c] = testCode(c, 299 - i);  // north row first
-    return test::writeTileProject(tile, dir.path());
 }
 
 // A view whose frame services are recorded.
@@ -105,7 +91,8 @@ protected:
     }
 
     void openProject() {
-        ASSERT_TRUE(doc_.OnOpenDocument(QString::fromStdString(writeTestProject(dir_))));
+        ASSERT_TRUE(doc_.OnOpenDocument(
+            QString::fromStdString(test::writeCodedProject(dir_, 400, 300, testCode))));
         ASSERT_TRUE(doc_.HasProject());
     }
 
@@ -465,11 +452,9 @@ TEST_F(LegendTest, FloodRanksBelowTheStripWhenTheyFit) {
         CQLegend legend(&doc_);
         legend.resize(79, h);
         const QImage face = legend.grab().toImage();
-        std::vector<int> count(3, 0);
-        for (int y = 0; y < face.height(); ++y)
-            for (int x = 0; x < face.width(); ++x)
-                for (int r = 0; r < 3; ++r)
-                    count[r] += face.pixel(x, y) == colours[r];
+        std::vector<int> count;
+        for (const QRgb colour : colours)
+            count.push_back(test::countPixels(face, [colour](QRgb p) { return p == colour; }));
         return std::tuple(count, face);
     };
     const auto [before, plain] = pixelsOf(320);
