@@ -34,8 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
         }
     }
     for (const auto& error : parser.Errors()) {
-        if (error.line < 1 || error.column < 0)
-            __builtin_trap();
+        if (error.line < 1 || error.column < 0) __builtin_trap();
     }
     return 0;
 }

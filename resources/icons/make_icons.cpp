@@ -235,8 +235,8 @@ int main(int argc, char** argv) {
             const double y = 9.5 - i * 3.5;
             p.setPen(QPen(kInk, 0.9));
             p.setBrush(fills[i]);
-            p.drawPolygon(QPolygonF({QPointF(7.5, y - 3), QPointF(15, y), QPointF(7.5, y + 3),
-                                     QPointF(0.5, y)}));
+            p.drawPolygon(QPolygonF(
+                {QPointF(7.5, y - 3), QPointF(15, y), QPointF(7.5, y + 3), QPointF(0.5, y)}));
         }
     });
     Save(32777, [](QPainter& p) {

@@ -23,8 +23,8 @@ FgGmlDocument smallDocument() {
     document.envelope = {35.0, 139.0, 35.003, 139.004};
     document.startX = 1;
     document.cells = {{"地表面", 12.34},   {"表層面", -0.5},   {"その他", 100.25},
-                  {"海水面", -9999.0}, {"内水面", 3.0},    {"データなし", 7.0},
-                  {"地表面", -9999.0}, {"地表面", 1234.5}, {"地表面", 0.004}};
+                      {"海水面", -9999.0}, {"内水面", 3.0},    {"データなし", 7.0},
+                      {"地表面", -9999.0}, {"地表面", 1234.5}, {"地表面", 0.004}};
     return document;
 }
 
@@ -37,7 +37,8 @@ std::string replaced(std::string text, const std::string& from, const std::strin
 
 TEST(FgGmlReader, PlacesCellsFromTheStartPointAndFillsTheRestWithNoData) {
     // Four decimals round half away from zero.
-    const std::string text = replaced(sample::fgGmlDemText(smallDocument()), "1234.50", "-123.4565");
+    const std::string text =
+        replaced(sample::fgGmlDemText(smallDocument()), "1234.50", "-123.4565");
     // Through libxml2 alone too: a comment inside the list leaves the fast route.
     const std::string commented = replaced(text, "<gml:tupleList>", "<gml:tupleList><!-- -->");
     const std::vector<int32_t> expected = {MESH_NODATA, 12340,      -500,        100250,
@@ -193,7 +194,9 @@ TEST(FgGmlReader, ReadsAOneMetreFileOnBothRoutes) {
 
 TEST(FgGmlReader, ReadsTheHeaderFromTheFirstKilobytes) {
     FgGmlDocument document;
-    document.cells = sample::terrainCells(document, [](double, double) { return FgGmlCell{"地表面", 1}; });
+    document.cells = sample::terrainCells(document, [](double, double) {
+        return FgGmlCell{"地表面", 1};
+    });
     const std::string text = sample::fgGmlDemText(document);
     const std::string head = text.substr(0, 4096);
     ASSERT_LT(head.size(), text.size());

@@ -11,10 +11,10 @@
 namespace kov {
 
 enum class DemFileKind {
-    None,        // not an elevation source of these kinds
-    FgGml,       // an FG-GML DEM XML file (also a member path inside a zip)
-    FgGmlZip,    // a zip holding FG-GML DEM files (zips inside it included)
-    RasterDem,   // a raster GDAL reads with one numeric band
+    None,       // not an elevation source of these kinds
+    FgGml,      // an FG-GML DEM XML file (also a member path inside a zip)
+    FgGmlZip,   // a zip holding FG-GML DEM files (zips inside it included)
+    RasterDem,  // a raster GDAL reads with one numeric band
 };
 
 struct DemProbe {

@@ -25,7 +25,8 @@ struct SourceCrs {
     int epsg = 0;
     std::string wkt;
     bool geographic = false;  // x is longitude and y latitude, in degrees
-    std::string name;         // for kovtool info: "JGD2011 (latitude, longitude)", "JGD2011 / Japan Plane Rectangular CS IX"
+    std::string name;  // for kovtool info: "JGD2011 (latitude, longitude)", "JGD2011 / Japan Plane
+                       // Rectangular CS IX"
 };
 
 // Row 0 is the northernmost row and column 0 the westernmost, as the files store them. Cell
