@@ -23,13 +23,14 @@ inline void fillSampleTile(ZarHMesh& mesh, long long west, long long south) {
     const long long x0 = west * 10 + sample::kCellSize * 5;  // cell centres in decimetres
     for (int r = 0; r < sample::kTileRows; ++r) {
         const long long y = south * 10 + sample::kCellSize * 5 + r * sample::kCellSize * 10;
-        int32_t* row = &mesh.cells[static_cast<size_t>(r) * sample::kTileCols];
+        int32_t* row = mesh.cells.data() + static_cast<size_t>(r) * sample::kTileCols;
         sample::terrainRow(x0, y, sample::kTileCols, sample::kCellSize * 10, row);
         for (int c = 0; c < sample::kTileCols; ++c) {
             if (row[c] == sample::kWaterCode) row[c] = MESH_WATER;
             if (row[c] == sample::kNoDataCode) row[c] = MESH_NODATA;
         }
     }
+    mesh.compactCells();  // as the tile reader leaves it
 }
 
 }  // namespace kov::bench

@@ -54,13 +54,16 @@ kov::HMeshProject& block() {
 void BM_ArrayScan(benchmark::State& state) {
     kov::HMeshProject& project = block();
     int64_t cells = 0;
+    std::vector<int32_t> scratch;
     for (auto _ : state) {
         int64_t below = 0;
         cells = 0;
         for (int m = 0; m < project.meshCount(); ++m) {
             const auto& c = project.GetMesh(m)->cells;
-            for (int32_t v : c)
-                below += v <= kLevel;
+            scratch.resize(c.size());
+            const int32_t* codes = c.codes(0, c.size(), scratch.data());
+            for (size_t i = 0; i < c.size(); ++i)
+                below += codes[i] <= kLevel;
             cells += static_cast<int64_t>(c.size());
         }
         benchmark::DoNotOptimize(below);

@@ -81,7 +81,7 @@ std::unique_ptr<kov::ZarHMesh> smallTile(double west, double south) {
             int code = kov::sample::terrainCodeAt(west + 2.5 + 5 * c, south + 2.5 + 5 * r);
             if (code == kov::sample::kWaterCode) code = kov::MESH_WATER;
             if (code == kov::sample::kNoDataCode) code = kov::MESH_NODATA;
-            mesh->cells[static_cast<size_t>(r) * kCells + c] = code;
+            mesh->cells.data()[static_cast<size_t>(r) * kCells + c] = code;
         }
     }
     return mesh;

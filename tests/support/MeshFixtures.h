@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "core/data/ZarHMesh.h"
 
@@ -31,6 +32,13 @@ inline std::unique_ptr<ZarHMesh> makeMesh(int cols, int rows, double cell, doubl
 inline std::unique_ptr<ZarHMesh> makeFlatMesh(int cols, int rows, double cell, double x0, double y0,
                                               int value) {
     return makeMesh(cols, rows, cell, x0, y0, [value](int, int) { return value; });
+}
+
+// Every code of the mesh, row 0 first, whatever form the cells are held in.
+inline std::vector<int32_t> allCodes(const ZarHMesh& mesh) {
+    std::vector<int32_t> scratch(mesh.cells.size());
+    const int32_t* codes = mesh.cells.codes(0, scratch.size(), scratch.data());
+    return codes ? std::vector<int32_t>(codes, codes + scratch.size()) : std::vector<int32_t>{};
 }
 
 }  // namespace kov::test

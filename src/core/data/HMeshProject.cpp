@@ -46,7 +46,9 @@ HMeshProject::HMeshProject(const ProjectDefaults& defaults)
     colorMaps_[0] = std::make_unique<ZarHColorMap>(colorMapDefaults_);
 }
 
-HMeshProject::~HMeshProject() = default;
+HMeshProject::~HMeshProject() {
+    meshes_.clear();  // before the residency their cells report to
+}
 
 int64_t HMeshProject::defaultMemoryBudget() {
     const long pages = ::sysconf(_SC_PHYS_PAGES);
@@ -62,22 +64,33 @@ bool HMeshProject::fitsBudget(int64_t bytes, const std::string& path) {
     return false;
 }
 
+namespace {
+
+// A mesh's cell size and extent as bytes; +0.0 for -0.0, as the sizes compare numerically.
+std::string footprintOf(const ZarHMesh& mesh) {
+    const double values[5] = {mesh.cellSize == 0.0 ? 0.0 : mesh.cellSize, mesh.xmin, mesh.ymin,
+                              mesh.xmax, mesh.ymax};
+    return std::string(reinterpret_cast<const char*>(values), sizeof values);
+}
+
+}  // namespace
+
 int HMeshProject::AddMesh(std::unique_ptr<ZarHMesh>& mesh) {
     lastRefusal_ = Refusal::Null;
     if (!mesh) return 0;
-    for (const auto& m : meshes_) {
-        if (m->cellSize == mesh->cellSize && sameBits(m->xmin, mesh->xmin) &&
-            sameBits(m->ymin, mesh->ymin) && sameBits(m->xmax, mesh->xmax) &&
-            sameBits(m->ymax, mesh->ymax)) {
-            lastRefusal_ = Refusal::Duplicate;
-            return 0;
-        }
+    std::string footprint = footprintOf(*mesh);
+    if (meshFootprints_.count(footprint) != 0) {
+        lastRefusal_ = Refusal::Duplicate;
+        return 0;
     }
+    mesh->compactCells();
     const int64_t bytes = mesh->memoryBytes();
     if (!fitsBudget(bytes, mesh->path)) return 0;
     take(bytes);
     lastRefusal_ = Refusal::None;
     mesh->owner = this;
+    mesh->cells.setResidency(&cellResidency_);
+    meshFootprints_.insert(std::move(footprint));
     meshes_.push_back(std::move(mesh));
     invalidateNeighbourIndex();
     return 1;
@@ -126,7 +139,11 @@ ShpImport* HMeshProject::GetShape(int index) const {
 }
 
 int HMeshProject::RemoveMesh(int index, std::unique_ptr<ZarHMesh>* takeOver) {
-    if (const ZarHMesh* mesh = GetMesh(index)) release(mesh->memoryBytes());
+    if (ZarHMesh* mesh = GetMesh(index)) {
+        release(mesh->memoryBytes());
+        meshFootprints_.erase(footprintOf(*mesh));
+        mesh->cells.setResidency(nullptr);
+    }
     if (!removeAt(meshes_, index, takeOver)) return 0;
     invalidateNeighbourIndex();
     return 1;
@@ -138,6 +155,10 @@ int HMeshProject::RemoveImage(int index, std::unique_ptr<ZarHImage>* takeOver) {
 int HMeshProject::RemoveShape(int index, std::unique_ptr<ShpImport>* takeOver) {
     if (const ShpImport* shape = GetShape(index)) release(shape->memoryBytes());
     return removeAt(shapes_, index, takeOver);
+}
+
+void HMeshProject::trimCells() {
+    cellResidency_.trim(std::max<int64_t>(0, memoryBudget - memoryInUse_));
 }
 
 void HMeshProject::take(int64_t bytes) {

@@ -7,8 +7,10 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
+#include "core/data/CellResidency.h"
 #include "core/data/ZarHColorMap.h"
 #include "core/data/ZarHMesh.h"
 
@@ -95,6 +97,12 @@ public:
     static int64_t defaultMemoryBudget();
     // The memory the layers hold now (sum of their memoryBytes).
     int64_t memoryInUse() const { return memoryInUse_; }
+    // The meshes' cells that can be let go and fetched again (from the tile cache): they count
+    // against the budget while in memory, beyond memoryInUse.
+    CellResidency& cellResidency() { return cellResidency_; }
+    // Lets the least recently used of those cells go until the layers fit the budget. Call it
+    // between pieces of work, never while another thread reads cells.
+    void trimCells();
     // Counts every layer added or removed: tells whether the collection changed.
     uint64_t layerRevision() const { return layerRevision_; }
 
@@ -182,6 +190,9 @@ private:
     std::vector<std::string> budgetRefusals_;
     int64_t memoryInUse_ = 0;
     uint64_t layerRevision_ = 0;
+    CellResidency cellResidency_;
+    // Cell size and extent of every mesh, bit for bit: the duplicate test of AddMesh.
+    std::unordered_set<std::string> meshFootprints_;
 
     // Built on first use after the mesh list changed.
     // Drops the neighbour and point indexes (the mesh list or its order changed).

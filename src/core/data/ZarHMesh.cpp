@@ -41,6 +41,34 @@ void computeTaps(int first, int last, int n, int limit, std::vector<Tap>& taps) 
     }
 }
 
+// Reads the same span of columns of several rows, decoding compact cells into a buffer per slot
+// and keeping the last row of each slot (consecutive samples mostly read the same rows).
+class RowReader {
+public:
+    RowReader(const MeshCells& cells, int cols, int firstCol, int count)
+        : cells_(cells), cols_(cols), first_(firstCol), count_(count) {}
+    const int32_t* row(int r, int slot) {
+        Slot& s = slots_[slot];
+        if (s.row == r) return s.codes;
+        if (s.buffer.size() < static_cast<size_t>(count_))
+            s.buffer.resize(static_cast<size_t>(count_));
+        s.codes = cells_.codes(static_cast<size_t>(r) * cols_ + first_, static_cast<size_t>(count_),
+                               s.buffer.data());
+        s.row = s.codes ? r : -1;
+        return s.codes;
+    }
+
+private:
+    struct Slot {
+        int row = -1;
+        const int32_t* codes = nullptr;
+        std::vector<int32_t> buffer;
+    };
+    const MeshCells& cells_;
+    int cols_, first_, count_;
+    Slot slots_[3];
+};
+
 }  // namespace
 
 ZarHMesh::ZarHMesh() = default;
@@ -55,20 +83,16 @@ bool ZarHMesh::allocateCells(int64_t newCols, int64_t newRows) {
         newCols * newRows > kMaxCells) {
         return false;
     }
-    try {
-        // A grid holds exactly its cells: assign would keep a larger earlier capacity (the
-        // reader's default 400 x 300) in every small tile.
-        const auto count = static_cast<size_t>(newCols * newRows);
-        if (cells.capacity() == count)
-            cells.assign(count, MESH_NODATA);
-        else
-            decltype(cells)(count, MESH_NODATA).swap(cells);
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
+    if (!cells.allocate(static_cast<size_t>(newCols * newRows), MESH_NODATA)) return false;
     cols = static_cast<int32_t>(newCols);
     rows = static_cast<int32_t>(newRows);
     return true;
+}
+
+const int32_t* ZarHMesh::rowCodes(int row, std::vector<int32_t>& scratch) const {
+    // Sized even for full cells: let-go cells may come back compact.
+    if (scratch.size() < static_cast<size_t>(cols)) scratch.resize(static_cast<size_t>(cols));
+    return cells.codes(static_cast<size_t>(row) * cols, static_cast<size_t>(cols), scratch.data());
 }
 
 int ZarHMesh::GetCellValue(int col, int row, double& z) const {
@@ -152,18 +176,40 @@ __attribute__((target("avx2"))) Range scanRangeAvx2(const int32_t* codes, size_t
 }
 #endif
 
+// The range of compact values that are not special, as codes.
+Range scanCompactRange(const MeshCells& cells, Range range) {
+    const uint16_t* values = cells.compactValues();
+    uint32_t low = CompactCoding::kMaxValue + 1, high = 0;
+    for (size_t i = 0; i < cells.size(); ++i) {
+        const uint32_t v = values[i];
+        const bool special = v > CompactCoding::kMaxValue;
+        low = std::min(low, special ? low : v);
+        high = std::max(high, special ? high : v);
+    }
+    if (low > high) return range;
+    const CompactCoding& c = cells.coding();
+    return {c.offset + static_cast<int32_t>(low) * c.step,
+            c.offset + static_cast<int32_t>(high) * c.step};
+}
+
 }  // namespace
 
 void ZarHMesh::UpdateMinMax() {
     constexpr Range kEmpty = {std::numeric_limits<int32_t>::max(),
                               std::numeric_limits<int32_t>::min()};
+    if (!cells.isResident()) return;
+    Range range = kEmpty;
+    if (cells.isCompact()) {
+        range = scanCompactRange(cells, kEmpty);
+    } else {
+        const int32_t* codes = cells.codes(0, cells.size(), nullptr);
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
-    static const bool avx2 = __builtin_cpu_supports("avx2");
-    const Range range = avx2 ? scanRangeAvx2(cells.data(), cells.size())
-                             : scanRange(cells.data(), cells.size(), kEmpty);
+        static const bool avx2 = __builtin_cpu_supports("avx2");
+        range = avx2 ? scanRangeAvx2(codes, cells.size()) : scanRange(codes, cells.size(), kEmpty);
 #else
-    const Range range = scanRange(cells.data(), cells.size(), kEmpty);
+        range = scanRange(codes, cells.size(), kEmpty);
 #endif
+    }
     if (range.first > range.second) return;  // no cell with an elevation: the range stays
     minRaw = range.first;
     maxRaw = range.second;
@@ -178,12 +224,25 @@ int ZarHMesh::Resample(const CellWindow& window, int nx, int ny, double* values,
     thread_local std::vector<Tap> rowTaps;
     computeTaps(window.left, window.right, nx, cols, columnTaps);
     computeTaps(window.bottom, window.top, ny, rows, rowTaps);
+    // Only the columns the taps reach are read, counted from the first of them.
+    int first = cols, last = 0;
+    for (const Tap& t : columnTaps) {
+        first = std::min({first, t.nearest, t.lo});
+        last = std::max({last, t.nearest, t.hi});
+    }
+    for (Tap& t : columnTaps) {
+        t.nearest -= first;
+        t.lo -= first;
+        t.hi -= first;
+    }
+    RowReader rowsOf(cells, cols, first, last - first + 1);
 
     for (int j = 0; j < ny; ++j) {
         const Tap& rt = rowTaps[static_cast<size_t>(j)];
-        const int32_t* nearestRow = &cells[static_cast<size_t>(rt.nearest) * cols];
-        const int32_t* row0 = &cells[static_cast<size_t>(rt.lo) * cols];
-        const int32_t* row1 = &cells[static_cast<size_t>(rt.hi) * cols];
+        const int32_t* nearestRow = rowsOf.row(rt.nearest, 0);
+        const int32_t* row0 = rowsOf.row(rt.lo, 1);
+        const int32_t* row1 = rowsOf.row(rt.hi, 2);
+        if (!nearestRow || !row0 || !row1) return 0;  // the cells could not be brought back
         const double fy = rt.frac;
         double* outValues = values + static_cast<size_t>(j) * stride;
         uint8_t* outFlags = flags + static_cast<size_t>(j) * stride;

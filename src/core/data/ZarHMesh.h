@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "core/base/GeodeticDatum.h"
-#include "core/data/LargeBlockAllocator.h"
+#include "core/data/MeshCells.h"
 
 namespace kov {
 
@@ -65,11 +65,20 @@ public:
     // for non-positive counts and for grids too large to allocate.
     bool allocateCells(int64_t newCols, int64_t newRows);
 
-    int32_t& cell(int col, int row) { return cells[static_cast<size_t>(row) * cols + col]; }
+    // Writing a cell widens compact cells to full codes (readers and tests fill grids this way).
+    int32_t& cell(int col, int row) { return cells.data()[static_cast<size_t>(row) * cols + col]; }
     int32_t cell(int col, int row) const { return cells[static_cast<size_t>(row) * cols + col]; }
+    // The codes of a row (cols of them): straight from full cells, or decoded into scratch. Null
+    // when let-go cells cannot be brought back.
+    const int32_t* rowCodes(int row, std::vector<int32_t>& scratch) const;
+    // Stores the cells in 16 bits when their codes allow it (see MeshCells); readers call it
+    // once the grid is filled.
+    void compactCells() { cells.compact(); }
 
-    // The memory the grid holds, in bytes (what the project's memory budget counts).
-    int64_t memoryBytes() const { return static_cast<int64_t>(cells.capacity() * sizeof(int32_t)); }
+    // The memory the grid holds and cannot give back, in bytes (what the project's memory
+    // budget counts): cells that a source can bring back are counted while in memory by the
+    // project's residency instead.
+    int64_t memoryBytes() const { return cells.hasSource() ? 0 : cells.memoryBytes(); }
 
     // Elevation of a cell in metres; 0 for cells outside the grid or holding a special code.
     int GetCellValue(int col, int row, double& z) const;
@@ -81,6 +90,8 @@ public:
     // 0.0 outside the mesh, the special code as a double for no-data and water cells,
     // otherwise the elevation.
     double GetRawValue(double x, double y) const;
+    // The lowest and highest elevation codes from the cells; nothing changes while the cells
+    // are let go (the range was known when they were).
     void UpdateMinMax();
 
     // Bilinear resampling with nearest fallback of a cell window into ny rows of nx samples;
@@ -104,7 +115,7 @@ public:
     int32_t maxRaw = 0;
     double cellSize = 1.0;
     double scale = 1.0;  // metres per unit of cell code
-    std::vector<int32_t, LargeBlockAllocator<int32_t>> cells;
+    MeshCells cells;
     int32_t flagA = 1;
     int32_t flagB = 1;
     double xmin = 0.0;

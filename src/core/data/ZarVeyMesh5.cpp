@@ -96,7 +96,6 @@ std::string secondField(std::string_view line) {
 }  // namespace
 
 ZarVeyMesh5::ZarVeyMesh5() {
-    allocateCells(400, 300);
     cellSize = 5.0;
     scale = 0.1;
 }
@@ -212,13 +211,14 @@ int ZarVeyMesh5::ReadTileFiles(std::string_view header, std::string_view data) {
 
     int32_t lowest = INT32_MAX;
     int32_t highest = INT32_MIN;
+    int32_t* const codes = cells.data();
     forEachLine(data, kRecordLineLimit, [&](std::string_view record) {
         if (record.size() <= static_cast<size_t>(kRowNumberOffset)) return;
         const int row =
             parseFixed(record.data() + kRowNumberOffset,
                        std::min<size_t>(kRowNumberWidth, record.size() - kRowNumberOffset));
         if (row < 1 || row > rows) return;
-        int32_t* out = &cells[static_cast<size_t>(rows - row) * cols];
+        int32_t* out = codes + static_cast<size_t>(rows - row) * cols;
         const size_t available = record.size() > static_cast<size_t>(kFirstFieldOffset)
                                      ? record.size() - kFirstFieldOffset
                                      : 0;
@@ -250,6 +250,7 @@ int ZarVeyMesh5::ReadTileFiles(std::string_view header, std::string_view data) {
         minRaw = lowest;
         maxRaw = highest;
     }
+    compactCells();
     return 1;
 }
 

@@ -359,7 +359,7 @@ int ZarVeyMeshDSM::readDsm(const HxFile& file, HxProgress* progress) {
         return refuse("not enough memory to fill the gaps of its grid");
     }
 
-    cells = std::move(grid);
+    cells.adoptFull(std::move(grid));
     cols = gridCols;
     rows = gridRows;
     xmin = west;
@@ -371,6 +371,7 @@ int ZarVeyMeshDSM::readDsm(const HxFile& file, HxProgress* progress) {
     flagA = 1;
     flagB = 1;
     UpdateMinMax();
+    compactCells();
     return 1;
 }
 

@@ -220,8 +220,8 @@ void HMeshFloodFill::readRow(int j, int x0, int x1, uint32_t* out) const {
         const int a = std::max(x0, p.i0);
         const int b = std::min(x1, p.i0 + static_cast<int>(p.colOf.size()) - 1);
         if (a > b) continue;
-        const int32_t* cells =
-            p.mesh->cells.data() + static_cast<size_t>(p.rowOf[r]) * p.mesh->cols;
+        const int32_t* cells = p.mesh->rowCodes(p.rowOf[r], meshRowScratch_);
+        if (!cells) continue;
         const int32_t* col = p.colOf.data() + (a - p.i0);
         uint32_t* o = out + (a - x0);
         const int n = b - a + 1;

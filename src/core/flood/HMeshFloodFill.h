@@ -184,8 +184,9 @@ private:
     bool rangeOn_ = false;
     double range_ = 0.0;
     FPoint start_;
-    BlockGrid wall_;         // 1 = wall; no blocks when there is none
-    bool wallLost_ = false;  // memory ran out while the wall was drawn
+    BlockGrid wall_;                               // 1 = wall; no blocks when there is none
+    bool wallLost_ = false;                        // memory ran out while the wall was drawn
+    mutable std::vector<int32_t> meshRowScratch_;  // a mesh row decoded from compact cells
     std::vector<uint32_t> rowBuffer_;
     int32_t waterLevel_ = 0;  // the level of the running fill: ground above it is a boundary
     std::vector<uint8_t> rankBuffer_;

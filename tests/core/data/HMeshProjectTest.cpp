@@ -17,7 +17,7 @@ using test::makeMesh;
 TEST(HMeshProjectLists, DuplicatesAndMeshesPastTheBudgetAreRefusedAndStayWithTheCaller) {
     HMeshProject project;
     EXPECT_GE(project.memoryBudget, int64_t{256} << 20) << "half the physical memory";
-    project.memoryBudget = 48 + 192;  // the grids of first and finer, 4 bytes a cell
+    project.memoryBudget = 24 + 96;  // the grids of first and finer, 2 bytes a cell
     auto first = makeFlatMesh(4, 3, 5.0, 0, 0, 10), same = makeFlatMesh(4, 3, 5.0, 0, 0, 20);
     auto finer = makeFlatMesh(8, 6, 2.5, 0, 0, 30);  // same extent, other cell size
     auto beside = makeFlatMesh(4, 3, 5.0, 20, 0, 40);
@@ -30,7 +30,7 @@ TEST(HMeshProjectLists, DuplicatesAndMeshesPastTheBudgetAreRefusedAndStayWithThe
     EXPECT_EQ(same->owner, nullptr);
     EXPECT_EQ(project.AddMesh(finer) * 2 + (project.GetMesh(2) == nullptr), 3);
     EXPECT_EQ(project.GetMesh(0)->owner, &project);
-    EXPECT_EQ(project.memoryInUse(), 48 + 192);
+    EXPECT_EQ(project.memoryInUse(), 24 + 96);
     EXPECT_EQ(project.AddMesh(beside), 0);
     EXPECT_EQ(project.lastRefusal(), HMeshProject::Refusal::MemoryBudget);
     ASSERT_NE(beside, nullptr);

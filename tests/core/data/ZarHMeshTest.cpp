@@ -50,7 +50,8 @@ TEST(ZarHMeshLookup, NearestCellWestAndSouthEdgesInsideSpecialCodesFail) {
     // A grid allocated again over as many cells keeps its memory and starts as no data, as a
     // new one does (the tile reader's tests see those).
     ASSERT_TRUE(mesh->allocateCells(3, 4));
-    EXPECT_EQ(std::count(mesh->cells.begin(), mesh->cells.end(), MESH_NODATA), 12);
+    const int32_t* codes = mesh->cells.codes(0, 12, nullptr);
+    EXPECT_EQ(std::count(codes, codes + 12, MESH_NODATA), 12);
 }
 
 TEST(ZarHMeshResample, BilinearInsideNearestAtSpecialCellsAndStride) {

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "core/data/ZarVeyMesh5.h"
+#include "support/MeshFixtures.h"
 
 #include <gtest/gtest.h>
 
@@ -112,12 +113,12 @@ TEST(ZarVeyMesh5Read, RecordRules) {
         "ABCDEF   1   42\n";
     ASSERT_EQ(mesh.ReadTileFiles(test::headerText(smallTile()), data), 1);
     const int32_t N = MESH_NODATA;
-    EXPECT_EQ(std::vector<int32_t>(mesh.cells.begin(), mesh.cells.end()),
+    EXPECT_EQ(test::allCodes(mesh),
               (std::vector<int32_t>{N, N, N, N, 11, 0, -22, 3, 42, N, N, N}));
     // An overwritten record still counts.
     EXPECT_EQ(std::pair(mesh.minRaw, mesh.maxRaw), std::pair(-22, 400));
-    // A small tile costs its 12 cells, not the reader's default 400 x 300 grid.
-    EXPECT_EQ(mesh.memoryBytes(), 12 * 4);
+    // A small tile costs its 12 cells in 16 bits, not the reader's default 400 x 300 grid.
+    EXPECT_EQ(mesh.memoryBytes(), 12 * 2);
 
     TileSpec water = smallTile();
     for (auto& row : water.codes)

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/base/HxProgress.h"
+#include "support/MeshFixtures.h"
 #include "core/base/MapSheet.h"
 #include "core/base/TextScan.h"
 #include "core/data/HxFile.h"
@@ -236,7 +237,8 @@ TEST(ZarVeyMeshDSM, LineEndsFieldsAndEndOfFileMark) {
     ZarVeyMeshDSM mesh(200.0);
     ASSERT_EQ(read(mesh, text), 1);
     EXPECT_EQ(std::pair(mesh.xmax, mesh.ymax), std::pair(2000.0, 1500.0));
-    std::vector<int32_t> row0(mesh.cells.begin(), mesh.cells.begin() + 8);
+    const std::vector<int32_t> codes = test::allCodes(mesh);
+    std::vector<int32_t> row0(codes.begin(), codes.begin() + 8);
     EXPECT_EQ(row0, (std::vector<int32_t>{1000, 2000, 3000, 4000, 5000, 6000, 6000, MESH_NODATA}));
 }
 

@@ -87,8 +87,10 @@ public:
 
     void copyCells(const ZarHMesh& mesh, const Overlap& o) {
         const int cols = out_.placement.cols;
+        std::vector<int32_t> scratch;
         for (int r = o.rowFirst; r < o.rowEnd; ++r) {
-            const int32_t* codes = &mesh.cells[static_cast<size_t>(o.rowFlip - r) * mesh.cols];
+            const int32_t* codes = mesh.rowCodes(o.rowFlip - r, scratch);
+            if (!codes) continue;
             for (int c = o.colFirst; c < o.colEnd; ++c) {
                 const int32_t code = codes[c - o.colShift];
                 const size_t i = static_cast<size_t>(r) * cols + c;
