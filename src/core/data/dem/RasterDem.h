@@ -47,7 +47,4 @@ bool readRasterDem(const std::string& path, GeoGrid& grid, int64_t maxCells, std
 bool writeRasterDem(const GeoGrid& grid, const std::string& path, const std::string& format,
                     std::string* error);
 
-// Makes GDAL quiet and ready; called by every function here, cheap after the first call.
-void initialiseGdal();
-
 }  // namespace kov
