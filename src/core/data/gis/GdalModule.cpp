@@ -20,13 +20,13 @@ struct LoadedModule {
 };
 
 // Where the module may be: the file the environment names, else beside the executable (the
-// build tree) and in ../lib/kovview/ from it (an installed program).
+// build tree) and in ../lib/kovview/modules/ from it (an installed program).
 std::vector<std::string> moduleCandidates() {
     if (const char* named = std::getenv(kGdalModuleVariable); named && *named) return {named};
     std::error_code failed;
     const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", failed);
     const std::string folder = failed ? std::string(".") : program.parent_path().string();
-    return {folder + "/" + kModuleFile, folder + "/../lib/kovview/" + kModuleFile};
+    return {folder + "/" + kModuleFile, folder + "/../lib/kovview/modules/" + kModuleFile};
 }
 
 std::string expectedAbiTag() {

@@ -74,8 +74,8 @@ inline constexpr const char* kGdalEntrySymbol = "kovGdalEntryPoints";
 inline constexpr const char* kGdalModuleVariable = "KOV_GDAL_MODULE";
 
 // The table of the loaded module: loaded on the first call (thread-safe), searched beside the
-// executable and in ../lib/kovview/ from it. Null when it is missing or broken; *error then
-// holds one line that says so.
+// executable and in ../lib/kovview/modules/ from it. Null when it is missing or broken; *error
+// then holds one line that says so.
 const GdalEntryPoints* gdalModule(std::string* error = nullptr);
 
 }  // namespace kov
