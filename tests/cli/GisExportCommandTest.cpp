@@ -78,6 +78,20 @@ TEST_F(GisExportCommands, WithoutTheGdalModuleOnlyWhatNeedsItFailsInOneLine) {
     unsetenv("KOV_GDAL_MODULE");
 }
 
+// GDAL's messages (here libtiff's, which GDAL takes over) pass the program's filter from inside
+// the module: dropped, or as "kovtool: GDAL: ..." lines with KOV_LIBRARY_MESSAGES set.
+TEST_F(GisExportCommands, GdalMessagesPassTheProgramsFilter) {
+    const std::string damaged = dir->file("damaged.tif");
+    writeFile(damaged, std::string("II*\0garbage after the header", 29));
+    EXPECT_EQ(exitOf("info " + damaged), 1);
+    const std::string quiet = lastError();
+    EXPECT_EQ(std::count(quiet.begin(), quiet.end(), '\n'), 1) << quiet;
+    setenv("KOV_LIBRARY_MESSAGES", "1", 1);
+    EXPECT_EQ(exitOf("info " + damaged), 1);
+    unsetenv("KOV_LIBRARY_MESSAGES");
+    EXPECT_NE(lastError().find("kovtool: GDAL: "), std::string::npos) << lastError();
+}
+
 // The requested rectangle has the picture's proportions and lies on the 5 m cells, so the map
 // shows it: 2.5 m a pixel, to the view's rounding of its edges (millimetres).
 constexpr double kViewRounding = 0.005;
