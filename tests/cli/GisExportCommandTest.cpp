@@ -66,14 +66,15 @@ TEST_F(GisExportCommands, WithoutTheGdalModuleOnlyWhatNeedsItFailsInOneLine) {
             << lastError();
         EXPECT_TRUE(fs::exists(dir->file("bare.png.aux.xml")) && fs::exists(dir->file("bare.pgw")));
         for (const std::string& args :
-             {"export " + data() + " -o " + dir->file("e.tif"), "info --json " + data()}) {
+             {"export " + data() + " -o " + dir->file("e.tif"), "info --json " + data(),
+              "contour " + data() + " --interval 5 -o " + dir->file("e.gpkg")}) {
             SCOPED_TRACE(args);
             EXPECT_EQ(exitOf(args), 1);
             const std::string said = lastError();
             EXPECT_NE(said.find("cannot load GDAL"), std::string::npos) << said;
             EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
         }
-        EXPECT_FALSE(fs::exists(dir->file("e.tif")));
+        EXPECT_FALSE(fs::exists(dir->file("e.tif")) || fs::exists(dir->file("e.gpkg")));
     }
     unsetenv("KOV_GDAL_MODULE");
 }

@@ -67,6 +67,7 @@ bool toWgs84(int epsg, const std::vector<std::pair<double, double>>& eastNorth,
 RasterProbe probeRaster(const std::string& path) {
     RasterProbe probe;
     const GdalEntryPoints* gdal = gdalModule(&probe.why);
+    probe.gdalMissing = gdal == nullptr;
     return gdal ? gdal->probeRaster(path) : probe;
 }
 
