@@ -7,6 +7,7 @@
 #include "cli/Commands.h"
 #include "cli/Messages.h"
 #include "core/data/gis/Contours.h"
+#include "core/data/gis/GdalModule.h"
 
 namespace kov::cli {
 namespace {
@@ -74,6 +75,10 @@ int runContour(const Arguments& args) {
     if (!sampleRequestedGrid("contour", project, request, data, raster)) return 1;
     std::vector<ContourLine> lines;
     std::string error;
+    if (gdalModule(&error) == nullptr) {  // GDAL traces the lines
+        reportWriterFailure("contour", output.path, error);
+        return 1;
+    }
     if (!traceContours(raster, settings, lines, &error)) {
         std::fprintf(
             stderr, localText("kovtool contour: %s\n", "kovtool contour: 等高線を引けません: %s\n"),

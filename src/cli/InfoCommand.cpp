@@ -15,6 +15,7 @@
 #include "core/data/dem/ZonePlacement.h"
 #include "core/data/gis/CollectionRaster.h"
 #include "core/data/gis/CoordinateSystem.h"
+#include "core/data/gis/GdalModule.h"
 #include "core/project/ProjectFile.h"
 
 namespace kov::cli {
@@ -318,6 +319,14 @@ int runInfo(const Arguments& args) {
     HMeshProject project;
     ProjectLoadReport report;
     if (!loadDataPaths(data, project, &report)) return 1;
+    std::string noGdal;
+    if (json && project.meshCount() > 0 && gdalModule(&noGdal) == nullptr) {
+        // The coordinate system's WKT and the WGS 84 extent come from PROJ.
+        std::fprintf(stderr,
+                     localText("kovtool info: %s\n", "kovtool info: JSON を作れません: %s\n"),
+                     noGdal.c_str());
+        return 1;
+    }
     if (json) {
         printJson(project, isProjectArgument(data.paths) ? projectJson(project, report) : "");
     } else {

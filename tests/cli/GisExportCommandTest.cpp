@@ -2,6 +2,7 @@
 #include <gdal_priv.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -51,6 +52,45 @@ TEST_F(GisExportCommands, BadRequestsFailWithTheirExitCodeAndLeaveNoFile) {
         EXPECT_NE(lastError().find(c.says), std::string::npos) << lastError();
         EXPECT_TRUE(fs::is_empty(out));
     }
+}
+
+// Without the GDAL module (no such file, or a file that is not one) a rendered PNG is still
+// written and placed; what needs GDAL fails with one line that says so.
+TEST_F(GisExportCommands, WithoutTheGdalModuleOnlyWhatNeedsItFailsInOneLine) {
+    const std::string notALibrary = dir->file("notgdal.so");
+    writeFile(notALibrary, "not a library\n");
+    for (const std::string& module : {dir->file("nowhere/libkovgdal.so"), notALibrary}) {
+        SCOPED_TRACE(module);
+        setenv("KOV_GDAL_MODULE", module.c_str(), 1);
+        EXPECT_EQ(exitOf("render " + data() + " --size 40x30 -q -o " + dir->file("bare.png")), 0)
+            << lastError();
+        EXPECT_TRUE(fs::exists(dir->file("bare.png.aux.xml")) && fs::exists(dir->file("bare.pgw")));
+        for (const std::string& args :
+             {"export " + data() + " -o " + dir->file("e.tif"), "info --json " + data(),
+              "contour " + data() + " --interval 5 -o " + dir->file("e.gpkg")}) {
+            SCOPED_TRACE(args);
+            EXPECT_EQ(exitOf(args), 1);
+            const std::string said = lastError();
+            EXPECT_NE(said.find("cannot load GDAL"), std::string::npos) << said;
+            EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+        }
+        EXPECT_FALSE(fs::exists(dir->file("e.tif")) || fs::exists(dir->file("e.gpkg")));
+    }
+    unsetenv("KOV_GDAL_MODULE");
+}
+
+// GDAL's messages (here libtiff's, which GDAL takes over) pass the program's filter from inside
+// the module: dropped, or as "kovtool: GDAL: ..." lines with KOV_LIBRARY_MESSAGES set.
+TEST_F(GisExportCommands, GdalMessagesPassTheProgramsFilter) {
+    const std::string damaged = dir->file("damaged.tif");
+    writeFile(damaged, std::string("II*\0garbage after the header", 29));
+    EXPECT_EQ(exitOf("info " + damaged), 1);
+    const std::string quiet = lastError();
+    EXPECT_EQ(std::count(quiet.begin(), quiet.end(), '\n'), 1) << quiet;
+    setenv("KOV_LIBRARY_MESSAGES", "1", 1);
+    EXPECT_EQ(exitOf("info " + damaged), 1);
+    unsetenv("KOV_LIBRARY_MESSAGES");
+    EXPECT_NE(lastError().find("kovtool: GDAL: "), std::string::npos) << lastError();
 }
 
 // The requested rectangle has the picture's proportions and lies on the 5 m cells, so the map

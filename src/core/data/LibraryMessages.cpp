@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "core/data/LibraryMessages.h"
 
-#include <cpl_error.h>
 #include <tiffio.h>
 
 #include <QString>
@@ -40,10 +39,7 @@ void tiffMessage(const char* module, const char* format, va_list arguments) {
     printLine((std::string(module ? module : "libtiff") + ": " + text).c_str());
 }
 
-void CPL_STDCALL gdalMessage(CPLErr level, CPLErrorNum, const char* text) {
-    if (level != CE_Fatal && !showWarnings) return;
-    printLine((std::string("GDAL: ") + (text ? text : "")).c_str());
-}
+bool installed = false;
 
 }  // namespace
 
@@ -53,7 +49,12 @@ void installLibraryMessageFilter(const char* program) {
     qInstallMessageHandler(qtMessage);
     TIFFSetWarningHandler(tiffMessage);
     TIFFSetErrorHandler(tiffMessage);
-    CPLSetErrorHandler(gdalMessage);
+    installed = true;
+}
+
+LibraryMessagePrinter libraryMessagePrinter(bool* warnings) {
+    if (warnings) *warnings = showWarnings;
+    return installed ? printLine : nullptr;
 }
 
 }  // namespace kov

@@ -7,9 +7,15 @@
 namespace kov {
 
 // Installs, for the whole process, a Qt message handler and libtiff's global warning and error
-// handlers: library warnings are dropped (readers already report why they refuse a file);
-// critical and fatal messages are printed as one line "PROGRAM: TEXT" on stderr. With the
-// environment variable KOV_LIBRARY_MESSAGES set, warnings are printed in that form too.
+// handlers (GDAL's when its module is loaded): library warnings are dropped (readers already report
+// why they refuse a file); critical and fatal messages are printed as one line "PROGRAM: TEXT" on
+// stderr. With the environment variable KOV_LIBRARY_MESSAGES set, warnings are printed in that form
+// too.
 void installLibraryMessageFilter(const char* program);
+
+// How a library loaded later (the GDAL module) prints through the filter: a line printer, null
+// while no filter is installed; *warnings says whether warnings are printed too.
+using LibraryMessagePrinter = void (*)(const char* line);
+LibraryMessagePrinter libraryMessagePrinter(bool* warnings);
 
 }  // namespace kov

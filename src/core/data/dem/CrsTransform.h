@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-// Coordinates from one reference system to another through PROJ (by way of GDAL), x east and
-// y north in both (longitude before latitude for geographic systems).
+// Coordinates from one reference system to another through PROJ (by way of GDAL's module), x east
+// and y north in both (longitude before latitude for geographic systems).
 #pragma once
 
 #include <cstddef>
@@ -8,6 +8,10 @@
 #include <string>
 
 namespace kov {
+
+struct GdalEntryPoints;
+struct GdalTransform;
+struct SourceCrs;
 
 class CrsTransform {
 public:
@@ -24,13 +28,21 @@ public:
         return create(fromEpsg, {}, toEpsg, {}, error);
     }
 
+    // Both ways between a source's system and a zone's (EPSG code), x east and y north; false
+    // with the reason in why.
+    static bool createZonePair(const SourceCrs& source, int zoneEpsg,
+                               std::unique_ptr<CrsTransform>& toZone,
+                               std::unique_ptr<CrsTransform>& toSource, std::string& why);
+
     // Transforms n points in place; false when any point fails (its values are then
-    // unspecified).
-    bool apply(double* x, double* y, size_t n) const;
+    // unspecified). ok (when given, n entries) receives each point's success.
+    bool apply(double* x, double* y, size_t n, int* ok = nullptr) const;
 
 private:
     struct State;
     explicit CrsTransform(std::unique_ptr<State> state);
+    static std::unique_ptr<CrsTransform> adopt(const GdalEntryPoints* gdal,
+                                               GdalTransform* transform);
     std::unique_ptr<State> state_;
 };
 

@@ -98,6 +98,7 @@ DemProbe probeDemFile(const std::string& path) {
                 "a " + raster.driver + " picture (" + raster.why + "), not an elevation raster";
             break;
         case RasterRole::NotRaster:
+            if (raster.gdalMissing) probe.why = raster.why;
             // A raster GDAL reads but of no kind we use (one band of UInt32, complex numbers).
             if (!raster.driver.empty() && !raster.why.empty())
                 probe.why = "a " + raster.driver + " raster of " + raster.why;

@@ -21,6 +21,8 @@ struct RasterProbe {
     std::string driver;  // GDAL's long name: "GeoTIFF", "Arc/Info ASCII Grid"
     // Why it is not an elevation source, in English ("3 bands", "a palette", "data type Byte").
     std::string why;
+    // GDAL could not be loaded (why says so): nothing is known of the file.
+    bool gdalMissing = false;
     // Extent in degrees (latitude and longitude of its centre), when it has a CRS.
     bool hasCentre = false;
     double centreLatitude = 0.0;
@@ -46,8 +48,5 @@ bool readRasterDem(const std::string& path, GeoGrid& grid, int64_t maxCells, std
 // folder beside path and renamed into place.
 bool writeRasterDem(const GeoGrid& grid, const std::string& path, const std::string& format,
                     std::string* error);
-
-// Makes GDAL quiet and ready; called by every function here, cheap after the first call.
-void initialiseGdal();
 
 }  // namespace kov

@@ -1,9 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "core/data/dem/ZonePlacement.h"
 
-#include <cpl_error.h>
-#include <ogr_spatialref.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -14,6 +11,7 @@
 #include <thread>
 
 #include "core/base/PlaneConverter.h"
+#include "core/data/dem/CrsTransform.h"
 #include "core/data/dem/SourceMosaic.h"
 
 namespace kov {
@@ -49,89 +47,18 @@ double centralAngle(double lat1, double lon1, double lat2, double lon2) {
     return 2 * std::asin(std::sqrt(std::min(1.0, h)));
 }
 
-// ---- PROJ through GDAL ----
-
-struct SrsRelease {
-    void operator()(OGRSpatialReference* srs) const {
-        if (srs) srs->Release();
-    }
-};
-using SrsPtr = std::unique_ptr<OGRSpatialReference, SrsRelease>;
-
-struct TransformDestroy {
-    void operator()(OGRCoordinateTransformation* t) const {
-        OGRCoordinateTransformation::DestroyCT(t);
-    }
-};
-using TransformPtr = std::unique_ptr<OGRCoordinateTransformation, TransformDestroy>;
-
-// Keeps GDAL's error messages from stderr while it lives; we say why ourselves.
-class QuietGdalErrors {
-public:
-    QuietGdalErrors() {
-        CPLPushErrorHandler(CPLQuietErrorHandler);
-        CPLErrorReset();
-    }
-    ~QuietGdalErrors() { CPLPopErrorHandler(); }
-    QuietGdalErrors(const QuietGdalErrors&) = delete;
-    QuietGdalErrors& operator=(const QuietGdalErrors&) = delete;
-    static std::string lastMessage() {
-        const char* text = CPLGetLastErrorMsg();
-        return text && *text ? std::string(": ") + text : std::string();
-    }
-};
-
-// x is longitude or easting, y latitude or northing, whatever the authority says.
-SrsPtr gisOrdered(SrsPtr srs) {
-    srs->SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
-    return srs;
-}
-
-SrsPtr sourceSrs(const SourceCrs& crs, std::string& why) {
-    SrsPtr srs(new OGRSpatialReference());
-    const OGRErr err =
-        crs.epsg != 0 ? srs->importFromEPSG(crs.epsg) : srs->importFromWkt(crs.wkt.c_str());
-    if (err != OGRERR_NONE) {
-        why = "its coordinate system " +
-              (crs.epsg != 0      ? "EPSG:" + std::to_string(crs.epsg)
-               : crs.name.empty() ? std::string("(unnamed)")
-                                  : crs.name) +
-              " is unknown to PROJ" + QuietGdalErrors::lastMessage();
-        return nullptr;
-    }
-    return gisOrdered(std::move(srs));
-}
-
-SrsPtr zoneSrs(int epsg, std::string& why) {
-    SrsPtr srs(new OGRSpatialReference());
-    if (srs->importFromEPSG(epsg) != OGRERR_NONE) {
-        why =
-            "EPSG:" + std::to_string(epsg) + " is unknown to PROJ" + QuietGdalErrors::lastMessage();
-        return nullptr;
-    }
-    return gisOrdered(std::move(srs));
-}
+// ---- PROJ through the GDAL module ----
 
 // Both ways between a source's coordinate system and the zone.
 struct ZoneTransforms {
-    TransformPtr toZone;
-    TransformPtr toSource;
+    std::unique_ptr<CrsTransform> toZone;
+    std::unique_ptr<CrsTransform> toSource;
     std::string why;  // why there are none
 };
 
 ZoneTransforms makeTransforms(const SourceCrs& crs, int zoneEpsg) {
     ZoneTransforms t;
-    const SrsPtr source = sourceSrs(crs, t.why);
-    const SrsPtr zone = source ? zoneSrs(zoneEpsg, t.why) : nullptr;
-    if (!zone) return t;
-    t.toZone.reset(OGRCreateCoordinateTransformation(source.get(), zone.get()));
-    t.toSource.reset(OGRCreateCoordinateTransformation(zone.get(), source.get()));
-    if (!t.toZone || !t.toSource) {
-        t.why = "no transformation from " + crs.name + " to EPSG:" + std::to_string(zoneEpsg) +
-                QuietGdalErrors::lastMessage();
-        t.toZone.reset();
-        t.toSource.reset();
-    }
+    CrsTransform::createZonePair(crs, zoneEpsg, t.toZone, t.toSource, t.why);
     return t;
 }
 
@@ -171,12 +98,12 @@ void footprintOutline(const GeoGrid& g, std::vector<double>& xs, std::vector<dou
 
 // The bounding box of the footprint in the zone, snapped outward to the lattice; the reason
 // when there is none.
-std::optional<LatticeRect> zoneRectangle(const GeoGrid& g, OGRCoordinateTransformation& toZone,
+std::optional<LatticeRect> zoneRectangle(const GeoGrid& g, const CrsTransform& toZone,
                                          const ZoneGrid& target, std::string& why) {
     std::vector<double> xs, ys;
     footprintOutline(g, xs, ys);
     std::vector<int> ok(xs.size(), 0);
-    toZone.Transform(xs.size(), xs.data(), ys.data(), nullptr, ok.data());
+    toZone.apply(xs.data(), ys.data(), xs.size(), ok.data());
     double x0 = HUGE_VAL, y0 = HUGE_VAL, x1 = -HUGE_VAL, y1 = -HUGE_VAL;
     for (size_t k = 0; k < xs.size(); ++k) {
         if (!ok[k] || !std::isfinite(xs[k]) || !std::isfinite(ys[k])) {
@@ -237,8 +164,8 @@ int64_t floorDiv(int64_t a, int64_t b) {
 // lattice cell they share.
 class LatticeFiller {
 public:
-    LatticeFiller(OGRCoordinateTransformation& toSource, const SourceMosaic& mosaic,
-                  double cellSize, const LatticeRect& rect, ZarHMesh& mesh)
+    LatticeFiller(const CrsTransform& toSource, const SourceMosaic& mosaic, double cellSize,
+                  const LatticeRect& rect, ZarHMesh& mesh)
         : toSource_(toSource), mosaic_(mosaic), cellSize_(cellSize), rect_(rect), mesh_(mesh) {}
 
     void fill() {
@@ -289,7 +216,7 @@ private:
             xs[k] = (static_cast<double>(is[k]) + 0.5) * cellSize_;
             ys[k] = (static_cast<double>(js[k]) + 0.5) * cellSize_;
         }
-        if (n) toSource_.Transform(n, xs.data(), ys.data(), nullptr, ok.data());
+        toSource_.apply(xs.data(), ys.data(), n, ok.data());
         std::vector<SourcePosition> out(n);
         for (size_t k = 0; k < n; ++k) {
             out[k] = {mosaic_.columnOf(xs[k]), mosaic_.rowOf(ys[k]),
@@ -363,7 +290,7 @@ private:
             }
     }
 
-    OGRCoordinateTransformation& toSource_;
+    const CrsTransform& toSource_;
     const SourceMosaic& mosaic_;
     double cellSize_;
     LatticeRect rect_;
@@ -450,7 +377,6 @@ struct PlacementShare {
     std::vector<std::string>& errors;
 
     void run(size_t first, size_t stride) const {
-        const QuietGdalErrors quiet;  // GDAL's error handlers are the thread's own
         std::vector<SourceMosaic> own;
         for (const auto& mosaic : mosaics)
             own.push_back(*mosaic);

@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: MIT
-// Georeferenced rasters written through GDAL for desktop GIS tools: the collection's elevation
-// and rendered maps. The rest of the program never sees a GDAL type.
+// Georeferenced rasters written through GDAL (its module) for desktop GIS tools: the collection's
+// elevation and rendered maps. The rest of the program never sees a GDAL type.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -26,6 +27,12 @@ struct RasterPlacement {
     double cellHeight = 0.0;  // > 0
     int epsg = 0;  // the zone's code: JGD2011 6669-6687, JGD2000 2443-2461, Tokyo 30161-30179
 };
+
+// Whether the placement has cells and a finite corner.
+inline bool isPlaced(const RasterPlacement& p) {
+    return p.cols > 0 && p.rows > 0 && p.cellWidth > 0.0 && p.cellHeight > 0.0 &&
+           std::isfinite(p.west) && std::isfinite(p.north);
+}
 
 // What a cell of an exported elevation raster holds.
 enum class CellClass : uint8_t { NoData = 0, Ground = 1, Water = 2 };

@@ -11,7 +11,7 @@
 #include <limits>
 #include <map>
 
-#include "core/data/gis/GdalSupport.h"
+#include "core/data/gdal/GdalSupport.h"
 
 namespace kov {
 namespace {
@@ -186,18 +186,6 @@ bool traceContours(const ElevationRaster& raster, const ContourSettings& setting
     }
     lines = std::move(traced);
     return true;
-}
-
-VectorLayer contourLayer(const std::vector<ContourLine>& lines) {
-    VectorLayer layer;
-    layer.name = "contours";
-    layer.geometry = GeometryType::LineString;
-    layer.fields = {{"elev", FieldType::Real}, {"index", FieldType::Boolean}};
-    layer.features.reserve(lines.size());
-    for (const ContourLine& line : lines)
-        layer.features.push_back(
-            {{line.points}, {}, {line.elevation, int64_t{line.index ? 1 : 0}}});
-    return layer;
 }
 
 bool polygonizeClasses(const std::vector<uint8_t>& classes, const RasterPlacement& placement,

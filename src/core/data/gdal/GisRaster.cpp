@@ -16,7 +16,7 @@
 #include "core/base/HxProgress.h"
 #include "core/base/PathNames.h"
 #include "core/base/ScratchFolder.h"
-#include "core/data/gis/GdalSupport.h"
+#include "core/data/gdal/GdalSupport.h"
 
 namespace kov {
 namespace {
@@ -30,11 +30,6 @@ using gis::gdalReason;
 constexpr int kVrtTileCells = 2048;
 
 constexpr const char* kClassEncoding = "0 no data, 1 ground, 2 water";
-
-bool isPlaced(const RasterPlacement& p) {
-    return p.cols > 0 && p.rows > 0 && p.cellWidth > 0.0 && p.cellHeight > 0.0 &&
-           std::isfinite(p.west) && std::isfinite(p.north);
-}
 
 // A part of the placement: cols x rows cells from cell (col, row).
 struct Window {
@@ -211,14 +206,6 @@ bool checkRaster(const ElevationRaster& raster, const RasterQuantity& quantity,
 
 }  // namespace
 
-std::optional<RasterFormat> rasterFormatOfPath(const std::string& path) {
-    const std::string ext = lowerAscii(fileExtension(path));
-    if (ext == ".tif" || ext == ".tiff") return RasterFormat::CloudOptimizedGeoTiff;
-    if (ext == ".asc") return RasterFormat::AsciiGrid;
-    if (ext == ".vrt") return RasterFormat::Vrt;
-    return std::nullopt;
-}
-
 bool writeElevationRaster(const ElevationRaster& raster, const std::string& path,
                           RasterFormat format, std::string* error, const RasterQuantity& quantity,
                           HxProgress* progress) {
@@ -298,35 +285,6 @@ bool writePaletteGeoTiff(const PaletteRaster& raster, const std::string& path, s
     if (!copyDataset("GTiff", *source, scratch.file().string(), {"TILED=YES", "COMPRESS=DEFLATE"},
                      &why))
         return fail(error, "cannot write " + path + ": " + why);
-    return scratch.moveIntoPlace(error);
-}
-
-bool writeImageGeoreference(const RasterPlacement& placement, const std::string& pngPath,
-                            std::string* error) {
-    if (!isPlaced(placement)) return fail(error, "the picture has no placement");
-    const std::unique_ptr<OGRSpatialReference> srs = gis::spatialReference(placement.epsg);
-    if (!srs)
-        return fail(error, "unknown coordinate system EPSG:" + std::to_string(placement.epsg));
-    char* wkt = nullptr;
-    srs->exportToWkt(&wkt);
-    const std::string srsText = wkt ? wkt : "";
-    CPLFree(wkt);
-
-    // GDAL's own sidecar of the PNG: "<png>.aux.xml" holding the system (x east, y north).
-    ScratchFolder scratch(pngPath + ".aux.xml");
-    if (scratch.path().empty()) return fail(error, "cannot write in the folder of " + pngPath);
-    CPLXMLNode* root = CPLCreateXMLNode(nullptr, CXT_Element, "PAMDataset");
-    CPLXMLNode* srsNode = CPLCreateXMLElementAndValue(root, "SRS", srsText.c_str());
-    CPLAddXMLAttributeAndValue(srsNode, "dataAxisToSRSAxisMapping", "1,2");
-    const bool auxWritten = CPLSerializeXMLTreeToFile(root, scratch.file().c_str()) != 0;
-    CPLDestroyXMLNode(root);
-    if (!auxWritten) return fail(error, "cannot write " + pngPath + ".aux.xml");
-
-    double gt[6];
-    gis::geoTransform(placement, 0, 0, gt);
-    const std::string base = (scratch.path() / fs::path(pngPath).filename()).string();
-    if (!GDALWriteWorldFile(base.c_str(), "pgw", gt))
-        return fail(error, "cannot write the world file of " + pngPath);
     return scratch.moveIntoPlace(error);
 }
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// What the GDAL writers of this folder share; included only by their .cpp files, so that no
+// What the GDAL code of the module shares; included only by the module's .cpp files, so that no
 // GDAL type leaves the folder.
 #pragma once
 
@@ -14,6 +14,17 @@
 
 #include "core/data/gis/GisRaster.h"
 
+namespace kov {
+
+struct GdalTransform;
+struct SourceCrs;
+
+// Makes GDAL quiet and ready; called before GDAL opens or writes anything, cheap after the first
+// call.
+void initialiseGdal();
+
+}  // namespace kov
+
 namespace kov::gis {
 
 inline bool fail(std::string* error, std::string reason) {
@@ -27,6 +38,18 @@ std::string gdalReason();
 // The zone's system from its EPSG code with x easting and y northing (GDAL would otherwise
 // follow the authority's northing-first order for these codes). Null for an unknown code.
 std::unique_ptr<OGRSpatialReference> spatialReference(int epsg);
+
+// The system's WKT1 as GDAL writes it into a PNG's .aux.xml (x east, y north); empty for an
+// unknown code.
+std::string coordinateSystemWkt1(int epsg);
+
+// The module's coordinate transformations (GdalEntryPoints says what each does).
+GdalTransform* createTransform(int fromEpsg, const std::string& fromWkt, int toEpsg,
+                               const std::string& toWkt, std::string* error);
+bool zoneTransforms(const SourceCrs& crs, int zoneEpsg, GdalTransform** toZone,
+                    GdalTransform** toSource, std::string* why);
+bool transformPoints(const GdalTransform* t, double* x, double* y, size_t n, int* ok);
+void destroyTransform(GdalTransform* t);
 
 // GDAL's list of strings (options, file names).
 CPLStringList stringList(const std::vector<std::string>& strings);

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "core/data/dem/RasterDem.h"
+#include "core/data/gdal/GdalSupport.h"
 
 #include <cpl_conv.h>
 #include <cpl_error.h>
@@ -437,10 +438,6 @@ RasterProbe probeRaster(const std::string& path) {
         probe.centreLongitude = centre->second;
     }
     return probe;
-}
-
-bool readRasterDem(const std::string& path, GeoGrid& grid, std::string* error) {
-    return readRasterDem(path, grid, kMaxRasterDemCells, error);
 }
 
 bool readRasterDem(const std::string& path, GeoGrid& grid, int64_t maxCells, std::string* error) {

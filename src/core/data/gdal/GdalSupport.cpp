@@ -1,9 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include "core/data/gis/GdalSupport.h"
+#include "core/data/gdal/GdalSupport.h"
 
 #include <cpl_error.h>
-
-#include "core/data/dem/RasterDem.h"
 
 namespace kov::gis {
 

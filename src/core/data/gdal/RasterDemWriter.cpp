@@ -8,21 +8,15 @@
 
 #include "core/base/ScratchFolder.h"
 #include "core/data/dem/RasterDem.h"
+#include "core/data/gdal/GdalSupport.h"
 
 namespace kov {
 namespace {
 
 constexpr double kNoDataValue = -9999.0;
 
-bool fail(std::string* error, std::string reason) {
-    if (error) *error = std::move(reason);
-    return false;
-}
-
-std::string gdalReason() {
-    const std::string text = CPLGetLastErrorMsg();
-    return text.empty() ? std::string() : " (" + text + ")";
-}
+using gis::fail;
+using gis::gdalReason;
 
 bool setCrs(GDALDataset& dataset, const SourceCrs& crs, std::string* error) {
     OGRSpatialReference srs;

@@ -5,7 +5,7 @@
 
 #include <cpl_conv.h>
 
-#include "core/data/gis/GdalSupport.h"
+#include "core/data/gdal/GdalSupport.h"
 
 namespace kov {
 
@@ -22,6 +22,20 @@ std::string coordinateSystemWkt(int epsg) {
     CPLFree(text);
     return wkt;
 }
+
+namespace gis {
+
+std::string coordinateSystemWkt1(int epsg) {
+    const std::unique_ptr<OGRSpatialReference> srs = spatialReference(epsg);
+    if (!srs) return {};
+    char* text = nullptr;
+    srs->exportToWkt(&text);
+    std::string wkt = text ? text : "";
+    CPLFree(text);
+    return wkt;
+}
+
+}  // namespace gis
 
 std::vector<int> eastNorthAxisMapping(int epsg) {
     const std::unique_ptr<OGRSpatialReference> srs = gis::spatialReference(epsg);

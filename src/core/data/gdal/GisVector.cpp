@@ -10,7 +10,7 @@
 
 #include "core/base/PathNames.h"
 #include "core/base/ScratchFolder.h"
-#include "core/data/gis/GdalSupport.h"
+#include "core/data/gdal/GdalSupport.h"
 
 namespace kov {
 namespace {
@@ -269,15 +269,6 @@ bool writeDataset(GDALDriver& driver, const std::string& file, const std::vector
 }
 
 }  // namespace
-
-std::optional<VectorFormat> vectorFormatOfPath(const std::string& path) {
-    const std::string ext = lowerAscii(fileExtension(path));
-    if (ext == ".geojson" || ext == ".json") return VectorFormat::GeoJson;
-    if (ext == ".gpkg") return VectorFormat::GeoPackage;
-    if (ext == ".shp") return VectorFormat::Shapefile;
-    if (ext == ".kml") return VectorFormat::Kml;
-    return std::nullopt;
-}
 
 bool writeVectorFile(const std::vector<VectorLayer>& layers, int epsg, const std::string& path,
                      std::string* error) {
