@@ -7,6 +7,7 @@
 #include <cstring>
 #include <exception>
 #include <optional>
+#include <system_error>
 #include <thread>
 
 #if defined(__x86_64__) || defined(__SSE2__)
@@ -835,10 +836,10 @@ int renderMeshes(HMeshProject& project, Dib24& target, const MapRect* rect,
     if (shading) bands = 1;
     bands = std::min(bands, target.height());
     const DrawStyle style{map, light, stepMode, step};
-    MeshProgress meshProgress(progress, drawKind == 0 ? count : 0);
+    MeshProgress meshProgress(progress, count);
     drawBands(BandJob{target, placed, style, shading}, splitRows(target.height(), bands),
               meshProgress);
-    meshProgress.reportUpTo(drawKind == 0 ? count : 0);
+    if (drawKind == 0) meshProgress.reportUpTo(count);  // those after the last mesh in view
 
     if (project.imageVisible) {
         const int opacity = (100 - project.imageTransparency) * 255 / 100;
