@@ -27,6 +27,9 @@ constexpr double kMinStep = 0.09;
 constexpr double kMinEdgeStep = 0.9;
 constexpr uint8_t kNoShade = 255;
 
+// At most this many bands, whatever a caller asks for.
+constexpr int kMaxBands = 64;
+
 // Band-edge marks of one sample.
 enum EdgeMark : uint8_t {
     kLitVertical = 1,
@@ -834,7 +837,7 @@ int renderMeshes(HMeshProject& project, Dib24& target, const MapRect* rect,
     // A caller's shading buffer holds the shades of the last mesh drawn: one band draws them all.
     if (bands < 1) bands = renderBandCount(target.width(), target.height());
     if (shading) bands = 1;
-    bands = std::min(bands, target.height());
+    bands = std::min({bands, target.height(), kMaxBands});
     const DrawStyle style{map, light, stepMode, step};
     MeshProgress meshProgress(progress, count);
     drawBands(BandJob{target, placed, style, shading}, splitRows(target.height(), bands),
