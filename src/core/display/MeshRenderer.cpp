@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <exception>
@@ -723,31 +724,42 @@ struct BandJob {
     }
 };
 
-// Draws the bands in parallel: the first on the calling thread, which alone reports progress,
-// each of the others on a thread of its own (or after the first, should no thread start). A
-// failure in any band is raised on the calling thread once all have finished.
+// The cores a render may use.
+int coreCount() {
+    return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+}
+
+// Draws the bands on up to one thread per core: the calling thread draws the first band, which
+// alone reports progress, and then each thread takes the next band not taken yet, so that a
+// thread the system holds back leaves its share to the others. Should no thread start, the
+// calling thread draws them all. A failure is raised on the calling thread once all have
+// finished.
 void drawBands(const BandJob& job, const std::vector<RowRange>& bands, MeshProgress& progress) {
-    std::vector<std::exception_ptr> failures(bands.size());
-    std::vector<size_t> unstarted;
+    const size_t threads = std::min(bands.size(), static_cast<size_t>(coreCount()));
+    std::atomic<size_t> next = 1;
+    auto drawRest = [&] {
+        for (size_t b = next++; b < bands.size(); b = next++)
+            job.draw(bands[b], nullptr);
+    };
+    std::vector<std::exception_ptr> failures(threads);
     {
         std::vector<std::jthread> workers;
-        for (size_t b = 1; b < bands.size(); ++b) {
-            auto work = [&job, &bands, &failures, b] {
+        for (size_t t = 1; t < threads; ++t) {
+            auto work = [&drawRest, &failures, t] {
                 try {
-                    job.draw(bands[b], nullptr);
+                    drawRest();
                 } catch (...) {
-                    failures[b] = std::current_exception();
+                    failures[t] = std::current_exception();
                 }
             };
             try {
                 workers.emplace_back(work);
             } catch (const std::system_error&) {
-                unstarted.push_back(b);
+                break;
             }
         }
         job.draw(bands[0], &progress);
-        for (size_t b : unstarted)
-            job.draw(bands[b], nullptr);
+        drawRest();
     }  // the workers join here
     for (const std::exception_ptr& failure : failures) {
         if (failure) std::rethrow_exception(failure);
@@ -786,14 +798,17 @@ int renderOneMesh(Dib24& target, const MeshFraction& fraction, std::vector<uint8
 }
 
 int renderBandCount(int width, int height) {
-    // Below about 256 x 256 pixels, or 32 rows, a band costs more to start than it saves.
-    constexpr int64_t kMinBandPixels = 256 * 256;
+    // Below about 256 x 256 pixels a thread costs more to start than it saves; a band of fewer
+    // than 32 rows repeats too much of the resampling at its edges.
+    constexpr int64_t kMinThreadPixels = 256 * 256;
     constexpr int kMinBandRows = 32;
+    constexpr int kBandsPerThread = 4;
     if (width < 1 || height < 1) return 1;
-    const int64_t bySize = std::min(static_cast<int64_t>(width) * height / kMinBandPixels,
-                                    static_cast<int64_t>(height / kMinBandRows));
-    const int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-    return static_cast<int>(std::clamp<int64_t>(bySize, 1, cores));
+    const int64_t threads =
+        std::min<int64_t>(static_cast<int64_t>(width) * height / kMinThreadPixels, coreCount());
+    if (threads < 2) return 1;
+    return static_cast<int>(
+        std::clamp<int64_t>(height / kMinBandRows, 1, threads * kBandsPerThread));
 }
 
 int renderMeshes(HMeshProject& project, Dib24& target, const MapRect* rect,

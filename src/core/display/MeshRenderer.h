@@ -31,8 +31,8 @@ int renderMeshes(HMeshProject& project, Dib24& target, const MapRect* rect,
                  const ZarHColorMap* colorMap, std::vector<uint8_t>* shading, int stepMode,
                  double step, int drawKind = 0, const RenderProgress& progress = {}, int bands = 0);
 
-// The bands renderMeshes draws a width x height target in: one for a small target or a single
-// core, otherwise up to one per core.
+// The bands renderMeshes draws a width x height target in, on up to one thread per core: one
+// for a small target or a single core, otherwise a few for each core.
 int renderBandCount(int width, int height);
 
 // A mesh's extent as fractions of the rectangle a target bitmap shows (x from its west edge,
