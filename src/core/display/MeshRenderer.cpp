@@ -709,13 +709,12 @@ struct BandJob {
     Dib24& target;
     const std::vector<PlacedMesh>& meshes;
     const DrawStyle& style;
-    std::vector<uint8_t>* shading;  // null: a buffer of the band's own
+    std::vector<uint8_t>* shading;  // null: a buffer of the drawing thread's own
 
     // The background and every mesh that reaches the band, in list order; progress (the
-    // calling thread's band only) hears of each mesh as the band comes to it.
-    void draw(RowRange band, MeshProgress* progress) const {
+    // calling thread's first band only) hears of each mesh as the band comes to it.
+    void draw(RowRange band, MeshProgress* progress, MeshScratch& scratch) const {
         fillBackground(target, style.colorMap.topColor, style.colorMap.bottomColor, band);
-        MeshScratch scratch;
         std::vector<uint8_t>* shades = shading ? shading : &scratch.ownShading;
         for (const PlacedMesh& m : meshes) {
             if (progress) progress->reportUpTo(m.index + 1);
@@ -737,9 +736,9 @@ int coreCount() {
 void drawBands(const BandJob& job, const std::vector<RowRange>& bands, MeshProgress& progress) {
     const size_t threads = std::min(bands.size(), static_cast<size_t>(coreCount()));
     std::atomic<size_t> next = 1;
-    auto drawRest = [&] {
+    auto drawRest = [&](MeshScratch& scratch) {
         for (size_t b = next++; b < bands.size(); b = next++)
-            job.draw(bands[b], nullptr);
+            job.draw(bands[b], nullptr, scratch);
     };
     std::vector<std::exception_ptr> failures(threads);
     {
@@ -747,7 +746,8 @@ void drawBands(const BandJob& job, const std::vector<RowRange>& bands, MeshProgr
         for (size_t t = 1; t < threads; ++t) {
             auto work = [&drawRest, &failures, t] {
                 try {
-                    drawRest();
+                    MeshScratch scratch;
+                    drawRest(scratch);
                 } catch (...) {
                     failures[t] = std::current_exception();
                 }
@@ -758,8 +758,9 @@ void drawBands(const BandJob& job, const std::vector<RowRange>& bands, MeshProgr
                 break;
             }
         }
-        job.draw(bands[0], &progress);
-        drawRest();
+        MeshScratch scratch;
+        job.draw(bands[0], &progress, scratch);
+        drawRest(scratch);
     }  // the workers join here
     for (const std::exception_ptr& failure : failures) {
         if (failure) std::rethrow_exception(failure);
