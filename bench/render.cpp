@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: MIT
 // Relief drawing speed: renderMeshes of a 1920 x 1080 view over mosaics of 9, 100, 1000 and
 // 10,000 sample tiles (400 x 300 cells of 5 m each), whole mosaic in view (shaded gradient and
-// step bands with edges), a view zoomed in to 1 px per cell and a view beside the mosaic.
+// step bands with edges), a view zoomed in to 1 px per cell and a view beside the mosaic. The
+// third argument is the number of bands the frame is drawn in (0: as many as renderMeshes
+// chooses), shown with the threads that draw them; one band is the frame drawn on one core.
 // Neighbour lookups: the index against the plain scan over every mesh.
 //
 // The tiles are built in memory from the sample terrain (the same cells `kovtool sample` writes),
@@ -87,8 +89,10 @@ kov::MapRect zoomedView(const kov::HMeshProject& project) {
 
 enum class View { Whole, Zoomed, Outside };
 
-void renderLoop(benchmark::State& state, int cols, int rows, View which, int stepMode,
-                double step) {
+void renderLoop(benchmark::State& state, View which, int stepMode, double step) {
+    const int cols = static_cast<int>(state.range(0)), rows = static_cast<int>(state.range(1));
+    int bands = static_cast<int>(state.range(2));
+    if (bands < 1) bands = kov::renderBandCount(kWidth, kHeight);
     const Mosaic& m = mosaic(cols, rows);
     kov::MapRect view = which == View::Whole ? wholeView(*m.project) : zoomedView(*m.project);
     if (which == View::Outside) {  // a zoomed view just south of the mosaic: background only
@@ -98,29 +102,28 @@ void renderLoop(benchmark::State& state, int cols, int rows, View which, int ste
     }
     kov::Dib24 dib(kWidth, kHeight);
     for (auto _ : state) {
-        kov::renderMeshes(*m.project, dib, &view, nullptr, nullptr, stepMode, step);
+        kov::renderMeshes(*m.project, dib, &view, nullptr, nullptr, stepMode, step, 0, {}, bands);
         benchmark::DoNotOptimize(dib.bits());
     }
     state.counters["tiles"] = static_cast<double>(cols) * rows;
+    state.counters["bands"] = bands;
+    state.counters["threads"] =
+        std::min<int>(bands, std::max(1u, std::thread::hardware_concurrency()));
     state.SetItemsProcessed(state.iterations() * kWidth * kHeight);  // pixels
 }
 
 void BM_RenderWhole(benchmark::State& state) {
-    const int cols = static_cast<int>(state.range(0)), rows = static_cast<int>(state.range(1));
-    renderLoop(state, cols, rows, View::Whole, 0, 0.0);
+    renderLoop(state, View::Whole, 0, 0.0);
 }
 void BM_RenderWholeBandEdges(benchmark::State& state) {
-    const int cols = static_cast<int>(state.range(0)), rows = static_cast<int>(state.range(1));
-    renderLoop(state, cols, rows, View::Whole, 2, 10.0);
+    renderLoop(state, View::Whole, 2, 10.0);
 }
 void BM_RenderZoomed(benchmark::State& state) {
-    const int cols = static_cast<int>(state.range(0)), rows = static_cast<int>(state.range(1));
-    renderLoop(state, cols, rows, View::Zoomed, 0, 0.0);
+    renderLoop(state, View::Zoomed, 0, 0.0);
 }
 // No mesh in view: the cost of the background and of passing over the meshes.
 void BM_RenderOutside(benchmark::State& state) {
-    const int cols = static_cast<int>(state.range(0)), rows = static_cast<int>(state.range(1));
-    renderLoop(state, cols, rows, View::Outside, 0, 0.0);
+    renderLoop(state, View::Outside, 0, 0.0);
 }
 
 // Neighbours of every mesh: through the project's index (rebuilt each round) and by scanning.
@@ -153,19 +156,25 @@ void BM_NeighboursScanned(benchmark::State& state) {
 }
 
 // Grouped by mosaic, so that each mosaic is built once.
-BENCHMARK(BM_RenderWhole)->Args({3, 3})->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_RenderWholeBandEdges)->Args({3, 3})->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_RenderWhole)->Args({10, 10})->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_RenderWholeBandEdges)->Args({10, 10})->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_RenderZoomed)->Args({10, 10})->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_RenderOutside)->Args({10, 10})->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_RenderWhole)->Args({40, 25})->Unit(benchmark::kMillisecond)->UseRealTime();
+#define KOV_RENDER(name, ...) \
+    BENCHMARK(name)->Args({__VA_ARGS__})->Unit(benchmark::kMillisecond)->UseRealTime()
+KOV_RENDER(BM_RenderWhole, 3, 3, 0);
+KOV_RENDER(BM_RenderWholeBandEdges, 3, 3, 0);
+KOV_RENDER(BM_RenderWhole, 10, 10, 1);
+KOV_RENDER(BM_RenderWhole, 10, 10, 0);
+KOV_RENDER(BM_RenderWholeBandEdges, 10, 10, 0);
+KOV_RENDER(BM_RenderZoomed, 10, 10, 1);
+KOV_RENDER(BM_RenderZoomed, 10, 10, 0);
+KOV_RENDER(BM_RenderOutside, 10, 10, 0);
+KOV_RENDER(BM_RenderWhole, 40, 25, 0);
 BENCHMARK(BM_NeighboursIndexed)->Args({40, 25})->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_NeighboursScanned)->Args({40, 25})->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_RenderWhole)->Args({100, 100})->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_RenderWholeBandEdges)->Args({100, 100})->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_RenderZoomed)->Args({100, 100})->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_RenderOutside)->Args({100, 100})->Unit(benchmark::kMillisecond)->UseRealTime();
+KOV_RENDER(BM_RenderWhole, 100, 100, 1);
+KOV_RENDER(BM_RenderWhole, 100, 100, 0);
+KOV_RENDER(BM_RenderWholeBandEdges, 100, 100, 0);
+KOV_RENDER(BM_RenderZoomed, 100, 100, 1);
+KOV_RENDER(BM_RenderZoomed, 100, 100, 0);
+KOV_RENDER(BM_RenderOutside, 100, 100, 0);
 BENCHMARK(BM_NeighboursIndexed)->Args({100, 100})->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace

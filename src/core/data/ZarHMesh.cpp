@@ -216,7 +216,7 @@ void ZarHMesh::UpdateMinMax() {
 }
 
 int ZarHMesh::Resample(const CellWindow& window, int nx, int ny, double* values, uint8_t* flags,
-                       int stride) const {
+                       int stride, int firstRow, int endRow) const {
     if (ny < 1 || nx < 1 || cells.empty()) return 1;
     if (stride < 1) stride = nx;
     // Indices are clamped to the grid, so a window reaching past an edge never reads outside.
@@ -237,15 +237,16 @@ int ZarHMesh::Resample(const CellWindow& window, int nx, int ny, double* values,
     }
     RowReader rowsOf(cells, cols, first, last - first + 1);
 
-    for (int j = 0; j < ny; ++j) {
+    firstRow = std::max(firstRow, 0);
+    for (int j = firstRow; j < std::min(endRow, ny); ++j) {
         const Tap& rt = rowTaps[static_cast<size_t>(j)];
         const int32_t* nearestRow = rowsOf.row(rt.nearest, 0);
         const int32_t* row0 = rowsOf.row(rt.lo, 1);
         const int32_t* row1 = rowsOf.row(rt.hi, 2);
         if (!nearestRow || !row0 || !row1) return 0;  // the cells could not be brought back
         const double fy = rt.frac;
-        double* outValues = values + static_cast<size_t>(j) * stride;
-        uint8_t* outFlags = flags + static_cast<size_t>(j) * stride;
+        double* outValues = values + static_cast<size_t>(j - firstRow) * stride;
+        uint8_t* outFlags = flags + static_cast<size_t>(j - firstRow) * stride;
         for (int i = 0; i < nx; ++i) {
             const Tap& ct = columnTaps[static_cast<size_t>(i)];
             const int32_t nearest = nearestRow[ct.nearest];
@@ -282,7 +283,7 @@ int ZarHMesh::Resample(const CellWindow& window, int nx, int ny, double* values,
 
 void ZarHMesh::ResampleWithBorder(int w, int h, const MeshNeighbours& neighbours,
                                   const CellWindow& window, ResampledRaster& out, double fl,
-                                  double fb, double fr, double ft) const {
+                                  double fb, double fr, double ft, int firstRow, int endRow) const {
     using Slot = MeshNeighbours::Slot;
     const ZarHMesh* const* nb = neighbours.mesh;
     const bool useWest = nb[Slot::West] && std::fabs(fl) <= 0.001;
@@ -291,11 +292,13 @@ void ZarHMesh::ResampleWithBorder(int w, int h, const MeshNeighbours& neighbours
     const bool useNorth = nb[Slot::North] && std::fabs(ft - 1.0) <= 0.001;
 
     out.width = std::max(w, 0);
-    out.height = std::max(h, 0);
+    firstRow = std::clamp(firstRow, 0, std::max(h, 0));
+    endRow = std::clamp(endRow, firstRow, std::max(h, 0));
+    out.height = endRow - firstRow;
     const size_t count = static_cast<size_t>(out.width) * out.height + 16;
     out.values.assign(count, 0.0);
     out.flags.assign(count, kSampleNoData);
-    if (w < 1 || h < 1) return;
+    if (w < 1 || out.height < 1) return;
 
     int innerW = w;
     int innerH = h;
@@ -327,41 +330,48 @@ void ZarHMesh::ResampleWithBorder(int w, int h, const MeshNeighbours& neighbours
         ++win.top;
     }
 
+    // values and flags stand for the first row computed; the inner rows and the border rows
+    // (0 and h - 1) are computed where they fall in firstRow..endRow-1.
     double* values = out.values.data();
     uint8_t* flags = out.flags.data();
-    const size_t origin = static_cast<size_t>(originRow) * w + originCol;
-    Resample(win, innerW, innerH, values + origin, flags + origin, w);
+    const int innerFirst = std::max(firstRow - originRow, 0);
+    const int innerEnd = std::min(endRow - originRow, innerH);
+    const bool hasBottom = firstRow == 0, hasTop = endRow == h;
+    const size_t innerAt = static_cast<size_t>(originRow + innerFirst - firstRow) * w;
+    Resample(win, innerW, innerH, values + innerAt + originCol, flags + innerAt + originCol, w,
+             innerFirst, innerEnd);
 
     // A neighbour of another grid size cannot continue this one's rows and columns.
     auto usable = [this](const ZarHMesh* m) { return m && m->cols == cols && m->rows == rows; };
-    auto strip = [&](const ZarHMesh* m, const CellWindow& cellWin, int nx, int ny, size_t at) {
-        m->Resample(cellWin, nx, ny, values + at, flags + at, w);
+    auto strip = [&](const ZarHMesh* m, const CellWindow& cellWin, int nx, int ny, size_t at,
+                     int first = 0, int end = INT_MAX) {
+        m->Resample(cellWin, nx, ny, values + at, flags + at, w, first, end);
     };
     const int topRow = rows - 1;
     const int lastCol = cols - 1;
-    if (useSouth && usable(nb[Slot::South])) {
+    if (useSouth && hasBottom && usable(nb[Slot::South])) {
         strip(nb[Slot::South], {win.left, topRow, win.right, topRow}, innerW, 1, originCol);
     }
     if (useWest && usable(nb[Slot::West])) {
-        strip(nb[Slot::West], {lastCol, win.bottom, lastCol, win.top}, 1, innerH,
-              static_cast<size_t>(originRow) * w);
+        strip(nb[Slot::West], {lastCol, win.bottom, lastCol, win.top}, 1, innerH, innerAt,
+              innerFirst, innerEnd);
     }
     if (useEast && usable(nb[Slot::East])) {
-        strip(nb[Slot::East], {0, win.bottom, 0, win.top}, 1, innerH,
-              static_cast<size_t>(originRow) * w + (w - 1));
+        strip(nb[Slot::East], {0, win.bottom, 0, win.top}, 1, innerH, innerAt + (w - 1), innerFirst,
+              innerEnd);
     }
-    if (useNorth && usable(nb[Slot::North])) {
+    if (useNorth && hasTop && usable(nb[Slot::North])) {
         strip(nb[Slot::North], {win.left, 0, win.right, 0}, innerW, 1,
-              static_cast<size_t>(h - 1) * w + originCol);
+              static_cast<size_t>(h - 1 - firstRow) * w + originCol);
     }
     auto corner = [&](bool sideA, bool sideB, Slot slot, int col, int row, size_t at) {
         if (sideA && sideB && usable(nb[slot])) strip(nb[slot], {col, row, col, row}, 1, 1, at);
     };
-    const size_t lastRowStart = static_cast<size_t>(h - 1) * w;
-    corner(useSouth, useWest, Slot::SouthWest, lastCol, topRow, 0);
-    corner(useSouth, useEast, Slot::SouthEast, 0, topRow, static_cast<size_t>(w - 1));
-    corner(useNorth, useWest, Slot::NorthWest, lastCol, 0, lastRowStart);
-    corner(useNorth, useEast, Slot::NorthEast, 0, 0, lastRowStart + (w - 1));
+    const size_t lastRowStart = static_cast<size_t>(h - 1 - firstRow) * w;
+    corner(useSouth && hasBottom, useWest, Slot::SouthWest, lastCol, topRow, 0);
+    corner(useSouth && hasBottom, useEast, Slot::SouthEast, 0, topRow, static_cast<size_t>(w - 1));
+    corner(useNorth && hasTop, useWest, Slot::NorthWest, lastCol, 0, lastRowStart);
+    corner(useNorth && hasTop, useEast, Slot::NorthEast, 0, 0, lastRowStart + (w - 1));
 }
 
 }  // namespace kov

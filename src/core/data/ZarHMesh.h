@@ -2,6 +2,7 @@
 // The in-memory elevation grid that every reader fills and every consumer reads.
 #pragma once
 
+#include <climits>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -96,13 +97,16 @@ public:
 
     // Bilinear resampling with nearest fallback of a cell window into ny rows of nx samples;
     // output row j starts at j * stride (stride < 1 means nx); row 0 is the window's bottom.
+    // Only rows firstRow..endRow-1 are computed, into the output from its start; each has the
+    // values the whole resampling gives it.
     int Resample(const CellWindow& window, int nx, int ny, double* values, uint8_t* flags,
-                 int stride) const;
+                 int stride, int firstRow = 0, int endRow = INT_MAX) const;
     // Resamples the window plus a one-sample border, taken from the neighbours where the window
     // touches the mesh's edge (fl, fb, fr, ft: the window edges as fractions of the mesh).
+    // Only rows firstRow..endRow-1 of the w x h samples are computed: out holds those.
     void ResampleWithBorder(int w, int h, const MeshNeighbours& neighbours,
                             const CellWindow& window, ResampledRaster& out, double fl, double fb,
-                            double fr, double ft) const;
+                            double fr, double ft, int firstRow = 0, int endRow = INT_MAX) const;
 
     double width() const { return xmax - xmin; }
     double height() const { return ymax - ymin; }

@@ -3,9 +3,13 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cmath>
 #include <cstring>
+#include <exception>
 #include <optional>
+#include <system_error>
+#include <thread>
 
 #if defined(__x86_64__) || defined(__SSE2__)
 #include <immintrin.h>
@@ -24,6 +28,9 @@ constexpr double kMinStep = 0.09;
 constexpr double kMinEdgeStep = 0.9;
 constexpr uint8_t kNoShade = 255;
 
+// At most this many bands, whatever a caller asks for.
+constexpr int kMaxBands = 64;
+
 // Band-edge marks of one sample.
 enum EdgeMark : uint8_t {
     kLitVertical = 1,
@@ -41,10 +48,17 @@ struct BlockSpans {
     std::vector<int> rowEnd;
 };
 
+// Rows [first, end).
+struct RowRange {
+    int first = 0;
+    int end = 0;
+};
+
 // Working storage of one mesh, kept across the meshes of a render so that a view of thousands
-// of small tiles does not allocate for each.
+// of small tiles does not allocate for each. Each band of a render has its own.
 struct MeshScratch {
-    ResampledRaster raster;
+    ResampledRaster raster;  // the sample rows a band needs, from sample row rasterFirst
+    int rasterFirst = 0;
     std::vector<uint8_t> ownShading;
     BlockSpans spans;
     std::vector<uint8_t> line;  // one row of painted pixels, blue, green, red
@@ -109,9 +123,10 @@ void sampleSpans(int n, int pixels, double k, double offset, std::vector<int>& s
     }
 }
 
-void fillBackground(Dib24& target, uint32_t top, uint32_t bottom) {
+// The target's rows of `rows` in the vertical gradient from bottom to top.
+void fillBackground(Dib24& target, uint32_t top, uint32_t bottom, RowRange rows) {
     const int w = target.width(), h = target.height();
-    for (int r = 0; r < h; ++r) {
+    for (int r = rows.first; r < rows.end; ++r) {
         const double t = h > 1 ? static_cast<double>(r) / (h - 1) : 1.0;
         auto channel = [t](uint32_t a, uint32_t b, int shift) {
             const double v = ((a >> shift) & 0xFF) * t + ((b >> shift) & 0xFF) * (1.0 - t);
@@ -293,9 +308,10 @@ void shadeRow(const double* h0, const double* h1, int n, double dx, double dy,
 
 // Hill shading of the sample grid, one triangle normal per sample; samples without a computed
 // shade (a corner of the triangle without a valid height) keep kNoShade, and those on the outer
-// rows and columns take the value from further in.
-void computeShading(const ResampledRaster& raster, double dx, double dy, const ZarHShade& light,
-                    std::vector<uint8_t>& shade) {
+// rows and columns take the value from further in. The raster holds sample rows first.. of a
+// grid of totalRows rows; its last row has no row north of it and so no shades.
+void computeShading(const ResampledRaster& raster, int first, int totalRows, double dx, double dy,
+                    const ZarHShade& light, std::vector<uint8_t>& shade) {
     const int nx = raster.width, ny = raster.height;
     shade.assign(static_cast<size_t>(nx) * ny, kNoShade);
     const double* h = raster.values.data();
@@ -312,11 +328,16 @@ void computeShading(const ResampledRaster& raster, double dx, double dy, const Z
         }
     }
     auto at = [&](int i, int j) -> uint8_t& { return shade[static_cast<size_t>(j) * nx + i]; };
-    for (int i = 0; i < nx; ++i) {
-        if (at(i, 0) == kNoShade) at(i, 0) = at(i, 2);
+    if (first == 0 && ny > 2) {
+        for (int i = 0; i < nx; ++i) {
+            if (at(i, 0) == kNoShade) at(i, 0) = at(i, 2);
+        }
     }
-    for (int i = 0; i < nx; ++i) {
-        if (at(i, ny - 2) == kNoShade) at(i, ny - 2) = at(i, ny - 3);
+    const int lastShaded = totalRows - 2 - first;  // the grid's row totalRows - 2 in the raster
+    if (lastShaded >= 1 && lastShaded < ny) {
+        for (int i = 0; i < nx; ++i) {
+            if (at(i, lastShaded) == kNoShade) at(i, lastShaded) = at(i, lastShaded - 1);
+        }
     }
     for (int j = 0; j < ny; ++j) {
         if (at(0, j) == kNoShade) at(0, j) = at(2, j);
@@ -375,6 +396,10 @@ struct MeshPlacement {
     // How far (in cells) the target's west (south) edge lies inside the window's first cell.
     double cellOffsetX = 0.0;
     double cellOffsetY = 0.0;
+    // The samples of the visible cells: one per cell, or one per pixel when the cells are
+    // smaller than pixels; plus one beyond the window on every side, from the neighbours.
+    int sampleCols = 0;
+    int sampleRows = 0;
 };
 
 // The placement of a mesh at fraction f of a targetWidth x targetHeight target; none for a mesh
@@ -415,16 +440,9 @@ std::optional<MeshPlacement> placeMesh(const ZarHMesh& mesh, const MeshFraction&
     p.visibleRows = window.top - window.bottom + 1;
     p.cellOffsetX = cols * p.gx0 - window.left;
     p.cellOffsetY = rows * p.gy0 - window.bottom;
+    p.sampleCols = std::max(std::min(p.width, p.visibleCols), 2) + 2;
+    p.sampleRows = std::max(std::min(p.height, p.visibleRows), 2) + 2;
     return p;
-}
-
-// Samples of the visible cells into raster: one per cell, or one per pixel when the cells are
-// smaller than pixels; plus one beyond the window on every side, from the neighbours.
-void resampleWindow(const ZarHMesh& mesh, const MeshNeighbours& neighbours, const MeshPlacement& p,
-                    ResampledRaster& raster) {
-    const int nx = std::max(std::min(p.width, p.visibleCols), 2) + 2;
-    const int ny = std::max(std::min(p.height, p.visibleRows), 2) + 2;
-    mesh.ResampleWithBorder(nx, ny, neighbours, p.window, raster, p.gx0, p.gy0, p.gx1, p.gy1);
 }
 
 // Valid heights down to a whole number of steps.
@@ -438,19 +456,19 @@ void quantiseHeights(ResampledRaster& raster, double step) {
 }
 
 // Hill shading of the samples (see computeShading), their spacing taken over the window widened
-// by one cell on each side.
+// by one cell on each side; raster holds the sample rows from `first`.
 void shadeWindow(const ZarHMesh& mesh, const MeshPlacement& p, const ResampledRaster& raster,
-                 const ZarHShade& light, std::vector<uint8_t>& shading) {
+                 int first, const ZarHShade& light, std::vector<uint8_t>& shading) {
     const double cellX = mesh.width() / mesh.cols, cellY = mesh.height() / mesh.rows;
-    const double dx = (p.visibleCols + 2) * cellX / raster.width;
-    const double dy = (p.visibleRows + 2) * cellY / raster.height;
-    computeShading(raster, dx, dy, light, shading);
+    const double dx = (p.visibleCols + 2) * cellX / p.sampleCols;
+    const double dy = (p.visibleRows + 2) * cellY / p.sampleRows;
+    computeShading(raster, first, p.sampleRows, dx, dy, light, shading);
 }
 
-// The pixel blocks of the samples of an nx x ny raster (see resampleWindow): where more cells
-// are visible than there are pixels the samples share the pixels evenly, otherwise each block
-// covers its cell.
-void blockSpans(const MeshPlacement& p, int nx, int ny, BlockSpans& spans) {
+// The pixel blocks of the samples (see MeshPlacement): where more cells are visible than there
+// are pixels the samples share the pixels evenly, otherwise each block covers its cell.
+void blockSpans(const MeshPlacement& p, BlockSpans& spans) {
+    const int nx = p.sampleCols, ny = p.sampleRows;
     const bool thinX = p.visibleCols > p.width;
     const bool thinY = p.visibleRows > p.height;
     const double kx = thinX ? static_cast<double>(p.width) / (nx - 2) : p.width / p.visibleWidth;
@@ -459,6 +477,21 @@ void blockSpans(const MeshPlacement& p, int nx, int ny, BlockSpans& spans) {
     const double oy = thinY ? 0.0 : p.cellOffsetY;
     sampleSpans(nx, p.width, kx, ox, spans.columnStart, spans.columnEnd);
     sampleSpans(ny, p.height, ky, oy, spans.rowStart, spans.rowEnd);
+}
+
+// The sample rows [first, end) whose blocks reach the mesh's pixel rows `pixels`; empty when
+// none does.
+RowRange paintedSampleRows(const BlockSpans& spans, RowRange pixels) {
+    RowRange rows;
+    const int n = static_cast<int>(spans.rowStart.size());
+    for (int j = 1; j <= n - 2; ++j) {
+        const int r0 = std::max(spans.rowStart[static_cast<size_t>(j)], pixels.first);
+        const int r1 = std::min(spans.rowEnd[static_cast<size_t>(j)], pixels.end);
+        if (r0 >= r1) continue;
+        if (rows.end == 0) rows.first = j;
+        rows.end = j + 1;
+    }
+    return rows;
 }
 
 // The colours of the samples: the table colour of a valid height, and the sea and no-data
@@ -533,46 +566,55 @@ void copyRuns(Dib24& target, const MeshPlacement& p, int r0, int r1, const uint8
     }
 }
 
-// The blocks of the samples inside the border; colours that are not painted leave the target
-// as it is.
+// The blocks of the sample rows `samples` (inside the border) within the mesh's pixel rows
+// `pixels`; colours that are not painted leave the target as it is.
 void paintBlocks(Dib24& target, const MeshPlacement& p, const ResampledRaster& raster,
-                 const uint8_t* shade, const ZarHColorMap& colorMap, MeshScratch& scratch) {
+                 const uint8_t* shade, const ZarHColorMap& colorMap, RowRange samples,
+                 RowRange pixels, MeshScratch& scratch) {
     const SamplePalette palette(colorMap);
     const BlockSpans& spans = scratch.spans;
     scratch.line.resize(static_cast<size_t>(p.width) * 3);
-    for (int j = 1; j <= raster.height - 2; ++j) {
-        const int r0 = spans.rowStart[static_cast<size_t>(j)];
-        const int r1 = spans.rowEnd[static_cast<size_t>(j)];
+    for (int j = samples.first; j < samples.end; ++j) {
+        const int r0 = std::max(spans.rowStart[static_cast<size_t>(j)], pixels.first);
+        const int r1 = std::min(spans.rowEnd[static_cast<size_t>(j)], pixels.end);
         if (r0 >= r1) continue;
-        makeBlockRow(raster, j, shade, palette, spans, scratch.line.data(), scratch.runs);
+        makeBlockRow(raster, j - scratch.rasterFirst, shade, palette, spans, scratch.line.data(),
+                     scratch.runs);
         copyRuns(target, p, r0, r1, scratch.line.data(), scratch.runs);
     }
 }
 
-// The band-edge lines of the samples inside the border (see markBandEdges), in the map's lit and
-// shaded edge colours, each on the block's side toward the next sample north (east).
+// The band-edge lines of the sample rows `samples` (see markBandEdges) within the mesh's pixel
+// rows `pixels`, in the map's lit and shaded edge colours, each on the block's side toward the
+// next sample north (east).
 void paintBandEdges(Dib24& target, const MeshPlacement& p, const ResampledRaster& raster,
-                    const ZarHColorMap& colorMap, MeshScratch& scratch) {
+                    const ZarHColorMap& colorMap, RowRange samples, RowRange pixels,
+                    MeshScratch& scratch) {
     int gx = 0, gy = 0;
     bandEdgeSenses(colorMap.lightAzimuth, gx, gy);
     markBandEdges(raster, gx, gy, scratch.marks);
     const uint32_t lit = colorMap.edgeLightColor, shaded = colorMap.edgeShadowColor;
-    const int nx = raster.width, ny = raster.height;
+    const int nx = raster.width;
     const BlockSpans& spans = scratch.spans;
     const int* cs = spans.columnStart.data();
     const int* ce = spans.columnEnd.data();
-    for (int j = 1; j <= ny - 2; ++j) {
-        const int r0 = spans.rowStart[static_cast<size_t>(j)];
-        const int r1 = spans.rowEnd[static_cast<size_t>(j)];
+    for (int j = samples.first; j < samples.end; ++j) {
+        const int r0 = std::max(spans.rowStart[static_cast<size_t>(j)], pixels.first);
+        const int r1 = std::min(spans.rowEnd[static_cast<size_t>(j)], pixels.end);
         if (r0 >= r1) continue;
+        // The block's top row, where its horizontal edge lies, may belong to the next band.
+        const int edgeRow = spans.rowEnd[static_cast<size_t>(j)] - 1;
+        const bool edgeRowHere = edgeRow < pixels.end;
+        const uint8_t* marks =
+            scratch.marks.data() + static_cast<size_t>(j - scratch.rasterFirst) * nx;
         for (int i = 1; i <= nx - 2; ++i) {
-            const uint8_t m = scratch.marks[static_cast<size_t>(j) * nx + i];
+            const uint8_t m = marks[i];
             const int c0 = cs[i], c1 = ce[i];
             if (m == 0 || c0 >= c1) continue;
-            if (m & (kLitHorizontal | kShadedHorizontal)) {
+            if (edgeRowHere && (m & (kLitHorizontal | kShadedHorizontal))) {
                 const uint32_t color = (m & kLitHorizontal) ? lit : shaded;
                 for (int x = c0; x < c1; ++x)
-                    target.setPixel(p.left + x, p.bottom + r1 - 1, color);
+                    target.setPixel(p.left + x, p.bottom + edgeRow, color);
             }
             if (m & (kLitVertical | kShadedVertical)) {
                 const uint32_t color = (m & kLitVertical) ? lit : shaded;
@@ -583,31 +625,146 @@ void paintBandEdges(Dib24& target, const MeshPlacement& p, const ResampledRaster
     }
 }
 
-// Draws the centre mesh of the neighbourhood: its visible cells resampled, quantised to steps,
-// hill-shaded (gradients only), painted as pixel blocks and, for step mode 2, with band edges.
-int drawMesh(Dib24& target, const MeshFraction& f, std::vector<uint8_t>* shading,
-             const ZarHColorMap& colorMap, const ZarHShade& light, const MeshNeighbours& neighbours,
-             int stepMode, double step, MeshScratch& scratch) {
-    const ZarHMesh* mesh = neighbours.mesh[MeshNeighbours::Centre];
-    if (!mesh || target.isEmpty()) return 1;
-    const std::optional<MeshPlacement> place = placeMesh(*mesh, f, target.width(), target.height());
-    if (!place) return 1;
-    if (!std::isfinite(step)) step = 0.0;  // a damaged setting counts as no step
+// What every mesh of a render is drawn with.
+struct DrawStyle {
+    const ZarHColorMap& colorMap;
+    const ZarHShade& light;
+    int stepMode;
+    double step;  // finite
+};
 
+// Draws the centre mesh of the neighbourhood, placed at p, into the target rows `band`: the
+// samples whose blocks reach those rows resampled, quantised to steps, hill-shaded (gradients
+// only), painted as pixel blocks and, for step mode 2, with band edges.
+void drawPlacedMesh(Dib24& target, RowRange band, const MeshPlacement& p,
+                    const MeshNeighbours& neighbours, const DrawStyle& style,
+                    std::vector<uint8_t>* shading, MeshScratch& scratch) {
+    const RowRange pixels{std::max(band.first - p.bottom, 0),
+                          std::min(band.end - p.bottom, p.height)};
+    if (pixels.first >= pixels.end) return;
+    blockSpans(p, scratch.spans);
+    const RowRange samples = paintedSampleRows(scratch.spans, pixels);
+    if (samples.first >= samples.end) return;
+    // A band holding the whole mesh takes all its samples (the shading buffer then covers them
+    // all); a part takes one sample row more on each side, for the shades and band edges
+    // (which look at the row north) and for the shades the second-last row borrows from below.
+    const bool whole = pixels.first == 0 && pixels.end == p.height;
+    const RowRange held =
+        whole ? RowRange{0, p.sampleRows}
+              : RowRange{samples.first - 1, std::min(samples.end + 1, p.sampleRows)};
+    const ZarHMesh& mesh = *neighbours.mesh[MeshNeighbours::Centre];
     ResampledRaster& raster = scratch.raster;
-    resampleWindow(*mesh, neighbours, *place, raster);
-    if (stepMode > 0 && step > kMinStep) quantiseHeights(raster, step);
+    scratch.rasterFirst = held.first;
+    mesh.ResampleWithBorder(p.sampleCols, p.sampleRows, neighbours, p.window, raster, p.gx0, p.gy0,
+                            p.gx1, p.gy1, held.first, held.end);
+    if (style.stepMode > 0 && style.step > kMinStep) quantiseHeights(raster, style.step);
     // The shades are only used for gradients (steps up to 0.09 m).
     const uint8_t* shade = nullptr;
-    if (shading && step <= kMinStep) {
-        shadeWindow(*mesh, *place, raster, light, *shading);
+    if (shading && style.step <= kMinStep) {
+        shadeWindow(mesh, p, raster, held.first, style.light, *shading);
         shade = shading->data();
     }
-    blockSpans(*place, raster.width, raster.height, scratch.spans);
-    paintBlocks(target, *place, raster, shade, colorMap, scratch);
-    if (stepMode == 2 && step > kMinEdgeStep)
-        paintBandEdges(target, *place, raster, colorMap, scratch);
-    return 1;
+    paintBlocks(target, p, raster, shade, style.colorMap, samples, pixels, scratch);
+    if (style.stepMode == 2 && style.step > kMinEdgeStep)
+        paintBandEdges(target, p, raster, style.colorMap, samples, pixels, scratch);
+}
+
+// A mesh of the collection in view: its index, where it lands and the meshes around it.
+struct PlacedMesh {
+    int index = 0;
+    MeshPlacement place;
+    MeshNeighbours neighbours;
+};
+
+// Reports the meshes of the collection to a progress callback in order, each once.
+class MeshProgress {
+public:
+    MeshProgress(const RenderProgress& progress, int count) : progress_(progress), count_(count) {}
+    // Reports every mesh before `end` not reported yet.
+    void reportUpTo(int end) {
+        for (; next_ < end; ++next_) {
+            if (progress_) progress_(next_, count_);
+        }
+    }
+
+private:
+    const RenderProgress& progress_;
+    int count_;
+    int next_ = 0;
+};
+
+// Rows 0..height-1 in `count` bands of nearly equal height, from the bottom.
+std::vector<RowRange> splitRows(int height, int count) {
+    std::vector<RowRange> bands(static_cast<size_t>(count));
+    for (int b = 0; b < count; ++b) {
+        bands[static_cast<size_t>(b)] = {
+            static_cast<int>(static_cast<int64_t>(height) * b / count),
+            static_cast<int>(static_cast<int64_t>(height) * (b + 1) / count)};
+    }
+    return bands;
+}
+
+// Everything one band of a render draws, in the order the whole target would be drawn.
+struct BandJob {
+    Dib24& target;
+    const std::vector<PlacedMesh>& meshes;
+    const DrawStyle& style;
+    std::vector<uint8_t>* shading;  // null: a buffer of the drawing thread's own
+
+    // The background and every mesh that reaches the band, in list order; progress (the
+    // calling thread's first band only) hears of each mesh as the band comes to it.
+    void draw(RowRange band, MeshProgress* progress, MeshScratch& scratch) const {
+        fillBackground(target, style.colorMap.topColor, style.colorMap.bottomColor, band);
+        std::vector<uint8_t>* shades = shading ? shading : &scratch.ownShading;
+        for (const PlacedMesh& m : meshes) {
+            if (progress) progress->reportUpTo(m.index + 1);
+            drawPlacedMesh(target, band, m.place, m.neighbours, style, shades, scratch);
+        }
+    }
+};
+
+// The cores a render may use.
+int coreCount() {
+    return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+}
+
+// Draws the bands on up to one thread per core: the calling thread draws the first band, which
+// alone reports progress, and then each thread takes the next band not taken yet, so that a
+// thread the system holds back leaves its share to the others. Should no thread start, the
+// calling thread draws them all. A failure is raised on the calling thread once all have
+// finished.
+void drawBands(const BandJob& job, const std::vector<RowRange>& bands, MeshProgress& progress) {
+    const size_t threads = std::min(bands.size(), static_cast<size_t>(coreCount()));
+    std::atomic<size_t> next = 1;
+    auto drawRest = [&](MeshScratch& scratch) {
+        for (size_t b = next++; b < bands.size(); b = next++)
+            job.draw(bands[b], nullptr, scratch);
+    };
+    std::vector<std::exception_ptr> failures(threads);
+    {
+        std::vector<std::jthread> workers;
+        for (size_t t = 1; t < threads; ++t) {
+            auto work = [&drawRest, &failures, t] {
+                try {
+                    MeshScratch scratch;
+                    drawRest(scratch);
+                } catch (...) {
+                    failures[t] = std::current_exception();
+                }
+            };
+            try {
+                workers.emplace_back(work);
+            } catch (const std::system_error&) {
+                break;
+            }
+        }
+        MeshScratch scratch;
+        job.draw(bands[0], &progress, scratch);
+        drawRest(scratch);
+    }  // the workers join here
+    for (const std::exception_ptr& failure : failures) {
+        if (failure) std::rethrow_exception(failure);
+    }
 }
 
 }  // namespace
@@ -627,25 +784,42 @@ void bandEdgeSenses(double azimuth, int& gx, int& gy) {
 int renderOneMesh(Dib24& target, const MeshFraction& fraction, std::vector<uint8_t>* shading,
                   const ZarHColorMap& colorMap, const MeshNeighbours& neighbours, int stepMode,
                   double step, const ZarHShade* light) {
+    const ZarHMesh* mesh = neighbours.mesh[MeshNeighbours::Centre];
+    if (!mesh || target.isEmpty()) return 1;
+    const std::optional<MeshPlacement> place =
+        placeMesh(*mesh, fraction, target.width(), target.height());
+    if (!place) return 1;
+    if (!std::isfinite(step)) step = 0.0;  // a damaged setting counts as no step
+    std::optional<ZarHShade> own;
+    if (!light) light = &own.emplace(colorMap);
     MeshScratch scratch;
-    if (light) {
-        return drawMesh(target, fraction, shading, colorMap, *light, neighbours, stepMode, step,
-                        scratch);
-    }
-    const ZarHShade own(colorMap);
-    return drawMesh(target, fraction, shading, colorMap, own, neighbours, stepMode, step, scratch);
+    const DrawStyle style{colorMap, *light, stepMode, step};
+    drawPlacedMesh(target, {0, target.height()}, *place, neighbours, style, shading, scratch);
+    return 1;
+}
+
+int renderBandCount(int width, int height) {
+    // Below about 256 x 256 pixels a thread costs more to start than it saves; a band of fewer
+    // than 32 rows repeats too much of the resampling at its edges.
+    constexpr int64_t kMinThreadPixels = 256 * 256;
+    constexpr int kMinBandRows = 32;
+    constexpr int kBandsPerThread = 4;
+    if (width < 1 || height < 1) return 1;
+    const int64_t threads =
+        std::min<int64_t>(static_cast<int64_t>(width) * height / kMinThreadPixels, coreCount());
+    if (threads < 2) return 1;
+    return static_cast<int>(
+        std::clamp<int64_t>(height / kMinBandRows, 1, threads * kBandsPerThread));
 }
 
 int renderMeshes(HMeshProject& project, Dib24& target, const MapRect* rect,
                  const ZarHColorMap* colorMap, std::vector<uint8_t>* shading, int stepMode,
-                 double step, int drawKind, const RenderProgress& progress) {
+                 double step, int drawKind, const RenderProgress& progress, int bands) {
     if (target.isEmpty()) return 1;
     const ZarHColorMap& map = colorMap ? *colorMap : *project.GetColorMap(0);
-    if (stepMode == 0) step = 0.0;
+    if (stepMode == 0 || !std::isfinite(step)) step = 0.0;  // a damaged setting: no step
     if (drawKind < 0) drawKind = 0;
     project.SortMeshes();
-
-    fillBackground(target, map.topColor, map.bottomColor);
     const ZarHShade light(map);
 
     MapRect view = project.extent;
@@ -659,28 +833,40 @@ int renderMeshes(HMeshProject& project, Dib24& target, const MapRect* rect,
         return f.x0 <= 1.0 && f.y0 <= 1.0 && f.x1 >= 0.0 && f.y1 >= 0.0;
     };
 
-    if (drawKind == 0) {
-        MeshScratch scratch;
-        if (!shading) shading = &scratch.ownShading;
-        const int count = project.meshCount();
-        MeshNeighbours neighbours;
-        for (int i = 0; i < count; ++i) {
-            if (progress) progress(i, count);
-            const ZarHMesh& mesh = *project.GetMesh(i);
-            const MeshFraction f = fractionOf(mesh.xmin, mesh.ymin, mesh.xmax, mesh.ymax);
-            if (!overlaps(f)) continue;
-            project.FindNeighbours(mesh, neighbours);
-            drawMesh(target, f, shading, map, light, neighbours, stepMode, step, scratch);
-        }
+    // The meshes in view are placed and given their neighbours here, so that the bands only
+    // read what they share.
+    const int count = project.meshCount();
+    std::vector<PlacedMesh> placed;
+    for (int i = 0; drawKind == 0 && i < count; ++i) {
+        const ZarHMesh& mesh = *project.GetMesh(i);
+        const MeshFraction f = fractionOf(mesh.xmin, mesh.ymin, mesh.xmax, mesh.ymax);
+        if (!overlaps(f)) continue;
+        const std::optional<MeshPlacement> place =
+            placeMesh(mesh, f, target.width(), target.height());
+        if (!place) continue;
+        PlacedMesh& m = placed.emplace_back();
+        m.index = i;
+        m.place = *place;
+        project.FindNeighbours(mesh, m.neighbours);
     }
+
+    // A caller's shading buffer holds the shades of the last mesh drawn: one band draws them all.
+    if (bands < 1) bands = renderBandCount(target.width(), target.height());
+    if (shading) bands = 1;
+    bands = std::min({bands, target.height(), kMaxBands});
+    const DrawStyle style{map, light, stepMode, step};
+    MeshProgress meshProgress(progress, count);
+    drawBands(BandJob{target, placed, style, shading}, splitRows(target.height(), bands),
+              meshProgress);
+    if (drawKind == 0) meshProgress.reportUpTo(count);  // those after the last mesh in view
 
     if (project.imageVisible) {
         const int opacity = (100 - project.imageTransparency) * 255 / 100;
-        const int count = project.imageCount();
-        for (int i = 0; i < count; ++i) {
+        const int images = project.imageCount();
+        for (int i = 0; i < images; ++i) {
             const ZarHImage& image = *project.GetImage(i);
             if (!image.hasPicture()) continue;
-            if (progress) progress(i, count);
+            if (progress) progress(i, images);
             if (!overlaps(fractionOf(image.xmin, image.ymin, image.xmax, image.ymax))) continue;
             image.DrawImage(target, view, opacity);
         }

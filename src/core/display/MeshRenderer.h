@@ -23,9 +23,17 @@ using RenderProgress = std::function<void(int index, int count)>;
 // collection; shading null: a buffer of the renderer's own (hill shading is always computed).
 // The step is taken as 0 in step mode 0. Meshes are drawn only for draw kind 0. Answers 1.
 // Sorts the collection's meshes (coarsest first) before drawing.
+// The meshes are drawn in horizontal bands of the target in parallel, the picture the same
+// whatever the split: bands < 1 takes renderBandCount's choice. A shading buffer asks for one
+// band: it then holds the shades of the last mesh drawn. Progress is called on the calling
+// thread only.
 int renderMeshes(HMeshProject& project, Dib24& target, const MapRect* rect,
                  const ZarHColorMap* colorMap, std::vector<uint8_t>* shading, int stepMode,
-                 double step, int drawKind = 0, const RenderProgress& progress = {});
+                 double step, int drawKind = 0, const RenderProgress& progress = {}, int bands = 0);
+
+// The bands renderMeshes draws a width x height target in, on up to one thread per core: one
+// for a small target or a single core, otherwise a few for each core.
+int renderBandCount(int width, int height);
 
 // A mesh's extent as fractions of the rectangle a target bitmap shows (x from its west edge,
 // y from its south edge); a visible mesh overlaps 0..1 in both directions.

@@ -7,8 +7,10 @@
 #include <cmath>
 #include <map>
 #include <numbers>
+#include <optional>
 #include <random>
 #include <set>
+#include <thread>
 
 #include "core/base/SettingsStore.h"
 #include "core/data/MeshNeighbourIndex.h"
@@ -354,6 +356,60 @@ TEST_F(MeshRendererTest, ImagesProgressAndDrawKinds) {
     renderMeshes(p, negative, &view, nullptr, nullptr, 0, 0.0, -3);
     EXPECT_NE(kind1.pixel(20, 20), plain.pixel(20, 20));
     EXPECT_EQ(differingPixels(negative, plain), 0);
+}
+
+// However the target is split into bands, the picture is the one a single band draws.
+TEST_F(MeshRendererTest, BandsDrawTheSamePictureAsOne) {
+    // 3 x 2 tiles of 16 x 12 cells of 4 m with holes and water, and a mesh of 2 m cells over
+    // four of them (drawn last, being the finest).
+    HMeshProject p;
+    for (int tr = 0; tr < 2; ++tr) {
+        for (int tc = 0; tc < 3; ++tc) {
+            add(p, makeMesh(
+                       16, 12, 4.0, 64.0 * tc, 48.0 * tr,
+                       [=](int c, int r) { return terrain(c + 16 * tc, r + 12 * tr); }, 0.03));
+        }
+    }
+    add(p, makeMesh(
+               20, 20, 2.0, 50, 30, [](int c, int r) { return terrain(r, c) + 900; }, 0.03));
+    p.UpdateExtent();
+    struct View {
+        const char* name;
+        std::optional<MapRect> rect;
+        int width, height;
+    };
+    const View views[] = {{"whole extent", std::nullopt, 150, 77},
+                          {"more cells than pixels", std::nullopt, 37, 33},
+                          {"1 px per 4 m cell", MapRect{-20, -14, 220, 110}, 60, 31},
+                          {"cutting tiles", MapRect{13.3, 7.1, 68.8, 35.59}, 150, 77}};
+    for (const View& v : views) {
+        for (const auto& [mode, step] : {std::pair{0, 0.0}, {2, 1.5}, {1, 1.0}}) {
+            const MapRect* rect = v.rect ? &*v.rect : nullptr;
+            Dib24 one(v.width, v.height);
+            renderMeshes(p, one, rect, nullptr, nullptr, mode, step, 0, {}, 1);
+            for (int bands : {2, 3, 7}) {
+                SCOPED_TRACE(testing::Message() << v.name << ", mode " << mode << ", " << bands);
+                Dib24 split(v.width, v.height);
+                renderMeshes(p, split, rect, nullptr, nullptr, mode, step, 0, {}, bands);
+                EXPECT_EQ(differingPixels(split, one), 0);
+            }
+        }
+    }
+
+    // Progress hears of every mesh in order, on the calling thread only.
+    std::vector<int> reported;
+    bool elsewhere = false;
+    const std::thread::id caller = std::this_thread::get_id();
+    Dib24 dib(150, 77);
+    renderMeshes(
+        p, dib, nullptr, nullptr, nullptr, 0, 0.0, 0,
+        [&](int i, int n) {
+            reported.push_back(i * 10 + n);
+            elsewhere |= std::this_thread::get_id() != caller;
+        },
+        7);
+    EXPECT_EQ(reported, (std::vector<int>{7, 17, 27, 37, 47, 57, 67}));
+    EXPECT_FALSE(elsewhere);
 }
 
 // The indexed neighbour lookup answers exactly as the plain scan over the list.
