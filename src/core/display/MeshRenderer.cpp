@@ -820,6 +820,8 @@ int renderMeshes(HMeshProject& project, Dib24& target, const MapRect* rect,
     if (stepMode == 0 || !std::isfinite(step)) step = 0.0;  // a damaged setting: no step
     if (drawKind < 0) drawKind = 0;
     project.SortMeshes();
+    // Cells read by the last frame may go now; none goes while the bands read them.
+    project.trimCells();
     const ZarHShade light(map);
 
     MapRect view = project.extent;
