@@ -96,6 +96,12 @@ int32_t MeshCells::operator[](size_t index) const {
     return code;
 }
 
+bool MeshCells::ready() const {
+    if (!isResident() && !fetch()) return false;
+    touch();
+    return true;
+}
+
 const int32_t* MeshCells::codes(size_t start, size_t n, int32_t* scratch) const {
     if (!isResident() && !fetch()) return nullptr;
     touch();

@@ -60,6 +60,9 @@ public:
 
     // Chooses the compact form when the codes allow it. Answers whether they are compact now.
     bool compact();
+    // Brings let-go cells back and marks them used; false when they cannot be had. Then
+    // compactValues() or codes() read them without further checks.
+    bool ready() const;
     bool isCompact() const { return compact_ != nullptr; }
     const uint16_t* compactValues() const { return compact_; }
     const CompactCoding& coding() const { return coding_; }

@@ -41,32 +41,16 @@ void computeTaps(int first, int last, int n, int limit, std::vector<Tap>& taps) 
     }
 }
 
-// Reads the same span of columns of several rows, decoding compact cells into a buffer per slot
-// and keeping the last row of each slot (consecutive samples mostly read the same rows).
-class RowReader {
-public:
-    RowReader(const MeshCells& cells, int cols, int firstCol, int count)
-        : cells_(cells), cols_(cols), first_(firstCol), count_(count) {}
-    const int32_t* row(int r, int slot) {
-        Slot& s = slots_[slot];
-        if (s.row == r) return s.codes;
-        if (s.buffer.size() < static_cast<size_t>(count_))
-            s.buffer.resize(static_cast<size_t>(count_));
-        s.codes = cells_.codes(static_cast<size_t>(r) * cols_ + first_, static_cast<size_t>(count_),
-                               s.buffer.data());
-        s.row = s.codes ? r : -1;
-        return s.codes;
+// A row of compact cells read as codes, one at a time (a sample reads at most five cells).
+struct CompactRow {
+    const uint16_t* values;
+    CompactCoding coding;
+    int32_t operator[](int i) const {
+        const uint16_t v = values[i];
+        return v == CompactCoding::kNoData  ? MESH_NODATA
+               : v == CompactCoding::kWater ? MESH_WATER
+                                            : coding.offset + static_cast<int32_t>(v) * coding.step;
     }
-
-private:
-    struct Slot {
-        int row = -1;
-        const int32_t* codes = nullptr;
-        std::vector<int32_t> buffer;
-    };
-    const MeshCells& cells_;
-    int cols_, first_, count_;
-    Slot slots_[3];
 };
 
 }  // namespace
@@ -224,59 +208,60 @@ int ZarHMesh::Resample(const CellWindow& window, int nx, int ny, double* values,
     thread_local std::vector<Tap> rowTaps;
     computeTaps(window.left, window.right, nx, cols, columnTaps);
     computeTaps(window.bottom, window.top, ny, rows, rowTaps);
-    // Only the columns the taps reach are read, counted from the first of them.
-    int first = cols, last = 0;
-    for (const Tap& t : columnTaps) {
-        first = std::min({first, t.nearest, t.lo});
-        last = std::max({last, t.nearest, t.hi});
-    }
-    for (Tap& t : columnTaps) {
-        t.nearest -= first;
-        t.lo -= first;
-        t.hi -= first;
-    }
-    RowReader rowsOf(cells, cols, first, last - first + 1);
+    if (!cells.ready()) return 0;  // the cells could not be brought back
 
-    firstRow = std::max(firstRow, 0);
-    for (int j = firstRow; j < std::min(endRow, ny); ++j) {
-        const Tap& rt = rowTaps[static_cast<size_t>(j)];
-        const int32_t* nearestRow = rowsOf.row(rt.nearest, 0);
-        const int32_t* row0 = rowsOf.row(rt.lo, 1);
-        const int32_t* row1 = rowsOf.row(rt.hi, 2);
-        if (!nearestRow || !row0 || !row1) return 0;  // the cells could not be brought back
-        const double fy = rt.frac;
-        double* outValues = values + static_cast<size_t>(j - firstRow) * stride;
-        uint8_t* outFlags = flags + static_cast<size_t>(j - firstRow) * stride;
-        for (int i = 0; i < nx; ++i) {
-            const Tap& ct = columnTaps[static_cast<size_t>(i)];
-            const int32_t nearest = nearestRow[ct.nearest];
-            if (nearest == MESH_NODATA) {
-                outValues[i] = 0.0;
-                outFlags[i] = kSampleNoData;
-                continue;
-            }
-            if (nearest == MESH_WATER) {
-                outValues[i] = 0.0;
-                outFlags[i] = kSampleWater;
-                continue;
-            }
-            double value = nearest * scale;
-            if (ct.lo != ct.hi || rt.lo != rt.hi) {
-                const int32_t c00 = row0[ct.lo];
-                const int32_t c10 = row0[ct.hi];
-                const int32_t c01 = row1[ct.lo];
-                const int32_t c11 = row1[ct.hi];
-                if (!isSpecialCode(c00) && !isSpecialCode(c10) && !isSpecialCode(c01) &&
-                    !isSpecialCode(c11)) {
-                    const double fx = ct.frac;
-                    value = (fy * (fx * c11 + (1.0 - fx) * c01) +
-                             (1.0 - fy) * ((1.0 - fx) * c00 + fx * c10)) *
-                            scale;
+    // The same loop over full codes and over compact cells (decoded where they are read).
+    auto sampleRows = [&](auto rowAt) {
+        firstRow = std::max(firstRow, 0);
+        for (int j = firstRow; j < std::min(endRow, ny); ++j) {
+            const Tap& rt = rowTaps[static_cast<size_t>(j)];
+            const auto nearestRow = rowAt(rt.nearest);
+            const auto row0 = rowAt(rt.lo);
+            const auto row1 = rowAt(rt.hi);
+            const double fy = rt.frac;
+            double* outValues = values + static_cast<size_t>(j - firstRow) * stride;
+            uint8_t* outFlags = flags + static_cast<size_t>(j - firstRow) * stride;
+            for (int i = 0; i < nx; ++i) {
+                const Tap& ct = columnTaps[static_cast<size_t>(i)];
+                const int32_t nearest = nearestRow[ct.nearest];
+                if (nearest == MESH_NODATA) {
+                    outValues[i] = 0.0;
+                    outFlags[i] = kSampleNoData;
+                    continue;
                 }
+                if (nearest == MESH_WATER) {
+                    outValues[i] = 0.0;
+                    outFlags[i] = kSampleWater;
+                    continue;
+                }
+                double value = nearest * scale;
+                if (ct.lo != ct.hi || rt.lo != rt.hi) {
+                    const int32_t c00 = row0[ct.lo];
+                    const int32_t c10 = row0[ct.hi];
+                    const int32_t c01 = row1[ct.lo];
+                    const int32_t c11 = row1[ct.hi];
+                    if (!isSpecialCode(c00) && !isSpecialCode(c10) && !isSpecialCode(c01) &&
+                        !isSpecialCode(c11)) {
+                        const double fx = ct.frac;
+                        value = (fy * (fx * c11 + (1.0 - fx) * c01) +
+                                 (1.0 - fy) * ((1.0 - fx) * c00 + fx * c10)) *
+                                scale;
+                    }
+                }
+                outValues[i] = value;
+                outFlags[i] = value < -30000.0 ? kSampleWater : kSampleValid;
             }
-            outValues[i] = value;
-            outFlags[i] = value < -30000.0 ? kSampleWater : kSampleValid;
         }
+    };
+    if (cells.isCompact()) {
+        const uint16_t* compact = cells.compactValues();
+        const CompactCoding coding = cells.coding();
+        sampleRows([&](int r) {
+            return CompactRow{compact + static_cast<size_t>(r) * cols, coding};
+        });
+    } else {
+        const int32_t* codes = cells.codes(0, cells.size(), nullptr);
+        sampleRows([&](int r) { return codes + static_cast<size_t>(r) * cols; });
     }
     return 1;
 }
