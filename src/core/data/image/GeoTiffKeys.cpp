@@ -8,15 +8,12 @@ namespace {
 
 constexpr int kUserDefined = 32767;
 
-// GeoTIFF key ids and the tags a key's value may live in.
+// The GeoTIFF keys read.
 enum : uint16_t {
     kModelTypeKey = 1024,
     kGeographicTypeKey = 2048,
     kEllipsoidKey = 2056,
     kProjectedTypeKey = 3072,
-    kInDirectory = 34735,
-    kInDoubles = 34736,
-    kInAscii = 34737,
 };
 
 struct KeyEntry {
@@ -31,11 +28,11 @@ bool valueInside(const KeyEntry& key, size_t directorySize, size_t doubleCount,
     switch (key.location) {
         case 0:
             return true;
-        case kInDirectory:
+        case kKeyDirectoryTag:
             return end <= directorySize;
-        case kInDoubles:
+        case kDoubleParamsTag:
             return end <= doubleCount;
-        case kInAscii:
+        case kAsciiParamsTag:
             return asciiLength > 0 && end <= asciiLength + 1;
         default:
             return false;
@@ -45,7 +42,7 @@ bool valueInside(const KeyEntry& key, size_t directorySize, size_t doubleCount,
 // The key's value as a short, or 0 when it is held as doubles or text.
 int shortValue(const KeyEntry& key, std::span<const uint16_t> directory) {
     if (key.location == 0) return key.offset;
-    if (key.location == kInDirectory && key.count > 0) return directory[key.offset];
+    if (key.location == kKeyDirectoryTag && key.count > 0) return directory[key.offset];
     return 0;
 }
 

@@ -28,6 +28,16 @@ struct GeoTiffTags {
     double tieY = 0.0;
 };
 
+// The TIFF tags of GeoTIFF: placement, and the key directory with the values its keys point at.
+enum GeoTiffTag : uint16_t {
+    kPixelScaleTag = 33550,
+    kTiePointTag = 33922,
+    kTransformationTag = 34264,
+    kKeyDirectoryTag = 34735,
+    kDoubleParamsTag = 34736,
+    kAsciiParamsTag = 34737,
+};
+
 // Fills the key fields of tags (hasKeys and the codes) from a GeoKeyDirectory: a header of four
 // shorts (version, revision, minor revision, number of keys), then four shorts per key (key id,
 // the tag holding the value or 0 when the fourth short is the value itself, value count, value or

@@ -73,14 +73,6 @@ int quietTiff(TIFF*, void*, const char*, const char*, va_list) {
 
 // The GeoTIFF tags, which libtiff does not know by itself: made known to every file it opens so
 // that it reads them as arrays of their types (a count, then the values).
-enum : ttag_t {
-    kPixelScaleTag = 33550,
-    kTiePointTag = 33922,
-    kTransformationTag = 34264,
-    kKeyDirectoryTag = 34735,
-    kDoubleParamsTag = 34736,
-    kAsciiParamsTag = 34737,
-};
 char kPixelScaleName[] = "ModelPixelScale";
 char kTiePointName[] = "ModelTiepoint";
 char kTransformationName[] = "ModelTransformation";
