@@ -122,7 +122,8 @@ set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # The shared libraries' packages come from dpkg-shlibdeps; beside them what is loaded at run time
 # without being linked: the Japanese font of the whole interface, Qt's own dialogs in Japanese,
-# and Qt's image readers for the overlay formats that Qt Gui lacks (TGA among them).
+# Qt's image readers for the overlay formats that Qt Gui lacks (TGA among them), and libcurl,
+# opened on the first internet fetch.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-noto-cjk, qt6-translations-l10n, qt6-image-formats-plugins")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-noto-cjk, qt6-translations-l10n, qt6-image-formats-plugins, libcurl4")
 include(CPack)

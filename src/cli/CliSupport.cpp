@@ -482,12 +482,18 @@ bool loadMeshes(const char* command, const DataArguments& data, HMeshProject& pr
     return false;
 }
 
+// The application object is made once and never destroyed: its destructor only frees memory,
+// yet it takes down the font database, whose fontconfig clean-up first loads the whole font
+// configuration (some 200 files) when no text was drawn, a tenth of a small render. Nothing is
+// written there: every output file is closed and in place before a command returns.
 DrawingApplication::DrawingApplication() {
+    if (QCoreApplication::instance() != nullptr) return;
     if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    application_ = std::make_unique<QGuiApplication>(argc_, argv_);
+    static int argc = 1;
+    static char name[] = "kovtool";
+    static char* argv[] = {name, nullptr};
+    new QGuiApplication(argc, argv);  // QCoreApplication::instance() holds it
 }
-
-DrawingApplication::~DrawingApplication() = default;
 
 bool writeOutputFile(const char* command, const std::string& path, const QByteArray& bytes,
                      const char* emptyReason) {

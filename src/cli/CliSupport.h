@@ -19,7 +19,6 @@
 #include "core/project/DemLoading.h"
 
 class QByteArray;
-class QGuiApplication;
 class QTemporaryDir;
 
 namespace kov {
@@ -174,20 +173,13 @@ bool forEachStdinPair(const char* command, OnPair&& onPair) {
     return true;
 }
 
-// The application object that drawing text needs, for as long as it lives; drawn off screen
-// when no display is named.
+// Makes the application object that drawing text needs, for the rest of the process; drawn off
+// screen when no display is named.
 class DrawingApplication {
 public:
     DrawingApplication();
-    ~DrawingApplication();
     DrawingApplication(const DrawingApplication&) = delete;
     DrawingApplication& operator=(const DrawingApplication&) = delete;
-
-private:
-    int argc_ = 1;
-    char name_[8] = "kovtool";
-    char* argv_[2] = {name_, nullptr};
-    std::unique_ptr<QGuiApplication> application_;
 };
 
 // Why an encoder gave no bytes for a picture, in the reader's language.

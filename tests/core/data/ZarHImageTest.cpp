@@ -81,6 +81,41 @@ TEST(GeoTiffKeys, RectangleNeedsPositiveScaleAndTiePointButNoKeys) {
     }
 }
 
+TEST(GeoTiffKeys, KeyDirectoryIsReadWholeOrNotAtAll) {
+    // Model type 1 and projected system 6669 as values, the ellipsoid in the directory's own
+    // tail (index 20), the geographic system as a double (index 0 of the doubles).
+    const std::vector<uint16_t> withTail = {1,    1,     0, 4,  1024, 0,     1, 1, 3072, 0, 1, 6669,
+                                            2056, 34735, 1, 20, 2048, 34736, 1, 0, 7019};
+    const struct {
+        const char* name;
+        size_t at;  // the short changed, if inside the directory
+        uint16_t value;
+        size_t doubles;
+        const char* expected;  // "hasKeys modelType projected geographic ellipsoid"
+    } cases[] = {
+        {"whole", 99, 0, 2, "1 1 6669 0 7019"},
+        {"version 2", 0, 2, 2, "0 0 0 0 0"},
+        {"more keys than shorts", 3, 5, 2, "0 0 0 0 0"},
+        {"index past the directory", 15, 21, 2, "0 0 0 0 0"},
+        {"double past its tag", 99, 0, 0, "0 0 0 0 0"},
+        {"unknown tag", 17, 999, 2, "0 0 0 0 0"},
+        {"no keys", 3, 0, 0, "0 0 0 0 0"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<uint16_t> directory = withTail;
+        if (c.at < directory.size()) directory[c.at] = c.value;
+        GeoTiffTags tags;
+        tags.modelType = 9;  // a previous file's key must not survive
+        readGeoKeyDirectory(directory, c.doubles, 0, tags);
+        EXPECT_EQ(std::to_string(tags.hasKeys) + " " + std::to_string(tags.modelType) + " " +
+                      std::to_string(tags.projectedCode) + " " +
+                      std::to_string(tags.geographicCode) + " " +
+                      std::to_string(tags.ellipsoidCode),
+                  c.expected);
+    }
+}
+
 TEST(WorldFile, NumbersToRectangle) {
     const std::pair<const char*, const char*> cases[] = {
         // 100 x 50 pixels

@@ -8,6 +8,44 @@ namespace {
 
 constexpr int kUserDefined = 32767;
 
+// The GeoTIFF keys read.
+enum : uint16_t {
+    kModelTypeKey = 1024,
+    kGeographicTypeKey = 2048,
+    kEllipsoidKey = 2056,
+    kProjectedTypeKey = 3072,
+};
+
+struct KeyEntry {
+    uint16_t id, location, count, offset;
+};
+
+// Whether the entry's values lie inside the tag it names; an ASCII value may run one past the
+// text (its closing NUL), as many writers count it.
+bool valueInside(const KeyEntry& key, size_t directorySize, size_t doubleCount,
+                 size_t asciiLength) {
+    const size_t end = size_t{key.offset} + key.count;
+    switch (key.location) {
+        case 0:
+            return true;
+        case kKeyDirectoryTag:
+            return end <= directorySize;
+        case kDoubleParamsTag:
+            return end <= doubleCount;
+        case kAsciiParamsTag:
+            return asciiLength > 0 && end <= asciiLength + 1;
+        default:
+            return false;
+    }
+}
+
+// The key's value as a short, or 0 when it is held as doubles or text.
+int shortValue(const KeyEntry& key, std::span<const uint16_t> directory) {
+    if (key.location == 0) return key.offset;
+    if (key.location == kKeyDirectoryTag && key.count > 0) return directory[key.offset];
+    return 0;
+}
+
 // Ellipsoids of the GRS 1980 family and other modern ones: WGS 84, GRS 1980 and alike.
 bool isModernEllipsoid(int code) {
     switch (code) {
@@ -27,6 +65,28 @@ bool isModernEllipsoid(int code) {
 }
 
 }  // namespace
+
+void readGeoKeyDirectory(std::span<const uint16_t> directory, size_t doubleCount,
+                         size_t asciiLength, GeoTiffTags& tags) {
+    tags.hasKeys = false;
+    tags.modelType = tags.projectedCode = tags.geographicCode = tags.ellipsoidCode = 0;
+    if (directory.size() < 4 || directory[0] != 1) return;
+    const size_t keyCount = directory[3];
+    if (4 + 4 * keyCount > directory.size()) return;
+    GeoTiffTags found = tags;
+    for (size_t i = 0; i < keyCount; ++i) {
+        const std::span<const uint16_t> e = directory.subspan(4 + 4 * i, 4);
+        const KeyEntry key{e[0], e[1], e[2], e[3]};
+        if (!valueInside(key, directory.size(), doubleCount, asciiLength)) return;
+        const int value = shortValue(key, directory);
+        if (key.id == kModelTypeKey) found.modelType = value;
+        if (key.id == kGeographicTypeKey) found.geographicCode = value;
+        if (key.id == kEllipsoidKey) found.ellipsoidCode = value;
+        if (key.id == kProjectedTypeKey) found.projectedCode = value;
+    }
+    found.hasKeys = keyCount > 0;
+    tags = found;
+}
 
 GeoSystem interpretGeoTiffKeys(const GeoTiffTags& tags) {
     const int code = tags.projectedCode ? tags.projectedCode : tags.geographicCode;

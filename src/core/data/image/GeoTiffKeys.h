@@ -2,7 +2,10 @@
 // Interpretation of the GeoTIFF keys of an image: coordinate kind, zone and datum.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <optional>
+#include <span>
 
 #include "core/data/HMeshProject.h"
 
@@ -24,6 +27,25 @@ struct GeoTiffTags {
     double tieX = 0.0;  // model coordinates of the tie point
     double tieY = 0.0;
 };
+
+// The TIFF tags of GeoTIFF: placement, and the key directory with the values its keys point at.
+enum GeoTiffTag : uint16_t {
+    kPixelScaleTag = 33550,
+    kTiePointTag = 33922,
+    kTransformationTag = 34264,
+    kKeyDirectoryTag = 34735,
+    kDoubleParamsTag = 34736,
+    kAsciiParamsTag = 34737,
+};
+
+// Fills the key fields of tags (hasKeys and the codes) from a GeoKeyDirectory: a header of four
+// shorts (version, revision, minor revision, number of keys), then four shorts per key (key id,
+// the tag holding the value or 0 when the fourth short is the value itself, value count, value or
+// index into that tag). doubleCount and asciiLength are the sizes of the GeoDoubleParams and
+// GeoAsciiParams tags keys may point into. A damaged directory (an unknown version, keys beyond
+// its end, a value outside its tag) gives no keys at all: none of it can be trusted.
+void readGeoKeyDirectory(std::span<const uint16_t> directory, size_t doubleCount,
+                         size_t asciiLength, GeoTiffTags& tags);
 
 enum class GeoKind { PlaneRectangular, Utm, Geographic, Projected, Other };
 

@@ -1,15 +1,15 @@
 // SPDX-License-Identifier: MIT
 #include "core/data/image/TiffDecoder.h"
 
-#include <geotiffio.h>
 #include <tiffio.h>
-#include <xtiffio.h>
 
 #include <cstdarg>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 #include <memory>
 #include <mutex>
+#include <span>
 
 namespace kov {
 namespace {
@@ -66,55 +66,71 @@ int mapProc(thandle_t handle, void** base, toff_t* size) {
 
 void unmapProc(thandle_t, void*, toff_t) {}
 
-// Readers stay silent: libtiff's and libgeotiff's messages are dropped.
+// Readers stay silent: libtiff's messages are dropped.
 int quietTiff(TIFF*, void*, const char*, const char*, va_list) {
     return 1;
 }
-void quietGeoTiff(GTIF*, int, const char*, ...) {}
+
+// The GeoTIFF tags, which libtiff does not know by itself: made known to every file it opens so
+// that it reads them as arrays of their types (a count, then the values).
+char kPixelScaleName[] = "ModelPixelScale";
+char kTiePointName[] = "ModelTiepoint";
+char kTransformationName[] = "ModelTransformation";
+char kKeyDirectoryName[] = "GeoKeyDirectory";
+char kDoubleParamsName[] = "GeoDoubleParams";
+char kAsciiParamsName[] = "GeoAsciiParams";
+const TIFFFieldInfo kGeoTiffFields[] = {
+    {kPixelScaleTag, -1, -1, TIFF_DOUBLE, FIELD_CUSTOM, 1, 1, kPixelScaleName},
+    {kTiePointTag, -1, -1, TIFF_DOUBLE, FIELD_CUSTOM, 1, 1, kTiePointName},
+    {kTransformationTag, -1, -1, TIFF_DOUBLE, FIELD_CUSTOM, 1, 1, kTransformationName},
+    {kKeyDirectoryTag, -1, -1, TIFF_SHORT, FIELD_CUSTOM, 1, 1, kKeyDirectoryName},
+    {kDoubleParamsTag, -1, -1, TIFF_DOUBLE, FIELD_CUSTOM, 1, 1, kDoubleParamsName},
+    {kAsciiParamsTag, -1, -1, TIFF_ASCII, FIELD_CUSTOM, 1, 0, kAsciiParamsName},
+};
+
+TIFFExtendProc otherTagExtender = nullptr;  // another library's, called in turn
+
+void addGeoTiffFields(TIFF* tif) {
+    TIFFMergeFieldInfo(tif, kGeoTiffFields, static_cast<uint32_t>(std::size(kGeoTiffFields)));
+    if (otherTagExtender) otherTagExtender(tif);
+}
+
+// A GeoTIFF array tag's values; empty when the file lacks it.
+template <typename T>
+std::span<const T> arrayTag(TIFF* tif, ttag_t tag) {
+    uint16_t count = 0;
+    T* values = nullptr;
+    if (!TIFFGetField(tif, tag, &count, &values) || !values) return {};
+    return {values, count};
+}
 
 struct TiffCloser {
     void operator()(TIFF* tif) const { TIFFClose(tif); }
-};
-struct GtifFreer {
-    void operator()(GTIF* gtif) const { GTIFFree(gtif); }
 };
 struct OptionsFreer {
     void operator()(TIFFOpenOptions* options) const { TIFFOpenOptionsFree(options); }
 };
 
-int shortKey(GTIF* gtif, geokey_t key) {
-    unsigned short value = 0;
-    return GTIFKeyGetSHORT(gtif, key, &value, 0, 1) == 1 ? value : 0;
-}
-
 void readGeoTiffTags(TIFF* tif, GeoTiffTags& tags) {
     tags = GeoTiffTags();
-    std::unique_ptr<GTIF, GtifFreer> gtif(GTIFNewEx(tif, quietGeoTiff, nullptr));
-    if (gtif) {
-        int versions[3] = {0, 0, 0};
-        int keyCount = 0;
-        GTIFDirectoryInfo(gtif.get(), versions, &keyCount);
-        tags.hasKeys = keyCount > 0;
-        tags.modelType = shortKey(gtif.get(), GTModelTypeGeoKey);
-        tags.projectedCode = shortKey(gtif.get(), ProjectedCSTypeGeoKey);
-        tags.geographicCode = shortKey(gtif.get(), GeographicTypeGeoKey);
-        tags.ellipsoidCode = shortKey(gtif.get(), GeogEllipsoidGeoKey);
-    }
-    uint16_t count = 0;
-    double* values = nullptr;
-    if (TIFFGetField(tif, TIFFTAG_GEOPIXELSCALE, &count, &values) && values && count >= 2) {
+    const char* ascii = nullptr;
+    const size_t asciiLength =
+        TIFFGetField(tif, kAsciiParamsTag, &ascii) && ascii ? std::strlen(ascii) : 0;
+    readGeoKeyDirectory(arrayTag<uint16_t>(tif, kKeyDirectoryTag),
+                        arrayTag<double>(tif, kDoubleParamsTag).size(), asciiLength, tags);
+    const std::span<const double> scale = arrayTag<double>(tif, kPixelScaleTag);
+    if (scale.size() >= 2) {
         tags.hasPixelScale = true;
-        tags.scaleX = values[0];
-        tags.scaleY = values[1];
+        tags.scaleX = scale[0];
+        tags.scaleY = scale[1];
     }
-    count = 0;
-    values = nullptr;
-    if (TIFFGetField(tif, TIFFTAG_GEOTIEPOINTS, &count, &values) && values && count >= 6) {
+    const std::span<const double> tie = arrayTag<double>(tif, kTiePointTag);
+    if (tie.size() >= 6) {
         tags.hasTiePoint = true;
-        tags.tieI = values[0];
-        tags.tieJ = values[1];
-        tags.tieX = values[3];
-        tags.tieY = values[4];
+        tags.tieI = tie[0];
+        tags.tieJ = tie[1];
+        tags.tieX = tie[3];
+        tags.tieY = tie[4];
     }
 }
 
@@ -123,7 +139,8 @@ void readGeoTiffTags(TIFF* tif, GeoTiffTags& tags) {
 QImage decodeTiff(std::string_view bytes, GeoTiffTags* tags, const PictureLimits& limits) {
     // Makes the GeoTIFF tags known to libtiff, once for the process.
     static std::once_flag geoTiffTagsKnown;
-    std::call_once(geoTiffTagsKnown, XTIFFInitialize);
+    std::call_once(geoTiffTagsKnown,
+                   [] { otherTagExtender = TIFFSetTagExtender(addGeoTiffFields); });
     if (tags) *tags = GeoTiffTags();
 
     std::unique_ptr<TIFFOpenOptions, OptionsFreer> options(TIFFOpenOptionsAlloc());
