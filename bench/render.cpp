@@ -2,6 +2,7 @@
 // Relief drawing speed: renderMeshes of a 1920 x 1080 view over mosaics of 9, 100, 1000 and
 // 10,000 sample tiles (400 x 300 cells of 5 m each), whole mosaic in view (shaded gradient and
 // step bands with edges), a view zoomed in to 1 px per cell and a view beside the mosaic.
+// Whole-extent frames and pan steps of 10,000 tiles with and without the overview pyramid.
 // Neighbour lookups: the index against the plain scan over every mesh.
 //
 // The tiles are built in memory from the sample terrain (the same cells `kovtool sample` writes),
@@ -16,6 +17,7 @@
 #include "SampleTiles.h"
 #include "core/data/HMeshProject.h"
 #include "core/data/MeshNeighbourIndex.h"
+#include "core/data/OverviewPyramid.h"
 #include "core/data/ZarHColorMap.h"
 #include "core/display/MeshRenderer.h"
 #include "sample/SampleData.h"
@@ -97,6 +99,7 @@ void renderLoop(benchmark::State& state, int cols, int rows, View which, int ste
         view.ymin = view.ymax - height;
     }
     kov::Dib24 dib(kWidth, kHeight);
+    m.project->drawOverviews = false;  // the meshes themselves; see overviewLoop
     for (auto _ : state) {
         kov::renderMeshes(*m.project, dib, &view, nullptr, nullptr, stepMode, step);
         benchmark::DoNotOptimize(dib.bits());
@@ -121,6 +124,43 @@ void BM_RenderZoomed(benchmark::State& state) {
 void BM_RenderOutside(benchmark::State& state) {
     const int cols = static_cast<int>(state.range(0)), rows = static_cast<int>(state.range(1));
     renderLoop(state, cols, rows, View::Outside, 0, 0.0);
+}
+
+// Whole-extent frames from the overview pyramid (built before the timed loop; BM_RenderWhole
+// draws the same frame from the meshes), and
+// pan steps: the whole view moved a tenth of its width east and back, alternately.
+void overviewLoop(benchmark::State& state, bool overviews, bool pan) {
+    const Mosaic& m = mosaic(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+    m.project->drawOverviews = overviews;
+    if (overviews && !m.project->overviewPyramid()) state.SkipWithError("no pyramid");
+    const kov::MapRect whole = wholeView(*m.project);
+    const double shift = (whole.xmax - whole.xmin) / 10;
+    kov::Dib24 dib(kWidth, kHeight);
+    bool east = false;
+    for (auto _ : state) {
+        kov::MapRect view = whole;
+        if (pan && (east = !east)) {
+            view.xmin += shift;
+            view.xmax += shift;
+        }
+        kov::renderMeshes(*m.project, dib, &view, nullptr, nullptr, 0, 0.0);
+        benchmark::DoNotOptimize(dib.bits());
+    }
+    m.project->drawOverviews = false;
+    state.counters["tiles"] = static_cast<double>(m.project->meshCount());
+}
+void BM_RenderWholeOverview(benchmark::State& state) {
+    overviewLoop(state, true, false);
+}
+void BM_PanOverview(benchmark::State& state) {
+    overviewLoop(state, true, true);
+}
+// The pyramid's building from the meshes (the first frame after the collection changed).
+void BM_BuildOverview(benchmark::State& state) {
+    const Mosaic& m = mosaic(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(kov::OverviewPyramid::build(*m.project));
+    state.counters["tiles"] = static_cast<double>(m.project->meshCount());
 }
 
 // Neighbours of every mesh: through the project's index (rebuilt each round) and by scanning.
@@ -167,5 +207,8 @@ BENCHMARK(BM_RenderWholeBandEdges)->Args({100, 100})->Unit(benchmark::kMilliseco
 BENCHMARK(BM_RenderZoomed)->Args({100, 100})->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_RenderOutside)->Args({100, 100})->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_NeighboursIndexed)->Args({100, 100})->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_BuildOverview)->Args({100, 100})->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_RenderWholeOverview)->Args({100, 100})->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_PanOverview)->Args({100, 100})->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace

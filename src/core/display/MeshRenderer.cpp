@@ -610,6 +610,35 @@ int drawMesh(Dib24& target, const MeshFraction& f, std::vector<uint8_t>* shading
     return 1;
 }
 
+// Views of more meshes than this draw from the overview pyramid when zoomed out far enough;
+// fewer are drawn fast enough from the meshes themselves, and exactly as at any other scale.
+constexpr size_t kOverviewMinMeshes = 256;
+
+// What a frame draws: the project's meshes, or one level of its overview pyramid when more
+// than kOverviewMinMeshes meshes are in view and a pixel spans at least two of the finest cells
+// (the level of the largest cells not larger than a pixel).
+struct DrawList {
+    std::vector<const ZarHMesh*> meshes;
+    bool overview = false;  // meshes holds one pyramid level, drawn without neighbours
+};
+
+DrawList meshesToDraw(HMeshProject& project, const MapRect& view, int targetWidth) {
+    DrawList list;
+    size_t inView = 0;
+    for (int i = 0; i < project.meshCount(); ++i) {
+        const ZarHMesh* mesh = project.GetMesh(i);
+        list.meshes.push_back(mesh);
+        inView += mesh->xmin <= view.xmax && mesh->ymin <= view.ymax && mesh->xmax >= view.xmin &&
+                  mesh->ymax >= view.ymin;
+    }
+    if (!project.drawOverviews || inView <= kOverviewMinMeshes) return list;
+    const double pixel = (view.xmax - view.xmin) / targetWidth;
+    const OverviewPyramid* pyramid = project.overviewPyramid();
+    if (!pyramid || !(pixel >= 2.0 * pyramid->finestCellSize())) return list;
+    if (const ZarHMesh* level = pyramid->levelFor(pixel)) list = {{level}, true};
+    return list;
+}
+
 }  // namespace
 
 void bandEdgeSenses(double azimuth, int& gx, int& gy) {
@@ -662,14 +691,20 @@ int renderMeshes(HMeshProject& project, Dib24& target, const MapRect* rect,
     if (drawKind == 0) {
         MeshScratch scratch;
         if (!shading) shading = &scratch.ownShading;
-        const int count = project.meshCount();
+        const DrawList list = meshesToDraw(project, view, target.width());
+        const int count = static_cast<int>(list.meshes.size());
         MeshNeighbours neighbours;
         for (int i = 0; i < count; ++i) {
             if (progress) progress(i, count);
-            const ZarHMesh& mesh = *project.GetMesh(i);
+            const ZarHMesh& mesh = *list.meshes[static_cast<size_t>(i)];
             const MeshFraction f = fractionOf(mesh.xmin, mesh.ymin, mesh.xmax, mesh.ymax);
             if (!overlaps(f)) continue;
-            project.FindNeighbours(mesh, neighbours);
+            if (list.overview) {
+                neighbours = MeshNeighbours{};
+                neighbours.mesh[MeshNeighbours::Centre] = &mesh;
+            } else {
+                project.FindNeighbours(mesh, neighbours);
+            }
             drawMesh(target, f, shading, map, light, neighbours, stepMode, step, scratch);
         }
     }
