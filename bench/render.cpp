@@ -4,6 +4,7 @@
 // step bands with edges), a view zoomed in to 1 px per cell and a view beside the mosaic. The
 // third argument is the number of bands the frame is drawn in (0: as many as renderMeshes
 // chooses), shown with the threads that draw them; one band is the frame drawn on one core.
+// Whole-extent frames and pan steps of 10,000 tiles with and without the overview pyramid.
 // Neighbour lookups: the index against the plain scan over every mesh.
 //
 // The tiles are built in memory from the sample terrain (the same cells `kovtool sample` writes),
@@ -18,6 +19,7 @@
 #include "SampleTiles.h"
 #include "core/data/HMeshProject.h"
 #include "core/data/MeshNeighbourIndex.h"
+#include "core/data/OverviewPyramid.h"
 #include "core/data/ZarHColorMap.h"
 #include "core/display/MeshRenderer.h"
 #include "sample/SampleData.h"
@@ -101,6 +103,7 @@ void renderLoop(benchmark::State& state, View which, int stepMode, double step) 
         view.ymin = view.ymax - height;
     }
     kov::Dib24 dib(kWidth, kHeight);
+    m.project->drawOverviews = false;  // the meshes themselves; see overviewLoop
     for (auto _ : state) {
         kov::renderMeshes(*m.project, dib, &view, nullptr, nullptr, stepMode, step, 0, {}, bands);
         benchmark::DoNotOptimize(dib.bits());
@@ -124,6 +127,43 @@ void BM_RenderZoomed(benchmark::State& state) {
 // No mesh in view: the cost of the background and of passing over the meshes.
 void BM_RenderOutside(benchmark::State& state) {
     renderLoop(state, View::Outside, 0, 0.0);
+}
+
+// Whole-extent frames from the overview pyramid (built before the timed loop; BM_RenderWhole
+// draws the same frame from the meshes), and
+// pan steps: the whole view moved a tenth of its width east and back, alternately.
+void overviewLoop(benchmark::State& state, bool overviews, bool pan) {
+    const Mosaic& m = mosaic(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+    m.project->drawOverviews = overviews;
+    if (overviews && !m.project->overviewPyramid()) state.SkipWithError("no pyramid");
+    const kov::MapRect whole = wholeView(*m.project);
+    const double shift = (whole.xmax - whole.xmin) / 10;
+    kov::Dib24 dib(kWidth, kHeight);
+    bool east = false;
+    for (auto _ : state) {
+        kov::MapRect view = whole;
+        if (pan && (east = !east)) {
+            view.xmin += shift;
+            view.xmax += shift;
+        }
+        kov::renderMeshes(*m.project, dib, &view, nullptr, nullptr, 0, 0.0);
+        benchmark::DoNotOptimize(dib.bits());
+    }
+    m.project->drawOverviews = false;
+    state.counters["tiles"] = static_cast<double>(m.project->meshCount());
+}
+void BM_RenderWholeOverview(benchmark::State& state) {
+    overviewLoop(state, true, false);
+}
+void BM_PanOverview(benchmark::State& state) {
+    overviewLoop(state, true, true);
+}
+// The pyramid's building from the meshes (the first frame after the collection changed).
+void BM_BuildOverview(benchmark::State& state) {
+    const Mosaic& m = mosaic(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(kov::OverviewPyramid::build(*m.project));
+    state.counters["tiles"] = static_cast<double>(m.project->meshCount());
 }
 
 // Neighbours of every mesh: through the project's index (rebuilt each round) and by scanning.
@@ -176,5 +216,8 @@ KOV_RENDER(BM_RenderZoomed, 100, 100, 1);
 KOV_RENDER(BM_RenderZoomed, 100, 100, 0);
 KOV_RENDER(BM_RenderOutside, 100, 100, 0);
 BENCHMARK(BM_NeighboursIndexed)->Args({100, 100})->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_BuildOverview)->Args({100, 100})->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_RenderWholeOverview)->Args({100, 100})->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_PanOverview)->Args({100, 100})->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace

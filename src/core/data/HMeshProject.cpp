@@ -263,8 +263,19 @@ int HMeshProject::SortMeshes() {
     if (!std::is_sorted(meshes_.begin(), meshes_.end(), coarserFirst)) {
         std::stable_sort(meshes_.begin(), meshes_.end(), coarserFirst);
         invalidateNeighbourIndex();
+        ++meshOrderChanges_;
     }
     return 1;
+}
+
+const OverviewPyramid* HMeshProject::overviewPyramid() {
+    const uint64_t stamp = layerRevision_ + meshOrderChanges_;
+    if (stamp != pyramidStamp_) {
+        pyramid_.reset();  // its memory is free before the next one is built
+        pyramid_ = OverviewPyramid::loadOrBuild(*this, pyramidCache_);
+        pyramidStamp_ = stamp;
+    }
+    return pyramid_.get();
 }
 
 void HMeshProject::invalidateNeighbourIndex() {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/data/CellResidency.h"
+#include "core/data/OverviewPyramid.h"
 #include "core/data/ZarHColorMap.h"
 #include "core/data/ZarHMesh.h"
 
@@ -106,6 +107,15 @@ public:
     // Counts every layer added or removed: tells whether the collection changed.
     uint64_t layerRevision() const { return layerRevision_; }
 
+    // The overview pyramid of the meshes, loaded from the pyramid cache or built on first need
+    // after the mesh list or its order changed; null without meshes. Call it between pieces of
+    // work, as trimCells.
+    const OverviewPyramid* overviewPyramid();
+    // Where pyramids are kept between runs; none by default.
+    void setPyramidCache(PyramidCache cache) { pyramidCache_ = std::move(cache); }
+    // Whether renders of many meshes far zoomed out draw from the pyramid.
+    bool drawOverviews = true;
+
     ZarHMesh* GetMesh(int index) const;
     ZarHImage* GetImage(int index) const;
     ShpImport* GetShape(int index) const;
@@ -191,6 +201,11 @@ private:
     int64_t memoryInUse_ = 0;
     uint64_t layerRevision_ = 0;
     CellResidency cellResidency_;
+    PyramidCache pyramidCache_;
+    std::unique_ptr<OverviewPyramid> pyramid_;
+    uint64_t meshOrderChanges_ = 0;  // reorderings by SortMeshes
+    // layerRevision_ + meshOrderChanges_ when pyramid_ was made; the pyramid is stale otherwise.
+    uint64_t pyramidStamp_ = ~uint64_t{0};
     // Cell size and extent of every mesh, bit for bit: the duplicate test of AddMesh.
     std::unordered_set<std::string> meshFootprints_;
 

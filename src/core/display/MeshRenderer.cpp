@@ -767,6 +767,35 @@ void drawBands(const BandJob& job, const std::vector<RowRange>& bands, MeshProgr
     }
 }
 
+// Views of more meshes than this draw from the overview pyramid when zoomed out far enough;
+// fewer are drawn fast enough from the meshes themselves, and exactly as at any other scale.
+constexpr size_t kOverviewMinMeshes = 256;
+
+// What a frame draws: the project's meshes, or one level of its overview pyramid when more
+// than kOverviewMinMeshes meshes are in view and a pixel spans at least two of the finest cells
+// (the level of the largest cells not larger than a pixel).
+struct DrawList {
+    std::vector<const ZarHMesh*> meshes;
+    bool overview = false;  // meshes holds one pyramid level, drawn without neighbours
+};
+
+DrawList meshesToDraw(HMeshProject& project, const MapRect& view, int targetWidth) {
+    DrawList list;
+    size_t inView = 0;
+    for (int i = 0; i < project.meshCount(); ++i) {
+        const ZarHMesh* mesh = project.GetMesh(i);
+        list.meshes.push_back(mesh);
+        inView += mesh->xmin <= view.xmax && mesh->ymin <= view.ymax && mesh->xmax >= view.xmin &&
+                  mesh->ymax >= view.ymin;
+    }
+    if (!project.drawOverviews || inView <= kOverviewMinMeshes) return list;
+    const double pixel = (view.xmax - view.xmin) / targetWidth;
+    const OverviewPyramid* pyramid = project.overviewPyramid();
+    if (!pyramid || !(pixel >= 2.0 * pyramid->finestCellSize())) return list;
+    if (const ZarHMesh* level = pyramid->levelFor(pixel)) list = {{level}, true};
+    return list;
+}
+
 }  // namespace
 
 void bandEdgeSenses(double azimuth, int& gx, int& gy) {
@@ -835,12 +864,14 @@ int renderMeshes(HMeshProject& project, Dib24& target, const MapRect* rect,
         return f.x0 <= 1.0 && f.y0 <= 1.0 && f.x1 >= 0.0 && f.y1 >= 0.0;
     };
 
-    // The meshes in view are placed and given their neighbours here, so that the bands only
-    // read what they share.
-    const int count = project.meshCount();
+    // The meshes in view (the collection's, or a level of the overview pyramid when zoomed out)
+    // are placed and given their neighbours here, so that the bands only read what they share.
+    DrawList list;
+    if (drawKind == 0) list = meshesToDraw(project, view, target.width());
+    const int count = static_cast<int>(list.meshes.size());
     std::vector<PlacedMesh> placed;
-    for (int i = 0; drawKind == 0 && i < count; ++i) {
-        const ZarHMesh& mesh = *project.GetMesh(i);
+    for (int i = 0; i < count; ++i) {
+        const ZarHMesh& mesh = *list.meshes[static_cast<size_t>(i)];
         const MeshFraction f = fractionOf(mesh.xmin, mesh.ymin, mesh.xmax, mesh.ymax);
         if (!overlaps(f)) continue;
         const std::optional<MeshPlacement> place =
@@ -849,7 +880,10 @@ int renderMeshes(HMeshProject& project, Dib24& target, const MapRect* rect,
         PlacedMesh& m = placed.emplace_back();
         m.index = i;
         m.place = *place;
-        project.FindNeighbours(mesh, m.neighbours);
+        if (list.overview)
+            m.neighbours.mesh[MeshNeighbours::Centre] = &mesh;
+        else
+            project.FindNeighbours(mesh, m.neighbours);
     }
 
     // A caller's shading buffer holds the shades of the last mesh drawn: one band draws them all.
