@@ -18,8 +18,9 @@ int runCache(const Arguments& args) {
                   "タイルのキャッシュのフォルダー、項目の数と大きさを示します。--clear で\n"
                   "消します (次の読み込みでタイルを元のファイルから読み直します)。")};
     bool clear = false;
-    const Option clearOption = switchOption("--clear", clear).explained(
-        {}, localText("remove every cache entry", "キャッシュの項目をすべて消す"));
+    const Option clearOption =
+        switchOption("--clear", clear)
+            .explained({}, localText("remove every cache entry", "キャッシュの項目をすべて消す"));
     Operands none;
     none.take = [](const std::string& operand, std::string& why) {
         why = formatted(localText("takes no path (got \"%s\")", "パスをとりません (\"%s\")"),

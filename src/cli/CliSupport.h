@@ -56,7 +56,7 @@ struct DataArguments {
     double dsmCellSize = 5.0;
     double demCellSize = 0.0;  // --cell; 0 when not given
     DemSettings dem;
-    bool quiet = false;  // -q: no progress on the terminal
+    bool quiet = false;    // -q: no progress on the terminal
     bool noCache = false;  // --no-cache: every tile read from its files, no cache entry written
 };
 
@@ -69,8 +69,9 @@ void reportCacheWarning();
 // it is a terminal and the command is not quiet (never in pipes), else nothing.
 std::unique_ptr<HxProgress> commandProgress(bool quiet);
 // Reads a command line of data paths, "--dsm-cell M", "--zone Z", "--cell M", "-q",
-// "--no-cache" and the command's own options, or shows its help; turns the tile cache on or off. The exit status when the command ends here: 0 after
-// the help; 2 after a message for an unknown or bad option and when no data path is given.
+// "--no-cache" and the command's own options, or shows its help; turns the tile cache on or off.
+// The exit status when the command ends here: 0 after the help; 2 after a message for an unknown or
+// bad option and when no data path is given.
 std::optional<int> parseDataArguments(const CommandHelp& command, const Arguments& args,
                                       DataArguments& out, std::vector<Option> options = {});
 

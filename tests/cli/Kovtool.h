@@ -16,8 +16,7 @@ public:
     std::string kovtool(const std::string& args, int* exitCode, const std::string& prefix = {}) {
         // The tile cache in the test's own folder, never the user's.
         return runCommand(prefix + "XDG_CACHE_HOME='" + dir.file("cache") + "' LC_ALL=" + locale +
-                              " '" + KOVTOOL_PATH + "' " + args + " 2>'" + dir.file("stderr") +
-                              "'",
+                              " '" + KOVTOOL_PATH + "' " + args + " 2>'" + dir.file("stderr") + "'",
                           exitCode);
     }
     int exitOf(const std::string& args) {

@@ -100,7 +100,8 @@ std::optional<std::string> tileCacheKey(const std::string& dataPath) {
     if (isInternetPath(dataPath)) return std::nullopt;
     const std::string folder = splitFolder(dataPath).first;
     const std::string base = baseName(dataPath);
-    for (const std::string& header : {folder + base + ".csv", folder + "../Header/" + base + ".csv"})
+    for (const std::string& header :
+         {folder + base + ".csv", folder + "../Header/" + base + ".csv"})
         if (std::optional<std::string> key = sourceKey({dataPath, header}))
             return "ZarVeyMesh5\n" + *key;
     return std::nullopt;

@@ -79,10 +79,10 @@ struct Reader {
 bool CacheRecord::operator==(const CacheRecord& o) const {
     return valid == o.valid && className == o.className && cols == o.cols && rows == o.rows &&
            minRaw == o.minRaw && maxRaw == o.maxRaw && flagA == o.flagA && flagB == o.flagB &&
-           zone == o.zone && reserved == o.reserved && datum == o.datum &&
-           cellSize == o.cellSize && scale == o.scale && xmin == o.xmin && ymin == o.ymin &&
-           xmax == o.xmax && ymax == o.ymax && name == o.name &&
-           coding.offset == o.coding.offset && coding.step == o.coding.step;
+           zone == o.zone && reserved == o.reserved && datum == o.datum && cellSize == o.cellSize &&
+           scale == o.scale && xmin == o.xmin && ymin == o.ymin && xmax == o.xmax &&
+           ymax == o.ymax && name == o.name && coding.offset == o.coding.offset &&
+           coding.step == o.coding.step;
 }
 
 CacheRecord recordOfMesh(const ZarHMesh& mesh) {

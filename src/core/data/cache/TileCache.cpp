@@ -88,8 +88,8 @@ bool processRuns(long pid) {
 // The cells an entry brings back when a mesh's cells were let go.
 class EntryCells : public CellSource {
 public:
-    EntryCells(std::shared_ptr<TileCache> cache, std::string path, std::string key, CacheRecord record,
-               TileCache::Reread reread)
+    EntryCells(std::shared_ptr<TileCache> cache, std::string path, std::string key,
+               CacheRecord record, TileCache::Reread reread)
         : cache_(std::move(cache)),
           path_(std::move(path)),
           key_(std::move(key)),
@@ -109,8 +109,8 @@ private:
         if (!mapping) return false;
         const auto* bytes = static_cast<const uint8_t*>(mapping->address);
         const std::optional<EntryView> entry = readEntry(bytes, mapping->size, mapping->size);
-        if (!entry || entry->key != key_ || !entry->payloadWhole ||
-            !verifyPayload(*entry, bytes) || !(decodeRecord(entry->record) == record_))
+        if (!entry || entry->key != key_ || !entry->payloadWhole || !verifyPayload(*entry, bytes) ||
+            !(decodeRecord(entry->record) == record_))
             return false;
         const uint8_t* cells = bytes + entry->payloadOffset;
         const size_t count = static_cast<size_t>(record_.cols) * record_.rows;
@@ -169,8 +169,8 @@ std::optional<std::string> sourceKey(const std::vector<std::string>& paths) {
         if (error) return std::nullopt;
         const int64_t nanoseconds =
             int64_t{info.st_mtim.tv_sec} * 1000000000 + info.st_mtim.tv_nsec;
-        key += '\n' + absolute.lexically_normal().string() + '\n' +
-               std::to_string(info.st_size) + '\n' + std::to_string(nanoseconds);
+        key += '\n' + absolute.lexically_normal().string() + '\n' + std::to_string(info.st_size) +
+               '\n' + std::to_string(nanoseconds);
     }
     return key;
 }
@@ -211,8 +211,8 @@ std::optional<std::string> TileCache::takeWarning() {
 bool TileCache::writeEntry(const std::string& key, uint32_t kind,
                            const std::vector<uint8_t>& record, const void* payload,
                            uint64_t payloadBytes, uint32_t cellBits) {
-    const std::vector<uint8_t> head = encodeEntryHead(key, kind, record, payload, payloadBytes,
-                                                      cellBits);
+    const std::vector<uint8_t> head =
+        encodeEntryHead(key, kind, record, payload, payloadBytes, cellBits);
     const std::string target = entryPath(key);
     // No flush to disk: a torn entry fails its checksums and is written again.
     auto write = [&]() {
@@ -237,8 +237,8 @@ bool TileCache::writeEntry(const std::string& key, uint32_t kind,
         error = write();
     }
     if (error != 0) {
-        noteProblem("the cache folder " + folder_ + " cannot be written (" +
-                    std::strerror(error) + "); the sources are read");
+        noteProblem("the cache folder " + folder_ + " cannot be written (" + std::strerror(error) +
+                    "); the sources are read");
         return false;
     }
     accountWrite(static_cast<int64_t>(head.size() + payloadBytes));
@@ -274,7 +274,8 @@ bool TileCache::loadMesh(const std::string& key, ZarHMesh& mesh, Reread reread) 
     }
     CacheRecord record = decodeRecord(entry->record);
     const int64_t cellCount = int64_t{record.cols} * record.rows;
-    if (!record.valid || record.className != mesh.className() || cellCount <= 0 || cellCount > ZarHMesh::kMaxCells ||
+    if (!record.valid || record.className != mesh.className() || cellCount <= 0 ||
+        cellCount > ZarHMesh::kMaxCells ||
         entry->payloadBytes != static_cast<uint64_t>(cellCount) * (entry->cellBits / 8)) {
         noteProblem("the cache entry " + path + " is damaged; rebuilt");
         return false;
@@ -283,8 +284,8 @@ bool TileCache::loadMesh(const std::string& key, ZarHMesh& mesh, Reread reread) 
         ::futimens(file.fd, nullptr);  // its use, for eviction
     applyRecord(record, mesh);
     mesh.cells.adoptCompact(nullptr, static_cast<size_t>(cellCount), record.coding, nullptr);
-    mesh.cells.setSource(
-        std::make_shared<EntryCells>(shared_from_this(), path, key, std::move(record), std::move(reread)));
+    mesh.cells.setSource(std::make_shared<EntryCells>(shared_from_this(), path, key,
+                                                      std::move(record), std::move(reread)));
     mesh.cells.release();
     return true;
 }
@@ -372,8 +373,7 @@ void TileCache::evict() {
     std::error_code error;
     for (const auto& item : fs::directory_iterator(folder_, error)) {
         struct stat info {};
-        if (item.path().extension() != kEntryExtension ||
-            ::stat(item.path().c_str(), &info) != 0)
+        if (item.path().extension() != kEntryExtension || ::stat(item.path().c_str(), &info) != 0)
             continue;
         items.push_back({int64_t{info.st_mtim.tv_sec}, int64_t{info.st_size}, item.path()});
     }
