@@ -20,6 +20,7 @@
 #include "core/base/TextCodec.h"
 #include "core/data/HMeshProject.h"
 #include "core/data/HxFile.h"
+#include "core/data/cache/TileCache.h"
 #include "core/display/MapViewport.h"
 #include "core/measure/MeasureExport.h"
 #include "core/project/LayerLoader.h"
@@ -210,6 +211,7 @@ bool loadDataPaths(const DataArguments& data, HMeshProject& project,
     const int added = loadLayerPaths(paths, project, report, options);
     progress->End();
     reportLoadProblems(report, project);
+    reportCacheWarning();
     if (!report.ok()) return false;
     if (added == 0) {
         std::fprintf(stderr, "%s",
@@ -303,6 +305,11 @@ std::optional<int> parseDataArguments(const CommandHelp& command, const Argument
             .explained({}, localText("no progress on the terminal", "端末に進み具合を表示しない"));
     quiet.shortName = "-q";
     options.push_back(std::move(quiet));
+    options.push_back(switchOption("--no-cache", out.noCache)
+                          .explained({}, localText("read every tile from its files and write no "
+                                                   "cache entry",
+                                                   "タイルをすべて元のファイルから読み、"
+                                                   "キャッシュを書かない")));
     Operands paths;
     paths.take = [&out](const std::string& path, std::string&) {
         out.paths.push_back(path);
@@ -314,7 +321,20 @@ std::optional<int> parseDataArguments(const CommandHelp& command, const Argument
         return refuseArguments(command.name,
                                localText("no data path given", "データのパスがありません"));
     if (out.demCellSize > 0) out.dem.cellSize = out.demCellSize;
+    useTileCache(!out.noCache);
     return std::nullopt;
+}
+
+void useTileCache(bool on) {
+    const std::string folder = on ? defaultCacheFolder() : std::string();
+    TileCache::setActive(folder.empty() ? nullptr : std::make_shared<TileCache>(folder));
+}
+
+void reportCacheWarning() {
+    const std::shared_ptr<TileCache> cache = TileCache::active();
+    if (const std::optional<std::string> warning = cache ? cache->takeWarning() : std::nullopt)
+        std::fprintf(stderr, localText("kovtool: warning: %s\n", "kovtool: 警告: %s\n"),
+                     warning->c_str());
 }
 
 std::vector<Option> outputOptions(OutputArgument& out, std::string outputHelp,

@@ -49,21 +49,28 @@ void reportLoadProblems(const LoadReport& report, const HMeshProject& project);
 bool isProjectArgument(const std::vector<std::string>& paths);
 
 // The arguments of a command that reads data paths: the paths, "--dsm-cell M", "--zone Z",
-// "--cell M" (elevation sources placed in a zone) and "-q".
+// "--cell M" (elevation sources placed in a zone), "-q" and "--no-cache".
 struct DataArguments {
     std::vector<std::string> paths;
     double dsmCellSize = 5.0;
     double demCellSize = 0.0;  // --cell; 0 when not given
     DemSettings dem;
-    bool quiet = false;  // -q: no progress on the terminal
+    bool quiet = false;    // -q: no progress on the terminal
+    bool noCache = false;  // --no-cache: every tile read from its files, no cache entry written
 };
+
+// Makes the tile cache in the user's cache folder the readers' (or none when off).
+void useTileCache(bool on);
+// Says on stderr the first problem the tile cache met since the last call, in one line.
+void reportCacheWarning();
 
 // The loaders' progress for a command: a percentage on stderr ("0...10...20... - done.") when
 // it is a terminal and the command is not quiet (never in pipes), else nothing.
 std::unique_ptr<HxProgress> commandProgress(bool quiet);
-// Reads a command line of data paths, "--dsm-cell M", "--zone Z", "--cell M", "-q" and the
-// command's own options, or shows its help. The exit status when the command ends here: 0 after
-// the help; 2 after a message for an unknown or bad option and when no data path is given.
+// Reads a command line of data paths, "--dsm-cell M", "--zone Z", "--cell M", "-q",
+// "--no-cache" and the command's own options, or shows its help; turns the tile cache on or off.
+// The exit status when the command ends here: 0 after the help; 2 after a message for an unknown or
+// bad option and when no data path is given.
 std::optional<int> parseDataArguments(const CommandHelp& command, const Arguments& args,
                                       DataArguments& out, std::vector<Option> options = {});
 

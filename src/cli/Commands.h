@@ -22,5 +22,6 @@ int runFlood(const Arguments& args);
 int runConvert(const Arguments& args);
 int runExport(const Arguments& args);
 int runContour(const Arguments& args);
+int runCache(const Arguments& args);
 
 }  // namespace kov::cli

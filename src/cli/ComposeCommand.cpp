@@ -74,6 +74,7 @@ int runCompose(const Arguments& args) {
     loadLayerPaths(data.paths, project, report, options);
     progress->End();
     reportLoadProblems(report, project);
+    reportCacheWarning();
     if (!report.ok()) return 1;
     if (project.meshCount() == 0) {
         std::fprintf(stderr, "%s",

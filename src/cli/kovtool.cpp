@@ -6,6 +6,7 @@
 #include <new>
 #include <string>
 
+#include "cli/CliSupport.h"
 #include "cli/Commands.h"
 #include "cli/Messages.h"
 #include "cli/OptionReader.h"
@@ -44,6 +45,8 @@ const Command kCommands[] = {
     {"export", kov::cli::runExport, "the elevation as a GIS raster (.tif, .asc, .vrt)",
      "標高を GIS ラスターに (.tif、.asc、.vrt)"},
     {"contour", kov::cli::runContour, "contour lines as a GIS file", "等高線を GIS ファイルに"},
+    {"cache", kov::cli::runCache, "the tile cache: its folder and size; --clear empties it",
+     "タイルのキャッシュ: フォルダーと大きさ。--clear で消す"},
     {"sample", kov::cli::runSample, "write the sample data set", "サンプルデータを書く"},
 };
 
@@ -119,7 +122,10 @@ int main(int argc, char** argv) {
         const kov::cli::Arguments args(argv + 2, argv + argc);
         // Memory that cannot be had ends the command with a message, never with an abort.
         try {
-            return checkedOutput(c.run(args));
+            const int status = c.run(args);
+            // Cells brought in after the load (a render) may have met a cache problem too.
+            kov::cli::reportCacheWarning();
+            return checkedOutput(status);
         } catch (const std::bad_alloc&) {
             std::fflush(stdout);
             std::fprintf(stderr,

@@ -11,11 +11,12 @@ namespace kov::test {
 
 class KovtoolRuns {
 public:
-    // Runs kovtool with the arguments, after the shell prefix, in the locale; answers its
-    // standard output.
+    // Runs kovtool with the arguments, after the shell prefix, in the locale, its tile cache in
+    // the test's folder (dir.file("cache")/kovview); answers its standard output.
     std::string kovtool(const std::string& args, int* exitCode, const std::string& prefix = {}) {
-        return runCommand(prefix + "LC_ALL=" + locale + " '" + KOVTOOL_PATH + "' " + args + " 2>'" +
-                              dir.file("stderr") + "'",
+        // The tile cache in the test's own folder, never the user's.
+        return runCommand(prefix + "XDG_CACHE_HOME='" + dir.file("cache") + "' LC_ALL=" + locale +
+                              " '" + KOVTOOL_PATH + "' " + args + " 2>'" + dir.file("stderr") + "'",
                           exitCode);
     }
     int exitOf(const std::string& args) {

@@ -39,6 +39,18 @@ std::string TempDir::file(const std::string& relative) const {
     return path_ + "/" + relative;
 }
 
+namespace {
+
+// Every test program and the programs it runs keep their tile cache in a folder of their own,
+// never the user's.
+struct PrivateCacheHome {
+    TempDir home;
+    PrivateCacheHome() { ::setenv("XDG_CACHE_HOME", home.path().c_str(), 1); }
+};
+const PrivateCacheHome privateCacheHome;
+
+}  // namespace
+
 void writeFile(const std::string& path, const std::string& contents) {
     std::filesystem::create_directories(std::filesystem::path(path).parent_path());
     std::ofstream out(path, std::ios::binary | std::ios::trunc);

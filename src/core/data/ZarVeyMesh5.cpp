@@ -10,6 +10,7 @@
 #include "core/base/TextCodec.h"
 #include "core/base/TextScan.h"
 #include "core/data/HxFile.h"
+#include "core/data/cache/TileCache.h"
 
 namespace kov {
 namespace {
@@ -93,6 +94,19 @@ std::string secondField(std::string_view line) {
     return {};
 }
 
+// The cache key of a local tile: its data file and the header the reader finds first under the
+// names as written; none when the header needs a search that ignores case, or for internet paths.
+std::optional<std::string> tileCacheKey(const std::string& dataPath) {
+    if (isInternetPath(dataPath)) return std::nullopt;
+    const std::string folder = splitFolder(dataPath).first;
+    const std::string base = baseName(dataPath);
+    for (const std::string& header :
+         {folder + base + ".csv", folder + "../Header/" + base + ".csv"})
+        if (std::optional<std::string> key = sourceKey({dataPath, header}))
+            return "ZarVeyMesh5\n" + *key;
+    return std::nullopt;
+}
+
 }  // namespace
 
 ZarVeyMesh5::ZarVeyMesh5() {
@@ -101,6 +115,26 @@ ZarVeyMesh5::ZarVeyMesh5() {
 }
 
 int ZarVeyMesh5::Load(const std::string& filePath) {
+    const std::shared_ptr<TileCache> cache = TileCache::active();
+    const std::optional<std::string> key = cache ? tileCacheKey(filePath) : std::nullopt;
+    auto reread = [filePath]() -> std::unique_ptr<ZarHMesh> {
+        auto fresh = std::make_unique<ZarVeyMesh5>();
+        if (!fresh->LoadSource(filePath)) return nullptr;
+        return fresh;
+    };
+    if (key && cache->loadMesh(*key, *this, reread)) {
+        errorText.clear();
+        headerSearch = HeaderSearch::Found;
+        path = filePath;
+        return 1;
+    }
+    const int result = LoadSource(filePath);
+    // Only what the files held from before the read to after it is kept under their key.
+    if (result && key && tileCacheKey(filePath) == key) cache->storeMesh(*key, *this);
+    return result;
+}
+
+int ZarVeyMesh5::LoadSource(const std::string& filePath) {
     // Projects load hundreds of tiles of the same size: keep one read buffer per thread.
     thread_local FileBuffer spare;
     errorText.clear();

@@ -19,9 +19,12 @@ public:
     ZarVeyMesh5();
 
     const char* className() const override { return "ZarVeyMesh5"; }
-    // Reads the tile; stores path on success and after a failed parse, not when the data file
-    // cannot be opened.
+    // Reads the tile, through the active tile cache when there is one (the record from its
+    // entry, the cells when first read); stores path on success and after a failed parse, not
+    // when the data file cannot be opened.
     int Load(const std::string& path) override;
+    // Reads the tile from its files, never from the cache.
+    int LoadSource(const std::string& path);
     // Finds the header beside the data file or in the sibling "Header" folder and reads both.
     int ReadTile(const HxFile& dataFile);
     // How the last ReadTile's search for the header ended.

@@ -168,6 +168,8 @@ int loadLayerPaths(const std::vector<std::string>& paths, HMeshProject& project,
     if (progress) progress->End();
 
     if (added > 0) {
+        // The load read cells (sorting, the colour map): let what is over the budget go.
+        project.trimCells();
         project.SortMeshes();
         project.UpdateExtent();
         // The range is taken after the extent update, which refreshes every mesh's minimum

@@ -1,0 +1,214 @@
+// SPDX-License-Identifier: MIT
+#include "core/data/cache/CacheEntry.h"
+
+#include <zlib.h>
+
+#include <cstring>
+
+#include "core/data/ZarHMesh.h"
+#include "core/data/cache/TileCache.h"
+
+namespace kov {
+namespace {
+
+constexpr char kMagic[8] = {'K', 'O', 'V', 'C', 'A', 'C', 'H', 'E'};
+constexpr size_t kHeadBytes = 64;
+constexpr size_t kAlignment = 64;
+// Byte offsets in the head.
+constexpr size_t kVersionAt = 8, kKindAt = 12, kMetaBytesAt = 16, kCellBitsAt = 20,
+                 kPayloadOffsetAt = 24, kPayloadBytesAt = 32, kHeadChecksumAt = 40,
+                 kPayloadChecksumAt = 44;
+// A key and a record are a few hundred bytes; more is damage.
+constexpr uint32_t kMaxMetaBytes = 4096;
+
+uint32_t checksum(const void* bytes, size_t n, uint32_t start = 0) {
+    return static_cast<uint32_t>(
+        crc32_z(start, static_cast<const Bytef*>(bytes), static_cast<z_size_t>(n)));
+}
+
+template <typename T>
+void put(std::vector<uint8_t>& out, const T& value) {
+    const auto* bytes = reinterpret_cast<const uint8_t*>(&value);
+    out.insert(out.end(), bytes, bytes + sizeof value);
+}
+
+void putText(std::vector<uint8_t>& out, std::string_view text) {
+    put(out, static_cast<uint32_t>(text.size()));
+    out.insert(out.end(), text.begin(), text.end());
+}
+
+template <typename T>
+void putAt(std::vector<uint8_t>& out, size_t at, const T& value) {
+    std::memcpy(out.data() + at, &value, sizeof value);
+}
+
+template <typename T>
+T getAt(const uint8_t* bytes, size_t at) {
+    T value;
+    std::memcpy(&value, bytes + at, sizeof value);
+    return value;
+}
+
+// Reads values in order; any read past the end makes every later one fail.
+struct Reader {
+    std::string_view bytes;
+    bool ok = true;
+    template <typename T>
+    void get(T& value) {
+        if (!ok || bytes.size() < sizeof value) {
+            ok = false;
+            return;
+        }
+        std::memcpy(&value, bytes.data(), sizeof value);
+        bytes.remove_prefix(sizeof value);
+    }
+    void getText(std::string& text) {
+        uint32_t n = 0;
+        get(n);
+        if (!ok || bytes.size() < n) {
+            ok = false;
+            return;
+        }
+        text.assign(bytes.substr(0, n));
+        bytes.remove_prefix(n);
+    }
+};
+
+}  // namespace
+
+bool CacheRecord::operator==(const CacheRecord& o) const {
+    return valid == o.valid && className == o.className && cols == o.cols && rows == o.rows &&
+           minRaw == o.minRaw && maxRaw == o.maxRaw && flagA == o.flagA && flagB == o.flagB &&
+           zone == o.zone && reserved == o.reserved && datum == o.datum && cellSize == o.cellSize &&
+           scale == o.scale && xmin == o.xmin && ymin == o.ymin && xmax == o.xmax &&
+           ymax == o.ymax && name == o.name && coding.offset == o.coding.offset &&
+           coding.step == o.coding.step;
+}
+
+CacheRecord recordOfMesh(const ZarHMesh& mesh) {
+    CacheRecord r;
+    r.valid = true;
+    r.className = mesh.className();
+    r.cols = mesh.cols;
+    r.rows = mesh.rows;
+    r.minRaw = mesh.minRaw;
+    r.maxRaw = mesh.maxRaw;
+    r.flagA = mesh.flagA;
+    r.flagB = mesh.flagB;
+    r.zone = mesh.zone;
+    r.reserved = mesh.reserved;
+    r.datum = static_cast<int32_t>(mesh.datum);
+    r.cellSize = mesh.cellSize;
+    r.scale = mesh.scale;
+    r.xmin = mesh.xmin;
+    r.ymin = mesh.ymin;
+    r.xmax = mesh.xmax;
+    r.ymax = mesh.ymax;
+    r.name = mesh.name;
+    if (mesh.cells.isCompact()) r.coding = mesh.cells.coding();
+    return r;
+}
+
+void applyRecord(const CacheRecord& r, ZarHMesh& mesh) {
+    mesh.cols = r.cols;
+    mesh.rows = r.rows;
+    mesh.minRaw = r.minRaw;
+    mesh.maxRaw = r.maxRaw;
+    mesh.flagA = r.flagA;
+    mesh.flagB = r.flagB;
+    mesh.zone = r.zone;
+    mesh.reserved = r.reserved;
+    mesh.datum = static_cast<GeodeticDatum>(r.datum);
+    mesh.cellSize = r.cellSize;
+    mesh.scale = r.scale;
+    mesh.xmin = r.xmin;
+    mesh.ymin = r.ymin;
+    mesh.xmax = r.xmax;
+    mesh.ymax = r.ymax;
+    mesh.name = r.name;
+}
+
+std::vector<uint8_t> encodeRecord(const CacheRecord& r) {
+    std::vector<uint8_t> out;
+    putText(out, r.className);
+    for (const int32_t value : {r.cols, r.rows, r.minRaw, r.maxRaw, r.flagA, r.flagB, r.zone,
+                                r.reserved, r.datum, r.coding.offset, r.coding.step})
+        put(out, value);
+    for (const double value : {r.cellSize, r.scale, r.xmin, r.ymin, r.xmax, r.ymax})
+        put(out, value);
+    putText(out, r.name);
+    return out;
+}
+
+CacheRecord decodeRecord(std::string_view bytes) {
+    CacheRecord r;
+    Reader in{bytes};
+    in.getText(r.className);
+    for (int32_t* value : {&r.cols, &r.rows, &r.minRaw, &r.maxRaw, &r.flagA, &r.flagB, &r.zone,
+                           &r.reserved, &r.datum, &r.coding.offset, &r.coding.step})
+        in.get(*value);
+    for (double* value : {&r.cellSize, &r.scale, &r.xmin, &r.ymin, &r.xmax, &r.ymax})
+        in.get(*value);
+    in.getText(r.name);
+    r.valid = in.ok && in.bytes.empty() && r.datum >= 0 &&
+              r.datum <= static_cast<int32_t>(GeodeticDatum::kTokyo);
+    return r;
+}
+
+std::vector<uint8_t> encodeEntryHead(const std::string& key, uint32_t kind,
+                                     const std::vector<uint8_t>& record, const void* payload,
+                                     uint64_t payloadBytes, uint32_t cellBits) {
+    std::vector<uint8_t> head(kHeadBytes, 0);
+    std::memcpy(head.data(), kMagic, sizeof kMagic);
+    putText(head, key);
+    head.insert(head.end(), record.begin(), record.end());
+    const auto metaBytes = static_cast<uint32_t>(head.size() - kHeadBytes);
+    head.resize((head.size() + kAlignment - 1) / kAlignment * kAlignment, 0);
+    putAt(head, kVersionAt, TileCache::kFormatVersion);
+    putAt(head, kKindAt, kind);
+    putAt(head, kMetaBytesAt, metaBytes);
+    putAt(head, kCellBitsAt, cellBits);
+    putAt(head, kPayloadOffsetAt, static_cast<uint64_t>(head.size()));
+    putAt(head, kPayloadBytesAt, payloadBytes);
+    putAt(head, kPayloadChecksumAt, checksum(payload, payloadBytes));
+    putAt(head, kHeadChecksumAt, checksum(head.data(), kHeadBytes + metaBytes));
+    return head;
+}
+
+std::optional<EntryView> readEntry(const uint8_t* bytes, size_t available, uint64_t fileSize) {
+    if (available < kHeadBytes || std::memcmp(bytes, kMagic, sizeof kMagic) != 0 ||
+        getAt<uint32_t>(bytes, kVersionAt) != TileCache::kFormatVersion)
+        return std::nullopt;
+    const auto metaBytes = getAt<uint32_t>(bytes, kMetaBytesAt);
+    if (metaBytes > kMaxMetaBytes || metaBytes > available - kHeadBytes) return std::nullopt;
+    // The checksum is taken with its own field zero.
+    uint8_t head[kHeadBytes];
+    std::memcpy(head, bytes, kHeadBytes);
+    std::memset(head + kHeadChecksumAt, 0, sizeof(uint32_t));
+    const uint32_t sum = checksum(bytes + kHeadBytes, metaBytes, checksum(head, kHeadBytes));
+    if (sum != getAt<uint32_t>(bytes, kHeadChecksumAt)) return std::nullopt;
+
+    EntryView entry;
+    entry.kind = getAt<uint32_t>(bytes, kKindAt);
+    entry.cellBits = getAt<uint32_t>(bytes, kCellBitsAt);
+    entry.payloadOffset = getAt<uint64_t>(bytes, kPayloadOffsetAt);
+    entry.payloadBytes = getAt<uint64_t>(bytes, kPayloadBytesAt);
+    entry.payloadChecksum = getAt<uint32_t>(bytes, kPayloadChecksumAt);
+    if (entry.payloadOffset < kHeadBytes + metaBytes || entry.payloadOffset % kAlignment != 0 ||
+        entry.payloadOffset > fileSize || fileSize - entry.payloadOffset != entry.payloadBytes ||
+        (entry.cellBits != 8 && entry.cellBits != 16 && entry.cellBits != 32))
+        return std::nullopt;
+    Reader meta{std::string_view(reinterpret_cast<const char*>(bytes) + kHeadBytes, metaBytes)};
+    meta.getText(entry.key);
+    if (!meta.ok) return std::nullopt;
+    entry.record = meta.bytes;
+    entry.payloadWhole = available >= fileSize;
+    return entry;
+}
+
+bool verifyPayload(const EntryView& entry, const uint8_t* bytes) {
+    return entry.payloadWhole &&
+           checksum(bytes + entry.payloadOffset, entry.payloadBytes) == entry.payloadChecksum;
+}
+
+}  // namespace kov

@@ -1,0 +1,394 @@
+// SPDX-License-Identifier: MIT
+#include "core/data/cache/TileCache.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <utility>
+
+#include "core/base/AtomicFile.h"
+#include "core/data/ZarHMesh.h"
+#include "core/data/cache/CacheEntry.h"
+
+namespace kov {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kEntryExtension = ".kce";
+// A use refreshes an entry's time (what eviction goes by) at most this often.
+constexpr int64_t kUseRefreshSeconds = 24 * 3600;
+
+std::mutex activeLock;
+std::shared_ptr<TileCache> activeCache;
+
+uint64_t fnv1a(const std::string& text) {
+    uint64_t hash = 1469598103934665603ull;
+    for (const unsigned char c : text) {
+        hash ^= c;
+        hash *= 1099511628211ull;
+    }
+    return hash;
+}
+
+// A file descriptor closed on scope exit.
+struct Fd {
+    int fd = -1;
+    explicit Fd(int value) : fd(value) {}
+    ~Fd() {
+        if (fd >= 0) ::close(fd);
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+};
+
+// A whole entry file mapped read-only; unmapped when the last cells that use it go.
+struct Mapping {
+    void* address = MAP_FAILED;
+    size_t size = 0;
+    ~Mapping() {
+        if (address != MAP_FAILED) ::munmap(address, size);
+    }
+};
+
+std::shared_ptr<Mapping> mapFile(const std::string& path) {
+    const Fd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    struct stat info {};
+    if (file.fd < 0 || ::fstat(file.fd, &info) != 0 || info.st_size <= 0) return nullptr;
+    auto mapping = std::make_shared<Mapping>();
+    mapping->size = static_cast<size_t>(info.st_size);
+    mapping->address = ::mmap(nullptr, mapping->size, PROT_READ, MAP_PRIVATE, file.fd, 0);
+    if (mapping->address == MAP_FAILED) return nullptr;
+    return mapping;
+}
+
+bool isScratchName(const std::string& name) {
+    return name.find(".tmp-") != std::string::npos;
+}
+
+// The process id in a scratch name "<entry>.tmp-<pid>-XXXXXX"; 0 when there is none.
+long scratchProcess(const std::string& name) {
+    const size_t at = name.find(".tmp-");
+    return at == std::string::npos ? 0 : std::strtol(name.c_str() + at + 5, nullptr, 10);
+}
+
+bool processRuns(long pid) {
+    return pid > 0 && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM);
+}
+
+// The cells an entry brings back when a mesh's cells were let go.
+class EntryCells : public CellSource {
+public:
+    EntryCells(std::shared_ptr<TileCache> cache, std::string path, std::string key,
+               CacheRecord record, TileCache::Reread reread)
+        : cache_(std::move(cache)),
+          path_(std::move(path)),
+          key_(std::move(key)),
+          record_(std::move(record)),
+          reread_(std::move(reread)) {}
+
+    bool fetch(MeshCells& into) const override {
+        if (fetchFromEntry(into)) return true;
+        cache_->noteProblem("the cache entry of " + record_.name +
+                            " is gone or damaged; its source is read again");
+        return fetchFromSource(into);
+    }
+
+private:
+    bool fetchFromEntry(MeshCells& into) const {
+        const std::shared_ptr<Mapping> mapping = mapFile(path_);
+        if (!mapping) return false;
+        const auto* bytes = static_cast<const uint8_t*>(mapping->address);
+        const std::optional<EntryView> entry = readEntry(bytes, mapping->size, mapping->size);
+        if (!entry || entry->key != key_ || !entry->payloadWhole || !verifyPayload(*entry, bytes) ||
+            !(decodeRecord(entry->record) == record_))
+            return false;
+        const uint8_t* cells = bytes + entry->payloadOffset;
+        const size_t count = static_cast<size_t>(record_.cols) * record_.rows;
+        if (entry->cellBits == 16) {
+            into.adoptCompact(reinterpret_cast<const uint16_t*>(cells), count, record_.coding,
+                              mapping);
+            return true;
+        }
+        std::vector<int32_t, LargeBlockAllocator<int32_t>> codes(count);
+        std::memcpy(codes.data(), cells, count * sizeof(int32_t));
+        into.adoptFull(std::move(codes));
+        return true;
+    }
+
+    // Cells only from a source that still gives the very mesh (else they read as no data).
+    bool fetchFromSource(MeshCells& into) const {
+        const std::unique_ptr<ZarHMesh> fresh = reread_ ? reread_() : nullptr;
+        if (!fresh || !(recordOfMesh(*fresh) == record_)) {
+            cache_->noteProblem("the source of " + record_.name +
+                                " changed since it was loaded; its cells read as no data");
+            return false;
+        }
+        cache_->storeMesh(key_, *fresh);
+        const size_t count = fresh->cells.size();
+        std::vector<int32_t, LargeBlockAllocator<int32_t>> codes(count);
+        const int32_t* from = fresh->cells.codes(0, count, codes.data());
+        if (from != codes.data()) std::memcpy(codes.data(), from, count * sizeof(int32_t));
+        into.adoptFull(std::move(codes));
+        return true;
+    }
+
+    std::shared_ptr<TileCache> cache_;
+    std::string path_;
+    std::string key_;
+    CacheRecord record_;
+    TileCache::Reread reread_;
+};
+
+}  // namespace
+
+std::string defaultCacheFolder() {
+    const char* xdg = std::getenv("XDG_CACHE_HOME");
+    if (xdg && *xdg == '/') return std::string(xdg) + "/kovview";
+    const char* home = std::getenv("HOME");
+    if (home && *home) return std::string(home) + "/.cache/kovview";
+    return {};
+}
+
+std::optional<std::string> sourceKey(const std::vector<std::string>& paths) {
+    std::string key = "v" + std::to_string(TileCache::kFormatVersion);
+    for (const std::string& path : paths) {
+        struct stat info {};
+        if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
+        std::error_code error;
+        const fs::path absolute = fs::absolute(path, error);
+        if (error) return std::nullopt;
+        const int64_t nanoseconds =
+            int64_t{info.st_mtim.tv_sec} * 1000000000 + info.st_mtim.tv_nsec;
+        key += '\n' + absolute.lexically_normal().string() + '\n' + std::to_string(info.st_size) +
+               '\n' + std::to_string(nanoseconds);
+    }
+    return key;
+}
+
+TileCache::TileCache(std::string folder, int64_t limitBytes)
+    : folder_(std::move(folder)), limitBytes_(limitBytes) {}
+
+std::shared_ptr<TileCache> TileCache::active() {
+    const std::lock_guard hold(activeLock);
+    return activeCache;
+}
+
+void TileCache::setActive(std::shared_ptr<TileCache> cache) {
+    const std::lock_guard hold(activeLock);
+    activeCache = std::move(cache);
+}
+
+std::string TileCache::entryPath(const std::string& key) const {
+    char name[32];
+    std::snprintf(name, sizeof name, "%016llx", static_cast<unsigned long long>(fnv1a(key)));
+    return folder_ + "/" + name + kEntryExtension;
+}
+
+void TileCache::noteProblem(const std::string& text) {
+    const std::lock_guard hold(lock_);
+    if (!warned_) warning_ = text;
+    warned_ = true;
+}
+
+std::optional<std::string> TileCache::takeWarning() {
+    const std::lock_guard hold(lock_);
+    std::optional<std::string> warning = std::move(warning_);
+    warning_.reset();
+    warned_ = false;
+    return warning;
+}
+
+bool TileCache::writeEntry(const std::string& key, uint32_t kind,
+                           const std::vector<uint8_t>& record, const void* payload,
+                           uint64_t payloadBytes, uint32_t cellBits) {
+    const std::vector<uint8_t> head =
+        encodeEntryHead(key, kind, record, payload, payloadBytes, cellBits);
+    const std::string target = entryPath(key);
+    // No flush to disk: a torn entry fails its checksums and is written again.
+    auto write = [&]() {
+        std::string scratch = scratchTemplate(target);
+        const Fd file(::mkstemp(scratch.data()));
+        if (file.fd < 0) return errno;
+        const bool written =
+            ::write(file.fd, head.data(), head.size()) == static_cast<ssize_t>(head.size()) &&
+            ::write(file.fd, payload, payloadBytes) == static_cast<ssize_t>(payloadBytes);
+        const int error = written ? 0 : (errno ? errno : ENOSPC);
+        if (error != 0 || ::rename(scratch.c_str(), target.c_str()) != 0) {
+            const int failure = error ? error : errno;
+            ::unlink(scratch.c_str());
+            return failure;
+        }
+        return 0;
+    };
+    int error = write();
+    if (error == ENOENT) {  // the folder is not there (yet, or no longer)
+        std::error_code created;
+        fs::create_directories(folder_, created);
+        error = write();
+    }
+    if (error != 0) {
+        noteProblem("the cache folder " + folder_ + " cannot be written (" + std::strerror(error) +
+                    "); the sources are read");
+        return false;
+    }
+    accountWrite(static_cast<int64_t>(head.size() + payloadBytes));
+    return true;
+}
+
+bool TileCache::storeMesh(const std::string& key, const ZarHMesh& mesh) {
+    if (!mesh.cells.isResident() || mesh.cells.empty()) return false;
+    const CacheRecord record = recordOfMesh(mesh);
+    const std::vector<uint8_t> encoded = encodeRecord(record);
+    const size_t count = mesh.cells.size();
+    if (const uint16_t* compact = mesh.cells.compactValues())
+        return writeEntry(key, kMeshEntry, encoded, compact, count * sizeof(uint16_t), 16);
+    std::vector<int32_t> scratch(count);
+    const int32_t* codes = mesh.cells.codes(0, count, scratch.data());
+    return codes && writeEntry(key, kMeshEntry, encoded, codes, count * sizeof(int32_t), 32);
+}
+
+bool TileCache::loadMesh(const std::string& key, ZarHMesh& mesh, Reread reread) {
+    const std::string path = entryPath(key);
+    const Fd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    struct stat info {};
+    if (file.fd < 0 || ::fstat(file.fd, &info) != 0) return false;
+    // The fixed part and the record fit a few kilobytes; the cells are not read here.
+    std::vector<uint8_t> head(std::min<size_t>(static_cast<size_t>(info.st_size), 8192));
+    if (::pread(file.fd, head.data(), head.size(), 0) != static_cast<ssize_t>(head.size()))
+        return false;
+    const std::optional<EntryView> entry =
+        readEntry(head.data(), head.size(), static_cast<uint64_t>(info.st_size));
+    if (!entry || entry->kind != kMeshEntry || entry->key != key) {
+        noteProblem("the cache entry " + path + " is damaged or of another version; rebuilt");
+        return false;
+    }
+    CacheRecord record = decodeRecord(entry->record);
+    const int64_t cellCount = int64_t{record.cols} * record.rows;
+    if (!record.valid || record.className != mesh.className() || cellCount <= 0 ||
+        cellCount > ZarHMesh::kMaxCells ||
+        entry->payloadBytes != static_cast<uint64_t>(cellCount) * (entry->cellBits / 8)) {
+        noteProblem("the cache entry " + path + " is damaged; rebuilt");
+        return false;
+    }
+    if (::time(nullptr) - info.st_mtim.tv_sec > kUseRefreshSeconds)
+        ::futimens(file.fd, nullptr);  // its use, for eviction
+    applyRecord(record, mesh);
+    mesh.cells.adoptCompact(nullptr, static_cast<size_t>(cellCount), record.coding, nullptr);
+    mesh.cells.setSource(std::make_shared<EntryCells>(shared_from_this(), path, key,
+                                                      std::move(record), std::move(reread)));
+    mesh.cells.release();
+    return true;
+}
+
+bool TileCache::storeBlob(const std::string& key, const std::vector<uint8_t>& bytes) {
+    return writeEntry(key, kBlobEntry, {}, bytes.data(), bytes.size(), 8);
+}
+
+std::optional<std::vector<uint8_t>> TileCache::loadBlob(const std::string& key) {
+    const std::shared_ptr<Mapping> mapping = mapFile(entryPath(key));
+    if (!mapping) return std::nullopt;
+    const auto* bytes = static_cast<const uint8_t*>(mapping->address);
+    const std::optional<EntryView> entry = readEntry(bytes, mapping->size, mapping->size);
+    if (!entry || entry->kind != kBlobEntry || entry->key != key || !entry->payloadWhole ||
+        !verifyPayload(*entry, bytes)) {
+        noteProblem("the cache entry " + entryPath(key) + " is damaged; rebuilt");
+        return std::nullopt;
+    }
+    const uint8_t* payload = bytes + entry->payloadOffset;
+    return std::vector<uint8_t>(payload, payload + entry->payloadBytes);
+}
+
+TileCache::Usage TileCache::usage() const {
+    Usage usage;
+    std::error_code error;
+    for (const auto& item : fs::directory_iterator(folder_, error)) {
+        if (item.path().extension() != kEntryExtension) continue;
+        ++usage.entries;
+        usage.bytes += static_cast<int64_t>(item.file_size(error));
+    }
+    return usage;
+}
+
+bool TileCache::clear(std::string* error) {
+    std::error_code failure;
+    int kept = 0;
+    for (const auto& item : fs::directory_iterator(folder_, failure)) {
+        const std::string name = item.path().filename().string();
+        const bool ours = item.path().extension() == kEntryExtension || isScratchName(name);
+        std::error_code removal;
+        if (ours && !fs::remove(item.path(), removal)) ++kept;
+    }
+    if (failure && failure != std::errc::no_such_file_or_directory) {
+        if (error) *error = folder_ + ": " + failure.message();
+        return false;
+    }
+    if (kept > 0) {
+        if (error) *error = std::to_string(kept) + " entries in " + folder_ + " stay";
+        return false;
+    }
+    const std::lock_guard hold(lock_);
+    scanned_ = false;
+    return true;
+}
+
+void TileCache::accountWrite(int64_t bytes) {
+    const std::lock_guard hold(lock_);
+    if (!scanned_) {
+        // Once per process: the folder's size, and the scratch that killed writers left.
+        scanned_ = true;
+        knownBytes_ = 0;
+        std::error_code error;
+        for (const auto& item : fs::directory_iterator(folder_, error)) {
+            const std::string name = item.path().filename().string();
+            std::error_code ignored;
+            if (item.path().extension() == kEntryExtension)
+                knownBytes_ += static_cast<int64_t>(item.file_size(ignored));
+            else if (isScratchName(name) && !processRuns(scratchProcess(name)))
+                fs::remove(item.path(), ignored);
+        }
+    } else {
+        knownBytes_ += bytes;
+    }
+    if (knownBytes_ > limitBytes_) evict();
+}
+
+void TileCache::evict() {
+    // Oldest use first, down to nine tenths of the limit so that eviction runs seldom.
+    struct Item {
+        int64_t used;
+        int64_t bytes;
+        std::string path;
+    };
+    std::vector<Item> items;
+    std::error_code error;
+    for (const auto& item : fs::directory_iterator(folder_, error)) {
+        struct stat info {};
+        if (item.path().extension() != kEntryExtension || ::stat(item.path().c_str(), &info) != 0)
+            continue;
+        items.push_back({int64_t{info.st_mtim.tv_sec}, int64_t{info.st_size}, item.path()});
+    }
+    std::sort(items.begin(), items.end(),
+              [](const Item& a, const Item& b) { return a.used < b.used; });
+    int64_t total = 0;
+    for (const Item& item : items)
+        total += item.bytes;
+    const int64_t goal = limitBytes_ / 10 * 9;
+    for (const Item& item : items) {
+        if (total <= goal) break;
+        // A mapped entry stays readable after its name is gone.
+        if (::unlink(item.path.c_str()) == 0) total -= item.bytes;
+    }
+    knownBytes_ = total;
+}
+
+}  // namespace kov

@@ -1,0 +1,217 @@
+// SPDX-License-Identifier: MIT
+#include "core/data/cache/TileCache.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+
+#include "core/data/HMeshProject.h"
+#include "core/data/ZarVeyMesh5.h"
+#include "support/TestSupport.h"
+
+namespace kov {
+namespace {
+
+namespace fs = std::filesystem;
+
+int32_t at(const ZarHMesh& mesh, int col, int row) {
+    return mesh.cell(col, row);  // read as consumers read, never widened for writing
+}
+
+std::vector<int32_t> cellsOf(const ZarHMesh& mesh) {
+    std::vector<int32_t> out(mesh.cells.size());
+    for (size_t i = 0; i < out.size(); ++i)
+        out[i] = mesh.cells[i];
+    return out;
+}
+
+// Tiles read through a cache in the test's folder.
+class TileCacheTest : public ::testing::Test {
+protected:
+    void SetUp() override { TileCache::setActive(cache); }
+    void TearDown() override { TileCache::setActive(nullptr); }
+
+    std::string writeSample(const std::string& name, std::vector<std::vector<int>> codes) {
+        test::TileSpec spec;
+        spec.name = name;
+        spec.rows = static_cast<int>(codes.size());
+        spec.cols = static_cast<int>(codes[0].size());
+        spec.codes = std::move(codes);
+        const std::string path = dir.file(name + ".kov");
+        test::writeTile(spec, path);
+        return path;
+    }
+    std::unique_ptr<ZarVeyMesh5> load(const std::string& path) {
+        auto mesh = std::make_unique<ZarVeyMesh5>();
+        EXPECT_EQ(mesh->Load(path), 1) << mesh->errorText;
+        return mesh;
+    }
+    // The first load writes the entry; answers the entry's path.
+    std::string cached(const std::string& tile) {
+        load(tile);
+        std::vector<std::string> entries;
+        for (const auto& item : fs::directory_iterator(cache->folder()))
+            entries.push_back(item.path());
+        EXPECT_FALSE(entries.empty());
+        return entries.empty() ? "" : entries.back();
+    }
+
+    test::TempDir dir;
+    std::shared_ptr<TileCache> cache = std::make_shared<TileCache>(dir.file("cache"));
+    const std::vector<std::vector<int>> codes = {
+        {-9999, 120, 131, -1111}, {0, 5, 99, 1500}, {7, 7, -9999, 3}};
+};
+
+TEST_F(TileCacheTest, EntryGivesTheSourcesRecordAndCells) {
+    // 16-bit cells and cells whose range needs 32 bits.
+    for (const auto& grid : {codes, std::vector<std::vector<int>>{{0, 1, 99999, -1111}}}) {
+        SCOPED_TRACE(grid.size());
+        fs::remove_all(cache->folder());
+        const std::string path = writeSample("t" + std::to_string(grid.size()), grid);
+        ZarVeyMesh5 source;
+        ASSERT_EQ(source.LoadSource(path), 1);
+        load(path);
+        const std::unique_ptr<ZarVeyMesh5> fromCache = load(path);
+        EXPECT_FALSE(fromCache->cells.isResident());  // the record alone was read
+        EXPECT_EQ(fromCache->name, source.name);
+        EXPECT_EQ(fromCache->cols, source.cols);
+        EXPECT_EQ(fromCache->rows, source.rows);
+        EXPECT_EQ(fromCache->minRaw, source.minRaw);
+        EXPECT_EQ(fromCache->maxRaw, source.maxRaw);
+        EXPECT_EQ(fromCache->xmax, source.xmax);
+        EXPECT_EQ(fromCache->ymax, source.ymax);
+        EXPECT_EQ(cellsOf(*fromCache), cellsOf(source));
+        EXPECT_FALSE(cache->takeWarning());
+    }
+}
+
+TEST_F(TileCacheTest, ChangedSourceIsReadAgain) {
+    const std::string path = writeSample("t", codes);
+    // Both files at one fixed time, so that only what the case changes differs.
+    auto setTime = [&](int64_t seconds) {
+        const timespec times[2] = {{0, UTIME_NOW}, {seconds, 0}};
+        for (const std::string& file : {path, dir.file("t.csv")})
+            ASSERT_EQ(::utimensat(AT_FDCWD, file.c_str(), times, 0), 0);
+    };
+    setTime(1);
+    load(path);
+    auto changed = codes;
+    changed[0][1] = 121;  // same size, another time
+    writeSample("t", changed);
+    setTime(2);
+    EXPECT_EQ(at(*load(path), 1, 2), 121);
+    changed[0][1] = 122;  // the same time, another size (a blank line more)
+    writeSample("t", changed);
+    std::ofstream(path, std::ios::app) << "\n";
+    setTime(2);
+    EXPECT_EQ(at(*load(path), 1, 2), 122);
+}
+
+TEST_F(TileCacheTest, DamagedEntriesAreRefusedAndRebuilt) {
+    struct Case {
+        const char* what;
+        std::function<void(std::string& bytes)> damage;  // empty: the entry is deleted
+    };
+    const Case cases[] = {
+        {"a flipped cell byte", [](std::string& b) { b[b.size() - 3] ^= 4; }},
+        {"cut short", [](std::string& b) { b.resize(b.size() - 2); }},
+        {"another version", [](std::string& b) { ++b[8]; }},
+        {"a flipped key byte", [](std::string& b) { b[70] ^= 1; }},
+        {"deleted", {}},
+    };
+    const std::string path = writeSample("t", codes);
+    ZarVeyMesh5 source;
+    ASSERT_EQ(source.LoadSource(path), 1);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string entry = cached(path);
+        // Damaged before the load (refused at once) and after it (refused when the cells come).
+        const std::unique_ptr<ZarVeyMesh5> loadedBefore = load(path);
+        std::string bytes = test::readFile(entry);
+        if (c.damage) c.damage(bytes);
+        c.damage ? test::writeFile(entry, bytes) : void(fs::remove(entry));
+        EXPECT_EQ(cellsOf(*loadedBefore), cellsOf(source));
+        EXPECT_EQ(cellsOf(*load(path)), cellsOf(source));
+        EXPECT_TRUE(cache->takeWarning());
+        EXPECT_EQ(cellsOf(*load(path)), cellsOf(source));  // from the rebuilt entry
+        EXPECT_FALSE(cache->takeWarning());
+    }
+}
+
+TEST_F(TileCacheTest, UnusableFolderFallsBackToTheSourcesWithOneWarning) {
+    const std::string path = writeSample("t", codes);
+    const std::string other = writeSample("u", codes);
+    test::writeFile(dir.file("file"), "");
+    TileCache::setActive(std::make_shared<TileCache>(dir.file("file")));  // cannot be a folder
+    EXPECT_EQ(at(*load(path), 0, 2), MESH_WATER);
+    EXPECT_EQ(at(*load(other), 0, 2), MESH_WATER);
+    const auto warning = TileCache::active()->takeWarning();
+    ASSERT_TRUE(warning);
+    EXPECT_NE(warning->find("cannot be written"), std::string::npos) << *warning;
+
+    // The folder deleted while cells are let go: they come from the source.
+    TileCache::setActive(cache);
+    load(path);
+    const std::unique_ptr<ZarVeyMesh5> mesh = load(path);
+    fs::remove_all(cache->folder());
+    EXPECT_EQ(at(*mesh, 1, 2), 120);
+    EXPECT_TRUE(cache->takeWarning());
+    EXPECT_TRUE(fs::exists(cache->folder()));  // written again
+}
+
+TEST_F(TileCacheTest, ResidencyLetsTheLeastRecentlyUsedGoAndTheyComeBack) {
+    HMeshProject project;
+    project.memoryBudget = 2 * 12 * sizeof(uint16_t);  // two of the three tiles' cells
+    std::vector<const ZarHMesh*> meshes;
+    for (int i = 0; i < 3; ++i) {
+        test::TileSpec spec;
+        spec.codes = codes;
+        spec.xmin = 100.0 * i;
+        spec.codes[0][1] = 200 + i;
+        const std::string path = dir.file("t" + std::to_string(i) + ".kov");
+        test::writeTile(spec, path);
+        load(path);
+        std::unique_ptr<ZarHMesh> mesh = load(path);
+        meshes.push_back(mesh.get());
+        ASSERT_EQ(project.AddMesh(mesh), 1);
+    }
+    // Each read between two trims, as the pieces of work run: the first read is the oldest.
+    auto residents = [&] {
+        std::string out;
+        for (const ZarHMesh* mesh : meshes)
+            out += mesh->cells.isResident() ? 'R' : '-';
+        return out;
+    };
+    for (const int i : {0, 1, 2, 0}) {
+        EXPECT_EQ(at(*meshes[static_cast<size_t>(i)], 1, 2), 200 + i);
+        project.trimCells();
+    }
+    EXPECT_EQ(residents(), "R-R");
+}
+
+TEST_F(TileCacheTest, BlobsAreVerifiedAndTheLimitEvictsTheOldest) {
+    const std::vector<uint8_t> bytes(1000, 7);
+    ASSERT_TRUE(cache->storeBlob("a", bytes));
+    EXPECT_EQ(cache->loadBlob("a"), bytes);
+    test::writeFile(cache->entryPath("a"), test::readFile(cache->entryPath("a")) + "x");
+    EXPECT_FALSE(cache->loadBlob("a"));
+    EXPECT_FALSE(cache->loadBlob("b"));
+
+    const auto small = std::make_shared<TileCache>(dir.file("small"), 3500);
+    for (const char* key : {"1", "2", "3", "4"}) {
+        ASSERT_TRUE(small->storeBlob(key, bytes));
+        const timespec times[2] = {{0, UTIME_NOW}, {std::atoi(key) * 1000, 0}};
+        ::utimensat(AT_FDCWD, small->entryPath(key).c_str(), times, 0);
+    }
+    EXPECT_LE(small->usage().bytes, 3500);
+    EXPECT_FALSE(small->loadBlob("1"));
+    EXPECT_TRUE(small->loadBlob("4"));
+}
+
+}  // namespace
+}  // namespace kov
