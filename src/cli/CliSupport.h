@@ -50,13 +50,14 @@ void reportLoadProblems(const LoadReport& report, const HMeshProject& project);
 bool isProjectArgument(const std::vector<std::string>& paths);
 
 // The arguments of a command that reads data paths: the paths, "--dsm-cell M", "--zone Z",
-// "--cell M" (elevation sources placed in a zone) and "-q".
+// "--cell M" (elevation sources placed in a zone), "--memory MIB" and "-q".
 struct DataArguments {
     std::vector<std::string> paths;
     double dsmCellSize = 5.0;
     double demCellSize = 0.0;  // --cell; 0 when not given
     DemSettings dem;
-    bool quiet = false;  // -q: no progress on the terminal
+    bool quiet = false;        // -q: no progress on the terminal
+    int64_t memoryBudget = 0;  // --memory, in bytes; 0: the project's default
 };
 
 // The loaders' progress for a command: a percentage on stderr ("0...10...20... - done.") when
