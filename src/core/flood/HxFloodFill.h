@@ -43,7 +43,8 @@ public:
     int64_t workingBytes() const { return workingBytes_; }
 
 protected:
-    // Marks the cells x0..x1 of row y: out[k] = 1 for a boundary cell x0 + k, 0 otherwise.
+    // Marks the cells x0..x1 of row y: out[k] = 1 for a boundary cell x0 + k, 0 otherwise
+    // (no other value).
     virtual void classifyRow(int y, int x0, int x1, uint8_t* out) = 0;
     // A span of row y was filled.
     virtual void spanFilled(int /*y*/, int /*left*/, int /*right*/) {}
