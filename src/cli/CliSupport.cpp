@@ -191,6 +191,7 @@ std::unique_ptr<HxProgress> commandProgress(bool quiet) {
 bool loadDataPaths(const DataArguments& data, HMeshProject& project,
                    ProjectLoadReport* projectReport) {
     const std::vector<std::string>& paths = data.paths;
+    if (data.memoryBudget > 0) project.memoryBudget = data.memoryBudget;
     const std::unique_ptr<HxProgress> progress = commandProgress(data.quiet);
     if (isProjectArgument(paths))
         return loadProjectPath(paths[0], data.dem, project, progress.get(), projectReport);
@@ -247,6 +248,39 @@ const char* pointOrderHelp() {
         "(画面の Y、X の順)");
 }
 
+namespace {
+
+// "--memory MIB": the memory budget of the data and of what commands make from them.
+Option memoryOption(int64_t& budget) {
+    constexpr int kFewestMiB = 16;
+    constexpr int kMostMiB = 1 << 24;  // 16 TiB
+    const auto refusal = [](const std::string& value) {
+        return formatted(localText("--memory needs a budget from %d to %d MiB (got \"%s\")",
+                                   "--memory にはメモリの上限を %d〜%d MiB で指定してください "
+                                   "(\"%s\")"),
+                         kFewestMiB, kMostMiB, value.c_str());
+    };
+    return valueOption(
+               "--memory",
+               [&budget, refusal](const std::string& value, std::string& why) {
+                   int mib = 0;
+                   if (parseNumber(value, mib, kFewestMiB, kMostMiB)) {
+                       budget = int64_t{mib} << 20;
+                       return true;
+                   }
+                   why = refusal(value);
+                   return false;
+               },
+               refusal(""))
+        .explained("MIB", localText("memory budget for the data in MiB: cells beyond it are "
+                                    "let go and read again when needed (default: half of the "
+                                    "memory)",
+                                    "データのメモリの上限 (MiB): 超えたセルは手放し、必要なときに"
+                                    "読み直す (既定: メモリの半分)"));
+}
+
+}  // namespace
+
 std::optional<int> parseDataArguments(const CommandHelp& command, const Arguments& args,
                                       DataArguments& out, std::vector<Option> options) {
     // A cell size option and what it says when its value is refused.
@@ -300,6 +334,7 @@ std::optional<int> parseDataArguments(const CommandHelp& command, const Argument
                                       "whose origin is nearest to the data)",
                                       "標高データを配置する平面直角座標系 1〜19 (既定: 読んだ"
                                       "タイルの系、なければ原点が最も近い系)")));
+    options.push_back(memoryOption(out.memoryBudget));
     Option quiet =
         switchOption("--quiet", out.quiet)
             .explained({}, localText("no progress on the terminal", "端末に進み具合を表示しない"));

@@ -49,14 +49,15 @@ void reportLoadProblems(const LoadReport& report, const HMeshProject& project);
 bool isProjectArgument(const std::vector<std::string>& paths);
 
 // The arguments of a command that reads data paths: the paths, "--dsm-cell M", "--zone Z",
-// "--cell M" (elevation sources placed in a zone), "-q" and "--no-cache".
+// "--cell M" (elevation sources placed in a zone), "--memory MIB", "-q" and "--no-cache".
 struct DataArguments {
     std::vector<std::string> paths;
     double dsmCellSize = 5.0;
     double demCellSize = 0.0;  // --cell; 0 when not given
     DemSettings dem;
-    bool quiet = false;    // -q: no progress on the terminal
-    bool noCache = false;  // --no-cache: every tile read from its files, no cache entry written
+    bool quiet = false;        // -q: no progress on the terminal
+    bool noCache = false;      // --no-cache: every tile read from its files, no entry written
+    int64_t memoryBudget = 0;  // --memory, in bytes; 0: the project's default
 };
 
 // Makes the tile cache in the user's cache folder the readers' (or none when off).

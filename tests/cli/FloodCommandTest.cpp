@@ -111,6 +111,13 @@ TEST_F(KovtoolFloodTest, NonSquareCellsAndRunsThatAreRefused) {
     test::writeTile(far, dir.file("F.kov"));
     const std::string tooFar = dir.file("F.kov") + " --level 5";
     const std::string tooMany = "50040 x 50030 cells, more than 2^31";
+    // A tile 100 km east and 40 km north: 20,040 x 8,030 cells, whose working state (a bit a
+    // cell, 20 MiB) a budget of 16 MiB cannot hold.
+    test::TileSpec mid = tile;
+    mid.xmin = 92000.0;
+    mid.ymin = 4000.0;
+    test::writeTile(mid, dir.file("M.kov"));
+    const std::string tight = dir.file("M.kov") + " --level 5 --from -7897.5,-35900 --memory ";
 
     // Refused, saying why and writing nothing: a start in the gap between the tiles, on ground
     // above the level (the valley's rim), ranks no cell falls into, tiles too far apart for one
@@ -126,6 +133,9 @@ TEST_F(KovtoolFloodTest, NonSquareCellsAndRunsThatAreRefused) {
         {"--level 5 --ranks -1 --from -7897.5,-35900", 1, "no flooded cell"},
         {"--level 5 --ranks 1,1", 2, "--ranks"},
         {"--level 5 --water-passes", 2, "--water-passes"},
+        {tight + "16", 1, "needs at least 20 MiB of working memory"},
+        {tight + "15", 2, "--memory needs a budget from 16"},
+        {tight + "lots", 2, "--memory needs a budget from 16"},
     };
     for (const auto& [args, exitCode, reason] : refused) {
         EXPECT_EQ(onValley("flood", args + " --json" + png), "");
@@ -133,6 +143,8 @@ TEST_F(KovtoolFloodTest, NonSquareCellsAndRunsThatAreRefused) {
         EXPECT_NE(lastError().find(reason), std::string::npos) << args;
         EXPECT_FALSE(std::filesystem::exists(dir.file("f.png"))) << args;
     }
+    // With a budget that holds the working state, the flood is the valley's.
+    EXPECT_EQ(floodJson(tight + "64 --json")["filled"].toInt(), 11 * 30 - 1);
     // Under a Japanese locale in the window's words.
     locale = "ja_JP.UTF-8";
     onValley("flood", tooFar + " --json");

@@ -99,6 +99,12 @@ std::nullopt_t refusedFor(FloodFailure cause, FloodRefusal* refusal) {
     return std::nullopt;
 }
 
+// The fill's working state over the refused grid: one bit a cell, rounded up to whole MiB.
+int64_t workingMemoryMiB(const FloodRefusal& refusal) {
+    const auto words = static_cast<int64_t>(std::ceil(refusal.columns / 64.0));
+    return (static_cast<int64_t>(refusal.rows) * words * 8 + (1 << 20) - 1) >> 20;
+}
+
 }  // namespace
 
 FloodRanks parseRanks(const std::vector<std::string>& texts, double unit) {
@@ -146,6 +152,14 @@ std::string refusalText(const FloodRefusal& refusal) {
                           "left",
                           static_cast<long long>(std::max<int64_t>(refusal.budgetLeft, 0) >> 20));
             return text;
+        case FloodFailure::BudgetTooSmall:
+            std::snprintf(text, sizeof text,
+                          "a flood over %.0f x %.0f cells needs at least %lld MiB of working "
+                          "memory, more than the %lld MiB the memory budget has left",
+                          refusal.columns, refusal.rows,
+                          static_cast<long long>(workingMemoryMiB(refusal)),
+                          static_cast<long long>(std::max<int64_t>(refusal.budgetLeft, 0) >> 20));
+            return text;
         case FloodFailure::OutOfMemory:
             return "memory ran out while the flood layer was made";
         case FloodFailure::NoGrid:
@@ -168,6 +182,14 @@ std::string refusalTextJapanese(const FloodRefusal& refusal) {
             std::snprintf(text, sizeof text,
                           "簡易浸水想定の結果がメモリの上限（残り %lld MB）に収まらないため、"
                           "結果を作成できません。",
+                          static_cast<long long>(std::max<int64_t>(refusal.budgetLeft, 0) >> 20));
+            return text;
+        case FloodFailure::BudgetTooSmall:
+            std::snprintf(text, sizeof text,
+                          "%.0f × %.0f セルの浸水には作業用メモリが %lld MB 以上必要ですが、"
+                          "メモリの上限の残りは %lld MB です。",
+                          refusal.columns, refusal.rows,
+                          static_cast<long long>(workingMemoryMiB(refusal)),
                           static_cast<long long>(std::max<int64_t>(refusal.budgetLeft, 0) >> 20));
             return text;
         case FloodFailure::OutOfMemory:

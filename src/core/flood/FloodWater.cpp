@@ -38,6 +38,7 @@ bool forEachFloodStretch(HMeshProject& project, const FloodOutcome& outcome, Vis
     if (!grid.SetCollection(project) || grid.gridWidth() != outcome.image.width ||
         grid.gridHeight() != outcome.image.height)
         return fail(error, "the flood's grid no longer matches the data");
+    grid.leaveRoomFor(outcome.image);
     std::vector<uint32_t> values(static_cast<size_t>(grid.gridWidth()));
     for (int j = 0; j < grid.gridHeight(); ++j) {
         if (!mask) {

@@ -58,6 +58,7 @@ HMeshFloodFill::HMeshFloodFill() {
 
 bool HMeshFloodFill::SetCollection(HMeshProject& project) {
     placements_.clear();
+    project_ = &project;
     gridWidth_ = gridHeight_ = 0;
     wantedColumns_ = wantedRows_ = 0.0;
     failure_ = FloodFailure::NoGrid;
@@ -211,7 +212,26 @@ bool HMeshFloodFill::cellOf(double x, double y, int& i, int& j) const {
     return true;
 }
 
-void HMeshFloodFill::readRow(int j, int x0, int x1, uint32_t* out) const {
+int64_t HMeshFloodFill::workingStateLimit() const {
+    return int64_t{gridHeight_} * ((gridWidth_ + 63) / 64) * 8;
+}
+
+void HMeshFloodFill::letCellsGo() {
+    int64_t own = workingBytes();
+    for (const BlockGrid* g : {heldImage_, heldMask_})
+        if (g) own += g->memoryBytes();
+    // trimCells measures against memoryBudget: lowered by the flood's memory for the call only.
+    const int64_t budget = project_->memoryBudget;
+    project_->memoryBudget = std::max<int64_t>(budget - own, 0);
+    project_->trimCells();
+    project_->memoryBudget = budget;
+}
+
+void HMeshFloodFill::readRow(int j, int x0, int x1, uint32_t* out) {
+    if (project_ && ++rowsSinceTrim_ >= kRowsBetweenTrims) {
+        rowsSinceTrim_ = 0;
+        letCellsGo();
+    }
     std::fill(out, out + (x1 - x0 + 1), kFloodOutside);
     // Later meshes (finer, or later among equals) are written over earlier ones.
     for (const Placement& p : placements_) {
@@ -432,14 +452,15 @@ void HMeshFloodFill::rankRow(const uint32_t* values, int n, const std::vector<in
     }
 }
 
-FloodRankImage HMeshFloodFill::blankImage(const std::vector<uint32_t>& colors) const {
+FloodRankImage HMeshFloodFill::blankImage(const std::vector<uint32_t>& colors,
+                                          int64_t limit) const {
     FloodRankImage image;
     image.width = gridWidth_;
     image.height = gridHeight_;
     image.palette.fill(0xFFFFFF);
     for (size_t r = 0; r < colors.size() && r < kMaxRanks; ++r)
         image.palette[r] = colors[r] & 0xFFFFFF;
-    image.cells = std::make_shared<BlockGrid>(gridWidth_, gridHeight_, kNoRank, rankImageLimit);
+    image.cells = std::make_shared<BlockGrid>(gridWidth_, gridHeight_, kNoRank, limit);
     return image;
 }
 
@@ -448,7 +469,8 @@ std::optional<FloodRankImage> HMeshFloodFill::RankAll(const std::vector<int32_t>
                                                       int32_t waterLevel, bool depthMode) {
     if (gridWidth_ < 1 || gridHeight_ < 1) return std::nullopt;
     return guarded([&]() -> std::optional<FloodRankImage> {
-        FloodRankImage image = blankImage(colors);
+        FloodRankImage image = blankImage(colors, rankImageLimit);
+        const Holding holding{heldImage_, heldMask_, image.cells.get(), nullptr};
         std::vector<int32_t> used(levels.begin(),
                                   levels.begin() + std::min<size_t>(levels.size(), kMaxRanks));
         // Only what meshes cover is read and ranked; the rest of the grid stays without blocks.
@@ -478,19 +500,21 @@ std::optional<FloodRankImage> HMeshFloodFill::Run(const std::vector<int32_t>& le
         failure_ = FloodFailure::Outside;
         return std::nullopt;
     }
+    if (workingStateLimit() > rankImageLimit) {
+        failure_ = FloodFailure::BudgetTooSmall;
+        return std::nullopt;
+    }
     start_ = start;
     waterLevel_ = waterLevel;
     statsStarted = false;
     lowestLevel = highestLevel = 0;
-    struct Unmark {  // the rank image is marked only while the fill runs
-        BlockGrid*& marks;
-        ~Unmark() { marks = nullptr; }
-    };
     return guarded([&]() -> std::optional<FloodRankImage> {
         // The rank image doubles as the flood mask: the fill ranks each row it classifies with
         // every pixel marked unflooded, and clears the mark of the spans it fills.
-        FloodRankImage image = blankImage(colors);
+        // The fill's working state may take up to one bit a cell beside the rank image.
+        FloodRankImage image = blankImage(colors, rankImageLimit - workingStateLimit());
         BlockGrid& cells = *image.cells;
+        const Holding holding{heldImage_, heldMask_, &cells, nullptr};
         runLevels_.assign(levels.begin(),
                           levels.begin() + std::min<size_t>(levels.size(), kMaxRanks));
         runWaterLevel_ = waterLevel;
@@ -500,7 +524,10 @@ std::optional<FloodRankImage> HMeshFloodFill::Run(const std::vector<int32_t>& le
         FillRect bounds;
         int64_t filled = 0;
         {
-            Unmark unmark{marks_};
+            struct Unmark {  // the rank image is marked only while the fill runs
+                BlockGrid*& marks;
+                ~Unmark() { marks = nullptr; }
+            } unmark{marks_};
             marks_ = &cells;
             filled = Fill(si, sj, FillRect{0, 0, gridWidth_ - 1, gridHeight_ - 1}, bounds);
         }
@@ -548,8 +575,11 @@ std::optional<FloodRankImage> HMeshFloodFill::Run(const std::vector<int32_t>& le
         // either side were ranked; blocks left without a rank are given back.
         const int top = std::max(bounds.top - 1, 0);
         const int bottom = std::min(bounds.bottom + 1, gridHeight_ - 1);
-        if (keepFloodMask)
-            image.flooded = std::make_shared<BlockGrid>(gridWidth_, gridHeight_, 0, rankImageLimit);
+        if (keepFloodMask) {
+            image.flooded = std::make_shared<BlockGrid>(gridWidth_, gridHeight_, 0,
+                                                        rankImageLimit - cells.memoryBytes());
+            heldMask_ = image.flooded.get();
+        }
         for (int j = top; j <= bottom; ++j)
             cells.forEachStoredRun(j, 0, gridWidth_ - 1, [&](int x, uint8_t* p, int n) {
                 if (image.flooded) keepFlooded(j, x, p, n, *image.flooded);

@@ -32,12 +32,13 @@ inline constexpr int64_t kMaxFloodGridCells = int64_t{1} << 31;
 // Why a flood gave no result.
 enum class FloodFailure {
     None,
-    NoGrid,         // no meshes, or meshes without area
-    GridTooLarge,   // the grid over the collection would pass kMaxFloodGridCells
-    Outside,        // the start point lies outside every mesh
-    NothingFilled,  // the fill found no cell, or no ground at or below the level
-    NothingRanked,  // no cell (no flooded cell) falls into a rank
-    LayerLimit,     // the rank image would pass the memory it was given
+    NoGrid,          // no meshes, or meshes without area
+    GridTooLarge,    // the grid over the collection would pass kMaxFloodGridCells
+    Outside,         // the start point lies outside every mesh
+    NothingFilled,   // the fill found no cell, or no ground at or below the level
+    NothingRanked,   // no cell (no flooded cell) falls into a rank
+    LayerLimit,      // the rank image would pass the memory it was given
+    BudgetTooSmall,  // the fill's working state alone would pass the memory it was given
     OutOfMemory,
 };
 
@@ -100,8 +101,12 @@ public:
     bool cellOf(double x, double y, int& i, int& j) const;
 
     // The raw values of grid row j, columns x0..x1 (the last mesh containing a cell answers), in
-    // units of the finest mesh's scale; kFloodOutside where no mesh covers a cell.
-    void readRow(int j, int x0, int x1, uint32_t* out) const;
+    // units of the finest mesh's scale; kFloodOutside where no mesh covers a cell. Every so many
+    // rows, cells the project can bring back are let go down to what the budget leaves beside
+    // the flood's own memory: no pointer into cells is held from one row to the next.
+    void readRow(int j, int x0, int x1, uint32_t* out);
+    // The bytes the fill's working state may take at most: one bit per grid cell.
+    int64_t workingStateLimit() const;
 
     // The raw value of a grid cell in units of the finest mesh's scale (a mesh of another scale
     // is converted); kFloodOutside where no mesh covers it.
@@ -117,8 +122,14 @@ public:
     double wantedRows() const { return wantedRows_; }
     // Why the last SetCollection, Run or RankAll gave nothing.
     FloodFailure failure() const { return failure_; }
-    // The most memory the rank image may take, in bytes (what the project's budget has left).
+    // The most memory the rank image, the flood mask and the fill's working state may take
+    // together, in bytes (what the project's budget has left).
     int64_t rankImageLimit = std::numeric_limits<int64_t>::max();
+    // A flood's images that this grid's reads must leave room for in the budget.
+    void leaveRoomFor(const FloodRankImage& image) {
+        heldImage_ = image.cells.get();
+        heldMask_ = image.flooded.get();
+    }
     // Whether Run keeps the flood mask in the rank image it answers.
     bool keepFloodMask = false;
     const MapRect& gridRect() const { return rect_; }
@@ -154,7 +165,7 @@ private:
     void storeRanks(int j, int x0, int x1, const uint8_t* ranks, BlockGrid& image) const;
     // Copies which of the n marked cells from (x, j) on were flooded into the mask.
     void keepFlooded(int j, int x, const uint8_t* marked, int n, BlockGrid& mask);
-    FloodRankImage blankImage(const std::vector<uint32_t>& colors) const;
+    FloodRankImage blankImage(const std::vector<uint32_t>& colors, int64_t limit) const;
     // Runs work and answers its result; a rank image over its limit or memory running out
     // give none, with failure() set.
     template <class Work>
@@ -168,6 +179,27 @@ private:
         int highAt = -1;
     };
     void meetGround(int32_t z);
+    // Lets cells go until the project's layers fit its budget less the flood's own memory.
+    void letCellsGo();
+
+    static constexpr int kRowsBetweenTrims = 32;
+    HMeshProject* project_ = nullptr;
+    int rowsSinceTrim_ = 0;
+    // The flood's images while they are made or measured (null otherwise), counted against the
+    // budget; Holding sets them for a scope.
+    const BlockGrid* heldImage_ = nullptr;
+    const BlockGrid* heldMask_ = nullptr;
+    struct Holding {
+        const BlockGrid*& image;
+        const BlockGrid*& mask;
+        Holding(const BlockGrid*& i, const BlockGrid*& m, const BlockGrid* held,
+                const BlockGrid* heldMask)
+            : image(i), mask(m) {
+            image = held;
+            mask = heldMask;
+        }
+        ~Holding() { image = mask = nullptr; }
+    };
 
     MapRect rect_;
     double unit_ = 1.0;

@@ -2,6 +2,7 @@
 #include "core/flood/HxFloodFill.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -10,62 +11,115 @@
 namespace kov {
 namespace {
 
-// Cell states of a fill's working grid (classifyRow marks a boundary 1).
-constexpr uint8_t kOpen = 0;
-constexpr uint8_t kFilled = 2;
-
 struct Pending {
     int x;
     int y;
 };
+
+using Word = uint64_t;
+constexpr int kWordBits = 64;
+
+Word bitsFrom(int b) {
+    return ~Word{0} << b;
+}
+
+// The first column in [from, to] whose bit equals `closed`, or to + 1.
+int nextWith(const Word* row, int from, int to, bool closed) {
+    for (int w = from / kWordBits; from <= to; ++w) {
+        const Word bits = (closed ? row[w] : ~row[w]) & bitsFrom(from % kWordBits);
+        if (bits) return std::min(w * kWordBits + std::countr_zero(bits), to + 1);
+        from = (w + 1) * kWordBits;
+    }
+    return to + 1;
+}
+
+// The last column in [0, from] whose bit is closed, or -1.
+int previousClosed(const Word* row, int from) {
+    for (int w = from / kWordBits; w >= 0; --w) {
+        const int b = w == from / kWordBits ? from % kWordBits : kWordBits - 1;
+        const Word bits = row[w] & (~Word{0} >> (kWordBits - 1 - b));
+        if (bits) return w * kWordBits + kWordBits - 1 - std::countl_zero(bits);
+    }
+    return -1;
+}
+
+void closeRange(Word* row, int a, int b) {
+    for (int w = a / kWordBits; a <= b; ++w) {
+        const int end = std::min(b, (w + 1) * kWordBits - 1);
+        const int n = end - a + 1;
+        const Word run = n == kWordBits ? ~Word{0} : ((Word{1} << n) - 1) << (a % kWordBits);
+        row[w] |= run;
+        a = end + 1;
+    }
+}
+
+// Sets the bit of each cell whose classified byte is 1, eight bytes at a time: the multiply
+// gathers the low bits of the eight bytes into the top byte, the first byte lowest.
+void packRow(const uint8_t* bytes, int n, Word* row) {
+    static_assert(std::endian::native == std::endian::little);
+    int k = 0;
+    for (; k + 8 <= n; k += 8) {
+        uint64_t eight = 0;
+        std::memcpy(&eight, bytes + k, sizeof eight);
+        row[k / kWordBits] |= ((eight * 0x0102040810204080ull) >> 56) << (k % kWordBits);
+    }
+    for (; k < n; ++k)
+        row[k / kWordBits] |= Word{bytes[k] != 0} << (k % kWordBits);
+}
 
 }  // namespace
 
 int64_t HxFloodFill::Fill(int x, int y, const FillRect& clip, FillRect& bounds) {
     bounds = {x, y, x, y};
     peakPending_ = 0;
+    workingBytes_ = 0;
     if (clip.left > clip.right || clip.top > clip.bottom || x < clip.left || x > clip.right ||
         y < clip.top || y > clip.bottom)
         return 0;
     const int cw = clip.right - clip.left + 1;
     const int ch = clip.bottom - clip.top + 1;
-    // One state per cell of the clip: open, boundary or filled. A row is made and classified
-    // when the fill first touches it, so rows the flood never nears cost nothing; filled cells
-    // are never entered again.
-    std::vector<std::unique_ptr<uint8_t[]>> state;
+    const int words = (cw + kWordBits - 1) / kWordBits;
+    // One bit per cell of the clip: set for a boundary or a filled cell, clear for an open one.
+    // A seed is pushed only onto an open cell, so finding its bit set means a span filled since
+    // covered it. A row is made and classified when the fill first touches it, so rows the
+    // flood never nears cost nothing.
+    std::vector<std::unique_ptr<Word[]>> state;
+    std::vector<uint8_t> classified;
     std::vector<Pending> stack;
     try {
         state.resize(static_cast<size_t>(ch));
+        classified.resize(static_cast<size_t>(cw));
         stack.reserve(static_cast<size_t>(capacity_));
     } catch (const std::bad_alloc&) {
         return 0;
     }
     const auto rowOf = [&](int yy) {
         auto& r = state[static_cast<size_t>(yy - clip.top)];
-        if (!r) {
-            r.reset(new (std::nothrow) uint8_t[static_cast<size_t>(cw)]);
-            if (r) classifyRow(yy, clip.left, clip.right, r.get());
-        }
+        if (r) return r.get();
+        r.reset(new (std::nothrow) Word[static_cast<size_t>(words)]());
+        if (!r) return r.get();
+        workingBytes_ += int64_t{words} * sizeof(Word);
+        classifyRow(yy, clip.left, clip.right, classified.data());
+        packRow(classified.data(), cw, r.get());
         return r.get();
     };
 
     int64_t count = 0;
     stack.push_back({x, y});
     peakPending_ = 1;
+    bool startCell = true;  // filled whatever its bit says
     while (!stack.empty()) {
         const Pending e = stack.back();
         stack.pop_back();
-        uint8_t* r = rowOf(e.y);
+        Word* r = rowOf(e.y);
         if (!r) return 0;
         const int cx = e.x - clip.left;
-        if (r[cx] == kFilled) continue;  // covered by a span filled since it was pushed
-        int l = cx;
-        while (l > 0 && r[l - 1] == kOpen)
-            --l;
-        int rr = cx;
-        while (rr < cw - 1 && r[rr + 1] == kOpen)
-            ++rr;
-        std::memset(r + l, kFilled, static_cast<size_t>(rr - l + 1));
+        const bool closed = (r[cx / kWordBits] >> (cx % kWordBits)) & 1;
+        if (closed && !startCell) continue;
+        startCell = false;
+        const int l = cx > 0 ? previousClosed(r, cx - 1) + 1 : 0;
+        const int rr = cx < cw - 1 ? nextWith(r, cx + 1, cw - 1, true) - 1 : cx;
+        closeRange(r, l, rr);
         const int left = l + clip.left, right = rr + clip.left;
         bounds.left = std::min(bounds.left, left);
         bounds.right = std::max(bounds.right, right);
@@ -76,20 +130,15 @@ int64_t HxFloodFill::Fill(int x, int y, const FillRect& clip, FillRect& bounds) 
 
         for (const int ny : {e.y - 1, e.y + 1}) {
             if (ny < clip.top || ny > clip.bottom) continue;
-            const uint8_t* n = rowOf(ny);
+            const Word* n = rowOf(ny);
             if (!n) return 0;
-            for (int i = l; i <= rr;) {
-                if (n[i] != kOpen) {
-                    ++i;
-                    continue;
-                }
+            for (int i = nextWith(n, l, rr, false); i <= rr;
+                 i = nextWith(n, nextWith(n, i, rr, true), rr, false)) {
                 try {
                     stack.push_back({i + clip.left, ny});
                 } catch (const std::bad_alloc&) {
                     return 0;
                 }
-                while (i <= rr && n[i] == kOpen)
-                    ++i;
             }
         }
         peakPending_ = std::max(peakPending_, static_cast<int64_t>(stack.size()));

@@ -34,14 +34,17 @@ public:
     // always filled); from it every 4-connected non-boundary cell is reached once. bounds
     // receives the rectangle of the filled cells. Answers the number of cells filled; 0 when
     // the start lies outside clip or the working memory cannot be had. Working memory is one
-    // byte per cell of the rows the fill touches; what classifyRow throws passes through.
+    // bit per cell of the rows the fill touches; what classifyRow throws passes through.
     int64_t Fill(int x, int y, const FillRect& clip, FillRect& bounds);
 
     // The most spans that were pending at once during the last Fill.
     int64_t peakPending() const { return peakPending_; }
+    // The bytes of working state the running (or last) Fill holds.
+    int64_t workingBytes() const { return workingBytes_; }
 
 protected:
-    // Marks the cells x0..x1 of row y: out[k] = 1 for a boundary cell x0 + k, 0 otherwise.
+    // Marks the cells x0..x1 of row y: out[k] = 1 for a boundary cell x0 + k, 0 otherwise
+    // (no other value).
     virtual void classifyRow(int y, int x0, int x1, uint8_t* out) = 0;
     // A span of row y was filled.
     virtual void spanFilled(int /*y*/, int /*left*/, int /*right*/) {}
@@ -49,6 +52,7 @@ protected:
 private:
     int capacity_ = kDefaultStackCapacity;
     int64_t peakPending_ = 0;
+    int64_t workingBytes_ = 0;
 };
 
 }  // namespace kov

@@ -49,6 +49,7 @@ void explain(CKovVDoc& document, const FloodRefusal& refusal, const FloodParamet
             break;
         case FloodFailure::GridTooLarge:
         case FloodFailure::LayerLimit:
+        case FloodFailure::BudgetTooSmall:
         case FloodFailure::OutOfMemory:
         case FloodFailure::NoGrid:
             text = QString::fromStdString(refusalTextJapanese(refusal));

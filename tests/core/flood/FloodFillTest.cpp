@@ -8,9 +8,11 @@
 #include <random>
 
 #include "core/data/HMeshProject.h"
+#include "core/data/MeshCells.h"
 #include "core/data/ZarHImage.h"
 #include "core/display/FloodLegend.h"
 #include "core/flood/FloodEstimate.h"
+#include "core/flood/FloodWater.h"
 #include "core/flood/HMeshFloodFill.h"
 #include "support/MeshFixtures.h"
 
@@ -257,7 +259,86 @@ TEST(FloodLayerSize, FarApartMeshesCostTheirOwnCellsWithinTheBudget) {
     EXPECT_FALSE(floodWholeArea(project, p, &refusal));
     EXPECT_EQ(refusal.cause, FloodFailure::LayerLimit);
     EXPECT_NE(refusalText(refusal).find("memory budget"), std::string::npos);
+    // The fill's working state (a bit a cell, 50 MB here) does not fit either: refused before
+    // it starts.
+    EXPECT_FALSE(floodFromPoint(project, p, FPoint{10.5, 10.5}, nullptr, &refusal));
+    EXPECT_EQ(refusal.cause, FloodFailure::BudgetTooSmall);
+    EXPECT_NE(refusalText(refusal).find("needs at least 48 MiB"), std::string::npos);
     EXPECT_EQ(project.imageCount(), 1);
+}
+
+// Cells brought back from a copy of the mesh's codes.
+class CopySource : public CellSource {
+public:
+    explicit CopySource(ZarHMesh& mesh)
+        : codes_(mesh.cells.data(), mesh.cells.data() + mesh.cells.size()) {}
+    bool fetch(MeshCells& into) const override {
+        ++fetches;
+        into.adoptFull({codes_.begin(), codes_.end()});
+        return true;
+    }
+    mutable int fetches = 0;
+
+private:
+    std::vector<int32_t> codes_;
+};
+
+// 6 x 6 meshes of 64 x 48 cells of 1 m over a wavy ground, the flood winding through all of
+// them; with sources, the cells can be let go.
+HMeshProject& wavyBlock(HMeshProject& project, std::vector<std::shared_ptr<CopySource>>* sources) {
+    constexpr int kCols = 64, kRows = 48;
+    for (int k = 0; k < 36; ++k) {
+        const int x0 = k % 6 * kCols, y0 = k / 6 * kRows;
+        auto mesh = test::makeMesh(
+            kCols, kRows, 1.0, x0, y0,
+            [&](int c, int r) {
+                const int x = x0 + c, y = y0 + r;
+                return static_cast<int>(20 + 12 * std::sin(x / 17.0) * std::cos(y / 13.0) +
+                                        (x * 7 + y * 13) % 5);
+            },
+            1.0);
+        if (sources) {
+            sources->push_back(std::make_shared<CopySource>(*mesh));
+            mesh->cells.setSource(sources->back());
+        }
+        EXPECT_EQ(project.AddMesh(mesh), 1);
+    }
+    return project;
+}
+
+TEST(FloodWithinBudget, CellsLetGoAndFetchedAgainGiveTheSameFloodAndWater) {
+    HMeshProject whole, budgeted;
+    std::vector<std::shared_ptr<CopySource>> sources;
+    wavyBlock(whole, nullptr);
+    wavyBlock(budgeted, &sources);
+    // Room for the rank image and the flood mask over the whole grid, and the cells of a few
+    // meshes beside the fill's working state.
+    const int64_t images = 2 * 4 * BlockGrid::kBlockBytes;
+    budgeted.memoryBudget = budgeted.memoryInUse() + images + 64 * 1024;
+    FloodParameters p = heightAndRanks(24.0, {"12", "18", "22"});
+    p.keepFloodMask = true;
+    const FPoint start{200.5, 150.5};
+    const auto expected = floodFromPoint(whole, p, start);
+    const auto got = floodFromPoint(budgeted, p, start);
+    ASSERT_TRUE(expected && got);
+    EXPECT_GT(expected->image.filled, 384 * 288 / 3);
+    EXPECT_EQ(got->image.filled, expected->image.filled);
+    EXPECT_EQ(got->image.unranked, expected->image.unranked);
+    EXPECT_EQ(got->image.lowest, expected->image.lowest);
+    EXPECT_EQ(got->image.highest, expected->image.highest);
+    for (int j = 0; j < 288; ++j)
+        for (int i = 0; i < 384; ++i)
+            ASSERT_EQ(got->image.at(i, j), expected->image.at(i, j)) << i << "," << j;
+    FloodWater a, b;
+    ASSERT_TRUE(measureFloodWater(whole, *expected, a, nullptr));
+    ASSERT_TRUE(measureFloodWater(budgeted, *got, b, nullptr));
+    EXPECT_EQ(b.volume, a.volume);
+    EXPECT_EQ(b.rankVolumes, a.rankVolumes);
+
+    int fetches = 0;
+    for (const auto& s : sources)
+        fetches += s->fetches;
+    EXPECT_GT(fetches, 36);  // cells were let go and read again, some more than once
 }
 
 // ---- the fill itself
@@ -321,7 +402,8 @@ TEST(FloodFill, RegionRanksAndGroundFiguresFollowTheRulesOnRandomTerrains) {
     std::mt19937 random(7031);
     const auto roll = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
     for (int trial = 0; trial < 300; ++trial) {
-        const int w = 2 * (4 + roll(20)), h = 2 * (4 + roll(20)), ch = 2 * (1 + roll(h / 2));
+        // Widths on both sides of the fill's 64-cell words.
+        const int w = 2 * (4 + roll(70)), h = 2 * (4 + roll(20)), ch = 2 * (1 + roll(h / 2));
         const int fx = 2 * roll(w / 2), fy = 2 * roll(h / 2);
         const int fw = 1 + roll(w - fx), fh = h - fy;
         const auto code = [&] {
