@@ -12,6 +12,7 @@
 #include "core/data/ShpImport.h"
 #include "core/data/ZarHColorMap.h"
 #include "core/data/ZarHImage.h"
+#include "core/data/cache/TileCache.h"
 
 namespace kov {
 namespace {
@@ -268,11 +269,22 @@ int HMeshProject::SortMeshes() {
     return 1;
 }
 
+PyramidCache HMeshProject::pyramidCacheOrActive() const {
+    if (pyramidCache_.load || pyramidCache_.store) return pyramidCache_;
+    // Else the tile cache the readers use keeps it, when there is one.
+    const std::shared_ptr<TileCache> cache = TileCache::active();
+    if (!cache) return {};
+    return {[cache](const std::string& key) { return cache->loadBlob(key); },
+            [cache](const std::string& key, const std::vector<uint8_t>& bytes) {
+                return cache->storeBlob(key, bytes);
+            }};
+}
+
 const OverviewPyramid* HMeshProject::overviewPyramid() {
     const uint64_t stamp = layerRevision_ + meshOrderChanges_;
     if (stamp != pyramidStamp_) {
         pyramid_.reset();  // its memory is free before the next one is built
-        pyramid_ = OverviewPyramid::loadOrBuild(*this, pyramidCache_);
+        pyramid_ = OverviewPyramid::loadOrBuild(*this, pyramidCacheOrActive());
         pyramidStamp_ = stamp;
     }
     return pyramid_.get();

@@ -112,6 +112,7 @@ public:
     // work, as trimCells.
     const OverviewPyramid* overviewPyramid();
     // Where pyramids are kept between runs; none by default.
+    // (Without one, the active tile cache keeps the pyramid.)
     void setPyramidCache(PyramidCache cache) { pyramidCache_ = std::move(cache); }
     // Whether renders of many meshes far zoomed out draw from the pyramid.
     bool drawOverviews = true;
@@ -201,6 +202,7 @@ private:
     int64_t memoryInUse_ = 0;
     uint64_t layerRevision_ = 0;
     CellResidency cellResidency_;
+    PyramidCache pyramidCacheOrActive() const;
     PyramidCache pyramidCache_;
     std::unique_ptr<OverviewPyramid> pyramid_;
     uint64_t meshOrderChanges_ = 0;  // reorderings by SortMeshes

@@ -12,12 +12,21 @@ namespace kov {
 TileReadAhead::TileReadAhead(std::vector<std::string> paths)
     : paths_(std::move(paths)),
       listings_(FolderListingScope::current()),
-      // Enough reads in flight to keep every core busy; each holds one tile in memory.
-      depth_(std::max<size_t>(2, 2 * std::thread::hardware_concurrency())) {}
+      // Enough reads in flight to keep every core busy and the loop from waiting on each one
+      // (tiles from the cache are read in microseconds); each holds one tile in memory.
+      depth_(std::max<size_t>(2, 8 * std::thread::hardware_concurrency())) {
+    for (size_t i = 0; i < paths_.size(); ++i)
+        tiles_ += readsAhead(i);
+}
 
 TileReadAhead::~TileReadAhead() {
-    for (auto& [i, read] : running_)
-        if (read.valid()) read.wait();
+    {
+        const std::lock_guard hold(lock_);
+        stopping_ = true;
+    }
+    changed_.notify_all();
+    for (std::thread& worker : workers_)
+        worker.join();
 }
 
 bool TileReadAhead::readsAhead(size_t i) const {
@@ -25,31 +34,54 @@ bool TileReadAhead::readsAhead(size_t i) const {
     return equalsIgnoringCase(fileExtension(paths_[i]), ".kov") && !isInternetPath(paths_[i]);
 }
 
-void TileReadAhead::startUpTo(size_t end) {
-    end = std::min(end, paths_.size());
-    for (; next_ < end; ++next_) {
-        if (!readsAhead(next_)) continue;
-        running_.emplace(
-            next_, std::async(std::launch::async, [path = paths_[next_], listings = listings_] {
-                // The load's folder listings serve this thread too.
-                const FolderListingScope join(listings);
-                return loadLayer(path, LayerKind::MeshTile, 0.0, nullptr);
-            }));
+void TileReadAhead::work() {
+    // The load's folder listings serve this thread too.
+    const FolderListingScope join(listings_);
+    std::unique_lock hold(lock_);
+    for (;;) {
+        changed_.wait(hold,
+                      [this] { return stopping_ || next_ < std::min(window_, paths_.size()); });
+        if (stopping_) return;
+        const size_t i = next_++;
+        if (!readsAhead(i)) continue;
+        reading_.insert(i);
+        hold.unlock();
+        Read read;
+        try {
+            read.layer.emplace(loadLayer(paths_[i], LayerKind::MeshTile, 0.0, nullptr));
+        } catch (...) {
+            read.failure = std::current_exception();
+        }
+        hold.lock();
+        reading_.erase(i);
+        done_.emplace(i, std::move(read));
+        changed_.notify_all();
     }
 }
 
 std::optional<LoadedLayer> TileReadAhead::take(size_t i) {
-    if (i >= paths_.size()) return std::nullopt;
-    // Keep `depth_` tiles in flight from here on; a position the loop skipped is dropped.
-    for (auto it = running_.begin(); it != running_.end() && it->first < i;)
-        it = running_.erase(it);
+    if (i >= paths_.size() || tiles_ < 2 || !readsAhead(i)) return std::nullopt;
+    std::unique_lock hold(lock_);
+    // A position the loop skipped is dropped; the workers go on `depth_` past this one.
+    done_.erase(done_.begin(), done_.lower_bound(i));
     next_ = std::max(next_, i);
-    startUpTo(i + depth_);
-    const auto found = running_.find(i);
-    if (found == running_.end()) return std::nullopt;
-    LoadedLayer layer = found->second.get();  // a failure to allocate is rethrown here
-    running_.erase(found);
-    return layer;
+    window_ = i + depth_;
+    if (workers_.empty()) {
+        const size_t count =
+            std::min<size_t>(std::max(1u, std::thread::hardware_concurrency()), tiles_);
+        for (size_t t = 0; t < count; ++t)
+            workers_.emplace_back([this] { work(); });
+    }
+    changed_.notify_all();
+    changed_.wait(hold,
+                  [&] { return done_.count(i) != 0 || (reading_.count(i) == 0 && next_ > i); });
+    const auto found = done_.find(i);
+    if (found == done_.end()) return std::nullopt;  // taken before this call skipped to it
+    Read read = std::move(found->second);
+    done_.erase(found);
+    hold.unlock();
+    if (read.failure) std::rethrow_exception(read.failure);
+    return std::move(read.layer);
 }
 
 }  // namespace kov
