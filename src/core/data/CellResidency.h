@@ -29,9 +29,12 @@ public:
     void noteReleased(MeshCells& cells);
     // The cells are going away (their mesh is deleted): forgotten without letting them go.
     void forget(MeshCells& cells);
-    // Lets the least recently used cells go until at most `budget` bytes stay; answers the bytes
-    // let go.
+    // Lets the least recently used cells go until at most `budget` bytes and kMaxResident meshes'
+    // cells stay; answers the bytes let go.
     int64_t trim(int64_t budget);
+    // Cells fetched from a cache entry hold a mapping each: the system allows some 65,000 a
+    // process, so far fewer stay in memory at once, however small.
+    static constexpr size_t kMaxResident = 16384;
 
 private:
     mutable std::mutex lock_;

@@ -21,6 +21,7 @@
 
 #include "core/base/CommandIds.h"
 #include "core/base/SettingsStore.h"
+#include "core/data/cache/TileCache.h"
 #include "ui/app/CKovVDoc.h"
 #include "ui/app/CMainFrame.h"
 #include "ui/app/SharedPrinter.h"
@@ -326,6 +327,22 @@ void CKovVApp::installTranslations() {
         delete translator;
 }
 
+namespace {
+
+// The tile cache in the user's cache folder: section "Cache", "Use" (0 turns it off) and
+// "SizeMB" (its limit, 8 GiB by default).
+void useTileCacheFromSettings() {
+    const std::string folder = defaultCacheFolder();
+    if (folder.empty() || settings::readIntIn("Cache", "Use", 1, 0, 1) == 0) {
+        TileCache::setActive(nullptr);
+        return;
+    }
+    const int64_t megabytes = settings::readIntIn("Cache", "SizeMB", 8192, 64, 1 << 22);
+    TileCache::setActive(std::make_shared<TileCache>(folder, megabytes << 20));
+}
+
+}  // namespace
+
 bool CKovVApp::InitInstance(const QStringList& arguments) {
     startingUp_ = 1;
     QGuiApplication::setDesktopFileName(QStringLiteral("kovview"));
@@ -334,6 +351,7 @@ bool CKovVApp::InitInstance(const QStringList& arguments) {
     if (!keepSettingsLocation_)
         settings::chooseStartupLocation(QCoreApplication::applicationFilePath().toStdString());
     reloadRecentFileList();
+    useTileCacheFromSettings();
     installTranslations();
     registerCompositionDialogs();
     registerCrossSectionWindow();

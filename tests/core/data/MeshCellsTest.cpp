@@ -109,5 +109,18 @@ TEST(MeshCells, LeastRecentlyUsedCellsGoAndComeBackOnTheNextRead) {
     EXPECT_EQ(residency.residentBytes(), 0);
 }
 
+TEST(MeshCells, NoMoreThanTheMappingsAProcessMayHoldStayInMemory) {
+    CellResidency residency;
+    const auto source = std::make_shared<CopySource>(std::vector<int32_t>{1});
+    std::vector<MeshCells> meshes(CellResidency::kMaxResident + 10);
+    for (MeshCells& cells : meshes) {
+        fill(cells, {1});
+        cells.setSource(source);
+        cells.setResidency(&residency);
+    }
+    EXPECT_EQ(residency.trim(int64_t{1} << 40), 40) << "ten meshes of 4 bytes over the count";
+    EXPECT_EQ(residency.residentBytes(), int64_t{CellResidency::kMaxResident} * 4);
+}
+
 }  // namespace
 }  // namespace kov
