@@ -9,18 +9,14 @@
 #include "core/data/CellResidency.h"
 #include "core/data/ZarHMesh.h"
 
+static_assert(kov::MESH_NODATA == static_cast<int32_t>(0xF0000001u) &&
+              kov::MESH_WATER == static_cast<int32_t>(0xF0000002u));
+
 namespace kov {
 
 void decodeCompact(const uint16_t* values, size_t n, const CompactCoding& coding, int32_t* out) {
-    const int32_t offset = coding.offset, step = coding.step;
-    for (size_t i = 0; i < n; ++i) {
-        const uint16_t v = values[i];
-        // Written without branches on the common value, so that the loop vectorises.
-        const int32_t code = offset + static_cast<int32_t>(v) * step;
-        out[i] = v == CompactCoding::kNoData  ? MESH_NODATA
-                 : v == CompactCoding::kWater ? MESH_WATER
-                                              : code;
-    }
+    for (size_t i = 0; i < n; ++i)
+        out[i] = decodeCompactValue(values[i], coding);
 }
 
 MeshCells::~MeshCells() {
@@ -91,9 +87,7 @@ int32_t MeshCells::operator[](size_t index) const {
     if (!isResident() && !fetch()) return MESH_NODATA;
     touch();
     if (!compact_) return full_[index];
-    int32_t code;
-    decodeCompact(compact_ + index, 1, coding_, &code);
-    return code;
+    return decodeCompactValue(compact_[index], coding_);
 }
 
 bool MeshCells::ready() const {

@@ -110,6 +110,14 @@ private:
     mutable std::atomic<uint64_t> lastUse_{0};
 };
 
+// The code of one compact value.
+inline int32_t decodeCompactValue(uint16_t v, const CompactCoding& coding) {
+    // Special codes as literals: this header cannot include ZarHMesh.h, which includes it.
+    return v == CompactCoding::kNoData  ? static_cast<int32_t>(0xF0000001u)
+           : v == CompactCoding::kWater ? static_cast<int32_t>(0xF0000002u)
+                                        : coding.offset + static_cast<int32_t>(v) * coding.step;
+}
+
 // Decodes n compact values into codes.
 void decodeCompact(const uint16_t* values, size_t n, const CompactCoding& coding, int32_t* out);
 

@@ -45,12 +45,7 @@ void computeTaps(int first, int last, int n, int limit, std::vector<Tap>& taps) 
 struct CompactRow {
     const uint16_t* values;
     CompactCoding coding;
-    int32_t operator[](int i) const {
-        const uint16_t v = values[i];
-        return v == CompactCoding::kNoData  ? MESH_NODATA
-               : v == CompactCoding::kWater ? MESH_WATER
-                                            : coding.offset + static_cast<int32_t>(v) * coding.step;
-    }
+    int32_t operator[](int i) const { return decodeCompactValue(values[i], coding); }
 };
 
 }  // namespace

@@ -105,6 +105,11 @@ int64_t workingMemoryMiB(const FloodRefusal& refusal) {
     return (static_cast<int64_t>(refusal.rows) * words * 8 + (1 << 20) - 1) >> 20;
 }
 
+// What the memory budget had left, in whole MiB (none when it was overdrawn).
+long long budgetLeftMiB(const FloodRefusal& refusal) {
+    return static_cast<long long>(std::max<int64_t>(refusal.budgetLeft, 0) >> 20);
+}
+
 }  // namespace
 
 FloodRanks parseRanks(const std::vector<std::string>& texts, double unit) {
@@ -150,7 +155,7 @@ std::string refusalText(const FloodRefusal& refusal) {
             std::snprintf(text, sizeof text,
                           "the flood layer does not fit in the %lld MiB the memory budget has "
                           "left",
-                          static_cast<long long>(std::max<int64_t>(refusal.budgetLeft, 0) >> 20));
+                          budgetLeftMiB(refusal));
             return text;
         case FloodFailure::BudgetTooSmall:
             std::snprintf(text, sizeof text,
@@ -158,7 +163,7 @@ std::string refusalText(const FloodRefusal& refusal) {
                           "memory, more than the %lld MiB the memory budget has left",
                           refusal.columns, refusal.rows,
                           static_cast<long long>(workingMemoryMiB(refusal)),
-                          static_cast<long long>(std::max<int64_t>(refusal.budgetLeft, 0) >> 20));
+                          budgetLeftMiB(refusal));
             return text;
         case FloodFailure::OutOfMemory:
             return "memory ran out while the flood layer was made";
@@ -182,7 +187,7 @@ std::string refusalTextJapanese(const FloodRefusal& refusal) {
             std::snprintf(text, sizeof text,
                           "簡易浸水想定の結果がメモリの上限（残り %lld MB）に収まらないため、"
                           "結果を作成できません。",
-                          static_cast<long long>(std::max<int64_t>(refusal.budgetLeft, 0) >> 20));
+                          budgetLeftMiB(refusal));
             return text;
         case FloodFailure::BudgetTooSmall:
             std::snprintf(text, sizeof text,
@@ -190,7 +195,7 @@ std::string refusalTextJapanese(const FloodRefusal& refusal) {
                           "メモリの上限の残りは %lld MB です。",
                           refusal.columns, refusal.rows,
                           static_cast<long long>(workingMemoryMiB(refusal)),
-                          static_cast<long long>(std::max<int64_t>(refusal.budgetLeft, 0) >> 20));
+                          budgetLeftMiB(refusal));
             return text;
         case FloodFailure::OutOfMemory:
         case FloodFailure::NoGrid:

@@ -37,13 +37,13 @@ protected:
     void TearDown() override { TileCache::setActive(nullptr); }
 
     std::string writeSample(const std::string& name, std::vector<std::vector<int>> codes) {
-        test::TileSpec spec;
-        spec.name = name;
-        spec.rows = static_cast<int>(codes.size());
-        spec.cols = static_cast<int>(codes[0].size());
-        spec.codes = std::move(codes);
+        test::TileSpec tile;
+        tile.name = name;
+        tile.rows = static_cast<int>(codes.size());
+        tile.cols = static_cast<int>(codes[0].size());
+        tile.codes = std::move(codes);
         const std::string path = dir.file(name + ".kov");
-        test::writeTile(spec, path);
+        test::writeTile(tile, path);
         return path;
     }
     std::unique_ptr<ZarVeyMesh5> load(const std::string& path) {
@@ -169,12 +169,12 @@ TEST_F(TileCacheTest, ResidencyLetsTheLeastRecentlyUsedGoAndTheyComeBack) {
     project.memoryBudget = 2 * 12 * sizeof(uint16_t);  // two of the three tiles' cells
     std::vector<const ZarHMesh*> meshes;
     for (int i = 0; i < 3; ++i) {
-        test::TileSpec spec;
-        spec.codes = codes;
-        spec.xmin = 100.0 * i;
-        spec.codes[0][1] = 200 + i;
+        test::TileSpec tile;
+        tile.codes = codes;
+        tile.xmin = 100.0 * i;
+        tile.codes[0][1] = 200 + i;
         const std::string path = dir.file("t" + std::to_string(i) + ".kov");
-        test::writeTile(spec, path);
+        test::writeTile(tile, path);
         load(path);
         std::unique_ptr<ZarHMesh> mesh = load(path);
         meshes.push_back(mesh.get());
