@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Fuzzes the raster DEM reader: the input is a raster file (a GeoTIFF, or any format GDAL tells
-// by its content) held in GDAL's memory file system.
+// by its content) held in GDAL's memory file system. The reader runs in the GDAL module, loaded
+// from beside this program; it shares this program's GDAL and so sees the memory file.
 // The fuzz targets are not given GDAL's include folder: name it from the system one.
 #include <gdal/cpl_vsi.h>
 
@@ -11,7 +12,6 @@
 #include "core/data/dem/RasterDem.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
-    kov::initialiseGdal();
     const std::string path = "/vsimem/fuzz/raster.tif";
     VSILFILE* file = VSIFileFromMemBuffer(path.c_str(), const_cast<GByte*>(bytes), size, FALSE);
     if (file == nullptr) return 0;
