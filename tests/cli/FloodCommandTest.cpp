@@ -3,37 +3,17 @@
 // and OGR read them, against our own count (GRASS r.lake: tests/conformance/cases/grass.txt).
 #include <gtest/gtest.h>
 
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <cmath>
 #include <filesystem>
-#include <map>
-#include <sstream>
 #include <tuple>
 
 #include "cli/Kovtool.h"
 
 namespace kov {
 namespace {
-
-// The cells of band 1 of a raster as GDAL reads them: (x, y) of the cell centre -> value; nodata
-// cells are left out.
-std::map<std::pair<double, double>, double> cellsOf(const std::string& raster) {
-    int code = -1;
-    std::istringstream text(test::runCommand(
-        "gdal_translate -q -b 1 -of XYZ '" + raster + "' /vsistdout/ 2>/dev/null", &code));
-    EXPECT_EQ(code, 0) << raster;
-    std::map<std::pair<double, double>, double> cells;
-    double x = 0, y = 0;
-    std::string v;  // "-nan" is no number to operator>>
-    while (text >> x >> y >> v) {
-        const double value = std::strtod(v.c_str(), nullptr);
-        if (value != -9999.0 && !std::isnan(value)) cells[{x, y}] = value;
-    }
-    return cells;
-}
 
 class KovtoolFloodTest : public ::testing::Test, protected test::KovtoolRuns {
 protected:
@@ -152,20 +132,12 @@ TEST_F(KovtoolFloodTest, NonSquareCellsAndRunsThatAreRefused) {
         << lastError();
 }
 
-TEST_F(KovtoolFloodTest, DepthsVolumeAndPolygonsReadBackThroughGdal) {
+// The depths cell by cell are r.lake's (the conformance cases), the volume the terrain's
+// (FloodWater's tests); here the files as GDAL and OGR describe them.
+TEST_F(KovtoolFloodTest, DepthRasterAndPolygonsReadBackThroughGdal) {
     const std::string depth = dir.file("d.tif"), polygons = dir.file("f.gpkg");
     const QJsonObject o = floodJson("--level 5.05 --from -7897.5,-35900 --ranks 1,3 --json -o " +
                                     polygons + " --depth-raster " + depth);
-    // Ground |c - 20| m under water at 5.05 m in columns 15..25, but the water cell.
-    double volume = -5.05 * 25.0;
-    for (int c = 15; c <= 25; ++c)
-        volume += (5.05 - std::abs(c - 20)) * 25.0 * 30;
-    EXPECT_NEAR(o["volume"].toDouble(), volume, 1e-6);
-    const auto cells = cellsOf(depth);
-    EXPECT_EQ(cells.size(), 11u * 30 - 1);
-    EXPECT_FALSE(cells.count({-7897.5, -35852.5}));  // the water cell, in the north row
-    for (const auto& [at, metres] : cells)
-        ASSERT_NEAR(metres, 5.05 - std::abs((at.first + 8000.0) / 5.0 - 20.5), 1e-5) << at.first;
     int status = -1;
     const std::string info = test::runCommand("gdalinfo " + depth, &status);
     EXPECT_NE(info.find("\"EPSG\",6677"), std::string::npos);

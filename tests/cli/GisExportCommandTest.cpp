@@ -3,10 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 
 #include "support/SampleSuite.h"
 
@@ -101,13 +99,7 @@ TEST_F(GisExportCommands, RenderedMapsArePlacedOnTheirRectangle) {
     const std::string rect = " --rect -9000,-35500,-8000,-35000 --size 400x200 --dpi 300 -q -o ";
     ASSERT_EQ(exitOf("render " + data() + rect + dir->file("map.png")), 0) << lastError();
     ASSERT_EQ(exitOf("render " + data() + rect + dir->file("map.tif")), 0) << lastError();
-    std::ifstream world(dir->file("map.pgw"));
-    const double expectedWorld[6] = {2.5, 0, 0, -2.5, -8998.75, -35001.25};  // pixel centres
-    for (const double expected : expectedWorld) {
-        double n = NAN;
-        world >> n;
-        EXPECT_NEAR(n, expected, kViewRounding);
-    }
+    // GDAL places the PNG by its world file and the TIFF by its own tags.
     for (const char* name : {"map.png", "map.tif"}) {
         SCOPED_TRACE(name);
         const GDALDatasetUniquePtr map = open(dir->file(name));
@@ -122,13 +114,6 @@ TEST_F(GisExportCommands, RenderedMapsArePlacedOnTheirRectangle) {
             EXPECT_EQ(map->GetRasterBand(4)->GetColorInterpretation(), GCI_AlphaBand);
         }
     }
-    // The PNG's pHYs chunk: 300 dpi is 11811 dots a metre, each way.
-    const std::string png = readFile(dir->file("map.png"));
-    const size_t at = png.find("pHYs");
-    ASSERT_NE(at, std::string::npos);
-    const auto byte = [&](size_t i) { return static_cast<unsigned char>(png[at + 4 + i]); };
-    EXPECT_EQ((byte(0) << 24) | (byte(1) << 16) | (byte(2) << 8) | byte(3), 11811);
-    EXPECT_EQ((byte(4) << 24) | (byte(5) << 16) | (byte(6) << 8) | byte(7), 11811);
 }
 
 }  // namespace

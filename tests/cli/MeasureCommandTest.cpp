@@ -80,9 +80,8 @@ TEST_F(KovtoolMeasureTest, TextShowsTheWindowRowsAndSlopeLinesJsonTheNumbers) {
     EXPECT_FALSE(off.contains("slopeDegrees") || off.contains("slopePercent"));
 }
 
-TEST_F(KovtoolMeasureTest, MissingDataOverflowAndBadOutputsFailWithAMessage) {
+TEST_F(KovtoolMeasureTest, OverflowAndBadOutputsFailWithAMessage) {
     for (const auto& [args, message] : std::initializer_list<std::pair<std::string, std::string>>{
-             {"--line 1,2 3,4 " + dir.file("missing"), "missing"},
              {"--line 1e308,0 -1e308,0", "length of the line is beyond the range of numbers"},
              {"--line 1e200,0 -1e200,0 0,1e200", "enclosed area is beyond"},
              {"--line 1,2 3,4 -o m.txt", "the name must end in .geojson, .gpkg, .shp or .kml"},

@@ -41,4 +41,21 @@ inline std::vector<int32_t> allCodes(const ZarHMesh& mesh) {
     return codes ? std::vector<int32_t>(codes, codes + scratch.size()) : std::vector<int32_t>{};
 }
 
+// A source that hands back a copy of the codes it was made with, or fails on request.
+class CopySource : public CellSource {
+public:
+    explicit CopySource(std::vector<int32_t> codes) : codes_(std::move(codes)) {}
+    bool fetch(MeshCells& into) const override {
+        ++fetches;
+        if (fail) return false;
+        into.adoptFull({codes_.begin(), codes_.end()});
+        return true;
+    }
+    mutable int fetches = 0;
+    bool fail = false;
+
+private:
+    std::vector<int32_t> codes_;
+};
+
 }  // namespace kov::test

@@ -8,6 +8,7 @@
 
 #include "core/data/CellResidency.h"
 #include "core/data/ZarHMesh.h"
+#include "support/MeshFixtures.h"
 
 namespace kov {
 namespace {
@@ -54,32 +55,15 @@ TEST(MeshCells, CompactFormKeepsEveryCodeExactly) {
     }
 }
 
-// A source that hands back a copy of the codes it was made with, or fails on request.
-class CopySource : public CellSource {
-public:
-    explicit CopySource(std::vector<int32_t> codes) : codes_(std::move(codes)) {}
-    bool fetch(MeshCells& into) const override {
-        ++fetches;
-        if (fail) return false;
-        into.adoptFull({codes_.begin(), codes_.end()});
-        return true;
-    }
-    mutable int fetches = 0;
-    bool fail = false;
-
-private:
-    std::vector<int32_t> codes_;
-};
-
 TEST(MeshCells, LeastRecentlyUsedCellsGoAndComeBackOnTheNextRead) {
     CellResidency residency;
     std::vector<std::unique_ptr<MeshCells>> meshes;
-    std::vector<std::shared_ptr<CopySource>> sources;
+    std::vector<std::shared_ptr<test::CopySource>> sources;
     for (int m = 0; m < 3; ++m) {
         const std::vector<int32_t> codes(100, 10 * m + 1);
         meshes.push_back(std::make_unique<MeshCells>());
         fill(*meshes.back(), codes);
-        sources.push_back(std::make_shared<CopySource>(codes));
+        sources.push_back(std::make_shared<test::CopySource>(codes));
         meshes.back()->setSource(sources.back());
         meshes.back()->setResidency(&residency);
     }
@@ -111,7 +95,7 @@ TEST(MeshCells, LeastRecentlyUsedCellsGoAndComeBackOnTheNextRead) {
 
 TEST(MeshCells, NoMoreThanTheMappingsAProcessMayHoldStayInMemory) {
     CellResidency residency;
-    const auto source = std::make_shared<CopySource>(std::vector<int32_t>{1});
+    const auto source = std::make_shared<test::CopySource>(std::vector<int32_t>{1});
     std::vector<MeshCells> meshes(CellResidency::kMaxResident + 10);
     for (MeshCells& cells : meshes) {
         fill(cells, {1});

@@ -36,7 +36,8 @@ TEST(PngEncoder, PixelsComeBackExactlyThroughAnotherDecoder) {
         ASSERT_FALSE(back.isNull());
         EXPECT_EQ(back.convertToFormat(QImage::Format_RGB32), image);
     }
-    EXPECT_EQ(QImage::fromData(encodePng(relief), "PNG").dotsPerMeterX(), 11811);
+    const QImage back = QImage::fromData(encodePng(relief), "PNG");
+    EXPECT_EQ(std::pair(back.dotsPerMeterX(), back.dotsPerMeterY()), std::pair(11811, 11811));
 }
 
 TEST(PngEncoder, TransparencyIsKeptAndANullPictureGivesNothing) {

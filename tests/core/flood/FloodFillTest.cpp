@@ -267,25 +267,10 @@ TEST(FloodLayerSize, FarApartMeshesCostTheirOwnCellsWithinTheBudget) {
     EXPECT_EQ(project.imageCount(), 1);
 }
 
-// Cells brought back from a copy of the mesh's codes.
-class CopySource : public CellSource {
-public:
-    explicit CopySource(ZarHMesh& mesh)
-        : codes_(mesh.cells.data(), mesh.cells.data() + mesh.cells.size()) {}
-    bool fetch(MeshCells& into) const override {
-        ++fetches;
-        into.adoptFull({codes_.begin(), codes_.end()});
-        return true;
-    }
-    mutable int fetches = 0;
-
-private:
-    std::vector<int32_t> codes_;
-};
-
 // 6 x 6 meshes of 64 x 48 cells of 1 m over a wavy ground, the flood winding through all of
 // them; with sources, the cells can be let go.
-HMeshProject& wavyBlock(HMeshProject& project, std::vector<std::shared_ptr<CopySource>>* sources) {
+HMeshProject& wavyBlock(HMeshProject& project,
+                        std::vector<std::shared_ptr<test::CopySource>>* sources) {
     constexpr int kCols = 64, kRows = 48;
     for (int k = 0; k < 36; ++k) {
         const int x0 = k % 6 * kCols, y0 = k / 6 * kRows;
@@ -298,7 +283,7 @@ HMeshProject& wavyBlock(HMeshProject& project, std::vector<std::shared_ptr<CopyS
             },
             1.0);
         if (sources) {
-            sources->push_back(std::make_shared<CopySource>(*mesh));
+            sources->push_back(std::make_shared<test::CopySource>(test::allCodes(*mesh)));
             mesh->cells.setSource(sources->back());
         }
         EXPECT_EQ(project.AddMesh(mesh), 1);
@@ -308,7 +293,7 @@ HMeshProject& wavyBlock(HMeshProject& project, std::vector<std::shared_ptr<CopyS
 
 TEST(FloodWithinBudget, CellsLetGoAndFetchedAgainGiveTheSameFloodAndWater) {
     HMeshProject whole, budgeted;
-    std::vector<std::shared_ptr<CopySource>> sources;
+    std::vector<std::shared_ptr<test::CopySource>> sources;
     wavyBlock(whole, nullptr);
     wavyBlock(budgeted, &sources);
     // Room for the rank image and the flood mask over the whole grid, and the cells of a few

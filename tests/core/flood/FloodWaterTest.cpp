@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // The water of a flood: volumes counted here from the terrain itself against what FloodWater
-// measures (the depth raster is read back through GDAL in the kovtool tests).
+// measures (the depth raster is checked against GRASS r.lake in the conformance cases).
 #include <gtest/gtest.h>
 
 #include <cmath>
