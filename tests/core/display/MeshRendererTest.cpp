@@ -270,9 +270,11 @@ TEST_F(MeshRendererTest, EachSampleIsShadedByItsTriangleToTheNorth) {
                 inner[{i, j}] = shade[static_cast<size_t>(j * 8 + i)];
         return inner;
     };
-    for (const auto& [east, north, expected] : {std::tuple{75, 0, 97}, {0, -75, 99}})
-        for (const auto& [at, shade] : shades([&](int c, int r) { return east * c + north * r; }))
+    for (const auto& [east, north, expected] : {std::tuple{75, 0, 97}, {0, -75, 99}}) {
+        const int dx = east, dy = north;  // clang 14 captures no structured binding
+        for (const auto& [at, shade] : shades([&](int c, int r) { return dx * c + dy * r; }))
             EXPECT_EQ(shade, expected) << east << " " << at.first << "," << at.second;
+    }
     // One raised sample changes exactly its own triangle and those of the samples south and
     // south-west of it (with diffuse light only, flat ground is no longer at full brightness).
     map.diffuseWeight = 100;

@@ -47,6 +47,18 @@ TEST(FloodWater, DepthsAndVolumeOfAFloodAndOfTheWholeArea) {
         EXPECT_NEAR(water.rankVolumes[0] + water.rankVolumes[1] + water.rankVolumes[2], volume,
                     1e-6);
         EXPECT_EQ(water.groundlessCells, fromStart ? 1 : 0);
+
+        // The depth raster: the water cell has no depth we know, a ground cell its own.
+        ElevationRaster depths;
+        ASSERT_TRUE(floodDepthRaster(project, *out, water, 2451, depths, &error)) << error;
+        const auto depthAt = [&](int c, int r) {  // raster row 0 is the northernmost
+            const RasterPlacement& at = depths.placement;
+            const int col = c - static_cast<int>(std::lround((at.west - 1000.0) / 5.0));
+            const int row = static_cast<int>(std::lround((at.north - 2000.0) / 5.0)) - 1 - r;
+            return depths.metres[static_cast<size_t>(row) * at.cols + col];
+        };
+        EXPECT_EQ(depthAt(2, 5), ElevationRaster::kRasterNoData);
+        EXPECT_NEAR(depthAt(1, 0), 3.05 - 1.0, 1e-5);
     }
 }
 
