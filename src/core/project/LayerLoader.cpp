@@ -13,6 +13,7 @@
 #include "core/data/HxFile.h"
 #include "core/data/InternetFetch.h"
 #include "core/data/ZarHColorMap.h"
+#include "core/data/cache/TileCache.h"
 #include "core/data/dem/DemSource.h"
 #include "core/data/dem/ZipArchive.h"
 #include "core/project/LayerRegistry.h"
@@ -166,6 +167,8 @@ int loadLayerPaths(const std::vector<std::string>& paths, HMeshProject& project,
     if (added > 0 && placedOutsideProjectZone(project))
         placeSourcesAgain(project, options.dem, true, report, progress);
     if (progress) progress->End();
+    // The next load of these folders reads their tiles' records in one go.
+    if (const std::shared_ptr<TileCache> cache = TileCache::active()) cache->saveIndexes();
 
     if (added > 0) {
         // The load read cells (sorting, the colour map): let what is over the budget go.

@@ -49,6 +49,7 @@ private:
     std::vector<std::string> paths_;
     FolderListingCache* listings_;  // the load's folder listings, shared with the readers
     size_t depth_;
+    size_t batch_;      // positions a worker takes at a time
     size_t tiles_ = 0;  // positions read ahead
 
     std::mutex lock_;
