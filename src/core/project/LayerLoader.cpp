@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "core/project/LayerLoader.h"
 
+#include <dirent.h>
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <array>
 #include <filesystem>
@@ -22,15 +25,22 @@
 namespace kov {
 namespace {
 
-std::vector<std::string> filesWithExtension(const std::filesystem::path& folder,
-                                            const char* extension) {
+std::vector<std::string> filesWithExtension(const std::string& folder, const char* extension) {
     std::vector<std::string> files;
-    std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
-        const std::string name = entry.path().filename().string();
-        if (entry.is_regular_file(error) && equalsIgnoringCase(fileExtension(name), extension))
-            files.push_back(entry.path().string());
+    DIR* listing = ::opendir(folder.c_str());
+    if (!listing) return files;
+    const std::string prefix = folder.empty() || folder.back() == '/' ? folder : folder + '/';
+    while (const dirent* entry = ::readdir(listing)) {
+        if (!equalsIgnoringCase(fileExtension(entry->d_name), extension)) continue;
+        std::string path = prefix + entry->d_name;
+        // A link or a file system that does not tell the type: the file it names decides.
+        struct stat info {};
+        const bool regular =
+            entry->d_type == DT_REG || ((entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) &&
+                                        ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode));
+        if (regular) files.push_back(std::move(path));
     }
+    ::closedir(listing);
     std::sort(files.begin(), files.end());
     return files;
 }

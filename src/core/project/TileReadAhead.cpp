@@ -16,8 +16,13 @@ TileReadAhead::TileReadAhead(std::vector<std::string> paths)
       // (tiles from the cache are read in microseconds); each holds one tile in memory.
       depth_(std::clamp<size_t>(32 * std::thread::hardware_concurrency(), 2, 1024)),
       batch_(std::max<size_t>(1, depth_ / 4 / std::max(1u, std::thread::hardware_concurrency()))) {
-    for (size_t i = 0; i < paths_.size(); ++i)
-        tiles_ += readsAhead(i);
+    // The extension decides a tile (no content is looked at for it).
+    readsAhead_.reserve(paths_.size());
+    for (const std::string& path : paths_) {
+        readsAhead_.push_back(equalsIgnoringCase(fileExtension(path), ".kov") &&
+                              !isInternetPath(path));
+        tiles_ += readsAhead_.back();
+    }
 }
 
 TileReadAhead::~TileReadAhead() {
@@ -28,11 +33,6 @@ TileReadAhead::~TileReadAhead() {
     changed_.notify_all();
     for (std::thread& worker : workers_)
         worker.join();
-}
-
-bool TileReadAhead::readsAhead(size_t i) const {
-    // The extension decides a tile (no content is looked at for it).
-    return equalsIgnoringCase(fileExtension(paths_[i]), ".kov") && !isInternetPath(paths_[i]);
 }
 
 void TileReadAhead::work() {
@@ -49,7 +49,7 @@ void TileReadAhead::work() {
         const size_t end = std::min({window_, paths_.size(), next_ + batch_});
         std::vector<size_t> taken;
         for (; next_ < end; ++next_)
-            if (readsAhead(next_)) {
+            if (readsAhead_[next_]) {
                 taken.push_back(next_);
                 reading_.insert(next_);
             }
@@ -74,7 +74,7 @@ void TileReadAhead::work() {
 }
 
 std::optional<LoadedLayer> TileReadAhead::take(size_t i) {
-    if (i >= paths_.size() || tiles_ < 2 || !readsAhead(i)) return std::nullopt;
+    if (i >= paths_.size() || tiles_ < 2 || !readsAhead_[i]) return std::nullopt;
     std::unique_lock hold(lock_);
     // A position the loop skipped is dropped; the workers go on `depth_` past this one.
     done_.erase(done_.begin(), done_.lower_bound(i));

@@ -17,6 +17,7 @@
 
 #include "core/base/AtomicFile.h"
 #include "core/base/PathNames.h"
+#include "core/data/HxFile.h"
 #include "core/data/ZarHMesh.h"
 #include "core/data/cache/CacheEntry.h"
 
@@ -137,10 +138,9 @@ bool processRuns(long pid) {
 // The cells an entry brings back when a mesh's cells were let go.
 class EntryCells : public CellSource {
 public:
-    EntryCells(std::shared_ptr<TileCache> cache, std::string path, std::string key,
-               CacheRecord record, TileCache::Reread reread)
+    EntryCells(std::shared_ptr<TileCache> cache, std::string key, CacheRecord record,
+               TileCache::Reread reread)
         : cache_(std::move(cache)),
-          path_(std::move(path)),
           key_(std::move(key)),
           record_(std::move(record)),
           reread_(std::move(reread)) {}
@@ -154,7 +154,7 @@ public:
 
 private:
     bool fetchFromEntry(MeshCells& into) const {
-        const std::shared_ptr<Mapping> mapping = mapFile(path_);
+        const std::shared_ptr<Mapping> mapping = mapFile(cache_->entryPath(key_));
         if (!mapping) return false;
         const auto* bytes = static_cast<const uint8_t*>(mapping->address);
         const std::optional<EntryView> entry = readEntry(bytes, mapping->size, mapping->size);
@@ -193,7 +193,6 @@ private:
     }
 
     std::shared_ptr<TileCache> cache_;
-    std::string path_;
     std::string key_;
     CacheRecord record_;
     TileCache::Reread reread_;
@@ -211,7 +210,10 @@ std::string defaultCacheFolder() {
 
 bool addToSourceKey(std::string& key, const std::string& path) {
     struct stat info {};
-    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
+    // Within a load, each folder's path is walked once.
+    FolderListingCache* const listings = FolderListingScope::current();
+    const int status = listings ? listings->statInFolder(path, &info) : ::stat(path.c_str(), &info);
+    if (status != 0 || !S_ISREG(info.st_mode)) return false;
     const size_t slash = path.rfind('/');
     const std::string folder =
         slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
@@ -367,7 +369,7 @@ void TileCache::noteIndexed(const std::string& source, const std::string& key, s
 
 void TileCache::saveIndexes() {
     const std::lock_guard hold(indexLock_);
-    for (auto& [folder, index] : indexes_) {
+    for (const auto& [folder, index] : indexes_) {
         if (!index.changed) continue;
         std::vector<IndexedFile> files;
         files.reserve(index.files.size() + index.noted.size());
@@ -377,15 +379,11 @@ void TileCache::saveIndexes() {
             if (index.noted.count(std::string(file.name)) == 0) files.push_back(file);
         std::sort(files.begin(), files.end(),
                   [](const IndexedFile& a, const IndexedFile& b) { return a.name < b.name; });
-        std::vector<uint8_t> bytes = encodeIndex(folder, files);
-        if (!writeFile(indexPath(folder), bytes.data(), bytes.size(), nullptr, 0)) continue;
-        // What was written is what the next look-up reads.
-        index.bytes.assign(bytes.begin(), bytes.end());
-        bytes = {};
-        index.files = readIndex(index.bytes, folder).value_or(std::vector<IndexedFile>{});
-        index.noted.clear();
-        index.changed = false;
+        const std::vector<uint8_t> bytes = encodeIndex(folder, files);
+        writeFile(indexPath(folder), bytes.data(), bytes.size(), nullptr, 0);
     }
+    // The next load reads them again: between loads they take no memory.
+    indexes_.clear();
 }
 
 bool TileCache::storeMesh(const std::string& key, const ZarHMesh& mesh, const std::string& source) {
@@ -408,7 +406,6 @@ bool TileCache::storeMesh(const std::string& key, const ZarHMesh& mesh, const st
 
 bool TileCache::loadMesh(const std::string& key, ZarHMesh& mesh, Reread reread,
                          const std::string& source) {
-    const std::string path = entryPath(key);
     // A record that fits the mesh: its cells are then mapped from the entry when first read.
     auto attach = [&](CacheRecord record, uint64_t payloadBytes, uint32_t cellBits) {
         const int64_t cellCount = int64_t{record.cols} * record.rows;
@@ -418,7 +415,7 @@ bool TileCache::loadMesh(const std::string& key, ZarHMesh& mesh, Reread reread,
             return false;
         applyRecord(record, mesh);
         mesh.cells.adoptCompact(nullptr, static_cast<size_t>(cellCount), record.coding, nullptr);
-        mesh.cells.setSource(std::make_shared<EntryCells>(shared_from_this(), path, key,
+        mesh.cells.setSource(std::make_shared<EntryCells>(shared_from_this(), key,
                                                           std::move(record), std::move(reread)));
         mesh.cells.release();
         return true;
@@ -434,10 +431,11 @@ bool TileCache::loadMesh(const std::string& key, ZarHMesh& mesh, Reread reread,
             if (found && found->first == key) indexed = decodeRecord(found->second);
             refreshUse = index.refreshUse;
         }
-        if (indexed && refreshUse) ::utimensat(AT_FDCWD, path.c_str(), nullptr, 0);
+        if (indexed && refreshUse) ::utimensat(AT_FDCWD, entryPath(key).c_str(), nullptr, 0);
         // The entry's own checks run when the cells are mapped.
         if (indexed && attach(std::move(*indexed), 0, 0)) return true;
     }
+    const std::string path = entryPath(key);
     const Fd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     struct stat info {};
     if (file.fd < 0 || ::fstat(file.fd, &info) != 0) return false;

@@ -57,7 +57,8 @@ public:
     bool loadMesh(const std::string& key, ZarHMesh& mesh, Reread reread,
                   const std::string& source = {});
     // Writes the index of every folder whose records changed since it was read (at the end of
-    // a load: one file per folder, so that the next load reads its records in one go).
+    // a load: one file per folder, so that the next load reads its records in one go), and lets
+    // the indexes in memory go.
     void saveIndexes();
 
     // Bytes of other kinds of data (overviews), verified like a mesh entry.
