@@ -108,12 +108,19 @@ int FolderListingCache::statInFolder(const std::string& path, struct stat* info)
             found = true;
         }
     if (!found) {
+        // A few folders' handles at most: a load of many folders must not run out of files.
+        constexpr size_t kMaxHandles = 64;
         const std::lock_guard hold(lock_);
-        const auto [at, added] = handles_.try_emplace(std::string(folder), -1);
-        if (added) at->second = ::open(at->first.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-        handle = at->second;
-        known[oldest] = {serial_, at->first, handle};
-        oldest = (oldest + 1) % std::size(known);
+        auto at = handles_.find(std::string(folder));
+        if (at == handles_.end() && handles_.size() < kMaxHandles) {
+            at = handles_.emplace(std::string(folder), -1).first;
+            at->second = ::open(at->first.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+        }
+        if (at != handles_.end()) {
+            handle = at->second;
+            known[oldest] = {serial_, at->first, handle};
+            oldest = (oldest + 1) % std::size(known);
+        }
     }
     if (handle < 0) return ::stat(path.c_str(), info);
     return ::fstatat(handle, path.c_str() + slash + 1, info, 0);
