@@ -2,6 +2,7 @@
 // The tile cache as kovtool uses it: --no-cache and kovtool cache [--clear].
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 
 #include "cli/Kovtool.h"
@@ -41,6 +42,18 @@ TEST_F(KovtoolCacheTest, NoCacheWritesNothingAndClearEmptiesTheCache) {
         EXPECT_EQ(lastError(), "");
         EXPECT_EQ(entries(), "2");
     }
+    // A tile changed since the runs: read again, not taken from the index they wrote.
+    test::TileSpec changed;
+    changed.codes = {{11, 21, 31, 41}, {-9999, -1111, 51, 61}, {71, 81, 91, 101}};
+    changed.xmin = 20.0;
+    const std::string east = dir.file("set/Data/E.kov");
+    const auto written = std::filesystem::last_write_time(east);
+    test::writeTile(changed, east, dir.file("set/Header/E.csv"));
+    std::filesystem::last_write_time(east, written + std::chrono::seconds(10));
+    const std::string changedFiles =
+        kovtool("elev --no-cache '" + dir.file("set") + "' --at 22,12", &code);
+    EXPECT_NE(changedFiles, fromFiles);
+    EXPECT_EQ(kovtool("elev '" + dir.file("set") + "' --at 22,12", &code), changedFiles);
     EXPECT_EQ(exitOf("cache --clear"), 0);
     EXPECT_EQ(entries(), "0");
     EXPECT_EQ(exitOf("cache stray"), 2);

@@ -78,6 +78,54 @@ std::string findEntryIgnoringCase(const std::string& folder, const std::string& 
 
 }  // namespace
 
+FolderListingCache::FolderListingCache() {
+    static std::atomic<uint64_t> caches{0};
+    serial_ = ++caches;
+}
+
+FolderListingCache::~FolderListingCache() {
+    for (const auto& [folder, handle] : handles_)
+        if (handle >= 0) ::close(handle);
+}
+
+int FolderListingCache::statInFolder(const std::string& path, struct stat* info) {
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos || slash == 0) return ::stat(path.c_str(), info);
+    // The last folders this thread asked for, without the lock: a tile's and its header's.
+    struct Known {
+        uint64_t serial = 0;
+        std::string folder;
+        int handle = -1;
+    };
+    thread_local Known known[2];
+    thread_local size_t oldest = 0;
+    const std::string_view folder(path.data(), slash);
+    int handle = -1;
+    bool found = false;
+    for (const Known& k : known)
+        if (k.serial == serial_ && k.folder == folder) {
+            handle = k.handle;
+            found = true;
+        }
+    if (!found) {
+        // A few folders' handles at most: a load of many folders must not run out of files.
+        constexpr size_t kMaxHandles = 64;
+        const std::lock_guard hold(lock_);
+        auto at = handles_.find(std::string(folder));
+        if (at == handles_.end() && handles_.size() < kMaxHandles) {
+            at = handles_.emplace(std::string(folder), -1).first;
+            at->second = ::open(at->first.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+        }
+        if (at != handles_.end()) {
+            handle = at->second;
+            known[oldest] = {serial_, at->first, handle};
+            oldest = (oldest + 1) % std::size(known);
+        }
+    }
+    if (handle < 0) return ::stat(path.c_str(), info);
+    return ::fstatat(handle, path.c_str() + slash + 1, info, 0);
+}
+
 std::string FolderListingCache::findIgnoringCase(const std::string& folder,
                                                  const std::string& name) {
     const std::lock_guard hold(lock_);

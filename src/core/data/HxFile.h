@@ -6,6 +6,8 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+
+struct stat;
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -74,6 +76,14 @@ bool isReadableFile(const std::string& path);
 // folders.
 class FolderListingCache {
 public:
+    FolderListingCache();
+    ~FolderListingCache();
+    FolderListingCache(const FolderListingCache&) = delete;
+    FolderListingCache& operator=(const FolderListingCache&) = delete;
+
+    // The file's status looked up relative to its folder, which is opened once per cache (a
+    // load): the folder's path is walked once, not once per file. Answers as ::stat does.
+    int statInFolder(const std::string& path, struct stat* info);
     // The entry of folder whose name equals name without regard to ASCII case; empty when none.
     // Threads reading the files of one load may share the cache.
     std::string findIgnoringCase(const std::string& folder, const std::string& name);
@@ -87,6 +97,8 @@ private:
     // Per folder: entry names by their lower-case form (the first of equal forms wins).
     std::unordered_map<std::string, std::unordered_map<std::string, std::string>> listings_;
     std::unordered_map<std::string, std::string> folders_;  // resolveFolder's answers
+    std::unordered_map<std::string, int> handles_;          // statInFolder's folders (-1: none)
+    uint64_t serial_;  // tells this cache from an earlier one at the same address
 };
 
 // While an object of this class lives, every findPathIgnoringCase on this thread without a

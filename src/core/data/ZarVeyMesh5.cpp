@@ -98,12 +98,15 @@ std::string secondField(std::string_view line) {
 // names as written; none when the header needs a search that ignores case, or for internet paths.
 std::optional<std::string> tileCacheKey(const std::string& dataPath) {
     if (isInternetPath(dataPath)) return std::nullopt;
+    const std::optional<std::string> dataKey = sourceKey({dataPath});
+    if (!dataKey) return std::nullopt;
     const std::string folder = splitFolder(dataPath).first;
     const std::string base = baseName(dataPath);
     for (const std::string& header :
-         {folder + base + ".csv", folder + "../Header/" + base + ".csv"})
-        if (std::optional<std::string> key = sourceKey({dataPath, header}))
-            return "ZarVeyMesh5\n" + *key;
+         {folder + base + ".csv", folder + "../Header/" + base + ".csv"}) {
+        std::string key = "ZarVeyMesh5\n" + *dataKey;
+        if (addToSourceKey(key, header)) return key;
+    }
     return std::nullopt;
 }
 
@@ -122,7 +125,7 @@ int ZarVeyMesh5::Load(const std::string& filePath) {
         if (!fresh->LoadSource(filePath)) return nullptr;
         return fresh;
     };
-    if (key && cache->loadMesh(*key, *this, reread)) {
+    if (key && cache->loadMesh(*key, *this, reread, filePath)) {
         errorText.clear();
         headerSearch = HeaderSearch::Found;
         path = filePath;
@@ -130,7 +133,7 @@ int ZarVeyMesh5::Load(const std::string& filePath) {
     }
     const int result = LoadSource(filePath);
     // Only what the files held from before the read to after it is kept under their key.
-    if (result && key && tileCacheKey(filePath) == key) cache->storeMesh(*key, *this);
+    if (result && key && tileCacheKey(filePath) == key) cache->storeMesh(*key, *this, filePath);
     return result;
 }
 

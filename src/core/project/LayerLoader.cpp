@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "core/project/LayerLoader.h"
 
+#include <dirent.h>
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <array>
 #include <filesystem>
@@ -13,6 +16,7 @@
 #include "core/data/HxFile.h"
 #include "core/data/InternetFetch.h"
 #include "core/data/ZarHColorMap.h"
+#include "core/data/cache/TileCache.h"
 #include "core/data/dem/DemSource.h"
 #include "core/data/dem/ZipArchive.h"
 #include "core/project/LayerRegistry.h"
@@ -21,15 +25,22 @@
 namespace kov {
 namespace {
 
-std::vector<std::string> filesWithExtension(const std::filesystem::path& folder,
-                                            const char* extension) {
+std::vector<std::string> filesWithExtension(const std::string& folder, const char* extension) {
     std::vector<std::string> files;
-    std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
-        const std::string name = entry.path().filename().string();
-        if (entry.is_regular_file(error) && equalsIgnoringCase(fileExtension(name), extension))
-            files.push_back(entry.path().string());
+    DIR* listing = ::opendir(folder.c_str());
+    if (!listing) return files;
+    const std::string prefix = folder.empty() || folder.back() == '/' ? folder : folder + '/';
+    while (const dirent* entry = ::readdir(listing)) {
+        if (!equalsIgnoringCase(fileExtension(entry->d_name), extension)) continue;
+        std::string path = prefix + entry->d_name;
+        // A link or a file system that does not tell the type: the file it names decides.
+        struct stat info {};
+        const bool regular =
+            entry->d_type == DT_REG || ((entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) &&
+                                        ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode));
+        if (regular) files.push_back(std::move(path));
     }
+    ::closedir(listing);
     std::sort(files.begin(), files.end());
     return files;
 }
@@ -166,6 +177,8 @@ int loadLayerPaths(const std::vector<std::string>& paths, HMeshProject& project,
     if (added > 0 && placedOutsideProjectZone(project))
         placeSourcesAgain(project, options.dem, true, report, progress);
     if (progress) progress->End();
+    // The next load of these folders reads their tiles' records in one go.
+    if (const std::shared_ptr<TileCache> cache = TileCache::active()) cache->saveIndexes();
 
     if (added > 0) {
         // The load read cells (sorting, the colour map): let what is over the budget go.

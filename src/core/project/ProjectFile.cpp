@@ -24,6 +24,7 @@
 #include "core/data/ShpImport.h"
 #include "core/data/ZarHColorMap.h"
 #include "core/data/ZarHImage.h"
+#include "core/data/cache/TileCache.h"
 #include "core/project/DemLoading.h"
 #include "core/project/KovXmlParser.h"
 #include "core/project/LayerRegistry.h"
@@ -277,6 +278,7 @@ private:
             add(mesh.path, mesh.kind,
                 ahead ? std::move(*ahead) : loadLayer(mesh.path, mesh.kind, mesh.upp, progress_));
         }
+        if (const std::shared_ptr<TileCache> cache = TileCache::active()) cache->saveIndexes();
         // After the tiles, whose zone the sources then take.
         if (!demSources.empty()) loadDemSources(demSources, dem_, project_, report_, progress_);
         for (const std::string& stored : images) {

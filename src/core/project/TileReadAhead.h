@@ -43,13 +43,14 @@ private:
         std::optional<LoadedLayer> layer;
         std::exception_ptr failure;  // a failure to allocate, rethrown by take
     };
-    bool readsAhead(size_t i) const;
     void work();
 
     std::vector<std::string> paths_;
     FolderListingCache* listings_;  // the load's folder listings, shared with the readers
     size_t depth_;
-    size_t tiles_ = 0;  // positions read ahead
+    size_t batch_;                  // positions a worker takes at a time
+    std::vector<bool> readsAhead_;  // per position: a local tile
+    size_t tiles_ = 0;              // positions read ahead
 
     std::mutex lock_;
     std::condition_variable changed_;

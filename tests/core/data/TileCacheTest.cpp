@@ -61,6 +61,21 @@ protected:
         return entries.empty() ? "" : entries.back();
     }
 
+    // The indexes written and the cache opened anew, as by the next process.
+    void reopen() {
+        cache->saveIndexes();
+        cache = std::make_shared<TileCache>(cache->folder());
+        TileCache::setActive(cache);
+    }
+    // The one file of the cache with this extension.
+    std::string cacheFile(const char* extension) {
+        std::vector<std::string> found;
+        for (const auto& item : fs::directory_iterator(cache->folder()))
+            if (item.path().extension() == extension) found.push_back(item.path());
+        EXPECT_EQ(found.size(), 1u) << extension;
+        return found.empty() ? "" : found[0];
+    }
+
     test::TempDir dir;
     std::shared_ptr<TileCache> cache = std::make_shared<TileCache>(dir.file("cache"));
     const std::vector<std::vector<int>> codes = {
@@ -100,16 +115,62 @@ TEST_F(TileCacheTest, ChangedSourceIsReadAgain) {
     };
     setTime(1);
     load(path);
+    reopen();  // the record in the folder's index
     auto changed = codes;
-    changed[0][1] = 121;  // same size, another time
+    changed[0][1] = 121;  // same size, another time (and another highest cell)
+    changed[1][3] = 1501;
     writeSample("t", changed);
     setTime(2);
     EXPECT_EQ(at(*load(path), 1, 2), 121);
+    reopen();
     changed[0][1] = 122;  // the same time, another size (a blank line more)
+    changed[1][3] = 1502;
     writeSample("t", changed);
     std::ofstream(path, std::ios::app) << "\n";
     setTime(2);
     EXPECT_EQ(at(*load(path), 1, 2), 122);
+    reopen();
+    EXPECT_EQ(at(*load(path), 1, 2), 122);
+}
+
+TEST_F(TileCacheTest, IndexGivesRecordsWithoutEntriesAndADamagedOneIsRebuilt) {
+    const std::string path = writeSample("t", codes);
+    ZarVeyMesh5 source;
+    ASSERT_EQ(source.LoadSource(path), 1);
+    // The record from the index alone: the entry is gone, the cells come from the source.
+    auto expectFromIndex = [&] {
+        reopen();
+        fs::remove(cacheFile(".kce"));
+        const std::unique_ptr<ZarVeyMesh5> mesh = load(path);
+        EXPECT_FALSE(mesh->cells.isResident());
+        EXPECT_EQ(mesh->name, source.name);
+        EXPECT_EQ(mesh->xmax, source.xmax);
+        EXPECT_EQ(cellsOf(*mesh), cellsOf(source));
+        EXPECT_TRUE(cache->takeWarning());
+    };
+    load(path);
+    expectFromIndex();
+
+    const std::pair<const char*, std::function<void(std::string&)>> damages[] = {
+        {"a flipped byte of the tile's name", [](std::string& b) { b.back() ^= 2; }},
+        {"cut short", [](std::string& b) { b.resize(b.size() - 5); }},
+        {"another version", [](std::string& b) { ++b[8]; }},
+    };
+    for (const auto& [what, damage] : damages) {
+        SCOPED_TRACE(what);
+        reopen();
+        const std::string index = cacheFile(".kci");
+        std::string bytes = test::readFile(index);
+        damage(bytes);
+        test::writeFile(index, bytes);
+        reopen();
+        const std::unique_ptr<ZarVeyMesh5> mesh = load(path);  // from its entry
+        EXPECT_EQ(mesh->name, source.name);
+        EXPECT_EQ(cellsOf(*mesh), cellsOf(source));
+        const std::optional<std::string> warning = cache->takeWarning();
+        EXPECT_TRUE(warning && warning->find("index") != std::string::npos);
+        expectFromIndex();  // rebuilt
+    }
 }
 
 TEST_F(TileCacheTest, DamagedEntriesAreRefusedAndRebuilt) {

@@ -3,6 +3,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "core/data/ZarHMesh.h"
@@ -12,6 +13,10 @@ namespace kov {
 namespace {
 
 constexpr char kMagic[8] = {'K', 'O', 'V', 'C', 'A', 'C', 'H', 'E'};
+constexpr char kIndexMagic[8] = {'K', 'O', 'V', 'I', 'N', 'D', 'E', 'X'};
+// The index head: magic, version, count, body bytes, checksum of head (field zero) and body.
+constexpr size_t kIndexHeadBytes = 32;
+constexpr size_t kIndexCountAt = 12, kIndexBodyBytesAt = 16, kIndexChecksumAt = 24;
 constexpr size_t kHeadBytes = 64;
 constexpr size_t kAlignment = 64;
 // Byte offsets in the head.
@@ -62,17 +67,26 @@ struct Reader {
         std::memcpy(&value, bytes.data(), sizeof value);
         bytes.remove_prefix(sizeof value);
     }
-    void getText(std::string& text) {
+    std::string_view getView() {
         uint32_t n = 0;
         get(n);
         if (!ok || bytes.size() < n) {
             ok = false;
-            return;
+            return {};
         }
-        text.assign(bytes.substr(0, n));
+        const std::string_view text = bytes.substr(0, n);
         bytes.remove_prefix(n);
+        return text;
     }
+    void getText(std::string& text) { text.assign(getView()); }
 };
+
+uint32_t indexChecksum(const uint8_t* head, std::string_view body) {
+    uint8_t zeroed[kIndexHeadBytes];
+    std::memcpy(zeroed, head, kIndexHeadBytes);
+    std::memset(zeroed + kIndexChecksumAt, 0, sizeof(uint32_t));
+    return checksum(body.data(), body.size(), checksum(zeroed, kIndexHeadBytes));
+}
 
 }  // namespace
 
@@ -209,6 +223,49 @@ std::optional<EntryView> readEntry(const uint8_t* bytes, size_t available, uint6
 bool verifyPayload(const EntryView& entry, const uint8_t* bytes) {
     return entry.payloadWhole &&
            checksum(bytes + entry.payloadOffset, entry.payloadBytes) == entry.payloadChecksum;
+}
+
+std::vector<uint8_t> encodeIndex(std::string_view folder, const std::vector<IndexedFile>& files) {
+    std::vector<uint8_t> out(kIndexHeadBytes, 0);
+    std::memcpy(out.data(), kIndexMagic, sizeof kIndexMagic);
+    putText(out, folder);
+    for (const IndexedFile& file : files) {
+        putText(out, file.name);
+        putText(out, file.key);
+        putText(out, file.record);
+    }
+    putAt(out, kVersionAt, TileCache::kFormatVersion);
+    putAt(out, kIndexCountAt, static_cast<uint32_t>(files.size()));
+    putAt(out, kIndexBodyBytesAt, static_cast<uint64_t>(out.size() - kIndexHeadBytes));
+    const std::string_view body(reinterpret_cast<const char*>(out.data()) + kIndexHeadBytes,
+                                out.size() - kIndexHeadBytes);
+    putAt(out, kIndexChecksumAt, indexChecksum(out.data(), body));
+    return out;
+}
+
+std::optional<std::vector<IndexedFile>> readIndex(std::string_view bytes, std::string_view folder) {
+    const auto* head = reinterpret_cast<const uint8_t*>(bytes.data());
+    if (bytes.size() < kIndexHeadBytes || std::memcmp(head, kIndexMagic, sizeof kIndexMagic) != 0 ||
+        getAt<uint32_t>(head, kVersionAt) != TileCache::kFormatVersion ||
+        getAt<uint64_t>(head, kIndexBodyBytesAt) != bytes.size() - kIndexHeadBytes)
+        return std::nullopt;
+    const std::string_view body = bytes.substr(kIndexHeadBytes);
+    if (indexChecksum(head, body) != getAt<uint32_t>(head, kIndexChecksumAt)) return std::nullopt;
+    Reader in{body};
+    if (in.getView() != folder || !in.ok) return std::nullopt;
+    const auto count = getAt<uint32_t>(head, kIndexCountAt);
+    std::vector<IndexedFile> files;
+    // Each file takes at least its three lengths.
+    files.reserve(std::min<size_t>(count, body.size() / 12));
+    for (uint32_t i = 0; i < count && in.ok; ++i) {
+        IndexedFile file;
+        file.name = in.getView();
+        file.key = in.getView();
+        file.record = in.getView();
+        files.push_back(file);
+    }
+    if (!in.ok || !in.bytes.empty()) return std::nullopt;
+    return files;
 }
 
 }  // namespace kov

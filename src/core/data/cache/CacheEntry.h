@@ -61,4 +61,14 @@ std::optional<EntryView> readEntry(const uint8_t* bytes, size_t available, uint6
 // Whether the payload (whole in bytes) matches its checksum.
 bool verifyPayload(const EntryView& entry, const uint8_t* bytes);
 
+// An index file: a head (magic, version, count, size, checksum of it all), the folder, then per
+// file of the folder its name, its key and its encoded record.
+struct IndexedFile {
+    std::string_view name, key, record;
+};
+std::vector<uint8_t> encodeIndex(std::string_view folder, const std::vector<IndexedFile>& files);
+// The files of an index (views into bytes); none when the bytes are not a whole, sound index of
+// this version and folder.
+std::optional<std::vector<IndexedFile>> readIndex(std::string_view bytes, std::string_view folder);
+
 }  // namespace kov

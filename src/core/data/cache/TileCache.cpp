@@ -16,6 +16,8 @@
 #include <utility>
 
 #include "core/base/AtomicFile.h"
+#include "core/base/PathNames.h"
+#include "core/data/HxFile.h"
 #include "core/data/ZarHMesh.h"
 #include "core/data/cache/CacheEntry.h"
 
@@ -25,6 +27,7 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr const char* kEntryExtension = ".kce";
+constexpr const char* kIndexExtension = ".kci";
 // A use refreshes an entry's time (what eviction goes by) at most this often.
 constexpr int64_t kUseRefreshSeconds = 24 * 3600;
 
@@ -71,6 +74,53 @@ std::shared_ptr<Mapping> mapFile(const std::string& path) {
     return mapping;
 }
 
+// Entries and indexes: what the cache's size counts, eviction and clearing remove.
+bool isCacheFile(const fs::path& path) {
+    const fs::path extension = path.extension();
+    return extension == kEntryExtension || extension == kIndexExtension;
+}
+
+std::string hashedName(const std::string& text, const char* extension) {
+    char name[32];
+    std::snprintf(name, sizeof name, "%016llx%s", static_cast<unsigned long long>(fnv1a(text)),
+                  extension);
+    return name;
+}
+
+// A file's whole content; none when it cannot be read.
+std::optional<std::string> readWholeFile(const std::string& path, struct stat* info) {
+    const Fd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (file.fd < 0 || ::fstat(file.fd, info) != 0) return std::nullopt;
+    std::string bytes(static_cast<size_t>(info->st_size), '\0');
+    if (::pread(file.fd, bytes.data(), bytes.size(), 0) != static_cast<ssize_t>(bytes.size()))
+        return std::nullopt;
+    return bytes;
+}
+
+// The absolute, lexically normal form of a folder ("/a/b/"); the last answer is kept per thread,
+// as a load asks for the same folder tile after tile.
+std::string normalFolder(const std::string& folder, std::error_code& error) {
+    struct Answer {
+        std::string asked, normal;
+    };
+    // A tile's folder and its header folder: the last few answers serve a whole load.
+    thread_local Answer answers[4];
+    thread_local size_t oldest = 0;
+    const bool absolute = !folder.empty() && folder[0] == '/';
+    if (absolute)  // a relative folder depends on the working folder: never kept
+        for (const Answer& answer : answers)
+            if (answer.asked == folder) return answer.normal;
+    std::string normal =
+        fs::absolute(folder.empty() ? "." : folder, error).lexically_normal().string();
+    if (error) return {};
+    if (normal.empty() || normal.back() != '/') normal += '/';
+    if (absolute) {
+        answers[oldest] = {folder, normal};
+        oldest = (oldest + 1) % std::size(answers);
+    }
+    return normal;
+}
+
 bool isScratchName(const std::string& name) {
     return name.find(".tmp-") != std::string::npos;
 }
@@ -88,10 +138,9 @@ bool processRuns(long pid) {
 // The cells an entry brings back when a mesh's cells were let go.
 class EntryCells : public CellSource {
 public:
-    EntryCells(std::shared_ptr<TileCache> cache, std::string path, std::string key,
-               CacheRecord record, TileCache::Reread reread)
+    EntryCells(std::shared_ptr<TileCache> cache, std::string key, CacheRecord record,
+               TileCache::Reread reread)
         : cache_(std::move(cache)),
-          path_(std::move(path)),
           key_(std::move(key)),
           record_(std::move(record)),
           reread_(std::move(reread)) {}
@@ -105,15 +154,16 @@ public:
 
 private:
     bool fetchFromEntry(MeshCells& into) const {
-        const std::shared_ptr<Mapping> mapping = mapFile(path_);
+        const std::shared_ptr<Mapping> mapping = mapFile(cache_->entryPath(key_));
         if (!mapping) return false;
         const auto* bytes = static_cast<const uint8_t*>(mapping->address);
         const std::optional<EntryView> entry = readEntry(bytes, mapping->size, mapping->size);
-        if (!entry || entry->key != key_ || !entry->payloadWhole || !verifyPayload(*entry, bytes) ||
-            !(decodeRecord(entry->record) == record_))
+        const size_t count = static_cast<size_t>(record_.cols) * record_.rows;
+        if (!entry || entry->key != key_ || !entry->payloadWhole ||
+            entry->payloadBytes != count * (entry->cellBits / 8) || entry->cellBits < 16 ||
+            !verifyPayload(*entry, bytes) || !(decodeRecord(entry->record) == record_))
             return false;
         const uint8_t* cells = bytes + entry->payloadOffset;
-        const size_t count = static_cast<size_t>(record_.cols) * record_.rows;
         if (entry->cellBits == 16) {
             into.adoptCompact(reinterpret_cast<const uint16_t*>(cells), count, record_.coding,
                               mapping);
@@ -143,7 +193,6 @@ private:
     }
 
     std::shared_ptr<TileCache> cache_;
-    std::string path_;
     std::string key_;
     CacheRecord record_;
     TileCache::Reread reread_;
@@ -159,19 +208,33 @@ std::string defaultCacheFolder() {
     return {};
 }
 
+bool addToSourceKey(std::string& key, const std::string& path) {
+    struct stat info {};
+    // Within a load, each folder's path is walked once.
+    FolderListingCache* const listings = FolderListingScope::current();
+    const int status = listings ? listings->statInFolder(path, &info) : ::stat(path.c_str(), &info);
+    if (status != 0 || !S_ISREG(info.st_mode)) return false;
+    const size_t slash = path.rfind('/');
+    const std::string folder =
+        slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+    std::error_code error;
+    const std::string normal = normalFolder(folder, error);
+    if (error) return false;
+    const int64_t nanoseconds = int64_t{info.st_mtim.tv_sec} * 1000000000 + info.st_mtim.tv_nsec;
+    key += '\n';
+    key += normal;
+    key.append(path, slash == std::string::npos ? 0 : slash + 1);
+    key += '\n';
+    key += std::to_string(info.st_size);
+    key += '\n';
+    key += std::to_string(nanoseconds);
+    return true;
+}
+
 std::optional<std::string> sourceKey(const std::vector<std::string>& paths) {
     std::string key = "v" + std::to_string(TileCache::kFormatVersion);
-    for (const std::string& path : paths) {
-        struct stat info {};
-        if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
-        std::error_code error;
-        const fs::path absolute = fs::absolute(path, error);
-        if (error) return std::nullopt;
-        const int64_t nanoseconds =
-            int64_t{info.st_mtim.tv_sec} * 1000000000 + info.st_mtim.tv_nsec;
-        key += '\n' + absolute.lexically_normal().string() + '\n' + std::to_string(info.st_size) +
-               '\n' + std::to_string(nanoseconds);
-    }
+    for (const std::string& path : paths)
+        if (!addToSourceKey(key, path)) return std::nullopt;
     return key;
 }
 
@@ -189,9 +252,11 @@ void TileCache::setActive(std::shared_ptr<TileCache> cache) {
 }
 
 std::string TileCache::entryPath(const std::string& key) const {
-    char name[32];
-    std::snprintf(name, sizeof name, "%016llx", static_cast<unsigned long long>(fnv1a(key)));
-    return folder_ + "/" + name + kEntryExtension;
+    return folder_ + "/" + hashedName(key, kEntryExtension);
+}
+
+std::string TileCache::indexPath(const std::string& folder) const {
+    return folder_ + "/" + hashedName(folder, kIndexExtension);
 }
 
 void TileCache::noteProblem(const std::string& text) {
@@ -208,20 +273,17 @@ std::optional<std::string> TileCache::takeWarning() {
     return warning;
 }
 
-bool TileCache::writeEntry(const std::string& key, uint32_t kind,
-                           const std::vector<uint8_t>& record, const void* payload,
-                           uint64_t payloadBytes, uint32_t cellBits) {
-    const std::vector<uint8_t> head =
-        encodeEntryHead(key, kind, record, payload, payloadBytes, cellBits);
-    const std::string target = entryPath(key);
-    // No flush to disk: a torn entry fails its checksums and is written again.
+bool TileCache::writeFile(const std::string& target, const void* first, size_t firstBytes,
+                          const void* second, size_t secondBytes) {
+    // No flush to disk: a torn file fails its checksums and is written again.
     auto write = [&]() {
         std::string scratch = scratchTemplate(target);
         const Fd file(::mkstemp(scratch.data()));
         if (file.fd < 0) return errno;
         const bool written =
-            ::write(file.fd, head.data(), head.size()) == static_cast<ssize_t>(head.size()) &&
-            ::write(file.fd, payload, payloadBytes) == static_cast<ssize_t>(payloadBytes);
+            ::write(file.fd, first, firstBytes) == static_cast<ssize_t>(firstBytes) &&
+            (secondBytes == 0 ||
+             ::write(file.fd, second, secondBytes) == static_cast<ssize_t>(secondBytes));
         const int error = written ? 0 : (errno ? errno : ENOSPC);
         if (error != 0 || ::rename(scratch.c_str(), target.c_str()) != 0) {
             const int failure = error ? error : errno;
@@ -241,23 +303,138 @@ bool TileCache::writeEntry(const std::string& key, uint32_t kind,
                     "); the sources are read");
         return false;
     }
-    accountWrite(static_cast<int64_t>(head.size() + payloadBytes));
+    accountWrite(static_cast<int64_t>(firstBytes + secondBytes));
     return true;
 }
 
-bool TileCache::storeMesh(const std::string& key, const ZarHMesh& mesh) {
+bool TileCache::writeEntry(const std::string& key, uint32_t kind,
+                           const std::vector<uint8_t>& record, const void* payload,
+                           uint64_t payloadBytes, uint32_t cellBits) {
+    const std::vector<uint8_t> head =
+        encodeEntryHead(key, kind, record, payload, payloadBytes, cellBits);
+    return writeFile(entryPath(key), head.data(), head.size(), payload, payloadBytes);
+}
+
+std::optional<std::pair<std::string_view, std::string_view>> TileCache::FolderIndex::find(
+    std::string_view name) const {
+    if (!noted.empty()) {
+        const auto found = noted.find(std::string(name));
+        if (found != noted.end())
+            return std::pair<std::string_view, std::string_view>{found->second.key,
+                                                                 found->second.record};
+    }
+    const auto found =
+        std::lower_bound(files.begin(), files.end(), name,
+                         [](const IndexedFile& file, std::string_view n) { return file.name < n; });
+    if (found == files.end() || found->name != name) return std::nullopt;
+    return std::pair{found->key, found->record};
+}
+
+TileCache::FolderIndex& TileCache::folderIndex(const std::string& folder) {
+    const auto [found, added] = indexes_.try_emplace(folder);
+    FolderIndex& index = found->second;
+    if (!added) return index;
+    const std::string path = indexPath(folder);
+    struct stat info {};
+    std::optional<std::string> bytes = readWholeFile(path, &info);
+    if (!bytes) return index;  // none yet
+    index.bytes = std::move(*bytes);
+    std::optional<std::vector<IndexedFile>> files = readIndex(index.bytes, folder);
+    if (!files) {
+        noteProblem("the cache index " + path + " is damaged or of another version; rebuilt");
+        index.bytes.clear();
+        index.changed = true;
+        return index;
+    }
+    index.files = std::move(*files);
+    const auto byName = [](const IndexedFile& a, const IndexedFile& b) { return a.name < b.name; };
+    if (!std::is_sorted(index.files.begin(), index.files.end(), byName))
+        std::stable_sort(index.files.begin(), index.files.end(), byName);
+    // The entries read through an old index have their use refreshed (for eviction), and the
+    // index its time by being written again.
+    index.refreshUse = ::time(nullptr) - info.st_mtim.tv_sec > kUseRefreshSeconds;
+    index.changed = index.refreshUse;
+    return index;
+}
+
+void TileCache::noteIndexed(const std::string& source, const std::string& key, std::string record) {
+    const auto [folder, name] = splitFolder(source);
+    const std::lock_guard hold(indexLock_);
+    FolderIndex& index = folderIndex(folder);
+    const auto known = index.find(name);
+    if (known && known->first == key && known->second == record) return;
+    index.noted.insert_or_assign(name, IndexItem{key, std::move(record)});
+    index.changed = true;
+}
+
+void TileCache::saveIndexes() {
+    const std::lock_guard hold(indexLock_);
+    for (const auto& [folder, index] : indexes_) {
+        if (!index.changed) continue;
+        std::vector<IndexedFile> files;
+        files.reserve(index.files.size() + index.noted.size());
+        for (const auto& [name, item] : index.noted)
+            files.push_back({name, item.key, item.record});
+        for (const IndexedFile& file : index.files)
+            if (index.noted.count(std::string(file.name)) == 0) files.push_back(file);
+        std::sort(files.begin(), files.end(),
+                  [](const IndexedFile& a, const IndexedFile& b) { return a.name < b.name; });
+        const std::vector<uint8_t> bytes = encodeIndex(folder, files);
+        writeFile(indexPath(folder), bytes.data(), bytes.size(), nullptr, 0);
+    }
+    // The next load reads them again: between loads they take no memory.
+    indexes_.clear();
+}
+
+bool TileCache::storeMesh(const std::string& key, const ZarHMesh& mesh, const std::string& source) {
     if (!mesh.cells.isResident() || mesh.cells.empty()) return false;
     const CacheRecord record = recordOfMesh(mesh);
     const std::vector<uint8_t> encoded = encodeRecord(record);
     const size_t count = mesh.cells.size();
-    if (const uint16_t* compact = mesh.cells.compactValues())
-        return writeEntry(key, kMeshEntry, encoded, compact, count * sizeof(uint16_t), 16);
-    std::vector<int32_t> scratch(count);
-    const int32_t* codes = mesh.cells.codes(0, count, scratch.data());
-    return codes && writeEntry(key, kMeshEntry, encoded, codes, count * sizeof(int32_t), 32);
+    bool stored = false;
+    if (const uint16_t* compact = mesh.cells.compactValues()) {
+        stored = writeEntry(key, kMeshEntry, encoded, compact, count * sizeof(uint16_t), 16);
+    } else {
+        std::vector<int32_t> scratch(count);
+        const int32_t* codes = mesh.cells.codes(0, count, scratch.data());
+        stored = codes && writeEntry(key, kMeshEntry, encoded, codes, count * sizeof(int32_t), 32);
+    }
+    if (stored && !source.empty())
+        noteIndexed(source, key, std::string(encoded.begin(), encoded.end()));
+    return stored;
 }
 
-bool TileCache::loadMesh(const std::string& key, ZarHMesh& mesh, Reread reread) {
+bool TileCache::loadMesh(const std::string& key, ZarHMesh& mesh, Reread reread,
+                         const std::string& source) {
+    // A record that fits the mesh: its cells are then mapped from the entry when first read.
+    auto attach = [&](CacheRecord record, uint64_t payloadBytes, uint32_t cellBits) {
+        const int64_t cellCount = int64_t{record.cols} * record.rows;
+        if (!record.valid || record.className != mesh.className() || cellCount <= 0 ||
+            cellCount > ZarHMesh::kMaxCells ||
+            (cellBits != 0 && payloadBytes != static_cast<uint64_t>(cellCount) * (cellBits / 8)))
+            return false;
+        applyRecord(record, mesh);
+        mesh.cells.adoptCompact(nullptr, static_cast<size_t>(cellCount), record.coding, nullptr);
+        mesh.cells.setSource(std::make_shared<EntryCells>(shared_from_this(), key,
+                                                          std::move(record), std::move(reread)));
+        mesh.cells.release();
+        return true;
+    };
+    if (!source.empty()) {
+        std::optional<CacheRecord> indexed;
+        bool refreshUse = false;
+        {
+            const auto [folder, name] = splitFolder(source);
+            const std::lock_guard hold(indexLock_);
+            const FolderIndex& index = folderIndex(folder);
+            const auto found = index.find(name);
+            if (found && found->first == key) indexed = decodeRecord(found->second);
+            refreshUse = index.refreshUse;
+        }
+        if (indexed && refreshUse) ::utimensat(AT_FDCWD, entryPath(key).c_str(), nullptr, 0);
+        // The entry's own checks run when the cells are mapped.
+        if (indexed && attach(std::move(*indexed), 0, 0)) return true;
+    }
     const std::string path = entryPath(key);
     const Fd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     struct stat info {};
@@ -272,21 +449,14 @@ bool TileCache::loadMesh(const std::string& key, ZarHMesh& mesh, Reread reread) 
         noteProblem("the cache entry " + path + " is damaged or of another version; rebuilt");
         return false;
     }
-    CacheRecord record = decodeRecord(entry->record);
-    const int64_t cellCount = int64_t{record.cols} * record.rows;
-    if (!record.valid || record.className != mesh.className() || cellCount <= 0 ||
-        cellCount > ZarHMesh::kMaxCells ||
-        entry->payloadBytes != static_cast<uint64_t>(cellCount) * (entry->cellBits / 8)) {
+    const std::string record(entry->record);
+    if (!attach(decodeRecord(record), entry->payloadBytes, entry->cellBits)) {
         noteProblem("the cache entry " + path + " is damaged; rebuilt");
         return false;
     }
     if (::time(nullptr) - info.st_mtim.tv_sec > kUseRefreshSeconds)
         ::futimens(file.fd, nullptr);  // its use, for eviction
-    applyRecord(record, mesh);
-    mesh.cells.adoptCompact(nullptr, static_cast<size_t>(cellCount), record.coding, nullptr);
-    mesh.cells.setSource(std::make_shared<EntryCells>(shared_from_this(), path, key,
-                                                      std::move(record), std::move(reread)));
-    mesh.cells.release();
+    if (!source.empty()) noteIndexed(source, key, record);
     return true;
 }
 
@@ -312,8 +482,8 @@ TileCache::Usage TileCache::usage() const {
     Usage usage;
     std::error_code error;
     for (const auto& item : fs::directory_iterator(folder_, error)) {
-        if (item.path().extension() != kEntryExtension) continue;
-        ++usage.entries;
+        if (!isCacheFile(item.path())) continue;
+        usage.entries += item.path().extension() == kEntryExtension;
         usage.bytes += static_cast<int64_t>(item.file_size(error));
     }
     return usage;
@@ -324,7 +494,7 @@ bool TileCache::clear(std::string* error) {
     int kept = 0;
     for (const auto& item : fs::directory_iterator(folder_, failure)) {
         const std::string name = item.path().filename().string();
-        const bool ours = item.path().extension() == kEntryExtension || isScratchName(name);
+        const bool ours = isCacheFile(item.path()) || isScratchName(name);
         std::error_code removal;
         if (ours && !fs::remove(item.path(), removal)) ++kept;
     }
@@ -335,6 +505,10 @@ bool TileCache::clear(std::string* error) {
     if (kept > 0) {
         if (error) *error = std::to_string(kept) + " entries in " + folder_ + " stay";
         return false;
+    }
+    {
+        const std::lock_guard hold(indexLock_);
+        indexes_.clear();
     }
     const std::lock_guard hold(lock_);
     scanned_ = false;
@@ -351,7 +525,7 @@ void TileCache::accountWrite(int64_t bytes) {
         for (const auto& item : fs::directory_iterator(folder_, error)) {
             const std::string name = item.path().filename().string();
             std::error_code ignored;
-            if (item.path().extension() == kEntryExtension)
+            if (isCacheFile(item.path()))
                 knownBytes_ += static_cast<int64_t>(item.file_size(ignored));
             else if (isScratchName(name) && !processRuns(scratchProcess(name)))
                 fs::remove(item.path(), ignored);
@@ -373,8 +547,7 @@ void TileCache::evict() {
     std::error_code error;
     for (const auto& item : fs::directory_iterator(folder_, error)) {
         struct stat info {};
-        if (item.path().extension() != kEntryExtension || ::stat(item.path().c_str(), &info) != 0)
-            continue;
+        if (!isCacheFile(item.path()) || ::stat(item.path().c_str(), &info) != 0) continue;
         items.push_back({int64_t{info.st_mtim.tv_sec}, int64_t{info.st_size}, item.path()});
     }
     std::sort(items.begin(), items.end(),

@@ -13,7 +13,10 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
+
+#include "core/data/cache/CacheEntry.h"
 
 namespace kov {
 
@@ -39,15 +42,24 @@ public:
     static std::shared_ptr<TileCache> active();
     static void setActive(std::shared_ptr<TileCache> cache);
 
-    // Writes the mesh's record and cells under key (the cells must be in memory).
-    bool storeMesh(const std::string& key, const ZarHMesh& mesh);
+    // Writes the mesh's record and cells under key (the cells must be in memory). With the
+    // source file named, its record goes into the index of the source's folder as well.
+    bool storeMesh(const std::string& key, const ZarHMesh& mesh, const std::string& source = {});
     // Fills the mesh's record from the entry of key and leaves its cells let go, to be mapped from
     // the entry when first read; when the entry has gone bad by then, `reread` reads the source
     // again (null when it cannot), whose cells are taken only if its record is the mesh's, and
     // the entry is written anew. False, mesh unchanged, when there is no sound entry. The cache
     // must be held by a shared pointer (the mesh's cells keep it).
+    // With the source file named, the record comes from the index of its folder when the index
+    // holds it under the very key (no entry is opened then), else from the entry, and is noted
+    // in the index.
     using Reread = std::function<std::unique_ptr<ZarHMesh>()>;
-    bool loadMesh(const std::string& key, ZarHMesh& mesh, Reread reread);
+    bool loadMesh(const std::string& key, ZarHMesh& mesh, Reread reread,
+                  const std::string& source = {});
+    // Writes the index of every folder whose records changed since it was read (at the end of
+    // a load: one file per folder, so that the next load reads its records in one go), and lets
+    // the indexes in memory go.
+    void saveIndexes();
 
     // Bytes of other kinds of data (overviews), verified like a mesh entry.
     bool storeBlob(const std::string& key, const std::vector<uint8_t>& bytes);
@@ -65,10 +77,32 @@ public:
     std::optional<std::string> takeWarning();
     void noteProblem(const std::string& text);
 
-    // The entry file of a key (tests damage entries through it).
+    // The entry file of a key, the index file of a folder (tests damage them through it).
     std::string entryPath(const std::string& key) const;
+    std::string indexPath(const std::string& folder) const;
 
 private:
+    // A folder's index: per file name in it, the key and the encoded record last seen. The
+    // file's bytes are kept and looked up in place (sorted by name); what this process noted
+    // since goes before them.
+    struct IndexItem {
+        std::string key;
+        std::string record;
+    };
+    struct FolderIndex {
+        std::string bytes;
+        std::vector<IndexedFile> files;  // into bytes, by name
+        std::unordered_map<std::string, IndexItem> noted;
+        bool changed = false;     // holds what its file does not
+        bool refreshUse = false;  // its file is old: the entries read through it are touched
+        // The key and record of a file name; none when the index holds none.
+        std::optional<std::pair<std::string_view, std::string_view>> find(
+            std::string_view name) const;
+    };
+    FolderIndex& folderIndex(const std::string& folder);  // indexLock_ held
+    void noteIndexed(const std::string& source, const std::string& key, std::string record);
+    bool writeFile(const std::string& target, const void* first, size_t firstBytes,
+                   const void* second, size_t secondBytes);
     bool writeEntry(const std::string& key, uint32_t kind, const std::vector<uint8_t>& record,
                     const void* payload, uint64_t payloadBytes, uint32_t cellBits);
     void accountWrite(int64_t bytes);
@@ -81,10 +115,14 @@ private:
     int64_t knownBytes_ = 0;  // the entries' size as of the scan plus what was written since
     std::optional<std::string> warning_;
     bool warned_ = false;
+    std::mutex indexLock_;
+    std::unordered_map<std::string, FolderIndex> indexes_;  // by folder, read on first use
 };
 
 // The key of a source file and its companions: each one's absolute path, size and modification
 // time in nanoseconds; none when one of them cannot be looked at.
 std::optional<std::string> sourceKey(const std::vector<std::string>& paths);
+// Adds one file to a key made by sourceKey; false when it cannot be looked at.
+bool addToSourceKey(std::string& key, const std::string& path);
 
 }  // namespace kov
