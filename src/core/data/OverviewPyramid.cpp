@@ -237,12 +237,15 @@ std::unique_ptr<OverviewPyramid> OverviewPyramid::build(HMeshProject& project) {
 
     SampleScratch scratch;
     for (int i = 0; i < project.meshCount(); ++i) {
-        const ZarHMesh& mesh = *project.GetMesh(i);
+        ZarHMesh& mesh = *project.GetMesh(i);
         if (mesh.cols < 1 || mesh.rows < 1 || !(mesh.width() > 0.0) || !(mesh.height() > 0.0))
             continue;
+        // Cells the build brings back go again at once: the residency keeps what the views read,
+        // and trimming it after each of 100,000 meshes would sort its 16,384 entries each time.
+        const bool wasResident = mesh.cells.isResident();
         for (Level& level : pyramid->levels_)
             sampleInto(mesh, *level.mesh, scratch);
-        project.trimCells();
+        if (!wasResident) mesh.cells.release();
     }
     for (Level& level : pyramid->levels_) {
         level.mesh->compactCells();

@@ -38,8 +38,8 @@ public:
     // The coarsest level stored is the first at most this many cells a side.
     static constexpr int kLastLevelSide = 256;
 
-    // Reads every mesh of the project once, in list order, letting cells go between meshes
-    // (trimCells). Null when the project has no mesh with cells.
+    // Reads every mesh of the project once, in list order; cells that were let go are let go
+    // again once read. Null when the project has no mesh with cells.
     static std::unique_ptr<OverviewPyramid> build(HMeshProject& project);
     // The pyramid stored under the collection's key, or one built (and stored) afresh.
     static std::unique_ptr<OverviewPyramid> loadOrBuild(HMeshProject& project,

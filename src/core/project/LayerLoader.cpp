@@ -126,8 +126,9 @@ int loadLayerPaths(const std::vector<std::string>& paths, HMeshProject& project,
     if (progress) progress->Begin();
     TileReadAhead readAhead(files);
     const int count = static_cast<int>(files.size());
+    const long long mask = progress ? progress->StepMask(count) : 0;
     for (int i = 0; i < count; ++i) {
-        if (progress && progress->SetPos(i, count)) {
+        if (progress && (i & mask) == 0 && progress->SetPos(i, count)) {
             stopped = true;
             break;
         }

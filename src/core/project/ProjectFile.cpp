@@ -268,9 +268,11 @@ private:
             paths.push_back(mesh.path);
         TileReadAhead readAhead(paths);
         const int count = static_cast<int>(toRead.size());
+        // Each report may repaint the window: once a tile made 100,000 tiles' load far slower.
+        const long long mask = progress_ ? progress_->StepMask(count) : 0;
         for (int i = 0; i < count; ++i) {
             const MeshToRead& mesh = toRead[static_cast<size_t>(i)];
-            if (progress_) {
+            if (progress_ && (i & mask) == 0) {
                 progress_->SetPos(i, count);
                 progress_->SetText(baseName(mesh.path));
             }

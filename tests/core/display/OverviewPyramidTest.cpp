@@ -11,6 +11,7 @@
 
 #include "core/base/SettingsStore.h"
 #include "core/data/ZarHColorMap.h"
+#include "core/data/cache/TileCache.h"
 #include "core/display/Dib24Image.h"
 #include "core/display/MeshRenderer.h"
 #include "support/MeshFixtures.h"
@@ -148,6 +149,30 @@ TEST_F(OverviewPyramidTest, ZoomedOutFramesComeFromThePyramid) {
     const uint32_t sea = project_.GetColorMap(0)->seaColor;
     EXPECT_EQ(render(project_, 200, 105, false).pixel(2, 2), sea);
     EXPECT_NE(render(project_, 200, 105, true).pixel(2, 2), sea);
+}
+
+TEST_F(OverviewPyramidTest, CellsLetGoAreReadOnceAndLetGoAgain) {
+    // The same collection from cache entries, every mesh's cells let go: the build brings each
+    // back for its own reading only, and the views' cells in memory stay as they were.
+    auto cache = std::make_shared<TileCache>(dir_.file("cache"));
+    HMeshProject cached;
+    for (int i = 0; i < project_.meshCount(); ++i) {
+        const ZarHMesh& source = *project_.GetMesh(i);
+        ASSERT_TRUE(cache->storeMesh(source.path, source));
+        auto mesh = std::make_unique<ZarHMesh>();
+        ASSERT_TRUE(cache->loadMesh(source.path, *mesh, nullptr));
+        mesh->path = source.path;
+        ASSERT_EQ(cached.AddMesh(mesh), 1);
+    }
+    cached.UpdateExtent();
+    ASSERT_EQ(cached.cellResidency().residentBytes(), 0);
+    const auto fromMemory = OverviewPyramid::build(project_);
+    const auto fromCache = OverviewPyramid::build(cached);
+    ASSERT_TRUE(fromMemory && fromCache);
+    EXPECT_EQ(cached.cellResidency().residentBytes(), 0);
+    ASSERT_EQ(fromCache->levelCount(), fromMemory->levelCount());
+    for (int i = 0; i < fromMemory->levelCount(); ++i)
+        EXPECT_EQ(test::allCodes(fromCache->level(i)), test::allCodes(fromMemory->level(i)));
 }
 
 TEST_F(OverviewPyramidTest, StoredFormRoundTripsAndDamageIsRefused) {
