@@ -7,6 +7,8 @@
 #include <cstring>
 #include <new>
 
+#include "core/base/ProcessMemory.h"
+
 namespace kov {
 namespace {
 
@@ -220,6 +222,14 @@ void HMeshFloodFill::letCellsGo() {
     int64_t own = workingBytes();
     for (const BlockGrid* g : {heldImage_, heldMask_})
         if (g) own += g->memoryBytes();
+    // Beside the cells it can let go and the project's counted layers the process holds the
+    // program itself, the meshes' records, the flood's arrays as far as they are written and the
+    // allocator's slack: the larger of that and the flood's own memory is kept out of the cells'
+    // share, so that the whole process stays within the budget.
+    const int64_t untracked =
+        residentSetBytes() - project_->cellResidency().residentBytes() - project_->memoryInUse();
+    // The headroom takes the tiles the rows until the next trim bring in.
+    own = std::max(own, untracked) + kTrimHeadroom;
     // trimCells measures against memoryBudget: lowered by the flood's memory for the call only.
     const int64_t budget = project_->memoryBudget;
     project_->memoryBudget = std::max<int64_t>(budget - own, 0);

@@ -183,6 +183,7 @@ private:
     void letCellsGo();
 
     static constexpr int kRowsBetweenTrims = 32;
+    static constexpr int64_t kTrimHeadroom = int64_t{32} << 20;
     HMeshProject* project_ = nullptr;
     int rowsSinceTrim_ = 0;
     // The flood's images while they are made or measured (null otherwise), counted against the
