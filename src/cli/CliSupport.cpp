@@ -367,9 +367,12 @@ void useTileCache(bool on) {
 
 void reportCacheWarning() {
     const std::shared_ptr<TileCache> cache = TileCache::active();
-    if (const std::optional<std::string> warning = cache ? cache->takeWarning() : std::nullopt)
+    if (const std::optional<CacheProblem> problem = cache ? cache->takeWarning() : std::nullopt) {
+        const std::string text =
+            japaneseMessages() ? cacheProblemTextJapanese(*problem) : cacheProblemText(*problem);
         std::fprintf(stderr, localText("kovtool: warning: %s\n", "kovtool: 警告: %s\n"),
-                     warning->c_str());
+                     text.c_str());
+    }
 }
 
 std::vector<Option> outputOptions(OutputArgument& out, std::string outputHelp,

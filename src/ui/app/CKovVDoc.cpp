@@ -299,6 +299,7 @@ bool CKovVDoc::OnOpenDocument(const QString& path) {
     }
     for (int pane = 0; pane < CMainFrame::kPaneCount; ++pane)
         setStatusText(pane, QString());
+    setStatusText(0, takeCacheWarning());
     if (frame) frame->enableInput(true);
     if (view_) view_->setEnabled(true);
 

@@ -3,10 +3,18 @@
 #include <QMetaObject>
 #include <QPointer>
 
+#include "core/data/cache/TileCache.h"
 #include "ui/app/CMainFrame.h"
 #include "ui/app/FrameServices.h"
 
 namespace kov {
+
+QString takeCacheWarning() {
+    const std::shared_ptr<TileCache> cache = TileCache::active();
+    const std::optional<CacheProblem> problem = cache ? cache->takeWarning() : std::nullopt;
+    if (!problem) return {};
+    return QStringLiteral("警告: ") + QString::fromStdString(cacheProblemTextJapanese(*problem));
+}
 
 void setStatusText(int pane, const QString& text) {
     CMainFrame* frame = CMainFrame::instance();

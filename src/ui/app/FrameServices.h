@@ -34,6 +34,10 @@ public:
 // main window or its status bar is not visible.
 void setStatusText(int pane, const QString& text);
 
+// The tile cache's problem since the last call, one line in the window's words; empty when
+// there was none. The program read the sources instead: a warning, never a message box.
+QString takeCacheWarning();
+
 // Sends a command through the main frame's command route after the current event (as a menu
 // entry or toolbar button would).
 void postCommand(int id);

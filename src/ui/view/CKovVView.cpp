@@ -19,6 +19,7 @@
 #include "core/display/ScaleBar.h"
 #include "core/print/PageComposer.h"
 #include "ui/app/CKovVDoc.h"
+#include "ui/app/FrameServices.h"
 #include "ui/dialogs/CContourDlg.h"
 #include "ui/view/CTipWnd.h"
 #include "ui/view/VisibleAreaExport.h"
@@ -218,6 +219,8 @@ void CKovVView::renderRelief() {
     const MapRect world = viewport_.world();
     renderMeshes(project, dib, &world, nullptr, nullptr, project.stepMode, project.stepHeight);
     relief_ = forDevice(*this, dib24ToImage(dib));
+    // Cells that came from the sources instead of the cache: said once, in the message pane.
+    if (const QString warning = takeCacheWarning(); !warning.isEmpty()) sendStatusText(0, warning);
 }
 
 void CKovVView::composeMapPicture() {

@@ -31,6 +31,7 @@
 #include "core/base/CommandIds.h"
 #include "core/data/HxFile.h"
 #include "core/data/ZarHColorMap.h"
+#include "core/data/cache/TileCache.h"
 #include "core/project/KovXmlParser.h"
 #include "core/project/LayerLoader.h"
 #include "core/project/ProjectFile.h"
@@ -496,6 +497,27 @@ TEST_F(AppTest, OpeningInstallsTheProjectAndAFailureKeepsIt) {
         EXPECT_EQ(std::tuple(doc.meshes(), doc.PathName()), std::tuple(before, sampleProject()));
     }
     EXPECT_EQ(recentFileList(), QStringList{sampleProject()});
+}
+
+// A damaged cache entry is rebuilt from the source and said in one line, not a message box.
+TEST_F(AppTest, ACacheProblemIsOneWarningInTheMessagePane) {
+    makeFrame().show();
+    const auto cache = std::make_shared<TileCache>(dir_.file("cache"));
+    TileCache::setActive(cache);
+    openSample();
+    const int32_t firstCell = document_->meshes()->GetMesh(0)->cells[0];
+    for (const auto& entry : std::filesystem::directory_iterator(cache->folder()))
+        if (entry.path().extension() == ".kce") test::writeFile(entry.path().string(), "damaged");
+    openSample();
+    // The tiles' records come from the folder's index; their cells are read as the map is drawn.
+    frame_->View()->repaint();
+    TileCache::setActive(nullptr);
+    EXPECT_TRUE(messages.empty());
+    const QString pane = frame_->PaneText(0);
+    EXPECT_TRUE(pane.startsWith(QStringLiteral("警告: ")) &&
+                pane.contains(QStringLiteral("キャッシュ")))
+        << pane.toStdString();
+    EXPECT_EQ(document_->meshes()->GetMesh(0)->cells[0], firstCell);
 }
 
 // After a load the map takes the keys again: a key given to the window (its focus widget), not

@@ -147,8 +147,7 @@ public:
 
     bool fetch(MeshCells& into) const override {
         if (fetchFromEntry(into)) return true;
-        cache_->noteProblem("the cache entry of " + record_.name +
-                            " is gone or damaged; its source is read again");
+        cache_->noteProblem({CacheProblem::Kind::EntryGone, record_.name, {}});
         return fetchFromSource(into);
     }
 
@@ -179,8 +178,7 @@ private:
     bool fetchFromSource(MeshCells& into) const {
         const std::unique_ptr<ZarHMesh> fresh = reread_ ? reread_() : nullptr;
         if (!fresh || !(recordOfMesh(*fresh) == record_)) {
-            cache_->noteProblem("the source of " + record_.name +
-                                " changed since it was loaded; its cells read as no data");
+            cache_->noteProblem({CacheProblem::Kind::SourceChanged, record_.name, {}});
             return false;
         }
         cache_->storeMesh(key_, *fresh);
@@ -259,15 +257,15 @@ std::string TileCache::indexPath(const std::string& folder) const {
     return folder_ + "/" + hashedName(folder, kIndexExtension);
 }
 
-void TileCache::noteProblem(const std::string& text) {
+void TileCache::noteProblem(CacheProblem problem) {
     const std::lock_guard hold(lock_);
-    if (!warned_) warning_ = text;
+    if (!warned_) warning_ = std::move(problem);
     warned_ = true;
 }
 
-std::optional<std::string> TileCache::takeWarning() {
+std::optional<CacheProblem> TileCache::takeWarning() {
     const std::lock_guard hold(lock_);
-    std::optional<std::string> warning = std::move(warning_);
+    std::optional<CacheProblem> warning = std::move(warning_);
     warning_.reset();
     warned_ = false;
     return warning;
@@ -299,8 +297,7 @@ bool TileCache::writeFile(const std::string& target, const void* first, size_t f
         error = write();
     }
     if (error != 0) {
-        noteProblem("the cache folder " + folder_ + " cannot be written (" + std::strerror(error) +
-                    "); the sources are read");
+        noteProblem({CacheProblem::Kind::FolderUnwritable, folder_, std::strerror(error)});
         return false;
     }
     accountWrite(static_cast<int64_t>(firstBytes + secondBytes));
@@ -341,7 +338,7 @@ TileCache::FolderIndex& TileCache::folderIndex(const std::string& folder) {
     index.bytes = std::move(*bytes);
     std::optional<std::vector<IndexedFile>> files = readIndex(index.bytes, folder);
     if (!files) {
-        noteProblem("the cache index " + path + " is damaged or of another version; rebuilt");
+        noteProblem({CacheProblem::Kind::IndexDamaged, path, {}});
         index.bytes.clear();
         index.changed = true;
         return index;
@@ -446,12 +443,12 @@ bool TileCache::loadMesh(const std::string& key, ZarHMesh& mesh, Reread reread,
     const std::optional<EntryView> entry =
         readEntry(head.data(), head.size(), static_cast<uint64_t>(info.st_size));
     if (!entry || entry->kind != kMeshEntry || entry->key != key) {
-        noteProblem("the cache entry " + path + " is damaged or of another version; rebuilt");
+        noteProblem({CacheProblem::Kind::EntryDamaged, path, {}});
         return false;
     }
     const std::string record(entry->record);
     if (!attach(decodeRecord(record), entry->payloadBytes, entry->cellBits)) {
-        noteProblem("the cache entry " + path + " is damaged; rebuilt");
+        noteProblem({CacheProblem::Kind::EntryDamaged, path, {}});
         return false;
     }
     if (::time(nullptr) - info.st_mtim.tv_sec > kUseRefreshSeconds)
@@ -471,7 +468,7 @@ std::optional<std::vector<uint8_t>> TileCache::loadBlob(const std::string& key) 
     const std::optional<EntryView> entry = readEntry(bytes, mapping->size, mapping->size);
     if (!entry || entry->kind != kBlobEntry || entry->key != key || !entry->payloadWhole ||
         !verifyPayload(*entry, bytes)) {
-        noteProblem("the cache entry " + entryPath(key) + " is damaged; rebuilt");
+        noteProblem({CacheProblem::Kind::EntryDamaged, entryPath(key), {}});
         return std::nullopt;
     }
     const uint8_t* payload = bytes + entry->payloadOffset;
@@ -562,6 +559,48 @@ void TileCache::evict() {
         if (::unlink(item.path.c_str()) == 0) total -= item.bytes;
     }
     knownBytes_ = total;
+}
+
+std::string cacheProblemText(const CacheProblem& problem) {
+    switch (problem.kind) {
+        case CacheProblem::Kind::FolderUnwritable:
+            return "the cache folder " + problem.subject + " cannot be written (" + problem.reason +
+                   "); the sources are read";
+        case CacheProblem::Kind::EntryDamaged:
+            return "the cache entry " + problem.subject +
+                   " is damaged or of another version; rebuilt";
+        case CacheProblem::Kind::IndexDamaged:
+            return "the cache index " + problem.subject +
+                   " is damaged or of another version; rebuilt";
+        case CacheProblem::Kind::EntryGone:
+            return "the cache entry of " + problem.subject +
+                   " is gone or damaged; its source is read again";
+        case CacheProblem::Kind::SourceChanged:
+            return "the source of " + problem.subject +
+                   " changed since it was loaded; its cells read as no data";
+    }
+    return {};
+}
+
+std::string cacheProblemTextJapanese(const CacheProblem& problem) {
+    switch (problem.kind) {
+        case CacheProblem::Kind::FolderUnwritable:
+            return "キャッシュフォルダー " + problem.subject + " に書き込めません（" +
+                   problem.reason + "）。元のファイルを読み込みます";
+        case CacheProblem::Kind::EntryDamaged:
+            return "キャッシュ " + problem.subject +
+                   " が壊れているか別の版のものです。作り直しました";
+        case CacheProblem::Kind::IndexDamaged:
+            return "キャッシュの索引 " + problem.subject +
+                   " が壊れているか別の版のものです。作り直しました";
+        case CacheProblem::Kind::EntryGone:
+            return problem.subject +
+                   " のキャッシュが見つからないか壊れています。元のファイルを読み直しました";
+        case CacheProblem::Kind::SourceChanged:
+            return problem.subject +
+                   " のファイルが読み込み後に変更されました。そのセルは欠測として扱います";
+    }
+    return {};
 }
 
 }  // namespace kov

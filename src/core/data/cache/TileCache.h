@@ -26,6 +26,23 @@ class ZarHMesh;
 // $XDG_CACHE_HOME/kovview, else ~/.cache/kovview; empty when neither can be told.
 std::string defaultCacheFolder();
 
+// What went wrong with the cache; the program read the sources instead.
+struct CacheProblem {
+    enum class Kind {
+        FolderUnwritable,  // subject: the folder; reason: the system's words
+        EntryDamaged,      // subject: the entry file (damaged, cut short or of another version)
+        IndexDamaged,      // subject: the index file
+        EntryGone,         // subject: the tile whose cells' entry went away under it
+        SourceChanged,     // subject: the tile whose files changed while it was loaded
+    };
+    Kind kind = Kind::EntryDamaged;
+    std::string subject;
+    std::string reason;
+};
+// The problem as one line, in English and in the window's Japanese (UTF-8).
+std::string cacheProblemText(const CacheProblem& problem);
+std::string cacheProblemTextJapanese(const CacheProblem& problem);
+
 class TileCache : public std::enable_shared_from_this<TileCache> {
 public:
     static constexpr int64_t kDefaultLimitBytes = int64_t{8} << 30;
@@ -73,9 +90,9 @@ public:
     // Removes every entry and scratch file; false with the reason when some could not be.
     bool clear(std::string* error);
 
-    // The first problem met since the last call, as one line; none when all went well.
-    std::optional<std::string> takeWarning();
-    void noteProblem(const std::string& text);
+    // The first problem met since the last call; none when all went well.
+    std::optional<CacheProblem> takeWarning();
+    void noteProblem(CacheProblem problem);
 
     // The entry file of a key, the index file of a folder (tests damage them through it).
     std::string entryPath(const std::string& key) const;
@@ -113,7 +130,7 @@ private:
     std::mutex lock_;
     bool scanned_ = false;    // the folder's size is known (listed once per process)
     int64_t knownBytes_ = 0;  // the entries' size as of the scan plus what was written since
-    std::optional<std::string> warning_;
+    std::optional<CacheProblem> warning_;
     bool warned_ = false;
     std::mutex indexLock_;
     std::unordered_map<std::string, FolderIndex> indexes_;  // by folder, read on first use
