@@ -40,8 +40,12 @@ void drawMapSheets(QPainter& painter, const MapViewport& view, int zone, int pix
     const double sheetH = static_cast<double>(kSheetHeight);
     const double pixelsX = sheetW * (view.right - view.left + 1.0) / (view.x1 - view.x0);
     const double pixelsY = sheetH * (view.bottom - view.top + 1.0) / (view.y1 - view.y0);
-    // Closer than a pixel the lines would cover the whole map.
-    if (pixelsX < 1.0 || pixelsY < 1.0) return;
+    const int width = std::max(1, static_cast<int>(std::lround(pixelsPerInch / 96.0)));
+    // A line covers its width and one pixel more (its white copy). Sheets closer than twice
+    // that would hide more of the map than they leave of it, and at two pixels all of it: a view
+    // zoomed out that far shows the map without them.
+    const double minPitch = 2.0 * (width + 1);
+    if (pixelsX < minPitch || pixelsY < minPitch) return;
 
     const long long firstColumn = static_cast<long long>(std::floor(view.x0 / sheetW));
     const long long lastColumn = static_cast<long long>(std::floor(view.x1 / sheetW));
@@ -51,7 +55,6 @@ void drawMapSheets(QPainter& painter, const MapViewport& view, int zone, int pix
     const int bottom = static_cast<int>(view.bottom);
     const int left = static_cast<int>(view.left);
     const int right = static_cast<int>(view.right);
-    const int width = std::max(1, static_cast<int>(std::lround(pixelsPerInch / 96.0)));
 
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, false);

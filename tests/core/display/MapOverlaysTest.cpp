@@ -139,10 +139,13 @@ TEST(MapSheets, LinesAndLabels) {
     EXPECT_GT(test::countPixels(image, QRect(240, 50, 120, 50), kWhite), 10);
     EXPECT_EQ(test::countPixels(image, QRect(2, 2, 30, 30), kGrey), 0);
 
-    // Sheets of 20 pixels: lines but no labels; sheets below a pixel: nothing at all.
-    const QImage small = sheets(10), dense = sheets(1000);
+    // Sheets of 20 pixels: lines but no labels; of 6.7 x 5 pixels: lines with the map between
+    // them; of 2 x 1.5 pixels, where the lines would cover the whole map: nothing at all.
+    const QImage small = sheets(10), close = sheets(30), dense = sheets(100);
     EXPECT_EQ(small.pixel(20, 40), kNavy);
     EXPECT_EQ(test::countPixels(small, small.rect(), kGrey), 0);
+    EXPECT_GT(test::countPixels(close, close.rect(), kNavy), 400 * 300 / 5);
+    EXPECT_GT(test::countPixels(close, close.rect(), kBack), 400 * 300 / 3);
     EXPECT_EQ(test::countPixels(dense, dense.rect(), kBack), 400 * 300);
 }
 
