@@ -128,13 +128,16 @@ int loadLayerPaths(const std::vector<std::string>& paths, HMeshProject& project,
     const int count = static_cast<int>(files.size());
     const long long mask = progress ? progress->StepMask(count) : 0;
     for (int i = 0; i < count; ++i) {
-        if (progress && (i & mask) == 0 && progress->SetPos(i, count)) {
-            stopped = true;
-            break;
-        }
         const std::string& path = files[static_cast<size_t>(i)];
         const std::string name = baseName(path);
         const LayerKind kind = layerKindOfPath(path);
+        // Each report may repaint the window: tiles, many and quick, are told once a step; every
+        // other file, slow and shown in its own progress, is told.
+        const bool told = progress && ((i & mask) == 0 || kind != LayerKind::MeshTile);
+        if (told && progress->SetPos(i, count)) {
+            stopped = true;
+            break;
+        }
         switch (kind) {
             case LayerKind::MeshTile:
                 say("ミラド（標高メッシュ）%sを読み込み中...", name);

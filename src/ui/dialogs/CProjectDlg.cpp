@@ -89,10 +89,11 @@ public:
         ProgressReport(ProgressCode::EndPersistent);
     }
     int SetPos(long long current, long long total) override {
-        if (total == static_cast<long long>(files_.size()) && current == next_) {
+        // The loader tells tiles once a step: a position may pass over files.
+        if (total == static_cast<long long>(files_.size()) && current >= next_ && current < total) {
             closeWindow();
             file_ = static_cast<size_t>(current);
-            ++next_;
+            next_ = current + 1;
             expectMessage_ = true;
             setStatusText(2, fromUtf8(baseName(files_[file_])));
             return ProgressPosition(current, total);
