@@ -368,8 +368,7 @@ void useTileCache(bool on) {
 void reportCacheWarning() {
     const std::shared_ptr<TileCache> cache = TileCache::active();
     if (const std::optional<CacheProblem> problem = cache ? cache->takeWarning() : std::nullopt) {
-        const std::string text =
-            japaneseMessages() ? cacheProblemTextJapanese(*problem) : cacheProblemText(*problem);
+        const std::string text = cacheProblemText(*problem, japaneseMessages());
         std::fprintf(stderr, localText("kovtool: warning: %s\n", "kovtool: 警告: %s\n"),
                      text.c_str());
     }

@@ -13,7 +13,7 @@ QString takeCacheWarning() {
     const std::shared_ptr<TileCache> cache = TileCache::active();
     const std::optional<CacheProblem> problem = cache ? cache->takeWarning() : std::nullopt;
     if (!problem) return {};
-    return QStringLiteral("警告: ") + QString::fromStdString(cacheProblemTextJapanese(*problem));
+    return QStringLiteral("警告: ") + QString::fromStdString(cacheProblemText(*problem, true));
 }
 
 void setStatusText(int pane, const QString& text) {

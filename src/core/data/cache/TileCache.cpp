@@ -561,44 +561,35 @@ void TileCache::evict() {
     knownBytes_ = total;
 }
 
-std::string cacheProblemText(const CacheProblem& problem) {
+std::string cacheProblemText(const CacheProblem& problem, bool japanese) {
+    const std::string& what = problem.subject;
     switch (problem.kind) {
         case CacheProblem::Kind::FolderUnwritable:
-            return "the cache folder " + problem.subject + " cannot be written (" + problem.reason +
-                   "); the sources are read";
+            return japanese ? "キャッシュフォルダー " + what + " に書き込めません（" +
+                                  problem.reason + "）。元のファイルを読み込みます"
+                            : "the cache folder " + what + " cannot be written (" + problem.reason +
+                                  "); the sources are read";
         case CacheProblem::Kind::EntryDamaged:
-            return "the cache entry " + problem.subject +
-                   " is damaged or of another version; rebuilt";
+            return japanese
+                       ? "キャッシュ " + what + " が壊れているか別の版のものです。作り直しました"
+                       : "the cache entry " + what + " is damaged or of another version; rebuilt";
         case CacheProblem::Kind::IndexDamaged:
-            return "the cache index " + problem.subject +
-                   " is damaged or of another version; rebuilt";
+            return japanese
+                       ? "キャッシュの索引 " + what +
+                             " が壊れているか別の版のものです。作り直しました"
+                       : "the cache index " + what + " is damaged or of another version; rebuilt";
         case CacheProblem::Kind::EntryGone:
-            return "the cache entry of " + problem.subject +
-                   " is gone or damaged; its source is read again";
+            return japanese ? what +
+                                  " のキャッシュが見つからないか壊れています。元のファイルを読み直"
+                                  "しました"
+                            : "the cache entry of " + what +
+                                  " is gone or damaged; its source is read again";
         case CacheProblem::Kind::SourceChanged:
-            return "the source of " + problem.subject +
-                   " changed since it was loaded; its cells read as no data";
-    }
-    return {};
-}
-
-std::string cacheProblemTextJapanese(const CacheProblem& problem) {
-    switch (problem.kind) {
-        case CacheProblem::Kind::FolderUnwritable:
-            return "キャッシュフォルダー " + problem.subject + " に書き込めません（" +
-                   problem.reason + "）。元のファイルを読み込みます";
-        case CacheProblem::Kind::EntryDamaged:
-            return "キャッシュ " + problem.subject +
-                   " が壊れているか別の版のものです。作り直しました";
-        case CacheProblem::Kind::IndexDamaged:
-            return "キャッシュの索引 " + problem.subject +
-                   " が壊れているか別の版のものです。作り直しました";
-        case CacheProblem::Kind::EntryGone:
-            return problem.subject +
-                   " のキャッシュが見つからないか壊れています。元のファイルを読み直しました";
-        case CacheProblem::Kind::SourceChanged:
-            return problem.subject +
-                   " のファイルが読み込み後に変更されました。そのセルは欠測として扱います";
+            return japanese
+                       ? what +
+                             " のファイルが読み込み後に変更されました。そのセルは欠測として扱います"
+                       : "the source of " + what +
+                             " changed since it was loaded; its cells read as no data";
     }
     return {};
 }

@@ -39,9 +39,8 @@ struct CacheProblem {
     std::string subject;
     std::string reason;
 };
-// The problem as one line, in English and in the window's Japanese (UTF-8).
-std::string cacheProblemText(const CacheProblem& problem);
-std::string cacheProblemTextJapanese(const CacheProblem& problem);
+// The problem as one line, in English or in the window's Japanese (UTF-8).
+std::string cacheProblemText(const CacheProblem& problem, bool japanese);
 
 class TileCache : public std::enable_shared_from_this<TileCache> {
 public:
