@@ -3,6 +3,7 @@
 
 #include <QGuiApplication>
 #include <QPainter>
+#include <algorithm>
 #include <cmath>
 
 #include "core/base/NumberFormat.h"
@@ -102,11 +103,14 @@ QImage composePage(HMeshProject& project, const MapRect& rect, int w, int h, int
     const int band = legend ? legendBandHeight(dpi, flood != nullptr) : 0;
     QImage page(w, h + band, QImage::Format_RGB32);
     if (page.isNull()) return page;
-    page.fill(Qt::white);
 
     Dib24 relief(w, h);
     const double step = project.stepMode > 0 ? project.stepHeight : 0.0;
     renderMeshes(project, relief, &rect, nullptr, nullptr, project.stepMode, step);
+    // The relief fills the map; only the legend band below starts white.
+    copyDib24Into(relief, page);
+    for (int y = h; y < h + band; ++y)
+        std::fill_n(reinterpret_cast<QRgb*>(page.scanLine(y)), w, 0xFFFFFFFFu);
 
     // The overlays map the rectangle straight onto the w x h pixels.
     MapViewport view;
@@ -119,7 +123,6 @@ QImage composePage(HMeshProject& project, const MapRect& rect, int w, int h, int
     view.unitsPerPixel = (rect.xmax - rect.xmin) / w;
 
     QPainter painter(&page);
-    painter.drawImage(0, 0, dib24ToImage(relief));
     painter.setClipRect(0, 0, w, h);
     if (style.contours.show) {
         ContourCache cache;
