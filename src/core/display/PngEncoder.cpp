@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "core/display/PngEncoder.h"
 
+#include <libdeflate.h>
 #include <zlib.h>
 #include <QImage>
 #include <QtEndian>
@@ -25,10 +26,10 @@ void appendChunk(QByteArray& file, const char type[4], const unsigned char* data
     std::memcpy(head + 4, type, 4);
     file.append(reinterpret_cast<const char*>(head), 8);
     if (size) file.append(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
-    uLong crc = crc32(0, head + 4, 4);
-    if (size) crc = crc32_z(crc, data, size);
+    uint32_t crc = libdeflate_crc32(0, head + 4, 4);
+    if (size) crc = libdeflate_crc32(crc, data, size);
     unsigned char tail[4];
-    qToBigEndian<quint32>(static_cast<quint32>(crc), tail);
+    qToBigEndian<quint32>(crc, tail);
     file.append(reinterpret_cast<const char*>(tail), 4);
 }
 
@@ -43,8 +44,8 @@ void unpackRow(const QRgb* pixels, int width, bool alpha, unsigned char* out) {
     }
 }
 
-// A part of the filtered rows compressed as raw deflate blocks; every part but the last ends on
-// a byte boundary without closing the stream, so the parts join into one stream.
+// A part of the picture's rows, filtered and compressed as raw deflate blocks; every part but
+// the last ends on a byte boundary without closing the stream, so the parts join into one stream.
 struct Segment {
     std::vector<unsigned char> bytes;
     uLong adler = 1;
@@ -52,46 +53,102 @@ struct Segment {
     bool ok = false;
 };
 
-Segment deflateSegment(const unsigned char* data, size_t size, bool last) {
+// Rows are filtered a few at a time into a small buffer and compressed from it, so that no
+// picture-sized buffer of filtered rows is ever made (fresh pages cost more than the filtering).
+constexpr int kRowsPerStep = 16;
+
+struct PartRows {
+    const QImage* pixels;
+    bool alpha;
+    int first;  // the part's rows: first..end - 1
+    int end;
+    bool last;
+};
+
+// Deflates what avail_in holds, growing the output as it fills (within the capacity reserved
+// for the part, so that only the pages written are ever touched); false on a zlib error.
+bool deflateInto(z_stream& stream, std::vector<unsigned char>& out, size_t& used, int flush) {
+    for (;;) {
+        if (out.size() - used < 4096) out.resize(out.size() + 65536);
+        stream.next_out = out.data() + used;
+        stream.avail_out = static_cast<uInt>(out.size() - used);
+        const int result = deflate(&stream, flush);
+        used = out.size() - stream.avail_out;
+        if (result == Z_STREAM_END) return true;
+        if (result != Z_OK && result != Z_BUF_ERROR) return false;
+        // Done when zlib took all input and, for a flush, left room unused.
+        if (stream.avail_in == 0 && (flush == Z_NO_FLUSH || stream.avail_out != 0))
+            return flush != Z_FINISH;
+    }
+}
+
+Segment deflatePart(const PartRows& part) {
     Segment segment;
-    segment.length = size;
-    segment.adler = adler32_z(1, data, size);
+    const int width = part.pixels->width();
+    const size_t rowBytes = static_cast<size_t>(width) * (part.alpha ? 4 : 3);
+    const size_t filteredBytes = rowBytes + 1;
+    // Filter "Up": each byte minus the byte above it; the part starts from the row above it.
+    std::vector<unsigned char> previous(rowBytes, 0);
+    std::vector<unsigned char> current(rowBytes);
+    if (part.first > 0)
+        unpackRow(reinterpret_cast<const QRgb*>(part.pixels->constScanLine(part.first - 1)), width,
+                  part.alpha, previous.data());
+    std::vector<unsigned char> filtered(filteredBytes * kRowsPerStep);
     z_stream stream{};
     if (deflateInit2(&stream, 1, Z_DEFLATED, -15, 8, Z_RLE) != Z_OK) return segment;
-    segment.bytes.resize(deflateBound(&stream, size) + 16);
-    stream.next_in = const_cast<unsigned char*>(data);
-    stream.avail_in = static_cast<uInt>(size);
-    stream.next_out = segment.bytes.data();
-    stream.avail_out = static_cast<uInt>(segment.bytes.size());
-    const int result = deflate(&stream, last ? Z_FINISH : Z_SYNC_FLUSH);
-    segment.ok = last ? result == Z_STREAM_END : result == Z_OK && stream.avail_in == 0;
-    segment.bytes.resize(segment.bytes.size() - stream.avail_out);
+    segment.bytes.reserve(
+        deflateBound(&stream, filteredBytes * static_cast<size_t>(part.end - part.first)) + 65536);
+    size_t used = 0;
+    bool ok = true;
+    for (int y = part.first; y < part.end && ok;) {
+        const int rows = std::min(kRowsPerStep, part.end - y);
+        for (int r = 0; r < rows; ++r, ++y) {
+            unpackRow(reinterpret_cast<const QRgb*>(part.pixels->constScanLine(y)), width,
+                      part.alpha, current.data());
+            unsigned char* out = filtered.data() + filteredBytes * static_cast<size_t>(r);
+            out[0] = kFilterUp;
+            for (size_t i = 0; i < rowBytes; ++i)
+                out[i + 1] = static_cast<unsigned char>(current[i] - previous[i]);
+            current.swap(previous);
+        }
+        const size_t bytes = filteredBytes * static_cast<size_t>(rows);
+        segment.adler = adler32_z(segment.adler, filtered.data(), bytes);
+        segment.length += bytes;
+        stream.next_in = filtered.data();
+        stream.avail_in = static_cast<uInt>(bytes);
+        ok = deflateInto(stream, segment.bytes, used, Z_NO_FLUSH);
+    }
+    segment.ok =
+        ok && deflateInto(stream, segment.bytes, used, part.last ? Z_FINISH : Z_SYNC_FLUSH);
+    segment.bytes.resize(used);
     deflateEnd(&stream);
     return segment;
 }
 
-// The zlib stream of the filtered rows, compressed in parts on all cores (the parts restart the
+// The zlib stream of the filtered rows, made in parts on all cores (the parts restart the
 // run-length matching, which costs a few bytes per part). Empty when compression fails.
-std::vector<unsigned char> compressRows(const std::vector<unsigned char>& rows, size_t rowBytes) {
-    const size_t rowCount = rows.size() / rowBytes;
-    const size_t parts = std::clamp<size_t>(std::thread::hardware_concurrency(), 1,
-                                            std::max<size_t>(1, rowCount / 64));
+std::vector<unsigned char> compressRows(const QImage& pixels, bool alpha) {
+    const int rowCount = pixels.height();
+    const int parts = std::clamp(static_cast<int>(std::thread::hardware_concurrency()), 1,
+                                 std::max(1, rowCount / 64));
     std::vector<std::future<Segment>> running;
-    for (size_t k = 0; k < parts; ++k) {
-        const size_t first = rowCount * k / parts * rowBytes;
-        const size_t end = rowCount * (k + 1) / parts * rowBytes;
-        running.push_back(std::async(parts > 1 ? std::launch::async : std::launch::deferred,
-                                     deflateSegment, rows.data() + first, end - first,
-                                     k + 1 == parts));
+    for (int k = 0; k < parts; ++k) {
+        const PartRows part{&pixels, alpha, static_cast<int>(int64_t{rowCount} * k / parts),
+                            static_cast<int>(int64_t{rowCount} * (k + 1) / parts), k + 1 == parts};
+        running.push_back(
+            std::async(parts > 1 ? std::launch::async : std::launch::deferred, deflatePart, part));
     }
     std::vector<unsigned char> stream = {0x78, 0x01};  // deflate, 32 KiB window, fastest level
     uLong adler = 1;
+    bool ok = true;
     for (auto& part : running) {
         const Segment segment = part.get();
-        if (!segment.ok) return {};
+        ok = ok && segment.ok;
+        if (!ok) continue;  // every part is waited for before its rows go
         stream.insert(stream.end(), segment.bytes.begin(), segment.bytes.end());
         adler = adler32_combine(adler, segment.adler, static_cast<z_off_t>(segment.length));
     }
+    if (!ok) return {};
     for (int shift = 24; shift >= 0; shift -= 8)
         stream.push_back(static_cast<unsigned char>(adler >> shift));
     return stream;
@@ -106,7 +163,6 @@ QByteArray encodePng(const QImage& image) {
         image.convertToFormat(alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
     const int width = pixels.width();
     const int height = pixels.height();
-    const size_t rowBytes = static_cast<size_t>(width) * (alpha ? 4 : 3);
 
     QByteArray file;
     file.append(reinterpret_cast<const char*>(kSignature), sizeof kSignature);
@@ -124,22 +180,9 @@ QByteArray encodePng(const QImage& image) {
         appendChunk(file, "pHYs", physical, sizeof physical);
     }
 
-    // Filter "Up": each byte minus the byte above it. Flat areas and smooth relief become runs
-    // that zlib's run-length strategy packs faster, and smaller, than its fastest general level.
-    const size_t filteredBytes = rowBytes + 1;
-    std::vector<unsigned char> rows(filteredBytes * static_cast<size_t>(height));
-    std::vector<unsigned char> previous(rowBytes, 0);
-    std::vector<unsigned char> current(rowBytes);
-    for (int y = 0; y < height; ++y) {
-        unpackRow(reinterpret_cast<const QRgb*>(pixels.constScanLine(y)), width, alpha,
-                  current.data());
-        unsigned char* filtered = rows.data() + filteredBytes * static_cast<size_t>(y);
-        filtered[0] = kFilterUp;
-        for (size_t i = 0; i < rowBytes; ++i)
-            filtered[i + 1] = static_cast<unsigned char>(current[i] - previous[i]);
-        current.swap(previous);
-    }
-    const std::vector<unsigned char> stream = compressRows(rows, filteredBytes);
+    // Filter "Up" on every row: flat areas and smooth relief become runs that zlib's run-length
+    // strategy packs faster, and smaller, than its fastest general level.
+    const std::vector<unsigned char> stream = compressRows(pixels, alpha);
     if (stream.empty()) return {};
     for (size_t at = 0; at < stream.size(); at += kChunkBytes)
         appendChunk(file, "IDAT", stream.data() + at, std::min(kChunkBytes, stream.size() - at));
