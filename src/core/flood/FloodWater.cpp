@@ -32,7 +32,7 @@ template <class Visit>
 bool forEachFloodStretch(HMeshProject& project, const FloodOutcome& outcome, Visit&& visit,
                          std::string* error) {
     const bool fromStart = outcome.image.startI >= 0;
-    BlockGrid* mask = outcome.image.flooded.get();
+    const FloodMask* mask = outcome.image.flooded.get();
     if (fromStart && !mask) return fail(error, "the flood kept no record of the cells it reached");
     HMeshFloodFill grid;
     if (!grid.SetCollection(project) || grid.gridWidth() != outcome.image.width ||

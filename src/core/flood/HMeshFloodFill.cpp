@@ -220,8 +220,8 @@ int64_t HMeshFloodFill::workingStateLimit() const {
 
 void HMeshFloodFill::letCellsGo() {
     int64_t own = workingBytes();
-    for (const BlockGrid* g : {heldImage_, heldMask_})
-        if (g) own += g->memoryBytes();
+    if (heldImage_) own += heldImage_->memoryBytes();
+    if (heldMask_) own += heldMask_->memoryBytes();
     // Beside the cells it can let go and the project's counted layers the process holds the
     // program itself, the meshes' records, the flood's arrays as far as they are written and the
     // allocator's slack: the larger of that and the flood's own memory is kept out of the cells'
@@ -360,10 +360,10 @@ void HMeshFloodFill::spanFilled(int y, int left, int right) {
     });
 }
 
-void HMeshFloodFill::keepFlooded(int j, int x, const uint8_t* marked, int n, BlockGrid& mask) {
+void HMeshFloodFill::keepFlooded(int j, int x, const uint8_t* marked, int n, FloodMask& mask) {
     for (int k = 0; k < n; ++k)
         rankBuffer_[static_cast<size_t>(k)] = (marked[k] & kUnflooded) ? 0 : 1;
-    mask.writeRow(j, x, x + n - 1, rankBuffer_.data());
+    mask.writeRow(j, x, rankBuffer_.data(), n);
 }
 
 void HMeshFloodFill::storeRanks(int j, int x0, int x1, const uint8_t* ranks,
@@ -586,7 +586,7 @@ std::optional<FloodRankImage> HMeshFloodFill::Run(const std::vector<int32_t>& le
         const int top = std::max(bounds.top - 1, 0);
         const int bottom = std::min(bounds.bottom + 1, gridHeight_ - 1);
         if (keepFloodMask) {
-            image.flooded = std::make_shared<BlockGrid>(gridWidth_, gridHeight_, 0,
+            image.flooded = std::make_shared<FloodMask>(gridWidth_, gridHeight_,
                                                         rankImageLimit - cells.memoryBytes());
             heldMask_ = image.flooded.get();
         }
@@ -597,7 +597,7 @@ std::optional<FloodRankImage> HMeshFloodFill::Run(const std::vector<int32_t>& le
                     p[k] = (p[k] & kUnflooded) ? kNoRank : p[k];
             });
         cells.dropBackgroundBlocks();
-        if (image.flooded) image.flooded->dropBackgroundBlocks();
+        if (image.flooded) image.flooded->dropEmptyBlocks();
         return image;
     });
 }

@@ -14,6 +14,7 @@
 #include "core/data/BlockGrid.h"
 #include "core/data/FloodResult.h"
 #include "core/data/HMeshProject.h"
+#include "core/flood/FloodMask.h"
 #include "core/flood/HxFloodFill.h"
 
 namespace kov {
@@ -59,9 +60,8 @@ struct FloodRankImage {
     int32_t highest = 0;
     int startI = -1;
     int startJ = -1;
-    // With HMeshFloodFill::keepFloodMask: 1 on every cell the flood reached, ranked or not
-    // (blocks only where it did).
-    std::shared_ptr<BlockGrid> flooded;
+    // With HMeshFloodFill::keepFloodMask: every cell the flood reached, ranked or not.
+    std::shared_ptr<FloodMask> flooded;
 };
 
 // (The original name _HMeshFloodFill begins with an underscore and a capital, which C++
@@ -164,7 +164,7 @@ private:
     // keeps no blocks.
     void storeRanks(int j, int x0, int x1, const uint8_t* ranks, BlockGrid& image) const;
     // Copies which of the n marked cells from (x, j) on were flooded into the mask.
-    void keepFlooded(int j, int x, const uint8_t* marked, int n, BlockGrid& mask);
+    void keepFlooded(int j, int x, const uint8_t* marked, int n, FloodMask& mask);
     FloodRankImage blankImage(const std::vector<uint32_t>& colors, int64_t limit) const;
     // Runs work and answers its result; a rank image over its limit or memory running out
     // give none, with failure() set.
@@ -189,17 +189,20 @@ private:
     // The flood's images while they are made or measured (null otherwise), counted against the
     // budget; Holding sets them for a scope.
     const BlockGrid* heldImage_ = nullptr;
-    const BlockGrid* heldMask_ = nullptr;
+    const FloodMask* heldMask_ = nullptr;
     struct Holding {
         const BlockGrid*& image;
-        const BlockGrid*& mask;
-        Holding(const BlockGrid*& i, const BlockGrid*& m, const BlockGrid* held,
-                const BlockGrid* heldMask)
+        const FloodMask*& mask;
+        Holding(const BlockGrid*& i, const FloodMask*& m, const BlockGrid* held,
+                const FloodMask* heldMask)
             : image(i), mask(m) {
             image = held;
             mask = heldMask;
         }
-        ~Holding() { image = mask = nullptr; }
+        ~Holding() {
+            image = nullptr;
+            mask = nullptr;
+        }
     };
 
     MapRect rect_;

@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "core/data/HMeshProject.h"
+#include "core/flood/FloodMask.h"
 #include "core/flood/FloodWater.h"
 #include "support/MeshFixtures.h"
 
@@ -60,6 +61,31 @@ TEST(FloodWater, DepthsAndVolumeOfAFloodAndOfTheWholeArea) {
         EXPECT_EQ(depthAt(2, 5), ElevationRaster::kRasterNoData);
         EXPECT_NEAR(depthAt(1, 0), 3.05 - 1.0, 1e-5);
     }
+}
+
+// Stretches that share a byte keep each other's cells; dry stretches make no blocks, and the
+// runs read back give every reached cell and nothing else.
+TEST(FloodWater, MaskKeepsStretchesThatShareABitByte) {
+    FloodMask mask(5000, 3, int64_t{1} << 30);
+    std::vector<uint8_t> reached(3000);
+    for (size_t k = 0; k < reached.size(); ++k)
+        reached[k] = k % 3 == 0;
+    mask.writeRow(1, 5, reached.data(), 6);      // cells 5, 8
+    mask.writeRow(1, 11, reached.data(), 2990);  // 11, 14, ..., into the second block
+    mask.writeRow(2, 0, std::vector<uint8_t>(4000).data(), 4000);
+    EXPECT_EQ(mask.memoryBytes(), BlockGrid(625, 3, 0).memoryBytes() + BlockGrid::kBlockBytes * 2);
+    std::vector<int> seen;
+    for (int j = 0; j < 3; ++j)
+        mask.forEachStoredRun(j, 0, 4999, [&](int x, const uint8_t* cells, int n) {
+            for (int k = 0; k < n; ++k)
+                if (cells[k]) seen.push_back(j * 10000 + x + k);
+        });
+    std::vector<int> expected = {10005, 10008};
+    for (int i = 11; i < 3001; i += 3)
+        expected.push_back(10000 + i);
+    EXPECT_EQ(seen, expected);
+    EXPECT_TRUE(mask.at(2999, 1));
+    EXPECT_FALSE(mask.at(3000, 1));
 }
 
 }  // namespace

@@ -1,0 +1,62 @@
+// SPDX-License-Identifier: MIT
+// Which cells a flood reached: a bit a cell (eight cells a byte of a block grid), so that a
+// flood over a whole prefecture keeps its record in an eighth of the rank image's memory. Row 0
+// is the southernmost row; blocks exist only where a reached cell lies.
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <vector>
+
+#include "core/data/BlockGrid.h"
+
+namespace kov {
+
+class FloodMask {
+public:
+    // Throws like BlockGrid when the table or a block would pass byteLimit.
+    FloodMask(int width, int height, int64_t byteLimit);
+
+    int width() const { return width_; }
+    int height() const { return height_; }
+    // Marks cells x..x+n-1 of row j as reached where reached[k] is nonzero. Each stretch of a
+    // row is written once: cells not reached are left as they are.
+    void writeRow(int j, int x, const uint8_t* reached, int n);
+    bool at(int i, int j) const;
+
+    // Calls f(x, reached, n) for the stretches of row j within x0..x1 where reached cells may
+    // lie, west to east, reached[k] 1 for a reached cell and 0 otherwise.
+    template <class F>
+    void forEachStoredRun(int j, int x0, int x1, F&& f) const {
+        x0 = std::max(x0, 0);
+        x1 = std::min(x1, width_ - 1);
+        if (j < 0 || j >= height_ || x0 > x1) return;
+        constexpr int kBlockCells = BlockGrid::kBlockSide * 8;
+        for (int bi = x0 / kBlockCells; bi * kBlockCells <= x1; ++bi) {
+            const uint8_t* bytes = bits_.blockRow(bi, j);
+            if (!bytes) continue;
+            const int first = std::max(x0, bi * kBlockCells);
+            const int last = std::min(x1, (bi + 1) * kBlockCells - 1);
+            const int n = last - first + 1;
+            unpacked_.resize(static_cast<size_t>(n));
+            const int offset = first - bi * kBlockCells;
+            for (int k = 0; k < n; ++k)
+                unpacked_[static_cast<size_t>(k)] =
+                    (bytes[(offset + k) >> 3] >> ((offset + k) & 7)) & 1;
+            f(first, unpacked_.data(), n);
+        }
+    }
+
+    // Frees the blocks without a reached cell.
+    void dropEmptyBlocks() { bits_.dropBackgroundBlocks(); }
+    int64_t memoryBytes() const { return bits_.memoryBytes(); }
+
+private:
+    int width_;
+    int height_;
+    BlockGrid bits_;  // bit (x & 7) of byte x >> 3 of each row
+    std::vector<uint8_t> packed_;
+    mutable std::vector<uint8_t> unpacked_;
+};
+
+}  // namespace kov
