@@ -9,12 +9,12 @@
 namespace kov {
 
 int64_t residentSetBytes() {
-    // statm: total and resident size in pages, and more; one read of a short line.
-    const int fd = ::open("/proc/self/statm", O_RDONLY | O_CLOEXEC);
+    // statm: total and resident size in pages, and more; one read of a short line, made anew by
+    // every read from its start (a flood asks often: the file stays open).
+    static const int fd = ::open("/proc/self/statm", O_RDONLY | O_CLOEXEC);
     if (fd < 0) return 0;
     char text[128];
-    const ssize_t got = ::read(fd, text, sizeof text - 1);
-    ::close(fd);
+    const ssize_t got = ::pread(fd, text, sizeof text - 1, 0);
     if (got <= 0) return 0;
     text[got] = '\0';
     long long pages = 0, resident = 0;

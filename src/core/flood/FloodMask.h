@@ -19,8 +19,8 @@ public:
 
     int width() const { return width_; }
     int height() const { return height_; }
-    // Marks cells x..x+n-1 of row j as reached where reached[k] is nonzero. Each stretch of a
-    // row is written once: cells not reached are left as they are.
+    // Marks cells x..x+n-1 of row j as reached where reached[k] is 1 (else 0). Each stretch of
+    // a row is written once: cells not reached are left as they are.
     void writeRow(int j, int x, const uint8_t* reached, int n);
     bool at(int i, int j) const;
 
@@ -38,11 +38,7 @@ public:
             const int first = std::max(x0, bi * kBlockCells);
             const int last = std::min(x1, (bi + 1) * kBlockCells - 1);
             const int n = last - first + 1;
-            unpacked_.resize(static_cast<size_t>(n));
-            const int offset = first - bi * kBlockCells;
-            for (int k = 0; k < n; ++k)
-                unpacked_[static_cast<size_t>(k)] =
-                    (bytes[(offset + k) >> 3] >> ((offset + k) & 7)) & 1;
+            unpack(bytes, first - bi * kBlockCells, n);
             f(first, unpacked_.data(), n);
         }
     }
@@ -52,6 +48,9 @@ public:
     int64_t memoryBytes() const { return bits_.memoryBytes(); }
 
 private:
+    // Cells offset..offset+n-1 of a row's bytes into unpacked_, 0 or 1 each.
+    void unpack(const uint8_t* bytes, int offset, int n) const;
+
     int width_;
     int height_;
     BlockGrid bits_;  // bit (x & 7) of byte x >> 3 of each row

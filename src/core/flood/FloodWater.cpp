@@ -69,15 +69,16 @@ bool measureFloodWater(HMeshProject& project, const FloodOutcome& outcome, Flood
     water.i0 = outcome.image.width;
     water.j0 = outcome.image.height;
     const double cellArea = outcome.cellWidth * outcome.cellHeight;
+    const BlockGrid* ranks = outcome.image.cells.get();
     const auto visit = [&](int j, int x, int n, const uint32_t* values, const uint8_t* reached) {
+        int firstWet = n, lastWet = -1;
+        const uint8_t* rankRow = nullptr;  // the rank image's row in the block of cell x + k
+        int rankBlock = -1;
         for (int k = 0; k < n; ++k) {
             const Wetness w = wetnessOf(values[k], reached, k, outcome.levelCode);
             if (w == Wetness::Dry) continue;
-            const int i = x + k;
-            water.i0 = std::min(water.i0, i);
-            water.i1 = std::max(water.i1, i);
-            water.j0 = std::min(water.j0, j);
-            water.j1 = std::max(water.j1, j);
+            firstWet = std::min(firstWet, k);
+            lastWet = k;
             if (w == Wetness::Groundless) {
                 ++water.groundlessCells;
                 continue;
@@ -86,9 +87,19 @@ bool measureFloodWater(HMeshProject& project, const FloodOutcome& outcome, Flood
             ++water.wetCells;
             water.volume += depth * cellArea;
             water.deepest = std::max(water.deepest, depth);
-            const uint8_t rank = outcome.image.at(i, j);
+            const int i = x + k;
+            if (i >> BlockGrid::kBlockBits != rankBlock) {
+                rankBlock = i >> BlockGrid::kBlockBits;
+                rankRow = ranks ? ranks->blockRow(rankBlock, j) : nullptr;
+            }
+            const uint8_t rank = rankRow ? rankRow[i & (BlockGrid::kBlockSide - 1)] : kNoRank;
             if (rank < water.rankVolumes.size()) water.rankVolumes[rank] += depth * cellArea;
         }
+        if (lastWet < 0) return;
+        water.i0 = std::min(water.i0, x + firstWet);
+        water.i1 = std::max(water.i1, x + lastWet);
+        water.j0 = std::min(water.j0, j);
+        water.j1 = std::max(water.j1, j);
     };
     return forEachFloodStretch(project, outcome, visit, error);
 }
