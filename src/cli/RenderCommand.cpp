@@ -138,10 +138,14 @@ bool writePicture(const std::string& output, bool tiff, QImage page,
     const int dotsPerMetre = static_cast<int>(std::lround(dpi / 0.0254));
     page.setDotsPerMeterX(dotsPerMetre);
     page.setDotsPerMeterY(dotsPerMetre);
-    if (!writeOutputFile("render", output, encodePng(page), pictureNotEncoded())) return false;
-    if (output == "-") return true;  // the picture alone on standard output
-    if (writeImageGeoreference(placement, output, &error)) return true;
-    reportWriterFailure("render", output, error);
+    const QByteArray png = encodePng(page);
+    // The picture alone on standard output.
+    if (output == "-" || png.isEmpty())
+        return writeOutputFile("render", output, png, pictureNotEncoded());
+    if (writeGeoreferencedPng(std::string_view(png.constData(), static_cast<size_t>(png.size())),
+                              placement, output, &error))
+        return true;
+    reportUnwritable("render", output, error);
     return false;
 }
 

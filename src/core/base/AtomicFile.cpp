@@ -130,16 +130,28 @@ void removeStaleScratch(const std::string& target) {
     ::closedir(folder);
 }
 
+std::optional<std::string> replaceableTarget(const std::string& requested, std::string* error) {
+    std::string path = followLinks(requested);
+    struct stat existing;
+    if (::stat(path.c_str(), &existing) != 0) return path;
+    if (!S_ISREG(existing.st_mode)) {
+        fail(error, "not a regular file");
+        return std::nullopt;
+    }
+    if ((existing.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
+        fail(error, "the file is read-only");
+        return std::nullopt;
+    }
+    return path;
+}
+
 bool replaceFileAtomically(const std::string& requested, std::string_view bytes,
                            std::string* error) {
-    const std::string path = followLinks(requested);
+    const std::optional<std::string> target = replaceableTarget(requested, error);
+    if (!target) return false;
+    const std::string& path = *target;
     struct stat existing;
     const bool exists = ::stat(path.c_str(), &existing) == 0;
-    if (exists) {
-        if (!S_ISREG(existing.st_mode)) return fail(error, "not a regular file");
-        if ((existing.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
-            return fail(error, "the file is read-only");
-    }
 
     // Beside the target: mkstemp makes the name unique and creates it exclusively, so concurrent
     // saves and unrelated files of a similar name are never touched.

@@ -2,6 +2,7 @@
 // Replacing a file so that a failure never loses the previous one and readers never see a part.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -18,6 +19,11 @@ namespace kov {
 // - Scratch files a killed write left beside the target are removed first (removeStaleScratch).
 bool replaceFileAtomically(const std::string& path, std::string_view bytes,
                            std::string* error = nullptr);
+
+// The file a write to path replaces or creates: path with its symbolic links followed. None,
+// with the reason in *error, when an existing target is not a regular file or has no write
+// permission bit (also for root).
+std::optional<std::string> replaceableTarget(const std::string& path, std::string* error);
 
 // The name of a scratch file or folder beside target, for mkstemp, mkdtemp or QTemporaryDir:
 // "<target>.tmp-<process id>-XXXXXX". The writer's process id in the name tells a write in

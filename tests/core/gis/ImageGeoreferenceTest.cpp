@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 #include <ogr_spatialref.h>
 
+#include <filesystem>
+
 #include "core/data/gis/GisRaster.h"
 #include "support/TestSupport.h"
 
@@ -39,15 +41,17 @@ TEST(ImageGeoreference, SidecarsAreThoseGdalWritesByteForByte) {
         SCOPED_TRACE(epsg);
         const RasterPlacement p{400, 300, -12345.5, 67890.0625, 2.5, 1.0 / 3.0, epsg};
         std::string error;
-        ASSERT_TRUE(writeImageGeoreference(p, dir.file("ours.png"), &error)) << error;
+        ASSERT_TRUE(writeGeoreferencedPng("picture", p, dir.file("ours.png"), &error)) << error;
         writeGdalSidecars(p, dir.file("gdal.png"));
         EXPECT_EQ(test::readFile(dir.file("ours.png.aux.xml")),
                   test::readFile(dir.file("gdal.png.aux.xml")));
         EXPECT_EQ(test::readFile(dir.file("ours.pgw")), test::readFile(dir.file("gdal.pgw")));
     }
     std::string error;
-    EXPECT_FALSE(writeImageGeoreference({4, 3, 0, 0, 1, 1, 1}, dir.file("x.png"), &error));
+    EXPECT_FALSE(
+        writeGeoreferencedPng("picture", {4, 3, 0, 0, 1, 1, 1}, dir.file("x.png"), &error));
     EXPECT_NE(error.find("EPSG:1"), std::string::npos) << error;
+    EXPECT_FALSE(std::filesystem::exists(dir.file("x.png"))) << "nothing without its companions";
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class QImage;
@@ -91,9 +92,12 @@ struct PaletteRaster {
 // Writes it as a deflated palette GeoTIFF. Atomic as above.
 bool writePaletteGeoTiff(const PaletteRaster& raster, const std::string& path, std::string* error);
 
-// The companions that place a PNG in a GIS: a world file (".pgw": pixel width, 0, 0, -pixel
-// height, x and y of the north-west pixel's centre) and "<png>.aux.xml" with the CRS. Atomic.
-bool writeImageGeoreference(const RasterPlacement& placement, const std::string& pngPath,
-                            std::string* error);
+// A PNG with the companions that place it in a GIS: a world file (".pgw": pixel width, 0, 0,
+// -pixel height, x and y of the north-west pixel's centre) and "<png>.aux.xml" with the CRS. The
+// three files are flushed to disk together and moved into place with the picture last; nothing
+// is written when any of them cannot be (the reason in *error). Refuses a target as
+// replaceFileAtomically does.
+bool writeGeoreferencedPng(std::string_view png, const RasterPlacement& placement,
+                           const std::string& pngPath, std::string* error);
 
 }  // namespace kov

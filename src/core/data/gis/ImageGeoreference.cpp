@@ -3,10 +3,13 @@
 // GDAL: the WKT of the plane rectangular zones comes from a table that GDAL made when the program
 // was built; other systems ask the GDAL module.
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 
+#include "core/base/AtomicFile.h"
 #include "core/base/PathNames.h"
 #include "core/base/ScratchFolder.h"
 #include "core/data/gis/GdalModule.h"
@@ -78,17 +81,17 @@ std::string worldFileText(const RasterPlacement& p) {
     return text;
 }
 
-bool writeText(const std::filesystem::path& file, const std::string& text) {
+// Writes the whole text; false with the system's reason.
+bool writeText(const std::filesystem::path& file, std::string_view text, std::string* error) {
     std::ofstream out(file, std::ios::binary);
-    out << text;
+    out.write(text.data(), static_cast<std::streamsize>(text.size()));
     out.close();
-    return static_cast<bool>(out);
+    return static_cast<bool>(out) || fail(error, std::strerror(errno));
 }
 
-}  // namespace
-
-bool writeImageGeoreference(const RasterPlacement& placement, const std::string& pngPath,
-                            std::string* error) {
+// Writes the world file and .aux.xml of the PNG named png into the scratch folder.
+bool writeSidecars(const ScratchFolder& scratch, const RasterPlacement& placement,
+                   const std::string& png, std::string* error) {
     if (!isPlaced(placement)) return fail(error, "the picture has no placement");
     std::string why;
     const std::string wkt = auxWkt(placement.epsg, &why);
@@ -97,14 +100,28 @@ bool writeImageGeoreference(const RasterPlacement& placement, const std::string&
                                ? "unknown coordinate system EPSG:" + std::to_string(placement.epsg)
                                : why);
     // GDAL's own sidecar of the PNG: "<png>.aux.xml" holding the system (x east, y north).
-    ScratchFolder scratch(pngPath + ".aux.xml");
-    if (scratch.path().empty()) return fail(error, "cannot write in the folder of " + pngPath);
     const std::string aux = "<PAMDataset>\n  <SRS dataAxisToSRSAxisMapping=\"1,2\">" +
                             xmlText(wkt) + "</SRS>\n</PAMDataset>\n";
-    if (!writeText(scratch.file(), aux)) return fail(error, "cannot write " + pngPath + ".aux.xml");
-    const std::string worldFile = baseName(pngPath) + ".pgw";
-    if (!writeText(scratch.path() / worldFile, worldFileText(placement)))
-        return fail(error, "cannot write the world file of " + pngPath);
+    const std::string name = std::filesystem::path(png).filename().string();
+    if (!writeText(scratch.path() / (name + ".aux.xml"), aux, &why))
+        return fail(error, "its .aux.xml: " + why);
+    if (!writeText(scratch.path() / (baseName(png) + ".pgw"), worldFileText(placement), &why))
+        return fail(error, "its world file: " + why);
+    return true;
+}
+
+}  // namespace
+
+bool writeGeoreferencedPng(std::string_view png, const RasterPlacement& placement,
+                           const std::string& pngPath, std::string* error) {
+    const std::optional<std::string> target = replaceableTarget(pngPath, error);
+    if (!target) return false;
+    // The three files are flushed together (one wait for the disk), the picture moved in last.
+    ScratchFolder scratch(*target);
+    if (scratch.path().empty()) return fail(error, "no scratch folder can be made beside it");
+    if (!writeSidecars(scratch, placement, *target, error) ||
+        !writeText(scratch.file(), png, error))
+        return false;
     return scratch.moveIntoPlace(error);
 }
 
