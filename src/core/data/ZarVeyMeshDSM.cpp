@@ -16,6 +16,7 @@
 #include "core/base/PathNames.h"
 #include "core/base/TextScan.h"
 #include "core/data/HxFile.h"
+#include "core/data/cache/TileCache.h"
 
 namespace kov {
 namespace {
@@ -220,7 +221,39 @@ int ZarVeyMeshDSM::Load(const std::string& filePath) {
     return loadWithProgress(filePath, nullptr);
 }
 
+std::optional<std::string> ZarVeyMeshDSM::cacheKey(const std::string& filePath) const {
+    if (isInternetPath(filePath)) return std::nullopt;
+    const std::optional<std::string> fileKey = sourceKey({filePath});
+    if (!fileKey) return std::nullopt;
+    // The grid depends on the cell size and on the cell limit (a lower one refuses the file).
+    char settings[64];
+    std::snprintf(settings, sizeof settings, "\n%a\n%lld", cellSize,
+                  static_cast<long long>(cellLimit_));
+    return "ZarVeyMeshDSM\n" + *fileKey + settings;
+}
+
 int ZarVeyMeshDSM::loadWithProgress(const std::string& filePath, HxProgress* progress) {
+    const std::shared_ptr<TileCache> cache = TileCache::active();
+    const std::optional<std::string> key = cache ? cacheKey(filePath) : std::nullopt;
+    auto reread = [filePath, size = cellSize, limit = cellLimit_]() -> std::unique_ptr<ZarHMesh> {
+        auto fresh = std::make_unique<ZarVeyMeshDSM>(size);
+        fresh->setCellLimit(limit);
+        if (!fresh->readSource(filePath, nullptr)) return nullptr;
+        return fresh;
+    };
+    if (key && cache->loadMesh(*key, *this, reread)) {
+        errorText.clear();
+        path = filePath;
+        if (progress) progress->SetPos(1, 1);
+        return 1;
+    }
+    const int result = readSource(filePath, progress);
+    // Only what the file held from before the read to after it is kept under its key.
+    if (result && key && cacheKey(filePath) == key) cache->storeMesh(*key, *this);
+    return result;
+}
+
+int ZarVeyMeshDSM::readSource(const std::string& filePath, HxProgress* progress) {
     errorText.clear();
     const std::unique_ptr<HxFile> file = openFile(filePath, {}, &errorText);
     if (!file) return 0;

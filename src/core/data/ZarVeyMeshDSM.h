@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -31,7 +32,9 @@ public:
     // at the first line and every kProgressStep lines, and stops with 0 when it cancels.
     // The mesh changes only when the conversion succeeds.
     virtual int readDsm(const HxFile& file, HxProgress* progress);
-    // Opens and converts the file; stores path and name unless the file cannot be opened.
+    // Opens and converts the file; stores path and name unless the file cannot be opened. With
+    // a cache active, the first conversion is stored and later loads take the mesh from it with
+    // its cells let go (read again from the file when its entry has gone bad).
     virtual int loadWithProgress(const std::string& path, HxProgress* progress);
 
     // How far (in cells) an empty cell looks for points: 2 m rounded to cells, at least 1.
@@ -59,6 +62,12 @@ public:
     static constexpr double kNoDataMark = -1111.0;
 
 private:
+    // loadWithProgress without the cache.
+    int readSource(const std::string& path, HxProgress* progress);
+    // The cache key of the file at this cell size and limit; none for internet paths and files
+    // that cannot be looked at.
+    std::optional<std::string> cacheKey(const std::string& path) const;
+
     int64_t cellLimit_ = kMaxCells;
 };
 

@@ -6,18 +6,21 @@
 #include <future>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <thread>
 
 #include "core/base/HxProgress.h"
 #include "core/base/PathNames.h"
 #include "core/data/HMeshProject.h"
 #include "core/data/HxFile.h"
+#include "core/data/cache/TileCache.h"
 #include "core/data/dem/DemSource.h"
 #include "core/data/dem/FgGmlReader.h"
 #include "core/data/dem/RasterDem.h"
 #include "core/data/dem/ZipArchive.h"
 #include "core/data/dem/ZonePlacement.h"
 #include "core/project/LayerLoader.h"
+#include "core/project/PlacedSourceCache.h"
 
 namespace kov {
 namespace {
@@ -208,10 +211,6 @@ GeodeticDatum datumOfSource(const std::string& datumName) {
     return datumName == "JGD2000" ? GeodeticDatum::kJgd2000 : GeodeticDatum::kJgd2011;
 }
 
-}  // namespace
-
-namespace {
-
 bool isPlaced(const ZarHMesh& mesh) {
     return dynamic_cast<const ZarDemMesh*>(&mesh) != nullptr;
 }
@@ -223,16 +222,19 @@ const ZarHMesh* zoneDecidingMesh(const HMeshProject& project) {
     return nullptr;
 }
 
-}  // namespace
-
-ZoneGrid demTarget(const HMeshProject& project, const DemSettings& settings, double latitude,
-                   double longitude, const std::string& firstSourceDatum) {
-    ZoneGrid target;
+ZoneBasis zoneBasis(const HMeshProject& project) {
     const ZarHMesh* deciding = zoneDecidingMesh(project);
     if (!deciding && project.meshCount() > 0) deciding = project.GetMesh(0);
-    if (deciding) {
-        target.zone = deciding->zone;
-        target.datum = deciding->datum;
+    if (!deciding) return {};
+    return {true, deciding->zone, deciding->datum};
+}
+
+ZoneGrid targetOf(const ZoneBasis& basis, const DemSettings& settings, double latitude,
+                  double longitude, const std::string& firstSourceDatum) {
+    ZoneGrid target;
+    if (basis.known) {
+        target.zone = basis.zone;
+        target.datum = basis.datum;
     } else {
         target.zone = settings.zone ? *settings.zone : zoneNearest(latitude, longitude);
         target.datum = settings.datum != GeodeticDatum::kUnstated ? settings.datum
@@ -242,25 +244,37 @@ ZoneGrid demTarget(const HMeshProject& project, const DemSettings& settings, dou
     return target;
 }
 
-int loadDemSources(const std::vector<DemRequest>& requests, const DemSettings& settings,
-                   HMeshProject& project, LoadReport& report, HxProgress* progress) {
+// The placed meshes of one load, in the order it adds them (path and name set).
+struct PlacedLoad {
+    std::vector<std::unique_ptr<ZarDemMesh>> meshes;
+    std::vector<std::string> companions;  // what the rasters were read from besides their files
+    bool cancelled = false;
+};
+
+// Reads every request and places the sources; what cannot be read or placed goes to the report.
+PlacedLoad readAndPlace(const std::vector<DemRequest>& requests, const DemSettings& settings,
+                        const ZoneBasis& basis, LoadReport& report, HxProgress* progress) {
+    PlacedLoad load;
     SourceReader reader(report);
     const int count = static_cast<int>(requests.size());
     for (int i = 0; i < count; ++i) {
         const DemRequest& request = requests[static_cast<size_t>(i)];
         if (progress) {
-            if (progress->SetPos(i, count)) break;
+            if (progress->SetPos(i, count)) {
+                load.cancelled = true;
+                break;
+            }
             progress->SetText("標高データ " + baseName(request.path) + "を読み込み中...");
         }
         reader.read(request);
     }
     reader.readNamedMembers();
     std::vector<Source>& sources = reader.sources();
-    if (sources.empty()) return 0;
+    if (sources.empty()) return load;
 
     const Source& first = sources.front();
     const ZoneGrid zone =
-        demTarget(project, settings, first.latitude, first.longitude, first.grid.datumName);
+        targetOf(basis, settings, first.latitude, first.longitude, first.grid.datumName);
     // Sources of one cell size are placed together (neighbours help each other's edges).
     std::map<double, std::vector<Source*>> byCellSize;
     for (Source& source : sources) {
@@ -269,8 +283,9 @@ int loadDemSources(const std::vector<DemRequest>& requests, const DemSettings& s
         if (!(cellSize > 0))
             cellSize = source.grid.nominalSpacing > 0 ? source.grid.nominalSpacing : 5.0;
         byCellSize[cellSize].push_back(&source);
+        load.companions.insert(load.companions.end(), source.grid.files.begin(),
+                               source.grid.files.end());
     }
-    int added = 0;
     for (const auto& [cellSize, group] : byCellSize) {
         ZoneGrid target = zone;
         target.cellSize = cellSize;
@@ -289,17 +304,136 @@ int loadDemSources(const std::vector<DemRequest>& requests, const DemSettings& s
             }
             meshes[i]->path = path;
             meshes[i]->name = baseName(path);
-            std::unique_ptr<ZarHMesh> mesh = std::move(meshes[i]);
-            if (project.AddMesh(mesh)) {
-                ++added;
-            } else if (project.lastRefusal() == HMeshProject::Refusal::MemoryBudget) {
-                report.overBudget.push_back(path);
-            } else {
-                report.duplicates.push_back(path);
-            }
+            // As the project would hold them: the cache then keeps and maps 16-bit cells.
+            meshes[i]->compactCells();
+            load.meshes.push_back(std::move(meshes[i]));
+        }
+    }
+    return load;
+}
+
+// The requests of a cached load, read and placed again when an entry went bad under a mesh:
+// the whole load once, each mesh then handed out to its entry's reader (the rest are kept till
+// asked for, as many cells as a fresh load holds).
+class PlacingAgain {
+public:
+    PlacingAgain(std::vector<DemRequest> requests, DemSettings settings, ZoneBasis basis)
+        : requests_(std::move(requests)), settings_(std::move(settings)), basis_(basis) {}
+
+    std::unique_ptr<ZarHMesh> take(size_t index) {
+        const std::lock_guard hold(lock_);
+        if (index >= placed_.size() || !placed_[index]) {
+            LoadReport ignored;
+            placed_ = readAndPlace(requests_, settings_, basis_, ignored, nullptr).meshes;
+        }
+        if (index >= placed_.size()) return nullptr;
+        return std::move(placed_[index]);
+    }
+
+private:
+    const std::vector<DemRequest> requests_;
+    const DemSettings settings_;
+    const ZoneBasis basis_;
+    std::mutex lock_;
+    std::vector<std::unique_ptr<ZarDemMesh>> placed_;
+};
+
+// The meshes of a load from the cache, their cells let go; none unless the manifest and every
+// entry are sound and what the rasters were read from is unchanged.
+std::optional<std::vector<std::unique_ptr<ZarDemMesh>>> cachedPlacement(
+    TileCache& cache, const std::string& key, const std::vector<DemRequest>& requests,
+    const DemSettings& settings, const ZoneBasis& basis) {
+    const std::string digest = placementDigest(key);
+    const std::optional<std::vector<uint8_t>> bytes = cache.loadBlob(placementManifestKey(digest));
+    if (!bytes) return std::nullopt;
+    const std::optional<PlacementManifest> manifest = decodeManifest(
+        std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()));
+    if (!manifest) {
+        cache.noteProblem(
+            {CacheProblem::Kind::EntryDamaged, cache.entryPath(placementManifestKey(digest)), {}});
+        return std::nullopt;
+    }
+    if (manifest->key != key || companionKey(manifest->companions) != manifest->companionKey)
+        return std::nullopt;
+    auto again = std::make_shared<PlacingAgain>(requests, settings, basis);
+    std::vector<std::unique_ptr<ZarDemMesh>> meshes;
+    for (size_t i = 0; i < manifest->meshes.size(); ++i) {
+        const PlacedMeshNote& note = manifest->meshes[i];
+        auto mesh = std::make_unique<ZarDemMesh>();
+        if (!cache.loadMesh(placedMeshKey(digest, i), *mesh,
+                            [again, i]() { return again->take(i); })) {
+            return std::nullopt;
+        }
+        mesh->path = note.path;
+        mesh->sourceKind = note.sourceKind;
+        mesh->sourceDatum = note.sourceDatum;
+        mesh->sourceCrs = note.sourceCrs;
+        mesh->sourceCounts = note.sourceCounts;
+        mesh->sourceSpacing = note.sourceSpacing;
+        meshes.push_back(std::move(mesh));
+    }
+    return meshes;
+}
+
+// Writes every placed mesh's entry, then the manifest that names them.
+void storePlacement(TileCache& cache, const std::string& key, const PlacedLoad& load) {
+    const std::optional<std::string> companions = companionKey(load.companions);
+    if (!companions) return;
+    const std::string digest = placementDigest(key);
+    PlacementManifest manifest{key, load.companions, *companions, {}};
+    for (size_t i = 0; i < load.meshes.size(); ++i) {
+        const ZarDemMesh& mesh = *load.meshes[i];
+        if (!cache.storeMesh(placedMeshKey(digest, i), mesh)) return;
+        manifest.meshes.push_back({mesh.path, mesh.sourceKind, mesh.sourceDatum, mesh.sourceCrs,
+                                   mesh.sourceCounts, mesh.sourceSpacing});
+    }
+    cache.storeBlob(placementManifestKey(digest), encodeManifest(manifest));
+}
+
+int addPlaced(std::vector<std::unique_ptr<ZarDemMesh>>& placed, HMeshProject& project,
+              LoadReport& report) {
+    int added = 0;
+    for (std::unique_ptr<ZarDemMesh>& placedMesh : placed) {
+        const std::string path = placedMesh->path;
+        std::unique_ptr<ZarHMesh> mesh = std::move(placedMesh);
+        if (project.AddMesh(mesh)) {
+            ++added;
+        } else if (project.lastRefusal() == HMeshProject::Refusal::MemoryBudget) {
+            report.overBudget.push_back(path);
+        } else {
+            report.duplicates.push_back(path);
         }
     }
     return added;
+}
+
+}  // namespace
+
+ZoneGrid demTarget(const HMeshProject& project, const DemSettings& settings, double latitude,
+                   double longitude, const std::string& firstSourceDatum) {
+    return targetOf(zoneBasis(project), settings, latitude, longitude, firstSourceDatum);
+}
+
+int loadDemSources(const std::vector<DemRequest>& requests, const DemSettings& settings,
+                   HMeshProject& project, LoadReport& report, HxProgress* progress) {
+    const ZoneBasis basis = zoneBasis(project);
+    const std::shared_ptr<TileCache> cache = TileCache::active();
+    const std::optional<std::string> key =
+        cache ? placementKey(requests, settings, basis) : std::nullopt;
+    if (key) {
+        if (auto meshes = cachedPlacement(*cache, *key, requests, settings, basis)) {
+            if (progress) progress->SetPos(1, 1);
+            return addPlaced(*meshes, project, report);
+        }
+    }
+    const size_t refusedBefore = report.unreadable.size();
+    PlacedLoad load = readAndPlace(requests, settings, basis, report, progress);
+    // Only a whole load is kept (its report then holds no refusal), and only what the files held
+    // from before the read to after it.
+    if (key && !load.cancelled && !load.meshes.empty() &&
+        report.unreadable.size() == refusedBefore && placementKey(requests, settings, basis) == key)
+        storePlacement(*cache, *key, load);
+    return addPlaced(load.meshes, project, report);
 }
 
 const ZarHMesh* firstPlacedMesh(const HMeshProject& project) {

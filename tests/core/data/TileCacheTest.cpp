@@ -9,9 +9,11 @@
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <tuple>
 
 #include "core/data/HMeshProject.h"
 #include "core/data/ZarVeyMesh5.h"
+#include "core/data/ZarVeyMeshDSM.h"
 #include "support/TestSupport.h"
 
 namespace kov {
@@ -253,6 +255,58 @@ TEST_F(TileCacheTest, ResidencyLetsTheLeastRecentlyUsedGoAndTheyComeBack) {
         project.trimCells();
     }
     EXPECT_EQ(residents(), "R-R");
+}
+
+TEST_F(TileCacheTest, DsmFilesAreCachedPerCellSizeAndReadAgainWhenChangedOrDamaged) {
+    const std::string path = dir.file("points.txt");
+    auto writePoints = [&](const char* z, int64_t seconds) {
+        test::writeFile(path,
+                        std::string("1,100.5,200.5,") + z + "\n2,103,201,-9999\n3,1999,1,7\n");
+        const timespec times[2] = {{0, UTIME_NOW}, {seconds, 0}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+    };
+    auto loadDsm = [&](double cellSize) {
+        auto mesh = std::make_unique<ZarVeyMeshDSM>(cellSize);
+        EXPECT_EQ(mesh->Load(path), 1) << mesh->errorText;
+        return mesh;
+    };
+    auto withoutCache = [&](double cellSize) {
+        TileCache::setActive(nullptr);
+        std::unique_ptr<ZarVeyMeshDSM> mesh = loadDsm(cellSize);
+        TileCache::setActive(cache);
+        return mesh;
+    };
+    auto expectSame = [&](const ZarHMesh& mesh, const ZarHMesh& source) {
+        EXPECT_EQ(std::tie(mesh.name, mesh.cols, mesh.xmax, mesh.maxRaw),
+                  std::tie(source.name, source.cols, source.xmax, source.maxRaw));
+        EXPECT_EQ(cellsOf(mesh), cellsOf(source));
+    };
+    writePoints("12.25", 1);
+    for (const double cellSize : {2.0, 1.0}) {  // the grid depends on the cell size
+        SCOPED_TRACE(cellSize);
+        const std::unique_ptr<ZarVeyMeshDSM> source = withoutCache(cellSize);
+        loadDsm(cellSize);
+        const std::unique_ptr<ZarVeyMeshDSM> cached = loadDsm(cellSize);
+        EXPECT_FALSE(cached->cells.isResident());
+        expectSame(*cached, *source);
+    }
+    ZarVeyMeshDSM limited(2.0);  // a lower cell limit refuses the file, cached or not
+    limited.setCellLimit(1000);
+    EXPECT_EQ(limited.Load(path), 0);
+
+    writePoints("13.25", 2);  // the same size, another time
+    EXPECT_EQ(at(*loadDsm(2.0), 50, 100), 13250);
+
+    // An entry damaged under a mesh whose cells were let go: they come from the file again.
+    const std::unique_ptr<ZarVeyMeshDSM> released = loadDsm(2.0);
+    ASSERT_FALSE(released->cells.isResident());
+    for (const auto& item : fs::directory_iterator(cache->folder())) {
+        std::string bytes = test::readFile(item.path());
+        bytes[bytes.size() - 3] ^= 4;
+        test::writeFile(item.path(), bytes);
+    }
+    expectSame(*released, *withoutCache(2.0));
+    EXPECT_TRUE(cache->takeWarning());
 }
 
 TEST_F(TileCacheTest, BlobsAreVerifiedAndTheLimitEvictsTheOldest) {

@@ -1,12 +1,18 @@
 // SPDX-License-Identifier: MIT
 // Elevation sources placed in the project's zone, through the loaders a user's load takes:
 // the registry's judgement by content, the zone rules, project files moved with their zips.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
+#include <tuple>
 
 #include "core/data/HMeshProject.h"
+#include "core/data/cache/TileCache.h"
+#include "core/data/dem/ZonePlacement.h"
 #include "core/project/LayerLoader.h"
 #include "core/project/LayerRegistry.h"
 #include "core/project/ProjectFile.h"
@@ -137,6 +143,90 @@ TEST_F(DemLoadingTest, MembersNamedOneByOneReadTheirZipOnce) {
     EXPECT_EQ(project.GetMesh(0)->path, member);
     ASSERT_EQ(report.unreadable.size(), 1u);
     EXPECT_NE(report.unreadable[0].path.find("-99-"), std::string::npos);
+}
+
+TEST_F(DemLoadingTest, CacheGivesTheVeryPlacedMeshesAndFallsBackToTheSources) {
+    namespace fs = std::filesystem;
+    // Copies of their own, changed below.
+    const std::string folder = dir->file("cached");
+    fs::create_directories(folder);
+    const std::vector<std::string> paths = {folder + "/dem.zip", folder + "/dem.tif"};
+    fs::copy_file(zip(), paths[0], fs::copy_options::overwrite_existing);
+    fs::copy_file(tiff(), paths[1], fs::copy_options::overwrite_existing);
+    HMeshProject fresh;
+    ASSERT_EQ(load(fresh, paths), 5);
+
+    // Outside the sources' folder, whose time a raster's key holds.
+    auto cache = std::make_shared<TileCache>(dir->file("placed-cache"));
+    TileCache::setActive(cache);
+    struct Inactive {
+        ~Inactive() { TileCache::setActive(nullptr); }
+    } inactive;
+    // A load through the cache: the meshes of the load without it, cell for cell.
+    auto expectLoad = [&](const HMeshProject& expected, bool fromCache) {
+        SCOPED_TRACE(fromCache ? "from the cache" : "from the sources");
+        HMeshProject project;
+        ASSERT_EQ(load(project, paths), expected.meshCount());
+        for (int i = 0; i < expected.meshCount(); ++i) {
+            SCOPED_TRACE(i);
+            const auto& a = dynamic_cast<const ZarDemMesh&>(*expected.GetMesh(i));
+            const auto* b = dynamic_cast<const ZarDemMesh*>(project.GetMesh(i));
+            ASSERT_NE(b, nullptr);
+            EXPECT_EQ(b->cells.isResident(), !fromCache);
+            EXPECT_EQ(std::tie(b->path, b->name, b->zone, b->xmin, b->ymax, b->sourceKind,
+                               b->sourceCounts.ground),
+                      std::tie(a.path, a.name, a.zone, a.xmin, a.ymax, a.sourceKind,
+                               a.sourceCounts.ground));
+            EXPECT_TRUE(test::allCodes(*b) == test::allCodes(a));
+        }
+    };
+    expectLoad(fresh, false);
+    expectLoad(fresh, true);
+    HMeshProject elsewhere;  // other settings: another placement
+    ASSERT_EQ(load(elsewhere, paths, inZone(8)), 5);
+    EXPECT_EQ(elsewhere.GetMesh(0)->zone, 8);
+    EXPECT_FALSE(cache->takeWarning());
+
+    // Every entry damaged under meshes whose cells were let go: the sources are placed again.
+    {
+        HMeshProject released;
+        ASSERT_EQ(load(released, paths), 5);
+        for (const auto& item : fs::directory_iterator(cache->folder())) {
+            std::string bytes = test::readFile(item.path());
+            bytes[bytes.size() - 3] ^= 4;
+            test::writeFile(item.path(), bytes);
+        }
+        for (int i = 0; i < fresh.meshCount(); ++i)
+            EXPECT_TRUE(test::allCodes(*released.GetMesh(i)) == test::allCodes(*fresh.GetMesh(i)));
+        EXPECT_TRUE(cache->takeWarning());
+    }
+    expectLoad(fresh, false);  // the damaged list of meshes is refused, and rebuilt
+    EXPECT_TRUE(cache->takeWarning());
+    expectLoad(fresh, true);
+
+    // A changed source is read again: the raster cut to its north-western corner.
+    const std::string cut = folder + "/cut.tif";
+    ASSERT_EQ(std::system(
+                  ("gdal_translate -q -srcwin 0 0 20 20 '" + paths[1] + "' '" + cut + "'").c_str()),
+              0);
+    fs::rename(cut, paths[1]);
+    TileCache::setActive(nullptr);
+    HMeshProject changed;
+    ASSERT_EQ(load(changed, paths), 5);
+    auto rasterWidth = [&](const HMeshProject& project) {
+        for (int i = 0; i < project.meshCount(); ++i)
+            if (project.GetMesh(i)->path == paths[1]) return project.GetMesh(i)->cols;
+        return 0;
+    };
+    ASSERT_LT(rasterWidth(changed), rasterWidth(fresh));
+    TileCache::setActive(cache);
+    expectLoad(changed, false);
+    expectLoad(changed, true);
+    test::writeFile(folder + "/notes.txt", "");  // a companion may have come: read again
+    expectLoad(changed, false);
+    const timespec times[2] = {{0, UTIME_NOW}, {1, 0}};  // the zip: another time alone
+    ASSERT_EQ(::utimensat(AT_FDCWD, paths[0].c_str(), times, 0), 0);
+    expectLoad(changed, false);
 }
 
 }  // namespace

@@ -32,17 +32,6 @@ uint32_t checksum(const void* bytes, size_t n, uint32_t start = 0) {
 }
 
 template <typename T>
-void put(std::vector<uint8_t>& out, const T& value) {
-    const auto* bytes = reinterpret_cast<const uint8_t*>(&value);
-    out.insert(out.end(), bytes, bytes + sizeof value);
-}
-
-void putText(std::vector<uint8_t>& out, std::string_view text) {
-    put(out, static_cast<uint32_t>(text.size()));
-    out.insert(out.end(), text.begin(), text.end());
-}
-
-template <typename T>
 void putAt(std::vector<uint8_t>& out, size_t at, const T& value) {
     std::memcpy(out.data() + at, &value, sizeof value);
 }
@@ -54,33 +43,6 @@ T getAt(const uint8_t* bytes, size_t at) {
     return value;
 }
 
-// Reads values in order; any read past the end makes every later one fail.
-struct Reader {
-    std::string_view bytes;
-    bool ok = true;
-    template <typename T>
-    void get(T& value) {
-        if (!ok || bytes.size() < sizeof value) {
-            ok = false;
-            return;
-        }
-        std::memcpy(&value, bytes.data(), sizeof value);
-        bytes.remove_prefix(sizeof value);
-    }
-    std::string_view getView() {
-        uint32_t n = 0;
-        get(n);
-        if (!ok || bytes.size() < n) {
-            ok = false;
-            return {};
-        }
-        const std::string_view text = bytes.substr(0, n);
-        bytes.remove_prefix(n);
-        return text;
-    }
-    void getText(std::string& text) { text.assign(getView()); }
-};
-
 uint32_t indexChecksum(const uint8_t* head, std::string_view body) {
     uint8_t zeroed[kIndexHeadBytes];
     std::memcpy(zeroed, head, kIndexHeadBytes);
@@ -89,6 +51,23 @@ uint32_t indexChecksum(const uint8_t* head, std::string_view body) {
 }
 
 }  // namespace
+
+void putText(std::vector<uint8_t>& out, std::string_view text) {
+    putValue(out, static_cast<uint32_t>(text.size()));
+    out.insert(out.end(), text.begin(), text.end());
+}
+
+std::string_view ByteReader::getView() {
+    uint32_t n = 0;
+    get(n);
+    if (!ok || bytes.size() < n) {
+        ok = false;
+        return {};
+    }
+    const std::string_view text = bytes.substr(0, n);
+    bytes.remove_prefix(n);
+    return text;
+}
 
 bool CacheRecord::operator==(const CacheRecord& o) const {
     return valid == o.valid && className == o.className && cols == o.cols && rows == o.rows &&
@@ -147,16 +126,16 @@ std::vector<uint8_t> encodeRecord(const CacheRecord& r) {
     putText(out, r.className);
     for (const int32_t value : {r.cols, r.rows, r.minRaw, r.maxRaw, r.flagA, r.flagB, r.zone,
                                 r.reserved, r.datum, r.coding.offset, r.coding.step})
-        put(out, value);
+        putValue(out, value);
     for (const double value : {r.cellSize, r.scale, r.xmin, r.ymin, r.xmax, r.ymax})
-        put(out, value);
+        putValue(out, value);
     putText(out, r.name);
     return out;
 }
 
 CacheRecord decodeRecord(std::string_view bytes) {
     CacheRecord r;
-    Reader in{bytes};
+    ByteReader in{bytes};
     in.getText(r.className);
     for (int32_t* value : {&r.cols, &r.rows, &r.minRaw, &r.maxRaw, &r.flagA, &r.flagB, &r.zone,
                            &r.reserved, &r.datum, &r.coding.offset, &r.coding.step})
@@ -212,7 +191,7 @@ std::optional<EntryView> readEntry(const uint8_t* bytes, size_t available, uint6
         entry.payloadOffset > fileSize || fileSize - entry.payloadOffset != entry.payloadBytes ||
         (entry.cellBits != 8 && entry.cellBits != 16 && entry.cellBits != 32))
         return std::nullopt;
-    Reader meta{std::string_view(reinterpret_cast<const char*>(bytes) + kHeadBytes, metaBytes)};
+    ByteReader meta{std::string_view(reinterpret_cast<const char*>(bytes) + kHeadBytes, metaBytes)};
     meta.getText(entry.key);
     if (!meta.ok) return std::nullopt;
     entry.record = meta.bytes;
@@ -251,7 +230,7 @@ std::optional<std::vector<IndexedFile>> readIndex(std::string_view bytes, std::s
         return std::nullopt;
     const std::string_view body = bytes.substr(kIndexHeadBytes);
     if (indexChecksum(head, body) != getAt<uint32_t>(head, kIndexChecksumAt)) return std::nullopt;
-    Reader in{body};
+    ByteReader in{body};
     if (in.getView() != folder || !in.ok) return std::nullopt;
     const auto count = getAt<uint32_t>(head, kIndexCountAt);
     std::vector<IndexedFile> files;

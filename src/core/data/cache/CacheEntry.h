@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -17,6 +18,31 @@
 namespace kov {
 
 class ZarHMesh;
+
+// The byte form of cached records: values as their bytes, text as its 32-bit length and bytes.
+template <typename T>
+void putValue(std::vector<uint8_t>& out, const T& value) {
+    const auto* bytes = reinterpret_cast<const uint8_t*>(&value);
+    out.insert(out.end(), bytes, bytes + sizeof value);
+}
+void putText(std::vector<uint8_t>& out, std::string_view text);
+
+// Reads values in the order they were put; any read past the end makes every later one fail.
+struct ByteReader {
+    std::string_view bytes;
+    bool ok = true;
+    template <typename T>
+    void get(T& value) {
+        if (!ok || bytes.size() < sizeof value) {
+            ok = false;
+            return;
+        }
+        std::memcpy(&value, bytes.data(), sizeof value);
+        bytes.remove_prefix(sizeof value);
+    }
+    std::string_view getView();
+    void getText(std::string& text) { text.assign(getView()); }
+};
 
 inline constexpr uint32_t kMeshEntry = 1;
 inline constexpr uint32_t kBlobEntry = 2;

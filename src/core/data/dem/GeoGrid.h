@@ -51,6 +51,9 @@ struct GeoGrid {
     // The datum the source names ("JGD2024", "JGD2011", "JGD2000"); empty when it names none.
     std::string datumName;
     CellCounts counts;
+    // The files a raster was read from as GDAL lists them (the raster and its companions: .prj,
+    // .aux.xml, world file, the sources of a VRT); empty for FG-GML documents.
+    std::vector<std::string> files;
 
     int32_t code(int col, int row) const { return codes[static_cast<size_t>(row) * cols + col]; }
     double east() const { return west + cols * stepX; }

@@ -448,6 +448,11 @@ bool readRasterDem(const std::string& path, GeoGrid& grid, int64_t maxCells, std
     try {
         GeoGrid read;
         if (!readDataset(*dataset, read, maxCells, error)) return false;
+        if (char** files = dataset->GetFileList()) {
+            for (char** file = files; *file; ++file)
+                read.files.emplace_back(*file);
+            CSLDestroy(files);
+        }
         grid = std::move(read);
         return true;
     } catch (const std::bad_alloc&) {
