@@ -218,6 +218,12 @@ int64_t HMeshFloodFill::workingStateLimit() const {
     return int64_t{gridHeight_} * ((gridWidth_ + 63) / 64) * 8;
 }
 
+int64_t HMeshFloodFill::heldBytes() const {
+    return project_->cellResidency().residentBytes() +
+           (heldImage_ ? heldImage_->memoryBytes() : 0) +
+           (heldMask_ ? heldMask_->memoryBytes() : 0);
+}
+
 void HMeshFloodFill::letCellsGo() {
     int64_t own = workingBytes();
     if (heldImage_) own += heldImage_->memoryBytes();
@@ -228,17 +234,21 @@ void HMeshFloodFill::letCellsGo() {
     // share, so that the whole process stays within the budget.
     const int64_t untracked =
         residentSetBytes() - project_->cellResidency().residentBytes() - project_->memoryInUse();
-    // The headroom takes the tiles the rows until the next trim bring in.
+    // The headroom takes what the reads until the next trim bring in (at most kIntakeBetweenTrims
+    // and one row's tiles).
     own = std::max(own, untracked) + kTrimHeadroom;
     // trimCells measures against memoryBudget: lowered by the flood's memory for the call only.
     const int64_t budget = project_->memoryBudget;
     project_->memoryBudget = std::max<int64_t>(budget - own, 0);
     project_->trimCells();
     project_->memoryBudget = budget;
+    heldAtTrim_ = heldBytes();
 }
 
 void HMeshFloodFill::readRow(int j, int x0, int x1, uint32_t* out) {
-    if (project_ && ++rowsSinceTrim_ >= kRowsBetweenTrims) {
+    // A row across fresh tiles maps their cells whole: the trims follow the bytes taken in too.
+    if (project_ && (++rowsSinceTrim_ >= kRowsBetweenTrims ||
+                     heldBytes() - heldAtTrim_ > kIntakeBetweenTrims)) {
         rowsSinceTrim_ = 0;
         letCellsGo();
     }

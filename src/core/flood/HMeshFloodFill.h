@@ -183,9 +183,13 @@ private:
     void letCellsGo();
 
     static constexpr int kRowsBetweenTrims = 32;
+    static constexpr int64_t kIntakeBetweenTrims = int64_t{8} << 20;
     static constexpr int64_t kTrimHeadroom = int64_t{32} << 20;
     HMeshProject* project_ = nullptr;
     int rowsSinceTrim_ = 0;
+    int64_t heldAtTrim_ = 0;  // heldBytes() after the last trim
+    // The cells in memory and the flood's images, as counted (no system call).
+    int64_t heldBytes() const;
     // The flood's images while they are made or measured (null otherwise), counted against the
     // budget; Holding sets them for a scope.
     const BlockGrid* heldImage_ = nullptr;
