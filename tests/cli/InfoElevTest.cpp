@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: MIT
-// kovtool info and elev, run as a user runs them.
+// kovtool info and elev, run as a user runs them, and the tile cache they use.
 #include <gtest/gtest.h>
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <chrono>
+#include <filesystem>
 #include <set>
 
 #include "cli/Kovtool.h"
@@ -38,6 +40,14 @@ protected:
         fine.ymin = 210.0;
         fine.codes = {{555, -1111}, {-9999, 444}};
         test::writeTile(fine, dir.file("fine/F.kov"));
+    }
+    // The entries "kovtool cache" counts.
+    std::string cacheEntries() {
+        int code = -1;
+        const std::string out = kovtool("cache", &code);
+        EXPECT_EQ(code, 0) << lastError();
+        const size_t at = out.find("entries: ");
+        return at == std::string::npos ? out : out.substr(at + 9, out.find('\n', at) - at - 9);
     }
 };
 
@@ -149,6 +159,37 @@ TEST_F(KovtoolDataTest, MemoryThatCannotBeHadEndsTheCommandWithAMessage) {
             "ulimit -v 400000; perl -e 'print \"1\" x 200000000' | ");
     EXPECT_EQ(code, 1) << lastError();
     EXPECT_NE(lastError().find("kovtool elev: out of memory"), std::string::npos) << lastError();
+}
+
+TEST_F(KovtoolDataTest, NoCacheWritesNothingAndClearEmptiesTheCache) {
+    const std::string elev = "elev '" + dir.file("set") + "' --at 122,212";
+    int code = -1;
+    const std::string fromFiles = kovtool(elev + " --no-cache", &code);
+    EXPECT_EQ(code, 0) << lastError();
+    EXPECT_FALSE(std::filesystem::exists(dir.file("cache/kovview")));
+
+    // The first run writes the entries, the second reads them: the same answers.
+    for (int run = 0; run < 2; ++run) {
+        SCOPED_TRACE(run);
+        EXPECT_EQ(kovtool(elev, &code), fromFiles);
+        EXPECT_EQ(lastError(), "");
+        EXPECT_EQ(cacheEntries(), "2");
+    }
+    // A tile changed since the runs: read again, not taken from the index they wrote.
+    TileSpec changed;
+    changed.xmin = 120.0;
+    changed.ymin = 200.0;
+    changed.codes = {{11, 21, 31, 41}, {5, 6, 7, 8}, {9, 10, 11, 12}};
+    const std::string east = dir.file("set/Data/E.kov");
+    const auto written = std::filesystem::last_write_time(east);
+    test::writeTile(changed, east, dir.file("set/Header/E.csv"));
+    std::filesystem::last_write_time(east, written + std::chrono::seconds(10));
+    const std::string changedFiles = kovtool(elev + " --no-cache", &code);
+    EXPECT_NE(changedFiles, fromFiles);
+    EXPECT_EQ(kovtool(elev, &code), changedFiles);
+    EXPECT_EQ(exitOf("cache --clear"), 0);
+    EXPECT_EQ(cacheEntries(), "0");
+    EXPECT_EQ(exitOf("cache stray"), 2);
 }
 
 }  // namespace

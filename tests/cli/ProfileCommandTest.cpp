@@ -48,11 +48,18 @@ protected:
 const std::string kLine = "--line -9500,-37000 -7000,-34000 -4500,-33200";
 const std::string kSeaLine = "--line -9500,-37000 -7000,-34000 -4200,-37300 -4198,-37300";
 
-TEST_F(ProfileCommandTest, CsvFollowsTheLineOutToSea) {
-    // Out to sea, the last leg shorter than a step and at an angle to the one before.
-    const std::string csv = dir->file("p.csv");
+// The CSV rows and the GIS file's samples along the line out to sea; the CSV leaves the
+// elevation empty where the GIS file has null.
+TEST_F(ProfileCommandTest, CsvAndVectorSamplesFollowTheLineOutToSea) {
+    // The last leg shorter than a step and at an angle to the one before.
+    const std::string csv = dir->file("p.csv"), gpkg = dir->file("p.gpkg");
     ASSERT_EQ(run(kSeaLine + " --step 7.5 -o '" + csv + "'"), 0);
+    ASSERT_EQ(run(kSeaLine + " --step 7.5 -o '" + gpkg + "'"), 0) << lastError();
     const auto rows = csvRows(csv);
+    const test::OgrLayer samples = test::readOgrLayer(gpkg, "profile_samples");
+    ASSERT_EQ(samples.features.size(), qsizetype(rows.size()));
+    EXPECT_EQ(samples.crs, "urn:ogc:def:crs:EPSG::6677");
+    EXPECT_EQ(rows.back().found, "water");
 
     // Our own sampling: every 7.5 m along the line, the last row at its end.
     const double px[] = {-9500, -7000, -4200, -4198}, py[] = {-37000, -34000, -37300, -37300};
@@ -70,8 +77,14 @@ TEST_F(ProfileCommandTest, CsvFollowsTheLineOutToSea) {
         EXPECT_NEAR(rows[i].distance, d, 1e-3) << i;
         EXPECT_NEAR(rows[i].east, px[s] + t * (px[s + 1] - px[s]), 1e-3) << i;
         EXPECT_NEAR(rows[i].north, py[s] + t * (py[s + 1] - py[s]), 1e-3) << i;
+        const QJsonObject p = test::propertiesOf(samples.features, qsizetype(i));
+        EXPECT_NEAR(p["distance"].toDouble(), rows[i].distance, 1e-3) << i;
+        EXPECT_EQ(p["found"].toString().toStdString(), rows[i].found) << i;
+        EXPECT_EQ(p["elevation"].isNull(), rows[i].elevation.empty()) << i;
+        if (!rows[i].elevation.empty()) {
+            EXPECT_NEAR(p["elevation"].toDouble(), std::stod(rows[i].elevation), 0.005) << i;
+        }
     }
-    EXPECT_EQ(rows.back().found, "water");
 }
 
 TEST_F(ProfileCommandTest, WritesEveryPictureKind) {
@@ -99,28 +112,6 @@ TEST_F(ProfileCommandTest, UnusableLinesAndDataWriteNothing) {
         << lastError();
     EXPECT_EQ(exitOf("profile '" + dir->file("shape") + "' " + kLine + out), 1);
     EXPECT_FALSE(std::ifstream(dir->file("x.csv")).good());
-}
-
-TEST_F(ProfileCommandTest, VectorSamplesAreTheCsvRowsWithWaterLeftNull) {
-    const std::string csv = dir->file("v.csv");
-    const std::string gpkg = dir->file("v.gpkg");
-    ASSERT_EQ(run(kSeaLine + " --step 25 -o '" + csv + "'"), 0);
-    ASSERT_EQ(run(kSeaLine + " --step 25 -o '" + gpkg + "'"), 0) << lastError();
-    const auto rows = csvRows(csv);
-    const test::OgrLayer samples = test::readOgrLayer(gpkg, "profile_samples");
-    ASSERT_EQ(samples.features.size(), qsizetype(rows.size()));
-    EXPECT_EQ(samples.crs, "urn:ogc:def:crs:EPSG::6677");
-    EXPECT_EQ(rows.back().found, "water");
-    for (size_t i = 0; i < rows.size(); ++i) {
-        const QJsonObject p = test::propertiesOf(samples.features, qsizetype(i));
-        EXPECT_NEAR(p["distance"].toDouble(), rows[i].distance, 1e-3) << i;
-        EXPECT_EQ(p["found"].toString().toStdString(), rows[i].found) << i;
-        // The CSV leaves the elevation empty where the GIS file has null.
-        EXPECT_EQ(p["elevation"].isNull(), rows[i].elevation.empty()) << i;
-        if (!rows[i].elevation.empty()) {
-            EXPECT_NEAR(p["elevation"].toDouble(), std::stod(rows[i].elevation), 0.005) << i;
-        }
-    }
     // A shapefile holds lines or points, not both: a bad argument, nothing written.
     EXPECT_EQ(run(kLine + " -o '" + dir->file("v.shp") + "'"), 2);
     EXPECT_NE(lastError().find("not both"), std::string::npos) << lastError();

@@ -1,10 +1,15 @@
 // SPDX-License-Identifier: MIT
-// kovtool compose, info, elev and render on the sample set and its project.
+// kovtool compose, info, elev, render, print, convert, export and contour on the sample set and
+// its project.
 #include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 
+#include <gdal_priv.h>
+#include <cmath>
+#include <cstring>
 #include <filesystem>
 #include <sstream>
 #include <tuple>
@@ -12,13 +17,39 @@
 
 #include <gtest/gtest.h>
 
+#include "core/data/HMeshProject.h"
+#include "core/project/LayerLoader.h"
 #include "support/SampleSuite.h"
 
 namespace kov {
 namespace {
 
+namespace fs = std::filesystem;
+
 class KovtoolSampleTest : public test::SampleSetSuite {
 protected:
+    static void SetUpTestSuite() {
+        SampleSetSuite::SetUpTestSuite();
+        GDALAllRegister();
+    }
+    static std::string data() { return dir->file("Data"); }
+    static GDALDatasetUniquePtr open(const std::string& path) {
+        return GDALDatasetUniquePtr(
+            GDALDataset::Open(path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY));
+    }
+    static void load(const std::vector<std::string>& paths, HMeshProject& project) {
+        LoadReport report;
+        loadLayerPaths(paths, project, report, LoadOptions{});
+        ASSERT_TRUE(report.ok());
+        ASSERT_GT(project.meshCount(), 0);
+    }
+    static std::string print(const std::string& name, const std::string& options) {
+        const std::string out = dir->file(name);
+        int code = -1;
+        kovtool("print " + dir->file("sample.kovv5") + " -o " + out + " " + options, &code);
+        EXPECT_EQ(code, 0) << lastError();
+        return out;
+    }
     static QJsonObject infoJson(const std::string& args) {
         int code = -1;
         const std::string out = kovtool("info --json " + args, &code);
@@ -330,6 +361,247 @@ TEST(CommandLines, HelpAndVersionNeedNoDisplay) {
         EXPECT_EQ(exitCode, status) << args;
         EXPECT_EQ(out.rfind(start, 0), 0u) << out;
     }
+}
+
+// kovtool convert.
+
+// Every 5 m cell centre of a source's extent answers the same from the written tiles (loaded as
+// a folder, as kovtool info and the program load it): ground to 0.1 m, water, or nothing. All
+// go into one folder, so the later conversions replace the tiles of the earlier ones.
+TEST_F(KovtoolSampleTest, TilesReadBackAsTheCollectionAnswers) {
+    const std::string out = dir->file("converted");
+    for (const std::vector<std::string>& source : std::vector<std::vector<std::string>>{
+             {"Data", "tiles"}, {"dem/FG-GML-5339-46-DEM5A.zip"}, {"dem/sample-dem-jgd2011.tif"}}) {
+        SCOPED_TRACE(source[0]);
+        std::vector<std::string> paths;
+        std::string command = "convert -q -o " + out;
+        for (const auto& part : source)
+            command += " " + paths.emplace_back(dir->file(part));
+        ASSERT_EQ(exitOf(command), 0) << lastError();
+        HMeshProject original, converted;
+        load(paths, original);
+        load({out}, converted);
+        EXPECT_EQ(converted.GetMesh(0)->datum, GeodeticDatum::kJgd2011);
+        const MapRect e = original.extent;
+        long long ground = 0, mismatches = 0;
+        for (double y = std::floor(e.ymin / 5) * 5 + 2.5; y < e.ymax; y += 5)
+            for (double x = std::floor(e.xmin / 5) * 5 + 2.5; x < e.xmax; x += 5) {
+                const auto answer = [x, y](const HMeshProject& p, WaterCells water) {
+                    return p.queryElevation(x, y, water);
+                };
+                const PointElevation want = answer(original, WaterCells::LookBelow);
+                const PointElevation got = answer(converted, WaterCells::LookBelow);
+                const bool wantWater = answer(original, WaterCells::Answer).kind == CellKind::Water;
+                const bool gotWater = answer(converted, WaterCells::Answer).kind == CellKind::Water;
+                ground += want.kind == CellKind::Elevation;
+                const bool same =
+                    want.kind == CellKind::Elevation
+                        ? got.kind == CellKind::Elevation && std::abs(got.z - want.z) <= 0.05 + 1e-9
+                        : got.kind != CellKind::Elevation && gotWater == wantWater;
+                if (!same && ++mismatches <= 3)
+                    ADD_FAILURE() << "at " << x << " " << y << ": " << want.z << " vs " << got.z;
+            }
+        EXPECT_GT(ground, 100000);
+        EXPECT_EQ(mismatches, 0);
+    }
+}
+
+// A conversion that cannot write says so, fails, and claims no more tiles than it wrote: the
+// north-east sheet, written last, meets a folder where its data file should go.
+TEST_F(KovtoolSampleTest, RefusesWhatItCannotDo) {
+    test::writeFile(dir->file("plain-file"), "x");
+    std::filesystem::create_directories(dir->file("blocked/Data/09LD182.kov"));
+    const std::string convert = "convert " + dir->file("Data") + " " + dir->file("tiles");
+    const struct {
+        std::string args;
+        int exit;
+        const char* says;
+    } cases[] = {
+        {convert, 2, "-o FOLDER is required"},
+        {convert + " -o " + dir->file("plain-file"), 1, "not a folder"},
+        {convert + " -o " + dir->file("plain-file/sub"), 1, "no tile was written"},
+        {convert + " -o " + dir->file("blocked"), 1, "incomplete: 8 tiles written"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args);
+        EXPECT_EQ(exitOf(c.args), c.exit);
+        EXPECT_NE(lastError().find(c.says), std::string::npos) << lastError();
+    }
+}
+
+// kovtool export, contour and placed pictures.
+
+TEST_F(KovtoolSampleTest, BadRequestsFailWithTheirExitCodeAndLeaveNoFile) {
+    const fs::path out = dir->file("out");
+    fs::create_directories(out);
+    struct Case {
+        std::string args;
+        int exit;
+        const char* says;
+    };
+    const Case cases[] = {
+        {"export " + data() + " -o " + (out / "x.png").string(), 2, "cannot write this format"},
+        {"export " + data() + " --rect 0,0,100,100 -o " + (out / "x.tif").string(), 1,
+         "outside the data"},
+        {"export " + data() + " -o /nonexistent/x.tif", 1, "cannot write"},
+        {"contour " + data() + " --interval 0 -o " + (out / "c.gpkg").string(), 2, "--interval"},
+        {"contour " + data() + " --interval 5 -o " + (out / "c.dxf").string(), 2,
+         "cannot write this format"},
+        {"contour " + data() + " --interval 0.0001 -o " + (out / "c.gpkg").string(), 2, "vertices"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args);
+        EXPECT_EQ(exitOf(c.args), c.exit);
+        EXPECT_NE(lastError().find(c.says), std::string::npos) << lastError();
+        EXPECT_TRUE(fs::is_empty(out));
+    }
+}
+
+// Without the GDAL module (no such file, or a file that is not one) a rendered PNG is still
+// written and placed; what needs GDAL fails with one line that says so.
+TEST_F(KovtoolSampleTest, WithoutTheGdalModuleOnlyWhatNeedsItFailsInOneLine) {
+    const std::string notALibrary = dir->file("notgdal.so");
+    test::writeFile(notALibrary, "not a library\n");
+    for (const std::string& module : {dir->file("nowhere/libkovgdal.so"), notALibrary}) {
+        SCOPED_TRACE(module);
+        setenv("KOV_GDAL_MODULE", module.c_str(), 1);
+        EXPECT_EQ(exitOf("render " + data() + " --size 40x30 -q -o " + dir->file("bare.png")), 0)
+            << lastError();
+        EXPECT_TRUE(fs::exists(dir->file("bare.png.aux.xml")) && fs::exists(dir->file("bare.pgw")));
+        for (const std::string& args :
+             {"export " + data() + " -o " + dir->file("e.tif"), "info --json " + data(),
+              "contour " + data() + " --interval 5 -o " + dir->file("e.gpkg")}) {
+            SCOPED_TRACE(args);
+            EXPECT_EQ(exitOf(args), 1);
+            const std::string said = lastError();
+            EXPECT_NE(said.find("cannot load GDAL"), std::string::npos) << said;
+            EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+        }
+        EXPECT_FALSE(fs::exists(dir->file("e.tif")) || fs::exists(dir->file("e.gpkg")));
+    }
+    unsetenv("KOV_GDAL_MODULE");
+}
+
+// GDAL's messages (here libtiff's, which GDAL takes over) pass the program's filter from inside
+// the module: dropped, or as "kovtool: GDAL: ..." lines with KOV_LIBRARY_MESSAGES set.
+TEST_F(KovtoolSampleTest, GdalMessagesPassTheProgramsFilter) {
+    const std::string damaged = dir->file("damaged.tif");
+    test::writeFile(damaged, std::string("II*\0garbage after the header", 29));
+    EXPECT_EQ(exitOf("info " + damaged), 1);
+    const std::string quiet = lastError();
+    EXPECT_EQ(std::count(quiet.begin(), quiet.end(), '\n'), 1) << quiet;
+    setenv("KOV_LIBRARY_MESSAGES", "1", 1);
+    EXPECT_EQ(exitOf("info " + damaged), 1);
+    unsetenv("KOV_LIBRARY_MESSAGES");
+    EXPECT_NE(lastError().find("kovtool: GDAL: "), std::string::npos) << lastError();
+}
+
+// The requested rectangle has the picture's proportions and lies on the 5 m cells, so the map
+// shows it: 2.5 m a pixel, to the view's rounding of its edges (millimetres).
+constexpr double kViewRounding = 0.005;
+
+TEST_F(KovtoolSampleTest, RenderedMapsArePlacedOnTheirRectangle) {
+    const std::string rect = " --rect -9000,-35500,-8000,-35000 --size 400x200 --dpi 300 -q -o ";
+    ASSERT_EQ(exitOf("render " + data() + rect + dir->file("map.png")), 0) << lastError();
+    ASSERT_EQ(exitOf("render " + data() + rect + dir->file("map.tif")), 0) << lastError();
+    // GDAL places the PNG by its world file and the TIFF by its own tags.
+    for (const char* name : {"map.png", "map.tif"}) {
+        SCOPED_TRACE(name);
+        const GDALDatasetUniquePtr map = open(dir->file(name));
+        ASSERT_TRUE(map);
+        double gt[6] = {};
+        ASSERT_EQ(map->GetGeoTransform(gt), CE_None);
+        const double expectedGt[6] = {-9000, 2.5, 0, -35000, 0, -2.5};
+        for (int i = 0; i < 6; ++i)
+            EXPECT_NEAR(gt[i], expectedGt[i], kViewRounding) << i;
+        EXPECT_STREQ(map->GetSpatialRef()->GetAuthorityCode(nullptr), "6677");
+        if (std::strcmp(name, "map.tif") == 0) {  // RGBA
+            EXPECT_EQ(map->GetRasterBand(4)->GetColorInterpretation(), GCI_AlphaBand);
+        }
+    }
+}
+
+// kovtool print.
+
+constexpr double kPixelsPerMm = 10.0;  // the page is rasterised at 254 dpi
+
+struct Box {
+    double left = 0, top = 0, right = 0, bottom = 0;  // millimetres from the page's top left
+};
+
+// The bounding box of the coloured pixels above the given depth (the map: the relief fills
+// its whole rectangle; the legend strip starts lower).
+Box mapBox(const std::string& pdf, double aboveMm) {
+    test::runCommand("pdftoppm -r 254 -singlefile -png " + pdf + " " + pdf);
+    const QImage page =
+        QImage(QString::fromStdString(pdf + ".png")).convertToFormat(QImage::Format_RGB32);
+    EXPECT_FALSE(page.isNull());
+    int left = page.width(), right = -1, top = page.height(), bottom = -1;
+    const int lowest = std::min(page.height(), int(aboveMm * kPixelsPerMm));
+    for (int y = 0; y < lowest; ++y) {
+        const QRgb* row = reinterpret_cast<const QRgb*>(page.constScanLine(y));
+        for (int x = 0; x < page.width(); ++x) {
+            if (qRed(row[x]) > 235 && qGreen(row[x]) > 235 && qBlue(row[x]) > 235) continue;
+            left = std::min(left, x);
+            right = std::max(right, x);
+            top = std::min(top, y);
+            bottom = std::max(bottom, y);
+        }
+    }
+    return {left / kPixelsPerMm, top / kPixelsPerMm, (right + 1) / kPixelsPerMm,
+            (bottom + 1) / kPixelsPerMm};
+}
+// The footer's box from pdftotext -bbox, in millimetres.
+Box footerBox(const std::string& pdf) {
+    const QString xml = QString::fromStdString(test::runCommand("pdftotext -bbox " + pdf + " -"));
+    static const QRegularExpression word(
+        "xMin=\"([0-9.]+)\" yMin=\"([0-9.]+)\" xMax=\"([0-9.]+)\" yMax=\"([0-9.]+)\"");
+    Box box{1e9, 1e9, -1, -1};
+    for (auto it = word.globalMatch(xml); it.hasNext();) {
+        const auto m = it.next();
+        const double pt = 25.4 / 72.0;
+        box.left = std::min(box.left, m.captured(1).toDouble() * pt);
+        box.top = std::min(box.top, m.captured(2).toDouble() * pt);
+        box.right = std::max(box.right, m.captured(3).toDouble() * pt);
+        box.bottom = std::max(box.bottom, m.captured(4).toDouble() * pt);
+    }
+    return box;
+}
+
+TEST_F(KovtoolSampleTest, ModeZeroPrintsTheMapAtScaleCentredWithTheFooterBelow) {
+    // 1500 x 1000 m at 1:10000 is 150 x 100 mm on A4 portrait (210 x 297 mm).
+    const std::string pdf = print("scale.pdf",
+                                  "--mode 0 --scale 10000 --rect -9500,-34000,-8000,-33000 "
+                                  "--size 1500x1000 --scale-text --comment footer-note");
+    EXPECT_NE(test::runCommand("pdfinfo " + pdf).find("595 x 842 pts (A4)"), std::string::npos);
+    const Box footer = footerBox(pdf);
+    const Box map = mapBox(pdf, footer.top - 0.2);
+    EXPECT_NEAR(map.right - map.left, 150.0, 0.5);
+    EXPECT_NEAR(map.bottom - map.top, 100.0, 0.5);
+    EXPECT_NEAR((map.left + map.right) / 2, 105.0, 0.5);   // centred across the page
+    EXPECT_NEAR((map.top + map.bottom) / 2, 148.5, 0.75);  // and down it (no legend band)
+
+    const std::string text = test::runCommand("pdftotext " + pdf + " -");
+    EXPECT_NE(text.find("SCALE: 1/10,000"), std::string::npos) << text;
+    EXPECT_NE(text.find("footer-note"), std::string::npos) << text;
+    // Its top 5/72 inch (1.8 mm) below the map, centred on the page.
+    EXPECT_NEAR(footer.top - map.bottom, 25.4 * 5 / 72, 0.75);
+    EXPECT_NEAR((footer.left + footer.right) / 2, 105.0, 1.0);
+}
+
+TEST_F(KovtoolSampleTest, AMapLargerThanThePaperIsRefusedOrCutWithClip) {
+    // 1500 x 1000 m at 1:2 would be 750 x 500 m of paper.
+    const std::string over =
+        " --mode 0 --scale 2 --rect -9500,-34000,-8000,-33000 --size 1500x1000";
+    EXPECT_EQ(exitOf("print " + dir->file("sample.kovv5") + " -o " + dir->file("over.pdf") + over),
+              1);
+    EXPECT_NE(lastError().find("exceeds the largest printable size"), std::string::npos)
+        << lastError();
+    EXPECT_FALSE(std::filesystem::exists(dir->file("over.pdf")));
+    // With --clip the part around the centre that fits the paper: a page a PDF reader draws.
+    const Box map = mapBox(print("clip.pdf", over + " --clip"), 297.0);
+    EXPECT_GT(map.right - map.left, 190.0);
+    EXPECT_GT(map.bottom - map.top, 250.0);
 }
 
 }  // namespace

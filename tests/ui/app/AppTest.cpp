@@ -234,13 +234,13 @@ TEST_F(AppTest, ProjectCommandsNeedAProject) {
     makeFrame().show();
     // One command of each owner (document, view, frame) per rule; then the recent file, clearing
     // the trace, and commands that are always there.
-    const std::vector<int> ids = {
-        kCmdSaveProject,       kCmdPrint,           kCmdZoomIn,     kCmdMeasureDistanceArea,
-        kCmdToggleSheetInfo,   kCmdFirstRecentFile, kCmdClearTrace, kCmdNewProject,
-        kCmdMeasureProperties, kCmdToggleScrollPad};
-    EXPECT_EQ(states(ids), "0000000111");
+    const std::vector<int> ids = {kCmdSaveProject,         kCmdPrint,          kCmdZoomIn,
+                                  kCmdMeasureDistanceArea, kCmdFloodByDepth,   kCmdToggleSheetInfo,
+                                  kCmdFirstRecentFile,     kCmdClearTrace,     kCmdNewProject,
+                                  kCmdMeasureProperties,   kCmdToggleScrollPad};
+    EXPECT_EQ(states(ids), "00000000111");
     openSample();
-    EXPECT_EQ(states(ids), "1111110111");
+    EXPECT_EQ(states(ids), "11111110111");
     EXPECT_EQ(frame_->Action(kCmdToggleSheetInfo)->isChecked(),
               document_->meshes()->showSheetInfo == 1);
     EXPECT_TRUE(

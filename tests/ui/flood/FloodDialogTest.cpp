@@ -51,25 +51,19 @@ std::string enabledStates(const QDialog& d) {
     return s;
 }
 
-class FloodDialogTest : public test::SampleWindowTest {
+// The main window over the sample project, the flood commands registered.
+class FloodDialogTest : public test::SampleFrameTest {
 protected:
     void SetUp() override {
-        test::SampleWindowTest::SetUp();
+        test::SampleFrameTest::SetUp();
         registerFloodCommands();
-        document_ = std::make_unique<CKovVDoc>();
-        frame_ = std::make_unique<CMainFrame>(document_.get());
-        ASSERT_TRUE(frame_->Create());
-        frame_->show();
     }
     void TearDown() override {
-        frame_.reset();
-        document_.reset();
         setFloodStarter({});
         setFileDialogHook({});
         setMeasuringTrackStarter({});
-        test::SampleWindowTest::TearDown();
+        test::SampleFrameTest::TearDown();
     }
-    void openSample() { ASSERT_TRUE(document_->OnOpenDocument(sampleProject())); }
     // Answers the next dialog: lets edit change it, then presses OK with the mouse.
     void answerWith(std::function<void(QDialog&)> edit) {
         testPrompts().runModal = [edit](QDialog& dialog) {
@@ -104,8 +98,6 @@ protected:
         frame_->updateCommandStates();
         return frame_->Action(id)->isEnabled();
     }
-    std::unique_ptr<CKovVDoc> document_;
-    std::unique_ptr<CMainFrame> frame_;
 };
 
 TEST_F(FloodDialogTest, LayoutsDefaultsAndEnabling) {
@@ -185,8 +177,6 @@ TEST_F(FloodDialogTest, NumbersThatAreNotFiniteAreIgnoredWhenStoredAndRefusedOnO
 }
 
 TEST_F(FloodDialogTest, WholeAreaAndStartPointRunsMakeNamedLayersThatClearRemoves) {
-    EXPECT_FALSE(enabled(kCmdFloodByGroundHeight));  // no data yet
-    openSample();
     HMeshProject& project = *document_->meshes();
     document_->SetImageDisplay(0, 100);
     EXPECT_FALSE(enabled(kCmdClearFlood));
@@ -254,7 +244,6 @@ TEST_F(FloodDialogTest, WholeAreaAndStartPointRunsMakeNamedLayersThatClearRemove
 
 // Saving the topmost result as polygons, picked from the menu with the mouse, read back by OGR.
 TEST_F(FloodDialogTest, TheTopmostResultIsSavedAsOnePolygonFeaturePerRank) {
-    openSample();
     std::optional<QString> chosen;
     int asked = 0;
     setFileDialogHook([&](const FileDialogRequest& request) {

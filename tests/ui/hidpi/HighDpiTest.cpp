@@ -10,8 +10,7 @@
 #include "core/data/ZarHColorMap.h"
 #include "core/display/Dib24Image.h"
 #include "core/display/MeshRenderer.h"
-#include "support/TestSupport.h"
-#include "support/ui/TestApplication.h"
+#include "support/ui/WindowTest.h"
 #include "ui/app/CKovVDoc.h"
 #include "ui/dialogs/CHMeshPrevWnd.h"
 #include "ui/view/CKovVView.h"
@@ -41,15 +40,9 @@ double sameShare(const QImage& a, const QImage& b) {
 class HighDpiTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        test::TileSpec tile;
-        tile.cols = 40;
-        tile.rows = 30;
-        tile.codes.assign(30, std::vector<int>(40));
-        for (int r = 0; r < 30; ++r)
-            for (int c = 0; c < 40; ++c)
-                tile.codes[r][c] = 10 * ((c * 7 + r * 13) % 200);
-        ASSERT_TRUE(
-            doc_.OnOpenDocument(QString::fromStdString(test::writeTileProject(tile, dir_.path()))));
+        const std::string project = test::writeCodedProject(
+            dir_, 40, 30, [](int c, int r) { return 10 * ((c * 7 + r * 13) % 200); });
+        ASSERT_TRUE(doc_.OnOpenDocument(QString::fromStdString(project)));
         doc_.meshes()->showSheetInfo = 0;
     }
 
@@ -63,13 +56,16 @@ TEST_F(HighDpiTest, ReliefLegendAndPreviewAreDrawnAtDevicePixels) {
     view.resize(200, 150);
     view.show();
     ASSERT_DOUBLE_EQ(view.devicePixelRatioF(), 2.0);
+    // The relief of the area drawn at w x h pixels.
+    const auto fine = [this](const MapRect& area, int w, int h) {
+        Dib24 picture(w, h);
+        renderMeshes(*doc_.meshes(), picture, &area, nullptr, nullptr, doc_.meshes()->stepMode,
+                     doc_.meshes()->stepHeight);
+        return dib24ToImage(picture);
+    };
     const QImage face = view.grab().toImage();
     ASSERT_EQ(face.size(), QSize(400, 300));
-    Dib24 fine(400, 300);
-    const MapRect world = view.viewport().world();
-    renderMeshes(*doc_.meshes(), fine, &world, nullptr, nullptr, doc_.meshes()->stepMode,
-                 doc_.meshes()->stepHeight);
-    EXPECT_GT(sameShare(face, dib24ToImage(fine)), 0.95);
+    EXPECT_GT(sameShare(face, fine(view.viewport().world(), 400, 300)), 0.95);
     doc_.setView(nullptr);
 
     CQLegend legend(&doc_);
@@ -84,11 +80,8 @@ TEST_F(HighDpiTest, ReliefLegendAndPreviewAreDrawnAtDevicePixels) {
     const QImage previewFace = preview.grab().toImage();
     MapRect extent;
     ASSERT_TRUE(doc_.meshes()->GetExtent(extent));
-    const MapRect shown = CHMeshPrevWnd::fitAspect(extent, 160, 120);
-    Dib24 previewFine(320, 240);
-    renderMeshes(*doc_.meshes(), previewFine, &shown, nullptr, nullptr, doc_.meshes()->stepMode,
-                 doc_.meshes()->stepHeight);
-    EXPECT_GT(sameShare(previewFace, dib24ToImage(previewFine)), 0.95);
+    EXPECT_GT(sameShare(previewFace, fine(CHMeshPrevWnd::fitAspect(extent, 160, 120), 320, 240)),
+              0.95);
 }
 
 // Toolbar icons come in a version of twice the size, drawn by the same strokes.

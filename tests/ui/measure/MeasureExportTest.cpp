@@ -25,24 +25,19 @@
 namespace kov {
 namespace {
 
-class MeasureExportTest : public test::SampleWindowTest {
+class MeasureExportTest : public test::SampleFrameTest {
 protected:
     void SetUp() override {
-        test::SampleWindowTest::SetUp();
+        test::SampleFrameTest::SetUp();
         registerTracks();
         registerMeasuringTracks();
         settings::writeInt("TrackRange", "Window", 0);  // results in the tip, not a window
         testPrompts().runModal = [](QDialog&) { return int(QDialog::Rejected); };  // never blocks
-        frame_ = std::make_unique<CMainFrame>(&document_);
-        ASSERT_TRUE(frame_->Create());
-        frame_->show();
-        ASSERT_TRUE(document_.OnOpenDocument(sampleProject()));
     }
     void TearDown() override {
         endAllTracks();
         delete CSliceWnd::current();
-        frame_.reset();  // it keeps its placement in the test's settings
-        test::SampleWindowTest::TearDown();
+        test::SampleFrameTest::TearDown();
     }
     // Clicks the entry of the window's menu; answers whether it was enabled.
     static bool choose(QMainWindow& window, const QString& title, QAction* entry) {
@@ -72,8 +67,6 @@ protected:
         };
     }
 
-    CKovVDoc document_;
-    std::unique_ptr<CMainFrame> frame_;
     test::TempDir exportDir;
     QStringList filters;
 };
@@ -86,12 +79,12 @@ TEST_F(MeasureExportTest, MeasuredLineFromTheMeasureMenu) {
 
     // Distance and area: three clicks, the right button finishes where the mouse is.
     frame_->Action(kCmdMeasureDistanceArea)->trigger();
-    CKovVView* view = document_.View();
+    CKovVView* view = document_->View();
     for (const QPoint at : {QPoint(200, 200), QPoint(500, 220), QPoint(420, 420)})
         QTest::mouseClick(view, Qt::LeftButton, {}, at);
     QTest::mouseMove(view, QPoint(300, 380));
     QTest::mouseClick(view, Qt::RightButton, {}, QPoint(300, 380));
-    const std::vector<FPoint> trace = document_.trace();
+    const std::vector<FPoint> trace = document_->trace();
     ASSERT_EQ(trace.size(), 4u);
 
     answerSaveDialog(1, QStringLiteral("trace"));  // GeoPackage: the name gets its extension
