@@ -159,13 +159,13 @@ TEST_F(SliceWndTest, TheTracksLineIsSampledWithTheSettings) {
     ASSERT_TRUE(crossSectionBuilder());
     CKovVDoc document;
     ASSERT_TRUE(document.OnOpenDocument(sampleProject()));
-    settings::writeString("CrossSection", "Step", "abc");  // not a number: the coarsest cell
+    // (A step that is no number, the coarsest cell, is with the sampling's tests.)
+    settings::writeString("CrossSection", "Step", "2");
     const std::vector<FPoint> line = {{-9500, -35000, 0}, {-9000, -35000, 0}};
     crossSectionBuilder()(document, line);
     ASSERT_NE(CSliceWnd::current(), nullptr);
-    EXPECT_DOUBLE_EQ(CSliceWnd::current()->data().step, 5.0);
-    EXPECT_EQ(CSliceWnd::current()->data().samples.size(), 101u);  // 500 m: the end once
-    settings::writeString("CrossSection", "Step", "2");
+    EXPECT_DOUBLE_EQ(CSliceWnd::current()->data().step, 2.0);
+    EXPECT_EQ(CSliceWnd::current()->data().samples.size(), 251u);  // 500 m: the end once
     settings::writeInt("CrossSection", "MaxPoint", 50);
     crossSectionBuilder()(document, line);
     EXPECT_EQ(CSliceWnd::current()->data().samples.size(), 50u);
