@@ -36,9 +36,7 @@ protected:
         return kovtool(command + " " + dir.file("V.kov") + " " + args, &code);
     }
     QJsonObject floodJson(const std::string& args) {
-        const std::string out = onValley("flood", args);
-        EXPECT_EQ(code, 0) << lastError();
-        return QJsonDocument::fromJson(QByteArray::fromStdString(out)).object();
+        return json("flood " + dir.file("V.kov") + " " + args);
     }
     test::TileSpec tile;
     int code = -1;

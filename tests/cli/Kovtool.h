@@ -3,6 +3,9 @@
 // the failure messages.
 #pragma once
 
+#include <gtest/gtest.h>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <string>
 
 #include "support/TestSupport.h"
@@ -23,6 +26,16 @@ public:
         int code = -1;
         kovtool(args, &code);
         return code;
+    }
+    // Runs kovtool, a failure unless it ends with status 0; answers its standard output.
+    std::string ok(const std::string& args) {
+        int code = -1;
+        std::string out = kovtool(args, &code);
+        EXPECT_EQ(code, 0) << args << "\n" << lastError();
+        return out;
+    }
+    QJsonObject json(const std::string& args) {
+        return QJsonDocument::fromJson(QByteArray::fromStdString(ok(args))).object();
     }
     std::string lastError() const { return readFile(dir.file("stderr")); }
 

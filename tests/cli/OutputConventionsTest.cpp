@@ -44,12 +44,6 @@ protected:
         tile.codes = {{558, 558, 300, 300}, {558, 558, 200, 100}, {400, 300, 20, 10}};
         project = test::writeTileProject(tile, dir.file("t"));
     }
-    QJsonObject infoJson() {
-        int code = -1;
-        const std::string out = kovtool("info --json " + project, &code);
-        EXPECT_EQ(code, 0) << lastError();
-        return QJsonDocument::fromJson(QByteArray::fromStdString(out)).object();
-    }
     std::string project;
 };
 
@@ -67,16 +61,14 @@ TEST_F(KovtoolOutputTest, EveryJsonOutputParsesWithoutBinaryNoise) {
     };
     for (const auto& [args, file] : outputs) {
         SCOPED_TRACE(args);
-        int code = -1;
-        std::string out = kovtool(args, &code);
-        ASSERT_EQ(code, 0) << lastError();
+        std::string out = ok(args);
         if (!file.empty()) out = test::readFile(dir.file(file));
         QJsonParseError error;
         QJsonDocument::fromJson(QByteArray::fromStdString(out), &error);
         EXPECT_EQ(error.error, QJsonParseError::NoError) << error.errorString().toStdString();
         EXPECT_EQ(noisyNumber(QString::fromStdString(out)), "") << out;
     }
-    const QJsonObject root = infoJson();
+    const QJsonObject root = json("info --json " + project);
     EXPECT_EQ(root["meshes"][0]["maxElevation"].toDouble(), 55.8);
     // Truth values are true or false, never 1 or 0.
     const QJsonDocument contours =
@@ -87,7 +79,7 @@ TEST_F(KovtoolOutputTest, EveryJsonOutputParsesWithoutBinaryNoise) {
 }
 
 TEST_F(KovtoolOutputTest, InfoJsonNamesTheSystemAndItsPlaceAsGdalinfoDoes) {
-    const QJsonObject root = infoJson();
+    const QJsonObject root = json("info --json " + project);
     const QJsonObject system = root["coordinateSystem"].toObject();
     EXPECT_EQ(system["epsg"].toInt(), 6677);
     const auto squeezed = [](QString text) { return text.remove(QRegularExpression(R"(\s)")); };

@@ -51,21 +51,15 @@ protected:
     }
     // The entries "kovtool cache" counts.
     std::string cacheEntries() {
-        int code = -1;
-        const std::string out = kovtool("cache", &code);
-        EXPECT_EQ(code, 0) << lastError();
+        const std::string out = ok("cache");
         const size_t at = out.find("entries: ");
         return at == std::string::npos ? out : out.substr(at + 9, out.find('\n', at) - at - 9);
     }
 };
 
 TEST_F(KovtoolDataTest, InfoJsonDescribesEveryMeshAndTheCollection) {
-    int code = -1;
-    const std::string out =
-        kovtool("info --json " + dir.file("set") + " " + dir.file("fine/F.kov"), &code);
-    ASSERT_EQ(code, 0) << lastError();
-    const QJsonObject root = QJsonDocument::fromJson(QByteArray::fromStdString(out)).object();
-    EXPECT_EQ(root["zone"].toInt(), 9) << out;
+    const QJsonObject root = json("info --json " + dir.file("set") + " " + dir.file("fine/F.kov"));
+    EXPECT_EQ(root["zone"].toInt(), 9);
     EXPECT_EQ(root["extent"].toArray(), QJsonArray({100.0, 200.0, 140.0, 215.0}));
     const QJsonArray meshes = root["meshes"].toArray();
     ASSERT_EQ(meshes.size(), 3);
@@ -77,8 +71,7 @@ TEST_F(KovtoolDataTest, InfoJsonDescribesEveryMeshAndTheCollection) {
     EXPECT_EQ(meshes[1].toObject()["name"].toString(), QString::fromUtf8("西"));
     EXPECT_EQ(meshes[2].toObject()["cellSize"].toDouble(), 2.5);
 
-    const std::string text = kovtool("info " + dir.file("set"), &code);
-    EXPECT_EQ(code, 0);
+    const std::string text = ok("info " + dir.file("set"));
     EXPECT_NE(text.find("collection: 2 meshes, zone 9"), std::string::npos) << text;
 }
 
@@ -90,9 +83,7 @@ TEST_F(KovtoolDataTest, InfoNamesFilesByteExactWhenTheirPathIsNotUtf8) {
     test::writeTile(tile, utf8);
     tile.xmin += 100.0;
     test::writeTile(tile, sjis);
-    int code = -1;
-    const std::string out = kovtool("info --json " + utf8 + " " + sjis, &code);
-    ASSERT_EQ(code, 0) << lastError();
+    const std::string out = ok("info --json " + utf8 + " " + sjis);
     std::set<std::string> named;
     for (const QJsonValue mesh :
          QJsonDocument::fromJson(QByteArray::fromStdString(out))["meshes"].toArray()) {
@@ -104,19 +95,15 @@ TEST_F(KovtoolDataTest, InfoNamesFilesByteExactWhenTheirPathIsNotUtf8) {
     EXPECT_EQ(named, (std::set<std::string>{utf8, sjis})) << out;
 
     // A terminal gets UTF-8: the Shift_JIS name read as such.
-    const std::string text = kovtool("info " + sjis, &code);
+    const std::string text = ok("info " + sjis);
     EXPECT_NE(text.find("西/T.kov"), std::string::npos) << text;
     EXPECT_EQ(text.find("\x90\xbc"), std::string::npos);
 }
 
 TEST_F(KovtoolDataTest, ElevAnswersElevationWaterNoDataAndNone) {
-    int code = -1;
-    const std::string out = kovtool(
-        "elev " + dir.file("set") + " " + dir.file("fine/F.kov") +
-            " --at 102,213 --at 102,211 --at 101,207 --at 106,207 --at 121.5,201 --at 99,201"
-            " --at=101,214",
-        &code);
-    ASSERT_EQ(code, 0) << lastError();
+    const std::string out = ok("elev " + dir.file("set") + " " + dir.file("fine/F.kov") +
+                               " --at 102,213 --at 102,211 --at 101,207 --at 106,207"
+                               " --at 121.5,201 --at 99,201 --at=101,214");
     EXPECT_EQ(out,
               "102 213 55.50\n"   // the fine tile wins where it has data
               "102 211 1.00\n"    // water in the fine tile falls through to the coarse one
@@ -131,9 +118,7 @@ TEST_F(KovtoolDataTest, ElevAnswersElevationWaterNoDataAndNone) {
     test::writeFile(dir.file("fineFirst.kovv5"),
                     "<?xml version='1.0'?>\n<MeshProject><Mesh>" + dir.file("fine/F.kov") +
                         "</Mesh><Mesh>" + dir.file("set/Data/W.kov") + "</Mesh></MeshProject>");
-    EXPECT_EQ(kovtool("elev " + dir.file("fineFirst.kovv5") + " --at 102,213", &code),
-              "102 213 55.50\n")
-        << lastError();
+    EXPECT_EQ(ok("elev " + dir.file("fineFirst.kovv5") + " --at 102,213"), "102 213 55.50\n");
 }
 
 // (Reading the lines, across read blocks and in every spelling, is shared with geo: its tests.)
@@ -171,15 +156,13 @@ TEST_F(KovtoolDataTest, MemoryThatCannotBeHadEndsTheCommandWithAMessage) {
 
 TEST_F(KovtoolDataTest, NoCacheWritesNothingAndClearEmptiesTheCache) {
     const std::string elev = "elev '" + dir.file("set") + "' --at 122,212";
-    int code = -1;
-    const std::string fromFiles = kovtool(elev + " --no-cache", &code);
-    EXPECT_EQ(code, 0) << lastError();
+    const std::string fromFiles = ok(elev + " --no-cache");
     EXPECT_FALSE(std::filesystem::exists(dir.file("cache/kovview")));
 
     // The first run writes the entries, the second reads them: the same answers.
     for (int run = 0; run < 2; ++run) {
         SCOPED_TRACE(run);
-        EXPECT_EQ(kovtool(elev, &code), fromFiles);
+        EXPECT_EQ(ok(elev), fromFiles);
         EXPECT_EQ(lastError(), "");
         EXPECT_EQ(cacheEntries(), "2");
     }
@@ -192,9 +175,9 @@ TEST_F(KovtoolDataTest, NoCacheWritesNothingAndClearEmptiesTheCache) {
     const auto written = std::filesystem::last_write_time(east);
     test::writeTile(changed, east, dir.file("set/Header/E.csv"));
     std::filesystem::last_write_time(east, written + std::chrono::seconds(10));
-    const std::string changedFiles = kovtool(elev + " --no-cache", &code);
+    const std::string changedFiles = ok(elev + " --no-cache");
     EXPECT_NE(changedFiles, fromFiles);
-    EXPECT_EQ(kovtool(elev, &code), changedFiles);
+    EXPECT_EQ(ok(elev), changedFiles);
     EXPECT_EQ(exitOf("cache --clear"), 0);
     EXPECT_EQ(cacheEntries(), "0");
     EXPECT_EQ(exitOf("cache stray"), 2);
