@@ -2,6 +2,10 @@
 #pragma once
 
 #include <QImage>
+#include <algorithm>
+#include <cstdlib>
+
+#include "core/base/Dib24.h"
 
 namespace kov::test {
 
@@ -22,6 +26,23 @@ inline int differingPixels(const QImage& a, const QImage& b, const QRect& area) 
     for (int y = inside.top(); y <= inside.bottom(); ++y)
         for (int x = inside.left(); x <= inside.right(); ++x)
             n += ((a.pixel(x, y) ^ b.pixel(x, y)) & 0xFFFFFF) != 0;
+    return n;
+}
+
+// The largest difference of one channel between two bitmap colours.
+inline int channelDifference(uint32_t a, uint32_t b) {
+    int most = 0;
+    for (int shift : {0, 8, 16})
+        most = std::max(most, std::abs(int((a >> shift) & 255) - int((b >> shift) & 255)));
+    return most;
+}
+
+// How many pixels differ between two bitmaps of the same size.
+inline int differingPixels(const Dib24& a, const Dib24& b) {
+    int n = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x)
+            n += a.pixel(x, y) != b.pixel(x, y);
     return n;
 }
 

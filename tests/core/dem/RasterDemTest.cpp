@@ -82,13 +82,11 @@ TEST(RasterDem, WrittenRastersReadBackWithValuesNoDataAndPlace) {
         EXPECT_EQ(read.codes, expected.codes);
         EXPECT_EQ(std::tie(read.cols, read.rows, read.west, read.north, read.stepX, read.stepY),
                   std::tie(grid.cols, grid.rows, grid.west, grid.north, grid.stepX, grid.stepY));
-        EXPECT_EQ(read.crs.epsg, 6677);
-        EXPECT_EQ(read.crs.name, "JGD2011 / Japan Plane Rectangular CS IX");
-        EXPECT_EQ(read.datumName, "JGD2011");
-        EXPECT_DOUBLE_EQ(read.nominalSpacing, 5.0);
-        EXPECT_EQ(read.kind, c.driver);
-        EXPECT_EQ(read.counts.noData,
-                  std::count(expected.codes.begin(), expected.codes.end(), MESH_NODATA));
+        EXPECT_EQ(
+            std::tuple(read.crs.epsg, read.crs.name, read.datumName, read.nominalSpacing, read.kind,
+                       read.counts.noData),
+            std::tuple(6677, "JGD2011 / Japan Plane Rectangular CS IX", "JGD2011", 5.0, c.driver,
+                       std::count(expected.codes.begin(), expected.codes.end(), MESH_NODATA)));
     }
     std::string error;
     EXPECT_FALSE(writeRasterDem(grid, TempDir().file("dem.png"), "PNGX", &error));
@@ -115,9 +113,9 @@ TEST(RasterDem, AsciiGridInLatitudeAndLongitude) {
     ASSERT_TRUE(readRasterDem(dir.file("dem.asc"), grid, &error)) << error;
     EXPECT_EQ(grid.codes, (std::vector<int32_t>{1000, 2000, 3000, 4000, 5500, MESH_NODATA, 7000,
                                                 8000, 9000, 10000, 11000, -250}));
-    EXPECT_TRUE(grid.crs.geographic);
-    EXPECT_EQ(grid.crs.epsg, 6668);  // from a .prj that names no code
-    EXPECT_EQ(grid.datumName, "JGD2011");
+    // The code from a .prj that names none.
+    EXPECT_EQ(std::tuple(grid.crs.geographic, grid.crs.epsg, grid.datumName),
+              std::tuple(true, 6668, "JGD2011"));
     EXPECT_DOUBLE_EQ(grid.north, 35.03);
     EXPECT_DOUBLE_EQ(grid.nominalSpacing, 911.7);  // the shorter side: east-west at 35° N
 }

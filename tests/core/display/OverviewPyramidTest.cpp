@@ -14,6 +14,7 @@
 #include "core/data/cache/TileCache.h"
 #include "core/display/Dib24Image.h"
 #include "core/display/MeshRenderer.h"
+#include "support/ImagePixels.h"
 #include "support/MeshFixtures.h"
 #include "support/TestSupport.h"
 
@@ -52,13 +53,6 @@ Dib24 render(HMeshProject& project, int w, int h, bool overviews) {
     const MapRect view = project.extent;
     EXPECT_EQ(renderMeshes(project, dib, &view, nullptr, nullptr, 0, 0.0), 1);
     return dib;
-}
-
-int channelDifference(uint32_t a, uint32_t b) {
-    int d = 0;
-    for (int shift : {0, 8, 16})
-        d = std::max(d, std::abs(int((a >> shift) & 0xFF) - int((b >> shift) & 0xFF)));
-    return d;
 }
 
 // Seams: on a plane, colours change by the same amount from pixel to pixel, so the second
@@ -122,7 +116,8 @@ TEST_F(OverviewPyramidTest, ZoomedOutDiffersByAtMostOneColourStep) {
     const uint32_t sea = project_.GetColorMap(0)->seaColor;
     for (int y = 0; y < full.height(); ++y)
         for (int x = 0; x < full.width(); ++x) {
-            largest = std::max(largest, channelDifference(full.pixel(x, y), overview.pixel(x, y)));
+            largest =
+                std::max(largest, test::channelDifference(full.pixel(x, y), overview.pixel(x, y)));
             water += overview.pixel(x, y) == sea;
         }
     std::printf("largest per-channel difference %d (one colour step: %d)\n", largest, step);
