@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: MIT
 #include <gtest/gtest.h>
-#include <iconv.h>
 
 #include <algorithm>
 #include <cmath>
@@ -8,6 +7,7 @@
 #include <tuple>
 #include <vector>
 
+#include "core/base/TextCodec.h"
 #include "core/data/dem/FgGmlReader.h"
 #include "sample/SampleFgGml.h"
 
@@ -63,15 +63,9 @@ TEST(FgGmlReader, PlacesCellsFromTheStartPointAndFillsTheRestWithNoData) {
     }
 }
 
-std::string inShiftJis(std::string utf8) {
-    iconv_t convert = iconv_open("SHIFT_JIS", "UTF-8");
-    std::string out(utf8.size() * 2, '\0');
-    char* in = utf8.data();
-    char* to = out.data();
-    size_t inLeft = utf8.size(), outLeft = out.size();
-    EXPECT_NE(iconv(convert, &in, &inLeft, &to, &outLeft), static_cast<size_t>(-1));
-    iconv_close(convert);
-    out.resize(out.size() - outLeft);
+std::string inShiftJis(const std::string& utf8) {
+    std::string out;
+    EXPECT_TRUE(utf8ToCp932(utf8, out));
     return out;
 }
 

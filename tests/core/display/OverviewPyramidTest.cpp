@@ -12,7 +12,6 @@
 #include "core/base/SettingsStore.h"
 #include "core/data/ZarHColorMap.h"
 #include "core/data/cache/TileCache.h"
-#include "core/display/Dib24Image.h"
 #include "core/display/MeshRenderer.h"
 #include "support/ImagePixels.h"
 #include "support/MeshFixtures.h"
@@ -120,11 +119,6 @@ TEST_F(OverviewPyramidTest, ZoomedOutDiffersByAtMostOneColourStep) {
                 std::max(largest, test::channelDifference(full.pixel(x, y), overview.pixel(x, y)));
             water += overview.pixel(x, y) == sea;
         }
-    std::printf("largest per-channel difference %d (one colour step: %d)\n", largest, step);
-    if (const char* folder = std::getenv("KOV_PYRAMID_PICTURES")) {  // for a side-by-side look
-        dib24ToImage(full).save(QString::fromUtf8(folder) + "/full.png");
-        dib24ToImage(overview).save(QString::fromUtf8(folder) + "/overview.png");
-    }
     EXPECT_LE(largest, step);
     // No seams at the tile borders (every 10 px east, 7 px north), clear of the lake and the
     // no-data patch.
