@@ -34,13 +34,12 @@ TEST(MapStatusText, PanesForAPoint) {
     // Water reads "  水域" (the tip below); anything below it has no elevation.
     EXPECT_EQ(elevationStatusText(-9999.5), "H: ******");
     EXPECT_EQ(elevationStatusText(-9998.7), "H: -9,998.7 (m)");
-}
 
-TEST(MapStatusText, SheetOfAFractionalPointIsTheSheetItLiesIn) {
-    // Half a metre west of the 0 m column line lies in the column to the west.
-    EXPECT_EQ(sheetCodeAt(9, -0.5, 0.5), "09JD994");
-    EXPECT_EQ(sheetCodeAt(9, 0.5, 0.5), "09JE903");
-    EXPECT_EQ(sheetCodeAt(9, 0.5, -0.5), "09KE001");
+    // A fractional point is in the sheet it lies in: half a metre west of the 0 m column line
+    // lies in the column to the west.
+    EXPECT_EQ(
+        std::tuple(sheetCodeAt(9, -0.5, 0.5), sheetCodeAt(9, 0.5, 0.5), sheetCodeAt(9, 0.5, -0.5)),
+        std::tuple("09JD994", "09JE903", "09KE001"));
 }
 
 TEST(MapStatusText, QuickTipLines) {
