@@ -3,9 +3,8 @@
 
 #include <QImage>
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
-
-#include "core/base/Dib24.h"
 
 namespace kov::test {
 
@@ -35,15 +34,6 @@ inline int channelDifference(uint32_t a, uint32_t b) {
     for (int shift : {0, 8, 16})
         most = std::max(most, std::abs(int((a >> shift) & 255) - int((b >> shift) & 255)));
     return most;
-}
-
-// How many pixels differ between two bitmaps of the same size.
-inline int differingPixels(const Dib24& a, const Dib24& b) {
-    int n = 0;
-    for (int y = 0; y < a.height(); ++y)
-        for (int x = 0; x < a.width(); ++x)
-            n += a.pixel(x, y) != b.pixel(x, y);
-    return n;
 }
 
 }  // namespace kov::test

@@ -17,14 +17,12 @@
 #include "core/data/ZarHColorMap.h"
 #include "core/data/ZarHImage.h"
 #include "core/display/ZarHShade.h"
-#include "support/ImagePixels.h"
 #include "support/MeshFixtures.h"
 #include "support/TestSupport.h"
 
 namespace kov {
 namespace {
 
-using test::differingPixels;
 using test::makeFlatMesh;
 using test::makeMesh;
 
@@ -49,6 +47,13 @@ protected:
         Dib24 dib(w, h);
         EXPECT_EQ(renderMeshes(p, dib, &view, nullptr, nullptr, mode, step), 1);
         return dib;
+    }
+    static int differingPixels(const Dib24& a, const Dib24& b) {
+        int n = 0;
+        for (int y = 0; y < a.height(); ++y)
+            for (int x = 0; x < a.width(); ++x)
+                n += a.pixel(x, y) != b.pixel(x, y);
+        return n;
     }
 
     // A mesh of 6 x 5 cells drawn alone on 24 x 20 pixels; answers the shade samples, a row of 8
