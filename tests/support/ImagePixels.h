@@ -2,6 +2,9 @@
 #pragma once
 
 #include <QImage>
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
 
 namespace kov::test {
 
@@ -23,6 +26,14 @@ inline int differingPixels(const QImage& a, const QImage& b, const QRect& area) 
         for (int x = inside.left(); x <= inside.right(); ++x)
             n += ((a.pixel(x, y) ^ b.pixel(x, y)) & 0xFFFFFF) != 0;
     return n;
+}
+
+// The largest difference of one channel between two bitmap colours.
+inline int channelDifference(uint32_t a, uint32_t b) {
+    int most = 0;
+    for (int shift : {0, 8, 16})
+        most = std::max(most, std::abs(int((a >> shift) & 255) - int((b >> shift) & 255)));
+    return most;
 }
 
 }  // namespace kov::test

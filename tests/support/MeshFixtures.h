@@ -2,10 +2,13 @@
 // Small in-memory meshes for the elevation data tests.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <functional>
 #include <memory>
 #include <vector>
 
+#include "core/data/HMeshProject.h"
 #include "core/data/ZarHMesh.h"
 
 namespace kov::test {
@@ -32,6 +35,16 @@ inline std::unique_ptr<ZarHMesh> makeMesh(int cols, int rows, double cell, doubl
 inline std::unique_ptr<ZarHMesh> makeFlatMesh(int cols, int rows, double cell, double x0, double y0,
                                               int value) {
     return makeMesh(cols, rows, cell, x0, y0, [value](int, int) { return value; });
+}
+
+// A project holding the meshes (each must be accepted), its extent updated.
+template <class... Meshes>
+std::unique_ptr<HMeshProject> projectOf(std::unique_ptr<Meshes>... meshes) {
+    auto project = std::make_unique<HMeshProject>();
+    const auto add = [&](auto& mesh) { EXPECT_EQ(project->AddMesh(mesh), 1); };
+    (add(meshes), ...);
+    project->UpdateExtent();
+    return project;
 }
 
 // Every code of the mesh, row 0 first, whatever form the cells are held in.

@@ -2,6 +2,8 @@
 #include "support/TestSupport.h"
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <algorithm>
@@ -62,6 +64,19 @@ std::string readFile(const std::string& path) {
     std::stringstream buffer;
     buffer << in.rdbuf();
     return buffer.str();
+}
+
+void setModified(const std::string& path, int64_t seconds) {
+    const timespec times[2] = {{0, UTIME_NOW}, {seconds, 0}};
+    EXPECT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0) << path;
+}
+
+void damageEveryFile(const std::string& folder) {
+    for (const auto& item : std::filesystem::directory_iterator(folder)) {
+        std::string bytes = readFile(item.path());
+        bytes[bytes.size() - 3] ^= 4;
+        writeFile(item.path(), bytes);
+    }
 }
 
 std::string repeat(const std::string& text, int times) {

@@ -32,6 +32,10 @@ private:
 // Writes bytes to a file, creating its folders.
 void writeFile(const std::string& path, const std::string& contents);
 std::string readFile(const std::string& path);
+// Sets the file's modification time to seconds after the epoch.
+void setModified(const std::string& path, int64_t seconds);
+// Flips a bit of the third byte from the end of every file in the folder.
+void damageEveryFile(const std::string& folder);
 // times copies of text, one after the other.
 std::string repeat(const std::string& text, int times);
 // The image as a file of a format Qt writes ("PNG", "BMP", "JPEG"); empty when it cannot.

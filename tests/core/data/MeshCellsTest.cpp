@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <tuple>
 #include <vector>
 
 #include "core/data/CellResidency.h"
@@ -74,15 +75,14 @@ TEST(MeshCells, LeastRecentlyUsedCellsGoAndComeBackOnTheNextRead) {
     EXPECT_EQ((*meshes[2])[5], 21);
     EXPECT_EQ((*meshes[1])[5], 11);
     EXPECT_EQ(residency.trim(800), 400);
-    EXPECT_FALSE(meshes[0]->isResident());
-    EXPECT_TRUE(meshes[1]->isResident() && meshes[2]->isResident());
-    EXPECT_EQ(meshes[0]->memoryBytes(), 0);
-    EXPECT_EQ(residency.residentBytes(), 800);
+    EXPECT_EQ(std::tuple(meshes[0]->isResident(), meshes[1]->isResident(), meshes[2]->isResident(),
+                         meshes[0]->memoryBytes(), residency.residentBytes()),
+              std::tuple(false, true, true, 0, 800));
 
     // The next read fetches the cells again; a source that fails reads as no data.
     EXPECT_EQ(decoded(*meshes[0]), std::vector<int32_t>(100, 1));
-    EXPECT_EQ(sources[0]->fetches, 1);
-    EXPECT_EQ(residency.residentBytes(), 1200);
+    EXPECT_EQ(std::pair(sources[0]->fetches, residency.residentBytes()),
+              std::pair(1, int64_t{1200}));
     residency.trim(0);
     sources[1]->fail = true;
     EXPECT_EQ((*meshes[1])[0], MESH_NODATA);

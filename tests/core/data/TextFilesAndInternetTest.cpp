@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <tuple>
 
 #include "core/base/TextCodec.h"
 #include "core/base/TextScan.h"
@@ -97,9 +98,7 @@ TEST_F(InternetPathTest, TileAndItsSiblingHeaderAreFetched) {
     ZarVeyMesh5 mesh;
     const std::string url = server.url("/set/Data/T.kov");
     ASSERT_EQ(mesh.Load(url), 1);
-    EXPECT_EQ(mesh.path, url);
-    EXPECT_DOUBLE_EQ(mesh.xmin, 300.0);
-    EXPECT_EQ(mesh.cell(0, 2), 1);
+    EXPECT_EQ(std::tuple(mesh.path, mesh.xmin, mesh.cell(0, 2)), std::tuple(url, 300.0, 1));
     EXPECT_EQ(server.requestCount(), 3) << "data, header beside (404), header in ../Header";
 }
 

@@ -1,9 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "core/data/cache/TileCache.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
@@ -30,6 +28,15 @@ std::vector<int32_t> cellsOf(const ZarHMesh& mesh) {
     for (size_t i = 0; i < out.size(); ++i)
         out[i] = mesh.cells[i];
     return out;
+}
+
+// The record and the cells of a mesh are those of the source.
+void expectSame(const ZarHMesh& mesh, const ZarHMesh& source) {
+    EXPECT_EQ(
+        std::tie(mesh.name, mesh.cols, mesh.rows, mesh.minRaw, mesh.maxRaw, mesh.xmax, mesh.ymax),
+        std::tie(source.name, source.cols, source.rows, source.minRaw, source.maxRaw, source.xmax,
+                 source.ymax));
+    EXPECT_EQ(cellsOf(mesh), cellsOf(source));
 }
 
 // Tiles read through a cache in the test's folder.
@@ -95,14 +102,7 @@ TEST_F(TileCacheTest, EntryGivesTheSourcesRecordAndCells) {
         load(path);
         const std::unique_ptr<ZarVeyMesh5> fromCache = load(path);
         EXPECT_FALSE(fromCache->cells.isResident());  // the record alone was read
-        EXPECT_EQ(fromCache->name, source.name);
-        EXPECT_EQ(fromCache->cols, source.cols);
-        EXPECT_EQ(fromCache->rows, source.rows);
-        EXPECT_EQ(fromCache->minRaw, source.minRaw);
-        EXPECT_EQ(fromCache->maxRaw, source.maxRaw);
-        EXPECT_EQ(fromCache->xmax, source.xmax);
-        EXPECT_EQ(fromCache->ymax, source.ymax);
-        EXPECT_EQ(cellsOf(*fromCache), cellsOf(source));
+        expectSame(*fromCache, source);
         EXPECT_FALSE(cache->takeWarning());
     }
 }
@@ -111,9 +111,8 @@ TEST_F(TileCacheTest, ChangedSourceIsReadAgain) {
     const std::string path = writeSample("t", codes);
     // Both files at one fixed time, so that only what the case changes differs.
     auto setTime = [&](int64_t seconds) {
-        const timespec times[2] = {{0, UTIME_NOW}, {seconds, 0}};
         for (const std::string& file : {path, dir.file("t.csv")})
-            ASSERT_EQ(::utimensat(AT_FDCWD, file.c_str(), times, 0), 0);
+            test::setModified(file, seconds);
     };
     setTime(1);
     load(path);
@@ -145,9 +144,7 @@ TEST_F(TileCacheTest, IndexGivesRecordsWithoutEntriesAndADamagedOneIsRebuilt) {
         fs::remove(cacheFile(".kce"));
         const std::unique_ptr<ZarVeyMesh5> mesh = load(path);
         EXPECT_FALSE(mesh->cells.isResident());
-        EXPECT_EQ(mesh->name, source.name);
-        EXPECT_EQ(mesh->xmax, source.xmax);
-        EXPECT_EQ(cellsOf(*mesh), cellsOf(source));
+        expectSame(*mesh, source);
         EXPECT_TRUE(cache->takeWarning());
     };
     load(path);
@@ -166,9 +163,7 @@ TEST_F(TileCacheTest, IndexGivesRecordsWithoutEntriesAndADamagedOneIsRebuilt) {
         damage(bytes);
         test::writeFile(index, bytes);
         reopen();
-        const std::unique_ptr<ZarVeyMesh5> mesh = load(path);  // from its entry
-        EXPECT_EQ(mesh->name, source.name);
-        EXPECT_EQ(cellsOf(*mesh), cellsOf(source));
+        expectSame(*load(path), source);  // from its entry
         const std::optional<CacheProblem> warning = cache->takeWarning();
         EXPECT_TRUE(warning && warning->kind == CacheProblem::Kind::IndexDamaged);
         expectFromIndex();  // rebuilt
@@ -262,8 +257,7 @@ TEST_F(TileCacheTest, DsmFilesAreCachedPerCellSizeAndReadAgainWhenChangedOrDamag
     auto writePoints = [&](const char* z, int64_t seconds) {
         test::writeFile(path,
                         std::string("1,100.5,200.5,") + z + "\n2,103,201,-9999\n3,1999,1,7\n");
-        const timespec times[2] = {{0, UTIME_NOW}, {seconds, 0}};
-        ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+        test::setModified(path, seconds);
     };
     auto loadDsm = [&](double cellSize) {
         auto mesh = std::make_unique<ZarVeyMeshDSM>(cellSize);
@@ -275,11 +269,6 @@ TEST_F(TileCacheTest, DsmFilesAreCachedPerCellSizeAndReadAgainWhenChangedOrDamag
         std::unique_ptr<ZarVeyMeshDSM> mesh = loadDsm(cellSize);
         TileCache::setActive(cache);
         return mesh;
-    };
-    auto expectSame = [&](const ZarHMesh& mesh, const ZarHMesh& source) {
-        EXPECT_EQ(std::tie(mesh.name, mesh.cols, mesh.xmax, mesh.maxRaw),
-                  std::tie(source.name, source.cols, source.xmax, source.maxRaw));
-        EXPECT_EQ(cellsOf(mesh), cellsOf(source));
     };
     writePoints("12.25", 1);
     for (const double cellSize : {2.0, 1.0}) {  // the grid depends on the cell size
@@ -300,11 +289,7 @@ TEST_F(TileCacheTest, DsmFilesAreCachedPerCellSizeAndReadAgainWhenChangedOrDamag
     // An entry damaged under a mesh whose cells were let go: they come from the file again.
     const std::unique_ptr<ZarVeyMeshDSM> released = loadDsm(2.0);
     ASSERT_FALSE(released->cells.isResident());
-    for (const auto& item : fs::directory_iterator(cache->folder())) {
-        std::string bytes = test::readFile(item.path());
-        bytes[bytes.size() - 3] ^= 4;
-        test::writeFile(item.path(), bytes);
-    }
+    test::damageEveryFile(cache->folder());
     expectSame(*released, *withoutCache(2.0));
     EXPECT_TRUE(cache->takeWarning());
 }
@@ -320,8 +305,7 @@ TEST_F(TileCacheTest, BlobsAreVerifiedAndTheLimitEvictsTheOldest) {
     const auto small = std::make_shared<TileCache>(dir.file("small"), 3500);
     for (const char* key : {"1", "2", "3", "4"}) {
         ASSERT_TRUE(small->storeBlob(key, bytes));
-        const timespec times[2] = {{0, UTIME_NOW}, {std::atoi(key) * 1000, 0}};
-        ::utimensat(AT_FDCWD, small->entryPath(key).c_str(), times, 0);
+        test::setModified(small->entryPath(key), std::atoi(key) * 1000);
     }
     EXPECT_LE(small->usage().bytes, 3500);
     EXPECT_FALSE(small->loadBlob("1"));

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <optional>
+#include <tuple>
 #include <utility>
 
 #include "core/data/ZarVeyMesh5.h"
@@ -55,24 +56,19 @@ TEST(TileConversion, ElevationsAtTheEdgesOfTheFormat) {
         ZarVeyMesh5 west, east;
         ASSERT_EQ(west.Load(dir.file("Data/" + report.codes[0] + ".kov")), 1) << west.errorText;
         ASSERT_EQ(east.Load(dir.file("Data/" + report.codes[1] + ".kov")), 1) << east.errorText;
-        EXPECT_EQ(west.xmax, 2000.0);
-        EXPECT_EQ(west.cell(399, 0), 10);
-        EXPECT_EQ(east.xmin, 2000.0);
-        EXPECT_EQ(east.cell(0, 0), *c.code);
-        EXPECT_EQ(east.cell(1, 0), MESH_NODATA);
+        EXPECT_EQ(
+            std::tuple(west.xmax, west.cell(399, 0), east.xmin, east.cell(0, 0), east.cell(1, 0)),
+            std::tuple(2000.0, 10, 2000.0, *c.code, MESH_NODATA));
     }
 }
 
 // Tiles name one zone and one datum: meshes that disagree are refused, not relabelled. A
 // conversion of more sheets than the bound is refused before any is sampled.
 TEST(TileConversion, RefusesMixedZonesOrDatumsAndTooManySheets) {
-    HMeshProject vast;
-    auto mesh = test::makeFlatMesh(700, 500, 1000.0, 0.0, 0.0, 10);  // 116,550 sheets
-    ASSERT_EQ(vast.AddMesh(mesh), 1);
-    vast.UpdateExtent();
-    TilePlan plan;
+    const auto vast = test::projectOf(test::makeFlatMesh(700, 500, 1000.0, 0.0, 0.0, 10));
+    TilePlan plan;  // 116,550 sheets
     std::string error;
-    EXPECT_FALSE(planTiles(vast, plan, &error));
+    EXPECT_FALSE(planTiles(*vast, plan, &error));
     EXPECT_NE(error.find("more than 100000 sheets"), std::string::npos) << error;
     for (const auto& [zone, datum] :
          {std::pair{2, GeodeticDatum::kJgd2011}, std::pair{9, GeodeticDatum::kTokyo}}) {

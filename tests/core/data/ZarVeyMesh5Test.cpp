@@ -53,11 +53,14 @@ TEST(ZarVeyMesh5Read, HeaderIsSearchedBesideThenInTheSiblingHeaderFolderIgnoring
 
     test::writeFile(dir.file("Lone/T2.kov"), test::dataText(smallTile()));
     EXPECT_EQ(headless.Load(dir.file("Lone/T2.kov")), 0);
-    EXPECT_EQ(headless.path, dir.file("Lone/T2.kov"));
-    EXPECT_EQ(headless.errorText, "its header T2.csv is found neither beside it nor in ../Header");
+    EXPECT_EQ(
+        std::pair(headless.path, headless.errorText),
+        std::pair(dir.file("Lone/T2.kov"),
+                  std::string("its header T2.csv is found neither beside it nor in ../Header")));
     EXPECT_EQ(missing.Load(dir.file("Nowhere/T3.kov")), 0);
-    EXPECT_EQ(missing.errorText, "No such file or directory");
-    EXPECT_EQ(missing.path, "") << "path is kept unchanged when the data file cannot be opened";
+    // The path is kept unchanged when the data file cannot be opened.
+    EXPECT_EQ(std::pair(missing.errorText, missing.path),
+              std::pair(std::string("No such file or directory"), std::string()));
 
     // A tile reached through a link finds the header beside the link, not beside its target.
     test::writeFile(dir.file("store/blob.kov"), test::dataText(smallTile()));
@@ -113,12 +116,16 @@ TEST(ZarVeyMesh5Read, RecordRules) {
         "ABCDEF   1   42\n";
     ASSERT_EQ(mesh.ReadTileFiles(test::headerText(smallTile()), data), 1);
     const int32_t N = MESH_NODATA;
-    EXPECT_EQ(test::allCodes(mesh),
-              (std::vector<int32_t>{N, N, N, N, 11, 0, -22, 3, 42, N, N, N}));
+    EXPECT_EQ(test::allCodes(mesh), (std::vector<int32_t>{N, N, N, N, 11, 0, -22, 3, 42, N, N, N}));
     // An overwritten record still counts.
     EXPECT_EQ(std::pair(mesh.minRaw, mesh.maxRaw), std::pair(-22, 400));
     // A small tile costs its 12 cells in 16 bits, not the reader's default 400 x 300 grid.
     EXPECT_EQ(mesh.memoryBytes(), 12 * 2);
+    // Past 262143 characters a line is split: the rest is read as another record.
+    ASSERT_EQ(mesh.ReadTileFiles(test::headerText(smallTile()),
+                                 "ABCDEF   1" + std::string(262143 - 10, '1') + "ABCDEF   3  555"),
+              1);
+    EXPECT_EQ(mesh.cell(0, 0), 555);
 
     TileSpec water = smallTile();
     for (auto& row : water.codes)
@@ -126,14 +133,6 @@ TEST(ZarVeyMesh5Read, RecordRules) {
     ZarVeyMesh5 waterOnly;
     ASSERT_EQ(waterOnly.ReadTileFiles(test::headerText(water), test::dataText(water)), 1);
     EXPECT_EQ(std::pair(waterOnly.minRaw, waterOnly.maxRaw), std::pair(0, 0)) << "no valid cell";
-}
-
-TEST(ZarVeyMesh5Read, OverlongLinesContinueAsAnotherRecord) {
-    // Past 262143 characters a line is split; CR LF files are read by the sample data tests.
-    const std::string longLine = "ABCDEF   1" + std::string(262143 - 10, '1') + "ABCDEF   3  555";
-    ZarVeyMesh5 mesh;
-    ASSERT_EQ(mesh.ReadTileFiles(test::headerText(smallTile()), longLine), 1);
-    EXPECT_EQ(mesh.cell(0, 0), 555);
 }
 
 TEST(ZarVeyMesh5Fields, FixedWidthIntegersAndCsvValues) {

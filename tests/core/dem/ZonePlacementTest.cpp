@@ -17,6 +17,7 @@
 #include "core/base/SettingsStore.h"
 #include "core/data/HMeshProject.h"
 #include "core/display/MeshRenderer.h"
+#include "support/ImagePixels.h"
 #include "support/TestSupport.h"
 
 namespace kov {
@@ -266,20 +267,14 @@ TEST(ZonePlacement, ReliefDrawnWithoutSeamLine) {
     // whole's but for the renderer's own rounding: each mesh rounds its cell edges to pixels
     // (a pixel may show the next one's colour) and its outermost cells copy the shade from
     // further in (a few levels off). A gap or a shifted row is far more.
-    auto channelDifference = [](uint32_t a, uint32_t b) {
-        int most = 0;
-        for (int shift : {0, 8, 16})
-            most = std::max(most, std::abs(int((a >> shift) & 255) - int((b >> shift) & 255)));
-        return most;
-    };
     const int w = one.width(), h = one.height();
     for (int y = 1; y < h - 1; ++y)
         for (int x = 1; x < w - 1; ++x) {
             int best = 255;
             for (int dy = -1; dy <= 1; ++dy)
                 for (int dx = -1; dx <= 1; ++dx)
-                    best = std::min(best,
-                                    channelDifference(four.pixel(x, y), one.pixel(x + dx, y + dy)));
+                    best = std::min(
+                        best, test::channelDifference(four.pixel(x, y), one.pixel(x + dx, y + dy)));
             ASSERT_LE(best, 8) << "pixel " << x << ", " << y;
         }
 }

@@ -13,11 +13,7 @@ namespace {
 
 // A project of one flat mesh: cols x rows cells of `cell` metres from the origin.
 std::unique_ptr<HMeshProject> flatProject(int cols, int rows, double cell) {
-    auto project = std::make_unique<HMeshProject>();
-    auto mesh = test::makeFlatMesh(cols, rows, cell, 0, 0, 100);
-    project->AddMesh(mesh);
-    project->UpdateExtent();
-    return project;
+    return test::projectOf(test::makeFlatMesh(cols, rows, cell, 0, 0, 100));
 }
 
 double widthOf(const MapViewport& v) {
@@ -159,16 +155,14 @@ TEST(MapViewport, WheelStepsKeepTheRemainderAndZoomOneLevel) {
 }
 
 TEST(MapViewport, ElevationUnderTheCursor) {
-    HMeshProject project;
     // Coarse 10 m mesh over 0..40 m with 12.3 m everywhere; on top, a 5 m mesh over 0..10 m:
     // (0,0) no data, (1,0) water, (0,1) 45.6 m, (1,1) no data.
-    auto coarse = test::makeFlatMesh(4, 4, 10.0, 0, 0, 123);
-    auto fine = test::makeMesh(2, 2, 5.0, 0, 0, [](int c, int r) {
-        return c == 1 && r == 0 ? MESH_WATER : c == 0 && r == 1 ? 456 : MESH_NODATA;
-    });
-    project.AddMesh(coarse);
-    project.AddMesh(fine);
-    project.UpdateExtent();
+    const auto owner = test::projectOf(
+        test::makeFlatMesh(4, 4, 10.0, 0, 0, 123),
+        test::makeMesh(2, 2, 5.0, 0, 0, [](int c, int r) {
+            return c == 1 && r == 0 ? MESH_WATER : c == 0 && r == 1 ? 456 : MESH_NODATA;
+        }));
+    const HMeshProject& project = *owner;
     EXPECT_DOUBLE_EQ(elevationAtMapPoint(project, 2, 2), 12.3);  // the coarse mesh shows through
     EXPECT_EQ(elevationAtMapPoint(project, 7, 2), kElevationWater);
     EXPECT_DOUBLE_EQ(elevationAtMapPoint(project, 2, 7), 45.6);

@@ -12,8 +12,8 @@
 #include "core/base/SettingsStore.h"
 #include "core/data/ZarHColorMap.h"
 #include "core/data/cache/TileCache.h"
-#include "core/display/Dib24Image.h"
 #include "core/display/MeshRenderer.h"
+#include "support/ImagePixels.h"
 #include "support/MeshFixtures.h"
 #include "support/TestSupport.h"
 
@@ -52,13 +52,6 @@ Dib24 render(HMeshProject& project, int w, int h, bool overviews) {
     const MapRect view = project.extent;
     EXPECT_EQ(renderMeshes(project, dib, &view, nullptr, nullptr, 0, 0.0), 1);
     return dib;
-}
-
-int channelDifference(uint32_t a, uint32_t b) {
-    int d = 0;
-    for (int shift : {0, 8, 16})
-        d = std::max(d, std::abs(int((a >> shift) & 0xFF) - int((b >> shift) & 0xFF)));
-    return d;
 }
 
 // Seams: on a plane, colours change by the same amount from pixel to pixel, so the second
@@ -122,14 +115,10 @@ TEST_F(OverviewPyramidTest, ZoomedOutDiffersByAtMostOneColourStep) {
     const uint32_t sea = project_.GetColorMap(0)->seaColor;
     for (int y = 0; y < full.height(); ++y)
         for (int x = 0; x < full.width(); ++x) {
-            largest = std::max(largest, channelDifference(full.pixel(x, y), overview.pixel(x, y)));
+            largest =
+                std::max(largest, test::channelDifference(full.pixel(x, y), overview.pixel(x, y)));
             water += overview.pixel(x, y) == sea;
         }
-    std::printf("largest per-channel difference %d (one colour step: %d)\n", largest, step);
-    if (const char* folder = std::getenv("KOV_PYRAMID_PICTURES")) {  // for a side-by-side look
-        dib24ToImage(full).save(QString::fromUtf8(folder) + "/full.png");
-        dib24ToImage(overview).save(QString::fromUtf8(folder) + "/overview.png");
-    }
     EXPECT_LE(largest, step);
     // No seams at the tile borders (every 10 px east, 7 px north), clear of the lake and the
     // no-data patch.

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <deque>
 #include <random>
+#include <tuple>
 
 #include "core/data/HMeshProject.h"
 #include "core/data/MeshCells.h"
@@ -22,11 +23,7 @@ namespace {
 // A project of one mesh of 1 m cells whose codes are metres (scale 1).
 std::unique_ptr<HMeshProject> projectOf(int cols, int rows,
                                         const std::function<int(int, int)>& code) {
-    auto project = std::make_unique<HMeshProject>();
-    auto mesh = test::makeMesh(cols, rows, 1.0, 0.0, 0.0, code, 1.0);
-    EXPECT_EQ(project->AddMesh(mesh), 1);
-    project->UpdateExtent();
-    return project;
+    return test::projectOf(test::makeMesh(cols, rows, 1.0, 0.0, 0.0, code, 1.0));
 }
 
 FloodParameters heightAndRanks(double height, std::vector<std::string> ranks) {
@@ -72,13 +69,10 @@ TEST(FloodWaterLevel, IsTheHighestCodeAtOrBelowTheWater) {
 }
 
 TEST(FloodWholeArea, DefaultsPaintEveryCellUpToFiveMetresBlue) {
-    HMeshProject project;
-    auto mesh = test::makeMesh(20, 10, 5.0, 0.0, 0.0, [](int c, int r) {
+    auto project = test::projectOf(test::makeMesh(20, 10, 5.0, 0.0, 0.0, [](int c, int r) {
         return r == 9 ? MESH_WATER : c * 5;  // 0.0 .. 9.5 m
-    });
-    project.AddMesh(mesh);
-    project.UpdateExtent();
-    auto out = floodWholeArea(project, FloodParameters{});
+    }));
+    auto out = floodWholeArea(*project, FloodParameters{});
     ASSERT_TRUE(out);
     ASSERT_EQ(out->image.width, 20);
     for (int r = 0; r < 10; ++r)
@@ -200,9 +194,7 @@ TEST(FloodFromPoint, OneCellWideWallAcrossTheValleyStopsIt) {
 }
 
 TEST(FloodFromPoint, RangeLimit) {
-    auto project = std::make_unique<HMeshProject>();
-    auto mesh = test::makeFlatMesh(400, 400, 5.0, 0.0, 0.0, 0);
-    project->AddMesh(mesh);
+    auto project = test::projectOf(test::makeFlatMesh(400, 400, 5.0, 0.0, 0.0, 0));
     FloodParameters p = heightAndRanks(5.0, {"5"});
     p.rangeOn = true;
     p.range = 500.0;
@@ -239,10 +231,10 @@ TEST(FloodLayerSize, FarApartMeshesCostTheirOwnCellsWithinTheBudget) {
     ASSERT_TRUE(whole);
     EXPECT_EQ(whole->image.width, 20000);
     EXPECT_LE(whole->layer->memoryBytes(), 2 * perMesh + table);
-    EXPECT_EQ(whole->image.at(19700 + 149, 19700 + 299), 0);
-    EXPECT_EQ(whole->image.at(19700 + 150, 19700), kNoRank);
-    EXPECT_EQ(whole->image.at(10000, 10000), kNoRank);
-    EXPECT_EQ(whole->image.cells->histogram()[0], 2 * 150 * 300);
+    EXPECT_EQ(
+        std::tuple(whole->image.at(19700 + 149, 19700 + 299), whole->image.at(19700 + 150, 19700),
+                   whole->image.at(10000, 10000), whole->image.cells->histogram()[0]),
+        std::tuple(0, kNoRank, kNoRank, 2 * 150 * 300));
 
     // From a point: the far mesh is ranked while its rows are read, and given back after.
     auto from = floodFromPoint(project, p, FPoint{10.5, 10.5});
@@ -307,18 +299,17 @@ TEST(FloodWithinBudget, CellsLetGoAndFetchedAgainGiveTheSameFloodAndWater) {
     const auto got = floodFromPoint(budgeted, p, start);
     ASSERT_TRUE(expected && got);
     EXPECT_GT(expected->image.filled, 384 * 288 / 3);
-    EXPECT_EQ(got->image.filled, expected->image.filled);
-    EXPECT_EQ(got->image.unranked, expected->image.unranked);
-    EXPECT_EQ(got->image.lowest, expected->image.lowest);
-    EXPECT_EQ(got->image.highest, expected->image.highest);
+    EXPECT_EQ(
+        std::tie(got->image.filled, got->image.unranked, got->image.lowest, got->image.highest),
+        std::tie(expected->image.filled, expected->image.unranked, expected->image.lowest,
+                 expected->image.highest));
     for (int j = 0; j < 288; ++j)
         for (int i = 0; i < 384; ++i)
             ASSERT_EQ(got->image.at(i, j), expected->image.at(i, j)) << i << "," << j;
     FloodWater a, b;
     ASSERT_TRUE(measureFloodWater(whole, *expected, a, nullptr));
     ASSERT_TRUE(measureFloodWater(budgeted, *got, b, nullptr));
-    EXPECT_EQ(b.volume, a.volume);
-    EXPECT_EQ(b.rankVolumes, a.rankVolumes);
+    EXPECT_EQ(std::tie(b.volume, b.rankVolumes), std::tie(a.volume, a.rankVolumes));
 
     int fetches = 0;
     for (const auto& s : sources)

@@ -21,10 +21,8 @@ int basinCode(int c, int r) {
 }
 
 TEST(FloodWater, DepthsAndVolumeOfAFloodAndOfTheWholeArea) {
-    HMeshProject project;
-    auto mesh = test::makeMesh(12, 6, 5.0, 1000.0, 2000.0, basinCode);
-    project.AddMesh(mesh);
-    project.UpdateExtent();
+    const auto owner = test::projectOf(test::makeMesh(12, 6, 5.0, 1000.0, 2000.0, basinCode));
+    HMeshProject& project = *owner;
     FloodParameters p;
     p.height = 3.05;
     p.rankTexts = {"1", "2", "3"};

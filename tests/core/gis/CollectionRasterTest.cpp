@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <tuple>
 
 #include "core/data/gis/CollectionRaster.h"
 #include "support/MeshFixtures.h"
@@ -43,9 +44,9 @@ TEST(CollectionRaster, EveryCellHoldsWhatThePointQueryAnswersAtItsCentre) {
     for (const double cell : {5.0, 10.0, 2.0}) {
         SCOPED_TRACE(cell);
         const RasterPlacement p = collectionPlacement(project, {-7.0, -3.0, 310.0, 301.0}, cell);
-        EXPECT_EQ(p.west, std::floor(-7.0 / cell) * cell);
-        EXPECT_EQ(p.north, std::ceil(301.0 / cell) * cell);
-        EXPECT_EQ(p.epsg, 6677);  // zone 9 of an unstated datum: JGD2011
+        // Zone 9 of an unstated datum: JGD2011.
+        EXPECT_EQ(std::tuple(p.west, p.north, p.epsg),
+                  std::tuple(std::floor(-7.0 / cell) * cell, std::ceil(301.0 / cell) * cell, 6677));
         ElevationRaster raster;
         std::string error;
         ASSERT_TRUE(sampleCollection(project, p, raster, &error)) << error;
@@ -68,9 +69,7 @@ TEST(CollectionRaster, EveryCellHoldsWhatThePointQueryAnswersAtItsCentre) {
                 ++counts[static_cast<int>(expected)];
             }
         }
-        EXPECT_GT(counts[0], 0);
-        EXPECT_GT(counts[1], 0);
-        EXPECT_GT(counts[2], 0);
+        EXPECT_TRUE(counts[0] > 0 && counts[1] > 0 && counts[2] > 0);
     }
     // Edges already on the lattice (to rounding) take no further cell.
     EXPECT_EQ(collectionPlacement(project, {0.0, 0.0, 0.3 * 1000, 300.0}, 0.1).cols, 3000);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <tuple>
 
 #include "core/base/HxProgress.h"
 #include "core/data/gis/GisRaster.h"
@@ -53,12 +54,9 @@ int epsgOf(GDALDataset& dataset) {
 void expectPlacedOn(GDALDataset& dataset, const RasterPlacement& p) {
     double gt[6] = {};
     ASSERT_EQ(dataset.GetGeoTransform(gt), CE_None);
-    EXPECT_DOUBLE_EQ(gt[0], p.west);
-    EXPECT_DOUBLE_EQ(gt[3], p.north);
-    EXPECT_DOUBLE_EQ(gt[1], p.cellWidth);
-    EXPECT_DOUBLE_EQ(gt[5], -p.cellHeight);
-    EXPECT_EQ(dataset.GetRasterXSize(), p.cols);
-    EXPECT_EQ(dataset.GetRasterYSize(), p.rows);
+    EXPECT_EQ(
+        std::tuple(gt[0], gt[3], gt[1], gt[5], dataset.GetRasterXSize(), dataset.GetRasterYSize()),
+        std::tuple(p.west, p.north, p.cellWidth, -p.cellHeight, p.cols, p.rows));
 }
 
 TEST(GisRaster, EveryFormatReadsBackWithValuesClassesNoDataAndPlacement) {

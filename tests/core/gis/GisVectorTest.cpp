@@ -3,6 +3,7 @@
 #include <ogrsf_frmts.h>
 
 #include <filesystem>
+#include <tuple>
 
 #include "core/data/gis/GisVector.h"
 #include "support/TestSupport.h"
@@ -64,12 +65,10 @@ TEST(GisVector, EveryFormatReadsBackWithItsCrsValuesNullsAndCoordinates) {
             EXPECT_NEAR(line->getY(0), 35.6840, 0.01);
             continue;  // the KML driver keeps fields as descriptions
         }
-        EXPECT_DOUBLE_EQ(line->getX(1), -4000.0);
-        EXPECT_DOUBLE_EQ(line->getY(1), -34000.0);
-        EXPECT_DOUBLE_EQ(line->getZ(1), 20.25);
-        EXPECT_EQ(first->GetFieldAsInteger64("id"), 1);
-        EXPECT_DOUBLE_EQ(first->GetFieldAsDouble("slope"), 0.125);
-        EXPECT_STREQ(first->GetFieldAsString("note"), "坂");
+        EXPECT_EQ(std::tuple(line->getX(1), line->getY(1), line->getZ(1),
+                             first->GetFieldAsInteger64("id"), first->GetFieldAsDouble("slope"),
+                             std::string(first->GetFieldAsString("note"))),
+                  std::tuple(-4000.0, -34000.0, 20.25, 1, 0.125, "坂"));
         EXPECT_FALSE(second->IsFieldSetAndNotNull(second->GetFieldIndex("slope")));
         // The unknown elevation is not invented: the second line carries no z at all (a
         // shapefile of lines with z has no way to say so and reads z 0 back).

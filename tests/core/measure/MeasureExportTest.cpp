@@ -30,11 +30,10 @@ void expectValue(double actual, std::optional<double> expected) {
 
 TEST(MeasureExport, MeasuredLineInEveryFormatCarriesTheToolsNumbers) {
     // 40 x 24 cells of 5 m from (1000, 2000) on JGD2000 zone 9, 100 m rising 0.5 m a cell east.
-    HMeshProject project;
     auto mesh = test::makeMesh(40, 24, 5.0, 1000, 2000, [](int c, int) { return 1000 + 5 * c; });
     mesh->datum = GeodeticDatum::kJgd2000;
-    project.AddMesh(mesh);
-    project.UpdateExtent();
+    const auto owner = test::projectOf(std::move(mesh));
+    HMeshProject& project = *owner;
     project.planeZone = 9;
     // East 100 m uphill, back 50 m west and 10 m north, then east off the mesh.
     const std::vector<FPoint> line = {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <tuple>
 
 #include "support/MeshFixtures.h"
 
@@ -18,9 +19,8 @@ TEST(MeasureNumbers, TheSquareCornerLineGivesSegmentTotalAndArea) {
 
     // One vertex: lengths only, no area; no vertex: nothing.
     const Measures one = ComputeMeasures({{0, 0, 0}}, {3, 4, 0});
-    EXPECT_EQ(one.flags, 1);
-    EXPECT_DOUBLE_EQ(one.total, 5.0);
-    EXPECT_EQ(distanceAreaReport(one), "5.0 (m)");
+    EXPECT_EQ(std::tuple(one.flags, one.total, distanceAreaReport(one)),
+              std::tuple(1, 5.0, "5.0 (m)"));
     EXPECT_EQ(ComputeMeasures({}, {3, 4, 0}).flags, 0);
 }
 
@@ -33,9 +33,9 @@ TEST(MeasureNumbers, DirectionAnglesCoverEveryQuadrant) {
 
 TEST(MeasureNumbers, SlopesRiseAndFallWithTheGround) {
     // Ground rising 1 m per 10 m eastwards from 100 m.
-    HMeshProject project;
-    auto mesh = test::makeMesh(40, 4, 5.0, 0.0, 0.0, [](int c, int) { return 1000 + c * 5; });
-    project.AddMesh(mesh);
+    const auto owner = test::projectOf(
+        test::makeMesh(40, 4, 5.0, 0.0, 0.0, [](int c, int) { return 1000 + c * 5; }));
+    const HMeshProject& project = *owner;
     const std::vector<FPoint> start = {{2.5, 2.5, 0}};
     // Up and down are measured where the window and kovtool show them. The same ramp as the
     // second segment of a line: still 10 %, over the segment alone.
@@ -53,12 +53,10 @@ TEST(MeasureTicks, IntervalsFollowTheSegmentsPixelLengthInsideTheRepaintedRectan
     // 1,234 m over 400 px: a tick every 100 m (13 ticks), every 10th long.
     const auto ticks = scaleTicks({0, 0}, {400, 0}, 1234.0);
     ASSERT_EQ(ticks.size(), 13u);
-    EXPECT_EQ(ticks[0].from, QPoint(0, -12));
-    EXPECT_EQ(ticks[0].to, QPoint(0, 12));
-    EXPECT_EQ(ticks[1].to.y() - ticks[1].from.y(), 16);
-    EXPECT_EQ(ticks[5].to.y() - ticks[5].from.y(), 16);
-    EXPECT_EQ(ticks[10].to.y() - ticks[10].from.y(), 24);
-    EXPECT_EQ(ticks[12].from.x(), static_cast<int>(1200 / 1234.0 * 400));
+    EXPECT_EQ(std::pair(ticks[0].from, ticks[0].to), std::pair(QPoint(0, -12), QPoint(0, 12)));
+    const auto height = [&](int k) { return ticks[k].to.y() - ticks[k].from.y(); };
+    EXPECT_EQ(std::tuple(height(1), height(5), height(10), ticks[12].from.x()),
+              std::tuple(16, 16, 24, static_cast<int>(1200 / 1234.0 * 400)));
     // The rubber line's repaint rectangle holds every tick end, however thin the line.
     const QRect repainted = rubberLineRect({{400, 0}, {0, 0}}, 1);
     for (const TickLine& tick : ticks)

@@ -54,27 +54,22 @@ TEST(ProfileSampling, StepSettingLengthAndCount) {
         EXPECT_EQ(stepFromSetting(none), 0.0) << none;
     EXPECT_EQ(stepFromSetting(" 2.5"), 2.5);
 
-    HMeshProject project;
-    auto mesh = test::makeFlatMesh(40, 40, 5.0, 0, 0, 1234);
-    project.AddMesh(mesh);
-    project.UpdateExtent();
+    const auto owner = test::projectOf(test::makeFlatMesh(40, 40, 5.0, 0, 0, 1234));
+    HMeshProject& project = *owner;
     const std::vector<FPoint> line = {{10, 10, 0}, {110, 10, 0}, {110, 60, 0}};
     // No step: the coarsest cell size, 5 m; 150 m give 31 samples, the end once; vertex
     // distances 0, 100, 150.
     auto p = buildProfile(project, line, "", 10000);
     ASSERT_TRUE(p);
-    EXPECT_DOUBLE_EQ(p->step, 5.0);
-    EXPECT_EQ(p->samples.size(), 31u);
-    EXPECT_EQ(p->vertexDistances, (std::vector<double>{0, 100, 150}));
+    EXPECT_EQ(std::tuple(p->step, p->samples.size(), p->vertexDistances, p->kindAt(30)),
+              std::tuple(5.0, 31u, std::vector<double>{0, 100, 150}, CellKind::Elevation));
     EXPECT_DOUBLE_EQ(p->samples[5].z, 123.4);
-    EXPECT_EQ(p->kindAt(30), CellKind::Elevation);
     // A maximum below 3 is taken as 3: the ends and the middle, the end at its distance along
     // the bent line (not 75 m plus the 55.9 m straight across the bend).
     p = buildProfile(project, line, "7", 1);
     ASSERT_TRUE(p);
-    EXPECT_EQ(p->samples.size(), 3u);
-    EXPECT_DOUBLE_EQ(p->step, 75.0);
-    EXPECT_DOUBLE_EQ(p->sampleDistance(2), 150.0);
+    EXPECT_EQ(std::tuple(p->samples.size(), p->step, p->sampleDistance(2)),
+              std::tuple(3u, 75.0, 150.0));
     // No length, no mesh: no profile, and why (kovtool's tests name a length beyond the numbers).
     ProfileRefusal why = ProfileRefusal::None;
     EXPECT_FALSE(buildProfile(project, {{10, 10, 0}, {10, 10, 0}}, "", 100, &why));

@@ -267,13 +267,11 @@ TEST_F(ProjectFileTest, UnreadableLayersAndDamageAreReported) {
     test::writeFile(path, cut.substr(0, cut.find("<Shp>") + 3));
     HMeshProject partial;
     ASSERT_TRUE(LoadProjectFile(partial, path, nullptr, &report));
-    EXPECT_EQ(partial.meshCount(), 1);
-    EXPECT_TRUE(report.damaged);
-    EXPECT_GT(report.errorCode, 100);
-    EXPECT_EQ(report.errorLine, 2);
-    EXPECT_GT(report.errorColumn, 1);
-    EXPECT_FALSE(report.errorText.empty());
-    EXPECT_EQ(report.unreadable.size(), 2u) << "the report starts empty";
+    // The report starts empty.
+    EXPECT_EQ(
+        std::tuple(partial.meshCount(), report.damaged, report.errorLine, report.unreadable.size()),
+        std::tuple(1, true, 2, 2u));
+    EXPECT_TRUE(report.errorCode > 100 && report.errorColumn > 1 && !report.errorText.empty());
 }
 
 TEST_F(ProjectFileTest, RepeatedEntriesAreNotReadAgain) {
