@@ -53,7 +53,7 @@ std::vector<Case> loadCases() {
             const size_t colon = line.find(": ");
             const std::string key = line.substr(0, colon), value = line.substr(colon + 2);
             if (key == "case") {
-                cases.push_back({table.stem(), value});
+                cases.push_back({table.stem(), value, {}, {}, {}});
                 continue;
             }
             std::string* field = cases.empty()        ? nullptr

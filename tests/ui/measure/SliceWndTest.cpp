@@ -42,7 +42,7 @@ protected:
     // Opens the window with the profile and waits until it is shown.
     CSliceWnd* open(const ProfileData& data) {
         CSliceWnd* w = CSliceWnd::Open(data, nullptr);
-        QTest::qWaitFor([w] { return w->isVisible(); });
+        EXPECT_TRUE(QTest::qWaitFor([w] { return w->isVisible(); }));
         return w;
     }
 };
