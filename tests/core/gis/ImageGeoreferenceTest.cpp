@@ -52,6 +52,15 @@ TEST(ImageGeoreference, SidecarsAreThoseGdalWritesByteForByte) {
         writeGeoreferencedPng("picture", {4, 3, 0, 0, 1, 1, 1}, dir.file("x.png"), &error));
     EXPECT_NE(error.find("EPSG:1"), std::string::npos) << error;
     EXPECT_FALSE(std::filesystem::exists(dir.file("x.png"))) << "nothing without its companions";
+    // Through a link the picture replaces the linked file; the companions lie beside the link.
+    std::filesystem::create_symlink("real.png", dir.file("link.png"));
+    ASSERT_TRUE(
+        writeGeoreferencedPng("picture", {4, 3, 0, 0, 1, 1, 6677}, dir.file("link.png"), &error))
+        << error;
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.file("link.png")));
+    EXPECT_EQ(test::readFile(dir.file("real.png")), "picture");
+    EXPECT_TRUE(std::filesystem::exists(dir.file("link.pgw")));
+    EXPECT_TRUE(std::filesystem::exists(dir.file("link.png.aux.xml")));
 }
 
 }  // namespace

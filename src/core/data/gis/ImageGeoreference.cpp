@@ -92,6 +92,7 @@ bool writeText(const std::filesystem::path& file, std::string_view text, std::st
 // Writes the world file and .aux.xml of the PNG named png into the scratch folder.
 bool writeSidecars(const ScratchFolder& scratch, const RasterPlacement& placement,
                    const std::string& png, std::string* error) {
+    if (scratch.path().empty()) return fail(error, "no scratch folder can be made beside it");
     if (!isPlaced(placement)) return fail(error, "the picture has no placement");
     std::string why;
     const std::string wkt = auxWkt(placement.epsg, &why);
@@ -116,9 +117,16 @@ bool writeGeoreferencedPng(std::string_view png, const RasterPlacement& placemen
                            const std::string& pngPath, std::string* error) {
     const std::optional<std::string> target = replaceableTarget(pngPath, error);
     if (!target) return false;
+    if (*target != pngPath) {
+        // Through a symbolic link: the picture replaces the file the link names, and the
+        // companions go beside the link, where GIS tools look for them.
+        if (!replaceFileAtomically(*target, png, error)) return false;
+        ScratchFolder companions(pngPath + ".aux.xml");
+        return writeSidecars(companions, placement, pngPath, error) &&
+               companions.moveIntoPlace(error);
+    }
     // The three files are flushed together (one wait for the disk), the picture moved in last.
     ScratchFolder scratch(*target);
-    if (scratch.path().empty()) return fail(error, "no scratch folder can be made beside it");
     if (!writeSidecars(scratch, placement, *target, error) ||
         !writeText(scratch.file(), png, error))
         return false;
