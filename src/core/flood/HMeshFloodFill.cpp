@@ -218,16 +218,17 @@ int64_t HMeshFloodFill::workingStateLimit() const {
     return int64_t{gridHeight_} * ((gridWidth_ + 63) / 64) * 8;
 }
 
-int64_t HMeshFloodFill::heldBytes() const {
-    return project_->cellResidency().residentBytes() +
-           (heldImage_ ? heldImage_->memoryBytes() : 0) +
+int64_t HMeshFloodFill::imageBytes() const {
+    return (heldImage_ ? heldImage_->memoryBytes() : 0) +
            (heldMask_ ? heldMask_->memoryBytes() : 0);
 }
 
+int64_t HMeshFloodFill::heldBytes() const {
+    return project_->cellResidency().residentBytes() + imageBytes();
+}
+
 void HMeshFloodFill::letCellsGo() {
-    int64_t own = workingBytes();
-    if (heldImage_) own += heldImage_->memoryBytes();
-    if (heldMask_) own += heldMask_->memoryBytes();
+    int64_t own = workingBytes() + imageBytes();
     // Beside the cells it can let go and the project's counted layers the process holds the
     // program itself, the meshes' records, the flood's arrays as far as they are written and the
     // allocator's slack: the larger of that and the flood's own memory is kept out of the cells'

@@ -188,7 +188,9 @@ private:
     HMeshProject* project_ = nullptr;
     int rowsSinceTrim_ = 0;
     int64_t heldAtTrim_ = 0;  // heldBytes() after the last trim
-    // The cells in memory and the flood's images, as counted (no system call).
+    // The flood's images being made or measured, and those with the cells in memory, as
+    // counted (no system call).
+    int64_t imageBytes() const;
     int64_t heldBytes() const;
     // The flood's images while they are made or measured (null otherwise), counted against the
     // budget; Holding sets them for a scope.
