@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace kov {
 namespace {
@@ -25,9 +26,34 @@ BlockGrid::BlockGrid(int width, int height, uint8_t background, int64_t byteLimi
     blocks_.resize(slots);
 }
 
+BlockGrid::BlockGrid(BlockGrid&& other) noexcept {
+    swap(other);
+}
+
+BlockGrid& BlockGrid::operator=(BlockGrid&& other) noexcept {
+    BlockGrid(std::move(other)).swap(*this);
+    return *this;
+}
+
+void BlockGrid::swap(BlockGrid& other) noexcept {
+    std::swap(width_, other.width_);
+    std::swap(height_, other.height_);
+    std::swap(blocksX_, other.blocksX_);
+    std::swap(background_, other.background_);
+    std::swap(byteLimit_, other.byteLimit_);
+    std::swap(blockCount_, other.blockCount_);
+    blocks_.swap(other.blocks_);
+    std::swap(store_, other.store_);
+}
+
+BlockGrid::~BlockGrid() {
+    for (uint8_t* block : blocks_)
+        if (block) store_.forget(block);
+}
+
 uint8_t* BlockGrid::rowIn(int bi, int j) const {
     if (bi < 0 || bi >= blocksX_ || j < 0 || j >= height_) return nullptr;
-    uint8_t* block = blocks_[static_cast<size_t>(j >> kBlockBits) * blocksX_ + bi].get();
+    uint8_t* block = blocks_[static_cast<size_t>(j >> kBlockBits) * blocksX_ + bi];
     return block ? block + static_cast<size_t>(j & (kBlockSide - 1)) * kBlockSide : nullptr;
 }
 
@@ -40,12 +66,12 @@ uint8_t BlockGrid::at(int i, int j) const {
 uint8_t* BlockGrid::makeBlock(int bi, int bj) {
     auto& slot = blocks_[static_cast<size_t>(bj) * blocksX_ + bi];
     if (!slot) {
-        if (kBlockBytes > byteLimit_ - memoryBytes()) throw BlockLimitReached();
-        slot = std::make_unique_for_overwrite<uint8_t[]>(kBlockBytes);
-        std::memset(slot.get(), background_, kBlockBytes);
+        slot = store_.take(byteLimit_ - tableBytes());
+        if (!slot) throw BlockLimitReached();
+        std::memset(slot, background_, kBlockBytes);
         ++blockCount_;
     }
-    return slot.get();
+    return slot;
 }
 
 void BlockGrid::set(int i, int j, uint8_t value) {
@@ -85,16 +111,19 @@ std::array<int64_t, 256> BlockGrid::histogram() const {
 void BlockGrid::dropBackgroundBlocks() {
     for (auto& block : blocks_) {
         if (!block) continue;
-        const uint8_t* p = block.get();
-        if (std::all_of(p, p + kBlockBytes, [&](uint8_t v) { return v == background_; })) {
-            block.reset();
+        if (std::all_of(block, block + kBlockBytes, [&](uint8_t v) { return v == background_; })) {
+            store_.give(std::exchange(block, nullptr));
             --blockCount_;
         }
     }
 }
 
 int64_t BlockGrid::memoryBytes() const {
-    return blockCount_ * kBlockBytes + static_cast<int64_t>(blocks_.size() * sizeof(blocks_[0]));
+    return store_.residentBytes() + tableBytes();
+}
+
+int64_t BlockGrid::tableBytes() const {
+    return static_cast<int64_t>(blocks_.size() * sizeof(blocks_[0]));
 }
 
 }  // namespace kov

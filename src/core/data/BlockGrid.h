@@ -8,9 +8,10 @@
 #include <array>
 #include <cstdint>
 #include <limits>
-#include <memory>
 #include <new>
 #include <vector>
+
+#include "core/data/BlockStore.h"
 
 namespace kov {
 
@@ -24,8 +25,12 @@ public:
     static constexpr int kBlockBits = 8;
     static constexpr int kBlockSide = 1 << kBlockBits;
     static constexpr int64_t kBlockBytes = int64_t{kBlockSide} * kBlockSide;
+    static_assert(kBlockBytes == BlockStore::kBlockBytes);
 
     BlockGrid() = default;
+    BlockGrid(BlockGrid&& other) noexcept;
+    BlockGrid& operator=(BlockGrid&& other) noexcept;
+    ~BlockGrid();
     // An empty grid of width x height cells; blocks are made as cells are written, while the
     // grid's memory stays within byteLimit. Throws std::bad_alloc when the block table cannot be
     // had, BlockLimitReached when the table alone passes the limit.
@@ -67,12 +72,14 @@ public:
     void dropBackgroundBlocks();
 
     int64_t blockCount() const { return blockCount_; }
-    // The blocks and their table, in bytes.
+    // The blocks' memory and their table, in bytes.
     int64_t memoryBytes() const;
 
 private:
     uint8_t* rowIn(int bi, int j) const;
     uint8_t* makeBlock(int bi, int bj);
+    int64_t tableBytes() const;
+    void swap(BlockGrid& other) noexcept;
 
     int width_ = 0;
     int height_ = 0;
@@ -80,7 +87,8 @@ private:
     uint8_t background_ = 0;
     int64_t byteLimit_ = std::numeric_limits<int64_t>::max();
     int64_t blockCount_ = 0;
-    std::vector<std::unique_ptr<uint8_t[]>> blocks_;  // row of blocks bj at bj * blocksX_
+    std::vector<uint8_t*> blocks_;  // row of blocks bj at bj * blocksX_; null where absent
+    BlockStore store_;              // the blocks' memory
 };
 
 }  // namespace kov

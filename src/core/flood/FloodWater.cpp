@@ -2,7 +2,11 @@
 #include "core/flood/FloodWater.h"
 
 #include <algorithm>
+#include <array>
+#include <climits>
 #include <new>
+#include <utility>
+#include <vector>
 
 #include "core/flood/HMeshFloodFill.h"
 
@@ -60,48 +64,131 @@ double depthOf(const FloodOutcome& outcome, uint32_t value) {
     return std::max(0.0, outcome.level - static_cast<int32_t>(value) * outcome.unit);
 }
 
+// The water of a flood gathered stretch by stretch. Ground codes and cells are summed as integers
+// per rank (rank bytes 0..15) and the depths taken from the sums at the end: a double added cell
+// by cell would chain every cell to the last. The ranks come from the rank image; within a run
+// of one rank (nearly always a whole block row) the cells are tallied on vectors.
+class WaterTally {
+public:
+    WaterTally(int32_t levelCode, const BlockGrid* ranks) : levelCode_(levelCode), ranks_(ranks) {}
+
+    // Adds cells x..x+n-1 of row j (reached null: the whole area); answers the first and the
+    // last wet one among them (k, or -1 for the last when none is).
+    std::pair<int, int> add(int j, int x, int n, const uint32_t* values, const uint8_t* reached) {
+        if (wet_.size() < static_cast<size_t>(n)) wet_.resize(static_cast<size_t>(n));
+        // One piece per block of the rank image, whose row gives the ranks of its cells.
+        for (int k0 = 0; k0 < n;) {
+            const int block = (x + k0) >> BlockGrid::kBlockBits;
+            const int k1 = std::min(n, ((block + 1) << BlockGrid::kBlockBits) - x);
+            const uint8_t* rankRow = ranks_ ? ranks_->blockRow(block, j) : nullptr;
+            const uint8_t* rank =
+                rankRow ? rankRow + ((x + k0) & (BlockGrid::kBlockSide - 1)) : nullptr;
+            const int len = k1 - k0;
+            uint8_t differ = 0;
+            if (rank)
+                for (int k = 0; k < len; ++k)
+                    differ |= rank[k] ^ rank[0];
+            for (int a = 0; a < len;) {  // runs of one rank
+                int b = len;
+                if (differ)
+                    for (b = a + 1; b < len && rank[b] == rank[a];)
+                        ++b;
+                const int bucket = rank ? std::min<int>(rank[a], kNoRank) : kNoRank;
+                if (reached)
+                    addRun<true>(values + k0 + a, reached + k0 + a, b - a, bucket, k0 + a);
+                else
+                    addRun<false>(values + k0 + a, nullptr, b - a, bucket, k0 + a);
+                a = b;
+            }
+            k0 = k1;
+        }
+        const uint8_t* wet = wet_.data();
+        int first = 0;
+        while (first < n && !wet[first])
+            ++first;
+        if (first == n) return {n, -1};
+        int last = n - 1;
+        while (!wet[last])
+            --last;
+        return {first, last};
+    }
+
+    void finish(const FloodOutcome& outcome, FloodWater& water) const {
+        // The water over a bucket's cells: their count times the level less their summed ground.
+        const double cellArea = outcome.cellWidth * outcome.cellHeight;
+        water.rankVolumes.assign(outcome.ranks.levels.size(), 0.0);
+        for (size_t bucket = 0; bucket < counts_.size(); ++bucket) {
+            water.wetCells += counts_[bucket];
+            const double metres = static_cast<double>(counts_[bucket]) * outcome.level -
+                                  static_cast<double>(sums_[bucket]) * outcome.unit;
+            const double volume = std::max(0.0, metres) * cellArea;
+            water.volume += volume;
+            if (bucket < water.rankVolumes.size()) water.rankVolumes[bucket] = volume;
+        }
+        water.groundlessCells = groundless_;
+        if (water.wetCells > 0) water.deepest = depthOf(outcome, static_cast<uint32_t>(lowest_));
+    }
+
+private:
+    // n cells of one rank from values[0] (stretch cell k on), without branches or members in the
+    // loop so that it runs on vectors.
+    template <bool Reached>
+    void addRun(const uint32_t* values, const uint8_t* reached, int n, int bucket, int k) {
+        const int32_t level = levelCode_;
+        uint8_t* wet = wet_.data() + k;
+        int64_t cells = 0, sum = 0, groundless = 0;
+        int32_t low = lowest_;
+        for (int c = 0; c < n; ++c) {
+            const uint32_t v = values[c];
+            const auto code = static_cast<int32_t>(v);
+            const bool marker = isFloodMarker(v);
+            bool got = !marker;
+            if constexpr (Reached) got = reached[c] != 0;
+            const bool ground = got & !marker & (code <= level);
+            const bool groundlessCell = got & marker & (v != kFloodOutside);
+            // Masks rather than choices: a chosen 64-bit sum or minimum keeps the loop scalar.
+            const int32_t mask = -static_cast<int32_t>(ground);
+            const int32_t lowCandidate = (code & mask) | (INT32_MAX & ~mask);
+            cells += ground;
+            sum += static_cast<int64_t>(code & mask);
+            low = lowCandidate < low ? lowCandidate : low;
+            groundless += groundlessCell;
+            wet[c] = ground | groundlessCell;
+        }
+        counts_[static_cast<size_t>(bucket)] += cells;
+        sums_[static_cast<size_t>(bucket)] += sum;
+        groundless_ += groundless;
+        lowest_ = low;
+    }
+
+    int32_t levelCode_;
+    const BlockGrid* ranks_;
+    std::array<int64_t, 16> sums_{};
+    std::array<int64_t, 16> counts_{};
+    int64_t groundless_ = 0;
+    int32_t lowest_ = INT32_MAX;
+    std::vector<uint8_t> wet_;  // whether each cell of the stretch holds water
+};
+
 }  // namespace
 
 bool measureFloodWater(HMeshProject& project, const FloodOutcome& outcome, FloodWater& water,
                        std::string* error) {
     water = FloodWater{};
-    water.rankVolumes.assign(outcome.ranks.levels.size(), 0.0);
     water.i0 = outcome.image.width;
     water.j0 = outcome.image.height;
-    const double cellArea = outcome.cellWidth * outcome.cellHeight;
-    const BlockGrid* ranks = outcome.image.cells.get();
+    WaterTally tally(outcome.levelCode, outcome.image.cells.get());
     const auto visit = [&](int j, int x, int n, const uint32_t* values, const uint8_t* reached) {
-        int firstWet = n, lastWet = -1;
-        const uint8_t* rankRow = nullptr;  // the rank image's row in the block of cell x + k
-        int rankBlock = -1;
-        for (int k = 0; k < n; ++k) {
-            const Wetness w = wetnessOf(values[k], reached, k, outcome.levelCode);
-            if (w == Wetness::Dry) continue;
-            firstWet = std::min(firstWet, k);
-            lastWet = k;
-            if (w == Wetness::Groundless) {
-                ++water.groundlessCells;
-                continue;
-            }
-            const double depth = depthOf(outcome, values[k]);
-            ++water.wetCells;
-            water.volume += depth * cellArea;
-            water.deepest = std::max(water.deepest, depth);
-            const int i = x + k;
-            if (i >> BlockGrid::kBlockBits != rankBlock) {
-                rankBlock = i >> BlockGrid::kBlockBits;
-                rankRow = ranks ? ranks->blockRow(rankBlock, j) : nullptr;
-            }
-            const uint8_t rank = rankRow ? rankRow[i & (BlockGrid::kBlockSide - 1)] : kNoRank;
-            if (rank < water.rankVolumes.size()) water.rankVolumes[rank] += depth * cellArea;
-        }
+        const auto [firstWet, lastWet] = tally.add(j, x, n, values, reached);
         if (lastWet < 0) return;
         water.i0 = std::min(water.i0, x + firstWet);
         water.i1 = std::max(water.i1, x + lastWet);
         water.j0 = std::min(water.j0, j);
         water.j1 = std::max(water.j1, j);
     };
-    return forEachFloodStretch(project, outcome, visit, error);
+    if (!forEachFloodStretch(project, outcome, visit, error)) return false;
+    tally.finish(outcome, water);
+    return true;
 }
 
 bool floodDepthRaster(HMeshProject& project, const FloodOutcome& outcome, const FloodWater& water,

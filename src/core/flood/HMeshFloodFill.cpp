@@ -119,6 +119,7 @@ bool HMeshFloodFill::SetCollection(HMeshProject& project) {
         }
         rowBuffer_.resize(static_cast<size_t>(gridWidth_));
         rankBuffer_.resize(static_cast<size_t>(gridWidth_));
+        openGround_.resize(static_cast<size_t>(gridWidth_));
     } catch (const std::bad_alloc&) {
         gridWidth_ = gridHeight_ = 0;
         placements_.clear();
@@ -248,8 +249,13 @@ void HMeshFloodFill::letCellsGo() {
 
 void HMeshFloodFill::readRow(int j, int x0, int x1, uint32_t* out) {
     // A row across fresh tiles maps their cells whole: the trims follow the bytes taken in too.
-    if (project_ && (++rowsSinceTrim_ >= kRowsBetweenTrims ||
-                     heldBytes() - heldAtTrim_ > kIntakeBetweenTrims)) {
+    // Rows are counted, not reads: a measure reads a row stretch by stretch.
+    if (j != lastRowRead_) {
+        lastRowRead_ = j;
+        ++rowsSinceTrim_;
+    }
+    if (project_ &&
+        (rowsSinceTrim_ >= kRowsBetweenTrims || heldBytes() - heldAtTrim_ > kIntakeBetweenTrims)) {
         rowsSinceTrim_ = 0;
         letCellsGo();
     }
@@ -326,11 +332,15 @@ void HMeshFloodFill::classifyRow(int y, int x0, int x1, uint8_t* out) {
     for (int k = 0; k < n; ++k)
         ranks[k] |= kUnflooded;
     storeRanks(y, x0, x1, ranks, *marks_);
-    // Every ground cell the flood can meet in this row is an open one.
+    // Every ground cell the flood can meet in this row is an open one. The open ground is kept
+    // apart (other cells as a marker, which equals no ground) so that finding where the row's
+    // extremes lie compares 32-bit lanes only.
+    int32_t* open = openGround_.data();
     int32_t low = INT32_MAX, high = INT32_MIN;
     for (int k = 0; k < n; ++k) {  // with masks rather than choices, which run on vectors
         const auto z = static_cast<int32_t>(v[k]);
         const int32_t ground = -static_cast<int32_t>((out[k] == 0) & !isFloodMarker(v[k]));
+        open[k] = (z & ground) | (static_cast<int32_t>(kFloodOutside) & ~ground);
         const int32_t down = (z & ground) | (INT32_MAX & ~ground);
         const int32_t up = (z & ground) | (INT32_MIN & ~ground);
         low = down < low ? down : low;
@@ -339,17 +349,16 @@ void HMeshFloodFill::classifyRow(int y, int x0, int x1, uint8_t* out) {
     RowGround& g = rowGround_[static_cast<size_t>(y)];
     g = RowGround{};
     if (low > high) return;  // no ground
-    // No marker equals a ground value, so an open cell holding it is ground.
     const auto firstOpen = [&](int32_t z) {
         constexpr int kChunk = 64;
         for (int base = 0; base < n; base += kChunk) {
             const int end = std::min(n, base + kChunk);
-            bool hit = false;
+            int hit = 0;
             for (int k = base; k < end; ++k)
-                hit |= (static_cast<int32_t>(v[k]) == z) & (out[k] == 0);
+                hit |= open[k] == z;
             if (!hit) continue;
             for (int k = base; k < end; ++k)
-                if (static_cast<int32_t>(v[k]) == z && out[k] == 0) return x0 + k;
+                if (open[k] == z) return x0 + k;
         }
         return -1;
     };
@@ -362,13 +371,18 @@ void HMeshFloodFill::classifyRow(int y, int x0, int x1, uint8_t* out) {
 void HMeshFloodFill::spanFilled(int y, int left, int right) {
     if (!marks_) return;
     // Cells without a block (a start cell outside every mesh) read as having no rank.
-    runUnranked_ += right - left + 1;
+    // A local count: the bytes written may alias any member, which would keep the loop scalar.
+    int64_t unranked = right - left + 1;
     marks_->forEachStoredRun(y, left, right, [&](int, uint8_t* p, int n) {
+        int ranked = 0;
         for (int k = 0; k < n; ++k) {
-            p[k] &= static_cast<uint8_t>(~kUnflooded);
-            runUnranked_ -= p[k] != kNoRank;
+            const auto rank = static_cast<uint8_t>(p[k] & ~kUnflooded);
+            p[k] = rank;
+            ranked += rank != kNoRank;
         }
+        unranked -= ranked;
     });
+    runUnranked_ += unranked;
 }
 
 void HMeshFloodFill::keepFlooded(int j, int x, const uint8_t* marked, int n, FloodMask& mask) {

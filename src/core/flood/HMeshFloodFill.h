@@ -187,6 +187,7 @@ private:
     static constexpr int64_t kTrimHeadroom = int64_t{32} << 20;
     HMeshProject* project_ = nullptr;
     int rowsSinceTrim_ = 0;
+    int lastRowRead_ = -1;
     int64_t heldAtTrim_ = 0;  // heldBytes() after the last trim
     // The flood's images being made or measured, and those with the cells in memory, as
     // counted (no system call).
@@ -232,6 +233,7 @@ private:
     std::vector<uint32_t> rowBuffer_;
     int32_t waterLevel_ = 0;  // the level of the running fill: ground above it is a boundary
     std::vector<uint8_t> rankBuffer_;
+    std::vector<int32_t> openGround_;  // a classified row's open ground, the rest kFloodOutside
     // The rank image that Run is filling (null otherwise), with the rules it ranks by; pixels
     // carry kUnflooded until a filled span clears it.
     BlockGrid* marks_ = nullptr;

@@ -32,7 +32,16 @@ TEST(MeshCells, CompactFormKeepsEveryCodeExactly) {
         std::vector<int32_t> codes;
         bool compact;
     };
+    // Rows past the vector width: the decoding's main loop, not only its tail.
+    std::vector<int32_t> metres(70), centimetres(70);
+    for (int i = 0; i < 70; ++i) {
+        const int32_t special = i % 9 == 4 ? MESH_WATER : i % 11 == 3 ? MESH_NODATA : 0;
+        metres[static_cast<size_t>(i)] = special ? special : i * i % 1000 - 300;
+        centimetres[static_cast<size_t>(i)] = special ? special : i * 10 - 300;
+    }
     const Case cases[] = {
+        {"a long row of decimetres", metres, true},
+        {"a long row of centimetres in millimetres", centimetres, true},
         {"decimetres under 6,553.3 m", {-5, 65527, MESH_WATER, 0, MESH_NODATA, 12345}, true},
         {"millimetres of centimetre heights", {-1000, 600000, MESH_WATER, 54320, 10}, true},
         {"a range beyond 16 bits without a shared step", {0, 65534, 1}, false},

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <tuple>
+#include <vector>
 
 #include "core/data/HMeshProject.h"
 #include "core/flood/FloodMask.h"
@@ -13,15 +15,18 @@
 namespace kov {
 namespace {
 
-// Two basins of 5 m cells (codes in 0.1 m) split by a 9 m ridge in column 6: the west one
-// slopes up to the north and holds a water cell, the east one is flat at 0.5 m.
+// Two basins of 5 m cells (codes in 0.1 m) split by a 9 m ridge in column 150: the west one
+// wavers between 0 and 3 m along its rows (every rank next to every other, across the rank
+// image's blocks) and holds a water cell, the east one is flat at 0.5 m.
+constexpr int kColumns = 300;
+constexpr int kRidge = 150;
 int basinCode(int c, int r) {
     if (c == 2 && r == 5) return MESH_WATER;
-    return c == 6 ? 90 : c < 6 ? std::abs(c - 2) * 10 + r : 5;
+    return c == kRidge ? 90 : c < kRidge ? (c * 7 + r * 3) % 31 : 5;
 }
 
 TEST(FloodWater, DepthsAndVolumeOfAFloodAndOfTheWholeArea) {
-    const auto owner = test::projectOf(test::makeMesh(12, 6, 5.0, 1000.0, 2000.0, basinCode));
+    const auto owner = test::projectOf(test::makeMesh(kColumns, 6, 5.0, 1000.0, 2000.0, basinCode));
     HMeshProject& project = *owner;
     FloodParameters p;
     p.height = 3.05;
@@ -37,14 +42,20 @@ TEST(FloodWater, DepthsAndVolumeOfAFloodAndOfTheWholeArea) {
         std::string error;
         ASSERT_TRUE(measureFloodWater(project, *out, water, &error)) << error;
         double volume = 0.0;  // the west basin, or both
-        for (int c = 0; c < (fromStart ? 6 : 12); ++c)
+        std::vector<double> rankVolumes(3);
+        for (int c = 0; c < (fromStart ? kRidge : kColumns); ++c)
             for (int r = 0; r < 6; ++r)
-                if (const int code = basinCode(c, r); code != MESH_WATER && code <= 30)
+                if (const int code = basinCode(c, r); code != MESH_WATER && code <= 30) {
                     volume += (3.05 - code * 0.1) * 25.0;
+                    rankVolumes[code <= 10 ? 0 : code <= 20 ? 1 : 2] += (3.05 - code * 0.1) * 25.0;
+                }
         EXPECT_NEAR(water.volume, volume, 1e-6);
         // Every wet cell lies at or below the top rank; the water cell is crossed, not counted.
-        EXPECT_NEAR(water.rankVolumes[0] + water.rankVolumes[1] + water.rankVolumes[2], volume,
-                    1e-6);
+        for (int rank = 0; rank < 3; ++rank)
+            EXPECT_NEAR(water.rankVolumes[rank], rankVolumes[rank], 1e-6) << rank;
+        EXPECT_DOUBLE_EQ(water.deepest, 3.05);
+        EXPECT_EQ(std::tie(water.i0, water.i1, water.j0, water.j1),
+                  std::make_tuple(0, fromStart ? kRidge - 1 : kColumns - 1, 0, 5));
         EXPECT_EQ(water.groundlessCells, fromStart ? 1 : 0);
 
         // The depth raster: the water cell has no depth we know, a ground cell its own.
@@ -57,7 +68,7 @@ TEST(FloodWater, DepthsAndVolumeOfAFloodAndOfTheWholeArea) {
             return depths.metres[static_cast<size_t>(row) * at.cols + col];
         };
         EXPECT_EQ(depthAt(2, 5), ElevationRaster::kRasterNoData);
-        EXPECT_NEAR(depthAt(1, 0), 3.05 - 1.0, 1e-5);
+        EXPECT_NEAR(depthAt(1, 0), 3.05 - basinCode(1, 0) * 0.1, 1e-5);
     }
 }
 
