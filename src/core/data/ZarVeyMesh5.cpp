@@ -133,7 +133,8 @@ int ZarVeyMesh5::Load(const std::string& filePath) {
     }
     const int result = LoadSource(filePath);
     // Only what the files held from before the read to after it is kept under their key.
-    if (result && key && tileCacheKey(filePath) == key) cache->storeMesh(*key, *this, filePath);
+    if (result && key && tileCacheKey(filePath) == key && cache->storeMesh(*key, *this, filePath))
+        cache->serveFromEntry(*key, *this, reread);
     return result;
 }
 

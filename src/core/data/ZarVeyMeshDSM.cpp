@@ -249,7 +249,8 @@ int ZarVeyMeshDSM::loadWithProgress(const std::string& filePath, HxProgress* pro
     }
     const int result = readSource(filePath, progress);
     // Only what the file held from before the read to after it is kept under its key.
-    if (result && key && cacheKey(filePath) == key) cache->storeMesh(*key, *this);
+    if (result && key && cacheKey(filePath) == key && cache->storeMesh(*key, *this))
+        cache->serveFromEntry(*key, *this, reread);
     return result;
 }
 

@@ -25,6 +25,9 @@
 namespace kov {
 namespace {
 
+// The cells a load takes in between two trims of what the budget does not hold.
+constexpr int64_t kLoadIntakeBetweenTrims = int64_t{64} << 20;
+
 std::vector<std::string> filesWithExtension(const std::string& folder, const char* extension) {
     std::vector<std::string> files;
     DIR* listing = ::opendir(folder.c_str());
@@ -125,6 +128,7 @@ int loadLayerPaths(const std::vector<std::string>& paths, HMeshProject& project,
     bool stopped = false;  // Esc
     if (progress) progress->Begin();
     TileReadAhead readAhead(files);
+    int64_t residentAtTrim = project.cellResidency().residentBytes();
     const int count = static_cast<int>(files.size());
     const long long mask = progress ? progress->StepMask(count) : 0;
     for (int i = 0; i < count; ++i) {
@@ -173,6 +177,13 @@ int loadLayerPaths(const std::vector<std::string>& paths, HMeshProject& project,
                 report.duplicates.push_back(path);
         } else {
             ++added;
+            // Cells the cache can bring back are let go as the load goes, not only at its end:
+            // a first load of a collection larger than the budget stays within it too.
+            if (project.cellResidency().residentBytes() - residentAtTrim >
+                kLoadIntakeBetweenTrims) {
+                project.trimCells();
+                residentAtTrim = project.cellResidency().residentBytes();
+            }
         }
     }
     if (!demSources.empty() && !stopped)

@@ -401,6 +401,11 @@ bool TileCache::storeMesh(const std::string& key, const ZarHMesh& mesh, const st
     return stored;
 }
 
+void TileCache::serveFromEntry(const std::string& key, ZarHMesh& mesh, Reread reread) {
+    mesh.cells.setSource(std::make_shared<EntryCells>(shared_from_this(), key, recordOfMesh(mesh),
+                                                      std::move(reread)));
+}
+
 bool TileCache::loadMesh(const std::string& key, ZarHMesh& mesh, Reread reread,
                          const std::string& source) {
     // A record that fits the mesh: its cells are then mapped from the entry when first read.

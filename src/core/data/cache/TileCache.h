@@ -72,6 +72,10 @@ public:
     using Reread = std::function<std::unique_ptr<ZarHMesh>()>;
     bool loadMesh(const std::string& key, ZarHMesh& mesh, Reread reread,
                   const std::string& source = {});
+    // After storeMesh under key: the entry becomes the mesh's cell source. Its cells stay in
+    // memory until a trim lets them go, and then come back from the entry (or `reread`, as for
+    // loadMesh), so that a first load holds no more cells than a later one.
+    void serveFromEntry(const std::string& key, ZarHMesh& mesh, Reread reread);
     // Writes the index of every folder whose records changed since it was read (at the end of
     // a load: one file per folder, so that the next load reads its records in one go), and lets
     // the indexes in memory go.
