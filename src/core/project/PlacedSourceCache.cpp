@@ -1,11 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "core/project/PlacedSourceCache.h"
 
-#include <sys/stat.h>
-
 #include <QCryptographicHash>
 #include <cstdio>
-#include <set>
 
 #include "core/base/PathNames.h"
 #include "core/data/cache/CacheEntry.h"
@@ -60,22 +57,6 @@ std::string placementManifestKey(const std::string& digest) {
 
 std::string placedMeshKey(const std::string& digest, size_t index) {
     return "placed sources\n" + digest + "\n" + std::to_string(index);
-}
-
-std::optional<std::string> companionKey(const std::vector<std::string>& files) {
-    std::optional<std::string> key = sourceKey(files);
-    if (!key) return std::nullopt;
-    std::set<std::string> folders;
-    for (const std::string& file : files)
-        folders.insert(splitFolder(file).first);
-    for (const std::string& folder : folders) {
-        struct stat info {};
-        if (::stat(folder.empty() ? "." : folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
-            return std::nullopt;
-        *key += "\n" + folder + "\n" +
-                std::to_string(int64_t{info.st_mtim.tv_sec} * 1000000000 + info.st_mtim.tv_nsec);
-    }
-    return key;
 }
 
 std::vector<uint8_t> encodeManifest(const PlacementManifest& manifest) {

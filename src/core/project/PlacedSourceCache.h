@@ -37,11 +37,6 @@ std::string placementDigest(const std::string& key);
 std::string placementManifestKey(const std::string& digest);
 std::string placedMeshKey(const std::string& digest, size_t index);
 
-// What the placed raster sources were read from besides the files named (GDAL's companions:
-// .prj, .aux.xml, world files, a VRT's sources): their sizes and times, and the times of their
-// folders (a companion added later changes its folder's). None when one cannot be looked at.
-std::optional<std::string> companionKey(const std::vector<std::string>& files);
-
 // A placed mesh's path and what it tells of its source (ZarDemMesh).
 struct PlacedMeshNote {
     std::string path;

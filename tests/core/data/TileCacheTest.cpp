@@ -12,6 +12,8 @@
 #include "core/data/HMeshProject.h"
 #include "core/data/ZarVeyMesh5.h"
 #include "core/data/ZarVeyMeshDSM.h"
+#include "core/data/dem/DemSource.h"
+#include "core/data/dem/RasterDem.h"
 #include "support/TestSupport.h"
 
 namespace kov {
@@ -294,6 +296,38 @@ TEST_F(TileCacheTest, DsmFilesAreCachedPerCellSizeAndReadAgainWhenChangedOrDamag
     test::damageEveryFile(cache->folder());
     expectSame(*released, *withoutCache(2.0));
     EXPECT_TRUE(cache->takeWarning());
+}
+
+// What GDAL found of a raster is kept in its folder's index: a later load asks the index, until
+// the file or its folder (a companion added) changes.
+TEST_F(TileCacheTest, RasterProbesAreKeptUntilTheFileOrItsFolderChanges) {
+    GeoGrid grid;
+    grid.cols = 20;
+    grid.rows = 10;
+    grid.west = -5000.0;
+    grid.north = 12000.0;
+    grid.stepX = grid.stepY = 5.0;
+    grid.crs.epsg = 6677;
+    grid.codes.assign(200, 1500);
+    fs::create_directories(dir.file("rasters"));  // a folder of its own: the cache's stays apart
+    const std::string path = dir.file("rasters/dem.tif");
+    std::string error;
+    ASSERT_TRUE(writeRasterDem(grid, path, "GTiff", &error)) << error;
+    const DemProbe first = probeDemFile(path);
+    EXPECT_EQ(first.kind, DemFileKind::RasterDem);
+    reopen();
+
+    // The same size and time but no raster any more: the index still answers, as it should for
+    // a file it cannot tell from the one probed.
+    const auto time = fs::last_write_time(path);
+    test::writeFile(path, std::string(fs::file_size(path), 'x'));
+    fs::last_write_time(path, time);
+    const DemProbe again = probeDemFile(path);
+    EXPECT_EQ(std::tie(again.kind, again.hasCentre, again.latitude, again.longitude),
+              std::tie(first.kind, first.hasCentre, first.latitude, first.longitude));
+    test::writeFile(dir.file("rasters/dem.tif.aux.xml"), "<PAMDataset/>");
+    EXPECT_EQ(probeDemFile(path).kind, DemFileKind::None);
+    EXPECT_FALSE(cache->takeWarning());
 }
 
 TEST_F(TileCacheTest, BlobsAreVerifiedAndTheLimitEvictsTheOldest) {

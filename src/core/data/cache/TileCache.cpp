@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <set>
 #include <utility>
 
 #include "core/base/AtomicFile.h"
@@ -236,6 +237,22 @@ std::optional<std::string> sourceKey(const std::vector<std::string>& paths) {
     return key;
 }
 
+std::optional<std::string> companionKey(const std::vector<std::string>& files) {
+    std::optional<std::string> key = sourceKey(files);
+    if (!key) return std::nullopt;
+    std::set<std::string> folders;
+    for (const std::string& file : files)
+        folders.insert(splitFolder(file).first);
+    for (const std::string& folder : folders) {
+        struct stat info {};
+        if (::stat(folder.empty() ? "." : folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
+            return std::nullopt;
+        *key += "\n" + folder + "\n" +
+                std::to_string(int64_t{info.st_mtim.tv_sec} * 1000000000 + info.st_mtim.tv_nsec);
+    }
+    return key;
+}
+
 TileCache::TileCache(std::string folder, int64_t limitBytes)
     : folder_(std::move(folder)), limitBytes_(limitBytes) {}
 
@@ -362,6 +379,15 @@ void TileCache::noteIndexed(const std::string& source, const std::string& key, s
     if (known && known->first == key && known->second == record) return;
     index.noted.insert_or_assign(name, IndexItem{key, std::move(record)});
     index.changed = true;
+}
+
+std::optional<std::string> TileCache::indexedRecord(const std::string& source,
+                                                    const std::string& key) {
+    const auto [folder, name] = splitFolder(source);
+    const std::lock_guard hold(indexLock_);
+    const auto found = folderIndex(folder).find(name);
+    if (!found || found->first != key) return std::nullopt;
+    return std::string(found->second);
 }
 
 void TileCache::saveIndexes() {

@@ -80,6 +80,10 @@ public:
     // a load: one file per folder, so that the next load reads its records in one go), and lets
     // the indexes in memory go.
     void saveIndexes();
+    // Other records of a source kept in the index of its folder (what a raster's probe found):
+    // the record noted under the very key, and noting one, which saveIndexes writes.
+    std::optional<std::string> indexedRecord(const std::string& source, const std::string& key);
+    void noteIndexed(const std::string& source, const std::string& key, std::string record);
 
     // Bytes of other kinds of data (overviews), verified like a mesh entry.
     bool storeBlob(const std::string& key, const std::vector<uint8_t>& bytes);
@@ -120,7 +124,6 @@ private:
             std::string_view name) const;
     };
     FolderIndex& folderIndex(const std::string& folder);  // indexLock_ held
-    void noteIndexed(const std::string& source, const std::string& key, std::string record);
     bool writeFile(const std::string& target, const void* first, size_t firstBytes,
                    const void* second, size_t secondBytes);
     bool writeEntry(const std::string& key, uint32_t kind, const std::vector<uint8_t>& record,
@@ -144,5 +147,9 @@ private:
 std::optional<std::string> sourceKey(const std::vector<std::string>& paths);
 // Adds one file to a key made by sourceKey; false when it cannot be looked at.
 bool addToSourceKey(std::string& key, const std::string& path);
+// What rasters were read from besides the files named (GDAL's companions: .prj, .aux.xml, world
+// files, a VRT's sources): their sizes and times, and the times of their folders (a companion
+// added later changes its folder's). None when one cannot be looked at.
+std::optional<std::string> companionKey(const std::vector<std::string>& files);
 
 }  // namespace kov

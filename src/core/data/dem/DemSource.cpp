@@ -7,6 +7,7 @@
 #include "core/data/HxFile.h"
 #include "core/data/dem/FgGmlReader.h"
 #include "core/data/dem/RasterDem.h"
+#include "core/data/dem/RasterProbeCache.h"
 #include "core/data/dem/ZipArchive.h"
 
 namespace kov {
@@ -85,7 +86,7 @@ DemProbe probeDemFile(const std::string& path) {
         probe.why = "an XML file that is not an FG-GML DEM";
         return probe;
     }
-    const RasterProbe raster = probeRaster(path);
+    const RasterProbe raster = probeRasterCached(path);
     switch (raster.role) {
         case RasterRole::Elevation:
             probe.kind = DemFileKind::RasterDem;

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "core/data/dem/GeoGrid.h"
 
@@ -27,6 +28,8 @@ struct RasterProbe {
     bool hasCentre = false;
     double centreLatitude = 0.0;
     double centreLongitude = 0.0;
+    // The files GDAL read: the file itself and its companions (.prj, .aux.xml, world files).
+    std::vector<std::string> files;
 };
 
 // Opens the file's header only.

@@ -405,6 +405,17 @@ bool readDataset(GDALDataset& dataset, GeoGrid& grid, int64_t maxCells, std::str
     return true;
 }
 
+// The files GDAL read the dataset from: the file itself and its companions.
+std::vector<std::string> fileListOf(GDALDataset& dataset) {
+    std::vector<std::string> list;
+    if (char** files = dataset.GetFileList()) {
+        for (char** file = files; *file; ++file)
+            list.emplace_back(*file);
+        CSLDestroy(files);
+    }
+    return list;
+}
+
 }  // namespace
 
 void initialiseGdal() {
@@ -437,6 +448,7 @@ RasterProbe probeRaster(const std::string& path) {
         probe.centreLatitude = centre->first;
         probe.centreLongitude = centre->second;
     }
+    probe.files = fileListOf(*dataset);
     return probe;
 }
 
@@ -448,11 +460,7 @@ bool readRasterDem(const std::string& path, GeoGrid& grid, int64_t maxCells, std
     try {
         GeoGrid read;
         if (!readDataset(*dataset, read, maxCells, error)) return false;
-        if (char** files = dataset->GetFileList()) {
-            for (char** file = files; *file; ++file)
-                read.files.emplace_back(*file);
-            CSLDestroy(files);
-        }
+        read.files = fileListOf(*dataset);
         grid = std::move(read);
         return true;
     } catch (const std::bad_alloc&) {
