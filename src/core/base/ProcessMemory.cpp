@@ -6,6 +6,10 @@
 
 #include <cstdio>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 namespace kov {
 
 int64_t residentSetBytes() {
@@ -20,6 +24,12 @@ int64_t residentSetBytes() {
     long long pages = 0, resident = 0;
     if (std::sscanf(text, "%lld %lld", &pages, &resident) != 2 || resident < 0) return 0;
     return static_cast<int64_t>(resident) * ::sysconf(_SC_PAGESIZE);
+}
+
+void returnFreedHeap() {
+#ifdef __GLIBC__
+    ::malloc_trim(0);
+#endif
 }
 
 }  // namespace kov

@@ -566,6 +566,9 @@ std::optional<FloodRankImage> HMeshFloodFill::Run(const std::vector<int32_t>& le
             marks_ = &cells;
             filled = Fill(si, sj, FillRect{0, 0, gridWidth_ - 1, gridHeight_ - 1}, bounds);
         }
+        // The fill's rows go back to the system before the flood mask is made: the mask's
+        // blocks do not take their place in the heap, and no trim runs until the measure.
+        returnFreedHeap();
         if (filled == 0) {
             failure_ = FloodFailure::NothingFilled;
             return std::nullopt;
