@@ -13,15 +13,17 @@
 namespace kov {
 namespace {
 
-enum class Wetness { Dry, Ground, Groundless };
-
-// What cell k of a stretch holds: reached (null for the whole area, where only ground at or
-// below the level counts) says whether the flood got there.
-Wetness wetnessOf(uint32_t value, const uint8_t* reached, int k, int32_t levelCode) {
-    if (reached ? !reached[k] : isFloodMarker(value)) return Wetness::Dry;
-    if (value == kFloodOutside) return Wetness::Dry;
-    if (isFloodMarker(value)) return Wetness::Groundless;
-    return static_cast<int32_t>(value) <= levelCode ? Wetness::Ground : Wetness::Dry;
+// What a cell of a stretch holds: water over ground, or water over a crossed cell without
+// ground (water or no data). got: whether the flood reached it; for the whole area, every cell
+// with a value. Without branches, so that loops over cells run on vectors.
+bool wetGround(uint32_t value, bool got, int32_t levelCode) {
+    return got & !isFloodMarker(value) & (static_cast<int32_t>(value) <= levelCode);
+}
+bool wetWithoutGround(uint32_t value, bool got) {
+    return got & isFloodMarker(value) & (value != kFloodOutside);
+}
+bool reachedCell(uint32_t value, const uint8_t* reached, int k) {
+    return reached ? reached[k] != 0 : !isFloodMarker(value);
 }
 
 bool fail(std::string* error, const std::string& why) {
@@ -141,11 +143,10 @@ private:
         for (int c = 0; c < n; ++c) {
             const uint32_t v = values[c];
             const auto code = static_cast<int32_t>(v);
-            const bool marker = isFloodMarker(v);
-            bool got = !marker;
+            bool got = !isFloodMarker(v);
             if constexpr (Reached) got = reached[c] != 0;
-            const bool ground = got & !marker & (code <= level);
-            const bool groundlessCell = got & marker & (v != kFloodOutside);
+            const bool ground = wetGround(v, got, level);
+            const bool groundlessCell = wetWithoutGround(v, got);
             // Masks rather than choices: a chosen 64-bit sum or minimum keeps the loop scalar.
             const int32_t mask = -static_cast<int32_t>(ground);
             const int32_t lowCandidate = (code & mask) | (INT32_MAX & ~mask);
@@ -220,8 +221,9 @@ bool floodDepthRaster(HMeshProject& project, const FloodOutcome& outcome, const 
         // Raster row 0 is the northernmost.
         const size_t row = static_cast<size_t>(water.j1 - j) * static_cast<size_t>(cols);
         for (int k = std::max(0, water.i0 - x); k < n && x + k <= water.i1; ++k) {
-            const Wetness w = wetnessOf(values[k], reached, k, outcome.levelCode);
-            if (w != Wetness::Ground) continue;  // flooded water has no depth we know
+            // Flooded water has no depth we know.
+            if (!wetGround(values[k], reachedCell(values[k], reached, k), outcome.levelCode))
+                continue;
             const size_t at = row + static_cast<size_t>(x + k - water.i0);
             raster.metres[at] = static_cast<float>(depthOf(outcome, values[k]));
         }
