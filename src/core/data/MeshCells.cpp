@@ -6,6 +6,7 @@
 #include <new>
 #include <numeric>
 
+#include "core/base/VectorClones.h"
 #include "core/data/CellResidency.h"
 #include "core/data/ZarHMesh.h"
 
@@ -14,7 +15,8 @@ static_assert(kov::MESH_NODATA == static_cast<int32_t>(0xF0000001u) &&
 
 namespace kov {
 
-void decodeCompact(const uint16_t* values, size_t n, const CompactCoding& coding, int32_t* out) {
+KOV_VECTOR_CLONES void decodeCompact(const uint16_t* values, size_t n, const CompactCoding& coding,
+                                     int32_t* out) {
     // The coding in locals (out may alias it) and selects rather than branches: the loop runs on
     // vectors. Nearly every tile has step 1, which needs no multiply.
     const int32_t offset = coding.offset, step = coding.step;

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/base/VectorClones.h"
 #include "core/flood/HMeshFloodFill.h"
 
 namespace kov {
@@ -76,7 +77,8 @@ public:
 
     // Adds cells x..x+n-1 of row j (reached null: the whole area); answers the first and the
     // last wet one among them (k, or -1 for the last when none is).
-    std::pair<int, int> add(int j, int x, int n, const uint32_t* values, const uint8_t* reached) {
+    KOV_VECTOR_CLONES std::pair<int, int> add(int j, int x, int n, const uint32_t* values,
+                                              const uint8_t* reached) {
         if (wet_.size() < static_cast<size_t>(n)) wet_.resize(static_cast<size_t>(n));
         // One piece per block of the rank image, whose row gives the ranks of its cells.
         for (int k0 = 0; k0 < n;) {

@@ -8,6 +8,7 @@
 #include <new>
 
 #include "core/base/ProcessMemory.h"
+#include "core/base/VectorClones.h"
 
 namespace kov {
 namespace {
@@ -50,6 +51,56 @@ uint32_t converted(int32_t code, double factor) {
     const double z = std::round(code * factor);
     const double clamped = std::clamp(z, -2.0e9, 2.0e9);
     return static_cast<uint32_t>(static_cast<int32_t>(clamped));
+}
+
+// The loops over a row's cells: without branches and on locals only (the output bytes may alias
+// anything), with masks rather than choices, so that they run on vectors.
+
+// 1 for each cell the flood cannot enter: ground above the level, or a marker that does not
+// pass.
+KOV_VECTOR_CLONES void markBlocked(const uint32_t* v, int n, int32_t level, uint32_t water,
+                                   uint32_t noData, uint8_t* out) {
+    for (int k = 0; k < n; ++k) {
+        const uint32_t c = v[k];
+        const bool marker = isFloodMarker(c);
+        const bool passes = (c == water) | (c == noData);
+        const bool above = static_cast<int32_t>(c) > level;
+        out[k] = static_cast<uint8_t>((marker & !passes) | (!marker & above));
+    }
+}
+
+KOV_VECTOR_CLONES void markUnflooded(uint8_t* ranks, int n) {
+    for (int k = 0; k < n; ++k)
+        ranks[k] |= kUnflooded;
+}
+
+// Clears the unflooded mark of n filled pixels; answers how many of them have a rank.
+KOV_VECTOR_CLONES int markFlooded(uint8_t* p, int n) {
+    int ranked = 0;
+    for (int k = 0; k < n; ++k) {
+        const auto rank = static_cast<uint8_t>(p[k] & ~kUnflooded);
+        p[k] = rank;
+        ranked += rank != kNoRank;
+    }
+    return ranked;
+}
+
+// The open ground of a row (blocked[k] 0, not a marker) into open, every other cell as
+// kFloodOutside, which equals no ground; answers its lowest and highest code (low > high: none).
+KOV_VECTOR_CLONES std::pair<int32_t, int32_t> keepOpenGround(const uint32_t* v,
+                                                             const uint8_t* blocked, int n,
+                                                             int32_t* open) {
+    int32_t low = INT32_MAX, high = INT32_MIN;
+    for (int k = 0; k < n; ++k) {
+        const auto z = static_cast<int32_t>(v[k]);
+        const int32_t ground = -static_cast<int32_t>((blocked[k] == 0) & !isFloodMarker(v[k]));
+        open[k] = (z & ground) | (static_cast<int32_t>(kFloodOutside) & ~ground);
+        const int32_t down = (z & ground) | (INT32_MAX & ~ground);
+        const int32_t up = (z & ground) | (INT32_MIN & ~ground);
+        low = down < low ? down : low;
+        high = up > high ? up : high;
+    }
+    return {low, high};
 }
 
 }  // namespace
@@ -307,17 +358,10 @@ void HMeshFloodFill::classifyRow(int y, int x0, int x1, uint8_t* out) {
     readRow(y, x0, x1, rowBuffer_.data());
     const int32_t level = waterLevel_;
     const int n = x1 - x0 + 1;
-    // Loops without branches and on locals only (the output bytes may alias any member), so that
-    // they run on vectors. A marker that does not pass is compared with 0, which no marker is.
+    // A marker that does not pass is compared with 0, which no marker is.
     const uint32_t water = waterPasses_ ? static_cast<uint32_t>(MESH_WATER) : 0u;
     const uint32_t noData = noDataPasses_ ? static_cast<uint32_t>(MESH_NODATA) : 0u;
-    for (int k = 0; k < n; ++k) {
-        const uint32_t c = v[k];
-        const bool marker = isFloodMarker(c);
-        const bool passes = (c == water) | (c == noData);
-        const bool above = static_cast<int32_t>(c) > level;
-        out[k] = static_cast<uint8_t>((marker & !passes) | (!marker & above));
-    }
+    markBlocked(v, n, level, water, noData, out);
     wall_.forEachStoredRun(y, x0, x1, [&](int x, const uint8_t* wall, int count) {
         for (int k = 0; k < count; ++k)
             out[x - x0 + k] |= wall[k];
@@ -329,23 +373,13 @@ void HMeshFloodFill::classifyRow(int y, int x0, int x1, uint8_t* out) {
 
     uint8_t* ranks = rankBuffer_.data();
     rankRow(v, n, runLevels_, runWaterLevel_, runDepthMode_, ranks);
-    for (int k = 0; k < n; ++k)
-        ranks[k] |= kUnflooded;
+    markUnflooded(ranks, n);
     storeRanks(y, x0, x1, ranks, *marks_);
     // Every ground cell the flood can meet in this row is an open one. The open ground is kept
     // apart (other cells as a marker, which equals no ground) so that finding where the row's
     // extremes lie compares 32-bit lanes only.
     int32_t* open = openGround_.data();
-    int32_t low = INT32_MAX, high = INT32_MIN;
-    for (int k = 0; k < n; ++k) {  // with masks rather than choices, which run on vectors
-        const auto z = static_cast<int32_t>(v[k]);
-        const int32_t ground = -static_cast<int32_t>((out[k] == 0) & !isFloodMarker(v[k]));
-        open[k] = (z & ground) | (static_cast<int32_t>(kFloodOutside) & ~ground);
-        const int32_t down = (z & ground) | (INT32_MAX & ~ground);
-        const int32_t up = (z & ground) | (INT32_MIN & ~ground);
-        low = down < low ? down : low;
-        high = up > high ? up : high;
-    }
+    const auto [low, high] = keepOpenGround(v, out, n, open);
     RowGround& g = rowGround_[static_cast<size_t>(y)];
     g = RowGround{};
     if (low > high) return;  // no ground
@@ -373,15 +407,8 @@ void HMeshFloodFill::spanFilled(int y, int left, int right) {
     // Cells without a block (a start cell outside every mesh) read as having no rank.
     // A local count: the bytes written may alias any member, which would keep the loop scalar.
     int64_t unranked = right - left + 1;
-    marks_->forEachStoredRun(y, left, right, [&](int, uint8_t* p, int n) {
-        int ranked = 0;
-        for (int k = 0; k < n; ++k) {
-            const auto rank = static_cast<uint8_t>(p[k] & ~kUnflooded);
-            p[k] = rank;
-            ranked += rank != kNoRank;
-        }
-        unranked -= ranked;
-    });
+    marks_->forEachStoredRun(y, left, right,
+                             [&](int, uint8_t* p, int n) { unranked -= markFlooded(p, n); });
     runUnranked_ += unranked;
 }
 
@@ -421,8 +448,10 @@ void HMeshFloodFill::meetGround(int32_t z) {
     statsStarted = true;
 }
 
-void HMeshFloodFill::rankRow(const uint32_t* values, int n, const std::vector<int32_t>& levels,
-                             int32_t waterLevel, bool depthMode, uint8_t* out) const {
+KOV_VECTOR_CLONES void HMeshFloodFill::rankRow(const uint32_t* values, int n,
+                                               const std::vector<int32_t>& levels,
+                                               int32_t waterLevel, bool depthMode,
+                                               uint8_t* out) const {
     const int k = static_cast<int>(levels.size());
     if (!std::is_sorted(levels.begin(), levels.end())) {
         // Levels out of order: rank by the rules themselves, cell by cell.

@@ -11,6 +11,7 @@
 #include <optional>
 #include <vector>
 
+#include "core/base/VectorClones.h"
 #include "core/data/BlockGrid.h"
 #include "core/data/FloodResult.h"
 #include "core/data/HMeshProject.h"
@@ -158,8 +159,9 @@ private:
     };
     void drawWall(const std::vector<FPoint>& polyline);
     bool rangeBoundary(int i, int j) const;
-    void rankRow(const uint32_t* values, int n, const std::vector<int32_t>& levels,
-                 int32_t waterLevel, bool depthMode, uint8_t* out) const;
+    KOV_VECTOR_CLONES void rankRow(const uint32_t* values, int n,
+                                   const std::vector<int32_t>& levels, int32_t waterLevel,
+                                   bool depthMode, uint8_t* out) const;
     // Stores the ranks of row j, columns x0..x1, where meshes cover them: the rest of the grid
     // keeps no blocks.
     void storeRanks(int j, int x0, int x1, const uint8_t* ranks, BlockGrid& image) const;
