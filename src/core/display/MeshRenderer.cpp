@@ -3,18 +3,15 @@
 
 #include <algorithm>
 #include <array>
-#include <atomic>
 #include <cmath>
 #include <cstring>
-#include <exception>
 #include <optional>
-#include <system_error>
-#include <thread>
 
 #if defined(__x86_64__) || defined(__SSE2__)
 #include <immintrin.h>
 #endif
 
+#include "core/base/SharedWork.h"
 #include "core/data/ZarHColorMap.h"
 #include "core/data/ZarHImage.h"
 #include "core/display/ZarHShade.h"
@@ -723,48 +720,14 @@ struct BandJob {
     }
 };
 
-// The cores a render may use.
-int coreCount() {
-    return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-}
-
-// Draws the bands on up to one thread per core: the calling thread draws the first band, which
-// alone reports progress, and then each thread takes the next band not taken yet, so that a
-// thread the system holds back leaves its share to the others. Should no thread start, the
-// calling thread draws them all. A failure is raised on the calling thread once all have
-// finished.
+// Draws the bands on up to one thread per core; the calling thread draws the first band, which
+// alone reports progress.
 void drawBands(const BandJob& job, const std::vector<RowRange>& bands, MeshProgress& progress) {
-    const size_t threads = std::min(bands.size(), static_cast<size_t>(coreCount()));
-    std::atomic<size_t> next = 1;
-    auto drawRest = [&](MeshScratch& scratch) {
-        for (size_t b = next++; b < bands.size(); b = next++)
-            job.draw(bands[b], nullptr, scratch);
-    };
-    std::vector<std::exception_ptr> failures(threads);
-    {
-        std::vector<std::jthread> workers;
-        for (size_t t = 1; t < threads; ++t) {
-            auto work = [&drawRest, &failures, t] {
-                try {
-                    MeshScratch scratch;
-                    drawRest(scratch);
-                } catch (...) {
-                    failures[t] = std::current_exception();
-                }
-            };
-            try {
-                workers.emplace_back(work);
-            } catch (const std::system_error&) {
-                break;
-            }
-        }
-        MeshScratch scratch;
-        job.draw(bands[0], &progress, scratch);
-        drawRest(scratch);
-    }  // the workers join here
-    for (const std::exception_ptr& failure : failures) {
-        if (failure) std::rethrow_exception(failure);
-    }
+    std::vector<MeshScratch> scratch(static_cast<size_t>(workersFor(bands.size())));
+    shareAmongCores(bands.size(), [&](size_t band, int worker) {
+        job.draw(bands[band], band == 0 ? &progress : nullptr,
+                 scratch[static_cast<size_t>(worker)]);
+    });
 }
 
 // Views of more meshes than this draw from the overview pyramid when zoomed out far enough;

@@ -52,7 +52,7 @@ bool FloodMask::at(int i, int j) const {
     return (bits_.at(i >> 3, j) >> (i & 7)) & 1;
 }
 
-void FloodMask::unpack(const uint8_t* bytes, int offset, int n) const {
+void FloodMask::unpack(const uint8_t* bytes, int offset, int n, uint8_t* cells) {
     // Each byte value's eight cells, made once.
     static const auto kCells = [] {
         std::array<uint64_t, 256> cells{};
@@ -61,12 +61,11 @@ void FloodMask::unpack(const uint8_t* bytes, int offset, int n) const {
                 cells[static_cast<size_t>(v)] |= static_cast<uint64_t>((v >> c) & 1) << (8 * c);
         return cells;
     }();
-    unpacked_.resize(static_cast<size_t>(n) + 8);
     int k = 0;
     for (; k < n && ((offset + k) & 7); ++k)
-        unpacked_[static_cast<size_t>(k)] = (bytes[(offset + k) >> 3] >> ((offset + k) & 7)) & 1;
+        cells[k] = (bytes[(offset + k) >> 3] >> ((offset + k) & 7)) & 1;
     for (; k < n; k += 8)  // whole bytes; the buffer's tail takes what lies past n
-        std::memcpy(&unpacked_[static_cast<size_t>(k)], &kCells[bytes[(offset + k) >> 3]], 8);
+        std::memcpy(cells + k, &kCells[bytes[(offset + k) >> 3]], 8);
 }
 
 }  // namespace kov

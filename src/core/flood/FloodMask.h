@@ -5,6 +5,7 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -25,21 +26,23 @@ public:
     bool at(int i, int j) const;
 
     // Calls f(x, reached, n) for the stretches of row j within x0..x1 where reached cells may
-    // lie, west to east, reached[k] 1 for a reached cell and 0 otherwise.
+    // lie, west to east, reached[k] 1 for a reached cell and 0 otherwise. Several threads may
+    // read at once.
     template <class F>
     void forEachStoredRun(int j, int x0, int x1, F&& f) const {
         x0 = std::max(x0, 0);
         x1 = std::min(x1, width_ - 1);
         if (j < 0 || j >= height_ || x0 > x1) return;
-        constexpr int kBlockCells = BlockGrid::kBlockSide * 8;
+        // The buffer's tail takes the cells unpacked past n.
+        std::array<uint8_t, kBlockCells + 8> cells;
         for (int bi = x0 / kBlockCells; bi * kBlockCells <= x1; ++bi) {
             const uint8_t* bytes = bits_.blockRow(bi, j);
             if (!bytes) continue;
             const int first = std::max(x0, bi * kBlockCells);
             const int last = std::min(x1, (bi + 1) * kBlockCells - 1);
             const int n = last - first + 1;
-            unpack(bytes, first - bi * kBlockCells, n);
-            f(first, unpacked_.data(), n);
+            unpack(bytes, first - bi * kBlockCells, n, cells.data());
+            f(first, cells.data(), n);
         }
     }
 
@@ -48,14 +51,14 @@ public:
     int64_t memoryBytes() const { return bits_.memoryBytes(); }
 
 private:
-    // Cells offset..offset+n-1 of a row's bytes into unpacked_, 0 or 1 each.
-    void unpack(const uint8_t* bytes, int offset, int n) const;
+    static constexpr int kBlockCells = BlockGrid::kBlockSide * 8;
+    // Cells offset..offset+n-1 of a row's bytes into cells (room for n + 8), 0 or 1 each.
+    static void unpack(const uint8_t* bytes, int offset, int n, uint8_t* cells);
 
     int width_;
     int height_;
     BlockGrid bits_;  // bit (x & 7) of byte x >> 3 of each row
     std::vector<uint8_t> packed_;
-    mutable std::vector<uint8_t> unpacked_;
 };
 
 }  // namespace kov

@@ -279,8 +279,8 @@ int64_t HMeshFloodFill::heldBytes() const {
     return project_->cellResidency().residentBytes() + imageBytes();
 }
 
-void HMeshFloodFill::letCellsGo() {
-    int64_t own = workingBytes() + imageBytes();
+int64_t HMeshFloodFill::ownBytes() const {
+    const int64_t own = workingBytes() + imageBytes();
     // Beside the cells it can let go and the project's counted layers the process holds the
     // program itself, the meshes' records, the flood's arrays as far as they are written and the
     // allocator's slack: the larger of that and the flood's own memory is kept out of the cells'
@@ -289,7 +289,19 @@ void HMeshFloodFill::letCellsGo() {
         residentSetBytes() - project_->cellResidency().residentBytes() - project_->memoryInUse();
     // The headroom takes what the reads until the next trim bring in (at most kIntakeBetweenTrims
     // and one row's tiles).
-    own = std::max(own, untracked) + kTrimHeadroom;
+    return std::max(own, untracked) + kTrimHeadroom;
+}
+
+bool HMeshFloodFill::cellsFitWhole() const {
+    if (!project_) return true;
+    int64_t cells = 0;  // as full codes, the most a mesh's cells take
+    for (const Placement& p : placements_)
+        cells += int64_t{p.mesh->cols} * p.mesh->rows * static_cast<int64_t>(sizeof(int32_t));
+    return cells <= project_->memoryBudget - ownBytes();
+}
+
+void HMeshFloodFill::letCellsGo() {
+    const int64_t own = ownBytes();
     // trimCells measures against memoryBudget: lowered by the flood's memory for the call only.
     const int64_t budget = project_->memoryBudget;
     project_->memoryBudget = std::max<int64_t>(budget - own, 0);
@@ -310,6 +322,11 @@ void HMeshFloodFill::readRow(int j, int x0, int x1, uint32_t* out) {
         rowsSinceTrim_ = 0;
         letCellsGo();
     }
+    readCells(j, x0, x1, out, meshRowScratch_);
+}
+
+void HMeshFloodFill::readCells(int j, int x0, int x1, uint32_t* out,
+                               std::vector<int32_t>& scratch) const {
     std::fill(out, out + (x1 - x0 + 1), kFloodOutside);
     // Later meshes (finer, or later among equals) are written over earlier ones.
     for (const Placement& p : placements_) {
@@ -318,7 +335,7 @@ void HMeshFloodFill::readRow(int j, int x0, int x1, uint32_t* out) {
         const int a = std::max(x0, p.i0);
         const int b = std::min(x1, p.i0 + static_cast<int>(p.colOf.size()) - 1);
         if (a > b) continue;
-        const int32_t* cells = p.mesh->rowCodes(p.rowOf[r], meshRowScratch_);
+        const int32_t* cells = p.mesh->rowCodes(p.rowOf[r], scratch);
         if (!cells) continue;
         const int32_t* col = p.colOf.data() + (a - p.i0);
         uint32_t* o = out + (a - x0);

@@ -106,6 +106,12 @@ public:
     // rows, cells the project can bring back are let go down to what the budget leaves beside
     // the flood's own memory: no pointer into cells is held from one row to the next.
     void readRow(int j, int x0, int x1, uint32_t* out);
+    // The same values without letting any cells go, decoded with the caller's scratch: several
+    // threads may read at once while no trim runs.
+    void readCells(int j, int x0, int x1, uint32_t* out, std::vector<int32_t>& scratch) const;
+    // Whether every mesh's cells fit in the budget beside the flood's images and the project's
+    // layers: reads then never need to let cells go.
+    bool cellsFitWhole() const;
     // The bytes the fill's working state may take at most: one bit per grid cell.
     int64_t workingStateLimit() const;
 
@@ -182,6 +188,8 @@ private:
     };
     void meetGround(int32_t z);
     // Lets cells go until the project's layers fit its budget less the flood's own memory.
+    // What the budget keeps out of the cells' share while the flood runs.
+    int64_t ownBytes() const;
     void letCellsGo();
 
     static constexpr int kRowsBetweenTrims = 32;
@@ -229,9 +237,9 @@ private:
     bool rangeOn_ = false;
     double range_ = 0.0;
     FPoint start_;
-    BlockGrid wall_;                               // 1 = wall; no blocks when there is none
-    bool wallLost_ = false;                        // memory ran out while the wall was drawn
-    mutable std::vector<int32_t> meshRowScratch_;  // a mesh row decoded from compact cells
+    BlockGrid wall_;                       // 1 = wall; no blocks when there is none
+    bool wallLost_ = false;                // memory ran out while the wall was drawn
+    std::vector<int32_t> meshRowScratch_;  // a mesh row decoded from compact cells
     std::vector<uint32_t> rowBuffer_;
     int32_t waterLevel_ = 0;  // the level of the running fill: ground above it is a boundary
     std::vector<uint8_t> rankBuffer_;
