@@ -43,7 +43,6 @@ TEST(GeoTiffKeys, CodesGiveKindZoneAndDatum) {
         // clang-format off
         {30161, 0, 0, 1, 0, 0, PlaneRectangular, 1, 0},      // Tokyo datum
         {30179, 0, 7019, 1, 0, 0, PlaneRectangular, 19, 1},  // datum from the ellipsoid
-        {6669, 0, 0, 1, 0, 0, PlaneRectangular, 1, 1},       // JGD2011
         {2442, 0, 0, 1, 0, 0, Projected, 0, 0},              // next to the ranges
         {32661, 0, 0, 1, 0, 0, Utm, 0, 0},  // other code above 20000: (61 mod 100) mod 61
         {25832, 0, 7019, 1, 0, 0, Utm, 32, 1},
