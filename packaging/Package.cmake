@@ -51,10 +51,11 @@ configure_file(${CMAKE_SOURCE_DIR}/packaging/debian/copyright.in ${kov_generated
 # ---- installation --------------------------------------------------------------------------
 # The help pages go beside the programs' share folder (share/kovview/help, found relative to bin/).
 install(TARGETS kovview kovtool RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-# The GDAL module is private to the programs, which look for it in ../lib/kovview/modules/ from
-# bin/ (not the multiarch library folder: no other program links it; and not directly in
-# lib/kovview/, where CPack would take it for a public library and call ldconfig).
-install(TARGETS kovgdal LIBRARY DESTINATION lib/kovview/modules)
+# The modules (GDAL, qpdf) are private to the programs, which look for them in
+# ../lib/kovview/modules/ from bin/ (not the multiarch library folder: no other program links
+# them; and not directly in lib/kovview/, where CPack would take them for public libraries and
+# call ldconfig).
+install(TARGETS kovgdal kovpdf LIBRARY DESTINATION lib/kovview/modules)
 install(FILES ${kov_generated}/kovview.1.gz ${kov_generated}/kovtool.1.gz
   DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(DIRECTORY ${CMAKE_SOURCE_DIR}/help/ DESTINATION ${CMAKE_INSTALL_DATADIR}/kovview/help

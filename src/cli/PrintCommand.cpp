@@ -277,9 +277,12 @@ int runPrint(const Arguments& args) {
     if (o.printer.empty()) {
         QFile file(printer.outputFileName());
         QByteArray bytes;
-        if (file.open(QIODevice::ReadOnly)) bytes = withSearchableText(file.readAll());
-        if (!writeOutputFile("print", output, bytes,
-                             localText("the page cannot be read back", "ページを読み戻せません")))
+        std::string why;
+        if (file.open(QIODevice::ReadOnly)) bytes = withSearchableText(file.readAll(), &why);
+        if (!writeOutputFile(
+                "print", output, bytes,
+                why.empty() ? localText("the page cannot be read back", "ページを読み戻せません")
+                            : why.c_str()))
             return 1;
     }
     return 0;

@@ -127,7 +127,7 @@ bool paint(QPaintDevice& device, const ProfileData& data, const ProfileOptions& 
 }
 
 QByteArray pictureBytes(const std::string& extension, const ProfileData& data,
-                        const ProfileOptions& o) {
+                        const ProfileOptions& o, std::string* why) {
     const QString title = QStringLiteral("断面図");
     QByteArray bytes;
     if (equalsIgnoringCase(extension, ".emf")) {
@@ -156,7 +156,7 @@ QByteArray pictureBytes(const std::string& extension, const ProfileData& data,
             QPageSize(QSizeF(o.width * 25.4 / 96, o.height * 25.4 / 96), QPageSize::Millimeter));
         if (!paint(writer, data, o, false)) return {};
         buffer.close();
-        return withSearchableText(bytes);
+        return withSearchableText(bytes, why);
     } else {
         QSvgGenerator svg;
         svg.setOutputDevice(&buffer);
@@ -233,14 +233,16 @@ int runProfile(const Arguments& args) {
         return 1;
     }
     QByteArray bytes;
+    std::string why;
     if (equalsIgnoringCase(extension, ".csv")) {
         const std::string text = csvText(*profile);
         bytes = QByteArray(text.data(), static_cast<qsizetype>(text.size()));
     } else {
-        bytes = pictureBytes(extension, *profile, o);
+        bytes = pictureBytes(extension, *profile, o, &why);
     }
     return writeOutputFile("profile", o.output.path, bytes,
-                           localText("the picture cannot be drawn", "図を描けません"))
+                           why.empty() ? localText("the picture cannot be drawn", "図を描けません")
+                                       : why.c_str())
                ? 0
                : 1;
 }

@@ -93,8 +93,9 @@ std::vector<Option> renderOptions(RenderOptions& o) {
     return options;
 }
 
-// The page as a one-page PDF of the page's size at dpi, titled; empty when it cannot be drawn.
-QByteArray pdfBytes(const QImage& page, int dpi, const QString& title) {
+// The page as a one-page PDF of the page's size at dpi, titled; empty when it cannot be drawn,
+// with the reason in why when the PDF could not be finished.
+QByteArray pdfBytes(const QImage& page, int dpi, const QString& title, std::string* why) {
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
@@ -110,7 +111,7 @@ QByteArray pdfBytes(const QImage& page, int dpi, const QString& title) {
         painter.drawImage(0, 0, page);
         if (!painter.end()) return {};
     }
-    return withSearchableText(bytes);
+    return withSearchableText(bytes, why);
 }
 
 // The picture's pixels on the map: the shown rectangle cut into w x h cells.
@@ -203,8 +204,13 @@ int runRender(const Arguments& args) {
                             picturePlacement(project, *shown, o.width, o.height), o.dpi)
                    ? 0
                    : 1;
-    const QByteArray bytes = pdfBytes(page, o.dpi, QString::fromStdString(project.projectTitle));
-    return writeOutputFile("render", o.output.path, bytes, pictureNotEncoded()) ? 0 : 1;
+    std::string why;
+    const QByteArray bytes =
+        pdfBytes(page, o.dpi, QString::fromStdString(project.projectTitle), &why);
+    return writeOutputFile("render", o.output.path, bytes,
+                           why.empty() ? pictureNotEncoded() : why.c_str())
+               ? 0
+               : 1;
 }
 
 }  // namespace kov::cli

@@ -454,8 +454,9 @@ TEST_F(KovtoolSampleTest, BadRequestsFailWithTheirExitCodeAndLeaveNoFile) {
 }
 
 // Without the GDAL module (no such file, or a file that is not one) a rendered PNG is still
-// written and placed; what needs GDAL fails with one line that says so.
-TEST_F(KovtoolSampleTest, WithoutTheGdalModuleOnlyWhatNeedsItFailsInOneLine) {
+// written and placed; what needs GDAL fails with one line that says so. The same holds for a PDF
+// without the PDF module.
+TEST_F(KovtoolSampleTest, WithoutAModuleOnlyWhatNeedsItFailsInOneLine) {
     const std::string notALibrary = dir->file("notgdal.so");
     test::writeFile(notALibrary, "not a library\n");
     for (const std::string& module : {dir->file("nowhere/libkovgdal.so"), notALibrary}) {
@@ -476,6 +477,15 @@ TEST_F(KovtoolSampleTest, WithoutTheGdalModuleOnlyWhatNeedsItFailsInOneLine) {
         EXPECT_FALSE(fs::exists(dir->file("e.tif")) || fs::exists(dir->file("e.gpkg")));
     }
     unsetenv("KOV_GDAL_MODULE");
+
+    setenv("KOV_PDF_MODULE", notALibrary.c_str(), 1);
+    EXPECT_EQ(exitOf("render " + data() + " --size 40x30 -q -o " + dir->file("page.png")), 0);
+    EXPECT_EQ(exitOf("render " + data() + " --size 40x30 -q -o " + dir->file("page.pdf")), 1);
+    const std::string said = lastError();
+    EXPECT_NE(said.find("cannot load qpdf"), std::string::npos) << said;
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+    EXPECT_FALSE(fs::exists(dir->file("page.pdf")));
+    unsetenv("KOV_PDF_MODULE");
 }
 
 // GDAL's messages (here libtiff's, which GDAL takes over) pass the program's filter from inside

@@ -2,19 +2,14 @@
 #include "core/base/PdfText.h"
 
 #include <QFile>
-// qpdf without its old smart pointer type.
-#define POINTERHOLDER_TRANSITION 4
-#include <qpdf/Buffer.hh>
-#include <qpdf/QPDF.hh>
-#include <qpdf/QPDFObjectHandle.hh>
-#include <qpdf/QPDFWriter.hh>
 
 #include <cctype>
 #include <cstdio>
-#include <exception>
 #include <optional>
 
 #include "core/base/AtomicFile.h"
+#include "core/base/ModuleLoader.h"
+#include "core/base/PdfModule.h"
 
 namespace kov {
 namespace {
@@ -146,32 +141,18 @@ std::string mendTextMap(const std::string& cmap) {
     return out;
 }
 
-QByteArray withSearchableText(const QByteArray& bytes) {
-    try {
-        QPDF pdf;
-        pdf.setSuppressWarnings(true);
-        pdf.processMemoryFile("page", bytes.constData(), static_cast<size_t>(bytes.size()));
-        for (QPDFObjectHandle& object : pdf.getAllObjects()) {
-            if (!object.isDictionary() || !object.hasKey("/ToUnicode")) continue;
-            QPDFObjectHandle map = object.getKey("/ToUnicode");
-            if (!map.isStream()) continue;
-            const std::shared_ptr<Buffer> data = map.getStreamData(qpdf_dl_generalized);
-            const std::string text(reinterpret_cast<const char*>(data->getBuffer()),
-                                   data->getSize());
-            const std::string mended = mendTextMap(text);
-            if (mended != text)
-                map.replaceStreamData(mended, QPDFObjectHandle::newNull(),
-                                      QPDFObjectHandle::newNull());
-        }
-        QPDFWriter writer(pdf);
-        writer.setOutputMemory();
-        writer.write();
-        const std::shared_ptr<Buffer> written = writer.getBufferSharedPointer();
-        return QByteArray(reinterpret_cast<const char*>(written->getBuffer()),
-                          static_cast<qsizetype>(written->getSize()));
-    } catch (const std::exception&) {
+QByteArray withSearchableText(const QByteArray& bytes, std::string* error) {
+    const PdfEntryPoints* module = loadModuleOnce<PdfEntryPoints>(
+        {"libkovpdf.so", kPdfModuleVariable, kPdfEntrySymbol, "qpdf", sizeof(PdfEntryPoints)},
+        error);
+    if (!module) return {};
+    std::string mended;
+    if (!module->mendTextMaps(bytes.constData(), static_cast<size_t>(bytes.size()), mendTextMap,
+                              mended)) {
+        if (error) *error = "the file cannot be read as a PDF";
         return {};
     }
+    return QByteArray(mended.data(), static_cast<qsizetype>(mended.size()));
 }
 
 bool makeFileTextSearchable(const QString& path, std::string* error) {
@@ -180,12 +161,9 @@ bool makeFileTextSearchable(const QString& path, std::string* error) {
         if (error) *error = file.errorString().toStdString();
         return false;
     }
-    const QByteArray mended = withSearchableText(file.readAll());
+    const QByteArray mended = withSearchableText(file.readAll(), error);
     file.close();
-    if (mended.isEmpty()) {
-        if (error) *error = "the file cannot be read as a PDF";
-        return false;
-    }
+    if (mended.isEmpty()) return false;
     return replaceFileAtomically(path.toStdString(),
                                  std::string_view(mended.constData(), mended.size()), error);
 }

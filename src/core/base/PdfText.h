@@ -12,8 +12,9 @@
 
 namespace kov {
 
-// The PDF with its text maps mended; empty when the bytes cannot be read as a PDF.
-QByteArray withSearchableText(const QByteArray& pdf);
+// The PDF with its text maps mended; empty, with the reason in error when given, when the bytes
+// cannot be read as a PDF or the PDF module cannot be loaded.
+QByteArray withSearchableText(const QByteArray& pdf, std::string* error = nullptr);
 
 // The same for a PDF file, replaced atomically; false (the file as it was) when it cannot be
 // read, mended or written, with the reason in *error when given.

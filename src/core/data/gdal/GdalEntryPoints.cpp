@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "core/base/ModuleLoader.h"
 #include "core/data/gdal/GdalSupport.h"
 #include "core/data/gis/GdalModule.h"
 
@@ -26,15 +27,14 @@ void routeMessages(void (*print)(const char*), bool warnings) {
 }
 
 const std::string& abiTag() {
-    static const std::string tag =
-        std::string(KOV_VERSION) + "/" + std::to_string(sizeof(GdalEntryPoints));
+    static const std::string tag = moduleTag(sizeof(GdalEntryPoints));
     return tag;
 }
 
 }  // namespace
 }  // namespace kov
 
-extern "C" __attribute__((visibility("default"))) const kov::GdalEntryPoints* kovGdalEntryPoints() {
+extern "C" __attribute__((visibility("default"))) const void* kovGdalEntryPoints() {
     using namespace kov;
     // Overloaded names are picked by the member's type.
     static const GdalEntryPoints table = {
