@@ -49,9 +49,7 @@ public:
             return fail(error, "the flood's grid no longer matches the data");
         grid_.leaveRoomFor(outcome.image);
         // Cells that all fit are read on every core; else on one thread, which lets cells go.
-        const size_t pieces =
-            (static_cast<size_t>(grid_.gridHeight()) + kRowsAPiece - 1) / kRowsAPiece;
-        workers_ = grid_.cellsFitWhole() ? workersFor(pieces) : 1;
+        workers_ = grid_.cellsFitWhole() ? workersFor(pieces()) : 1;
         return true;
     }
 
@@ -76,8 +74,7 @@ public:
             std::vector<int32_t> scratch;
         };
         std::vector<Reader> readers(static_cast<size_t>(workers_));
-        const size_t pieces = (static_cast<size_t>(height) + kRowsAPiece - 1) / kRowsAPiece;
-        shareAmongCores(pieces, [&](size_t piece, int worker) {
+        shareAmongCores(pieces(), [&](size_t piece, int worker) {
             Reader& r = readers[static_cast<size_t>(worker)];
             r.values.resize(static_cast<size_t>(width));
             const int first = static_cast<int>(piece) * kRowsAPiece;
@@ -93,6 +90,9 @@ public:
 
 private:
     static constexpr int kRowsAPiece = 32;
+    size_t pieces() const {
+        return (static_cast<size_t>(grid_.gridHeight()) + kRowsAPiece - 1) / kRowsAPiece;
+    }
 
     template <class Read, class Visit>
     void forEachInRow(int j, std::vector<uint32_t>& values, Read&& read, Visit&& visit) const {
