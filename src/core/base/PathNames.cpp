@@ -7,9 +7,12 @@
 namespace kov {
 
 std::pair<std::string, std::string> splitFolder(const std::string& path) {
-    const size_t slash = path.find_last_of("/\\");
-    if (slash == std::string::npos) return {std::string(), path};
-    return {path.substr(0, slash + 1), path.substr(slash + 1)};
+    // A plain scan from the end: find_last_of asks its set about every character, which a load
+    // of many tiles feels.
+    size_t name = path.size();
+    while (name > 0 && path[name - 1] != '/' && path[name - 1] != '\\')
+        --name;
+    return {path.substr(0, name), path.substr(name)};
 }
 
 std::string baseName(const std::string& path) {
