@@ -65,33 +65,44 @@ bool HMeshProject::fitsBudget(int64_t bytes, const std::string& path) {
     return false;
 }
 
-namespace {
-
-// A mesh's cell size and extent as bytes; +0.0 for -0.0, as the sizes compare numerically.
-std::string footprintOf(const ZarHMesh& mesh) {
+// A mesh's cell size and extent as bits; +0.0 for -0.0, as the sizes compare numerically.
+HMeshProject::Footprint HMeshProject::footprintOf(const ZarHMesh& mesh) {
     const double values[5] = {mesh.cellSize == 0.0 ? 0.0 : mesh.cellSize, mesh.xmin, mesh.ymin,
                               mesh.xmax, mesh.ymax};
-    return std::string(reinterpret_cast<const char*>(values), sizeof values);
+    Footprint f;
+    static_assert(sizeof f.bits == sizeof values);
+    std::memcpy(f.bits.data(), values, sizeof values);
+    return f;
 }
 
-}  // namespace
+size_t HMeshProject::FootprintHash::operator()(const Footprint& f) const {
+    uint64_t h = 0;
+    for (const uint64_t word : f.bits) {  // each word mixed in by a multiply and a shift
+        h = (h ^ word) * 0x9E3779B97F4A7C15ull;
+        h ^= h >> 29;
+    }
+    return static_cast<size_t>(h);
+}
 
 int HMeshProject::AddMesh(std::unique_ptr<ZarHMesh>& mesh) {
     lastRefusal_ = Refusal::Null;
     if (!mesh) return 0;
-    std::string footprint = footprintOf(*mesh);
-    if (meshFootprints_.count(footprint) != 0) {
+    mesh->compactCells();
+    const int64_t bytes = mesh->memoryBytes();
+    // One look into the set: the footprint goes in now and out again if the budget refuses.
+    const auto [footprint, fresh] = meshFootprints_.insert(footprintOf(*mesh));
+    if (!fresh) {
         lastRefusal_ = Refusal::Duplicate;
         return 0;
     }
-    mesh->compactCells();
-    const int64_t bytes = mesh->memoryBytes();
-    if (!fitsBudget(bytes, mesh->path)) return 0;
+    if (!fitsBudget(bytes, mesh->path)) {
+        meshFootprints_.erase(footprint);
+        return 0;
+    }
     take(bytes);
     lastRefusal_ = Refusal::None;
     mesh->owner = this;
     mesh->cells.setResidency(&cellResidency_);
-    meshFootprints_.insert(std::move(footprint));
     meshes_.push_back(std::move(mesh));
     invalidateNeighbourIndex();
     return 1;
