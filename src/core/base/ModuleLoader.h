@@ -10,7 +10,7 @@
 
 namespace kov {
 
-struct ModuleSpec {
+struct ModuleFile {
     const char* file;         // the module's file name, "libkovgdal.so"
     const char* variable;     // the environment variable that names another file (tests)
     const char* entrySymbol;  // the exported function answering the table
@@ -27,12 +27,12 @@ inline std::string moduleTag(size_t tableSize) {
 // Loads the module: the file the variable names, else the first found beside the executable
 // (the build tree) and in ../lib/kovview/modules/ from it (an installed program). Answers its
 // table, or null with one line in error ("cannot load GDAL (libkovgdal.so): ...").
-const void* loadModule(const ModuleSpec& spec, std::string& error);
+const void* loadModule(const ModuleFile& module, std::string& error);
 
 // The table of a module loaded on the first call (thread-safe; one module per table type), made
 // ready by prepare once; null when it cannot be loaded, with the line in error when given.
 template <class Table>
-const Table* loadModuleOnce(const ModuleSpec& spec, std::string* error,
+const Table* loadModuleOnce(const ModuleFile& module, std::string* error,
                             void (*prepare)(const Table&) = nullptr) {
     struct Loaded {
         const Table* table = nullptr;
@@ -40,7 +40,7 @@ const Table* loadModuleOnce(const ModuleSpec& spec, std::string* error,
     };
     static const Loaded loaded = [&] {
         Loaded m;
-        m.table = static_cast<const Table*>(loadModule(spec, m.error));
+        m.table = static_cast<const Table*>(loadModule(module, m.error));
         if (m.table && prepare) prepare(*m.table);
         return m;
     }();
