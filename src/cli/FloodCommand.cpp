@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <utility>
 
 #include "cli/CliSupport.h"
@@ -325,7 +326,9 @@ int runFlood(const Arguments& args) {
                 return 2;
             }
     }
-    const DrawingApplication application;
+    // Only a picture is drawn with Qt's painting: numbers and vectors start no application.
+    std::optional<DrawingApplication> application;
+    if (png || tiff) application.emplace();
 
     HMeshProject project;
     if (!loadMeshes("flood", data, project)) return 1;

@@ -2,9 +2,13 @@
 #include "core/base/ProcessMemory.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <new>
+#include <utility>
 
 #ifdef __GLIBC__
 #include <malloc.h>
@@ -29,6 +33,45 @@ int64_t residentSetBytes() {
 void returnFreedHeap() {
 #ifdef __GLIBC__
     ::malloc_trim(0);
+#endif
+}
+
+HugePageRegion::HugePageRegion(size_t bytes) {
+    const size_t size = (bytes + kHugePage - 1) / kHugePage * kHugePage;
+    if (size == 0) return;
+    // Twice the size, cut down to the region on a 2 MiB boundary, where a huge page can lie.
+    void* raw = ::mmap(nullptr, size + kHugePage, PROT_READ | PROT_WRITE,
+                       MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (raw == MAP_FAILED) throw std::bad_alloc();
+    const auto start = reinterpret_cast<uintptr_t>(raw);
+    const uintptr_t aligned = (start + kHugePage - 1) & ~(uintptr_t{kHugePage} - 1);
+    if (aligned > start) ::munmap(raw, aligned - start);
+    if (const size_t tail = start + kHugePage - aligned; tail > 0)
+        ::munmap(reinterpret_cast<void*>(aligned + size), tail);
+    data_ = reinterpret_cast<uint8_t*>(aligned);
+    size_ = size;
+    ::madvise(data_, size_, MADV_HUGEPAGE);  // only a hint: small pages work too
+}
+
+HugePageRegion::~HugePageRegion() {
+    if (data_) ::munmap(data_, size_);
+}
+
+HugePageRegion::HugePageRegion(HugePageRegion&& other) noexcept
+    : data_(std::exchange(other.data_, nullptr)), size_(std::exchange(other.size_, 0)) {}
+
+HugePageRegion& HugePageRegion::operator=(HugePageRegion&& other) noexcept {
+    std::swap(data_, other.data_);
+    std::swap(size_, other.size_);
+    return *this;
+}
+
+bool HugePageRegion::populate() {
+#ifdef MADV_POPULATE_WRITE
+    // A kernel without it (EINVAL) lets the pages come as they are written.
+    return !data_ || ::madvise(data_, size_, MADV_POPULATE_WRITE) == 0 || errno == EINVAL;
+#else
+    return true;
 #endif
 }
 

@@ -2,6 +2,7 @@
 // What the running process holds in memory, as the system counts it.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace kov {
@@ -12,5 +13,34 @@ int64_t residentSetBytes();
 // Gives the pages of freed heap blocks back to the system: the heap keeps many small blocks
 // freed together (a flood's rows) for reuse, where the system counts them as held.
 void returnFreedHeap();
+
+// Zeroed memory mapped from the system on a 2 MiB boundary, its size rounded up to 2 MiB, and
+// asked for as huge pages. Its pages come when first written (or all at once with populate), a
+// huge page at a time where the system has them: every fresh 4 KiB page costs a fault of its
+// own, and in a virtual machine whose host took the memory back a far dearer one, so large
+// working memory is best taken this way.
+class HugePageRegion {
+public:
+    static constexpr size_t kHugePage = size_t{2} << 20;
+
+    HugePageRegion() = default;
+    // Throws std::bad_alloc when the system gives no memory.
+    explicit HugePageRegion(size_t bytes);
+    ~HugePageRegion();
+    HugePageRegion(HugePageRegion&& other) noexcept;
+    HugePageRegion& operator=(HugePageRegion&& other) noexcept;
+    HugePageRegion(const HugePageRegion&) = delete;
+    HugePageRegion& operator=(const HugePageRegion&) = delete;
+
+    uint8_t* data() const { return data_; }
+    size_t size() const { return size_; }
+    // Makes every page now, in one call; false when the memory cannot be had (a kernel that
+    // cannot do it in one call leaves the pages to come as they are written, and says true).
+    bool populate();
+
+private:
+    uint8_t* data_ = nullptr;
+    size_t size_ = 0;
+};
 
 }  // namespace kov

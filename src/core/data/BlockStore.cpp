@@ -4,7 +4,6 @@
 #include <sys/mman.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdint>
 #include <new>
 #include <utility>
@@ -18,11 +17,6 @@ BlockStore::BlockStore(BlockStore&& other) noexcept {
 BlockStore& BlockStore::operator=(BlockStore&& other) noexcept {
     BlockStore(std::move(other)).swap(*this);
     return *this;
-}
-
-BlockStore::~BlockStore() {
-    for (uint8_t* chunk : chunks_)
-        ::munmap(chunk, kChunkBytes);
 }
 
 void BlockStore::swap(BlockStore& other) noexcept {
@@ -66,32 +60,24 @@ void BlockStore::addChunk() {
     chunks_.reserve(chunks_.size() + 1);
     unused_.reserve(kBlocksPerChunk);
     returned_.reserve((chunks_.size() + 1) * kBlocksPerChunk);
-    // Twice the size, cut down to a chunk on a 2 MiB boundary, where a huge page can lie.
-    void* raw = ::mmap(nullptr, 2 * kChunkBytes, PROT_READ | PROT_WRITE,
-                       MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (raw == MAP_FAILED) throw std::bad_alloc();
-    const auto start = reinterpret_cast<uintptr_t>(raw);
-    const uintptr_t aligned = (start + kChunkBytes - 1) & ~(uintptr_t{kChunkBytes} - 1);
-    if (aligned > start) ::munmap(raw, aligned - start);
-    if (const size_t tail = start + kChunkBytes - aligned; tail > 0)
-        ::munmap(reinterpret_cast<void*>(aligned + kChunkBytes), tail);
-    auto* chunk = reinterpret_cast<uint8_t*>(aligned);
-    ::madvise(chunk, kChunkBytes, MADV_HUGEPAGE);  // only a hint: small pages work too
-#ifdef MADV_POPULATE_WRITE
-    // A kernel without it (EINVAL) lets the pages come as they are written.
-    if (::madvise(chunk, kChunkBytes, MADV_POPULATE_WRITE) != 0 && errno != EINVAL) {
-        ::munmap(chunk, kChunkBytes);
-        throw std::bad_alloc();
-    }
-#endif
-    chunks_.insert(std::upper_bound(chunks_.begin(), chunks_.end(), chunk), chunk);
+    HugePageRegion chunk(kChunkBytes);
+    if (!chunk.populate()) throw std::bad_alloc();
+    uint8_t* start = chunk.data();
+    const auto at =
+        std::upper_bound(chunks_.begin(), chunks_.end(), start,
+                         [](const uint8_t* a, const HugePageRegion& b) { return a < b.data(); });
+    chunks_.insert(at, std::move(chunk));
     for (size_t k = kBlocksPerChunk; k-- > 0;)  // taken from the back: lowest address first
-        unused_.push_back(chunk + k * kBlockBytes);
+        unused_.push_back(start + k * kBlockBytes);
 }
 
 bool BlockStore::inChunk(const uint8_t* block) const {
-    const auto base = reinterpret_cast<uintptr_t>(block) & ~(uintptr_t{kChunkBytes} - 1);
-    return std::binary_search(chunks_.begin(), chunks_.end(), reinterpret_cast<uint8_t*>(base));
+    const auto* base = reinterpret_cast<const uint8_t*>(reinterpret_cast<uintptr_t>(block) &
+                                                        ~(uintptr_t{kChunkBytes} - 1));
+    const auto at =
+        std::lower_bound(chunks_.begin(), chunks_.end(), base,
+                         [](const HugePageRegion& a, const uint8_t* b) { return a.data() < b; });
+    return at != chunks_.end() && at->data() == base;
 }
 
 void BlockStore::give(uint8_t* block) noexcept {

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "core/flood/HxFloodFill.h"
 
+#include "core/base/ProcessMemory.h"
+
 #include <algorithm>
 #include <bit>
 #include <cstring>
@@ -81,27 +83,29 @@ int64_t HxFloodFill::Fill(int x, int y, const FillRect& clip, FillRect& bounds) 
     const int words = (cw + kWordBits - 1) / kWordBits;
     // One bit per cell of the clip: set for a boundary or a filled cell, clear for an open one.
     // A seed is pushed only onto an open cell, so finding its bit set means a span filled since
-    // covered it. A row is made and classified when the fill first touches it, so rows the
-    // flood never nears cost nothing.
-    std::vector<std::unique_ptr<Word[]>> state;
+    // covered it. A row is classified when the fill first touches it, and only then are its
+    // pages written, so rows the flood never nears cost nothing.
+    HugePageRegion state;
+    std::vector<uint8_t> made;  // 1 for each row classified
     std::vector<uint8_t> classified;
     std::vector<Pending> stack;
     try {
-        state.resize(static_cast<size_t>(ch));
+        state = HugePageRegion(static_cast<size_t>(ch) * words * sizeof(Word));
+        made.resize(static_cast<size_t>(ch));
         classified.resize(static_cast<size_t>(cw));
         stack.reserve(static_cast<size_t>(capacity_));
     } catch (const std::bad_alloc&) {
         return 0;
     }
     const auto rowOf = [&](int yy) {
-        auto& r = state[static_cast<size_t>(yy - clip.top)];
-        if (r) return r.get();
-        r.reset(new (std::nothrow) Word[static_cast<size_t>(words)]());
-        if (!r) return r.get();
+        const auto k = static_cast<size_t>(yy - clip.top);
+        Word* r = reinterpret_cast<Word*>(state.data()) + k * words;
+        if (made[k]) return r;
+        made[k] = 1;
         workingBytes_ += int64_t{words} * sizeof(Word);
         classifyRow(yy, clip.left, clip.right, classified.data());
-        packRow(classified.data(), cw, r.get());
-        return r.get();
+        packRow(classified.data(), cw, r);
+        return r;
     };
 
     int64_t count = 0;
@@ -112,7 +116,6 @@ int64_t HxFloodFill::Fill(int x, int y, const FillRect& clip, FillRect& bounds) 
         const Pending e = stack.back();
         stack.pop_back();
         Word* r = rowOf(e.y);
-        if (!r) return 0;
         const int cx = e.x - clip.left;
         const bool closed = (r[cx / kWordBits] >> (cx % kWordBits)) & 1;
         if (closed && !startCell) continue;
@@ -131,7 +134,6 @@ int64_t HxFloodFill::Fill(int x, int y, const FillRect& clip, FillRect& bounds) 
         for (const int ny : {e.y - 1, e.y + 1}) {
             if (ny < clip.top || ny > clip.bottom) continue;
             const Word* n = rowOf(ny);
-            if (!n) return 0;
             for (int i = nextWith(n, l, rr, false); i <= rr;
                  i = nextWith(n, nextWith(n, i, rr, true), rr, false)) {
                 try {

@@ -223,9 +223,11 @@ TEST(FloodLayerSize, FarApartMeshesCostTheirOwnCellsWithinTheBudget) {
         ASSERT_EQ(project.AddMesh(mesh), 1);
     }
     const FloodParameters p = heightAndRanks(5.0, {"5.0"});
-    // A mesh spans at most 3 x 3 blocks; the block table holds a pointer per block of the grid.
+    // A mesh spans at most 3 x 3 blocks; the block table holds a pointer per block of the grid,
+    // and blocks come in chunks of 2 MiB once a grid has more than a few.
     const int64_t perMesh = 9 * BlockGrid::kBlockBytes;
-    const int64_t table = int64_t{79} * 79 * static_cast<int64_t>(sizeof(void*));
+    const int64_t table =
+        int64_t{79} * 79 * static_cast<int64_t>(sizeof(void*)) + (int64_t{2} << 20);
 
     auto whole = floodWholeArea(project, p);
     ASSERT_TRUE(whole);

@@ -70,7 +70,10 @@ std::shared_ptr<Mapping> mapFile(const std::string& path) {
     if (file.fd < 0 || ::fstat(file.fd, &info) != 0 || info.st_size <= 0) return nullptr;
     auto mapping = std::make_shared<Mapping>();
     mapping->size = static_cast<size_t>(info.st_size);
-    mapping->address = ::mmap(nullptr, mapping->size, PROT_READ, MAP_PRIVATE, file.fd, 0);
+    // Every use reads the whole entry at once (its check sum first): its pages are mapped in
+    // this call rather than a fault at a time.
+    mapping->address =
+        ::mmap(nullptr, mapping->size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, file.fd, 0);
     if (mapping->address == MAP_FAILED) return nullptr;
     return mapping;
 }
