@@ -53,9 +53,9 @@ public:
     void writeRow(int j, int x0, int x1, const uint8_t* in);
 
     // Calls f(x, cells, n) for each stored stretch of row j within x0..x1 (x the first column,
-    // cells writable), west to east.
+    // cells writable: the blocks are the grid's contents, not its shape), west to east.
     template <class F>
-    void forEachStoredRun(int j, int x0, int x1, F&& f) {
+    void forEachStoredRun(int j, int x0, int x1, F&& f) const {
         if (j < 0 || j >= height_) return;
         x0 = std::max(x0, 0);
         x1 = std::min(x1, width_ - 1);

@@ -8,6 +8,7 @@
 #include <new>
 
 #include "core/base/ProcessMemory.h"
+#include "core/base/SharedWork.h"
 #include "core/base/VectorClones.h"
 
 namespace kov {
@@ -292,12 +293,12 @@ int64_t HMeshFloodFill::ownBytes() const {
     return std::max(own, untracked) + kTrimHeadroom;
 }
 
-bool HMeshFloodFill::cellsFitWhole() const {
+bool HMeshFloodFill::cellsFitWhole(int64_t alsoHeld) const {
     if (!project_) return true;
     int64_t cells = 0;  // as full codes, the most a mesh's cells take
     for (const Placement& p : placements_)
         cells += int64_t{p.mesh->cols} * p.mesh->rows * static_cast<int64_t>(sizeof(int32_t));
-    return cells <= project_->memoryBudget - ownBytes();
+    return cells <= project_->memoryBudget - ownBytes() - alsoHeld;
 }
 
 void HMeshFloodFill::letCellsGo() {
@@ -371,8 +372,46 @@ bool HMeshFloodFill::rangeBoundary(int i, int j) const {
 }
 
 void HMeshFloodFill::classifyRow(int y, int x0, int x1, uint8_t* out) {
-    const uint32_t* v = rowBuffer_.data();
+    if (ahead_) {
+        // Rows classified ahead span the whole grid, as a Run's fill does.
+        ahead_->take(y, [&](const ClassifiedRow& row) {
+            std::memcpy(out, row.boundary.data(), row.boundary.size());
+            keepRanks(y, x0, x1, row.ranks.data(), row.ground);
+        });
+        return;
+    }
     readRow(y, x0, x1, rowBuffer_.data());
+    RowGround ground;
+    uint8_t* ranks = marks_ ? rankBuffer_.data() : nullptr;
+    classifyValues(y, x0, x1, rowBuffer_.data(), out, ranks, openGround_.data(), ground);
+    if (ranks) keepRanks(y, x0, x1, ranks, ground);
+}
+
+void HMeshFloodFill::classifyWhole(int y, ClassifiedRow& row, RowScratch& scratch) const {
+    const auto n = static_cast<size_t>(gridWidth_);
+    scratch.values.resize(n);
+    scratch.open.resize(n);
+    row.boundary.resize(n);
+    row.ranks.resize(n);
+    readCells(y, 0, gridWidth_ - 1, scratch.values.data(), scratch.decoded);
+    classifyValues(y, 0, gridWidth_ - 1, scratch.values.data(), row.boundary.data(),
+                   row.ranks.data(), scratch.open.data(), row.ground);
+}
+
+void HMeshFloodFill::keepRanks(int y, int x0, int x1, const uint8_t* ranks,
+                               const RowGround& ground) {
+    storeRanks(y, x0, x1, ranks, *marks_);
+    rowGround_[static_cast<size_t>(y)] = ground;
+}
+
+bool HMeshFloodFill::canClassifyAhead() const {
+    // The rank image at its largest and the fill's state are held beside every mesh's cells.
+    const int64_t images = int64_t{gridWidth_} * gridHeight_ + workingStateLimit();
+    return coreCount() > 1 && cellsFitWhole(images);
+}
+
+void HMeshFloodFill::classifyValues(int y, int x0, int x1, const uint32_t* v, uint8_t* out,
+                                    uint8_t* ranks, int32_t* open, RowGround& g) const {
     const int32_t level = waterLevel_;
     const int n = x1 - x0 + 1;
     // A marker that does not pass is compared with 0, which no marker is.
@@ -386,18 +425,14 @@ void HMeshFloodFill::classifyRow(int y, int x0, int x1, uint8_t* out) {
     if (rangeOn_)
         for (int k = 0; k < n; ++k)
             if (!out[k] && rangeBoundary(x0 + k, y)) out[k] = 1;
-    if (!marks_) return;
+    if (!ranks) return;
 
-    uint8_t* ranks = rankBuffer_.data();
     rankRow(v, n, runLevels_, runWaterLevel_, runDepthMode_, ranks);
     markUnflooded(ranks, n);
-    storeRanks(y, x0, x1, ranks, *marks_);
     // Every ground cell the flood can meet in this row is an open one. The open ground is kept
     // apart (other cells as a marker, which equals no ground) so that finding where the row's
     // extremes lie compares 32-bit lanes only.
-    int32_t* open = openGround_.data();
     const auto [low, high] = keepOpenGround(v, out, n, open);
-    RowGround& g = rowGround_[static_cast<size_t>(y)];
     g = RowGround{};
     if (low > high) return;  // no ground
     const auto firstOpen = [&](int32_t z) {
@@ -605,11 +640,23 @@ std::optional<FloodRankImage> HMeshFloodFill::Run(const std::vector<int32_t>& le
         FillRect bounds;
         int64_t filled = 0;
         {
+            std::optional<Ahead> ahead;
+            if (canClassifyAhead())
+                ahead.emplace(gridHeight_, sj, kRowsAhead,
+                              std::min(coreCount() - 1, kMostAheadHelpers),
+                              [this](int y, ClassifiedRow& row, RowScratch& scratch) {
+                                  classifyWhole(y, row, scratch);
+                              });
             struct Unmark {  // the rank image is marked only while the fill runs
                 BlockGrid*& marks;
-                ~Unmark() { marks = nullptr; }
-            } unmark{marks_};
+                Ahead*& ahead;
+                ~Unmark() {
+                    marks = nullptr;
+                    ahead = nullptr;
+                }
+            } unmark{marks_, ahead_};
             marks_ = &cells;
+            ahead_ = ahead ? &*ahead : nullptr;
             filled = Fill(si, sj, FillRect{0, 0, gridWidth_ - 1, gridHeight_ - 1}, bounds);
         }
         // The fill's rows go back to the system before the flood mask is made: the mask's

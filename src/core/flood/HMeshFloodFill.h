@@ -17,6 +17,7 @@
 #include "core/data/HMeshProject.h"
 #include "core/flood/FloodMask.h"
 #include "core/flood/HxFloodFill.h"
+#include "core/flood/RowsAhead.h"
 
 namespace kov {
 
@@ -109,9 +110,9 @@ public:
     // The same values without letting any cells go, decoded with the caller's scratch: several
     // threads may read at once while no trim runs.
     void readCells(int j, int x0, int x1, uint32_t* out, std::vector<int32_t>& scratch) const;
-    // Whether every mesh's cells fit in the budget beside the flood's images and the project's
-    // layers: reads then never need to let cells go.
-    bool cellsFitWhole() const;
+    // Whether every mesh's cells fit in the budget beside the flood's images, so many bytes more
+    // and the project's layers: reads then never need to let cells go.
+    bool cellsFitWhole(int64_t alsoHeld = 0) const;
     // The bytes the fill's working state may take at most: one bit per grid cell.
     int64_t workingStateLimit() const;
 
@@ -186,6 +187,30 @@ private:
         int lowAt = -1;
         int highAt = -1;
     };
+    // What classifying a grid row gives a Run: the fill's boundary bytes, the row's ranks and
+    // its ground figures.
+    struct ClassifiedRow {
+        std::vector<uint8_t> boundary;
+        std::vector<uint8_t> ranks;
+        RowGround ground;
+    };
+    // One thread's buffers for classifying rows.
+    struct RowScratch {
+        std::vector<uint32_t> values;
+        std::vector<int32_t> decoded;
+        std::vector<int32_t> open;
+    };
+    using Ahead = RowsAhead<ClassifiedRow, RowScratch>;
+    // The boundary bytes of row y from its values v (columns x0..x1) and, given ranks, its ranks
+    // and ground figures; open is scratch for n values. Reads only v and the fill's rules, so
+    // several threads may classify at once.
+    void classifyValues(int y, int x0, int x1, const uint32_t* v, uint8_t* boundary, uint8_t* ranks,
+                        int32_t* open, RowGround& ground) const;
+    // A whole row of a Run classified on any thread (its cells read without trims).
+    void classifyWhole(int y, ClassifiedRow& row, RowScratch& scratch) const;
+    void keepRanks(int y, int x0, int x1, const uint8_t* ranks, const RowGround& ground);
+    // Whether a Run may classify rows on other cores: only while no trim has to run.
+    bool canClassifyAhead() const;
     void meetGround(int32_t z);
     // Lets cells go until the project's layers fit its budget less the flood's own memory.
     // What the budget keeps out of the cells' share while the flood runs.
@@ -252,6 +277,10 @@ private:
     int32_t runWaterLevel_ = 0;
     bool runDepthMode_ = false;
     std::vector<RowGround> rowGround_;
+    // While a Run fills on several cores: the rows classified ahead of the fill.
+    Ahead* ahead_ = nullptr;
+    static constexpr int kRowsAhead = 16;
+    static constexpr int kMostAheadHelpers = 3;
 };
 
 }  // namespace kov
