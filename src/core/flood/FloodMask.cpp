@@ -1,50 +1,30 @@
 // SPDX-License-Identifier: MIT
 #include "core/flood/FloodMask.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
 namespace kov {
-namespace {
-
-// Eight cells of 0 or 1 (one a byte, the first lowest) as the bits of one byte: the multiplier
-// moves byte c's bit to bit 56 + c, and the other products fall below bit 56 without carries.
-uint8_t packEight(const uint8_t* cells) {
-    uint64_t v;
-    std::memcpy(&v, cells, 8);
-    return static_cast<uint8_t>((v * 0x0102040810204080ull) >> 56);
-}
-
-}  // namespace
 
 FloodMask::FloodMask(int width, int height, int64_t byteLimit)
     : width_(std::max(width, 0)),
       height_(std::max(height, 0)),
       bits_(static_cast<int>((static_cast<int64_t>(width_) + 7) / 8), height_, 0, byteLimit) {}
 
-void FloodMask::writeRow(int j, int x, const uint8_t* reached, int n) {
-    const int first = std::max(x, 0);
-    const int last = std::min(x + n, width_) - 1;
-    if (j < 0 || j >= height_ || first > last) return;
-    // The stretch's bytes, with the cells of its first and last byte that lie outside it.
-    const int b0 = first >> 3, b1 = last >> 3;
-    packed_.assign(static_cast<size_t>(b1 - b0 + 1), 0);
-    packed_.front() = bits_.at(b0, j);
-    packed_.back() |= bits_.at(b1, j);
+void FloodMask::writeBits(int j, int x, const uint8_t* bits, int n) {
+    n = std::min(n, width_ - x);
+    if (j < 0 || j >= height_ || x < 0 || (x & 7) || n <= 0) return;
+    const int whole = n / 8, b0 = x / 8;
     uint8_t any = 0;
-    for (int i = first; i <= last;) {
-        uint8_t& byte = packed_[static_cast<size_t>((i >> 3) - b0)];
-        if ((i & 7) == 0 && i + 7 <= last) {
-            byte = packEight(reached + (i - x));
-            i += 8;
-        } else {
-            byte |= static_cast<uint8_t>(reached[i - x] << (i & 7));
-            ++i;
-        }
-        any |= byte;
-    }
-    // A dry stretch makes no blocks.
-    if (any) bits_.writeRow(j, b0, b1, packed_.data());
+    for (int b = 0; b < whole; ++b)
+        any |= bits[b];
+    const int rest = n % 8;
+    const auto last = static_cast<uint8_t>(rest ? bits[whole] & ((1u << rest) - 1) : 0);
+    // A dry stretch makes no blocks; the last byte keeps the cells past the stretch.
+    if (!(any | last)) return;
+    if (whole > 0) bits_.writeRow(j, b0, b0 + whole - 1, bits);
+    if (last) bits_.set(b0 + whole, j, static_cast<uint8_t>(bits_.at(b0 + whole, j) | last));
 }
 
 bool FloodMask::at(int i, int j) const {

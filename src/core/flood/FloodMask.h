@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
-#include <vector>
 
 #include "core/data/BlockGrid.h"
 
@@ -20,9 +19,10 @@ public:
 
     int width() const { return width_; }
     int height() const { return height_; }
-    // Marks cells x..x+n-1 of row j as reached where reached[k] is 1 (else 0). Each stretch of
-    // a row is written once: cells not reached are left as they are.
-    void writeRow(int j, int x, const uint8_t* reached, int n);
+    // Marks cells x..x+n-1 of row j (x a multiple of 8) as reached where bit k % 8 of
+    // bits[k / 8] is set; bits past n in the last byte are not read. Each stretch of a row is
+    // written once: cells not reached are left as they are.
+    void writeBits(int j, int x, const uint8_t* bits, int n);
     bool at(int i, int j) const;
 
     // Calls f(x, reached, n) for the stretches of row j within x0..x1 where reached cells may
@@ -58,7 +58,6 @@ private:
     int width_;
     int height_;
     BlockGrid bits_;  // bit (x & 7) of byte x >> 3 of each row
-    std::vector<uint8_t> packed_;
 };
 
 }  // namespace kov

@@ -2,10 +2,16 @@
 #include "core/flood/HMeshFloodFill.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <climits>
 #include <cmath>
 #include <cstring>
 #include <new>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 #include "core/base/ProcessMemory.h"
 #include "core/base/SharedWork.h"
@@ -84,6 +90,38 @@ KOV_VECTOR_CLONES int markFlooded(uint8_t* p, int n) {
         ranked += rank != kNoRank;
     }
     return ranked;
+}
+
+// Which of n rank pixels were flooded (their unflooded mark clear), eight a byte, the first
+// lowest; the bits past n stay clear.
+void packFlooded(const uint8_t* marks, int n, uint8_t* bits) {
+    static_assert(kUnflooded == 0x80 && std::endian::native == std::endian::little);
+    int k = 0;
+#ifdef __SSE2__
+    // The marks are the bytes' top bits, which one instruction gathers sixteen at a time.
+    for (; k + 16 <= n; k += 16) {
+        const auto marked =
+            _mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(marks + k)));
+        const auto flooded = static_cast<uint16_t>(~marked);
+        std::memcpy(bits + k / 8, &flooded, sizeof flooded);
+    }
+#endif
+    for (; k < n; k += 8) {
+        uint8_t byte = 0;
+        for (int c = 0; c < 8 && k + c < n; ++c)
+            byte |= static_cast<uint8_t>(!(marks[k + c] & kUnflooded) << c);
+        bits[k / 8] = byte;
+    }
+}
+
+// Copies which of the n marked pixels from (x, j) on were flooded into the mask.
+void keepFlooded(int j, int x, const uint8_t* marked, int n, FloodMask& mask) {
+    std::array<uint8_t, BlockGrid::kBlockSide / 8> bits;
+    for (int k0 = 0; k0 < n; k0 += BlockGrid::kBlockSide) {
+        const int count = std::min(n - k0, BlockGrid::kBlockSide);
+        packFlooded(marked + k0, count, bits.data());
+        mask.writeBits(j, x + k0, bits.data(), count);
+    }
 }
 
 // The open ground of a row (blocked[k] 0, not a marker) into open, every other cell as
@@ -462,12 +500,6 @@ void HMeshFloodFill::spanFilled(int y, int left, int right) {
     marks_->forEachStoredRun(y, left, right,
                              [&](int, uint8_t* p, int n) { unranked -= markFlooded(p, n); });
     runUnranked_ += unranked;
-}
-
-void HMeshFloodFill::keepFlooded(int j, int x, const uint8_t* marked, int n, FloodMask& mask) {
-    for (int k = 0; k < n; ++k)
-        rankBuffer_[static_cast<size_t>(k)] = (marked[k] & kUnflooded) ? 0 : 1;
-    mask.writeRow(j, x, rankBuffer_.data(), n);
 }
 
 void HMeshFloodFill::storeRanks(int j, int x0, int x1, const uint8_t* ranks,

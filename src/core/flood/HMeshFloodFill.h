@@ -172,8 +172,6 @@ private:
     // Stores the ranks of row j, columns x0..x1, where meshes cover them: the rest of the grid
     // keeps no blocks.
     void storeRanks(int j, int x0, int x1, const uint8_t* ranks, BlockGrid& image) const;
-    // Copies which of the n marked cells from (x, j) on were flooded into the mask.
-    void keepFlooded(int j, int x, const uint8_t* marked, int n, FloodMask& mask);
     FloodRankImage blankImage(const std::vector<uint32_t>& colors, int64_t limit) const;
     // Runs work and answers its result; a rank image over its limit or memory running out
     // give none, with failure() set.

@@ -72,29 +72,34 @@ TEST(FloodWater, DepthsAndVolumeOfAFloodAndOfTheWholeArea) {
     }
 }
 
-// Stretches that share a byte keep each other's cells; dry stretches make no blocks, and the
-// runs read back give every reached cell and nothing else.
-TEST(FloodWater, MaskKeepsStretchesThatShareABitByte) {
-    FloodMask mask(5000, 3, int64_t{1} << 30);
-    std::vector<uint8_t> reached(3000);
-    for (size_t k = 0; k < reached.size(); ++k)
-        reached[k] = k % 3 == 0;
-    mask.writeRow(1, 5, reached.data(), 6);      // cells 5, 8
-    mask.writeRow(1, 11, reached.data(), 2990);  // 11, 14, ..., into the second block
-    mask.writeRow(2, 0, std::vector<uint8_t>(4000).data(), 4000);
-    EXPECT_EQ(mask.memoryBytes(), BlockGrid(625, 3, 0).memoryBytes() + BlockGrid::kBlockBytes * 2);
+// Stretches of packed bits: a partial last byte keeps the cells past the stretch, dry stretches
+// make no blocks, and the runs read back give every reached cell and nothing else.
+TEST(FloodWater, MaskTakesStretchesOfPackedBits) {
+    FloodMask mask(4003, 3, int64_t{1} << 30);
+    std::vector<uint8_t> every3rd(375), ones(2, 0xFF);
+    for (int k = 0; k < 3000; ++k)
+        every3rd[static_cast<size_t>(k / 8)] |= static_cast<uint8_t>((k % 3 == 0) << (k % 8));
+    mask.writeBits(1, 0, every3rd.data(), 3000);  // into the second block
+    mask.writeBits(1, 3000, ones.data(), 5);      // 3000..3004: the byte's other bits unread
+    mask.writeBits(1, 3992, ones.data(), 16);     // 3992..4002: cut at the grid's east edge
+    mask.writeBits(2, 0, std::vector<uint8_t>(500).data(), 4000);
+    EXPECT_EQ(mask.memoryBytes(), BlockGrid(501, 3, 0).memoryBytes() + BlockGrid::kBlockBytes * 2);
     std::vector<int> seen;
     for (int j = 0; j < 3; ++j)
-        mask.forEachStoredRun(j, 0, 4999, [&](int x, const uint8_t* cells, int n) {
+        mask.forEachStoredRun(j, 0, 4002, [&](int x, const uint8_t* cells, int n) {
             for (int k = 0; k < n; ++k)
                 if (cells[k]) seen.push_back(j * 10000 + x + k);
         });
-    std::vector<int> expected = {10005, 10008};
-    for (int i = 11; i < 3001; i += 3)
+    std::vector<int> expected;
+    for (int i = 0; i < 3000; i += 3)
+        expected.push_back(10000 + i);
+    for (int i = 3000; i < 3005; ++i)
+        expected.push_back(10000 + i);
+    for (int i = 3992; i < 4003; ++i)
         expected.push_back(10000 + i);
     EXPECT_EQ(seen, expected);
-    EXPECT_TRUE(mask.at(2999, 1));
-    EXPECT_FALSE(mask.at(3000, 1));
+    EXPECT_TRUE(mask.at(4002, 1));
+    EXPECT_FALSE(mask.at(3005, 1));
 }
 
 }  // namespace
