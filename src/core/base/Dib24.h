@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "core/base/LargeBlockAllocator.h"
+
 namespace kov {
 
 class Dib24 {
@@ -45,7 +47,7 @@ private:
     int width_ = 0;
     int height_ = 0;
     int stride_ = 0;
-    std::vector<uint8_t> bits_;
+    std::vector<uint8_t, LargeBlockAllocator<uint8_t>> bits_;  // a frame is megabytes
 };
 
 }  // namespace kov

@@ -36,25 +36,42 @@ void returnFreedHeap() {
 #endif
 }
 
-HugePageRegion::HugePageRegion(size_t bytes) {
-    const size_t size = (bytes + kHugePage - 1) / kHugePage * kHugePage;
-    if (size == 0) return;
-    // Twice the size, cut down to the region on a 2 MiB boundary, where a huge page can lie.
-    void* raw = ::mmap(nullptr, size + kHugePage, PROT_READ | PROT_WRITE,
-                       MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+size_t roundedToHugePages(size_t bytes) {
+    constexpr size_t kHuge = HugePageRegion::kHugePage;
+    return (bytes + kHuge - 1) / kHuge * kHuge;
+}
+
+uint8_t* mapHugePages(size_t bytes) {
+    constexpr size_t kHuge = HugePageRegion::kHugePage;
+    const size_t size = roundedToHugePages(bytes);
+    if (size == 0 || size < bytes) throw std::bad_alloc();
+    // The size and one huge page more, cut down to the size on a 2 MiB boundary, where a huge
+    // page can lie.
+    void* raw =
+        ::mmap(nullptr, size + kHuge, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (raw == MAP_FAILED) throw std::bad_alloc();
     const auto start = reinterpret_cast<uintptr_t>(raw);
-    const uintptr_t aligned = (start + kHugePage - 1) & ~(uintptr_t{kHugePage} - 1);
+    const uintptr_t aligned = (start + kHuge - 1) & ~(uintptr_t{kHuge} - 1);
     if (aligned > start) ::munmap(raw, aligned - start);
-    if (const size_t tail = start + kHugePage - aligned; tail > 0)
+    if (const size_t tail = start + kHuge - aligned; tail > 0)
         ::munmap(reinterpret_cast<void*>(aligned + size), tail);
-    data_ = reinterpret_cast<uint8_t*>(aligned);
-    size_ = size;
-    ::madvise(data_, size_, MADV_HUGEPAGE);  // only a hint: small pages work too
+    auto* data = reinterpret_cast<uint8_t*>(aligned);
+    ::madvise(data, size, MADV_HUGEPAGE);  // only a hint: small pages work too
+    return data;
+}
+
+void unmapHugePages(uint8_t* data, size_t bytes) noexcept {
+    if (data) ::munmap(data, roundedToHugePages(bytes));
+}
+
+HugePageRegion::HugePageRegion(size_t bytes) {
+    if (bytes == 0) return;
+    data_ = mapHugePages(bytes);
+    size_ = roundedToHugePages(bytes);
 }
 
 HugePageRegion::~HugePageRegion() {
-    if (data_) ::munmap(data_, size_);
+    unmapHugePages(data_, size_);
 }
 
 HugePageRegion::HugePageRegion(HugePageRegion&& other) noexcept

@@ -14,11 +14,17 @@ int64_t residentSetBytes();
 // freed together (a flood's rows) for reuse, where the system counts them as held.
 void returnFreedHeap();
 
-// Zeroed memory mapped from the system on a 2 MiB boundary, its size rounded up to 2 MiB, and
-// asked for as huge pages. Its pages come when first written (or all at once with populate), a
-// huge page at a time where the system has them: every fresh 4 KiB page costs a fault of its
-// own, and in a virtual machine whose host took the memory back a far dearer one, so large
-// working memory is best taken this way.
+// Zeroed memory of at least `bytes` mapped from the system on a 2 MiB boundary, its size rounded
+// up to 2 MiB (roundedToHugePages), and asked for as huge pages; unmapHugePages takes the same
+// bytes back. Throws std::bad_alloc when the system gives no memory.
+uint8_t* mapHugePages(size_t bytes);
+void unmapHugePages(uint8_t* data, size_t bytes) noexcept;
+size_t roundedToHugePages(size_t bytes);
+
+// Memory from mapHugePages, held for a scope. Its pages come when first written (or all at once
+// with populate), a huge page at a time where the system has them: every fresh 4 KiB page costs a
+// fault of its own, and in a virtual machine whose host took the memory back a far dearer one, so
+// large working memory is best taken this way.
 class HugePageRegion {
 public:
     static constexpr size_t kHugePage = size_t{2} << 20;

@@ -13,7 +13,7 @@ struct stat;
 #include <unordered_map>
 #include <vector>
 
-#include "core/data/LargeBlockAllocator.h"
+#include "core/base/LargeBlockAllocator.h"
 #include "core/data/ReceivedBytes.h"
 
 namespace kov {

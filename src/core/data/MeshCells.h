@@ -11,7 +11,7 @@
 #include <mutex>
 #include <vector>
 
-#include "core/data/LargeBlockAllocator.h"
+#include "core/base/LargeBlockAllocator.h"
 
 namespace kov {
 

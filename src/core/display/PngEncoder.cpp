@@ -11,6 +11,8 @@
 #include <thread>
 #include <vector>
 
+#include "core/base/LargeBlockAllocator.h"
+
 namespace kov {
 
 namespace {
@@ -20,17 +22,64 @@ constexpr unsigned char kFilterUp = 2;
 // Compressed data is written in IDAT chunks of this size.
 constexpr size_t kChunkBytes = 1 << 18;
 
-void appendChunk(QByteArray& file, const char type[4], const unsigned char* data, size_t size) {
+// Bytes held in several buffers, taken in order.
+class Pieces {
+public:
+    void add(const unsigned char* data, size_t size) {
+        if (size) list_.push_back({data, size});
+    }
+    size_t size() const {
+        size_t total = 0;
+        for (size_t k = index_; k < list_.size(); ++k)
+            total += list_[k].size;
+        return total - offset_;
+    }
+    // Calls f(data, n) for the next `count` bytes (at most what is left), piece by piece.
+    template <class F>
+    void take(size_t count, F&& f) {
+        while (count > 0 && index_ < list_.size()) {
+            const Piece& piece = list_[index_];
+            const size_t n = std::min(count, piece.size - offset_);
+            f(piece.data + offset_, n);
+            count -= n;
+            offset_ += n;
+            if (offset_ == piece.size) {
+                ++index_;
+                offset_ = 0;
+            }
+        }
+    }
+
+private:
+    struct Piece {
+        const unsigned char* data;
+        size_t size;
+    };
+    std::vector<Piece> list_;
+    size_t index_ = 0;
+    size_t offset_ = 0;
+};
+
+// Appends a chunk of `size` bytes taken from data.
+void appendChunk(QByteArray& file, const char type[4], Pieces& data, size_t size) {
     unsigned char head[8];
     qToBigEndian<quint32>(static_cast<quint32>(size), head);
     std::memcpy(head + 4, type, 4);
     file.append(reinterpret_cast<const char*>(head), 8);
-    if (size) file.append(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
     uint32_t crc = libdeflate_crc32(0, head + 4, 4);
-    if (size) crc = libdeflate_crc32(crc, data, size);
+    data.take(size, [&](const unsigned char* bytes, size_t n) {
+        file.append(reinterpret_cast<const char*>(bytes), static_cast<qsizetype>(n));
+        crc = libdeflate_crc32(crc, bytes, n);
+    });
     unsigned char tail[4];
     qToBigEndian<quint32>(crc, tail);
     file.append(reinterpret_cast<const char*>(tail), 4);
+}
+
+void appendChunk(QByteArray& file, const char type[4], const unsigned char* data, size_t size) {
+    Pieces one;
+    one.add(data, size);
+    appendChunk(file, type, one, size);
 }
 
 // One picture row as PNG bytes (RGB or RGBA) from a 32-bit row (0xAARRGGBB).
@@ -47,7 +96,8 @@ void unpackRow(const QRgb* pixels, int width, bool alpha, unsigned char* out) {
 // A part of the picture's rows, filtered and compressed as raw deflate blocks; every part but
 // the last ends on a byte boundary without closing the stream, so the parts join into one stream.
 struct Segment {
-    std::vector<unsigned char> bytes;
+    // Reserved at the most deflate may give: megabytes, taken as huge pages.
+    std::vector<unsigned char, LargeBlockAllocator<unsigned char>> bytes;
     uLong adler = 1;
     size_t length = 0;
     bool ok = false;
@@ -67,7 +117,9 @@ struct PartRows {
 
 // Deflates what avail_in holds, growing the output as it fills (within the capacity reserved
 // for the part, so that only the pages written are ever touched); false on a zlib error.
-bool deflateInto(z_stream& stream, std::vector<unsigned char>& out, size_t& used, int flush) {
+bool deflateInto(z_stream& stream,
+                 std::vector<unsigned char, LargeBlockAllocator<unsigned char>>& out, size_t& used,
+                 int flush) {
     for (;;) {
         if (out.size() - used < 4096) out.resize(out.size() + 65536);
         stream.next_out = out.data() + used;
@@ -126,8 +178,25 @@ Segment deflatePart(const PartRows& part) {
 }
 
 // The zlib stream of the filtered rows, made in parts on all cores (the parts restart the
-// run-length matching, which costs a few bytes per part). Empty when compression fails.
-std::vector<unsigned char> compressRows(const QImage& pixels, bool alpha) {
+// run-length matching, which costs a few bytes per part): its header, the parts and its check
+// sum. ok false when compression fails.
+struct CompressedRows {
+    unsigned char head[2] = {0x78, 0x01};  // deflate, 32 KiB window, fastest level
+    std::vector<Segment> parts;
+    unsigned char check[4] = {};
+    bool ok = false;
+
+    Pieces pieces() const {
+        Pieces all;
+        all.add(head, sizeof head);
+        for (const Segment& part : parts)
+            all.add(part.bytes.data(), part.bytes.size());
+        all.add(check, sizeof check);
+        return all;
+    }
+};
+
+CompressedRows compressRows(const QImage& pixels, bool alpha) {
     const int rowCount = pixels.height();
     const int parts = std::clamp(static_cast<int>(std::thread::hardware_concurrency()), 1,
                                  std::max(1, rowCount / 64));
@@ -138,20 +207,19 @@ std::vector<unsigned char> compressRows(const QImage& pixels, bool alpha) {
         running.push_back(
             std::async(parts > 1 ? std::launch::async : std::launch::deferred, deflatePart, part));
     }
-    std::vector<unsigned char> stream = {0x78, 0x01};  // deflate, 32 KiB window, fastest level
+    CompressedRows rows;
     uLong adler = 1;
     bool ok = true;
     for (auto& part : running) {
-        const Segment segment = part.get();
+        Segment segment = part.get();
         ok = ok && segment.ok;
         if (!ok) continue;  // every part is waited for before its rows go
-        stream.insert(stream.end(), segment.bytes.begin(), segment.bytes.end());
         adler = adler32_combine(adler, segment.adler, static_cast<z_off_t>(segment.length));
+        rows.parts.push_back(std::move(segment));
     }
-    if (!ok) return {};
-    for (int shift = 24; shift >= 0; shift -= 8)
-        stream.push_back(static_cast<unsigned char>(adler >> shift));
-    return stream;
+    qToBigEndian<quint32>(static_cast<quint32>(adler), rows.check);
+    rows.ok = ok;
+    return rows;
 }
 
 }  // namespace
@@ -182,10 +250,15 @@ QByteArray encodePng(const QImage& image) {
 
     // Filter "Up" on every row: flat areas and smooth relief become runs that zlib's run-length
     // strategy packs faster, and smaller, than its fastest general level.
-    const std::vector<unsigned char> stream = compressRows(pixels, alpha);
-    if (stream.empty()) return {};
-    for (size_t at = 0; at < stream.size(); at += kChunkBytes)
-        appendChunk(file, "IDAT", stream.data() + at, std::min(kChunkBytes, stream.size() - at));
+    const CompressedRows rows = compressRows(pixels, alpha);
+    if (!rows.ok) return {};
+    // The parts go straight into the file, made at its full size at once.
+    Pieces stream = rows.pieces();
+    const size_t bytes = stream.size();
+    const size_t chunks = (bytes + kChunkBytes - 1) / kChunkBytes;
+    file.reserve(file.size() + static_cast<qsizetype>(bytes + 12 * (chunks + 1)));
+    for (size_t at = 0; at < bytes; at += kChunkBytes)
+        appendChunk(file, "IDAT", stream, std::min(kChunkBytes, bytes - at));
     appendChunk(file, "IEND", nullptr, 0);
     return file;
 }

@@ -101,7 +101,7 @@ QImage composePage(HMeshProject& project, const MapRect& rect, int w, int h, int
     if (w < 1 || h < 1 || !(rect.xmax > rect.xmin) || !(rect.ymax > rect.ymin)) return {};
     const FloodResult* flood = legend ? rankedFloodResult(project) : nullptr;
     const int band = legend ? legendBandHeight(dpi, flood != nullptr) : 0;
-    QImage page(w, h + band, QImage::Format_RGB32);
+    QImage page = largeImage(w, h + band, QImage::Format_RGB32);
     if (page.isNull()) return page;
 
     Dib24 relief(w, h);

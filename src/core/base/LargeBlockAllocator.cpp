@@ -1,7 +1,11 @@
 // SPDX-License-Identifier: MIT
-#include "core/data/LargeBlockAllocator.h"
+#include "core/base/LargeBlockAllocator.h"
+
+#include "core/base/ProcessMemory.h"
 
 #include <sys/mman.h>
+
+#include <cerrno>
 
 #include <mutex>
 #include <utility>
@@ -25,6 +29,35 @@ BlockCache& cache() {
     return *instance;
 }
 
+// Blocks of a huge page and more are mapped as huge pages: written at once, a fresh 4 KiB page
+// costs a fault of its own (at the host too, in a virtual machine whose host took the memory
+// back); smaller ones with their pages populated in the same call.
+void* mapBlock(size_t bytes) {
+    if (bytes >= HugePageRegion::kHugePage) {
+        uint8_t* block = mapHugePages(bytes);
+#ifdef MADV_POPULATE_WRITE
+        if (::madvise(block, roundedToHugePages(bytes), MADV_POPULATE_WRITE) != 0 &&
+            errno != EINVAL) {
+            unmapHugePages(block, bytes);
+            throw std::bad_alloc();
+        }
+#endif
+        return block;
+    }
+    void* p = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE,
+                     MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
+    if (p == MAP_FAILED) throw std::bad_alloc();
+    return p;
+}
+
+void unmapBlock(void* block, size_t bytes) noexcept {
+    if (bytes >= HugePageRegion::kHugePage) {
+        unmapHugePages(static_cast<uint8_t*>(block), bytes);
+    } else {
+        ::munmap(block, bytes);
+    }
+}
+
 }  // namespace
 
 void* allocate(size_t bytes) {
@@ -39,16 +72,13 @@ void* allocate(size_t bytes) {
             return block;
         }
     }
-    void* p = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE,
-                     MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
-    if (p == MAP_FAILED) throw std::bad_alloc();
-    return p;
+    return mapBlock(bytes);
 }
 
 void release(void* block, size_t bytes) noexcept {
     if (!block) return;
     if (bytes > kCacheLimit) {
-        ::munmap(block, bytes);
+        unmapBlock(block, bytes);
         return;
     }
     BlockCache& c = cache();
@@ -56,14 +86,14 @@ void release(void* block, size_t bytes) noexcept {
     try {
         c.blocks.emplace_back(block, bytes);
     } catch (...) {
-        ::munmap(block, bytes);
+        unmapBlock(block, bytes);
         return;
     }
     c.total += bytes;
     // The oldest blocks make room: the recent ones are those the next load asks for again.
     size_t oldest = 0;
     for (; c.total > kCacheLimit; ++oldest) {
-        ::munmap(c.blocks[oldest].first, c.blocks[oldest].second);
+        unmapBlock(c.blocks[oldest].first, c.blocks[oldest].second);
         c.total -= c.blocks[oldest].second;
     }
     c.blocks.erase(c.blocks.begin(), c.blocks.begin() + static_cast<std::ptrdiff_t>(oldest));
