@@ -6,7 +6,16 @@
 // only (no fused multiply-add is enabled with it).
 #pragma once
 
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__)) && defined(__linux__)
+// ThreadSanitizer's runtime is not up yet when the processor's version is picked, so a build for
+// it keeps one version.
+#if defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define KOV_THREAD_SANITIZER 1
+#endif
+#endif
+
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__)) && defined(__linux__) && \
+    !defined(__SANITIZE_THREAD__) && !defined(KOV_THREAD_SANITIZER)
 #define KOV_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
 #else
 #define KOV_VECTOR_CLONES
