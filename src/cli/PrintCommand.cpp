@@ -6,19 +6,21 @@
 #include <QFile>
 #include <QFontDatabase>
 #include <QPageSize>
+#include <QPagedPaintDevice>
 #include <QPainter>
-#include <QPrinter>
-#include <QPrinterInfo>
 #include <QTemporaryDir>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <optional>
 
 #include "cli/CliSupport.h"
 #include "cli/Commands.h"
 #include "cli/Messages.h"
+#include "cli/PrinterModule.h"
 #include "core/base/AtomicFile.h"
+#include "core/base/ModuleLoader.h"
 #include "core/base/PathNames.h"
 #include "core/base/PdfText.h"
 #include "core/data/HMeshProject.h"
@@ -147,19 +149,27 @@ std::vector<Option> printOptions(PrintOptions& o) {
     return options;
 }
 
-// Prints the planned page as one page of the job "ZOVO2" (a PDF is titled after the project);
-// false when the printer refused it.
-bool printPlannedPage(QPrinter& printer, HMeshProject& project, const PagePlan& plan) {
-    const bool pdf = printer.outputFormat() == QPrinter::PdfFormat;
-    printer.setDocName(pdf && !project.projectTitle.empty()
-                           ? QString::fromStdString(project.projectTitle)
-                           : QStringLiteral("ZOVO2"));
+// The printer module, or null after a line that says why.
+const PrinterEntryPoints* printerModule() {
+    std::string error;
+    const PrinterEntryPoints* module = loadModuleOnce<PrinterEntryPoints>(
+        {"libkovprint.so", kPrinterModuleVariable, kPrinterEntrySymbol, "Qt Print Support",
+         sizeof(PrinterEntryPoints)},
+        &error);
+    if (!module) std::fprintf(stderr, "kovtool print: %s\n", error.c_str());
+    return module;
+}
+
+// Paints the planned page as the one page of the printer's job; false when the printer refused
+// it.
+bool printPlannedPage(QPagedPaintDevice& printer, const PrinterEntryPoints& module,
+                      HMeshProject& project, const PagePlan& plan) {
     QPainter painter;
     if (!painter.begin(&printer)) return false;
     PageStyle style;
     style.font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     if (!drawPlannedPage(painter, project, plan, style)) {
-        printer.abort();
+        module.abortPrinter(&printer);
         painter.end();
         return false;
     }
@@ -192,9 +202,10 @@ int runPrint(const Arguments& args) {
         return 2;
     }
     const DrawingApplication application;
+    const PrinterEntryPoints* module = printerModule();
+    if (!module) return 1;
 
-    const QString printerName = QString::fromStdString(o.printer);
-    if (!o.printer.empty() && !QPrinterInfo::availablePrinterNames().contains(printerName)) {
+    if (!o.printer.empty() && !module->printerExists(QString::fromStdString(o.printer))) {
         std::fprintf(stderr,
                      localText("kovtool print: no printer named \"%s\"\n",
                                "kovtool print: \"%s\" という名前のプリンターはありません\n"),
@@ -210,28 +221,28 @@ int runPrint(const Arguments& args) {
 
     // A PDF is printed into a folder beside the target and then put in its place.
     std::optional<QTemporaryDir> scratch;
-    QPrinter printer(QPrinter::HighResolution);
     if (o.printer.empty() && o.output.toStdout()) {
         scratch.emplace();  // in the system's folder for temporary files
     } else if (o.printer.empty()) {
         removeStaleScratch(output);
         scratch.emplace(QString::fromStdString(scratchTemplate(output)));
     }
-    if (scratch) {
-        if (!scratch->isValid()) {
-            reportUnwritable("print", output, scratch->errorString().toStdString());
-            return 1;
-        }
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(scratch->filePath(QStringLiteral("page.pdf")));
-    } else {
-        printer.setPrinterName(printerName);
+    if (scratch && !scratch->isValid()) {
+        reportUnwritable("print", output, scratch->errorString().toStdString());
+        return 1;
     }
     QPageSize::PageSizeId paper = QPageSize::A4;
     pageSizeOf(o.paper, paper);
-    printer.setPageSize(QPageSize(paper));
-    printer.setPageOrientation(o.landscape ? QPageLayout::Landscape : QPageLayout::Portrait);
-    printer.setResolution(o.dpi);
+    PrinterSetup setup{o.printer, {}, paper, o.landscape, o.dpi};
+    if (scratch) setup.pdfPath = scratch->filePath(QStringLiteral("page.pdf")).toStdString();
+    // The job is "ZOVO2"; a PDF is titled after the project.
+    const QString jobName = scratch && !project.projectTitle.empty()
+                                ? QString::fromStdString(project.projectTitle)
+                                : QStringLiteral("ZOVO2");
+    const auto close = [module](QPagedPaintDevice* p) { module->closePrinter(p); };
+    const std::unique_ptr<QPagedPaintDevice, decltype(close)> opened(
+        module->openPrinter(setup, jobName), close);
+    QPagedPaintDevice& printer = *opened;
 
     const PrintDevice device{printer.width(), printer.height(), printer.logicalDpiX()};
     const bool floodRanks = hasRankedFloodResult(project);
@@ -268,14 +279,14 @@ int runPrint(const Arguments& args) {
                                "）\n"));
         return 1;
     }
-    if (!printPlannedPage(printer, project, *plan)) {
+    if (!printPlannedPage(printer, *module, project, *plan)) {
         std::fprintf(stderr, "%s",
                      localText("kovtool print: the printer refused the page\n",
                                "kovtool print: プリンターがページを受け付けませんでした\n"));
         return 1;
     }
     if (o.printer.empty()) {
-        QFile file(printer.outputFileName());
+        QFile file(QString::fromStdString(setup.pdfPath));
         QByteArray bytes;
         std::string why;
         if (file.open(QIODevice::ReadOnly)) bytes = withSearchableText(file.readAll(), &why);

@@ -478,14 +478,24 @@ TEST_F(KovtoolSampleTest, WithoutAModuleOnlyWhatNeedsItFailsInOneLine) {
     }
     unsetenv("KOV_GDAL_MODULE");
 
-    setenv("KOV_PDF_MODULE", notALibrary.c_str(), 1);
-    EXPECT_EQ(exitOf("render " + data() + " --size 40x30 -q -o " + dir->file("page.png")), 0);
-    EXPECT_EQ(exitOf("render " + data() + " --size 40x30 -q -o " + dir->file("page.pdf")), 1);
-    const std::string said = lastError();
-    EXPECT_NE(said.find("cannot load qpdf"), std::string::npos) << said;
-    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
-    EXPECT_FALSE(fs::exists(dir->file("page.pdf")));
-    unsetenv("KOV_PDF_MODULE");
+    // A PDF needs qpdf, "kovtool print" the printer module; a PNG needs neither.
+    const struct {
+        const char* variable;
+        std::string command;
+        const char* library;
+    } pdfs[] = {{"KOV_PDF_MODULE", "render " + data() + " --size 40x30 -q", "qpdf"},
+                {"KOV_PRINTER_MODULE", "print " + data(), "Qt Print Support"}};
+    for (const auto& pdf : pdfs) {
+        SCOPED_TRACE(pdf.variable);
+        setenv(pdf.variable, notALibrary.c_str(), 1);
+        EXPECT_EQ(exitOf("render " + data() + " --size 40x30 -q -o " + dir->file("page.png")), 0);
+        EXPECT_EQ(exitOf(pdf.command + " -o " + dir->file("page.pdf")), 1);
+        const std::string said = lastError();
+        EXPECT_NE(said.find(std::string("cannot load ") + pdf.library), std::string::npos) << said;
+        EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+        EXPECT_FALSE(fs::exists(dir->file("page.pdf")));
+        unsetenv(pdf.variable);
+    }
 }
 
 // GDAL's messages (here libtiff's, which GDAL takes over) pass the program's filter from inside
