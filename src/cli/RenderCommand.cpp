@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
 
 #include "cli/CliSupport.h"
 #include "cli/Commands.h"
@@ -189,7 +190,7 @@ int runRender(const Arguments& args) {
     PageStyle style;
     style.scaleBar = o.scaleBar;
     style.font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    const QImage page = composePage(project, *shown, o.width, o.height, o.dpi, o.legend, style);
+    QImage page = composePage(project, *shown, o.width, o.height, o.dpi, o.legend, style);
     if (page.isNull()) {
         std::fprintf(stderr,
                      localText("kovtool render: nothing to draw: a page of %d x %d pixels cannot "
@@ -199,8 +200,9 @@ int runRender(const Arguments& args) {
                      o.width, o.height);
         return 1;
     }
+    // Handed over, not shared: setting the PNG's resolution on a shared image would copy it.
     if (!pdf)
-        return writePicture(o.output.path, tiff, page,
+        return writePicture(o.output.path, tiff, std::move(page),
                             picturePlacement(project, *shown, o.width, o.height), o.dpi)
                    ? 0
                    : 1;
