@@ -77,7 +77,9 @@ void* allocate(size_t bytes) {
 
 void release(void* block, size_t bytes) noexcept {
     if (!block) return;
-    if (bytes > kCacheLimit) {
+    // Huge-page blocks (frames, pages of every size a window takes) are made again cheaply and
+    // would keep many megabytes that no later allocation of the same size asks for.
+    if (bytes >= HugePageRegion::kHugePage) {
         unmapBlock(block, bytes);
         return;
     }

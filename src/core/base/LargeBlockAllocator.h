@@ -17,9 +17,11 @@ inline constexpr size_t kThreshold = static_cast<size_t>(-1);
 inline constexpr size_t kThreshold = size_t{256} << 10;
 #endif
 // Maps a block with its pages populated in one system call (touching fresh pages one by one
-// costs about twice as much), or reuses a block of the same size freed earlier.
+// costs about twice as much), as huge pages from 2 MiB up, or reuses a block of the same size
+// freed earlier.
 void* allocate(size_t bytes);
-// Keeps the block for reuse; the oldest kept blocks beyond the cache's limit are unmapped.
+// Keeps a block under a huge page for reuse (the oldest kept blocks beyond the cache's limit
+// are unmapped); a larger one is unmapped at once.
 void release(void* block, size_t bytes) noexcept;
 }  // namespace largeblock
 
