@@ -55,7 +55,7 @@ install(TARGETS kovview kovtool RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 # ../lib/kovview/modules/ from bin/ (not the multiarch library folder: no other program links
 # them; and not directly in lib/kovview/, where CPack would take them for public libraries and
 # call ldconfig).
-install(TARGETS kovgdal kovpdf kovprint LIBRARY DESTINATION lib/kovview/modules)
+install(TARGETS kovgdal kovpdf kovzip kovprint LIBRARY DESTINATION lib/kovview/modules)
 install(FILES ${kov_generated}/kovview.1.gz ${kov_generated}/kovtool.1.gz
   DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(DIRECTORY ${CMAKE_SOURCE_DIR}/help/ DESTINATION ${CMAKE_INSTALL_DATADIR}/kovview/help

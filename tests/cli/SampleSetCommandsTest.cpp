@@ -478,23 +478,30 @@ TEST_F(KovtoolSampleTest, WithoutAModuleOnlyWhatNeedsItFailsInOneLine) {
     }
     unsetenv("KOV_GDAL_MODULE");
 
-    // A PDF needs qpdf, "kovtool print" the printer module; a PNG needs neither.
+    // A PDF needs qpdf, "kovtool print" the printer module, a zip the zip module; a PNG of the
+    // tiles needs none of them.
     const struct {
         const char* variable;
         std::string command;
         const char* library;
-    } pdfs[] = {{"KOV_PDF_MODULE", "render " + data() + " --size 40x30 -q", "qpdf"},
-                {"KOV_PRINTER_MODULE", "print " + data(), "Qt Print Support"}};
-    for (const auto& pdf : pdfs) {
-        SCOPED_TRACE(pdf.variable);
-        setenv(pdf.variable, notALibrary.c_str(), 1);
+    } needs[] = {{"KOV_PDF_MODULE",
+                  "render " + data() + " --size 40x30 -q -o " + dir->file("page.pdf"), "qpdf"},
+                 {"KOV_PRINTER_MODULE", "print " + data() + " -o " + dir->file("page.pdf"),
+                  "Qt Print Support"},
+                 {"KOV_ZIP_MODULE",
+                  "render " + dir->file("dem/FG-GML-5339-46-DEM5A.zip") + " --size 40x30 -q -o " +
+                      dir->file("page.pdf"),
+                  "libzip"}};
+    for (const auto& need : needs) {
+        SCOPED_TRACE(need.variable);
+        setenv(need.variable, notALibrary.c_str(), 1);
         EXPECT_EQ(exitOf("render " + data() + " --size 40x30 -q -o " + dir->file("page.png")), 0);
-        EXPECT_EQ(exitOf(pdf.command + " -o " + dir->file("page.pdf")), 1);
+        EXPECT_EQ(exitOf(need.command), 1);
         const std::string said = lastError();
-        EXPECT_NE(said.find(std::string("cannot load ") + pdf.library), std::string::npos) << said;
+        EXPECT_NE(said.find(std::string("cannot load ") + need.library), std::string::npos) << said;
         EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
         EXPECT_FALSE(fs::exists(dir->file("page.pdf")));
-        unsetenv(pdf.variable);
+        unsetenv(need.variable);
     }
 }
 

@@ -49,6 +49,9 @@ public:
 private:
     struct State;
     explicit ZipArchive(std::unique_ptr<State> state);
+    // The archive in the file at path, or (path null) in bytes, through the zip module.
+    static std::unique_ptr<ZipArchive> open(const char* path, std::vector<uint8_t> bytes,
+                                            std::string* error, const ZipLimits& limits);
     std::unique_ptr<State> state_;
 };
 
