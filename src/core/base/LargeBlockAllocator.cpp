@@ -5,8 +5,6 @@
 
 #include <sys/mman.h>
 
-#include <cerrno>
-
 #include <mutex>
 #include <utility>
 #include <vector>
@@ -35,13 +33,10 @@ BlockCache& cache() {
 void* mapBlock(size_t bytes) {
     if (bytes >= HugePageRegion::kHugePage) {
         uint8_t* block = mapHugePages(bytes);
-#ifdef MADV_POPULATE_WRITE
-        if (::madvise(block, roundedToHugePages(bytes), MADV_POPULATE_WRITE) != 0 &&
-            errno != EINVAL) {
+        if (!populatePages(block, roundedToHugePages(bytes))) {
             unmapHugePages(block, bytes);
             throw std::bad_alloc();
         }
-#endif
         return block;
     }
     void* p = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE,

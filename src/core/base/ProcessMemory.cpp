@@ -64,6 +64,15 @@ void unmapHugePages(uint8_t* data, size_t bytes) noexcept {
     if (data) ::munmap(data, roundedToHugePages(bytes));
 }
 
+bool populatePages(uint8_t* data, size_t bytes) {
+#ifdef MADV_POPULATE_WRITE
+    // A kernel without it (EINVAL) lets the pages come as they are written.
+    return !data || ::madvise(data, bytes, MADV_POPULATE_WRITE) == 0 || errno == EINVAL;
+#else
+    return true;
+#endif
+}
+
 HugePageRegion::HugePageRegion(size_t bytes) {
     if (bytes == 0) return;
     data_ = mapHugePages(bytes);
@@ -81,15 +90,6 @@ HugePageRegion& HugePageRegion::operator=(HugePageRegion&& other) noexcept {
     std::swap(data_, other.data_);
     std::swap(size_, other.size_);
     return *this;
-}
-
-bool HugePageRegion::populate() {
-#ifdef MADV_POPULATE_WRITE
-    // A kernel without it (EINVAL) lets the pages come as they are written.
-    return !data_ || ::madvise(data_, size_, MADV_POPULATE_WRITE) == 0 || errno == EINVAL;
-#else
-    return true;
-#endif
 }
 
 }  // namespace kov

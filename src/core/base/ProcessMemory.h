@@ -20,6 +20,10 @@ void returnFreedHeap();
 uint8_t* mapHugePages(size_t bytes);
 void unmapHugePages(uint8_t* data, size_t bytes) noexcept;
 size_t roundedToHugePages(size_t bytes);
+// Makes every page of the mapped range now, in one call; false when the memory cannot be had (a
+// kernel that cannot do it in one call leaves the pages to come as they are written, and says
+// true).
+bool populatePages(uint8_t* data, size_t bytes);
 
 // Memory from mapHugePages, held for a scope. Its pages come when first written (or all at once
 // with populate), a huge page at a time where the system has them: every fresh 4 KiB page costs a
@@ -40,9 +44,8 @@ public:
 
     uint8_t* data() const { return data_; }
     size_t size() const { return size_; }
-    // Makes every page now, in one call; false when the memory cannot be had (a kernel that
-    // cannot do it in one call leaves the pages to come as they are written, and says true).
-    bool populate();
+    // Makes every page now (populatePages).
+    bool populate() { return populatePages(data_, size_); }
 
 private:
     uint8_t* data_ = nullptr;
